@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the sanitizer preset and runs every test under a virtual X display with a window manager and a
+# system tray, so the X11 tests see a desktop like a user's.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+cmake --preset ci
+cmake --build --preset ci -j "$(nproc)"
+
+if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
+  export QUILLORA_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$@"
+fi
+
+# Inside the virtual display: a window manager and a tray, then the tests.
+openbox >/dev/null 2>&1 &
+wm_pid=$!
+trayer --edge top --align right --widthtype request --height 24 --transparent true >/dev/null 2>&1 &
+tray_pid=$!
+trap 'kill $wm_pid $tray_pid 2>/dev/null || true' EXIT
+for _ in $(seq 1 50); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+
+ctest --test-dir build/ci --output-on-failure -j "$(nproc)" "$@"

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+
+// System-wide hot keys. Key codes and modifiers use the stored shortcut format (virtual key codes and
+// modifier bits of the original keyboard model); the implementation maps them onto the local keyboard.
+class HotKeyService : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // False when another client already holds the combination or it cannot be mapped.
+    virtual bool registerHotKey(quint32 id, int keyCode, int modifiers) = 0;
+    virtual void unregisterHotKey(quint32 id) = 0;
+    // True when the combination is reserved by the desktop or another client.
+    virtual bool isTakenBySystem(int keyCode, int modifiers) const = 0;
+
+Q_SIGNALS:
+    void hotKeyPressed(quint32 id);
+    void hotKeyReleased(quint32 id);
+};

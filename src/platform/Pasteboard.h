@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QMimeData;
+
+// Every format a clipboard offered at one moment, as MIME type and bytes, in the owner's order.
+struct PasteboardSnapshot {
+    QList<QPair<QString, QByteArray>> items;
+
+    bool isEmpty() const { return items.isEmpty(); }
+    QByteArray data(const QString& mimeType) const;
+    bool hasFormat(const QString& mimeType) const;
+    std::unique_ptr<QMimeData> toMimeData() const;
+    static PasteboardSnapshot fromMimeData(const QMimeData& mime);
+};
+
+// The system clipboard. Reads ask the owning process and are therefore asynchronous, with a time-out,
+// so a slow or dead owner never freezes the caller. Writes make this process the owner.
+class Pasteboard : public QObject {
+    Q_OBJECT
+public:
+    enum class Mode { Clipboard, Selection };
+
+    using StringHandler = std::function<void(std::optional<QString>)>;
+    using ImageHandler = std::function<void(std::optional<QImage>)>;
+    using SnapshotHandler = std::function<void(PasteboardSnapshot)>;
+
+    static constexpr int DefaultTimeoutMs = 1000;
+
+    using QObject::QObject;
+
+    // Grows by one each time any process takes ownership of the clipboard (or of PRIMARY).
+    virtual int changeCount(Mode mode = Mode::Clipboard) const = 0;
+    virtual bool isOwnedByThisProcess(Mode mode = Mode::Clipboard) const = 0;
+
+    virtual void clearContents() = 0;
+    virtual void setString(const QString& text) = 0;
+    virtual void setImage(const QImage& image) = 0;
+    virtual void restore(const PasteboardSnapshot& snapshot) = 0;
+
+    // Handlers run exactly once on the main thread; no value on time-out, absence or a failed owner.
+    virtual void readString(StringHandler handler, Mode mode = Mode::Clipboard, int timeoutMs = DefaultTimeoutMs) = 0;
+    virtual void readImage(ImageHandler handler, int timeoutMs = DefaultTimeoutMs) = 0;
+    virtual void takeSnapshot(SnapshotHandler handler, int timeoutMs = DefaultTimeoutMs) = 0;
+
+Q_SIGNALS:
+    void changed(Pasteboard::Mode mode);
+};

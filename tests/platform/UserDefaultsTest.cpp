@@ -1,0 +1,101 @@
+#include "platform/UserDefaults.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+protected:
+    QString path() const { return m_dir.filePath(QStringLiteral("Quillora/Quillora.conf")); }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(UserDefaultsTest, MissingValuesFollowTheConventions) {
+    UserDefaults defaults(path());
+    EXPECT_FALSE(defaults.boolean(QStringLiteral("showFloatingBar")));
+    EXPECT_FALSE(defaults.optionalString(QStringLiteral("defaultSourceLanguage")).has_value());
+    EXPECT_TRUE(defaults.string(QStringLiteral("defaultSourceLanguage")).isEmpty());
+    EXPECT_EQ(defaults.integer(QStringLiteral("count")), 0);
+    EXPECT_TRUE(defaults.data(QStringLiteral("translationHistory")).isEmpty());
+    EXPECT_FALSE(defaults.object(QStringLiteral("anything")).isValid());
+}
+
+TEST_F(UserDefaultsTest, RegisteredDefaultsAnswerButAreNeitherStoredNorWritten) {
+    UserDefaults defaults(path());
+    defaults.registerDefaults({{QStringLiteral("showInDock"), true}, {QStringLiteral("interfaceLanguage"), QStringLiteral("en")}});
+
+    EXPECT_TRUE(defaults.boolean(QStringLiteral("showInDock")));
+    EXPECT_EQ(defaults.string(QStringLiteral("interfaceLanguage")), QStringLiteral("en"));
+    EXPECT_FALSE(defaults.contains(QStringLiteral("showInDock")));
+
+    defaults.set(QStringLiteral("showInDock"), false);
+    EXPECT_TRUE(defaults.contains(QStringLiteral("showInDock")));
+    EXPECT_FALSE(defaults.boolean(QStringLiteral("showInDock")));
+
+    defaults.remove(QStringLiteral("showInDock"));
+    EXPECT_TRUE(defaults.boolean(QStringLiteral("showInDock"))) << "the registered default answers again";
+
+    UserDefaults reopened(path());
+    EXPECT_FALSE(reopened.contains(QStringLiteral("interfaceLanguage")));
+}
+
+TEST_F(UserDefaultsTest, ValuesPersistWithTheirTypesAcrossInstances) {
+    const QByteArray json = R"([{"id":"A","sourceText":"a=b; c"}])";
+    {
+        UserDefaults defaults(path());
+        defaults.set(QStringLiteral("alwaysOnTop"), true);
+        defaults.set(QStringLiteral("hasEverLaunched"), false);
+        defaults.set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("zh-cn"));
+        defaults.set(QStringLiteral("excludedApps"), QStringLiteral("org.gnome.Terminal,firefox"));
+        defaults.set(QStringLiteral("favoriteTranslations"), json);
+        defaults.set(QStringLiteral("count"), 42);
+    }
+    UserDefaults reopened(path());
+    EXPECT_TRUE(reopened.boolean(QStringLiteral("alwaysOnTop")));
+    EXPECT_TRUE(reopened.contains(QStringLiteral("hasEverLaunched")));
+    EXPECT_FALSE(reopened.boolean(QStringLiteral("hasEverLaunched")));
+    EXPECT_EQ(reopened.string(QStringLiteral("defaultTargetLanguage")), QStringLiteral("zh-cn"));
+    EXPECT_EQ(reopened.string(QStringLiteral("excludedApps")), QStringLiteral("org.gnome.Terminal,firefox"));
+    EXPECT_EQ(reopened.data(QStringLiteral("favoriteTranslations")), json);
+    EXPECT_EQ(reopened.integer(QStringLiteral("count")), 42);
+}
+
+TEST_F(UserDefaultsTest, ChangedSignalNamesTheKey) {
+    UserDefaults defaults(path());
+    QSignalSpy spy(&defaults, &UserDefaults::changed);
+    defaults.set(QStringLiteral("alwaysOnTop"), true);
+    defaults.remove(QStringLiteral("alwaysOnTop"));
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("alwaysOnTop"));
+    EXPECT_EQ(spy.at(1).at(0).toString(), QStringLiteral("alwaysOnTop"));
+}
+
+TEST_F(UserDefaultsTest, CorruptFileGivesDefaults) {
+    QDir().mkpath(m_dir.filePath(QStringLiteral("Quillora")));
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nshowInDock=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x12garbage\ncount=twelve\n");
+        file.write(QByteArray("\xff\xfe\x00\x01=\n[[[\n", 10));
+    }
+    UserDefaults defaults(path());
+    defaults.registerDefaults({{QStringLiteral("showInDock"), true}, {QStringLiteral("count"), 7}});
+    EXPECT_TRUE(defaults.boolean(QStringLiteral("showInDock")));
+    EXPECT_EQ(defaults.integer(QStringLiteral("count")), 7);
+    defaults.set(QStringLiteral("alwaysOnTop"), true);
+    EXPECT_TRUE(defaults.boolean(QStringLiteral("alwaysOnTop")));
+}
+
+TEST_F(UserDefaultsTest, UnparsableBooleanTextIsFalse) {
+    UserDefaults defaults(path());
+    defaults.set(QStringLiteral("showFloatingBar"), QStringLiteral("maybe"));
+    EXPECT_FALSE(defaults.boolean(QStringLiteral("showFloatingBar")));
+    defaults.set(QStringLiteral("showFloatingBar"), QStringLiteral("YES"));
+    EXPECT_TRUE(defaults.boolean(QStringLiteral("showFloatingBar")));
+}
+
+} // namespace

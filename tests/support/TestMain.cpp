@@ -1,0 +1,57 @@
+// Test entry: a QApplication, a private settings file, and a fresh fake platform for every test.
+#include "FakePlatform.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+class FreshPlatformListener : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        installPlatform(std::make_unique<FakePlatform>());
+        UserDefaults::standard().resetForTesting();
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        // Let deferred deletions and queued calls of this test finish before the next one starts.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleMock(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
+
+#ifdef QUILLORA_X11_TESTS
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "These tests need an X11 display; run them through scripts/test.sh (xvfb-run).\n");
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+#else
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+
+    // Nothing a test writes may reach the user's own configuration.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    UserDefaults::setStandardFilePath(home.filePath(QStringLiteral("Quillora/Quillora.conf")));
+
+    QApplication app(argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshPlatformListener);
+    const int result = RUN_ALL_TESTS();
+    installPlatform(nullptr);
+    return result;
+}
