@@ -1,8 +1,18 @@
 #include "platform/x11/X11Platform.h"
 
 #include "platform/AudioPlayer.h"
+#include "platform/x11/X11GlobalMouseMonitor.h"
+#include "platform/x11/X11KeyEventPoster.h"
+#include "platform/x11/X11Workspace.h"
+#include "platform/Cld2LanguageRecognizer.h"
+#include "platform/x11/LinuxDeviceIdentity.h"
 
 X11Platform::X11Platform() {
+    m_globalMouseMonitor = std::make_unique<X11GlobalMouseMonitor>();
+    m_keyEventPoster = std::make_unique<X11KeyEventPoster>();
+    m_workspace = std::make_unique<X11Workspace>();
+    m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>();
+    m_deviceIdentity = std::make_unique<LinuxDeviceIdentity>();
 }
 
 X11Platform::~X11Platform() = default;

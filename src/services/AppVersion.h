@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The app's version (the project version of the build), "1.0.0" when the build sets none. Each call
+// also prints a line to standard output.
+QString getAppVersion();

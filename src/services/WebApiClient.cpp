@@ -1,0 +1,224 @@
+#include "services/WebApiClient.h"
+
+#include "platform/DebugLog.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+#include "services/AppVersion.h"
+#include "services/RequestEnvelope.h"
+
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#ifndef QUILLORA_API_BASE_URL
+#define QUILLORA_API_BASE_URL ""
+#endif
+
+namespace {
+
+const QString kTag = QStringLiteral("WebApiClient");
+constexpr int kMaximumErrorMessageLength = 500;
+
+std::optional<int>& timeoutOverride() {
+    static std::optional<int> value;
+    return value;
+}
+
+bool isLoopbackHost(const QString& host) {
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+// Transport failures (connection, TLS, proxy, protocol) as opposed to an HTTP answer with an error status.
+bool isHttpAnswer(QNetworkReply::NetworkError error) {
+    const int code = int(error);
+    return code == 0 || (code >= 201 && code <= 299) || (code >= 401 && code <= 499);
+}
+
+QString serverMessage(const QByteArray& body, const QNetworkReply& reply, int status) {
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    QString message;
+    if (document.isObject())
+        message = document.object().value(QStringLiteral("error")).toString().trimmed();
+    if (message.isEmpty())
+        message = reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
+    if (message.isEmpty())
+        message = QStringLiteral("HTTP %1").arg(status);
+    if (message.size() > kMaximumErrorMessageLength)
+        message = message.left(kMaximumErrorMessageLength) + QStringLiteral("…");
+    return message;
+}
+
+} // namespace
+
+WebApiClient& WebApiClient::shared() {
+    // Lives for the whole process, like the network stack it owns.
+    static WebApiClient* instance = new WebApiClient;
+    return *instance;
+}
+
+WebApiClient::WebApiClient(QObject* parent) : QObject(parent), m_network(new QNetworkAccessManager(this)) {
+    // A redirect could carry the signed body to another host, perhaps in clear; treat it as an answer.
+    m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+}
+
+void WebApiClient::setTimeoutOverrideForTesting(std::optional<int> timeoutMs) {
+    timeoutOverride() = timeoutMs;
+}
+
+std::optional<QUrl> WebApiClient::validatedBaseUrl(const QString& text) {
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || url.hasQuery() || url.hasFragment())
+        return std::nullopt;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https"))
+        return url;
+    if (scheme == QLatin1String("http") && isLoopbackHost(url.host()))
+        return url;
+    return std::nullopt;
+}
+
+std::optional<QUrl> WebApiClient::baseUrl() {
+    const QString configured = UserDefaults::standard().string(QStringLiteral("apiBaseURL")).trimmed();
+    return validatedBaseUrl(configured.isEmpty() ? QStringLiteral(QUILLORA_API_BASE_URL) : configured);
+}
+
+RequestId WebApiClient::post(const QString& path, QJsonObject body, const QString& triggerSource,
+                             const std::optional<QString>& processType, int timeoutMs, Completion completion,
+                             QObject* context) {
+    Q_ASSERT(MainQueue::isMainThread());
+    const std::optional<QUrl> base = baseUrl();
+    if (!base) {
+        debugLog(kTag, QStringLiteral("❌ Geçersiz API adresi"));
+        return fail(TranslationError::invalidUrl(), std::move(completion), context);
+    }
+    Pending pending;
+    const RequestId id = track(std::move(completion), context, pending);
+
+    QUrl url = *base;
+    QString basePath = url.path();
+    while (basePath.endsWith(QLatin1Char('/')))
+        basePath.chop(1);
+    url.setPath(basePath + (path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path));
+
+    RequestEnvelope::make(triggerSource, processType).addTo(body);
+
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setRawHeader("Accept", "application/json");
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quillora/%1").arg(body.value(
+                                                            QStringLiteral("app_version")).toString()));
+    QNetworkReply* reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    pending.reply = reply;
+    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    connect(reply, &QNetworkReply::finished, this, [this, id] { onFinished(id); });
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, id](qint64 received, qint64) {
+        auto it = m_pending.find(id);
+        if (it == m_pending.end() || received <= maximumResponseBytes || !it->second.reply)
+            return;
+        it->second.tooLarge = true;
+        it->second.reply->abort();
+    });
+
+    auto* timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, [this, id] {
+        auto it = m_pending.find(id);
+        if (it == m_pending.end() || !it->second.reply)
+            return;
+        debugLog(kTag, QStringLiteral("⏱️ İstek zaman aşımına uğradı"));
+        it->second.timedOut = true;
+        it->second.reply->abort();
+    });
+    timer->start(std::max(1, timeoutOverride().value_or(timeoutMs)));
+    pending.timer = timer;
+
+    m_pending.emplace(id, std::move(pending));
+    debugLog(kTag, QStringLiteral("🌐 POST %1").arg(url.toString(QUrl::RemoveUserInfo)));
+    return id;
+}
+
+RequestId WebApiClient::track(Completion completion, QObject* context, Pending& pending) {
+    const RequestId id = m_nextId++;
+    pending.completion = std::move(completion);
+    pending.context = context;
+    pending.hasContext = context != nullptr;
+    if (context)
+        pending.contextConnection = connect(context, &QObject::destroyed, this, [this, id] { cancel(id); });
+    return id;
+}
+
+RequestId WebApiClient::fail(TranslationError error, Completion completion, QObject* context) {
+    Pending pending;
+    const RequestId id = track(std::move(completion), context, pending);
+    m_pending.emplace(id, std::move(pending));
+    MainQueue::async(
+        [this, id, error] { finish(id, Result<QJsonObject, TranslationError>::failure(error)); }, this);
+    return id;
+}
+
+void WebApiClient::cancel(RequestId id) {
+    auto it = m_pending.find(id);
+    if (it == m_pending.end())
+        return;
+    QPointer<QNetworkReply> reply = it->second.reply;
+    disconnect(it->second.contextConnection);
+    m_pending.erase(it);
+    if (reply)
+        reply->abort();
+}
+
+void WebApiClient::onFinished(RequestId id) {
+    auto it = m_pending.find(id);
+    if (it == m_pending.end() || !it->second.reply)
+        return;
+    finish(id, interpret(*it->second.reply, it->second));
+}
+
+Result<QJsonObject, TranslationError> WebApiClient::interpret(QNetworkReply& reply, const Pending& pending) {
+    using R = Result<QJsonObject, TranslationError>;
+    if (pending.timedOut)
+        return R::failure(TranslationError::timedOut());
+    if (pending.tooLarge)
+        return R::failure(TranslationError::invalidResponse());
+
+    const QVariant statusAttribute = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!statusAttribute.isValid() || !isHttpAnswer(reply.error()))
+        return R::failure(TranslationError::network(reply.errorString()));
+
+    const int status = statusAttribute.toInt();
+    const QByteArray data = reply.readAll();
+    if (status < 200 || status > 299)
+        return R::failure(TranslationError::server(serverMessage(data, reply, status), status));
+    if (data.isEmpty())
+        return R::failure(TranslationError::noResponse());
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return R::failure(TranslationError::invalidResponse());
+    return R::success(document.object());
+}
+
+void WebApiClient::finish(RequestId id, Result<QJsonObject, TranslationError> result) {
+    auto it = m_pending.find(id);
+    if (it == m_pending.end())
+        return;
+    Pending pending = std::move(it->second);
+    m_pending.erase(it);
+    disconnect(pending.contextConnection);
+    if (pending.timer)
+        pending.timer->stop();
+    if (!result)
+        debugLog(kTag, QStringLiteral("❌ %1").arg(result.error().localizedDescription()));
+    if (pending.hasContext && pending.context.isNull())
+        return;
+    if (pending.completion)
+        pending.completion(std::move(result));
+}
