@@ -19,7 +19,8 @@ QStringList ExcludedAppsManager::loadExcludedApps() {
 void ExcludedAppsManager::saveExcludedApps(const QStringList& apps) {
     UserDefaults::standard().set(kExcludedAppsKey, apps.join(QLatin1Char(',')));
     debugLog(QStringLiteral("ExcludedAppsManager"), QStringLiteral("💾 %1 excluded").arg(apps.size()));
-    NotificationCenter::shared().post(QStringLiteral("ExcludedAppsChanged"), {{QStringLiteral("apps"), apps}});
+    NotificationCenter::shared().post(QStringLiteral("ExcludedAppsChanged"),
+                                      {{QStringLiteral("apps"), apps}});
 }
 
 void ExcludedAppsManager::removeExcludedApp(const QString& bundleIdentifier) {
@@ -34,7 +35,8 @@ void ExcludedAppsManager::removeExcludedApp(const QString& bundleIdentifier) {
 void ExcludedAppsManager::addExcludedApp(const QString& bundleIdentifier) {
     // A comma would split the entry in two on the next load; such an id can never match anyway.
     if (bundleIdentifier.contains(QLatin1Char(','))) {
-        debugLog(QStringLiteral("ExcludedAppsManager"), QStringLiteral("⚠️ refused id with a comma: %1").arg(bundleIdentifier));
+        debugLog(QStringLiteral("ExcludedAppsManager"),
+                 QStringLiteral("⚠️ refused id with a comma: %1").arg(bundleIdentifier));
         return;
     }
     QStringList apps = loadExcludedApps();

@@ -34,7 +34,8 @@ TEST_F(ExcludedAppsManagerTest, AddStoresCommaJoinedListAndPostsOncePerSave) {
     ExcludedAppsManager::addExcludedApp(QStringLiteral("firefox"));
     EXPECT_EQ(stored(), QStringLiteral("org.gnome.TextEditor,firefox"));
     ASSERT_EQ(m_posts.size(), 2);
-    EXPECT_EQ(postedApps(1), (QStringList{QStringLiteral("org.gnome.TextEditor"), QStringLiteral("firefox")}));
+    EXPECT_EQ(postedApps(1),
+              (QStringList{QStringLiteral("org.gnome.TextEditor"), QStringLiteral("firefox")}));
 
     // Duplicates (compared case-sensitively) change nothing and post nothing.
     ExcludedAppsManager::addExcludedApp(QStringLiteral("firefox"));

@@ -1,0 +1,175 @@
+#include "selection/AccessibilityService.h"
+
+#include "platform/DebugLog.h"
+#include "platform/KeyEventPoster.h"
+#include "platform/Platform.h"
+#include "selection/SelectionAppRules.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+#include <utility>
+
+namespace {
+
+const QString kTag = QStringLiteral("AccessibilityService");
+
+std::optional<SelectedText> nonEmpty(const std::optional<QString>& text) {
+    if (!text || text->trimmed().isEmpty())
+        return std::nullopt;
+    return SelectedText{*text, false};
+}
+
+} // namespace
+
+AccessibilityService& AccessibilityService::shared() {
+    static auto* instance = new AccessibilityService;
+    return *instance;
+}
+
+AccessibilityService::AccessibilityService(QObject* parent)
+    : QObject(parent) {}
+
+AccessibilityService::~AccessibilityService() {
+    if (m_pendingRestore && hasPlatform()) {
+        Pasteboard& pasteboard = platform().pasteboard();
+        if (pasteboard.changeCount(Pasteboard::Mode::Clipboard) != m_pasteboardChangeCount)
+            pasteboard.restore(*m_pendingRestore);
+    }
+}
+
+void AccessibilityService::readSelectedText(const SelectionReadRequest& request, ReadHandler handler) {
+    // Applications take PRIMARY when they see the button go up, often after we do: wait a moment for it.
+    waitForChange(Pasteboard::Mode::Selection, request.selectionChangeCountAtPress, SelectionSettleMs,
+                  [this, request, handler = std::move(handler)](bool changed) mutable {
+                      if (changed)
+                          readPrimary(std::move(handler));
+                      else
+                          runClipboardFallback(request, std::move(handler));
+                  });
+}
+
+void AccessibilityService::readPrimary(ReadHandler handler) {
+    if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Selection)) {
+        debugLog(kTag, QStringLiteral("↩️ the selection is our own"));
+        handler(std::nullopt);
+        return;
+    }
+    QPointer<AccessibilityService> self(this);
+    // A new owner that does not answer is hung; a synthetic copy would only queue up behind it.
+    platform().pasteboard().readString(
+        [self, handler = std::move(handler)](std::optional<QString> text) {
+            if (!self)
+                return;
+            if (!text)
+                debugLog(kTag, QStringLiteral("⏱️ the selection owner did not answer"));
+            handler(nonEmpty(text));
+        },
+        Pasteboard::Mode::Selection, SelectionReadTimeoutMs);
+}
+
+void AccessibilityService::runClipboardFallback(const SelectionReadRequest& request, ReadHandler handler) {
+    const SelectionAppRule rule = SelectionAppRules::ruleFor(request.bundleIdentifier);
+    if (!rule.allowsClipboardFallback) {
+        debugLog(kTag, QStringLiteral("🚫 no synthetic copy in %1").arg(request.bundleIdentifier));
+        handler(std::nullopt);
+        return;
+    }
+    const Clock::time_point now = Clock::now();
+    if (m_copyInProgress || (m_lastCopyOperationTime &&
+                             now - *m_lastCopyOperationTime < std::chrono::milliseconds(CopyCooldownMs))) {
+        debugLog(kTag, QStringLiteral("⏳ clipboard fallback skipped (cooldown)"));
+        handler(std::nullopt);
+        return;
+    }
+    m_copyInProgress = true;
+    m_lastCopyOperationTime = now;
+
+    QPointer<AccessibilityService> self(this);
+    auto elapsed = std::make_shared<QElapsedTimer>();
+    elapsed->start();
+    platform().pasteboard().takeSnapshot(
+        [self, elapsed, rule, handler = std::move(handler)](PasteboardSnapshot snapshot) mutable {
+            if (!self)
+                return;
+            // An empty answer that took the whole time-out is an owner that did not answer, not an empty
+            // clipboard: its content cannot be saved, so it must not be overwritten.
+            if (snapshot.isEmpty() && elapsed->elapsed() >= SnapshotTimeoutMs * 9 / 10) {
+                debugLog(kTag,
+                         QStringLiteral("⏱️ the clipboard owner did not answer; no synthetic copy"));
+                self->finishFallback(std::nullopt, std::move(handler));
+                return;
+            }
+            self->copyWithSnapshot(snapshot, rule.copyKey, rule.copyModifiers, std::move(handler));
+        },
+        SnapshotTimeoutMs);
+}
+
+void AccessibilityService::copyWithSnapshot(const PasteboardSnapshot& snapshot, int copyKey,
+                                            Qt::KeyboardModifiers modifiers, ReadHandler handler) {
+    Pasteboard& pasteboard = platform().pasteboard();
+    m_pasteboardChangeCount = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
+    m_pendingRestore = snapshot;
+    if (!platform().keyEventPoster().postKey(copyKey, modifiers)) {
+        debugLog(kTag, QStringLiteral("⚠️ could not post the copy keys"));
+        finishFallback(std::nullopt, std::move(handler));
+        return;
+    }
+    waitForChange(Pasteboard::Mode::Clipboard, m_pasteboardChangeCount, CopyWaitMs,
+                  [this, handler = std::move(handler)](bool changed) mutable {
+                      if (!changed) {
+                          // Nothing was copied, so the user's clipboard was never touched.
+                          debugLog(kTag, QStringLiteral("📋 nothing copied"));
+                          finishFallback(std::nullopt, std::move(handler));
+                          return;
+                      }
+                      if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Clipboard)) {
+                          finishFallback(std::nullopt, std::move(handler));
+                          return;
+                      }
+                      QPointer<AccessibilityService> self(this);
+                      platform().pasteboard().readString(
+                          [self, handler = std::move(handler)](std::optional<QString> text) mutable {
+                              if (self)
+                                  self->finishFallback(nonEmpty(text), std::move(handler));
+                          },
+                          Pasteboard::Mode::Clipboard, ClipboardReadTimeoutMs);
+                  });
+}
+
+void AccessibilityService::finishFallback(std::optional<SelectedText> result, ReadHandler handler) {
+    if (m_pendingRestore) {
+        Pasteboard& pasteboard = platform().pasteboard();
+        if (pasteboard.changeCount(Pasteboard::Mode::Clipboard) != m_pasteboardChangeCount)
+            pasteboard.restore(*m_pendingRestore);
+        m_pendingRestore.reset();
+    }
+    m_copyInProgress = false;
+    handler(std::move(result));
+}
+
+void AccessibilityService::waitForChange(Pasteboard::Mode mode, int baseline, int timeoutMs,
+                                         std::function<void(bool)> done) {
+    Pasteboard& pasteboard = platform().pasteboard();
+    if (pasteboard.changeCount(mode) != baseline) {
+        done(true);
+        return;
+    }
+    // The waiter owns the connection and the timer; whichever fires first ends both.
+    auto* waiter = new QObject(this);
+    auto pending = std::make_shared<std::function<void(bool)>>(std::move(done));
+    auto finish = [waiter, pending](bool changed) {
+        if (!*pending)
+            return;
+        auto work = std::exchange(*pending, nullptr);
+        waiter->deleteLater();
+        work(changed);
+    };
+    connect(&pasteboard, &Pasteboard::changed, waiter,
+            [finish, mode, baseline](Pasteboard::Mode changedMode) {
+                if (changedMode == mode && platform().pasteboard().changeCount(mode) != baseline)
+                    finish(true);
+            });
+    QTimer::singleShot(timeoutMs, waiter, [finish] { finish(false); });
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// What the reader needs to know about the gesture that made the selection.
+struct SelectionReadRequest {
+    // PRIMARY's change count when the gesture's button went down: a PRIMARY that has not moved on since
+    // then holds an older selection (or one the application never replaced).
+    int selectionChangeCountAtPress = 0;
+    // The application the gesture happened in, for its copy keys.
+    QString bundleIdentifier;
+};
+
+struct SelectedText {
+    QString text;
+    // Whether the selection lies in an editable field; false where that cannot be told.
+    bool isEditable = false;
+};
+
+// Reads the text another application has selected. The selection is PRIMARY when the application set it
+// for this gesture; otherwise a synthetic copy through the clipboard, with the user's clipboard saved
+// and put back. Every step is asynchronous with a time-out: a slow or dead owner never blocks.
+class AccessibilityService : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::chrono::steady_clock;
+    using ReadHandler = std::function<void(std::optional<SelectedText>)>;
+
+    // How long a gesture waits for the application to take PRIMARY before PRIMARY counts as stale.
+    static constexpr int SelectionSettleMs = 150;
+    static constexpr int SelectionReadTimeoutMs = 300;
+    static constexpr int SnapshotTimeoutMs = 500;
+    static constexpr int CopyWaitMs = 500;
+    static constexpr int ClipboardReadTimeoutMs = 500;
+    // The clipboard fallback runs at most once in this interval.
+    static constexpr int CopyCooldownMs = 1500;
+
+    static AccessibilityService& shared();
+
+    explicit AccessibilityService(QObject* parent = nullptr);
+    // Puts the user's clipboard back when a fallback is cut short.
+    ~AccessibilityService() override;
+
+    // The handler runs exactly once on the main thread, unless this service is destroyed first. No value
+    // when nothing was selected, the selection is this process's own, or an owner did not answer.
+    void readSelectedText(const SelectionReadRequest& request, ReadHandler handler);
+
+    // When the clipboard fallback last posted copy keys; none before the first.
+    std::optional<Clock::time_point> lastCopyOperationTime() const { return m_lastCopyOperationTime; }
+    // The clipboard's change count right before the last synthetic copy.
+    int pasteboardChangeCount() const { return m_pasteboardChangeCount; }
+
+private:
+    void readPrimary(ReadHandler handler);
+    void runClipboardFallback(const SelectionReadRequest& request, ReadHandler handler);
+    void copyWithSnapshot(const PasteboardSnapshot& snapshot, int copyKey, Qt::KeyboardModifiers modifiers,
+                          ReadHandler handler);
+    void finishFallback(std::optional<SelectedText> result, ReadHandler handler);
+    // Calls `done(true)` once the change count of `mode` differs from `baseline`, or `done(false)` after
+    // `timeoutMs`; listens to the pasteboard's change signal in between, never polls.
+    void waitForChange(Pasteboard::Mode mode, int baseline, int timeoutMs, std::function<void(bool)> done);
+
+    std::optional<Clock::time_point> m_lastCopyOperationTime;
+    int m_pasteboardChangeCount = 0;
+    bool m_copyInProgress = false;
+    // The user's clipboard while a synthetic copy may have replaced it.
+    std::optional<PasteboardSnapshot> m_pendingRestore;
+};

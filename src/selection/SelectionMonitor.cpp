@@ -1,0 +1,178 @@
+#include "selection/SelectionMonitor.h"
+
+#include "platform/DebugLog.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Pasteboard.h"
+#include "platform/Platform.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "selection/AccessibilityService.h"
+#include "selection/ExcludedAppsManager.h"
+#include "services/LanguageDetectionService.h"
+#include "services/SystemLanguage.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLineF>
+#include <QWindow>
+
+namespace {
+
+const QString kTag = QStringLiteral("SelectionMonitor");
+
+// Payload lists arrive as QStringList from our own posters, as QVariantList from others.
+std::optional<QStringList> stringList(const QVariant& value) {
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList();
+    if (value.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    QStringList list;
+    for (const QVariant& item : value.toList()) {
+        if (item.typeId() != QMetaType::QString)
+            return std::nullopt;
+        list.append(item.toString());
+    }
+    return list;
+}
+
+} // namespace
+
+SelectionMonitor& SelectionMonitor::shared() {
+    static auto* instance = new SelectionMonitor(AccessibilityService::shared());
+    return *instance;
+}
+
+SelectionMonitor::SelectionMonitor(AccessibilityService& reader, QObject* parent)
+    : QObject(parent)
+    , m_reader(reader) {
+    const QString showKey = QStringLiteral("showFloatingBar");
+    // The setting defaults to on; only a stored false turns the bar off.
+    m_showFloatingBar =
+        UserDefaults::standard().object(showKey).isValid() ? UserDefaults::standard().boolean(showKey) : true;
+    m_excludedApps = ExcludedAppsManager::loadExcludedApps();
+
+    NotificationCenter::shared().addObserver(QStringLiteral("FloatingBarVisibilityChanged"), this,
+                                             [this](const QVariantMap& info) {
+                                                 const QVariant value = info.value(QStringLiteral("value"));
+                                                 if (value.typeId() == QMetaType::Bool)
+                                                     m_showFloatingBar = value.toBool();
+                                             });
+    NotificationCenter::shared().addObserver(
+        QStringLiteral("ExcludedAppsChanged"), this, [this](const QVariantMap& info) {
+            if (auto apps = stringList(info.value(QStringLiteral("apps"))))
+                m_excludedApps = *apps;
+            else
+                m_excludedApps = ExcludedAppsManager::loadExcludedApps();
+        });
+    installGlobalMonitor();
+}
+
+SelectionMonitor::~SelectionMonitor() {
+    if (m_monitor)
+        m_monitor->stop();
+}
+
+bool SelectionMonitor::installGlobalMonitor() {
+    if (m_monitor)
+        m_monitor->stop();
+    m_monitor = &platform().globalMouseMonitor();
+    m_buttonDown = false;
+    QPointer<SelectionMonitor> self(this);
+    const bool started = m_monitor->start([self](const GlobalMouseEvent& event) {
+        if (self)
+            self->handleMouseEvent(event);
+    });
+    if (!started)
+        debugLog(kTag, QStringLiteral("⚠️ no global mouse monitor on this display"));
+    return started;
+}
+
+void SelectionMonitor::handleMouseEvent(const GlobalMouseEvent& event) {
+    switch (event.type) {
+    case GlobalMouseEvent::Type::LeftMouseDown:
+        ++m_gesture;
+        m_buttonDown = true;
+        m_pressPosition = event.position;
+        m_pressClickCount = event.clickCount;
+        m_selectionChangeCountAtPress = platform().pasteboard().changeCount(Pasteboard::Mode::Selection);
+        return;
+    case GlobalMouseEvent::Type::LeftMouseDragged:
+        return;
+    case GlobalMouseEvent::Type::LeftMouseUp: {
+        if (!m_buttonDown)
+            return;
+        m_buttonDown = false;
+        const int clicks = std::max(m_pressClickCount, event.clickCount);
+        const bool dragged = QLineF(m_pressPosition, event.position).length() > MinimumDragDistance;
+        if (dragged || clicks >= 2)
+            handleSelectionGesture(event.position);
+        return;
+    }
+    }
+}
+
+void SelectionMonitor::handleSelectionGesture(QPoint position) {
+    if (!m_showFloatingBar)
+        return;
+    if (isOwnWindowAt(position))
+        return;
+    const std::optional<RunningApplication> app = platform().workspace().frontmostApplication();
+    if (app && app->processId == QCoreApplication::applicationPid())
+        return;
+    const QString bundleIdentifier = app ? app->bundleIdentifier : QString();
+    if (!bundleIdentifier.isEmpty() && m_excludedApps.contains(bundleIdentifier)) {
+        debugLog(kTag, QStringLiteral("🚫 %1 is excluded").arg(bundleIdentifier));
+        return;
+    }
+
+    const quint64 gesture = m_gesture;
+    QPointer<SelectionMonitor> self(this);
+    m_reader.readSelectedText({m_selectionChangeCountAtPress, bundleIdentifier},
+                              [self, gesture, position](std::optional<SelectedText> selection) {
+                                  if (!self || !selection)
+                                      return;
+                                  if (gesture != self->m_gesture) {
+                                      debugLog(kTag,
+                                               QStringLiteral("🗑️ selection of an outdated gesture"));
+                                      return;
+                                  }
+                                  self->deliver(*selection, position);
+                              });
+}
+
+bool SelectionMonitor::isOwnWindowAt(QPoint position) const {
+    QWindow* window = QGuiApplication::topLevelAt(position);
+    return window && window->isVisible();
+}
+
+void SelectionMonitor::deliver(const SelectedText& selection, QPoint position) {
+    if (selection.text.trimmed().isEmpty())
+        return;
+    if (selection.text == m_lastText && m_lastTextTimer.isValid() &&
+        m_lastTextTimer.elapsed() < SameTextIntervalMs)
+        return;
+    m_lastText = selection.text;
+    m_lastTextTimer.start();
+
+    const QString language =
+        LanguageDetectionService::detectLanguage(selection.text.left(DetectionSampleLength));
+    const QRect rect(position, QSize(1, 1));
+    MainQueue::async(
+        [this, text = selection.text, rect, language, editable = selection.isEditable] {
+            if (onSelectionChanged)
+                onSelectionChanged(text, rect, language, editable);
+        },
+        this);
+}
+
+void SelectionMonitor::requestTranslation(const QString& text) {
+    std::optional<QString> target =
+        UserDefaults::standard().optionalString(QStringLiteral("defaultTargetLanguage"));
+    if (!target || target->isEmpty())
+        target = systemLanguageCode();
+    NotificationCenter::shared().post(QStringLiteral("TranslateSelectedText"),
+                                      {{QStringLiteral("text"), text},
+                                       {QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
+                                       {QStringLiteral("targetLanguage"), *target}});
+}

@@ -1,0 +1,184 @@
+#include "selection/AccessibilityService.h"
+
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "platform/MainQueue.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+using Mode = Pasteboard::Mode;
+
+// The user's clipboard before a gesture: text plus an image, as a desktop application offers them.
+PasteboardSnapshot userClipboard() {
+    PasteboardSnapshot snapshot;
+    snapshot.items.append({QStringLiteral("text/plain"), QByteArrayLiteral("user text")});
+    snapshot.items.append({QStringLiteral("text/html"), QByteArrayLiteral("<b>user</b> text")});
+    snapshot.items.append({QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\nfake-image-bytes", 24)});
+    return snapshot;
+}
+
+class AccessibilityServiceTest : public ::testing::Test {
+protected:
+    FakePasteboard& pasteboard() { return fakePlatform().fakePasteboard(); }
+    FakeKeyEventPoster& keys() { return fakePlatform().fakeKeyPoster(); }
+
+    // The focused application copies `text` when it sees any copy keys.
+    void applicationCopies(const QString& text) {
+        keys().onPost = [this, text](const PostedKey&) { pasteboard().setExternalString(text); };
+    }
+
+    // Reads as a gesture that began when PRIMARY had its current change count, and waits for the answer.
+    std::optional<SelectedText> read(AccessibilityService& service, const QString& bundleIdentifier = {},
+                                     std::optional<int> countAtPress = {}) {
+        bool done = false;
+        std::optional<SelectedText> result;
+        service.readSelectedText(
+            {countAtPress.value_or(pasteboard().changeCount(Mode::Selection)), bundleIdentifier},
+            [&](std::optional<SelectedText> r) {
+                EXPECT_FALSE(done) << "handler called twice";
+                done = true;
+                result = std::move(r);
+            });
+        EXPECT_TRUE(waitUntil([&] { return done; }));
+        return result;
+    }
+
+    AccessibilityService m_service;
+};
+
+TEST_F(AccessibilityServiceTest, FreshPrimaryIsReadWithoutTouchingTheClipboard) {
+    pasteboard().setExternalContent(userClipboard());
+    const int countAtPress = pasteboard().changeCount(Mode::Selection);
+    pasteboard().setExternalString(QStringLiteral("selected words"), Mode::Selection);
+
+    auto result = read(m_service, QStringLiteral("org.example.Editor"), countAtPress);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, QStringLiteral("selected words"));
+    EXPECT_FALSE(result->isEditable);
+    EXPECT_TRUE(keys().posted.isEmpty());
+    EXPECT_EQ(pasteboard().writeCount(), 0);
+    EXPECT_FALSE(m_service.lastCopyOperationTime());
+}
+
+TEST_F(AccessibilityServiceTest, PrimaryTakenShortlyAfterReleaseStillCountsAsFresh) {
+    const int countAtPress = pasteboard().changeCount(Mode::Selection);
+    MainQueue::asyncAfter(
+        40, [this] { pasteboard().setExternalString(QStringLiteral("late owner"), Mode::Selection); });
+    auto result = read(m_service, {}, countAtPress);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, QStringLiteral("late owner"));
+    EXPECT_TRUE(keys().posted.isEmpty());
+}
+
+TEST_F(AccessibilityServiceTest, FreshButEmptyOrUnansweredPrimaryGivesNothingAndNoCopy) {
+    int countAtPress = pasteboard().changeCount(Mode::Selection);
+    pasteboard().setExternalString(QStringLiteral("  \n\t"), Mode::Selection);
+    EXPECT_FALSE(read(m_service, {}, countAtPress));
+
+    countAtPress = pasteboard().changeCount(Mode::Selection);
+    pasteboard().setExternalString(QStringLiteral("hung owner"), Mode::Selection);
+    pasteboard().setUnresponsive(true);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(read(m_service, {}, countAtPress));
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_TRUE(keys().posted.isEmpty());
+}
+
+TEST_F(AccessibilityServiceTest, StalePrimaryFallsBackToCopyAndRestoresEveryFormat) {
+    pasteboard().setExternalString(QStringLiteral("old selection"), Mode::Selection);
+    pasteboard().setExternalContent(userClipboard());
+    const int countBeforeCopy = pasteboard().changeCount(Mode::Clipboard);
+    applicationCopies(QStringLiteral("copied selection"));
+
+    auto result = read(m_service, QStringLiteral("org.example.Editor"));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, QStringLiteral("copied selection"));
+    ASSERT_EQ(keys().posted.size(), 1);
+    EXPECT_EQ(keys().posted[0].key, Qt::Key_C);
+    EXPECT_EQ(keys().posted[0].modifiers, Qt::ControlModifier);
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+    EXPECT_TRUE(m_service.lastCopyOperationTime());
+    EXPECT_EQ(m_service.pasteboardChangeCount(), countBeforeCopy);
+}
+
+TEST_F(AccessibilityServiceTest, EmptyClipboardIsEmptyAgainAfterTheFallback) {
+    applicationCopies(QStringLiteral("copied"));
+    auto result = read(m_service);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, QStringLiteral("copied"));
+    EXPECT_TRUE(pasteboard().contents().isEmpty());
+}
+
+TEST_F(AccessibilityServiceTest, PerApplicationCopyKeys) {
+    applicationCopies(QStringLiteral("terminal text"));
+    auto result = read(m_service, QStringLiteral("org.gnome.Terminal"));
+    ASSERT_TRUE(result);
+    ASSERT_EQ(keys().posted.size(), 1);
+    EXPECT_EQ(keys().posted[0].key, Qt::Key_C);
+    EXPECT_EQ(keys().posted[0].modifiers, Qt::ControlModifier | Qt::ShiftModifier);
+
+    // Where a synthetic copy would do harm, nothing is posted at all (and the cooldown is not spent).
+    AccessibilityService other;
+    EXPECT_FALSE(read(other, QStringLiteral("XTerm")));
+    EXPECT_FALSE(read(other, QStringLiteral("emacs")));
+    EXPECT_EQ(keys().posted.size(), 1);
+    EXPECT_FALSE(other.lastCopyOperationTime());
+}
+
+TEST_F(AccessibilityServiceTest, FallbackRunsAtMostOncePerCooldown) {
+    applicationCopies(QStringLiteral("copied"));
+    ASSERT_TRUE(read(m_service));
+    EXPECT_FALSE(read(m_service));
+    EXPECT_EQ(keys().posted.size(), 1);
+
+    spinFor(AccessibilityService::CopyCooldownMs + 100);
+    EXPECT_TRUE(read(m_service));
+    EXPECT_EQ(keys().posted.size(), 2);
+}
+
+TEST_F(AccessibilityServiceTest, NothingCopiedLeavesTheClipboardUntouched) {
+    pasteboard().setExternalContent(userClipboard());
+    const int count = pasteboard().changeCount(Mode::Clipboard);
+    EXPECT_FALSE(read(m_service));
+    EXPECT_EQ(keys().posted.size(), 1);
+    EXPECT_EQ(pasteboard().writeCount(), 0);
+    EXPECT_EQ(pasteboard().changeCount(Mode::Clipboard), count);
+}
+
+TEST_F(AccessibilityServiceTest, UnansweringClipboardOwnerIsNeverOverwritten) {
+    pasteboard().setExternalContent(userClipboard());
+    pasteboard().setUnresponsive(true);
+    applicationCopies(QStringLiteral("copied"));
+    EXPECT_FALSE(read(m_service));
+    EXPECT_TRUE(keys().posted.isEmpty());
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+}
+
+TEST_F(AccessibilityServiceTest, FailedKeyPostGivesNothing) {
+    pasteboard().setExternalContent(userClipboard());
+    keys().succeeds = false;
+    EXPECT_FALSE(read(m_service));
+    EXPECT_EQ(pasteboard().writeCount(), 0);
+}
+
+TEST_F(AccessibilityServiceTest, ServiceDestroyedMidCopyStillRestoresTheClipboard) {
+    pasteboard().setExternalContent(userClipboard());
+    applicationCopies(QStringLiteral("copied"));
+    auto service = std::make_unique<AccessibilityService>();
+    bool called = false;
+    service->readSelectedText({pasteboard().changeCount(Mode::Selection), {}},
+                              [&](std::optional<SelectedText>) { called = true; });
+    ASSERT_TRUE(waitUntil([&] { return !keys().posted.isEmpty(); }));
+    EXPECT_EQ(pasteboard().currentString(), QStringLiteral("copied"));
+    service.reset();
+    spinFor(50);
+    EXPECT_FALSE(called);
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+}
+
+} // namespace

@@ -1,0 +1,261 @@
+#include "selection/SelectionMonitor.h"
+
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "selection/AccessibilityService.h"
+#include "selection/ExcludedAppsManager.h"
+#include "services/SystemLanguage.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+using Type = GlobalMouseEvent::Type;
+using Mode = Pasteboard::Mode;
+
+struct Report {
+    QString text;
+    QRect rect;
+    QString language;
+    bool editable;
+};
+
+class SelectionMonitorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RunningApplication editor;
+        editor.windowId = 0x400001;
+        editor.processId = 4242;
+        editor.bundleIdentifier = QStringLiteral("org.example.Editor");
+        editor.localizedName = QStringLiteral("Editor");
+        fakePlatform().fakeWorkspace().frontmost = editor;
+    }
+
+    void createMonitor() {
+        m_monitor = std::make_unique<SelectionMonitor>(m_reader);
+        m_monitor->onSelectionChanged = [this](const QString& text, const QRect& rect,
+                                               const QString& language, bool editable) {
+            EXPECT_TRUE(MainQueue::isMainThread());
+            m_reports.append({text, rect, language, editable});
+        };
+    }
+
+    FakeGlobalMouseMonitor& mouse() { return fakePlatform().fakeMouseMonitor(); }
+    FakePasteboard& pasteboard() { return fakePlatform().fakePasteboard(); }
+
+    // A press at `from`, motion, and a release at `to`; the application under the pointer takes PRIMARY
+    // with `selects` during the drag (nothing when empty).
+    void drag(QPoint from, QPoint to, const QString& selects) {
+        mouse().send(Type::LeftMouseDown, from);
+        mouse().send(Type::LeftMouseDragged, (from + to) / 2);
+        if (!selects.isEmpty())
+            pasteboard().setExternalString(selects, Mode::Selection);
+        mouse().send(Type::LeftMouseUp, to);
+    }
+    // A run of `count` clicks at one spot, selecting `selects` on the last press.
+    void clicks(QPoint at, int count, const QString& selects) {
+        for (int i = 1; i <= count; ++i) {
+            mouse().send(Type::LeftMouseDown, at, i);
+            if (i == count && !selects.isEmpty())
+                pasteboard().setExternalString(selects, Mode::Selection);
+            mouse().send(Type::LeftMouseUp, at, i);
+        }
+    }
+    // Waits past the time a read (including the fallback) could take.
+    void settle() { spinFor(AccessibilityService::SelectionSettleMs + 150); }
+
+    AccessibilityService m_reader;
+    std::unique_ptr<SelectionMonitor> m_monitor;
+    QList<Report> m_reports;
+};
+
+TEST_F(SelectionMonitorTest, DragDoubleAndTripleClickReportTextAtThePointer) {
+    fakePlatform().fakeLanguageRecognizer().answers.insert(QStringLiteral("Guten Morgen"),
+                                                           QStringLiteral("de"));
+    fakePlatform().fakeLanguageRecognizer().answers.insert(QStringLiteral("word"), QStringLiteral("en-GB"));
+    createMonitor();
+
+    drag({100, 100}, {180, 104}, QStringLiteral("Guten Morgen"));
+    EXPECT_TRUE(m_reports.isEmpty()) << "the callback runs on a later turn of the main queue";
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text, QStringLiteral("Guten Morgen"));
+    EXPECT_EQ(m_reports[0].rect, QRect(180, 104, 1, 1));
+    EXPECT_EQ(m_reports[0].language, QStringLiteral("de"));
+    EXPECT_FALSE(m_reports[0].editable);
+
+    clicks({300, 200}, 2, QStringLiteral("word"));
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 2; }));
+    EXPECT_EQ(m_reports[1].text, QStringLiteral("word"));
+    EXPECT_EQ(m_reports[1].rect, QRect(300, 200, 1, 1));
+    EXPECT_EQ(m_reports[1].language, QStringLiteral("en"));
+
+    clicks({310, 210}, 3, QStringLiteral("a whole line"));
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 3; }));
+    EXPECT_EQ(m_reports[2].text, QStringLiteral("a whole line"));
+    EXPECT_EQ(m_reports[2].language, QStringLiteral("auto"));
+    EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
+}
+
+TEST_F(SelectionMonitorTest, ShortDragsAndSingleClicksReadNothing) {
+    createMonitor();
+    drag({100, 100}, {103, 104}, QStringLiteral("five points")); // exactly 5
+    clicks({200, 200}, 1, QStringLiteral("single"));
+    mouse().send(Type::LeftMouseUp, {500, 500}, 1); // a release without its press
+    settle();
+    EXPECT_TRUE(m_reports.isEmpty());
+    EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
+}
+
+TEST_F(SelectionMonitorTest, FollowsTheFloatingBarSwitch) {
+    UserDefaults::standard().set(QStringLiteral("showFloatingBar"), false);
+    createMonitor();
+    EXPECT_FALSE(m_monitor->showFloatingBar());
+    drag({0, 0}, {50, 0}, QStringLiteral("off"));
+    settle();
+    EXPECT_TRUE(m_reports.isEmpty());
+
+    // Only a Bool value counts.
+    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+                                      {{QStringLiteral("value"), QStringLiteral("true")}});
+    EXPECT_FALSE(m_monitor->showFloatingBar());
+    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+                                      {{QStringLiteral("value"), true}});
+    drag({0, 0}, {50, 0}, QStringLiteral("on again"));
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text, QStringLiteral("on again"));
+}
+
+TEST_F(SelectionMonitorTest, MissingSwitchMeansOn) {
+    createMonitor();
+    EXPECT_TRUE(m_monitor->showFloatingBar());
+}
+
+TEST_F(SelectionMonitorTest, FollowsTheExcludedApplications) {
+    ExcludedAppsManager::addExcludedApp(QStringLiteral("org.example.Editor"));
+    createMonitor();
+    drag({0, 0}, {50, 0}, QStringLiteral("excluded"));
+    settle();
+    EXPECT_TRUE(m_reports.isEmpty());
+
+    ExcludedAppsManager::removeExcludedApp(QStringLiteral("org.example.Editor"));
+    EXPECT_TRUE(m_monitor->excludedApps().isEmpty());
+    drag({0, 0}, {50, 0}, QStringLiteral("allowed"));
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+
+    // A payload without a list re-reads the store; a list of strings from another poster is taken as is.
+    UserDefaults::standard().set(QStringLiteral("excludedApps"), QStringLiteral("a,org.example.Editor"));
+    NotificationCenter::shared().post(QStringLiteral("ExcludedAppsChanged"));
+    EXPECT_EQ(m_monitor->excludedApps(), (QStringList{"a", "org.example.Editor"}));
+    NotificationCenter::shared().post(QStringLiteral("ExcludedAppsChanged"),
+                                      {{QStringLiteral("apps"), QVariantList{QStringLiteral("b")}}});
+    EXPECT_EQ(m_monitor->excludedApps(), QStringList{QStringLiteral("b")});
+}
+
+TEST_F(SelectionMonitorTest, OwnProcessAndOwnWindowsAreIgnored) {
+    createMonitor();
+    auto& workspace = fakePlatform().fakeWorkspace();
+    workspace.frontmost->processId = QCoreApplication::applicationPid();
+    drag({0, 0}, {50, 0}, QStringLiteral("ours"));
+    settle();
+    EXPECT_TRUE(m_reports.isEmpty());
+
+    // The floating bar takes no focus, so the frontmost application is another one while the pointer
+    // is over our window.
+    workspace.frontmost->processId = 4242;
+    QWidget window;
+    window.setGeometry(400, 400, 200, 100);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
+    drag({450, 450}, {500, 460}, QStringLiteral("in our window"));
+    settle();
+    EXPECT_TRUE(m_reports.isEmpty());
+}
+
+TEST_F(SelectionMonitorTest, SameTextWithinTheIntervalIsReportedOnce) {
+    createMonitor();
+    clicks({10, 10}, 2, QStringLiteral("hello"));
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    clicks({10, 10}, 3, QStringLiteral("hello"));
+    settle();
+    EXPECT_EQ(m_reports.size(), 1);
+
+    clicks({10, 10}, 2, QStringLiteral("other"));
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 2; }));
+
+    spinFor(SelectionMonitor::SameTextIntervalMs + 100);
+    clicks({10, 10}, 2, QStringLiteral("other"));
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 3; }));
+}
+
+TEST_F(SelectionMonitorTest, ReadOfAnOutdatedGestureIsDropped) {
+    createMonitor();
+    drag({0, 0}, {60, 0}, QStringLiteral("first"));
+    // A new press before the first read answers.
+    mouse().send(Type::LeftMouseDown, {70, 0});
+    pasteboard().setExternalString(QStringLiteral("second"), Mode::Selection);
+    mouse().send(Type::LeftMouseUp, {140, 0});
+    ASSERT_TRUE(waitUntil([&] { return !m_reports.isEmpty(); }));
+    settle();
+    ASSERT_EQ(m_reports.size(), 1);
+    EXPECT_EQ(m_reports[0].text, QStringLiteral("second"));
+}
+
+TEST_F(SelectionMonitorTest, HugeSelectionIsReportedWhole) {
+    createMonitor();
+    const QString huge = QString(QStringLiteral("lorem ipsum ")).repeated(200000);
+    drag({0, 0}, {600, 300}, huge);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text.size(), huge.size());
+}
+
+TEST_F(SelectionMonitorTest, StalePrimaryGoesThroughTheClipboard) {
+    pasteboard().setExternalString(QStringLiteral("stale"), Mode::Selection);
+    createMonitor();
+    fakePlatform().fakeKeyPoster().onPost = [this](const PostedKey&) {
+        pasteboard().setExternalString(QStringLiteral("from the clipboard"));
+    };
+    drag({0, 0}, {60, 0}, QString());
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text, QStringLiteral("from the clipboard"));
+    EXPECT_TRUE(pasteboard().contents().isEmpty());
+}
+
+TEST_F(SelectionMonitorTest, ReinstallsOnANewPlatformAndSurvivesWithout) {
+    createMonitor();
+    installPlatform(std::make_unique<FakePlatform>());
+    fakePlatform().fakeWorkspace().frontmost =
+        RunningApplication{1, 99, QStringLiteral("x"), QStringLiteral("X"), {}};
+    EXPECT_FALSE(mouse().isRunning());
+    EXPECT_TRUE(m_monitor->installGlobalMonitor());
+    drag({0, 0}, {60, 0}, QStringLiteral("new platform"));
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+
+    mouse().setAvailable(false);
+    EXPECT_FALSE(m_monitor->installGlobalMonitor());
+    m_monitor.reset();
+}
+
+TEST_F(SelectionMonitorTest, RequestTranslationPostsTheSelectedText) {
+    createMonitor();
+    QObject context;
+    QList<QVariantMap> posts;
+    NotificationCenter::shared().addObserver(QStringLiteral("TranslateSelectedText"), &context,
+                                             [&](const QVariantMap& info) { posts.append(info); });
+    m_monitor->requestTranslation(QStringLiteral("Merhaba"));
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("de"));
+    m_monitor->requestTranslation(QStringLiteral("Hello"));
+    ASSERT_EQ(posts.size(), 2);
+    EXPECT_EQ(posts[0], (QVariantMap{{"text", "Merhaba"},
+                                     {"sourceLanguage", "auto"},
+                                     {"targetLanguage", systemLanguageCode()}}));
+    EXPECT_EQ(posts[1],
+              (QVariantMap{{"text", "Hello"}, {"sourceLanguage", "auto"}, {"targetLanguage", "de"}}));
+}
+
+} // namespace
