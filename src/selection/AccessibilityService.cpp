@@ -44,27 +44,38 @@ void AccessibilityService::readSelectedText(const SelectionReadRequest& request,
     waitForChange(Pasteboard::Mode::Selection, request.selectionChangeCountAtPress, SelectionSettleMs,
                   [this, request, handler = std::move(handler)](bool changed) mutable {
                       if (changed)
-                          readPrimary(std::move(handler));
+                          readPrimary(request, std::move(handler));
                       else
                           runClipboardFallback(request, std::move(handler));
                   });
 }
 
-void AccessibilityService::readPrimary(ReadHandler handler) {
+void AccessibilityService::readPrimary(const SelectionReadRequest& request, ReadHandler handler) {
     if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Selection)) {
         debugLog(kTag, QStringLiteral("↩️ the selection is our own"));
         handler(std::nullopt);
         return;
     }
     QPointer<AccessibilityService> self(this);
-    // A new owner that does not answer is hung; a synthetic copy would only queue up behind it.
+    auto elapsed = std::make_shared<QElapsedTimer>();
+    elapsed->start();
     platform().pasteboard().readString(
-        [self, handler = std::move(handler)](std::optional<QString> text) {
+        [self, elapsed, request, handler = std::move(handler)](std::optional<QString> text) mutable {
             if (!self)
                 return;
-            if (!text)
+            if (text) {
+                handler(nonEmpty(text));
+                return;
+            }
+            // A new owner that does not answer is hung: a synthetic copy would only queue up behind it.
+            // A quick "nothing" means PRIMARY was taken and given up again (or offers no text), which
+            // some applications do instead of never setting it.
+            if (elapsed->elapsed() >= SelectionReadTimeoutMs * 9 / 10) {
                 debugLog(kTag, QStringLiteral("⏱️ the selection owner did not answer"));
-            handler(nonEmpty(text));
+                handler(std::nullopt);
+                return;
+            }
+            self->runClipboardFallback(request, std::move(handler));
         },
         Pasteboard::Mode::Selection, SelectionReadTimeoutMs);
 }

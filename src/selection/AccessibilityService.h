@@ -24,8 +24,9 @@ struct SelectedText {
 };
 
 // Reads the text another application has selected. The selection is PRIMARY when the application set it
-// for this gesture; otherwise a synthetic copy through the clipboard, with the user's clipboard saved
-// and put back. Every step is asynchronous with a time-out: a slow or dead owner never blocks.
+// for this gesture; otherwise (PRIMARY stale, or taken and given up again) a synthetic copy through the
+// clipboard, with the user's clipboard saved and put back. Every step is asynchronous with a time-out: a slow
+// or dead owner never blocks.
 class AccessibilityService : public QObject {
     Q_OBJECT
 public:
@@ -57,7 +58,7 @@ public:
     int pasteboardChangeCount() const { return m_pasteboardChangeCount; }
 
 private:
-    void readPrimary(ReadHandler handler);
+    void readPrimary(const SelectionReadRequest& request, ReadHandler handler);
     void runClipboardFallback(const SelectionReadRequest& request, ReadHandler handler);
     void copyWithSnapshot(const PasteboardSnapshot& snapshot, int copyKey, Qt::KeyboardModifiers modifiers,
                           ReadHandler handler);

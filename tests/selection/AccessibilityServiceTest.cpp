@@ -106,6 +106,19 @@ TEST_F(AccessibilityServiceTest, StalePrimaryFallsBackToCopyAndRestoresEveryForm
     EXPECT_EQ(m_service.pasteboardChangeCount(), countBeforeCopy);
 }
 
+TEST_F(AccessibilityServiceTest, PrimaryTakenAndGivenUpAgainFallsBackToCopy) {
+    pasteboard().setExternalContent(userClipboard());
+    const int countAtPress = pasteboard().changeCount(Mode::Selection);
+    pasteboard().setExternalString(QStringLiteral("briefly"), Mode::Selection);
+    pasteboard().setExternalContent({}, Mode::Selection);
+    applicationCopies(QStringLiteral("copied instead"));
+
+    auto result = read(m_service, {}, countAtPress);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, QStringLiteral("copied instead"));
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+}
+
 TEST_F(AccessibilityServiceTest, EmptyClipboardIsEmptyAgainAfterTheFallback) {
     applicationCopies(QStringLiteral("copied"));
     auto result = read(m_service);
