@@ -3,11 +3,13 @@
 #include "platform/AudioPlayer.h"
 #include "platform/x11/X11GlobalMouseMonitor.h"
 #include "platform/x11/X11KeyEventPoster.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/Cld2LanguageRecognizer.h"
 #include "platform/x11/LinuxDeviceIdentity.h"
 
 X11Platform::X11Platform() {
+    m_pasteboard = std::make_unique<X11Pasteboard>();
     m_globalMouseMonitor = std::make_unique<X11GlobalMouseMonitor>();
     m_keyEventPoster = std::make_unique<X11KeyEventPoster>();
     m_workspace = std::make_unique<X11Workspace>();

@@ -1,0 +1,351 @@
+// The clipboard of a real X display: other clients own it (xclip), we read, snapshot and restore it.
+#include "platform/Pasteboard.h"
+#include "platform/Platform.h"
+#include "platform/x11/X11Platform.h"
+
+#include "TestUtils.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+#include <optional>
+
+namespace {
+
+using Mode = Pasteboard::Mode;
+
+const QString kClipboard = QStringLiteral("clipboard");
+const QString kPrimary = QStringLiteral("primary");
+
+// Another X client owning a selection until it is replaced or destroyed.
+class XclipOwner {
+public:
+    XclipOwner(const QString& selection, const QString& type, const QByteArray& data) {
+        m_file.open();
+        m_file.write(data);
+        m_file.flush();
+        QStringList args{QStringLiteral("-quiet"), QStringLiteral("-selection"), selection};
+        if (!type.isEmpty())
+            args << QStringLiteral("-t") << type;
+        args << QStringLiteral("-i") << m_file.fileName();
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(QStringLiteral("xclip"), args);
+    }
+    ~XclipOwner() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_process.processId()), SIGCONT);
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    void freeze() { ::kill(pid_t(m_process.processId()), SIGSTOP); }
+    void quit() {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+private:
+    QTemporaryFile m_file;
+    QProcess m_process;
+};
+
+struct XclipOutput {
+    bool ok = false;
+    QByteArray data;
+};
+
+// Reads a selection as another client would. The event loop keeps running: we may be the owner.
+XclipOutput readWithXclip(const QString& selection, const QString& type) {
+    QProcess process;
+    process.start(QStringLiteral("xclip"),
+                  {QStringLiteral("-o"), QStringLiteral("-selection"), selection, QStringLiteral("-t"), type});
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, process.readAllStandardOutput()};
+}
+
+QByteArray pngBytes(const QImage& image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+QImage noiseImage(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    auto* random = QRandomGenerator::global();
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = random->generate();
+    }
+    return image;
+}
+
+class PasteboardX11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+            GTEST_SKIP() << "xclip is not installed (scripts/install-deps.sh)";
+        installPlatform(std::make_unique<X11Platform>());
+        m_pasteboard = &platform().pasteboard();
+    }
+
+    // Starts an external owner and waits until the pasteboard has seen it take over.
+    std::unique_ptr<XclipOwner> own(const QString& selection, const QString& type, const QByteArray& data) {
+        const Mode mode = selection == kPrimary ? Mode::Selection : Mode::Clipboard;
+        const int before = m_pasteboard->changeCount(mode);
+        auto owner = std::make_unique<XclipOwner>(selection, type, data);
+        EXPECT_TRUE(waitUntil([&] { return m_pasteboard->changeCount(mode) > before; }))
+            << "xclip never took the " << selection.toStdString() << " selection";
+        return owner;
+    }
+
+    PasteboardSnapshot snapshot(int timeoutMs = 3000) {
+        std::optional<PasteboardSnapshot> result;
+        m_pasteboard->takeSnapshot([&](PasteboardSnapshot s) { result = std::move(s); }, timeoutMs);
+        EXPECT_TRUE(waitUntil([&] { return result.has_value(); }, timeoutMs + 2000));
+        return result.value_or(PasteboardSnapshot{});
+    }
+
+    std::optional<QString> readString(Mode mode = Mode::Clipboard, int timeoutMs = 3000) {
+        bool answered = false;
+        std::optional<QString> text;
+        m_pasteboard->readString(
+            [&](std::optional<QString> value) {
+                answered = true;
+                text = std::move(value);
+            },
+            mode, timeoutMs);
+        EXPECT_TRUE(waitUntil([&] { return answered; }, timeoutMs + 2000));
+        return text;
+    }
+
+    std::optional<QImage> readImage(int timeoutMs = 3000) {
+        bool answered = false;
+        std::optional<QImage> image;
+        m_pasteboard->readImage(
+            [&](std::optional<QImage> value) {
+                answered = true;
+                image = std::move(value);
+            },
+            timeoutMs);
+        EXPECT_TRUE(waitUntil([&] { return answered; }, timeoutMs + 2000));
+        return image;
+    }
+
+    Pasteboard* m_pasteboard = nullptr;
+};
+
+TEST_F(PasteboardX11Test, SnapshotAndRestoreRoundTripTextImageAndCustomType) {
+    struct Case {
+        QString ownerType; // what the owner offers (empty: xclip's UTF8_STRING)
+        QString snapshotFormat;
+        QString readBackType;
+        QByteArray data;
+    };
+    const QByteArray binary("\x00\x01quillora\xff\xfe\x00 custom", 19);
+    const QList<Case> cases{
+        {QString(), QStringLiteral("text/plain"), QStringLiteral("UTF8_STRING"),
+         QStringLiteral("Grüße, 世界 — line one\nline two").toUtf8()},
+        {QStringLiteral("image/png"), QStringLiteral("image/png"), QStringLiteral("image/png"),
+         pngBytes(noiseImage(40, 30))},
+        {QStringLiteral("application/x-quillora-test"), QStringLiteral("application/x-quillora-test"),
+         QStringLiteral("application/x-quillora-test"), binary},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.snapshotFormat.toStdString());
+        auto owner = own(kClipboard, c.ownerType, c.data);
+        const PasteboardSnapshot saved = snapshot();
+        ASSERT_TRUE(saved.hasFormat(c.snapshotFormat));
+        EXPECT_EQ(saved.data(c.snapshotFormat), c.data);
+        EXPECT_FALSE(saved.hasFormat(QStringLiteral("TARGETS")));
+
+        m_pasteboard->setString(QStringLiteral("overwritten"));
+        EXPECT_EQ(readWithXclip(kClipboard, QStringLiteral("UTF8_STRING")).data, QByteArray("overwritten"));
+
+        m_pasteboard->restore(saved);
+        const XclipOutput restored = readWithXclip(kClipboard, c.readBackType);
+        EXPECT_TRUE(restored.ok);
+        EXPECT_EQ(restored.data, c.data);
+    }
+}
+
+TEST_F(PasteboardX11Test, LargeImageTravelsIncrementallyBothWays) {
+    const QImage image = noiseImage(700, 500);
+    const QByteArray png = pngBytes(image);
+    ASSERT_GT(png.size(), 1024 * 1024);
+    auto owner = own(kClipboard, QStringLiteral("image/png"), png);
+
+    const std::optional<QImage> read = readImage(10000);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->size(), image.size());
+
+    const PasteboardSnapshot saved = snapshot(10000);
+    ASSERT_EQ(saved.data(QStringLiteral("image/png")).size(), png.size());
+    EXPECT_TRUE(saved.data(QStringLiteral("image/png")) == png);
+
+    m_pasteboard->setString(QStringLiteral("in between"));
+    m_pasteboard->restore(saved);
+    const XclipOutput restored = readWithXclip(kClipboard, QStringLiteral("image/png"));
+    EXPECT_TRUE(restored.ok);
+    EXPECT_EQ(restored.data.size(), png.size());
+    EXPECT_TRUE(restored.data == png);
+}
+
+TEST_F(PasteboardX11Test, ChangeCountGrowsOncePerOwnershipChangeFromAnyone) {
+    int clipboardSignals = 0;
+    QObject::connect(m_pasteboard, &Pasteboard::changed, m_pasteboard, [&](Pasteboard::Mode mode) {
+        if (mode == Mode::Clipboard)
+            ++clipboardSignals;
+    });
+    const int start = m_pasteboard->changeCount();
+    const int primaryStart = m_pasteboard->changeCount(Mode::Selection);
+
+    auto first = own(kClipboard, QString(), "external one");
+    EXPECT_EQ(m_pasteboard->changeCount(), start + 1);
+    EXPECT_FALSE(m_pasteboard->isOwnedByThisProcess());
+
+    // Our own write counts at once, and its echo from the server does not count again.
+    m_pasteboard->setString(QStringLiteral("ours"));
+    EXPECT_EQ(m_pasteboard->changeCount(), start + 2);
+    EXPECT_TRUE(m_pasteboard->isOwnedByThisProcess());
+    spinFor(300);
+    EXPECT_EQ(m_pasteboard->changeCount(), start + 2);
+    EXPECT_TRUE(m_pasteboard->isOwnedByThisProcess());
+
+    m_pasteboard->setString(QStringLiteral("ours again"));
+    m_pasteboard->clearContents();
+    spinFor(300);
+    EXPECT_EQ(m_pasteboard->changeCount(), start + 4);
+
+    auto second = own(kClipboard, QString(), "external two");
+    EXPECT_EQ(m_pasteboard->changeCount(), start + 5);
+    EXPECT_FALSE(m_pasteboard->isOwnedByThisProcess());
+    spinFor(200);
+    EXPECT_EQ(m_pasteboard->changeCount(), start + 5);
+
+    EXPECT_EQ(m_pasteboard->changeCount(Mode::Selection), primaryStart);
+    EXPECT_EQ(clipboardSignals, 5);
+}
+
+TEST_F(PasteboardX11Test, ReadsTextOfOtherOwnersInEitherSelection) {
+    auto primary = own(kPrimary, QString(), QStringLiteral("selected in another window ✓").toUtf8());
+    EXPECT_EQ(readString(Mode::Selection), QStringLiteral("selected in another window ✓"));
+
+    // An owner that only speaks Latin-1.
+    auto latin1 = own(kClipboard, QStringLiteral("STRING"), QByteArray("caf\xe9 cr\xe8me"));
+    EXPECT_EQ(readString(), QStringLiteral("café crème"));
+    EXPECT_FALSE(readImage().has_value());
+
+    // Text of PRIMARY that a widget of this process selected, served by Qt on the same event loop.
+    QGuiApplication::clipboard()->setText(QStringLiteral("our own selection"), QClipboard::Selection);
+    EXPECT_TRUE(waitUntil([&] { return m_pasteboard->isOwnedByThisProcess(Mode::Selection); }));
+    EXPECT_EQ(readString(Mode::Selection), QStringLiteral("our own selection"));
+}
+
+TEST_F(PasteboardX11Test, OwnContentIsReadBack) {
+    m_pasteboard->setString(QStringLiteral("mine"));
+    EXPECT_EQ(readString(), QStringLiteral("mine"));
+
+    const QImage image = noiseImage(16, 9);
+    m_pasteboard->setImage(image);
+    const std::optional<QImage> read = readImage();
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->size(), image.size());
+    EXPECT_FALSE(readString().has_value());
+
+    // The image is kept as PNG bytes, which survive a restore and are served to others.
+    const PasteboardSnapshot saved = snapshot();
+    ASSERT_TRUE(saved.hasFormat(QStringLiteral("image/png")));
+    m_pasteboard->setString(QStringLiteral("between"));
+    m_pasteboard->restore(saved);
+    QImage served;
+    EXPECT_TRUE(served.loadFromData(readWithXclip(kClipboard, QStringLiteral("image/png")).data));
+    EXPECT_EQ(served.size(), image.size());
+}
+
+TEST_F(PasteboardX11Test, RestoringAnEmptySnapshotEmptiesTheClipboard) {
+    auto owner = own(kClipboard, QString(), "to be cleared");
+    m_pasteboard->restore(PasteboardSnapshot{});
+    EXPECT_TRUE(m_pasteboard->isOwnedByThisProcess());
+    EXPECT_FALSE(readString().has_value());
+    EXPECT_TRUE(snapshot().isEmpty());
+    const XclipOutput other = readWithXclip(kClipboard, QStringLiteral("UTF8_STRING"));
+    EXPECT_TRUE(!other.ok || other.data.isEmpty());
+}
+
+TEST_F(PasteboardX11Test, AVanishedOwnerAnswersPromptlyWithNothing) {
+    auto owner = own(kClipboard, QString(), "short-lived");
+    owner->quit();
+    spinFor(100);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_FALSE(readString(Mode::Clipboard, 5000).has_value());
+    EXPECT_TRUE(snapshot(5000).isEmpty());
+    EXPECT_LT(elapsed.elapsed(), 2000);
+}
+
+TEST_F(PasteboardX11Test, AFrozenOwnerTimesOutWhileTheEventLoopRuns) {
+    auto owner = own(kClipboard, QString(), "frozen");
+    owner->freeze();
+
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+
+    int answers = 0;
+    std::optional<QString> text = QStringLiteral("unset");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    m_pasteboard->readString(
+        [&](std::optional<QString> value) {
+            ++answers;
+            text = std::move(value);
+        },
+        Mode::Clipboard, 500);
+    ASSERT_TRUE(waitUntil([&] { return answers > 0; }, 3000));
+    const qint64 waited = elapsed.elapsed();
+    EXPECT_FALSE(text.has_value());
+    EXPECT_GE(waited, 450);
+    EXPECT_LT(waited, 1500);
+    EXPECT_GE(ticks, 10) << "the event loop stalled during the read";
+
+    bool snapshotAnswered = false;
+    PasteboardSnapshot frozen;
+    m_pasteboard->takeSnapshot(
+        [&](PasteboardSnapshot s) {
+            snapshotAnswered = true;
+            frozen = std::move(s);
+        },
+        300);
+    ASSERT_TRUE(waitUntil([&] { return snapshotAnswered; }, 3000));
+    EXPECT_TRUE(frozen.isEmpty());
+
+    spinFor(300);
+    EXPECT_EQ(answers, 1);
+
+    // Writing still works while the old owner is frozen.
+    m_pasteboard->setString(QStringLiteral("after the freeze"));
+    EXPECT_EQ(readString(), QStringLiteral("after the freeze"));
+}
+
+} // namespace
