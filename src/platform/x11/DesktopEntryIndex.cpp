@@ -1,0 +1,165 @@
+#include "platform/x11/DesktopEntryIndex.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+QString unescape(QStringView value) {
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\' || i + 1 == value.size()) {
+            out.append(value[i]);
+            continue;
+        }
+        switch (value[++i].unicode()) {
+        case 's': out.append(u' '); break;
+        case 'n': out.append(u'\n'); break;
+        case 't': out.append(u'\t'); break;
+        case 'r': out.append(u'\r'); break;
+        default: out.append(value[i]); break;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString DesktopEntry::localizedName(const QLocale& locale) const {
+    const QString full = locale.name();
+    const QString language = full.section(u'_', 0, 0);
+    for (const QString& key : {full, language}) {
+        const auto it = localizedNames.constFind(key);
+        if (it != localizedNames.constEnd() && !it->isEmpty())
+            return *it;
+    }
+    return name;
+}
+
+QStringList DesktopEntryIndex::standardApplicationDirs() {
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty())
+        dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+
+    QStringList dirs{dataHome + QStringLiteral("/applications")};
+    for (const QString& dir : dataDirs.split(u':', Qt::SkipEmptyParts))
+        dirs.append(dir + QStringLiteral("/applications"));
+    dirs.removeDuplicates();
+    return dirs;
+}
+
+bool DesktopEntryIndex::parse(const QByteArray& contents, DesktopEntry& entry, bool* hidden) {
+    bool inMainGroup = false;
+    bool isApplication = false;
+    bool isHidden = false;
+    for (const QByteArray& rawLine : contents.split('\n')) {
+        const QString line = QString::fromUtf8(rawLine).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            // Only the first group matters; actions and other groups follow it.
+            if (inMainGroup)
+                break;
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        if (!inMainGroup)
+            continue;
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals <= 0)
+            continue;
+        const QString key = line.left(equals).trimmed();
+        const QString value = unescape(QStringView(line).mid(equals + 1).trimmed());
+        if (key == QLatin1String("Type"))
+            isApplication = value == QLatin1String("Application");
+        else if (key == QLatin1String("Name"))
+            entry.name = value;
+        else if (key.startsWith(QLatin1String("Name[")) && key.endsWith(u']'))
+            entry.localizedNames.insert(key.mid(5, key.size() - 6), value);
+        else if (key == QLatin1String("Icon"))
+            entry.icon = value;
+        else if (key == QLatin1String("StartupWMClass"))
+            entry.startupWMClass = value;
+        else if (key == QLatin1String("Hidden"))
+            isHidden = value == QLatin1String("true");
+    }
+    if (hidden)
+        *hidden = isHidden;
+    return isApplication && !isHidden;
+}
+
+DesktopEntryIndex DesktopEntryIndex::load(const QStringList& applicationDirs) {
+    DesktopEntryIndex index;
+    QSet<QString> seenIds;
+    for (const QString& root : applicationDirs) {
+        const QDir rootDir(root);
+        if (!rootDir.exists())
+            continue;
+        QStringList paths;
+        QDirIterator it(root, {QStringLiteral("*.desktop")}, QDir::Files | QDir::Readable,
+                        QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+        while (it.hasNext())
+            paths.append(it.next());
+        std::sort(paths.begin(), paths.end());
+        for (const QString& path : paths) {
+            QString id = rootDir.relativeFilePath(path);
+            id.chop(int(qstrlen(".desktop")));
+            id.replace(u'/', u'-');
+            if (seenIds.contains(id))
+                continue;
+            seenIds.insert(id);
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            DesktopEntry entry;
+            entry.id = id;
+            entry.path = path;
+            if (parse(file.readAll(), entry))
+                index.m_entries.append(std::move(entry));
+        }
+    }
+    return index;
+}
+
+const DesktopEntry* DesktopEntryIndex::match(const QString& instance, const QString& windowClass) const {
+    const auto find = [this](const auto& predicate) -> const DesktopEntry* {
+        const auto it = std::find_if(m_entries.cbegin(), m_entries.cend(), predicate);
+        return it == m_entries.cend() ? nullptr : &*it;
+    };
+    const auto same = [](const QString& a, const QString& b) {
+        return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
+    };
+    for (const QString& name : {windowClass, instance}) {
+        if (const DesktopEntry* entry = find([&](const DesktopEntry& e) { return same(e.startupWMClass, name); }))
+            return entry;
+    }
+    for (const QString& name : {windowClass, instance}) {
+        if (const DesktopEntry* entry = find([&](const DesktopEntry& e) { return same(e.id, name); }))
+            return entry;
+    }
+    return nullptr;
+}
+
+const DesktopEntry* DesktopEntryIndex::entryWithId(const QString& id) const {
+    for (const DesktopEntry& entry : m_entries) {
+        if (entry.id == id)
+            return &entry;
+    }
+    return nullptr;
+}
+
+const DesktopEntry* DesktopEntryIndex::entryAtPath(const QString& path) const {
+    for (const DesktopEntry& entry : m_entries) {
+        if (entry.path == path)
+            return &entry;
+    }
+    return nullptr;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+// One application entry of the freedesktop menu (a .desktop file).
+struct DesktopEntry {
+    // File name without ".desktop"; files in subfolders get the folder prefixed with '-' ("kde-foo").
+    QString id;
+    QString path;
+    QString name;
+    // Name[xx] values by locale key ("de", "pt_BR", "sr@latin").
+    QHash<QString, QString> localizedNames;
+    QString icon;
+    QString startupWMClass;
+
+    // The name for `locale`: Name[lang_COUNTRY], then Name[lang], then Name.
+    QString localizedName(const QLocale& locale) const;
+};
+
+// The application entries installed for this user, looked up by window class.
+class DesktopEntryIndex {
+public:
+    // $XDG_DATA_HOME/applications, then each of $XDG_DATA_DIRS + /applications, in precedence order.
+    static QStringList standardApplicationDirs();
+    // Reads every application entry under `applicationDirs`; for an id found in several folders the first
+    // folder wins, and an entry marked Hidden there hides the id altogether.
+    static DesktopEntryIndex load(const QStringList& applicationDirs);
+
+    // The entry of a window whose WM_CLASS is (`instance`, `windowClass`): an entry whose StartupWMClass is
+    // the class (or the instance), else one whose id is the class or the instance, ignoring case.
+    const DesktopEntry* match(const QString& instance, const QString& windowClass) const;
+    const DesktopEntry* entryWithId(const QString& id) const;
+    const DesktopEntry* entryAtPath(const QString& path) const;
+    qsizetype size() const { return m_entries.size(); }
+
+    // Parses one .desktop file's [Desktop Entry] group; false when it is no visible application entry.
+    static bool parse(const QByteArray& contents, DesktopEntry& entry, bool* hidden = nullptr);
+
+private:
+    QList<DesktopEntry> m_entries;
+};

@@ -1,0 +1,209 @@
+#include "platform/x11/X11Workspace.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QScreen>
+#include <QSet>
+#include <qpa/qplatformnativeinterface.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+template <typename T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
+
+xcb_connection_t* qtConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* connection, xcb_get_property_cookie_t cookie) {
+    // The window may be gone by now; its error is answered here rather than left in Qt's event queue.
+    xcb_generic_error_t* error = nullptr;
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, &error), &std::free);
+    std::free(error);
+    return reply;
+}
+
+QList<std::uint32_t> values32(const xcb_get_property_reply_t* reply) {
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+    return QList<std::uint32_t>(data, data + xcb_get_property_value_length(reply) / 4);
+}
+
+QByteArray bytes(const xcb_get_property_reply_t* reply) {
+    if (!reply || reply->format != 8)
+        return {};
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
+}
+
+xcb_get_property_cookie_t requestProperty(xcb_connection_t* connection, std::uint32_t window, std::uint32_t property,
+                                          std::uint32_t type, std::uint32_t longLength) {
+    return xcb_get_property(connection, false, window, property, type, 0, longLength);
+}
+
+} // namespace
+
+struct X11Workspace::WindowInfo {
+    std::uint32_t window = 0;
+    qint64 processId = 0;
+    QString instance;
+    QString windowClass;
+    QList<std::uint32_t> states;
+    QList<std::uint32_t> types;
+};
+
+X11Workspace::X11Workspace(QStringList applicationDirs, QObject* parent)
+    : Workspace(parent)
+    , m_index(std::async(std::launch::async, [dirs = std::move(applicationDirs)] {
+                  return DesktopEntryIndex::load(dirs);
+              }).share()) {}
+
+X11Workspace::~X11Workspace() = default;
+
+const DesktopEntryIndex& X11Workspace::index() const {
+    // Ready long before the first question in practice; otherwise this waits for the scan to end.
+    return m_index.get();
+}
+
+std::uint32_t X11Workspace::atom(const char* name) const {
+    const auto cached = m_atoms.constFind(name);
+    if (cached != m_atoms.constEnd())
+        return *cached;
+    xcb_connection_t* connection = qtConnection();
+    if (!connection)
+        return XCB_ATOM_NONE;
+    XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, false, qstrlen(name), name), nullptr),
+        &std::free);
+    const std::uint32_t value = reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
+    if (value != XCB_ATOM_NONE)
+        m_atoms.insert(name, value);
+    return value;
+}
+
+std::uint32_t X11Workspace::rootWindow() const {
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (native && screen) {
+        if (void* root = native->nativeResourceForScreen("rootwindow", screen))
+            return std::uint32_t(reinterpret_cast<quintptr>(root));
+    }
+    xcb_connection_t* connection = qtConnection();
+    return connection ? xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root : 0;
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
+    xcb_connection_t* connection = qtConnection();
+    if (!connection)
+        return std::nullopt;
+    const std::uint32_t pidAtom = atom("_NET_WM_PID");
+    const auto active = propertyReply(
+        connection, requestProperty(connection, rootWindow(), atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 1));
+    const QList<std::uint32_t> windows = values32(active.get());
+    if (windows.isEmpty() || windows.first() == XCB_WINDOW_NONE)
+        return std::nullopt;
+
+    WindowInfo info;
+    info.window = windows.first();
+    const auto pidCookie = requestProperty(connection, info.window, pidAtom, XCB_ATOM_CARDINAL, 1);
+    const auto classCookie = requestProperty(connection, info.window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
+    const QList<std::uint32_t> pid = values32(propertyReply(connection, pidCookie).get());
+    info.processId = pid.isEmpty() ? 0 : pid.first();
+    const QList<QByteArray> names = bytes(propertyReply(connection, classCookie).get()).split('\0');
+    info.instance = QString::fromLatin1(names.value(0));
+    info.windowClass = QString::fromLatin1(names.value(1));
+    return describe(info);
+}
+
+QList<RunningApplication> X11Workspace::runningApplications() const {
+    xcb_connection_t* connection = qtConnection();
+    if (!connection)
+        return {};
+    const std::uint32_t pidAtom = atom("_NET_WM_PID");
+    const std::uint32_t stateAtom = atom("_NET_WM_STATE");
+    const std::uint32_t typeAtom = atom("_NET_WM_WINDOW_TYPE");
+    const std::uint32_t skipTaskbar = atom("_NET_WM_STATE_SKIP_TASKBAR");
+    const std::uint32_t dockType = atom("_NET_WM_WINDOW_TYPE_DOCK");
+    const std::uint32_t desktopType = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    const auto list = propertyReply(
+        connection, requestProperty(connection, rootWindow(), atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 1 << 16));
+    const QList<std::uint32_t> windows = values32(list.get());
+
+    // All questions first, then all answers: one round trip for the whole list.
+    struct Cookies {
+        xcb_get_property_cookie_t pid, wmClass, state, type;
+    };
+    QList<Cookies> cookies;
+    cookies.reserve(windows.size());
+    for (const std::uint32_t window : windows) {
+        cookies.append({requestProperty(connection, window, pidAtom, XCB_ATOM_CARDINAL, 1),
+                        requestProperty(connection, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256),
+                        requestProperty(connection, window, stateAtom, XCB_ATOM_ATOM, 64),
+                        requestProperty(connection, window, typeAtom, XCB_ATOM_ATOM, 64)});
+    }
+
+    QList<RunningApplication> apps;
+    QSet<QString> seen;
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        WindowInfo info;
+        info.window = windows[i];
+        const QList<std::uint32_t> pid = values32(propertyReply(connection, cookies[i].pid).get());
+        info.processId = pid.isEmpty() ? 0 : pid.first();
+        const QList<QByteArray> names = bytes(propertyReply(connection, cookies[i].wmClass).get()).split('\0');
+        info.instance = QString::fromLatin1(names.value(0));
+        info.windowClass = QString::fromLatin1(names.value(1));
+        info.states = values32(propertyReply(connection, cookies[i].state).get());
+        info.types = values32(propertyReply(connection, cookies[i].type).get());
+
+        if (info.states.contains(skipTaskbar) || info.types.contains(dockType) || info.types.contains(desktopType))
+            continue;
+        RunningApplication app = describe(info);
+        if (app.bundleIdentifier.isEmpty() || seen.contains(app.bundleIdentifier))
+            continue;
+        seen.insert(app.bundleIdentifier);
+        apps.append(app);
+    }
+    return apps;
+}
+
+RunningApplication X11Workspace::describe(const WindowInfo& window) const {
+    RunningApplication app;
+    app.windowId = window.window;
+    app.processId = window.processId;
+    const QString windowClass = window.windowClass.isEmpty() ? window.instance : window.windowClass;
+    if (const DesktopEntry* entry = index().match(window.instance, window.windowClass)) {
+        app.bundleIdentifier = entry->id;
+        app.bundlePath = entry->path;
+        app.localizedName = entry->localizedName(QLocale());
+    } else {
+        app.bundleIdentifier = windowClass.toLower();
+    }
+    if (app.localizedName.isEmpty())
+        app.localizedName = windowClass;
+    return app;
+}
+
+QIcon X11Workspace::iconForApplication(const RunningApplication& app) const {
+    const DesktopEntry* entry = nullptr;
+    if (!app.bundlePath.isEmpty())
+        entry = index().entryAtPath(app.bundlePath);
+    if (!entry && !app.bundleIdentifier.isEmpty())
+        entry = index().entryWithId(app.bundleIdentifier);
+    const QString icon = entry ? entry->icon : app.bundleIdentifier;
+    if (icon.isEmpty())
+        return {};
+    if (QFileInfo(icon).isAbsolute())
+        return QFileInfo::exists(icon) ? QIcon(icon) : QIcon();
+    return QIcon::fromTheme(icon);
+}
+
+bool X11Workspace::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}

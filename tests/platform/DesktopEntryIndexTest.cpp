@@ -1,0 +1,84 @@
+// Reading and matching desktop entries, on files in a temporary data directory.
+#include "platform/x11/DesktopEntryIndex.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DesktopEntryIndexTest : public ::testing::Test {
+protected:
+    void write(const QString& relativePath, const QByteArray& contents) {
+        const QString path = m_dir.filePath(relativePath);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    QString dir(const QString& name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(DesktopEntryIndexTest, MatchesByStartupWMClassThenByFileName) {
+    write("home/org.gnome.TextEditor.desktop",
+          "[Desktop Entry]\nType=Application\nName=Text Editor\nStartupWMClass=gnome-text-editor\nIcon=org.gnome.TextEditor\n");
+    write("home/firefox-esr.desktop", "[Desktop Entry]\nType=Application\nName=Firefox ESR\n");
+    write("home/Terminal.desktop", "[Desktop Entry]\nType=Application\nName=Terminal\n");
+    const DesktopEntryIndex index = DesktopEntryIndex::load({dir("home")});
+    ASSERT_EQ(index.size(), 3);
+
+    const DesktopEntry* editor = index.match("gnome-text-editor", "Gnome-text-editor");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->id, "org.gnome.TextEditor");
+    EXPECT_EQ(editor->path, dir("home/org.gnome.TextEditor.desktop"));
+    EXPECT_EQ(editor->icon, "org.gnome.TextEditor");
+
+    const DesktopEntry* firefox = index.match("Navigator", "firefox-esr");
+    ASSERT_NE(firefox, nullptr);
+    EXPECT_EQ(firefox->id, "firefox-esr");
+    const DesktopEntry* terminal = index.match("terminal", "");
+    ASSERT_NE(terminal, nullptr) << "the instance, case aside, names the entry";
+    EXPECT_EQ(terminal->id, "Terminal");
+
+    EXPECT_EQ(index.match("xterm", "XTerm"), nullptr);
+    EXPECT_EQ(index.match("", ""), nullptr);
+}
+
+TEST_F(DesktopEntryIndexTest, EarlierFoldersWinAndHiddenEntriesMaskLaterOnes) {
+    write("home/editor.desktop", "[Desktop Entry]\nType=Application\nName=Mine\n");
+    write("system/editor.desktop", "[Desktop Entry]\nType=Application\nName=System\n");
+    write("home/viewer.desktop", "[Desktop Entry]\nType=Application\nName=Viewer\nHidden=true\n");
+    write("system/viewer.desktop", "[Desktop Entry]\nType=Application\nName=Viewer\n");
+    write("system/kde/settings.desktop", "[Desktop Entry]\nType=Application\nName=Settings\n");
+    write("system/folder.desktop", "[Desktop Entry]\nType=Directory\nName=Folder\n");
+    write("system/broken.desktop", "no group at all\nType=Application\n");
+    const DesktopEntryIndex index = DesktopEntryIndex::load({dir("home"), dir("missing"), dir("system")});
+
+    ASSERT_NE(index.entryWithId("editor"), nullptr);
+    EXPECT_EQ(index.entryWithId("editor")->name, "Mine");
+    EXPECT_EQ(index.entryWithId("viewer"), nullptr);
+    ASSERT_NE(index.entryWithId("kde-settings"), nullptr) << "subfolders join the id with '-'";
+    EXPECT_EQ(index.entryAtPath(dir("system/kde/settings.desktop")), index.entryWithId("kde-settings"));
+    EXPECT_EQ(index.entryWithId("folder"), nullptr);
+    EXPECT_EQ(index.entryWithId("broken"), nullptr);
+}
+
+TEST_F(DesktopEntryIndexTest, ReadsOnlyTheMainGroupAndItsLocalisedNames) {
+    DesktopEntry entry;
+    ASSERT_TRUE(DesktopEntryIndex::parse("# comment\n[Desktop Entry]\nName = Word\\sProcessor\n"
+                                         "Name[de]=Textverarbeitung\nName[pt_BR]=Processador\nType=Application\n"
+                                         "[Desktop Action new]\nName=New Document\nIcon=other\n",
+                                         entry));
+    EXPECT_EQ(entry.name, "Word Processor");
+    EXPECT_TRUE(entry.icon.isEmpty()) << "keys of the action group do not leak into the entry";
+    EXPECT_EQ(entry.localizedName(QLocale(QStringLiteral("de_AT"))), "Textverarbeitung");
+    EXPECT_EQ(entry.localizedName(QLocale(QStringLiteral("pt_BR"))), "Processador");
+    EXPECT_EQ(entry.localizedName(QLocale(QStringLiteral("pt_PT"))), "Word Processor");
+    EXPECT_EQ(entry.localizedName(QLocale::c()), "Word Processor");
+}
+
+} // namespace
