@@ -99,6 +99,29 @@ TEST_F(X11GlobalMouseMonitorTest, ReportsADragInAnotherApplication) {
     EXPECT_GE(m_client.waitForLine(press), 0);
 }
 
+TEST_F(X11GlobalMouseMonitorTest, AWarpedDragStillEndsWithADragToTheRelease) {
+    startMonitor();
+    const QPoint start = m_inside;
+    const QPoint end = start + QPoint(120, 10);
+    ASSERT_TRUE(xdotool(at(start)));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitForEvent(Type::LeftMouseDown, start));
+    ASSERT_TRUE(xdotool(at(end)));
+    ASSERT_TRUE(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitForEvent(Type::LeftMouseUp, end));
+
+    ASSERT_EQ(m_events.size(), 3);
+    EXPECT_EQ(m_events[1].type, Type::LeftMouseDragged);
+    EXPECT_EQ(m_events[1].position, end);
+
+    // A click in place has no drag.
+    m_events.clear();
+    spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitUntil([&] { return eventsOf(Type::LeftMouseUp).size() == 1; }));
+    EXPECT_TRUE(eventsOf(Type::LeftMouseDragged).isEmpty());
+}
+
 TEST_F(X11GlobalMouseMonitorTest, CountsDoubleAndTripleClicks) {
     startMonitor();
     ASSERT_TRUE(xdotool(at(m_inside)));

@@ -193,6 +193,11 @@ bool X11GlobalMouseMonitor::handleRawEvent(int type, quint32 timeMs, quint32 but
         const std::optional<QPoint> position = pointerPosition();
         if (!position)
             return true;
+        // A pointer warped while held (no device motion, so no raw motion) still moved: a release away
+        // from the last reported position is preceded by the drag to it.
+        if (position != m_lastDragPosition &&
+            !emitEvent(GlobalMouseEvent::Type::LeftMouseDragged, *position, timeMs))
+            return false;
         return emitEvent(GlobalMouseEvent::Type::LeftMouseUp, *position, timeMs);
     }
     case XCB_INPUT_RAW_MOTION:
