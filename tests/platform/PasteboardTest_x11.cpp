@@ -246,6 +246,28 @@ TEST_F(PasteboardX11Test, ChangeCountGrowsOncePerOwnershipChangeFromAnyone) {
     EXPECT_EQ(clipboardSignals, 5);
 }
 
+TEST_F(PasteboardX11Test, AWriteRightAfterAnotherClientTookOverWins) {
+    // Qt claims the selection with the time of the last event it handled; here it has handled none
+    // since the other client took over.
+    m_pasteboard->setString(QStringLiteral("earlier"));
+    spinFor(50);
+    XclipOwner owner(kClipboard, QString(), "taken just now");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool owned = false;
+    while (!owned && elapsed.elapsed() < 5000) {
+        QProcess targets;
+        targets.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), kClipboard,
+                                                QStringLiteral("-t"), QStringLiteral("TARGETS")});
+        targets.waitForFinished(2000);
+        owned = targets.readAllStandardOutput().contains("UTF8_STRING");
+    }
+    ASSERT_TRUE(owned);
+    m_pasteboard->setString(QStringLiteral("ours after all"));
+    EXPECT_EQ(readWithXclip(kClipboard, QStringLiteral("UTF8_STRING")).data, QByteArray("ours after all"));
+    EXPECT_TRUE(m_pasteboard->isOwnedByThisProcess());
+}
+
 TEST_F(PasteboardX11Test, ReadsTextOfOtherOwnersInEitherSelection) {
     auto primary = own(kPrimary, QString(), QStringLiteral("selected in another window ✓").toUtf8());
     EXPECT_EQ(readString(Mode::Selection), QStringLiteral("selected in another window ✓"));
@@ -259,6 +281,29 @@ TEST_F(PasteboardX11Test, ReadsTextOfOtherOwnersInEitherSelection) {
     QGuiApplication::clipboard()->setText(QStringLiteral("our own selection"), QClipboard::Selection);
     EXPECT_TRUE(waitUntil([&] { return m_pasteboard->isOwnedByThisProcess(Mode::Selection); }));
     EXPECT_EQ(readString(Mode::Selection), QStringLiteral("our own selection"));
+}
+
+TEST_F(PasteboardX11Test, ConcurrentReadsEachGetTheirOwnAnswer) {
+    auto clipboard = own(kClipboard, QStringLiteral("image/png"), pngBytes(noiseImage(300, 200)));
+    auto primary = own(kPrimary, QString(), "primary words");
+
+    std::optional<QString> clipboardText = QStringLiteral("unset");
+    std::optional<QString> primaryText;
+    std::optional<QImage> image;
+    std::optional<PasteboardSnapshot> saved;
+    int answers = 0;
+    m_pasteboard->readString([&](std::optional<QString> v) { clipboardText = v, ++answers; });
+    m_pasteboard->readString([&](std::optional<QString> v) { primaryText = v, ++answers; }, Mode::Selection);
+    m_pasteboard->readImage([&](std::optional<QImage> v) { image = v, ++answers; });
+    m_pasteboard->takeSnapshot([&](PasteboardSnapshot v) { saved = v, ++answers; });
+    ASSERT_TRUE(waitUntil([&] { return answers == 4; }));
+    EXPECT_FALSE(clipboardText.has_value());
+    EXPECT_EQ(primaryText, QStringLiteral("primary words"));
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->size(), QSize(300, 200));
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->items.size(), 1);
+    EXPECT_TRUE(saved->hasFormat(QStringLiteral("image/png")));
 }
 
 TEST_F(PasteboardX11Test, OwnContentIsReadBack) {
