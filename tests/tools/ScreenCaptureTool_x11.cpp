@@ -1,0 +1,235 @@
+// The real quillora-screencapture on the test display, driven with xdotool; the clipboard is read back
+// with xclip, as another application would.
+#include "TestUtils.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+
+#ifdef QUILLORA_SCREENCAPTURE_PATH
+
+namespace {
+
+const QString toolPath = QStringLiteral(QUILLORA_SCREENCAPTURE_PATH);
+
+struct ProcessRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ProcessRun run(const QString& program, const QStringList& args, const QByteArray& input = {}) {
+    QProcess process;
+    process.start(program, args);
+    if (!input.isNull()) {
+        process.write(input);
+        process.closeWriteChannel();
+    }
+    ProcessRun result;
+    if (process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void xdotool(const QStringList& args) {
+    ASSERT_EQ(run(QStringLiteral("xdotool"), args).exitCode, 0) << args.join(u' ').toStdString();
+}
+
+// xclip stays in the background as the owner, like an application that copied the text.
+void copyText(const QString& text) {
+    ASSERT_EQ(run(QStringLiteral("xclip"),
+                  {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")},
+                  text.toUtf8())
+                  .exitCode,
+              0);
+}
+
+QByteArray clipboard(const QString& target) {
+    return run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                         QStringLiteral("-t"), target, QStringLiteral("-o")})
+        .out;
+}
+
+QImage clipboardImage() {
+    return QImage::fromData(clipboard(QStringLiteral("image/png")), "PNG");
+}
+
+// Capture-tool processes still running in the clipboard-server role.
+int clipboardServerCount() {
+    const QString tool = QFileInfo(toolPath).canonicalFilePath();
+    int count = 0;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+    for (const QString& pid : pids) {
+        if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() != tool)
+            continue;
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (environ.open(QIODevice::ReadOnly) &&
+            environ.readAll().contains("QUILLORA_SCREENCAPTURE_ROLE=clipboard-server"))
+            ++count;
+    }
+    return count;
+}
+
+// A full-screen window whose every pixel differs from its neighbours, so a crop one pixel off shows.
+class PatternWindow : public QWidget {
+public:
+    PatternWindow()
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        m_pattern = QImage(screen.size(), QImage::Format_RGB32);
+        for (int y = 0; y < m_pattern.height(); ++y) {
+            for (int x = 0; x < m_pattern.width(); ++x)
+                m_pattern.setPixel(
+                    x, y, qRgb((x * 7) & 0xff, (y * 11) & 0xff, ((x >> 5) * 37 + (y >> 5) * 53) & 0xff));
+        }
+        setGeometry(screen);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_pattern); }
+
+private:
+    QImage m_pattern;
+};
+
+class ScreenCaptureToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_pattern = std::make_unique<PatternWindow>();
+        m_pattern->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pattern.get()));
+        spinFor(200);
+        m_screen =
+            QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(m_screen.isNull());
+    }
+
+    void TearDown() override {
+        if (m_tool && m_tool->state() != QProcess::NotRunning) {
+            m_tool->kill();
+            m_tool->waitForFinished(3000);
+        }
+    }
+
+    void startTool(const QStringList& extraEnvironment = {}) {
+        m_tool = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& entry : extraEnvironment)
+            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+        m_tool->setProcessEnvironment(env);
+        m_tool->start(toolPath, {QStringLiteral("-i"), QStringLiteral("-s"), QStringLiteral("-c")});
+        ASSERT_TRUE(m_tool->waitForStarted(5000));
+        ASSERT_TRUE(waitUntil(
+            [] {
+                return run(QStringLiteral("xdotool"),
+                           {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                            QStringLiteral("--name"), QStringLiteral("Quillora screen capture")})
+                           .exitCode == 0;
+            },
+            10000));
+        // Let the overlay take the keyboard.
+        spinFor(300);
+    }
+
+    int toolExitCode() {
+        if (!m_tool->waitForFinished(10000) || m_tool->exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_tool->exitCode();
+    }
+
+    void drag(QPoint from, QPoint to) {
+        const auto n = [](int v) { return QString::number(v); };
+        xdotool({QStringLiteral("mousemove"), n(from.x()), n(from.y()), QStringLiteral("mousedown"),
+                 QStringLiteral("1"), QStringLiteral("mousemove"), n((from.x() + to.x()) / 2),
+                 n((from.y() + to.y()) / 2), QStringLiteral("mousemove"), n(to.x()), n(to.y()),
+                 QStringLiteral("mouseup"), QStringLiteral("1")});
+    }
+
+    std::unique_ptr<PatternWindow> m_pattern;
+    QImage m_screen;
+    std::unique_ptr<QProcess> m_tool;
+};
+
+TEST_F(ScreenCaptureToolTest, DraggedRegionStaysOnTheClipboardUntilSomethingElseIsCopied) {
+    copyText(QStringLiteral("before"));
+    startTool();
+    drag({100, 120}, {340, 300});
+    ASSERT_EQ(toolExitCode(), 0) << m_tool->readAllStandardError().toStdString();
+
+    const QImage copied = clipboardImage();
+    ASSERT_EQ(copied.size(), QSize(240, 180));
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), m_screen.copy(100, 120, 240, 180));
+
+    // The tool has exited; its detached server still answers.
+    spinFor(500);
+    EXPECT_EQ(clipboardImage().size(), QSize(240, 180));
+    EXPECT_EQ(clipboardServerCount(), 1);
+
+    // Another copy takes the clipboard; the server has nothing left to serve and goes away.
+    copyText(QStringLiteral("after"));
+    EXPECT_EQ(clipboard(QStringLiteral("UTF8_STRING")), "after");
+    EXPECT_TRUE(waitUntil([] { return clipboardServerCount() == 0; }, 5000));
+}
+
+TEST_F(ScreenCaptureToolTest, DragUpwardsAndLeftCropsTheSameRegion) {
+    startTool();
+    drag({503, 411}, {201, 250});
+    ASSERT_EQ(toolExitCode(), 0);
+    const QImage copied = clipboardImage();
+    ASSERT_EQ(copied.size(), QSize(302, 161));
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), m_screen.copy(201, 250, 302, 161));
+    copyText(QStringLiteral("done"));
+}
+
+TEST_F(ScreenCaptureToolTest, ScaledScreenCropsExactPhysicalPixels) {
+    // Odd physical coordinates fall between two device-independent pixels at scale 2.
+    startTool({QStringLiteral("QT_SCALE_FACTOR=2")});
+    drag({101, 121}, {342, 302});
+    ASSERT_EQ(toolExitCode(), 0);
+    const QImage copied = clipboardImage();
+    ASSERT_EQ(copied.size(), QSize(241, 181));
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), m_screen.copy(101, 121, 241, 181));
+    copyText(QStringLiteral("done"));
+}
+
+TEST_F(ScreenCaptureToolTest, EscapeOrAPlainClickCancelsAndLeavesTheClipboardAlone) {
+    copyText(QStringLiteral("keep me"));
+
+    startTool();
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    EXPECT_EQ(toolExitCode(), 1);
+    EXPECT_EQ(clipboard(QStringLiteral("UTF8_STRING")), "keep me");
+
+    startTool();
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("300"),
+             QStringLiteral("click"), QStringLiteral("1")});
+    EXPECT_EQ(toolExitCode(), 1);
+    EXPECT_EQ(clipboard(QStringLiteral("UTF8_STRING")), "keep me");
+    EXPECT_FALSE(clipboard(QStringLiteral("TARGETS")).contains("image/png"));
+    EXPECT_EQ(clipboardServerCount(), 0);
+}
+
+TEST(ScreenCaptureToolArguments, AcceptsOnlyTheInteractiveClipboardFlags) {
+    for (const QStringList& args : {QStringList{QStringLiteral("-x")}, QStringList{},
+                                    QStringList{QStringLiteral("-i"), QStringLiteral("-s")},
+                                    QStringList{QStringLiteral("-isc"), QStringLiteral("file.png")},
+                                    QStringList{QStringLiteral("--help")}}) {
+        const ProcessRun result = run(toolPath, args);
+        EXPECT_EQ(result.exitCode, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(result.err.startsWith("usage: quillora-screencapture -i -s -c"))
+            << result.err.toStdString();
+    }
+}
+
+} // namespace
+
+#endif
