@@ -10,7 +10,6 @@
 #include "services/TranslationResponse.h"
 
 #include <QJsonDocument>
-
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -32,7 +31,8 @@ const QByteArray kFullAnswer = QByteArrayLiteral(R"({
 })");
 
 QByteArray signAndEncode() {
-    QJsonObject body = TranslationRequest{QStringLiteral("book"), QStringLiteral("en"), QStringLiteral("tr")}.toJson();
+    QJsonObject body =
+        TranslationRequest{QStringLiteral("book"), QStringLiteral("en"), QStringLiteral("tr")}.toJson();
     RequestEnvelope::make(QStringLiteral("menu"), QStringLiteral("translate"), kDevice, kTimestamp, kSalt,
                           QStringLiteral("1.0.0"))
         .addTo(body);
@@ -78,9 +78,10 @@ public:
 
 void BM_DetectLanguage200Characters(benchmark::State& state) {
     installPlatform(std::make_unique<BenchPlatform>());
-    const QString text = QStringLiteral(
-        "Translation tools help people read articles, messages and documents written in languages they do not "
-        "speak, and a quick detection of the source language saves them from choosing it by hand every time.");
+    const QString text = QStringLiteral("Translation tools help people read articles, messages and documents "
+                                        "written in languages they do not "
+                                        "speak, and a quick detection of the source language saves them from "
+                                        "choosing it by hand every time.");
     state.counters["characters"] = double(text.size());
     QString detected;
     for (auto _ : state) {

@@ -10,8 +10,9 @@ QString getAppVersion() {
     QString version = QStringLiteral(QUILLORA_VERSION).trimmed();
     if (version.isEmpty())
         version = QStringLiteral("1.0.0");
-    const QByteArray line =
-        QStringLiteral("DEBUG: Reading CFBundleShortVersionString from Info.plist: %1\n").arg(version).toUtf8();
+    const QByteArray line = QStringLiteral("DEBUG: Reading CFBundleShortVersionString from Info.plist: %1\n")
+                                .arg(version)
+                                .toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fflush(stdout);
     return version;

@@ -1,7 +1,6 @@
 #include "services/Language.h"
 
 #include <QHash>
-
 #include <utility>
 
 namespace {

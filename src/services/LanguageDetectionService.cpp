@@ -16,9 +16,10 @@ QString LanguageDetectionService::detectLanguage(const QString& text) {
 
 QString LanguageDetectionService::normalizeLanguageCode(const QString& code) {
     static const QSet<QString> kept = {
-        QStringLiteral("en"), QStringLiteral("tr"), QStringLiteral("fr"), QStringLiteral("de"), QStringLiteral("es"),
-        QStringLiteral("it"), QStringLiteral("pt"), QStringLiteral("ru"), QStringLiteral("zh"), QStringLiteral("ja"),
-        QStringLiteral("ko"), QStringLiteral("ar"), QStringLiteral("hi"),
+        QStringLiteral("en"), QStringLiteral("tr"), QStringLiteral("fr"), QStringLiteral("de"),
+        QStringLiteral("es"), QStringLiteral("it"), QStringLiteral("pt"), QStringLiteral("ru"),
+        QStringLiteral("zh"), QStringLiteral("ja"), QStringLiteral("ko"), QStringLiteral("ar"),
+        QStringLiteral("hi"),
     };
     if (kept.contains(code))
         return code;

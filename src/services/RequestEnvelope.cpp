@@ -6,15 +6,16 @@
 
 #include <QDateTime>
 
-RequestEnvelope RequestEnvelope::make(const QString& triggerSource, const std::optional<QString>& processType) {
+RequestEnvelope RequestEnvelope::make(const QString& triggerSource,
+                                      const std::optional<QString>& processType) {
     return make(triggerSource, processType, DeviceInfoService::shared().deviceIdentifier(),
                 QDateTime::currentDateTimeUtc().toString(Qt::ISODate), RequestSigner::clientSalt(),
                 getAppVersion());
 }
 
 RequestEnvelope RequestEnvelope::make(const QString& triggerSource, const std::optional<QString>& processType,
-                                      const QString& deviceId, const QString& timestamp, const QByteArray& salt,
-                                      const QString& appVersion) {
+                                      const QString& deviceId, const QString& timestamp,
+                                      const QByteArray& salt, const QString& appVersion) {
     RequestEnvelope envelope;
     envelope.deviceId = deviceId;
     envelope.timestamp = timestamp;

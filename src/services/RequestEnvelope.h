@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
-
 #include <optional>
 
 // The fields every request body carries besides its own: who sends it, when, the signature of the two,

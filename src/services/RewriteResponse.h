@@ -2,7 +2,6 @@
 
 #include <QJsonObject>
 #include <QString>
-
 #include <optional>
 
 // The answer of a rewrite call.

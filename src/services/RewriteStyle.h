@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <optional>
 
 // How a rewrite changes the text. Raw values are the lower-case names.

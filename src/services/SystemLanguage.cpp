@@ -16,9 +16,9 @@ QString languageCodeForLocaleName(const QString& localeName) {
     QString code;
     switch (locale.language()) {
     case QLocale::Chinese: {
-        const bool traditional = locale.script() == QLocale::TraditionalHanScript ||
-                                 locale.territory() == QLocale::Taiwan ||
-                                 locale.territory() == QLocale::HongKong || locale.territory() == QLocale::Macao;
+        const bool traditional =
+            locale.script() == QLocale::TraditionalHanScript || locale.territory() == QLocale::Taiwan ||
+            locale.territory() == QLocale::HongKong || locale.territory() == QLocale::Macao;
         code = traditional ? QStringLiteral("zh-tw") : QStringLiteral("zh-cn");
         break;
     }

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <optional>
 
 // Which text a speech belongs to: the text being translated (input) or the translation (output).

@@ -6,19 +6,33 @@ TranslationError::TranslationError(Kind kind, QString detail, int httpStatus, bo
     , m_httpStatus(httpStatus)
     , m_timedOut(timedOut) {}
 
-TranslationError TranslationError::emptyText() { return TranslationError(Kind::EmptyText); }
-TranslationError TranslationError::textTooLong() { return TranslationError(Kind::TextTooLong); }
-TranslationError TranslationError::network(const QString& detail) { return TranslationError(Kind::Network, detail); }
+TranslationError TranslationError::emptyText() {
+    return TranslationError(Kind::EmptyText);
+}
+TranslationError TranslationError::textTooLong() {
+    return TranslationError(Kind::TextTooLong);
+}
+TranslationError TranslationError::network(const QString& detail) {
+    return TranslationError(Kind::Network, detail);
+}
 TranslationError TranslationError::timedOut() {
     return TranslationError(Kind::Network, QStringLiteral("The request timed out."), 0, true);
 }
 TranslationError TranslationError::server(const QString& detail, int httpStatus) {
     return TranslationError(Kind::Server, detail, httpStatus);
 }
-TranslationError TranslationError::noResponse() { return TranslationError(Kind::NoResponse); }
-TranslationError TranslationError::invalidUrl() { return TranslationError(Kind::InvalidUrl); }
-TranslationError TranslationError::invalidResponse() { return TranslationError(Kind::InvalidResponse); }
-TranslationError TranslationError::decodingError() { return TranslationError(Kind::DecodingError); }
+TranslationError TranslationError::noResponse() {
+    return TranslationError(Kind::NoResponse);
+}
+TranslationError TranslationError::invalidUrl() {
+    return TranslationError(Kind::InvalidUrl);
+}
+TranslationError TranslationError::invalidResponse() {
+    return TranslationError(Kind::InvalidResponse);
+}
+TranslationError TranslationError::decodingError() {
+    return TranslationError(Kind::DecodingError);
+}
 
 QString TranslationError::localizedDescription() const {
     switch (m_kind) {

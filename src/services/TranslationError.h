@@ -35,7 +35,9 @@ public:
     bool isNetworkError() const { return m_kind == Kind::Network; }
     bool isTimeout() const { return m_timedOut; }
     // A server answer with a 5xx status.
-    bool isServerFailure() const { return m_kind == Kind::Server && m_httpStatus >= 500 && m_httpStatus < 600; }
+    bool isServerFailure() const {
+        return m_kind == Kind::Server && m_httpStatus >= 500 && m_httpStatus < 600;
+    }
 
     // The text shown to the user, e.g. "Network error: Connection refused".
     QString localizedDescription() const;

@@ -20,7 +20,8 @@ TranslationManager::TranslationManager() = default;
 
 RequestId TranslationManager::translateText(const QString& text, const QString& from, const QString& to,
                                             TranslationService provider, const QString& triggerSource,
-                                            const QString& processType, Completion completion, QObject* context) {
+                                            const QString& processType, Completion completion,
+                                            QObject* context) {
     const TranslationRequest request{text, from, to};
     const bool hasContext = context != nullptr;
     QPointer<QObject> guard(context);
@@ -37,7 +38,8 @@ RequestId TranslationManager::translateText(const QString& text, const QString& 
         std::optional<TranslationResponse> response = TranslationResponse::fromJson(result.value());
         if (!response) {
             debugLog(kTag, QStringLiteral("❌ Çeviri yanıtı çözümlenemedi"));
-            completion(Result<TranslationResponse, TranslationError>::failure(TranslationError::decodingError()));
+            completion(
+                Result<TranslationResponse, TranslationError>::failure(TranslationError::decodingError()));
             return;
         }
         completion(Result<TranslationResponse, TranslationError>::success(std::move(*response)));

@@ -6,11 +6,10 @@
 #include "services/TranslationService.h"
 #include "services/WebApiClient.h"
 
-#include <QObject>
 #include <QHash>
+#include <QObject>
 #include <QString>
 #include <QVariantMap>
-
 #include <functional>
 
 // Translates through the web API, and routes the app-wide translation notifications.
@@ -19,8 +18,8 @@ class TranslationManager : public QObject {
 public:
     using Completion = std::function<void(Result<TranslationResponse, TranslationError>)>;
     // Receives the text and the two language codes of a "TranslateSelectedText" notification.
-    using SelectedTextReceiver =
-        std::function<void(const QString& text, const QString& sourceLanguage, const QString& targetLanguage)>;
+    using SelectedTextReceiver = std::function<void(const QString& text, const QString& sourceLanguage,
+                                                    const QString& targetLanguage)>;
 
     static constexpr int timeoutMs = WebApiClient::defaultTimeoutMs;
 
@@ -29,9 +28,9 @@ public:
     // Signs and sends the text to the translate endpoint of `provider`. No length check. The completion
     // runs exactly once on the main thread with the decoded answer or the error, unless the request is
     // cancelled or `context` is destroyed first.
-    RequestId translateText(const QString& text, const QString& from, const QString& to, TranslationService provider,
-                            const QString& triggerSource, const QString& processType, Completion completion,
-                            QObject* context = nullptr);
+    RequestId translateText(const QString& text, const QString& from, const QString& to,
+                            TranslationService provider, const QString& triggerSource,
+                            const QString& processType, Completion completion, QObject* context = nullptr);
     void cancel(RequestId id);
 
     // True while a translateText() request is outstanding.

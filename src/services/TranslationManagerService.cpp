@@ -33,8 +33,9 @@ int TranslationManagerService::characterCount(const QString& text, int limit) {
     return count;
 }
 
-RequestId TranslationManagerService::translate(const QString& text, const Language& source, const Language& target,
-                                               TranslateCompletion completion, QObject* context) {
+RequestId TranslationManagerService::translate(const QString& text, const Language& source,
+                                               const Language& target, TranslateCompletion completion,
+                                               QObject* context) {
     using R = Result<TranslationResponse, TranslationError>;
     auto refuse = [&](TranslationError error) {
         debugLog(kTag, QStringLiteral("⚠️ %1").arg(error.localizedDescription()));
@@ -57,9 +58,9 @@ RequestId TranslationManagerService::translate(const QString& text, const Langua
                                                       std::move(completion), context);
 }
 
-RequestId TranslationManagerService::rewriteText(const QString& text, const QString& style, const QString& provider,
-                                                 const QString& triggerSource, RewriteCompletion completion,
-                                                 QObject* context) {
+RequestId TranslationManagerService::rewriteText(const QString& text, const QString& style,
+                                                 const QString& provider, const QString& triggerSource,
+                                                 RewriteCompletion completion, QObject* context) {
     using R = Result<RewriteResponse, TranslationError>;
     const bool hasContext = context != nullptr;
     QPointer<QObject> guard(context);
@@ -68,7 +69,8 @@ RequestId TranslationManagerService::rewriteText(const QString& text, const QStr
     return WebApiClient::shared().post(
         path, RewriteRequest{text, style}.toJson(), triggerSource, QStringLiteral("rewrite"),
         WebApiClient::defaultTimeoutMs,
-        [hasContext, guard, completion = std::move(completion)](Result<QJsonObject, TranslationError> result) {
+        [hasContext, guard,
+         completion = std::move(completion)](Result<QJsonObject, TranslationError> result) {
             if (hasContext && guard.isNull())
                 return;
             if (!result) {
@@ -95,7 +97,8 @@ TranslationManagerService::DefaultSettings TranslationManagerService::loadDefaul
     const UserDefaults& defaults = UserDefaults::standard();
     DefaultSettings settings;
     settings.source = Language::find(defaults.optionalString(kSourceKey).value_or(QStringLiteral("tr")));
-    settings.target = Language::findTarget(defaults.optionalString(kTargetKey).value_or(systemLanguageCode()));
+    settings.target =
+        Language::findTarget(defaults.optionalString(kTargetKey).value_or(systemLanguageCode()));
     settings.provider = translationServiceOrDefault(defaults.optionalString(kServiceKey).value_or(QString()));
     return settings;
 }

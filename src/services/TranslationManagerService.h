@@ -10,7 +10,6 @@
 
 #include <QObject>
 #include <QString>
-
 #include <functional>
 
 // The menu-bar translator's entry to translation and rewriting, with its stored defaults.
@@ -41,7 +40,8 @@ public:
     // Sends a rewrite of `text` in `style` (a RewriteStyle raw value) to `provider` (a TranslationService
     // raw value; unknown ones mean google) with process type "rewrite". Same completion rules.
     RequestId rewriteText(const QString& text, const QString& style, const QString& provider,
-                          const QString& triggerSource, RewriteCompletion completion, QObject* context = nullptr);
+                          const QString& triggerSource, RewriteCompletion completion,
+                          QObject* context = nullptr);
 
     void cancel(RequestId id);
 

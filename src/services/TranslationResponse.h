@@ -5,7 +5,6 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // The answer of a translate call. Only "translation" is required; the other fields are present when the

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <optional>
 
 // The provider that translates. Raw values "google", "chatgpt", "gemini", "deepl" go on the wire and

@@ -63,7 +63,9 @@ WebApiClient& WebApiClient::shared() {
     return *instance;
 }
 
-WebApiClient::WebApiClient(QObject* parent) : QObject(parent), m_network(new QNetworkAccessManager(this)) {
+WebApiClient::WebApiClient(QObject* parent)
+    : QObject(parent)
+    , m_network(new QNetworkAccessManager(this)) {
     // A redirect could carry the signed body to another host, perhaps in clear; treat it as an answer.
     m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
@@ -112,8 +114,9 @@ RequestId WebApiClient::post(const QString& path, QJsonObject body, const QStrin
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setRawHeader("Accept", "application/json");
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quillora/%1").arg(body.value(
-                                                            QStringLiteral("app_version")).toString()));
+    request.setHeader(
+        QNetworkRequest::UserAgentHeader,
+        QStringLiteral("Quillora/%1").arg(body.value(QStringLiteral("app_version")).toString()));
     QNetworkReply* reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     pending.reply = reply;
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
@@ -158,8 +161,8 @@ RequestId WebApiClient::fail(TranslationError error, Completion completion, QObj
     Pending pending;
     const RequestId id = track(std::move(completion), context, pending);
     m_pending.emplace(id, std::move(pending));
-    MainQueue::async(
-        [this, id, error] { finish(id, Result<QJsonObject, TranslationError>::failure(error)); }, this);
+    MainQueue::async([this, id, error] { finish(id, Result<QJsonObject, TranslationError>::failure(error)); },
+                     this);
     return id;
 }
 

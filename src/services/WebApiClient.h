@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
-
 #include <functional>
 #include <optional>
 #include <unordered_map>

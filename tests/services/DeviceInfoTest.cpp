@@ -1,5 +1,4 @@
 #include "FakePlatform.h"
-
 #include "platform/x11/LinuxDeviceIdentity.h"
 #include "services/AppVersion.h"
 #include "services/DeviceInfoService.h"
@@ -7,7 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUuid>
-
 #include <gtest/gtest.h>
 
 TEST(LinuxDeviceIdentity, FormatsTheMachineIdAsAnUpperCaseUuid) {
@@ -61,5 +59,6 @@ TEST(AppVersion, IsTheProjectVersionAndPrintsItsLine) {
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(version, QStringLiteral(QUILLORA_VERSION));
     EXPECT_FALSE(version.isEmpty());
-    EXPECT_EQ(printed, "DEBUG: Reading CFBundleShortVersionString from Info.plist: " + version.toStdString() + "\n");
+    EXPECT_EQ(printed,
+              "DEBUG: Reading CFBundleShortVersionString from Info.plist: " + version.toStdString() + "\n");
 }

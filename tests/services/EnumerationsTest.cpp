@@ -48,10 +48,13 @@ TEST(TranslationErrorTexts, AreTheUserTexts) {
     EXPECT_EQ(TranslationError::textTooLong().localizedDescription(), "Translation text is too long");
     EXPECT_EQ(TranslationError::network("Connection refused").localizedDescription(),
               "Network error: Connection refused");
-    EXPECT_EQ(TranslationError::server("Quota exceeded", 429).localizedDescription(), "Server error: Quota exceeded");
-    EXPECT_EQ(TranslationError::noResponse().localizedDescription(), "No response received from translation service");
+    EXPECT_EQ(TranslationError::server("Quota exceeded", 429).localizedDescription(),
+              "Server error: Quota exceeded");
+    EXPECT_EQ(TranslationError::noResponse().localizedDescription(),
+              "No response received from translation service");
     EXPECT_EQ(TranslationError::invalidUrl().localizedDescription(), "Invalid URL configuration.");
-    EXPECT_EQ(TranslationError::invalidResponse().localizedDescription(), "Invalid response from the server.");
+    EXPECT_EQ(TranslationError::invalidResponse().localizedDescription(),
+              "Invalid response from the server.");
     EXPECT_EQ(TranslationError::decodingError().localizedDescription(), "Error processing server response.");
     EXPECT_TRUE(TranslationError::timedOut().isNetworkError());
     EXPECT_TRUE(TranslationError::timedOut().isTimeout());

@@ -1,5 +1,4 @@
 #include "FakePlatform.h"
-
 #include "platform/Cld2LanguageRecognizer.h"
 #include "services/LanguageDetectionService.h"
 
@@ -32,8 +31,8 @@ TEST(Cld2Recognizer, FindsClearLanguagesAndNothingInNoise) {
     EXPECT_EQ(recognizer.dominantLanguage(
                   "The quick brown fox jumps over the lazy dog while the children watch from the garden."),
               "en");
-    EXPECT_EQ(recognizer.dominantLanguage(
-                  QString::fromUtf8("Bugün hava çok güzel, arkadaşlarımla birlikte parkta yürüyüşe çıkacağız.")),
+    EXPECT_EQ(recognizer.dominantLanguage(QString::fromUtf8(
+                  "Bugün hava çok güzel, arkadaşlarımla birlikte parkta yürüyüşe çıkacağız.")),
               "tr");
     EXPECT_EQ(recognizer.dominantLanguage(
                   "Der schnelle braune Fuchs springt über den faulen Hund, während die Kinder zuschauen."),

@@ -1,8 +1,8 @@
 #include "services/Language.h"
+
 #include "services/SystemLanguage.h"
 
 #include <QSet>
-
 #include <gtest/gtest.h>
 
 TEST(LanguageTable, HasAutomaticFirstThenTheLanguagesInOrderWithUniqueCodes) {
@@ -69,13 +69,15 @@ TEST(LanguageTable, EqualityAndHashingUseTheCodeAlone) {
 
 TEST(SystemLanguage, MapsLocalesOntoTheTablesCodes) {
     const std::pair<const char*, const char*> cases[] = {
-        {"en_US", "en"}, {"de-DE", "de"},   {"tr_TR", "tr"},   {"he_IL", "iw"},  {"he", "iw"},
-        {"zh", "zh-cn"}, {"zh_CN", "zh-cn"}, {"zh-Hans", "zh-cn"}, {"zh_TW", "zh-tw"}, {"zh_HK", "zh-tw"},
-        {"zh-Hant", "zh-tw"}, {"fil_PH", "tl"}, {"jv", "jw"},   {"nb_NO", "no"},  {"nn-NO", "no"},
-        {"pt_BR", "pt"}, {"C", "en"},       {"", "en"},        {"xx_YY", "en"},  {"fo_FO", "en"},
+        {"en_US", "en"},    {"de-DE", "de"},    {"tr_TR", "tr"},      {"he_IL", "iw"},
+        {"he", "iw"},       {"zh", "zh-cn"},    {"zh_CN", "zh-cn"},   {"zh-Hans", "zh-cn"},
+        {"zh_TW", "zh-tw"}, {"zh_HK", "zh-tw"}, {"zh-Hant", "zh-tw"}, {"fil_PH", "tl"},
+        {"jv", "jw"},       {"nb_NO", "no"},    {"nn-NO", "no"},      {"pt_BR", "pt"},
+        {"C", "en"},        {"", "en"},         {"xx_YY", "en"},      {"fo_FO", "en"},
     };
     for (const auto& [locale, code] : cases)
-        EXPECT_EQ(languageCodeForLocaleName(QString::fromLatin1(locale)), QString::fromLatin1(code)) << locale;
+        EXPECT_EQ(languageCodeForLocaleName(QString::fromLatin1(locale)), QString::fromLatin1(code))
+            << locale;
 }
 
 TEST(SystemLanguage, IsAlwaysARealTargetEntry) {

@@ -7,7 +7,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,20 +18,25 @@ QJsonObject parse(const char* json) {
 } // namespace
 
 TEST(RequestSigning, MatchesTheKnownVector) {
-    EXPECT_EQ(RequestSigner::signature("6F9619FF-8B86-D011-B42D-00C04FC964FF", "2026-12-07T10:00:00Z", "test-salt"),
-              "9152a495c4efa823f230a89ffb781640f8dd493c75ca42c2216e37dc7ff39360");
+    EXPECT_EQ(
+        RequestSigner::signature("6F9619FF-8B86-D011-B42D-00C04FC964FF", "2026-12-07T10:00:00Z", "test-salt"),
+        "9152a495c4efa823f230a89ffb781640f8dd493c75ca42c2216e37dc7ff39360");
     // Order matters: device identifier first.
-    EXPECT_NE(RequestSigner::signature("2026-12-07T10:00:00Z", "6F9619FF-8B86-D011-B42D-00C04FC964FF", "test-salt"),
-              "9152a495c4efa823f230a89ffb781640f8dd493c75ca42c2216e37dc7ff39360");
+    EXPECT_NE(
+        RequestSigner::signature("2026-12-07T10:00:00Z", "6F9619FF-8B86-D011-B42D-00C04FC964FF", "test-salt"),
+        "9152a495c4efa823f230a89ffb781640f8dd493c75ca42c2216e37dc7ff39360");
 }
 
 TEST(RequestSigning, EnvelopeAddsEveryKeyAndLeavesProcessTypeOutWhenAbsent) {
     QJsonObject body = TranslationRequest{"hello", "auto", "tr"}.toJson();
-    RequestEnvelope::make("menu", QStringLiteral("translate"), "DEVICE", "2026-12-07T10:00:00Z", "salt", "1.2.3")
+    RequestEnvelope::make("menu", QStringLiteral("translate"), "DEVICE", "2026-12-07T10:00:00Z", "salt",
+                          "1.2.3")
         .addTo(body);
-    EXPECT_EQ(body.keys(), QStringList({"app_version", "device_id", "process_type", "signature", "source_language",
-                                        "target_language", "text", "timestamp", "trigger_source"}));
-    EXPECT_EQ(body["signature"].toString(), RequestSigner::signature("DEVICE", "2026-12-07T10:00:00Z", "salt"));
+    EXPECT_EQ(body.keys(),
+              QStringList({"app_version", "device_id", "process_type", "signature", "source_language",
+                           "target_language", "text", "timestamp", "trigger_source"}));
+    EXPECT_EQ(body["signature"].toString(),
+              RequestSigner::signature("DEVICE", "2026-12-07T10:00:00Z", "salt"));
     EXPECT_EQ(body["process_type"].toString(), "translate");
     EXPECT_EQ(body["app_version"].toString(), "1.2.3");
 

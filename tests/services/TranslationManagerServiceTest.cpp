@@ -1,11 +1,11 @@
+#include "services/TranslationManagerService.h"
+
 #include "DevApiServer.h"
 #include "TestUtils.h"
-
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "services/SystemLanguage.h"
 #include "services/TranslationManager.h"
-#include "services/TranslationManagerService.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +57,8 @@ TEST(TranslationManagerServiceLimits, RefusesEmptyAndTooLongTextAndSendsNothing)
     ASSERT_EQ(empty.calls, 1);
     EXPECT_EQ(empty.result->error().localizedDescription(), "Translation text cannot be empty");
 
-    for (const QString& unit : {QStringLiteral("a"), QString::fromUtf8("👍🏽"), QString::fromUtf8("e\u0301")}) {
+    for (const QString& unit :
+         {QStringLiteral("a"), QString::fromUtf8("👍🏽"), QString::fromUtf8("e\u0301")}) {
         Collected tooLong = translateThroughService(repeat(unit, 5001));
         ASSERT_EQ(tooLong.calls, 1);
         EXPECT_EQ(tooLong.result->error().localizedDescription(), "Translation text is too long");
@@ -144,12 +145,13 @@ TEST(TranslationManagerNotifications, HandsSelectedTextToTheInstalledReceiver) {
         received = {text, source, target};
     });
 
-    NotificationCenter::shared().post("TranslateSelectedText",
-                                      {{"text", "Merhaba"}, {"sourceLanguage", "tr"}, {"targetLanguage", "en"}});
+    NotificationCenter::shared().post(
+        "TranslateSelectedText", {{"text", "Merhaba"}, {"sourceLanguage", "tr"}, {"targetLanguage", "en"}});
     EXPECT_EQ(received, QStringList({"Merhaba", "tr", "en"}));
 
     received.clear();
-    NotificationCenter::shared().post("TranslateSelectedText", {{"text", "Merhaba"}, {"sourceLanguage", "tr"}});
+    NotificationCenter::shared().post("TranslateSelectedText",
+                                      {{"text", "Merhaba"}, {"sourceLanguage", "tr"}});
     NotificationCenter::shared().post("TranslateSelectedText",
                                       {{"text", 5}, {"sourceLanguage", "tr"}, {"targetLanguage", "en"}});
     EXPECT_TRUE(received.isEmpty());

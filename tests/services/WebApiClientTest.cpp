@@ -1,19 +1,17 @@
+#include "services/WebApiClient.h"
+
 #include "DevApiServer.h"
 #include "FakePlatform.h"
 #include "ScriptedHttpServer.h"
 #include "TestUtils.h"
-
 #include "platform/UserDefaults.h"
 #include "services/RequestSigner.h"
 #include "services/TranslationManager.h"
 #include "services/TranslationManagerService.h"
-#include "services/WebApiClient.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace {
@@ -31,8 +29,12 @@ template <typename R> struct Outcome {
             result = std::move(r);
         };
     }
-    bool wait(int timeoutMs = 5000) { return waitUntil([this] { return calls > 0; }, timeoutMs); }
-    QString errorText() const { return result && !*result ? result->error().localizedDescription() : QString(); }
+    bool wait(int timeoutMs = 5000) {
+        return waitUntil([this] { return calls > 0; }, timeoutMs);
+    }
+    QString errorText() const {
+        return result && !*result ? result->error().localizedDescription() : QString();
+    }
 };
 
 class WebApiClientTest : public ::testing::Test {
@@ -53,7 +55,8 @@ protected:
     }
     void TearDown() override { WebApiClient::setTimeoutOverrideForTesting(std::nullopt); }
 
-    static TranslateResult translate(const QString& text, const QString& from = "auto", const QString& to = "tr") {
+    static TranslateResult translate(const QString& text, const QString& from = "auto",
+                                     const QString& to = "tr") {
         Outcome<TranslateResult> outcome;
         TranslationManager::shared().translateText(text, from, to, TranslationService::Google, "floating_bar",
                                                    "translate", outcome.handler());
@@ -79,8 +82,9 @@ TEST_F(WebApiClientTest, SendsTheSignedEnvelopeTheStandInAccepts) {
     EXPECT_EQ(entry["status"].toInt(), 200);
     EXPECT_TRUE(entry["signatureValid"].toBool());
     const QJsonObject body = entry["body"].toObject();
-    EXPECT_EQ(body.keys(), QStringList({"app_version", "device_id", "process_type", "signature", "source_language",
-                                        "target_language", "text", "timestamp", "trigger_source"}));
+    EXPECT_EQ(body.keys(),
+              QStringList({"app_version", "device_id", "process_type", "signature", "source_language",
+                           "target_language", "text", "timestamp", "trigger_source"}));
     EXPECT_EQ(body["device_id"].toString(), "6F9619FF-8B86-D011-B42D-00C04FC964FF");
     EXPECT_EQ(body["trigger_source"].toString(), "floating_bar");
     EXPECT_EQ(body["process_type"].toString(), "translate");
@@ -89,7 +93,8 @@ TEST_F(WebApiClientTest, SendsTheSignedEnvelopeTheStandInAccepts) {
     EXPECT_EQ(body["target_language"].toString(), "tr");
     const QString timestamp = body["timestamp"].toString();
     EXPECT_TRUE(timestamp.endsWith('Z'));
-    EXPECT_LT(qAbs(QDateTime::fromString(timestamp, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())), 60);
+    EXPECT_LT(qAbs(QDateTime::fromString(timestamp, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())),
+              60);
     EXPECT_EQ(body["signature"].toString(),
               RequestSigner::signature(body["device_id"].toString(), timestamp, RequestSigner::clientSalt()));
 }
@@ -133,7 +138,8 @@ TEST_F(WebApiClientTest, RewriteRoundTrip) {
 
 TEST_F(WebApiClientTest, UnknownRewriteProviderGoesToGoogleNotIntoThePath) {
     Outcome<Result<RewriteResponse, TranslationError>> outcome;
-    TranslationManagerService::shared().rewriteText("x", "concise", "../admin/reset", "menu", outcome.handler());
+    TranslationManagerService::shared().rewriteText("x", "concise", "../admin/reset", "menu",
+                                                    outcome.handler());
     ASSERT_TRUE(outcome.wait());
     EXPECT_TRUE(*outcome.result);
     EXPECT_EQ(s_api->lastRequest()["path"].toString(), "/api/translate/google/rewrite");
@@ -141,7 +147,8 @@ TEST_F(WebApiClientTest, UnknownRewriteProviderGoesToGoogleNotIntoThePath) {
 
 TEST_F(WebApiClientTest, OmittedProcessTypeIsLeftOutOfTheBody) {
     Outcome<JsonResult> outcome;
-    WebApiClient::shared().post("/api/ocr/base64", QJsonObject{{"image", QString::fromLatin1(QByteArray("jpeg").toBase64())}},
+    WebApiClient::shared().post("/api/ocr/base64",
+                                QJsonObject{{"image", QString::fromLatin1(QByteArray("jpeg").toBase64())}},
                                 "ocr", std::nullopt, 60000, outcome.handler());
     ASSERT_TRUE(outcome.wait());
     ASSERT_TRUE(*outcome.result) << qPrintable(outcome.errorText());
@@ -177,7 +184,8 @@ TEST_F(WebApiClientTest, ClosedAndTruncatedAnswersAreNetworkErrors) {
         ASSERT_TRUE(s_api->failNext(QString::fromLatin1(mode), 2));
         const TranslateResult result = translate("hello");
         ASSERT_FALSE(result) << mode;
-        EXPECT_TRUE(result.error().isNetworkError()) << mode << qPrintable(result.error().localizedDescription());
+        EXPECT_TRUE(result.error().isNetworkError())
+            << mode << qPrintable(result.error().localizedDescription());
         EXPECT_TRUE(result.error().localizedDescription().startsWith("Network error: ")) << mode;
     }
 }
@@ -226,8 +234,9 @@ TEST_F(WebApiClientTest, ConnectionRefusedIsANetworkError) {
 }
 
 TEST_F(WebApiClientTest, BadBaseUrlsAreRefusedBeforeAnythingIsSent) {
-    for (const char* url : {"http://example.com", "ftp://127.0.0.1", "not a url", "https://", "file:///etc/passwd",
-                            "http://127.0.0.1.example.com", "https://api.example.com/?x=1"}) {
+    for (const char* url :
+         {"http://example.com", "ftp://127.0.0.1", "not a url", "https://", "file:///etc/passwd",
+          "http://127.0.0.1.example.com", "https://api.example.com/?x=1"}) {
         UserDefaults::standard().set("apiBaseURL", QString::fromLatin1(url));
         const TranslateResult result = translate("hello");
         ASSERT_FALSE(result) << url;
@@ -261,7 +270,8 @@ TEST_F(WebApiClientTest, BasePathIsKept) {
     server.response = ScriptedHttpServer::answer(200, "OK", R"({"translation":"ok"})");
     UserDefaults::standard().set("apiBaseURL", server.baseUrl() + "/v2/");
     ASSERT_TRUE(translate("hello"));
-    EXPECT_TRUE(server.lastRequest.startsWith("POST /v2/api/translate/google HTTP/1.1")) << server.lastRequest.left(60).constData();
+    EXPECT_TRUE(server.lastRequest.startsWith("POST /v2/api/translate/google HTTP/1.1"))
+        << server.lastRequest.left(60).constData();
 }
 
 TEST_F(WebApiClientTest, ResetConnectionsRedirectsAndHtmlErrorsAreReportedPlainly) {
@@ -276,8 +286,9 @@ TEST_F(WebApiClientTest, ResetConnectionsRedirectsAndHtmlErrorsAreReportedPlainl
 
     // A redirect is not followed: the signed body never travels on to another host.
     server.action = ScriptedHttpServer::Action::Respond;
-    server.response = "HTTP/1.1 307 Temporary Redirect\r\nLocation: http://example.com/\r\nContent-Length: 0\r\n"
-                      "Connection: close\r\n\r\n";
+    server.response =
+        "HTTP/1.1 307 Temporary Redirect\r\nLocation: http://example.com/\r\nContent-Length: 0\r\n"
+        "Connection: close\r\n\r\n";
     const int before = server.requestCount;
     result = translate("hello");
     ASSERT_FALSE(result);
@@ -313,24 +324,24 @@ TEST_F(WebApiClientTest, CancelledRequestsAndDestroyedContextsNeverComplete) {
     ASSERT_TRUE(s_api->failNext("slow", 2, 150));
 
     Outcome<TranslateResult> cancelled;
-    const RequestId id = TranslationManager::shared().translateText("hello", "auto", "tr", TranslationService::Google,
-                                                                    "menu", "translate", cancelled.handler());
+    const RequestId id = TranslationManager::shared().translateText(
+        "hello", "auto", "tr", TranslationService::Google, "menu", "translate", cancelled.handler());
     EXPECT_TRUE(TranslationManager::shared().isTranslating());
     TranslationManager::shared().cancel(id);
     EXPECT_FALSE(TranslationManager::shared().isTranslating());
 
     Outcome<TranslateResult> orphaned;
     auto context = std::make_unique<QObject>();
-    TranslationManager::shared().translateText("hello", "auto", "tr", TranslationService::Google, "menu", "translate",
-                                               orphaned.handler(), context.get());
+    TranslationManager::shared().translateText("hello", "auto", "tr", TranslationService::Google, "menu",
+                                               "translate", orphaned.handler(), context.get());
     context.reset();
     EXPECT_FALSE(TranslationManager::shared().isTranslating());
 
     // Refusals made before sending follow the same rule.
     Outcome<TranslateResult> refused;
     auto refusedContext = std::make_unique<QObject>();
-    TranslationManagerService::shared().translate("", Language::find("en"), Language::find("tr"), refused.handler(),
-                                                  refusedContext.get());
+    TranslationManagerService::shared().translate("", Language::find("en"), Language::find("tr"),
+                                                  refused.handler(), refusedContext.get());
     refusedContext.reset();
 
     spinFor(500);
@@ -343,10 +354,10 @@ TEST_F(WebApiClientTest, EachRequestGetsItsOwnIdAndARandomDeviceIdWhenTheMachine
     fakePlatform().fakeDeviceIdentity().uuid = std::nullopt;
     Outcome<TranslateResult> a;
     Outcome<TranslateResult> b;
-    const RequestId first = TranslationManager::shared().translateText("hello", "auto", "tr", TranslationService::Google,
-                                                                       "menu", "translate", a.handler());
-    const RequestId second = TranslationManager::shared().translateText("world", "auto", "tr", TranslationService::Gemini,
-                                                                        "menu", "translate", b.handler());
+    const RequestId first = TranslationManager::shared().translateText(
+        "hello", "auto", "tr", TranslationService::Google, "menu", "translate", a.handler());
+    const RequestId second = TranslationManager::shared().translateText(
+        "world", "auto", "tr", TranslationService::Gemini, "menu", "translate", b.handler());
     EXPECT_NE(first, second);
     EXPECT_NE(first, 0u);
     ASSERT_TRUE(a.wait());

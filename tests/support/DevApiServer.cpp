@@ -90,10 +90,9 @@ bool DevApiServer::admin(const QString& path, const QJsonObject& body) {
 }
 
 bool DevApiServer::failNext(const QString& mode, int count, int delayMs) {
-    return admin(QStringLiteral("/admin/fail-next"),
-                 QJsonObject{{QStringLiteral("mode"), mode},
-                             {QStringLiteral("count"), count},
-                             {QStringLiteral("delayMs"), delayMs}});
+    return admin(QStringLiteral("/admin/fail-next"), QJsonObject{{QStringLiteral("mode"), mode},
+                                                                 {QStringLiteral("count"), count},
+                                                                 {QStringLiteral("delayMs"), delayMs}});
 }
 
 bool DevApiServer::resetFailures() {

@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <memory>
 
 #ifdef QUILLORA_DEV_API_PATH

@@ -2,7 +2,6 @@
 
 #include <QJsonArray>
 #include <QtEndian>
-
 #include <cmath>
 
 namespace {
@@ -68,29 +67,30 @@ QJsonObject translate(const QString& text, const QString& sourceLanguage, const 
         return answer;
 
     const QString second = translation + QStringLiteral(" (2)");
-    answer.insert(QStringLiteral("alternativeTranslations"),
-                  QJsonArray{
-                      QJsonObject{
-                          {QStringLiteral("word"), word},
-                          {QStringLiteral("type"), entry ? QString::fromLatin1(entry->type) : QStringLiteral("noun")},
-                          {QStringLiteral("translations"), QJsonArray{translation, second}},
-                          {QStringLiteral("backTranslations"),
-                           QJsonObject{{translation, QJsonArray{word}},
-                                       {second, QJsonArray{word, word + QStringLiteral(" (2)")}}}},
-                      },
-                      QJsonObject{
-                          {QStringLiteral("word"), word},
-                          {QStringLiteral("type"), QStringLiteral("adjective")},
-                          {QStringLiteral("translations"), QJsonArray{translation + QStringLiteral("-ish")}},
-                      },
-                  });
+    answer.insert(
+        QStringLiteral("alternativeTranslations"),
+        QJsonArray{
+            QJsonObject{
+                {QStringLiteral("word"), word},
+                {QStringLiteral("type"), entry ? QString::fromLatin1(entry->type) : QStringLiteral("noun")},
+                {QStringLiteral("translations"), QJsonArray{translation, second}},
+                {QStringLiteral("backTranslations"),
+                 QJsonObject{{translation, QJsonArray{word}},
+                             {second, QJsonArray{word, word + QStringLiteral(" (2)")}}}},
+            },
+            QJsonObject{
+                {QStringLiteral("word"), word},
+                {QStringLiteral("type"), QStringLiteral("adjective")},
+                {QStringLiteral("translations"), QJsonArray{translation + QStringLiteral("-ish")}},
+            },
+        });
     answer.insert(QStringLiteral("exampleSentences"),
                   QJsonArray{QStringLiteral("This is an example with %1.").arg(word),
                              QStringLiteral("%1 appears in a second example.").arg(word)});
     answer.insert(QStringLiteral("phonetic"), QStringLiteral("/%1/").arg(word.toLower()));
     answer.insert(QStringLiteral("corrections"), QJsonArray{word.toLower()});
-    answer.insert(QStringLiteral("polysemy"),
-                  QJsonArray{QStringLiteral("%1 (sense 1)").arg(translation), QStringLiteral("%1 (sense 2)").arg(translation)});
+    answer.insert(QStringLiteral("polysemy"), QJsonArray{QStringLiteral("%1 (sense 1)").arg(translation),
+                                                         QStringLiteral("%1 (sense 2)").arg(translation)});
     return answer;
 }
 

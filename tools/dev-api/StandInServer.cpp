@@ -19,7 +19,8 @@ constexpr int kDefaultSlowMs = 2000;
 const QStringList kProviders = {QStringLiteral("google"), QStringLiteral("chatgpt"), QStringLiteral("gemini"),
                                 QStringLiteral("deepl")};
 const QStringList kStyles = {QStringLiteral("regenerate"), QStringLiteral("friendly"),
-                             QStringLiteral("professional"), QStringLiteral("concise"), QStringLiteral("detailed")};
+                             QStringLiteral("professional"), QStringLiteral("concise"),
+                             QStringLiteral("detailed")};
 
 QByteArray reasonPhrase(int status) {
     switch (status) {
@@ -43,7 +44,8 @@ QByteArray reasonPhrase(int status) {
 void writeHttp(QTcpSocket* socket, int status, const QByteArray& body, qint64 declaredLength = -1) {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
     head += "Content-Type: application/json\r\n";
-    head += "Content-Length: " + QByteArray::number(declaredLength >= 0 ? declaredLength : body.size()) + "\r\n";
+    head +=
+        "Content-Length: " + QByteArray::number(declaredLength >= 0 ? declaredLength : body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
     socket->write(head + body);
     socket->disconnectFromHost();
@@ -99,9 +101,9 @@ QString StandInServer::failureName(Failure failure) {
 }
 
 std::optional<StandInServer::Forced> StandInServer::parseForced(const QString& mode, int delayMs) {
-    for (Failure failure : {Failure::ServerError, Failure::ServerErrorWithoutBody, Failure::InvalidJson,
-                            Failure::Empty, Failure::MissingField, Failure::Hang, Failure::Close,
-                            Failure::Truncated, Failure::Slow}) {
+    for (Failure failure :
+         {Failure::ServerError, Failure::ServerErrorWithoutBody, Failure::InvalidJson, Failure::Empty,
+          Failure::MissingField, Failure::Hang, Failure::Close, Failure::Truncated, Failure::Slow}) {
         if (failureName(failure) == mode)
             return Forced{failure, failure == Failure::Slow ? (delayMs > 0 ? delayMs : kDefaultSlowMs) : 0};
     }
@@ -142,8 +144,9 @@ bool StandInServer::handleRequest(const QHttpServerRequest& request, QTcpSocket*
     if (!document.isObject())
         return reject(400, QStringLiteral("The body must be a JSON object"), false);
 
-    QStringList envelope = {QStringLiteral("device_id"), QStringLiteral("timestamp"), QStringLiteral("signature"),
-                            QStringLiteral("trigger_source"), QStringLiteral("app_version")};
+    QStringList envelope = {QStringLiteral("device_id"), QStringLiteral("timestamp"),
+                            QStringLiteral("signature"), QStringLiteral("trigger_source"),
+                            QStringLiteral("app_version")};
     if (!ocr)
         envelope.append(QStringLiteral("process_type"));
     for (const QString& key : envelope) {
@@ -157,7 +160,8 @@ bool StandInServer::handleRequest(const QHttpServerRequest& request, QTcpSocket*
     QMessageAuthenticationCode mac(QCryptographicHash::Sha256, m_salt);
     mac.addData(body.value(QStringLiteral("device_id")).toString().toUtf8());
     mac.addData(timestamp.toUtf8());
-    const bool signatureValid = QString::fromLatin1(mac.result().toHex()) == body.value(QStringLiteral("signature")).toString();
+    const bool signatureValid =
+        QString::fromLatin1(mac.result().toHex()) == body.value(QStringLiteral("signature")).toString();
     if (!signatureValid)
         return reject(401, QStringLiteral("Invalid signature"), false);
 
@@ -196,8 +200,8 @@ StandInServer::Answer StandInServer::answerApi(const QString& path, const QJsonO
     const QStringList segments = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     if (ocr) {
         const QJsonValue image = body.value(QStringLiteral("image"));
-        const auto decoded =
-            QByteArray::fromBase64Encoding(image.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        const auto decoded = QByteArray::fromBase64Encoding(image.toString().toLatin1(),
+                                                            QByteArray::AbortOnBase64DecodingErrors);
         if (!image.isString() || image.toString().isEmpty() || !decoded)
             return bad(QStringLiteral("Missing or invalid field: image"));
         return Answer{200, QJsonObject{{QStringLiteral("text"), StandInAnswers::recognisedText()}}};
@@ -207,7 +211,8 @@ StandInServer::Answer StandInServer::answerApi(const QString& path, const QJsonO
             !body.value(QStringLiteral("slow")).isBool())
             return bad(QStringLiteral("Missing field: text, language or slow"));
         const QByteArray wav = StandInAnswers::speechWav(body.value(QStringLiteral("slow")).toBool());
-        return Answer{200, QJsonObject{{QStringLiteral("audioContent"), QString::fromLatin1(wav.toBase64())}}};
+        return Answer{200,
+                      QJsonObject{{QStringLiteral("audioContent"), QString::fromLatin1(wav.toBase64())}}};
     }
     const QString provider = segments.value(2);
     if (segments.size() == 4) {
@@ -216,7 +221,8 @@ StandInServer::Answer StandInServer::answerApi(const QString& path, const QJsonO
         const QString style = body.value(QStringLiteral("style")).toString();
         if (!kStyles.contains(style))
             return bad(QStringLiteral("Unknown style: %1").arg(style));
-        return Answer{200, StandInAnswers::rewrite(body.value(QStringLiteral("text")).toString(), style, provider)};
+        return Answer{
+            200, StandInAnswers::rewrite(body.value(QStringLiteral("text")).toString(), style, provider)};
     }
     for (const char* key : {"text", "source_language", "target_language"}) {
         if (!isText(body, QString::fromLatin1(key)))
@@ -295,8 +301,8 @@ void StandInServer::missingHandler(const QHttpServerRequest&, QTcpSocket* socket
     writeHttp(socket, 404, errorBody(QStringLiteral("Not found")));
 }
 
-void StandInServer::log(const QHttpServerRequest& request, const QJsonObject& body, int status, const QString& error,
-                        const Forced& forced, bool signatureValid) {
+void StandInServer::log(const QHttpServerRequest& request, const QJsonObject& body, int status,
+                        const QString& error, const Forced& forced, bool signatureValid) {
     if (!m_log.isOpen())
         return;
     QJsonObject logged = body;

@@ -15,8 +15,18 @@ class QTcpSocket;
 class StandInServer : public QAbstractHttpServer {
     Q_OBJECT
 public:
-    enum class Failure { None, ServerError, ServerErrorWithoutBody, InvalidJson, Empty, MissingField, Hang, Close,
-                         Truncated, Slow };
+    enum class Failure {
+        None,
+        ServerError,
+        ServerErrorWithoutBody,
+        InvalidJson,
+        Empty,
+        MissingField,
+        Hang,
+        Close,
+        Truncated,
+        Slow
+    };
 
     StandInServer(QByteArray salt, const QString& logPath, QObject* parent = nullptr);
 

@@ -5,7 +5,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
-
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -17,10 +16,10 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port; 0 picks a free one."),
                                         QStringLiteral("port"), QStringLiteral("0"));
-    const QCommandLineOption saltOption(QStringLiteral("salt"), QStringLiteral("Client salt of the signatures."),
-                                        QStringLiteral("salt"));
-    const QCommandLineOption logOption(QStringLiteral("log"), QStringLiteral("Append one JSON line per request."),
-                                       QStringLiteral("file"));
+    const QCommandLineOption saltOption(
+        QStringLiteral("salt"), QStringLiteral("Client salt of the signatures."), QStringLiteral("salt"));
+    const QCommandLineOption logOption(
+        QStringLiteral("log"), QStringLiteral("Append one JSON line per request."), QStringLiteral("file"));
     parser.addOptions({portOption, saltOption, logOption});
     parser.process(app);
 
@@ -37,7 +36,8 @@ int main(int argc, char** argv) {
 
     StandInServer server(parser.value(saltOption).toUtf8(), parser.value(logOption));
     if (parser.isSet(logOption) && !server.logIsOpen()) {
-        std::fprintf(stderr, "quillora-dev-api: cannot open the log %s\n", qPrintable(parser.value(logOption)));
+        std::fprintf(stderr, "quillora-dev-api: cannot open the log %s\n",
+                     qPrintable(parser.value(logOption)));
         return 1;
     }
     const quint16 bound = server.listen(QHostAddress::LocalHost, quint16(port));
