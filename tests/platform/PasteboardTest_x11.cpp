@@ -248,23 +248,23 @@ TEST_F(PasteboardX11Test, ChangeCountGrowsOncePerOwnershipChangeFromAnyone) {
 
 TEST_F(PasteboardX11Test, AWriteRightAfterAnotherClientTookOverWins) {
     // Qt claims the selection with the time of the last event it handled; here it has handled none
-    // since the other client took over.
-    m_pasteboard->setString(QStringLiteral("earlier"));
-    spinFor(50);
-    XclipOwner owner(kClipboard, QString(), "taken just now");
+    // since the second client took over, so that time is older than the second client's claim.
+    auto first = own(kClipboard, QString(), "taken first");
+    XclipOwner second(kClipboard, QString(), "taken just now");
     QElapsedTimer elapsed;
     elapsed.start();
-    bool owned = false;
-    while (!owned && elapsed.elapsed() < 5000) {
-        QProcess targets;
-        targets.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), kClipboard,
-                                                QStringLiteral("-t"), QStringLiteral("TARGETS")});
-        targets.waitForFinished(2000);
-        owned = targets.readAllStandardOutput().contains("UTF8_STRING");
+    bool taken = false;
+    while (!taken && elapsed.elapsed() < 5000) {
+        // Blocking is safe here: a client of its own answers, never this process.
+        QProcess reader;
+        reader.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), kClipboard});
+        reader.waitForFinished(2000);
+        taken = reader.readAllStandardOutput() == "taken just now";
     }
-    ASSERT_TRUE(owned);
+    ASSERT_TRUE(taken);
     m_pasteboard->setString(QStringLiteral("ours after all"));
     EXPECT_EQ(readWithXclip(kClipboard, QStringLiteral("UTF8_STRING")).data, QByteArray("ours after all"));
+    spinFor(100);
     EXPECT_TRUE(m_pasteboard->isOwnedByThisProcess());
 }
 
