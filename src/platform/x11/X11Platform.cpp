@@ -1,9 +1,11 @@
 #include "platform/x11/X11Platform.h"
 
 #include "platform/AudioPlayer.h"
+#include "platform/QtAudioPlayer.h"
 #include "platform/x11/X11GlobalMouseMonitor.h"
 #include "platform/x11/X11KeyEventPoster.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/Cld2LanguageRecognizer.h"
 #include "platform/x11/LinuxDeviceIdentity.h"
@@ -15,10 +17,13 @@ X11Platform::X11Platform() {
     m_workspace = std::make_unique<X11Workspace>();
     m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>();
     m_deviceIdentity = std::make_unique<LinuxDeviceIdentity>();
+    m_screenCapture = std::make_unique<X11ScreenCapture>();
 }
 
 X11Platform::~X11Platform() = default;
 
 std::unique_ptr<AudioPlayer> X11Platform::createAudioPlayer() const {
-    return nullptr;
+    if (!QtAudioPlayer::hasOutputDevice())
+        return nullptr;
+    return std::make_unique<QtAudioPlayer>();
 }

@@ -1,0 +1,109 @@
+// The X11 screen capture running the real capture tool, with the image read back through the X11
+// pasteboard as the OCR service does.
+#include "TestUtils.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11ScreenCapture.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <optional>
+
+#ifdef QUILLORA_SCREENCAPTURE_PATH
+
+namespace {
+
+bool xdotool(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), args);
+    return process.waitForFinished(5000) && process.exitCode() == 0;
+}
+
+bool waitForOverlay() {
+    const bool shown = waitUntil(
+        [] {
+            return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                            QStringLiteral("--name"), QStringLiteral("Quillora screen capture")});
+        },
+        10000);
+    spinFor(300);
+    return shown;
+}
+
+TEST(X11ScreenCaptureTest, ScreenOfTheTestDisplayCanBeCaptured) {
+    X11ScreenCapture capture(QStringLiteral(QUILLORA_SCREENCAPTURE_PATH));
+    EXPECT_TRUE(capture.preflightPermission());
+    std::optional<bool> probed;
+    capture.probeShareableContent([&](bool granted) { probed = granted; });
+    EXPECT_FALSE(probed.has_value()); // answered later, never inside the call
+    ASSERT_TRUE(waitUntil([&] { return probed.has_value(); }));
+    EXPECT_TRUE(*probed);
+}
+
+TEST(X11ScreenCaptureTest, DraggedRegionIsReadBackFromTheClipboard) {
+    X11ScreenCapture capture(QStringLiteral(QUILLORA_SCREENCAPTURE_PATH));
+    X11Pasteboard pasteboard;
+    int calls = 0;
+    bool captured = false;
+    capture.captureInteractiveRegionToClipboard([&](bool ok) {
+        ++calls;
+        captured = ok;
+    });
+
+    // A second request while the user is still choosing fails at once; the first is unaffected.
+    std::optional<bool> second;
+    capture.captureInteractiveRegionToClipboard([&](bool ok) { second = ok; });
+    ASSERT_TRUE(waitUntil([&] { return second.has_value(); }));
+    EXPECT_FALSE(*second);
+
+    ASSERT_TRUE(waitForOverlay());
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("50"), QStringLiteral("60"),
+                         QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+                         QStringLiteral("150"), QStringLiteral("100"), QStringLiteral("mousemove"),
+                         QStringLiteral("250"), QStringLiteral("140"), QStringLiteral("mouseup"),
+                         QStringLiteral("1")}));
+    ASSERT_TRUE(waitUntil([&] { return calls > 0; }, 10000));
+    EXPECT_TRUE(captured);
+
+    std::optional<QImage> image;
+    bool answered = false;
+    pasteboard.readImage(
+        [&](std::optional<QImage> value) {
+            image = std::move(value);
+            answered = true;
+        },
+        5000);
+    ASSERT_TRUE(waitUntil([&] { return answered; }, 6000));
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->size(), QSize(200, 80));
+    spinFor(200);
+    EXPECT_EQ(calls, 1);
+    pasteboard.setString(QStringLiteral("done")); // lets the tool's clipboard server go
+}
+
+TEST(X11ScreenCaptureTest, CancelAndMissingToolReportFalseOnce) {
+    X11ScreenCapture capture(QStringLiteral(QUILLORA_SCREENCAPTURE_PATH));
+    QList<bool> answers;
+    capture.captureInteractiveRegionToClipboard([&](bool ok) { answers.append(ok); });
+    ASSERT_TRUE(waitForOverlay());
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }, 10000));
+    spinFor(200);
+    EXPECT_EQ(answers, QList<bool>{false});
+
+    X11ScreenCapture missing(QStringLiteral("/nonexistent/quillora-screencapture"));
+    answers.clear();
+    missing.captureInteractiveRegionToClipboard([&](bool ok) { answers.append(ok); });
+    EXPECT_TRUE(answers.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }));
+    EXPECT_EQ(answers, QList<bool>{false});
+}
+
+TEST(X11ScreenCaptureTest, ToolIsLookedForBesideTheRunningProgram) {
+    X11ScreenCapture capture;
+    EXPECT_EQ(capture.toolPath(),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/quillora-screencapture"));
+}
+
+} // namespace
+
+#endif
