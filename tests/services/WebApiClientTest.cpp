@@ -11,6 +11,8 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -371,4 +373,54 @@ TEST_F(WebApiClientTest, EachRequestGetsItsOwnIdAndARandomDeviceIdWhenTheMachine
     EXPECT_FALSE(QUuid(idA).isNull());
     EXPECT_NE(idA, idB);
     EXPECT_TRUE(log[0]["signatureValid"].toBool());
+}
+
+TEST_F(WebApiClientTest, LargeOcrImagesTravelAndAreLoggedShort) {
+    const QByteArray image(1500 * 1024, '\x7f');
+    Outcome<JsonResult> outcome;
+    WebApiClient::shared().post("/api/ocr/base64",
+                                QJsonObject{{"image", QString::fromLatin1(image.toBase64())}}, "ocr",
+                                std::nullopt, 60000, outcome.handler());
+    ASSERT_TRUE(outcome.wait(10000));
+    ASSERT_TRUE(*outcome.result) << qPrintable(outcome.errorText());
+    EXPECT_EQ(outcome.result->value()["text"].toString(), "Recognised text from the Quillora dev API");
+    ASSERT_TRUE(s_api->waitForRequests(1));
+    EXPECT_EQ(s_api->lastRequest()["body"].toObject()["image"].toString(),
+              QStringLiteral("<%1 base64 characters>").arg(image.toBase64().size()));
+}
+
+TEST_F(WebApiClientTest, StandInRefusesMissingEnvelopeFieldsAndUnknownEndpoints) {
+    QNetworkAccessManager network;
+    auto send = [&](const QString& path, const QJsonObject& body) {
+        QNetworkRequest request(QUrl(s_api->baseUrl() + path));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        std::unique_ptr<QNetworkReply> reply(network.post(request, QJsonDocument(body).toJson()));
+        EXPECT_TRUE(waitUntil([&] { return reply->isFinished(); }));
+        return std::make_pair(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                              QJsonDocument::fromJson(reply->readAll()).object()["error"].toString());
+    };
+    QJsonObject body{{"text", "hi"},
+                     {"source_language", "en"},
+                     {"target_language", "de"},
+                     {"device_id", "D"},
+                     {"timestamp", "2026-12-07T10:00:00Z"},
+                     {"trigger_source", "menu"},
+                     {"process_type", "translate"},
+                     {"app_version", "1.0.0"}};
+    body["signature"] = RequestSigner::signature("D", "2026-12-07T10:00:00Z", RequestSigner::clientSalt());
+    EXPECT_EQ(send("/api/translate/google", body).first, 200);
+
+    for (const char* key :
+         {"device_id", "timestamp", "signature", "trigger_source", "process_type", "app_version"}) {
+        QJsonObject partial = body;
+        partial.remove(QString::fromLatin1(key));
+        const auto [status, error] = send("/api/translate/google", partial);
+        EXPECT_EQ(status, 400) << key;
+        EXPECT_EQ(error, QStringLiteral("Missing field: %1").arg(QString::fromLatin1(key)));
+    }
+    EXPECT_EQ(send("/api/translate/bing", body).first, 404);
+    EXPECT_EQ(send("/api/unknown", body).first, 404);
+    QJsonObject tts = body;
+    tts.remove("slow");
+    EXPECT_EQ(send("/api/tts", tts).first, 400);
 }
