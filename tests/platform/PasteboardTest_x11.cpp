@@ -1,9 +1,8 @@
 // The clipboard of a real X display: other clients own it (xclip), we read, snapshot and restore it.
+#include "TestUtils.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/x11/X11Platform.h"
-
-#include "TestUtils.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -15,10 +14,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 
@@ -70,14 +67,15 @@ struct XclipOutput {
 // Reads a selection as another client would. The event loop keeps running: we may be the owner.
 XclipOutput readWithXclip(const QString& selection, const QString& type) {
     QProcess process;
-    process.start(QStringLiteral("xclip"),
-                  {QStringLiteral("-o"), QStringLiteral("-selection"), selection, QStringLiteral("-t"), type});
+    process.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), selection,
+                                            QStringLiteral("-t"), type});
     if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
         process.kill();
         process.waitForFinished(1000);
         return {};
     }
-    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, process.readAllStandardOutput()};
+    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+            process.readAllStandardOutput()};
 }
 
 QByteArray pngBytes(const QImage& image) {
@@ -257,7 +255,8 @@ TEST_F(PasteboardX11Test, AWriteRightAfterAnotherClientTookOverWins) {
     while (!taken && elapsed.elapsed() < 5000) {
         // Blocking is safe here: a client of its own answers, never this process.
         QProcess reader;
-        reader.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), kClipboard});
+        reader.start(QStringLiteral("xclip"),
+                     {QStringLiteral("-o"), QStringLiteral("-selection"), kClipboard});
         reader.waitForFinished(2000);
         taken = reader.readAllStandardOutput() == "taken just now";
     }

@@ -1,12 +1,9 @@
 // Without an X display the X11 pasteboard falls back to Qt's in-process clipboard and never fails hard.
+#include "TestUtils.h"
 #include "platform/x11/X11Pasteboard.h"
 
-#include "TestUtils.h"
-
 #include <QImage>
-
 #include <gtest/gtest.h>
-
 #include <optional>
 
 namespace {

@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QMimeData>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,10 +23,10 @@ QStringList formatsOf(const QList<X11SelectionFormats::SnapshotEntry>& plan) {
 }
 
 TEST(X11SelectionFormats, SnapshotPlanKeepsDataFormatsInOwnerOrderAndDropsMetaTargets) {
-    const auto targets = names({"TIMESTAMP", "TARGETS", "MULTIPLE", "SAVE_TARGETS", "text/html", "UTF8_STRING",
-                                "COMPOUND_TEXT", "TEXT", "STRING", "text/plain;charset=utf-8", "text/plain",
-                                "DELETE", "INSERT_SELECTION", "INSERT_PROPERTY", "PIXMAP", "_NETSCAPE_URL",
-                                "application/x-quillora-test", "text/html"});
+    const auto targets = names({"TIMESTAMP", "TARGETS", "MULTIPLE", "SAVE_TARGETS", "text/html",
+                                "UTF8_STRING", "COMPOUND_TEXT", "TEXT", "STRING", "text/plain;charset=utf-8",
+                                "text/plain", "DELETE", "INSERT_SELECTION", "INSERT_PROPERTY", "PIXMAP",
+                                "_NETSCAPE_URL", "application/x-quillora-test", "text/html"});
     const auto plan = X11SelectionFormats::snapshotPlan(targets);
     EXPECT_EQ(formatsOf(plan), (QStringList{"text/html", "text/plain", "text/plain;charset=utf-8",
                                             "application/x-quillora-test"}));
@@ -49,7 +48,8 @@ TEST(X11SelectionFormats, SnapshotPlanOfSingleFormatOwners) {
 }
 
 TEST(X11SelectionFormats, ImageCandidatesPreferPngAndSkipWhatQtCannotDecode) {
-    const auto targets = names({"TARGETS", "image/bmp", "image/x-unknown", "IMAGE/PNG", "image/jpeg", "text/plain"});
+    const auto targets =
+        names({"TARGETS", "image/bmp", "image/x-unknown", "IMAGE/PNG", "image/jpeg", "text/plain"});
     EXPECT_EQ(X11SelectionFormats::imageCandidates(targets, names({"image/bmp", "image/jpeg", "image/png"})),
               (QList<int>{3, 1, 4}));
     EXPECT_TRUE(X11SelectionFormats::imageCandidates(names({"UTF8_STRING"}), names({"image/png"})).isEmpty());
@@ -63,12 +63,15 @@ TEST(X11SelectionFormats, DecodesTextByTheTypeTheOwnerAnsweredWith) {
     EXPECT_EQ(X11SelectionFormats::decodeText("TEXT", "UTF8_STRING", "caf\xc3\xa9"), QStringLiteral("café"));
     // A type that is no encoding name leaves the target to decide.
     EXPECT_EQ(X11SelectionFormats::decodeText("STRING", "ATOM", latin1), QStringLiteral("café"));
-    EXPECT_EQ(X11SelectionFormats::decodeText("text/plain;charset=utf-8", "text/plain;charset=utf-8", "\xe2\x9c\x93"),
+    EXPECT_EQ(X11SelectionFormats::decodeText("text/plain;charset=utf-8", "text/plain;charset=utf-8",
+                                              "\xe2\x9c\x93"),
               QStringLiteral("✓"));
     EXPECT_EQ(X11SelectionFormats::decodeText("UTF8_STRING", QByteArray(), QByteArray("text\0\0", 6)),
               QStringLiteral("text"));
-    EXPECT_EQ(X11SelectionFormats::decodeText("COMPOUND_TEXT", "COMPOUND_TEXT", latin1), QStringLiteral("café"));
-    EXPECT_FALSE(X11SelectionFormats::decodeText("COMPOUND_TEXT", "COMPOUND_TEXT", "\x1b%Gcaf\xc3\xa9").has_value());
+    EXPECT_EQ(X11SelectionFormats::decodeText("COMPOUND_TEXT", "COMPOUND_TEXT", latin1),
+              QStringLiteral("café"));
+    EXPECT_FALSE(
+        X11SelectionFormats::decodeText("COMPOUND_TEXT", "COMPOUND_TEXT", "\x1b%Gcaf\xc3\xa9").has_value());
     EXPECT_EQ(X11SelectionFormats::decodeText("UTF8_STRING", "UTF8_STRING", ""), QString());
 }
 

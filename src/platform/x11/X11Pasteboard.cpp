@@ -13,9 +13,8 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QtGui/qguiapplication_platform.h>
-#include <qpa/qplatformnativeinterface.h>
-
 #include <memory>
+#include <qpa/qplatformnativeinterface.h>
 
 extern "C" char* XDisplayString(Display* display);
 
@@ -32,7 +31,9 @@ constexpr int kMaxExpectedOwnerChanges = 8;
 
 } // namespace
 
-X11Pasteboard::X11Pasteboard(QObject* parent) : Pasteboard(parent), m_qtClipboard(QGuiApplication::clipboard()) {
+X11Pasteboard::X11Pasteboard(QObject* parent)
+    : Pasteboard(parent)
+    , m_qtClipboard(QGuiApplication::clipboard()) {
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         QByteArray displayName;
         if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
@@ -44,15 +45,17 @@ X11Pasteboard::X11Pasteboard(QObject* parent) : Pasteboard(parent), m_qtClipboar
                 m_qtResourceMask = setup->resource_id_mask;
             }
         }
-        m_connection = X11SelectionConnection::open(displayName.isEmpty() ? nullptr : displayName.constData());
+        m_connection =
+            X11SelectionConnection::open(displayName.isEmpty() ? nullptr : displayName.constData());
         if (!m_connection)
-            debugLog(kTag, QStringLiteral("cannot open a connection to the X server; clipboard reads answer nothing"));
+            debugLog(kTag, QStringLiteral(
+                               "cannot open a connection to the X server; clipboard reads answer nothing"));
     }
     if (m_connection) {
         connect(m_connection.get(), &X11SelectionConnection::selectionOwnerChanged, this,
                 &X11Pasteboard::handleOwnerChanged);
-        m_clipboard.ownedByUs =
-            isQtWindow(m_connection->initialOwner(m_connection->atom(X11SelectionConnection::Atom::Clipboard)));
+        m_clipboard.ownedByUs = isQtWindow(
+            m_connection->initialOwner(m_connection->atom(X11SelectionConnection::Atom::Clipboard)));
         m_selection.ownedByUs = isQtWindow(m_connection->initialOwner(XCB_ATOM_PRIMARY));
     }
     if (m_qtClipboard && (!m_connection || !m_connection->hasXFixes()))
@@ -134,8 +137,8 @@ xcb_timestamp_t X11Pasteboard::freshenQtTimestamp() const {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!native || !screen)
         return XCB_CURRENT_TIME;
-    const auto time = xcb_timestamp_t(
-        reinterpret_cast<quintptr>(native->nativeResourceForScreen(QByteArrayLiteral("gettimestamp"), screen)));
+    const auto time = xcb_timestamp_t(reinterpret_cast<quintptr>(
+        native->nativeResourceForScreen(QByteArrayLiteral("gettimestamp"), screen)));
     const auto setter = native->nativeResourceFunctionForScreen(QByteArrayLiteral("setapptime"));
     if (time == XCB_CURRENT_TIME || !setter)
         return XCB_CURRENT_TIME;
@@ -203,8 +206,9 @@ bool X11Pasteboard::canRead() const {
 }
 
 X11SelectionRead* X11Pasteboard::startRead(Mode mode, int timeoutMs, std::function<void()> onTimeout) {
-    const xcb_atom_t selection =
-        mode == Mode::Clipboard ? m_connection->atom(X11SelectionConnection::Atom::Clipboard) : xcb_atom_t(XCB_ATOM_PRIMARY);
+    const xcb_atom_t selection = mode == Mode::Clipboard
+                                     ? m_connection->atom(X11SelectionConnection::Atom::Clipboard)
+                                     : xcb_atom_t(XCB_ATOM_PRIMARY);
     return new X11SelectionRead(*m_connection, selection, timeoutMs, std::move(onTimeout), this);
 }
 
@@ -337,8 +341,9 @@ void X11Pasteboard::takeSnapshot(SnapshotHandler handler, int timeoutMs) {
                 [this, p, format = entry.format](xcb_atom_t target, const X11SelectionData& value) {
                     QByteArray bytes = value.data;
                     if (format == kPlainText) {
-                        const auto text = X11SelectionFormats::decodeText(
-                            m_connection->cachedAtomName(target), m_connection->cachedAtomName(value.type), bytes);
+                        const auto text =
+                            X11SelectionFormats::decodeText(m_connection->cachedAtomName(target),
+                                                            m_connection->cachedAtomName(value.type), bytes);
                         if (!text)
                             return false;
                         bytes = text->toUtf8();

@@ -4,10 +4,8 @@
 
 #include <QList>
 #include <QPointer>
-
-#include <xcb/xcb.h>
-
 #include <memory>
+#include <xcb/xcb.h>
 
 class QClipboard;
 class X11SelectionConnection;
@@ -30,7 +28,8 @@ public:
     void setImage(const QImage& image) override;
     void restore(const PasteboardSnapshot& snapshot) override;
 
-    void readString(StringHandler handler, Mode mode = Mode::Clipboard, int timeoutMs = DefaultTimeoutMs) override;
+    void readString(StringHandler handler, Mode mode = Mode::Clipboard,
+                    int timeoutMs = DefaultTimeoutMs) override;
     void readImage(ImageHandler handler, int timeoutMs = DefaultTimeoutMs) override;
     void takeSnapshot(SnapshotHandler handler, int timeoutMs = DefaultTimeoutMs) override;
 

@@ -4,11 +4,9 @@
 #include "platform/x11/X11SelectionTransfer.h"
 
 #include <QSocketNotifier>
-
+#include <cstdlib>
 #include <xcb/xcbext.h>
 #include <xcb/xfixes.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -52,8 +50,7 @@ std::unique_ptr<X11SelectionConnection> X11SelectionConnection::open(const char*
 }
 
 X11SelectionConnection::X11SelectionConnection(xcb_connection_t* connection, int)
-    : m_connection(connection) {
-}
+    : m_connection(connection) {}
 
 X11SelectionConnection::~X11SelectionConnection() {
     m_closing = true;
@@ -106,7 +103,8 @@ bool X11SelectionConnection::initialise(int screenNumber) {
         m_watchWindow = xcb_generate_id(m_connection);
         const uint32_t values[] = {1};
         xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_watchWindow, m_root, -10, -10, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, values);
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                          values);
         for (xcb_atom_t selection : selections)
             xcb_xfixes_select_selection_input(m_connection, m_watchWindow, selection,
                                               XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
@@ -168,7 +166,8 @@ void X11SelectionConnection::resolveAtomNames(const QList<xcb_atom_t>& atoms, QO
         const xcb_get_atom_name_cookie_t cookie = xcb_get_atom_name(m_connection, atom);
         expectReply(cookie.sequence, context, [this, atom, lookup, finishIfComplete](void* reply, auto*) {
             if (auto* r = static_cast<xcb_get_atom_name_reply_t*>(reply)) {
-                m_atomNames.insert(atom, QByteArray(xcb_get_atom_name_name(r), xcb_get_atom_name_name_length(r)));
+                m_atomNames.insert(atom,
+                                   QByteArray(xcb_get_atom_name_name(r), xcb_get_atom_name_name_length(r)));
             }
             --lookup->outstanding;
             finishIfComplete();

@@ -5,11 +5,9 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-
-#include <xcb/xcb.h>
-
 #include <functional>
 #include <memory>
+#include <xcb/xcb.h>
 
 class QSocketNotifier;
 class X11SelectionTransfer;

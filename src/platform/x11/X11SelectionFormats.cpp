@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QMimeData>
-
 #include <algorithm>
 
 namespace {
@@ -73,11 +72,13 @@ QList<int> X11SelectionFormats::imageCandidates(const QList<QByteArray>& targets
     return png + others;
 }
 
-QList<X11SelectionFormats::SnapshotEntry> X11SelectionFormats::snapshotPlan(const QList<QByteArray>& targets) {
+QList<X11SelectionFormats::SnapshotEntry>
+X11SelectionFormats::snapshotPlan(const QList<QByteArray>& targets) {
     QList<SnapshotEntry> plan;
     bool haveText = false;
     auto hasFormat = [&](const QString& format) {
-        return std::any_of(plan.cbegin(), plan.cend(), [&](const SnapshotEntry& e) { return e.format == format; });
+        return std::any_of(plan.cbegin(), plan.cend(),
+                           [&](const SnapshotEntry& e) { return e.format == format; });
     };
     for (int i = 0; i < targets.size(); ++i) {
         const QByteArray& target = targets[i];

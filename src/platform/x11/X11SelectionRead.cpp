@@ -34,14 +34,14 @@ void X11SelectionRead::fetch(xcb_atom_t target, qint64 maxBytes, X11SelectionTra
     if (m_finished)
         return;
     QPointer<X11SelectionRead> self(this);
-    auto* transfer = new X11SelectionTransfer(
-        m_connection, m_selection, target, maxBytes,
-        [self, done = std::move(done)](std::optional<X11SelectionData> result) {
-            if (!self || self->m_finished)
-                return;
-            self->m_transfer = nullptr;
-            done(std::move(result));
-        });
+    auto* transfer =
+        new X11SelectionTransfer(m_connection, m_selection, target, maxBytes,
+                                 [self, done = std::move(done)](std::optional<X11SelectionData> result) {
+                                     if (!self || self->m_finished)
+                                         return;
+                                     self->m_transfer = nullptr;
+                                     done(std::move(result));
+                                 });
     m_transfer = transfer;
     transfer->start();
 }

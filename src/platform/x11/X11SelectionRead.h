@@ -7,11 +7,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-
-#include <xcb/xcb.h>
-
 #include <functional>
 #include <optional>
+#include <xcb/xcb.h>
 
 class X11SelectionConnection;
 

@@ -89,11 +89,12 @@ void X11SelectionTransfer::handlePropertyNotify(const xcb_property_notify_event_
 }
 
 void X11SelectionTransfer::requestProperty() {
-    const qint64 room = m_discarding ? qint64(64) * 1024 * 1024 : std::max<qint64>(0, m_maxBytes - m_data.data.size());
+    const qint64 room =
+        m_discarding ? qint64(64) * 1024 * 1024 : std::max<qint64>(0, m_maxBytes - m_data.data.size());
     const auto longs = uint32_t(std::min<qint64>(room / 4 + 1, 0x1fffffff));
     // Deleting the property as we read it is what tells an INCR owner to send the next chunk.
-    const xcb_get_property_cookie_t cookie =
-        xcb_get_property(m_connection.connection(), 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, longs);
+    const xcb_get_property_cookie_t cookie = xcb_get_property(
+        m_connection.connection(), 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, longs);
     m_requestOutstanding = true;
     m_newValuePending = false;
     m_connection.expectReply(cookie.sequence, this, [this](void* reply, xcb_generic_error_t*) {
@@ -161,7 +162,8 @@ void X11SelectionTransfer::handleProperty(xcb_get_property_reply_t* reply) {
 }
 
 void X11SelectionTransfer::discardRemainder() {
-    debugLog(QStringLiteral("Pasteboard"), QStringLiteral("selection value larger than %1 bytes dropped").arg(m_maxBytes));
+    debugLog(QStringLiteral("Pasteboard"),
+             QStringLiteral("selection value larger than %1 bytes dropped").arg(m_maxBytes));
     answer(std::nullopt);
     abandon();
 }

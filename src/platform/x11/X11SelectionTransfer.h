@@ -3,11 +3,9 @@
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
-
-#include <xcb/xcb.h>
-
 #include <functional>
 #include <optional>
+#include <xcb/xcb.h>
 
 class X11SelectionConnection;
 
