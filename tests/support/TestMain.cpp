@@ -28,6 +28,15 @@ class FreshPlatformListener : public ::testing::EmptyTestEventListener {
 
 } // namespace
 
+// Sanitizer settings of every test run. ctest's test discovery passes only the first variable of a
+// test's ENVIRONMENT, so they are built in here.
+extern "C" const char* __lsan_default_options() {
+    return "suppressions=" QUILLORA_SOURCE_DIR "/tests/lsan.supp:print_suppressions=0";
+}
+extern "C" const char* __ubsan_default_options() {
+    return "print_stacktrace=1:halt_on_error=1";
+}
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleMock(&argc, argv);
     if (GTEST_FLAG_GET(list_tests))
@@ -43,6 +52,14 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
+
+    if (qEnvironmentVariableIsEmpty("QT_ASSUME_STDERR_HAS_CONSOLE"))
+        qputenv("QT_ASSUME_STDERR_HAS_CONSOLE", "1");
+    // Programs the tests start (tools, test clients) are sanitized too and inherit the same settings.
+    if (qEnvironmentVariableIsEmpty("LSAN_OPTIONS"))
+        qputenv("LSAN_OPTIONS", __lsan_default_options());
+    if (qEnvironmentVariableIsEmpty("UBSAN_OPTIONS"))
+        qputenv("UBSAN_OPTIONS", __ubsan_default_options());
 
     // Nothing a test writes may reach the user's own configuration.
     QTemporaryDir home;
