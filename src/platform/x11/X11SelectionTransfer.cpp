@@ -62,7 +62,9 @@ void X11SelectionTransfer::abandon() {
 }
 
 void X11SelectionTransfer::handleSelectionNotify(const xcb_selection_notify_event_t& event) {
-    if (m_state != State::Converting || event.selection != m_selection || event.target != m_target)
+    // The window is this conversion's alone, so whatever the owner put in the other fields, this is our
+    // answer.
+    if (m_state != State::Converting)
         return;
     if (event.property == XCB_NONE) {
         answer(std::nullopt);
