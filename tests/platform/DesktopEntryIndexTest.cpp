@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,7 +24,8 @@ protected:
 
 TEST_F(DesktopEntryIndexTest, MatchesByStartupWMClassThenByFileName) {
     write("home/org.gnome.TextEditor.desktop",
-          "[Desktop Entry]\nType=Application\nName=Text Editor\nStartupWMClass=gnome-text-editor\nIcon=org.gnome.TextEditor\n");
+          "[Desktop Entry]\nType=Application\nName=Text "
+          "Editor\nStartupWMClass=gnome-text-editor\nIcon=org.gnome.TextEditor\n");
     write("home/firefox-esr.desktop", "[Desktop Entry]\nType=Application\nName=Firefox ESR\n");
     write("home/Terminal.desktop", "[Desktop Entry]\nType=Application\nName=Terminal\n");
     const DesktopEntryIndex index = DesktopEntryIndex::load({dir("home")});
@@ -69,10 +69,11 @@ TEST_F(DesktopEntryIndexTest, EarlierFoldersWinAndHiddenEntriesMaskLaterOnes) {
 
 TEST_F(DesktopEntryIndexTest, ReadsOnlyTheMainGroupAndItsLocalisedNames) {
     DesktopEntry entry;
-    ASSERT_TRUE(DesktopEntryIndex::parse("# comment\n[Desktop Entry]\nName = Word\\sProcessor\n"
-                                         "Name[de]=Textverarbeitung\nName[pt_BR]=Processador\nType=Application\n"
-                                         "[Desktop Action new]\nName=New Document\nIcon=other\n",
-                                         entry));
+    ASSERT_TRUE(
+        DesktopEntryIndex::parse("# comment\n[Desktop Entry]\nName = Word\\sProcessor\n"
+                                 "Name[de]=Textverarbeitung\nName[pt_BR]=Processador\nType=Application\n"
+                                 "[Desktop Action new]\nName=New Document\nIcon=other\n",
+                                 entry));
     EXPECT_EQ(entry.name, "Word Processor");
     EXPECT_TRUE(entry.icon.isEmpty()) << "keys of the action group do not leak into the entry";
     EXPECT_EQ(entry.localizedName(QLocale(QStringLiteral("de_AT"))), "Textverarbeitung");

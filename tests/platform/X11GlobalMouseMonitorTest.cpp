@@ -20,8 +20,10 @@ TEST(X11MouseCoordinates, EachScreenScalesAboutItsOwnOrigin) {
                                  {QRect(1920, 0, 2560, 1440), QRect(1920, 0, 1280, 720)}};
     EXPECT_EQ(X11GlobalMouseMonitor::toDeviceIndependent(QPoint(1919, 500), screens), QPoint(1919, 500));
     EXPECT_EQ(X11GlobalMouseMonitor::toDeviceIndependent(QPoint(1920, 0), screens), QPoint(1920, 0));
-    EXPECT_EQ(X11GlobalMouseMonitor::toDeviceIndependent(QPoint(1920 + 1000, 600), screens), QPoint(1920 + 500, 300));
-    EXPECT_EQ(X11GlobalMouseMonitor::toDeviceIndependent(QPoint(4479, 1439), screens), QPoint(1920 + 1280, 720));
+    EXPECT_EQ(X11GlobalMouseMonitor::toDeviceIndependent(QPoint(1920 + 1000, 600), screens),
+              QPoint(1920 + 500, 300));
+    EXPECT_EQ(X11GlobalMouseMonitor::toDeviceIndependent(QPoint(4479, 1439), screens),
+              QPoint(1920 + 1280, 720));
 }
 
 TEST(X11MouseCoordinates, FractionalScaleAndScreenBelow) {

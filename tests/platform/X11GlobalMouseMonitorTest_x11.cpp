@@ -1,15 +1,13 @@
 // The X11 mouse monitor against a real display: xdotool moves the pointer over another application.
-#include "platform/x11/X11GlobalMouseMonitor.h"
-
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
+#include "platform/x11/X11GlobalMouseMonitor.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QStyleHints>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -217,7 +215,8 @@ TEST_F(X11GlobalMouseMonitorTest, PositionsAreDeviceIndependentAtScaleTwo) {
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=X11GlobalMouseMonitorTest.PositionsAreDeviceIndependentAtScaleTwo")});
+                    {QStringLiteral(
+                        "--gtest_filter=X11GlobalMouseMonitorTest.PositionsAreDeviceIndependentAtScaleTwo")});
         ASSERT_TRUE(child.waitForFinished(60000));
         EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(child.exitCode(), 0);

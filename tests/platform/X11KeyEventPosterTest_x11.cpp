@@ -1,20 +1,20 @@
 // Synthetic keys through XTest, received by a window of this process and by another application.
-#include "platform/x11/X11KeyEventPoster.h"
-
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
+#include "platform/x11/X11KeyEventPoster.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
-
 #include <gtest/gtest.h>
 
 namespace {
 
 bool activate(TextWindowProcess& client) {
-    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(client.windowId())}) &&
-           xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(client.windowId())});
+    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                    QString::number(client.windowId())}) &&
+           xdotool(
+               {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(client.windowId())});
 }
 
 TEST(X11KeyEventPoster, TypesIntoAFocusedWindowOfThisProcess) {
@@ -37,7 +37,8 @@ TEST(X11KeyEventPoster, TypesIntoAFocusedWindowOfThisProcess) {
     edit.selectAll();
     QApplication::clipboard()->setText(QStringLiteral("before"));
     ASSERT_TRUE(poster.postCopy());
-    EXPECT_TRUE(waitUntil([] { return QApplication::clipboard()->text() == QLatin1String("copied by a synthetic key"); }));
+    EXPECT_TRUE(waitUntil(
+        [] { return QApplication::clipboard()->text() == QLatin1String("copied by a synthetic key"); }));
 }
 
 TEST(X11KeyEventPoster, ReachesAnotherApplication) {

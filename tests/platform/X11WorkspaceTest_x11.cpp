@@ -1,21 +1,17 @@
 // The frontmost and running applications of a real X display with a window manager.
-#include "platform/x11/X11Workspace.h"
-
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QWidget>
-
-#include <xcb/xcb.h>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -36,7 +32,8 @@ protected:
     }
 
     static bool activate(const TextWindowProcess& client) {
-        return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(client.windowId())});
+        return xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(client.windowId())});
     }
 
     QTemporaryDir m_dataDir;
@@ -69,7 +66,8 @@ TEST_F(X11WorkspaceTest, DesktopEntryNamesTheApplication) {
     writeEntry(QStringLiteral("org.example.TextWindow.desktop"),
                "[Desktop Entry]\nType=Application\nName=Text Window\nName[de]=Textfenster\n"
                "StartupWMClass=quillora-test-textwindow\nIcon=" +
-                   QFile::encodeName(QStringLiteral(QUILLORA_SOURCE_DIR "/tests/platform/missing-icon.svg")) + "\n");
+                   QFile::encodeName(QStringLiteral(QUILLORA_SOURCE_DIR "/tests/platform/missing-icon.svg")) +
+                   "\n");
     X11Workspace workspace({applicationsDir()});
     TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
     ASSERT_TRUE(client.start());
@@ -81,7 +79,8 @@ TEST_F(X11WorkspaceTest, DesktopEntryNamesTheApplication) {
 
     RunningApplication app = *workspace.frontmostApplication();
     EXPECT_EQ(app.bundleIdentifier, QStringLiteral("org.example.TextWindow"));
-    EXPECT_EQ(app.bundlePath, QDir(applicationsDir()).filePath(QStringLiteral("org.example.TextWindow.desktop")));
+    EXPECT_EQ(app.bundlePath,
+              QDir(applicationsDir()).filePath(QStringLiteral("org.example.TextWindow.desktop")));
     QLocale::setDefault(QLocale(QStringLiteral("en_US")));
     EXPECT_EQ(workspace.frontmostApplication()->localizedName, QStringLiteral("Text Window"));
     QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
@@ -105,15 +104,15 @@ TEST_F(X11WorkspaceTest, RunningApplicationsListEachTaskbarApplicationOnce) {
     ASSERT_NE(x11, nullptr);
     xcb_connection_t* connection = x11->connection();
     const auto intern = [connection](const char* name) {
-        xcb_intern_atom_reply_t* reply =
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, false, qstrlen(name), name), nullptr);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, false, qstrlen(name), name), nullptr);
         const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
         std::free(reply);
         return atom;
     };
     const xcb_atom_t skip = intern("_NET_WM_STATE_SKIP_TASKBAR");
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(hidden.winId()), intern("_NET_WM_STATE"),
-                        XCB_ATOM_ATOM, 32, 1, &skip);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(hidden.winId()),
+                        intern("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &skip);
     xcb_flush(connection);
     hidden.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&hidden));
@@ -121,11 +120,13 @@ TEST_F(X11WorkspaceTest, RunningApplicationsListEachTaskbarApplicationOnce) {
     QList<RunningApplication> apps;
     ASSERT_TRUE(waitUntil([&] {
         apps = workspace.runningApplications();
-        return std::count_if(apps.cbegin(), apps.cend(),
-                             [](const RunningApplication& a) { return a.bundleIdentifier == kClientId; }) == 1;
+        return std::count_if(apps.cbegin(), apps.cend(), [](const RunningApplication& a) {
+                   return a.bundleIdentifier == kClientId;
+               }) == 1;
     }));
-    const auto client = std::find_if(apps.cbegin(), apps.cend(),
-                                     [](const RunningApplication& a) { return a.bundleIdentifier == kClientId; });
+    const auto client = std::find_if(apps.cbegin(), apps.cend(), [](const RunningApplication& a) {
+        return a.bundleIdentifier == kClientId;
+    });
     EXPECT_TRUE(client->processId == first.processId() || client->processId == second.processId());
     for (const RunningApplication& app : apps) {
         EXPECT_NE(app.windowId, quint32(hidden.winId()));

@@ -4,7 +4,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QSet>
-
 #include <algorithm>
 
 namespace {
@@ -18,11 +17,21 @@ QString unescape(QStringView value) {
             continue;
         }
         switch (value[++i].unicode()) {
-        case 's': out.append(u' '); break;
-        case 'n': out.append(u'\n'); break;
-        case 't': out.append(u'\t'); break;
-        case 'r': out.append(u'\r'); break;
-        default: out.append(value[i]); break;
+        case 's':
+            out.append(u' ');
+            break;
+        case 'n':
+            out.append(u'\n');
+            break;
+        case 't':
+            out.append(u'\t');
+            break;
+        case 'r':
+            out.append(u'\r');
+            break;
+        default:
+            out.append(value[i]);
+            break;
         }
     }
     return out;
@@ -138,7 +147,8 @@ const DesktopEntry* DesktopEntryIndex::match(const QString& instance, const QStr
         return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
     };
     for (const QString& name : {windowClass, instance}) {
-        if (const DesktopEntry* entry = find([&](const DesktopEntry& e) { return same(e.startupWMClass, name); }))
+        if (const DesktopEntry* entry =
+                find([&](const DesktopEntry& e) { return same(e.startupWMClass, name); }))
             return entry;
     }
     for (const QString& name : {windowClass, instance}) {

@@ -8,14 +8,12 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QStyleHints>
-#include <qpa/qplatformscreen.h>
-
-#include <xcb/xcb.h>
-#include <xcb/xinput.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <qpa/qplatformscreen.h>
+#include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
 // Last: its macros clash with Qt's names.
 #include <X11/Xlib.h>
@@ -178,8 +176,8 @@ bool X11GlobalMouseMonitor::handleRawEvent(int type, quint32 timeMs, quint32 but
         m_lastDragPosition = *position;
         selectEvents(true);
         const QStyleHints* hints = QGuiApplication::styleHints();
-        m_pressClickCount =
-            m_clicks.press(timeMs, *position, hints->mouseDoubleClickInterval(), hints->mouseDoubleClickDistance());
+        m_pressClickCount = m_clicks.press(timeMs, *position, hints->mouseDoubleClickInterval(),
+                                           hints->mouseDoubleClickDistance());
         return emitEvent(GlobalMouseEvent::Type::LeftMouseDown, *position, timeMs);
     }
     case XCB_INPUT_RAW_BUTTON_RELEASE: {
@@ -259,7 +257,8 @@ QList<X11GlobalMouseMonitor::ScreenMapping> X11GlobalMouseMonitor::currentScreen
     return mappings;
 }
 
-QPoint X11GlobalMouseMonitor::toDeviceIndependent(QPoint nativePosition, const QList<ScreenMapping>& screens) {
+QPoint X11GlobalMouseMonitor::toDeviceIndependent(QPoint nativePosition,
+                                                  const QList<ScreenMapping>& screens) {
     const ScreenMapping* best = nullptr;
     int bestDistance = INT_MAX;
     for (const ScreenMapping& screen : screens) {
@@ -278,15 +277,18 @@ QPoint X11GlobalMouseMonitor::toDeviceIndependent(QPoint nativePosition, const Q
     const QRect& native = best->nativeGeometry;
     const QRect& logical = best->logicalGeometry;
     const QPointF offset = nativePosition - native.topLeft();
-    const QPointF scaled(offset.x() * logical.width() / native.width(), offset.y() * logical.height() / native.height());
+    const QPointF scaled(offset.x() * logical.width() / native.width(),
+                         offset.y() * logical.height() / native.height());
     return logical.topLeft() + scaled.toPoint();
 }
 
-int X11GlobalMouseMonitor::ClickCounter::press(quint32 timeMs, QPoint position, int intervalMs, int distance) {
+int X11GlobalMouseMonitor::ClickCounter::press(quint32 timeMs, QPoint position, int intervalMs,
+                                               int distance) {
     int count = 1;
     // Unsigned difference: the server clock wraps after 49 days.
     if (m_last && quint32(timeMs - m_last->timeMs) < quint32(intervalMs) &&
-        qAbs(position.x() - m_last->position.x()) <= distance && qAbs(position.y() - m_last->position.y()) <= distance)
+        qAbs(position.x() - m_last->position.x()) <= distance &&
+        qAbs(position.y() - m_last->position.y()) <= distance)
         count = m_last->count + 1;
     m_last = Last{timeMs, position, count};
     return count;

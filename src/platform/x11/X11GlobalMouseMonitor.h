@@ -5,7 +5,6 @@
 #include <QList>
 #include <QPoint>
 #include <QRect>
-
 #include <optional>
 
 class QSocketNotifier;

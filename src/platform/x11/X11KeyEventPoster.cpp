@@ -5,15 +5,13 @@
 #include <QChar>
 #include <QGuiApplication>
 #include <QList>
-
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 namespace {
 
@@ -134,30 +132,53 @@ QList<xcb_keycode_t> heldModifierKeys(xcb_connection_t* connection, const Keyboa
 
 std::uint32_t X11KeyEventPoster::keysymForQtKey(int qtKey) {
     switch (qtKey) {
-    case Qt::Key_Escape: return XK_Escape;
+    case Qt::Key_Escape:
+        return XK_Escape;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return XK_Tab;
-    case Qt::Key_Backspace: return XK_BackSpace;
-    case Qt::Key_Return: return XK_Return;
-    case Qt::Key_Enter: return XK_KP_Enter;
-    case Qt::Key_Insert: return XK_Insert;
-    case Qt::Key_Delete: return XK_Delete;
-    case Qt::Key_Pause: return XK_Pause;
-    case Qt::Key_Print: return XK_Print;
-    case Qt::Key_Home: return XK_Home;
-    case Qt::Key_End: return XK_End;
-    case Qt::Key_Left: return XK_Left;
-    case Qt::Key_Up: return XK_Up;
-    case Qt::Key_Right: return XK_Right;
-    case Qt::Key_Down: return XK_Down;
-    case Qt::Key_PageUp: return XK_Page_Up;
-    case Qt::Key_PageDown: return XK_Page_Down;
-    case Qt::Key_Menu: return XK_Menu;
-    case Qt::Key_Shift: return XK_Shift_L;
-    case Qt::Key_Control: return XK_Control_L;
-    case Qt::Key_Alt: return XK_Alt_L;
-    case Qt::Key_Meta: return XK_Super_L;
-    default: break;
+    case Qt::Key_Backtab:
+        return XK_Tab;
+    case Qt::Key_Backspace:
+        return XK_BackSpace;
+    case Qt::Key_Return:
+        return XK_Return;
+    case Qt::Key_Enter:
+        return XK_KP_Enter;
+    case Qt::Key_Insert:
+        return XK_Insert;
+    case Qt::Key_Delete:
+        return XK_Delete;
+    case Qt::Key_Pause:
+        return XK_Pause;
+    case Qt::Key_Print:
+        return XK_Print;
+    case Qt::Key_Home:
+        return XK_Home;
+    case Qt::Key_End:
+        return XK_End;
+    case Qt::Key_Left:
+        return XK_Left;
+    case Qt::Key_Up:
+        return XK_Up;
+    case Qt::Key_Right:
+        return XK_Right;
+    case Qt::Key_Down:
+        return XK_Down;
+    case Qt::Key_PageUp:
+        return XK_Page_Up;
+    case Qt::Key_PageDown:
+        return XK_Page_Down;
+    case Qt::Key_Menu:
+        return XK_Menu;
+    case Qt::Key_Shift:
+        return XK_Shift_L;
+    case Qt::Key_Control:
+        return XK_Control_L;
+    case Qt::Key_Alt:
+        return XK_Alt_L;
+    case Qt::Key_Meta:
+        return XK_Super_L;
+    default:
+        break;
     }
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F35)
         return XK_F1 + (qtKey - Qt::Key_F1);
@@ -191,7 +212,8 @@ bool X11KeyEventPoster::postKey(int qtKey, Qt::KeyboardModifiers modifiers) {
         modifiers |= Qt::ShiftModifier;
 
     QList<xcb_keycode_t> modifierKeys;
-    const auto addModifier = [&](Qt::KeyboardModifier modifier, std::uint32_t keysym, std::uint32_t alternative) {
+    const auto addModifier = [&](Qt::KeyboardModifier modifier, std::uint32_t keysym,
+                                 std::uint32_t alternative) {
         if (!(modifiers & modifier))
             return true;
         std::optional<KeyboardMapping::Key> found = mapping.find(keysym);
@@ -203,7 +225,8 @@ bool X11KeyEventPoster::postKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     };
     if (!addModifier(Qt::ControlModifier, XK_Control_L, XK_Control_L) ||
         !addModifier(Qt::ShiftModifier, XK_Shift_L, XK_Shift_L) ||
-        !addModifier(Qt::AltModifier, XK_Alt_L, XK_Meta_L) || !addModifier(Qt::MetaModifier, XK_Super_L, XK_Meta_L)) {
+        !addModifier(Qt::AltModifier, XK_Alt_L, XK_Meta_L) ||
+        !addModifier(Qt::MetaModifier, XK_Super_L, XK_Meta_L)) {
         debugLog(kTag, QStringLiteral("a modifier key is missing from the layout"));
         return false;
     }

@@ -6,12 +6,10 @@
 #include <QLocale>
 #include <QScreen>
 #include <QSet>
-#include <qpa/qplatformnativeinterface.h>
-
-#include <xcb/xcb.h>
-
 #include <cstdlib>
 #include <memory>
+#include <qpa/qplatformnativeinterface.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -22,7 +20,8 @@ xcb_connection_t* qtConnection() {
     return x11 ? x11->connection() : nullptr;
 }
 
-XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* connection, xcb_get_property_cookie_t cookie) {
+XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* connection,
+                                                 xcb_get_property_cookie_t cookie) {
     // The window may be gone by now; its error is answered here rather than left in Qt's event queue.
     xcb_generic_error_t* error = nullptr;
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, &error), &std::free);
@@ -40,11 +39,13 @@ QList<std::uint32_t> values32(const xcb_get_property_reply_t* reply) {
 QByteArray bytes(const xcb_get_property_reply_t* reply) {
     if (!reply || reply->format != 8)
         return {};
-    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
+                      xcb_get_property_value_length(reply));
 }
 
-xcb_get_property_cookie_t requestProperty(xcb_connection_t* connection, std::uint32_t window, std::uint32_t property,
-                                          std::uint32_t type, std::uint32_t longLength) {
+xcb_get_property_cookie_t requestProperty(xcb_connection_t* connection, std::uint32_t window,
+                                          std::uint32_t property, std::uint32_t type,
+                                          std::uint32_t longLength) {
     return xcb_get_property(connection, false, window, property, type, 0, longLength);
 }
 
@@ -104,8 +105,9 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
     if (!connection)
         return std::nullopt;
     const std::uint32_t pidAtom = atom("_NET_WM_PID");
-    const auto active = propertyReply(
-        connection, requestProperty(connection, rootWindow(), atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 1));
+    const auto active =
+        propertyReply(connection, requestProperty(connection, rootWindow(), atom("_NET_ACTIVE_WINDOW"),
+                                                  XCB_ATOM_WINDOW, 1));
     const QList<std::uint32_t> windows = values32(active.get());
     if (windows.isEmpty() || windows.first() == XCB_WINDOW_NONE)
         return std::nullopt;
@@ -113,7 +115,8 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
     WindowInfo info;
     info.window = windows.first();
     const auto pidCookie = requestProperty(connection, info.window, pidAtom, XCB_ATOM_CARDINAL, 1);
-    const auto classCookie = requestProperty(connection, info.window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
+    const auto classCookie =
+        requestProperty(connection, info.window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
     const QList<std::uint32_t> pid = values32(propertyReply(connection, pidCookie).get());
     info.processId = pid.isEmpty() ? 0 : pid.first();
     const QList<QByteArray> names = bytes(propertyReply(connection, classCookie).get()).split('\0');
@@ -132,8 +135,9 @@ QList<RunningApplication> X11Workspace::runningApplications() const {
     const std::uint32_t skipTaskbar = atom("_NET_WM_STATE_SKIP_TASKBAR");
     const std::uint32_t dockType = atom("_NET_WM_WINDOW_TYPE_DOCK");
     const std::uint32_t desktopType = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
-    const auto list = propertyReply(
-        connection, requestProperty(connection, rootWindow(), atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 1 << 16));
+    const auto list =
+        propertyReply(connection, requestProperty(connection, rootWindow(), atom("_NET_CLIENT_LIST"),
+                                                  XCB_ATOM_WINDOW, 1 << 16));
     const QList<std::uint32_t> windows = values32(list.get());
 
     // All questions first, then all answers: one round trip for the whole list.
@@ -156,13 +160,15 @@ QList<RunningApplication> X11Workspace::runningApplications() const {
         info.window = windows[i];
         const QList<std::uint32_t> pid = values32(propertyReply(connection, cookies[i].pid).get());
         info.processId = pid.isEmpty() ? 0 : pid.first();
-        const QList<QByteArray> names = bytes(propertyReply(connection, cookies[i].wmClass).get()).split('\0');
+        const QList<QByteArray> names =
+            bytes(propertyReply(connection, cookies[i].wmClass).get()).split('\0');
         info.instance = QString::fromLatin1(names.value(0));
         info.windowClass = QString::fromLatin1(names.value(1));
         info.states = values32(propertyReply(connection, cookies[i].state).get());
         info.types = values32(propertyReply(connection, cookies[i].type).get());
 
-        if (info.states.contains(skipTaskbar) || info.types.contains(dockType) || info.types.contains(desktopType))
+        if (info.states.contains(skipTaskbar) || info.types.contains(dockType) ||
+            info.types.contains(desktopType))
             continue;
         RunningApplication app = describe(info);
         if (app.bundleIdentifier.isEmpty() || seen.contains(app.bundleIdentifier))

@@ -5,7 +5,6 @@
 
 #include <QHash>
 #include <QStringList>
-
 #include <cstdint>
 #include <future>
 

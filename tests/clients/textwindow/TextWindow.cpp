@@ -9,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 #include <QWindow>
-
 #include <cstdio>
 
 namespace {
@@ -64,9 +63,10 @@ bool TextWindow::eventFilter(QObject* watched, QEvent* event) {
         if (watched != QApplication::focusWidget())
             break;
         const auto* key = static_cast<QKeyEvent*>(event);
-        const QString sequence = isModifierKey(key->key())
-                                     ? QKeySequence(key->key()).toString(QKeySequence::PortableText)
-                                     : QKeySequence(key->keyCombination()).toString(QKeySequence::PortableText);
+        const QString sequence =
+            isModifierKey(key->key())
+                ? QKeySequence(key->key()).toString(QKeySequence::PortableText)
+                : QKeySequence(key->keyCombination()).toString(QKeySequence::PortableText);
         QString line = QStringLiteral("key ") + sequence;
         if (!key->text().isEmpty() && key->text().at(0).isPrint())
             line += u' ' + key->text();

@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Text of both fields."),
                                   QStringLiteral("text"), QStringLiteral("hello world"));
-    const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."), QStringLiteral("title"),
-                                   QStringLiteral("Quillora test window"));
+    const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."),
+                                   QStringLiteral("title"), QStringLiteral("Quillora test window"));
     const QCommandLineOption noPrimary(QStringLiteral("no-primary"),
                                        QStringLiteral("Do not offer selections as PRIMARY."));
     parser.addOptions({text, title, noPrimary});
