@@ -78,6 +78,7 @@ bool SelectionMonitor::installGlobalMonitor() {
         m_monitor->stop();
     m_monitor = &platform().globalMouseMonitor();
     m_buttonDown = false;
+    m_pressClickCount = 0;
     QPointer<SelectionMonitor> self(this);
     const bool started = m_monitor->start([self](const GlobalMouseEvent& event) {
         if (self)
@@ -94,8 +95,11 @@ void SelectionMonitor::handleMouseEvent(const GlobalMouseEvent& event) {
         ++m_gesture;
         m_buttonDown = true;
         m_pressPosition = event.position;
+        // A double or triple click is one gesture from its first press: the application may take PRIMARY
+        // as early as the second press, possibly before we hear of that press.
+        if (event.clickCount <= 1 || m_pressClickCount == 0 || event.clickCount != m_pressClickCount + 1)
+            m_selectionChangeCountAtPress = platform().pasteboard().changeCount(Pasteboard::Mode::Selection);
         m_pressClickCount = event.clickCount;
-        m_selectionChangeCountAtPress = platform().pasteboard().changeCount(Pasteboard::Mode::Selection);
         return;
     case GlobalMouseEvent::Type::LeftMouseDragged:
         return;

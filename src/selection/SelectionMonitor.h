@@ -70,6 +70,7 @@ private:
     bool m_buttonDown = false;
     QPoint m_pressPosition;
     int m_pressClickCount = 0;
+    // PRIMARY's change count at the first press of the current click run.
     int m_selectionChangeCountAtPress = 0;
     // Grows with every press; a read that finishes under an older value belongs to an outdated gesture.
     quint64 m_gesture = 0;

@@ -102,6 +102,25 @@ TEST_F(SelectionMonitorTest, DragDoubleAndTripleClickReportTextAtThePointer) {
     EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
 }
 
+TEST_F(SelectionMonitorTest, PrimaryTakenBeforeWeSeeTheSecondPressIsStillFresh) {
+    createMonitor();
+    mouse().send(Type::LeftMouseDown, {40, 40}, 1);
+    mouse().send(Type::LeftMouseUp, {40, 40}, 1);
+    pasteboard().setExternalString(QStringLiteral("word"), Mode::Selection);
+    mouse().send(Type::LeftMouseDown, {40, 40}, 2);
+    mouse().send(Type::LeftMouseUp, {40, 40}, 2);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text, QStringLiteral("word"));
+    EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
+
+    // A new run starts a new baseline: PRIMARY unchanged since its first press is stale.
+    mouse().send(Type::LeftMouseDown, {400, 40}, 1);
+    mouse().send(Type::LeftMouseUp, {400, 40}, 1);
+    mouse().send(Type::LeftMouseDown, {400, 40}, 2);
+    mouse().send(Type::LeftMouseUp, {400, 40}, 2);
+    ASSERT_TRUE(waitUntil([&] { return fakePlatform().fakeKeyPoster().posted.size() == 1; }));
+}
+
 TEST_F(SelectionMonitorTest, ShortDragsAndSingleClicksReadNothing) {
     createMonitor();
     drag({100, 100}, {103, 104}, QStringLiteral("five points")); // exactly 5

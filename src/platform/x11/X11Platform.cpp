@@ -2,6 +2,7 @@
 
 #include "platform/AudioPlayer.h"
 #include "platform/QtAudioPlayer.h"
+#include "platform/x11/X11AccessibilityPermission.h"
 #include "platform/x11/X11GlobalMouseMonitor.h"
 #include "platform/x11/X11KeyEventPoster.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -15,6 +16,7 @@ X11Platform::X11Platform() {
     m_globalMouseMonitor = std::make_unique<X11GlobalMouseMonitor>();
     m_keyEventPoster = std::make_unique<X11KeyEventPoster>();
     m_workspace = std::make_unique<X11Workspace>();
+    m_accessibilityPermission = std::make_unique<X11AccessibilityPermission>();
     m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>();
     m_deviceIdentity = std::make_unique<LinuxDeviceIdentity>();
     m_screenCapture = std::make_unique<X11ScreenCapture>();

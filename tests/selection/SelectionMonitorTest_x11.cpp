@@ -1,0 +1,245 @@
+// Selections in another X client, made with xdotool, read by the real platform services.
+#include "TestUtils.h"
+#include "TextWindowProcess.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Pasteboard.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "platform/x11/X11Platform.h"
+#include "selection/AccessibilityService.h"
+#include "selection/ExcludedAppsManager.h"
+#include "selection/SelectionMonitor.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMap>
+#include <QProcess>
+#include <QStyleHints>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+const QString kText = QStringLiteral("alpha beta gamma");
+
+struct Report {
+    QString text;
+    QRect rect;
+};
+
+QStringList at(QPoint p) {
+    return {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
+}
+
+// Runs a tool while our event loop keeps running, as it would for a user's input: the order in which our
+// two X connections hear of events stays realistic, and selections we own are served meanwhile.
+std::optional<QByteArray> runTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000))
+        return std::nullopt;
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+bool xdo(const QStringList& arguments) {
+    return runTool(QStringLiteral("xdotool"), arguments).has_value();
+}
+
+// The clipboard as another application sees it: its targets and the bytes of each.
+QMap<QString, QByteArray> clipboardSeenFromOutside() {
+    QMap<QString, QByteArray> seen;
+    const auto targets = runTool(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "TARGETS", "-o"});
+    if (!targets)
+        return seen;
+    for (const QString& target : QString::fromUtf8(*targets).split(u'\n', Qt::SkipEmptyParts)) {
+        if (target == QLatin1String("TARGETS") || target == QLatin1String("TIMESTAMP") ||
+            target == QLatin1String("MULTIPLE") || target == QLatin1String("SAVE_TARGETS"))
+            continue;
+        seen.insert(target, runTool(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", target, "-o"})
+                                .value_or(QByteArrayLiteral("<unreadable>")));
+    }
+    return seen;
+}
+
+class SelectionMonitorX11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installPlatform(std::make_unique<X11Platform>());
+        xdo({QStringLiteral("mouseup"), QStringLiteral("1")});
+    }
+    void TearDown() override {
+        m_monitor.reset();
+        m_reader.reset();
+    }
+
+    void startClient(const QStringList& extra = {}) {
+        ASSERT_TRUE(m_client.start(QStringList{QStringLiteral("--text"), kText} + extra));
+        m_word = m_client.lineEditGeometry().topLeft() + QPoint(14, m_client.lineEditGeometry().height() / 2);
+        ASSERT_TRUE(waitUntil([&] {
+            auto app = platform().workspace().frontmostApplication();
+            return app && app->processId == m_client.processId();
+        }));
+        // Clicks of an earlier test must not run into this one's.
+        spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
+    }
+
+    void createMonitor() {
+        m_reader = std::make_unique<AccessibilityService>();
+        m_monitor = std::make_unique<SelectionMonitor>(*m_reader);
+        m_monitor->onSelectionChanged = [this](const QString& text, const QRect& rect, const QString&, bool) {
+            m_reports.append({text, rect});
+        };
+    }
+
+    void clickTimes(QPoint p, int count) {
+        ASSERT_TRUE(xdo(at(p) + QStringList{QStringLiteral("click"), QStringLiteral("--repeat"),
+                                            QString::number(count), QStringLiteral("--delay"),
+                                            QStringLiteral("80"), QStringLiteral("1")}));
+    }
+    void dragFromTo(QPoint from, QPoint to) {
+        ASSERT_TRUE(xdo(at(from) + QStringList{QStringLiteral("mousedown"), QStringLiteral("1")}));
+        spinFor(50);
+        ASSERT_TRUE(xdo(at((from + to) / 2)));
+        spinFor(30);
+        ASSERT_TRUE(xdo(at(to) + QStringList{QStringLiteral("mouseup"), QStringLiteral("1")}));
+    }
+    // Long enough for a read that is not coming, including the clipboard fallback.
+    void quietPeriod() { spinFor(900); }
+    // Past the double-click interval, so the next click starts a new run.
+    void pause() { spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100); }
+
+    TextWindowProcess m_client{QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH)};
+    std::unique_ptr<AccessibilityService> m_reader;
+    std::unique_ptr<SelectionMonitor> m_monitor;
+    QList<Report> m_reports;
+    QPoint m_word;
+};
+
+TEST_F(SelectionMonitorX11Test, DragDoubleAndTripleClickReportTheSelection) {
+    startClient();
+    createMonitor();
+    const QRect field = m_client.lineEditGeometry();
+    const QPoint end(field.right() - 4, field.center().y() + 1);
+    dragFromTo(QPoint(field.left() + 2, field.center().y()), end);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text, kText);
+    EXPECT_EQ(m_reports[0].rect, QRect(end, QSize(1, 1)));
+
+    pause();
+    clickTimes(m_word, 2);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 2; }));
+    EXPECT_EQ(m_reports[1].text.trimmed(), QStringLiteral("alpha"));
+    EXPECT_EQ(m_reports[1].rect, QRect(m_word, QSize(1, 1)));
+
+    // A triple click selects the whole field; the double click inside it may or may not be reported
+    // before the third press makes it outdated.
+    const QPoint elsewhere = m_word + QPoint(60, 0);
+    pause();
+    clickTimes(elsewhere, 3);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.last().text == kText && m_reports.size() >= 3; }));
+    quietPeriod();
+    EXPECT_LE(m_reports.size(), 4);
+    EXPECT_EQ(m_reports.last().text, kText);
+    EXPECT_EQ(m_reports.last().rect, QRect(elsewhere, QSize(1, 1)));
+}
+
+TEST_F(SelectionMonitorX11Test, ShortDragAndSingleClickReportNothing) {
+    startClient();
+    createMonitor();
+    dragFromTo(m_word, m_word + QPoint(3, 4));
+    pause();
+    clickTimes(m_word + QPoint(30, 0), 1);
+    quietPeriod();
+    EXPECT_TRUE(m_reports.isEmpty());
+    EXPECT_EQ(m_client.lines().filter(QStringLiteral("key ")).size(), 0) << "no copy keys for a non-gesture";
+}
+
+TEST_F(SelectionMonitorX11Test, ExcludedApplicationAndSwitchedOffBarReportNothing) {
+    startClient();
+    const auto app = platform().workspace().frontmostApplication();
+    ASSERT_TRUE(app && !app->bundleIdentifier.isEmpty());
+    ExcludedAppsManager::addExcludedApp(app->bundleIdentifier);
+    UserDefaults::standard().set(QStringLiteral("showFloatingBar"), false);
+    createMonitor();
+
+    clickTimes(m_word, 2);
+    quietPeriod();
+    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+                                      {{QStringLiteral("value"), true}});
+    pause();
+    clickTimes(m_word, 2);
+    quietPeriod();
+    EXPECT_TRUE(m_reports.isEmpty());
+
+    ExcludedAppsManager::removeExcludedApp(app->bundleIdentifier);
+    pause();
+    clickTimes(m_word, 2);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text.trimmed(), QStringLiteral("alpha"));
+}
+
+TEST_F(SelectionMonitorX11Test, OurOwnWindowReportsNothing) {
+    createMonitor();
+    QLineEdit field(kText);
+    field.setWindowTitle(QStringLiteral("Quillora own window"));
+    field.resize(320, 40);
+    field.move(200, 600);
+    field.show();
+    field.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return field.isActiveWindow(); }));
+    spinFor(200);
+    clickTimes(field.mapToGlobal(QPoint(14, field.height() / 2)), 2);
+    ASSERT_TRUE(waitUntil([&] { return field.hasSelectedText(); }));
+    quietPeriod();
+    EXPECT_TRUE(m_reports.isEmpty());
+}
+
+TEST_F(SelectionMonitorX11Test, SameTextTwiceWithinTheIntervalIsReportedOnce) {
+    startClient();
+    createMonitor();
+    clickTimes(m_word, 2);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    pause();
+    clickTimes(m_word, 2);
+    quietPeriod();
+    EXPECT_EQ(m_reports.size(), 1);
+}
+
+TEST_F(SelectionMonitorX11Test, ClientWithoutPrimaryIsReadThroughTheClipboardWhichIsRestored) {
+    QProcess owner;
+    owner.start(QStringLiteral(QUILLORA_TEST_CLIPBOARDOWNER_PATH), {});
+    ASSERT_TRUE(waitUntil([&] { return owner.canReadLine(); }, 10000));
+    ASSERT_EQ(owner.readLine().trimmed(), QByteArray("ready"));
+
+    const QMap<QString, QByteArray> before = clipboardSeenFromOutside();
+    ASSERT_TRUE(before.contains(QStringLiteral("image/png")));
+    ASSERT_EQ(before.value(QStringLiteral("UTF8_STRING")), QByteArray("the user's clipboard"));
+    // Qt owners encode some image formats afresh for every request, with stray padding bytes (ICO,
+    // CUR); those can only be compared by their presence.
+    const QMap<QString, QByteArray> beforeAgain = clipboardSeenFromOutside();
+
+    startClient({QStringLiteral("--no-primary")});
+    createMonitor();
+    clickTimes(m_word, 2);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text.trimmed(), QStringLiteral("alpha"));
+    EXPECT_GE(m_client.waitForLine(QStringLiteral("key Ctrl+C")), 0);
+    EXPECT_TRUE(m_reader->lastCopyOperationTime());
+
+    const QMap<QString, QByteArray> after = clipboardSeenFromOutside();
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        EXPECT_TRUE(after.contains(it.key())) << qPrintable(it.key());
+        if (beforeAgain.value(it.key()) == it.value()) {
+            EXPECT_EQ(after.value(it.key()), it.value()) << qPrintable(it.key());
+        }
+    }
+    EXPECT_EQ(after.keys(), before.keys());
+
+    owner.kill();
+    owner.waitForFinished(5000);
+}
+
+} // namespace
