@@ -269,8 +269,17 @@ std::unique_ptr<AudioPlayer> FakePlatform::createAudioPlayer() const {
     if (!audioPlayerAvailable)
         return nullptr;
     auto player = std::make_unique<FakeAudioPlayer>();
+    player->playSucceeds = audioPlayersCanPlay;
     audioPlayers.append(player.get());
     return player;
+}
+
+std::unique_ptr<GlobalMouseMonitor> FakePlatform::createGlobalMouseMonitor() const {
+    if (!mouseMonitorsAvailable)
+        return nullptr;
+    auto monitor = std::make_unique<FakeGlobalMouseMonitor>();
+    mouseMonitors.append(monitor.get());
+    return monitor;
 }
 
 FakePasteboard& FakePlatform::fakePasteboard() const { return static_cast<FakePasteboard&>(pasteboard()); }

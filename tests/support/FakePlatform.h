@@ -225,6 +225,7 @@ class FakePlatform : public Platform {
 public:
     FakePlatform();
     std::unique_ptr<AudioPlayer> createAudioPlayer() const override;
+    std::unique_ptr<GlobalMouseMonitor> createGlobalMouseMonitor() const override;
 
     FakePasteboard& fakePasteboard() const;
     FakeGlobalMouseMonitor& fakeMouseMonitor() const;
@@ -241,6 +242,11 @@ public:
     // Players handed out so far, oldest first; null once the owner destroyed one.
     mutable QList<QPointer<FakeAudioPlayer>> audioPlayers;
     bool audioPlayerAvailable = true;
+    // Extra mouse monitors handed out so far; null once the owner destroyed one.
+    mutable QList<QPointer<FakeGlobalMouseMonitor>> mouseMonitors;
+    bool mouseMonitorsAvailable = true;
+    // playSucceeds of the players handed out from now on.
+    bool audioPlayersCanPlay = true;
 };
 
 // The fake installed for the running test.
