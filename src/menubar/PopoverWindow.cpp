@@ -284,7 +284,7 @@ bool PopoverWindow::contains(const QObject* object) const {
     // Menus and popovers opened from inside the popover are its descendants, though they are windows of
     // their own.
     for (const QObject* o = object; o; o = o->parent()) {
-        if (o == this)
+        if (o == this || (m_anchorWidget && o == m_anchorWidget))
             return true;
     }
     return false;

@@ -52,6 +52,8 @@ public:
     void setArrowVisible(bool visible);
     bool isArrowVisible() const { return m_arrowVisible; }
     void setMaterial(VisualEffectView::Material material);
+    // Presses on this widget (the control that opens and closes the popover) are left to it.
+    void setAnchorWidget(QWidget* widget) { m_anchorWidget = widget; }
 
     // Shows the popover beside `anchor` (global coordinates) on `preferredEdge` where it fits.
     void showRelativeTo(const QRect& anchor, Edge preferredEdge);
@@ -84,6 +86,7 @@ private:
     void handleApplicationStateChanged(Qt::ApplicationState state);
 
     QPointer<QWidget> m_content;
+    QPointer<QWidget> m_anchorWidget;
     QSize m_contentSize;
     Behavior m_behavior = Behavior::Transient;
     bool m_arrowVisible = true;

@@ -34,6 +34,10 @@ template <typename T> T& require(const std::unique_ptr<T>& service, const char* 
 Platform::Platform() = default;
 Platform::~Platform() = default;
 
+std::unique_ptr<GlobalMouseMonitor> Platform::createGlobalMouseMonitor() const {
+    return nullptr;
+}
+
 Pasteboard& Platform::pasteboard() const { return require(m_pasteboard, "pasteboard"); }
 GlobalMouseMonitor& Platform::globalMouseMonitor() const { return require(m_globalMouseMonitor, "mouse monitor"); }
 KeyEventPoster& Platform::keyEventPoster() const { return require(m_keyEventPoster, "key poster"); }

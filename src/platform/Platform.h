@@ -38,6 +38,10 @@ public:
     // A new player for one clip, owned by the caller; null when this machine cannot play audio.
     virtual std::unique_ptr<AudioPlayer> createAudioPlayer() const = 0;
 
+    // A mouse monitor of the caller's own, next to the shared one (which has a single handler); null when
+    // the platform offers no global monitoring.
+    virtual std::unique_ptr<GlobalMouseMonitor> createGlobalMouseMonitor() const;
+
 protected:
     Platform();
 

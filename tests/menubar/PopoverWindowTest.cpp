@@ -192,3 +192,10 @@ TEST_F(PopoverClosing, ResizingAShownPopoverKeepsItOnItsAnchor) {
     EXPECT_EQ(QRectF(popover->geometry()).center().x(), QRectF(anchor).center().x());
     EXPECT_EQ(popover->contentWidget()->geometry(), QRect(0, PopoverWindow::arrowLength, 300, 180));
 }
+
+TEST_F(PopoverClosing, PressesOnTheAnchorWidgetAreLeftToIt) {
+    PopoverWindow* popover = showPopover(PopoverWindow::Behavior::Transient);
+    popover->setAnchorWidget(&m_other);
+    QTest::mouseClick(&m_other, Qt::LeftButton);
+    EXPECT_TRUE(popover->isShown());
+}

@@ -29,3 +29,7 @@ std::unique_ptr<AudioPlayer> X11Platform::createAudioPlayer() const {
         return nullptr;
     return std::make_unique<QtAudioPlayer>();
 }
+
+std::unique_ptr<GlobalMouseMonitor> X11Platform::createGlobalMouseMonitor() const {
+    return std::make_unique<X11GlobalMouseMonitor>();
+}

@@ -9,4 +9,5 @@ public:
     ~X11Platform() override;
 
     std::unique_ptr<AudioPlayer> createAudioPlayer() const override;
+    std::unique_ptr<GlobalMouseMonitor> createGlobalMouseMonitor() const override;
 };
