@@ -1,0 +1,199 @@
+#include "floatingbar/FloatingBarView.h"
+
+#include "menubar/Color.h"
+#include "menubar/Compositor.h"
+#include "menubar/HoverButton.h"
+#include "menubar/PopoverWindow.h"
+#include "menubar/SymbolButton.h"
+#include "menubar/Theme.h"
+#include "menubar/VisualEffectView.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "services/Language.h"
+#include "services/SystemLanguage.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+namespace {
+
+const QRect barArea(5, 9, 100, 42);
+constexpr int optionsMenuWidth = 320;
+
+} // namespace
+
+FloatingBarView::FloatingBarView(const QString& detectedLanguage, const QString& selectedText,
+                                 TranslateHandler onTranslate, bool isHovering, bool showingOptions,
+                                 bool isInEditableField, std::function<void()> onClose,
+                                 std::function<void()> onDisableForApp, HoverHandler onHoverChanged,
+                                 QWidget* parent)
+    : QWidget(parent)
+    , m_detectedLanguage(detectedLanguage)
+    , m_selectedText(selectedText)
+    , m_onTranslate(std::move(onTranslate))
+    , m_isHovering(isHovering)
+    , m_showingOptions(showingOptions)
+    , m_isInEditableField(isInEditableField)
+    , m_onClose(std::move(onClose))
+    , m_onDisableForApp(std::move(onDisableForApp))
+    , m_onHoverChanged(std::move(onHoverChanged)) {
+    setFixedSize(barWidth, barHeight);
+    setAttribute(Qt::WA_Hover);
+    m_composited = Compositor::isRunning();
+
+    m_translateButton = new SymbolButton(
+        QStringLiteral("translate"), 17, [] { return QColor(Qt::white); }, QSize(60, 32), this);
+    m_translateButton->move(barArea.left() + 5, barArea.top() + 5);
+    m_translateButton->setCursor(Qt::PointingHandCursor);
+    connect(m_translateButton, &QAbstractButton::clicked, this, &FloatingBarView::translate);
+
+    m_optionsButton = new SymbolButton(
+        QStringLiteral("ellipsis"), 14, [] { return Theme::secondaryText(); }, QSize(28, 32), this);
+    m_optionsButton->move(barArea.right() - 28 - 3, barArea.top() + 5);
+    connect(m_optionsButton, &QAbstractButton::clicked, this,
+            [this] { setShowingOptions(!m_showingOptions); });
+
+    Theme::followAppearance(this, [this] { update(); });
+}
+
+FloatingBarView::~FloatingBarView() {
+    // The menu is a window of its own; it must not outlive the bar on screen.
+    delete m_optionsMenu;
+}
+
+QRect FloatingBarView::barRect() const {
+    return barArea;
+}
+
+QString FloatingBarView::chooseTargetLanguage(const QString& detectedLanguage) {
+    const UserDefaults& defaults = UserDefaults::standard();
+    QString target =
+        defaults.optionalString(QStringLiteral("defaultTargetLanguage")).value_or(systemLanguageCode());
+    if (target == detectedLanguage) {
+        const QString source =
+            defaults.optionalString(QStringLiteral("defaultSourceLanguage")).value_or(QStringLiteral("tr"));
+        target = source == Language::automaticCode ? Language::englishCode : source;
+    }
+    return Language::findTarget(target).code;
+}
+
+void FloatingBarView::translate() {
+    const QString target = chooseTargetLanguage(m_detectedLanguage);
+    if (m_onTranslate)
+        m_onTranslate(target);
+    NotificationCenter::shared().post(QStringLiteral("TranslateWithTriggerSource"),
+                                      {{QStringLiteral("trigger_source"), QStringLiteral("floating_bar")}});
+}
+
+void FloatingBarView::buildOptionsMenu() {
+    m_optionsMenu = new PopoverWindow(PopoverWindow::StaysOnTop | PopoverWindow::DoesNotAcceptFocus, this);
+    m_optionsMenu->setBehavior(PopoverWindow::Behavior::Transient);
+    m_optionsMenu->setAnchorWidget(m_optionsButton);
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(0);
+    layout->addWidget(new HoverButton(QStringLiteral("Close"), QStringLiteral("xmark.circle"), [this] {
+        setShowingOptions(false);
+        if (m_onClose)
+            m_onClose();
+    }));
+    layout->addWidget(new HoverButton(QStringLiteral("Disable floating bar for this application"),
+                                      QStringLiteral("eye.slash"), [this] {
+                                          setShowingOptions(false);
+                                          if (m_onDisableForApp)
+                                              m_onDisableForApp();
+                                      }));
+    m_optionsMenu->setContentWidget(content);
+    m_optionsMenu->setContentSize(QSize(optionsMenuWidth, content->sizeHint().height()));
+    connect(m_optionsMenu, &PopoverWindow::closed, this, [this] {
+        if (m_showingOptions) {
+            m_showingOptions = false;
+            if (m_onHoverChanged)
+                m_onHoverChanged(m_isHovering, m_showingOptions);
+        }
+    });
+}
+
+void FloatingBarView::setShowingOptions(bool showing) {
+    if (showing == m_showingOptions)
+        return;
+    m_showingOptions = showing;
+    if (showing) {
+        if (!m_optionsMenu)
+            buildOptionsMenu();
+        const QRect anchor(m_optionsButton->mapToGlobal(QPoint(0, 0)), m_optionsButton->size());
+        m_optionsMenu->showRelativeTo(anchor, PopoverWindow::Edge::Bottom);
+    } else if (m_optionsMenu && m_optionsMenu->isShown()) {
+        const QSignalBlocker blocker(m_optionsMenu);
+        m_optionsMenu->performClose();
+    }
+    if (m_onHoverChanged)
+        m_onHoverChanged(m_isHovering, m_showingOptions);
+}
+
+void FloatingBarView::setHovering(bool hovering) {
+    if (hovering == m_isHovering)
+        return;
+    m_isHovering = hovering;
+    update();
+    if (m_onHoverChanged)
+        m_onHoverChanged(m_isHovering, m_showingOptions);
+}
+
+void FloatingBarView::enterEvent(QEnterEvent* event) {
+    setHovering(true);
+    QWidget::enterEvent(event);
+}
+
+void FloatingBarView::leaveEvent(QEvent* event) {
+    setHovering(false);
+    QWidget::leaveEvent(event);
+}
+
+void FloatingBarView::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous())
+        setShowingOptions(false);
+    QWidget::hideEvent(event);
+}
+
+void FloatingBarView::mouseReleaseEvent(QMouseEvent* event) {
+    // A click anywhere on the bar besides its buttons translates as well.
+    if (event->button() == Qt::LeftButton && barArea.contains(event->position().toPoint()))
+        translate();
+    QWidget::mouseReleaseEvent(event);
+}
+
+void FloatingBarView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bar = QRectF(barArea).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (m_composited) {
+        // A soft shadow below the bar, drawn as fading outlines.
+        for (int i = 1; i <= 5; ++i) {
+            QPainterPath ring;
+            ring.addRoundedRect(bar.adjusted(-i, -i + 2, i, i + 2), cornerRadius + i, cornerRadius + i);
+            painter.fillPath(ring, QColor(0, 0, 0, 10 - i * 2 + 2));
+        }
+    }
+    QPainterPath shape;
+    shape.addRoundedRect(bar, cornerRadius, cornerRadius);
+    painter.fillPath(shape, VisualEffectView::fillColor(VisualEffectView::Material::Popover, m_composited));
+    painter.setPen(QPen(Theme::dark() ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 40), 1.0));
+    painter.drawPath(shape);
+
+    // The translate button's face: the accent colour, a little lighter while the pointer is on the bar.
+    QPainterPath button;
+    button.addRoundedRect(QRectF(m_translateButton->geometry()), 8, 8);
+    QColor accent = Theme::accent();
+    if (m_isHovering)
+        accent = accent.lighter(110);
+    painter.fillPath(button, accent);
+
+    // A hairline between the two buttons.
+    const int x = m_optionsButton->geometry().left() - 3;
+    painter.setPen(QPen(Theme::border(), 1.0));
+    painter.drawLine(QPointF(x + 0.5, barArea.top() + 10), QPointF(x + 0.5, barArea.bottom() - 9));
+}

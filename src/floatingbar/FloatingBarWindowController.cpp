@@ -1,0 +1,255 @@
+#include "floatingbar/FloatingBarWindowController.h"
+
+#include "floatingbar/FloatingBarNotificationService.h"
+#include "floatingbar/FloatingBarView.h"
+#include "floatingbar/TranslationPopoverView.h"
+#include "menubar/Compositor.h"
+#include "menubar/PopoverWindow.h"
+#include "menubar/WindowWorkspaces.h"
+#include "platform/DebugLog.h"
+#include "platform/Platform.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "selection/ExcludedAppsManager.h"
+#include "services/TranslationService.h"
+
+#include <QApplication>
+#include <QPainterPath>
+#include <QScreen>
+
+namespace {
+
+const QString tag = QStringLiteral("FloatingBarWindowController");
+
+} // namespace
+
+FloatingBarWindowController::FloatingBarWindowController(const QString& selectedText,
+                                                         const QString& detectedLanguage,
+                                                         bool isInEditableField, QObject* parent)
+    : QObject(parent)
+    , m_selectedText(selectedText)
+    , m_detectedLanguage(detectedLanguage)
+    , m_isInEditableField(isInEditableField)
+    , m_hideTimer(this) {
+    m_window = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                        Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint);
+    m_window->setAttribute(Qt::WA_TranslucentBackground);
+    m_window->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_window->setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
+    m_window->setFixedSize(FloatingBarView::barWidth, FloatingBarView::barHeight);
+
+    QPointer<FloatingBarWindowController> weak(this);
+    m_view = new FloatingBarView(
+        m_detectedLanguage, m_selectedText,
+        [weak](const QString& target) {
+            if (weak)
+                weak->handleTranslate(target);
+        },
+        false, false, m_isInEditableField,
+        [weak] {
+            if (weak)
+                weak->hideWindow();
+        },
+        [weak] {
+            if (weak)
+                weak->disableForFrontmostApplication();
+        },
+        [weak](bool isHovering, bool showingOptions) {
+            if (weak)
+                weak->handleHoverChanged(isHovering, showingOptions);
+        },
+        m_window);
+    m_view->move(0, 0);
+
+    m_globalEventMonitor = platform().createGlobalMouseMonitor();
+    if (m_globalEventMonitor) {
+        const bool started = m_globalEventMonitor->start([weak](const GlobalMouseEvent& event) {
+            if (weak && event.type == GlobalMouseEvent::Type::LeftMouseDown)
+                weak->handleGlobalMouseDown(event);
+        });
+        if (!started)
+            m_globalEventMonitor.reset();
+    }
+    if (!m_globalEventMonitor)
+        debugLog(tag,
+                 QStringLiteral("⚠️ No global mouse monitor: clicks elsewhere will not hide the bar"));
+}
+
+FloatingBarWindowController::~FloatingBarWindowController() {
+    if (m_globalEventMonitor)
+        m_globalEventMonitor->stop();
+    m_hideTimer.cancel();
+    delete m_translationPopover;
+    delete m_window;
+}
+
+QRect FloatingBarWindowController::barFrame(QPoint pointer, const QRect& screen) {
+    // The bar's lower-left corner at the pointer: above and to the right of it.
+    QRect frame(QPoint(pointer.x(), pointer.y() - FloatingBarView::barHeight),
+                QSize(FloatingBarView::barWidth, FloatingBarView::barHeight));
+    frame.moveLeft(
+        std::max(screen.left(), std::min(frame.left(), screen.left() + screen.width() - frame.width())));
+    frame.moveTop(
+        std::max(screen.top(), std::min(frame.top(), screen.top() + screen.height() - frame.height())));
+    return frame;
+}
+
+int FloatingBarWindowController::popoverHeight(const QString& text) {
+    const int lines = std::max(1, TranslationPopoverView::characterCount(text) / 65) +
+                      TranslationPopoverView::lineBreakCount(text);
+    return std::min(180, std::max(80, 22 * lines)) + 240;
+}
+
+void FloatingBarWindowController::showWindow(const QRect& at) {
+    m_hideTimer.cancel();
+    if (isPopoverShown())
+        m_translationPopover->performClose();
+
+    const QPoint pointer = at.topLeft();
+    QScreen* screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->geometry()
+                              : QRect(pointer, QSize(FloatingBarView::barWidth, FloatingBarView::barHeight));
+    m_window->setGeometry(barFrame(pointer, area));
+
+    if (!Compositor::isRunning()) {
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(m_view->barRect()), FloatingBarView::cornerRadius,
+                             FloatingBarView::cornerRadius);
+        m_window->setMask(QRegion(shape.toFillPolygon().toPolygon()));
+    } else {
+        m_window->clearMask();
+    }
+    if (!m_window->isVisible())
+        WindowWorkspaces::showOnAllWorkspaces(m_window);
+    m_window->show();
+    m_window->raise();
+    startHideTimer();
+}
+
+void FloatingBarWindowController::hideWindow() {
+    if (m_window)
+        m_window->hide();
+}
+
+void FloatingBarWindowController::startHideTimer() {
+    m_hideTimer.cancel();
+    if (isPopoverShown())
+        return;
+    if (m_isHovering || m_showingOptions)
+        return;
+    QPointer<FloatingBarWindowController> weak(this);
+    m_hideTimer.schedule(hideDelayMs, [weak] {
+        if (weak)
+            weak->hideWindow();
+    });
+}
+
+void FloatingBarWindowController::handleHoverChanged(bool isHovering, bool showingOptions) {
+    m_isHovering = isHovering;
+    m_showingOptions = showingOptions;
+    if (isHovering || showingOptions)
+        m_hideTimer.cancel();
+    else
+        startHideTimer();
+}
+
+bool FloatingBarWindowController::isPopoverShown() const {
+    return m_translationPopover && m_translationPopover->isShown();
+}
+
+bool FloatingBarWindowController::isOwnWindowAt(QPoint position) const {
+    // The monitor sees presses in this application too; those in our own windows (the bar, its menu, the
+    // popover and the lists it opens) are not clicks elsewhere.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [position](const QWidget* window) {
+        return window->isVisible() && window->frameGeometry().contains(position);
+    });
+}
+
+void FloatingBarWindowController::handleGlobalMouseDown(const GlobalMouseEvent& event) {
+    const bool barVisible = m_window && m_window->isVisible();
+    if (!barVisible && !isPopoverShown())
+        return;
+    if (m_window && m_window->frameGeometry().contains(event.position))
+        return;
+    if (isOwnWindowAt(event.position))
+        return;
+    if (isPopoverShown())
+        m_translationPopover->performClose();
+    hideWindow();
+    m_hideTimer.cancel();
+}
+
+void FloatingBarWindowController::handleTranslate(const QString& targetLanguage) {
+    m_hideTimer.cancel();
+    QPointer<FloatingBarWindowController> weak(this);
+    const QString text = m_selectedText;
+    MainQueue::asyncAfter(
+        translateDelayMs,
+        [weak, text, targetLanguage] {
+            if (weak && weak->onTranslateClicked)
+                weak->onTranslateClicked(text, targetLanguage);
+        },
+        this);
+}
+
+void FloatingBarWindowController::disableForFrontmostApplication() {
+    const std::optional<RunningApplication> frontmost = platform().workspace().frontmostApplication();
+    const QString bundleIdentifier = frontmost ? frontmost->bundleIdentifier : QString();
+    if (!bundleIdentifier.isEmpty()) {
+        ExcludedAppsManager::addExcludedApp(bundleIdentifier);
+        FloatingBarNotificationService::postExcludedAppsChanged(ExcludedAppsManager::loadExcludedApps());
+        debugLog(tag, QStringLiteral("🚫 Floating bar disabled for %1").arg(bundleIdentifier));
+    }
+    hideWindow();
+}
+
+TranslationPopoverView* FloatingBarWindowController::translationPopoverView() const {
+    return m_translationPopover ? qobject_cast<TranslationPopoverView*>(m_translationPopover->contentWidget())
+                                : nullptr;
+}
+
+void FloatingBarWindowController::showTranslationPopover(const QString& text, const QString& sourceLanguage,
+                                                         const QString& targetLanguage) {
+    if (isPopoverShown())
+        m_translationPopover->performClose();
+    m_hideTimer.cancel();
+
+    const TranslationService service =
+        translationServiceOrDefault(UserDefaults::standard()
+                                        .optionalString(QStringLiteral("floatingBarTranslationService"))
+                                        .value_or(QStringLiteral("google")));
+    const int height = popoverHeight(text);
+
+    if (!m_window || !m_view)
+        return;
+
+    auto* popover = new PopoverWindow(PopoverWindow::StaysOnTop | PopoverWindow::DoesNotAcceptFocus);
+    popover->setBehavior(PopoverWindow::Behavior::Semitransient);
+    auto* view = new TranslationPopoverView(text, sourceLanguage, targetLanguage, service,
+                                            QStringLiteral("floating_bar"), height);
+    popover->setContentWidget(view);
+    popover->setContentSize(QSize(popoverWidth, height));
+    // The popover follows the translation's length.
+    connect(view, &TranslationPopoverView::popoverHeightChanged, popover,
+            [popover](qreal newHeight) { popover->setContentSize(QSize(popoverWidth, int(newHeight))); });
+
+    // Anchored to the bar's bottom edge, opening below it where there is room.
+    const QRect bar(m_view->mapToGlobal(m_view->barRect().topLeft()), m_view->barRect().size());
+    const QRect anchor(bar.left(), bar.top() + bar.height(), bar.width(), 0);
+    WindowWorkspaces::showOnAllWorkspaces(popover);
+    popover->showRelativeTo(anchor, PopoverWindow::Edge::Bottom);
+
+    // The popover closed last is dropped; its request, if still running, goes with it.
+    if (m_translationPopover)
+        m_translationPopover->deleteLater();
+    m_translationPopover = popover;
+
+    QPointer<FloatingBarWindowController> weak(this);
+    connect(popover, &PopoverWindow::closed, this, [weak, popover] {
+        if (weak && weak->m_translationPopover == popover)
+            weak->startHideTimer();
+    });
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QComboBox>
+#include <QList>
+#include <QPair>
+
+// A menu-style picker: a small bordered button with the chosen row's text and a double chevron that
+// opens the list of rows. `valueChosen` is sent only when the user picks a different value; setting the
+// value from code sends nothing.
+class MenuPicker : public QComboBox {
+    Q_OBJECT
+public:
+    using Row = QPair<QString, QString>; // shown text, value
+
+    explicit MenuPicker(const QList<Row>& rows, int width, QWidget* parent = nullptr);
+
+    QString value() const;
+    // A value none of the rows carries is shown as its own text until another value is chosen.
+    void setValue(const QString& value);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    static constexpr int fixedHeight = 22;
+
+Q_SIGNALS:
+    void valueChosen(const QString& value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void removeStrayRow(const QString& select);
+
+    int m_width;
+    bool m_hasStrayRow = false;
+    QString m_previousValue;
+};

@@ -1,0 +1,95 @@
+#include "floatingbar/FloatingBarView.h"
+
+#include "TestUtils.h"
+#include "floatingbar/FloatingBarNotificationService.h"
+#include "menubar/SymbolButton.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "services/SystemLanguage.h"
+
+#include <QEnterEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+void store(const char* key, const char* value) {
+    UserDefaults::standard().set(QString::fromLatin1(key), QString::fromLatin1(value));
+}
+
+} // namespace
+
+TEST(FloatingBarView, TargetIsTheStoredTargetUnlessTheTextIsAlreadyInIt) {
+    store("defaultTargetLanguage", "de");
+    store("defaultSourceLanguage", "fr");
+    EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("en")), QStringLiteral("de"));
+    EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("auto")), QStringLiteral("de"));
+    EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("de")), QStringLiteral("fr"));
+    store("defaultSourceLanguage", "auto");
+    EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("de")), QStringLiteral("en"));
+}
+
+TEST(FloatingBarView, MissingSettingsUseTheSystemLanguageAndTurkish) {
+    const QString system = systemLanguageCode();
+    EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("xx")), system);
+    // Text already in the system language goes to the default source language, Turkish.
+    EXPECT_EQ(FloatingBarView::chooseTargetLanguage(system),
+              system == QLatin1String("tr") ? QStringLiteral("en") : QStringLiteral("tr"));
+}
+
+TEST(FloatingBarView, ClickingTheBarTranslatesAndAnnouncesTheTrigger) {
+    store("defaultTargetLanguage", "ja");
+    QStringList targets;
+    QList<QVariantMap> triggers;
+    QObject context;
+    NotificationCenter::shared().addObserver(QStringLiteral("TranslateWithTriggerSource"), &context,
+                                             [&](const QVariantMap& info) { triggers << info; });
+    FloatingBarView view(
+        QStringLiteral("en"), QStringLiteral("hello"), [&](const QString& t) { targets << t; }, false, false,
+        false);
+    view.show();
+    QTest::mouseClick(view.translateButton(), Qt::LeftButton);
+    // The bar itself, next to its buttons, translates too.
+    QTest::mouseClick(&view, Qt::LeftButton, {},
+                      QPoint(view.barRect().center().x(), view.barRect().bottom() - 2));
+    // Outside the visible bar nothing happens.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_EQ(targets, QStringList({QStringLiteral("ja"), QStringLiteral("ja")}));
+    ASSERT_EQ(triggers.size(), 2);
+    EXPECT_EQ(triggers[0], QVariantMap({{QStringLiteral("trigger_source"), QStringLiteral("floating_bar")}}));
+}
+
+TEST(FloatingBarView, ReportsEveryChangeOfHoverAndOptionsMenu) {
+    QList<QPair<bool, bool>> reports;
+    FloatingBarView view(QStringLiteral("en"), QStringLiteral("hello"), {}, false, false, false, {}, {},
+                         [&](bool hovering, bool options) {
+                             reports.append({hovering, options});
+                         });
+    view.show();
+    QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), QPointF(20, 20));
+    QApplication::sendEvent(&view, &enter);
+    QTest::mouseClick(view.optionsButton(), Qt::LeftButton);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&view, &leave);
+    QTest::mouseClick(view.optionsButton(), Qt::LeftButton);
+    const QList<QPair<bool, bool>> expected{{true, false}, {true, true}, {false, true}, {false, false}};
+    EXPECT_EQ(reports, expected);
+}
+
+TEST(FloatingBarNotificationService, PostsTheSettingsNotifications) {
+    QList<QPair<QString, QVariantMap>> posted;
+    QObject context;
+    for (const char* name : {"FloatingBarVisibilityChanged", "AlwaysOnTopChanged", "ExcludedAppsChanged"}) {
+        const QString n = QString::fromLatin1(name);
+        NotificationCenter::shared().addObserver(n, &context, [&posted, n](const QVariantMap& info) {
+            posted.append({n, info});
+        });
+    }
+    FloatingBarNotificationService::postVisibilityChanged(false);
+    FloatingBarNotificationService::postAlwaysOnTopChanged(true);
+    FloatingBarNotificationService::postExcludedAppsChanged({QStringLiteral("a.b")});
+    ASSERT_EQ(posted.size(), 3);
+    EXPECT_EQ(posted[0].second.value("value"), QVariant(false));
+    EXPECT_EQ(posted[1].second.value("value"), QVariant(true));
+    EXPECT_EQ(posted[2].second.value("apps").toStringList(), QStringList{QStringLiteral("a.b")});
+}

@@ -1,0 +1,305 @@
+#include "floatingbar/FloatingBarWindowController.h"
+
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "floatingbar/FloatingBarManager.h"
+#include "floatingbar/FloatingBarView.h"
+#include "floatingbar/TranslationPopoverView.h"
+#include "menubar/HoverButton.h"
+#include "menubar/PopoverWindow.h"
+#include "menubar/SymbolButton.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "selection/ExcludedAppsManager.h"
+
+#include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+constexpr QPoint pointer(600, 400);
+
+class FloatingBarControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Requests fail at once instead of leaving the machine.
+        UserDefaults::standard().set(QStringLiteral("apiBaseURL"), QStringLiteral("http://example.invalid"));
+    }
+
+    FloatingBarWindowController& makeBar(const QString& text = QStringLiteral("Merhaba dünya"),
+                                         const QString& language = QStringLiteral("tr")) {
+        m_controller = std::make_unique<FloatingBarWindowController>(text, language, false);
+        return *m_controller;
+    }
+
+    FakeGlobalMouseMonitor* monitor() const {
+        return fakePlatform().mouseMonitors.isEmpty() ? nullptr : fakePlatform().mouseMonitors.last().data();
+    }
+
+    static void hover(QWidget* widget, bool inside) {
+        if (inside) {
+            QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), QPointF(20, 20));
+            QApplication::sendEvent(widget, &enter);
+        } else {
+            QEvent leave(QEvent::Leave);
+            QApplication::sendEvent(widget, &leave);
+        }
+    }
+
+    std::unique_ptr<FloatingBarWindowController> m_controller;
+};
+
+} // namespace
+
+TEST(FloatingBarGeometry, PopoverHeightFollowsTheSelectedText) {
+    EXPECT_EQ(FloatingBarWindowController::popoverHeight(QString(40, u'a')), 320);
+    EXPECT_EQ(FloatingBarWindowController::popoverHeight(QString(400, u'a')), 372);
+    EXPECT_EQ(FloatingBarWindowController::popoverHeight(QString(64, u'a')), 320);
+    EXPECT_EQ(FloatingBarWindowController::popoverHeight(QString(130, u'a')), 320);
+    EXPECT_EQ(FloatingBarWindowController::popoverHeight(QStringLiteral("a\n").repeated(10)), 420);
+    // Characters as the user sees them: an accented letter made of two code points is one.
+    EXPECT_EQ(FloatingBarWindowController::popoverHeight(QStringLiteral("e\u0301").repeated(130)), 320);
+    EXPECT_EQ(FloatingBarWindowController::popoverHeight(QStringLiteral("e\u0301").repeated(400)), 372);
+}
+
+TEST(FloatingBarGeometry, BarSitsAboveAndRightOfThePointerAndStaysOnItsScreen) {
+    const QRect screen(0, 0, 1600, 1000);
+    EXPECT_EQ(FloatingBarWindowController::barFrame(pointer, screen), QRect(600, 340, 110, 60));
+    EXPECT_EQ(FloatingBarWindowController::barFrame(QPoint(1580, 20), screen), QRect(1490, 0, 110, 60));
+    const QRect second(1600, 0, 1280, 800);
+    EXPECT_EQ(FloatingBarWindowController::barFrame(QPoint(1601, 799), second), QRect(1601, 739, 110, 60));
+    EXPECT_EQ(FloatingBarWindowController::barFrame(QPoint(2875, 30), second).right(), second.right());
+}
+
+TEST_F(FloatingBarControllerTest, HidesItselfTwoSecondsAfterShowing) {
+    FloatingBarWindowController& bar = makeBar();
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    ASSERT_TRUE(bar.window()->isVisible());
+    EXPECT_EQ(bar.window()->geometry(), QRect(600, 340, 110, 60));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 4000));
+    EXPECT_GE(clock.elapsed(), 1900);
+    EXPECT_LE(clock.elapsed(), 3000);
+}
+
+TEST_F(FloatingBarControllerTest, HoverAndTheOptionsMenuHoldTheBar) {
+    FloatingBarWindowController& bar = makeBar();
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    ASSERT_TRUE(bar.isHideTimerActive());
+
+    hover(bar.barView(), true);
+    EXPECT_FALSE(bar.isHideTimerActive());
+    bar.barView()->setShowingOptions(true);
+    hover(bar.barView(), false);
+    // The menu is still open: no timer.
+    EXPECT_FALSE(bar.isHideTimerActive());
+    spinFor(2300);
+    EXPECT_TRUE(bar.window()->isVisible());
+
+    // Closing the menu with the pointer elsewhere starts a fresh 2 s.
+    bar.barView()->optionsMenu()->performClose();
+    EXPECT_FALSE(bar.barView()->isShowingOptions());
+    EXPECT_TRUE(bar.isHideTimerActive());
+    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 3000));
+}
+
+TEST_F(FloatingBarControllerTest, TranslateClickReachesTheOwnerATenthOfASecondLater) {
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("de"));
+    const QString text = QStringLiteral("Merhaba dünya, bu uzun bir metin.");
+    FloatingBarWindowController& bar = makeBar(text);
+    QStringList calls;
+    QElapsedTimer clock;
+    bar.onTranslateClicked = [&](const QString& selected, const QString& target) {
+        calls << selected + QLatin1Char('|') + target + QLatin1Char('|') + QString::number(clock.elapsed());
+    };
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    clock.start();
+    QTest::mouseClick(bar.barView()->translateButton(), Qt::LeftButton);
+    EXPECT_FALSE(bar.isHideTimerActive());
+    EXPECT_TRUE(calls.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !calls.isEmpty(); }, 1000));
+    const QStringList parts = calls.first().split(u'|');
+    EXPECT_EQ(parts[0], text);
+    EXPECT_EQ(parts[1], QStringLiteral("de"));
+    EXPECT_GE(parts[2].toInt(), 90);
+}
+
+TEST_F(FloatingBarControllerTest, TranslateClickWithoutOwnerOnlyStopsTheTimer) {
+    FloatingBarWindowController& bar = makeBar();
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    bar.barView()->translate();
+    EXPECT_FALSE(bar.isHideTimerActive());
+    spinFor(200);
+    EXPECT_EQ(bar.translationPopover(), nullptr);
+}
+
+TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOnThem) {
+    FloatingBarWindowController& bar = makeBar();
+    ASSERT_TRUE(bar.hasGlobalEventMonitor());
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
+    PopoverWindow* popover = bar.translationPopover();
+    ASSERT_TRUE(popover && popover->isShown());
+
+    monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, bar.window()->geometry().center());
+    monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, popover->geometry().center());
+    EXPECT_TRUE(bar.window()->isVisible());
+    EXPECT_TRUE(popover->isShown());
+    // Presses and drags that are not presses change nothing.
+    monitor()->send(GlobalMouseEvent::Type::LeftMouseUp, QPoint(5, 5));
+
+    monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
+    EXPECT_FALSE(bar.window()->isVisible());
+    EXPECT_FALSE(popover->isShown());
+    EXPECT_FALSE(bar.isHideTimerActive());
+
+    // Hidden with no popover: ignored.
+    monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
+    EXPECT_FALSE(bar.window()->isVisible());
+}
+
+TEST_F(FloatingBarControllerTest, WithoutAGlobalMonitorTheBarStillWorks) {
+    fakePlatform().mouseMonitorsAvailable = false;
+    FloatingBarWindowController& bar = makeBar();
+    EXPECT_FALSE(bar.hasGlobalEventMonitor());
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    EXPECT_TRUE(bar.window()->isVisible());
+}
+
+TEST_F(FloatingBarControllerTest, PopoverUsesTheStoredProviderAndItsHeight) {
+    const struct {
+        std::optional<QString> stored;
+        TranslationService expected;
+    } cases[] = {{QStringLiteral("deepl"), TranslationService::DeepL},
+                 {QStringLiteral("gemini"), TranslationService::Gemini},
+                 {QStringLiteral("bing"), TranslationService::Google},
+                 {std::nullopt, TranslationService::Google}};
+    for (const auto& c : cases) {
+        if (c.stored)
+            UserDefaults::standard().set(QStringLiteral("floatingBarTranslationService"), *c.stored);
+        else
+            UserDefaults::standard().remove(QStringLiteral("floatingBarTranslationService"));
+        FloatingBarWindowController& bar = makeBar(QString(400, u'a'));
+        bar.showWindow(QRect(pointer, QSize(1, 1)));
+        bar.showTranslationPopover(bar.selectedText(), QStringLiteral("auto"), QStringLiteral("en"));
+        TranslationPopoverView* view = bar.translationPopoverView();
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(view->selectedService(), c.expected) << c.stored.value_or("(missing)").toStdString();
+        EXPECT_EQ(view->triggerSource(), QStringLiteral("floating_bar"));
+        EXPECT_EQ(view->popoverHeight(), 372);
+        EXPECT_EQ(bar.translationPopover()->contentSize(), QSize(450, 372));
+    }
+}
+
+TEST_F(FloatingBarControllerTest, PopoverOpensBelowTheBarAndHoldsTheTimerUntilItCloses) {
+    FloatingBarWindowController& bar = makeBar();
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
+    PopoverWindow* first = bar.translationPopover();
+    EXPECT_FALSE(bar.isHideTimerActive());
+    EXPECT_EQ(first->edge(), PopoverWindow::Edge::Bottom);
+    const QRect barOnScreen(bar.barView()->mapToGlobal(bar.barView()->barRect().topLeft()),
+                            bar.barView()->barRect().size());
+    EXPECT_EQ(first->geometry().top(), barOnScreen.bottom() + 1);
+
+    // A second popover closes the first; still no timer while it is open.
+    bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("de"));
+    PopoverWindow* second = bar.translationPopover();
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(bar.isHideTimerActive());
+    spinFor(50);
+
+    second->performClose();
+    EXPECT_TRUE(bar.isHideTimerActive());
+    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 3000));
+}
+
+TEST_F(FloatingBarControllerTest, DisableExcludesTheFrontmostApplicationAndPostsTwice) {
+    ExcludedAppsManager::saveExcludedApps({QStringLiteral("org.example.Other")});
+    fakePlatform().fakeWorkspace().frontmost = RunningApplication{
+        1, 42, QStringLiteral("org.gnome.TextEditor"), QStringLiteral("Text Editor"), QString()};
+    QList<QVariant> posted;
+    QObject context;
+    NotificationCenter::shared().addObserver(QStringLiteral("ExcludedAppsChanged"), &context,
+                                             [&](const QVariantMap& info) { posted << info.value("apps"); });
+    FloatingBarWindowController& bar = makeBar();
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    bar.barView()->setShowingOptions(true);
+    auto buttons = bar.barView()->optionsMenu()->findChildren<HoverButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    EXPECT_EQ(buttons[0]->label(), QStringLiteral("Close"));
+    EXPECT_EQ(buttons[1]->label(), QStringLiteral("Disable floating bar for this application"));
+    QTest::mouseClick(buttons[1], Qt::LeftButton);
+
+    const QStringList expected{QStringLiteral("org.example.Other"), QStringLiteral("org.gnome.TextEditor")};
+    EXPECT_EQ(ExcludedAppsManager::loadExcludedApps(), expected);
+    ASSERT_EQ(posted.size(), 2);
+    EXPECT_EQ(posted[0].toStringList(), expected);
+    EXPECT_EQ(posted[1].toStringList(), expected);
+    EXPECT_FALSE(bar.window()->isVisible());
+    EXPECT_FALSE(bar.barView()->optionsMenu()->isShown());
+}
+
+TEST_F(FloatingBarControllerTest, DisableWithoutAnIdentifiedApplicationOnlyHides) {
+    for (auto frontmost :
+         {std::optional<RunningApplication>(),
+          std::optional<RunningApplication>(RunningApplication{1, 42, QString(), QString(), QString()})}) {
+        fakePlatform().fakeWorkspace().frontmost = frontmost;
+        QObject context;
+        int posts = 0;
+        NotificationCenter::shared().addObserver(QStringLiteral("ExcludedAppsChanged"), &context,
+                                                 [&](const QVariantMap&) { ++posts; });
+        FloatingBarWindowController& bar = makeBar();
+        bar.showWindow(QRect(pointer, QSize(1, 1)));
+        bar.barView()->setShowingOptions(true);
+        QTest::mouseClick(bar.barView()->optionsMenu()->findChildren<HoverButton*>()[1], Qt::LeftButton);
+        EXPECT_EQ(posts, 0);
+        EXPECT_TRUE(ExcludedAppsManager::loadExcludedApps().isEmpty());
+        EXPECT_FALSE(bar.window()->isVisible());
+    }
+}
+
+TEST_F(FloatingBarControllerTest, CloseEntryHidesTheBar) {
+    FloatingBarWindowController& bar = makeBar();
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    bar.barView()->setShowingOptions(true);
+    QTest::mouseClick(bar.barView()->optionsMenu()->findChildren<HoverButton*>()[0], Qt::LeftButton);
+    EXPECT_FALSE(bar.window()->isVisible());
+    EXPECT_FALSE(bar.barView()->optionsMenu()->isShown());
+}
+
+TEST_F(FloatingBarControllerTest, ManagerReplacesTheBarAndPicksTheSourceLanguage) {
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("en"));
+    UserDefaults::standard().set(QStringLiteral("defaultSourceLanguage"), QStringLiteral("auto"));
+    FloatingBarManager manager;
+    manager.showFloatingBar(QStringLiteral("Merhaba"), QStringLiteral("tr"), false,
+                            QRect(pointer, QSize(1, 1)));
+    QPointer<FloatingBarWindowController> first = manager.floatingBar();
+    ASSERT_TRUE(first && first->window()->isVisible());
+
+    manager.showFloatingBar(QStringLiteral("Hello"), QStringLiteral("en"), true,
+                            QRect(QPoint(200, 300), QSize(1, 1)));
+    FloatingBarWindowController* second = manager.floatingBar();
+    EXPECT_NE(second, first.data());
+    EXPECT_TRUE(!first || !first->window()->isVisible());
+    EXPECT_TRUE(second->isInEditableField());
+
+    // Detected English with English as the target: the stored source is "auto", so the target becomes
+    // English... and the source "auto" since the two are equal.
+    second->barView()->translate();
+    ASSERT_TRUE(waitUntil([&] { return second->translationPopoverView() != nullptr; }, 1000));
+    EXPECT_EQ(second->translationPopoverView()->sourceLanguage(), QStringLiteral("auto"));
+    EXPECT_EQ(second->translationPopoverView()->targetLanguage(), QStringLiteral("en"));
+    EXPECT_TRUE(waitUntil([&] { return first.isNull(); }, 1000));
+
+    manager.showFloatingBar(QStringLiteral("Merhaba"), QStringLiteral("tr"), false,
+                            QRect(pointer, QSize(1, 1)));
+    manager.floatingBar()->barView()->translate();
+    ASSERT_TRUE(waitUntil([&] { return manager.floatingBar()->translationPopoverView() != nullptr; }, 1000));
+    EXPECT_EQ(manager.floatingBar()->translationPopoverView()->sourceLanguage(), QStringLiteral("tr"));
+    EXPECT_EQ(manager.floatingBar()->translationPopoverView()->targetLanguage(), QStringLiteral("en"));
+}
