@@ -117,7 +117,7 @@ void FloatingBarWindowController::showWindow(const QRect& at) {
         QPainterPath shape;
         shape.addRoundedRect(QRectF(m_view->barRect()), FloatingBarView::cornerRadius,
                              FloatingBarView::cornerRadius);
-        m_window->setMask(QRegion(shape.toFillPolygon().toPolygon()));
+        m_window->setMask(PopoverWindow::regionOf(shape));
     } else {
         m_window->clearMask();
     }

@@ -53,6 +53,13 @@ int clampSpan(int start, int length, int low, int span) {
 
 } // namespace
 
+QRegion PopoverWindow::regionOf(const QPainterPath& path) {
+    QRegion region;
+    for (const QPolygonF& polygon : path.toFillPolygons())
+        region += QRegion(polygon.toPolygon(), Qt::WindingFill);
+    return region;
+}
+
 PopoverWindow::PopoverWindow(Options options, QWidget* parent)
     : QWidget(parent) {
     Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint;
@@ -192,7 +199,7 @@ void PopoverWindow::applyPlacement() {
     if (m_composited)
         clearMask();
     else
-        setMask(QRegion(bubblePath().toFillPolygon().toPolygon()));
+        setMask(regionOf(bubblePath()));
     update();
 }
 

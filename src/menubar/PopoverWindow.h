@@ -64,6 +64,9 @@ public:
     Edge edge() const { return m_placement.edge; }
     Placement placement() const { return m_placement; }
 
+    // The pixels a shape covers, for window masks.
+    static QRegion regionOf(const QPainterPath& path);
+
     // Where a popover with content of `contentSize` goes beside `anchor`, inside `screen`.
     static Placement place(const QSize& contentSize, const QRect& anchor, const QRect& screen,
                            Edge preferredEdge, bool arrow);

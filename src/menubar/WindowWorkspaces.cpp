@@ -87,7 +87,14 @@ bool WindowWorkspaces::isOnAllWorkspaces(QWidget* window) {
     xcb_connection_t* c = connection();
     if (!c || !window)
         return false;
-    const std::vector<xcb_atom_t> atoms =
-        readAtoms(c, xcb_window_t(window->winId()), atom(c, "_NET_WM_STATE"));
-    return std::find(atoms.begin(), atoms.end(), atom(c, "_NET_WM_STATE_STICKY")) != atoms.end();
+    const xcb_window_t id = xcb_window_t(window->winId());
+    // Window managers without the sticky state (openbox) keep only the desktop number.
+    bool onAll = false;
+    xcb_get_property_reply_t* desktop = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, id, atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 0, 1), nullptr);
+    if (desktop && desktop->format == 32 && xcb_get_property_value_length(desktop) == 4)
+        onAll = *static_cast<const quint32*>(xcb_get_property_value(desktop)) == allDesktops;
+    std::free(desktop);
+    const std::vector<xcb_atom_t> atoms = readAtoms(c, id, atom(c, "_NET_WM_STATE"));
+    return onAll || std::find(atoms.begin(), atoms.end(), atom(c, "_NET_WM_STATE_STICKY")) != atoms.end();
 }

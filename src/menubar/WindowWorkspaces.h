@@ -7,6 +7,6 @@ class QWidget;
 class WindowWorkspaces {
 public:
     static void showOnAllWorkspaces(QWidget* window);
-    // What the window manager was told (or, for an unmapped window, will read when it is mapped).
+    // Whether the window is on desktop 0xFFFFFFFF or sticky.
     static bool isOnAllWorkspaces(QWidget* window);
 };
