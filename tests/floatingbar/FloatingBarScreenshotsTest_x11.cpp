@@ -1,0 +1,126 @@
+// Screenshots of the floating bar, its options menu and the translation popover (loading, translated,
+// error) in light and dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
+// tests/screenshots/floatingbar.sh does that under Xvfb.
+#include "DevApiServer.h"
+#include "TestUtils.h"
+#include "TextWindowProcess.h"
+#include "floatingbar/FloatingBarView.h"
+#include "floatingbar/FloatingBarWindowController.h"
+#include "floatingbar/TranslationPopoverView.h"
+#include "menubar/PopoverWindow.h"
+#include "menubar/Theme.h"
+#include "platform/UserDefaults.h"
+#include "platform/x11/X11Platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEnterEvent>
+#include <QScreen>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+QPalette paletteFor(bool dark) {
+    QPalette palette = QApplication::palette();
+    if (!dark)
+        return palette;
+    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::ToolTipBase, window);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}
+
+class FloatingBarScreenshots : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
+        if (m_dir.isEmpty())
+            GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
+        QDir().mkpath(m_dir);
+        installPlatform(std::make_unique<X11Platform>());
+        ASSERT_TRUE(m_api.start());
+        m_api.useAsApiBase();
+        UserDefaults::standard().set(QStringLiteral("floatingBarTranslationService"),
+                                     QStringLiteral("google"));
+        ASSERT_TRUE(
+            m_client.start({QStringLiteral("--text"), QStringLiteral("thank you for the lovely evening")}));
+        m_saved = QApplication::palette();
+    }
+    void TearDown() override { QApplication::setPalette(m_saved); }
+
+    // Saves the part of the screen around `area`.
+    void shoot(const QString& name, QRect area) {
+        spinFor(400);
+        area.adjust(-24, -24, 24, 24);
+        QScreen* screen = QGuiApplication::primaryScreen();
+        area = area.intersected(screen->geometry());
+        const QPixmap shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
+        ASSERT_TRUE(shot.save(path)) << path.toStdString();
+        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    }
+
+    QRect popoverArea(FloatingBarWindowController& bar) {
+        return bar.window()->geometry().united(bar.translationPopover()->geometry());
+    }
+
+    QString m_dir;
+    DevApiServer m_api;
+    TextWindowProcess m_client{QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH)};
+    QPalette m_saved;
+};
+
+} // namespace
+
+TEST_F(FloatingBarScreenshots, LightAndDark) {
+    const QRect field = m_client.lineEditGeometry();
+    const QPoint pointer = field.topLeft() + QPoint(60, field.height() / 2);
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(paletteFor(dark));
+        ASSERT_EQ(Theme::dark(), dark);
+        const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
+
+        FloatingBarWindowController bar(QStringLiteral("thank you"), QStringLiteral("en"), false);
+        bar.showWindow(QRect(pointer, QSize(1, 1)));
+        QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), QPointF(20, 20));
+        QApplication::sendEvent(bar.barView(), &enter);
+        shoot(QStringLiteral("bar-") + mode, bar.window()->geometry());
+
+        bar.barView()->setShowingOptions(true);
+        shoot(QStringLiteral("options-") + mode,
+              bar.window()->geometry().united(bar.barView()->optionsMenu()->geometry()));
+        bar.barView()->setShowingOptions(false);
+
+        ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 4000));
+        bar.showTranslationPopover(QStringLiteral("thank you"), QStringLiteral("en"), QStringLiteral("tr"));
+        shoot(QStringLiteral("popover-loading-") + mode, popoverArea(bar));
+
+        m_api.resetFailures();
+        bar.showTranslationPopover(QStringLiteral("thank you"), QStringLiteral("en"), QStringLiteral("tr"));
+        ASSERT_TRUE(waitUntil([&] { return !bar.translationPopoverView()->isLoading(); }, 10000));
+        shoot(QStringLiteral("popover-translated-") + mode, popoverArea(bar));
+
+        const QString longText = QStringLiteral(
+            "The floating bar appears next to the pointer whenever text is selected in another application, "
+            "and a click on it opens this popover with the translation.");
+        bar.showTranslationPopover(longText, QStringLiteral("auto"), QStringLiteral("de"));
+        ASSERT_TRUE(waitUntil([&] { return !bar.translationPopoverView()->isLoading(); }, 10000));
+        shoot(QStringLiteral("popover-long-") + mode, popoverArea(bar));
+
+        ASSERT_TRUE(m_api.failNext(QStringLiteral("500")));
+        bar.showTranslationPopover(QStringLiteral("thank you"), QStringLiteral("en"), QStringLiteral("tr"));
+        ASSERT_TRUE(waitUntil([&] { return !bar.translationPopoverView()->isLoading(); }, 10000));
+        shoot(QStringLiteral("popover-error-") + mode, popoverArea(bar));
+        bar.translationPopover()->performClose();
+    }
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Screenshots of the floating bar, its options menu and the translation popover (loading, translated,
+# long text, error) in light and dark appearance, taken under Xvfb with openbox.
+# Usage: tests/screenshots/floatingbar.sh [build dir] [output dir]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+build=${1:-build/dev}
+out=${2:-$build/screenshots/floatingbar}
+if [ ! -x "$build/tests/floatingbar_x11_tests" ]; then
+  cmake --preset dev -B "$build" >/dev/null
+  cmake --build "$build" --target floatingbar_x11_tests
+fi
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+tests=$(cd "$build/tests" && pwd)/floatingbar_x11_tests
+
+xvfb-run -a -s "-screen 0 1600x1000x24" bash -c "
+  openbox >/dev/null 2>&1 & wm=\$!
+  sleep 1
+  QUILLORA_SCREENSHOT_DIR='$out' '$tests' --gtest_filter='FloatingBarScreenshots.*'
+  status=\$?
+  kill \$wm
+  exit \$status"
+echo "Screenshots in $out:"
+ls "$out"
