@@ -3,31 +3,37 @@
 #include "menubar/SymbolIconEngine.h"
 #include "platform/DebugLog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QPointer>
+#include <QSet>
 #include <QSvgRenderer>
 #include <cmath>
 
 namespace {
 
+// One renderer per symbol, owned by the application so it goes away with it.
 QSvgRenderer* renderer(const QString& name) {
-    static QHash<QString, QSvgRenderer*> renderers;
-    if (auto it = renderers.constFind(name); it != renderers.constEnd())
-        return it.value();
-    QSvgRenderer* result = nullptr;
-    if (QFile::exists(Symbol::resourcePath(name))) {
-        result = new QSvgRenderer(Symbol::resourcePath(name));
-        if (!result->isValid()) {
-            delete result;
-            result = nullptr;
-        }
-    }
-    if (!result)
+    static QHash<QString, QPointer<QSvgRenderer>> renderers;
+    static QSet<QString> missing;
+    if (QSvgRenderer* known = renderers.value(name))
+        return known;
+    if (missing.contains(name))
+        return nullptr;
+    const QString path = Symbol::resourcePath(name);
+    QSvgRenderer* created =
+        QFile::exists(path) ? new QSvgRenderer(path, QCoreApplication::instance()) : nullptr;
+    if (!created || !created->isValid()) {
+        delete created;
+        missing.insert(name);
         debugLog(QStringLiteral("Symbol"), QStringLiteral("Unknown symbol: %1").arg(name));
-    renderers.insert(name, result);
-    return result;
+        return nullptr;
+    }
+    renderers.insert(name, created);
+    return created;
 }
 
 } // namespace
