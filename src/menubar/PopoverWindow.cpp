@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -53,6 +54,15 @@ int clampSpan(int start, int length, int low, int span) {
 
 } // namespace
 
+QWidget* PopoverWindow::widgetOf(QWindow* window) {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* widget : windows) {
+        if (widget->windowHandle() == window)
+            return widget;
+    }
+    return nullptr;
+}
+
 QRegion PopoverWindow::regionOf(const QPainterPath& path) {
     QRegion region;
     for (const QPolygonF& polygon : path.toFillPolygons())
@@ -72,6 +82,10 @@ PopoverWindow::PopoverWindow(Options options, QWidget* parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             &PopoverWindow::handleApplicationStateChanged);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+        if (window)
+            m_lastFocusWindowWasOwnPopup = window->type() == Qt::Popup && contains(widgetOf(window));
+    });
     Theme::followAppearance(this, [this] { update(); });
 }
 
@@ -312,6 +326,8 @@ void PopoverWindow::handleApplicationStateChanged(Qt::ApplicationState state) {
     m_applicationState = state;
     if (m_behavior == Behavior::ApplicationDefined || !isVisible())
         return;
-    if (previous == Qt::ApplicationActive && state != Qt::ApplicationActive)
+    // A list or menu opened from inside the popover activates this application while it is open and
+    // deactivates it again when it closes; no other application became active.
+    if (previous == Qt::ApplicationActive && state != Qt::ApplicationActive && !m_lastFocusWindowWasOwnPopup)
         hide();
 }

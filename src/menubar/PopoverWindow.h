@@ -87,6 +87,7 @@ private:
     QPainterPath bubblePath() const;
     bool contains(const QObject* object) const;
     void handleApplicationStateChanged(Qt::ApplicationState state);
+    static QWidget* widgetOf(QWindow* window);
 
     QPointer<QWidget> m_content;
     QPointer<QWidget> m_anchorWidget;
@@ -100,6 +101,7 @@ private:
     Qt::ApplicationState m_applicationState = Qt::ApplicationInactive;
     bool m_composited = true;
     bool m_filterInstalled = false;
+    bool m_lastFocusWindowWasOwnPopup = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(PopoverWindow::Options)

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <qpa/qwindowsysteminterface.h>
 
@@ -198,4 +199,25 @@ TEST_F(PopoverClosing, PressesOnTheAnchorWidgetAreLeftToIt) {
     popover->setAnchorWidget(&m_other);
     QTest::mouseClick(&m_other, Qt::LeftButton);
     EXPECT_TRUE(popover->isShown());
+}
+
+TEST_F(PopoverClosing, AListOpenedInsideThatClosesAgainIsNoOtherApplication) {
+    setApplicationState(Qt::ApplicationActive);
+    PopoverWindow* popover = showPopover(PopoverWindow::Behavior::Semitransient);
+    auto* menu = new QMenu(popover->contentWidget());
+    menu->addAction(QStringLiteral("Entry"));
+    menu->popup(QPoint(520, 340));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    menu->windowHandle()->requestActivate();
+    ASSERT_TRUE(waitUntil([menu] { return QGuiApplication::focusWindow() == menu->windowHandle(); }, 1000));
+    menu->close();
+    setApplicationState(Qt::ApplicationInactive);
+    EXPECT_TRUE(popover->isShown());
+
+    // With one of its own windows in front, this application losing the focus does close it.
+    setApplicationState(Qt::ApplicationActive);
+    m_other.windowHandle()->requestActivate();
+    ASSERT_TRUE(waitUntil([this] { return QGuiApplication::focusWindow() == m_other.windowHandle(); }, 1000));
+    setApplicationState(Qt::ApplicationInactive);
+    EXPECT_FALSE(popover->isShown());
 }
