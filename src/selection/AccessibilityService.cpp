@@ -182,5 +182,9 @@ void AccessibilityService::waitForChange(Pasteboard::Mode mode, int baseline, in
                 if (changedMode == mode && platform().pasteboard().changeCount(mode) != baseline)
                     finish(true);
             });
-    QTimer::singleShot(timeoutMs, waiter, [finish] { finish(false); });
+    // A timer owned by the waiter dies with it; a static single shot would still wake us later.
+    auto* timer = new QTimer(waiter);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, waiter, [finish] { finish(false); });
+    timer->start(timeoutMs);
 }
