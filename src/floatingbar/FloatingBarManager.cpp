@@ -3,8 +3,11 @@
 #include "floatingbar/FloatingBarWindowController.h"
 #include "services/Language.h"
 
+#include <QCoreApplication>
+
 FloatingBarManager& FloatingBarManager::shared() {
-    static FloatingBarManager* instance = new FloatingBarManager;
+    // Owned by the application, so its windows go away before it does.
+    static FloatingBarManager* instance = new FloatingBarManager(QCoreApplication::instance());
     return *instance;
 }
 

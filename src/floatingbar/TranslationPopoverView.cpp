@@ -317,6 +317,13 @@ void TranslationPopoverView::showEvent(QShowEvent* event) {
         handleAppear();
 }
 
+void TranslationPopoverView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // The full-text popover is a window of its own and would otherwise stay behind.
+    if (!event->spontaneous())
+        setShowingFullSourceText(false);
+}
+
 void TranslationPopoverView::handleAppear() {
     m_currentSourceText = m_text;
     startTranslation(m_selectedService);

@@ -373,4 +373,11 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     QTest::mouseClick(view.showAllButton(), Qt::LeftButton);
     EXPECT_FALSE(view.fullTextPopover()->isShown());
     EXPECT_FALSE(view.isShowingFullSourceText());
+
+    // It goes with the popover that shows the view.
+    QTest::mouseClick(view.showAllButton(), Qt::LeftButton);
+    ASSERT_TRUE(view.fullTextPopover()->isShown());
+    view.hide();
+    EXPECT_FALSE(view.fullTextPopover()->isShown());
+    EXPECT_FALSE(view.isShowingFullSourceText());
 }
