@@ -2,7 +2,7 @@
 // scripted server where the request body itself is checked).
 #include "services/OCRService.h"
 
-#include "DevApiServer.h"
+#include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "ScriptedHttpServer.h"
 #include "TestUtils.h"
@@ -29,22 +29,11 @@ QImage sampleRegion(QSize size = QSize(320, 120)) {
     return image;
 }
 
-class OCRServiceTest : public ::testing::Test {
+class OCRServiceTest : public DevApiTest {
 protected:
-    static void SetUpTestSuite() {
-        s_api = new DevApiServer;
-        ASSERT_TRUE(s_api->start());
-    }
-    static void TearDownTestSuite() {
-        delete s_api;
-        s_api = nullptr;
-    }
 
     void SetUp() override {
-        ASSERT_TRUE(s_api->isRunning());
-        s_api->resetFailures();
-        s_api->clearRequestLog();
-        s_api->useAsApiBase();
+        DevApiTest::SetUp();
         m_observer = std::make_unique<QObject>();
         for (const QString& name : {QStringLiteral("OCRCompleted"), QStringLiteral("ClosePopover")}) {
             NotificationCenter::shared().addObserver(
@@ -74,7 +63,6 @@ protected:
         return text;
     }
 
-    static DevApiServer* s_api;
     std::unique_ptr<QObject> m_observer;
     QStringList m_events;
     QList<QVariantMap> m_completed;
@@ -82,7 +70,6 @@ protected:
     int m_calls = 0;
 };
 
-DevApiServer* OCRServiceTest::s_api = nullptr;
 
 TEST_F(OCRServiceTest, ClosesThePopoverWaitsThenRecognisesAndCopiesTheText) {
     fakePlatform().fakeScreenCapture().nextCapture = sampleRegion();

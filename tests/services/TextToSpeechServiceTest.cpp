@@ -1,7 +1,7 @@
 // Speech against the local web API stand-in, played by the fake platform's audio player.
 #include "services/TextToSpeechService.h"
 
-#include "DevApiServer.h"
+#include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "ScriptedHttpServer.h"
 #include "TestUtils.h"
@@ -21,22 +21,11 @@ struct State {
     bool operator==(const State&) const = default;
 };
 
-class TextToSpeechServiceTest : public ::testing::Test {
+class TextToSpeechServiceTest : public DevApiTest {
 protected:
-    static void SetUpTestSuite() {
-        s_api = new DevApiServer;
-        ASSERT_TRUE(s_api->start());
-    }
-    static void TearDownTestSuite() {
-        delete s_api;
-        s_api = nullptr;
-    }
 
     void SetUp() override {
-        ASSERT_TRUE(s_api->isRunning());
-        s_api->resetFailures();
-        s_api->clearRequestLog();
-        s_api->useAsApiBase();
+        DevApiTest::SetUp();
         m_observer = std::make_unique<QObject>();
         auto record = [this] {
             const State state{tts().isLoading(), tts().isPlaying(), tts().activeSource()};
@@ -64,12 +53,10 @@ protected:
         return waitUntil([source] { return tts().isPlaying(source); }, 10000);
     }
 
-    static DevApiServer* s_api;
     std::unique_ptr<QObject> m_observer;
     QList<State> m_states;
 };
 
-DevApiServer* TextToSpeechServiceTest::s_api = nullptr;
 
 TEST_F(TextToSpeechServiceTest, LoadsPlaysAndReturnsToIdle) {
     UserDefaults::standard().set(QStringLiteral("last_trigger_source"), QStringLiteral("floating_bar"));

@@ -1,6 +1,6 @@
 #include "services/WebApiClient.h"
 
-#include "DevApiServer.h"
+#include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "ScriptedHttpServer.h"
 #include "TestUtils.h"
@@ -39,21 +39,10 @@ template <typename R> struct Outcome {
     }
 };
 
-class WebApiClientTest : public ::testing::Test {
+class WebApiClientTest : public DevApiTest {
 protected:
-    static void SetUpTestSuite() {
-        s_api = new DevApiServer;
-        ASSERT_TRUE(s_api->start());
-    }
-    static void TearDownTestSuite() {
-        delete s_api;
-        s_api = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(s_api && s_api->isRunning());
-        ASSERT_TRUE(s_api->resetFailures());
-        s_api->clearRequestLog();
-        s_api->useAsApiBase();
+        DevApiTest::SetUp();
     }
     void TearDown() override { WebApiClient::setTimeoutOverrideForTesting(std::nullopt); }
 
@@ -68,7 +57,6 @@ protected:
         return *outcome.result;
     }
 
-    static inline DevApiServer* s_api = nullptr;
 };
 
 } // namespace
