@@ -369,15 +369,7 @@ void TranslationPopoverView::applyResult(const QString& translation) {
     }
     refresh();
     updatePopoverHeight();
-    const quint64 generation = m_generation;
-    QPointer<TranslationPopoverView> self(this);
-    MainQueue::asyncAfter(
-        focusDelayMs,
-        [self, generation] {
-            if (self && self->m_generation == generation && !self->m_isLoading)
-                self->setTextEditorFocused(true);
-        },
-        this);
+    scheduleEditorFocus();
 }
 
 void TranslationPopoverView::applyFailure(const QString& description) {
@@ -389,6 +381,11 @@ void TranslationPopoverView::applyFailure(const QString& description) {
 
 void TranslationPopoverView::handleEditorAppear() {
     updatePopoverHeight();
+    scheduleEditorFocus();
+}
+
+// Focus follows a moment later, and only if the same result is still on screen.
+void TranslationPopoverView::scheduleEditorFocus() {
     const quint64 generation = m_generation;
     QPointer<TranslationPopoverView> self(this);
     MainQueue::asyncAfter(

@@ -105,6 +105,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void scheduleEditorFocus();
     void buildUi();
     void refresh();
     void refreshSpeechButtons();
