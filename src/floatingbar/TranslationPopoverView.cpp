@@ -319,9 +319,12 @@ void TranslationPopoverView::showEvent(QShowEvent* event) {
 
 void TranslationPopoverView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    // The full-text popover is a window of its own and would otherwise stay behind.
-    if (!event->spontaneous())
+    // The full-text popover is a window of its own and would otherwise stay behind; a pending rest on
+    // "Show all" must not bring it back.
+    if (!event->spontaneous()) {
+        m_isHoveringShowMore = false;
         setShowingFullSourceText(false);
+    }
 }
 
 void TranslationPopoverView::handleAppear() {

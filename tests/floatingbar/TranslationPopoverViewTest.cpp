@@ -362,7 +362,7 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     // Leaving closes it a second later even when the pointer comes back.
     view.handleFullTextHover(false);
     view.handleFullTextHover(true);
-    spinFor(600);
+    spinFor(400);
     EXPECT_TRUE(view.isShowingFullSourceText());
     ASSERT_TRUE(waitUntil([&] { return !view.isShowingFullSourceText(); }, 1000));
     EXPECT_FALSE(view.fullTextPopover()->isShown());
@@ -380,4 +380,13 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     view.hide();
     EXPECT_FALSE(view.fullTextPopover()->isShown());
     EXPECT_FALSE(view.isShowingFullSourceText());
+
+    // A rest on "Show all" cut short by the popover closing opens nothing afterwards.
+    view.show();
+    ASSERT_TRUE(settled());
+    view.handleShowAllHover(true);
+    view.hide();
+    spinFor(TranslationPopoverView::showAllHoverDelayMs + 200);
+    EXPECT_FALSE(view.isShowingFullSourceText());
+    EXPECT_FALSE(view.fullTextPopover()->isShown());
 }
