@@ -83,7 +83,7 @@ TEST_F(FloatingBarControllerTest, HidesItselfTwoSecondsAfterShowing) {
     clock.start();
     ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 4000));
     EXPECT_GE(clock.elapsed(), 1900);
-    EXPECT_LE(clock.elapsed(), 3000);
+    EXPECT_LE(clock.elapsed(), 3500);
 }
 
 TEST_F(FloatingBarControllerTest, HoverAndTheOptionsMenuHoldTheBar) {

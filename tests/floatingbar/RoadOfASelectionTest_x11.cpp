@@ -121,6 +121,11 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     EXPECT_EQ(bar->selectedText(), QStringLiteral("hello"));
     const QRect frame = bar->window()->geometry();
     EXPECT_EQ(frame.bottomLeft() + QPoint(0, 1), QCursor::pos());
+    // The pointer on the bar holds it however slowly the checks below run.
+    SymbolButton* translate = bar->barView()->translateButton();
+    const QPoint button = translate->mapToGlobal(translate->rect().center());
+    ASSERT_TRUE(xdo(moveTo(button)));
+    ASSERT_TRUE(waitUntil([&] { return bar->barView()->isHovering(); }, 2000));
     EXPECT_TRUE(WindowWorkspaces::isOnAllWorkspaces(bar->window()));
     const QString states = QString::fromUtf8(
         run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(bar->window()->winId()),
@@ -136,9 +141,8 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     EXPECT_EQ(frontmost()->processId, m_client.processId());
 
     // Click: the bar's translate button.
-    SymbolButton* translate = bar->barView()->translateButton();
-    const QPoint button = translate->mapToGlobal(translate->rect().center());
-    ASSERT_TRUE(xdo(moveTo(button) + QStringList{QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(bar->window()->isVisible());
+    ASSERT_TRUE(xdo({QStringLiteral("click"), QStringLiteral("1")}));
 
     // The popover opens below the bar and shows the translation from the web API.
     ASSERT_TRUE(waitUntil([&] { return bar->translationPopoverView() != nullptr; }, 3000));
