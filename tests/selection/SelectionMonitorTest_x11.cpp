@@ -218,8 +218,10 @@ TEST_F(SelectionMonitorX11Test, ClientWithoutPrimaryIsReadThroughTheClipboardWhi
     ASSERT_TRUE(before.contains(QStringLiteral("image/png")));
     ASSERT_EQ(before.value(QStringLiteral("UTF8_STRING")), QByteArray("the user's clipboard"));
     // Qt owners encode some image formats afresh for every request, with stray padding bytes (ICO,
-    // CUR); those can only be compared by their presence.
+    // CUR); those can only be compared by their presence. Two reads may agree by chance, so the known
+    // ones are never compared by their bytes.
     const QMap<QString, QByteArray> beforeAgain = clipboardSeenFromOutside();
+    const QStringList unstable = {QStringLiteral("image/cur"), QStringLiteral("image/ico")};
 
     startClient({QStringLiteral("--no-primary")});
     createMonitor();
@@ -232,7 +234,7 @@ TEST_F(SelectionMonitorX11Test, ClientWithoutPrimaryIsReadThroughTheClipboardWhi
     const QMap<QString, QByteArray> after = clipboardSeenFromOutside();
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         EXPECT_TRUE(after.contains(it.key())) << qPrintable(it.key());
-        if (beforeAgain.value(it.key()) == it.value()) {
+        if (!unstable.contains(it.key()) && beforeAgain.value(it.key()) == it.value()) {
             EXPECT_EQ(after.value(it.key()), it.value()) << qPrintable(it.key());
         }
     }
