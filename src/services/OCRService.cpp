@@ -109,13 +109,13 @@ void OCRService::send(const QString& ocrId, const QString& base64Image, int atte
                         this);
                     return;
                 }
-                fail(kRecognitionFailed + error.localizedDescription(), completion);
+                fail(kRecognitionFailed + error.localizedDescription(), completion, ocrId);
                 return;
             }
             const QJsonValue text = result.value().value(QStringLiteral("text"));
             if (!text.isString()) {
                 fail(kRecognitionFailed + TranslationError::decodingError().localizedDescription(),
-                     completion);
+                     completion, ocrId);
                 return;
             }
             succeed(ocrId, text.toString(), completion);
@@ -130,9 +130,12 @@ void OCRService::succeed(const QString& ocrId, const QString& text, const Comple
     completion(Result<QString, QString>::success(text));
 }
 
-void OCRService::fail(const QString& message, const Completion& completion) {
+void OCRService::fail(const QString& message, const Completion& completion, const QString& ocrId) {
     debugLog(kTag, QStringLiteral("❌ ") + message);
-    NotificationCenter::shared().post(
-        kCompleted, {{QStringLiteral("text"), QString()}, {QStringLiteral("error"), message}});
+    QVariantMap payload{{QStringLiteral("text"), QString()}, {QStringLiteral("error"), message}};
+    // A run that got as far as the web API keeps its id; a capture that failed never had one.
+    if (!ocrId.isEmpty())
+        payload.insert(QStringLiteral("ocrID"), ocrId);
+    NotificationCenter::shared().post(kCompleted, payload);
     completion(Result<QString, QString>::failure(message));
 }

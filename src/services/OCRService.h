@@ -14,7 +14,8 @@
 
 // Screen-text recognition: the user picks a screen region with the capture tool, the image comes back
 // from the clipboard, goes to the web API as a JPEG, and the recognised text is announced as
-// "OCRCompleted" {"text", "ocrID"}, or {"text": "", "error"} when the run failed.
+// "OCRCompleted" {"text", "ocrID"}, or {"text": "", "error"} when the run failed ("ocrID" too once the
+// image was sent).
 class OCRService : public QObject {
     Q_OBJECT
 public:
@@ -47,5 +48,5 @@ private:
 
     void send(const QString& ocrId, const QString& base64Image, int attempt, Completion completion);
     void succeed(const QString& ocrId, const QString& text, const Completion& completion);
-    void fail(const QString& message, const Completion& completion);
+    void fail(const QString& message, const Completion& completion, const QString& ocrId = {});
 };

@@ -79,7 +79,7 @@ TEST_F(OCRServiceTest, ClosesThePopoverWaitsThenRecognisesAndCopiesTheText) {
     OCRManagerService().performOCR([&](std::optional<QString>) { called = true; });
     EXPECT_EQ(m_events, QStringList{QStringLiteral("ClosePopover")});
     EXPECT_EQ(m_capturesAtClose, 0);
-    spinFor(300);
+    spinFor(200);
     EXPECT_EQ(fakePlatform().fakeScreenCapture().captureCount, 0); // the popover gets time to go
     ASSERT_TRUE(waitUntil([&] { return fakePlatform().fakeScreenCapture().captureCount == 1; }));
     EXPECT_GE(clock.elapsed(), OCRManagerService::captureDelayMs - 20);
@@ -177,8 +177,10 @@ TEST_F(OCRServiceTest, FailuresAreAnnouncedWithAnErrorAndNoTextReachesTheClipboa
               QStringLiteral("Metin tanıma hatası: Error processing server response."));
     for (const QVariantMap& payload : m_completed) {
         EXPECT_EQ(payload.value("text"), QVariant(QString()));
-        EXPECT_FALSE(payload.contains("ocrID"));
+        // The outcome of a recognition request carries its run's id, failed or not.
+        EXPECT_FALSE(QUuid::fromString(payload.value("ocrID").toString()).isNull());
     }
+    EXPECT_NE(m_completed[0].value("ocrID"), m_completed[1].value("ocrID"));
     EXPECT_EQ(fakePlatform().fakePasteboard().writeCount(), writesBefore);
 }
 
@@ -189,6 +191,7 @@ TEST_F(OCRServiceTest, CancelledCaptureSendsNothing) {
     EXPECT_TRUE(s_api->requestLog().isEmpty());
     ASSERT_EQ(m_completed.size(), 1);
     EXPECT_EQ(m_completed.first().value("error").toString(), QStringLiteral("Ekran görüntüsü alınamadı"));
+    EXPECT_FALSE(m_completed.first().contains("ocrID")); // nothing was sent, so no run to name
     EXPECT_EQ(fakePlatform().fakePasteboard().currentString(), QStringLiteral("keep"));
 }
 
