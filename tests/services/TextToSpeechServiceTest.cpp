@@ -144,7 +144,7 @@ TEST_F(TextToSpeechServiceTest, NewSpeechDuringPlaybackStopsTheOldClipAndWaitsBe
     EXPECT_EQ(player(0)->stopCount, 1);
     EXPECT_FALSE(tts().isPlaying());
     EXPECT_EQ(tts().activeSource(), TTSSource::Unknown);
-    spinFor(150);
+    spinFor(100);
     EXPECT_EQ(s_api->requestLog().size(), 1); // still settling
 
     ASSERT_TRUE(waitUntilPlaying(TTSSource::Input));
