@@ -85,8 +85,12 @@ TEST(X11ScreenCaptureTest, CancelAndMissingToolReportFalseOnce) {
     QList<bool> answers;
     capture.captureInteractiveRegionToClipboard([&](bool ok) { answers.append(ok); });
     ASSERT_TRUE(waitForOverlay());
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
-    ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }, 10000));
+    // The overlay may get its keyboard grab only after the first press on a loaded machine.
+    for (int i = 0; i < 20 && answers.isEmpty(); ++i) {
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        waitUntil([&] { return !answers.isEmpty(); }, 500);
+    }
+    ASSERT_FALSE(answers.isEmpty());
     spinFor(200);
     EXPECT_EQ(answers, QList<bool>{false});
 
