@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QtGlobal>
 
+#include <cmath>
+
 namespace {
 
 QString defaultPath() {
@@ -46,6 +48,20 @@ std::optional<bool> parseBool(const QVariant& value) {
     const double number = text.toDouble(&ok);
     if (ok)
         return number != 0.0;
+    return std::nullopt;
+}
+
+std::optional<double> numberIn(const QVariant& value) {
+    if (!value.isValid())
+        return std::nullopt;
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? 1.0 : 0.0;
+    bool ok = false;
+    const double number = value.toString().trimmed().toDouble(&ok);
+    if (ok)
+        return std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
+    if (auto b = parseBool(value))
+        return *b ? 1.0 : 0.0;
     return std::nullopt;
 }
 
@@ -129,22 +145,20 @@ bool UserDefaults::boolean(const QString& key) const {
 
 double UserDefaults::doubleValue(const QString& key) const {
     for (const QVariant& value : {m_settings->value(key), m_registered.value(key)}) {
-        if (!value.isValid())
-            continue;
-        if (value.typeId() == QMetaType::Bool)
-            return value.toBool() ? 1.0 : 0.0;
-        bool ok = false;
-        const double number = value.toString().trimmed().toDouble(&ok);
-        if (ok)
-            return number;
-        if (auto b = parseBool(value))
-            return *b ? 1.0 : 0.0;
+        if (const auto number = numberIn(value))
+            return *number;
     }
     return 0.0;
 }
 
 qint64 UserDefaults::integer(const QString& key) const {
-    return qint64(doubleValue(key));
+    // Converting a number beyond 64 bits is undefined; from a damaged file it is as unreadable as text.
+    constexpr double kLimit = 9.2e18;
+    for (const QVariant& value : {m_settings->value(key), m_registered.value(key)}) {
+        if (const auto number = numberIn(value); number && std::abs(*number) < kLimit)
+            return qint64(*number);
+    }
+    return 0;
 }
 
 QByteArray UserDefaults::data(const QString& key) const {

@@ -90,6 +90,17 @@ TEST_F(UserDefaultsTest, CorruptFileGivesDefaults) {
     EXPECT_TRUE(defaults.boolean(QStringLiteral("alwaysOnTop")));
 }
 
+TEST_F(UserDefaultsTest, NumbersNoIntegerOrDoubleCanHoldGiveTheDefaults) {
+    UserDefaults defaults(path());
+    defaults.registerDefaults({{QStringLiteral("size"), 14}, {QStringLiteral("ratio"), 0.5}});
+    defaults.set(QStringLiteral("size"), QStringLiteral("1e300"));
+    defaults.set(QStringLiteral("ratio"), QStringLiteral("nan"));
+    EXPECT_EQ(defaults.integer(QStringLiteral("size")), 14);
+    EXPECT_EQ(defaults.doubleValue(QStringLiteral("ratio")), 0.5);
+    defaults.set(QStringLiteral("size"), QStringLiteral("-3.7"));
+    EXPECT_EQ(defaults.integer(QStringLiteral("size")), -3);
+}
+
 TEST_F(UserDefaultsTest, UnparsableBooleanTextIsFalse) {
     UserDefaults defaults(path());
     defaults.set(QStringLiteral("showFloatingBar"), QStringLiteral("maybe"));
