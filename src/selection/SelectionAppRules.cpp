@@ -14,6 +14,7 @@ struct Entry {
 // copy files) get no synthetic copy at all. All of them set PRIMARY, so the fallback is rarely missed.
 constexpr std::array kEntries{
     Entry{"org.gnome.Terminal", Entry::TerminalCopy},
+    Entry{"gnome-terminal", Entry::TerminalCopy},
     Entry{"gnome-terminal-server", Entry::TerminalCopy},
     Entry{"org.gnome.Console", Entry::TerminalCopy},
     Entry{"kgx", Entry::TerminalCopy},
@@ -34,9 +35,13 @@ constexpr std::array kEntries{
     Entry{"tilda", Entry::TerminalCopy},
     Entry{"sakura", Entry::TerminalCopy},
     Entry{"terminology", Entry::TerminalCopy},
+    // A window matched to a desktop entry is known by the entry's id, which for these is not their class.
     Entry{"xterm", Entry::NoFallback},
+    Entry{"debian-xterm", Entry::NoFallback},
     Entry{"uxterm", Entry::NoFallback},
+    Entry{"debian-uxterm", Entry::NoFallback},
     Entry{"urxvt", Entry::NoFallback},
+    Entry{"rxvt-unicode", Entry::NoFallback},
     Entry{"rxvt", Entry::NoFallback},
     Entry{"st-256color", Entry::NoFallback},
     Entry{"emacs", Entry::NoFallback},

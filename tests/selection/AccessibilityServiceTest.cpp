@@ -139,6 +139,9 @@ TEST_F(AccessibilityServiceTest, PerApplicationCopyKeys) {
     AccessibilityService other;
     EXPECT_FALSE(read(other, QStringLiteral("XTerm")));
     EXPECT_FALSE(read(other, QStringLiteral("emacs")));
+    // The same terminals known by their Debian desktop entries rather than their window class.
+    EXPECT_FALSE(read(other, QStringLiteral("debian-xterm")));
+    EXPECT_FALSE(read(other, QStringLiteral("rxvt-unicode")));
     EXPECT_EQ(keys().posted.size(), 1);
     EXPECT_FALSE(other.lastCopyOperationTime());
 }
