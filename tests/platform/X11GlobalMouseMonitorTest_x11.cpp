@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QStyleHints>
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -23,6 +24,35 @@ QStringList at(QPoint p) {
 QStringList by(QPoint delta) {
     return {QStringLiteral("mousemove_relative"), QStringLiteral("--"), QString::number(delta.x()),
             QString::number(delta.y())};
+}
+
+// Sets the display's pointer mapping (physical button n gives logical button map[n - 1]).
+bool setPointerMapping(const QList<quint8>& map) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    xcb_set_pointer_mapping_reply_t* reply = xcb_set_pointer_mapping_reply(
+        connection, xcb_set_pointer_mapping(connection, quint8(map.size()), map.constData()), nullptr);
+    const bool done = reply && reply->status == XCB_MAPPING_STATUS_SUCCESS;
+    std::free(reply);
+    return done;
+}
+
+QList<quint8> pointerMapping() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return {};
+    xcb_get_pointer_mapping_reply_t* reply =
+        xcb_get_pointer_mapping_reply(connection, xcb_get_pointer_mapping(connection), nullptr);
+    QList<quint8> map;
+    if (reply) {
+        const uint8_t* values = xcb_get_pointer_mapping_map(reply);
+        map = QList<quint8>(values, values + xcb_get_pointer_mapping_map_length(reply));
+    }
+    std::free(reply);
+    return map;
 }
 
 class X11GlobalMouseMonitorTest : public ::testing::Test {
@@ -184,6 +214,30 @@ TEST_F(X11GlobalMouseMonitorTest, OtherButtonsAreNotReported) {
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     spinFor(300);
     EXPECT_TRUE(m_events.isEmpty());
+}
+
+TEST_F(X11GlobalMouseMonitorTest, ButtonsFollowTheUsersPointerMapping) {
+    startMonitor();
+    const QList<quint8> original = pointerMapping();
+    ASSERT_GE(original.size(), 3);
+    QList<quint8> leftHanded = original;
+    std::swap(leftHanded[0], leftHanded[2]);
+    ASSERT_TRUE(setPointerMapping(leftHanded));
+    struct Restore {
+        QList<quint8> map;
+        ~Restore() { setPointerMapping(map); }
+    } restore{original};
+
+    // Physical button 3 is the left button now, physical button 1 the right one.
+    ASSERT_TRUE(xdotool(at(m_inside)));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("3")}));
+    ASSERT_TRUE(waitForEvent(Type::LeftMouseUp, m_inside));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    // Escape closes whatever the right button opened in the client.
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    spinFor(300);
+    EXPECT_EQ(eventsOf(Type::LeftMouseDown).size(), 1);
+    EXPECT_EQ(eventsOf(Type::LeftMouseUp).size(), 1);
 }
 
 TEST_F(X11GlobalMouseMonitorTest, StoppingInsideTheHandlerEndsDelivery) {

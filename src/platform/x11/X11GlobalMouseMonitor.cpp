@@ -91,6 +91,7 @@ bool X11GlobalMouseMonitor::start(Handler handler) {
     m_motionPending = false;
     m_clicks.reset();
     ++m_generation;
+    readButtonMapping();
     selectEvents(false);
 
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(connection), QSocketNotifier::Read, this);
@@ -143,14 +144,20 @@ void X11GlobalMouseMonitor::readEvents() {
         int rawType = -1;
         quint32 time = 0;
         quint32 detail = 0;
-        if ((event->response_type & 0x7f) == XCB_GE_GENERIC &&
+        bool mappingChanged = false;
+        const uint8_t responseType = event->response_type & 0x7f;
+        if (responseType == XCB_GE_GENERIC &&
             reinterpret_cast<xcb_ge_generic_event_t*>(event)->extension == m_xinputOpcode) {
             const auto* raw = reinterpret_cast<xcb_input_raw_button_press_event_t*>(event);
             rawType = raw->event_type;
             time = raw->time;
             detail = raw->detail;
+        } else if (responseType == XCB_MAPPING_NOTIFY) {
+            mappingChanged = reinterpret_cast<xcb_mapping_notify_event_t*>(event)->request == XCB_MAPPING_POINTER;
         }
         std::free(event);
+        if (mappingChanged)
+            readButtonMapping();
         if (rawType >= 0 && !handleRawEvent(rawType, time, detail))
             return;
     }
@@ -162,7 +169,26 @@ void X11GlobalMouseMonitor::readEvents() {
     }
 }
 
-bool X11GlobalMouseMonitor::handleRawEvent(int type, quint32 timeMs, quint32 button) {
+void X11GlobalMouseMonitor::readButtonMapping() {
+    // Asked of the server only, at start and when the mapping changes.
+    xcb_get_pointer_mapping_reply_t* reply =
+        xcb_get_pointer_mapping_reply(m_connection, xcb_get_pointer_mapping(m_connection), nullptr);
+    m_buttonMapping.clear();
+    if (reply) {
+        const uint8_t* map = xcb_get_pointer_mapping_map(reply);
+        m_buttonMapping = QList<quint8>(map, map + xcb_get_pointer_mapping_map_length(reply));
+    }
+    std::free(reply);
+}
+
+quint32 X11GlobalMouseMonitor::logicalButton(quint32 physical) const {
+    if (physical == 0 || physical > quint32(m_buttonMapping.size()))
+        return physical;
+    return m_buttonMapping[physical - 1];
+}
+
+bool X11GlobalMouseMonitor::handleRawEvent(int type, quint32 timeMs, quint32 physicalButton) {
+    const quint32 button = logicalButton(physicalButton);
     switch (type) {
     case XCB_INPUT_RAW_BUTTON_PRESS: {
         if (button != kLeftButton)

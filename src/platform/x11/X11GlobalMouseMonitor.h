@@ -53,11 +53,14 @@ public:
 private:
     void readEvents();
     // These return false when the handler stopped or destroyed the monitor meanwhile.
-    bool handleRawEvent(int type, quint32 timeMs, quint32 button);
+    bool handleRawEvent(int type, quint32 timeMs, quint32 physicalButton);
     bool flushMotion();
     bool emitEvent(GlobalMouseEvent::Type type, QPoint position, quint32 timeMs);
     void selectEvents(bool withMotion);
     std::optional<QPoint> pointerPosition();
+    // Raw events name the physical button; the user's pointer mapping (a left-handed swap) makes it logical.
+    void readButtonMapping();
+    quint32 logicalButton(quint32 physical) const;
     void disconnectFromDisplay();
 
     Handler m_handler;
@@ -73,4 +76,5 @@ private:
     std::optional<QPoint> m_lastDragPosition;
     int m_pressClickCount = 1;
     ClickCounter m_clicks;
+    QList<quint8> m_buttonMapping;
 };
