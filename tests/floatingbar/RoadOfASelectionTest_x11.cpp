@@ -30,19 +30,8 @@
 
 namespace {
 
-// Runs a tool while the event loop keeps running, as it would during a user's input.
-std::optional<QByteArray> run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000))
-        return std::nullopt;
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput();
-}
-
 bool xdo(const QStringList& arguments) {
-    return run(QStringLiteral("xdotool"), arguments).has_value();
+    return runTool(QStringLiteral("xdotool"), arguments).has_value();
 }
 
 QStringList moveTo(QPoint p) {
@@ -128,7 +117,7 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     ASSERT_TRUE(waitUntil([&] { return bar->barView()->isHovering(); }, 2000));
     EXPECT_TRUE(WindowWorkspaces::isOnAllWorkspaces(bar->window()));
     const QString states = QString::fromUtf8(
-        run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(bar->window()->winId()),
+        runTool(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(bar->window()->winId()),
                                       QStringLiteral("_NET_WM_STATE"), QStringLiteral("_NET_WM_DESKTOP")})
             .value_or(QByteArray()));
     EXPECT_TRUE(states.contains(QLatin1String("_NET_WM_STATE_ABOVE"))) << states.toStdString();

@@ -31,19 +31,6 @@ QStringList at(QPoint p) {
     return {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
 }
 
-// Runs a tool while our event loop keeps running, as it would for a user's input: the order in which our
-// two X connections hear of events stays realistic, and selections we own are served meanwhile.
-std::optional<QByteArray> runTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(program, arguments);
-    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000))
-        return std::nullopt;
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput();
-}
-
 bool xdo(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).has_value();
 }
