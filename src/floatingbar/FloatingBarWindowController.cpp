@@ -64,7 +64,8 @@ FloatingBarWindowController::FloatingBarWindowController(const QString& selected
     m_globalEventMonitor = platform().createGlobalMouseMonitor();
     if (m_globalEventMonitor) {
         const bool started = m_globalEventMonitor->start([weak](const GlobalMouseEvent& event) {
-            if (weak && event.type == GlobalMouseEvent::Type::LeftMouseDown)
+            if (weak && (event.type == GlobalMouseEvent::Type::LeftMouseDown ||
+                         event.type == GlobalMouseEvent::Type::RightMouseDown))
                 weak->handleGlobalMouseDown(event);
         });
         if (!started)

@@ -103,6 +103,9 @@ void SelectionMonitor::handleMouseEvent(const GlobalMouseEvent& event) {
         return;
     case GlobalMouseEvent::Type::LeftMouseDragged:
         return;
+    // Selecting is the left button's work; a right press (a context menu) neither starts nor ends a gesture.
+    case GlobalMouseEvent::Type::RightMouseDown:
+        return;
     case GlobalMouseEvent::Type::LeftMouseUp: {
         if (!m_buttonDown)
             return;

@@ -162,6 +162,24 @@ TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOn
     EXPECT_FALSE(bar.window()->isVisible());
 }
 
+TEST_F(FloatingBarControllerTest, RightPressElsewhereHidesLikeALeftPress) {
+    FloatingBarWindowController& bar = makeBar();
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
+    PopoverWindow* popover = bar.translationPopover();
+    ASSERT_TRUE(popover && popover->isShown());
+
+    monitor()->send(GlobalMouseEvent::Type::RightMouseDown, bar.window()->geometry().center());
+    monitor()->send(GlobalMouseEvent::Type::RightMouseDown, popover->geometry().center());
+    EXPECT_TRUE(bar.window()->isVisible());
+    EXPECT_TRUE(popover->isShown());
+
+    monitor()->send(GlobalMouseEvent::Type::RightMouseDown, QPoint(5, 5));
+    EXPECT_FALSE(bar.window()->isVisible());
+    EXPECT_FALSE(popover->isShown());
+    EXPECT_FALSE(bar.isHideTimerActive());
+}
+
 TEST_F(FloatingBarControllerTest, WithoutAGlobalMonitorTheBarStillWorks) {
     fakePlatform().mouseMonitorsAvailable = false;
     FloatingBarWindowController& bar = makeBar();

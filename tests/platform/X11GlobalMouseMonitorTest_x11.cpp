@@ -203,17 +203,42 @@ TEST_F(X11GlobalMouseMonitorTest, AMovingPointerWithTheButtonUpWakesNothing) {
     EXPECT_TRUE(eventsOf(Type::LeftMouseDragged).isEmpty());
 }
 
-TEST_F(X11GlobalMouseMonitorTest, OtherButtonsAreNotReported) {
+TEST_F(X11GlobalMouseMonitorTest, TheRightButtonIsReportedOnlyByItsPress) {
     startMonitor();
+    auto* notifier = m_monitor.findChild<QSocketNotifier*>();
+    ASSERT_NE(notifier, nullptr);
     ASSERT_TRUE(xdotool(at(m_inside)));
     ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("2")}));
     ASSERT_TRUE(xdotool({QStringLiteral("mousedown"), QStringLiteral("3")}));
-    ASSERT_TRUE(xdotool(by(QPoint(30, 0))));
+    ASSERT_TRUE(waitForEvent(Type::RightMouseDown, m_inside));
+    spinFor(100);
+    // Holding the right button selects no motion.
+    int wakeUps = 0;
+    QObject::connect(notifier, &QSocketNotifier::activated, [&] { ++wakeUps; });
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(xdotool(by(QPoint(10, 0))));
+    spinFor(200);
+    EXPECT_EQ(wakeUps, 0);
     ASSERT_TRUE(xdotool({QStringLiteral("mouseup"), QStringLiteral("3")}));
     // Escape closes whatever the right button opened in the client.
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     spinFor(300);
-    EXPECT_TRUE(m_events.isEmpty());
+    ASSERT_EQ(m_events.size(), 1) << "neither the middle button nor the right release is reported";
+    EXPECT_EQ(m_events[0].type, Type::RightMouseDown);
+    EXPECT_EQ(m_events[0].clickCount, 1);
+    EXPECT_GT(m_events[0].timestampMs, 0);
+
+    // A right click between two left clicks leaves their double click alone.
+    m_events.clear();
+    spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
+    ASSERT_TRUE(xdotool(at(m_inside)));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("3")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    ASSERT_TRUE(waitUntil([&] { return eventsOf(Type::LeftMouseUp).size() == 2; }));
+    EXPECT_EQ(eventsOf(Type::RightMouseDown).size(), 1);
+    EXPECT_EQ(eventsOf(Type::LeftMouseDown)[1].clickCount, 2);
 }
 
 TEST_F(X11GlobalMouseMonitorTest, ButtonsFollowTheUsersPointerMapping) {
@@ -233,11 +258,15 @@ TEST_F(X11GlobalMouseMonitorTest, ButtonsFollowTheUsersPointerMapping) {
     ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("3")}));
     ASSERT_TRUE(waitForEvent(Type::LeftMouseUp, m_inside));
     ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitForEvent(Type::RightMouseDown, m_inside));
     // Escape closes whatever the right button opened in the client.
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     spinFor(300);
     EXPECT_EQ(eventsOf(Type::LeftMouseDown).size(), 1);
     EXPECT_EQ(eventsOf(Type::LeftMouseUp).size(), 1);
+    EXPECT_EQ(eventsOf(Type::RightMouseDown).size(), 1);
+    ASSERT_EQ(m_events.size(), 3);
+    EXPECT_EQ(m_events[2].type, Type::RightMouseDown);
 }
 
 TEST_F(X11GlobalMouseMonitorTest, StoppingInsideTheHandlerEndsDelivery) {

@@ -131,6 +131,36 @@ TEST_F(SelectionMonitorTest, ShortDragsAndSingleClicksReadNothing) {
     EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
 }
 
+TEST_F(SelectionMonitorTest, ARightPressChangesNothing) {
+    createMonitor();
+    // Alone it reads nothing.
+    pasteboard().setExternalString(QStringLiteral("context"), Mode::Selection);
+    mouse().send(Type::RightMouseDown, {60, 60});
+    settle();
+    EXPECT_TRUE(m_reports.isEmpty());
+    EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
+
+    // Inside a drag it neither ends the gesture nor moves its press.
+    mouse().send(Type::LeftMouseDown, {100, 100});
+    mouse().send(Type::RightMouseDown, {101, 101});
+    pasteboard().setExternalString(QStringLiteral("dragged"), Mode::Selection);
+    mouse().send(Type::LeftMouseUp, {180, 100});
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+    EXPECT_EQ(m_reports[0].text, QStringLiteral("dragged"));
+
+    // Between the presses of a double click it does not start a new baseline: PRIMARY taken after the
+    // first press is still fresh.
+    mouse().send(Type::LeftMouseDown, {300, 40}, 1);
+    mouse().send(Type::LeftMouseUp, {300, 40}, 1);
+    pasteboard().setExternalString(QStringLiteral("word"), Mode::Selection);
+    mouse().send(Type::RightMouseDown, {300, 40}, 1);
+    mouse().send(Type::LeftMouseDown, {300, 40}, 2);
+    mouse().send(Type::LeftMouseUp, {300, 40}, 2);
+    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 2; }));
+    EXPECT_EQ(m_reports[1].text, QStringLiteral("word"));
+    EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
+}
+
 TEST_F(SelectionMonitorTest, FollowsTheFloatingBarSwitch) {
     UserDefaults::standard().set(QStringLiteral("showFloatingBar"), false);
     createMonitor();

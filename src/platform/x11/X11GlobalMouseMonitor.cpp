@@ -22,6 +22,7 @@ namespace {
 
 const QString kTag = QStringLiteral("GlobalMouseMonitor");
 constexpr quint32 kLeftButton = 1;
+constexpr quint32 kRightButton = 3;
 
 // The display Qt itself talks to, so both connections see the same desktop even when it was chosen
 // with -display rather than $DISPLAY.
@@ -191,6 +192,8 @@ bool X11GlobalMouseMonitor::handleRawEvent(int type, quint32 timeMs, quint32 phy
     const quint32 button = logicalButton(physicalButton);
     switch (type) {
     case XCB_INPUT_RAW_BUTTON_PRESS: {
+        if (button == kRightButton)
+            return reportRightPress(timeMs);
         if (button != kLeftButton)
             return true;
         if (m_motionPending && !flushMotion())
@@ -204,7 +207,7 @@ bool X11GlobalMouseMonitor::handleRawEvent(int type, quint32 timeMs, quint32 phy
         const QStyleHints* hints = QGuiApplication::styleHints();
         m_pressClickCount = m_clicks.press(timeMs, *position, hints->mouseDoubleClickInterval(),
                                            hints->mouseDoubleClickDistance());
-        return emitEvent(GlobalMouseEvent::Type::LeftMouseDown, *position, timeMs);
+        return emitEvent(GlobalMouseEvent::Type::LeftMouseDown, *position, timeMs, m_pressClickCount);
     }
     case XCB_INPUT_RAW_BUTTON_RELEASE: {
         // A release whose press came before start() is not ours to report.
@@ -220,9 +223,9 @@ bool X11GlobalMouseMonitor::handleRawEvent(int type, quint32 timeMs, quint32 phy
         // A pointer warped while held (no device motion, so no raw motion) still moved: a release away
         // from the last reported position is preceded by the drag to it.
         if (position != m_lastDragPosition &&
-            !emitEvent(GlobalMouseEvent::Type::LeftMouseDragged, *position, timeMs))
+            !emitEvent(GlobalMouseEvent::Type::LeftMouseDragged, *position, timeMs, m_pressClickCount))
             return false;
-        return emitEvent(GlobalMouseEvent::Type::LeftMouseUp, *position, timeMs);
+        return emitEvent(GlobalMouseEvent::Type::LeftMouseUp, *position, timeMs, m_pressClickCount);
     }
     case XCB_INPUT_RAW_MOTION:
         // The deselection may still have motion in flight behind the release.
@@ -242,16 +245,28 @@ bool X11GlobalMouseMonitor::flushMotion() {
     if (!position || position == m_lastDragPosition)
         return true;
     m_lastDragPosition = *position;
-    return emitEvent(GlobalMouseEvent::Type::LeftMouseDragged, *position, m_motionTime);
+    return emitEvent(GlobalMouseEvent::Type::LeftMouseDragged, *position, m_motionTime, m_pressClickCount);
 }
 
-bool X11GlobalMouseMonitor::emitEvent(GlobalMouseEvent::Type type, QPoint position, quint32 timeMs) {
+bool X11GlobalMouseMonitor::reportRightPress(quint32 timeMs) {
+    // Pending drag motion happened before this press, so it goes out first. The left button's click
+    // series and motion selection are left as they are.
+    if (m_motionPending && !flushMotion())
+        return false;
+    const std::optional<QPoint> position = pointerPosition();
+    if (!position)
+        return true;
+    return emitEvent(GlobalMouseEvent::Type::RightMouseDown, *position, timeMs, 1);
+}
+
+bool X11GlobalMouseMonitor::emitEvent(GlobalMouseEvent::Type type, QPoint position, quint32 timeMs,
+                                      int clickCount) {
     if (!m_handler)
         return true;
     GlobalMouseEvent event;
     event.type = type;
     event.position = position;
-    event.clickCount = m_pressClickCount;
+    event.clickCount = clickCount;
     event.timestampMs = timeMs;
     const quint64 generation = m_generation;
     QPointer<X11GlobalMouseMonitor> self(this);

@@ -10,9 +10,10 @@
 class QSocketNotifier;
 struct xcb_connection_t;
 
-// The left mouse button anywhere on the X display, through XInput2 raw events on a connection of its own.
-// Only button press and release are selected while the button is up; raw motion is selected from a press
-// to its release, so an idle or merely moving pointer never wakes the process.
+// The left mouse button, and presses of the right one, anywhere on the X display, through XInput2 raw
+// events on a connection of its own. Only button press and release are selected while the left button is
+// up; raw motion is selected from a left press to its release, so an idle or merely moving pointer never
+// wakes the process.
 class X11GlobalMouseMonitor : public GlobalMouseMonitor {
     Q_OBJECT
 public:
@@ -55,7 +56,8 @@ private:
     // These return false when the handler stopped or destroyed the monitor meanwhile.
     bool handleRawEvent(int type, quint32 timeMs, quint32 physicalButton);
     bool flushMotion();
-    bool emitEvent(GlobalMouseEvent::Type type, QPoint position, quint32 timeMs);
+    bool reportRightPress(quint32 timeMs);
+    bool emitEvent(GlobalMouseEvent::Type type, QPoint position, quint32 timeMs, int clickCount);
     void selectEvents(bool withMotion);
     std::optional<QPoint> pointerPosition();
     // Raw events name the physical button; the user's pointer mapping (a left-handed swap) makes it logical.
