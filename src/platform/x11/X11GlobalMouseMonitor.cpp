@@ -249,10 +249,11 @@ bool X11GlobalMouseMonitor::flushMotion() {
 }
 
 bool X11GlobalMouseMonitor::reportRightPress(quint32 timeMs) {
-    // Pending drag motion happened before this press, so it goes out first. The left button's click
-    // series and motion selection are left as they are.
+    // Pending drag motion happened before this press, so it goes out first. Another button's press ends
+    // the left button's click series, as toolkits count clicks; motion selection is left as it is.
     if (m_motionPending && !flushMotion())
         return false;
+    m_clicks.reset();
     const std::optional<QPoint> position = pointerPosition();
     if (!position)
         return true;
