@@ -7,13 +7,13 @@ cd "$(dirname "$0")/../.."
 
 build=${1:-build/dev}
 out=${2:-$build/screenshots/floatingbar}
-if [ ! -x "$build/tests/floatingbar_x11_tests" ]; then
+if [ ! -x "$build/tests/quillora_screenshots" ]; then
   cmake --preset dev -B "$build" >/dev/null
-  cmake --build "$build" --target floatingbar_x11_tests
+  cmake --build "$build" --target quillora_screenshots
 fi
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-tests=$(cd "$build/tests" && pwd)/floatingbar_x11_tests
+tests=$(cd "$build/tests" && pwd)/quillora_screenshots
 
 xvfb-run -a -s "-screen 0 1600x1000x24" bash -c "
   openbox >/dev/null 2>&1 & wm=\$!
