@@ -30,11 +30,7 @@ void SymbolButton::setColor(Symbol::ColorProvider color) {
 
 void SymbolButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    QColor color = m_color ? m_color() : Theme::primaryText();
-    if (!isEnabled())
-        color.setAlphaF(color.alphaF() * 0.35f);
-    else if (isDown())
-        color.setAlphaF(color.alphaF() * 0.6f);
+    const QColor color = Theme::buttonForeground(m_color ? m_color() : Theme::primaryText(), isEnabled(), isDown());
     const int side = Symbol::pixelSize(m_pointSize);
     const QRect target(QPoint((width() - side) / 2, (height() - side) / 2), QSize(side, side));
     painter.drawPixmap(target, Symbol::pixmap(m_symbol, target.size(), color, devicePixelRatioF()));

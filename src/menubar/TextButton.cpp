@@ -19,11 +19,7 @@ QSize TextButton::sizeHint() const {
 
 void TextButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    QColor color = m_color ? m_color() : Theme::primaryText();
-    if (!isEnabled())
-        color.setAlphaF(color.alphaF() * 0.35f);
-    else if (isDown())
-        color.setAlphaF(color.alphaF() * 0.6f);
+    const QColor color = Theme::buttonForeground(m_color ? m_color() : Theme::primaryText(), isEnabled(), isDown());
     painter.setPen(color);
     painter.drawText(rect(), Qt::AlignCenter, text());
 }

@@ -44,6 +44,14 @@ QColor Theme::accent() {
     return Color::accentColor();
 }
 
+QColor Theme::buttonForeground(QColor base, bool enabled, bool pressed) {
+    if (!enabled)
+        base.setAlphaF(base.alphaF() * 0.35f);
+    else if (pressed)
+        base.setAlphaF(base.alphaF() * 0.6f);
+    return base;
+}
+
 QColor Theme::primaryText() {
     return Color::labelColor();
 }

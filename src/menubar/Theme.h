@@ -29,6 +29,8 @@ public:
     static QColor background();
     static QColor accent();
     static QColor primaryText();
+    // A button's foreground dimmed for its disabled and pressed states.
+    static QColor buttonForeground(QColor base, bool enabled, bool pressed);
     static QColor secondaryText();
     static QColor border();
     static QColor subtleFill();
