@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menubar/PopoverWindow.h"
+#include "menubar/look/PopoverWindow.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -7,8 +7,8 @@
 #include "floatingbar/FloatingBarView.h"
 #include "floatingbar/FloatingBarWindowController.h"
 #include "floatingbar/TranslationPopoverView.h"
-#include "menubar/PopoverWindow.h"
-#include "menubar/Theme.h"
+#include "menubar/look/PopoverWindow.h"
+#include "menubar/look/Theme.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
 

@@ -1,8 +1,8 @@
-#include "menubar/Theme.h"
+#include "menubar/look/Theme.h"
 
 #include "AppearanceGuard.h"
-#include "menubar/Color.h"
-#include "menubar/VisualEffectView.h"
+#include "menubar/look/Color.h"
+#include "menubar/look/VisualEffectView.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "menubar/SymbolIconEngine.h"
+#include "menubar/look/SymbolIconEngine.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
-#include "menubar/Color.h"
+#include "menubar/look/Color.h"
 
-#include "menubar/Theme.h"
+#include "menubar/look/Theme.h"
 
 namespace {
 

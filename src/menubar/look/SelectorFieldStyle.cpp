@@ -1,6 +1,6 @@
-#include "menubar/SelectorFieldStyle.h"
+#include "menubar/look/SelectorFieldStyle.h"
 
-#include "menubar/Theme.h"
+#include "menubar/look/Theme.h"
 
 #include <QEvent>
 #include <QLayout>

@@ -1,4 +1,4 @@
-#include "menubar/KeyPressHandler.h"
+#include "menubar/look/KeyPressHandler.h"
 
 #include <QKeyEvent>
 #include <QWidget>

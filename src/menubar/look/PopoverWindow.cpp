@@ -1,8 +1,8 @@
-#include "menubar/PopoverWindow.h"
+#include "menubar/look/PopoverWindow.h"
 
-#include "menubar/Color.h"
-#include "menubar/Compositor.h"
-#include "menubar/Theme.h"
+#include "menubar/look/Color.h"
+#include "menubar/look/Compositor.h"
+#include "menubar/look/Theme.h"
 
 #include <QApplication>
 #include <QMouseEvent>

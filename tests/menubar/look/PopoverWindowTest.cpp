@@ -1,4 +1,4 @@
-#include "menubar/PopoverWindow.h"
+#include "menubar/look/PopoverWindow.h"
 
 #include "TestUtils.h"
 

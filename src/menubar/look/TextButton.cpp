@@ -1,6 +1,6 @@
-#include "menubar/TextButton.h"
+#include "menubar/look/TextButton.h"
 
-#include "menubar/Theme.h"
+#include "menubar/look/Theme.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
-#include "menubar/HoverButton.h"
+#include "menubar/look/HoverButton.h"
 
-#include "menubar/Color.h"
-#include "menubar/Symbol.h"
-#include "menubar/Theme.h"
+#include "menubar/look/Color.h"
+#include "menubar/look/Symbol.h"
+#include "menubar/look/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,7 +1,7 @@
-#include "menubar/TranslatorPanelStyle.h"
+#include "menubar/look/TranslatorPanelStyle.h"
 
-#include "menubar/Theme.h"
-#include "menubar/VisualEffectView.h"
+#include "menubar/look/Theme.h"
+#include "menubar/look/VisualEffectView.h"
 
 #include <QEvent>
 #include <QLayout>

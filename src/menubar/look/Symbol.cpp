@@ -1,6 +1,6 @@
-#include "menubar/Symbol.h"
+#include "menubar/look/Symbol.h"
 
-#include "menubar/SymbolIconEngine.h"
+#include "menubar/look/SymbolIconEngine.h"
 #include "platform/DebugLog.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "menubar/Symbol.h"
+#include "menubar/look/Symbol.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "menubar/SymbolButton.h"
+#include "menubar/look/SymbolButton.h"
 
-#include "menubar/Theme.h"
+#include "menubar/look/Theme.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menubar/Symbol.h"
+#include "menubar/look/Symbol.h"
 
 #include <QAbstractButton>
 

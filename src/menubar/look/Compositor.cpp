@@ -1,4 +1,4 @@
-#include "menubar/Compositor.h"
+#include "menubar/look/Compositor.h"
 
 #include <QGuiApplication>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "menubar/VisualEffectView.h"
+#include "menubar/look/VisualEffectView.h"
 
-#include "menubar/Compositor.h"
-#include "menubar/Theme.h"
+#include "menubar/look/Compositor.h"
+#include "menubar/look/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menubar/VisualEffectView.h"
+#include "menubar/look/VisualEffectView.h"
 
 #include <QPainterPath>
 #include <QPointer>

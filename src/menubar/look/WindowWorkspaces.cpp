@@ -1,4 +1,4 @@
-#include "menubar/WindowWorkspaces.h"
+#include "menubar/look/WindowWorkspaces.h"
 
 #include <QGuiApplication>
 #include <QWidget>

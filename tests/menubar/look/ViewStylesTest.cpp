@@ -1,11 +1,11 @@
 #include "AppearanceGuard.h"
 #include "TestUtils.h"
-#include "menubar/Color.h"
-#include "menubar/HoverButton.h"
-#include "menubar/KeyPressHandler.h"
-#include "menubar/SelectorFieldStyle.h"
-#include "menubar/Symbol.h"
-#include "menubar/TranslatorPanelStyle.h"
+#include "menubar/look/Color.h"
+#include "menubar/look/HoverButton.h"
+#include "menubar/look/KeyPressHandler.h"
+#include "menubar/look/SelectorFieldStyle.h"
+#include "menubar/look/Symbol.h"
+#include "menubar/look/TranslatorPanelStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "menubar/ElidedLabel.h"
+#include "menubar/look/ElidedLabel.h"
 
 #include <QResizeEvent>
 

@@ -1,4 +1,4 @@
-#include "menubar/ImageAsset.h"
+#include "menubar/look/ImageAsset.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "menubar/ProgressSpinner.h"
+#include "menubar/look/ProgressSpinner.h"
 
-#include "menubar/Theme.h"
+#include "menubar/look/Theme.h"
 
 #include <QPainter>
 

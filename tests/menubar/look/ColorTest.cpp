@@ -1,4 +1,4 @@
-#include "menubar/Color.h"
+#include "menubar/look/Color.h"
 
 #include <gtest/gtest.h>
 
