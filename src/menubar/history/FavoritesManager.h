@@ -1,0 +1,66 @@
+#pragma once
+
+#include "menubar/history/SavedTranslationsModel.h"
+#include "menubar/history/SavedTranslationsStorage.h"
+#include "menubar/history/TranslationHistoryItem.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <utility>
+
+// The saved translations ("favorites"), most recently added first, without a limit. Written whole under
+// "favoriteTranslations" after every change and read once at creation.
+//
+// Two records are the same favorite when their source texts and their translated texts are equal under
+// canonical equivalence (NFC); case and whitespace count, ids, languages, service and date do not.
+//
+// For callers (history rows, the translator's favorite button):
+//   if (store.isFavorite(item)) store.removeFavorite(item); else store.addFavorite(item);
+// Every change emits favoritesChanged() after it took effect.
+class FavoritesManager : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString userDefaultsKey = QStringLiteral("favoriteTranslations");
+
+    // The one store of the application, created (and loaded) on first use.
+    static FavoritesManager& shared();
+
+    // A store of its own over the standard settings (tests, benchmarks); loads at once.
+    explicit FavoritesManager(QObject* parent = nullptr);
+
+    const QList<TranslationHistoryItem>& favorites() const { return m_model.items(); }
+    // The list as a model for views; change it only through this store.
+    SavedTranslationsModel* model() { return &m_model; }
+
+    static bool isSameTranslation(const TranslationHistoryItem& a, const TranslationHistoryItem& b) {
+        return TranslationHistoryItem::isSameTranslation(a, b);
+    }
+    // Whether a saved record has the same pair of texts. Constant time.
+    bool isFavorite(const TranslationHistoryItem& item) const;
+    bool isFavorite(const QString& sourceText, const QString& translatedText) const;
+
+    // Puts the record (unchanged: same id and date) first unless the same favorite is saved already;
+    // saves only when it added. Returns whether it added.
+    bool addFavorite(const TranslationHistoryItem& item);
+    // Removes every saved record with the same pair of texts, then saves.
+    void removeFavorite(const TranslationHistoryItem& item);
+    // Empties the list and saves "[]".
+    void clearFavorites();
+    void saveFavorites();
+    // Replaces the list with the stored one (see SavedTranslationsStorage for unreadable values).
+    void loadFavorites();
+
+Q_SIGNALS:
+    void favoritesChanged();
+
+private:
+    using Key = std::pair<QString, QString>;
+    static Key keyOf(const QString& sourceText, const QString& translatedText);
+    void rebuildIndex();
+
+    SavedTranslationsModel m_model;
+    SavedTranslationsStorage m_storage{userDefaultsKey};
+    // How many saved records each NFC pair of texts has.
+    QHash<Key, int> m_counts;
+};

@@ -1,0 +1,44 @@
+#include "menubar/history/SavedTranslationsStorage.h"
+
+#include "platform/DebugLog.h"
+#include "platform/UserDefaults.h"
+
+#include <QDateTime>
+
+QList<TranslationHistoryItem> SavedTranslationsStorage::load() const {
+    m_lastBackupKey.clear();
+    UserDefaults& defaults = UserDefaults::standard();
+    if (!defaults.contains(m_key))
+        return {};
+    const QByteArray bytes = defaults.data(m_key);
+    const auto decoded = TranslationHistoryItem::decodeList(bytes);
+    if (!decoded.readable) {
+        if (!bytes.isEmpty() || defaults.object(m_key).typeId() != QMetaType::QString)
+            backUp(QStringLiteral("the stored value is no JSON array"));
+        return {};
+    }
+    if (decoded.skipped > 0)
+        backUp(QStringLiteral("%1 stored record(s) could not be read").arg(decoded.skipped));
+    return decoded.items;
+}
+
+void SavedTranslationsStorage::save(const QList<TranslationHistoryItem>& items) const {
+    saveEncoded(TranslationHistoryItem::encodeList(items));
+}
+
+void SavedTranslationsStorage::saveEncoded(const QByteArray& json) const {
+    // A string keeps the JSON readable in the settings file; reading takes bytes or a string.
+    UserDefaults::standard().set(m_key, QString::fromUtf8(json));
+}
+
+void SavedTranslationsStorage::backUp(const QString& reason) const {
+    UserDefaults& defaults = UserDefaults::standard();
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmsszzz"));
+    QString backupKey = m_key + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 2; defaults.contains(backupKey); ++n)
+        backupKey = m_key + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
+    defaults.set(backupKey, defaults.object(m_key));
+    m_lastBackupKey = backupKey;
+    debugLog(QStringLiteral("SavedTranslations"),
+             QStringLiteral("⚠️ %1 under %2; kept a copy under %3").arg(reason, m_key, backupKey));
+}

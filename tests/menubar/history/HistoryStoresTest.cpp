@@ -1,0 +1,279 @@
+#include "menubar/history/FavoritesManager.h"
+#include "menubar/history/HistoryManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kHistory = QStringLiteral("translationHistory");
+const QString kFavorites = QStringLiteral("favoriteTranslations");
+
+Language lang(const char* code) {
+    return Language::find(QString::fromLatin1(code));
+}
+
+TranslationHistoryItem record(const QString& source, const QString& translated, const char* from = "en",
+                              const char* to = "tr", TranslationService service = TranslationService::Google) {
+    return TranslationHistoryItem::make(source, translated, lang(from), lang(to), service);
+}
+
+QJsonArray storedArray(const QString& key) {
+    return QJsonDocument::fromJson(UserDefaults::standard().data(key)).array();
+}
+
+QStringList sources(const QList<TranslationHistoryItem>& items) {
+    QStringList result;
+    for (const auto& item : items)
+        result << item.sourceText;
+    return result;
+}
+
+QStringList backupKeys(const QString& key) {
+    QStringList keys;
+    QSettings settings(UserDefaults::standard().filePath(), QSettings::IniFormat);
+    for (const QString& k : settings.allKeys()) {
+        if (k.startsWith(key + QStringLiteral(".unreadable-")))
+            keys << k;
+    }
+    return keys;
+}
+
+const char* kGoodRecord = R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":"book","translatedText":"kitap",
+    "sourceLanguageCode":"en","targetLanguageCode":"tr","serviceRawValue":"deepl","date":786000000.25})";
+
+} // namespace
+
+TEST(HistoryStore, KeepsTwentyNewestWithoutDuplicatePairs) {
+    HistoryManager history;
+    EXPECT_TRUE(history.translations().isEmpty());
+    EXPECT_FALSE(UserDefaults::standard().contains(kHistory)) << "nothing is written before the first addition";
+
+    history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
+    history.addTranslation("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google);
+    const QUuid firstBookId = history.translations().at(1).id;
+    // Same pair with other languages and provider: the newer record replaces the older one at the front.
+    history.addTranslation("book", "kitap", lang("auto"), lang("de"), TranslationService::DeepL);
+    ASSERT_EQ(sources(history.translations()), QStringList({"book", "pen"}));
+    EXPECT_NE(history.translations().at(0).id, firstBookId);
+    EXPECT_EQ(history.translations().at(0).service, TranslationService::DeepL);
+    EXPECT_EQ(history.translations().at(0).targetLanguage.code, "de");
+
+    // Canonically equivalent texts are the same pair; case and surrounding space are not.
+    history.addTranslation(QString::fromUtf8("cafe\u0301"), "kahve", lang("fr"), lang("tr"), TranslationService::Google);
+    history.addTranslation(QString::fromUtf8("caf\u00e9"), "kahve", lang("fr"), lang("tr"), TranslationService::Google);
+    history.addTranslation("Book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
+    history.addTranslation("book ", "kitap", lang("en"), lang("tr"), TranslationService::Google);
+    EXPECT_EQ(history.translations().size(), 5);
+
+    for (int i = 0; i < 20; ++i)
+        history.addTranslation(QStringLiteral("text %1").arg(i), "x", lang("en"), lang("tr"), TranslationService::Google);
+    ASSERT_EQ(history.translations().size(), 20);
+    EXPECT_EQ(history.translations().front().sourceText, "text 19");
+    EXPECT_EQ(history.translations().back().sourceText, "text 0");
+    EXPECT_EQ(storedArray(kHistory).size(), 20);
+
+    history.clearHistory();
+    EXPECT_TRUE(history.translations().isEmpty());
+    EXPECT_EQ(UserDefaults::standard().data(kHistory), "[]");
+}
+
+TEST(HistoryStore, LongerStoredListLoadsWholeAndShrinksByOnePerAddition) {
+    QJsonArray array;
+    for (int i = 0; i < 25; ++i) {
+        QJsonObject object = QJsonDocument::fromJson(kGoodRecord).object();
+        object["id"] = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        object["sourceText"] = QStringLiteral("old %1").arg(i);
+        array.append(object);
+    }
+    UserDefaults::standard().set(kHistory, QJsonDocument(array).toJson(QJsonDocument::Compact));
+    HistoryManager history;
+    EXPECT_EQ(history.translations().size(), 25);
+    history.addTranslation("new", "yeni", lang("en"), lang("tr"), TranslationService::Google);
+    EXPECT_EQ(history.translations().size(), 25);
+    EXPECT_EQ(history.translations().back().sourceText, "old 23");
+}
+
+TEST(HistoryStore, StoredFormIsReadBackByAFreshStore) {
+    {
+        HistoryManager history;
+        history.addTranslation("hello", QString::fromUtf8("merhaba dünya"), lang("auto"), lang("tr"),
+                               TranslationService::ChatGPT);
+        history.addTranslation("two", "iki", lang("zh-cn"), lang("en"), TranslationService::Gemini);
+    }
+    const QByteArray bytes = UserDefaults::standard().data(kHistory);
+    EXPECT_FALSE(bytes.contains('\n')) << "compact JSON";
+    const QJsonArray array = QJsonDocument::fromJson(bytes).array();
+    ASSERT_EQ(array.size(), 2);
+    const QJsonObject newest = array.at(0).toObject();
+    EXPECT_EQ(newest.keys(), QStringList({"date", "id", "serviceRawValue", "sourceLanguageCode", "sourceText",
+                                          "targetLanguageCode", "translatedText"}));
+    const QString id = newest["id"].toString();
+    EXPECT_EQ(id.size(), 36);
+    EXPECT_EQ(id, id.toUpper());
+    EXPECT_EQ(newest["sourceLanguageCode"].toString(), "zh-cn");
+    EXPECT_EQ(newest["serviceRawValue"].toString(), "gemini");
+    const double now = double(QDateTime::currentSecsSinceEpoch() - TranslationHistoryItem::referenceDateOffset);
+    EXPECT_NEAR(newest["date"].toDouble(), now, 5.0) << "seconds since 2001-01-01";
+
+    HistoryManager fresh;
+    ASSERT_EQ(fresh.translations().size(), 2);
+    const TranslationHistoryItem& older = fresh.translations().at(1);
+    EXPECT_EQ(older.translatedText, QString::fromUtf8("merhaba dünya"));
+    EXPECT_EQ(older.sourceLanguage.name, "Automatic");
+    EXPECT_EQ(older.targetLanguage.code, "tr");
+    EXPECT_EQ(older.service, TranslationService::ChatGPT);
+    EXPECT_EQ(fresh.translations().at(0).id.toString(QUuid::WithoutBraces).toUpper(), id);
+    EXPECT_EQ(fresh.translations().at(0).date, newest["date"].toDouble());
+
+    // Bytes as well as a string are read.
+    UserDefaults::standard().set(kFavorites, QByteArray("[") + kGoodRecord + "]");
+    FavoritesManager favorites;
+    ASSERT_EQ(favorites.favorites().size(), 1);
+    EXPECT_EQ(favorites.favorites().at(0).date, 786000000.25);
+    favorites.saveFavorites();
+    EXPECT_EQ(storedArray(kFavorites).at(0).toObject(), QJsonDocument::fromJson(kGoodRecord).object())
+        << "a record read and written again is unchanged";
+}
+
+// What survives of a stored value, and whether the stored value was put aside before being replaced.
+TEST(HistoryStore, DecodesRecordByRecordAndKeepsUnreadableValuesAside) {
+    const QByteArray good = kGoodRecord;
+    auto with = [&](const char* key, const QJsonValue& value) {
+        QJsonObject object = QJsonDocument::fromJson(good).object();
+        if (value.isUndefined())
+            object.remove(QString::fromLatin1(key));
+        else
+            object[QString::fromLatin1(key)] = value;
+        return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    };
+    struct Case {
+        const char* name;
+        QByteArray stored;
+        int loaded;
+        bool backup;
+    };
+    const Case cases[] = {
+        {"not JSON", "{{nonsense", 0, true},
+        {"not an array", good, 0, true},
+        {"empty array", "[]", 0, false},
+        {"one record without date", "[" + good + "," + with("date", QJsonValue::Undefined) + "," + good + "]", 2, true},
+        {"date as text", "[" + with("date", "786000000") + "," + good + "]", 1, true},
+        {"id with braces", "[" + with("id", "{6F9619FF-8B86-D011-B42D-00C04FC964FF}") + "]", 0, true},
+        {"id no UUID", "[" + with("id", "book") + "," + good + "]", 1, true},
+        {"lower-case id and extra member", "[" + with("id", "6f9619ff-8b86-d011-b42d-00c04fc964ff") + "," +
+                                                with("extra", QJsonArray{1, 2}) + "]", 2, false},
+        {"element no object", "[" + good + ",42]", 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UserDefaults::standard().resetForTesting();
+        UserDefaults::standard().set(kFavorites, QString::fromUtf8(c.stored));
+        FavoritesManager favorites;
+        EXPECT_EQ(favorites.favorites().size(), c.loaded);
+        const QStringList backups = backupKeys(kFavorites);
+        ASSERT_EQ(backups.size(), c.backup ? 1 : 0);
+        favorites.addFavorite(record("new", "yeni"));
+        EXPECT_EQ(storedArray(kFavorites).size(), c.loaded + 1) << "every record that decoded is kept";
+        if (c.backup) {
+            EXPECT_EQ(UserDefaults::standard().data(backups.front()), c.stored) << "the original is kept aside";
+        }
+    }
+}
+
+TEST(HistoryStore, UnknownCodesAndServicesDecodeToUsableValues) {
+    QJsonObject object = QJsonDocument::fromJson(kGoodRecord).object();
+    struct Case {
+        const char* source;
+        const char* target;
+        const char* service;
+        const char* wantSource;
+        const char* wantTarget;
+        TranslationService wantService;
+    };
+    const Case cases[] = {
+        {"xx", "tr", "google", "auto", "tr", TranslationService::Google},
+        {"en", "xx", "bing", "en", "en", TranslationService::Google},
+        {"auto", "auto", "deepl", "auto", "en", TranslationService::DeepL},
+        {"EN", "zh-tw", "Gemini", "auto", "zh-tw", TranslationService::Google},
+    };
+    for (const Case& c : cases) {
+        object["sourceLanguageCode"] = c.source;
+        object["targetLanguageCode"] = c.target;
+        object["serviceRawValue"] = c.service;
+        const auto item = TranslationHistoryItem::fromJson(object);
+        ASSERT_TRUE(item.has_value()) << c.source << c.target << c.service;
+        EXPECT_EQ(item->sourceLanguage.code, c.wantSource);
+        EXPECT_EQ(item->targetLanguage.code, c.wantTarget) << "a target is never Automatic";
+        EXPECT_EQ(item->service, c.wantService);
+    }
+}
+
+TEST(FavoritesStore, SameFavoriteMeansSameTextsUnderCanonicalEquivalence) {
+    struct Case {
+        QString aSource, aTranslated, bSource, bTranslated;
+        bool same;
+    };
+    const QString composed = QString::fromUtf8("\u00e9t\u00e9");
+    const QString decomposed = QString::fromUtf8("e\u0301te\u0301");
+    const Case cases[] = {
+        {"book", "kitap", "book", "kitap", true},
+        {composed, "yaz", decomposed, "yaz", true},
+        {"summer", composed, "summer", decomposed, true},
+        {"Book", "kitap", "book", "kitap", false},
+        {"book", "kitap ", "book", "kitap", false},
+        {"book", "kitap", "kitap", "book", false},
+    };
+    for (const Case& c : cases) {
+        UserDefaults::standard().resetForTesting();
+        FavoritesManager favorites;
+        const auto a = record(c.aSource, c.aTranslated, "en", "tr");
+        const auto b = record(c.bSource, c.bTranslated, "auto", "de", TranslationService::DeepL);
+        EXPECT_EQ(FavoritesManager::isSameTranslation(a, b), c.same) << c.bSource.toStdString();
+        favorites.addFavorite(a);
+        EXPECT_EQ(favorites.isFavorite(b), c.same);
+        QSignalSpy writes(&UserDefaults::standard(), &UserDefaults::changed);
+        EXPECT_EQ(favorites.addFavorite(b), !c.same);
+        EXPECT_EQ(writes.count(), c.same ? 0 : 1) << "adding a saved favorite writes nothing";
+        EXPECT_EQ(favorites.favorites().size(), c.same ? 1 : 2);
+    }
+}
+
+TEST(FavoritesStore, AddRemoveAndClearAreWrittenAtOnce) {
+    FavoritesManager favorites;
+    QSignalSpy changes(&favorites, &FavoritesManager::favoritesChanged);
+    const auto a = record("a", "1");
+    const auto b = record("b", "2");
+    favorites.addFavorite(a);
+    favorites.addFavorite(b);
+    EXPECT_EQ(sources(favorites.favorites()), QStringList({"b", "a"}));
+    EXPECT_EQ(storedArray(kFavorites).at(0).toObject()["sourceText"].toString(), "b");
+    EXPECT_EQ(favorites.favorites().at(1).id, a.id) << "the record is kept as given";
+
+    // A stored list with the same pair twice loses both on one removal.
+    favorites.addFavorite(record("c", "3"));
+    QJsonArray array = storedArray(kFavorites);
+    QJsonObject duplicate = array.at(2).toObject();
+    duplicate["id"] = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    array.append(duplicate);
+    UserDefaults::standard().set(kFavorites, QJsonDocument(array).toJson(QJsonDocument::Compact));
+    favorites.loadFavorites();
+    ASSERT_EQ(sources(favorites.favorites()), QStringList({"c", "b", "a", "a"}));
+    favorites.removeFavorite(record("a", "1"));
+    EXPECT_EQ(sources(favorites.favorites()), QStringList({"c", "b"}));
+    EXPECT_FALSE(favorites.isFavorite(a));
+    EXPECT_EQ(storedArray(kFavorites).size(), 2);
+
+    QSignalSpy writes(&UserDefaults::standard(), &UserDefaults::changed);
+    favorites.removeFavorite(record("zzz", "0"));
+    EXPECT_EQ(writes.count(), 1) << "removing what is not saved still writes";
+
+    favorites.clearFavorites();
+    EXPECT_TRUE(favorites.favorites().isEmpty());
+    EXPECT_EQ(UserDefaults::standard().data(kFavorites), "[]");
+    EXPECT_EQ(changes.count(), 7);
+}
