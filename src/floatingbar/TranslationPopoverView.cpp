@@ -4,6 +4,7 @@
 #include "menubar/look/Color.h"
 #include "menubar/look/ElidedLabel.h"
 #include "menubar/look/PopoverWindow.h"
+#include "menubar/look/SpeechToggle.h"
 #include "menubar/look/ProgressSpinner.h"
 #include "menubar/look/SymbolButton.h"
 #include "menubar/look/TextButton.h"
@@ -456,23 +457,12 @@ void TranslationPopoverView::chooseService(TranslationService service) {
     startTranslation(service);
 }
 
-void TranslationPopoverView::toggleSpeech(TTSSource source, const QString& text, const QString& language) {
-    TextToSpeechService& tts = TextToSpeechService::shared();
-    if (!tts.isPlaying(source)) {
-        tts.speak(text, language, false, source);
-        return;
-    }
-    if (AudioPlayer* player = tts.audioPlayer())
-        player->stop();
-    MainQueue::async([] { TextToSpeechService::shared().resetPlaybackState(); });
-}
-
 void TranslationPopoverView::toggleTranslationSpeech() {
-    toggleSpeech(TTSSource::Output, m_translatedText, m_selectedTargetLang);
+    ::toggleSpeech(TTSSource::Output, m_translatedText, m_selectedTargetLang);
 }
 
 void TranslationPopoverView::toggleSourceSpeech() {
-    toggleSpeech(TTSSource::Input, m_currentSourceText, m_selectedSourceLang);
+    ::toggleSpeech(TTSSource::Input, m_currentSourceText, m_selectedSourceLang);
 }
 
 void TranslationPopoverView::copyTranslation() {

@@ -112,7 +112,6 @@ private:
     void setPopoverHeight(qreal height);
     void setTextEditorFocused(bool focused);
     void setShowingFullSourceText(bool showing);
-    void toggleSpeech(TTSSource source, const QString& text, const QString& language);
     void applyResult(const QString& translation);
     void applyFailure(const QString& description);
     // The language the swap makes the target: the source picker's, or the detected one for "auto".

@@ -1,0 +1,116 @@
+#include "menubar/translator/AlternativeTranslations.h"
+
+#include "menubar/look/Color.h"
+#include "menubar/look/SystemFont.h"
+#include "menubar/look/Theme.h"
+#include "menubar/translator/FlowLayout.h"
+#include "menubar/translator/TranslationChip.h"
+
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+// As tall as its chips need, within the panel's bounds; taller flows scroll.
+class ChipScrollArea : public QScrollArea {
+public:
+    ChipScrollArea() {
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override {
+        const int content = widget() ? widget()->heightForWidth(width) : 0;
+        return std::clamp(content, AlternativeTranslations::minimumScrollHeight,
+                          AlternativeTranslations::maximumScrollHeight);
+    }
+    QSize sizeHint() const override {
+        const int width = this->width() > 0 ? this->width() : 300;
+        return {width, heightForWidth(width)};
+    }
+    QSize minimumSizeHint() const override { return {0, AlternativeTranslations::minimumScrollHeight}; }
+};
+
+} // namespace
+
+QList<TranslationItem> AlternativeTranslations::displayItems(const std::optional<Groups>& groups) {
+    QList<TranslationItem> items;
+    if (!groups || groups->isEmpty())
+        return items;
+    const int n = int(groups->size());
+    for (int index = 0; index < n; ++index) {
+        const TranslationResponse::AlternativeTranslation& group = groups->at(index);
+        int share = 0;
+        if (n <= maximumChips)
+            share = maximumChips / n + (index < maximumChips % n ? 1 : 0);
+        else
+            share = index < maximumChips ? 1 : 0;
+        const int taken = std::min(share, int(group.translations.size()));
+        for (int i = 0; i < taken; ++i)
+            items.append({group.translations.at(i), group});
+    }
+    return items;
+}
+
+AlternativeTranslations::AlternativeTranslations(QWidget* parent)
+    : QWidget(parent) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 4, 0, 0);
+    column->setSpacing(8);
+
+    m_header = new QLabel(tr("Alternative Translations"));
+    m_header->setFont(systemFont(13, QFont::Medium));
+    m_header->setContentsMargins(4, 0, 4, 0);
+    column->addWidget(m_header);
+
+    m_scrollArea = new ChipScrollArea;
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scrollArea->viewport()->setAutoFillBackground(false);
+    column->addWidget(m_scrollArea);
+
+    Theme::followAppearance(this, [this] {
+        QPalette palette = m_header->palette();
+        palette.setColor(QPalette::WindowText, Color::secondaryLabelColor());
+        m_header->setPalette(palette);
+    });
+    setVisible(false);
+}
+
+void AlternativeTranslations::setAlternativeTranslations(const std::optional<Groups>& groups) {
+    m_groups = groups;
+    const QList<TranslationItem> items = displayItems(groups);
+
+    auto* flow = new QWidget;
+    flow->setAutoFillBackground(false);
+    auto* layout = new FlowLayout(chipSpacing, flow);
+    layout->setContentsMargins(4, 0, 4, 0);
+    for (const TranslationItem& item : items) {
+        const QStringList meanings =
+            item.altGroup.backTranslations ? item.altGroup.backTranslations->value(item.translation) : QStringList();
+        layout->addWidget(new TranslationChip(item.translation, meanings, item.altGroup.type));
+    }
+    delete m_scrollArea->takeWidget();
+    m_scrollArea->setWidget(flow);
+    m_scrollArea->updateGeometry();
+    setVisible(!items.isEmpty());
+}
+
+QList<TranslationChip*> AlternativeTranslations::chips() const {
+    QWidget* flow = m_scrollArea->widget();
+    if (!flow)
+        return {};
+    QList<TranslationChip*> result;
+    for (int i = 0; i < flow->layout()->count(); ++i) {
+        if (auto* chip = qobject_cast<TranslationChip*>(flow->layout()->itemAt(i)->widget()))
+            result.append(chip);
+    }
+    return result;
+}
