@@ -108,7 +108,7 @@ RewriteOptionsView::RewriteOptionsView(std::function<void(RewriteStyle)> onSelec
         header->setPalette(palette);
         update();
     });
-    setFixedSize(width, sizeHint().height());
+    setFixedSize(menuWidth, sizeHint().height());
 }
 
 void RewriteOptionsView::choose(RewriteStyle style) {

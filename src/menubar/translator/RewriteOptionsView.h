@@ -11,7 +11,7 @@
 class RewriteOptionsView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int width = 200;
+    static constexpr int menuWidth = 200;
 
     struct Row {
         RewriteStyle style;
