@@ -1,5 +1,7 @@
 #include "menubar/translator/TranslatorActionBar.h"
 
+#include "menubar/history/FavoritesManager.h"
+#include "menubar/look/Color.h"
 #include "menubar/look/SpeechToggle.h"
 #include "menubar/translator/ActionBarButton.h"
 #include "menubar/translator/AttachedPopover.h"
@@ -44,12 +46,15 @@ TranslatorActionBar::TranslatorActionBar(QWidget* parent)
     m_rewriteOptions = new AttachedPopover(m_rewriteButton);
 
     connect(m_copyButton, &QAbstractButton::clicked, this, &TranslatorActionBar::copyTranslation);
+    connect(m_favoriteButton, &QAbstractButton::clicked, this, &TranslatorActionBar::toggleFavorite);
     connect(m_listenButton, &QAbstractButton::clicked, this, &TranslatorActionBar::toggleSpeech);
     connect(m_rewriteButton, &QAbstractButton::clicked, this, &TranslatorActionBar::openRewriteOptions);
 
     TextToSpeechService& tts = TextToSpeechService::shared();
     connect(&tts, &TextToSpeechService::isPlayingChanged, this, &TranslatorActionBar::refreshListenSymbol);
     connect(&tts, &TextToSpeechService::activeSourceChanged, this, &TranslatorActionBar::refreshListenSymbol);
+    connect(&FavoritesManager::shared(), &FavoritesManager::favoritesChanged, this,
+            &TranslatorActionBar::refreshFavoriteSymbol);
 
     m_fade.setDuration(fadeMs);
     m_fade.setEasingCurve(QEasingCurve::InOutQuad);
@@ -71,7 +76,18 @@ void TranslatorActionBar::setContext(const Context& context) {
 void TranslatorActionBar::refresh() {
     m_favoriteButton->setVisible(!m_context.inputText.isEmpty());
     m_rewriteButton->setVisible(offersRewrite(m_context.selectedService));
+    refreshFavoriteSymbol();
     refreshListenSymbol();
+}
+
+bool TranslatorActionBar::isFavorite() const {
+    return FavoritesManager::shared().isFavorite(m_context.inputText, m_context.translatedText);
+}
+
+void TranslatorActionBar::refreshFavoriteSymbol() {
+    const bool favorite = isFavorite();
+    m_favoriteButton->setSymbol(favorite ? QStringLiteral("bookmark.fill") : QStringLiteral("bookmark"));
+    m_favoriteButton->setSymbolColor(favorite ? Symbol::ColorProvider(&Color::accentColor) : Symbol::ColorProvider());
 }
 
 void TranslatorActionBar::refreshListenSymbol() {
@@ -84,6 +100,20 @@ void TranslatorActionBar::copyTranslation() {
     pasteboard.clearContents();
     pasteboard.setString(m_context.translatedText);
     Q_EMIT toastRequested(tr("Copied"), QStringLiteral("doc.on.doc"));
+}
+
+void TranslatorActionBar::toggleFavorite() {
+    FavoritesManager& favorites = FavoritesManager::shared();
+    const TranslationHistoryItem candidate =
+        TranslationHistoryItem::make(m_context.inputText, m_context.translatedText, m_context.sourceLanguage,
+                                     m_context.targetLanguage, m_context.selectedService);
+    if (favorites.isFavorite(candidate)) {
+        favorites.removeFavorite(candidate);
+        Q_EMIT toastRequested(tr("Removed"), QStringLiteral("bookmark"));
+    } else {
+        favorites.addFavorite(candidate);
+        Q_EMIT toastRequested(tr("Added"), QStringLiteral("bookmark.fill"));
+    }
 }
 
 void TranslatorActionBar::toggleSpeech() {

@@ -50,10 +50,14 @@ public:
     void outputReplaced();
 
     void copyTranslation();
+    // Saves the shown pair as a favorite, or removes it when it is one; the icon follows the store.
+    void toggleFavorite();
     void toggleSpeech();
     void openRewriteOptions();
     void rewriteTranslation(RewriteStyle style);
 
+    // The shown pair of texts is saved as a favorite.
+    bool isFavorite() const;
     bool isRewriting() const { return m_isRewriting; }
     // The rewritten text is waiting for the old one to fade out.
     bool isSwapPending() const { return m_swapStep.isActive(); }
@@ -81,6 +85,7 @@ Q_SIGNALS:
 
 private:
     void refresh();
+    void refreshFavoriteSymbol();
     void refreshListenSymbol();
     void setRewriting(bool rewriting);
     void fadeTo(qreal opacity);

@@ -3,6 +3,7 @@
 #include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
+#include "menubar/history/FavoritesManager.h"
 #include "menubar/translator/ActionBarButton.h"
 #include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/RewriteButton.h"
@@ -268,4 +269,44 @@ TEST_F(TranslatorActionBarTest, ANewerOutputDropsTheRewriteOfTheOldOne) {
     EXPECT_TRUE(rewritten.isEmpty());
     EXPECT_EQ(m_bar->context().translatedText, QStringLiteral("kedi"));
     EXPECT_EQ(m_bar->rewriteTextOpacity(), 1.0);
+}
+
+TEST_F(TranslatorActionBarTest, FavoriteAddsAndRemovesThePairAndFollowsTheStore) {
+    FavoritesManager& favorites = FavoritesManager::shared();
+    favorites.clearFavorites();
+    QSignalSpy toasts(m_bar, &TranslatorActionBar::toastRequested);
+    show(QStringLiteral("book"), QStringLiteral("kitap"), TranslationService::Google);
+    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
+
+    QTest::mouseClick(m_bar->favoriteButton(), Qt::LeftButton);
+    ASSERT_EQ(favorites.favorites().size(), 1);
+    const TranslationHistoryItem saved = favorites.favorites().first();
+    EXPECT_EQ(saved.sourceText, QStringLiteral("book"));
+    EXPECT_EQ(saved.translatedText, QStringLiteral("kitap"));
+    EXPECT_EQ(saved.sourceLanguage.code, QStringLiteral("en"));
+    EXPECT_EQ(saved.targetLanguage.code, QStringLiteral("tr"));
+    EXPECT_EQ(saved.service, TranslationService::Google);
+    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark.fill"));
+
+    // The same texts with other languages and another provider are the same favorite.
+    m_bar->setContext({QStringLiteral("book"), QStringLiteral("kitap"), Language::find(QStringLiteral("de")),
+                       Language::find(QStringLiteral("tr")), TranslationService::DeepL});
+    EXPECT_TRUE(m_bar->isFavorite());
+    QTest::mouseClick(m_bar->favoriteButton(), Qt::LeftButton);
+    EXPECT_TRUE(favorites.favorites().isEmpty());
+    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
+
+    ASSERT_EQ(toasts.size(), 2);
+    EXPECT_EQ(toasts.at(0).at(0).toString(), QStringLiteral("Added"));
+    EXPECT_EQ(toasts.at(0).at(1).toString(), QStringLiteral("bookmark.fill"));
+    EXPECT_EQ(toasts.at(1).at(0).toString(), QStringLiteral("Removed"));
+    EXPECT_EQ(toasts.at(1).at(1).toString(), QStringLiteral("bookmark"));
+
+    // A change made elsewhere (a history row, the favorites window) shows at once.
+    favorites.addFavorite(TranslationHistoryItem::make(QStringLiteral("book"), QStringLiteral("kitap"),
+                                                       Language::find(QStringLiteral("en")),
+                                                       Language::find(QStringLiteral("tr")), TranslationService::Google));
+    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark.fill"));
+    favorites.clearFavorites();
+    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
 }
