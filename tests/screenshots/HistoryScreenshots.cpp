@@ -1,0 +1,90 @@
+// Screenshots of the history and favorites windows (empty, a few rows, long texts) in light and dark
+// appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them; tests/screenshots/history.sh
+// does that under Xvfb.
+#include "TestUtils.h"
+#include "menubar/history/FavoritesManager.h"
+#include "menubar/history/FavoritesView.h"
+#include "menubar/history/HistoryManager.h"
+#include "menubar/history/HistoryView.h"
+#include "menubar/look/Theme.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace {
+
+QPalette historyPaletteFor(bool dark, const QPalette& light) {
+    if (!dark)
+        return light;
+    QPalette palette = light;
+    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    return palette;
+}
+
+void shootWindow(const QString& dir, const QString& name, QWidget& window) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    spinFor(500);
+    const QRect area = window.frameGeometry().adjusted(-12, -12, 12, 12);
+    const QPixmap shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+    ASSERT_TRUE(shot.save(path)) << path.toStdString();
+    std::fprintf(stderr, "saved %s\n", qPrintable(path));
+}
+
+} // namespace
+
+TEST(HistoryScreenshots, LightAndDark) {
+    const QString dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
+    QDir().mkpath(dir);
+    const QPalette saved = QApplication::palette();
+    const auto lang = [](const char* code) { return Language::find(QString::fromLatin1(code)); };
+    const QString longSource = QStringLiteral(
+        "The history keeps the twenty most recent translations made in the popover, newest first, and every "
+        "one of them can be loaded back into the translator with a single click, even when it is as long as "
+        "this paragraph, which wraps onto several lines without ever being cut. Averyveryverylongwordwithoutanyspacesatallthatmustwraptoo.");
+    const QString longTranslation = QStringLiteral(
+        "Geçmiş, açılır pencerede yapılan en son yirmi çeviriyi en yenisi başta olmak üzere saklar ve her biri "
+        "tek bir tıklamayla çevirmene geri yüklenebilir; bu paragraf kadar uzun olsa bile satırlara bölünür.");
+
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(historyPaletteFor(dark, saved));
+        ASSERT_EQ(Theme::dark(), dark);
+        const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        for (const char* state : {"empty", "rows", "long"}) {
+            UserDefaults::standard().resetForTesting();
+            HistoryManager history;
+            FavoritesManager favorites;
+            if (QByteArray(state) != "empty") {
+                history.addTranslation("thank you", QString::fromUtf8("teşekkür ederim"), lang("auto"), lang("tr"),
+                                       TranslationService::Google);
+                history.addTranslation("good morning", "Guten Morgen", lang("en"), lang("de"), TranslationService::DeepL);
+                history.addTranslation("book", "libro", lang("en"), lang("es"), TranslationService::ChatGPT);
+                if (QByteArray(state) == "long")
+                    history.addTranslation(longSource, longTranslation, lang("en"), lang("tr"), TranslationService::Gemini);
+                for (int i = int(history.translations().size()) - 1; i >= 0; --i) {
+                    if (i % 2 == 0)
+                        favorites.addFavorite(history.translations().at(i));
+                }
+            }
+            HistoryView historyView(history, favorites);
+            shootWindow(dir, QStringLiteral("history-%1-%2").arg(QString::fromLatin1(state), mode), historyView);
+            historyView.close();
+            FavoritesView favoritesView(favorites);
+            shootWindow(dir, QStringLiteral("favorites-%1-%2").arg(QString::fromLatin1(state), mode), favoritesView);
+        }
+    }
+    QApplication::setPalette(saved);
+}
