@@ -69,14 +69,15 @@ QRect FloatingBarView::barRect() const {
 
 QString FloatingBarView::chooseTargetLanguage(const QString& detectedLanguage) {
     const UserDefaults& defaults = UserDefaults::standard();
-    QString target =
-        defaults.optionalString(QStringLiteral("defaultTargetLanguage")).value_or(systemLanguageCode());
-    if (target == detectedLanguage) {
-        const QString source =
-            defaults.optionalString(QStringLiteral("defaultSourceLanguage")).value_or(QStringLiteral("tr"));
-        target = source == Language::automaticCode ? Language::englishCode : source;
-    }
-    return Language::findTarget(target).code;
+    // Mapped before comparing: a stored "auto" or unknown target stands for English, and English text
+    // must then go to the source language rather than to English again.
+    const QString target = Language::findTarget(
+        defaults.optionalString(QStringLiteral("defaultTargetLanguage")).value_or(systemLanguageCode())).code;
+    if (target != detectedLanguage)
+        return target;
+    const QString source =
+        defaults.optionalString(QStringLiteral("defaultSourceLanguage")).value_or(QStringLiteral("tr"));
+    return Language::findTarget(source == Language::automaticCode ? Language::englishCode : source).code;
 }
 
 void FloatingBarView::translate() {

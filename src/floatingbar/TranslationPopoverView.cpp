@@ -585,12 +585,13 @@ void TranslationPopoverView::refresh() {
     }
     m_errorLabel->setText(m_error.value_or(QString()));
     if (m_editor->toPlainText() != m_translatedText) {
-        m_editor->setPlainText(m_translatedText);
+        // The spacing goes in with the text, so a long answer is laid out once, not twice.
+        m_editor->clear();
         QTextCursor cursor(m_editor->document());
-        cursor.select(QTextCursor::Document);
         QTextBlockFormat format;
         format.setLineHeight(editorLineSpacing, QTextBlockFormat::LineDistanceHeight);
-        cursor.mergeBlockFormat(format);
+        cursor.setBlockFormat(format);
+        cursor.insertText(m_translatedText);
         m_editor->moveCursor(QTextCursor::Start);
     }
     m_editor->setFixedHeight(int(std::clamp(estimatedTextHeight(m_translatedText), 80.0, 200.0)));

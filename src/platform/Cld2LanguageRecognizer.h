@@ -2,8 +2,8 @@
 
 #include "platform/LanguageRecognizer.h"
 
-// The dominant language through CLD2. Empty when CLD2 finds none or is not sure.
+// The dominant language through CLD2: its best answer, even where it is unsure. Empty when it has none.
 class Cld2LanguageRecognizer : public LanguageRecognizer {
 public:
-    QString dominantLanguage(const QString& text) const override;
+    QString dominantLanguage(const QString& text, const QStringList& hints) const override;
 };

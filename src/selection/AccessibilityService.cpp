@@ -15,8 +15,12 @@ namespace {
 
 const QString kTag = QStringLiteral("AccessibilityService");
 
-std::optional<SelectedText> nonEmpty(const std::optional<QString>& text) {
-    if (!text || text->trimmed().isEmpty())
+// Browsers put U+FFFC in the selection where it spans an image; it is no text to translate.
+std::optional<SelectedText> nonEmpty(std::optional<QString> text) {
+    if (!text)
+        return std::nullopt;
+    text->remove(QChar(QChar::ObjectReplacementCharacter));
+    if (text->trimmed().isEmpty())
         return std::nullopt;
     return SelectedText{*text, false};
 }

@@ -1,14 +1,20 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The language a text is written in, through the platform's recogniser.
 class LanguageDetectionService {
 public:
-    // The dominant language as a normalised code, or "auto" when the recogniser finds none.
+    // The dominant language as a code of the language table, or "auto" when the recogniser finds none.
+    // The stored source and target languages and the system language steer it on short texts.
     static QString detectLanguage(const QString& text);
 
-    // Keeps "en", "tr", "fr", "de", "es", "it", "pt", "ru", "zh", "ja", "ko", "ar", "hi" as they are,
-    // cuts any other code to its first two characters, and gives "auto" for codes shorter than two.
+    // A recogniser's code (ISO 639-1 or -3, with or without script or region) as a code of the language
+    // table: "zh", "zh-Hans" → "zh-cn", "zh-Hant" → "zh-tw", "he" → "iw", "haw" stays "haw"; "auto" when
+    // the table has no such language.
     static QString normalizeLanguageCode(const QString& code);
+
+    // The table codes of `languages` as the recogniser names them, "auto" and unknown ones left out.
+    static QStringList recognizerHints(const QStringList& languages);
 };

@@ -121,9 +121,10 @@ RequestId WebApiClient::post(const QString& path, QJsonObject body, const QStrin
     pending.reply = reply;
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     connect(reply, &QNetworkReply::finished, this, [this, id] { onFinished(id); });
+    pending.maximumBytes = maximumResponseBytes(path);
     connect(reply, &QNetworkReply::downloadProgress, this, [this, id](qint64 received, qint64) {
         auto it = m_pending.find(id);
-        if (it == m_pending.end() || received <= maximumResponseBytes || !it->second.reply)
+        if (it == m_pending.end() || received <= it->second.maximumBytes || !it->second.reply)
             return;
         it->second.tooLarge = true;
         it->second.reply->abort();
@@ -145,6 +146,10 @@ RequestId WebApiClient::post(const QString& path, QJsonObject body, const QStrin
     m_pending.emplace(id, std::move(pending));
     debugLog(kTag, QStringLiteral("🌐 POST %1").arg(url.toString(QUrl::RemoveUserInfo)));
     return id;
+}
+
+qint64 WebApiClient::maximumResponseBytes(const QString& path) {
+    return path.endsWith(QLatin1String("/api/tts")) ? maximumSpeechAnswerBytes : maximumTextAnswerBytes;
 }
 
 RequestId WebApiClient::track(Completion completion, QObject* context, Pending& pending) {
@@ -189,6 +194,10 @@ Result<QJsonObject, TranslationError> WebApiClient::interpret(QNetworkReply& rep
     if (pending.timedOut)
         return R::failure(TranslationError::timedOut());
     if (pending.tooLarge)
+        return R::failure(TranslationError::invalidResponse());
+
+    // The transfer arrived, but its content coding could not be undone: the answer is unusable.
+    if (reply.error() == QNetworkReply::UnknownContentError)
         return R::failure(TranslationError::invalidResponse());
 
     const QVariant statusAttribute = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);

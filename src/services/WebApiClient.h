@@ -28,8 +28,12 @@ public:
     using Completion = std::function<void(Result<QJsonObject, TranslationError>)>;
 
     static constexpr int defaultTimeoutMs = 30000;
-    // Answers larger than this are refused as invalid rather than buffered.
-    static constexpr qint64 maximumResponseBytes = 64 * 1024 * 1024;
+    // Answers larger than their endpoint can legitimately send are refused as invalid rather than
+    // buffered, parsed and shown on the UI thread: text answers (a translation of at most 5000
+    // characters with its alternatives and examples, a rewrite, recognised text) and speech audio.
+    static constexpr qint64 maximumTextAnswerBytes = 2 * 1024 * 1024;
+    static constexpr qint64 maximumSpeechAnswerBytes = 16 * 1024 * 1024;
+    static qint64 maximumResponseBytes(const QString& path);
 
     static WebApiClient& shared();
 
@@ -68,6 +72,7 @@ private:
         QPointer<QTimer> timer;
         bool timedOut = false;
         bool tooLarge = false;
+        qint64 maximumBytes = maximumTextAnswerBytes;
     };
 
     explicit WebApiClient(QObject* parent = nullptr);

@@ -27,6 +27,13 @@ TEST(FloatingBarView, TargetIsTheStoredTargetUnlessTheTextIsAlreadyInIt) {
     EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("de")), QStringLiteral("fr"));
     store("defaultSourceLanguage", "auto");
     EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("de")), QStringLiteral("en"));
+    // A stored target outside the table stands for English, so English text goes to the source language.
+    store("defaultSourceLanguage", "fr");
+    for (const char* stored : {"auto", "xx"}) {
+        store("defaultTargetLanguage", stored);
+        EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("en")), QStringLiteral("fr")) << stored;
+        EXPECT_EQ(FloatingBarView::chooseTargetLanguage(QStringLiteral("de")), QStringLiteral("en")) << stored;
+    }
 }
 
 TEST(FloatingBarView, MissingSettingsUseTheSystemLanguageAndTurkish) {

@@ -78,6 +78,15 @@ TEST_F(AccessibilityServiceTest, FreshButEmptyOrUnansweredPrimaryGivesNothingAnd
     int countAtPress = pasteboard().changeCount(Mode::Selection);
     pasteboard().setExternalString(QStringLiteral("  \n\t"), Mode::Selection);
     EXPECT_FALSE(read(m_service, {}, countAtPress));
+    // Images inside a selection arrive as object replacement characters: they are no text.
+    countAtPress = pasteboard().changeCount(Mode::Selection);
+    pasteboard().setExternalString(QStringLiteral(" \uFFFC\n\uFFFC "), Mode::Selection);
+    EXPECT_FALSE(read(m_service, {}, countAtPress));
+    countAtPress = pasteboard().changeCount(Mode::Selection);
+    pasteboard().setExternalString(QStringLiteral("two\uFFFC words\uFFFC"), Mode::Selection);
+    const auto withImages = read(m_service, {}, countAtPress);
+    ASSERT_TRUE(withImages);
+    EXPECT_EQ(withImages->text, QStringLiteral("two words"));
 
     countAtPress = pasteboard().changeCount(Mode::Selection);
     pasteboard().setExternalString(QStringLiteral("hung owner"), Mode::Selection);

@@ -8,13 +8,19 @@
 #include <QUuid>
 #include <gtest/gtest.h>
 
-TEST(LinuxDeviceIdentity, FormatsTheMachineIdAsAnUpperCaseUuid) {
-    EXPECT_EQ(LinuxDeviceIdentity::formatMachineId("6f9619ff8b86d011b42d00c04fc964ff\n"),
-              "6F9619FF-8B86-D011-B42D-00C04FC964FF");
-    EXPECT_FALSE(LinuxDeviceIdentity::formatMachineId(""));
-    EXPECT_FALSE(LinuxDeviceIdentity::formatMachineId("6f9619ff8b86d011b42d00c04fc964f"));
-    EXPECT_FALSE(LinuxDeviceIdentity::formatMachineId("6f9619ff-8b86-d011-b42d-00c04fc964ff"));
-    EXPECT_FALSE(LinuxDeviceIdentity::formatMachineId("zz9619ff8b86d011b42d00c04fc964ff"));
+TEST(LinuxDeviceIdentity, SendsAnApplicationSpecificHashOfTheMachineIdNeverTheIdItself) {
+    const QString machineId = QStringLiteral("6f9619ff8b86d011b42d00c04fc964ff");
+    const std::optional<QString> id = LinuxDeviceIdentity::applicationSpecificId(machineId + "\n");
+    ASSERT_TRUE(id);
+    // Pinned: a change would give every user a new device id.
+    EXPECT_EQ(*id, "68EEF67F-171E-4368-9A2B-413936D62208");
+    EXPECT_EQ(QUuid(*id).version(), QUuid::Random);
+    EXPECT_FALSE(QString(*id).remove(QLatin1Char('-')).contains(machineId, Qt::CaseInsensitive));
+    EXPECT_EQ(LinuxDeviceIdentity::applicationSpecificId(machineId.toUpper()), id);
+    EXPECT_FALSE(LinuxDeviceIdentity::applicationSpecificId(""));
+    EXPECT_FALSE(LinuxDeviceIdentity::applicationSpecificId("6f9619ff8b86d011b42d00c04fc964f"));
+    EXPECT_FALSE(LinuxDeviceIdentity::applicationSpecificId("6f9619ff-8b86-d011-b42d-00c04fc964ff"));
+    EXPECT_FALSE(LinuxDeviceIdentity::applicationSpecificId("zz9619ff8b86d011b42d00c04fc964ff"));
 }
 
 TEST(LinuxDeviceIdentity, ReadsTheFirstUsableFileAndTheProductName) {
@@ -29,7 +35,7 @@ TEST(LinuxDeviceIdentity, ReadsTheFirstUsableFileAndTheProductName) {
     const QString good = write("machine-id", "0123456789abcdef0123456789abcdef\n");
     const QString product = write("product_name", "ThinkPad X1\n");
     LinuxDeviceIdentity identity({dir.filePath("missing"), empty, good}, product);
-    EXPECT_EQ(identity.platformUUID(), "01234567-89AB-CDEF-0123-456789ABCDEF");
+    EXPECT_EQ(identity.platformUUID(), "22304CBF-76D1-4D69-94E3-66FBC2A01B0F");
     EXPECT_EQ(identity.modelIdentifier(), "ThinkPad X1");
     EXPECT_FALSE(identity.hostName().isEmpty());
 
@@ -53,7 +59,15 @@ TEST(DeviceInfoService, ReadsTheIdentifierAfreshAndFallsBackToARandomUuid) {
     EXPECT_NO_FATAL_FAILURE(DeviceInfoService::shared().printDeviceInfo());
 }
 
-TEST(AppVersion, IsTheProjectVersionAndPrintsItsLine) {
+// The same source as a release build compiles it, beside the library's debug one.
+namespace release_build {
+#pragma push_macro("QUILLORA_DEBUG_LOG")
+#undef QUILLORA_DEBUG_LOG
+#include "../../src/services/AppVersion.cpp"
+#pragma pop_macro("QUILLORA_DEBUG_LOG")
+} // namespace release_build
+
+TEST(AppVersion, IsTheProjectVersionAndPrintsItsDiagnosticLineInDebugBuildsOnly) {
     testing::internal::CaptureStdout();
     const QString version = getAppVersion();
     const std::string printed = testing::internal::GetCapturedStdout();
@@ -61,4 +75,8 @@ TEST(AppVersion, IsTheProjectVersionAndPrintsItsLine) {
     EXPECT_FALSE(version.isEmpty());
     EXPECT_EQ(printed,
               "DEBUG: Reading CFBundleShortVersionString from Info.plist: " + version.toStdString() + "\n");
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(release_build::getAppVersion(), version);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }

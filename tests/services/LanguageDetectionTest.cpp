@@ -2,17 +2,25 @@
 #include "platform/Cld2LanguageRecognizer.h"
 #include "services/LanguageDetectionService.h"
 
+#include "platform/UserDefaults.h"
+#include "services/Language.h"
+
+#include <QFile>
+
 #include <gtest/gtest.h>
 
-TEST(NormalizeLanguageCode, KeepsListedCodesCutsOthersAndRejectsShortOnes) {
-    for (const char* kept : {"en", "tr", "fr", "de", "es", "it", "pt", "ru", "zh", "ja", "ko", "ar", "hi"})
-        EXPECT_EQ(LanguageDetectionService::normalizeLanguageCode(QString::fromLatin1(kept)), kept);
-    EXPECT_EQ(LanguageDetectionService::normalizeLanguageCode("zh-Hant"), "zh");
-    EXPECT_EQ(LanguageDetectionService::normalizeLanguageCode("pt-BR"), "pt");
-    EXPECT_EQ(LanguageDetectionService::normalizeLanguageCode("nl"), "nl");
-    EXPECT_EQ(LanguageDetectionService::normalizeLanguageCode("haw"), "ha");
-    EXPECT_EQ(LanguageDetectionService::normalizeLanguageCode("x"), "auto");
-    EXPECT_EQ(LanguageDetectionService::normalizeLanguageCode(""), "auto");
+#include <cstdio>
+
+TEST(NormalizeLanguageCode, MapsEveryRecogniserCodeOntoTheTableOrAuto) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"en", "en"},      {"tr", "tr"},       {"nl", "nl"},    {"zh", "zh-cn"},  {"zh-Hans", "zh-cn"},
+        {"zh-Hant", "zh-tw"}, {"he", "iw"},    {"iw", "iw"},    {"jv", "jw"},     {"jw", "jw"},
+        {"fil", "tl"},     {"tl", "tl"},       {"haw", "haw"},  {"ceb", "ceb"},   {"hmn", "hmn"},
+        {"nb", "no"},      {"pt-BR", "pt"},    {"sr-ME", "sr"}, {"xx-Qaai", "auto"}, {"chr", "auto"},
+        {"x", "auto"},     {"", "auto"},
+    };
+    for (const auto& [code, expected] : cases)
+        EXPECT_EQ(LanguageDetectionService::normalizeLanguageCode(QString::fromLatin1(code)), expected) << code;
 }
 
 TEST(DetectLanguage, NormalisesTheRecognisersAnswerAndGivesAutoForNone) {
@@ -20,29 +28,86 @@ TEST(DetectLanguage, NormalisesTheRecognisersAnswerAndGivesAutoForNone) {
     recognizer.answers.insert("你好", "zh-Hant");
     recognizer.answers.insert("Merhaba dünya", "tr");
     recognizer.fallback = QString();
-    EXPECT_EQ(LanguageDetectionService::detectLanguage("你好"), "zh");
+    EXPECT_EQ(LanguageDetectionService::detectLanguage("你好"), "zh-tw");
     EXPECT_EQ(LanguageDetectionService::detectLanguage("Merhaba dünya"), "tr");
     EXPECT_EQ(LanguageDetectionService::detectLanguage("???"), "auto");
     EXPECT_EQ(LanguageDetectionService::detectLanguage(""), "auto");
+
+    // The stored languages and the system language steer short texts, in the recogniser's spelling.
+    UserDefaults::standard().set(QStringLiteral("defaultSourceLanguage"), QStringLiteral("auto"));
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("zh-cn"));
+    LanguageDetectionService::detectLanguage("hello");
+    EXPECT_EQ(recognizer.lastHints.value(0), "zh") << recognizer.lastHints.join(',').toStdString();
 }
 
 TEST(Cld2Recognizer, FindsClearLanguagesAndNothingInNoise) {
     Cld2LanguageRecognizer recognizer;
-    EXPECT_EQ(recognizer.dominantLanguage(
+    const auto detect = [&](const QString& text) { return recognizer.dominantLanguage(text, {}); };
+    EXPECT_EQ(detect(
                   "The quick brown fox jumps over the lazy dog while the children watch from the garden."),
               "en");
-    EXPECT_EQ(recognizer.dominantLanguage(QString::fromUtf8(
+    EXPECT_EQ(detect(QString::fromUtf8(
                   "Bugün hava çok güzel, arkadaşlarımla birlikte parkta yürüyüşe çıkacağız.")),
               "tr");
-    EXPECT_EQ(recognizer.dominantLanguage(
+    EXPECT_EQ(detect(
                   "Der schnelle braune Fuchs springt über den faulen Hund, während die Kinder zuschauen."),
               "de");
-    EXPECT_EQ(recognizer.dominantLanguage(""), "");
-    EXPECT_EQ(recognizer.dominantLanguage("   "), "");
-    EXPECT_EQ(recognizer.dominantLanguage("12345 67890 !!!"), "");
+    EXPECT_EQ(detect(""), "");
+    EXPECT_EQ(detect("   "), "");
+    EXPECT_EQ(detect("12345 67890 !!!"), "");
     // Lone surrogates and control characters must not upset the UTF-8 scanner.
     QString broken = QStringLiteral("abc");
     broken.append(QChar(0xD800));
     broken.append(QChar(0x0001));
-    EXPECT_NO_FATAL_FAILURE(recognizer.dominantLanguage(broken));
+    EXPECT_NO_FATAL_FAILURE(detect(broken));
+}
+
+namespace {
+
+class Cld2Platform : public FakePlatform {
+public:
+    Cld2Platform() { m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>(); }
+};
+
+struct LabelledSample {
+    QString expected;
+    QString text;
+};
+
+QList<LabelledSample> labelledSamples() {
+    QFile file(QStringLiteral(QUILLORA_SOURCE_DIR "/tests/services/data/language-samples.tsv"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<LabelledSample> samples;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const qsizetype tab = line.indexOf('\t');
+        samples.append({QString::fromUtf8(line.left(tab)), QString::fromUtf8(line.mid(tab + 1))});
+    }
+    return samples;
+}
+
+} // namespace
+
+// Words and short phrases are what users select most; the detected code must be one the table has.
+TEST(DetectLanguage, LabelledWordsPhrasesAndSentencesAcrossScripts) {
+    const QList<LabelledSample> samples = labelledSamples();
+    ASSERT_GE(samples.size(), 50);
+    installPlatform(std::make_unique<Cld2Platform>());
+    int correct = 0;
+    QStringList misses;
+    for (const LabelledSample& sample : samples) {
+        const QString detected = LanguageDetectionService::detectLanguage(sample.text);
+        EXPECT_TRUE(detected == Language::automaticCode || !Language::find(detected).isAutomatic())
+            << detected.toStdString() << " is not a table code";
+        if (detected == sample.expected)
+            ++correct;
+        else
+            misses << sample.text + QStringLiteral(" → ") + detected;
+    }
+    const double accuracy = double(correct) / double(samples.size());
+    std::printf("language detection: %d of %d right (%.0f%%)\n", correct, int(samples.size()), accuracy * 100);
+    std::printf("missed: %s\n", qPrintable(misses.join(QStringLiteral("; "))));
+    EXPECT_GE(accuracy, 0.85);
 }

@@ -297,6 +297,34 @@ TEST_F(WebApiClientTest, ResetConnectionsRedirectsAndHtmlErrorsAreReportedPlainl
     EXPECT_EQ(result.error().localizedDescription(), "Invalid response from the server.");
 }
 
+// Each answer is bounded by what its endpoint can legitimately send, so none can hold the UI thread.
+TEST_F(WebApiClientTest, UndecodableAndOversizedAnswersAreInvalidResponses) {
+    ScriptedHttpServer server;
+    ASSERT_TRUE(server.listen());
+    UserDefaults::standard().set("apiBaseURL", server.baseUrl());
+
+    server.response = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Encoding: gzip\r\n"
+                      "Content-Length: 24\r\nConnection: close\r\n\r\nthis is not gzip at all!";
+    TranslateResult result = translate("hello");
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().localizedDescription(), "Invalid response from the server.");
+
+    const QByteArray huge = R"({"translation":")" + QByteArray(WebApiClient::maximumTextAnswerBytes, 'a') + R"("})";
+    server.response = ScriptedHttpServer::answer(200, "OK", huge);
+    result = translate("hello");
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().localizedDescription(), "Invalid response from the server.");
+
+    // Speech audio is larger by nature and has a bound of its own.
+    const QByteArray audio = R"({"audioContent":")" + QByteArray(WebApiClient::maximumTextAnswerBytes * 2, 'A') + R"("})";
+    server.response = ScriptedHttpServer::answer(200, "OK", audio);
+    Outcome<JsonResult> speech;
+    WebApiClient::shared().post("/api/tts", {{"text", "hi"}}, "menu", QStringLiteral("tts"), 5000,
+                                speech.handler());
+    ASSERT_TRUE(speech.wait());
+    EXPECT_TRUE(*speech.result) << qPrintable(speech.errorText());
+}
+
 TEST_F(WebApiClientTest, SlowAnswersPastTheDeadlineTimeOutEvenWhileBytesTrickle) {
     ScriptedHttpServer server;
     ASSERT_TRUE(server.listen());
@@ -411,4 +439,16 @@ TEST_F(WebApiClientTest, StandInRefusesMissingEnvelopeFieldsAndUnknownEndpoints)
     QJsonObject tts = body;
     tts.remove("slow");
     EXPECT_EQ(send("/api/tts", tts).first, 400);
+
+    // Failures are queued only with a content type a web page cannot send across origins unasked.
+    for (const char* type : {"text/plain", "application/x-www-form-urlencoded", "multipart/form-data"}) {
+        QNetworkRequest request(QUrl(s_api->baseUrl() + "/admin/fail-next"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, type);
+        std::unique_ptr<QNetworkReply> reply(network.post(request, R"({"mode": "500"})"));
+        EXPECT_TRUE(waitUntil([&] { return reply->isFinished(); }));
+        EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 415) << type;
+    }
+    EXPECT_EQ(send("/api/translate/google", body).first, 200);
+    EXPECT_EQ(send("/admin/fail-next", {{"mode", "500"}}).first, 200);
+    EXPECT_EQ(send("/api/translate/google", body).first, 500);
 }

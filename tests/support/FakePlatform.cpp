@@ -243,7 +243,8 @@ void FakeAudioPlayer::fail(const QString& message) {
     Q_EMIT failed(message);
 }
 
-QString FakeLanguageRecognizer::dominantLanguage(const QString& text) const {
+QString FakeLanguageRecognizer::dominantLanguage(const QString& text, const QStringList& hints) const {
+    lastHints = hints;
     return answers.value(text, fallback);
 }
 

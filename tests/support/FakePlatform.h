@@ -204,10 +204,11 @@ private:
 
 class FakeLanguageRecognizer : public LanguageRecognizer {
 public:
-    QString dominantLanguage(const QString& text) const override;
+    QString dominantLanguage(const QString& text, const QStringList& hints) const override;
     // Texts not listed here are recognised as `fallback`.
     QHash<QString, QString> answers;
     QString fallback;
+    mutable QStringList lastHints;
 };
 
 class FakeDeviceIdentity : public DeviceIdentity {

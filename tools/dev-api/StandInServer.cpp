@@ -117,6 +117,13 @@ bool StandInServer::handleRequest(const QHttpServerRequest& request, QTcpSocket*
         return true;
     }
     if (path.startsWith(QLatin1String("/admin/"))) {
+        // A web page may post plain text here from any origin; a JSON content type it cannot send without
+        // a preflight, which this server never grants.
+        const QByteArray type = request.value("Content-Type").split(';').first().trimmed().toLower();
+        if (type != "application/json") {
+            writeHttp(socket, 415, errorBody(QStringLiteral("Admin requests must be application/json")));
+            return true;
+        }
         handleAdmin(path, request.body(), socket);
         return true;
     }

@@ -1,8 +1,10 @@
 #include "platform/x11/LinuxDeviceIdentity.h"
 
 #include <QFile>
+#include <QMessageAuthenticationCode>
 #include <QRegularExpression>
 #include <QSysInfo>
+#include <QUuid>
 
 namespace {
 
@@ -24,19 +26,23 @@ LinuxDeviceIdentity::LinuxDeviceIdentity(QStringList machineIdPaths, QString pro
     : m_machineIdPaths(std::move(machineIdPaths))
     , m_productNamePath(std::move(productNamePath)) {}
 
-std::optional<QString> LinuxDeviceIdentity::formatMachineId(const QString& machineId) {
+std::optional<QString> LinuxDeviceIdentity::applicationSpecificId(const QString& machineId) {
     static const QRegularExpression hex32(QStringLiteral("^[0-9a-fA-F]{32}$"));
-    const QString id = machineId.trimmed();
+    const QString id = machineId.trimmed().toLower();
     if (!hex32.match(id).hasMatch())
         return std::nullopt;
-    const QString upper = id.toUpper();
-    return QStringLiteral("%1-%2-%3-%4-%5")
-        .arg(upper.mid(0, 8), upper.mid(8, 4), upper.mid(12, 4), upper.mid(16, 4), upper.mid(20, 12));
+    // machine-id(5): the id is confidential; applications send a keyed hash of it instead.
+    QByteArray bytes = QMessageAuthenticationCode::hash(id.toLatin1(), QByteArray(applicationId),
+                                                        QCryptographicHash::Sha256)
+                           .left(16);
+    bytes[6] = char((bytes[6] & 0x0f) | 0x40);
+    bytes[8] = char((bytes[8] & 0x3f) | 0x80);
+    return QUuid::fromRfc4122(bytes).toString(QUuid::WithoutBraces).toUpper();
 }
 
 std::optional<QString> LinuxDeviceIdentity::platformUUID() const {
     for (const QString& path : m_machineIdPaths) {
-        if (auto uuid = formatMachineId(readSmallFile(path)))
+        if (auto uuid = applicationSpecificId(readSmallFile(path)))
             return uuid;
     }
     return std::nullopt;

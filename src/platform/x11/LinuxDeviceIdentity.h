@@ -4,7 +4,8 @@
 
 #include <QStringList>
 
-// The machine id of systemd/D-Bus as a UUID, the DMI product name and the host name.
+// This application's identifier of the machine (derived from the systemd/D-Bus machine id, which itself
+// must not leave the machine), the DMI product name and the host name.
 class LinuxDeviceIdentity : public DeviceIdentity {
 public:
     LinuxDeviceIdentity();
@@ -15,9 +16,12 @@ public:
     QString modelIdentifier() const override;
     QString hostName() const override;
 
-    // "0123456789abcdef0123456789abcdef" → "01234567-89AB-CDEF-0123-456789ABCDEF"; absent when the text is
-    // not 32 hex digits.
-    static std::optional<QString> formatMachineId(const QString& machineId);
+    // The key of the application-specific machine identifier; changing it changes every device's id.
+    static constexpr const char* applicationId = "app.quillora.Quillora";
+
+    // HMAC-SHA256 of the machine id (32 hex digits, as in the file) keyed with `applicationId`, its first
+    // 16 bytes as an upper-case version 4 UUID; absent when the text is not 32 hex digits.
+    static std::optional<QString> applicationSpecificId(const QString& machineId);
 
 private:
     QStringList m_machineIdPaths;
