@@ -87,6 +87,10 @@ std::optional<QUrl> WebApiClient::validatedBaseUrl(const QString& text) {
 }
 
 std::optional<QUrl> WebApiClient::baseUrl() {
+    // scripts/run.sh points one process at the local stand-in without touching the user's settings.
+    const QString devOverride = qEnvironmentVariable("QUILLORA_DEV_API_URL").trimmed();
+    if (!devOverride.isEmpty())
+        return validatedBaseUrl(devOverride);
     const QString configured = UserDefaults::standard().string(QStringLiteral("apiBaseURL")).trimmed();
     return validatedBaseUrl(configured.isEmpty() ? QStringLiteral(QUILLORA_API_BASE_URL) : configured);
 }

@@ -54,7 +54,8 @@ public:
 
     bool isPending(RequestId id) const { return m_pending.count(id) != 0; }
 
-    // The base URL in effect: the "apiBaseURL" user default when set, else the build setting. Absent
+    // The base URL in effect: the QUILLORA_DEV_API_URL environment variable when set (scripts/run.sh),
+    // else the "apiBaseURL" user default when set, else the build setting. Absent
     // when it is not https, or http to anything but a loopback address, or otherwise malformed.
     static std::optional<QUrl> baseUrl();
     static std::optional<QUrl> validatedBaseUrl(const QString& text);

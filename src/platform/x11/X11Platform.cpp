@@ -3,8 +3,10 @@
 #include "platform/AudioPlayer.h"
 #include "platform/QtAudioPlayer.h"
 #include "platform/x11/X11AccessibilityPermission.h"
+#include "platform/x11/X11ActivationPolicy.h"
 #include "platform/x11/X11GlobalMouseMonitor.h"
 #include "platform/x11/X11KeyEventPoster.h"
+#include "platform/x11/X11LoginItem.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/X11Workspace.h"
@@ -20,6 +22,8 @@ X11Platform::X11Platform() {
     m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>();
     m_deviceIdentity = std::make_unique<LinuxDeviceIdentity>();
     m_screenCapture = std::make_unique<X11ScreenCapture>();
+    m_loginItem = std::make_unique<X11LoginItem>();
+    m_activationPolicy = std::make_unique<X11ActivationPolicy>();
 }
 
 X11Platform::~X11Platform() = default;

@@ -1,0 +1,439 @@
+#include "app/AppDelegate.h"
+
+#include "app/DockIconManager.h"
+#include "app/LaunchAtLoginManager.h"
+#include "app/SettingsManager.h"
+#include "app/UpdateManager.h"
+#include "floatingbar/FloatingBarManager.h"
+#include "floatingbar/FloatingBarWindowController.h"
+#include "platform/AccessibilityPermission.h"
+#include "platform/ActivationPolicy.h"
+#include "platform/DebugLog.h"
+#include "platform/MainQueue.h"
+#include "platform/Platform.h"
+#include "platform/ScreenCapture.h"
+#include "platform/UserDefaults.h"
+#include "selection/AccessibilityService.h"
+#include "selection/SelectionMonitor.h"
+#include "services/DeviceInfoService.h"
+#include "services/TranslationManager.h"
+#include "settings/OnboardingView.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+
+const QString kTag = QStringLiteral("AppDelegate");
+const QString kOnboardingTitle = QStringLiteral("Welcome to Quillora");
+
+UserDefaults& defaults() {
+    return UserDefaults::standard();
+}
+
+bool stored(const char* key) {
+    return defaults().boolean(QString::fromLatin1(key));
+}
+
+void store(const char* key, bool value) {
+    defaults().set(QString::fromLatin1(key), value);
+}
+
+// The application's own regular windows: the ones a user sees as windows (not bars, popovers or menus).
+QList<QWidget*> regularWindows() {
+    QList<QWidget*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        if (type == Qt::Window || type == Qt::Dialog)
+            windows.append(widget);
+    }
+    return windows;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent) {}
+
+AppDelegate::~AppDelegate() {
+    applicationWillTerminate();
+    delete m_onboardingWindow;
+}
+
+bool AppDelegate::isAccessibilityTrusted() {
+    // The reader of selections exists before every trust check.
+    AccessibilityService::shared();
+    return platform().accessibilityPermission().isProcessTrusted();
+}
+
+bool AppDelegate::isScreenCaptureAllowed() {
+    return platform().screenCapture().preflightPermission();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    const bool completed = stored("hasCompletedOnboarding");
+    startBasicServices();
+    setupVisibilityObservers();
+    setupNotificationObservers();
+    cleanupAllOnboardingWindows();
+    const bool screen = isScreenCaptureAllowed();
+    const bool trusted = isAccessibilityTrusted();
+    cleanupAllOnboardingWindows();
+    debugLog(kTag, QStringLiteral("Launch finished: accessibility %1, screen capture %2")
+                       .arg(trusted ? "✅" : "❌", screen ? "✅" : "❌"));
+    applyLaunchGate(completed, trusted, screen);
+}
+
+void AppDelegate::startBasicServices() {
+    SettingsManager::shared();
+    LaunchAtLoginManager::shared();
+    LaunchAtLoginManager::shared().setLaunchAtLogin(stored("launchAtLogin"));
+    DeviceInfoService::shared().printDeviceInfo();
+
+    // Tray: the status item and its popover (MenuBarManager) are created here.
+
+    // Settings window: its manager starts listening for "OpenSettingsWindow" here.
+
+    startTranslationListening();
+    scheduleDockIconVisibility(stored("showInDock"));
+
+    // Update checks run whether or not the settings are ever opened.
+    UpdateManager::shared().setAutomaticallyChecksForUpdates(stored("checkForUpdatesAutomatically"));
+
+    scheduleStrayWindowCleanup();
+}
+
+void AppDelegate::startTranslationListening() {
+    MainQueue::async(
+        [] {
+            TranslationManager& manager = TranslationManager::shared();
+            if (!manager.isListeningForNotifications())
+                manager.startListeningForNotifications();
+        },
+        this);
+}
+
+void AppDelegate::scheduleDockIconVisibility(bool show) {
+    QPointer<AppDelegate> self(this);
+    MainQueue::async(
+        [self, show] {
+            if (self)
+                self->updateDockIconVisibility(show);
+        },
+        this);
+}
+
+void AppDelegate::updateDockIconVisibility(bool show) {
+    platform().activationPolicy().setPolicy(show ? ActivationPolicy::Policy::Regular
+                                                 : ActivationPolicy::Policy::Accessory);
+}
+
+void AppDelegate::setupVisibilityObservers() {
+    NotificationCenter& center = NotificationCenter::shared();
+    QPointer<AppDelegate> self(this);
+    m_dockIconObserver = center.addObserver(QStringLiteral("DockIconVisibilityChanged"), nullptr,
+                                            [self](const QVariantMap& info) {
+                                                const QVariant value = info.value(QStringLiteral("value"));
+                                                if (self && value.typeId() == QMetaType::Bool)
+                                                    self->scheduleDockIconVisibility(value.toBool());
+                                            });
+    center.addObserver(QStringLiteral("DockIconVisibilityChanged"), this, [this](const QVariantMap& info) {
+        const QVariant value = info.value(QStringLiteral("value"));
+        scheduleDockIconVisibility(value.typeId() == QMetaType::Bool ? value.toBool() : stored("showInDock"));
+    });
+}
+
+void AppDelegate::setupNotificationObservers() {
+    NotificationCenter& center = NotificationCenter::shared();
+    center.addObserver(QStringLiteral("ShowOnboardingWindow"), this, [this](const QVariantMap&) {
+        showOnboardingWindow();
+    });
+    center.addObserver(QStringLiteral("OnboardingCompleted"), this, [this](const QVariantMap& info) {
+        handleOnboardingCompleted(info);
+    });
+}
+
+void AppDelegate::scheduleStrayWindowCleanup() {
+    MainQueue::asyncAfter(100, [this] { closeStrayWindows(); }, this);
+}
+
+void AppDelegate::closeStrayWindows() {
+    for (QWidget* window : regularWindows()) {
+        const QString title = window->windowTitle();
+        if (window->isVisible() && (title.isEmpty() || title == QLatin1String("Settings")))
+            window->close();
+    }
+}
+
+void AppDelegate::handleReopen() {
+    debugLog(kTag, QStringLiteral("Reopen requested"));
+    // Tray: show the popover here (MenuBarManager::shared().showPopover()).
+}
+
+void AppDelegate::showWelcome() {
+    // Tray: show the popover and the "Welcome to Quillora!" toast here.
+}
+
+void AppDelegate::applicationWillTerminate() {
+    if (m_dockIconObserver) {
+        NotificationCenter::shared().removeObserver(*m_dockIconObserver);
+        m_dockIconObserver.reset();
+    }
+}
+
+// MARK: - Permission gate
+
+void AppDelegate::applyLaunchGate(bool completed, bool trusted, bool screen) {
+    if (trusted && screen) {
+        if (!completed) {
+            store("hasCompletedOnboarding", true);
+            store("hasAccessibilityPermission", true);
+            store("hasScreenCapturePermission", true);
+        }
+        startFullApplicationSetup();
+        return;
+    }
+    store("hasCompletedOnboarding", false);
+    QPointer<AppDelegate> self(this);
+    MainQueue::async(
+        [self] {
+            if (self)
+                self->showOnboardingAfterGate();
+        },
+        this);
+}
+
+void AppDelegate::showOnboardingAfterGate() {
+    cleanupAllOnboardingWindows();
+    showOnboardingWindow();
+}
+
+void AppDelegate::closeOnboardingWindow() {
+    if (!m_onboardingWindow)
+        return;
+    QWidget* window = m_onboardingWindow;
+    window->close();
+    m_onboardingWindow = nullptr;
+    window->deleteLater();
+}
+
+void AppDelegate::showOnboardingWindow() {
+    closeOnboardingWindow();
+
+    auto* window = new QWidget;
+    window->setWindowTitle(kOnboardingTitle);
+    window->setFixedSize(650, 650);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* view = new OnboardingView(window);
+    QPointer<AppDelegate> self(this);
+    view->onWelcome = [self] {
+        if (self)
+            self->showWelcome();
+    };
+    layout->addWidget(view);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+    window->installEventFilter(this);
+
+    m_onboardingWindow = window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    platform().activationPolicy().activateIgnoringOtherApps();
+    debugLog(kTag, QStringLiteral("Onboarding window shown"));
+}
+
+void AppDelegate::cleanupAllOnboardingWindows() {
+    closeOnboardingWindow();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        const QString title = window->windowTitle();
+        if (title == kOnboardingTitle || title.contains(QLatin1String("Onboarding")) ||
+            title.contains(QLatin1String("onboarding")))
+            window->close();
+        if (window->findChild<OnboardingView*>() || qobject_cast<OnboardingView*>(window))
+            window->close();
+        if (window->width() == 650 && window->height() >= 600)
+            window->close();
+    }
+}
+
+void AppDelegate::forceShowOnboarding() {
+    store("hasScreenCapturePermission", isScreenCaptureAllowed());
+    store("hasAccessibilityPermission", isAccessibilityTrusted());
+    store("hasCompletedOnboarding", false);
+    cleanupAllOnboardingWindows();
+    // The settings window and the about panel stay; they are known by identity, not by title.
+    QWidget* settings = m_settingsWindow ? m_settingsWindow() : nullptr;
+    QWidget* about = m_aboutPanel ? m_aboutPanel() : nullptr;
+    for (QWidget* window : regularWindows()) {
+        if (window != settings && window != about && window->isVisible())
+            window->close();
+    }
+    QPointer<AppDelegate> self(this);
+    MainQueue::async(
+        [self] {
+            if (self)
+                self->showOnboardingWindow();
+        },
+        this);
+}
+
+void AppDelegate::handleOnboardingCompleted(const QVariantMap& userInfo) {
+    bool completed = stored("hasCompletedOnboarding");
+    const QVariant completedValue = userInfo.value(QStringLiteral("hasCompletedOnboarding"));
+    if (completedValue.typeId() == QMetaType::Bool) {
+        completed = completedValue.toBool();
+        store("hasCompletedOnboarding", completed);
+    }
+    if (!completed)
+        store("hasCompletedOnboarding", true);
+    const QVariant accessibility = userInfo.value(QStringLiteral("hasAccessibilityPermission"));
+    if (accessibility.typeId() == QMetaType::Bool)
+        store("hasAccessibilityPermission", accessibility.toBool());
+    const QVariant screenValue = userInfo.value(QStringLiteral("hasScreenCapturePermission"));
+    const bool notified = screenValue.typeId() == QMetaType::Bool && screenValue.toBool();
+    if (screenValue.typeId() == QMetaType::Bool)
+        store("hasScreenCapturePermission", notified);
+
+    if (notified && !isScreenCaptureAllowed())
+        platform().screenCapture().requestPermission();
+
+    QPointer<AppDelegate> self(this);
+    MainQueue::async(
+        [self] {
+            if (self)
+                self->continueOnboardingCompletion();
+        },
+        this);
+}
+
+void AppDelegate::continueOnboardingCompletion() {
+    closeOnboardingWindow();
+    const bool screen = isScreenCaptureAllowed();
+    const bool trusted = isAccessibilityTrusted();
+    store("hasScreenCapturePermission", screen);
+    store("hasAccessibilityPermission", trusted);
+    if (screen && trusted) {
+        if (!stored("hasEverLaunched"))
+            store("hasEverLaunched", true);
+        startFullApplicationSetup();
+    } else {
+        forceShowOnboarding();
+    }
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && watched == m_onboardingWindow.data())
+        onboardingWindowWillClose(m_onboardingWindow);
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::onboardingWindowWillClose(QWidget* window) {
+    if (!m_onboardingWindow || m_onboardingWindow != window)
+        return;
+    m_onboardingWindow = nullptr;
+    window->removeEventFilter(this);
+    window->deleteLater();
+    const bool completed = stored("hasCompletedOnboarding");
+    const bool screen = isScreenCaptureAllowed();
+    const bool trusted = isAccessibilityTrusted();
+    if (completed && trusted && screen && !m_isFullApplicationSetupCompleted) {
+        QPointer<AppDelegate> self(this);
+        MainQueue::async(
+            [self] {
+                if (self)
+                    self->startFullApplicationSetup();
+            },
+            this);
+    }
+}
+
+// MARK: - Full setup
+
+void AppDelegate::startFullApplicationSetup() {
+    if (m_fullSetupStarted || m_isFullApplicationSetupCompleted)
+        return;
+    m_fullSetupStarted = true;
+    checkPermissions();
+    QPointer<AppDelegate> self(this);
+    MainQueue::async(
+        [self] {
+            if (self)
+                self->startFullApplicationFeatures();
+        },
+        this);
+}
+
+void AppDelegate::startFullApplicationFeatures() {
+    FloatingBarManager::shared();
+    // OCR: the OCR result handler (OCRManager) is created here.
+    // Shortcuts: KeyboardShortcutManager exists since the application's start; it is touched here.
+    setupFloatingBarAndSelection();
+    m_isFullApplicationSetupCompleted = true;
+    debugLog(kTag, QStringLiteral("Full setup complete"));
+}
+
+void AppDelegate::checkPermissions() {
+    const bool screen = isScreenCaptureAllowed();
+    verifyScreenCapturePermission();
+    store("hasScreenCapturePermission", screen);
+    const bool trusted = isAccessibilityTrusted();
+    store("hasAccessibilityPermission", trusted);
+    if (trusted && screen)
+        return;
+    store("hasCompletedOnboarding", false);
+    forceShowOnboarding();
+}
+
+void AppDelegate::verifyScreenCapturePermission() {
+    QPointer<AppDelegate> self(this);
+    platform().screenCapture().probeShareableContent([self](bool granted) {
+        if (!self || !granted)
+            return;
+        store("hasScreenCapturePermission", true);
+        self->recheckPermissionsAndStart();
+    });
+}
+
+void AppDelegate::recheckPermissionsAndStart() {
+    QPointer<AppDelegate> self(this);
+    MainQueue::async(
+        [self] {
+            if (!self)
+                return;
+            if (isScreenCaptureAllowed() && isAccessibilityTrusted() && !self->m_isFullApplicationSetupCompleted) {
+                store("hasCompletedOnboarding", true);
+                store("hasAccessibilityPermission", true);
+                store("hasScreenCapturePermission", true);
+                self->startFullApplicationSetup();
+            }
+        },
+        this);
+}
+
+void AppDelegate::setupFloatingBarAndSelection() {
+    // The stored choice stands: the registered default turns the bar on for users who never chose.
+    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+                                      {{QStringLiteral("value"), stored("showFloatingBar")}});
+    SelectionMonitor& monitor = SelectionMonitor::shared();
+    QPointer<AppDelegate> self(this);
+    monitor.onSelectionChanged = [self](const QString& text, const QRect& rect, const QString& language,
+                                        bool isEditable) {
+        if (self)
+            self->handleSelectionChanged(text, rect, language, isEditable);
+    };
+}
+
+void AppDelegate::handleSelectionChanged(const QString& text, const QRect& frame, const QString& language,
+                                         bool isEditable) {
+    if (text.isEmpty())
+        return;
+    FloatingBarManager::shared().showFloatingBar(text, language, isEditable, frame);
+}

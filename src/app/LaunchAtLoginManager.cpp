@@ -1,0 +1,55 @@
+#include "app/LaunchAtLoginManager.h"
+
+#include "platform/DebugLog.h"
+#include "platform/LoginItem.h"
+#include "platform/Platform.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+
+namespace {
+const QString kTag = QStringLiteral("LaunchAtLogin");
+const QString kKey = QStringLiteral("launchAtLogin");
+} // namespace
+
+LaunchAtLoginManager& LaunchAtLoginManager::shared() {
+    static auto* instance = new LaunchAtLoginManager(QCoreApplication::instance());
+    return *instance;
+}
+
+LaunchAtLoginManager::LaunchAtLoginManager(QObject* parent)
+    : QObject(parent) {
+    checkAndFixLaunchAtLoginStatus();
+}
+
+QString LaunchAtLoginManager::failureMessage(bool requested) {
+    return requested ? QStringLiteral("Quillora could not be set to open at login: its autostart entry "
+                                      "could not be written.")
+                     : QStringLiteral("Quillora could not stop opening at login: its autostart entry "
+                                      "could not be removed.");
+}
+
+bool LaunchAtLoginManager::setLaunchAtLogin(bool enabled) {
+    LoginItem& item = platform().loginItem();
+    const bool changed = item.setEnabled(enabled);
+    const bool actual = item.isEnabled();
+    UserDefaults::standard().set(kKey, actual);
+    if (changed && actual == enabled) {
+        debugLog(kTag, QStringLiteral("✅ launchAtLogin = %1").arg(enabled ? "true" : "false"));
+        return true;
+    }
+    const QString message = failureMessage(enabled);
+    debugLog(kTag, QStringLiteral("❌ %1").arg(message));
+    Q_EMIT launchAtLoginFailed(enabled, message);
+    return false;
+}
+
+void LaunchAtLoginManager::checkAndFixLaunchAtLoginStatus() {
+    const bool stored = UserDefaults::standard().boolean(kKey);
+    if (stored != platform().loginItem().isEnabled())
+        setLaunchAtLogin(stored);
+}
+
+bool LaunchAtLoginManager::isLaunchAtLoginEnabled() const {
+    return platform().loginItem().isEnabled();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Keeps the program's start at login (the platform's login item) in step with the "launchAtLogin"
+// setting. The stored value always says what the system really does: a change that fails leaves the
+// setting at the real state and is reported through the result and launchAtLoginFailed().
+class LaunchAtLoginManager : public QObject {
+    Q_OBJECT
+public:
+    // Created on first use; the creation runs checkAndFixLaunchAtLoginStatus() once.
+    static LaunchAtLoginManager& shared();
+
+    explicit LaunchAtLoginManager(QObject* parent = nullptr);
+
+    // Registers or removes the login item and stores the resulting state. False when the change failed.
+    bool setLaunchAtLogin(bool enabled);
+    // Re-applies the stored setting when the login item differs from it.
+    void checkAndFixLaunchAtLoginStatus();
+    bool isLaunchAtLoginEnabled() const;
+
+    // The user-facing text of a failed change to `requested`.
+    static QString failureMessage(bool requested);
+
+Q_SIGNALS:
+    void launchAtLoginFailed(bool requested, const QString& message);
+};

@@ -1,0 +1,128 @@
+#include "app/QuilloraApp.h"
+
+#include "app/AboutPanel.h"
+#include "app/AppDelegate.h"
+#include "app/SingleInstanceGuard.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
+#include "platform/UserDefaults.h"
+#include "platform/x11/X11Platform.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+QuilloraApp* g_current = nullptr;
+int g_signalPipe[2] = {-1, -1};
+
+void forwardSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGTERM (a session ending, a test harness) and SIGINT end the event loop as Quit does, so the
+// process leaves through its normal teardown.
+void quitOnTerminationSignals(QObject* context) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+QuilloraApp* QuilloraApp::current() {
+    return g_current;
+}
+
+QuilloraApp::QuilloraApp(QObject* parent)
+    : QObject(parent)
+    , m_appDelegate(new AppDelegate(this)) {
+    m_isOnboardingCompleted = UserDefaults::standard().boolean(QStringLiteral("hasCompletedOnboarding"));
+    // Shortcuts: KeyboardShortcutManager is created here, so hot keys work whatever the permissions.
+    NotificationCenter::shared().addObserver(QStringLiteral("OnboardingCompleted"), this,
+                                             [this](const QVariantMap&) { refreshOnboardingState(); });
+    m_appDelegate->setAboutPanelProvider([this]() -> QWidget* { return m_aboutPanel; });
+}
+
+QuilloraApp::~QuilloraApp() {
+    delete m_aboutPanel;
+}
+
+void QuilloraApp::refreshOnboardingState() {
+    const bool completed = UserDefaults::standard().boolean(QStringLiteral("hasCompletedOnboarding"));
+    if (completed == m_isOnboardingCompleted)
+        return;
+    m_isOnboardingCompleted = completed;
+    Q_EMIT isOnboardingCompletedChanged(completed);
+}
+
+void QuilloraApp::showAboutPanel() {
+    if (!m_aboutPanel) {
+        m_aboutPanel = new AboutPanel;
+        m_aboutPanel->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_aboutPanel->show();
+    m_aboutPanel->raise();
+    m_aboutPanel->activateWindow();
+}
+
+int QuilloraApp::run(int argc, char** argv) {
+    // The global monitors, grabs and synthetic keys need X11; under Wayland run through XWayland.
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "Quillora needs an X11 display (DISPLAY is not set).\n"
+                             "Without a desktop, run it under a virtual one: xvfb-run -a scripts/run.sh\n");
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quillora"));
+    QApplication::setApplicationName(QStringLiteral("Quillora"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLORA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("quillora"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstanceGuard guard;
+    if (!guard.claim()) {
+        if (guard.sendReopenRequest())
+            return 0;
+        std::fprintf(stderr, "Quillora is already running, but did not answer at %s.\n",
+                     qPrintable(guard.socketPath()));
+        return 1;
+    }
+
+    quitOnTerminationSignals(&application);
+    installPlatform(std::make_unique<X11Platform>());
+    int result = 0;
+    {
+        QuilloraApp app;
+        g_current = &app;
+        AppDelegate& delegate = app.appDelegate();
+        QObject::connect(&guard, &SingleInstanceGuard::reopenRequested, &delegate, &AppDelegate::handleReopen);
+        QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
+                         &AppDelegate::applicationWillTerminate);
+        QMetaObject::invokeMethod(&delegate, &AppDelegate::applicationDidFinishLaunching, Qt::QueuedConnection);
+        result = QApplication::exec();
+        g_current = nullptr;
+    }
+    installPlatform(nullptr);
+    return result;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/AboutPanel.h"
+
+#include <QObject>
+#include <QPointer>
+
+class AppDelegate;
+
+// The application: the program's entry (main() only calls run()), the delegate that runs the start-up
+// sequence, the about panel, and the onboarding state as last stored.
+class QuilloraApp : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isOnboardingCompleted READ isOnboardingCompleted NOTIFY isOnboardingCompletedChanged)
+public:
+    // The whole program: checks the display, keeps one instance per user (a second launch hands a reopen
+    // to the first and returns 0), installs the X11 platform and runs the event loop.
+    static int run(int argc, char** argv);
+
+    // The running application; null outside run().
+    static QuilloraApp* current();
+
+    explicit QuilloraApp(QObject* parent = nullptr);
+    ~QuilloraApp() override;
+
+    AppDelegate& appDelegate() { return *m_appDelegate; }
+
+    bool isOnboardingCompleted() const { return m_isOnboardingCompleted; }
+    // Re-reads "hasCompletedOnboarding" (the stored flag, not a notification's payload).
+    void refreshOnboardingState();
+
+    // "About Quillora": shows the about panel (one at a time).
+    void showAboutPanel();
+    AboutPanel* aboutPanel() const { return m_aboutPanel; }
+
+Q_SIGNALS:
+    void isOnboardingCompletedChanged(bool completed);
+
+private:
+    AppDelegate* m_appDelegate;
+    bool m_isOnboardingCompleted = false;
+    QPointer<AboutPanel> m_aboutPanel;
+};

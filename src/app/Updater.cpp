@@ -1,0 +1,144 @@
+#include "app/Updater.h"
+
+#include "platform/DebugLog.h"
+#include "platform/UserDefaults.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace {
+
+const QString kTag = QStringLiteral("Updater");
+const QString kLastCheckKey = QStringLiteral("lastUpdateCheckTime");
+
+} // namespace
+
+Updater::Updater(FeedUrlProvider feedUrl, QString currentVersion, QObject* parent)
+    : QObject(parent)
+    , m_feedUrl(std::move(feedUrl))
+    , m_currentVersion(std::move(currentVersion))
+    , m_network(new QNetworkAccessManager(this)) {
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &Updater::checkForUpdatesInBackground);
+}
+
+Updater::~Updater() {
+    if (m_reply)
+        m_reply->abort();
+}
+
+void Updater::start() {
+    if (m_started)
+        return;
+    m_started = true;
+    // The first launch counts as checked: the first automatic check comes one interval later.
+    if (!lastCheck())
+        UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+    Q_EMIT canCheckForUpdatesChanged(canCheckForUpdates());
+    schedule();
+}
+
+void Updater::setUpdateCheckInterval(double seconds) {
+    m_intervalSeconds = std::max(1.0, seconds);
+    schedule();
+}
+
+void Updater::setAutomaticallyChecksForUpdates(bool automatic) {
+    m_automatic = automatic;
+    schedule();
+}
+
+std::optional<QDateTime> Updater::lastCheck() const {
+    const QDateTime time =
+        QDateTime::fromString(UserDefaults::standard().string(kLastCheckKey), Qt::ISODate);
+    return time.isValid() ? std::optional<QDateTime>(time) : std::nullopt;
+}
+
+std::optional<QDateTime> Updater::nextScheduledCheck() const {
+    if (!m_timer.isActive())
+        return std::nullopt;
+    return QDateTime::currentDateTimeUtc().addMSecs(m_timer.remainingTime());
+}
+
+void Updater::schedule() {
+    m_timer.stop();
+    if (!m_started || !m_automatic || m_reply)
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime last = lastCheck().value_or(now);
+    // A clock set back leaves the last check in the future: count from now instead.
+    const QDateTime due = (last > now ? now : last).addMSecs(qint64(m_intervalSeconds * 1000));
+    const qint64 delay = std::clamp<qint64>(now.msecsTo(due), 0, std::numeric_limits<int>::max());
+    m_timer.start(int(delay));
+}
+
+void Updater::checkForUpdates() {
+    check(true);
+}
+
+void Updater::checkForUpdatesInBackground() {
+    check(false);
+}
+
+void Updater::check(bool userInitiated) {
+    if (!canCheckForUpdates())
+        return;
+    m_timer.stop();
+    const std::optional<QUrl> url = m_feedUrl ? m_feedUrl() : std::nullopt;
+    if (!url) {
+        UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+        CheckResult result;
+        result.userInitiated = userInitiated;
+        result.error = QStringLiteral("Invalid URL configuration.");
+        finish(result);
+        return;
+    }
+    debugLog(kTag, QStringLiteral("Checking %1").arg(url->toString()));
+    QNetworkRequest request(*url);
+    request.setTransferTimeout(feedTimeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_userInitiated = userInitiated;
+    m_reply = m_network->get(request);
+    Q_EMIT canCheckForUpdatesChanged(false);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+        if (received > maximumFeedBytes && m_reply)
+            m_reply->abort();
+    });
+    connect(m_reply, &QNetworkReply::finished, this, [this, reply = m_reply] {
+        if (!reply)
+            return;
+        reply->deleteLater();
+        m_reply = nullptr;
+        UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+        CheckResult result;
+        result.userInitiated = m_userInitiated;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
+            result.error = reply->error() == QNetworkReply::OperationCanceledError
+                               ? QStringLiteral("The update feed did not answer in time or was too large.")
+                               : reply->errorString();
+            finish(result);
+            return;
+        }
+        const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(reply->readAll());
+        if (!items) {
+            result.error = QStringLiteral("The update feed could not be read.");
+        } else if (auto update = AppcastFeed::newestUpdate(*items, m_currentVersion)) {
+            result.outcome = Outcome::UpdateFound;
+            result.item = *update;
+        } else {
+            result.outcome = Outcome::UpToDate;
+        }
+        finish(result);
+    });
+}
+
+void Updater::finish(CheckResult result) {
+    debugLog(kTag, result.outcome == Outcome::UpdateFound ? QStringLiteral("Update found: %1").arg(result.item.version)
+                   : result.outcome == Outcome::UpToDate  ? QStringLiteral("Up to date")
+                                                          : QStringLiteral("Check failed: %1").arg(result.error));
+    Q_EMIT canCheckForUpdatesChanged(canCheckForUpdates());
+    schedule();
+    Q_EMIT checkFinished(result);
+}

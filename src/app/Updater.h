@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/AppcastFeed.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+class QNetworkAccessManager;
+#include <QNetworkReply>
+
+// Looks for a newer release in the update feed: on request, and while automatic checks are on, once per
+// check interval. The next automatic check is a single-shot timer counted from the last check (stored
+// in "lastUpdateCheckTime", so restarts do not put it off); nothing runs in between.
+class Updater : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome { UpdateFound, UpToDate, Failed };
+    struct CheckResult {
+        Outcome outcome = Outcome::Failed;
+        // The user asked for this check (as opposed to an automatic one).
+        bool userInitiated = false;
+        // The release found (UpdateFound).
+        AppcastItem item;
+        // Why the check failed (Failed).
+        QString error;
+    };
+    // The feed's address, or none when the configured site is not acceptable.
+    using FeedUrlProvider = std::function<std::optional<QUrl>()>;
+
+    static constexpr int feedTimeoutMs = 30000;
+    static constexpr qint64 maximumFeedBytes = 1024 * 1024;
+
+    Updater(FeedUrlProvider feedUrl, QString currentVersion, QObject* parent = nullptr);
+    ~Updater() override;
+
+    // Until started, nothing is checked and canCheckForUpdates() is false.
+    void start();
+
+    double updateCheckInterval() const { return m_intervalSeconds; }
+    void setUpdateCheckInterval(double seconds);
+    bool automaticallyChecksForUpdates() const { return m_automatic; }
+    void setAutomaticallyChecksForUpdates(bool automatic);
+
+    // False before start() and while a check runs.
+    bool canCheckForUpdates() const { return m_started && !m_reply; }
+
+    // A check the user asked for; ignored while another runs.
+    void checkForUpdates();
+    // An automatic check: only a found update is announced.
+    void checkForUpdatesInBackground();
+
+    // When the next automatic check is due; none while automatic checks are off or not started.
+    std::optional<QDateTime> nextScheduledCheck() const;
+
+Q_SIGNALS:
+    void canCheckForUpdatesChanged(bool canCheck);
+    void checkFinished(const Updater::CheckResult& result);
+
+private:
+    void check(bool userInitiated);
+    void finish(CheckResult result);
+    void schedule();
+    std::optional<QDateTime> lastCheck() const;
+
+    FeedUrlProvider m_feedUrl;
+    QString m_currentVersion;
+    QNetworkAccessManager* m_network;
+    QPointer<QNetworkReply> m_reply;
+    bool m_userInitiated = false;
+    bool m_started = false;
+    bool m_automatic = false;
+    double m_intervalSeconds = 14400;
+    QTimer m_timer;
+};

@@ -1,0 +1,67 @@
+#include "app/UpdaterController.h"
+
+#include "platform/Platform.h"
+#include "platform/Workspace.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+UpdaterController::UpdaterController(Updater::FeedUrlProvider feedUrl, QString currentVersion, QObject* parent)
+    : QObject(parent)
+    , m_updater(std::move(feedUrl), currentVersion) {
+    m_updater.start();
+    connect(&m_updater, &Updater::checkFinished, this, &UpdaterController::present);
+}
+
+void UpdaterController::checkForUpdates() {
+    m_updater.checkForUpdates();
+}
+
+void UpdaterController::present(const Updater::CheckResult& result) {
+    if (result.outcome != Updater::Outcome::UpdateFound && !result.userInitiated)
+        return;
+    if (m_alert)
+        m_alert->close();
+
+    auto* box = new QMessageBox;
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("UpdateAlert"));
+    box->setWindowTitle(QStringLiteral("Software Update"));
+    switch (result.outcome) {
+    case Updater::Outcome::UpdateFound: {
+        box->setIcon(QMessageBox::Information);
+        box->setText(QStringLiteral("A new version of Quillora is available!"));
+        QString details = QStringLiteral("Quillora %1 is now available. Would you like to download it now?")
+                              .arg(result.item.displayVersion().toHtmlEscaped());
+        if (!result.item.releaseNotesLink.isEmpty())
+            details += QStringLiteral("<br><br><a href=\"%1\">Release notes</a>")
+                           .arg(result.item.releaseNotesLink.toString(QUrl::FullyEncoded).toHtmlEscaped());
+        box->setTextFormat(Qt::RichText);
+        box->setInformativeText(details);
+        box->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        QPushButton* download = box->addButton(QStringLiteral("Download"), QMessageBox::AcceptRole);
+        box->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+        box->setDefaultButton(download);
+        const QUrl page = result.item.downloadUrl;
+        connect(download, &QPushButton::clicked, this, [page] {
+            if (hasPlatform())
+                platform().workspace().openUrl(page);
+        });
+        break;
+    }
+    case Updater::Outcome::UpToDate:
+        box->setIcon(QMessageBox::Information);
+        box->setText(QStringLiteral("You're up to date!"));
+        box->setInformativeText(QStringLiteral("Quillora is currently the newest version available."));
+        box->addButton(QMessageBox::Ok);
+        break;
+    case Updater::Outcome::Failed:
+        box->setIcon(QMessageBox::Warning);
+        box->setText(QStringLiteral("Update check failed"));
+        box->setInformativeText(QStringLiteral("Quillora could not look for updates: %1").arg(result.error));
+        box->addButton(QMessageBox::Ok);
+        break;
+    }
+    m_alert = box;
+    box->open();
+}

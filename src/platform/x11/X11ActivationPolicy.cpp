@@ -1,0 +1,158 @@
+#include "platform/x11/X11ActivationPolicy.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QWindow>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace {
+
+xcb_connection_t* connection() {
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(strlen(name)), name), nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return result;
+}
+
+std::vector<xcb_atom_t> readStates(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
+    std::vector<xcb_atom_t> atoms;
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_ATOM, 0, 1024), nullptr);
+    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+        const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        atoms.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return atoms;
+}
+
+// The last regular window that had the focus, to bring back on activation.
+QPointer<QWindow>& lastActiveWindow() {
+    static QPointer<QWindow> window;
+    return window;
+}
+
+} // namespace
+
+X11ActivationPolicy::X11ActivationPolicy(QObject* parent)
+    : ActivationPolicy(parent) {
+    if (qGuiApp)
+        qGuiApp->installEventFilter(this);
+}
+
+X11ActivationPolicy::~X11ActivationPolicy() {
+    if (qGuiApp)
+        qGuiApp->removeEventFilter(this);
+}
+
+bool X11ActivationPolicy::isAppWindow(const QWindow* window) {
+    if (!window || window->parent())
+        return false;
+    if (window->property("quilloraAppWindow").toBool())
+        return true;
+    const Qt::WindowType type = window->type();
+    return type == Qt::Window || type == Qt::Dialog;
+}
+
+void X11ActivationPolicy::setPolicy(Policy policy) {
+    if (policy == m_policy)
+        return;
+    m_policy = policy;
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (isAppWindow(window) && window->handle())
+            apply(window);
+    }
+    Q_EMIT policyChanged(policy);
+}
+
+void X11ActivationPolicy::activateIgnoringOtherApps() {
+    QWindow* target = lastActiveWindow();
+    if (!target || !target->isVisible()) {
+        target = nullptr;
+        for (QWindow* window : QGuiApplication::topLevelWindows()) {
+            if (isAppWindow(window) && window->isVisible())
+                target = window;
+        }
+    }
+    if (!target)
+        return;
+    target->raise();
+    target->requestActivate();
+}
+
+bool X11ActivationPolicy::eventFilter(QObject* watched, QEvent* event) {
+    // A window's Show arrives after its native window exists and before it is mapped: the state set
+    // now is read by the window manager at the map.
+    if (event->type() == QEvent::Show || event->type() == QEvent::FocusIn) {
+        auto* window = qobject_cast<QWindow*>(watched);
+        if (window && isAppWindow(window)) {
+            if (event->type() == QEvent::Show)
+                apply(window);
+            else
+                lastActiveWindow() = window;
+        }
+    }
+    return false;
+}
+
+void X11ActivationPolicy::apply(QWindow* window) const {
+    xcb_connection_t* c = connection();
+    if (!c || !window->handle())
+        return;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    const xcb_atom_t state = atom(c, "_NET_WM_STATE");
+    const std::array<xcb_atom_t, 2> skips = {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                             atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const bool skip = m_policy == Policy::Accessory;
+    if (window->isVisible()) {
+        // A mapped window's state belongs to the window manager: ask it.
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = id;
+        message.type = state;
+        message.data.data32[0] = skip ? 1 : 0;
+        message.data.data32[1] = skips[0];
+        message.data.data32[2] = skips[1];
+        message.data.data32[3] = 1;
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&message));
+    } else {
+        // Qt merges its own states into what is already there when it maps the window.
+        std::vector<xcb_atom_t> atoms = readStates(c, id, state);
+        for (xcb_atom_t skipAtom : skips) {
+            const auto it = std::find(atoms.begin(), atoms.end(), skipAtom);
+            if (skip && it == atoms.end())
+                atoms.push_back(skipAtom);
+            else if (!skip && it != atoms.end())
+                atoms.erase(it);
+        }
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, quint32(atoms.size()),
+                            atoms.data());
+    }
+    xcb_flush(c);
+}
+
+bool X11ActivationPolicy::skipsTaskbar(const QWindow* window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window || !window->handle())
+        return false;
+    const std::vector<xcb_atom_t> atoms =
+        readStates(c, xcb_window_t(window->winId()), atom(c, "_NET_WM_STATE"));
+    return std::find(atoms.begin(), atoms.end(), atom(c, "_NET_WM_STATE_SKIP_TASKBAR")) != atoms.end();
+}
