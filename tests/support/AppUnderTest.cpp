@@ -1,0 +1,206 @@
+#include "AppUnderTest.h"
+
+#include "DevApiServer.h"
+#include "TestUtils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QRegularExpression>
+#include <csignal>
+
+const QString AppUnderTest::launchFinishedLine = QStringLiteral("[AppDelegate] Launch finished");
+const QString AppUnderTest::fullSetupLine = QStringLiteral("[AppDelegate] Full setup complete");
+
+AppUnderTest::AppUnderTest(QString program)
+    : m_program(std::move(program))
+    , m_sandbox(std::make_unique<QTemporaryDir>())
+    , m_environment(QProcessEnvironment::systemEnvironment()) {
+    for (const QString& dir : {configHome(), runtimeDir(), dataHome(), home()})
+        QDir().mkpath(dir);
+    QFile::setPermissions(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
+    m_environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+    m_environment.insert(QStringLiteral("HOME"), home());
+    m_environment.remove(QStringLiteral("QUILLORA_DEV_API_URL"));
+    // The app chooses its platform itself; the tests' offscreen choice must not leak into it.
+    m_environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+}
+
+AppUnderTest::~AppUnderTest() {
+    if (isRunning())
+        stop();
+}
+
+QString AppUnderTest::configHome() const { return m_sandbox->filePath(QStringLiteral("config")); }
+QString AppUnderTest::runtimeDir() const { return m_sandbox->filePath(QStringLiteral("runtime")); }
+QString AppUnderTest::dataHome() const { return m_sandbox->filePath(QStringLiteral("data")); }
+QString AppUnderTest::home() const { return m_sandbox->filePath(QStringLiteral("home")); }
+QString AppUnderTest::settingsPath() const { return configHome() + QStringLiteral("/Quillora/Quillora.conf"); }
+
+void AppUnderTest::setSetting(const QString& key, const QVariant& value) {
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    settings.setValue(key, value);
+    settings.sync();
+}
+
+QVariant AppUnderTest::setting(const QString& key) const {
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    return settings.value(key);
+}
+
+void AppUnderTest::setEnvironmentVariable(const QString& name, const QString& value) {
+    if (value.isEmpty())
+        m_environment.remove(name);
+    else
+        m_environment.insert(name, value);
+}
+
+bool AppUnderTest::start(const DevApiServer* api, int timeoutMs, const QString& readyLine) {
+    if (m_program.isEmpty()) {
+        qWarning("AppUnderTest: the quillora binary is not built");
+        return false;
+    }
+    if (api)
+        m_environment.insert(QStringLiteral("QUILLORA_DEV_API_URL"), api->baseUrl());
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessEnvironment(m_environment);
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_log.clear();
+    m_process->start(m_program, {});
+    if (!m_process->waitForStarted(10000))
+        return false;
+    const qsizetype found = waitForLog(readyLine, timeoutMs);
+    if (found < 0)
+        std::fprintf(stderr, "AppUnderTest: no \"%s\"; the app's log so far:\n%s\n", qPrintable(readyLine),
+                     qPrintable(log()));
+    return found >= 0;
+}
+
+void AppUnderTest::readOutput() {
+    if (m_process)
+        m_log += QString::fromUtf8(m_process->readAll());
+}
+
+QString AppUnderTest::log() {
+    readOutput();
+    return m_log;
+}
+
+qsizetype AppUnderTest::waitForLog(const QString& fragment, int timeoutMs, qsizetype from) {
+    qsizetype found = -1;
+    waitUntil(
+        [&] {
+            readOutput();
+            found = m_log.indexOf(fragment, from);
+            return found >= 0 || !isRunning();
+        },
+        timeoutMs);
+    if (found < 0) {
+        readOutput();
+        found = m_log.indexOf(fragment, from);
+    }
+    return found;
+}
+
+bool AppUnderTest::isRunning() const {
+    return m_process && m_process->state() != QProcess::NotRunning;
+}
+
+qint64 AppUnderTest::processId() const {
+    return m_process ? m_process->processId() : 0;
+}
+
+int AppUnderTest::stop(int timeoutMs) {
+    if (!m_process)
+        return -1;
+    if (m_process->state() != QProcess::NotRunning) {
+        ::kill(pid_t(m_process->processId()), SIGTERM);
+        if (!waitUntil([&] { return m_process->state() == QProcess::NotRunning; }, timeoutMs)) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+            readOutput();
+            return -1;
+        }
+    }
+    readOutput();
+    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+}
+
+int AppUnderTest::launchAgain(int timeoutMs, QByteArray* output) {
+    QProcess second;
+    second.setProcessEnvironment(m_environment);
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(m_program, {});
+    const bool finished = waitUntil([&] { return second.state() == QProcess::NotRunning; }, timeoutMs);
+    if (output)
+        *output = second.readAll();
+    if (!finished) {
+        second.kill();
+        second.waitForFinished(5000);
+        return -1;
+    }
+    return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+}
+
+QList<quint32> AppUnderTest::windows(const QString& nameRegex) const {
+    QList<quint32> ids;
+    if (!isRunning())
+        return ids;
+    QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                          QString::number(processId())};
+    if (!nameRegex.isEmpty())
+        arguments << QStringLiteral("--name") << nameRegex;
+    const std::optional<QByteArray> output = runTool(QStringLiteral("xdotool"), arguments, 5000);
+    for (const QByteArray& line : output.value_or(QByteArray()).split('\n')) {
+        bool ok = false;
+        const quint32 id = line.trimmed().toUInt(&ok);
+        if (ok)
+            ids.append(id);
+    }
+    return ids;
+}
+
+std::optional<quint32> AppUnderTest::waitForWindow(const QString& nameRegex, int timeoutMs) {
+    std::optional<quint32> found;
+    waitUntil(
+        [&] {
+            const QList<quint32> ids = windows(nameRegex);
+            if (!ids.isEmpty())
+                found = ids.first();
+            return found.has_value() || !isRunning();
+        },
+        timeoutMs);
+    return found;
+}
+
+std::optional<QRect> AppUnderTest::windowGeometry(quint32 window) {
+    const std::optional<QByteArray> output = runTool(
+        QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
+    if (!output)
+        return std::nullopt;
+    QHash<QString, int> values;
+    for (const QByteArray& line : output->split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split('=');
+        if (parts.size() == 2)
+            values.insert(QString::fromLatin1(parts[0]), parts[1].toInt());
+    }
+    return QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+                 values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+}
+
+QString AppUnderTest::windowName(quint32 window) {
+    return QString::fromUtf8(
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(window)})
+            .value_or(QByteArray())
+            .trimmed());
+}
+
+void AppUnderTest::saveScreenshot(const QString& name) {
+    const QString dir = qEnvironmentVariable("QUILLORA_TEST_ARTIFACTS", QDir::tempPath());
+    QDir().mkpath(dir);
+    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path}))
+        std::fprintf(stderr, "Screenshot: %s\n", qPrintable(path));
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+class DevApiServer;
+
+#ifdef QUILLORA_APP_PATH
+#define QUILLORA_APP_DEFAULT_PROGRAM QStringLiteral(QUILLORA_APP_PATH)
+#else
+#define QUILLORA_APP_DEFAULT_PROGRAM QString()
+#endif
+
+// The real quillora binary for an end-to-end test (tests/e2e/*_x11.cpp), started the way scripts/run.sh
+// starts it: pointed at a local web API through QUILLORA_DEV_API_URL, with nothing of the user's touched.
+// Each instance has a sandbox of its own: temporary XDG_CONFIG_HOME (settings, autostart entry),
+// XDG_RUNTIME_DIR (mode 0700: the single-instance lock and socket), XDG_DATA_HOME and HOME. Typical use:
+//
+//     DevApiServer api;
+//     ASSERT_TRUE(api.start());
+//     AppUnderTest app;
+//     app.setSetting("defaultTargetLanguage", "tr");   // optional, before start()
+//     ASSERT_TRUE(app.start(&api));                      // waits for the end of the start-up sequence
+//     ASSERT_TRUE(app.waitForLog("[AppDelegate] Full setup complete"));
+//     ... drive it with xdotool, read api.requestLog(), app.windows(), app.log() ...
+//     EXPECT_EQ(app.stop(), 0);                          // SIGTERM: the app quits as from its menu
+//
+// The app's standard output and error (its debug log: lines "[Tag] message" in the ci and dev builds)
+// are collected in log(). A failing test can call saveScreenshot(). The destructor stops the app and
+// removes the sandbox. The program path comes from QUILLORA_APP_PATH (set for every test target).
+class AppUnderTest {
+public:
+    // The line the app logs when its start-up sequence has run (the permission gate included).
+    static const QString launchFinishedLine;
+    // The line logged when the full setup (floating bar and selection monitor) is in place.
+    static const QString fullSetupLine;
+
+    explicit AppUnderTest(QString program = QUILLORA_APP_DEFAULT_PROGRAM);
+    ~AppUnderTest();
+    AppUnderTest(const AppUnderTest&) = delete;
+    AppUnderTest& operator=(const AppUnderTest&) = delete;
+
+    // Writes a user default into the sandbox's settings file; use before start().
+    void setSetting(const QString& key, const QVariant& value);
+    // A stored user default, read from the settings file (the app writes each change at once).
+    QVariant setting(const QString& key) const;
+    // Adds (or, with an empty value, removes) a variable of the app's environment; before start().
+    void setEnvironmentVariable(const QString& name, const QString& value);
+
+    // Starts the app (pointed at `api` when given) and waits until it logged `readyLine`. False when it
+    // exited or did not get there in time.
+    bool start(const DevApiServer* api = nullptr, int timeoutMs = 30000, const QString& readyLine = launchFinishedLine);
+    // Waits until the log holds `fragment` at or after character `from`; returns the position or -1.
+    qsizetype waitForLog(const QString& fragment, int timeoutMs = 10000, qsizetype from = 0);
+    QString log();
+
+    // Sends SIGTERM and waits for the exit; returns the exit code (-1 when it crashed or hung, after
+    // which it is killed).
+    int stop(int timeoutMs = 15000);
+    bool isRunning() const;
+    qint64 processId() const;
+
+    // Launches the binary a second time in the same sandbox and returns its exit code (-1: no normal exit
+    // within `timeoutMs`); `output` receives what it printed.
+    int launchAgain(int timeoutMs = 15000, QByteArray* output = nullptr);
+
+    // The app's mapped top-level windows (X window ids), through xdotool.
+    QList<quint32> windows(const QString& nameRegex = {}) const;
+    // The first mapped window of the app whose title matches `nameRegex` within `timeoutMs`.
+    std::optional<quint32> waitForWindow(const QString& nameRegex, int timeoutMs = 10000);
+    static std::optional<QRect> windowGeometry(quint32 window);
+    static QString windowName(quint32 window);
+
+    // Saves a picture of the screen as <QUILLORA_TEST_ARTIFACTS or the temp dir>/<name>.png.
+    static void saveScreenshot(const QString& name);
+
+    QProcessEnvironment environment() const { return m_environment; }
+    QString configHome() const;
+    QString runtimeDir() const;
+    QString dataHome() const;
+    QString home() const;
+    QString settingsPath() const;
+
+private:
+    void readOutput();
+
+    QString m_program;
+    std::unique_ptr<QTemporaryDir> m_sandbox;
+    QProcessEnvironment m_environment;
+    std::unique_ptr<QProcess> m_process;
+    QString m_log;
+};
