@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
-# Builds the optimised app and starts it. When the local web API stand-in is built, it is started on a
-# free loopback port and the app is pointed at it.
+# Builds the optimised app, makes desktops list it (application entry and icon under
+# ${XDG_DATA_HOME:-~/.local/share}) and starts it. When the local web API stand-in is built, it runs on a
+# free loopback port for as long as the app does, and this app process alone is pointed at it through
+# QUILLORA_DEV_API_URL: the user's own settings are left as they are. The app keeps one instance per
+# user, so a second run while the first still runs hands over to it (the running app reopens) and ends.
+#
+# For tests: QUILLORA_RUN_BUILD_DIR=<dir> runs the app and stand-in already built there, without
+# installing packages or building.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,56 +16,64 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 
-bash scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)"
+build="${QUILLORA_RUN_BUILD_DIR:-}"
+if [ -z "$build" ]; then
+  bash scripts/install-deps.sh
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j "$(nproc)"
+  build=build/release
+fi
 
-app=build/release/quillora
-api=build/release/tools/dev-api/quillora-dev-api
+app="$(readlink -f "$build/quillora")"
+api="$build/tools/dev-api/quillora-dev-api"
 api_pid=""
-conf="${XDG_CONFIG_HOME:-$HOME/.config}/Quillora/Quillora.conf"
 
-# Rewrites the apiBaseURL line of the [General] section (empty value: removes it).
-set_api_base_url() {
-  mkdir -p "$(dirname "$conf")"
-  touch "$conf"
-  awk -v url="$1" '
-    BEGIN { done = 0 }
-    /^\[/ { if (section == "General" && !done && url != "") { print "apiBaseURL=" url; done = 1 }
-             section = substr($0, 2, length($0) - 2) }
-    section == "General" && /^apiBaseURL=/ { next }
-    { print }
-    END { if (!done && url != "") { if (section != "General") print "[General]"; print "apiBaseURL=" url } }
-  ' "$conf" >"$conf.tmp" && mv "$conf.tmp" "$conf"
+# One argument of a desktop entry's Exec key: quoted, with the key's escapes.
+exec_argument() {
+  local escaped
+  escaped=$(printf '%s' "$1" | sed -e 's/[\\"`$]/\\&/g' -e 's/%/%%/g' -e 's/\\/\\\\/g')
+  printf '"%s"' "$escaped"
+}
+
+install_desktop_entry() {
+  local data="${XDG_DATA_HOME:-$HOME/.local/share}"
+  local exec_line
+  exec_line="Exec=$(exec_argument "$app")"
+  mkdir -p "$data/applications" "$data/icons/hicolor/scalable/apps"
+  awk -v line="$exec_line" '/^Exec=/ { print line; next } { print }' resources/quillora.desktop \
+    >"$data/applications/quillora.desktop"
+  cp resources/images/AppIcon.svg "$data/icons/hicolor/scalable/apps/quillora.svg"
 }
 
 cleanup() {
   if [ -n "$api_pid" ]; then
     kill "$api_pid" 2>/dev/null || true
-    set_api_base_url ""
   fi
 }
 trap cleanup EXIT
 
+install_desktop_entry
+
 if [ -x "$api" ]; then
-  salt=$(grep -E '^QUILLORA_CLIENT_SALT:' build/release/CMakeCache.txt | cut -d= -f2-)
+  salt=$(grep -E '^QUILLORA_CLIENT_SALT:' "$build/CMakeCache.txt" | cut -d= -f2-)
   log=$(mktemp -t quillora-dev-api.XXXXXX.log)
   portfile=$(mktemp -t quillora-dev-api.XXXXXX.port)
-  "$api" --port 0 --salt "$salt" --log "$log" >"$portfile" &
+  # The salt goes through the environment, which other users cannot read, unlike the command line.
+  QUILLORA_DEV_API_SALT="$salt" "$api" --port 0 --log "$log" >"$portfile" &
   api_pid=$!
   for _ in $(seq 1 50); do
     [ -s "$portfile" ] && break
     sleep 0.1
   done
-  port=$(grep -Eo '[0-9]+' "$portfile" | head -n 1)
+  port=$(grep -Eo '[0-9]+' "$portfile" | head -n 1 || true)
+  rm -f "$portfile"
   if [ -z "$port" ]; then
     echo "The local web API did not start." >&2
     exit 1
   fi
-  # The app reads its web API address from the "apiBaseURL" user default; point it at the stand-in
-  # for this run and remove the entry again when the app exits.
-  set_api_base_url "http://127.0.0.1:$port"
-  echo "Local web API on http://127.0.0.1:$port (request log: $log)"
+  export QUILLORA_DEV_API_URL="http://127.0.0.1:$port"
+  echo "Local web API on $QUILLORA_DEV_API_URL (request log: $log)"
 fi
 
+# Not exec: the stand-in is stopped when the app ends.
 "$app" "$@"

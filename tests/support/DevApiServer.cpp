@@ -28,8 +28,10 @@ bool DevApiServer::start(const QByteArray& salt, const QString& program) {
     m_dir = std::make_unique<QTemporaryDir>();
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(path, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--salt"),
-                            QString::fromUtf8(salt), QStringLiteral("--log"), logPath()});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUILLORA_DEV_API_SALT"), QString::fromUtf8(salt));
+    m_process->setProcessEnvironment(environment);
+    m_process->start(path, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"), logPath()});
     QByteArray output;
     const bool started = waitUntil(
         [&] {
@@ -93,6 +95,14 @@ bool DevApiServer::failNext(const QString& mode, int count, int delayMs) {
     return admin(QStringLiteral("/admin/fail-next"), QJsonObject{{QStringLiteral("mode"), mode},
                                                                  {QStringLiteral("count"), count},
                                                                  {QStringLiteral("delayMs"), delayMs}});
+}
+
+bool DevApiServer::setAppcastVersion(const QString& version) {
+    return admin(QStringLiteral("/admin/appcast"), QJsonObject{{QStringLiteral("version"), version}});
+}
+
+bool DevApiServer::serveMalformedAppcast() {
+    return admin(QStringLiteral("/admin/appcast"), QJsonObject{{QStringLiteral("malformed"), true}});
 }
 
 bool DevApiServer::resetFailures() {

@@ -66,6 +66,11 @@ public:
     // Drops failures queued with failNext().
     bool resetFailures();
 
+    // The update feed at GET /downloads/appcast.xml announces `version` (the app's own by default).
+    bool setAppcastVersion(const QString& version);
+    // The feed is served as broken XML from now on.
+    bool serveMalformedAppcast();
+
     QList<QJsonObject> requestLog() const;
     // The newest entry; empty when nothing was logged yet.
     QJsonObject lastRequest() const;

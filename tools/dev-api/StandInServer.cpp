@@ -112,6 +112,8 @@ std::optional<StandInServer::Forced> StandInServer::parseForced(const QString& m
 
 bool StandInServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     const QString path = request.url().path();
+    if (m_appcast.handle(request, socket))
+        return true;
     if (request.method() != QHttpServerRequest::Method::Post) {
         writeHttp(socket, 405, errorBody(QStringLiteral("Only POST is served")));
         return true;
@@ -283,6 +285,12 @@ void StandInServer::respond(QTcpSocket* socket, const Answer& answer, const Forc
 
 void StandInServer::handleAdmin(const QString& path, const QByteArray& body, QTcpSocket* socket) {
     const QJsonObject object = QJsonDocument::fromJson(body).object();
+    if (path == QLatin1String("/admin/appcast")) {
+        const bool known = m_appcast.configure(object);
+        writeHttp(socket, known ? 200 : 400,
+                  known ? QByteArrayLiteral("{\"ok\":true}") : errorBody(QStringLiteral("Give version or malformed")));
+        return;
+    }
     if (path == QLatin1String("/admin/reset")) {
         m_forced.clear();
         writeHttp(socket, 200, QByteArrayLiteral("{\"ok\":true}"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StandInAppcast.h"
+
 #include <QAbstractHttpServer>
 #include <QByteArray>
 #include <QFile>
@@ -11,7 +13,8 @@ class QTcpSocket;
 
 // Serves the four endpoints of docs/web-api.md on loopback, checks each envelope and signature, answers
 // deterministically and logs one JSON line per API request. Failures can be forced for tests through
-// POST /admin/fail-next or through magic request texts ("dev-api:500" and the like).
+// POST /admin/fail-next or through magic request texts ("dev-api:500" and the like). It also serves the
+// web site's update feed (StandInAppcast).
 class StandInServer : public QAbstractHttpServer {
     Q_OBJECT
 public:
@@ -58,4 +61,5 @@ private:
     QByteArray m_salt;
     QFile m_log;
     QList<Forced> m_forced;
+    StandInAppcast m_appcast{QStringLiteral(QUILLORA_DEV_API_APPCAST_VERSION)};
 };

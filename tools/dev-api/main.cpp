@@ -1,5 +1,6 @@
-// quillora-dev-api --port N --salt S [--log FILE]: the local stand-in of the web API. Listens on 127.0.0.1
-// only; prints the port it listens on as the first line of standard output.
+// QUILLORA_DEV_API_SALT=S quillora-dev-api --port N [--log FILE]: the local stand-in of the web API (and
+// of the web site's update feed). Listens on 127.0.0.1 only; prints the port it listens on as the first
+// line of standard output.
 #include "StandInServer.h"
 
 #include <QCommandLineParser>
@@ -23,8 +24,11 @@ int main(int argc, char** argv) {
     parser.addOptions({portOption, saltOption, logOption});
     parser.process(app);
 
-    if (!parser.isSet(saltOption)) {
-        std::fprintf(stderr, "quillora-dev-api: --salt is required\n");
+    // The environment keeps the salt out of the process list.
+    const QString salt = parser.isSet(saltOption) ? parser.value(saltOption)
+                                                  : qEnvironmentVariable("QUILLORA_DEV_API_SALT");
+    if (salt.isEmpty()) {
+        std::fprintf(stderr, "quillora-dev-api: give the client salt in QUILLORA_DEV_API_SALT (or --salt)\n");
         return 2;
     }
     bool portOk = false;
@@ -34,7 +38,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    StandInServer server(parser.value(saltOption).toUtf8(), parser.value(logOption));
+    StandInServer server(salt.toUtf8(), parser.value(logOption));
     if (parser.isSet(logOption) && !server.logIsOpen()) {
         std::fprintf(stderr, "quillora-dev-api: cannot open the log %s\n",
                      qPrintable(parser.value(logOption)));

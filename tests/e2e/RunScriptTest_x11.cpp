@@ -1,0 +1,115 @@
+// scripts/run.sh as a user runs it twice: the first run starts the stand-in and the app; the second
+// reaches the running app and ends; the user's settings are never touched and the salt never shows on a
+// command line.
+#include "AppUnderTest.h"
+#include "TestUtils.h"
+#include "services/RequestSigner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <gtest/gtest.h>
+#include <csignal>
+
+namespace {
+
+QList<qint64> childrenOf(qint64 pid) {
+    QList<qint64> children;
+    const std::optional<QByteArray> output =
+        runTool(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::number(pid)});
+    for (const QByteArray& line : output.value_or(QByteArray()).split('\n')) {
+        bool ok = false;
+        const qint64 child = line.trimmed().toLongLong(&ok);
+        if (ok)
+            children.append(child);
+    }
+    return children;
+}
+
+QByteArray commandLine(qint64 pid) {
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class RunScript {
+public:
+    explicit RunScript(const QProcessEnvironment& environment) {
+        QProcessEnvironment env = environment;
+        env.insert(QStringLiteral("QUILLORA_RUN_BUILD_DIR"), QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).absolutePath());
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral("bash"), {QStringLiteral(QUILLORA_SOURCE_DIR "/scripts/run.sh")});
+    }
+    ~RunScript() {
+        if (m_process.state() != QProcess::NotRunning) {
+            for (qint64 child : childrenOf(m_process.processId()))
+                ::kill(pid_t(child), SIGKILL);
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    bool waitFor(const QString& fragment, int timeoutMs = 30000) {
+        return waitUntil(
+            [&] {
+                m_output += QString::fromUtf8(m_process.readAll());
+                return m_output.contains(fragment) || m_process.state() == QProcess::NotRunning;
+            },
+            timeoutMs) &&
+               m_output.contains(fragment);
+    }
+    bool waitForExit(int timeoutMs = 20000) {
+        const bool exited = waitUntil([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+        m_output += QString::fromUtf8(m_process.readAll());
+        return exited;
+    }
+    QProcess m_process;
+    QString m_output;
+};
+
+} // namespace
+
+TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
+    AppUnderTest sandbox;
+    const QString usersApi = QStringLiteral("https://api.example.org/mine");
+    sandbox.setSetting(QStringLiteral("apiBaseURL"), usersApi);
+    sandbox.setSetting(QStringLiteral("defaultTargetLanguage"), QStringLiteral("de"));
+
+    RunScript first(sandbox.environment());
+    ASSERT_TRUE(first.waitFor(AppUnderTest::launchFinishedLine)) << first.m_output.toStdString();
+    EXPECT_TRUE(first.m_output.contains(QLatin1String("Local web API on http://127.0.0.1:")));
+    EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
+
+    // The stand-in and the app run as the script's children; neither shows the salt on its command line.
+    const QList<qint64> children = childrenOf(first.m_process.processId());
+    ASSERT_EQ(children.size(), 2);
+    for (qint64 child : children)
+        EXPECT_FALSE(commandLine(child).contains(RequestSigner::clientSalt())) << commandLine(child).toStdString();
+
+    // Desktops list the app: its entry names the binary by absolute path, with the icon beside it.
+    QFile entry(sandbox.dataHome() + QStringLiteral("/applications/quillora.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString appPath = QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).canonicalFilePath();
+    EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains(QStringLiteral("\nExec=\"%1\"\n").arg(appPath)));
+    EXPECT_TRUE(QFileInfo::exists(sandbox.dataHome() + QStringLiteral("/icons/hicolor/scalable/apps/quillora.svg")));
+
+    RunScript second(sandbox.environment());
+    ASSERT_TRUE(second.waitForExit()) << second.m_output.toStdString();
+    EXPECT_EQ(second.m_process.exitCode(), 0) << second.m_output.toStdString();
+    EXPECT_TRUE(first.waitFor(QStringLiteral("[AppDelegate] Reopen requested"), 5000));
+    EXPECT_EQ(first.m_process.state(), QProcess::Running);
+    EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
+
+    // The app quits; the script stops its stand-in and ends with it.
+    for (qint64 child : childrenOf(first.m_process.processId())) {
+        if (commandLine(child).startsWith(QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).absoluteFilePath().toUtf8()))
+            ::kill(pid_t(child), SIGTERM);
+    }
+    ASSERT_TRUE(first.waitForExit());
+    EXPECT_EQ(first.m_process.exitCode(), 0) << first.m_output.toStdString();
+    for (qint64 child : children)
+        EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 5000));
+    EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
+    EXPECT_EQ(sandbox.setting(QStringLiteral("defaultTargetLanguage")).toString(), QStringLiteral("de"));
+}

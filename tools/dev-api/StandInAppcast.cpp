@@ -1,0 +1,69 @@
+#include "StandInAppcast.h"
+
+#include <QHttpServerRequest>
+#include <QTcpSocket>
+
+namespace {
+
+void writeDocument(QTcpSocket* socket, int status, const QByteArray& type, const QByteArray& body) {
+    socket->write("HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Not Found") +
+                  "\r\nContent-Type: " + type + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                  "\r\nConnection: close\r\n\r\n" + body);
+    socket->disconnectFromHost();
+}
+
+} // namespace
+
+StandInAppcast::StandInAppcast(QString version)
+    : m_version(std::move(version)) {}
+
+bool StandInAppcast::configure(const QJsonObject& command) {
+    if (!command.contains(QStringLiteral("version")) && !command.contains(QStringLiteral("malformed")))
+        return false;
+    const QString version = command.value(QStringLiteral("version")).toString();
+    if (!version.isEmpty())
+        m_version = version;
+    m_malformed = command.value(QStringLiteral("malformed")).toBool();
+    return true;
+}
+
+QByteArray StandInAppcast::document(const QString& base) const {
+    if (m_malformed)
+        return QByteArrayLiteral("<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><item><title>broken");
+    const QByteArray version = m_version.toHtmlEscaped().toUtf8();
+    const QByteArray site = base.toHtmlEscaped().toUtf8();
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+           "<rss version=\"2.0\" xmlns:quillora=\"https://quillora.app/xml-namespaces/appcast\">\n"
+           "  <channel>\n"
+           "    <title>Quillora</title>\n"
+           "    <item>\n"
+           "      <title>Quillora " + version + "</title>\n"
+           "      <quillora:version>" + version + "</quillora:version>\n"
+           "      <quillora:shortVersionString>" + version + "</quillora:shortVersionString>\n"
+           "      <quillora:releaseNotesLink>" + site + "/releases/" + version + "</quillora:releaseNotesLink>\n"
+           "      <link>" + site + "/download</link>\n"
+           "      <enclosure url=\"" + site + "/downloads/Quillora-" + version +
+           ".tar.gz\" type=\"application/gzip\" length=\"0\"/>\n"
+           "    </item>\n"
+           "  </channel>\n"
+           "</rss>\n";
+}
+
+bool StandInAppcast::handle(const QHttpServerRequest& request, QTcpSocket* socket) const {
+    if (request.method() != QHttpServerRequest::Method::Get)
+        return false;
+    const QString path = request.url().path();
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(socket->localPort());
+    if (path == QLatin1String("/downloads/appcast.xml")) {
+        writeDocument(socket, 200, "application/rss+xml; charset=utf-8", document(base));
+        return true;
+    }
+    if (path == QLatin1String("/download") || path.startsWith(QLatin1String("/releases/"))) {
+        const QByteArray page = "<!doctype html><title>Quillora</title><p>Quillora " +
+                                m_version.toHtmlEscaped().toUtf8() +
+                                " (local stand-in of the web site: nothing to download here).</p>\n";
+        writeDocument(socket, 200, "text/html; charset=utf-8", page);
+        return true;
+    }
+    return false;
+}
