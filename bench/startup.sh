@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Start-up, memory and idle wake-ups of quillora against the floor of a minimal Qt 6 tray program, both
+# started alternately under a virtual X display with openbox and trayer.
+#
+# Per run and program: start to tray icon docked (seen from the X server), resident memory and PSS at
+# 3 s and 30 s, and the context switches of all its threads over 20 idle seconds that follow one
+# selection road (a double click on a word in xterm) and one popover opening (a click on the tray icon,
+# then Escape). Prints min / median / max of each and the ratios to the floor.
+#
+# Usage: bench/startup.sh [runs]      (15 runs of each program by default; about 35 s a run)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-15}
+build=build/bench
+
+if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
+  bash scripts/install-deps.sh
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench -j "$(nproc)" --target quillora quillora-hello-tray quillora-startup-probe
+  export QUILLORA_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$@"
+fi
+
+probe=$build/bench/quillora-startup-probe
+floor=$build/bench/quillora-hello-tray
+app=$build/quillora
+
+openbox >/dev/null 2>&1 &
+helpers=($!)
+for _ in $(seq 1 50); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+trayer --edge top --align right --widthtype request --height 24 --transparent true >/dev/null 2>&1 &
+helpers+=($!)
+for _ in $(seq 1 50); do
+  xprop -root | grep -q '^_NET_SYSTEM_TRAY' && break
+  xdotool search --classname trayer >/dev/null 2>&1 && break
+  sleep 0.1
+done
+sleep 1
+
+# Text to select, in an application nobody here wrote.
+xterm -geometry 60x5+200+300 -title bench-xterm -e sh -c 'echo "morning evening"; exec sleep 100000' &
+helpers+=($!)
+trap 'kill ${helpers[*]} 2>/dev/null || true' EXIT
+for _ in $(seq 1 50); do
+  xdotool search --name bench-xterm >/dev/null 2>&1 && break
+  sleep 0.1
+done
+sleep 1
+xterm_window=$(xdotool search --name bench-xterm | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$xterm_window")"
+word_x=$((X + 30)) word_y=$((Y + 10))
+
+# Each program keeps its own settings and runtime folders across the runs; one warm-up start writes the
+# first-launch settings, so every measured start is an ordinary one.
+scratch=$(mktemp -d -t quillora-startup.XXXXXX)
+trap 'kill ${helpers[*]} 2>/dev/null || true; rm -rf "$scratch"' EXIT
+
+env_for() {
+  local dir=$scratch/$1
+  mkdir -p "$dir/config" "$dir/data" "$dir/home" "$dir/runtime"
+  chmod 700 "$dir/runtime"
+  echo "XDG_CONFIG_HOME=$dir/config XDG_DATA_HOME=$dir/data HOME=$dir/home XDG_RUNTIME_DIR=$dir/runtime"
+}
+
+# Resident and proportional memory in KiB.
+memory() {
+  awk '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } END { print r, p }' "/proc/$1/smaps_rollup"
+}
+
+switches() {
+  cat /proc/"$1"/task/*/status 2>/dev/null |
+    awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ { n += $2 } END { print n + 0 }'
+}
+
+results=$scratch/results
+: >"$results"
+
+# One measured run: name, program.
+run_one() {
+  local name=$1 program=$2 line pid ms icon start mem3 mem30 sw_begin sw_end
+  start=$(date +%s.%N)
+  line=$(env $(env_for "$name") "$probe" "$program") || { echo "$name: did not dock" >&2; return 1; }
+  read -r pid ms icon <<<"$line"
+  sleep_until() { local left; left=$(awk -v s="$start" -v t="$1" -v n="$(date +%s.%N)" 'BEGIN { d = s + t - n; print (d > 0 ? d : 0) }'); sleep "$left"; }
+  sleep_until 3
+  mem3=$(memory "$pid")
+  # One selection road, one popover opening and closing.
+  xdotool mousemove "$word_x" "$word_y" click --repeat 2 --delay 80 1
+  sleep_until 5.5
+  xdotool mousemove --window "$icon" 4 4 click 1
+  sleep 1
+  xdotool key Escape
+  sleep_until 10
+  sw_begin=$(switches "$pid")
+  sleep_until 30
+  sw_end=$(switches "$pid")
+  mem30=$(memory "$pid")
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  echo "$name $ms $mem3 $mem30 $((sw_end - sw_begin))" >>"$results"
+  echo "$name: docked ${ms} ms, rss/pss at 3 s ${mem3// //} KiB, at 30 s ${mem30// //} KiB, $((sw_end - sw_begin)) switches idle"
+}
+
+warm_up() {
+  local line pid
+  line=$(env $(env_for "$1") "$probe" "$2") || true
+  pid=${line%% *}
+  sleep 2
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  sleep 1
+}
+warm_up floor "$floor"
+warm_up quillora "$app"
+
+for i in $(seq 1 "$runs"); do
+  echo "run $i of $runs"
+  run_one floor "$floor" || true
+  run_one quillora "$app" || true
+done
+
+# min / median / max of column $2 for program $1.
+stats() {
+  awk -v n="$1" '$1 == n { print $'"$2"' }' "$results" | sort -g |
+    awk '{ v[NR] = $1 } END { if (NR == 0) { print "- - -"; exit } m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print v[1], m, v[NR] }'
+}
+
+median_of() { stats "$1" "$2" | awk '{ print $2 }'; }
+
+echo
+printf '%-28s %-28s %-28s %s\n' "figure (min median max)" "floor" "quillora" "ratio / difference of medians"
+row() {
+  local label=$1 column=$2 unit=$3 f q
+  f=$(median_of floor "$column"); q=$(median_of quillora "$column")
+  printf '%-28s %-28s %-28s ' "$label" "$(stats floor "$column")" "$(stats quillora "$column")"
+  if [ "$unit" = ratio ]; then
+    awk -v f="$f" -v q="$q" 'BEGIN { printf "%.2fx\n", (f > 0 ? q / f : 0) }'
+  else
+    awk -v f="$f" -v q="$q" 'BEGIN { printf "%+.1f MB\n", (q - f) / 1024 }'
+  fi
+}
+row "start to tray (ms)" 2 ratio
+row "RSS at 3 s (KiB)" 3 mb
+row "PSS at 3 s (KiB)" 4 mb
+row "RSS at 30 s (KiB)" 5 mb
+row "PSS at 30 s (KiB)" 6 mb
+row "switches in 20 idle s" 7 ratio
