@@ -16,6 +16,9 @@ class QMimeData;
 // Every format a clipboard offered at one moment, as MIME type and bytes, in the owner's order.
 struct PasteboardSnapshot {
     QList<QPair<QString, QByteArray>> items;
+    // False when a format the owner offered could not be saved (too large, refused, timed out): putting
+    // this snapshot back would lose it.
+    bool complete = true;
 
     bool isEmpty() const { return items.isEmpty(); }
     QByteArray data(const QString& mimeType) const;

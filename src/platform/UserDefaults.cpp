@@ -90,6 +90,13 @@ QString UserDefaults::filePath() const {
 
 void UserDefaults::open() {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
+    // Opening a FIFO for reading blocks until a writer comes, which may be never.
+    const QFileInfo info(m_path);
+    if (info.exists() && !info.isFile()) {
+        debugLog(QStringLiteral("UserDefaults"),
+                 QStringLiteral("⚠️ %1 is not a regular file; settings are kept in memory only").arg(m_path));
+        return;
+    }
     m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
     switch (m_settings->status()) {
     case QSettings::NoError:
@@ -97,18 +104,32 @@ void UserDefaults::open() {
     case QSettings::AccessError:
         qWarning("UserDefaults: cannot read %s; using defaults", qPrintable(m_path));
         return;
-    case QSettings::FormatError: {
-        // Keep the unreadable file for the user instead of overwriting it with our next write.
-        const QString aside =
-            m_path + QStringLiteral(".corrupt-") + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmss"));
-        m_settings.reset();
-        QFile::rename(m_path, aside);
-        qWarning("UserDefaults: %s is corrupt; moved it to %s and started from defaults", qPrintable(m_path),
-                 qPrintable(aside));
-        m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+    case QSettings::FormatError:
+        salvageDamagedFile();
         return;
     }
-    }
+}
+
+// Qt has read every value up to the damage: those are kept in a clean file, and the damaged one stays
+// beside it for the user.
+void UserDefaults::salvageDamagedFile() {
+    QVariantMap salvaged;
+    for (const QString& key : m_settings->allKeys())
+        salvaged.insert(key, m_settings->value(key));
+    m_settings.reset();
+    const QString aside = m_path + QStringLiteral(".corrupt-") +
+                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmss"));
+    QFile::rename(m_path, aside);
+    qWarning("UserDefaults: %s is damaged; kept %lld values, moved it to %s", qPrintable(m_path),
+             qlonglong(salvaged.size()), qPrintable(aside));
+    m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+    for (auto it = salvaged.cbegin(); it != salvaged.cend(); ++it)
+        m_settings->setValue(it.key(), it.value());
+    flush();
+}
+
+QVariant UserDefaults::stored(const QString& key) const {
+    return m_settings ? m_settings->value(key) : m_memory.value(key);
 }
 
 void UserDefaults::registerDefaults(const QVariantMap& defaults) {
@@ -117,9 +138,9 @@ void UserDefaults::registerDefaults(const QVariantMap& defaults) {
 }
 
 QVariant UserDefaults::object(const QString& key) const {
-    const QVariant stored = m_settings->value(key);
-    if (stored.isValid())
-        return stored;
+    const QVariant value = stored(key);
+    if (value.isValid())
+        return value;
     return m_registered.value(key);
 }
 
@@ -127,24 +148,38 @@ std::optional<QString> UserDefaults::optionalString(const QString& key) const {
     const QVariant value = object(key);
     if (!value.isValid())
         return std::nullopt;
-    if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList ||
-        value.typeId() == QMetaType::QVariantMap)
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    if (value.typeId() == QMetaType::QVariantList) {
+        QStringList items;
+        for (const QVariant& item : value.toList()) {
+            if (!item.canConvert<QString>())
+                return std::nullopt;
+            items << item.toString();
+        }
+        return items.join(QLatin1Char(','));
+    }
+    if (value.typeId() == QMetaType::QVariantMap || !value.canConvert<QString>())
         return std::nullopt;
     return value.toString();
+}
+
+bool UserDefaults::isUnreadableString(const QString& key) const {
+    return contains(key) && !optionalString(key);
 }
 
 // A stored value that cannot be read as the asked type (a damaged file) falls back to the registered
 // default, so one bad line never turns a setting the user never changed into false or 0.
 bool UserDefaults::boolean(const QString& key) const {
-    if (auto stored = parseBool(m_settings->value(key)))
-        return *stored;
-    if (m_settings->contains(key))
+    if (auto value = parseBool(stored(key)))
+        return *value;
+    if (contains(key))
         debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ unreadable boolean under %1").arg(key));
     return parseBool(m_registered.value(key)).value_or(false);
 }
 
 double UserDefaults::doubleValue(const QString& key) const {
-    for (const QVariant& value : {m_settings->value(key), m_registered.value(key)}) {
+    for (const QVariant& value : {stored(key), m_registered.value(key)}) {
         if (const auto number = numberIn(value))
             return *number;
     }
@@ -154,7 +189,7 @@ double UserDefaults::doubleValue(const QString& key) const {
 qint64 UserDefaults::integer(const QString& key) const {
     // Converting a number beyond 64 bits is undefined; from a damaged file it is as unreadable as text.
     constexpr double kLimit = 9.2e18;
-    for (const QVariant& value : {m_settings->value(key), m_registered.value(key)}) {
+    for (const QVariant& value : {stored(key), m_registered.value(key)}) {
         if (const auto number = numberIn(value); number && std::abs(*number) < kLimit)
             return qint64(*number);
     }
@@ -171,7 +206,7 @@ QByteArray UserDefaults::data(const QString& key) const {
 }
 
 bool UserDefaults::contains(const QString& key) const {
-    return m_settings->contains(key);
+    return m_settings ? m_settings->contains(key) : m_memory.contains(key);
 }
 
 void UserDefaults::set(const QString& key, const QVariant& value) {
@@ -179,24 +214,34 @@ void UserDefaults::set(const QString& key, const QVariant& value) {
         remove(key);
         return;
     }
-    m_settings->setValue(key, value);
+    if (m_settings)
+        m_settings->setValue(key, value);
+    else
+        m_memory.insert(key, value);
     flush();
     Q_EMIT changed(key);
 }
 
 void UserDefaults::remove(const QString& key) {
-    m_settings->remove(key);
+    if (m_settings)
+        m_settings->remove(key);
+    else
+        m_memory.remove(key);
     flush();
     Q_EMIT changed(key);
 }
 
 void UserDefaults::resetForTesting() {
-    m_settings->clear();
+    if (m_settings)
+        m_settings->clear();
+    m_memory.clear();
     flush();
     m_registered.clear();
 }
 
 void UserDefaults::flush() {
+    if (!m_settings)
+        return;
     m_settings->sync();
     if (m_settings->status() == QSettings::AccessError)
         debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ cannot write %1").arg(m_path));

@@ -102,17 +102,14 @@ void AccessibilityService::runClipboardFallback(const SelectionReadRequest& requ
     m_lastCopyOperationTime = now;
 
     QPointer<AccessibilityService> self(this);
-    auto elapsed = std::make_shared<QElapsedTimer>();
-    elapsed->start();
     platform().pasteboard().takeSnapshot(
-        [self, elapsed, rule, handler = std::move(handler)](PasteboardSnapshot snapshot) mutable {
+        [self, rule, handler = std::move(handler)](PasteboardSnapshot snapshot) mutable {
             if (!self)
                 return;
-            // An empty answer that took the whole time-out is an owner that did not answer, not an empty
-            // clipboard: its content cannot be saved, so it must not be overwritten.
-            if (snapshot.isEmpty() && elapsed->elapsed() >= SnapshotTimeoutMs * 9 / 10) {
-                debugLog(kTag,
-                         QStringLiteral("⏱️ the clipboard owner did not answer; no synthetic copy"));
+            // What could not be saved (an owner that did not answer, a format too large) could not be put
+            // back, so the clipboard must not be overwritten.
+            if (!snapshot.complete) {
+                debugLog(kTag, QStringLiteral("⏱️ the clipboard could not be saved whole; no synthetic copy"));
                 self->finishFallback(std::nullopt, std::move(handler));
                 return;
             }

@@ -23,7 +23,19 @@ void ExcludedAppsManager::saveExcludedApps(const QStringList& apps) {
                                       {{QStringLiteral("apps"), apps}});
 }
 
+namespace {
+// A value we cannot read (say, one written by hand in another shape) is the user's; never replace it.
+bool storedListIsUnreadable() {
+    if (!UserDefaults::standard().isUnreadableString(kExcludedAppsKey))
+        return false;
+    debugLog(QStringLiteral("ExcludedAppsManager"), QStringLiteral("⚠️ unreadable excludedApps left as it is"));
+    return true;
+}
+} // namespace
+
 void ExcludedAppsManager::removeExcludedApp(const QString& bundleIdentifier) {
+    if (storedListIsUnreadable())
+        return;
     QStringList apps = loadExcludedApps();
     const qsizetype index = apps.indexOf(bundleIdentifier);
     if (index < 0)
@@ -39,6 +51,8 @@ void ExcludedAppsManager::addExcludedApp(const QString& bundleIdentifier) {
                  QStringLiteral("⚠️ refused id with a comma: %1").arg(bundleIdentifier));
         return;
     }
+    if (storedListIsUnreadable())
+        return;
     QStringList apps = loadExcludedApps();
     if (apps.contains(bundleIdentifier))
         return;

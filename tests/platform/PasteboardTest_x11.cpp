@@ -163,6 +163,9 @@ TEST_F(PasteboardX11Test, SnapshotAndRestoreRoundTripTextImageAndCustomType) {
     const QList<Case> cases{
         {QString(), QStringLiteral("text/plain"), QStringLiteral("UTF8_STRING"),
          QStringLiteral("Grüße, 世界 — line one\nline two").toUtf8()},
+        // Text is kept byte for byte: a terminating NUL and bytes that are not UTF-8 come back as sent.
+        {QString(), QStringLiteral("text/plain"), QStringLiteral("UTF8_STRING"),
+         QByteArray("caf\xc3\xa9 \xff\xfe broken\0", 16)},
         {QStringLiteral("image/png"), QStringLiteral("image/png"), QStringLiteral("image/png"),
          pngBytes(noiseImage(40, 30))},
         {QStringLiteral("application/x-quillora-test"), QStringLiteral("application/x-quillora-test"),

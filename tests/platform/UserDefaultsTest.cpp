@@ -1,10 +1,14 @@
 #include "platform/UserDefaults.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -88,6 +92,48 @@ TEST_F(UserDefaultsTest, CorruptFileGivesDefaults) {
     EXPECT_EQ(defaults.integer(QStringLiteral("count")), 7);
     defaults.set(QStringLiteral("alwaysOnTop"), true);
     EXPECT_TRUE(defaults.boolean(QStringLiteral("alwaysOnTop")));
+}
+
+TEST_F(UserDefaultsTest, FileCutOffInASectionHeaderKeepsEveryValueReadAndTheDamagedFile) {
+    QDir().mkpath(m_dir.filePath(QStringLiteral("Quillora")));
+    const QByteArray damaged = "[General]\nshowInDock=false\ndefaultTargetLanguage=de\nexcludedApps=a,b\n[Gen";
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    {
+        UserDefaults defaults(path());
+        defaults.registerDefaults({{QStringLiteral("showInDock"), true}});
+        EXPECT_FALSE(defaults.boolean(QStringLiteral("showInDock")));
+        EXPECT_EQ(defaults.string(QStringLiteral("defaultTargetLanguage")), QStringLiteral("de"));
+        // An unquoted list reads as the text that was written.
+        EXPECT_EQ(defaults.string(QStringLiteral("excludedApps")), QStringLiteral("a,b"));
+        EXPECT_FALSE(defaults.isUnreadableString(QStringLiteral("excludedApps")));
+    }
+    const QStringList aside = QDir(m_dir.filePath(QStringLiteral("Quillora")))
+                                  .entryList({QStringLiteral("Quillora.conf.corrupt-*")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(m_dir.filePath(QStringLiteral("Quillora/") + aside.first()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), damaged);
+
+    QSettings clean(path(), QSettings::IniFormat);
+    EXPECT_EQ(clean.status(), QSettings::NoError);
+    EXPECT_EQ(clean.value(QStringLiteral("defaultTargetLanguage")).toString(), QStringLiteral("de"));
+}
+
+TEST_F(UserDefaultsTest, AnythingButARegularFileAtThePathIsNeverOpened) {
+    QDir().mkpath(m_dir.filePath(QStringLiteral("Quillora")));
+    ASSERT_EQ(mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    // Opening the FIFO would block this thread until a writer came.
+    UserDefaults defaults(path());
+    EXPECT_FALSE(defaults.contains(QStringLiteral("showInDock")));
+    defaults.set(QStringLiteral("showInDock"), true);
+    EXPECT_TRUE(defaults.boolean(QStringLiteral("showInDock")));
+    defaults.remove(QStringLiteral("showInDock"));
+    EXPECT_FALSE(defaults.contains(QStringLiteral("showInDock")));
+    EXPECT_FALSE(QFileInfo(path()).isFile());
 }
 
 TEST_F(UserDefaultsTest, NumbersNoIntegerOrDoubleCanHoldGiveTheDefaults) {

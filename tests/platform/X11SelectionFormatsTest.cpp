@@ -75,6 +75,15 @@ TEST(X11SelectionFormats, DecodesTextByTheTypeTheOwnerAnsweredWith) {
     EXPECT_EQ(X11SelectionFormats::decodeText("UTF8_STRING", "UTF8_STRING", ""), QString());
 }
 
+TEST(X11SelectionFormats, SnapshotKeepsUtf8TextAsSentAndLatin1AsItsUtf8) {
+    const QByteArray raw("text\xff\0\0", 7);
+    EXPECT_EQ(X11SelectionFormats::textBytesForSnapshot("UTF8_STRING", "UTF8_STRING", raw), raw);
+    EXPECT_EQ(X11SelectionFormats::textBytesForSnapshot("TEXT", "UTF8_STRING", raw), raw);
+    EXPECT_EQ(X11SelectionFormats::textBytesForSnapshot("STRING", "STRING", QByteArray("caf\xe9\0", 5)),
+              QByteArray("caf\xc3\xa9\0", 6));
+    EXPECT_FALSE(X11SelectionFormats::textBytesForSnapshot("COMPOUND_TEXT", "COMPOUND_TEXT", "\x1b%G"));
+}
+
 TEST(X11SelectionFormats, OwnContentSnapshotKeepsImagesAsPngAndEveryOtherFormat) {
     QImage image(7, 5, QImage::Format_ARGB32);
     image.fill(Qt::red);

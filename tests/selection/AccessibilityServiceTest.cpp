@@ -182,6 +182,16 @@ TEST_F(AccessibilityServiceTest, UnansweringClipboardOwnerIsNeverOverwritten) {
     EXPECT_FALSE(read(m_service));
     EXPECT_TRUE(keys().posted.isEmpty());
     EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+
+    // An owner that answers, but not every format it offers (an image over the size limit), cannot be
+    // put back whole either.
+    pasteboard().setUnresponsive(false);
+    PasteboardSnapshot partly = userClipboard();
+    partly.complete = false;
+    pasteboard().setExternalContent(partly);
+    AccessibilityService afterCooldown;
+    EXPECT_FALSE(read(afterCooldown));
+    EXPECT_TRUE(keys().posted.isEmpty());
 }
 
 TEST_F(AccessibilityServiceTest, FailedKeyPostGivesNothing) {

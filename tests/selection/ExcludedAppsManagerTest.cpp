@@ -3,6 +3,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,9 +62,9 @@ TEST_F(ExcludedAppsManagerTest, LoadKeepsEmptyPartsOfTheStoredString) {
     EXPECT_EQ(ExcludedAppsManager::loadExcludedApps(), (QStringList{"a", ""}));
     UserDefaults::standard().set(kKey, QString());
     EXPECT_TRUE(ExcludedAppsManager::loadExcludedApps().isEmpty());
-    // A value that is not a string (a damaged file) reads as an empty list.
+    // A list value reads as its items, as if they had been joined with commas.
     UserDefaults::standard().set(kKey, QStringList{"x", "y"});
-    EXPECT_TRUE(ExcludedAppsManager::loadExcludedApps().isEmpty());
+    EXPECT_EQ(ExcludedAppsManager::loadExcludedApps(), (QStringList{"x", "y"}));
 }
 
 TEST_F(ExcludedAppsManagerTest, RemoveTakesTheFirstOccurrenceAndIgnoresMissingIds) {
@@ -89,3 +91,26 @@ TEST_F(ExcludedAppsManagerTest, IdWithCommaIsRefusedRatherThanSplitInTwo) {
 }
 
 } // namespace
+
+TEST_F(ExcludedAppsManagerTest, HandEditedListsAreReadAndUnreadableValuesNeverOverwritten) {
+    // `excludedApps=a,b` without quotes, as a user would write it.
+    const QString path = UserDefaults::standard().filePath();
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[General]\nexcludedApps=org.gnome.TextEditor,firefox\n");
+    }
+    UserDefaults::setStandardFilePath(path);
+    EXPECT_EQ(ExcludedAppsManager::loadExcludedApps(),
+              QStringList({QStringLiteral("org.gnome.TextEditor"), QStringLiteral("firefox")}));
+    ExcludedAppsManager::addExcludedApp(QStringLiteral("mousepad"));
+    EXPECT_EQ(stored(), QStringLiteral("org.gnome.TextEditor,firefox,mousepad"));
+
+    const QVariantMap unreadable{{QStringLiteral("nested"), 1}};
+    UserDefaults::standard().set(kKey, unreadable);
+    m_posts.clear();
+    ExcludedAppsManager::addExcludedApp(QStringLiteral("mousepad"));
+    ExcludedAppsManager::removeExcludedApp(QStringLiteral("firefox"));
+    EXPECT_EQ(UserDefaults::standard().object(kKey).toMap(), unreadable);
+    EXPECT_TRUE(m_posts.isEmpty());
+}

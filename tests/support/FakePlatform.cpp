@@ -103,6 +103,14 @@ void FakePasteboard::readImage(ImageHandler handler, int timeoutMs) {
 }
 
 void FakePasteboard::takeSnapshot(SnapshotHandler handler, int timeoutMs) {
+    if (m_unresponsive) {
+        QTimer::singleShot(timeoutMs, this, [handler] {
+            PasteboardSnapshot unanswered;
+            unanswered.complete = false;
+            handler(unanswered);
+        });
+        return;
+    }
     answer<PasteboardSnapshot>(std::move(handler), timeoutMs, [this] { return m_clipboard.content; });
 }
 

@@ -307,8 +307,14 @@ void X11Pasteboard::takeSnapshot(SnapshotHandler handler, int timeoutMs) {
         deliver({});
         return;
     }
-    X11SelectionRead* read = startRead(Mode::Clipboard, timeoutMs, [deliver] { deliver({}); });
+    X11SelectionRead* read = startRead(Mode::Clipboard, timeoutMs, [deliver] {
+        PasteboardSnapshot unanswered;
+        unanswered.complete = false;
+        deliver(unanswered);
+    });
     read->fetchTargets([this, read, deliver](QList<xcb_atom_t> atoms, QList<QByteArray> names) {
+        // Without a target list the text formats below are a guess; missing them loses nothing.
+        const bool offered = !atoms.isEmpty();
         if (atoms.isEmpty()) {
             atoms = {m_connection->atom(X11SelectionConnection::Atom::Utf8String), XCB_ATOM_STRING};
             names = {QByteArrayLiteral("UTF8_STRING"), QByteArrayLiteral("STRING")};
@@ -323,11 +329,13 @@ void X11Pasteboard::takeSnapshot(SnapshotHandler handler, int timeoutMs) {
         auto progress = std::make_shared<Progress>();
         progress->plan = X11SelectionFormats::snapshotPlan(names);
         std::weak_ptr<Progress> weak = progress;
-        progress->step = [this, read, atoms, weak, deliver] {
+        progress->step = [this, read, atoms, offered, weak, deliver] {
             auto p = weak.lock();
             if (!p)
                 return;
             if (p->next >= p->plan.size() || p->budget <= 0) {
+                if (p->next < p->plan.size())
+                    p->snapshot.complete = false;
                 if (read->finish())
                     deliver(p->snapshot);
                 return;
@@ -341,18 +349,22 @@ void X11Pasteboard::takeSnapshot(SnapshotHandler handler, int timeoutMs) {
                 [this, p, format = entry.format](xcb_atom_t target, const X11SelectionData& value) {
                     QByteArray bytes = value.data;
                     if (format == kPlainText) {
-                        const auto text =
-                            X11SelectionFormats::decodeText(m_connection->cachedAtomName(target),
-                                                            m_connection->cachedAtomName(value.type), bytes);
+                        const auto text = X11SelectionFormats::textBytesForSnapshot(
+                            m_connection->cachedAtomName(target), m_connection->cachedAtomName(value.type),
+                            bytes);
                         if (!text)
                             return false;
-                        bytes = text->toUtf8();
+                        bytes = *text;
                     }
                     p->budget -= bytes.size();
                     p->snapshot.items.append({format, bytes});
                     return true;
                 },
-                [p](bool) { p->step(); });
+                [p, offered](bool saved) {
+                    if (!saved && offered)
+                        p->snapshot.complete = false;
+                    p->step();
+                });
         };
         progress->step();
     });

@@ -115,6 +115,18 @@ std::optional<QString> X11SelectionFormats::decodeText(const QByteArray& target,
     return QString::fromUtf8(bytes);
 }
 
+std::optional<QByteArray> X11SelectionFormats::textBytesForSnapshot(const QByteArray& target,
+                                                                   const QByteArray& type,
+                                                                   const QByteArray& data) {
+    const bool typeNamesEncoding = type == "UTF8_STRING" || type == "STRING" || type == "COMPOUND_TEXT";
+    const QByteArray& encoding = typeNamesEncoding ? type : target;
+    if (encoding == "COMPOUND_TEXT" && (data.contains('\x1b') || data.contains('\x9b')))
+        return std::nullopt;
+    if (encoding == "STRING" || encoding == "COMPOUND_TEXT")
+        return QString::fromLatin1(data).toUtf8();
+    return data;
+}
+
 PasteboardSnapshot X11SelectionFormats::snapshotOfMimeData(const QMimeData& mime) {
     PasteboardSnapshot snapshot;
     const QStringList formats = mime.formats();

@@ -36,6 +36,12 @@ public:
                                              const QByteArray& data);
 
     // Every format of content this process put on the clipboard, images as PNG bytes.
+    // A text value as a snapshot keeps it: UTF-8 as the owner sent it (trailing NULs and invalid
+    // sequences included, so a restore gives back the same bytes), Latin-1 converted to UTF-8; none for
+    // compound text with escape sequences.
+    static std::optional<QByteArray> textBytesForSnapshot(const QByteArray& target, const QByteArray& type,
+                                                          const QByteArray& data);
+
     static PasteboardSnapshot snapshotOfMimeData(const QMimeData& mime);
 
 private:
