@@ -85,7 +85,7 @@ QJsonObject translate(const QString& text, const QString& sourceLanguage, const 
             },
         });
     answer.insert(QStringLiteral("exampleSentences"),
-                  QJsonArray{QStringLiteral("This is an example with %1.").arg(word),
+                  QJsonArray{QStringLiteral("This is an example with [%1].").arg(word),
                              QStringLiteral("%1 appears in a second example.").arg(word)});
     answer.insert(QStringLiteral("phonetic"), QStringLiteral("/%1/").arg(word.toLower()));
     answer.insert(QStringLiteral("corrections"), QJsonArray{word.toLower()});
