@@ -8,32 +8,33 @@
 
 #include <QLabel>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
 
-// As tall as its chips need, within the panel's bounds; taller flows scroll.
+// As tall as its chips need at its width, within the panel's bounds; taller flows scroll. The height is
+// fixed from the width, so layouts that do not ask for heights by width get it right as well.
 class ChipScrollArea : public QScrollArea {
 public:
     ChipScrollArea() {
-        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-        policy.setHeightForWidth(true);
-        setSizePolicy(policy);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        setFixedHeight(AlternativeTranslations::minimumScrollHeight);
     }
 
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override {
+    int heightFor(int width) const {
         const int content = widget() ? widget()->heightForWidth(width) : 0;
         return std::clamp(content, AlternativeTranslations::minimumScrollHeight,
                           AlternativeTranslations::maximumScrollHeight);
     }
-    QSize sizeHint() const override {
-        const int width = this->width() > 0 ? this->width() : 300;
-        return {width, heightForWidth(width)};
+
+    void fitHeight() { setFixedHeight(heightFor(width())); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QScrollArea::resizeEvent(event);
+        fitHeight();
     }
-    QSize minimumSizeHint() const override { return {0, AlternativeTranslations::minimumScrollHeight}; }
 };
 
 } // namespace
@@ -99,7 +100,7 @@ void AlternativeTranslations::setAlternativeTranslations(const std::optional<Gro
     }
     delete m_scrollArea->takeWidget();
     m_scrollArea->setWidget(flow);
-    m_scrollArea->updateGeometry();
+    static_cast<ChipScrollArea*>(m_scrollArea)->fitHeight();
     setVisible(!items.isEmpty());
 }
 

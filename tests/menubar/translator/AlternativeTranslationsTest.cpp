@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QScrollArea>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace {
@@ -126,18 +127,28 @@ TEST_F(AlternativeTranslationsViewTest, ShowsTheChipsOfAResponseAndNothingWithou
 
 TEST(AlternativeTranslationsView, ScrollAreaStaysBetweenItsBounds) {
     QWidget host;
-    AlternativeTranslations view(&host);
+    auto* column = new QVBoxLayout(&host);
+    AlternativeTranslations* view = new AlternativeTranslations;
+    column->addWidget(view);
+    host.setFixedWidth(340);
     host.show();
-    QScrollArea* scroll = view.scrollArea();
+    QScrollArea* scroll = view->scrollArea();
 
-    view.setAlternativeTranslations(QList<Group>{group(QStringLiteral("noun"), 1)});
-    EXPECT_EQ(scroll->heightForWidth(300), AlternativeTranslations::minimumScrollHeight);
+    view->setAlternativeTranslations(QList<Group>{group(QStringLiteral("noun"), 1)});
+    EXPECT_TRUE(waitUntil([&] { return scroll->height() == AlternativeTranslations::minimumScrollHeight; }));
 
-    Group many = group(QStringLiteral("noun"), 15, QStringLiteral("a rather long alternative "));
-    view.setAlternativeTranslations(QList<Group>{many});
-    EXPECT_EQ(view.chips().size(), 15);
-    EXPECT_EQ(scroll->heightForWidth(300), AlternativeTranslations::maximumScrollHeight);
-    EXPECT_GT(scroll->widget()->heightForWidth(300), AlternativeTranslations::maximumScrollHeight);
+    // Two rows of chips fit; the scroll area grows to hold them.
+    view->setAlternativeTranslations(QList<Group>{group(QStringLiteral("noun"), 8, QStringLiteral("alternative "))});
+    const int twoRows = scroll->widget()->heightForWidth(scroll->width());
+    ASSERT_GT(twoRows, AlternativeTranslations::minimumScrollHeight);
+    ASSERT_LT(twoRows, AlternativeTranslations::maximumScrollHeight);
+    EXPECT_TRUE(waitUntil([&] { return scroll->height() == twoRows; }));
+
+    view->setAlternativeTranslations(
+        QList<Group>{group(QStringLiteral("noun"), 15, QStringLiteral("a rather long alternative "))});
+    EXPECT_EQ(view->chips().size(), 15);
+    EXPECT_TRUE(waitUntil([&] { return scroll->height() == AlternativeTranslations::maximumScrollHeight; }));
+    EXPECT_GT(scroll->widget()->heightForWidth(scroll->width()), AlternativeTranslations::maximumScrollHeight);
 }
 
 TEST(AlternativeTranslationsView, BackTranslationsOpenAfterTheRestAndCloseOnLeaving) {
