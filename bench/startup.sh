@@ -41,7 +41,7 @@ done
 sleep 1
 
 # Text to select, in an application nobody here wrote.
-xterm -geometry 60x5+200+300 -title bench-xterm -e sh -c 'echo "morning evening"; exec sleep 100000' &
+xterm -fn fixed -geometry 60x5+200+300 -title bench-xterm -e sh -c 'echo "morning evening"; exec sleep 100000' &
 helpers+=($!)
 trap 'kill ${helpers[*]} 2>/dev/null || true' EXIT
 for _ in $(seq 1 50); do
@@ -50,8 +50,10 @@ for _ in $(seq 1 50); do
 done
 sleep 1
 xterm_window=$(xdotool search --name bench-xterm | head -n 1)
-eval "$(xdotool getwindowgeometry --shell "$xterm_window")"
-word_x=$((X + 30)) word_y=$((Y + 10))
+# xwininfo, not xdotool: the latter counts the window manager's frame twice. Fixed font cells are 6 x 13.
+info=$(xwininfo -id "$xterm_window")
+word_x=$(($(awk '/Absolute upper-left X/ { print $NF }' <<<"$info") + 20))
+word_y=$(($(awk '/Absolute upper-left Y/ { print $NF }' <<<"$info") + 8))
 
 # Each program keeps its own settings and runtime folders across the runs; one warm-up start writes the
 # first-launch settings, so every measured start is an ordinary one.
