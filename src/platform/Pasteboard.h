@@ -56,6 +56,12 @@ public:
     virtual void readImage(ImageHandler handler, int timeoutMs = DefaultTimeoutMs) = 0;
     virtual void takeSnapshot(SnapshotHandler handler, int timeoutMs = DefaultTimeoutMs) = 0;
 
+    // Whether two windows belong to the same client (a requestor window and an application's window).
+    virtual bool isSameClient(quint32 windowA, quint32 windowB) const { return windowA == windowB; }
+
 Q_SIGNALS:
     void changed(Pasteboard::Mode mode);
+    // Another client asked for the content this process owns (a paste reading it); `requestor` is the
+    // window it asked for. Emitted after the request was answered.
+    void contentRequested(Pasteboard::Mode mode, quint32 requestor);
 };

@@ -36,6 +36,7 @@
 //   "invalid-json"  200 with a body that is not JSON
 //   "empty"         200 with an empty body
 //   "missing-field" 200 with {"unexpected": true}
+//   "empty-translation" 200 with {"translation": "", "sourceText": ""}
 //   "hang"          never answers (the client's time-out or cancel ends it)
 //   "close"         closes the connection without an answer
 //   "truncated"     200 whose body stops halfway through its Content-Length

@@ -49,6 +49,13 @@ void FakePasteboard::restore(const PasteboardSnapshot& snapshot) {
     write(snapshot, Mode::Clipboard, true);
 }
 
+void FakePasteboard::readByClient(quint32 requestorWindow, Mode mode) {
+    if (!state(mode).ownedByUs)
+        return;
+    QMetaObject::invokeMethod(
+        this, [this, requestorWindow, mode] { Q_EMIT contentRequested(mode, requestorWindow); }, Qt::QueuedConnection);
+}
+
 void FakePasteboard::setExternalContent(const PasteboardSnapshot& content, Mode mode) {
     write(content, mode, false);
 }

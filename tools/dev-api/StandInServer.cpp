@@ -88,6 +88,8 @@ QString StandInServer::failureName(Failure failure) {
         return QStringLiteral("empty");
     case Failure::MissingField:
         return QStringLiteral("missing-field");
+    case Failure::EmptyTranslation:
+        return QStringLiteral("empty-translation");
     case Failure::Hang:
         return QStringLiteral("hang");
     case Failure::Close:
@@ -103,7 +105,7 @@ QString StandInServer::failureName(Failure failure) {
 std::optional<StandInServer::Forced> StandInServer::parseForced(const QString& mode, int delayMs) {
     for (Failure failure :
          {Failure::ServerError, Failure::ServerErrorWithoutBody, Failure::InvalidJson, Failure::Empty,
-          Failure::MissingField, Failure::Hang, Failure::Close, Failure::Truncated, Failure::Slow}) {
+          Failure::MissingField, Failure::EmptyTranslation, Failure::Hang, Failure::Close, Failure::Truncated, Failure::Slow}) {
         if (failureName(failure) == mode)
             return Forced{failure, failure == Failure::Slow ? (delayMs > 0 ? delayMs : kDefaultSlowMs) : 0};
     }
@@ -262,6 +264,9 @@ void StandInServer::respond(QTcpSocket* socket, const Answer& answer, const Forc
         return;
     case Failure::MissingField:
         writeHttp(socket, 200, QByteArrayLiteral("{\"unexpected\": true}"));
+        return;
+    case Failure::EmptyTranslation:
+        writeHttp(socket, 200, QByteArrayLiteral("{\"translation\": \"\", \"sourceText\": \"\"}"));
         return;
     case Failure::Hang:
         // Keep the connection open and never answer; the client's time-out or cancel ends it.

@@ -25,6 +25,7 @@ public:
         InvalidJson,
         Empty,
         MissingField,
+        EmptyTranslation,
         Hang,
         Close,
         Truncated,

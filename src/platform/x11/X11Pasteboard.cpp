@@ -6,6 +6,7 @@
 #include "platform/x11/X11SelectionFormats.h"
 #include "platform/x11/X11SelectionRead.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -28,6 +29,25 @@ constexpr qint64 kMaxTransferBytes = qint64(128) * 1024 * 1024;
 constexpr qint64 kMaxSnapshotBytes = qint64(256) * 1024 * 1024;
 // Own writes whose owner notification may still come; older ones failed or were overtaken.
 constexpr int kMaxExpectedOwnerChanges = 8;
+
+// Qt answers conversion requests on its own connection; this looks at them on their way in.
+class SelectionRequestFilter : public QAbstractNativeEventFilter {
+public:
+    using Handler = std::function<void(const xcb_selection_request_event_t&)>;
+    explicit SelectionRequestFilter(Handler handler) : m_handler(std::move(handler)) {}
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST)
+            m_handler(*reinterpret_cast<const xcb_selection_request_event_t*>(event));
+        return false;
+    }
+
+private:
+    Handler m_handler;
+};
 
 } // namespace
 
@@ -58,6 +78,12 @@ X11Pasteboard::X11Pasteboard(QObject* parent)
             m_connection->initialOwner(m_connection->atom(X11SelectionConnection::Atom::Clipboard)));
         m_selection.ownedByUs = isQtWindow(m_connection->initialOwner(XCB_ATOM_PRIMARY));
     }
+    if (m_connection && m_qtResourceMask != 0) {
+        m_requestFilter = std::make_unique<SelectionRequestFilter>([this](const xcb_selection_request_event_t& e) {
+            handleSelectionRequest(e.selection, e.target, e.owner, e.requestor);
+        });
+        qApp->installNativeEventFilter(m_requestFilter.get());
+    }
     if (m_qtClipboard && (!m_connection || !m_connection->hasXFixes()))
         connect(m_qtClipboard, &QClipboard::changed, this,
                 [this](QClipboard::Mode mode) { handleQtClipboardChanged(int(mode)); });
@@ -67,7 +93,33 @@ X11Pasteboard::~X11Pasteboard() {
     // Reads hold on to conversions that live on the connection.
     const auto reads = findChildren<X11SelectionRead*>(Qt::FindDirectChildrenOnly);
     qDeleteAll(reads);
+    if (m_requestFilter && qApp)
+        qApp->removeNativeEventFilter(m_requestFilter.get());
     m_connection.reset();
+}
+
+bool X11Pasteboard::isSameClient(quint32 windowA, quint32 windowB) const {
+    // Every client's resources share the bits outside the server's id mask.
+    if (windowA == XCB_NONE || windowB == XCB_NONE)
+        return false;
+    if (m_qtResourceMask == 0)
+        return windowA == windowB;
+    return (windowA & ~m_qtResourceMask) == (windowB & ~m_qtResourceMask);
+}
+
+void X11Pasteboard::handleSelectionRequest(xcb_atom_t selection, xcb_atom_t target, xcb_window_t owner,
+                                           xcb_window_t requestor) {
+    if (!isQtWindow(owner) || target == m_connection->atom(X11SelectionConnection::Atom::Targets))
+        return;
+    Mode mode;
+    if (selection == m_connection->atom(X11SelectionConnection::Atom::Clipboard))
+        mode = Mode::Clipboard;
+    else if (selection == XCB_ATOM_PRIMARY)
+        mode = Mode::Selection;
+    else
+        return;
+    // Queued, so Qt has answered the request before anyone acts on it (say, by replacing the content).
+    MainQueue::async([this, mode, requestor] { Q_EMIT contentRequested(mode, quint32(requestor)); }, this);
 }
 
 int X11Pasteboard::changeCount(Mode mode) const {

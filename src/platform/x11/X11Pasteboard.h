@@ -7,6 +7,7 @@
 #include <memory>
 #include <xcb/xcb.h>
 
+class QAbstractNativeEventFilter;
 class QClipboard;
 class X11SelectionConnection;
 class X11SelectionRead;
@@ -32,6 +33,7 @@ public:
                     int timeoutMs = DefaultTimeoutMs) override;
     void readImage(ImageHandler handler, int timeoutMs = DefaultTimeoutMs) override;
     void takeSnapshot(SnapshotHandler handler, int timeoutMs = DefaultTimeoutMs) override;
+    bool isSameClient(quint32 windowA, quint32 windowB) const override;
 
 private:
     // One of our own writes whose owner notification is still to come; it was counted when made.
@@ -55,8 +57,12 @@ private:
     const QMimeData* ownContent(Mode mode) const;
     X11SelectionRead* startRead(Mode mode, int timeoutMs, std::function<void()> onTimeout);
     bool canRead() const;
+    void handleSelectionRequest(xcb_atom_t selection, xcb_atom_t target, xcb_window_t owner,
+                                xcb_window_t requestor);
 
     std::unique_ptr<X11SelectionConnection> m_connection;
+    // Sees the conversion requests Qt answers for our content.
+    std::unique_ptr<QAbstractNativeEventFilter> m_requestFilter;
     QClipboard* m_qtClipboard = nullptr;
     ModeState m_clipboard;
     ModeState m_selection;

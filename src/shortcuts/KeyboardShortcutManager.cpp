@@ -1,0 +1,191 @@
+#include "shortcuts/KeyboardShortcutManager.h"
+
+#include "platform/DebugLog.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "services/LanguageDetectionService.h"
+#include "services/SystemLanguage.h"
+#include "shortcuts/PointerTranslationPopover.h"
+#include "shortcuts/SelectionReplacer.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+const QString kTag = QStringLiteral("KeyboardShortcutManager");
+
+bool containsAny(const QString& text, QStringView letters) {
+    return std::any_of(text.begin(), text.end(), [letters](QChar c) { return letters.contains(c); });
+}
+
+} // namespace
+
+KeyboardShortcutManager& KeyboardShortcutManager::shared() {
+    // Owned by the application, so its windows go away before it does.
+    static KeyboardShortcutManager* instance = [] {
+        auto* manager = new KeyboardShortcutManager(QCoreApplication::instance());
+        manager->setupShortcuts();
+        return manager;
+    }();
+    return *instance;
+}
+
+KeyboardShortcutManager::KeyboardShortcutManager(QObject* parent)
+    : QObject(parent)
+    , m_capture(new SelectionCapture(this)) {
+    m_toast = [](const QString& message, const QString&, double) {
+        debugLog(kTag, QStringLiteral("💬 %1").arg(message));
+    };
+    QPointer<KeyboardShortcutManager> self(this);
+    m_replacer = new SelectionReplacer(
+        [self](const QString& message, const QString& icon, double duration) {
+            if (self && self->m_toast)
+                self->m_toast(message, icon, duration);
+        },
+        this);
+}
+
+KeyboardShortcutManager::~KeyboardShortcutManager() {
+    delete m_translationPopover;
+    delete m_errorAlert;
+}
+
+void KeyboardShortcutManager::setupShortcuts() {}
+
+void KeyboardShortcutManager::setToastHandler(ToastHandler handler) {
+    m_toast = std::move(handler);
+}
+
+bool KeyboardShortcutManager::isTextFieldActive() const {
+    const auto* edit = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
+    return edit && !edit->isReadOnly() && edit->isEnabled() && edit->window()->isActiveWindow();
+}
+
+void KeyboardShortcutManager::handleToggleMenuBarShortcut() {
+    if (isTextFieldActive())
+        return;
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"));
+}
+
+void KeyboardShortcutManager::handleStartOCRShortcut() {
+    if (isTextFieldActive())
+        return;
+    startOCRCapture();
+}
+
+void KeyboardShortcutManager::startOCRCapture() {
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
+    MainQueue::asyncAfter(
+        ocrCaptureDelayMs, [] { NotificationCenter::shared().post(QStringLiteral("StartOCRCapture")); }, this);
+}
+
+void KeyboardShortcutManager::handleTranslateSelectionShortcut() {
+    if (isTextFieldActive())
+        return;
+    QPointer<KeyboardShortcutManager> self(this);
+    captureSelection([self](const CapturedSelection& selection, const QString& source, const QString& target,
+                            TranslationService service) {
+        if (self)
+            self->showTranslationPopover(selection.text, source, target, service);
+    });
+}
+
+void KeyboardShortcutManager::handleTranslateAndReplaceShortcut() {
+    if (isTextFieldActive())
+        return;
+    QPointer<KeyboardShortcutManager> self(this);
+    captureSelection([self](const CapturedSelection& selection, const QString& source, const QString& target,
+                            TranslationService service) {
+        if (self)
+            self->m_replacer->translateAndReplace(selection, source, target, service);
+    });
+}
+
+void KeyboardShortcutManager::captureSelection(
+    std::function<void(const CapturedSelection&, const QString&, const QString&, TranslationService)>
+        continuation) {
+    // A second capture would save the first one's copy as the user's clipboard.
+    if (m_isCapturing) {
+        debugLog(kTag, QStringLiteral("⏳ a capture is running; key ignored"));
+        return;
+    }
+    m_isCapturing = true;
+    NotificationCenter::shared().post(QStringLiteral("TranslateWithTriggerSource"),
+                                      {{QStringLiteral("trigger_source"), QStringLiteral("shortcut")}});
+    QPointer<KeyboardShortcutManager> self(this);
+    m_capture->capture([self, continuation = std::move(continuation)](std::optional<CapturedSelection> selection) {
+        if (!self)
+            return;
+        self->m_isCapturing = false;
+        if (!selection) {
+            Q_EMIT self->selectionCaptured({});
+            self->showError(copyFailedMessage);
+            return;
+        }
+        Q_EMIT self->selectionCaptured(selection->text);
+        const QString source = detectLanguage(selection->text);
+        const QString storedTarget = UserDefaults::standard()
+                                         .optionalString(QStringLiteral("defaultTargetLanguage"))
+                                         .value_or(systemLanguageCode());
+        continuation(*selection, source, resolveTargetLanguage(source, storedTarget), shortcutService());
+    });
+}
+
+QString KeyboardShortcutManager::detectLanguage(const QString& text) {
+    // Composed, so a letter typed as base and combining mark counts as the letter.
+    const QString composed = text.normalized(QString::NormalizationForm_C);
+    if (containsAny(composed, u"ğĞıİşŞ"))
+        return QStringLiteral("tr");
+    const QString detected = LanguageDetectionService::detectLanguage(text);
+    // ç, ö and ü are German, French, Albanian... too: only a text the recogniser cannot place is Turkish.
+    if (detected == QLatin1String("auto") && containsAny(composed, u"çÇöÖüÜ"))
+        return QStringLiteral("tr");
+    return detected;
+}
+
+QString KeyboardShortcutManager::resolveTargetLanguage(const QString& detected, const QString& target) {
+    if (detected != target)
+        return target;
+    const std::optional<QString> storedSource =
+        UserDefaults::standard().optionalString(QStringLiteral("defaultSourceLanguage"));
+    QString fallback = storedSource.value_or(QStringLiteral("tr"));
+    if (fallback == QLatin1String("auto"))
+        fallback = QStringLiteral("en");
+    // Translating a text into its own language gives it back unchanged.
+    if (fallback == detected)
+        fallback = detected == QLatin1String("en") ? QStringLiteral("tr") : QStringLiteral("en");
+    return fallback;
+}
+
+TranslationService KeyboardShortcutManager::shortcutService() {
+    return translationServiceOrDefault(UserDefaults::standard()
+                                           .optionalString(QStringLiteral("shortcutTranslationService"))
+                                           .value_or(QStringLiteral("google")));
+}
+
+void KeyboardShortcutManager::showTranslationPopover(const QString& text, const QString& source,
+                                                     const QString& target, TranslationService service) {
+    if (m_translationPopover) {
+        m_translationPopover->close();
+        // Later: this may run inside one of the old popover's own callbacks.
+        m_translationPopover->deleteLater();
+    }
+    auto* popover = new PointerTranslationPopover(text, source, target, service, this);
+    popover->showAt(QCursor::pos());
+    m_translationPopover = popover;
+}
+
+void KeyboardShortcutManager::showError(const QString& message) {
+    delete m_errorAlert;
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Quillora"), QStringLiteral("Quillora"));
+    alert->setInformativeText(message);
+    alert->addButton(QStringLiteral("Tamam"), QMessageBox::AcceptRole);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    m_errorAlert = alert;
+    alert->open();
+}

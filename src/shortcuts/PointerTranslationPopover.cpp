@@ -1,0 +1,99 @@
+#include "shortcuts/PointerTranslationPopover.h"
+
+#include "floatingbar/TranslationPopoverView.h"
+#include "menubar/look/WindowWorkspaces.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <algorithm>
+
+PointerTranslationPopover::PointerTranslationPopover(const QString& text, const QString& source,
+                                                     const QString& target, TranslationService service,
+                                                     QObject* parent)
+    : QObject(parent) {
+    m_window = new PopoverWindow(PopoverWindow::StaysOnTop | PopoverWindow::DoesNotAcceptFocus);
+    m_window->setBehavior(PopoverWindow::Behavior::Semitransient);
+    m_window->setArrowVisible(false);
+    m_view = new TranslationPopoverView(text, source, target, service, QStringLiteral("shortcut"), viewHeight);
+    m_window->setContentWidget(m_view);
+    m_window->setContentSize(QSize(width, height));
+    connect(m_window, &PopoverWindow::closed, this, &PointerTranslationPopover::handleClosed);
+}
+
+PointerTranslationPopover::~PointerTranslationPopover() {
+    removeMonitors();
+    delete m_window;
+}
+
+QRect PointerTranslationPopover::anchorFor(QPoint pointer) {
+    return QRect(pointer.x(), pointer.y() - pointerGap, 1, 2 * pointerGap + 1);
+}
+
+bool PointerTranslationPopover::isShown() const {
+    return m_window && m_window->isShown();
+}
+
+void PointerTranslationPopover::showAt(QPoint pointer) {
+    if (!m_window)
+        return;
+    WindowWorkspaces::showOnAllWorkspaces(m_window);
+    m_window->showRelativeTo(anchorFor(pointer), PopoverWindow::Edge::Bottom);
+
+    if (!m_keyFilterInstalled) {
+        qApp->installEventFilter(this);
+        m_keyFilterInstalled = true;
+    }
+    if (!m_mouseMonitor) {
+        m_mouseMonitor = platform().createGlobalMouseMonitor();
+        QPointer<PointerTranslationPopover> weak(this);
+        if (m_mouseMonitor && !m_mouseMonitor->start([weak](const GlobalMouseEvent& event) {
+                if (!weak || event.type == GlobalMouseEvent::Type::LeftMouseUp ||
+                    event.type == GlobalMouseEvent::Type::LeftMouseDragged)
+                    return;
+                // The monitor also sees presses in our own windows (the popover, its lists).
+                // Later: closing removes this monitor, which is running this handler.
+                if (weak->isShown() && !weak->isOwnWindowAt(event.position))
+                    QMetaObject::invokeMethod(
+                        weak, [weak] { if (weak) weak->close(); }, Qt::QueuedConnection);
+            }))
+            m_mouseMonitor.reset();
+    }
+}
+
+void PointerTranslationPopover::close() {
+    if (isShown())
+        m_window->performClose();
+    removeMonitors();
+}
+
+void PointerTranslationPopover::handleClosed() {
+    removeMonitors();
+    Q_EMIT closed();
+}
+
+void PointerTranslationPopover::removeMonitors() {
+    if (m_keyFilterInstalled && qApp)
+        qApp->removeEventFilter(this);
+    m_keyFilterInstalled = false;
+    if (m_mouseMonitor) {
+        m_mouseMonitor->stop();
+        m_mouseMonitor.reset();
+    }
+}
+
+bool PointerTranslationPopover::isOwnWindowAt(QPoint position) const {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [position](const QWidget* window) {
+        return window->isVisible() && window->frameGeometry().contains(position);
+    });
+}
+
+bool PointerTranslationPopover::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        isShown()) {
+        close();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "menubar/look/PopoverWindow.h"
+#include "platform/GlobalMouseMonitor.h"
+#include "services/TranslationService.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <memory>
+
+class TranslationPopoverView;
+
+// The translation popover of a shortcut, shown at the pointer over whatever application is in front,
+// without taking the focus: below the pointer, above it when there is no room below, always whole on the
+// pointer's screen. It closes on Escape in this application, on a press in another application and when
+// told; its key filter and mouse monitor live only while it is shown.
+class PointerTranslationPopover : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int width = 450;
+    static constexpr int height = 350;
+    static constexpr int viewHeight = 300;
+    // Room between the pointer and the popover.
+    static constexpr int pointerGap = 15;
+
+    PointerTranslationPopover(const QString& text, const QString& source, const QString& target,
+                              TranslationService service, QObject* parent = nullptr);
+    ~PointerTranslationPopover() override;
+
+    void showAt(QPoint pointer);
+    void close();
+    bool isShown() const;
+
+    // The rectangle the popover opens beside: the pointer with the gap above and below it.
+    static QRect anchorFor(QPoint pointer);
+
+    PopoverWindow* window() const { return m_window; }
+    TranslationPopoverView* view() const { return m_view; }
+    bool hasMonitors() const { return m_mouseMonitor != nullptr || m_keyFilterInstalled; }
+
+Q_SIGNALS:
+    void closed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void handleClosed();
+    void removeMonitors();
+    bool isOwnWindowAt(QPoint position) const;
+
+    QPointer<PopoverWindow> m_window;
+    TranslationPopoverView* m_view = nullptr;
+    std::unique_ptr<GlobalMouseMonitor> m_mouseMonitor;
+    bool m_keyFilterInstalled = false;
+};

@@ -1,0 +1,187 @@
+#include "shortcuts/SelectionCapture.h"
+
+#include "platform/DebugLog.h"
+#include "platform/KeyEventPoster.h"
+#include "platform/Platform.h"
+#include "selection/SelectionAppRules.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+#include <utility>
+
+namespace {
+
+const QString kTag = QStringLiteral("SelectionCapture");
+
+} // namespace
+
+struct SelectionCapture::Attempt {
+    RunningApplication application;
+    SelectionAppRule rule;
+    PasteboardSnapshot snapshot;
+    // The clipboard's change count right before our copy keys.
+    int baseline = 0;
+    int copies = 0;
+    bool restoreNeeded = false;
+    Handler handler;
+};
+
+SelectionCapture::SelectionCapture(QObject* parent)
+    : QObject(parent) {}
+
+SelectionCapture::~SelectionCapture() {
+    if (!hasPlatform())
+        return;
+    for (const auto& attempt : std::as_const(m_pending)) {
+        if (attempt->restoreNeeded &&
+            platform().pasteboard().changeCount(Pasteboard::Mode::Clipboard) != attempt->baseline)
+            platform().pasteboard().restore(attempt->snapshot);
+    }
+}
+
+bool SelectionCapture::isStillFocused(const RunningApplication& app) const {
+    const std::optional<RunningApplication> now = platform().workspace().frontmostApplication();
+    return now && now->windowId == app.windowId;
+}
+
+void SelectionCapture::capture(Handler handler) {
+    const std::optional<RunningApplication> front = platform().workspace().frontmostApplication();
+    if (!front || front->windowId == 0) {
+        // A copy key sent to an application we cannot name might interrupt a terminal's program.
+        debugLog(kTag, QStringLiteral("❓ unknown focused application: reading PRIMARY"));
+        readPrimary(front.value_or(RunningApplication{}), std::move(handler));
+        return;
+    }
+    const SelectionAppRule rule = SelectionAppRules::ruleFor(front->bundleIdentifier);
+    if (!rule.allowsClipboardFallback) {
+        debugLog(kTag, QStringLiteral("🚫 no copy key in %1: reading PRIMARY").arg(front->bundleIdentifier));
+        readPrimary(*front, std::move(handler));
+        return;
+    }
+
+    auto attempt = std::make_shared<Attempt>();
+    attempt->application = *front;
+    attempt->rule = rule;
+    attempt->handler = std::move(handler);
+    m_pending.append(attempt);
+
+    QPointer<SelectionCapture> self(this);
+    auto elapsed = std::make_shared<QElapsedTimer>();
+    elapsed->start();
+    platform().pasteboard().takeSnapshot(
+        [self, attempt, elapsed](PasteboardSnapshot snapshot) {
+            if (!self)
+                return;
+            // An empty answer that took the whole time-out is an owner that did not answer: its content
+            // could not be saved, so it must not be overwritten by a copy.
+            if (snapshot.isEmpty() && elapsed->elapsed() >= SnapshotTimeoutMs * 9 / 10) {
+                debugLog(kTag, QStringLiteral("⏱️ the clipboard owner did not answer; no copy key"));
+                self->finish(attempt, std::nullopt);
+                return;
+            }
+            attempt->snapshot = std::move(snapshot);
+            self->copy(attempt);
+        },
+        SnapshotTimeoutMs);
+}
+
+void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
+    // The key goes to whatever has the focus now: post nothing if that is no longer the window whose
+    // rule was chosen.
+    if (!isStillFocused(attempt->application)) {
+        debugLog(kTag, QStringLiteral("↪️ the focus moved before the copy key"));
+        finish(attempt, std::nullopt);
+        return;
+    }
+    Pasteboard& pasteboard = platform().pasteboard();
+    attempt->baseline = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
+    attempt->restoreNeeded = true;
+    ++attempt->copies;
+    if (!platform().keyEventPoster().postKey(attempt->rule.copyKey, attempt->rule.copyModifiers)) {
+        debugLog(kTag, QStringLiteral("⚠️ could not post the copy keys"));
+        finish(attempt, std::nullopt);
+        return;
+    }
+    QPointer<SelectionCapture> self(this);
+    waitForChange(attempt->baseline, CopyWaitMs, [self, attempt](bool changed) {
+        if (!self)
+            return;
+        if (!changed) {
+            if (attempt->copies < 2) {
+                self->copy(attempt);
+                return;
+            }
+            debugLog(kTag, QStringLiteral("📋 nothing copied"));
+            self->finish(attempt, std::nullopt);
+            return;
+        }
+        if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Clipboard)) {
+            self->finish(attempt, std::nullopt);
+            return;
+        }
+        platform().pasteboard().readString(
+            [self, attempt](std::optional<QString> text) {
+                if (self)
+                    self->finish(attempt, std::move(text));
+            },
+            Pasteboard::Mode::Clipboard, ReadTimeoutMs);
+    });
+}
+
+void SelectionCapture::finish(std::shared_ptr<Attempt> attempt, std::optional<QString> text) {
+    m_pending.removeAll(attempt);
+    Pasteboard& pasteboard = platform().pasteboard();
+    if (attempt->restoreNeeded && pasteboard.changeCount(Pasteboard::Mode::Clipboard) != attempt->baseline)
+        pasteboard.restore(attempt->snapshot);
+    std::optional<CapturedSelection> result;
+    if (text && !text->isEmpty())
+        result = CapturedSelection{*text, attempt->application};
+    attempt->handler(std::move(result));
+}
+
+void SelectionCapture::readPrimary(const RunningApplication& app, Handler handler) {
+    if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Selection)) {
+        handler(std::nullopt);
+        return;
+    }
+    QPointer<SelectionCapture> self(this);
+    platform().pasteboard().readString(
+        [self, app, handler = std::move(handler)](std::optional<QString> text) {
+            if (!self)
+                return;
+            if (text && !text->isEmpty())
+                handler(CapturedSelection{*text, app});
+            else
+                handler(std::nullopt);
+        },
+        Pasteboard::Mode::Selection, ReadTimeoutMs);
+}
+
+void SelectionCapture::waitForChange(int baseline, int timeoutMs, std::function<void(bool)> done) {
+    Pasteboard& pasteboard = platform().pasteboard();
+    if (pasteboard.changeCount(Pasteboard::Mode::Clipboard) != baseline) {
+        done(true);
+        return;
+    }
+    // The waiter owns the connection and the timer; whichever fires first ends both.
+    auto* waiter = new QObject(this);
+    auto pending = std::make_shared<std::function<void(bool)>>(std::move(done));
+    auto finishWait = [waiter, pending](bool changed) {
+        if (!*pending)
+            return;
+        auto work = std::exchange(*pending, nullptr);
+        waiter->deleteLater();
+        work(changed);
+    };
+    connect(&pasteboard, &Pasteboard::changed, waiter, [finishWait, baseline](Pasteboard::Mode mode) {
+        if (mode == Pasteboard::Mode::Clipboard &&
+            platform().pasteboard().changeCount(Pasteboard::Mode::Clipboard) != baseline)
+            finishWait(true);
+    });
+    auto* timer = new QTimer(waiter);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, waiter, [finishWait] { finishWait(false); });
+    timer->start(timeoutMs);
+}

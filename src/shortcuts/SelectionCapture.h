@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// The selected text a shortcut works on, and the window that held it.
+struct CapturedSelection {
+    QString text;
+    // The focused application at the key press; windowId 0 when it could not be told.
+    RunningApplication application;
+};
+
+// Copies the selection of the focused window for a shortcut: the application's own copy key (or, where a
+// synthetic copy would do harm or the application is unknown, the PRIMARY selection), with every format of
+// the user's clipboard saved before and put back after, whatever happens. Every step is asynchronous.
+class SelectionCapture : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(std::optional<CapturedSelection>)>;
+
+    static constexpr int SnapshotTimeoutMs = 500;
+    // Each copy key gets this long to fill the clipboard; a second one follows a silent first.
+    static constexpr int CopyWaitMs = 500;
+    static constexpr int ReadTimeoutMs = 500;
+
+    explicit SelectionCapture(QObject* parent = nullptr);
+    // Puts the user's clipboard back when a capture is cut short.
+    ~SelectionCapture() override;
+
+    // The handler runs exactly once on the main thread, unless this object is destroyed first; no value
+    // when nothing non-empty was selected (or could be read safely).
+    void capture(Handler handler);
+
+private:
+    struct Attempt;
+    void readPrimary(const RunningApplication& app, Handler handler);
+    void copy(std::shared_ptr<Attempt> attempt);
+    void finish(std::shared_ptr<Attempt> attempt, std::optional<QString> text);
+    void waitForChange(int baseline, int timeoutMs, std::function<void(bool)> done);
+    bool isStillFocused(const RunningApplication& app) const;
+
+    // Snapshots of captures in flight, for the destructor.
+    QList<std::shared_ptr<Attempt>> m_pending;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+#include "services/TranslationService.h"
+#include "shortcuts/SelectionCapture.h"
+
+#include <QObject>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <memory>
+
+// Translates a captured selection and pastes the translation over it in the window that held it, with the
+// user's clipboard saved before the paste and put back once that window has read the paste. The user
+// follows the work through toasts.
+class SelectionReplacer : public QObject {
+    Q_OBJECT
+public:
+    using ToastHandler = std::function<void(const QString& message, const QString& icon, double duration)>;
+
+    static constexpr int SnapshotTimeoutMs = 500;
+    // How long the target gets to ask for the pasted text, and how long it may go on asking after that.
+    static constexpr int PasteReadTimeoutMs = 2000;
+    static constexpr int PasteSettleMs = 150;
+
+    explicit SelectionReplacer(ToastHandler toast, QObject* parent = nullptr);
+    // Puts the user's clipboard back when a paste is cut short.
+    ~SelectionReplacer() override;
+
+    void translateAndReplace(const CapturedSelection& selection, const QString& source, const QString& target,
+                             TranslationService service);
+
+    // Pastes `translation` over the selection; public for the benchmark.
+    void replaceSelectedText(const QString& translation, const RunningApplication& application);
+
+    static QString startMessage(TranslationService service);
+    static const QString successMessage;
+    static const QString focusMovedMessage;
+    static const QString notPastedMessage;
+
+Q_SIGNALS:
+    // A replace came to its end, pasted or not.
+    void finished(bool pasted);
+
+private:
+    struct Paste;
+    void runNext();
+    void paste(std::shared_ptr<Paste> paste);
+    void endPaste(std::shared_ptr<Paste> paste, bool read);
+    void leaveOnClipboard(const QString& translation);
+    void fail(const QString& message);
+
+    ToastHandler m_toast;
+    // Pastes wait for each other, so no paste saves another's translation as the user's clipboard.
+    std::deque<std::function<void()>> m_queue;
+    std::shared_ptr<Paste> m_current;
+    bool m_busy = false;
+};

@@ -1,0 +1,406 @@
+#include "shortcuts/KeyboardShortcutManager.h"
+
+#include "DevApiTest.h"
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "floatingbar/TranslationPopoverView.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "shortcuts/PointerTranslationPopover.h"
+#include "shortcuts/SelectionReplacer.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Mode = Pasteboard::Mode;
+
+// What the user had copied before pressing a shortcut: text, rich text and an image.
+PasteboardSnapshot userClipboard() {
+    PasteboardSnapshot snapshot;
+    snapshot.items.append({QStringLiteral("text/plain"), QByteArrayLiteral("user text")});
+    snapshot.items.append({QStringLiteral("text/html"), QByteArrayLiteral("<b>user</b> text")});
+    snapshot.items.append({QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\nfake-image-bytes", 24)});
+    return snapshot;
+}
+
+RunningApplication application(const QString& bundleIdentifier, quint32 windowId) {
+    RunningApplication app;
+    app.windowId = windowId;
+    app.processId = 4242;
+    app.bundleIdentifier = bundleIdentifier;
+    return app;
+}
+
+struct Toast {
+    QString message;
+    QString icon;
+    double duration;
+};
+
+class ShortcutActionsTest : public DevApiTest {
+protected:
+    void SetUp() override {
+        DevApiTest::SetUp();
+        pasteboard().setExternalContent(userClipboard());
+        focus(application(QStringLiteral("org.example.Editor"), 0x1400007));
+        m_manager.setToastHandler([this](const QString& message, const QString& icon, double duration) {
+            toasts.append({message, icon, duration});
+        });
+        // The focused application copies its selection on its copy keys and reads the clipboard on a paste.
+        keys().onPost = [this](const PostedKey& key) {
+            if (key.key == Qt::Key_C && !selection.isEmpty())
+                pasteboard().setExternalString(selection);
+            if (key.key == Qt::Key_V && clipboardManagerReads)
+                pasteboard().readByClient(0x3a00001);
+            if (key.key == Qt::Key_V && readsPaste) {
+                pasted = pasteboard().currentString();
+                pasteboard().readByClient(focusedWindow() + 3);
+            }
+        };
+    }
+
+    FakePasteboard& pasteboard() { return fakePlatform().fakePasteboard(); }
+    FakeKeyEventPoster& keys() { return fakePlatform().fakeKeyPoster(); }
+    void focus(const RunningApplication& app) { fakePlatform().fakeWorkspace().frontmost = app; }
+    quint32 focusedWindow() const {
+        const auto& front = fakePlatform().fakeWorkspace().frontmost;
+        return front ? front->windowId : 0;
+    }
+    QStringList postedKeys() const {
+        QStringList keys;
+        for (const PostedKey& key : std::as_const(fakePlatform().fakeKeyPoster().posted))
+            keys.append(QKeySequence(int(key.modifiers) | key.key).toString());
+        return keys;
+    }
+    bool waitForToast(const QString& message, int timeoutMs = 5000) {
+        return waitUntil(
+            [&] {
+                return std::any_of(toasts.begin(), toasts.end(),
+                                   [&](const Toast& toast) { return toast.message == message; });
+            },
+            timeoutMs);
+    }
+    bool waitForCapture() {
+        return waitUntil([&] { return !m_manager.isCapturing(); });
+    }
+
+    KeyboardShortcutManager m_manager;
+    QList<Toast> toasts;
+    QString selection = QStringLiteral("hello");
+    bool readsPaste = true;
+    // Another client reading the clipboard is not the paste.
+    bool clipboardManagerReads = false;
+    QString pasted;
+};
+
+TEST_F(ShortcutActionsTest, SourceIsTurkishOnlyForTurkishLettersOrAnUnplacedText) {
+    auto& recognizer = fakePlatform().fakeLanguageRecognizer();
+    recognizer.answers = {{QStringLiteral("Straße und Bücher"), QStringLiteral("de")},
+                          {QStringLiteral("garçon"), QStringLiteral("fr")},
+                          {QStringLiteral("an English line with ş"), QStringLiteral("en")},
+                          {QStringLiteral("İstanbul"), QStringLiteral("de")}};
+    struct Case {
+        QString text;
+        QString expected;
+    } cases[] = {
+        {QStringLiteral("Straße und Bücher"), QStringLiteral("de")},
+        {QStringLiteral("garçon"), QStringLiteral("fr")},
+        {QStringLiteral("an English line with ş"), QStringLiteral("tr")},
+        {QStringLiteral("İstanbul"), QStringLiteral("tr")},
+        // Decomposed: s + combining cedilla.
+        {QStringLiteral("pas\u0327a"), QStringLiteral("tr")},
+        {QStringLiteral("çöü"), QStringLiteral("tr")},
+        {QStringLiteral("???"), QStringLiteral("auto")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(KeyboardShortcutManager::detectLanguage(c.text), c.expected) << c.text.toStdString();
+}
+
+TEST_F(ShortcutActionsTest, TargetFallsBackWhenItEqualsTheSource) {
+    struct Case {
+        QString detected;
+        QString target;
+        std::optional<QString> storedSource;
+        QString expected;
+    } cases[] = {
+        {QStringLiteral("de"), QStringLiteral("en"), QStringLiteral("fr"), QStringLiteral("en")},
+        {QStringLiteral("auto"), QStringLiteral("tr"), std::nullopt, QStringLiteral("tr")},
+        {QStringLiteral("de"), QStringLiteral("de"), QStringLiteral("fr"), QStringLiteral("fr")},
+        {QStringLiteral("de"), QStringLiteral("de"), QStringLiteral("auto"), QStringLiteral("en")},
+        {QStringLiteral("de"), QStringLiteral("de"), std::nullopt, QStringLiteral("tr")},
+        // A Turkish user's Turkish text is not sent Turkish to Turkish.
+        {QStringLiteral("tr"), QStringLiteral("tr"), std::nullopt, QStringLiteral("en")},
+        {QStringLiteral("tr"), QStringLiteral("tr"), QStringLiteral("tr"), QStringLiteral("en")},
+        {QStringLiteral("en"), QStringLiteral("en"), QStringLiteral("auto"), QStringLiteral("tr")},
+    };
+    for (const Case& c : cases) {
+        if (c.storedSource)
+            UserDefaults::standard().set(QStringLiteral("defaultSourceLanguage"), *c.storedSource);
+        else
+            UserDefaults::standard().remove(QStringLiteral("defaultSourceLanguage"));
+        EXPECT_EQ(KeyboardShortcutManager::resolveTargetLanguage(c.detected, c.target), c.expected)
+            << c.detected.toStdString() << " → " << c.target.toStdString();
+    }
+}
+
+TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIsBeingEdited) {
+    QStringList posted;
+    QElapsedTimer clock;
+    qint64 toggleAt = -1;
+    qint64 captureAt = -1;
+    QObject context;
+    auto& center = NotificationCenter::shared();
+    center.addObserver(QStringLiteral("ToggleMenuBar"), &context, [&](const QVariantMap& info) {
+        posted.append(info.value(QStringLiteral("isOCR")).toBool() ? QStringLiteral("ocr-toggle")
+                                                                     : QStringLiteral("toggle"));
+        toggleAt = clock.elapsed();
+    });
+    center.addObserver(QStringLiteral("StartOCRCapture"), &context, [&](const QVariantMap&) {
+        posted.append(QStringLiteral("capture"));
+        captureAt = clock.elapsed();
+    });
+    center.addObserver(QStringLiteral("TranslateWithTriggerSource"), &context, [&](const QVariantMap& info) {
+        posted.append(info.value(QStringLiteral("trigger_source")).toString());
+    });
+
+    // While the user types into one of our fields, no shortcut does anything.
+    QWidget window;
+    auto* field = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    field->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return m_manager.isTextFieldActive(); }));
+    m_manager.handleToggleMenuBarShortcut();
+    m_manager.handleStartOCRShortcut();
+    m_manager.handleTranslateSelectionShortcut();
+    m_manager.handleTranslateAndReplaceShortcut();
+    spinFor(200);
+    EXPECT_TRUE(posted.isEmpty());
+    EXPECT_TRUE(keys().posted.isEmpty());
+    field->setReadOnly(true);
+    EXPECT_FALSE(m_manager.isTextFieldActive());
+
+    clock.start();
+    m_manager.handleToggleMenuBarShortcut();
+    EXPECT_EQ(posted, QStringList{QStringLiteral("toggle")});
+    posted.clear();
+    m_manager.handleStartOCRShortcut();
+    ASSERT_TRUE(waitUntil([&] { return posted.size() == 2; }));
+    EXPECT_EQ(posted, (QStringList{QStringLiteral("ocr-toggle"), QStringLiteral("capture")}));
+    EXPECT_GE(captureAt - toggleAt, KeyboardShortcutManager::ocrCaptureDelayMs - 5);
+}
+
+TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipboardBack) {
+    struct Case {
+        QString bundleIdentifier;
+        quint32 windowId;
+        QStringList expectedKeys;
+        // The focused application's PRIMARY, for those that get no copy key.
+        QString primary;
+        QString expectedText;
+    } cases[] = {
+        {QStringLiteral("org.example.Editor"), 0x1400007, {QStringLiteral("Ctrl+C")}, {}, QStringLiteral("hello")},
+        {QStringLiteral("org.gnome.Terminal"), 0x1600003, {QStringLiteral("Ctrl+Shift+C")}, {},
+         QStringLiteral("hello")},
+        // Ctrl+C would interrupt xterm's program: PRIMARY holds its selection.
+        {QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("ls -l"), QStringLiteral("ls -l")},
+        // An application nobody can name gets no key either.
+        {QString(), 0, {}, QStringLiteral("from primary"), QStringLiteral("from primary")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bundleIdentifier.toStdString());
+        keys().posted.clear();
+        pasteboard().setExternalContent(userClipboard());
+        if (!c.primary.isEmpty())
+            pasteboard().setExternalString(c.primary, Mode::Selection);
+        focus(application(c.bundleIdentifier, c.windowId));
+        QString captured;
+        QObject context;
+        QObject::connect(&m_manager, &KeyboardShortcutManager::selectionCaptured, &context,
+                [&](const QString& text) { captured = text; });
+        m_manager.handleTranslateSelectionShortcut();
+        ASSERT_TRUE(waitForCapture());
+        EXPECT_EQ(captured, c.expectedText);
+        EXPECT_EQ(postedKeys(), c.expectedKeys);
+        EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+        if (m_manager.translationPopover())
+            m_manager.translationPopover()->close();
+    }
+}
+
+TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsTheAlert) {
+    selection.clear();
+    const int writesBefore = pasteboard().writeCount();
+    QElapsedTimer clock;
+    clock.start();
+    m_manager.handleTranslateAndReplaceShortcut();
+    // A second press while the first capture runs is dropped: it would save the first one's copy.
+    m_manager.handleTranslateAndReplaceShortcut();
+    ASSERT_TRUE(waitForCapture());
+    EXPECT_GE(clock.elapsed(), 2 * SelectionCapture::CopyWaitMs - 50);
+    EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+C")}));
+    EXPECT_EQ(pasteboard().writeCount(), writesBefore);
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+    ASSERT_TRUE(m_manager.errorAlert());
+    EXPECT_EQ(m_manager.errorAlert()->informativeText(), KeyboardShortcutManager::copyFailedMessage);
+    EXPECT_TRUE(s_api->requestLog().isEmpty());
+}
+
+TEST_F(ShortcutActionsTest, FocusMovingBeforeTheCopyKeySendsNothing) {
+    // The snapshot's answer comes on a later turn; by then another window has the keyboard.
+    m_manager.handleTranslateSelectionShortcut();
+    focus(application(QStringLiteral("xterm"), 0x1800002));
+    ASSERT_TRUE(waitForCapture());
+    EXPECT_TRUE(keys().posted.isEmpty());
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+}
+
+TEST_F(ShortcutActionsTest, TranslateSelectionShowsTheTranslationAtThePointer) {
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
+    UserDefaults::standard().set(QStringLiteral("shortcutTranslationService"), QStringLiteral("deepl"));
+    fakePlatform().fakeLanguageRecognizer().answers = {{QStringLiteral("hello"), QStringLiteral("en")}};
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QCursor::setPos(screen.center());
+
+    m_manager.handleTranslateSelectionShortcut();
+    ASSERT_TRUE(waitUntil([&] { return m_manager.translationPopover() && m_manager.translationPopover()->isShown(); }));
+    PointerTranslationPopover* popover = m_manager.translationPopover();
+    TranslationPopoverView* view = popover->view();
+    ASSERT_TRUE(waitUntil([&] { return !view->isLoading(); }));
+    EXPECT_EQ(view->translatedText(), QStringLiteral("merhaba"));
+    const QJsonObject body = s_api->lastRequest()[QStringLiteral("body")].toObject();
+    EXPECT_EQ(s_api->lastRequest()[QStringLiteral("path")].toString(), QStringLiteral("/api/translate/deepl"));
+    EXPECT_EQ(body[QStringLiteral("trigger_source")].toString(), QStringLiteral("shortcut"));
+    EXPECT_EQ(body[QStringLiteral("source_language")].toString(), QStringLiteral("en"));
+    // Below the pointer, centred on it.
+    const QRect frame = popover->window()->frameGeometry();
+    EXPECT_GT(frame.top(), QCursor::pos().y());
+    EXPECT_NEAR(frame.center().x(), QCursor::pos().x(), 2);
+    EXPECT_TRUE(popover->hasMonitors());
+
+    // Pressed again: the old popover closes, with its monitors, before the new one opens.
+    m_manager.handleTranslateSelectionShortcut();
+    QPointer<PointerTranslationPopover> old(popover);
+    ASSERT_TRUE(waitUntil([&] { return m_manager.translationPopover() != popover; }));
+    EXPECT_TRUE(!old || (!old->isShown() && !old->hasMonitors()));
+    popover = m_manager.translationPopover();
+    ASSERT_TRUE(popover->isShown());
+
+    // Escape anywhere in this application closes it and is consumed; afterwards Escape passes again.
+    QLineEdit other;
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_TRUE(QApplication::sendEvent(&other, &escape) && escape.isAccepted());
+    EXPECT_FALSE(popover->isShown());
+    EXPECT_FALSE(popover->hasMonitors());
+
+    // A press in another application closes it.
+    m_manager.showTranslationPopover(QStringLiteral("hello"), QStringLiteral("en"), QStringLiteral("tr"),
+                                     TranslationService::Google);
+    popover = m_manager.translationPopover();
+    ASSERT_TRUE(popover->isShown());
+    ASSERT_FALSE(fakePlatform().mouseMonitors.isEmpty());
+    FakeGlobalMouseMonitor* monitor = fakePlatform().mouseMonitors.last();
+    ASSERT_TRUE(monitor);
+    monitor->send(GlobalMouseEvent::Type::LeftMouseDown, popover->window()->frameGeometry().center());
+    spinFor(50);
+    EXPECT_TRUE(popover->isShown());
+    monitor->send(GlobalMouseEvent::Type::LeftMouseDown, screen.topLeft() + QPoint(2, 2));
+    EXPECT_TRUE(waitUntil([&] { return !popover->isShown(); }));
+    EXPECT_TRUE(fakePlatform().mouseMonitors.last().isNull());
+}
+
+TEST_F(ShortcutActionsTest, PopoverStaysWholeOnThePointersScreen) {
+    const QRect screen(0, 0, 1600, 1000);
+    const QSize size(PointerTranslationPopover::width, PointerTranslationPopover::height);
+    struct Case {
+        QPoint pointer;
+        QRect expected;
+    } cases[] = {
+        // Below the pointer, centred on it.
+        {{800, 300}, {576, 316, 450, 350}},
+        // Near the right and left edges: slid inside.
+        {{1550, 300}, {1150, 316, 450, 350}},
+        {{40, 300}, {0, 316, 450, 350}},
+        // No room below: above the pointer.
+        {{800, 900}, {576, 900 - 15 - 350, 450, 350}},
+    };
+    for (const Case& c : cases) {
+        const auto placement = PopoverWindow::place(size, PointerTranslationPopover::anchorFor(c.pointer), screen,
+                                                    PopoverWindow::Edge::Bottom, false);
+        EXPECT_EQ(placement.frame, c.expected) << c.pointer.x() << "," << c.pointer.y();
+        EXPECT_FALSE(placement.frame.contains(c.pointer));
+    }
+}
+
+TEST_F(ShortcutActionsTest, ReplacePastesIntoTheSelectionsWindowAndGivesTheClipboardBack) {
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("de"));
+    fakePlatform().fakeLanguageRecognizer().answers = {{QStringLiteral("hello"), QStringLiteral("en")}};
+    m_manager.handleTranslateAndReplaceShortcut();
+    ASSERT_TRUE(waitForToast(SelectionReplacer::successMessage));
+    EXPECT_EQ(toasts.first().message, QStringLiteral("Translating text with Google..."));
+    EXPECT_EQ(pasted, QStringLiteral("hallo"));
+    EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+V")}));
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+    EXPECT_EQ(toasts.size(), 2);
+}
+
+TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        QString expectedToast;
+        // The clipboard afterwards: the translation, or the user's own.
+        bool translationOnClipboard;
+    } cases[] = {
+        {"focus moved to another window",
+         [this] {
+             keys().onPost = [this, inner = keys().onPost](const PostedKey& key) {
+                 inner(key);
+                 if (key.key == Qt::Key_C)
+                     focus(application(QStringLiteral("org.example.Other"), 0x2000001));
+             };
+         },
+         SelectionReplacer::focusMovedMessage, true},
+        {"empty translation", [] { s_api->failNext(QStringLiteral("empty-translation")); },
+         QStringLiteral("Translation error: Invalid response from the server."), false},
+        {"server error", [] { s_api->failNext(QStringLiteral("500")); },
+         QStringLiteral("Translation error: Server error: Simulated server failure"), false},
+        {"only a clipboard manager reads the paste",
+         [this] {
+             readsPaste = false;
+             clipboardManagerReads = true;
+         }, SelectionReplacer::notPastedMessage,
+         false},
+    };
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        toasts.clear();
+        keys().posted.clear();
+        pasted.clear();
+        readsPaste = true;
+        c.arrange();
+        m_manager.handleTranslateAndReplaceShortcut();
+        ASSERT_TRUE(waitForToast(c.expectedToast, SelectionReplacer::PasteReadTimeoutMs + 3000));
+        EXPECT_TRUE(pasted.isEmpty());
+        if (c.translationOnClipboard) {
+            EXPECT_EQ(pasteboard().currentString(), QStringLiteral("merhaba"));
+            EXPECT_FALSE(postedKeys().contains(QStringLiteral("Ctrl+V")));
+        } else {
+            EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+        }
+        EXPECT_FALSE(std::any_of(toasts.begin(), toasts.end(), [](const Toast& toast) {
+            return toast.message == SelectionReplacer::successMessage;
+        }));
+    }
+}
+
+} // namespace
