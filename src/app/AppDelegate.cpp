@@ -18,6 +18,7 @@
 #include "services/DeviceInfoService.h"
 #include "services/TranslationManager.h"
 #include "settings/OnboardingView.h"
+#include "shortcuts/KeyboardShortcutManager.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -374,7 +375,7 @@ void AppDelegate::startFullApplicationSetup() {
 void AppDelegate::startFullApplicationFeatures() {
     FloatingBarManager::shared();
     // OCR: the OCR result handler (OCRManager) is created here.
-    // Shortcuts: KeyboardShortcutManager exists since the application's start; it is touched here.
+    KeyboardShortcutManager::shared();
     setupFloatingBarAndSelection();
     m_isFullApplicationSetupCompleted = true;
     debugLog(kTag, QStringLiteral("Full setup complete"));

@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
+#include "shortcuts/KeyboardShortcutManager.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -56,7 +57,8 @@ QuilloraApp::QuilloraApp(QObject* parent)
     : QObject(parent)
     , m_appDelegate(new AppDelegate(this)) {
     m_isOnboardingCompleted = UserDefaults::standard().boolean(QStringLiteral("hasCompletedOnboarding"));
-    // Shortcuts: KeyboardShortcutManager is created here, so hot keys work whatever the permissions.
+    // Created here, so hot keys work whatever the permissions.
+    KeyboardShortcutManager::shared();
     NotificationCenter::shared().addObserver(QStringLiteral("OnboardingCompleted"), this,
                                              [this](const QVariantMap&) { refreshOnboardingState(); });
     m_appDelegate->setAboutPanelProvider([this]() -> QWidget* { return m_aboutPanel; });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/TranslationService.h"
+#include "shortcuts/PointerTranslationPopover.h"
 #include "shortcuts/SelectionCapture.h"
 
 #include <QMessageBox>
@@ -9,7 +10,7 @@
 #include <QString>
 #include <functional>
 
-class PointerTranslationPopover;
+
 
 class SelectionReplacer;
 
