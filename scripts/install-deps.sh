@@ -21,6 +21,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # a real display for tests: server, window manager, tray, drivers, screenshots
   xvfb xauth x11-utils xdotool xclip openbox trayer imagemagick fonts-dejavu-core
+  # X clients nobody here wrote, for the end-to-end roads
+  xterm mousepad
 )
 
 missing=()
