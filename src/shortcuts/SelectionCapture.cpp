@@ -5,7 +5,6 @@
 #include "platform/Platform.h"
 #include "selection/SelectionAppRules.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <memory>
@@ -68,16 +67,13 @@ void SelectionCapture::capture(Handler handler) {
     m_pending.append(attempt);
 
     QPointer<SelectionCapture> self(this);
-    auto elapsed = std::make_shared<QElapsedTimer>();
-    elapsed->start();
     platform().pasteboard().takeSnapshot(
-        [self, attempt, elapsed](PasteboardSnapshot snapshot) {
+        [self, attempt](PasteboardSnapshot snapshot) {
             if (!self)
                 return;
-            // An empty answer that took the whole time-out is an owner that did not answer: its content
-            // could not be saved, so it must not be overwritten by a copy.
-            if (snapshot.isEmpty() && elapsed->elapsed() >= SnapshotTimeoutMs * 9 / 10) {
-                debugLog(kTag, QStringLiteral("⏱️ the clipboard owner did not answer; no copy key"));
+            // What could not be saved could not be put back, so the clipboard must not be overwritten.
+            if (!snapshot.complete) {
+                debugLog(kTag, QStringLiteral("⏱️ the clipboard could not be saved whole; no copy key"));
                 self->finish(attempt, std::nullopt);
                 return;
             }

@@ -6,7 +6,6 @@
 #include "selection/SelectionAppRules.h"
 #include "services/TranslationManager.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -129,13 +128,11 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
     }
 
     QPointer<SelectionReplacer> self(this);
-    auto elapsed = std::make_shared<QElapsedTimer>();
-    elapsed->start();
     platform().pasteboard().takeSnapshot(
-        [self, paste, elapsed, focused](PasteboardSnapshot snapshot) {
+        [self, paste, focused](PasteboardSnapshot snapshot) {
             if (!self)
                 return;
-            if (snapshot.isEmpty() && elapsed->elapsed() >= SnapshotTimeoutMs * 9 / 10) {
+            if (!snapshot.complete) {
                 // The user's clipboard could not be saved, so it is not overwritten.
                 self->m_current.reset();
                 self->fail(self->notPastedMessage);
