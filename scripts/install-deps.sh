@@ -16,11 +16,11 @@ packages=(
   libcld2-dev
   # X11
   libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
-  libxi-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev
+  libxi-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libxcb-xkb-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # a real display for tests: server, window manager, tray, drivers, screenshots
-  xvfb xauth x11-utils xdotool xclip openbox trayer imagemagick fonts-dejavu-core
+  xvfb xauth x11-utils x11-xkb-utils xkb-data xdotool xclip openbox trayer imagemagick fonts-dejavu-core
   # X clients nobody here wrote, for the end-to-end roads
   xterm mousepad
 )

@@ -18,4 +18,6 @@ public:
 Q_SIGNALS:
     void hotKeyPressed(quint32 id);
     void hotKeyReleased(quint32 id);
+    // A registration that could not follow a keyboard change (its key is gone or now taken) and ended.
+    void hotKeyLost(quint32 id);
 };

@@ -14,6 +14,8 @@ public:
     // The character the key produces without modifiers, or empty when it produces none.
     virtual QString characterForKeyCode(int keyCode) const = 0;
     virtual std::optional<int> keyCodeForQtKey(int qtKey) const = 0;
+    // The stored key code of the key behind a native key event (QKeyEvent::nativeScanCode()).
+    virtual std::optional<int> keyCodeForNativeScanCode(quint32 scanCode) const = 0;
 
 Q_SIGNALS:
     void layoutChanged();

@@ -205,6 +205,15 @@ QByteArray UserDefaults::data(const QString& key) const {
     return {};
 }
 
+QStringList UserDefaults::allKeys() const {
+    QStringList keys = m_settings->allKeys();
+    for (auto it = m_registered.cbegin(); it != m_registered.cend(); ++it) {
+        if (!keys.contains(it.key()))
+            keys.append(it.key());
+    }
+    return keys;
+}
+
 bool UserDefaults::contains(const QString& key) const {
     return m_settings ? m_settings->contains(key) : m_memory.contains(key);
 }

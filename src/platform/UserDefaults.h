@@ -40,6 +40,9 @@ public:
     double doubleValue(const QString& key) const;
     QByteArray data(const QString& key) const;
 
+    // Every stored key and every key with a registered default.
+    QStringList allKeys() const;
+
     // True when the key is stored (a registered default alone does not count).
     bool contains(const QString& key) const;
     // True when the key is stored but cannot be read as text: callers must not overwrite it with a value

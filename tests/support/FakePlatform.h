@@ -167,6 +167,7 @@ class FakeKeyboardLayout : public KeyboardLayout {
 public:
     QString characterForKeyCode(int keyCode) const override;
     std::optional<int> keyCodeForQtKey(int qtKey) const override;
+    std::optional<int> keyCodeForNativeScanCode(quint32) const override { return std::nullopt; }
 };
 
 class FakeLoginItem : public LoginItem {

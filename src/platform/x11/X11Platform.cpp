@@ -5,6 +5,8 @@
 #include "platform/x11/X11AccessibilityPermission.h"
 #include "platform/x11/X11ActivationPolicy.h"
 #include "platform/x11/X11GlobalMouseMonitor.h"
+#include "platform/x11/X11HotKeyService.h"
+#include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/X11KeyEventPoster.h"
 #include "platform/x11/X11LoginItem.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -24,9 +26,15 @@ X11Platform::X11Platform() {
     m_screenCapture = std::make_unique<X11ScreenCapture>();
     m_loginItem = std::make_unique<X11LoginItem>();
     m_activationPolicy = std::make_unique<X11ActivationPolicy>();
+    auto layout = std::make_unique<X11KeyboardLayout>();
+    m_hotKeyService = std::make_unique<X11HotKeyService>(*layout);
+    m_keyboardLayout = std::move(layout);
 }
 
-X11Platform::~X11Platform() = default;
+X11Platform::~X11Platform() {
+    // The grabs are released through the layout's connection: the hot keys go first.
+    m_hotKeyService.reset();
+}
 
 std::unique_ptr<AudioPlayer> X11Platform::createAudioPlayer() const {
     if (!QtAudioPlayer::hasOutputDevice())

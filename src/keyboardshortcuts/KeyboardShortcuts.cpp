@@ -1,0 +1,388 @@
+#include "keyboardshortcuts/KeyboardShortcuts.h"
+
+#include "keyboardshortcuts/HotKeyRegistry.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QSet>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace KeyboardShortcuts {
+
+namespace {
+
+using Action = std::function<void()>;
+
+// Tables keep the order in which names first got a handler.
+template <typename Value> struct NameTable {
+    std::vector<std::pair<Name, Value>> entries;
+
+    Value& operator[](const Name& name) {
+        for (auto& entry : entries) {
+            if (entry.first == name)
+                return entry.second;
+        }
+        entries.emplace_back(name, Value{});
+        return entries.back().second;
+    }
+    Value* find(const Name& name) {
+        for (auto& entry : entries) {
+            if (entry.first == name)
+                return &entry.second;
+        }
+        return nullptr;
+    }
+};
+
+// Watches our menus opening and closing: while one is open it holds the keyboard, so hot keys are
+// recognised from its key events instead.
+class MenuTracking : public QObject {
+public:
+    MenuTracking() { QCoreApplication::instance()->installEventFilter(this); }
+    bool isOpen() const { return m_isOpen; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void update();
+    QList<QPointer<QMenu>> m_open;
+    QSet<QObject*> m_watched;
+    bool m_isOpen = false;
+};
+
+struct State {
+    bool enabled = true;
+    bool paused = false;
+    bool initialized = false;
+    NameTable<QList<Action>> keyDownHandlers;
+    NameTable<QList<Action>> keyUpHandlers;
+    NameTable<std::map<quint64, Action>> streamKeyDownHandlers;
+    NameTable<std::map<quint64, Action>> streamKeyUpHandlers;
+    quint64 nextStreamId = 1;
+    std::unique_ptr<MenuTracking> menuTracking;
+};
+
+State& state() {
+    static State instance;
+    return instance;
+}
+
+void updateRegistry() {
+    const State& s = state();
+    HotKeyRegistry::update(s.enabled, s.menuTracking && s.menuTracking->isOpen(), s.paused);
+}
+
+bool MenuTracking::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Show && event->type() != QEvent::Hide)
+        return false;
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (!menu || !menu->isWindow())
+        return false;
+    m_open.removeAll(menu);
+    if (event->type() == QEvent::Show) {
+        m_open.append(menu);
+        // A menu deleted while shown sends no Hide.
+        if (!m_watched.contains(menu)) {
+            m_watched.insert(menu);
+            // A widget announces its end before its weak pointers clear: drop it by address.
+            connect(menu, &QObject::destroyed, this, [this](QObject* gone) {
+                m_watched.remove(gone);
+                m_open.removeIf([gone](const QPointer<QMenu>& open) { return open.data() == gone; });
+                update();
+            });
+        }
+    }
+    update();
+    return false;
+}
+
+void MenuTracking::update() {
+    m_open.removeAll(nullptr);
+    if (m_isOpen == !m_open.isEmpty())
+        return;
+    m_isOpen = !m_open.isEmpty();
+    updateRegistry();
+}
+
+void initialize() {
+    State& s = state();
+    if (s.initialized || !QCoreApplication::instance())
+        return;
+    s.initialized = true;
+    s.menuTracking = std::make_unique<MenuTracking>();
+}
+
+bool matches(const std::optional<Shortcut>& stored, const Shortcut& fired) {
+    return stored && stored->carbonKeyCode() == fired.carbonKeyCode() &&
+           stored->carbonModifiers() == fired.carbonModifiers();
+}
+
+template <typename Table, typename Call> void dispatch(Table& table, const Shortcut& fired, Call call) {
+    // Handlers may attach or detach others: walk a copy.
+    const auto entries = table.entries;
+    for (const auto& [name, handlers] : entries) {
+        if (matches(getShortcut(name), fired))
+            call(handlers);
+    }
+}
+
+void handleKeyEvent(const Shortcut& fired, bool down) {
+    State& s = state();
+    if (s.paused)
+        return;
+    dispatch(down ? s.keyDownHandlers : s.keyUpHandlers, fired, [](const QList<Action>& actions) {
+        for (const Action& action : actions)
+            action();
+    });
+    dispatch(down ? s.streamKeyDownHandlers : s.streamKeyUpHandlers, fired,
+             [](const std::map<quint64, Action>& actions) {
+                 for (const auto& [id, action] : actions)
+                     action();
+             });
+}
+
+bool registerIfNew(const Shortcut& shortcut) {
+    if (HotKeyRegistry::isRegistered(shortcut))
+        return true;
+    return HotKeyRegistry::registerShortcut(
+        shortcut, [](const Shortcut& fired) { handleKeyEvent(fired, true); },
+        [](const Shortcut& fired) { handleKeyEvent(fired, false); });
+}
+
+// Names with at least one handler, each with its stored combination.
+QList<std::pair<Name, Shortcut>> namesInUse() {
+    State& s = state();
+    QList<std::pair<Name, Shortcut>> inUse;
+    auto collect = [&](const auto& table) {
+        for (const auto& [name, handlers] : table.entries) {
+            if (handlers.empty())
+                continue;
+            if (const std::optional<Shortcut> stored = getShortcut(name))
+                inUse.append({name, *stored});
+        }
+    };
+    collect(s.keyDownHandlers);
+    collect(s.keyUpHandlers);
+    collect(s.streamKeyDownHandlers);
+    collect(s.streamKeyUpHandlers);
+    return inUse;
+}
+
+// Two names may share a combination: its hot key goes only when no other listening name stores it.
+void unregisterUnlessShared(const Shortcut& shortcut, const Name& leaving) {
+    for (const auto& [name, stored] : namesInUse()) {
+        if (!(name == leaving) && stored == shortcut)
+            return;
+    }
+    HotKeyRegistry::unregisterShortcut(shortcut);
+}
+
+void postChange(const Name& name) {
+    NotificationCenter::shared().post(shortcutByNameDidChange, {{QStringLiteral("name"), QVariant::fromValue(name)}});
+}
+
+void attach(NameTable<QList<Action>>& table, const Name& name, Action action) {
+    table[name].append(std::move(action));
+    if (const std::optional<Shortcut> stored = getShortcut(name))
+        registerIfNew(*stored);
+}
+
+void removeStreamHandler(const Name& name, quint64 id) {
+    State& s = state();
+    for (auto* table : {&s.streamKeyDownHandlers, &s.streamKeyUpHandlers}) {
+        if (auto* handlers = table->find(name))
+            handlers->erase(id);
+    }
+    if (const std::optional<Shortcut> stored = getShortcut(name)) {
+        for (const auto& [user, combination] : namesInUse()) {
+            if (combination == *stored)
+                return;
+        }
+        HotKeyRegistry::unregisterShortcut(*stored);
+    }
+}
+
+} // namespace
+
+Name::Name(const QString& rawValue, std::optional<Shortcut> defaultShortcut)
+    : m_rawValue(rawValue), m_default(std::move(defaultShortcut)) {
+    if (m_default && !UserDefaults::standard().contains(storageKey()))
+        KeyboardShortcuts::setShortcut(*m_default, *this);
+    initialize();
+}
+
+Name Name::fromRawValue(const QString& rawValue) {
+    return Name(rawValue);
+}
+
+std::optional<Shortcut> Name::shortcut() const {
+    return getShortcut(*this);
+}
+
+bool Name::setShortcut(const std::optional<Shortcut>& shortcut) const {
+    return KeyboardShortcuts::setShortcut(shortcut, *this);
+}
+
+std::optional<Shortcut> getShortcut(const Name& name) {
+    const QVariant value = UserDefaults::standard().object(name.storageKey());
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return Shortcut::fromJson(value.toString());
+}
+
+bool setShortcut(const Shortcut& shortcut, const Name& name) {
+    const std::optional<Shortcut> old = getShortcut(name);
+    // Register first: a combination that cannot work is not stored, and the old one keeps working.
+    if (!registerIfNew(shortcut))
+        return false;
+    if (old && !(*old == shortcut))
+        unregisterUnlessShared(*old, name);
+    UserDefaults::standard().set(name.storageKey(), shortcut.toJson());
+    postChange(name);
+    return true;
+}
+
+bool setShortcut(const std::optional<Shortcut>& shortcut, const Name& name) {
+    if (shortcut)
+        return setShortcut(*shortcut, name);
+    const std::optional<Shortcut> current = getShortcut(name);
+    if (!current)
+        return true;
+    if (name.defaultShortcut())
+        UserDefaults::standard().set(name.storageKey(), false);
+    else
+        UserDefaults::standard().remove(name.storageKey());
+    unregisterUnlessShared(*current, name);
+    postChange(name);
+    return true;
+}
+
+void reset(const QList<Name>& names) {
+    for (const Name& name : names) {
+        if (name.defaultShortcut()) {
+            setShortcut(*name.defaultShortcut(), name);
+        } else if (const std::optional<Shortcut> current = getShortcut(name)) {
+            UserDefaults::standard().remove(name.storageKey());
+            unregisterUnlessShared(*current, name);
+            postChange(name);
+        }
+    }
+}
+
+void resetAll() {
+    const QString prefix = QStringLiteral("KeyboardShortcuts_");
+    QSet<QString> seen;
+    QList<Name> names;
+    for (const QString& key : UserDefaults::standard().allKeys()) {
+        if (!key.startsWith(prefix))
+            continue;
+        const QString rawValue = key.mid(prefix.size());
+        if (!seen.contains(rawValue)) {
+            seen.insert(rawValue);
+            names.append(Name::fromRawValue(rawValue));
+        }
+    }
+    reset(names);
+}
+
+void onKeyDown(const Name& name, std::function<void()> action) {
+    attach(state().keyDownHandlers, name, std::move(action));
+}
+
+void onKeyUp(const Name& name, std::function<void()> action) {
+    attach(state().keyUpHandlers, name, std::move(action));
+}
+
+void enable(const QList<Name>& names) {
+    for (const Name& name : names) {
+        if (const std::optional<Shortcut> stored = getShortcut(name))
+            registerIfNew(*stored);
+    }
+}
+
+void disable(const QList<Name>& names) {
+    for (const Name& name : names) {
+        if (const std::optional<Shortcut> stored = getShortcut(name))
+            unregisterUnlessShared(*stored, name);
+    }
+}
+
+void removeAllHandlers() {
+    for (const auto& [name, stored] : namesInUse())
+        HotKeyRegistry::unregisterShortcut(stored);
+    state().keyDownHandlers.entries.clear();
+    state().keyUpHandlers.entries.clear();
+}
+
+EventSubscription::~EventSubscription() {
+    removeStreamHandler(m_name, m_id);
+}
+
+std::unique_ptr<EventSubscription> events(const Name& name, std::function<void(EventType)> handler) {
+    State& s = state();
+    const quint64 id = s.nextStreamId++;
+    s.streamKeyDownHandlers[name][id] = [handler] { handler(EventType::KeyDown); };
+    s.streamKeyUpHandlers[name][id] = [handler] { handler(EventType::KeyUp); };
+    if (const std::optional<Shortcut> stored = getShortcut(name))
+        registerIfNew(*stored);
+    return std::unique_ptr<EventSubscription>(new EventSubscription(name, id));
+}
+
+std::unique_ptr<EventSubscription> events(EventType type, const Name& name, std::function<void()> handler) {
+    return events(name, [type, handler = std::move(handler)](EventType event) {
+        if (event == type)
+            handler();
+    });
+}
+
+bool isEnabled() {
+    return state().enabled;
+}
+
+void setEnabled(bool enabled) {
+    if (state().enabled == enabled)
+        return;
+    state().enabled = enabled;
+    updateRegistry();
+}
+
+bool isPaused() {
+    return state().paused;
+}
+
+void setPaused(bool paused) {
+    if (state().paused == paused)
+        return;
+    state().paused = paused;
+    updateRegistry();
+}
+
+bool isMenuOpen() {
+    return state().menuTracking && state().menuTracking->isOpen();
+}
+
+bool isTakenBySystem(const Shortcut& shortcut) {
+    if (shortcut.carbonKeyCode() == Key::f12.rawValue && shortcut.carbonModifiers() == 0)
+        return false;
+    return HotKeyRegistry::isTakenBySystem(shortcut);
+}
+
+void resetForTesting() {
+    State& s = state();
+    s.keyDownHandlers.entries.clear();
+    s.keyUpHandlers.entries.clear();
+    s.streamKeyDownHandlers.entries.clear();
+    s.streamKeyUpHandlers.entries.clear();
+    s.enabled = true;
+    s.paused = false;
+    HotKeyRegistry::clear();
+}
+
+} // namespace KeyboardShortcuts

@@ -1,0 +1,294 @@
+#include "keyboardshortcuts/Recorder.h"
+
+#include "keyboardshortcuts/LocalEventMonitor.h"
+#include "keyboardshortcuts/Localization.h"
+#include "platform/NotificationCenter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStyle>
+
+namespace KeyboardShortcuts {
+
+namespace {
+
+bool isModifierKey(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+    case Qt::Key_Mode_switch:
+    case Qt::Key_unknown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void postActive(bool active) {
+    NotificationCenter::shared().post(recorderActiveStatusDidChange, {{QStringLiteral("isActive"), active}});
+}
+
+} // namespace
+
+Recorder::Recorder(const Name& name, OnChange onChange, QWidget* parent)
+    : QLineEdit(parent), m_name(name), m_onChange(std::move(onChange)) {
+    // Nothing is ever typed here: read-only keeps out paste, input methods and the caret.
+    setReadOnly(true);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setAcceptDrops(false);
+    setFocusPolicy(Qt::StrongFocus);
+    setAlignment(Qt::AlignCenter);
+    setPlaceholderText(localized("record_shortcut"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+
+    m_clearAction = addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), QLineEdit::TrailingPosition);
+    m_clearAction->setObjectName(QStringLiteral("clearShortcut"));
+    connect(m_clearAction, &QAction::triggered, this, [this] {
+        setText(QString());
+        clearShortcut();
+    });
+
+    setStringValue();
+    NotificationCenter::shared().addObserver(shortcutByNameDidChange, this, [this](const QVariantMap& userInfo) {
+        const QVariant value = userInfo.value(QStringLiteral("name"));
+        if (value.metaType() == QMetaType::fromType<Name>() && value.value<Name>() == m_name)
+            setStringValue();
+    });
+}
+
+Recorder::~Recorder() {
+    // A recorder that goes while recording must not leave every hot key paused.
+    if (m_recording)
+        endRecording();
+}
+
+QWidget* Recorder::createLabeled(const QString& title, const Name& name, OnChange onChange, QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* label = new QLabel(title, row);
+    auto* recorder = new Recorder(name, std::move(onChange), row);
+    label->setBuddy(recorder);
+    layout->addWidget(label);
+    layout->addWidget(recorder);
+    return row;
+}
+
+void Recorder::setShortcutName(const Name& name) {
+    if (name.rawValue() == m_name.rawValue())
+        return;
+    m_name = name;
+    setStringValue();
+}
+
+QSize Recorder::sizeHint() const {
+    return {minimumWidth, QLineEdit::sizeHint().height()};
+}
+
+QSize Recorder::minimumSizeHint() const {
+    return {minimumWidth, QLineEdit::minimumSizeHint().height()};
+}
+
+void Recorder::setStringValue() {
+    const std::optional<Shortcut> shortcut = getShortcut(m_name);
+    setText(shortcut ? shortcut->description() : QString());
+    updateClearButton();
+}
+
+void Recorder::updateClearButton() {
+    m_clearAction->setVisible(!text().isEmpty());
+}
+
+void Recorder::blur() {
+    if (hasFocus())
+        clearFocus();
+    else if (m_recording)
+        endRecording();
+}
+
+void Recorder::focus() {
+    m_focusRequested = true;
+    setFocus(Qt::OtherFocusReason);
+}
+
+void Recorder::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    const bool requested = std::exchange(m_focusRequested, false);
+    // A window that opens or comes back to the front hands its focus widget the focus: that is no
+    // request to record, and an open alert is answered first.
+    if ((event->reason() == Qt::ActiveWindowFocusReason && !requested) || m_alert) {
+        clearFocus();
+        return;
+    }
+    if (!m_recording)
+        startRecording();
+}
+
+void Recorder::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    if (m_recording)
+        endRecording();
+    // Coming back to the window must not resume recording by itself.
+    if (event->reason() == Qt::ActiveWindowFocusReason && hasFocus())
+        clearFocus();
+}
+
+void Recorder::startRecording() {
+    m_recording = true;
+    setPlaceholderText(localized("press_shortcut"));
+    updateClearButton();
+    setPaused(true);
+    postActive(true);
+    m_eventMonitor = std::make_unique<LocalEventMonitor>(
+        QList{QEvent::KeyPress, QEvent::ShortcutOverride, QEvent::MouseButtonRelease},
+        [this](QObject* receiver, QEvent* event) { return handleMonitoredEvent(receiver, event); });
+}
+
+void Recorder::endRecording() {
+    m_recording = false;
+    m_eventMonitor.reset();
+    setPlaceholderText(localized("record_shortcut"));
+    updateClearButton();
+    setPaused(false);
+    postActive(false);
+}
+
+void Recorder::clearShortcut() {
+    setShortcut(std::nullopt, m_name);
+    updateClearButton();
+    if (m_onChange)
+        m_onChange(std::nullopt);
+    focus();
+}
+
+bool Recorder::handleMonitoredEvent(QObject* receiver, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        // The clear button inside the field works as usual.
+        auto* widget = qobject_cast<QWidget*>(receiver);
+        if (widget && widget != this && isAncestorOf(widget))
+            return false;
+        const QPoint position = mapFromGlobal(mouse->globalPosition().toPoint());
+        if (!rect().adjusted(-3, -3, 3, 3).contains(position)) {
+            // A click elsewhere ends recording and still does what it was for.
+            if (mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton)
+                blur();
+            return false;
+        }
+        return true;
+    }
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claim every key, so no shortcut of the window fires in place of recording it.
+        if (keyEvent->key() == Qt::Key_Tab && (keyEvent->modifiers() & ~Qt::KeypadModifier) == 0)
+            return false;
+        event->accept();
+        return true;
+    }
+    return handleKey(keyEvent);
+}
+
+bool Recorder::handleKey(QKeyEvent* event) {
+    if (isModifierKey(event->key()))
+        return true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool plain = modifiers == Qt::NoModifier;
+    if (plain && event->key() == Qt::Key_Tab)
+        return false; // moves the focus on, which ends recording
+    if (plain && event->key() == Qt::Key_Escape) {
+        blur();
+        return true;
+    }
+    if (plain && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)) {
+        if (!text().isEmpty())
+            m_clearAction->trigger();
+        return true;
+    }
+    if ((modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0 &&
+        !(event->key() >= Qt::Key_F1 && event->key() <= Qt::Key_F35)) {
+        QApplication::beep();
+        return true;
+    }
+    const std::optional<Shortcut> shortcut = Shortcut::fromKeyEvent(*event);
+    if (!shortcut) {
+        QApplication::beep();
+        return true;
+    }
+    const auto* menuBar = window()->findChild<QMenuBar*>();
+    if (QAction* item = menuBar ? shortcut->matchingAction(menuBar->actions()) : nullptr) {
+        blur();
+        showAlert(localized("keyboard_shortcut_used_by_menu_item").arg(item->text().remove(QLatin1Char('&'))), {},
+                  false);
+        return true;
+    }
+    if (isTakenBySystem(*shortcut)) {
+        blur();
+        const Shortcut taken = *shortcut;
+        showAlert(localized("keyboard_shortcut_used_by_system"), localized("keyboard_shortcuts_can_be_changed"), true,
+                  [this, taken] { accept(taken); });
+        return true;
+    }
+    accept(*shortcut);
+    return true;
+}
+
+void Recorder::accept(const Shortcut& shortcut) {
+    // A combination that cannot be registered would do nothing: say so, and keep the old one.
+    if (!setShortcut(shortcut, m_name)) {
+        blur();
+        setStringValue();
+        showAlert(localized("keyboard_shortcut_used_by_system"), localized("keyboard_shortcuts_can_be_changed"),
+                  false);
+        return;
+    }
+    setText(shortcut.description());
+    updateClearButton();
+    if (m_onChange)
+        m_onChange(shortcut);
+    blur();
+}
+
+void Recorder::showAlert(const QString& message, const QString& informative, bool offerForce,
+                         std::function<void()> onForce) {
+    auto* alert = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(), message,
+                                  QMessageBox::NoButton, window());
+    alert->setObjectName(QStringLiteral("recorderAlert"));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    if (!informative.isEmpty())
+        alert->setInformativeText(informative);
+    QPushButton* ok = alert->addButton(localized("ok"), QMessageBox::AcceptRole);
+    QPushButton* force = offerForce ? alert->addButton(localized("force_use_shortcut"), QMessageBox::DestructiveRole)
+                                    : nullptr;
+    alert->setDefaultButton(ok);
+    alert->setEscapeButton(ok);
+    m_alert = alert;
+    connect(alert, &QMessageBox::finished, this, [this, alert, force, onForce = std::move(onForce)] {
+        m_alert = nullptr;
+        if (force && alert->clickedButton() == force && onForce)
+            onForce();
+        else
+            focus();
+    });
+    alert->open();
+}
+
+} // namespace KeyboardShortcuts

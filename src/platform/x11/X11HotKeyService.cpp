@@ -1,0 +1,245 @@
+#include "platform/x11/X11HotKeyService.h"
+
+#include "platform/DebugLog.h"
+#include "platform/x11/X11KeyboardLayout.h"
+
+#include <QCoreApplication>
+
+#include <xcb/xcb.h>
+// The XKB header names a member `explicit`, a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// Stored modifier bits and the X modifiers they stand for.
+constexpr int kControl = 0x1000;
+constexpr int kOption = 0x0800;
+constexpr int kShift = 0x0200;
+constexpr int kCommand = 0x0100;
+constexpr int kFunction = 0x20000;
+constexpr std::uint16_t kMatchedMods = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+
+} // namespace
+
+X11HotKeyService::X11HotKeyService(X11KeyboardLayout& layout, QObject* parent)
+    : HotKeyService(parent), m_layout(layout) {
+    if (xcb_connection_t* connection = m_layout.connection()) {
+        const xcb_setup_t* setup = xcb_get_setup(connection);
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+        if (screens.rem > 0)
+            m_root = screens.data->root;
+    }
+    m_numLockMask = findNumLockMask();
+    connect(&m_layout, &KeyboardLayout::layoutChanged, this, &X11HotKeyService::followLayout);
+}
+
+X11HotKeyService::~X11HotKeyService() {
+    for (const Registration& registration : std::as_const(m_registrations))
+        ungrab(registration.combination);
+    if (m_filtering && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+void X11HotKeyService::ensureFiltering() {
+    if (m_filtering)
+        return;
+    m_filtering = true;
+    QCoreApplication::instance()->installNativeEventFilter(this);
+    // Without it a held key repeats as release/press pairs; with it the release comes once, at the end.
+    xcb_xkb_per_client_flags(m_layout.connection(), XCB_XKB_ID_USE_CORE_KBD,
+                             XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
+                             XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0);
+}
+
+std::optional<X11HotKeyService::Combination> X11HotKeyService::combinationFor(int keyCode, int modifiers) const {
+    // The fn key never reaches X clients, so a shortcut with it cannot be grabbed.
+    if (m_root == 0 || (modifiers & kFunction) != 0)
+        return std::nullopt;
+    const std::optional<std::uint8_t> keycode = m_layout.xKeycode(keyCode);
+    if (!keycode)
+        return std::nullopt;
+    std::uint16_t mods = 0;
+    if (modifiers & kControl)
+        mods |= XCB_MOD_MASK_CONTROL;
+    if (modifiers & kOption)
+        mods |= XCB_MOD_MASK_1;
+    if (modifiers & kShift)
+        mods |= XCB_MOD_MASK_SHIFT;
+    if (modifiers & kCommand)
+        mods |= XCB_MOD_MASK_4;
+    return Combination{*keycode, mods};
+}
+
+std::uint16_t X11HotKeyService::findNumLockMask() const {
+    xcb_connection_t* connection = m_layout.connection();
+    if (!connection)
+        return 0;
+    const QList<std::uint8_t> numLockKeys = m_layout.xKeycodesForKeysym(XKB_KEY_Num_Lock);
+    if (numLockKeys.isEmpty())
+        return 0;
+    xcb_get_modifier_mapping_reply_t* reply =
+        xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr);
+    if (!reply)
+        return 0;
+    std::uint16_t mask = 0;
+    const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(reply);
+    const int perModifier = reply->keycodes_per_modifier;
+    for (int modifier = 0; modifier < 8 && mask == 0; ++modifier) {
+        for (int i = 0; i < perModifier; ++i) {
+            if (numLockKeys.contains(keycodes[modifier * perModifier + i])) {
+                mask = std::uint16_t(1u << modifier);
+                break;
+            }
+        }
+    }
+    std::free(reply);
+    return mask;
+}
+
+QList<std::uint16_t> X11HotKeyService::lockVariants() const {
+    QList<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};
+    if (m_numLockMask != 0)
+        variants << m_numLockMask << std::uint16_t(m_numLockMask | XCB_MOD_MASK_LOCK);
+    return variants;
+}
+
+bool X11HotKeyService::grab(const Combination& combination) const {
+    xcb_connection_t* connection = m_layout.connection();
+    const QList<std::uint16_t> variants = lockVariants();
+    // Send every grab before waiting, so the whole set costs one round trip.
+    std::vector<xcb_void_cookie_t> cookies;
+    for (std::uint16_t lock : variants)
+        cookies.push_back(xcb_grab_key_checked(connection, 1, m_root, std::uint16_t(combination.mods | lock),
+                                               combination.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    bool allGranted = true;
+    for (const xcb_void_cookie_t& cookie : cookies) {
+        if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
+            allGranted = false;
+            std::free(error);
+        }
+    }
+    if (!allGranted)
+        ungrab(combination);
+    return allGranted;
+}
+
+void X11HotKeyService::ungrab(const Combination& combination) const {
+    xcb_connection_t* connection = m_layout.connection();
+    for (std::uint16_t lock : lockVariants())
+        xcb_ungrab_key(connection, combination.keycode, m_root, std::uint16_t(combination.mods | lock));
+    xcb_flush(connection);
+}
+
+bool X11HotKeyService::registerHotKey(quint32 id, int keyCode, int modifiers) {
+    const std::optional<Combination> combination = combinationFor(keyCode, modifiers);
+    if (!combination || m_registrations.contains(id))
+        return false;
+    // One client holds one grab per combination; a second registration of it is refused, not shared.
+    for (const Registration& registration : std::as_const(m_registrations)) {
+        if (registration.combination == *combination)
+            return false;
+    }
+    ensureFiltering();
+    if (!grab(*combination))
+        return false;
+    m_registrations.insert(id, Registration{keyCode, modifiers, *combination});
+    return true;
+}
+
+void X11HotKeyService::unregisterHotKey(quint32 id) {
+    const auto it = m_registrations.constFind(id);
+    if (it == m_registrations.cend())
+        return;
+    ungrab(it->combination);
+    m_held.remove(it->combination.keycode);
+    m_registrations.erase(it);
+}
+
+bool X11HotKeyService::isTakenBySystem(int keyCode, int modifiers) const {
+    const std::optional<Combination> combination = combinationFor(keyCode, modifiers);
+    if (!combination)
+        return false;
+    // Our own grab is not someone else's, and probing it would release it.
+    for (const Registration& registration : std::as_const(m_registrations)) {
+        if (registration.combination == *combination)
+            return false;
+    }
+    if (!grab(*combination))
+        return true;
+    ungrab(*combination);
+    return false;
+}
+
+void X11HotKeyService::followLayout() {
+    for (const Registration& registration : std::as_const(m_registrations))
+        ungrab(registration.combination);
+    m_held.clear();
+    m_numLockMask = findNumLockMask();
+    QList<quint32> lost;
+    for (auto it = m_registrations.begin(); it != m_registrations.end(); ++it) {
+        const std::optional<Combination> combination = combinationFor(it->keyCode, it->modifiers);
+        if (combination && grab(*combination))
+            it->combination = *combination;
+        else
+            lost.append(it.key());
+    }
+    for (quint32 id : std::as_const(lost)) {
+        m_registrations.remove(id);
+        debugLog(QStringLiteral("X11HotKeyService"), QStringLiteral("⚠️ hot key %1 lost with the layout").arg(id));
+        Q_EMIT hotKeyLost(id);
+    }
+}
+
+void X11HotKeyService::deliver(quint32 id, bool pressed) {
+    // Handlers open windows and run event loops: leave Qt's event reading first.
+    QMetaObject::invokeMethod(
+        this,
+        [this, id, pressed] {
+            if (pressed)
+                Q_EMIT hotKeyPressed(id);
+            else
+                Q_EMIT hotKeyReleased(id);
+        },
+        Qt::QueuedConnection);
+}
+
+bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* generic = static_cast<const xcb_generic_event_t*>(message);
+    const std::uint8_t type = generic->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+        return false;
+    const auto* event = static_cast<const xcb_key_press_event_t*>(message);
+    if (event->event != m_root)
+        return false;
+
+    if (type == XCB_KEY_RELEASE) {
+        const auto held = m_held.constFind(event->detail);
+        if (held == m_held.cend())
+            return false;
+        const quint32 id = *held;
+        m_held.erase(held);
+        deliver(id, false);
+        return true;
+    }
+
+    // Detectable auto-repeat makes a held key repeat as presses alone: only the first one counts.
+    if (m_held.contains(event->detail))
+        return true;
+    const Combination pressed{event->detail, std::uint16_t(event->state & kMatchedMods)};
+    for (auto it = m_registrations.cbegin(); it != m_registrations.cend(); ++it) {
+        if (it->combination == pressed) {
+            m_held.insert(event->detail, it.key());
+            deliver(it.key(), true);
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,223 @@
+#include "keyboardshortcuts/KeyboardShortcuts.h"
+
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+using namespace KeyboardShortcuts;
+
+namespace {
+
+const Shortcut ctrlK(Key::k, Modifier::control);
+const Shortcut ctrlJ(Key::j, Modifier::control);
+const Shortcut optF5(Key::f5, Modifier::option);
+
+class KeyboardShortcutsTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetForTesting(); }
+    void TearDown() override { resetForTesting(); }
+
+    FakeHotKeyService& hotKeys() { return fakePlatform().fakeHotKeys(); }
+    // The platform id under which the combination is registered, if it is.
+    std::optional<quint32> idOf(const Shortcut& shortcut) {
+        for (auto it = hotKeys().registered.cbegin(); it != hotKeys().registered.cend(); ++it) {
+            if (it.value() == qMakePair(int(shortcut.carbonKeyCode()), int(shortcut.carbonModifiers())))
+                return it.key();
+        }
+        return std::nullopt;
+    }
+    void press(const Shortcut& shortcut) {
+        const std::optional<quint32> id = idOf(shortcut);
+        ASSERT_TRUE(id) << "not registered: " << qPrintable(shortcut.description());
+        hotKeys().press(*id);
+        Q_EMIT hotKeys().hotKeyReleased(*id);
+    }
+};
+
+TEST_F(KeyboardShortcutsTest, StorageRoundTripClearsAndReadsDamagedValuesAsNothing) {
+    const Name plain(QStringLiteral("translateSelection"));
+    QStringList changes;
+    NotificationCenter::shared().addObserver(shortcutByNameDidChange, &hotKeys(), [&](const QVariantMap& info) {
+        changes << info.value(QStringLiteral("name")).value<Name>().rawValue();
+    });
+
+    EXPECT_TRUE(setShortcut(ctrlK, plain));
+    EXPECT_EQ(UserDefaults::standard().object(QStringLiteral("KeyboardShortcuts_translateSelection")),
+              QVariant(QStringLiteral(R"({"carbonKeyCode":40,"carbonModifiers":4096})")));
+    EXPECT_EQ(getShortcut(plain), ctrlK);
+    EXPECT_EQ(Name(QStringLiteral("translateSelection"), optF5).shortcut(), ctrlK) << "names are their text";
+    EXPECT_TRUE(idOf(ctrlK)) << "storing registers even without a handler";
+
+    // The file keeps the JSON text intact across a reload.
+    UserDefaults reread(UserDefaults::standard().filePath());
+    EXPECT_EQ(Shortcut::fromJson(reread.string(QStringLiteral("KeyboardShortcuts_translateSelection"))), ctrlK);
+
+    EXPECT_TRUE(setShortcut(std::nullopt, plain));
+    EXPECT_FALSE(UserDefaults::standard().contains(plain.storageKey())) << "without a default the key goes";
+    EXPECT_FALSE(idOf(ctrlK));
+    EXPECT_TRUE(setShortcut(std::nullopt, plain));
+    EXPECT_EQ(changes, QStringList({QStringLiteral("translateSelection"), QStringLiteral("translateSelection")}))
+        << "clearing nothing posts nothing";
+
+    // A default is applied once; clearing writes false, so the next start does not bring it back.
+    const Name withDefault(QStringLiteral("startOCR"), optF5);
+    EXPECT_EQ(getShortcut(withDefault), optF5);
+    withDefault.setShortcut(std::nullopt);
+    EXPECT_TRUE(UserDefaults::standard().contains(withDefault.storageKey()));
+    EXPECT_FALSE(Name(QStringLiteral("startOCR"), optF5).shortcut());
+
+    // Damaged values read as no shortcut and never fire.
+    const Name damaged(QStringLiteral("toggleMenuBar"));
+    int calls = 0;
+    onKeyDown(damaged, [&] { ++calls; });
+    const QVariant values[] = {QVariant(false), QVariant(42), QVariant(QStringLiteral("{broken")),
+                               QVariant(QStringLiteral(R"({"carbonKeyCode":"k","carbonModifiers":0})"))};
+    for (const QVariant& value : values) {
+        UserDefaults::standard().set(damaged.storageKey(), value);
+        EXPECT_FALSE(getShortcut(damaged)) << qPrintable(value.toString());
+    }
+    setShortcut(ctrlK, plain);
+    press(ctrlK);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(KeyboardShortcutsTest, PressesReachEveryNameStoringTheCombinationAndSharedOnesSurviveAChange) {
+    const Name first(QStringLiteral("first"));
+    const Name second(QStringLiteral("second"));
+    QStringList calls;
+    onKeyDown(first, [&] { calls << QStringLiteral("first down"); });
+    onKeyUp(first, [&] { calls << QStringLiteral("first up"); });
+    onKeyDown(second, [&] { calls << QStringLiteral("second down"); });
+    setShortcut(ctrlK, first);
+    setShortcut(ctrlK, second);
+    EXPECT_EQ(hotKeys().registered.size(), 1) << "one platform registration for a shared combination";
+
+    press(ctrlK);
+    EXPECT_EQ(calls, QStringList({QStringLiteral("first down"), QStringLiteral("second down"), QStringLiteral("first up")}));
+
+    // Moving one name off the shared combination keeps the other's hot key alive.
+    calls.clear();
+    setShortcut(ctrlJ, first);
+    press(ctrlK);
+    EXPECT_EQ(calls, QStringList({QStringLiteral("second down")}));
+    second.setShortcut(std::nullopt);
+    EXPECT_FALSE(idOf(ctrlK)) << "the last user releases it";
+    press(ctrlJ);
+    EXPECT_EQ(calls.last(), QStringLiteral("first up"));
+
+    // Disabling a name sharing a combination with a listening name keeps the hot key too.
+    setShortcut(ctrlJ, second);
+    disable({first});
+    EXPECT_TRUE(idOf(ctrlJ));
+    removeAllHandlers();
+    EXPECT_TRUE(hotKeys().registered.isEmpty());
+}
+
+TEST_F(KeyboardShortcutsTest, PauseMenuAndEnableReleaseTheGrabsAndRestoreThemUnderTheirIds) {
+    const Name name(QStringLiteral("toggleMenuBar"));
+    int downs = 0;
+    onKeyDown(name, [&] { ++downs; });
+    setShortcut(ctrlK, name);
+    const quint32 id = *idOf(ctrlK);
+
+    // A recording recorder releases the grabs so the keys reach it, and nothing is dispatched.
+    setPaused(true);
+    EXPECT_TRUE(hotKeys().registered.isEmpty());
+    hotKeys().press(id);
+    EXPECT_EQ(downs, 0);
+    setPaused(false);
+    EXPECT_EQ(idOf(ctrlK), id);
+
+    setEnabled(false);
+    EXPECT_TRUE(hotKeys().registered.isEmpty());
+    setEnabled(true);
+    EXPECT_EQ(idOf(ctrlK), id);
+
+    // An open menu holds the keyboard: its key events stand in for the grab and are swallowed.
+    QMenu menu;
+    menu.addAction(QStringLiteral("Item"));
+    menu.show();
+    EXPECT_TRUE(isMenuOpen());
+    EXPECT_TRUE(hotKeys().registered.isEmpty());
+    QKeyEvent match(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(QCoreApplication::sendEvent(&menu, &match) && match.isAccepted());
+    EXPECT_EQ(downs, 1);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier, QString(), true);
+    QCoreApplication::sendEvent(&menu, &repeat);
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_J, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&menu, &other);
+    EXPECT_EQ(downs, 1) << "repeats and other combinations go to the menu";
+    menu.hide();
+    EXPECT_FALSE(isMenuOpen());
+    EXPECT_EQ(idOf(ctrlK), id);
+    QKeyEvent afterMenu(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&menu, &afterMenu);
+    EXPECT_EQ(downs, 1) << "the key watch goes with the menu";
+
+    // A menu deleted while open counts as closed.
+    auto* doomed = new QMenu;
+    doomed->addAction(QStringLiteral("Item"));
+    doomed->show();
+    EXPECT_TRUE(hotKeys().registered.isEmpty());
+    delete doomed;
+    EXPECT_EQ(idOf(ctrlK), id);
+}
+
+TEST_F(KeyboardShortcutsTest, ATakenCombinationIsRefusedAndRetriedLater) {
+    const Name name(QStringLiteral("translateAndReplace"));
+    setShortcut(ctrlJ, name);
+    hotKeys().takenBySystem.append({int(ctrlK.carbonKeyCode()), int(ctrlK.carbonModifiers())});
+    EXPECT_TRUE(isTakenBySystem(ctrlK));
+    EXPECT_FALSE(isTakenBySystem(Shortcut(Key::f12, 0))) << "plain F12 never counts";
+
+    int posted = 0;
+    NotificationCenter::shared().addObserver(shortcutByNameDidChange, &hotKeys(), [&](const QVariantMap&) { ++posted; });
+    EXPECT_FALSE(setShortcut(ctrlK, name));
+    EXPECT_EQ(getShortcut(name), ctrlJ) << "the old shortcut stays stored";
+    EXPECT_TRUE(idOf(ctrlJ)) << "and working";
+    EXPECT_EQ(posted, 0);
+
+    // A stored shortcut whose registration fails at start is tried again at the next attach.
+    UserDefaults::standard().set(name.storageKey(), ctrlK.toJson());
+    resetForTesting();
+    int downs = 0;
+    onKeyDown(name, [&] { ++downs; });
+    EXPECT_FALSE(idOf(ctrlK));
+    hotKeys().takenBySystem.clear();
+    resetForTesting();
+    onKeyDown(name, [&] { ++downs; });
+    press(ctrlK);
+    EXPECT_EQ(downs, 1);
+}
+
+TEST_F(KeyboardShortcutsTest, ResetAllAndSubscriptions) {
+    UserDefaults::standard().set(QStringLiteral("KeyboardShortcuts_neverSeen"), ctrlK.toJson());
+    UserDefaults::standard().set(QStringLiteral("KeyboardShortcuts_cleared"), false);
+    UserDefaults::standard().set(QStringLiteral("showInDock"), true);
+    resetAll();
+    EXPECT_FALSE(UserDefaults::standard().contains(QStringLiteral("KeyboardShortcuts_neverSeen")));
+    EXPECT_TRUE(UserDefaults::standard().contains(QStringLiteral("KeyboardShortcuts_cleared")));
+    EXPECT_TRUE(UserDefaults::standard().contains(QStringLiteral("showInDock")));
+
+    const Name name(QStringLiteral("streamed"));
+    setShortcut(optF5, name);
+    QList<EventType> seen;
+    int ups = 0;
+    auto all = events(name, [&](EventType type) { seen << type; });
+    auto onlyUp = events(EventType::KeyUp, name, [&] { ++ups; });
+    press(optF5);
+    EXPECT_EQ(seen, QList<EventType>({EventType::KeyDown, EventType::KeyUp}));
+    EXPECT_EQ(ups, 1);
+    all.reset();
+    EXPECT_TRUE(idOf(optF5)) << "another subscription still listens";
+    onlyUp.reset();
+    EXPECT_FALSE(idOf(optF5)) << "nobody listens any more";
+}
+
+} // namespace
