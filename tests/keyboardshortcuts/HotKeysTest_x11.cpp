@@ -1,0 +1,224 @@
+#include "keyboardshortcuts/KeyboardShortcuts.h"
+#include "keyboardshortcuts/Recorder.h"
+
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "platform/x11/X11HotKeyService.h"
+#include "platform/x11/X11KeyboardLayout.h"
+#include "platform/x11/XkbKeyNames.h"
+
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+using namespace KeyboardShortcuts;
+
+namespace {
+
+// The fake platform with the real keyboard and hot keys of the X server.
+class X11KeysPlatform : public FakePlatform {
+public:
+    X11KeysPlatform() {
+        auto layout = std::make_unique<X11KeyboardLayout>();
+        m_hotKeyService = std::make_unique<X11HotKeyService>(*layout);
+        m_keyboardLayout = std::move(layout);
+    }
+    ~X11KeysPlatform() override { m_hotKeyService.reset(); }
+    X11KeyboardLayout& layout() const { return static_cast<X11KeyboardLayout&>(keyboardLayout()); }
+};
+
+bool xdotool(const QStringList& arguments) {
+    return runTool(QStringLiteral("xdotool"), arguments).has_value();
+}
+
+class HotKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installPlatform(std::make_unique<X11KeysPlatform>());
+        resetForTesting();
+        ASSERT_TRUE(layout().isValid());
+    }
+    void TearDown() override {
+        resetForTesting();
+        setLayout(QStringLiteral("us"));
+    }
+
+    X11KeyboardLayout& layout() { return static_cast<X11KeysPlatform&>(platform()).layout(); }
+    void setLayout(const QString& name) {
+        QSignalSpy changed(&layout(), &KeyboardLayout::layoutChanged);
+        ASSERT_TRUE(runTool(QStringLiteral("setxkbmap"), {name}));
+        // The first layout switch of a server may be a no-op when it is already in force.
+        waitUntil([&] { return changed.count() > 0; }, 2000);
+        spinFor(50);
+    }
+    // Presses and releases while our event loop runs, as a user's key press would arrive.
+    void press(const QString& keys) { ASSERT_TRUE(xdotool({QStringLiteral("key"), keys})); }
+};
+
+TEST_F(HotKeysTest, KeyCodesMapToTheSamePositionsAndTheLayoutsCharacters) {
+    const struct {
+        const char* layout;
+        QList<std::pair<Key, QString>> characters;
+        Shortcut shortcut;
+        QString text;
+    } layouts[] = {
+        {"us",
+         {{Key::a, "a"}, {Key::y, "y"}, {Key::z, "z"}, {Key::minus, "-"}, {Key::semicolon, ";"}, {Key::backtick, "`"}},
+         Shortcut(Key::a, Modifier::control | Modifier::option | Modifier::command),
+         QStringLiteral("⌃⌥⌘A")},
+        {"de",
+         {{Key::y, "z"}, {Key::z, "y"}, {Key::minus, "ß"}, {Key::semicolon, "ö"}, {Key::backtick, "^"}},
+         Shortcut(Key::minus, Modifier::control),
+         QStringLiteral("⌃ß")},
+        {"fr",
+         {{Key::a, "q"}, {Key::q, "a"}, {Key::z, "w"}, {Key::semicolon, "m"}, {Key::minus, ")"}},
+         Shortcut(Key::a, Modifier::shift | Modifier::command),
+         QStringLiteral("⇧⌘Q")},
+        {"tr",
+         {{Key::i, "ı"}, {Key::quote, "i"}, {Key::semicolon, "ş"}, {Key::leftBracket, "ğ"}, {Key::comma, "ö"}},
+         Shortcut(Key::i, Modifier::option),
+         QStringLiteral("⌥I")},
+    };
+    for (const auto& l : layouts) {
+        SCOPED_TRACE(l.layout);
+        ASSERT_NO_FATAL_FAILURE(setLayout(QString::fromLatin1(l.layout)));
+        for (const auto& [key, character] : l.characters)
+            EXPECT_EQ(layout().characterForKeyCode(key.rawValue), character) << key.rawValue;
+        EXPECT_EQ(l.shortcut.description(), l.text);
+
+        // Every stored key code that the keyboard has comes back from its key's native code.
+        for (int keyCode = 0; keyCode < 128; ++keyCode) {
+            if (const std::optional<std::uint8_t> keycode = layout().xKeycode(keyCode))
+                EXPECT_EQ(layout().keyCodeForNativeScanCode(*keycode), keyCode) << keyCode;
+            else
+                EXPECT_TRUE(XkbKeyNames::nameForKeyCode(keyCode).isEmpty() || keyCode == 95) << keyCode;
+        }
+    }
+}
+
+TEST_F(HotKeysTest, HotKeysFireWithTheLocksOnOncePerHoldAndAfterALayoutChange) {
+    const Name name(QStringLiteral("toggleMenuBar"));
+    int downs = 0;
+    int ups = 0;
+    onKeyDown(name, [&] { ++downs; });
+    onKeyUp(name, [&] { ++ups; });
+    ASSERT_TRUE(setShortcut(Shortcut(Key::k, Modifier::control | Modifier::option), name));
+
+    press(QStringLiteral("ctrl+alt+k"));
+    ASSERT_TRUE(waitUntil([&] { return ups == 1; }));
+    EXPECT_EQ(downs, 1);
+
+    for (const char* lock : {"Num_Lock", "Caps_Lock"}) {
+        press(QString::fromLatin1(lock));
+        press(QStringLiteral("ctrl+alt+k"));
+        EXPECT_TRUE(waitUntil([&] { return ups == downs && downs == (lock[0] == 'N' ? 2 : 3); })) << lock;
+    }
+    press(QStringLiteral("Num_Lock"));
+    press(QStringLiteral("Caps_Lock"));
+
+    // Held past the auto-repeat delay: one press, one release.
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+k")}));
+    spinFor(1200);
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+k")}));
+    ASSERT_TRUE(waitUntil([&] { return ups == 4; }));
+    EXPECT_EQ(downs, 4);
+
+    // The grab follows the key through a layout change: on fr the same key still fires.
+    ASSERT_NO_FATAL_FAILURE(setLayout(QStringLiteral("fr")));
+    press(QStringLiteral("ctrl+alt+k"));
+    EXPECT_TRUE(waitUntil([&] { return ups == 5; }));
+
+    // Nothing of ours fires while paused, and the key reaches a plain window instead.
+    setPaused(true);
+    press(QStringLiteral("ctrl+alt+k"));
+    spinFor(200);
+    EXPECT_EQ(downs, 5);
+    setPaused(false);
+}
+
+TEST_F(HotKeysTest, AGrabHeldByAnotherClientIsAFailedRegistration) {
+    const Shortcut combination(Key::g, Modifier::control | Modifier::option);
+    const std::optional<std::uint8_t> keycode = layout().xKeycode(Key::g.rawValue);
+    ASSERT_TRUE(keycode);
+    QProcess other;
+    other.start(QStringLiteral(QUILLORA_TEST_GRABKEY_PATH),
+                {QString::number(*keycode), QString::number(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1)});
+    ASSERT_TRUE(waitUntil([&] { return other.canReadLine(); }));
+    ASSERT_EQ(other.readLine().trimmed(), QByteArray("ready"));
+
+    const Name name(QStringLiteral("startOCR"));
+    EXPECT_TRUE(isTakenBySystem(combination));
+    EXPECT_FALSE(setShortcut(combination, name));
+    EXPECT_FALSE(getShortcut(name));
+    EXPECT_TRUE(isTakenBySystem(combination)) << "our probe released nothing of theirs";
+
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished(5000));
+    EXPECT_FALSE(isTakenBySystem(combination));
+    EXPECT_TRUE(setShortcut(combination, name));
+    EXPECT_FALSE(isTakenBySystem(combination)) << "our own grab is not someone else's";
+}
+
+TEST_F(HotKeysTest, AnOpenMenuRecognisesTheHotKeyFromItsOwnKeys) {
+    const Name name(QStringLiteral("translateSelection"));
+    int downs = 0;
+    onKeyDown(name, [&] { ++downs; });
+    // Not with Alt: Qt's menus close on an Alt press of their own.
+    ASSERT_TRUE(setShortcut(Shortcut(Key::t, Modifier::control | Modifier::shift), name));
+
+    QMenu menu;
+    menu.addAction(QStringLiteral("One"));
+    menu.addAction(QStringLiteral("Two"));
+    menu.popup(QPoint(200, 200));
+    ASSERT_TRUE(waitUntil([&] { return isMenuOpen() && menu.isVisible(); }));
+    spinFor(200);
+    press(QStringLiteral("ctrl+shift+t"));
+    EXPECT_TRUE(waitUntil([&] { return downs == 1; }));
+    EXPECT_TRUE(menu.isVisible()) << "the hot key did not reach the menu";
+
+    menu.hide();
+    ASSERT_TRUE(waitUntil([&] { return !isMenuOpen(); }));
+    press(QStringLiteral("ctrl+shift+t"));
+    EXPECT_TRUE(waitUntil([&] { return downs == 2; })) << "the grab is back";
+}
+
+TEST_F(HotKeysTest, RecordingFromRealKeysStoresThePositionAndTheHotKeyWorks) {
+    const Name name(QStringLiteral("translateAndReplace"));
+    int downs = 0;
+    onKeyDown(name, [&] { ++downs; });
+    ASSERT_TRUE(setShortcut(Shortcut(Key::r, Modifier::control | Modifier::option), name));
+
+    ASSERT_NO_FATAL_FAILURE(setLayout(QStringLiteral("de")));
+    QWidget window;
+    auto* recorder = new Recorder(name, {}, &window);
+    (new QVBoxLayout(&window))->addWidget(recorder);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }));
+    recorder->focus();
+    ASSERT_TRUE(waitUntil([&] { return recorder->isRecording(); }));
+
+    // While recording, our own hot key reaches the recorder and fires nothing.
+    press(QStringLiteral("ctrl+alt+r"));
+    spinFor(200);
+    EXPECT_EQ(downs, 0);
+    EXPECT_FALSE(recorder->isRecording()) << "the recorder took it";
+    EXPECT_EQ(getShortcut(name), Shortcut(Key::r, Modifier::control | Modifier::option));
+
+    recorder->focus();
+    ASSERT_TRUE(waitUntil([&] { return recorder->isRecording(); }));
+    // On de the key right of T types z: stored by position, shown as the layout types it.
+    press(QStringLiteral("super+shift+z"));
+    ASSERT_TRUE(waitUntil([&] { return !recorder->isRecording(); }));
+    EXPECT_EQ(getShortcut(name), Shortcut(Key::y, Modifier::command | Modifier::shift));
+    EXPECT_EQ(recorder->text(), QStringLiteral("⇧⌘Z"));
+
+    press(QStringLiteral("super+shift+z"));
+    EXPECT_TRUE(waitUntil([&] { return downs == 1; }));
+}
+
+} // namespace
