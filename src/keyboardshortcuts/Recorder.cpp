@@ -118,9 +118,9 @@ void Recorder::updateClearButton() {
 }
 
 void Recorder::blur() {
-    if (hasFocus())
+    if (hasFocus() || window()->focusWidget() == this)
         clearFocus();
-    else if (m_recording)
+    if (m_recording)
         endRecording();
 }
 
@@ -146,9 +146,6 @@ void Recorder::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     if (m_recording)
         endRecording();
-    // Coming back to the window must not resume recording by itself.
-    if (event->reason() == Qt::ActiveWindowFocusReason && hasFocus())
-        clearFocus();
 }
 
 void Recorder::startRecording() {
