@@ -52,7 +52,8 @@ protected:
 
 private:
     void update();
-    QList<QPointer<QMenu>> m_open;
+    // Held as QObject: a menu announces its end when it is no longer a QMenu.
+    QList<QPointer<QObject>> m_open;
     QSet<QObject*> m_watched;
     bool m_isOpen = false;
 };
@@ -85,16 +86,16 @@ bool MenuTracking::eventFilter(QObject* watched, QEvent* event) {
     auto* menu = qobject_cast<QMenu*>(watched);
     if (!menu || !menu->isWindow())
         return false;
-    m_open.removeAll(menu);
+    m_open.removeAll(static_cast<QObject*>(menu));
     if (event->type() == QEvent::Show) {
-        m_open.append(menu);
+        m_open.append(static_cast<QObject*>(menu));
         // A menu deleted while shown sends no Hide.
         if (!m_watched.contains(menu)) {
             m_watched.insert(menu);
             // A widget announces its end before its weak pointers clear: drop it by address.
             connect(menu, &QObject::destroyed, this, [this](QObject* gone) {
                 m_watched.remove(gone);
-                m_open.removeIf([gone](const QPointer<QMenu>& open) { return open.data() == gone; });
+                m_open.removeIf([gone](const QPointer<QObject>& open) { return open.data() == gone; });
                 update();
             });
         }
