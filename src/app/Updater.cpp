@@ -1,6 +1,7 @@
 #include "app/Updater.h"
 
 #include "platform/DebugLog.h"
+#include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 
 #include <QNetworkAccessManager>
@@ -63,7 +64,7 @@ std::optional<QDateTime> Updater::nextScheduledCheck() const {
 
 void Updater::schedule() {
     m_timer.stop();
-    if (!m_started || !m_automatic || m_reply)
+    if (!m_started || !m_automatic || m_checking)
         return;
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime last = lastCheck().value_or(now);
@@ -85,13 +86,20 @@ void Updater::check(bool userInitiated) {
     if (!canCheckForUpdates())
         return;
     m_timer.stop();
+    m_checking = true;
+    Q_EMIT canCheckForUpdatesChanged(false);
     const std::optional<QUrl> url = m_feedUrl ? m_feedUrl() : std::nullopt;
     if (!url) {
-        UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-        CheckResult result;
-        result.userInitiated = userInitiated;
-        result.error = QStringLiteral("Invalid URL configuration.");
-        finish(result);
+        // Answered on a later turn, like every other check.
+        MainQueue::async(
+            [this, userInitiated] {
+                UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+                CheckResult result;
+                result.userInitiated = userInitiated;
+                result.error = QStringLiteral("Invalid URL configuration.");
+                finish(result);
+            },
+            this);
         return;
     }
     debugLog(kTag, QStringLiteral("Checking %1").arg(url->toString()));
@@ -100,7 +108,6 @@ void Updater::check(bool userInitiated) {
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     m_userInitiated = userInitiated;
     m_reply = m_network->get(request);
-    Q_EMIT canCheckForUpdatesChanged(false);
     connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
         if (received > maximumFeedBytes && m_reply)
             m_reply->abort();
@@ -135,6 +142,7 @@ void Updater::check(bool userInitiated) {
 }
 
 void Updater::finish(CheckResult result) {
+    m_checking = false;
     debugLog(kTag, result.outcome == Outcome::UpdateFound ? QStringLiteral("Update found: %1").arg(result.item.version)
                    : result.outcome == Outcome::UpToDate  ? QStringLiteral("Up to date")
                                                           : QStringLiteral("Check failed: %1").arg(result.error));

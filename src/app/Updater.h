@@ -3,6 +3,7 @@
 #include "app/AppcastFeed.h"
 
 #include <QDateTime>
+#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -13,7 +14,6 @@
 #include <optional>
 
 class QNetworkAccessManager;
-#include <QNetworkReply>
 
 // Looks for a newer release in the update feed: on request, and while automatic checks are on, once per
 // check interval. The next automatic check is a single-shot timer counted from the last check (stored
@@ -49,7 +49,7 @@ public:
     void setAutomaticallyChecksForUpdates(bool automatic);
 
     // False before start() and while a check runs.
-    bool canCheckForUpdates() const { return m_started && !m_reply; }
+    bool canCheckForUpdates() const { return m_started && !m_checking; }
 
     // A check the user asked for; ignored while another runs.
     void checkForUpdates();
@@ -74,6 +74,7 @@ private:
     QNetworkAccessManager* m_network;
     QPointer<QNetworkReply> m_reply;
     bool m_userInitiated = false;
+    bool m_checking = false;
     bool m_started = false;
     bool m_automatic = false;
     double m_intervalSeconds = 14400;

@@ -1,10 +1,9 @@
 #include "platform/x11/X11AccessibilityPermission.h"
 
 #include "platform/DebugLog.h"
+#include "platform/x11/PermissionExplanation.h"
 
-#include <QDesktopServices>
 #include <QGuiApplication>
-#include <QUrl>
 #include <cstdlib>
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
@@ -15,7 +14,6 @@
 
 namespace {
 
-const QString kHelpPage = QStringLiteral("https://quillora.app/help/permissions#accessibility");
 
 // Asked on a connection of our own: a second XIQueryVersion on Qt's connection could disagree with the
 // version Qt negotiated there.
@@ -53,5 +51,5 @@ bool X11AccessibilityPermission::isProcessTrusted() const {
 }
 
 void X11AccessibilityPermission::requestTrust() {
-    QDesktopServices::openUrl(QUrl(kHelpPage));
+    PermissionExplanation::show(PermissionExplanation::Permission::Accessibility);
 }

@@ -13,7 +13,7 @@ public:
     using AccessibilityPermission::AccessibilityPermission;
 
     bool isProcessTrusted() const override;
-    // There is nothing to grant; the help page explains how to run under an X11 session.
+    // There is nothing to grant; a dialog explains what the display lacks.
     void requestTrust() override;
 
 private:

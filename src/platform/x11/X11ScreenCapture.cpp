@@ -1,23 +1,21 @@
 #include "platform/x11/X11ScreenCapture.h"
 
 #include "platform/DebugLog.h"
+#include "platform/x11/PermissionExplanation.h"
 #include "platform/MainQueue.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
-#include <QUrl>
 #include <memory>
 
 namespace {
 
 const QString kTag = QStringLiteral("ScreenCapture");
-const QString kHelpPage = QStringLiteral("https://quillora.app/help/permissions#screen-capture");
 const QString kToolName = QStringLiteral("quillora-screencapture");
 
 } // namespace
@@ -49,7 +47,7 @@ bool X11ScreenCapture::preflightPermission() const {
 }
 
 void X11ScreenCapture::requestPermission() {
-    QDesktopServices::openUrl(QUrl(kHelpPage));
+    PermissionExplanation::show(PermissionExplanation::Permission::ScreenCapture);
 }
 
 void X11ScreenCapture::probeShareableContent(std::function<void(bool granted)> handler) {

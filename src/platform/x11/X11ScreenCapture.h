@@ -17,7 +17,7 @@ public:
     ~X11ScreenCapture() override;
 
     bool preflightPermission() const override;
-    // Nothing can be granted; the help page explains running under an X11 session.
+    // Nothing can be granted; a dialog explains what the display lacks.
     void requestPermission() override;
     void probeShareableContent(std::function<void(bool granted)> handler) override;
     // One capture at a time: a request while the user is still choosing a region fails at once.

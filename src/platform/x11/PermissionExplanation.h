@@ -1,0 +1,14 @@
+#pragma once
+
+class QWidget;
+
+// What stands in for the system's permission prompts on X11, where there is nothing to grant: a dialog
+// that says what the display lacks and why. One dialog per permission at a time.
+namespace PermissionExplanation {
+
+enum class Permission { Accessibility, ScreenCapture };
+
+// Shows (or raises) the explanation of `permission`; returns the dialog.
+QWidget* show(Permission permission);
+
+} // namespace PermissionExplanation

@@ -1,0 +1,240 @@
+// The start-up sequence's permission gate with a scripted platform: both permissions, one missing, the
+// onboarding window's completion and closing, the once-guard of the full setup, and the windows that
+// survive a forced onboarding.
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "app/AppDelegate.h"
+#include "app/SettingsManager.h"
+#include "app/UpdateManager.h"
+#include "floatingbar/FloatingBarManager.h"
+#include "floatingbar/FloatingBarWindowController.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "selection/SelectionMonitor.h"
+#include "settings/OnboardingView.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+UserDefaults& defaults() {
+    return UserDefaults::standard();
+}
+
+class PermissionGateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SettingsManager::registerDefaults();
+        NotificationCenter::shared().addObserver(QStringLiteral("FloatingBarVisibilityChanged"), &m_context,
+                                                 [this](const QVariantMap& info) {
+                                                     m_visibilityPosts << info.value(QStringLiteral("value"));
+                                                 });
+        SelectionMonitor::shared().onSelectionChanged = nullptr;
+    }
+    void TearDown() override {
+        m_delegate.reset();
+        for (QWidget* window : QApplication::topLevelWidgets())
+            window->close();
+        spinFor(20);
+    }
+
+    void setPermissions(bool trusted, bool screen) {
+        fakePlatform().fakeAccessibility().trusted = trusted;
+        fakePlatform().fakeScreenCapture().permissionGranted = screen;
+    }
+    void launch() {
+        m_delegate = std::make_unique<AppDelegate>();
+        m_delegate->applicationDidFinishLaunching();
+    }
+    // Runs the queued steps of the sequence.
+    void settle() { spinFor(150); }
+
+    QWidget* onboarding() const { return m_delegate->onboardingWindow(); }
+    bool stored(const char* key) const { return defaults().boolean(QString::fromLatin1(key)); }
+
+    QObject m_context;
+    QList<QVariant> m_visibilityPosts;
+    std::unique_ptr<AppDelegate> m_delegate;
+};
+
+const QVariantMap kCompletedPayload = {{QStringLiteral("hasCompletedOnboarding"), true},
+                                       {QStringLiteral("hasAccessibilityPermission"), true},
+                                       {QStringLiteral("hasScreenCapturePermission"), true}};
+
+} // namespace
+
+TEST_F(PermissionGateTest, BothPermissionsRunTheFullSetupWithoutOnboarding) {
+    setPermissions(true, true);
+    defaults().set(QStringLiteral("showFloatingBar"), false);
+    launch();
+    settle();
+
+    EXPECT_EQ(onboarding(), nullptr);
+    // Update checks run from the start, whether or not the settings are ever opened.
+    EXPECT_TRUE(UpdateManager::shared().automaticallyChecksForUpdates());
+    EXPECT_TRUE(UpdateManager::shared().updaterController().updater().nextScheduledCheck());
+    EXPECT_TRUE(stored("hasCompletedOnboarding"));
+    EXPECT_TRUE(stored("hasAccessibilityPermission"));
+    EXPECT_TRUE(stored("hasScreenCapturePermission"));
+    EXPECT_TRUE(m_delegate->isFullApplicationSetupCompleted());
+    // A user who switched the floating bar off keeps it off.
+    EXPECT_FALSE(stored("showFloatingBar"));
+    EXPECT_EQ(m_visibilityPosts, QList<QVariant>{false});
+
+    // The selection callback shows the bar for text, and nothing for an empty selection.
+    ASSERT_TRUE(SelectionMonitor::shared().onSelectionChanged);
+    SelectionMonitor::shared().onSelectionChanged(QString(), QRect(100, 100, 1, 1), QStringLiteral("en"), false);
+    EXPECT_EQ(FloatingBarManager::shared().floatingBar(), nullptr);
+    SelectionMonitor::shared().onSelectionChanged(QStringLiteral("hello"), QRect(100, 100, 1, 1),
+                                                  QStringLiteral("en"), false);
+    ASSERT_NE(FloatingBarManager::shared().floatingBar(), nullptr);
+    EXPECT_EQ(FloatingBarManager::shared().floatingBar()->selectedText(), QStringLiteral("hello"));
+    FloatingBarManager::shared().floatingBar()->hideWindow();
+}
+
+TEST_F(PermissionGateTest, AMissingPermissionShowsTheOnboardingWindowAndWaits) {
+    for (const auto& [trusted, screen] : {std::pair{false, true}, std::pair{true, false}}) {
+        SCOPED_TRACE(trusted ? "screen capture missing" : "accessibility missing");
+        defaults().set(QStringLiteral("hasCompletedOnboarding"), true);
+        setPermissions(trusted, screen);
+        launch();
+        EXPECT_FALSE(stored("hasCompletedOnboarding"));
+        EXPECT_EQ(onboarding(), nullptr) << "shown on the next turn";
+        settle();
+        ASSERT_NE(onboarding(), nullptr);
+        EXPECT_TRUE(onboarding()->isVisible());
+        EXPECT_EQ(onboarding()->windowTitle(), QStringLiteral("Welcome to Quillora"));
+        EXPECT_EQ(onboarding()->size(), QSize(650, 650));
+        EXPECT_NE(onboarding()->findChild<OnboardingView*>(), nullptr);
+        EXPECT_FALSE(m_delegate->isFullApplicationSetupCompleted());
+        EXPECT_TRUE(m_visibilityPosts.isEmpty());
+
+        // Closing it before the permissions are there starts nothing; asking shows it again.
+        onboarding()->close();
+        settle();
+        EXPECT_EQ(onboarding(), nullptr);
+        EXPECT_FALSE(m_delegate->isFullApplicationSetupCompleted());
+        NotificationCenter::shared().post(QStringLiteral("ShowOnboardingWindow"));
+        ASSERT_NE(onboarding(), nullptr);
+        m_delegate.reset();
+    }
+}
+
+TEST_F(PermissionGateTest, OnboardingCompletionFollowsTheLivePermissions) {
+    struct Case {
+        const char* name;
+        QVariantMap payload;
+        bool grantedAtCompletion;
+        bool expectSetup;
+        int expectScreenRequests;
+    };
+    const QList<Case> cases = {
+        {"granted, full payload", kCompletedPayload, true, true, 0},
+        {"granted, no payload", {}, true, true, 0},
+        {"granted, payload of the wrong types",
+         {{QStringLiteral("hasCompletedOnboarding"), QStringLiteral("yes")}}, true, true, 0},
+        {"screen capture reported but missing", kCompletedPayload, false, false, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults().resetForTesting();
+        SettingsManager::registerDefaults();
+        defaults().remove(QStringLiteral("hasEverLaunched"));
+        m_visibilityPosts.clear();
+        fakePlatform().fakeScreenCapture().permissionRequests = 0;
+        setPermissions(false, false);
+        launch();
+        settle();
+        ASSERT_NE(onboarding(), nullptr);
+
+        setPermissions(true, c.grantedAtCompletion);
+        NotificationCenter::shared().post(QStringLiteral("OnboardingCompleted"), c.payload);
+        EXPECT_EQ(fakePlatform().fakeScreenCapture().permissionRequests, c.expectScreenRequests);
+        settle();
+        EXPECT_EQ(m_delegate->isFullApplicationSetupCompleted(), c.expectSetup);
+        EXPECT_EQ(m_visibilityPosts.size(), c.expectSetup ? 1 : 0) << "one setup, one announcement";
+        if (c.expectSetup) {
+            EXPECT_EQ(onboarding(), nullptr);
+            EXPECT_TRUE(stored("hasCompletedOnboarding"));
+            EXPECT_TRUE(stored("hasEverLaunched"));
+        } else {
+            ASSERT_NE(onboarding(), nullptr) << "shown again";
+            EXPECT_TRUE(onboarding()->isVisible());
+            EXPECT_FALSE(stored("hasCompletedOnboarding"));
+        }
+        m_delegate.reset();
+    }
+}
+
+TEST_F(PermissionGateTest, ClosingTheOnboardingWindowAfterTheGrantStartsTheSetupOnce) {
+    setPermissions(false, true);
+    launch();
+    settle();
+    ASSERT_NE(onboarding(), nullptr);
+
+    setPermissions(true, true);
+    defaults().set(QStringLiteral("hasCompletedOnboarding"), true);
+    // The close and a second trigger in the same turn: the setup runs once.
+    onboarding()->close();
+    m_delegate->startFullApplicationSetup();
+    settle();
+    EXPECT_TRUE(m_delegate->isFullApplicationSetupCompleted());
+    EXPECT_EQ(m_visibilityPosts.size(), 1);
+    m_delegate->startFullApplicationSetup();
+    settle();
+    EXPECT_EQ(m_visibilityPosts.size(), 1);
+}
+
+TEST_F(PermissionGateTest, ForcedOnboardingKeepsTheSettingsWindowByIdentity) {
+    setPermissions(true, true);
+    launch();
+    settle();
+    QWidget settings;
+    settings.setWindowTitle(QStringLiteral("Ayarlar"));
+    QWidget impostor;
+    impostor.setWindowTitle(QStringLiteral("Settings"));
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("Something else"));
+    for (QWidget* window : {&settings, &impostor, &other})
+        window->show();
+    m_delegate->setSettingsWindowProvider([&settings] { return &settings; });
+
+    setPermissions(false, true);
+    m_delegate->forceShowOnboarding();
+    settle();
+    EXPECT_TRUE(settings.isVisible());
+    EXPECT_FALSE(impostor.isVisible());
+    EXPECT_FALSE(other.isVisible());
+    ASSERT_NE(onboarding(), nullptr);
+    EXPECT_TRUE(onboarding()->isVisible());
+    EXPECT_FALSE(stored("hasCompletedOnboarding"));
+    EXPECT_FALSE(stored("hasAccessibilityPermission"));
+}
+
+TEST_F(PermissionGateTest, TaskbarPresenceFollowsTheStoredSettingAndItsNotification) {
+    setPermissions(true, true);
+    defaults().set(QStringLiteral("hasEverLaunched"), true);
+    defaults().set(QStringLiteral("showInDock"), false);
+    defaults().set(QStringLiteral("checkForUpdatesAutomatically"), false);
+    FakeActivationPolicy& policy = fakePlatform().fakeActivationPolicy();
+    policy.current = ActivationPolicy::Policy::Regular;
+    launch();
+    settle();
+    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Accessory);
+    EXPECT_FALSE(UpdateManager::shared().automaticallyChecksForUpdates());
+
+    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"), {{QStringLiteral("value"), true}});
+    settle();
+    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Regular);
+    // Without a value the stored setting decides.
+    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"));
+    settle();
+    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Accessory);
+
+    // After termination only the block observer is gone: the other still follows.
+    m_delegate->applicationWillTerminate();
+    EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("DockIconVisibilityChanged")), 1);
+}

@@ -1,0 +1,209 @@
+// The settings store's first-launch and reset rules, and the two settings whose effect lies outside the
+// process: taskbar presence and launch at login (with the real XDG autostart entry).
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "app/DockIconManager.h"
+#include "app/LaunchAtLoginManager.h"
+#include "app/SettingsManager.h"
+#include "app/UpdateManager.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "platform/x11/X11LoginItem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+namespace {
+
+UserDefaults& defaults() {
+    return UserDefaults::standard();
+}
+
+using Stored = QList<QPair<QString, QVariant>>;
+
+void store(const Stored& values) {
+    for (const auto& [key, value] : values)
+        defaults().set(key, value);
+}
+
+} // namespace
+
+TEST(SettingsStoreTest, FirstLaunchAndMissingKeys) {
+    struct Case {
+        const char* name;
+        Stored before;
+        Stored expected;
+        bool showFloatingBar;
+    };
+    const QList<Case> cases = {
+        {"fresh user", {},
+         {{"showInDock", true}, {"launchAtLogin", true}, {"checkForUpdatesAutomatically", true},
+          {"alwaysOnTop", false}, {"hasEverLaunched", true}},
+         true},
+        {"launched before: choices stay",
+         {{"hasEverLaunched", true}, {"showInDock", false}, {"launchAtLogin", false}, {"alwaysOnTop", true},
+          {"checkForUpdatesAutomatically", false}, {"showFloatingBar", false}},
+         {{"showInDock", false}, {"launchAtLogin", false}, {"alwaysOnTop", true},
+          {"checkForUpdatesAutomatically", false}},
+         false},
+        {"launched before, a key missing: only it is written",
+         {{"hasEverLaunched", true}, {"showInDock", false}},
+         {{"showInDock", false}, {"launchAtLogin", true}, {"checkForUpdatesAutomatically", true}},
+         true},
+        {"first-launch flag removed: the first-launch state is forced again",
+         {{"showInDock", false}, {"alwaysOnTop", true}},
+         {{"showInDock", true}, {"alwaysOnTop", false}, {"hasEverLaunched", true}},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults().resetForTesting();
+        store(c.before);
+        SettingsManager::registerDefaults();
+        for (const auto& [key, value] : c.expected) {
+            EXPECT_TRUE(defaults().contains(key)) << key.toStdString();
+            EXPECT_EQ(defaults().boolean(key), value.toBool()) << key.toStdString();
+        }
+        // The floating bar is on by default and never forced on over the user's choice.
+        EXPECT_EQ(defaults().boolean(QStringLiteral("showFloatingBar")), c.showFloatingBar);
+    }
+}
+
+TEST(SettingsStoreTest, ResetRestoresAppliesAndAnnounces) {
+    store({{"hasEverLaunched", true}, {"showInDock", false}, {"launchAtLogin", false}, {"alwaysOnTop", true},
+           {"checkForUpdatesAutomatically", false}, {"hasCompletedOnboarding", true}});
+    fakePlatform().fakeActivationPolicy().current = ActivationPolicy::Policy::Accessory;
+    UpdateManager::shared().setAutomaticallyChecksForUpdates(false);
+    QStringList posted;
+    QObject context;
+    for (const char* name : {"LanguageChanged", "SettingsReset", "DockIconVisibilityChanged"})
+        NotificationCenter::shared().addObserver(QString::fromLatin1(name), &context,
+                                                 [&posted, name](const QVariantMap&) { posted << name; });
+
+    SettingsManager::shared().resetAllSettings();
+
+    EXPECT_EQ(defaults().string(QStringLiteral("interfaceLanguage")), QStringLiteral("en"));
+    for (const char* key : {"showInDock", "launchAtLogin", "checkForUpdatesAutomatically"})
+        EXPECT_TRUE(defaults().boolean(QString::fromLatin1(key))) << key;
+    EXPECT_FALSE(defaults().boolean(QStringLiteral("alwaysOnTop")));
+    EXPECT_TRUE(defaults().boolean(QStringLiteral("hasEverLaunched")));
+    EXPECT_TRUE(defaults().boolean(QStringLiteral("hasCompletedOnboarding")));
+    EXPECT_TRUE(fakePlatform().fakeLoginItem().enabled);
+    EXPECT_TRUE(UpdateManager::shared().automaticallyChecksForUpdates());
+    EXPECT_EQ(posted, (QStringList{"LanguageChanged", "SettingsReset"}));
+    // The taskbar change follows on a later turn.
+    EXPECT_EQ(fakePlatform().fakeActivationPolicy().current, ActivationPolicy::Policy::Accessory);
+    spinFor(50);
+    EXPECT_EQ(fakePlatform().fakeActivationPolicy().current, ActivationPolicy::Policy::Regular);
+    EXPECT_EQ(posted.count(QStringLiteral("DockIconVisibilityChanged")), 1);
+}
+
+TEST(SettingsStoreTest, VerifyReappliesTheStoredValueWhereTheSystemDiffers) {
+    store({{"hasEverLaunched", true}, {"showInDock", false}, {"launchAtLogin", true}});
+    FakePlatform& fake = fakePlatform();
+    fake.fakeActivationPolicy().current = ActivationPolicy::Policy::Regular;
+    fake.fakeLoginItem().enabled = false;
+
+    SettingsManager::shared().verifySettings();
+    spinFor(50);
+    EXPECT_EQ(fake.fakeActivationPolicy().current, ActivationPolicy::Policy::Accessory);
+    EXPECT_TRUE(fake.fakeLoginItem().enabled);
+    EXPECT_EQ(fake.fakeActivationPolicy().activations, 1);
+}
+
+TEST(SettingsStoreTest, LaunchAtLoginStoresTheRealStateAndReportsAFailure) {
+    FakeLoginItem& item = fakePlatform().fakeLoginItem();
+    defaults().set(QStringLiteral("launchAtLogin"), true);
+    item.enabled = false;
+    // Creation puts the system in step with the stored setting.
+    LaunchAtLoginManager manager;
+    EXPECT_TRUE(item.enabled);
+
+    QSignalSpy failures(&manager, &LaunchAtLoginManager::launchAtLoginFailed);
+    item.succeeds = false;
+    EXPECT_FALSE(manager.setLaunchAtLogin(false));
+    EXPECT_TRUE(defaults().boolean(QStringLiteral("launchAtLogin"))) << "still registered, so still true";
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_FALSE(failures.first().at(0).toBool());
+
+    item.enabled = false;
+    EXPECT_FALSE(manager.setLaunchAtLogin(true));
+    EXPECT_FALSE(defaults().boolean(QStringLiteral("launchAtLogin")));
+    EXPECT_EQ(failures.size(), 2);
+
+    item.succeeds = true;
+    EXPECT_TRUE(manager.setLaunchAtLogin(true));
+    EXPECT_TRUE(defaults().boolean(QStringLiteral("launchAtLogin")));
+    EXPECT_EQ(failures.size(), 2);
+}
+
+TEST(SettingsStoreTest, DockIconChangeIsStoredNowAndAppliedOnALaterTurn) {
+    FakeActivationPolicy& policy = fakePlatform().fakeActivationPolicy();
+    policy.current = ActivationPolicy::Policy::Regular;
+    QList<QVariant> values;
+    QObject context;
+    NotificationCenter::shared().addObserver(QStringLiteral("DockIconVisibilityChanged"), &context,
+                                             [&values](const QVariantMap& info) { values << info.value("value"); });
+
+    DockIconManager::updateShowInDock(false);
+    EXPECT_FALSE(defaults().boolean(QStringLiteral("showInDock")));
+    EXPECT_TRUE(defaults().contains(QStringLiteral("showInDock")));
+    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Regular);
+    spinFor(50);
+    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Accessory);
+    EXPECT_EQ(values, QList<QVariant>{false});
+    EXPECT_EQ(policy.activations, 1);
+}
+
+TEST(SettingsStoreTest, AutostartEntryIsWrittenRemovedAndItsFailuresReported) {
+    const QString entry = X11LoginItem::entryPath();
+    ASSERT_TRUE(entry.startsWith(qEnvironmentVariable("XDG_CONFIG_HOME"))) << "tests never touch the user's";
+    QFile::remove(entry);
+    const QString program = QStringLiteral("/opt/Quillora Test/bin/quillora");
+    X11LoginItem item(program);
+    EXPECT_FALSE(item.isEnabled());
+
+    ASSERT_TRUE(item.setEnabled(true));
+    EXPECT_TRUE(item.isEnabled());
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    EXPECT_TRUE(text.startsWith(QLatin1String("[Desktop Entry]\n")));
+    EXPECT_TRUE(text.contains(QLatin1String("\nExec=\"/opt/Quillora Test/bin/quillora\"\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("\nName=Quillora\n")));
+
+    ASSERT_TRUE(item.setEnabled(false));
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_TRUE(item.setEnabled(false)) << "removing an absent entry is no failure";
+
+    // An entry the user disabled counts as off.
+    ASSERT_TRUE(item.setEnabled(true));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("Hidden=true\n");
+    file.close();
+    EXPECT_FALSE(item.isEnabled());
+
+    // A folder where the entry belongs can be neither replaced nor removed (this holds for root too).
+    QFile::remove(entry);
+    ASSERT_TRUE(QDir().mkpath(entry));
+    EXPECT_FALSE(item.setEnabled(true));
+    EXPECT_FALSE(item.setEnabled(false));
+    QDir(entry).removeRecursively();
+}
+
+TEST(SettingsStoreTest, ExecArgumentsAreQuotedAsDesktopEntriesRequire) {
+    const QList<QPair<QString, QString>> cases = {
+        {"/usr/bin/quillora", "/usr/bin/quillora"},
+        {"/home/a b/quillora", "\"/home/a b/quillora\""},
+        {"/tmp/100%/quillora", "/tmp/100%%/quillora"},
+        {"/tmp/$x/quillora", "\"/tmp/\\\\$x/quillora\""},
+        {"/tmp/a\"b/quillora", "\"/tmp/a\\\\\"b/quillora\""},
+        {"/tmp/back\\slash", "\"/tmp/back\\\\\\\\slash\""},
+    };
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(X11LoginItem::execArgument(path), expected) << path.toStdString();
+}

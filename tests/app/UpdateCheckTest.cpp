@@ -1,0 +1,180 @@
+// Update checks against the stand-in's feed: a newer release, the same one, a broken feed and an
+// unreachable site; what the user is told; and when automatic checks run.
+#include "DevApiServer.h"
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "app/AppcastFeed.h"
+#include "app/UpdateManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QDateTime>
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class UpdateCheckTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_api = new DevApiServer;
+        ASSERT_TRUE(s_api->start());
+    }
+    static void TearDownTestSuite() {
+        delete s_api;
+        s_api = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(s_api && s_api->isRunning());
+        UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), s_api->baseUrl());
+    }
+
+    // Runs one check and returns its result.
+    static Updater::CheckResult check(UpdateManager& manager, bool userInitiated) {
+        QSignalSpy finished(&manager.updaterController().updater(), &Updater::checkFinished);
+        QSignalSpy availability(&manager, &UpdateManager::canCheckForUpdatesChanged);
+        if (userInitiated)
+            manager.checkForUpdates();
+        else
+            manager.updaterController().updater().checkForUpdatesInBackground();
+        EXPECT_FALSE(manager.canCheckForUpdates()) << "no second check while one runs";
+        EXPECT_TRUE(waitUntil([&] { return finished.size() == 1; }, 10000));
+        EXPECT_TRUE(manager.canCheckForUpdates());
+        EXPECT_EQ(availability.size(), 2);
+        return finished.isEmpty() ? Updater::CheckResult{} : finished.first().at(0).value<Updater::CheckResult>();
+    }
+
+    static inline DevApiServer* s_api = nullptr;
+};
+
+} // namespace
+
+TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString unreachable = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        Updater::Outcome outcome;
+        QString alertText;
+    };
+    const QList<Case> cases = {
+        {"newer release", [] { ASSERT_TRUE(s_api->setAppcastVersion(QStringLiteral("1.0.10"))); },
+         Updater::Outcome::UpdateFound, QStringLiteral("A new version of Quillora is available!")},
+        {"same release", [] { ASSERT_TRUE(s_api->setAppcastVersion(QStringLiteral("1.0"))); },
+         Updater::Outcome::UpToDate, QStringLiteral("You're up to date!")},
+        {"older release", [] { ASSERT_TRUE(s_api->setAppcastVersion(QStringLiteral("0.9.12"))); },
+         Updater::Outcome::UpToDate, QStringLiteral("You're up to date!")},
+        {"malformed feed", [] { ASSERT_TRUE(s_api->serveMalformedAppcast()); }, Updater::Outcome::Failed,
+         QStringLiteral("Update check failed")},
+        {"unreachable site",
+         [&unreachable] { UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), unreachable); },
+         Updater::Outcome::Failed, QStringLiteral("Update check failed")},
+        {"site not allowed",
+         [] { UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), QStringLiteral("http://example.org")); },
+         Updater::Outcome::Failed, QStringLiteral("Update check failed")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), s_api->baseUrl());
+        c.prepare();
+        UpdateManager manager(QStringLiteral("1.0.0"));
+        ASSERT_TRUE(manager.canCheckForUpdates());
+
+        // An automatic check speaks only of a newer release.
+        Updater::CheckResult result = check(manager, false);
+        EXPECT_EQ(result.outcome, c.outcome) << result.error.toStdString();
+        EXPECT_EQ(manager.updaterController().alert() != nullptr, c.outcome == Updater::Outcome::UpdateFound);
+        delete manager.updaterController().alert();
+
+        result = check(manager, true);
+        EXPECT_EQ(result.outcome, c.outcome);
+        QMessageBox* alert = manager.updaterController().alert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_EQ(alert->text(), c.alertText);
+        if (c.outcome == Updater::Outcome::UpdateFound) {
+            EXPECT_EQ(result.item.version, QStringLiteral("1.0.10"));
+            EXPECT_TRUE(alert->informativeText().contains(QLatin1String("Quillora 1.0.10 is now available")));
+            // "Download" opens the release's page in the browser.
+            alert->buttons().first()->click();
+            ASSERT_FALSE(fakePlatform().fakeWorkspace().openedUrls.isEmpty());
+            EXPECT_EQ(fakePlatform().fakeWorkspace().openedUrls.last(), QUrl(s_api->baseUrl() + QStringLiteral("/download")));
+        }
+        delete manager.updaterController().alert();
+    }
+    ASSERT_TRUE(s_api->setAppcastVersion(QStringLiteral("1.0.0")));
+}
+
+TEST_F(UpdateCheckTest, AutomaticChecksRunOneIntervalAfterTheLastCheck) {
+    UpdateManager manager(QStringLiteral("1.0.0"));
+    Updater& updater = manager.updaterController().updater();
+    EXPECT_EQ(updater.updateCheckInterval(), 14400);
+    EXPECT_EQ(UpdateManager::feedURLString(), s_api->baseUrl() + QStringLiteral("/downloads/appcast.xml"));
+    EXPECT_FALSE(updater.nextScheduledCheck()) << "off until the stored setting is handed over";
+
+    updater.setAutomaticallyChecksForUpdates(true);
+    ASSERT_TRUE(updater.nextScheduledCheck());
+    const qint64 wait = QDateTime::currentDateTimeUtc().secsTo(*updater.nextScheduledCheck());
+    EXPECT_NEAR(double(wait), 14400.0, 5.0);
+
+    // Overdue since an earlier run: the check is due now, and after it the next is an interval away.
+    UserDefaults::standard().set(QStringLiteral("lastUpdateCheckTime"),
+                                 QDateTime::currentDateTimeUtc().addSecs(-20000).toString(Qt::ISODate));
+    updater.setAutomaticallyChecksForUpdates(true);
+    QSignalSpy finished(&updater, &Updater::checkFinished);
+    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }, 10000));
+    EXPECT_FALSE(finished.first().at(0).value<Updater::CheckResult>().userInitiated);
+    EXPECT_EQ(manager.updaterController().alert(), nullptr) << "nothing to say about no update";
+    ASSERT_TRUE(updater.nextScheduledCheck());
+    EXPECT_GT(QDateTime::currentDateTimeUtc().secsTo(*updater.nextScheduledCheck()), 14000);
+
+    updater.setAutomaticallyChecksForUpdates(false);
+    EXPECT_FALSE(updater.nextScheduledCheck());
+}
+
+TEST(AppcastFeedTest, VersionsCompareAsDottedNumbers) {
+    const QList<std::tuple<QString, QString, int>> cases = {
+        {"1.0.0", "1.0.0", 0}, {"1.0", "1.0.0", 0},     {"1.0.10", "1.0.9", 1}, {"1.2", "1.10", -1},
+        {"2", "1.99.99", 1},   {"1.0.0-beta", "1.0.0", 0}, {"v1.1", "1.0", -1}, {"1.0.1", "1.0", 1},
+    };
+    for (const auto& [a, b, expected] : cases) {
+        const int result = AppcastFeed::compareVersions(a, b);
+        EXPECT_EQ((result > 0) - (result < 0), expected) << a.toStdString() << " vs " << b.toStdString();
+    }
+}
+
+TEST(AppcastFeedTest, ReadsTheItemsAUserCanSafelyBeSentTo) {
+    const QByteArray feed = R"(<?xml version="1.0"?>
+<rss version="2.0" xmlns:q="https://quillora.app/xml-namespaces/appcast">
+ <channel><title>Quillora</title>
+  <item><title>Old</title><q:version>1.1.0</q:version><link>https://quillora.app/download</link></item>
+  <item><title>New</title><q:version>1.3.0</q:version><q:shortVersionString>1.3</q:shortVersionString>
+   <q:releaseNotesLink>https://quillora.app/releases/1.3</q:releaseNotesLink>
+   <enclosure url="https://quillora.app/downloads/q-1.3.tar.gz" length="0"/></item>
+  <item><title>Unsafe</title><q:version>9.0</q:version><link>javascript:alert(1)</link></item>
+  <item><title>Plain http</title><q:version>8.0</q:version><link>http://quillora.app/download</link></item>
+  <item><title>No version</title><link>https://quillora.app/download</link></item>
+ </channel>
+</rss>)";
+    const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(feed);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 2);
+    const std::optional<AppcastItem> update = AppcastFeed::newestUpdate(*items, QStringLiteral("1.0.0"));
+    ASSERT_TRUE(update);
+    EXPECT_EQ(update->version, QStringLiteral("1.3.0"));
+    EXPECT_EQ(update->displayVersion(), QStringLiteral("1.3"));
+    EXPECT_EQ(update->downloadUrl, QUrl(QStringLiteral("https://quillora.app/downloads/q-1.3.tar.gz")));
+    EXPECT_EQ(update->releaseNotesLink, QUrl(QStringLiteral("https://quillora.app/releases/1.3")));
+    EXPECT_FALSE(AppcastFeed::newestUpdate(*items, QStringLiteral("1.3")));
+
+    for (const QByteArray& broken : {QByteArray(), QByteArray("<html><body>404</body></html>"),
+                                     QByteArray("<rss><channel><item><title>cut"), QByteArray("<rss version=\"2.0\"/>")})
+        EXPECT_FALSE(AppcastFeed::parse(broken)) << broken.toStdString();
+    // A well-formed feed without releases is no failure: there is simply nothing newer.
+    EXPECT_TRUE(AppcastFeed::parse("<rss version=\"2.0\"><channel><title>Q</title></channel></rss>"));
+}
