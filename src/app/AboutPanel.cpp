@@ -30,7 +30,7 @@ AboutPanel::AboutPanel(QWidget* parent)
     auto* name = new QLabel(QStringLiteral("Quillora"), this);
     name->setObjectName(QStringLiteral("name"));
     QFont nameFont = name->font();
-    nameFont.setPointSizeF(14);
+    nameFont.setPixelSize(14);
     nameFont.setBold(true);
     name->setFont(nameFont);
     name->setAlignment(Qt::AlignCenter);
@@ -39,7 +39,7 @@ AboutPanel::AboutPanel(QWidget* parent)
     auto* version = new QLabel(QStringLiteral("Version %1").arg(getAppVersion()), this);
     version->setObjectName(QStringLiteral("version"));
     QFont small = version->font();
-    small.setPointSizeF(10);
+    small.setPixelSize(10);
     version->setFont(small);
     version->setAlignment(Qt::AlignCenter);
     layout->addWidget(version);
@@ -48,7 +48,7 @@ AboutPanel::AboutPanel(QWidget* parent)
     auto* text = new QLabel(credits, this);
     text->setObjectName(QStringLiteral("credits"));
     QFont creditsFont = text->font();
-    creditsFont.setPointSizeF(12);
+    creditsFont.setPixelSize(12);
     text->setFont(creditsFont);
     text->setWordWrap(true);
     text->setAlignment(Qt::AlignCenter);

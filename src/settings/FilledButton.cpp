@@ -4,6 +4,7 @@
 #include "menubar/look/Theme.h"
 
 #include <QEvent>
+#include <QFontInfo>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -32,7 +33,7 @@ QSize FilledButton::sizeHint() const {
     const QFontMetrics metrics = fontMetrics();
     int width = metrics.horizontalAdvance(text());
     if (!m_symbol.isEmpty())
-        width += Symbol::pixelSize(font().pointSizeF()) + kSymbolSpacing;
+        width += Symbol::pixelSize(QFontInfo(font()).pixelSize()) + kSymbolSpacing;
     return {width + m_padding.left() + m_padding.right(), metrics.height() + m_padding.top() + m_padding.bottom()};
 }
 
@@ -58,7 +59,7 @@ void FilledButton::paintEvent(QPaintEvent*) {
     painter.fillPath(shape, background);
 
     const QFontMetrics metrics = fontMetrics();
-    const int symbolSide = m_symbol.isEmpty() ? 0 : Symbol::pixelSize(font().pointSizeF());
+    const int symbolSide = m_symbol.isEmpty() ? 0 : Symbol::pixelSize(QFontInfo(font()).pixelSize());
     const int contentWidth = metrics.horizontalAdvance(text()) + (symbolSide ? symbolSide + kSymbolSpacing : 0);
     int x = (width() - contentWidth) / 2;
     if (symbolSide) {

@@ -120,7 +120,7 @@ OnboardingView::OnboardingView(QWidget* parent)
 
     auto* title = new QLabel(QStringLiteral("Welcome to Quillora!"));
     QFont titleFont = title->font();
-    titleFont.setPointSizeF(26);
+    titleFont.setPixelSize(26);
     titleFont.setBold(true);
     title->setFont(titleFont);
     title->setAlignment(Qt::AlignCenter);
@@ -130,7 +130,7 @@ OnboardingView::OnboardingView(QWidget* parent)
     subtitleLayout->setContentsMargins(60, 0, 60, 0);
     auto* subtitle = new QLabel(QStringLiteral("Let's set up the necessary permissions for the best experience"));
     QFont subtitleFont = subtitle->font();
-    subtitleFont.setPointSizeF(15);
+    subtitleFont.setPixelSize(15);
     subtitle->setFont(subtitleFont);
     subtitle->setAlignment(Qt::AlignCenter);
     subtitle->setWordWrap(true);
@@ -168,6 +168,7 @@ OnboardingView::OnboardingView(QWidget* parent)
         });
     QFont bold = m_startButton->font();
     bold.setBold(true);
+    bold.setPixelSize(13);
     m_startButton->setFont(bold);
     m_startButton->setStretches(true);
     connect(m_startButton, &QAbstractButton::clicked, this, &OnboardingView::completeOnboarding);

@@ -9,6 +9,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QFontInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -62,7 +63,7 @@ public:
 
     QSize sizeHint() const override {
         const QFontMetrics metrics = fontMetrics();
-        return {16 + Symbol::pixelSize(font().pointSizeF()) + 6 + metrics.horizontalAdvance(m_text) + 16,
+        return {16 + Symbol::pixelSize(QFontInfo(font()).pixelSize()) + 6 + metrics.horizontalAdvance(m_text) + 16,
                 8 + metrics.height() + 8};
     }
 
@@ -76,7 +77,7 @@ protected:
         painter.fillPath(shape, Theme::dark() ? QColor(Color(QStringLiteral("2A2E3A"))) : QColor(Qt::white));
         painter.setPen(QPen(Color::separatorColor(), 1));
         painter.drawPath(shape);
-        const int side = Symbol::pixelSize(font().pointSizeF());
+        const int side = Symbol::pixelSize(QFontInfo(font()).pixelSize());
         const QColor green = Color::green();
         painter.drawPixmap(16, (height() - side) / 2,
                            Symbol::pixmap(QStringLiteral("checkmark.circle.fill"), QSize(side, side), green,
@@ -106,18 +107,20 @@ PermissionCard::PermissionCard(const QString& title, const QString& description,
     Theme::applyShadow(picture, Theme::Shadow{QColor(0, 0, 0, 13), 3, 0, 1});
     row->addWidget(picture, 0, Qt::AlignVCenter);
 
-    auto* column = new QVBoxLayout;
+    // A widget, not a bare layout: centred in the row, it still gets the height its wrapped text needs.
+    auto* textColumn = new QWidget(this);
+    auto* column = new QVBoxLayout(textColumn);
     column->setContentsMargins(0, 2, 0, 2);
     column->setSpacing(8);
     auto* titleLabel = new QLabel(title, this);
     QFont headline = titleLabel->font();
-    headline.setPointSizeF(13);
+    headline.setPixelSize(13);
     headline.setBold(true);
     titleLabel->setFont(headline);
     auto* descriptionLabel = new QLabel(description, this);
     descriptionLabel->setWordWrap(true);
     QFont body = descriptionLabel->font();
-    body.setPointSizeF(13);
+    body.setPixelSize(13);
     descriptionLabel->setFont(body);
     Theme::followAppearance(this, [titleLabel, descriptionLabel] {
         setTextColor(titleLabel, Color::labelColor());
@@ -133,12 +136,14 @@ PermissionCard::PermissionCard(const QString& title, const QString& description,
                                      this);
     QFont medium = m_allowButton->font();
     medium.setWeight(QFont::Medium);
+    medium.setPixelSize(13);
     m_allowButton->setFont(medium);
     connect(m_allowButton, &QAbstractButton::clicked, this, [action = std::move(buttonAction)] {
         if (action)
             action();
     });
     m_grantedLine = new GrantedLine(grantedText, this);
+    m_grantedLine->setFont(body);
     Theme::applyShadow(m_grantedLine, Theme::Shadow{QColor(0, 0, 0, 13), 2, 0, 1});
 
     auto* buttonRow = new QVBoxLayout;
@@ -149,8 +154,7 @@ PermissionCard::PermissionCard(const QString& title, const QString& description,
     grantedRow->addWidget(m_grantedLine, 0, Qt::AlignLeft);
     column->addLayout(buttonRow);
     column->addLayout(grantedRow);
-    column->addStretch(1);
-    row->addLayout(column, 1);
+    row->addWidget(textColumn, 1, Qt::AlignVCenter);
 
     setGranted(false);
 }

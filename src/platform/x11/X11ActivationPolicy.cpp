@@ -74,7 +74,7 @@ void X11ActivationPolicy::setPolicy(Policy policy) {
     m_policy = policy;
     for (QWindow* window : QGuiApplication::topLevelWindows()) {
         if (isAppWindow(window) && window->handle())
-            apply(window);
+            apply(window, window->isVisible());
     }
     Q_EMIT policyChanged(policy);
 }
@@ -101,7 +101,7 @@ bool X11ActivationPolicy::eventFilter(QObject* watched, QEvent* event) {
         auto* window = qobject_cast<QWindow*>(watched);
         if (window && isAppWindow(window)) {
             if (event->type() == QEvent::Show)
-                apply(window);
+                apply(window, false);
             else
                 lastActiveWindow() = window;
         }
@@ -109,7 +109,7 @@ bool X11ActivationPolicy::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void X11ActivationPolicy::apply(QWindow* window) const {
+void X11ActivationPolicy::apply(QWindow* window, bool mapped) const {
     xcb_connection_t* c = connection();
     if (!c || !window->handle())
         return;
@@ -118,7 +118,7 @@ void X11ActivationPolicy::apply(QWindow* window) const {
     const std::array<xcb_atom_t, 2> skips = {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
                                              atom(c, "_NET_WM_STATE_SKIP_PAGER")};
     const bool skip = m_policy == Policy::Accessory;
-    if (window->isVisible()) {
+    if (mapped) {
         // A mapped window's state belongs to the window manager: ask it.
         xcb_client_message_event_t message{};
         message.response_type = XCB_CLIENT_MESSAGE;

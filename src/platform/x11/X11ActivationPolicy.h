@@ -27,7 +27,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void apply(QWindow* window) const;
+    // `mapped`: the window manager owns the window's state, so it is asked rather than told.
+    void apply(QWindow* window, bool mapped) const;
 
     Policy m_policy = Policy::Accessory;
 };

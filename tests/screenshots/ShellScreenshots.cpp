@@ -1,0 +1,93 @@
+// Screenshots of the onboarding window (both permissions present, one missing) and the about panel, in
+// light and dark appearance. The permissions come from the fake platform, the only way to see a missing
+// one on an X11 display. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
+// tests/screenshots/shell.sh does that under Xvfb.
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "app/AboutPanel.h"
+#include "app/AppDelegate.h"
+#include "menubar/look/Theme.h"
+#include "settings/OnboardingView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace {
+
+QPalette paletteFor(bool dark) {
+    QPalette palette = QApplication::palette();
+    if (!dark)
+        return palette;
+    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
+    for (auto [role, color] : {std::pair{QPalette::Window, window}, {QPalette::WindowText, text},
+                               {QPalette::Base, base}, {QPalette::Text, text}, {QPalette::Button, window},
+                               {QPalette::ButtonText, text}})
+        palette.setColor(role, color);
+    return palette;
+}
+
+class ShellScreenshots : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
+        if (m_dir.isEmpty())
+            GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
+        QDir().mkpath(m_dir);
+        m_saved = QApplication::palette();
+    }
+    void TearDown() override { QApplication::setPalette(m_saved); }
+
+    // Saves the window with its frame.
+    void shoot(const QString& name, QWidget* window) {
+        spinFor(600);
+        const QRect area = window->frameGeometry().adjusted(-12, -12, 12, 12);
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect clipped = area.intersected(screen->geometry());
+        const QPixmap shot = screen->grabWindow(0, clipped.x(), clipped.y(), clipped.width(), clipped.height());
+        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
+        ASSERT_TRUE(shot.save(path)) << path.toStdString();
+        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    }
+
+    QString m_dir;
+    QPalette m_saved;
+};
+
+} // namespace
+
+TEST_F(ShellScreenshots, OnboardingWindow) {
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(paletteFor(dark));
+        ASSERT_EQ(Theme::dark(), dark);
+        const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        for (bool accessibility : {true, false}) {
+            fakePlatform().fakeAccessibility().trusted = accessibility;
+            fakePlatform().fakeScreenCapture().permissionGranted = true;
+            AppDelegate delegate;
+            delegate.showOnboardingWindow();
+            QWidget* window = delegate.onboardingWindow();
+            ASSERT_NE(window, nullptr);
+            ASSERT_TRUE(waitUntil([&] { return window->isVisible(); }));
+            // The introduction as it runs, then its end state.
+            if (accessibility && !dark) {
+                spinFor(100);
+                shoot(QStringLiteral("onboarding-intro-") + mode, window);
+            }
+            window->findChild<OnboardingView*>()->finishIntroAnimation();
+            shoot(QStringLiteral("onboarding-") + (accessibility ? QStringLiteral("granted-") : QStringLiteral("missing-")) + mode,
+                  window);
+        }
+    }
+}
+
+TEST_F(ShellScreenshots, AboutPanel) {
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(paletteFor(dark));
+        AboutPanel panel;
+        panel.show();
+        ASSERT_TRUE(waitUntil([&] { return panel.isVisible(); }));
+        shoot(QStringLiteral("about-") + (dark ? QStringLiteral("dark") : QStringLiteral("light")), &panel);
+    }
+}
