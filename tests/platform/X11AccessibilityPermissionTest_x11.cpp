@@ -1,18 +1,10 @@
 #include "platform/x11/X11AccessibilityPermission.h"
 
-#include <QDesktopServices>
-#include <QUrl>
+#include <QApplication>
+#include <QMessageBox>
 #include <gtest/gtest.h>
 
 namespace {
-
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public Q_SLOTS:
-    void open(const QUrl& url) { urls.append(url); }
-};
 
 // The test display (Xvfb) offers XTEST and XInput 2, as a desktop X server does.
 TEST(X11AccessibilityPermissionTest, TrustedOnADisplayWithXTestAndXInput2) {
@@ -21,16 +13,19 @@ TEST(X11AccessibilityPermissionTest, TrustedOnADisplayWithXTestAndXInput2) {
     EXPECT_TRUE(permission.isProcessTrusted());
 }
 
-TEST(X11AccessibilityPermissionTest, RequestOpensTheHelpPage) {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+TEST(X11AccessibilityPermissionTest, RequestExplainsWhatTheDisplayLacksInOneDialog) {
     X11AccessibilityPermission permission;
     permission.requestTrust();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0].scheme(), QStringLiteral("https"));
+    permission.requestTrust();
+    QList<QMessageBox*> dialogs;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("PermissionExplanation") && window->isVisible())
+            dialogs.append(qobject_cast<QMessageBox*>(window));
+    }
+    ASSERT_EQ(dialogs.size(), 1);
+    ASSERT_NE(dialogs.first(), nullptr);
+    EXPECT_TRUE(dialogs.first()->text().contains(QLatin1String("XInput 2 and XTEST")));
+    dialogs.first()->close();
 }
 
 } // namespace
-
-#include "X11AccessibilityPermissionTest_x11.moc"
