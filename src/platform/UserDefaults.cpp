@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/DebugLog.h"
+#include "platform/IniFormat.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -97,7 +98,7 @@ void UserDefaults::open() {
                  QStringLiteral("⚠️ %1 is not a regular file; settings are kept in memory only").arg(m_path));
         return;
     }
-    m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+    m_settings = std::make_unique<QSettings>(m_path, IniFormat::format());
     switch (m_settings->status()) {
     case QSettings::NoError:
         return;
@@ -122,7 +123,7 @@ void UserDefaults::salvageDamagedFile() {
     QFile::rename(m_path, aside);
     qWarning("UserDefaults: %s is damaged; kept %lld values, moved it to %s", qPrintable(m_path),
              qlonglong(salvaged.size()), qPrintable(aside));
-    m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+    m_settings = std::make_unique<QSettings>(m_path, IniFormat::format());
     for (auto it = salvaged.cbegin(); it != salvaged.cend(); ++it)
         m_settings->setValue(it.key(), it.value());
     flush();

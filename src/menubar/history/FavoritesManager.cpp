@@ -28,7 +28,17 @@ bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
         return false;
     m_model.insertFront(item);
     m_counts.insert(key, 1);
-    saveFavorites();
+    const qsizetype open = m_storedText.indexOf('[');
+    if (open < 0) {
+        saveFavorites();
+    } else {
+        QByteArray record = TranslationHistoryItem::encodeList({item});
+        QByteArray rest = m_storedText.sliced(open + 1).trimmed();
+        record.chop(1);
+        record += rest.startsWith(']') ? QByteArrayView("]") : QByteArrayView(",");
+        m_storedText = record + (rest.startsWith(']') ? QByteArray() : rest);
+        m_storage.saveEncoded(m_storedText);
+    }
     Q_EMIT favoritesChanged();
     return true;
 }
@@ -52,11 +62,12 @@ void FavoritesManager::clearFavorites() {
 }
 
 void FavoritesManager::saveFavorites() {
-    m_storage.save(m_model.items());
+    m_storedText = TranslationHistoryItem::encodeList(m_model.items());
+    m_storage.saveEncoded(m_storedText);
 }
 
 void FavoritesManager::loadFavorites() {
-    m_model.setItems(m_storage.load());
+    m_model.setItems(m_storage.load(&m_storedText));
     rebuildIndex();
     Q_EMIT favoritesChanged();
 }

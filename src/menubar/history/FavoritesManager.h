@@ -17,7 +17,8 @@
 //
 // For callers (history rows, the translator's favorite button):
 //   if (store.isFavorite(item)) store.removeFavorite(item); else store.addFavorite(item);
-// Every change emits favoritesChanged() after it took effect.
+// Every change emits favoritesChanged() after it took effect. Records read from the settings are
+// written back as they were stored until the list is rewritten by a removal.
 class FavoritesManager : public QObject {
     Q_OBJECT
 public:
@@ -63,4 +64,7 @@ private:
     SavedTranslationsStorage m_storage{userDefaultsKey};
     // How many saved records each NFC pair of texts has.
     QHash<Key, int> m_counts;
+    // The stored JSON text while it holds exactly the list, so that an addition only puts one record
+    // in front of it; empty when it must be encoded afresh.
+    QByteArray m_storedText;
 };

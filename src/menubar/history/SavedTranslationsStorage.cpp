@@ -5,8 +5,10 @@
 
 #include <QDateTime>
 
-QList<TranslationHistoryItem> SavedTranslationsStorage::load() const {
+QList<TranslationHistoryItem> SavedTranslationsStorage::load(QByteArray* text) const {
     m_lastBackupKey.clear();
+    if (text)
+        text->clear();
     UserDefaults& defaults = UserDefaults::standard();
     if (!defaults.contains(m_key))
         return {};
@@ -19,6 +21,8 @@ QList<TranslationHistoryItem> SavedTranslationsStorage::load() const {
     }
     if (decoded.skipped > 0)
         backUp(QStringLiteral("%1 stored record(s) could not be read").arg(decoded.skipped));
+    else if (text)
+        *text = bytes;
     return decoded.items;
 }
 

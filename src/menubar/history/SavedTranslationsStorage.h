@@ -14,8 +14,9 @@ public:
 
     QString key() const { return m_key; }
 
-    // The records that decode, in stored order; empty when nothing is stored.
-    QList<TranslationHistoryItem> load() const;
+    // The records that decode, in stored order; empty when nothing is stored. With `text`, also the
+    // stored JSON text when every record in it decoded (so it holds exactly the list), else nothing.
+    QList<TranslationHistoryItem> load(QByteArray* text = nullptr) const;
     // Writes the whole list as a JSON string value.
     void save(const QList<TranslationHistoryItem>& items) const;
     // Writes bytes that already hold the encoded list.

@@ -81,7 +81,6 @@ SavedTranslationsView::SavedTranslationsView(SavedTranslationsModel* model, Text
     layout->addWidget(makeHeader());
 
     m_list = new QListView(this);
-    m_list->setModel(m_model);
     m_delegate = new SavedTranslationCardDelegate(m_list, button, std::move(isFavorite));
     m_list->setItemDelegate(m_delegate);
     m_list->setFrameShape(QFrame::NoFrame);
@@ -98,6 +97,7 @@ SavedTranslationsView::SavedTranslationsView(SavedTranslationsModel* model, Text
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setAttribute(Qt::WA_TranslucentBackground);
     m_list->viewport()->setAttribute(Qt::WA_TranslucentBackground);
+    m_list->setModel(m_model);
     connect(m_delegate, &SavedTranslationCardDelegate::cardClicked, this, &SavedTranslationsView::loadTranslation);
     connect(m_delegate, &SavedTranslationCardDelegate::buttonClicked, this,
             [this](const TranslationHistoryItem& item) { buttonClicked(item); });

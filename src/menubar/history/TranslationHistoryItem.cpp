@@ -1,7 +1,9 @@
 #include "menubar/history/TranslationHistoryItem.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include <QLocale>
+
+#include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -73,14 +75,18 @@ QJsonObject TranslationHistoryItem::toJson() const {
 }
 
 std::optional<TranslationHistoryItem> TranslationHistoryItem::fromJson(const QJsonObject& object) {
-    const auto idText = stringMember(object, kId);
-    const auto source = stringMember(object, kSourceText);
-    const auto translated = stringMember(object, kTranslatedText);
-    const auto sourceCode = stringMember(object, kSourceLanguageCode);
-    const auto targetCode = stringMember(object, kTargetLanguageCode);
-    const auto service = stringMember(object, kServiceRawValue);
     const QJsonValue date = object.value(kDate);
-    if (!idText || !source || !translated || !sourceCode || !targetCode || !service || !date.isDouble())
+    return fromMembers(stringMember(object, kId), stringMember(object, kSourceText), stringMember(object, kTranslatedText),
+                       stringMember(object, kSourceLanguageCode), stringMember(object, kTargetLanguageCode),
+                       stringMember(object, kServiceRawValue),
+                       date.isDouble() ? std::optional<double>(date.toDouble()) : std::nullopt);
+}
+
+std::optional<TranslationHistoryItem> TranslationHistoryItem::fromMembers(
+    const std::optional<QString>& idText, const std::optional<QString>& source, const std::optional<QString>& translated,
+    const std::optional<QString>& sourceCode, const std::optional<QString>& targetCode,
+    const std::optional<QString>& service, std::optional<double> date) {
+    if (!idText || !source || !translated || !sourceCode || !targetCode || !service || !date)
         return std::nullopt;
     const auto id = uuidFrom(*idText);
     if (!id)
@@ -91,30 +97,373 @@ std::optional<TranslationHistoryItem> TranslationHistoryItem::fromJson(const QJs
                                   Language::find(*sourceCode),
                                   Language::findTarget(*targetCode),
                                   translationServiceOrDefault(*service),
-                                  date.toDouble()};
+                                  *date};
 }
 
+// The lists reach thousands of records and are rewritten at every change, so they have a writer and
+// a reader of their own, a few times faster than going through QJsonDocument; the text is the same
+// compact JSON, members in the same (sorted) order.
+
+namespace {
+
+void appendJsonString(QStringView text, QByteArray& out) {
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    const char* bytes = utf8.constData();
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const uchar b = uchar(bytes[i]);
+        if (b >= 0x20 && b != '"' && b != '\\')
+            continue;
+        out.append(bytes + run, i - run);
+        run = i + 1;
+        switch (b) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            out += "\\u00";
+            out += hex[b >> 4];
+            out += hex[b & 0xF];
+        }
+    }
+    out.append(bytes + run, utf8.size() - run);
+    out += '"';
+}
+
+void appendJsonNumber(double value, QByteArray& out) {
+    // Whole numbers as integers, as QJsonDocument writes them; others in their shortest exact form.
+    if (std::isfinite(value) && value == std::trunc(value) && std::abs(value) < 9007199254740992.0)
+        out += QByteArray::number(qint64(value));
+    else if (std::isfinite(value))
+        out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+    else
+        out += "null";
+}
+
+void appendRecord(const TranslationHistoryItem& item, QByteArray& out) {
+    out += "{\"date\":";
+    appendJsonNumber(item.date, out);
+    out += ",\"id\":\"";
+    out += item.id.toByteArray(QUuid::WithoutBraces).toUpper();
+    out += "\",\"serviceRawValue\":";
+    appendJsonString(rawValue(item.service), out);
+    out += ",\"sourceLanguageCode\":";
+    appendJsonString(item.sourceLanguage.code, out);
+    out += ",\"sourceText\":";
+    appendJsonString(item.sourceText, out);
+    out += ",\"targetLanguageCode\":";
+    appendJsonString(item.targetLanguage.code, out);
+    out += ",\"translatedText\":";
+    appendJsonString(item.translatedText, out);
+    out += '}';
+}
+
+// A strict JSON reader for an array of flat records: any syntax error fails the whole text, as
+// QJsonDocument would; members that are not strings or numbers are skipped over.
+class ListReader {
+public:
+    explicit ListReader(QByteArrayView text) : m_p(text.data()), m_end(text.data() + text.size()) {}
+
+    bool read(TranslationHistoryItem::Decoded& result) {
+        skipSpace();
+        if (!consume('['))
+            return false;
+        skipSpace();
+        if (consume(']'))
+            return atEnd();
+        for (;;) {
+            skipSpace();
+            std::optional<Members> record;
+            if (peek() == '{') {
+                record.emplace();
+                if (!readObject(&*record))
+                    return false;
+            } else if (!skipValue()) {
+                return false;
+            }
+            if (auto item = record ? record->item() : std::nullopt)
+                result.items.append(std::move(*item));
+            else
+                ++result.skipped;
+            skipSpace();
+            if (consume(','))
+                continue;
+            if (consume(']'))
+                return atEnd();
+            return false;
+        }
+    }
+
+private:
+    char peek() const { return m_p < m_end ? *m_p : '\0'; }
+    bool consume(char c) {
+        if (m_p < m_end && *m_p == c) {
+            ++m_p;
+            return true;
+        }
+        return false;
+    }
+    void skipSpace() {
+        while (m_p < m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\n' || *m_p == '\r'))
+            ++m_p;
+    }
+    bool atEnd() {
+        skipSpace();
+        return m_p == m_end;
+    }
+    bool literal(const char* word) {
+        const qsizetype n = qsizetype(std::strlen(word));
+        if (m_end - m_p < n || std::memcmp(m_p, word, size_t(n)) != 0)
+            return false;
+        m_p += n;
+        return true;
+    }
+
+    // The seven members of a record; a member of another JSON type counts as missing.
+    struct Members {
+        std::optional<QString> strings[6];
+        std::optional<double> date;
+        std::optional<TranslationHistoryItem> item() const {
+            return TranslationHistoryItem::fromMembers(strings[0], strings[1], strings[2], strings[3], strings[4],
+                                                       strings[5], date);
+        }
+    };
+
+    static int stringMemberIndex(QByteArrayView key) {
+        static const char* const names[] = {"id", "sourceText", "translatedText", "sourceLanguageCode",
+                                            "targetLanguageCode", "serviceRawValue"};
+        for (int i = 0; i < 6; ++i) {
+            if (key == names[i])
+                return i;
+        }
+        return -1;
+    }
+
+    // Reads an object; with `members`, also keeps the record's members (a later duplicate wins).
+    bool readObject(Members* members) {
+        consume('{');
+        skipSpace();
+        if (consume('}'))
+            return true;
+        for (;;) {
+            skipSpace();
+            QString key;
+            if (!readString(key))
+                return false;
+            skipSpace();
+            if (!consume(':'))
+                return false;
+            skipSpace();
+            const QByteArray keyBytes = members ? key.toUtf8() : QByteArray();
+            const int index = members ? stringMemberIndex(keyBytes) : -1;
+            const bool isDate = members && keyBytes == "date";
+            const char c = peek();
+            if (c == '"') {
+                QString value;
+                if (!readString(value))
+                    return false;
+                if (index >= 0)
+                    members->strings[index] = std::move(value);
+                else if (isDate)
+                    members->date.reset();
+            } else if (c == '-' || (c >= '0' && c <= '9')) {
+                double value = 0;
+                if (!readNumber(value))
+                    return false;
+                if (isDate)
+                    members->date = value;
+                else if (index >= 0)
+                    members->strings[index].reset();
+            } else if (!skipValue()) {
+                return false;
+            } else if (index >= 0) {
+                members->strings[index].reset();
+            } else if (isDate) {
+                members->date.reset();
+            }
+            skipSpace();
+            if (consume(','))
+                continue;
+            return consume('}');
+        }
+    }
+
+    bool readString(QString& out) {
+        if (!consume('"'))
+            return false;
+        const char* run = m_p;
+        QByteArray unescaped;
+        bool escaped = false;
+        while (m_p < m_end) {
+            const char c = *m_p;
+            if (c == '"') {
+                if (escaped) {
+                    unescaped.append(run, m_p - run);
+                    out = QString::fromUtf8(unescaped);
+                } else {
+                    out = QString::fromUtf8(run, m_p - run);
+                }
+                ++m_p;
+                return true;
+            }
+            if (uchar(c) < 0x20)
+                return false;
+            if (c != '\\') {
+                ++m_p;
+                continue;
+            }
+            escaped = true;
+            unescaped.append(run, m_p - run);
+            if (++m_p >= m_end)
+                return false;
+            switch (*m_p++) {
+            case '"': unescaped += '"'; break;
+            case '\\': unescaped += '\\'; break;
+            case '/': unescaped += '/'; break;
+            case 'b': unescaped += '\b'; break;
+            case 'f': unescaped += '\f'; break;
+            case 'n': unescaped += '\n'; break;
+            case 'r': unescaped += '\r'; break;
+            case 't': unescaped += '\t'; break;
+            case 'u': {
+                char32_t code = 0;
+                if (!readHex4(code))
+                    return false;
+                if (code >= 0xD800 && code < 0xDC00 && m_end - m_p >= 6 && m_p[0] == '\\' && m_p[1] == 'u') {
+                    const char* save = m_p;
+                    m_p += 2;
+                    char32_t low = 0;
+                    if (readHex4(low) && low >= 0xDC00 && low < 0xE000)
+                        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                    else
+                        m_p = save;
+                }
+                unescaped += QString::fromUcs4(&code, 1).toUtf8();
+                break;
+            }
+            default:
+                // Taken as the character itself, as QJsonDocument does.
+                unescaped += m_p[-1];
+                break;
+            }
+            run = m_p;
+        }
+        return false;
+    }
+
+    bool readHex4(char32_t& code) {
+        if (m_end - m_p < 4)
+            return false;
+        for (int i = 0; i < 4; ++i) {
+            const char c = *m_p++;
+            code <<= 4;
+            if (c >= '0' && c <= '9')
+                code |= char32_t(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                code |= char32_t(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                code |= char32_t(c - 'A' + 10);
+            else
+                return false;
+        }
+        return true;
+    }
+
+    bool readNumber(double& value) {
+        const char* start = m_p;
+        consume('-');
+        const bool leadingZero = peek() == '0';
+        if (!consumeDigits() || (leadingZero && m_p - start > (*start == '-' ? 2 : 1)))
+            return false;
+        if (consume('.') && !consumeDigits())
+            return false;
+        if (peek() == 'e' || peek() == 'E') {
+            ++m_p;
+            if (!consume('+'))
+                consume('-');
+            if (!consumeDigits())
+                return false;
+        }
+        bool ok = false;
+        value = QByteArrayView(start, m_p - start).toDouble(&ok);
+        return ok;
+    }
+    bool consumeDigits() {
+        const char* start = m_p;
+        while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
+            ++m_p;
+        return m_p > start;
+    }
+
+    bool skipValue() {
+        switch (peek()) {
+        case '"': {
+            QString ignored;
+            return readString(ignored);
+        }
+        case '{':
+            return readObject(nullptr);
+        case '[': {
+            ++m_p;
+            skipSpace();
+            if (consume(']'))
+                return true;
+            for (;;) {
+                skipSpace();
+                if (!skipValue())
+                    return false;
+                skipSpace();
+                if (consume(','))
+                    continue;
+                return consume(']');
+            }
+        }
+        case 't':
+            return literal("true");
+        case 'f':
+            return literal("false");
+        case 'n':
+            return literal("null");
+        default: {
+            double ignored = 0;
+            return readNumber(ignored);
+        }
+        }
+    }
+
+    const char* m_p;
+    const char* m_end;
+};
+
+} // namespace
+
 QByteArray TranslationHistoryItem::encodeList(const QList<TranslationHistoryItem>& items) {
-    QJsonArray array;
+    QByteArray out;
+    qsizetype estimate = 2;
     for (const TranslationHistoryItem& item : items)
-        array.append(item.toJson());
-    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+        estimate += 200 + (item.sourceText.size() + item.translatedText.size()) * 2;
+    out.reserve(estimate);
+    out += '[';
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendRecord(items.at(i), out);
+    }
+    out += ']';
+    return out;
 }
 
 TranslationHistoryItem::Decoded TranslationHistoryItem::decodeList(const QByteArray& bytes) {
     Decoded result;
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return result;
+    ListReader reader(bytes);
+    if (!reader.read(result))
+        return Decoded{};
     result.readable = true;
-    const QJsonArray array = document.array();
-    result.items.reserve(array.size());
-    for (const QJsonValue& value : array) {
-        if (auto item = value.isObject() ? fromJson(value.toObject()) : std::nullopt)
-            result.items.append(std::move(*item));
-        else
-            ++result.skipped;
-    }
     return result;
 }

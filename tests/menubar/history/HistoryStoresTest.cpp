@@ -277,3 +277,56 @@ TEST(FavoritesStore, AddRemoveAndClearAreWrittenAtOnce) {
     EXPECT_EQ(UserDefaults::standard().data(kFavorites), "[]");
     EXPECT_EQ(changes.count(), 7);
 }
+
+// The stores' own JSON reader and writer read and write what QJsonDocument does.
+TEST(HistoryStore, ListJsonAgreesWithQJsonDocument) {
+    const QString tricky = QString::fromUtf8("quote \" back\\slash /slash\nnew\tline \x01 çay 中文 😀 \u2028");
+    auto item = TranslationHistoryItem::make(tricky, QStringLiteral("plain"), lang("auto"), lang("zh-tw"),
+                                             TranslationService::Gemini);
+    item.date = -12.5;
+    auto whole = TranslationHistoryItem::make("a", "b", lang("en"), lang("tr"), TranslationService::Google);
+    whole.date = 786000000;
+    const QByteArray encoded = TranslationHistoryItem::encodeList({item, whole});
+    QJsonParseError error{};
+    const QJsonArray array = QJsonDocument::fromJson(encoded, &error).array();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << encoded.constData();
+    EXPECT_EQ(encoded, QJsonDocument(array).toJson(QJsonDocument::Compact)) << "byte for byte";
+    EXPECT_EQ(array.at(0).toObject(), item.toJson());
+
+    const QByteArray good = kGoodRecord;
+    const QByteArray texts[] = {
+        encoded,
+        " [ \n" + good + " ,\t" + good + " ] \n",
+        R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":"\u00e7\ud83d\ude00\/\"","translatedText":"x",)"
+        R"("sourceLanguageCode":"en","targetLanguageCode":"tr","serviceRawValue":"google","date":7.86E8,)"
+        R"("extra":{"nested":[1,true,null,"s"]}}])",
+        R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":null}, 3, "s", [] ])",
+        "[" + good + ",]",
+        "[" + good,
+        R"([{"id":"x" "sourceText":"y"}])",
+        "[] []",
+        R"(["\x"])",
+        "[01]",
+    };
+    for (const QByteArray& text : texts) {
+        SCOPED_TRACE(text.left(120).constData());
+        const auto decoded = TranslationHistoryItem::decodeList(text);
+        const QJsonDocument reference = QJsonDocument::fromJson(text, &error);
+        const bool readable = error.error == QJsonParseError::NoError && reference.isArray();
+        ASSERT_EQ(decoded.readable, readable);
+        if (!readable)
+            continue;
+        QList<QJsonObject> expected;
+        int skipped = 0;
+        for (const QJsonValue& value : reference.array()) {
+            if (auto parsed = TranslationHistoryItem::fromJson(value.toObject()); parsed && value.isObject())
+                expected << parsed->toJson();
+            else
+                ++skipped;
+        }
+        EXPECT_EQ(decoded.skipped, skipped);
+        ASSERT_EQ(decoded.items.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(decoded.items.at(i).toJson(), expected.at(i));
+    }
+}

@@ -1,0 +1,529 @@
+#include "platform/IniFormat.h"
+
+#include <QDataStream>
+#include <QIODevice>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QStringList>
+
+#include <cstring>
+
+namespace {
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+bool isHexDigit(char16_t ch) {
+    return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
+}
+
+// ---- writing ----
+
+void appendKey(const QString& key, QByteArray& out) {
+    for (const QChar qch : key) {
+        const char16_t ch = qch.unicode();
+        if (ch == '/') {
+            out += '\\';
+        } else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_' ||
+                   ch == '-' || ch == '.') {
+            out += char(ch);
+        } else if (ch <= 0xFF) {
+            out += '%';
+            out += kHexDigits[ch / 16];
+            out += kHexDigits[ch % 16];
+        } else {
+            out += "%U";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += kHexDigits[(ch >> shift) & 0xF];
+        }
+    }
+}
+
+void appendEscapeOf(char16_t ch, QByteArray& out, bool& escapeNextIfHexDigit) {
+    switch (ch) {
+    case '\0': out += "\\0"; escapeNextIfHexDigit = true; break;
+    case '\a': out += "\\a"; break;
+    case '\b': out += "\\b"; break;
+    case '\f': out += "\\f"; break;
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    case '\v': out += "\\v"; break;
+    case '"':
+    case '\\':
+        out += '\\';
+        out += char(ch);
+        break;
+    default:
+        out += "\\x" + QByteArray::number(uint(ch), 16);
+        escapeNextIfHexDigit = true;
+        break;
+    }
+}
+
+// One value in Qt's escaping, quoted when it holds ';', ',' or '=' or starts or ends with a space. Plain
+// text is copied as UTF-8 in runs; `raw` (the "@ByteArray(" and "@Variant(" texts, whose characters are
+// bytes) escapes everything above 0x7E instead.
+void appendEscaped(QStringView text, bool raw, QByteArray& out) {
+    const qsizetype start = out.size();
+    out += '"';
+    bool needsQuotes = false;
+    // A hex escape would swallow a hex digit after it, so that digit is escaped too (and so on).
+    bool escapeNextIfHexDigit = false;
+    const auto isQuoteChar = [](char16_t ch) { return ch == ';' || ch == ',' || ch == '='; };
+    if (raw) {
+        for (const QChar qch : text) {
+            const char16_t ch = qch.unicode();
+            needsQuotes = needsQuotes || isQuoteChar(ch);
+            if (escapeNextIfHexDigit && isHexDigit(ch)) {
+                out += "\\x" + QByteArray::number(uint(ch), 16);
+                continue;
+            }
+            escapeNextIfHexDigit = false;
+            if (ch < 0x20 || ch == '"' || ch == '\\' || ch >= 0x7F)
+                appendEscapeOf(ch, out, escapeNextIfHexDigit);
+            else
+                out += char(ch);
+        }
+    } else {
+        // One pass from UTF-16 to escaped UTF-8, into room for the worst case (four bytes a unit).
+        out.resize(start + 1 + text.size() * 4);
+        char* dst = out.data() + start + 1;
+        const char16_t* src = reinterpret_cast<const char16_t*>(text.data());
+        const char16_t* const end = src + text.size();
+        QByteArray escape;
+        while (src < end) {
+            const char16_t ch = *src++;
+            if (ch >= 0x80) {
+                escapeNextIfHexDigit = false;
+                if (ch < 0x800) {
+                    *dst++ = char(0xC0 | (ch >> 6));
+                    *dst++ = char(0x80 | (ch & 0x3F));
+                } else if (QChar::isHighSurrogate(ch) && src < end && QChar::isLowSurrogate(*src)) {
+                    const char32_t code = QChar::surrogateToUcs4(ch, *src++);
+                    *dst++ = char(0xF0 | (code >> 18));
+                    *dst++ = char(0x80 | ((code >> 12) & 0x3F));
+                    *dst++ = char(0x80 | ((code >> 6) & 0x3F));
+                    *dst++ = char(0x80 | (code & 0x3F));
+                } else {
+                    // A lone surrogate is written as U+FFFD, as Qt's encoder does.
+                    const char16_t unit = QChar::isSurrogate(ch) ? char16_t(0xFFFD) : ch;
+                    *dst++ = char(0xE0 | (unit >> 12));
+                    *dst++ = char(0x80 | ((unit >> 6) & 0x3F));
+                    *dst++ = char(0x80 | (unit & 0x3F));
+                }
+                continue;
+            }
+            needsQuotes = needsQuotes || isQuoteChar(ch);
+            const bool afterEscape = escapeNextIfHexDigit && isHexDigit(ch);
+            if (!afterEscape && ch >= 0x20) {
+                escapeNextIfHexDigit = false;
+                if (ch == '"' || ch == '\\')
+                    *dst++ = '\\';
+                *dst++ = char(ch);
+                continue;
+            }
+            escape.clear();
+            if (afterEscape)
+                escape = "\\x" + QByteArray::number(uint(ch), 16);
+            else {
+                escapeNextIfHexDigit = false;
+                appendEscapeOf(ch, escape, escapeNextIfHexDigit);
+            }
+            std::memcpy(dst, escape.constData(), size_t(escape.size()));
+            dst += escape.size();
+        }
+        out.truncate(dst - out.constData());
+    }
+    const bool edgeSpace = out.size() > start + 1 && (out.at(start + 1) == ' ' || out.back() == ' ');
+    if (needsQuotes || edgeSpace)
+        out += '"';
+    else
+        out.remove(start, 1);
+}
+
+QString variantToString(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        return QStringLiteral("@Invalid()");
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return QStringLiteral("@ByteArray(") + QLatin1StringView(bytes) + QLatin1Char(')');
+    }
+    case QMetaType::QString:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+    case QMetaType::Float:
+    case QMetaType::Double: {
+        QString text = value.toString();
+        if (text.contains(QChar::Null))
+            return QStringLiteral("@String(") + text + QLatin1Char(')');
+        if (text.startsWith(QLatin1Char('@')))
+            text.prepend(QLatin1Char('@'));
+        return text;
+    }
+    case QMetaType::QRect: {
+        const QRect r = value.toRect();
+        return QStringLiteral("@Rect(%1 %2 %3 %4)").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    }
+    case QMetaType::QSize: {
+        const QSize s = value.toSize();
+        return QStringLiteral("@Size(%1 %2)").arg(s.width()).arg(s.height());
+    }
+    case QMetaType::QPoint: {
+        const QPoint p = value.toPoint();
+        return QStringLiteral("@Point(%1 %2)").arg(p.x()).arg(p.y());
+    }
+    default: {
+        const bool dateTime = value.typeId() == QMetaType::QDateTime;
+        QByteArray bytes;
+        {
+            QDataStream stream(&bytes, QIODevice::WriteOnly);
+            stream.setVersion(dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0);
+            stream << value;
+        }
+        return QLatin1StringView(dateTime ? "@DateTime(" : "@Variant(") + QLatin1StringView(bytes) + QLatin1Char(')');
+    }
+    }
+}
+
+void appendValueText(const QString& text, QByteArray& out) {
+    const bool raw = text.startsWith(QLatin1StringView("@ByteArray(")) || text.startsWith(QLatin1StringView("@Variant(")) ||
+                     text.startsWith(QLatin1StringView("@DateTime("));
+    appendEscaped(text, raw, out);
+}
+
+void appendValue(const QVariant& value, QByteArray& out) {
+    const bool list = value.typeId() == QMetaType::QStringList ||
+                      (value.typeId() == QMetaType::QVariantList && value.toList().size() != 1);
+    if (!list) {
+        appendValueText(variantToString(value), out);
+        return;
+    }
+    const QVariantList items = value.toList();
+    if (items.isEmpty()) {
+        out += "@Invalid()";
+        return;
+    }
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        appendValueText(variantToString(items.at(i)), out);
+    }
+}
+
+// ---- reading ----
+
+QString unescapeKey(QByteArrayView key) {
+    const QString decoded = QString::fromUtf8(key);
+    QString result;
+    result.reserve(decoded.size());
+    for (qsizetype i = 0; i < decoded.size();) {
+        const char16_t ch = decoded.at(i).unicode();
+        if (ch == '\\') {
+            result += QLatin1Char('/');
+            ++i;
+            continue;
+        }
+        if (ch != '%' || i == decoded.size() - 1) {
+            result += QChar(ch);
+            ++i;
+            continue;
+        }
+        int digits = 2;
+        qsizetype first = i + 1;
+        if (decoded.at(i + 1) == QLatin1Char('U')) {
+            digits = 4;
+            ++first;
+        }
+        bool ok = false;
+        const uint code = first + digits <= decoded.size() ? decoded.mid(first, digits).toUInt(&ok, 16) : 0;
+        if (!ok) {
+            result += QChar(ch);
+            ++i;
+            continue;
+        }
+        result += QChar(char16_t(code));
+        i = first + digits;
+    }
+    return result;
+}
+
+void chopTrailingSpaces(QString& text, qsizetype limit) {
+    qsizetype n = text.size();
+    while (n > limit && (text.at(n - 1) == QLatin1Char(' ') || text.at(n - 1) == QLatin1Char('\t')))
+        --n;
+    text.truncate(n);
+}
+
+// A value's text, unescaped; a comma outside quotes makes it a list.
+bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
+    static const char codes[][2] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'},
+                                    {'v', '\v'}, {'"', '"'},  {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
+    bool isList = false;
+    bool inQuotes = false;
+    bool quoted = false;
+    qsizetype i = 0;
+    const qsizetype size = str.size();
+    const auto skipSpaces = [&] {
+        while (i < size && (str[i] == ' ' || str[i] == '\t'))
+            ++i;
+    };
+    skipSpaces();
+    qsizetype chopLimit = text.size();
+    while (i < size) {
+        const char c = str[i];
+        if (c == '\\') {
+            ++i;
+            if (i >= size)
+                break;
+            const char e = str[i++];
+            bool named = false;
+            for (const auto& code : codes) {
+                if (e == code[0]) {
+                    text += QLatin1Char(code[1]);
+                    named = true;
+                    break;
+                }
+            }
+            if (named)
+                continue;
+            if (e == 'x' || (e >= '0' && e <= '7')) {
+                const bool hex = e == 'x';
+                char16_t value = hex ? 0 : char16_t(e - '0');
+                bool digits = !hex;
+                while (i < size) {
+                    const char d = str[i];
+                    if (hex && isHexDigit(char16_t(d))) {
+                        value = char16_t((value << 4) + QByteArray(1, d).toUInt(nullptr, 16));
+                    } else if (!hex && d >= '0' && d <= '7') {
+                        value = char16_t((value << 3) + (d - '0'));
+                    } else {
+                        break;
+                    }
+                    digits = true;
+                    ++i;
+                }
+                if (digits)
+                    text += QChar(value);
+            } else if ((e == '\n' || e == '\r') && i < size && (str[i] == '\n' || str[i] == '\r') && str[i] != e) {
+                ++i;
+            }
+            chopLimit = text.size();
+            continue;
+        }
+        if (c == '"') {
+            ++i;
+            quoted = true;
+            inQuotes = !inQuotes;
+            if (!inQuotes) {
+                skipSpaces();
+                chopLimit = text.size();
+            }
+            continue;
+        }
+        if (c == ',' && !inQuotes) {
+            if (!quoted)
+                chopTrailingSpaces(text, chopLimit);
+            isList = true;
+            list.append(text);
+            text.clear();
+            quoted = false;
+            ++i;
+            skipSpaces();
+            chopLimit = 0;
+            continue;
+        }
+        qsizetype j = i + 1;
+        while (j < size && str[j] != '\\' && str[j] != '"' && str[j] != ',')
+            ++j;
+        text += QString::fromUtf8(str.sliced(i, j - i));
+        i = j;
+    }
+    if (!quoted)
+        chopTrailingSpaces(text, chopLimit);
+    if (isList)
+        list.append(text);
+    return isList;
+}
+
+QVariant stringToVariant(const QString& s) {
+    if (!s.startsWith(QLatin1Char('@')))
+        return s;
+    if (s.endsWith(QLatin1Char(')'))) {
+        const auto inner = [&](qsizetype prefix) { return QStringView(s).sliced(prefix).chopped(1); };
+        if (s.startsWith(QLatin1StringView("@ByteArray(")))
+            return inner(11).toLatin1();
+        if (s.startsWith(QLatin1StringView("@String(")))
+            return inner(8).toString();
+        if (s.startsWith(QLatin1StringView("@Variant(")) || s.startsWith(QLatin1StringView("@DateTime("))) {
+            const bool dateTime = s.startsWith(QLatin1StringView("@DateTime("));
+            QByteArray bytes = inner(dateTime ? 10 : 9).toLatin1();
+            QDataStream stream(&bytes, QIODevice::ReadOnly);
+            stream.setVersion(dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0);
+            QVariant value;
+            stream >> value;
+            return value;
+        }
+        const auto numbers = [&](qsizetype prefix) {
+            QList<int> result;
+            for (const QString& part : inner(prefix).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                result << part.toInt();
+            return result;
+        };
+        if (s.startsWith(QLatin1StringView("@Rect("))) {
+            const auto n = numbers(6);
+            if (n.size() == 4)
+                return QRect(n[0], n[1], n[2], n[3]);
+        } else if (s.startsWith(QLatin1StringView("@Size("))) {
+            const auto n = numbers(6);
+            if (n.size() == 2)
+                return QSize(n[0], n[1]);
+        } else if (s.startsWith(QLatin1StringView("@Point("))) {
+            const auto n = numbers(7);
+            if (n.size() == 2)
+                return QPoint(n[0], n[1]);
+        } else if (s == QLatin1StringView("@Invalid()")) {
+            // How an empty list is written; Qt reads it back as one.
+            return QStringList();
+        }
+    }
+    if (s.startsWith(QLatin1StringView("@@")))
+        return s.sliced(1);
+    return s;
+}
+
+QVariant listToVariant(const QStringList& list) {
+    bool plain = true;
+    for (const QString& item : list)
+        plain = plain && !item.startsWith(QLatin1Char('@'));
+    if (plain)
+        return list;
+    QVariantList variants;
+    for (const QString& item : list)
+        variants << stringToVariant(item);
+    return variants;
+}
+
+// The next logical line: quotes and backslash-newline continue it, a ';' outside quotes ends it.
+bool nextLine(QByteArrayView data, qsizetype& pos, qsizetype& start, qsizetype& length, qsizetype& equals) {
+    const qsizetype size = data.size();
+    bool inQuotes = false;
+    equals = -1;
+    start = pos;
+    while (start < size && (data[start] == ' ' || data[start] == '\t' || data[start] == '\n' || data[start] == '\r'))
+        ++start;
+    qsizetype i = start;
+    while (i < size) {
+        const char ch = data[i++];
+        if (ch == '=') {
+            if (!inQuotes && equals == -1)
+                equals = i - 1;
+        } else if (ch == '\n' || ch == '\r') {
+            if (!inQuotes) {
+                --i;
+                break;
+            }
+        } else if (ch == '\\') {
+            if (i < size) {
+                const char next = data[i++];
+                if (i < size && ((next == '\n' && data[i] == '\r') || (next == '\r' && data[i] == '\n')))
+                    ++i;
+            }
+        } else if (ch == '"') {
+            inQuotes = !inQuotes;
+        } else if (ch == ';') {
+            if (i == start + 1) {
+                // A comment line.
+                while (i < size && data[i] != '\n' && data[i] != '\r')
+                    ++i;
+                while (i < size && (data[i] == ' ' || data[i] == '\t' || data[i] == '\n' || data[i] == '\r'))
+                    ++i;
+                start = i;
+            } else if (!inQuotes) {
+                --i;
+                break;
+            }
+        }
+    }
+    pos = i;
+    // Skip what follows a cut-off ';' up to the end of the line.
+    if (pos < size && data[pos] == ';') {
+        while (pos < size && data[pos] != '\n' && data[pos] != '\r')
+            ++pos;
+    }
+    length = i - start;
+    return length > 0;
+}
+
+} // namespace
+
+QSettings::Format IniFormat::format() {
+    static const QSettings::Format registered =
+        QSettings::registerFormat(QStringLiteral("conf"), &IniFormat::read, &IniFormat::write, Qt::CaseSensitive);
+    return registered;
+}
+
+QByteArray IniFormat::encode(const QSettings::SettingsMap& map) {
+    qsizetype estimate = 16;
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        estimate += it.key().size() + 8 + (it.value().typeId() == QMetaType::QString ? it.value().toString().size() * 2 : 32);
+    QByteArray out;
+    out.reserve(estimate);
+    out += "[General]\n";
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        appendKey(it.key(), out);
+        out += '=';
+        appendValue(it.value(), out);
+        out += '\n';
+    }
+    return out;
+}
+
+bool IniFormat::decode(QByteArrayView data, QSettings::SettingsMap& map) {
+    if (data.startsWith("\xef\xbb\xbf"))
+        data = data.sliced(3);
+    bool ok = true;
+    QString section;
+    qsizetype pos = 0, start = 0, length = 0, equals = -1;
+    while (nextLine(data, pos, start, length, equals)) {
+        const QByteArrayView line = data.sliced(start, length);
+        if (line.startsWith('[')) {
+            const qsizetype close = line.indexOf(']');
+            if (close < 0)
+                ok = false;
+            const QByteArray name = (close < 0 ? line.sliced(1) : line.sliced(1, close - 1)).toByteArray().trimmed();
+            if (name.compare("general", Qt::CaseInsensitive) == 0) {
+                section.clear();
+            } else {
+                section = name.compare("%general", Qt::CaseInsensitive) == 0 ? QString::fromLatin1(name.mid(1))
+                                                                              : unescapeKey(name);
+                section += QLatin1Char('/');
+            }
+            continue;
+        }
+        if (equals < 0) {
+            ok = false;
+            continue;
+        }
+        const QByteArray keyText = data.sliced(start, equals - start).toByteArray().trimmed();
+        const QString key = section + unescapeKey(keyText);
+        QString text;
+        QStringList list;
+        const QByteArrayView value = data.sliced(equals + 1, start + length - equals - 1);
+        map.insert(key, unescapeValue(value, text, list) ? listToVariant(list) : stringToVariant(text));
+    }
+    return ok;
+}
+
+bool IniFormat::read(QIODevice& device, QSettings::SettingsMap& map) {
+    return decode(device.readAll(), map);
+}
+
+bool IniFormat::write(QIODevice& device, const QSettings::SettingsMap& map) {
+    const QByteArray bytes = encode(map);
+    return device.write(bytes) == bytes.size();
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QSettings>
+
+// The INI syntax of QSettings::IniFormat, read and written by code of our own: Qt's INI writer encodes a
+// value one character at a time and takes a tenth of a second for a few megabytes, which the settings
+// file reaches with thousands of saved translations. Files stay interchangeable with QSettings::IniFormat
+// both ways: every key is written under [General] (a "/" in a key as "\"), values as Qt writes them.
+class IniFormat {
+public:
+    // The format for QSettings, registered on first use.
+    static QSettings::Format format();
+
+    static bool read(QIODevice& device, QSettings::SettingsMap& map);
+    static bool write(QIODevice& device, const QSettings::SettingsMap& map);
+
+    static QByteArray encode(const QSettings::SettingsMap& map);
+    // False when the text is not well-formed; what could be read is in `map` even then.
+    static bool decode(QByteArrayView data, QSettings::SettingsMap& map);
+};
