@@ -6,6 +6,7 @@
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
+#include "menubar/history/SavedTranslationsWindows.h"
 #include "platform/AccessibilityPermission.h"
 #include "platform/ActivationPolicy.h"
 #include "platform/DebugLog.h"
@@ -101,6 +102,8 @@ void AppDelegate::startBasicServices() {
 
     startTranslationListening();
     scheduleDockIconVisibility(stored("showInDock"));
+    // The history and favorites windows open on the translator header's notifications.
+    SavedTranslationsWindows::shared();
 
     // Update checks run whether or not the settings are ever opened.
     UpdateManager::shared().setAutomaticallyChecksForUpdates(stored("checkForUpdatesAutomatically"));

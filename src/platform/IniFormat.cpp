@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -519,8 +520,18 @@ bool IniFormat::decode(QByteArrayView data, QSettings::SettingsMap& map) {
     return ok;
 }
 
+namespace {
+bool g_readDamage = false;
+}
+
 bool IniFormat::read(QIODevice& device, QSettings::SettingsMap& map) {
-    return decode(device.readAll(), map);
+    if (!decode(device.readAll(), map))
+        g_readDamage = true;
+    return true;
+}
+
+bool IniFormat::takeReadDamage() {
+    return std::exchange(g_readDamage, false);
 }
 
 bool IniFormat::write(QIODevice& device, const QSettings::SettingsMap& map) {

@@ -11,7 +11,11 @@ public:
     // The format for QSettings, registered on first use.
     static QSettings::Format format();
 
+    // Always succeeds, keeping every value it could read: QSettings drops all a custom format read when
+    // the read fails. Damage is told by takeReadDamage().
     static bool read(QIODevice& device, QSettings::SettingsMap& map);
+    // Whether a read() since the last call met text it could not read (main thread).
+    static bool takeReadDamage();
     static bool write(QIODevice& device, const QSettings::SettingsMap& map);
 
     static QByteArray encode(const QSettings::SettingsMap& map);

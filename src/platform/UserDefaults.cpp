@@ -98,9 +98,12 @@ void UserDefaults::open() {
                  QStringLiteral("⚠️ %1 is not a regular file; settings are kept in memory only").arg(m_path));
         return;
     }
+    IniFormat::takeReadDamage();
     m_settings = std::make_unique<QSettings>(m_path, IniFormat::format());
     switch (m_settings->status()) {
     case QSettings::NoError:
+        if (IniFormat::takeReadDamage())
+            salvageDamagedFile();
         return;
     case QSettings::AccessError:
         qWarning("UserDefaults: cannot read %s; using defaults", qPrintable(m_path));

@@ -3,8 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
-class FavoritesView;
-class HistoryView;
+#include "menubar/history/FavoritesView.h"
+#include "menubar/history/HistoryView.h"
 
 // Opens and closes the history and favorites windows on "OpenHistoryWindow", "CloseHistoryWindow",
 // "OpenFavoritesWindow" and "CloseFavoritesWindow". Each window is made when opened and dropped when
