@@ -44,7 +44,10 @@ void printFailure(const Shortcut& shortcut, const char* reason) {
 
 // The platform's hot keys, connected once per installed platform. Registrations made with a platform
 // that has since been replaced died with it.
-HotKeyService& service() {
+HotKeyService* service() {
+    // None at the very end of the process, after the platform went.
+    if (!hasPlatform())
+        return nullptr;
     State& s = state();
     HotKeyService& current = platform().hotKeyService();
     if (s.service != &current) {
@@ -70,7 +73,7 @@ HotKeyService& service() {
             }
         });
     }
-    return current;
+    return &current;
 }
 
 bool platformRegister(quint32 id, const Shortcut& shortcut) {
@@ -80,7 +83,8 @@ bool platformRegister(quint32 id, const Shortcut& shortcut) {
         printFailure(shortcut, "out of range");
         return false;
     }
-    if (!service().registerHotKey(id, int(shortcut.carbonKeyCode()), int(shortcut.carbonModifiers()))) {
+    HotKeyService* hotKeys = service();
+    if (!hotKeys || !hotKeys->registerHotKey(id, int(shortcut.carbonKeyCode()), int(shortcut.carbonModifiers()))) {
         printFailure(shortcut, "taken or not on this keyboard");
         return false;
     }
@@ -88,9 +92,10 @@ bool platformRegister(quint32 id, const Shortcut& shortcut) {
 }
 
 void unregisterAll() {
+    HotKeyService* hotKeys = service();
     for (auto& [id, hotKey] : state().hotKeys) {
-        if (hotKey.registered)
-            service().unregisterHotKey(id);
+        if (hotKey.registered && hotKeys)
+            hotKeys->unregisterHotKey(id);
         hotKey.registered = false;
     }
 }
@@ -141,18 +146,19 @@ bool registerShortcut(const Shortcut& shortcut, Handler onKeyDown, Handler onKey
         return false;
     s.hotKeys.emplace(id, HotKey{shortcut, true, std::move(onKeyDown), std::move(onKeyUp)});
     if (!s.normal) {
-        service().unregisterHotKey(id);
+        service()->unregisterHotKey(id);
         s.hotKeys.at(id).registered = false;
     }
     return true;
 }
 
 void unregisterShortcut(const Shortcut& shortcut) {
+    HotKeyService* platformHotKeys = service();
     auto& hotKeys = state().hotKeys;
     for (auto it = hotKeys.begin(); it != hotKeys.end();) {
         if (it->second.shortcut == shortcut) {
-            if (it->second.registered)
-                service().unregisterHotKey(it->first);
+            if (it->second.registered && platformHotKeys)
+                platformHotKeys->unregisterHotKey(it->first);
             it = hotKeys.erase(it);
         } else {
             ++it;
@@ -187,9 +193,10 @@ void update(bool enabled, bool menuOpen, bool paused) {
 }
 
 bool isTakenBySystem(const Shortcut& shortcut) {
-    if (shortcut.carbonKeyCode() < 0 || shortcut.carbonKeyCode() > 0xffff)
+    HotKeyService* hotKeys = service();
+    if (!hotKeys || shortcut.carbonKeyCode() < 0 || shortcut.carbonKeyCode() > 0xffff)
         return false;
-    return service().isTakenBySystem(int(shortcut.carbonKeyCode()), int(shortcut.carbonModifiers()));
+    return hotKeys->isTakenBySystem(int(shortcut.carbonKeyCode()), int(shortcut.carbonModifiers()));
 }
 
 void clear() {
