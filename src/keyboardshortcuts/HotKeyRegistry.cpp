@@ -57,13 +57,22 @@ HotKeyService* service() {
         s.service = &current;
         s.connections[0] = QObject::connect(&current, &HotKeyService::hotKeyPressed, &current, [](quint32 id) {
             const auto it = state().hotKeys.find(id);
-            if (it != state().hotKeys.end())
-                it->second.onKeyDown(it->second.shortcut);
+            if (it == state().hotKeys.end())
+                return;
+            debugLog(QStringLiteral("KeyboardShortcuts"),
+                     QStringLiteral("⌨️ hot key %1 pressed").arg(it->second.shortcut.description()));
+            const Shortcut shortcut = it->second.shortcut;
+            const Handler handler = it->second.onKeyDown;
+            handler(shortcut);
         });
         s.connections[1] = QObject::connect(&current, &HotKeyService::hotKeyReleased, &current, [](quint32 id) {
             const auto it = state().hotKeys.find(id);
-            if (it != state().hotKeys.end())
-                it->second.onKeyUp(it->second.shortcut);
+            if (it == state().hotKeys.end())
+                return;
+            // Copies: the handler may unregister this very record.
+            const Shortcut shortcut = it->second.shortcut;
+            const Handler handler = it->second.onKeyUp;
+            handler(shortcut);
         });
         s.connections[2] = QObject::connect(&current, &HotKeyService::hotKeyLost, &current, [](quint32 id) {
             const auto it = state().hotKeys.find(id);
