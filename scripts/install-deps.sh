@@ -23,6 +23,8 @@ packages=(
   xvfb xauth x11-utils x11-xkb-utils xkb-data xdotool xclip openbox trayer imagemagick fonts-dejavu-core
   # X clients nobody here wrote, for the end-to-end roads
   xterm mousepad
+  # process lists for the run-script test
+  procps
 )
 
 missing=()

@@ -29,7 +29,8 @@ public:
     // Re-reads "hasCompletedOnboarding" (the stored flag, not a notification's payload).
     void refreshOnboardingState();
 
-    // "About Quillora": shows the about panel (one at a time).
+    // "About Quillora": shows the about panel (one at a time). The tray menu offers it while the activation
+    // policy is regular, through QuilloraApp::current().
     void showAboutPanel();
     AboutPanel* aboutPanel() const { return m_aboutPanel; }
 
