@@ -28,5 +28,11 @@ public:
     // Regular applications with a window on the taskbar.
     virtual QList<RunningApplication> runningApplications() const = 0;
     virtual QIcon iconForApplication(const RunningApplication& app) const = 0;
+    // The installed application with this bundle identifier (name and entry path), whether it runs or
+    // not; none when nothing installed carries the id.
+    virtual std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const {
+        Q_UNUSED(bundleIdentifier);
+        return std::nullopt;
+    }
     virtual bool openUrl(const QUrl& url) = 0;
 };

@@ -6,10 +6,13 @@
 #define QUILLORA_VERSION ""
 #endif
 
+QString appVersionFromBuild(const QString& buildVersion) {
+    const QString version = buildVersion.trimmed();
+    return version.isEmpty() ? QStringLiteral("1.0.0") : version;
+}
+
 QString getAppVersion() {
-    QString version = QStringLiteral(QUILLORA_VERSION).trimmed();
-    if (version.isEmpty())
-        version = QStringLiteral("1.0.0");
+    const QString version = appVersionFromBuild(QStringLiteral(QUILLORA_VERSION));
     // A diagnostic line, printed on every request: debug builds only.
 #ifdef QUILLORA_DEBUG_LOG
     const QByteArray line = QStringLiteral("DEBUG: Reading CFBundleShortVersionString from Info.plist: %1\n")

@@ -159,9 +159,17 @@ bool FakeKeyEventPoster::postKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     return true;
 }
 
+std::optional<RunningApplication> FakeWorkspace::installedApplication(const QString& bundleIdentifier) const {
+    for (const RunningApplication& app : installed) {
+        if (app.bundleIdentifier == bundleIdentifier)
+            return app;
+    }
+    return std::nullopt;
+}
+
 bool FakeWorkspace::openUrl(const QUrl& url) {
     openedUrls.append(url);
-    return true;
+    return opensUrls;
 }
 
 void FakeScreenCapture::probeShareableContent(std::function<void(bool)> handler) {

@@ -110,12 +110,19 @@ class FakeWorkspace : public Workspace {
 public:
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
     QList<RunningApplication> runningApplications() const override { return running; }
-    QIcon iconForApplication(const RunningApplication&) const override { return {}; }
+    QIcon iconForApplication(const RunningApplication& app) const override {
+        return icons.value(app.bundleIdentifier);
+    }
+    std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const override;
     bool openUrl(const QUrl& url) override;
 
     std::optional<RunningApplication> frontmost;
     QList<RunningApplication> running;
+    QList<RunningApplication> installed;
+    // Icons by bundle identifier; others have none.
+    QHash<QString, QIcon> icons;
     QList<QUrl> openedUrls;
+    bool opensUrls = true;
 };
 
 class FakeAccessibilityPermission : public AccessibilityPermission {

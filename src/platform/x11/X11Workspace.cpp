@@ -210,6 +210,17 @@ QIcon X11Workspace::iconForApplication(const RunningApplication& app) const {
     return QIcon::fromTheme(icon);
 }
 
+std::optional<RunningApplication> X11Workspace::installedApplication(const QString& bundleIdentifier) const {
+    const DesktopEntry* entry = bundleIdentifier.isEmpty() ? nullptr : index().entryWithId(bundleIdentifier);
+    if (!entry)
+        return std::nullopt;
+    RunningApplication app;
+    app.bundleIdentifier = entry->id;
+    app.bundlePath = entry->path;
+    app.localizedName = entry->localizedName(QLocale());
+    return app;
+}
+
 bool X11Workspace::openUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }

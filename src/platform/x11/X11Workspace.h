@@ -23,6 +23,7 @@ public:
     std::optional<RunningApplication> frontmostApplication() const override;
     QList<RunningApplication> runningApplications() const override;
     QIcon iconForApplication(const RunningApplication& app) const override;
+    std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const override;
     bool openUrl(const QUrl& url) override;
 
 private:

@@ -1,0 +1,307 @@
+#include "settings/FloatingBarTabView.h"
+
+#include "floatingbar/FloatingBarNotificationService.h"
+#include "floatingbar/MenuPicker.h"
+#include "menubar/look/Color.h"
+#include "menubar/look/Symbol.h"
+#include "menubar/look/SymbolButton.h"
+#include "menubar/look/Theme.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "selection/ExcludedAppsManager.h"
+#include "services/TranslationService.h"
+#include "settings/AppSelectorView.h"
+#include "settings/SettingsSectionView.h"
+#include "settings/SettingsStyle.h"
+#include "settings/SymbolTextButton.h"
+#include "settings/ToggleSettingView.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kShowFloatingBar = QStringLiteral("showFloatingBar");
+const QString kService = QStringLiteral("floatingBarTranslationService");
+
+QString storedService() {
+    return UserDefaults::standard().optionalString(kService).value_or(QStringLiteral("google"));
+}
+
+// A rounded box with a fill and a hairline, behind its children.
+class ListBox : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+        painter.fillPath(shape, SettingsStyle::boxFill());
+        painter.setPen(QPen(Color::withOpacity(SettingsStyle::gray(), 0.2), 1));
+        painter.drawPath(shape);
+    }
+};
+
+// One excluded application: its icon, its name and id (the id alone when nothing installed carries it),
+// and a remove button.
+class ExcludedAppRow : public QWidget {
+public:
+    ExcludedAppRow(const QString& bundleIdentifier, std::function<void()> remove, QWidget* parent)
+        : QWidget(parent) {
+        setObjectName(QStringLiteral("excludedAppRow"));
+        std::optional<RunningApplication> installed;
+        QIcon icon;
+        if (hasPlatform()) {
+            installed = platform().workspace().installedApplication(bundleIdentifier);
+            if (installed)
+                icon = platform().workspace().iconForApplication(*installed);
+        }
+        const QString name = installed ? installed->localizedName : QString();
+
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(12, 6, 12, 6);
+        auto* iconLabel = new QLabel(this);
+        const QSize iconSize(20, 20);
+        iconLabel->setFixedSize(iconSize);
+        if (!icon.isNull()) {
+            iconLabel->setPixmap(icon.pixmap(iconSize, devicePixelRatioF()));
+        } else {
+            Theme::followAppearance(iconLabel, [iconLabel, iconSize, known = installed.has_value()] {
+                iconLabel->setPixmap(Symbol::pixmap(QStringLiteral("app.fill"), iconSize,
+                                                    known ? SettingsStyle::blue() : SettingsStyle::gray(),
+                                                    iconLabel->devicePixelRatioF()));
+            });
+        }
+        row->addWidget(iconLabel);
+        auto* nameLabel = new QLabel(name.isEmpty() ? bundleIdentifier : name, this);
+        nameLabel->setObjectName(QStringLiteral("name"));
+        nameLabel->setFont(SettingsStyle::font(14));
+        SettingsStyle::followTextColor(nameLabel, &Color::labelColor);
+        row->addWidget(nameLabel);
+        if (!name.isEmpty()) {
+            auto* idLabel = new QLabel(bundleIdentifier, this);
+            idLabel->setObjectName(QStringLiteral("bundleIdentifier"));
+            idLabel->setFont(SettingsStyle::font(12));
+            SettingsStyle::followTextColor(idLabel, &Color::secondaryLabelColor);
+            row->addWidget(idLabel);
+        }
+        row->addStretch(1);
+        const int side = Symbol::pixelSize(14);
+        auto* removeButton = new SymbolButton(QStringLiteral("xmark.circle.fill"), 14,
+                                              &Color::secondaryLabelColor, QSize(side, side), this);
+        removeButton->setObjectName(QStringLiteral("remove"));
+        removeButton->setAccessibleName(QStringLiteral("Remove %1").arg(bundleIdentifier));
+        removeButton->setCursor(Qt::PointingHandCursor);
+        connect(removeButton, &QAbstractButton::clicked, this, std::move(remove));
+        row->addWidget(removeButton);
+        Theme::followAppearance(this, [this] { update(); });
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()), 4, 4);
+        painter.fillPath(shape, SettingsStyle::rowFill());
+    }
+};
+
+// The picker's sheet. Only Cancel or Ctrl+Escape dismiss it from the keyboard, not Escape alone.
+class SheetDialog : public QDialog {
+public:
+    using QDialog::QDialog;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            event->accept();
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+};
+
+QWidget* column(int spacing, const QList<QWidget*>& children, QWidget* parent) {
+    auto* widget = new QWidget(parent);
+    auto* layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    for (QWidget* child : children)
+        layout->addWidget(child);
+    return widget;
+}
+
+} // namespace
+
+FloatingBarTabView::FloatingBarTabView(QWidget* parent)
+    : QWidget(parent) {
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(30);
+
+    // Behavior.
+    m_showFloatingBar = new ToggleSettingView(
+        QStringLiteral("Show Floating Bar"),
+        QStringLiteral("Display a floating bar when you select text in any application"), kShowFloatingBar,
+        true, [](bool value) { FloatingBarNotificationService::postVisibilityChanged(value); });
+    root->addWidget(new SettingsSectionView(QStringLiteral("Behavior"), m_showFloatingBar, this));
+
+    // Translation Settings.
+    auto* serviceRow = new QWidget;
+    auto* serviceLayout = new QHBoxLayout(serviceRow);
+    serviceLayout->setContentsMargins(0, 6, 0, 6);
+    auto* serviceLabel = new QLabel(QStringLiteral("Default Translation Model"), serviceRow);
+    serviceLabel->setFont(SettingsStyle::font(15));
+    SettingsStyle::followTextColor(serviceLabel, &Color::labelColor);
+    serviceLayout->addWidget(serviceLabel);
+    serviceLayout->addStretch(1);
+    QList<MenuPicker::Row> services;
+    for (TranslationService service : allTranslationServices())
+        services.append({displayName(service), rawValue(service)});
+    m_servicePicker = new MenuPicker(services, 180, serviceRow);
+    m_servicePicker->setFont(SettingsStyle::font(14));
+    m_servicePicker->setValue(storedService());
+    serviceLayout->addWidget(m_servicePicker);
+    connect(m_servicePicker, &MenuPicker::valueChosen, this,
+            [](const QString& value) { UserDefaults::standard().set(kService, value); });
+    connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
+        if (key == kService)
+            m_servicePicker->setValue(storedService());
+    });
+    root->addWidget(
+        new SettingsSectionView(QStringLiteral("Translation Settings"), column(10, {serviceRow}, nullptr), this));
+
+    // Excluded Applications.
+    auto* note = new QLabel(QStringLiteral("The floating bar will not appear when selecting text in these applications"));
+    note->setFont(SettingsStyle::font(14));
+    note->setWordWrap(true);
+    SettingsStyle::followTextColor(note, &Color::secondaryLabelColor);
+
+    m_listBox = new ListBox;
+    m_listBox->setFixedHeight(listBoxHeight);
+    auto* boxLayout = new QVBoxLayout(m_listBox);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    m_emptyLabel = new QLabel(QStringLiteral("No applications excluded"), m_listBox);
+    m_emptyLabel->setFont(SettingsStyle::font(14));
+    m_emptyLabel->setAlignment(Qt::AlignCenter);
+    SettingsStyle::followTextColor(m_emptyLabel, &Color::secondaryLabelColor);
+    boxLayout->addWidget(m_emptyLabel);
+    m_listArea = new QScrollArea(m_listBox);
+    m_listArea->setFrameShape(QFrame::NoFrame);
+    m_listArea->setWidgetResizable(true);
+    m_listArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_listArea->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    boxLayout->addWidget(m_listArea);
+
+    auto* add = new SymbolTextButton(QStringLiteral("plus.circle.fill"), QStringLiteral("Add Application"),
+                                     SettingsStyle::font(14, QFont::Medium), 14, &SettingsStyle::blue);
+    add->setVerticalPadding(8);
+    m_addButton = add;
+    connect(add, &QAbstractButton::clicked, this, &FloatingBarTabView::presentAppSelector);
+
+    auto* excluded = column(10, {note, m_listBox, add}, nullptr);
+    excluded->layout()->setAlignment(add, Qt::AlignLeft);
+    root->addWidget(new SettingsSectionView(QStringLiteral("Excluded Applications"), excluded, this));
+
+    NotificationCenter::shared().addObserver(QStringLiteral("ExcludedAppsChanged"), this,
+                                             [this](const QVariantMap&) { reloadExcludedApps(); });
+    rebuildList();
+}
+
+FloatingBarTabView::~FloatingBarTabView() = default;
+
+QList<QAbstractButton*> FloatingBarTabView::removeButtons() const {
+    QList<QAbstractButton*> buttons;
+    if (QWidget* rows = m_listArea->widget()) {
+        for (QWidget* row : rows->findChildren<QWidget*>(QStringLiteral("excludedAppRow")))
+            buttons.append(row->findChild<QAbstractButton*>(QStringLiteral("remove")));
+    }
+    return buttons;
+}
+
+AppSelectorView* FloatingBarTabView::appSelector() const {
+    return m_sheet ? m_sheet->findChild<AppSelectorView*>() : nullptr;
+}
+
+void FloatingBarTabView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        reloadExcludedApps();
+}
+
+void FloatingBarTabView::reloadExcludedApps() {
+    const QStringList apps = ExcludedAppsManager::loadExcludedApps();
+    if (apps == m_excludedApps && m_listArea->widget())
+        return;
+    m_excludedApps = apps;
+    rebuildList();
+}
+
+void FloatingBarTabView::removeExcludedApp(const QString& bundleIdentifier) {
+    ExcludedAppsManager::removeExcludedApp(bundleIdentifier);
+    reloadExcludedApps();
+}
+
+void FloatingBarTabView::addExcludedApp(const QString& bundleIdentifier) {
+    ExcludedAppsManager::addExcludedApp(bundleIdentifier);
+    reloadExcludedApps();
+    if (m_sheet)
+        m_sheet->close();
+}
+
+void FloatingBarTabView::presentAppSelector() {
+    if (m_sheet) {
+        m_sheet->raise();
+        m_sheet->activateWindow();
+        return;
+    }
+    auto* sheet = new SheetDialog(window());
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setWindowTitle(QStringLiteral("Select Application"));
+    sheet->setFixedSize(AppSelectorView::sheetSize);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* selector =
+        new AppSelectorView([this](const QString& bundleIdentifier) { addExcludedApp(bundleIdentifier); }, sheet);
+    layout->addWidget(selector);
+    connect(selector, &AppSelectorView::dismissRequested, sheet, &QDialog::close);
+    m_sheet = sheet;
+    if (QWidget* host = window()) {
+        const QRect frame = host->geometry();
+        sheet->move(frame.center().x() - sheet->width() / 2, frame.top() + 40);
+    }
+    sheet->show();
+}
+
+void FloatingBarTabView::rebuildList() {
+    m_emptyLabel->setVisible(m_excludedApps.isEmpty());
+    m_listArea->setVisible(!m_excludedApps.isEmpty());
+    auto* rows = new QWidget;
+    auto* layout = new QVBoxLayout(rows);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(8);
+    for (const QString& bundleIdentifier : m_excludedApps) {
+        layout->addWidget(new ExcludedAppRow(
+            bundleIdentifier, [this, bundleIdentifier] { removeExcludedApp(bundleIdentifier); }, rows));
+    }
+    layout->addStretch(1);
+    // The previous rows may be the sender of the click that led here.
+    if (QWidget* previous = m_listArea->takeWidget())
+        previous->deleteLater();
+    m_listArea->setWidget(rows);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "menubar/look/Symbol.h"
+
+#include <QColor>
+#include <QFont>
+
+class QWidget;
+
+// Fonts and colours the settings window's views share.
+namespace SettingsStyle {
+
+// The system font at `pixelSize` device-independent pixels.
+QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+// Keeps the text of `widget` in the colour `color` gives, now and after every appearance switch.
+void followTextColor(QWidget* widget, Symbol::ColorProvider color);
+
+// Black in the light appearance, white in the dark one.
+QColor titleColor();
+// The fixed greys of the platform colour list: dark grey is a third of white, light grey two thirds.
+QColor darkGray();
+QColor lightGray();
+QColor gray();
+QColor blue();
+
+// The fill of a box (list box, header) and of a row inside it, which differ between dark and light.
+QColor boxFill();
+QColor rowFill();
+
+} // namespace SettingsStyle

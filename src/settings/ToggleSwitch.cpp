@@ -1,0 +1,45 @@
+#include "settings/ToggleSwitch.h"
+
+#include "menubar/look/Color.h"
+#include "menubar/look/Theme.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+ToggleSwitch::ToggleSwitch(QWidget* parent)
+    : QAbstractButton(parent) {
+    setCheckable(true);
+    setFocusPolicy(Qt::TabFocus);
+    setCursor(Qt::PointingHandCursor);
+    setFixedSize(sizeHint());
+    Theme::followAppearance(this, [this] { update(); });
+}
+
+void ToggleSwitch::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF track = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const qreal radius = track.height() / 2;
+    const bool dark = Theme::dark();
+
+    QColor fill = isChecked() ? Color::accentColor()
+                              : (dark ? QColor(255, 255, 255, 46) : QColor(0, 0, 0, 26));
+    if (!isEnabled())
+        fill.setAlphaF(fill.alphaF() * 0.5f);
+    painter.setPen(QPen(dark ? QColor(255, 255, 255, 30) : QColor(0, 0, 0, 30), 1));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(track, radius, radius);
+
+    const qreal knob = track.height() - 4;
+    const qreal x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
+    const QRectF knobRect(x, track.top() + 2, knob, knob);
+    painter.setPen(QPen(QColor(0, 0, 0, isDown() ? 60 : 35), 0.5));
+    painter.setBrush(isDown() ? QColor(235, 235, 235) : QColor(Qt::white));
+    painter.drawEllipse(knobRect);
+
+    if (hasFocus()) {
+        painter.setPen(QPen(Color::withOpacity(Color::accentColor(), 0.5), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(track.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
+    }
+}

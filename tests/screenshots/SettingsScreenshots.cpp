@@ -1,0 +1,121 @@
+// Screenshots of the settings window: each tab, the application picker and the reset alert, in light and
+// dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
+// tests/screenshots/settings.sh does that under Xvfb.
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "menubar/look/Theme.h"
+#include "platform/UserDefaults.h"
+#include "settings/AppSelectorView.h"
+#include "settings/FloatingBarTabView.h"
+#include "settings/SettingsView.h"
+#include "settings/SettingsWindowManager.h"
+#include "settings/TabContentView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace {
+
+QPalette settingsPalette(bool dark) {
+    QPalette palette = QApplication::palette();
+    if (!dark)
+        return palette;
+    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+    return palette;
+}
+
+RunningApplication app(const char* id, const char* name) {
+    RunningApplication running;
+    running.bundleIdentifier = QString::fromLatin1(id);
+    running.localizedName = QString::fromUtf8(name);
+    return running;
+}
+
+class SettingsScreenshots : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
+        if (m_dir.isEmpty())
+            GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
+        QDir().mkpath(m_dir);
+        m_saved = QApplication::palette();
+        FakeWorkspace& workspace = fakePlatform().fakeWorkspace();
+        workspace.running = {app("xterm", "XTerm"), app("org.gnome.TextEditor", "Text Editor"),
+                             app("firefox-esr", "Web Browser"), app("vim", "Vim"),
+                             app("org.gnome.Nautilus", "Files"), app("python3.11", "Python (v3.11)")};
+        workspace.installed = workspace.running;
+        workspace.icons.insert(QStringLiteral("xterm"), QIcon::fromTheme(QStringLiteral("utilities-terminal")));
+        workspace.icons.insert(QStringLiteral("org.gnome.TextEditor"),
+                               QIcon::fromTheme(QStringLiteral("accessories-text-editor")));
+        workspace.icons.insert(QStringLiteral("org.gnome.Nautilus"),
+                               QIcon::fromTheme(QStringLiteral("system-file-manager")));
+        UserDefaults::standard().set(QStringLiteral("excludedApps"),
+                                     QStringLiteral("xterm,org.gnome.TextEditor,com.example.Removed"));
+    }
+    void TearDown() override { QApplication::setPalette(m_saved); }
+
+    void shoot(const QString& name, QWidget* window) {
+        spinFor(400);
+        const QRect area = window->frameGeometry().adjusted(-16, -16, 16, 16);
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect clipped = area.intersected(screen->geometry());
+        const QPixmap shot = screen->grabWindow(0, clipped.x(), clipped.y(), clipped.width(), clipped.height());
+        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
+        ASSERT_TRUE(shot.save(path)) << path.toStdString();
+        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    }
+
+    QString m_dir;
+    QPalette m_saved;
+};
+
+} // namespace
+
+TEST_F(SettingsScreenshots, TabsPickerAndResetAlert) {
+    const QStringList names = {QStringLiteral("general"), QStringLiteral("floatingbar"),
+                               QStringLiteral("shortcuts"), QStringLiteral("about")};
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(settingsPalette(dark));
+        ASSERT_EQ(Theme::dark(), dark);
+        const QString mode = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        SettingsWindowManager manager;
+        manager.showSettingsWindow();
+        SettingsView* view = manager.settingsWindow();
+        ASSERT_TRUE(view);
+        for (int tab = 0; tab < names.size(); ++tab) {
+            view->setSelectedTab(tab);
+            shoot(names[tab] + mode, view);
+        }
+
+        view->setSelectedTab(SettingsView::FloatingBar);
+        auto* floatingBar = qobject_cast<FloatingBarTabView*>(view->content()->tabView());
+        ASSERT_TRUE(floatingBar);
+        floatingBar->presentAppSelector();
+        ASSERT_TRUE(waitUntil([&] { return floatingBar->appSelectorSheet() && floatingBar->appSelectorSheet()->isVisible(); }));
+        shoot(QStringLiteral("picker") + mode, floatingBar->appSelectorSheet());
+        floatingBar->appSelector()->searchField()->setText(QStringLiteral("te"));
+        shoot(QStringLiteral("picker-search") + mode, floatingBar->appSelectorSheet());
+        floatingBar->appSelectorSheet()->close();
+
+        view->setSelectedTab(SettingsView::General);
+        view->presentResetAlert();
+        ASSERT_TRUE(waitUntil([&] { return view->resetAlert() && view->resetAlert()->isVisible(); }));
+        shoot(QStringLiteral("reset-alert") + mode, view);
+        view->resetAlert()->close();
+        view->close();
+        spinFor(100);
+    }
+}

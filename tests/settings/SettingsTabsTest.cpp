@@ -1,0 +1,265 @@
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "app/LaunchAtLoginManager.h"
+#include "app/SettingsManager.h"
+#include "app/UpdateManager.h"
+#include "floatingbar/MenuPicker.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "selection/AccessibilityService.h"
+#include "selection/ExcludedAppsManager.h"
+#include "selection/SelectionMonitor.h"
+#include "services/AppVersion.h"
+#include "settings/AboutTabView.h"
+#include "settings/AppSelectorView.h"
+#include "settings/FloatingBarTabView.h"
+#include "settings/GeneralTabView.h"
+#include "settings/SymbolTextButton.h"
+#include "settings/ToggleSettingView.h"
+#include "settings/ToggleSwitch.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+UserDefaults& defaults() {
+    return UserDefaults::standard();
+}
+
+RunningApplication app(const char* id, const char* name) {
+    RunningApplication running;
+    running.bundleIdentifier = QString::fromUtf8(id);
+    running.localizedName = QString::fromUtf8(name);
+    return running;
+}
+
+} // namespace
+
+TEST(ToggleSettingView, ChangeActionFollowsTheStoredValue) {
+    QList<bool> calls;
+    ToggleSettingView row(QStringLiteral("Title"), QStringLiteral("Description"), QStringLiteral("someFlag"), true,
+                          [&](bool value) {
+                              calls.append(value);
+                              // A platform step that fails stores the real state from inside the action.
+                              if (value)
+                                  defaults().set(QStringLiteral("someFlag"), false);
+                          });
+    ToggleSettingView silent(QStringLiteral("Other"), QString(), QStringLiteral("otherFlag"), false);
+    row.show();
+    silent.show();
+    // Absent key: the declared default.
+    EXPECT_TRUE(row.toggle()->isChecked());
+
+    QTest::mouseClick(row.toggle(), Qt::LeftButton);
+    EXPECT_EQ(calls, QList<bool>({false}));
+    EXPECT_FALSE(defaults().boolean(QStringLiteral("someFlag")));
+
+    // A change made elsewhere runs the action too; the action's own correction shows but runs nothing.
+    defaults().set(QStringLiteral("someFlag"), true);
+    EXPECT_EQ(calls, QList<bool>({false, true}));
+    EXPECT_FALSE(row.toggle()->isChecked());
+    EXPECT_FALSE(row.isOn());
+
+    // Writing the value it already has is no change.
+    defaults().set(QStringLiteral("someFlag"), false);
+    EXPECT_EQ(calls.size(), 2);
+
+    // Without an action the switch still flips its setting.
+    QTest::mouseClick(silent.toggle(), Qt::LeftButton);
+    EXPECT_TRUE(defaults().boolean(QStringLiteral("otherFlag")));
+    EXPECT_TRUE(silent.toggle()->isChecked());
+}
+
+TEST(GeneralTab, EachToggleReachesThePlatform) {
+    SettingsManager::shared();
+    FakeLoginItem& login = fakePlatform().fakeLoginItem();
+    FakeActivationPolicy& policy = fakePlatform().fakeActivationPolicy();
+    login.enabled = true;
+    defaults().set(QStringLiteral("launchAtLogin"), true);
+    QList<QVariantMap> alwaysOnTop;
+    QObject context;
+    NotificationCenter::shared().addObserver(QStringLiteral("AlwaysOnTopChanged"), &context,
+                                             [&](const QVariantMap& info) { alwaysOnTop.append(info); });
+
+    GeneralTabView tab;
+    tab.show();
+    struct Case {
+        const char* name;
+        ToggleSettingView* row;
+        std::function<bool()> effectOn;
+    };
+    const QList<Case> cases = {
+        {"launch at login", tab.launchAtLoginRow(), [&] { return login.enabled; }},
+        {"show in dock", tab.showInDockRow(),
+         [&] { return policy.current == ActivationPolicy::Policy::Regular; }},
+        {"always on top", tab.alwaysOnTopRow(),
+         [&] { return alwaysOnTop.last().value(QStringLiteral("value")).toBool(); }},
+        {"automatic updates", tab.automaticUpdatesRow(),
+         [] { return UpdateManager::shared().automaticallyChecksForUpdates(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int flip = 0; flip < 2; ++flip) {
+            const bool wanted = !c.row->isOn();
+            QTest::mouseClick(c.row->toggle(), Qt::LeftButton);
+            EXPECT_EQ(defaults().boolean(c.row->key()), wanted);
+            EXPECT_TRUE(waitUntil([&] { return c.effectOn() == wanted; }));
+        }
+    }
+    EXPECT_EQ(tab.failureAlert(), nullptr);
+}
+
+TEST(GeneralTab, FailedLoginChangeShowsTheRealStateAndSaysWhy) {
+    SettingsManager::shared();
+    FakeLoginItem& login = fakePlatform().fakeLoginItem();
+    login.enabled = false;
+    login.succeeds = false;
+    defaults().set(QStringLiteral("launchAtLogin"), false);
+    GeneralTabView tab;
+    tab.show();
+    ASSERT_FALSE(tab.launchAtLoginRow()->toggle()->isChecked());
+
+    QTest::mouseClick(tab.launchAtLoginRow()->toggle(), Qt::LeftButton);
+    EXPECT_FALSE(tab.launchAtLoginRow()->toggle()->isChecked());
+    EXPECT_FALSE(defaults().boolean(QStringLiteral("launchAtLogin")));
+    ASSERT_TRUE(tab.failureAlert());
+    EXPECT_EQ(tab.failureAlert()->text(), LaunchAtLoginManager::failureMessage(true));
+
+    // The item comes back once the platform allows it, and the stored setting wins when the tab appears.
+    tab.failureAlert()->close();
+    login.succeeds = true;
+    defaults().set(QStringLiteral("launchAtLogin"), true);
+    GeneralTabView again;
+    again.show();
+    EXPECT_TRUE(login.enabled);
+    EXPECT_TRUE(again.launchAtLoginRow()->toggle()->isChecked());
+}
+
+TEST(FloatingBarTab, SwitchAndProviderAreStoredAndAnnounced) {
+    AccessibilityService reader;
+    SelectionMonitor monitor(reader);
+    FloatingBarTabView tab;
+    tab.show();
+    EXPECT_TRUE(tab.showFloatingBarRow()->toggle()->isChecked());
+    EXPECT_EQ(tab.servicePicker()->currentText(), QStringLiteral("Google"));
+
+    QTest::mouseClick(tab.showFloatingBarRow()->toggle(), Qt::LeftButton);
+    EXPECT_FALSE(defaults().boolean(QStringLiteral("showFloatingBar")));
+    EXPECT_FALSE(monitor.showFloatingBar());
+    QTest::mouseClick(tab.showFloatingBarRow()->toggle(), Qt::LeftButton);
+    EXPECT_TRUE(monitor.showFloatingBar());
+
+    tab.servicePicker()->activated(tab.servicePicker()->findData(QStringLiteral("chatgpt")));
+    EXPECT_EQ(defaults().string(QStringLiteral("floatingBarTranslationService")), QStringLiteral("chatgpt"));
+    // A change of the key made elsewhere shows at once.
+    defaults().set(QStringLiteral("floatingBarTranslationService"), QStringLiteral("deepl"));
+    EXPECT_EQ(tab.servicePicker()->currentText(), QStringLiteral("DeepL"));
+}
+
+TEST(FloatingBarTab, ExcludedAppsAddedAndRemovedReachTheSelectionMonitor) {
+    FakeWorkspace& workspace = fakePlatform().fakeWorkspace();
+    workspace.running = {app("org.gnome.TextEditor", "Text Editor"), app("xterm", "XTerm")};
+    workspace.installed = workspace.running;
+    AccessibilityService reader;
+    SelectionMonitor monitor(reader);
+    // One entry whose application is gone from this machine.
+    ExcludedAppsManager::saveExcludedApps({QStringLiteral("com.example.Gone")});
+
+    FloatingBarTabView tab;
+    tab.show();
+    EXPECT_EQ(tab.excludedApps(), QStringList({QStringLiteral("com.example.Gone")}));
+    EXPECT_FALSE(tab.emptyListLabel()->isVisible());
+    const auto rowNames = [&] {
+        QStringList names;
+        for (QLabel* label : tab.listScrollArea()->widget()->findChildren<QLabel*>(QStringLiteral("name")))
+            names.append(label->text());
+        return names;
+    };
+    EXPECT_EQ(rowNames(), QStringList({QStringLiteral("com.example.Gone")}));
+
+    // Add through the picker: the sheet closes after one choice, the row shows the application's name.
+    QTest::mouseClick(tab.addButton(), Qt::LeftButton);
+    ASSERT_TRUE(tab.appSelector());
+    ASSERT_TRUE(waitUntil([&] { return tab.appSelector()->rowButtons().size() == 2; }));
+    QTest::mouseClick(tab.appSelector()->rowButtons()[1], Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return tab.appSelectorSheet() == nullptr; }));
+    const QStringList both = {QStringLiteral("com.example.Gone"), QStringLiteral("xterm")};
+    EXPECT_EQ(tab.excludedApps(), both);
+    EXPECT_EQ(monitor.excludedApps(), both);
+    EXPECT_EQ(rowNames(), QStringList({QStringLiteral("com.example.Gone"), QStringLiteral("XTerm")}));
+
+    // Choosing one already listed closes the sheet and changes nothing; Cancel adds nothing.
+    tab.presentAppSelector();
+    ASSERT_TRUE(waitUntil([&] { return tab.appSelector() && tab.appSelector()->rowButtons().size() == 2; }));
+    QTest::mouseClick(tab.appSelector()->rowButtons()[1], Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return tab.appSelectorSheet() == nullptr; }));
+    tab.presentAppSelector();
+    QTest::mouseClick(tab.appSelector()->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return tab.appSelectorSheet() == nullptr; }));
+    EXPECT_EQ(tab.excludedApps(), both);
+
+    // An exclusion made elsewhere (the floating bar's own action) shows at once.
+    ExcludedAppsManager::addExcludedApp(QStringLiteral("org.gnome.TextEditor"));
+    EXPECT_EQ(tab.excludedApps().size(), 3);
+
+    // Removing takes exactly that entry, also one whose application is not installed.
+    QTest::mouseClick(tab.removeButtons()[0], Qt::LeftButton);
+    const QStringList rest = {QStringLiteral("xterm"), QStringLiteral("org.gnome.TextEditor")};
+    EXPECT_EQ(tab.excludedApps(), rest);
+    EXPECT_EQ(monitor.excludedApps(), rest);
+    QTest::mouseClick(tab.removeButtons()[0], Qt::LeftButton);
+    QTest::mouseClick(tab.removeButtons()[0], Qt::LeftButton);
+    EXPECT_TRUE(tab.excludedApps().isEmpty());
+    EXPECT_TRUE(monitor.excludedApps().isEmpty());
+    EXPECT_TRUE(tab.emptyListLabel()->isVisible());
+    EXPECT_EQ(tab.emptyListLabel()->text(), QStringLiteral("No applications excluded"));
+}
+
+TEST(AboutTab, ShowsTheVersionAndOpensEachLink) {
+    AboutTabView tab;
+    tab.show();
+    EXPECT_EQ(tab.versionLabel()->text(), QStringLiteral("Version ") + getAppVersion());
+    ASSERT_EQ(tab.linkButtons().size(), 5);
+    QStringList titles;
+    for (SymbolTextButton* button : tab.linkButtons()) {
+        titles.append(button->text());
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    EXPECT_EQ(titles, QStringList({QStringLiteral("Website"), QStringLiteral("X (Twitter)"),
+                                   QStringLiteral("Privacy Policy"), QStringLiteral("Terms of Service"),
+                                   QStringLiteral("Support")}));
+    const QList<QUrl>& opened = fakePlatform().fakeWorkspace().openedUrls;
+    ASSERT_EQ(opened.size(), 5);
+    EXPECT_EQ(opened[0].scheme(), QStringLiteral("https"));
+    for (int page : {2, 3}) {
+        EXPECT_EQ(opened[page].scheme(), opened[0].scheme());
+        EXPECT_EQ(opened[page].host(), opened[0].host());
+    }
+    EXPECT_EQ(opened[2].path(), QStringLiteral("/privacy"));
+    EXPECT_EQ(opened[3].path(), QStringLiteral("/terms"));
+    EXPECT_EQ(opened[4].scheme(), QStringLiteral("mailto"));
+    for (const QUrl& url : opened)
+        EXPECT_TRUE(url.isValid()) << url.toString().toStdString();
+
+    // Nothing to open it with: the user is told, with the address.
+    fakePlatform().fakeWorkspace().opensUrls = false;
+    QTest::mouseClick(tab.linkButtons()[4], Qt::LeftButton);
+    auto* message = tab.findChild<QMessageBox*>();
+    ASSERT_TRUE(message);
+    EXPECT_TRUE(message->text().contains(opened[4].toString()));
+    message->close();
+}
+
+TEST(AboutTab, VersionFallsBackWhenTheBuildSetsNone) {
+    const QList<QPair<QString, QString>> cases = {
+        {QString(), QStringLiteral("1.0.0")},
+        {QStringLiteral("  "), QStringLiteral("1.0.0")},
+        {QStringLiteral("2.4.1"), QStringLiteral("2.4.1")},
+    };
+    for (const auto& [build, shown] : cases)
+        EXPECT_EQ(appVersionFromBuild(build), shown) << build.toStdString();
+}
