@@ -54,7 +54,7 @@ void SettingsView::setSelectedTab(int index) {
     auto* content = new TabContentView(index, this);
     content->setFixedHeight(viewHeight - SettingsTabBar::barHeight);
     if (m_content) {
-        layout()->replaceWidget(m_content, content);
+        delete layout()->replaceWidget(m_content, content);
         // The click that led here may come from inside the old content.
         m_content->hide();
         m_content->deleteLater();
