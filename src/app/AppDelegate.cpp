@@ -19,6 +19,7 @@
 #include "services/DeviceInfoService.h"
 #include "services/TranslationManager.h"
 #include "settings/OnboardingView.h"
+#include "settings/SettingsWindowManager.h"
 #include "shortcuts/KeyboardShortcutManager.h"
 
 #include <QApplication>
@@ -99,6 +100,8 @@ void AppDelegate::startBasicServices() {
     // Tray: the status item and its popover (MenuBarManager) are created here.
 
     // Settings window: its manager starts listening for "OpenSettingsWindow" here.
+    SettingsWindowManager::shared();
+    setSettingsWindowProvider([]() -> QWidget* { return SettingsWindowManager::shared().settingsWindow(); });
 
     startTranslationListening();
     scheduleDockIconVisibility(stored("showInDock"));

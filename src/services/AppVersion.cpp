@@ -6,13 +6,21 @@
 #define QUILLORA_VERSION ""
 #endif
 
-QString appVersionFromBuild(const QString& buildVersion) {
+namespace {
+
+QString versionOrFallback(const QString& buildVersion) {
     const QString version = buildVersion.trimmed();
     return version.isEmpty() ? QStringLiteral("1.0.0") : version;
 }
 
+} // namespace
+
+QString appVersionFromBuild(const QString& buildVersion) {
+    return versionOrFallback(buildVersion);
+}
+
 QString getAppVersion() {
-    const QString version = appVersionFromBuild(QStringLiteral(QUILLORA_VERSION));
+    const QString version = versionOrFallback(QStringLiteral(QUILLORA_VERSION));
     // A diagnostic line, printed on every request: debug builds only.
 #ifdef QUILLORA_DEBUG_LOG
     const QByteArray line = QStringLiteral("DEBUG: Reading CFBundleShortVersionString from Info.plist: %1\n")

@@ -42,8 +42,9 @@ SettingsWindowManager::SettingsWindowManager(QObject* parent)
 
 void SettingsWindowManager::showSettingsWindow() {
     if (m_window && m_window->isVisible()) {
-        bringToFront(m_window);
+        // The application first: it raises its last active window, which must not end up over this one.
         activateApplication();
+        bringToFront(m_window);
         return;
     }
     if (m_window) {
@@ -66,6 +67,6 @@ void SettingsWindowManager::showSettingsWindow() {
     }
     m_window = window;
     window->show();
-    bringToFront(window);
     activateApplication();
+    bringToFront(window);
 }

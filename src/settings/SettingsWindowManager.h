@@ -1,9 +1,9 @@
 #pragma once
 
+#include "settings/SettingsView.h"
+
 #include <QObject>
 #include <QPointer>
-
-class SettingsView;
 
 // Opens the settings window on "OpenSettingsWindow" and keeps at most one: a request while it exists
 // brings it back to the front (restoring it when minimised) instead of making another.
