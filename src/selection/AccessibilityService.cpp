@@ -3,6 +3,7 @@
 #include "platform/DebugLog.h"
 #include "platform/KeyEventPoster.h"
 #include "platform/Platform.h"
+#include "platform/Workspace.h"
 #include "selection/SelectionAppRules.h"
 
 #include <QElapsedTimer>
@@ -85,8 +86,13 @@ void AccessibilityService::readPrimary(const SelectionReadRequest& request, Read
 }
 
 void AccessibilityService::runClipboardFallback(const SelectionReadRequest& request, ReadHandler handler) {
-    const SelectionAppRule rule = SelectionAppRules::ruleFor(request.bundleIdentifier);
-    if (!rule.allowsClipboardFallback) {
+    // A key sent to an application we cannot name might interrupt it (a terminal's Ctrl+C).
+    if (request.bundleIdentifier.isEmpty()) {
+        debugLog(kTag, QStringLiteral("🚫 no synthetic copy in an unidentified application"));
+        handler(std::nullopt);
+        return;
+    }
+    if (!SelectionAppRules::ruleFor(request.bundleIdentifier).allowsClipboardFallback) {
         debugLog(kTag, QStringLiteral("🚫 no synthetic copy in %1").arg(request.bundleIdentifier));
         handler(std::nullopt);
         return;
@@ -103,7 +109,7 @@ void AccessibilityService::runClipboardFallback(const SelectionReadRequest& requ
 
     QPointer<AccessibilityService> self(this);
     platform().pasteboard().takeSnapshot(
-        [self, rule, handler = std::move(handler)](PasteboardSnapshot snapshot) mutable {
+        [self, request, handler = std::move(handler)](PasteboardSnapshot snapshot) mutable {
             if (!self)
                 return;
             // What could not be saved (an owner that did not answer, a format too large) could not be put
@@ -113,17 +119,30 @@ void AccessibilityService::runClipboardFallback(const SelectionReadRequest& requ
                 self->finishFallback(std::nullopt, std::move(handler));
                 return;
             }
-            self->copyWithSnapshot(snapshot, rule.copyKey, rule.copyModifiers, std::move(handler));
+            self->copyWithSnapshot(snapshot, request, std::move(handler));
         },
         SnapshotTimeoutMs);
 }
 
-void AccessibilityService::copyWithSnapshot(const PasteboardSnapshot& snapshot, int copyKey,
-                                            Qt::KeyboardModifiers modifiers, ReadHandler handler) {
+void AccessibilityService::copyWithSnapshot(const PasteboardSnapshot& snapshot,
+                                            const SelectionReadRequest& request, ReadHandler handler) {
+    // The key goes to whatever has the keyboard now, which may have changed since the gesture (a window
+    // opened meanwhile): the rule is decided for that window, and nothing is sent if it is another one.
+    const std::optional<RunningApplication> receiver = platform().workspace().keyboardFocusApplication();
+    if (!receiver || receiver->windowId != request.windowId || receiver->bundleIdentifier.isEmpty()) {
+        debugLog(kTag, QStringLiteral("🚫 the keyboard moved on since the gesture; no synthetic copy"));
+        finishFallback(std::nullopt, std::move(handler));
+        return;
+    }
+    const SelectionAppRule rule = SelectionAppRules::ruleFor(receiver->bundleIdentifier);
+    if (!rule.allowsClipboardFallback) {
+        finishFallback(std::nullopt, std::move(handler));
+        return;
+    }
     Pasteboard& pasteboard = platform().pasteboard();
     m_pasteboardChangeCount = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
     m_pendingRestore = snapshot;
-    if (!platform().keyEventPoster().postKey(copyKey, modifiers)) {
+    if (!platform().keyEventPoster().postKey(rule.copyKey, rule.copyModifiers)) {
         debugLog(kTag, QStringLiteral("⚠️ could not post the copy keys"));
         finishFallback(std::nullopt, std::move(handler));
         return;

@@ -13,8 +13,10 @@ struct SelectionReadRequest {
     // PRIMARY's change count when the gesture's button went down: a PRIMARY that has not moved on since
     // then holds an older selection (or one the application never replaced).
     int selectionChangeCountAtPress = 0;
-    // The application the gesture happened in, for its copy keys.
+    // The application the gesture happened in, for its copy keys, and its window: copy keys go out only
+    // while that window still receives the keyboard.
     QString bundleIdentifier;
+    quint32 windowId = 0;
 };
 
 struct SelectedText {
@@ -60,7 +62,7 @@ public:
 private:
     void readPrimary(const SelectionReadRequest& request, ReadHandler handler);
     void runClipboardFallback(const SelectionReadRequest& request, ReadHandler handler);
-    void copyWithSnapshot(const PasteboardSnapshot& snapshot, int copyKey, Qt::KeyboardModifiers modifiers,
+    void copyWithSnapshot(const PasteboardSnapshot& snapshot, const SelectionReadRequest& request,
                           ReadHandler handler);
     void finishFallback(std::optional<SelectedText> result, ReadHandler handler);
     // Calls `done(true)` once the change count of `mode` differs from `baseline`, or `done(false)` after

@@ -95,6 +95,7 @@ void SelectionMonitor::handleMouseEvent(const GlobalMouseEvent& event) {
         ++m_gesture;
         m_buttonDown = true;
         m_pressPosition = event.position;
+        m_pressWindow = platform().workspace().applicationWindowAt(event.position);
         // A double or triple click is one gesture from its first press: the application may take PRIMARY
         // as early as the second press, possibly before we hear of that press.
         if (event.clickCount <= 1 || m_pressClickCount == 0 || event.clickCount != m_pressClickCount + 1)
@@ -124,10 +125,14 @@ void SelectionMonitor::handleSelectionGesture(QPoint position) {
         return;
     if (isOwnWindowAt(position))
         return;
-    const std::optional<RunningApplication> app = platform().workspace().frontmostApplication();
-    if (app && app->processId == QCoreApplication::applicationPid())
+    // A double click on a title bar, the desktop or a panel selects nothing.
+    if (!m_pressWindow) {
+        debugLog(kTag, QStringLiteral("🚫 not in an application window"));
         return;
-    const QString bundleIdentifier = app ? app->bundleIdentifier : QString();
+    }
+    if (m_pressWindow->processId == QCoreApplication::applicationPid())
+        return;
+    const QString bundleIdentifier = m_pressWindow->bundleIdentifier;
     if (!bundleIdentifier.isEmpty() && m_excludedApps.contains(bundleIdentifier)) {
         debugLog(kTag, QStringLiteral("🚫 %1 is excluded").arg(bundleIdentifier));
         return;
@@ -135,7 +140,7 @@ void SelectionMonitor::handleSelectionGesture(QPoint position) {
 
     const quint64 gesture = m_gesture;
     QPointer<SelectionMonitor> self(this);
-    m_reader.readSelectedText({m_selectionChangeCountAtPress, bundleIdentifier},
+    m_reader.readSelectedText({m_selectionChangeCountAtPress, bundleIdentifier, m_pressWindow->windowId},
                               [self, gesture, position](std::optional<SelectedText> selection) {
                                   if (!self || !selection)
                                       return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/GlobalMouseMonitor.h"
+#include "platform/Workspace.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -69,6 +70,8 @@ private:
     // The gesture under way: set on press, read on release.
     bool m_buttonDown = false;
     QPoint m_pressPosition;
+    // The application window the press landed in; none on frames, the desktop, docks or the bare screen.
+    std::optional<RunningApplication> m_pressWindow;
     int m_pressClickCount = 0;
     // PRIMARY's change count at the first press of the current click run.
     int m_selectionChangeCountAtPress = 0;

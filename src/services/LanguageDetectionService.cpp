@@ -28,12 +28,13 @@ QString LanguageDetectionService::detectLanguage(const QString& text) {
     if (text.isEmpty() || !hasPlatform())
         return Language::automaticCode;
     const UserDefaults& defaults = UserDefaults::standard();
-    QStringList likely;
+    // Most likely first: the desktop's language, then what the user translates from, and last what they
+    // translate into (text already in it is the rarer case).
+    QStringList likely{systemLanguageCode()};
     for (const char* key : {"defaultSourceLanguage", "defaultTargetLanguage"}) {
         if (const std::optional<QString> stored = defaults.optionalString(QLatin1String(key)))
             likely << *stored;
     }
-    likely << systemLanguageCode();
     const QString dominant = platform().languageRecognizer().dominantLanguage(text, recognizerHints(likely));
     if (dominant.isEmpty())
         return Language::automaticCode;

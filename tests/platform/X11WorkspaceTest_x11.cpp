@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTest>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -135,3 +138,103 @@ TEST_F(X11WorkspaceTest, RunningApplicationsListEachTaskbarApplicationOnce) {
 }
 
 } // namespace
+
+namespace {
+
+// The window's top-left corner in root coordinates, asked of the server.
+QPoint rootOrigin(quint32 window) {
+    xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> reply(
+        xcb_translate_coordinates_reply(connection, xcb_translate_coordinates(connection, window, root, 0, 0),
+                                        nullptr),
+        &std::free);
+    return reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint();
+}
+
+void setWindowType(QWidget& widget, const char* type) {
+    xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    auto intern = [&](const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, false, qstrlen(name), name), nullptr),
+            &std::free);
+        return reply->atom;
+    };
+    const xcb_atom_t value = intern(type);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(widget.winId()),
+                        intern("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &value);
+    xcb_flush(connection);
+}
+
+} // namespace
+
+// Only the client area of an application's normal window is a place where text can be selected.
+TEST_F(X11WorkspaceTest, ApplicationWindowAtIsTheClientAreaNeverFramesDesktopOrDocks) {
+    X11Workspace workspace({applicationsDir()});
+    TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
+    ASSERT_TRUE(client.start());
+    ASSERT_TRUE(activate(client));
+    QWidget dock;
+    dock.setGeometry(700, 850, 200, 40);
+    dock.winId();
+    setWindowType(dock, "_NET_WM_WINDOW_TYPE_DOCK");
+    dock.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dock));
+    spinFor(200);
+
+    const QPoint clientOrigin = rootOrigin(client.windowId());
+    const QPoint inClient = client.lineEditGeometry().center();
+    const auto app = workspace.applicationWindowAt(inClient);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->windowId, client.windowId());
+    EXPECT_EQ(app->bundleIdentifier, kClientId);
+    // The title bar openbox draws above the client.
+    EXPECT_FALSE(workspace.applicationWindowAt(QPoint(inClient.x(), clientOrigin.y() - 8)));
+    EXPECT_FALSE(workspace.applicationWindowAt(dock.geometry().center()));
+    EXPECT_FALSE(workspace.applicationWindowAt(QPoint(1500, 950))); // the bare root window
+
+    const auto focus = workspace.keyboardFocusApplication();
+    ASSERT_TRUE(focus);
+    EXPECT_EQ(focus->windowId, client.windowId());
+}
+
+// The README's own recipe runs the app under a bare Xvfb: no window manager, so no active window and no
+// WM_STATE. The application is then the top-level window under the pointer, where keys also go.
+TEST(X11WorkspaceWithoutWindowManager, TheWindowUnderThePointerNamesTheApplication) {
+    if (!qEnvironmentVariableIsSet("QUILLORA_TEST_BARE_DISPLAY")) {
+        QProcess server;
+        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                              QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 10000));
+        const QByteArray display = ':' + server.readLine().trimmed();
+        QProcess self;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        environment.insert(QStringLiteral("QUILLORA_TEST_BARE_DISPLAY"), QStringLiteral("1"));
+        self.setProcessEnvironment(environment);
+        self.setProcessChannelMode(QProcess::ForwardedChannels);
+        self.start(QCoreApplication::applicationFilePath(),
+                   {QStringLiteral("--gtest_filter=X11WorkspaceWithoutWindowManager.*")});
+        ASSERT_TRUE(waitUntil([&] { return self.state() == QProcess::NotRunning; }, 60000));
+        EXPECT_EQ(self.exitCode(), 0);
+        server.terminate();
+        server.waitForFinished(5000);
+        return;
+    }
+    X11Workspace workspace(QStringList{});
+    TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
+    ASSERT_TRUE(client.start());
+    const QPoint inClient = client.lineEditGeometry().center();
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(inClient.x()), QString::number(inClient.y())}));
+    spinFor(100);
+    EXPECT_FALSE(workspace.frontmostApplication());
+    const auto app = workspace.applicationWindowAt(inClient);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->windowId, client.windowId());
+    EXPECT_EQ(app->bundleIdentifier, kClientId);
+    const auto focus = workspace.keyboardFocusApplication();
+    ASSERT_TRUE(focus);
+    EXPECT_EQ(focus->windowId, client.windowId());
+    EXPECT_FALSE(workspace.applicationWindowAt(QPoint(1000, 750)));
+}

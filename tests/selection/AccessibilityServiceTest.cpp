@@ -31,13 +31,18 @@ protected:
         keys().onPost = [this, text](const PostedKey&) { pasteboard().setExternalString(text); };
     }
 
-    // Reads as a gesture that began when PRIMARY had its current change count, and waits for the answer.
-    std::optional<SelectedText> read(AccessibilityService& service, const QString& bundleIdentifier = {},
+    static constexpr quint32 kWindow = 7;
+
+    // Reads as a gesture in window kWindow of `bundleIdentifier`, which has the keyboard, that began when
+    // PRIMARY had its current change count, and waits for the answer.
+    std::optional<SelectedText> read(AccessibilityService& service,
+                                     const QString& bundleIdentifier = QStringLiteral("org.example.Editor"),
                                      std::optional<int> countAtPress = {}) {
+        fakePlatform().fakeWorkspace().frontmost = RunningApplication{kWindow, 4242, bundleIdentifier, {}, {}};
         bool done = false;
         std::optional<SelectedText> result;
         service.readSelectedText(
-            {countAtPress.value_or(pasteboard().changeCount(Mode::Selection)), bundleIdentifier},
+            {countAtPress.value_or(pasteboard().changeCount(Mode::Selection)), bundleIdentifier, kWindow},
             [&](std::optional<SelectedText> r) {
                 EXPECT_FALSE(done) << "handler called twice";
                 done = true;
@@ -68,7 +73,7 @@ TEST_F(AccessibilityServiceTest, PrimaryTakenShortlyAfterReleaseStillCountsAsFre
     const int countAtPress = pasteboard().changeCount(Mode::Selection);
     MainQueue::asyncAfter(
         40, [this] { pasteboard().setExternalString(QStringLiteral("late owner"), Mode::Selection); });
-    auto result = read(m_service, {}, countAtPress);
+    auto result = read(m_service, QStringLiteral("org.example.Editor"), countAtPress);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, QStringLiteral("late owner"));
     EXPECT_TRUE(keys().posted.isEmpty());
@@ -77,14 +82,14 @@ TEST_F(AccessibilityServiceTest, PrimaryTakenShortlyAfterReleaseStillCountsAsFre
 TEST_F(AccessibilityServiceTest, FreshButEmptyOrUnansweredPrimaryGivesNothingAndNoCopy) {
     int countAtPress = pasteboard().changeCount(Mode::Selection);
     pasteboard().setExternalString(QStringLiteral("  \n\t"), Mode::Selection);
-    EXPECT_FALSE(read(m_service, {}, countAtPress));
+    EXPECT_FALSE(read(m_service, QStringLiteral("org.example.Editor"), countAtPress));
     // Images inside a selection arrive as object replacement characters: they are no text.
     countAtPress = pasteboard().changeCount(Mode::Selection);
     pasteboard().setExternalString(QStringLiteral(" \uFFFC\n\uFFFC "), Mode::Selection);
-    EXPECT_FALSE(read(m_service, {}, countAtPress));
+    EXPECT_FALSE(read(m_service, QStringLiteral("org.example.Editor"), countAtPress));
     countAtPress = pasteboard().changeCount(Mode::Selection);
     pasteboard().setExternalString(QStringLiteral("two\uFFFC words\uFFFC"), Mode::Selection);
-    const auto withImages = read(m_service, {}, countAtPress);
+    const auto withImages = read(m_service, QStringLiteral("org.example.Editor"), countAtPress);
     ASSERT_TRUE(withImages);
     EXPECT_EQ(withImages->text, QStringLiteral("two words"));
 
@@ -93,7 +98,7 @@ TEST_F(AccessibilityServiceTest, FreshButEmptyOrUnansweredPrimaryGivesNothingAnd
     pasteboard().setUnresponsive(true);
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(read(m_service, {}, countAtPress));
+    EXPECT_FALSE(read(m_service, QStringLiteral("org.example.Editor"), countAtPress));
     EXPECT_LT(timer.elapsed(), 2000);
     EXPECT_TRUE(keys().posted.isEmpty());
 }
@@ -122,7 +127,7 @@ TEST_F(AccessibilityServiceTest, PrimaryTakenAndGivenUpAgainFallsBackToCopy) {
     pasteboard().setExternalContent({}, Mode::Selection);
     applicationCopies(QStringLiteral("copied instead"));
 
-    auto result = read(m_service, {}, countAtPress);
+    auto result = read(m_service, QStringLiteral("org.example.Editor"), countAtPress);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, QStringLiteral("copied instead"));
     EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
@@ -153,6 +158,37 @@ TEST_F(AccessibilityServiceTest, PerApplicationCopyKeys) {
     EXPECT_FALSE(read(other, QStringLiteral("rxvt-unicode")));
     EXPECT_EQ(keys().posted.size(), 1);
     EXPECT_FALSE(other.lastCopyOperationTime());
+}
+
+// The copy key goes to whatever has the keyboard when it is posted, not to where the gesture was.
+TEST_F(AccessibilityServiceTest, CopyKeysGoOnlyToTheGesturesWindowAndAnIdentifiedApplication) {
+    pasteboard().setExternalContent(userClipboard());
+    applicationCopies(QStringLiteral("copied"));
+    struct Case {
+        const char* name;
+        std::optional<RunningApplication> receiver;
+    };
+    const Case cases[] = {
+        {"another window opened meanwhile", RunningApplication{kWindow + 1, 99, QStringLiteral("xterm"), {}, {}}},
+        {"the same application's other window",
+         RunningApplication{kWindow + 1, 4242, QStringLiteral("org.example.Editor"), {}, {}}},
+        {"nothing has the keyboard", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakePlatform().fakeWorkspace().keyboardFocus = [&c] { return c.receiver; };
+        AccessibilityService service;
+        EXPECT_FALSE(read(service));
+        EXPECT_TRUE(keys().posted.isEmpty());
+        EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+    }
+    fakePlatform().fakeWorkspace().keyboardFocus = nullptr;
+    // An application that cannot be identified gets no key at all.
+    AccessibilityService unidentified;
+    EXPECT_FALSE(read(unidentified, QString()));
+    EXPECT_TRUE(keys().posted.isEmpty());
+    EXPECT_TRUE(read(m_service));
+    EXPECT_EQ(keys().posted.size(), 1);
 }
 
 TEST_F(AccessibilityServiceTest, FallbackRunsAtMostOncePerCooldown) {
@@ -206,7 +242,8 @@ TEST_F(AccessibilityServiceTest, ServiceDestroyedMidCopyStillRestoresTheClipboar
     applicationCopies(QStringLiteral("copied"));
     auto service = std::make_unique<AccessibilityService>();
     bool called = false;
-    service->readSelectedText({pasteboard().changeCount(Mode::Selection), {}},
+    fakePlatform().fakeWorkspace().frontmost = RunningApplication{kWindow, 4242, QStringLiteral("editor"), {}, {}};
+    service->readSelectedText({pasteboard().changeCount(Mode::Selection), QStringLiteral("editor"), kWindow},
                               [&](std::optional<SelectedText>) { called = true; });
     ASSERT_TRUE(waitUntil([&] { return !keys().posted.isEmpty(); }));
     EXPECT_EQ(pasteboard().currentString(), QStringLiteral("copied"));

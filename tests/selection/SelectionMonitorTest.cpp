@@ -131,6 +131,24 @@ TEST_F(SelectionMonitorTest, ShortDragsAndSingleClicksReadNothing) {
     EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
 }
 
+// Double clicks on title bars, the desktop or panels, and drags that start there, are no selections.
+TEST_F(SelectionMonitorTest, GesturesOutsideAnApplicationsWindowReadNothing) {
+    createMonitor();
+    fakePlatform().fakeWorkspace().pointerOverApplication = false;
+    pasteboard().setExternalString(QStringLiteral("old text"), Mode::Clipboard);
+    clicks({300, 5}, 2, QString());
+    drag({300, 5}, {400, 300}, QString());
+    settle();
+    EXPECT_TRUE(m_reports.isEmpty());
+    EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
+
+    fakePlatform().fakeWorkspace().pointerOverApplication = true;
+    clicks({300, 200}, 2, QStringLiteral("word"));
+    settle();
+    ASSERT_EQ(m_reports.size(), 1);
+    EXPECT_EQ(m_reports[0].text, QStringLiteral("word"));
+}
+
 TEST_F(SelectionMonitorTest, ARightPressChangesNothing) {
     createMonitor();
     // Alone it reads nothing.

@@ -109,6 +109,16 @@ class FakeWorkspace : public Workspace {
     Q_OBJECT
 public:
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
+    // The frontmost application's window, unless the pointer is over no application window.
+    std::optional<RunningApplication> applicationWindowAt(QPoint) const override {
+        return pointerOverApplication ? frontmost : std::nullopt;
+    }
+    std::optional<RunningApplication> keyboardFocusApplication() const override {
+        return keyboardFocus ? keyboardFocus() : frontmost;
+    }
+    bool pointerOverApplication = true;
+    // Where keys go; the frontmost application when unset.
+    std::function<std::optional<RunningApplication>()> keyboardFocus;
     QList<RunningApplication> runningApplications() const override { return running; }
     QIcon iconForApplication(const RunningApplication& app) const override {
         return icons.value(app.bundleIdentifier);

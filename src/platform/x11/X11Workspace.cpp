@@ -8,6 +8,7 @@
 #include <QSet>
 #include <cstdlib>
 #include <memory>
+#include <qpa/qplatformscreen.h>
 #include <qpa/qplatformnativeinterface.h>
 #include <xcb/xcb.h>
 
@@ -25,6 +26,15 @@ XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* connection,
     // The window may be gone by now; its error is answered here rather than left in Qt's event queue.
     xcb_generic_error_t* error = nullptr;
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, &error), &std::free);
+    std::free(error);
+    return reply;
+}
+
+// A reply whose error (the window may be gone by now) is answered here, not left in Qt's event queue.
+template <typename Reply, typename Cookie, typename ReplyFunction>
+XcbReply<Reply> answer(xcb_connection_t* connection, Cookie cookie, ReplyFunction replyFunction) {
+    xcb_generic_error_t* error = nullptr;
+    XcbReply<Reply> reply(replyFunction(connection, cookie, &error), &std::free);
     std::free(error);
     return reply;
 }
@@ -104,16 +114,20 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
     xcb_connection_t* connection = qtConnection();
     if (!connection)
         return std::nullopt;
-    const std::uint32_t pidAtom = atom("_NET_WM_PID");
     const auto active =
         propertyReply(connection, requestProperty(connection, rootWindow(), atom("_NET_ACTIVE_WINDOW"),
                                                   XCB_ATOM_WINDOW, 1));
     const QList<std::uint32_t> windows = values32(active.get());
     if (windows.isEmpty() || windows.first() == XCB_WINDOW_NONE)
         return std::nullopt;
+    return describeWindow(windows.first());
+}
 
+RunningApplication X11Workspace::describeWindow(std::uint32_t window) const {
+    xcb_connection_t* connection = qtConnection();
+    const std::uint32_t pidAtom = atom("_NET_WM_PID");
     WindowInfo info;
-    info.window = windows.first();
+    info.window = window;
     const auto pidCookie = requestProperty(connection, info.window, pidAtom, XCB_ATOM_CARDINAL, 1);
     const auto classCookie =
         requestProperty(connection, info.window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
@@ -123,6 +137,119 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
     info.instance = QString::fromLatin1(names.value(0));
     info.windowClass = QString::fromLatin1(names.value(1));
     return describe(info);
+}
+
+bool X11Workspace::hasWmState(std::uint32_t window) const {
+    xcb_connection_t* connection = qtConnection();
+    const std::uint32_t wmState = atom("WM_STATE");
+    const auto reply = propertyReply(connection, requestProperty(connection, window, wmState, wmState, 0));
+    return reply && reply->type == wmState;
+}
+
+std::uint32_t X11Workspace::clientWindowOf(std::uint32_t window) const {
+    xcb_connection_t* connection = qtConnection();
+    const std::uint32_t root = rootWindow();
+    std::uint32_t topLevel = window;
+    // Up from a focus window (often a child of the client) to the root's child.
+    for (std::uint32_t current = window; current != XCB_WINDOW_NONE && current != root;) {
+        if (hasWmState(current))
+            return current;
+        topLevel = current;
+        const auto tree = answer<xcb_query_tree_reply_t>(connection, xcb_query_tree(connection, current),
+                                                         xcb_query_tree_reply);
+        current = tree ? tree->parent : std::uint32_t(XCB_WINDOW_NONE);
+    }
+    // Without a window manager nothing carries WM_STATE: the top-level window is the client itself.
+    return topLevel == root ? std::uint32_t(XCB_WINDOW_NONE) : topLevel;
+}
+
+std::optional<RunningApplication> X11Workspace::applicationWindowAt(QPoint position) const {
+    if (!qtConnection())
+        return std::nullopt;
+    QScreen* screen = QGuiApplication::screenAt(position);
+    if (!screen)
+        return std::nullopt;
+    const QRect native = screen->handle() ? screen->handle()->geometry() : screen->geometry();
+    const QRect logical = screen->geometry();
+    const QPointF offset = position - logical.topLeft();
+    return applicationWindowAtNative(
+        native.topLeft() + QPoint(int(offset.x() * native.width() / std::max(1, logical.width())),
+                                  int(offset.y() * native.height() / std::max(1, logical.height()))));
+}
+
+std::optional<RunningApplication> X11Workspace::applicationWindowAtNative(QPoint native) const {
+    xcb_connection_t* connection = qtConnection();
+    const std::uint32_t root = rootWindow();
+    auto childAt = [&](std::uint32_t window) -> std::uint32_t {
+        const auto reply = answer<xcb_translate_coordinates_reply_t>(
+            connection, xcb_translate_coordinates(connection, root, window, native.x(), native.y()),
+            xcb_translate_coordinates_reply);
+        return reply ? reply->child : std::uint32_t(XCB_WINDOW_NONE);
+    };
+    const std::uint32_t topLevel = childAt(root);
+    if (topLevel == XCB_WINDOW_NONE)
+        return std::nullopt; // the bare root window
+    const auto attributes = answer<xcb_get_window_attributes_reply_t>(
+        connection, xcb_get_window_attributes(connection, topLevel), xcb_get_window_attributes_reply);
+    if (!attributes || attributes->override_redirect)
+        return std::nullopt; // menus, tooltips, our own bar
+
+    // Down from the top-level window through the windows under the point to the client window.
+    std::uint32_t client = XCB_WINDOW_NONE;
+    for (std::uint32_t current = topLevel; current != XCB_WINDOW_NONE; current = childAt(current)) {
+        if (hasWmState(current)) {
+            client = current;
+            break;
+        }
+    }
+    if (client == XCB_WINDOW_NONE) {
+        // The point is on a window manager's frame (its client lies elsewhere in the frame), or there is
+        // no window manager and the top-level window is the client.
+        QList<std::uint32_t> pending{topLevel};
+        for (int visited = 0; !pending.isEmpty() && visited < 64; ++visited) {
+            const std::uint32_t window = pending.takeFirst();
+            if (hasWmState(window))
+                return std::nullopt;
+            const auto tree = answer<xcb_query_tree_reply_t>(connection, xcb_query_tree(connection, window),
+                                                             xcb_query_tree_reply);
+            if (!tree)
+                continue;
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            pending.append(QList<std::uint32_t>(children, children + xcb_query_tree_children_length(tree.get())));
+        }
+        client = topLevel;
+    }
+
+    const std::uint32_t typeAtom = atom("_NET_WM_WINDOW_TYPE");
+    const QList<std::uint32_t> types =
+        values32(propertyReply(connection, requestProperty(connection, client, typeAtom, XCB_ATOM_ATOM, 64)).get());
+    if (types.contains(atom("_NET_WM_WINDOW_TYPE_DESKTOP")) || types.contains(atom("_NET_WM_WINDOW_TYPE_DOCK")))
+        return std::nullopt;
+    return describeWindow(client);
+}
+
+std::optional<RunningApplication> X11Workspace::keyboardFocusApplication() const {
+    xcb_connection_t* connection = qtConnection();
+    if (!connection)
+        return std::nullopt;
+    if (auto active = frontmostApplication())
+        return active;
+    // No window manager tells: ask the server where keys go.
+    const auto focus = answer<xcb_get_input_focus_reply_t>(connection, xcb_get_input_focus(connection),
+                                                           xcb_get_input_focus_reply);
+    if (!focus || focus->focus == XCB_INPUT_FOCUS_NONE)
+        return std::nullopt;
+    if (focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == rootWindow()) {
+        const auto pointer = answer<xcb_query_pointer_reply_t>(connection, xcb_query_pointer(connection, rootWindow()),
+                                                               xcb_query_pointer_reply);
+        if (!pointer)
+            return std::nullopt;
+        return applicationWindowAtNative(QPoint(pointer->root_x, pointer->root_y));
+    }
+    const std::uint32_t client = clientWindowOf(focus->focus);
+    if (client == XCB_WINDOW_NONE)
+        return std::nullopt;
+    return describeWindow(client);
 }
 
 QList<RunningApplication> X11Workspace::runningApplications() const {

@@ -21,6 +21,8 @@ public:
     ~X11Workspace() override;
 
     std::optional<RunningApplication> frontmostApplication() const override;
+    std::optional<RunningApplication> applicationWindowAt(QPoint position) const override;
+    std::optional<RunningApplication> keyboardFocusApplication() const override;
     QList<RunningApplication> runningApplications() const override;
     QIcon iconForApplication(const RunningApplication& app) const override;
     std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const override;
@@ -32,6 +34,12 @@ private:
     std::uint32_t atom(const char* name) const;
     std::uint32_t rootWindow() const;
     RunningApplication describe(const WindowInfo& window) const;
+    RunningApplication describeWindow(std::uint32_t window) const;
+    bool hasWmState(std::uint32_t window) const;
+    // The application window at a point in native root coordinates (see applicationWindowAt).
+    std::optional<RunningApplication> applicationWindowAtNative(QPoint native) const;
+    // The client window (the one a window manager marks with WM_STATE) that holds `window`.
+    std::uint32_t clientWindowOf(std::uint32_t window) const;
 
     mutable std::shared_future<DesktopEntryIndex> m_index;
     mutable QHash<QByteArray, std::uint32_t> m_atoms;
