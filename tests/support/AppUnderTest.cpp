@@ -152,8 +152,15 @@ QList<quint32> AppUnderTest::windows(const QString& nameRegex) const {
                           QString::number(processId())};
     if (!nameRegex.isEmpty())
         arguments << QStringLiteral("--name") << nameRegex;
-    const std::optional<QByteArray> output = runTool(QStringLiteral("xdotool"), arguments, 5000);
-    for (const QByteArray& line : output.value_or(QByteArray()).split('\n')) {
+    // Asked on the app's display, which a test may have made another than its own.
+    QProcess xdotool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_environment.value(QStringLiteral("DISPLAY")));
+    xdotool.setProcessEnvironment(environment);
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    if (!waitUntil([&] { return xdotool.state() == QProcess::NotRunning; }, 5000))
+        return ids;
+    for (const QByteArray& line : xdotool.readAllStandardOutput().split('\n')) {
         bool ok = false;
         const quint32 id = line.trimmed().toUInt(&ok);
         if (ok)

@@ -53,7 +53,8 @@ public:
     void setSetting(const QString& key, const QVariant& value);
     // A stored user default, read from the settings file (the app writes each change at once).
     QVariant setting(const QString& key) const;
-    // Adds (or, with an empty value, removes) a variable of the app's environment; before start().
+    // Adds (or, with an empty value, removes) a variable of the app's environment (DISPLAY, say, for a
+    // display of the test's own); before start().
     void setEnvironmentVariable(const QString& name, const QString& value);
 
     // Starts the app (pointed at `api` when given) and waits until it logged `readyLine`. False when it
@@ -73,7 +74,7 @@ public:
     // within `timeoutMs`); `output` receives what it printed.
     int launchAgain(int timeoutMs = 15000, QByteArray* output = nullptr);
 
-    // The app's mapped top-level windows (X window ids), through xdotool.
+    // The app's mapped top-level windows (X window ids) on its display, through xdotool.
     QList<quint32> windows(const QString& nameRegex = {}) const;
     // The first mapped window of the app whose title matches `nameRegex` within `timeoutMs`.
     std::optional<quint32> waitForWindow(const QString& nameRegex, int timeoutMs = 10000);
