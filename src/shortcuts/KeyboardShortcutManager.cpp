@@ -38,12 +38,10 @@ KeyboardShortcutManager& KeyboardShortcutManager::shared() {
 KeyboardShortcutManager::KeyboardShortcutManager(QObject* parent)
     : QObject(parent)
     , m_capture(new SelectionCapture(this)) {
-    m_toast = [](const QString& message, const QString&, double) {
-        debugLog(kTag, QStringLiteral("💬 %1").arg(message));
-    };
     QPointer<KeyboardShortcutManager> self(this);
     m_replacer = new SelectionReplacer(
         [self](const QString& message, const QString& icon, double duration) {
+            debugLog(kTag, QStringLiteral("💬 %1").arg(message));
             if (self && self->m_toast)
                 self->m_toast(message, icon, duration);
         },
