@@ -1,5 +1,6 @@
 #include "shortcuts/KeyboardShortcutManager.h"
 
+#include "keyboardshortcuts/KeyboardShortcuts.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -53,7 +54,21 @@ KeyboardShortcutManager::~KeyboardShortcutManager() {
     delete m_errorAlert;
 }
 
-void KeyboardShortcutManager::setupShortcuts() {}
+void KeyboardShortcutManager::setupShortcuts() {
+    QPointer<KeyboardShortcutManager> self(this);
+    const std::pair<QString, void (KeyboardShortcutManager::*)()> actions[] = {
+        {toggleMenuBar, &KeyboardShortcutManager::handleToggleMenuBarShortcut},
+        {translateSelection, &KeyboardShortcutManager::handleTranslateSelectionShortcut},
+        {translateAndReplace, &KeyboardShortcutManager::handleTranslateAndReplaceShortcut},
+        {startOCR, &KeyboardShortcutManager::handleStartOCRShortcut},
+    };
+    for (const auto& [name, handler] : actions) {
+        KeyboardShortcuts::onKeyDown(KeyboardShortcuts::Name(name), [self, handler = handler] {
+            if (self)
+                (self.data()->*handler)();
+        });
+    }
+}
 
 void KeyboardShortcutManager::setToastHandler(ToastHandler handler) {
     m_toast = std::move(handler);

@@ -4,6 +4,7 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "floatingbar/TranslationPopoverView.h"
+#include "keyboardshortcuts/KeyboardShortcuts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "shortcuts/PointerTranslationPopover.h"
@@ -48,6 +49,7 @@ class ShortcutActionsTest : public DevApiTest {
 protected:
     void SetUp() override {
         DevApiTest::SetUp();
+        KeyboardShortcuts::resetForTesting();
         pasteboard().setExternalContent(userClipboard());
         focus(application(QStringLiteral("org.example.Editor"), 0x1400007));
         m_manager.setToastHandler([this](const QString& message, const QString& icon, double duration) {
@@ -79,6 +81,8 @@ protected:
             keys.append(QKeySequence(int(key.modifiers) | key.key).toString());
         return keys;
     }
+    void TearDown() override { KeyboardShortcuts::resetForTesting(); }
+
     bool waitForToast(const QString& message, int timeoutMs = 5000) {
         return waitUntil(
             [&] {
@@ -187,8 +191,15 @@ TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIs
     field->setReadOnly(true);
     EXPECT_FALSE(m_manager.isTextFieldActive());
 
+    // Through the hot-key library: nothing is bound until the user records a shortcut.
+    m_manager.setupShortcuts();
+    auto& hotKeys = fakePlatform().fakeHotKeys();
+    EXPECT_TRUE(hotKeys.registered.isEmpty());
+    ASSERT_TRUE(KeyboardShortcuts::setShortcut(KeyboardShortcuts::Shortcut(17, 6144),
+                                               KeyboardShortcuts::Name(KeyboardShortcutManager::toggleMenuBar)));
+    ASSERT_EQ(hotKeys.registered.size(), 1);
     clock.start();
-    m_manager.handleToggleMenuBarShortcut();
+    hotKeys.press(hotKeys.registered.keys().value(0));
     EXPECT_EQ(posted, QStringList{QStringLiteral("toggle")});
     posted.clear();
     m_manager.handleStartOCRShortcut();

@@ -1,0 +1,221 @@
+// The translate shortcuts of the real binary in X clients nobody here wrote: a word selected in xterm is
+// translated in a popover at the pointer without a copy key reaching xterm's program, and a word selected
+// in mousepad is replaced by its translation while the user's clipboard (text and an image) stays as it was.
+#include "AppUnderTest.h"
+#include "DevApiServer.h"
+#include "TestUtils.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QCursor>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonObject>
+#include <QMimeData>
+#include <QStyleHints>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Ctrl+Alt+T and Ctrl+Alt+R in the stored form: virtual key codes of T and R, Control and Option bits.
+const QString kTranslateShortcut = QStringLiteral(R"({"carbonKeyCode":17,"carbonModifiers":6144})");
+const QString kReplaceShortcut = QStringLiteral(R"({"carbonKeyCode":15,"carbonModifiers":6144})");
+
+bool xdo(const QStringList& arguments) {
+    return runTool(QStringLiteral("xdotool"), arguments).has_value();
+}
+
+QByteArray clipboard(const QString& selection, const QString& target = {}) {
+    QStringList arguments{QStringLiteral("-o"), QStringLiteral("-selection"), selection};
+    if (!target.isEmpty())
+        arguments << QStringLiteral("-t") << target;
+    return runTool(QStringLiteral("xclip"), arguments).value_or(QByteArray());
+}
+
+// An X client started with a home of its own, so nothing of the user's is read or written.
+class Client {
+public:
+    Client(const QString& program, const QStringList& arguments) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        m_process.setProcessEnvironment(environment);
+        m_process.start(program, arguments);
+    }
+    ~Client() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+    }
+    // Its window once it has the keyboard focus.
+    std::optional<quint32> waitForFocus() {
+        std::optional<quint32> found;
+        waitUntil(
+            [&] {
+                const QByteArray out = runTool(QStringLiteral("xdotool"),
+                                               {QStringLiteral("search"), QStringLiteral("--pid"),
+                                                QString::number(m_process.processId())})
+                                           .value_or(QByteArray());
+                const QList<QByteArray> ids = out.trimmed().split('\n');
+                if (ids.isEmpty() || ids.last().isEmpty())
+                    return false;
+                const QString id = QString::fromLatin1(ids.last());
+                xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+                const QByteArray active =
+                    runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).value_or(QByteArray());
+                if (active.trimmed() != id.toLatin1())
+                    return false;
+                found = id.toUInt();
+                return true;
+            },
+            15000);
+        return found;
+    }
+    QString path(const QString& name) const { return m_home.filePath(name); }
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_process;
+};
+
+class ShortcutRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_api.start());
+        m_app.setSetting(QStringLiteral("KeyboardShortcuts_translateSelection"), kTranslateShortcut);
+        m_app.setSetting(QStringLiteral("KeyboardShortcuts_translateAndReplace"), kReplaceShortcut);
+        m_app.setSetting(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
+        m_app.setSetting(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
+        ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
+    }
+    void TearDown() override {
+        if (HasFailure()) {
+            AppUnderTest::saveScreenshot(QStringLiteral("shortcut-road-failure"));
+            std::fprintf(stderr, "The app's log:\n%s\n", qPrintable(m_app.log()));
+        }
+    }
+    bool waitForShortcutRequest(const QString& text) {
+        return waitUntil(
+            [&] {
+                for (const QJsonObject& entry : m_api.requestLog()) {
+                    const QJsonObject body = entry.value("body").toObject();
+                    if (body.value("trigger_source").toString() == QLatin1String("shortcut") &&
+                        body.value("text").toString() == text)
+                        return true;
+                }
+                return false;
+            },
+            10000);
+    }
+
+    DevApiServer m_api;
+    AppUnderTest m_app;
+};
+
+} // namespace
+
+TEST_F(ShortcutRoad, TranslateSelectionInXtermShowsThePopoverAndSendsNoCopyKey) {
+    // xterm's program reads the keyboard raw: any copy key would arrive in its output file as ^C.
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("typed.txt"));
+    Client xterm(QStringLiteral("xterm"),
+                 {QStringLiteral("-geometry"), QStringLiteral("60x10+300+300"), QStringLiteral("-e"),
+                  QStringLiteral("sh"), QStringLiteral("-c"),
+                  QStringLiteral("printf 'hello\\n'; stty raw -echo; exec cat -v > \"$0\""), output});
+    const std::optional<quint32> window = xterm.waitForFocus();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(output); }, 5000));
+
+    // Double-click the word on the first line: xterm makes it PRIMARY.
+    spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
+    ASSERT_TRUE(xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(*window),
+                     QStringLiteral("12"), QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                     QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("primary")).trimmed() == "hello"; }, 5000));
+
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
+    ASSERT_TRUE(waitForShortcutRequest(QStringLiteral("hello")));
+
+    // The popover shows the answer at the pointer: select its translation as a user would, read PRIMARY.
+    std::optional<QRect> popover;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (quint32 id : m_app.windows()) {
+                const std::optional<QRect> geometry = AppUnderTest::windowGeometry(id);
+                if (geometry && geometry->size() == QSize(450, 350))
+                    popover = geometry;
+            }
+            return popover.has_value();
+        },
+        5000));
+    const QPoint pointer = QCursor::pos();
+    EXPECT_GT(popover->top(), pointer.y());
+    spinFor(300);
+    if (!qEnvironmentVariableIsEmpty("QUILLORA_SCREENSHOT_DIR"))
+        runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                           QDir(qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR"))
+                                               .filePath(QStringLiteral("shortcut-popover.png"))});
+    const QPoint translation = popover->topLeft() + QPoint(60, 190);
+    QString selected;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            xdo({QStringLiteral("mousemove"), QString::number(translation.x()), QString::number(translation.y()),
+                 QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("3"), QStringLiteral("--delay"),
+                 QStringLiteral("60"), QStringLiteral("1")});
+            selected = QString::fromUtf8(clipboard(QStringLiteral("primary"))).trimmed();
+            return selected == QStringLiteral("merhaba");
+        },
+        8000))
+        << "selected: " << selected.toStdString();
+
+    spinFor(300);
+    QFile typed(output);
+    ASSERT_TRUE(typed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(typed.readAll(), QByteArray()) << "xterm's program received keys";
+    EXPECT_EQ(m_app.stop(), 0);
+}
+
+TEST_F(ShortcutRoad, TranslateAndReplaceInMousepadKeepsTheUsersClipboard) {
+    // The user's clipboard: text and an image, owned by this process.
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(QColor(200, 30, 30));
+    auto* mime = new QMimeData;
+    mime->setText(QStringLiteral("user text"));
+    mime->setImageData(image);
+    QGuiApplication::clipboard()->setMimeData(mime);
+
+    QTemporaryDir dir;
+    const QString document = dir.filePath(QStringLiteral("note.txt"));
+    QFile file(document);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("hello");
+    file.close();
+    Client mousepad(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), document});
+    ASSERT_TRUE(mousepad.waitForFocus());
+    spinFor(300);
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+a")}));
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+r")}));
+    ASSERT_TRUE(waitForShortcutRequest(QStringLiteral("hello")));
+
+    // The editor's text is the translation; selecting it all shows it in PRIMARY.
+    QString text;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            xdo({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+            text = QString::fromUtf8(clipboard(QStringLiteral("primary")));
+            return text == QStringLiteral("merhaba");
+        },
+        8000))
+        << "editor text: " << text.toStdString();
+    EXPECT_GE(m_app.waitForLog(QStringLiteral("Text translated and replaced"), 5000), 0);
+
+    // The clipboard is the user's again, text and image.
+    EXPECT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("clipboard")) == "user text"; }, 5000));
+    const QImage restored = QImage::fromData(clipboard(QStringLiteral("clipboard"), QStringLiteral("image/png")));
+    EXPECT_EQ(restored.size(), image.size());
+    EXPECT_EQ(restored.pixelColor(3, 3), image.pixelColor(3, 3));
+    EXPECT_EQ(m_app.stop(), 0);
+}
