@@ -41,13 +41,14 @@ SelectionCapture::~SelectionCapture() {
 }
 
 bool SelectionCapture::isStillFocused(const RunningApplication& app) const {
-    const std::optional<RunningApplication> now = platform().workspace().frontmostApplication();
+    const std::optional<RunningApplication> now = platform().workspace().keyboardFocusApplication();
     return now && now->windowId == app.windowId;
 }
 
 void SelectionCapture::capture(Handler handler) {
-    const std::optional<RunningApplication> front = platform().workspace().frontmostApplication();
-    if (!front || front->windowId == 0) {
+    // The copy key goes where the keyboard goes, so that window's rule decides.
+    const std::optional<RunningApplication> front = platform().workspace().keyboardFocusApplication();
+    if (!front || front->windowId == 0 || front->bundleIdentifier.isEmpty()) {
         // A copy key sent to an application we cannot name might interrupt a terminal's program.
         debugLog(kTag, QStringLiteral("❓ unknown focused application: reading PRIMARY"));
         readPrimary(front.value_or(RunningApplication{}), std::move(handler));

@@ -11,7 +11,7 @@
 // The selected text a shortcut works on, and the window that held it.
 struct CapturedSelection {
     QString text;
-    // The focused application at the key press; windowId 0 when it could not be told.
+    // The application whose window had the keyboard at the key press; windowId 0 when it could not be told.
     RunningApplication application;
 };
 

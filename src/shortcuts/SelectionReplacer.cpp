@@ -117,7 +117,7 @@ void SelectionReplacer::runNext() {
 void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
     m_current = paste;
     const auto focused = [paste] {
-        const std::optional<RunningApplication> now = platform().workspace().frontmostApplication();
+        const std::optional<RunningApplication> now = platform().workspace().keyboardFocusApplication();
         return paste->application.windowId != 0 && now && now->windowId == paste->application.windowId;
     };
     if (!focused() || !acceptsSyntheticPaste(paste->application.bundleIdentifier)) {
