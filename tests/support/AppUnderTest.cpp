@@ -148,8 +148,9 @@ QList<quint32> AppUnderTest::windows(const QString& nameRegex) const {
     QList<quint32> ids;
     if (!isRunning())
         return ids;
-    QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                          QString::number(processId())};
+    // --all: by default xdotool takes a window that meets any one condition, so any window of the app.
+    QStringList arguments{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--pid"), QString::number(processId())};
     if (!nameRegex.isEmpty())
         arguments << QStringLiteral("--name") << nameRegex;
     // Asked on the app's display, which a test may have made another than its own.
