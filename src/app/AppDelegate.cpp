@@ -248,10 +248,10 @@ void AppDelegate::showOnboardingWindow() {
     window->installEventFilter(this);
 
     m_onboardingWindow = window;
+    // Activating this window is activating the application here.
     window->show();
     window->raise();
     window->activateWindow();
-    platform().activationPolicy().activateIgnoringOtherApps();
     debugLog(kTag, QStringLiteral("Onboarding window shown"));
 }
 
