@@ -238,3 +238,24 @@ TEST_F(PermissionGateTest, TaskbarPresenceFollowsTheStoredSettingAndItsNotificat
     m_delegate->applicationWillTerminate();
     EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("DockIconVisibilityChanged")), 1);
 }
+
+TEST_F(PermissionGateTest, StrayWindowsAreClosedShortlyAfterStart) {
+    setPermissions(true, true);
+    const QStringList titles = {QString(), QStringLiteral("Settings"), QStringLiteral("settings"),
+                                QStringLiteral("Settings "), QStringLiteral("Ayarlar")};
+    std::vector<std::unique_ptr<QWidget>> windows;
+    for (const QString& title : titles) {
+        windows.push_back(std::make_unique<QWidget>());
+        windows.back()->setWindowTitle(title);
+        windows.back()->show();
+    }
+    // A bar or popover is not a stray window, whatever its title.
+    QWidget tool(nullptr, Qt::Tool);
+    tool.show();
+    launch();
+    settle();
+    const QList<bool> open = {false, false, true, true, true};
+    for (int i = 0; i < titles.size(); ++i)
+        EXPECT_EQ(windows[size_t(i)]->isVisible(), open[i]) << '"' << titles[i].toStdString() << '"';
+    EXPECT_TRUE(tool.isVisible());
+}
