@@ -94,6 +94,14 @@ void appendEscaped(QStringView text, bool raw, QByteArray& out) {
         const char16_t* const end = src + text.size();
         QByteArray escape;
         while (src < end) {
+            // Plain ASCII, by far the most of any value, is copied in a tight loop.
+            if (!escapeNextIfHexDigit) {
+                while (src < end && *src >= 0x20 && *src < 0x80 && *src != '"' && *src != '\\' && *src != ';' &&
+                       *src != ',' && *src != '=')
+                    *dst++ = char(*src++);
+                if (src == end)
+                    break;
+            }
             const char16_t ch = *src++;
             if (ch >= 0x80) {
                 escapeNextIfHexDigit = false;
