@@ -58,7 +58,8 @@ AboutPanel::AboutPanel(QWidget* parent)
     Theme::followAppearance(this, [version, text] {
         for (QLabel* label : {version, text}) {
             QPalette palette = label->palette();
-            palette.setColor(QPalette::WindowText, label == text ? Color::labelColor() : Color::secondaryLabelColor());
+            palette.setColor(QPalette::WindowText,
+                             label == text ? Color::labelColor() : Color::secondaryLabelColor());
             label->setPalette(palette);
         }
     });

@@ -156,16 +156,15 @@ void AppDelegate::setupVisibilityObservers() {
 
 void AppDelegate::setupNotificationObservers() {
     NotificationCenter& center = NotificationCenter::shared();
-    center.addObserver(QStringLiteral("ShowOnboardingWindow"), this, [this](const QVariantMap&) {
-        showOnboardingWindow();
-    });
-    center.addObserver(QStringLiteral("OnboardingCompleted"), this, [this](const QVariantMap& info) {
-        handleOnboardingCompleted(info);
-    });
+    center.addObserver(QStringLiteral("ShowOnboardingWindow"), this,
+                       [this](const QVariantMap&) { showOnboardingWindow(); });
+    center.addObserver(QStringLiteral("OnboardingCompleted"), this,
+                       [this](const QVariantMap& info) { handleOnboardingCompleted(info); });
 }
 
 void AppDelegate::scheduleStrayWindowCleanup() {
-    MainQueue::asyncAfter(100, [this] { closeStrayWindows(); }, this);
+    MainQueue::asyncAfter(
+        100, [this] { closeStrayWindows(); }, this);
 }
 
 void AppDelegate::closeStrayWindows() {
@@ -415,7 +414,8 @@ void AppDelegate::recheckPermissionsAndStart() {
         [self] {
             if (!self)
                 return;
-            if (isScreenCaptureAllowed() && isAccessibilityTrusted() && !self->m_isFullApplicationSetupCompleted) {
+            if (isScreenCaptureAllowed() && isAccessibilityTrusted() &&
+                !self->m_isFullApplicationSetupCompleted) {
                 store("hasCompletedOnboarding", true);
                 store("hasAccessibilityPermission", true);
                 store("hasScreenCapturePermission", true);

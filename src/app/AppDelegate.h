@@ -7,7 +7,6 @@
 #include <QRect>
 #include <QString>
 #include <QVariantMap>
-
 #include <functional>
 #include <optional>
 
@@ -57,13 +56,16 @@ public:
     void verifyScreenCapturePermission();
     void recheckPermissionsAndStart();
     void setupFloatingBarAndSelection();
-    void handleSelectionChanged(const QString& text, const QRect& frame, const QString& language, bool isEditable);
+    void handleSelectionChanged(const QString& text, const QRect& frame, const QString& language,
+                                bool isEditable);
     void showWelcome();
 
     QWidget* onboardingWindow() const { return m_onboardingWindow; }
     bool isFullApplicationSetupCompleted() const { return m_isFullApplicationSetupCompleted; }
     // The window forceShowOnboarding() keeps open besides the about panel; none by default.
-    void setSettingsWindowProvider(std::function<QWidget*()> provider) { m_settingsWindow = std::move(provider); }
+    void setSettingsWindowProvider(std::function<QWidget*()> provider) {
+        m_settingsWindow = std::move(provider);
+    }
     // Windows forceShowOnboarding() keeps open (the about panel registers itself).
     void setAboutPanelProvider(std::function<QWidget*()> provider) { m_aboutPanel = std::move(provider); }
 

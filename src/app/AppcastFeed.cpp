@@ -101,7 +101,8 @@ std::optional<QList<AppcastItem>> AppcastFeed::parse(const QByteArray& xml) {
     return items;
 }
 
-std::optional<AppcastItem> AppcastFeed::newestUpdate(const QList<AppcastItem>& items, const QString& currentVersion) {
+std::optional<AppcastItem> AppcastFeed::newestUpdate(const QList<AppcastItem>& items,
+                                                     const QString& currentVersion) {
     std::optional<AppcastItem> newest;
     for (const AppcastItem& candidate : items) {
         if (compareVersions(candidate.version, currentVersion) <= 0)

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 #include <QUrl>
-
 #include <optional>
 
 // One release of the update feed.
@@ -37,5 +36,6 @@ public:
     static int compareVersions(const QString& a, const QString& b);
 
     // The newest item of `items` that is newer than `currentVersion`, if any.
-    static std::optional<AppcastItem> newestUpdate(const QList<AppcastItem>& items, const QString& currentVersion);
+    static std::optional<AppcastItem> newestUpdate(const QList<AppcastItem>& items,
+                                                   const QString& currentVersion);
 };

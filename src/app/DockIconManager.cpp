@@ -11,8 +11,10 @@ void DockIconManager::setShowInDock(bool show) {
     ActivationPolicy& policy = platform().activationPolicy();
     policy.setPolicy(show ? ActivationPolicy::Policy::Regular : ActivationPolicy::Policy::Accessory);
     policy.activateIgnoringOtherApps();
-    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"), {{QStringLiteral("value"), show}});
-    debugLog(QStringLiteral("DockIconManager"), QStringLiteral("showInDock → %1").arg(show ? "true" : "false"));
+    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"),
+                                      {{QStringLiteral("value"), show}});
+    debugLog(QStringLiteral("DockIconManager"),
+             QStringLiteral("showInDock → %1").arg(show ? "true" : "false"));
 }
 
 void DockIconManager::updateShowInDock(bool show) {

@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <QSocketNotifier>
-
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -118,10 +117,12 @@ int QuilloraApp::run(int argc, char** argv) {
         QuilloraApp app;
         g_current = &app;
         AppDelegate& delegate = app.appDelegate();
-        QObject::connect(&guard, &SingleInstanceGuard::reopenRequested, &delegate, &AppDelegate::handleReopen);
+        QObject::connect(&guard, &SingleInstanceGuard::reopenRequested, &delegate,
+                         &AppDelegate::handleReopen);
         QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                          &AppDelegate::applicationWillTerminate);
-        QMetaObject::invokeMethod(&delegate, &AppDelegate::applicationDidFinishLaunching, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&delegate, &AppDelegate::applicationDidFinishLaunching,
+                                  Qt::QueuedConnection);
         result = QApplication::exec();
         g_current = nullptr;
     }

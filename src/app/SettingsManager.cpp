@@ -80,7 +80,9 @@ void SettingsManager::verifySettings() {
 
     const bool shown = platform().activationPolicy().policy() == ActivationPolicy::Policy::Regular;
     if (shown != showInDock) {
-        debugLog(kTag, QStringLiteral("⚠️ showInDock: expected %1, actual %2").arg(onOff(showInDock), onOff(shown)));
+        debugLog(
+            kTag,
+            QStringLiteral("⚠️ showInDock: expected %1, actual %2").arg(onOff(showInDock), onOff(shown)));
         DockIconManager::updateShowInDock(showInDock);
     }
     const bool registered = platform().loginItem().isEnabled();
@@ -96,7 +98,8 @@ void SettingsManager::applyInitialSettings() {
     UserDefaults& defaults = UserDefaults::standard();
     const bool showInDock = defaults.boolean(QStringLiteral("showInDock"));
     const bool launchAtLogin = defaults.boolean(QStringLiteral("launchAtLogin"));
-    debugLog(kTag, QStringLiteral("Applying showInDock=%1 launchAtLogin=%2").arg(onOff(showInDock), onOff(launchAtLogin)));
+    debugLog(kTag, QStringLiteral("Applying showInDock=%1 launchAtLogin=%2")
+                       .arg(onOff(showInDock), onOff(launchAtLogin)));
     DockIconManager::updateShowInDock(showInDock);
     LaunchAtLoginManager::shared().setLaunchAtLogin(launchAtLogin);
     verifySettings();

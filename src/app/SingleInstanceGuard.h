@@ -4,7 +4,6 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
-
 #include <memory>
 
 // One running application per user. The first process holds a lock file and listens on a local socket,

@@ -23,7 +23,7 @@ UpdateManager::UpdateManager(QString currentVersion, QObject* parent)
               const QString feed = feedURLString();
               return feed.isEmpty() ? std::nullopt : std::optional<QUrl>(QUrl(feed));
           },
-                   currentVersion.isEmpty() ? getAppVersion() : currentVersion) {
+          currentVersion.isEmpty() ? getAppVersion() : currentVersion) {
     Updater& updater = m_controller.updater();
     updater.setUpdateCheckInterval(updateCheckIntervalSeconds);
     m_canCheckForUpdates = updater.canCheckForUpdates();
@@ -36,7 +36,8 @@ UpdateManager::UpdateManager(QString currentVersion, QObject* parent)
 }
 
 void UpdateManager::setAutomaticallyChecksForUpdates(bool automatic) {
-    debugLog(QStringLiteral("UpdateManager"), QStringLiteral("Automatic checks %1").arg(automatic ? "on" : "off"));
+    debugLog(QStringLiteral("UpdateManager"),
+             QStringLiteral("Automatic checks %1").arg(automatic ? "on" : "off"));
     m_controller.updater().setAutomaticallyChecksForUpdates(automatic);
 }
 

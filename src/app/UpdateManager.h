@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QUrl>
-
 #include <optional>
 
 // The application's update checks. Created during start-up, which hands it the stored
@@ -29,7 +28,9 @@ public:
 
     bool canCheckForUpdates() const { return m_canCheckForUpdates; }
     void checkForUpdates() { m_controller.checkForUpdates(); }
-    bool automaticallyChecksForUpdates() const { return m_controller.updater().automaticallyChecksForUpdates(); }
+    bool automaticallyChecksForUpdates() const {
+        return m_controller.updater().automaticallyChecksForUpdates();
+    }
     void setAutomaticallyChecksForUpdates(bool automatic);
 
     // The web site in effect, or none when the configured one is not acceptable.

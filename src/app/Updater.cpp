@@ -51,8 +51,7 @@ void Updater::setAutomaticallyChecksForUpdates(bool automatic) {
 }
 
 std::optional<QDateTime> Updater::lastCheck() const {
-    const QDateTime time =
-        QDateTime::fromString(UserDefaults::standard().string(kLastCheckKey), Qt::ISODate);
+    const QDateTime time = QDateTime::fromString(UserDefaults::standard().string(kLastCheckKey), Qt::ISODate);
     return time.isValid() ? std::optional<QDateTime>(time) : std::nullopt;
 }
 
@@ -93,7 +92,8 @@ void Updater::check(bool userInitiated) {
         // Answered on a later turn, like every other check.
         MainQueue::async(
             [this, userInitiated] {
-                UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+                UserDefaults::standard().set(kLastCheckKey,
+                                             QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
                 CheckResult result;
                 result.userInitiated = userInitiated;
                 result.error = QStringLiteral("Invalid URL configuration.");
@@ -143,9 +143,11 @@ void Updater::check(bool userInitiated) {
 
 void Updater::finish(CheckResult result) {
     m_checking = false;
-    debugLog(kTag, result.outcome == Outcome::UpdateFound ? QStringLiteral("Update found: %1").arg(result.item.version)
-                   : result.outcome == Outcome::UpToDate  ? QStringLiteral("Up to date")
-                                                          : QStringLiteral("Check failed: %1").arg(result.error));
+    debugLog(kTag, result.outcome == Outcome::UpdateFound
+                       ? QStringLiteral("Update found: %1").arg(result.item.version)
+                   : result.outcome == Outcome::UpToDate
+                       ? QStringLiteral("Up to date")
+                       : QStringLiteral("Check failed: %1").arg(result.error));
     Q_EMIT canCheckForUpdatesChanged(canCheckForUpdates());
     schedule();
     Q_EMIT checkFinished(result);

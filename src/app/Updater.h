@@ -9,7 +9,6 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
-
 #include <functional>
 #include <optional>
 

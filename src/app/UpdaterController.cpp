@@ -6,7 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-UpdaterController::UpdaterController(Updater::FeedUrlProvider feedUrl, QString currentVersion, QObject* parent)
+UpdaterController::UpdaterController(Updater::FeedUrlProvider feedUrl, QString currentVersion,
+                                     QObject* parent)
     : QObject(parent)
     , m_updater(std::move(feedUrl), currentVersion) {
     m_updater.start();

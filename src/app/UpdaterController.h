@@ -2,10 +2,9 @@
 
 #include "app/Updater.h"
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-
-#include <QMessageBox>
 
 // The user's side of the updater: owns the started Updater and answers its checks with dialogs. A newer
 // release is always announced, with a button that opens its download page; "up to date" and "check

@@ -34,7 +34,8 @@ QSize FilledButton::sizeHint() const {
     int width = metrics.horizontalAdvance(text());
     if (!m_symbol.isEmpty())
         width += Symbol::pixelSize(QFontInfo(font()).pixelSize()) + kSymbolSpacing;
-    return {width + m_padding.left() + m_padding.right(), metrics.height() + m_padding.top() + m_padding.bottom()};
+    return {width + m_padding.left() + m_padding.right(),
+            metrics.height() + m_padding.top() + m_padding.bottom()};
 }
 
 QSize FilledButton::minimumSizeHint() const {
@@ -60,7 +61,8 @@ void FilledButton::paintEvent(QPaintEvent*) {
 
     const QFontMetrics metrics = fontMetrics();
     const int symbolSide = m_symbol.isEmpty() ? 0 : Symbol::pixelSize(QFontInfo(font()).pixelSize());
-    const int contentWidth = metrics.horizontalAdvance(text()) + (symbolSide ? symbolSide + kSymbolSpacing : 0);
+    const int contentWidth =
+        metrics.horizontalAdvance(text()) + (symbolSide ? symbolSide + kSymbolSpacing : 0);
     int x = (width() - contentWidth) / 2;
     if (symbolSide) {
         const QPixmap symbol =

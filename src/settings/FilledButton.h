@@ -4,7 +4,6 @@
 #include <QColor>
 #include <QMargins>
 #include <QString>
-
 #include <functional>
 
 // A flat button drawn as a filled rounded rectangle with an optional leading symbol and its text. Its

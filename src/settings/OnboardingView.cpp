@@ -128,7 +128,8 @@ OnboardingView::OnboardingView(QWidget* parent)
     auto* subtitleBox = new QWidget;
     auto* subtitleLayout = new QVBoxLayout(subtitleBox);
     subtitleLayout->setContentsMargins(60, 0, 60, 0);
-    auto* subtitle = new QLabel(QStringLiteral("Let's set up the necessary permissions for the best experience"));
+    auto* subtitle =
+        new QLabel(QStringLiteral("Let's set up the necessary permissions for the best experience"));
     QFont subtitleFont = subtitle->font();
     subtitleFont.setPixelSize(15);
     subtitle->setFont(subtitleFont);
@@ -143,8 +144,9 @@ OnboardingView::OnboardingView(QWidget* parent)
 
     m_screenCard = new PermissionCard(
         QStringLiteral("Permission for OCR"),
-        QStringLiteral("To translate text from images or non-selectable content, Quillora needs screen recording "
-                       "permission."),
+        QStringLiteral(
+            "To translate text from images or non-selectable content, Quillora needs screen recording "
+            "permission."),
         QStringLiteral("ScreenCapturePermissionImage"), QStringLiteral("Screen Recording enabled"),
         [this] { requestScreenCapturePermission(); });
     m_accessibilityCard = new PermissionCard(
@@ -158,8 +160,8 @@ OnboardingView::OnboardingView(QWidget* parent)
     auto* startLayout = new QVBoxLayout(startBox);
     startLayout->setContentsMargins(30, 0, 30, 25);
     m_startButton = new FilledButton(
-        QStringLiteral("Start Using Quillora"), QStringLiteral("checkmark.circle.fill"), QMargins(12, 12, 12, 12),
-        [this](const FilledButton&) {
+        QStringLiteral("Start Using Quillora"), QStringLiteral("checkmark.circle.fill"),
+        QMargins(12, 12, 12, 12), [this](const FilledButton&) {
             if (m_hasAccessibilityPermission && m_hasScreenCapturePermission)
                 return FilledButton::Colors{Color::accentColor(), Qt::white};
             if (Theme::dark())
@@ -251,7 +253,8 @@ void OnboardingView::checkPermissions() {
 void OnboardingView::updatePermissionViews() {
     m_screenCard->setGranted(m_hasScreenCapturePermission);
     m_accessibilityCard->setGranted(m_hasAccessibilityPermission);
-    m_startButton->setEnabled(m_hasAccessibilityPermission && m_hasScreenCapturePermission && !m_isCompleting);
+    m_startButton->setEnabled(m_hasAccessibilityPermission && m_hasScreenCapturePermission &&
+                              !m_isCompleting);
     m_startButton->update();
 }
 

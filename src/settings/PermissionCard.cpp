@@ -6,10 +6,10 @@
 #include "menubar/look/Theme.h"
 #include "settings/FilledButton.h"
 
+#include <QFontInfo>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QFontInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -63,7 +63,8 @@ public:
 
     QSize sizeHint() const override {
         const QFontMetrics metrics = fontMetrics();
-        return {16 + Symbol::pixelSize(QFontInfo(font()).pixelSize()) + 6 + metrics.horizontalAdvance(m_text) + 16,
+        return {16 + Symbol::pixelSize(QFontInfo(font()).pixelSize()) + 6 +
+                    metrics.horizontalAdvance(m_text) + 16,
                 8 + metrics.height() + 8};
     }
 
@@ -83,7 +84,8 @@ protected:
                            Symbol::pixmap(QStringLiteral("checkmark.circle.fill"), QSize(side, side), green,
                                           devicePixelRatioF()));
         painter.setPen(green);
-        painter.drawText(QRect(16 + side + 6, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, m_text);
+        painter.drawText(QRect(16 + side + 6, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         m_text);
     }
 
 private:
@@ -97,7 +99,8 @@ QString PermissionCard::allowButtonText(const QString& title) {
 }
 
 PermissionCard::PermissionCard(const QString& title, const QString& description, const QString& imageName,
-                               const QString& grantedText, std::function<void()> buttonAction, QWidget* parent)
+                               const QString& grantedText, std::function<void()> buttonAction,
+                               QWidget* parent)
     : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(30 + 15, 8, 30 + 15, 8);
@@ -129,11 +132,12 @@ PermissionCard::PermissionCard(const QString& title, const QString& description,
     column->addWidget(titleLabel);
     column->addWidget(descriptionLabel);
 
-    m_allowButton = new FilledButton(allowButtonText(title), QString(), QMargins(20, 8, 20, 8),
-                                     [](const FilledButton&) {
-                                         return FilledButton::Colors{Color::accentColor(), Qt::white};
-                                     },
-                                     this);
+    m_allowButton = new FilledButton(
+        allowButtonText(title), QString(), QMargins(20, 8, 20, 8),
+        [](const FilledButton&) {
+            return FilledButton::Colors{Color::accentColor(), Qt::white};
+        },
+        this);
     QFont medium = m_allowButton->font();
     medium.setWeight(QFont::Medium);
     medium.setPixelSize(13);

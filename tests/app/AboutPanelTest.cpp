@@ -1,5 +1,6 @@
-#include "TestUtils.h"
 #include "app/AboutPanel.h"
+
+#include "TestUtils.h"
 #include "app/QuilloraApp.h"
 #include "services/AppVersion.h"
 

@@ -28,10 +28,9 @@ class PermissionGateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SettingsManager::registerDefaults();
-        NotificationCenter::shared().addObserver(QStringLiteral("FloatingBarVisibilityChanged"), &m_context,
-                                                 [this](const QVariantMap& info) {
-                                                     m_visibilityPosts << info.value(QStringLiteral("value"));
-                                                 });
+        NotificationCenter::shared().addObserver(
+            QStringLiteral("FloatingBarVisibilityChanged"), &m_context,
+            [this](const QVariantMap& info) { m_visibilityPosts << info.value(QStringLiteral("value")); });
         SelectionMonitor::shared().onSelectionChanged = nullptr;
     }
     void TearDown() override {
@@ -86,7 +85,8 @@ TEST_F(PermissionGateTest, BothPermissionsRunTheFullSetupWithoutOnboarding) {
 
     // The selection callback shows the bar for text, and nothing for an empty selection.
     ASSERT_TRUE(SelectionMonitor::shared().onSelectionChanged);
-    SelectionMonitor::shared().onSelectionChanged(QString(), QRect(100, 100, 1, 1), QStringLiteral("en"), false);
+    SelectionMonitor::shared().onSelectionChanged(QString(), QRect(100, 100, 1, 1), QStringLiteral("en"),
+                                                  false);
     EXPECT_EQ(FloatingBarManager::shared().floatingBar(), nullptr);
     SelectionMonitor::shared().onSelectionChanged(QStringLiteral("hello"), QRect(100, 100, 1, 1),
                                                   QStringLiteral("en"), false);
@@ -135,7 +135,10 @@ TEST_F(PermissionGateTest, OnboardingCompletionFollowsTheLivePermissions) {
         {"granted, full payload", kCompletedPayload, true, true, 0},
         {"granted, no payload", {}, true, true, 0},
         {"granted, payload of the wrong types",
-         {{QStringLiteral("hasCompletedOnboarding"), QStringLiteral("yes")}}, true, true, 0},
+         {{QStringLiteral("hasCompletedOnboarding"), QStringLiteral("yes")}},
+         true,
+         true,
+         0},
         {"screen capture reported but missing", kCompletedPayload, false, false, 1},
     };
     for (const Case& c : cases) {
@@ -226,7 +229,8 @@ TEST_F(PermissionGateTest, TaskbarPresenceFollowsTheStoredSettingAndItsNotificat
     EXPECT_EQ(policy.current, ActivationPolicy::Policy::Accessory);
     EXPECT_FALSE(UpdateManager::shared().automaticallyChecksForUpdates());
 
-    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"), {{QStringLiteral("value"), true}});
+    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"),
+                                      {{QStringLiteral("value"), true}});
     settle();
     EXPECT_EQ(policy.current, ActivationPolicy::Policy::Regular);
     // Without a value the stored setting decides.

@@ -39,14 +39,24 @@ TEST(SettingsStoreTest, FirstLaunchAndMissingKeys) {
         bool showFloatingBar;
     };
     const QList<Case> cases = {
-        {"fresh user", {},
-         {{"showInDock", true}, {"launchAtLogin", true}, {"checkForUpdatesAutomatically", true},
-          {"alwaysOnTop", false}, {"hasEverLaunched", true}},
+        {"fresh user",
+         {},
+         {{"showInDock", true},
+          {"launchAtLogin", true},
+          {"checkForUpdatesAutomatically", true},
+          {"alwaysOnTop", false},
+          {"hasEverLaunched", true}},
          true},
         {"launched before: choices stay",
-         {{"hasEverLaunched", true}, {"showInDock", false}, {"launchAtLogin", false}, {"alwaysOnTop", true},
-          {"checkForUpdatesAutomatically", false}, {"showFloatingBar", false}},
-         {{"showInDock", false}, {"launchAtLogin", false}, {"alwaysOnTop", true},
+         {{"hasEverLaunched", true},
+          {"showInDock", false},
+          {"launchAtLogin", false},
+          {"alwaysOnTop", true},
+          {"checkForUpdatesAutomatically", false},
+          {"showFloatingBar", false}},
+         {{"showInDock", false},
+          {"launchAtLogin", false},
+          {"alwaysOnTop", true},
           {"checkForUpdatesAutomatically", false}},
          false},
         {"launched before, a key missing: only it is written",
@@ -73,8 +83,12 @@ TEST(SettingsStoreTest, FirstLaunchAndMissingKeys) {
 }
 
 TEST(SettingsStoreTest, ResetRestoresAppliesAndAnnounces) {
-    store({{"hasEverLaunched", true}, {"showInDock", false}, {"launchAtLogin", false}, {"alwaysOnTop", true},
-           {"checkForUpdatesAutomatically", false}, {"hasCompletedOnboarding", true}});
+    store({{"hasEverLaunched", true},
+           {"showInDock", false},
+           {"launchAtLogin", false},
+           {"alwaysOnTop", true},
+           {"checkForUpdatesAutomatically", false},
+           {"hasCompletedOnboarding", true}});
     fakePlatform().fakeActivationPolicy().current = ActivationPolicy::Policy::Accessory;
     UpdateManager::shared().setAutomaticallyChecksForUpdates(false);
     QStringList posted;
@@ -145,8 +159,9 @@ TEST(SettingsStoreTest, DockIconChangeIsStoredNowAndAppliedOnALaterTurn) {
     policy.current = ActivationPolicy::Policy::Regular;
     QList<QVariant> values;
     QObject context;
-    NotificationCenter::shared().addObserver(QStringLiteral("DockIconVisibilityChanged"), &context,
-                                             [&values](const QVariantMap& info) { values << info.value("value"); });
+    NotificationCenter::shared().addObserver(
+        QStringLiteral("DockIconVisibilityChanged"), &context,
+        [&values](const QVariantMap& info) { values << info.value("value"); });
 
     DockIconManager::updateShowInDock(false);
     EXPECT_FALSE(defaults().boolean(QStringLiteral("showInDock")));
@@ -173,7 +188,8 @@ TEST(SettingsStoreTest, AutostartEntryIsWrittenRemovedAndItsFailuresReported) {
     const QString text = QString::fromUtf8(file.readAll());
     file.close();
     EXPECT_TRUE(text.startsWith(QLatin1String("[Desktop Entry]\n")));
-    EXPECT_TRUE(text.contains(QLatin1String("\nExec=\"/opt/Quillora Test/bin/quillora\"\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("\nExec=\"/opt/Quillora Test/bin/quillora\"\n")))
+        << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("\nName=Quillora\n")));
 
     ASSERT_TRUE(item.setEnabled(false));

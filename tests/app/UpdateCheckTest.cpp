@@ -7,8 +7,8 @@
 #include "app/UpdateManager.h"
 #include "platform/UserDefaults.h"
 
-#include <QDateTime>
 #include <QAbstractButton>
+#include <QDateTime>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -43,7 +43,8 @@ protected:
         EXPECT_TRUE(waitUntil([&] { return finished.size() == 1; }, 10000));
         EXPECT_TRUE(manager.canCheckForUpdates());
         EXPECT_EQ(availability.size(), 2);
-        return finished.isEmpty() ? Updater::CheckResult{} : finished.first().at(0).value<Updater::CheckResult>();
+        return finished.isEmpty() ? Updater::CheckResult{}
+                                  : finished.first().at(0).value<Updater::CheckResult>();
     }
 
     static inline DevApiServer* s_api = nullptr;
@@ -76,7 +77,10 @@ TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
          [&unreachable] { UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), unreachable); },
          Updater::Outcome::Failed, QStringLiteral("Update check failed")},
         {"site not allowed",
-         [] { UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), QStringLiteral("http://example.org")); },
+         [] {
+             UserDefaults::standard().set(QStringLiteral("websiteBaseURL"),
+                                          QStringLiteral("http://example.org"));
+         },
          Updater::Outcome::Failed, QStringLiteral("Update check failed")},
     };
     for (const Case& c : cases) {
@@ -103,7 +107,8 @@ TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
             // "Download" opens the release's page in the browser.
             alert->buttons().first()->click();
             ASSERT_FALSE(fakePlatform().fakeWorkspace().openedUrls.isEmpty());
-            EXPECT_EQ(fakePlatform().fakeWorkspace().openedUrls.last(), QUrl(s_api->baseUrl() + QStringLiteral("/download")));
+            EXPECT_EQ(fakePlatform().fakeWorkspace().openedUrls.last(),
+                      QUrl(s_api->baseUrl() + QStringLiteral("/download")));
         }
         delete manager.updaterController().alert();
     }
@@ -139,8 +144,8 @@ TEST_F(UpdateCheckTest, AutomaticChecksRunOneIntervalAfterTheLastCheck) {
 
 TEST(AppcastFeedTest, VersionsCompareAsDottedNumbers) {
     const QList<std::tuple<QString, QString, int>> cases = {
-        {"1.0.0", "1.0.0", 0}, {"1.0", "1.0.0", 0},     {"1.0.10", "1.0.9", 1}, {"1.2", "1.10", -1},
-        {"2", "1.99.99", 1},   {"1.0.0-beta", "1.0.0", 0}, {"v1.1", "1.0", -1}, {"1.0.1", "1.0", 1},
+        {"1.0.0", "1.0.0", 0}, {"1.0", "1.0.0", 0},        {"1.0.10", "1.0.9", 1}, {"1.2", "1.10", -1},
+        {"2", "1.99.99", 1},   {"1.0.0-beta", "1.0.0", 0}, {"v1.1", "1.0", -1},    {"1.0.1", "1.0", 1},
     };
     for (const auto& [a, b, expected] : cases) {
         const int result = AppcastFeed::compareVersions(a, b);
@@ -172,8 +177,9 @@ TEST(AppcastFeedTest, ReadsTheItemsAUserCanSafelyBeSentTo) {
     EXPECT_EQ(update->releaseNotesLink, QUrl(QStringLiteral("https://quillora.app/releases/1.3")));
     EXPECT_FALSE(AppcastFeed::newestUpdate(*items, QStringLiteral("1.3")));
 
-    for (const QByteArray& broken : {QByteArray(), QByteArray("<html><body>404</body></html>"),
-                                     QByteArray("<rss><channel><item><title>cut"), QByteArray("<rss version=\"2.0\"/>")})
+    for (const QByteArray& broken :
+         {QByteArray(), QByteArray("<html><body>404</body></html>"),
+          QByteArray("<rss><channel><item><title>cut"), QByteArray("<rss version=\"2.0\"/>")})
         EXPECT_FALSE(AppcastFeed::parse(broken)) << broken.toStdString();
     // A well-formed feed without releases is no failure: there is simply nothing newer.
     EXPECT_TRUE(AppcastFeed::parse("<rss version=\"2.0\"><channel><title>Q</title></channel></rss>"));

@@ -60,7 +60,8 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
     TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
     ASSERT_TRUE(client.start({QStringLiteral("--text"), QStringLiteral("quillora there")}));
     spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
-    const QPoint word = client.lineEditGeometry().topLeft() + QPoint(14, client.lineEditGeometry().height() / 2);
+    const QPoint word =
+        client.lineEditGeometry().topLeft() + QPoint(14, client.lineEditGeometry().height() / 2);
     ASSERT_TRUE(xdo(moveTo(word) + QStringList{QStringLiteral("click"), QStringLiteral("--repeat"),
                                                QStringLiteral("2"), QStringLiteral("--delay"),
                                                QStringLiteral("80"), QStringLiteral("1")}));
@@ -73,7 +74,9 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
     ASSERT_TRUE(xdo({QStringLiteral("click"), QStringLiteral("1")}));
 
     ASSERT_TRUE(waitUntil(
-        [&] { return m_api.lastRequest().value("path").toString().startsWith(QLatin1String("/api/translate/")); },
+        [&] {
+            return m_api.lastRequest().value("path").toString().startsWith(QLatin1String("/api/translate/"));
+        },
         10000));
     const QJsonObject request = m_api.lastRequest();
     const QJsonObject body = request.value("body").toObject();
@@ -84,7 +87,8 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
 
     // The popover shows the answer: select its translation as a user would and read PRIMARY.
     std::optional<QRect> popover;
-    ASSERT_TRUE(waitUntil([&] { return (popover = windowOfSize(m_app, QSize(450, 0), false)).has_value(); }, 5000));
+    ASSERT_TRUE(
+        waitUntil([&] { return (popover = windowOfSize(m_app, QSize(450, 0), false)).has_value(); }, 5000));
     spinFor(300);
     const QPoint translation = popover->topLeft() + QPoint(60, 190);
     QString selected;
@@ -93,10 +97,10 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
             xdo(moveTo(translation) + QStringList{QStringLiteral("click"), QStringLiteral("--repeat"),
                                                   QStringLiteral("3"), QStringLiteral("--delay"),
                                                   QStringLiteral("60"), QStringLiteral("1")});
-            selected = QString::fromUtf8(
-                runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+            selected = QString::fromUtf8(runTool(QStringLiteral("xclip"),
+                                                 {QStringLiteral("-o"), QStringLiteral("-selection"),
                                                   QStringLiteral("primary")})
-                    .value_or(QByteArray()))
+                                             .value_or(QByteArray()))
                            .trimmed();
             return selected == expected;
         },

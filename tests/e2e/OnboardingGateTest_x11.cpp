@@ -13,11 +13,10 @@ namespace {
 class DisplayWithoutXTest {
 public:
     DisplayWithoutXTest() {
-        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                QStringLiteral("-extension"), QStringLiteral("XTEST"),
-                                                QStringLiteral("-screen"), QStringLiteral("0"),
-                                                QStringLiteral("1280x900x24"), QStringLiteral("-nolisten"),
-                                                QStringLiteral("tcp")});
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-extension"),
+                        QStringLiteral("XTEST"), QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("1280x900x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         QByteArray output;
         waitUntil(
             [&] {

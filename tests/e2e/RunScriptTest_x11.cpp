@@ -10,8 +10,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -37,7 +37,8 @@ class RunScript {
 public:
     explicit RunScript(const QProcessEnvironment& environment) {
         QProcessEnvironment env = environment;
-        env.insert(QStringLiteral("QUILLORA_RUN_BUILD_DIR"), QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).absolutePath());
+        env.insert(QStringLiteral("QUILLORA_RUN_BUILD_DIR"),
+                   QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).absolutePath());
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start(QStringLiteral("bash"), {QStringLiteral(QUILLORA_SOURCE_DIR "/scripts/run.sh")});
@@ -52,11 +53,11 @@ public:
     }
     bool waitFor(const QString& fragment, int timeoutMs = 30000) {
         return waitUntil(
-            [&] {
-                m_output += QString::fromUtf8(m_process.readAll());
-                return m_output.contains(fragment) || m_process.state() == QProcess::NotRunning;
-            },
-            timeoutMs) &&
+                   [&] {
+                       m_output += QString::fromUtf8(m_process.readAll());
+                       return m_output.contains(fragment) || m_process.state() == QProcess::NotRunning;
+                   },
+                   timeoutMs) &&
                m_output.contains(fragment);
     }
     bool waitForExit(int timeoutMs = 20000) {
@@ -85,14 +86,16 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
     const QList<qint64> children = childrenOf(first.m_process.processId());
     ASSERT_EQ(children.size(), 2);
     for (qint64 child : children)
-        EXPECT_FALSE(commandLine(child).contains(RequestSigner::clientSalt())) << commandLine(child).toStdString();
+        EXPECT_FALSE(commandLine(child).contains(RequestSigner::clientSalt()))
+            << commandLine(child).toStdString();
 
     // Desktops list the app: its entry names the binary by absolute path, with the icon beside it.
     QFile entry(sandbox.dataHome() + QStringLiteral("/applications/quillora.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString appPath = QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).canonicalFilePath();
     EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains(QStringLiteral("\nExec=\"%1\"\n").arg(appPath)));
-    EXPECT_TRUE(QFileInfo::exists(sandbox.dataHome() + QStringLiteral("/icons/hicolor/scalable/apps/quillora.svg")));
+    EXPECT_TRUE(
+        QFileInfo::exists(sandbox.dataHome() + QStringLiteral("/icons/hicolor/scalable/apps/quillora.svg")));
 
     RunScript second(sandbox.environment());
     ASSERT_TRUE(second.waitForExit()) << second.m_output.toStdString();
@@ -103,13 +106,15 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
 
     // The app quits; the script stops its stand-in and ends with it.
     for (qint64 child : childrenOf(first.m_process.processId())) {
-        if (commandLine(child).startsWith(QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).absoluteFilePath().toUtf8()))
+        if (commandLine(child).startsWith(
+                QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).absoluteFilePath().toUtf8()))
             ::kill(pid_t(child), SIGTERM);
     }
     ASSERT_TRUE(first.waitForExit());
     EXPECT_EQ(first.m_process.exitCode(), 0) << first.m_output.toStdString();
     for (qint64 child : children)
-        EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 5000));
+        EXPECT_TRUE(
+            waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 5000));
     EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
     EXPECT_EQ(sandbox.setting(QStringLiteral("defaultTargetLanguage")).toString(), QStringLiteral("de"));
 }

@@ -21,8 +21,11 @@ QPalette paletteFor(bool dark) {
     if (!dark)
         return palette;
     const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
-    for (auto [role, color] : {std::pair{QPalette::Window, window}, {QPalette::WindowText, text},
-                               {QPalette::Base, base}, {QPalette::Text, text}, {QPalette::Button, window},
+    for (auto [role, color] : {std::pair{QPalette::Window, window},
+                               {QPalette::WindowText, text},
+                               {QPalette::Base, base},
+                               {QPalette::Text, text},
+                               {QPalette::Button, window},
                                {QPalette::ButtonText, text}})
         palette.setColor(role, color);
     return palette;
@@ -45,7 +48,8 @@ protected:
         const QRect area = window->frameGeometry().adjusted(-12, -12, 12, 12);
         QScreen* screen = QGuiApplication::primaryScreen();
         const QRect clipped = area.intersected(screen->geometry());
-        const QPixmap shot = screen->grabWindow(0, clipped.x(), clipped.y(), clipped.width(), clipped.height());
+        const QPixmap shot =
+            screen->grabWindow(0, clipped.x(), clipped.y(), clipped.width(), clipped.height());
         const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
         ASSERT_TRUE(shot.save(path)) << path.toStdString();
         std::fprintf(stderr, "saved %s\n", qPrintable(path));
@@ -76,7 +80,8 @@ TEST_F(ShellScreenshots, OnboardingWindow) {
                 shoot(QStringLiteral("onboarding-intro-") + mode, window);
             }
             window->findChild<OnboardingView*>()->finishIntroAnimation();
-            shoot(QStringLiteral("onboarding-") + (accessibility ? QStringLiteral("granted-") : QStringLiteral("missing-")) + mode,
+            shoot(QStringLiteral("onboarding-") +
+                      (accessibility ? QStringLiteral("granted-") : QStringLiteral("missing-")) + mode,
                   window);
         }
     }

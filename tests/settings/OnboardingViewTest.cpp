@@ -1,11 +1,12 @@
 // The onboarding view: cards and start button follow the permissions, the start button's notification,
 // the requests (which post no copy key), and a grant picked up when the window is active again.
+#include "settings/OnboardingView.h"
+
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/FilledButton.h"
-#include "settings/OnboardingView.h"
 #include "settings/PermissionCard.h"
 
 #include <QApplication>
@@ -25,7 +26,8 @@ bool stored(const char* key) {
 } // namespace
 
 TEST(OnboardingViewTest, CardsAndStartButtonFollowThePermissions) {
-    for (const auto& [trusted, screen] : {std::pair{true, true}, {false, true}, {true, false}, {false, false}}) {
+    for (const auto& [trusted, screen] :
+         {std::pair{true, true}, {false, true}, {true, false}, {false, false}}) {
         SCOPED_TRACE(testing::Message() << "accessibility " << trusted << ", screen " << screen);
         setPermissions(trusted, screen);
         OnboardingView view;
@@ -98,7 +100,9 @@ TEST(OnboardingViewTest, RequestsExplainAndNeverPostACopyKey) {
 }
 
 TEST(OnboardingViewTest, AllowButtonNamesTheTitlesFirstWord) {
-    EXPECT_EQ(PermissionCard::allowButtonText(QStringLiteral("Permission for OCR")), QStringLiteral("Allow Permission"));
-    EXPECT_EQ(PermissionCard::allowButtonText(QStringLiteral("Microphone")), QStringLiteral("Allow Microphone"));
+    EXPECT_EQ(PermissionCard::allowButtonText(QStringLiteral("Permission for OCR")),
+              QStringLiteral("Allow Permission"));
+    EXPECT_EQ(PermissionCard::allowButtonText(QStringLiteral("Microphone")),
+              QStringLiteral("Allow Microphone"));
     EXPECT_EQ(PermissionCard::allowButtonText(QString()), QStringLiteral("Allow "));
 }

@@ -5,8 +5,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QRegularExpression>
+#include <QSettings>
 #include <csignal>
 
 const QString AppUnderTest::launchFinishedLine = QStringLiteral("[AppDelegate] Launch finished");
@@ -33,11 +33,21 @@ AppUnderTest::~AppUnderTest() {
         stop();
 }
 
-QString AppUnderTest::configHome() const { return m_sandbox->filePath(QStringLiteral("config")); }
-QString AppUnderTest::runtimeDir() const { return m_sandbox->filePath(QStringLiteral("runtime")); }
-QString AppUnderTest::dataHome() const { return m_sandbox->filePath(QStringLiteral("data")); }
-QString AppUnderTest::home() const { return m_sandbox->filePath(QStringLiteral("home")); }
-QString AppUnderTest::settingsPath() const { return configHome() + QStringLiteral("/Quillora/Quillora.conf"); }
+QString AppUnderTest::configHome() const {
+    return m_sandbox->filePath(QStringLiteral("config"));
+}
+QString AppUnderTest::runtimeDir() const {
+    return m_sandbox->filePath(QStringLiteral("runtime"));
+}
+QString AppUnderTest::dataHome() const {
+    return m_sandbox->filePath(QStringLiteral("data"));
+}
+QString AppUnderTest::home() const {
+    return m_sandbox->filePath(QStringLiteral("home"));
+}
+QString AppUnderTest::settingsPath() const {
+    return configHome() + QStringLiteral("/Quillora/Quillora.conf");
+}
 
 void AppUnderTest::setSetting(const QString& key, const QVariant& value) {
     QSettings settings(settingsPath(), QSettings::IniFormat);
@@ -184,8 +194,9 @@ std::optional<quint32> AppUnderTest::waitForWindow(const QString& nameRegex, int
 }
 
 std::optional<QRect> AppUnderTest::windowGeometry(quint32 window) {
-    const std::optional<QByteArray> output = runTool(
-        QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
+    const std::optional<QByteArray> output =
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
     if (!output)
         return std::nullopt;
     QHash<QString, int> values;

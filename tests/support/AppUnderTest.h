@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
-
 #include <memory>
 #include <optional>
 
@@ -59,7 +58,8 @@ public:
 
     // Starts the app (pointed at `api` when given) and waits until it logged `readyLine`. False when it
     // exited or did not get there in time.
-    bool start(const DevApiServer* api = nullptr, int timeoutMs = 30000, const QString& readyLine = launchFinishedLine);
+    bool start(const DevApiServer* api = nullptr, int timeoutMs = 30000,
+               const QString& readyLine = launchFinishedLine);
     // Waits until the log holds `fragment` at or after character `from`; returns the position or -1.
     qsizetype waitForLog(const QString& fragment, int timeoutMs = 10000, qsizetype from = 0);
     QString log();

@@ -30,23 +30,23 @@ bool StandInAppcast::configure(const QJsonObject& command) {
 QByteArray StandInAppcast::document(const QString& base) const {
     if (m_malformed)
         return QByteArrayLiteral("<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><item><title>broken");
-    const QByteArray version = m_version.toHtmlEscaped().toUtf8();
-    const QByteArray site = base.toHtmlEscaped().toUtf8();
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-           "<rss version=\"2.0\" xmlns:quillora=\"https://quillora.app/xml-namespaces/appcast\">\n"
-           "  <channel>\n"
-           "    <title>Quillora</title>\n"
-           "    <item>\n"
-           "      <title>Quillora " + version + "</title>\n"
-           "      <quillora:version>" + version + "</quillora:version>\n"
-           "      <quillora:shortVersionString>" + version + "</quillora:shortVersionString>\n"
-           "      <quillora:releaseNotesLink>" + site + "/releases/" + version + "</quillora:releaseNotesLink>\n"
-           "      <link>" + site + "/download</link>\n"
-           "      <enclosure url=\"" + site + "/downloads/Quillora-" + version +
-           ".tar.gz\" type=\"application/gzip\" length=\"0\"/>\n"
-           "    </item>\n"
-           "  </channel>\n"
-           "</rss>\n";
+    // %1: the version, %2: the site.
+    static const QString feed = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<rss version=\"2.0\" xmlns:quillora=\"https://quillora.app/xml-namespaces/appcast\">\n"
+        "  <channel>\n"
+        "    <title>Quillora</title>\n"
+        "    <item>\n"
+        "      <title>Quillora %1</title>\n"
+        "      <quillora:version>%1</quillora:version>\n"
+        "      <quillora:shortVersionString>%1</quillora:shortVersionString>\n"
+        "      <quillora:releaseNotesLink>%2/releases/%1</quillora:releaseNotesLink>\n"
+        "      <link>%2/download</link>\n"
+        "      <enclosure url=\"%2/downloads/Quillora-%1.tar.gz\" type=\"application/gzip\" length=\"0\"/>\n"
+        "    </item>\n"
+        "  </channel>\n"
+        "</rss>\n");
+    return feed.arg(m_version.toHtmlEscaped(), base.toHtmlEscaped()).toUtf8();
 }
 
 bool StandInAppcast::handle(const QHttpServerRequest& request, QTcpSocket* socket) const {

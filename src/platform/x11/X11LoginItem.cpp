@@ -14,8 +14,9 @@ namespace {
 const QString kTag = QStringLiteral("LoginItem");
 
 QByteArray fallbackEntry() {
-    return QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Quillora\nExec=quillora\nIcon=quillora\n"
-                             "Terminal=false\n");
+    return QByteArrayLiteral(
+        "[Desktop Entry]\nType=Application\nName=Quillora\nExec=quillora\nIcon=quillora\n"
+        "Terminal=false\n");
 }
 
 } // namespace
@@ -33,12 +34,13 @@ QString X11LoginItem::execArgument(const QString& path) {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     QString argument = path;
     argument.replace(QLatin1Char('%'), QStringLiteral("%%"));
-    const bool needsQuotes = std::any_of(argument.cbegin(), argument.cend(),
-                                         [](QChar c) { return reserved.contains(c); });
+    const bool needsQuotes =
+        std::any_of(argument.cbegin(), argument.cend(), [](QChar c) { return reserved.contains(c); });
     if (needsQuotes) {
         QString quoted;
         for (QChar c : argument) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                c == QLatin1Char('\\'))
                 quoted += QLatin1Char('\\');
             quoted += c;
         }
@@ -94,8 +96,8 @@ bool X11LoginItem::setEnabled(bool enabled) {
         return false;
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entryText(QFileInfo(program).absoluteFilePath())) < 0 ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(entryText(QFileInfo(program).absoluteFilePath())) < 0 || !file.commit()) {
         debugLog(kTag, QStringLiteral("❌ Cannot write %1: %2").arg(path, file.errorString()));
         return false;
     }
