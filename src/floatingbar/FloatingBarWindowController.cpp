@@ -14,6 +14,8 @@
 #include "services/TranslationService.h"
 
 #include <QApplication>
+#include <QMouseEvent>
+#include <QShortcut>
 #include <QPainterPath>
 #include <QScreen>
 
@@ -61,6 +63,7 @@ FloatingBarWindowController::FloatingBarWindowController(const QString& selected
         m_window);
     m_view->move(0, 0);
 
+    qApp->installEventFilter(this);
     m_globalEventMonitor = platform().createGlobalMouseMonitor();
     if (m_globalEventMonitor) {
         const bool started = m_globalEventMonitor->start([weak](const GlobalMouseEvent& event) {
@@ -85,14 +88,31 @@ FloatingBarWindowController::~FloatingBarWindowController() {
 }
 
 QRect FloatingBarWindowController::barFrame(QPoint pointer, const QRect& screen) {
-    // The bar's lower-left corner at the pointer: above and to the right of it.
+    // The bar's lower-left corner at the pointer: above and to the right of it. Pushed down by the top
+    // edge it would sit on the pointer and the selected word, so it goes below them instead.
     QRect frame(QPoint(pointer.x(), pointer.y() - FloatingBarView::barHeight),
                 QSize(FloatingBarView::barWidth, FloatingBarView::barHeight));
+    if (frame.top() < screen.top())
+        frame.moveTop(pointer.y() + pointerClearance);
     frame.moveLeft(
         std::max(screen.left(), std::min(frame.left(), screen.left() + screen.width() - frame.width())));
     frame.moveTop(
         std::max(screen.top(), std::min(frame.top(), screen.top() + screen.height() - frame.height())));
     return frame;
+}
+
+QRect FloatingBarWindowController::popoverAnchor(const QRect& bar, QPoint pointer) {
+    return bar.united(QRect(pointer.x(), pointer.y(), 1, pointerClearance));
+}
+
+PopoverWindow::Edge FloatingBarWindowController::popoverEdge(const QRect& anchor, const QRect& screen) {
+    // Decided for the tallest content, since the popover grows with the translation afterwards.
+    const QSize tallest(popoverWidth, maximumPopoverHeight);
+    for (const PopoverWindow::Edge edge : {PopoverWindow::Edge::Bottom, PopoverWindow::Edge::Right}) {
+        if (!PopoverWindow::place(tallest, anchor, screen, edge, true).frame.intersects(anchor))
+            return edge;
+    }
+    return PopoverWindow::Edge::Bottom;
 }
 
 int FloatingBarWindowController::popoverHeight(const QString& text) {
@@ -107,12 +127,14 @@ void FloatingBarWindowController::showWindow(const QRect& at) {
         m_translationPopover->performClose();
 
     const QPoint pointer = at.topLeft();
+    m_pointer = pointer;
     QScreen* screen = QGuiApplication::screenAt(pointer);
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry()
                               : QRect(pointer, QSize(FloatingBarView::barWidth, FloatingBarView::barHeight));
-    m_window->setGeometry(barFrame(pointer, area));
+    m_frame = barFrame(pointer, area);
+    m_window->setGeometry(m_frame);
 
     if (!Compositor::isRunning()) {
         QPainterPath shape;
@@ -169,9 +191,29 @@ bool FloatingBarWindowController::isOwnWindowAt(QPoint position) const {
     });
 }
 
+bool FloatingBarWindowController::eventFilter(QObject* watched, QEvent* event) {
+    // A window manager may place a newly mapped window by its own rules; the bar belongs at the pointer.
+    if (watched == m_window && event->type() == QEvent::Move && m_window->isVisible() &&
+        m_window->pos() != m_frame.topLeft()) {
+        QPointer<QWidget> window = m_window;
+        const QRect frame = m_frame;
+        MainQueue::async([window, frame] {
+            if (window && window->isVisible() && window->pos() != frame.topLeft())
+                window->setGeometry(frame);
+        }, this);
+    }
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window()->windowType() == Qt::Popup)
+        m_lastPopupPressTime = qint64(static_cast<QMouseEvent*>(event)->timestamp());
+    return QObject::eventFilter(watched, event);
+}
+
 void FloatingBarWindowController::handleGlobalMouseDown(const GlobalMouseEvent& event) {
     const bool barVisible = m_window && m_window->isVisible();
     if (!barVisible && !isPopoverShown())
+        return;
+    // A press that closes an open list is the list's; Qt may have handled it before or after this.
+    if (QApplication::activePopupWidget() || (event.timestampMs > 0 && event.timestampMs == m_lastPopupPressTime))
         return;
     if (m_window && m_window->frameGeometry().contains(event.position))
         return;
@@ -227,8 +269,12 @@ void FloatingBarWindowController::showTranslationPopover(const QString& text, co
     if (!m_window || !m_view)
         return;
 
-    auto* popover = new PopoverWindow(PopoverWindow::StaysOnTop | PopoverWindow::DoesNotAcceptFocus);
+    // Unlike the bar, the popover comes on the user's click, so it takes the keyboard: Escape closes it and
+    // its text can be selected and copied.
+    auto* popover = new PopoverWindow(PopoverWindow::StaysOnTop);
     popover->setBehavior(PopoverWindow::Behavior::Semitransient);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), popover);
+    connect(escape, &QShortcut::activated, popover, &PopoverWindow::performClose);
     auto* view = new TranslationPopoverView(text, sourceLanguage, targetLanguage, service,
                                             QStringLiteral("floating_bar"), height);
     popover->setContentWidget(view);
@@ -237,11 +283,14 @@ void FloatingBarWindowController::showTranslationPopover(const QString& text, co
     connect(view, &TranslationPopoverView::popoverHeightChanged, popover,
             [popover](qreal newHeight) { popover->setContentSize(QSize(popoverWidth, int(newHeight))); });
 
-    // Anchored to the bar's bottom edge, opening below it where there is room.
+    // Below the bar and the pointer where there is room, else above them.
     const QRect bar(m_view->mapToGlobal(m_view->barRect().topLeft()), m_view->barRect().size());
-    const QRect anchor(bar.left(), bar.top() + bar.height(), bar.width(), 0);
     WindowWorkspaces::showOnAllWorkspaces(popover);
-    popover->showRelativeTo(anchor, PopoverWindow::Edge::Bottom);
+    const QRect anchor = popoverAnchor(bar, m_pointer);
+    QScreen* screen = QGuiApplication::screenAt(m_pointer);
+    const QRect area = screen ? screen->availableGeometry() : anchor;
+    popover->showRelativeTo(anchor, popoverEdge(anchor, area));
+    popover->activateWindow();
 
     // The popover closed last is dropped; its request, if still running, goes with it.
     if (m_translationPopover)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "menubar/look/PopoverWindow.h"
+
+#include "menubar/look/PopoverWindow.h"
 #include "platform/GlobalMouseMonitor.h"
 #include "platform/MainQueue.h"
 
@@ -39,7 +41,8 @@ public:
     TranslateClickHandler onTranslateClicked;
 
     // Shows the bar with its lower-left corner at the rectangle's origin (global coordinates, the pointer),
-    // that is above and to the right of the pointer, kept entirely on the pointer's screen.
+    // that is above and to the right of the pointer, kept entirely on the pointer's screen; below the
+    // pointer where there is no room above it.
     virtual void showWindow(const QRect& at);
     virtual void startHideTimer();
     virtual void showTranslationPopover(const QString& text, const QString& sourceLanguage,
@@ -49,8 +52,18 @@ public:
 
     // Height of the popover for a selected text: 22 points per line, 80 to 180, plus 240.
     static int popoverHeight(const QString& text);
-    // Where the bar goes for a pointer at `pointer` on a screen with `screen` geometry.
+    // Where the bar goes for a pointer at `pointer` on a screen with `screen` geometry. It never covers
+    // the pointer or the line of text under it.
     static QRect barFrame(QPoint pointer, const QRect& screen);
+    // What the popover opens beside: the bar together with the pointer and the line under it, so the
+    // popover covers neither.
+    static QRect popoverAnchor(const QRect& bar, QPoint pointer);
+    // The side of the anchor the popover opens on: below, else above, else beside it where even its
+    // tallest content fits without covering the anchor.
+    static PopoverWindow::Edge popoverEdge(const QRect& anchor, const QRect& screen);
+    static constexpr int maximumPopoverHeight = 420;
+    // The pointer's height below its hot spot, kept clear of the bar and the popover.
+    static constexpr int pointerClearance = 24;
 
     QWidget* window() const { return m_window; }
     FloatingBarView* barView() const { return m_view; }
@@ -66,6 +79,7 @@ private:
     void handleHoverChanged(bool isHovering, bool showingOptions);
     bool isPopoverShown() const;
     bool isOwnWindowAt(QPoint position) const;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QString m_selectedText;
     QString m_detectedLanguage = QStringLiteral("auto");
@@ -76,6 +90,10 @@ private:
     MainQueueTimer m_hideTimer;
     QPointer<PopoverWindow> m_translationPopover;
     std::unique_ptr<GlobalMouseMonitor> m_globalEventMonitor;
+    QPoint m_pointer;
+    QRect m_frame;
+    // The X server time of the last press a list (a picker's open menu) took, which only closes the list.
+    qint64 m_lastPopupPressTime = -1;
     // The bar view's last reported hover and options-menu states.
     bool m_isHovering = false;
     bool m_showingOptions = false;

@@ -6,6 +6,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QWheelEvent>
 
 MenuPicker::MenuPicker(const QList<Row>& rows, int width, QWidget* parent)
     : QComboBox(parent)
@@ -53,6 +54,10 @@ void MenuPicker::removeStrayRow(const QString& select) {
     const int index = findData(select);
     if (index >= 0)
         setCurrentIndex(index);
+}
+
+void MenuPicker::wheelEvent(QWheelEvent* event) {
+    event->ignore();
 }
 
 QSize MenuPicker::sizeHint() const {

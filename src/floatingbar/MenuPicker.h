@@ -28,6 +28,9 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A wheel turned over the closed picker scrolls whatever is beneath instead of changing the value
+    // (and starting a request); the open list scrolls on its own.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void removeStrayRow(const QString& select);

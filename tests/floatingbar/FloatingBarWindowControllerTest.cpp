@@ -4,6 +4,7 @@
 #include "TestUtils.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarView.h"
+#include "floatingbar/MenuPicker.h"
 #include "floatingbar/TranslationPopoverView.h"
 #include "menubar/look/HoverButton.h"
 #include "menubar/look/PopoverWindow.h"
@@ -13,7 +14,9 @@
 #include "selection/ExcludedAppsManager.h"
 
 #include <QElapsedTimer>
+#include <QApplication>
 #include <QEnterEvent>
+#include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -68,10 +71,37 @@ TEST(FloatingBarGeometry, PopoverHeightFollowsTheSelectedText) {
 TEST(FloatingBarGeometry, BarSitsAboveAndRightOfThePointerAndStaysOnItsScreen) {
     const QRect screen(0, 0, 1600, 1000);
     EXPECT_EQ(FloatingBarWindowController::barFrame(pointer, screen), QRect(600, 340, 110, 60));
-    EXPECT_EQ(FloatingBarWindowController::barFrame(QPoint(1580, 20), screen), QRect(1490, 0, 110, 60));
     const QRect second(1600, 0, 1280, 800);
     EXPECT_EQ(FloatingBarWindowController::barFrame(QPoint(1601, 799), second), QRect(1601, 739, 110, 60));
     EXPECT_EQ(FloatingBarWindowController::barFrame(QPoint(2875, 30), second).right(), second.right());
+}
+
+// At every edge and corner the bar and the popover stay whole on the pointer's screen, off each other
+// and off the pointer and the line under it.
+TEST(FloatingBarGeometry, BarAndPopoverNeverCoverEachOtherOrThePointerNearTheEdges) {
+    const QRect screen(1600, 0, 1280, 800);
+    const int clearance = FloatingBarWindowController::pointerClearance;
+    for (const int x : {1600, 1610, 2240, 2870, 2879}) {
+        for (const int y : {0, 10, 59, 60, 400, 700, 790, 799}) {
+            const QPoint pointer(x, y);
+            SCOPED_TRACE(QStringLiteral("pointer %1,%2").arg(x).arg(y).toStdString());
+            const QRect bar = FloatingBarWindowController::barFrame(pointer, screen);
+            const QRect underPointer(pointer.x(), pointer.y(), 1, clearance);
+            EXPECT_TRUE(screen.contains(bar));
+            EXPECT_FALSE(bar.intersects(underPointer));
+            const QRect anchor = FloatingBarWindowController::popoverAnchor(bar, pointer);
+            const PopoverWindow::Edge edge = FloatingBarWindowController::popoverEdge(anchor, screen);
+            for (const int height : {320, 420}) {
+                const QRect popover =
+                    PopoverWindow::place(QSize(FloatingBarWindowController::popoverWidth, height), anchor,
+                                         screen, edge, true)
+                        .frame;
+                EXPECT_TRUE(screen.contains(popover));
+                EXPECT_FALSE(popover.intersects(bar));
+                EXPECT_FALSE(popover.intersects(underPointer));
+            }
+        }
+    }
 }
 
 TEST_F(FloatingBarControllerTest, HidesItselfTwoSecondsAfterShowing) {
@@ -152,6 +182,28 @@ TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOn
     // Presses and drags that are not presses change nothing.
     monitor()->send(GlobalMouseEvent::Type::LeftMouseUp, QPoint(5, 5));
 
+    // The press that closes an open picker list is the list's, whether Qt hands it to the list before
+    // or after the monitor reports it.
+    MenuPicker* picker = bar.translationPopoverView()->servicePicker();
+    picker->showPopup();
+    ASSERT_TRUE(QApplication::activePopupWidget());
+    monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
+    EXPECT_TRUE(bar.window()->isVisible());
+    EXPECT_TRUE(popover->isShown());
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(-500, -500), QPointF(5, 5), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    press.setTimestamp(123456);
+    QApplication::sendEvent(QApplication::activePopupWidget(), &press);
+    picker->hidePopup();
+    ASSERT_FALSE(QApplication::activePopupWidget());
+    GlobalMouseEvent sameTime;
+    sameTime.type = GlobalMouseEvent::Type::LeftMouseDown;
+    sameTime.position = QPoint(5, 5);
+    sameTime.timestampMs = 123456;
+    monitor()->send(sameTime);
+    EXPECT_TRUE(bar.window()->isVisible());
+    EXPECT_TRUE(popover->isShown());
+
     monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
     EXPECT_FALSE(bar.window()->isVisible());
     EXPECT_FALSE(popover->isShown());
@@ -219,10 +271,11 @@ TEST_F(FloatingBarControllerTest, PopoverOpensBelowTheBarAndHoldsTheTimerUntilIt
     bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
     PopoverWindow* first = bar.translationPopover();
     EXPECT_FALSE(bar.isHideTimerActive());
-    EXPECT_EQ(first->edge(), PopoverWindow::Edge::Bottom);
     const QRect barOnScreen(bar.barView()->mapToGlobal(bar.barView()->barRect().topLeft()),
                             bar.barView()->barRect().size());
-    EXPECT_EQ(first->geometry().top(), barOnScreen.bottom() + 1);
+    // Off the bar, the pointer and the line under it.
+    EXPECT_FALSE(first->geometry().intersects(
+        FloatingBarWindowController::popoverAnchor(barOnScreen, pointer)));
 
     // A second popover closes the first; still no timer while it is open.
     bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("de"));

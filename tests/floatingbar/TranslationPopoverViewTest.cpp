@@ -294,6 +294,16 @@ TEST(MenuPicker, ShowsAValueWithoutARowUntilAnotherIsChosen) {
     // The same row again is no change.
     choose(QStringLiteral("de"));
     EXPECT_EQ(chosen.size(), 1);
+
+    // The wheel over a closed picker changes nothing.
+    picker.show();
+    for (const int delta : {120, -120, -120}) {
+        QWheelEvent wheel(QPointF(10, 10), picker.mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&picker, &wheel);
+    }
+    EXPECT_EQ(picker.value(), QStringLiteral("de"));
+    EXPECT_EQ(chosen.size(), 1);
 }
 
 TEST_F(TranslationPopoverTest, CopyPutsPlainTextOnTheClipboard) {
