@@ -19,7 +19,9 @@
 #include "services/DeviceInfoService.h"
 #include "services/TranslationManager.h"
 #include "settings/OnboardingView.h"
+#include "settings/SettingsView.h"
 #include "settings/SettingsWindowManager.h"
+#include "settings/ShortcutsTabView.h"
 #include "shortcuts/KeyboardShortcutManager.h"
 
 #include <QApplication>
@@ -101,6 +103,7 @@ void AppDelegate::startBasicServices() {
 
     // Settings window: its manager starts listening for "OpenSettingsWindow" here.
     SettingsWindowManager::shared();
+    SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
     setSettingsWindowProvider([]() -> QWidget* { return SettingsWindowManager::shared().settingsWindow(); });
 
     startTranslationListening();

@@ -13,7 +13,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyleOptionFrame>
 #include <QStyle>
 
 namespace KeyboardShortcuts {
@@ -146,6 +148,20 @@ void Recorder::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     if (m_recording)
         endRecording();
+}
+
+void Recorder::paintEvent(QPaintEvent* event) {
+    QLineEdit::paintEvent(event);
+    // A centred line edit hides its placeholder while it has the focus; recording is when it matters.
+    if (!m_recording || !text().isEmpty())
+        return;
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.setFont(font());
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QRect area = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+    painter.drawText(area, Qt::AlignCenter, placeholderText());
 }
 
 void Recorder::startRecording() {

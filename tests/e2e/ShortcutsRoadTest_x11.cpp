@@ -1,0 +1,120 @@
+// The Shortcuts tab of the real binary, as a user meets it: a shortcut recorded by pressing it in the
+// settings window, then pressed while another application has the keyboard, before and after a restart.
+#include "AppUnderTest.h"
+#include "DevApiServer.h"
+#include "TestUtils.h"
+#include "TextWindowProcess.h"
+#include "keyboardshortcuts/KeyboardShortcuts.h"
+#include "settings/SettingsTabBar.h"
+#include "settings/SettingsView.h"
+#include "settings/ShortcutsTabView.h"
+#include "settings/TabContentView.h"
+#include "keyboardshortcuts/Recorder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool xdo(const QStringList& arguments) {
+    return runTool(QStringLiteral("xdotool"), arguments).has_value();
+}
+
+bool clickAt(QPoint p, int button = 1) {
+    return xdo({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())}) &&
+           (spinFor(100), xdo({QStringLiteral("click"), QString::number(button)}));
+}
+
+std::optional<QRect> trayIcon(const AppUnderTest& app) {
+    for (quint32 id : app.windows()) {
+        const std::optional<QRect> frame = AppUnderTest::windowGeometry(id);
+        if (frame && frame->width() <= 48 && frame->height() <= 48 && frame->top() < 48)
+            return frame;
+    }
+    return std::nullopt;
+}
+
+// Where the Shortcuts tab and the first recorder are inside the settings window: the same view laid out
+// here, off screen, with the same fonts.
+struct SettingsLayout {
+    QPoint shortcutsTab;
+    QPoint firstRecorder;
+};
+
+SettingsLayout settingsLayout() {
+    SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
+    SettingsView view;
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    view.setSelectedTab(SettingsView::Shortcuts);
+    QCoreApplication::processEvents();
+    SettingsLayout layout;
+    QWidget* tab = view.tabBar()->buttons()[SettingsView::Shortcuts];
+    layout.shortcutsTab = tab->mapTo(&view, tab->rect().center());
+    auto* shortcuts = qobject_cast<ShortcutsTabView*>(view.content()->tabView());
+    QWidget* recorder = shortcuts->recorders().first();
+    layout.firstRecorder = recorder->mapTo(&view, recorder->rect().center());
+    return layout;
+}
+
+} // namespace
+
+TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAfterARestart) {
+    const SettingsLayout layout = settingsLayout();
+    DevApiServer api;
+    ASSERT_TRUE(api.start());
+    AppUnderTest app;
+    ASSERT_TRUE(app.start(&api));
+    const auto failure = qScopeGuard([&] {
+        if (::testing::Test::HasFailure()) {
+            AppUnderTest::saveScreenshot(QStringLiteral("shortcuts-road-failure"));
+            std::fprintf(stderr, "The app's log:\n%s\n", qPrintable(app.log()));
+        }
+    });
+
+    // The settings window opens from the tray icon's menu; a build without the tray has no road to it.
+    std::optional<QRect> icon;
+    if (!waitUntil([&] { return (icon = trayIcon(app)).has_value(); }, 10000))
+        GTEST_SKIP() << "no tray icon to open the settings from";
+    ASSERT_TRUE(clickAt(icon->center(), 3));
+    spinFor(500);
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")}));
+    const std::optional<quint32> window = app.waitForWindow(QStringLiteral("^Ayarlar$"));
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(xdo({QStringLiteral("windowmove"), QString::number(*window), QStringLiteral("850"), QStringLiteral("380")}));
+    std::optional<QRect> frame;
+    ASSERT_TRUE(waitUntil([&] {
+        frame = AppUnderTest::windowGeometry(*window);
+        return frame && frame->topLeft() == QPoint(850, 380);
+    }));
+
+    // Record: click the Show/Hide MenuBar field and press the combination.
+    ASSERT_TRUE(clickAt(frame->topLeft() + layout.shortcutsTab));
+    spinFor(300);
+    ASSERT_TRUE(clickAt(frame->topLeft() + layout.firstRecorder));
+    spinFor(300);
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    const KeyboardShortcuts::Shortcut recorded(KeyboardShortcuts::Key::m,
+                                               KeyboardShortcuts::Modifier::control | KeyboardShortcuts::Modifier::option);
+    ASSERT_TRUE(waitUntil([&] {
+        return KeyboardShortcuts::Shortcut::fromJson(app.setting(QStringLiteral("KeyboardShortcuts_toggleMenuBar")).toString()) ==
+               recorded;
+    }));
+
+    // Press it while another application has the keyboard.
+    TextWindowProcess other(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
+    ASSERT_TRUE(other.start({QStringLiteral("--text"), QStringLiteral("another application")}));
+    spinFor(500);
+    const QString pressed = QStringLiteral("[KeyboardShortcuts] ⌨️ hot key ⌃⌥M pressed");
+    const qsizetype before = app.log().size();
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    EXPECT_GE(app.waitForLog(pressed, 10000, before), 0);
+
+    // After a restart the stored shortcut works again.
+    ASSERT_EQ(app.stop(), 0);
+    ASSERT_TRUE(app.start(&api));
+    spinFor(500);
+    const qsizetype restarted = app.log().size();
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    EXPECT_GE(app.waitForLog(pressed, 10000, restarted), 0);
+    EXPECT_EQ(app.stop(), 0);
+}

@@ -1,0 +1,64 @@
+#include "settings/ShortcutsTabView.h"
+
+#include "FakePlatform.h"
+#include "TestUtils.h"
+#include "floatingbar/MenuPicker.h"
+#include "keyboardshortcuts/Recorder.h"
+#include "platform/UserDefaults.h"
+#include "settings/SettingsSectionView.h"
+
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+using namespace KeyboardShortcuts;
+
+namespace {
+
+class ShortcutsTabViewTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetForTesting(); }
+    void TearDown() override { resetForTesting(); }
+};
+
+TEST_F(ShortcutsTabViewTest, FourEmptyRecordersInOrderAndGoogleOnAFreshInstallation) {
+    ShortcutsTabView tab;
+    QStringList names;
+    for (Recorder* recorder : tab.recorders()) {
+        names << recorder->shortcutName().rawValue();
+        EXPECT_TRUE(recorder->text().isEmpty());
+        EXPECT_EQ(recorder->width(), ShortcutsTabView::recorderWidth);
+    }
+    EXPECT_EQ(names, QStringList({QStringLiteral("toggleMenuBar"), QStringLiteral("translateSelection"),
+                                  QStringLiteral("translateAndReplace"), QStringLiteral("startOCR")}));
+    QStringList titles;
+    for (const QLabel* label : tab.findChildren<QLabel*>())
+        titles << label->text();
+    for (const char* title : {"Show/Hide MenuBar", "Translate Selection", "Translate and Replace Selection",
+                              "Capture Screen (OCR)", "Global Shortcuts", "Default Translation Model for Shortcuts",
+                              "Translation Service", "Shortcuts require accessibility permissions to function properly."})
+        EXPECT_TRUE(titles.contains(QString::fromUtf8(title))) << title;
+    EXPECT_EQ(tab.servicePicker()->value(), QStringLiteral("google"));
+}
+
+TEST_F(ShortcutsTabViewTest, ThePickerWritesAtOnceAndARecordedShortcutIsStoredUnderItsName) {
+    auto tab = std::make_unique<ShortcutsTabView>();
+    const int deepl = tab->servicePicker()->findData(QStringLiteral("deepl"));
+    ASSERT_GE(deepl, 0);
+    tab->servicePicker()->setCurrentIndex(deepl);
+    Q_EMIT tab->servicePicker()->activated(deepl);
+    EXPECT_EQ(UserDefaults::standard().string(QStringLiteral("shortcutTranslationService")), QStringLiteral("deepl"));
+    tab = std::make_unique<ShortcutsTabView>();
+    EXPECT_EQ(tab->servicePicker()->value(), QStringLiteral("deepl"));
+
+    tab->show();
+    Recorder* ocr = tab->recorders().last();
+    ocr->focus();
+    ASSERT_TRUE(waitUntil([&] { return ocr->isRecording(); }));
+    QTest::keyClick(ocr, Qt::Key_O, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(Shortcut::fromJson(UserDefaults::standard().string(QStringLiteral("KeyboardShortcuts_startOCR"))),
+              Shortcut(Key::o, Modifier::control | Modifier::option));
+    EXPECT_EQ(ocr->text(), QStringLiteral("⌃⌥O"));
+}
+
+} // namespace
