@@ -22,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -261,6 +262,17 @@ void FloatingBarTabView::addExcludedApp(const QString& bundleIdentifier) {
     reloadExcludedApps();
     if (m_sheet)
         m_sheet->close();
+    // The store refuses an id it could not keep (one with a comma): say so rather than close silently.
+    if (!m_excludedApps.contains(bundleIdentifier)) {
+        auto* message = new QMessageBox(
+            QMessageBox::Warning, QStringLiteral("Application not excluded"),
+            QStringLiteral("%1 cannot be added to the excluded applications: its identifier contains a comma.")
+                .arg(bundleIdentifier),
+            QMessageBox::Ok, window());
+        message->setAttribute(Qt::WA_DeleteOnClose);
+        message->setWindowModality(Qt::WindowModal);
+        message->open();
+    }
 }
 
 void FloatingBarTabView::presentAppSelector() {

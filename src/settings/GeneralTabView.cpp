@@ -139,7 +139,7 @@ void GeneralTabView::onAppear() {
 
 void GeneralTabView::reportFailure(const QString& message) {
     // One message at a time: a second failure of the same change replaces the text.
-    if (m_failureAlert) {
+    if (m_failureAlert && m_failureAlert->isVisible()) {
         m_failureAlert->setText(message);
         return;
     }

@@ -202,6 +202,17 @@ TEST(FloatingBarTab, ExcludedAppsAddedAndRemovedReachTheSelectionMonitor) {
     ASSERT_TRUE(waitUntil([&] { return tab.appSelectorSheet() == nullptr; }));
     EXPECT_EQ(tab.excludedApps(), both);
 
+    // An id the store cannot keep is refused with a message, not dropped silently.
+    fakePlatform().fakeWorkspace().running.append(app("odd,name", "Odd"));
+    tab.presentAppSelector();
+    ASSERT_TRUE(waitUntil([&] { return tab.appSelector() && tab.appSelector()->rowButtons().size() == 3; }));
+    QTest::mouseClick(tab.appSelector()->rowButtons()[0], Qt::LeftButton);
+    EXPECT_EQ(tab.excludedApps(), both);
+    auto* refusal = tab.window()->findChild<QMessageBox*>();
+    ASSERT_TRUE(refusal);
+    EXPECT_TRUE(refusal->text().contains(QLatin1String("odd,name")));
+    refusal->close();
+
     // An exclusion made elsewhere (the floating bar's own action) shows at once.
     ExcludedAppsManager::addExcludedApp(QStringLiteral("org.gnome.TextEditor"));
     EXPECT_EQ(tab.excludedApps().size(), 3);

@@ -205,4 +205,19 @@ TEST_F(SettingsWindowTest, ResetAlertAsksFirstAndResetsInOrder) {
     EXPECT_EQ(fakePlatform().fakeActivationPolicy().current, ActivationPolicy::Policy::Regular);
     EXPECT_FALSE(general->alwaysOnTopRow()->toggle()->isChecked());
     EXPECT_TRUE(general->showInDockRow()->toggle()->isChecked());
+
+    // A login item that cannot be written: the reset leaves the setting at the real state and says why.
+    FakeLoginItem& login = fakePlatform().fakeLoginItem();
+    login.succeeds = false;
+    login.enabled = false;
+    defaults.set(QStringLiteral("launchAtLogin"), false);
+    if (general->failureAlert())
+        general->failureAlert()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(general->failureAlert());
+    view.resetAllSettings();
+    EXPECT_FALSE(defaults.boolean(QStringLiteral("launchAtLogin")));
+    EXPECT_FALSE(general->launchAtLoginRow()->toggle()->isChecked());
+    ASSERT_TRUE(general->failureAlert());
+    EXPECT_TRUE(general->failureAlert()->isVisible());
 }
