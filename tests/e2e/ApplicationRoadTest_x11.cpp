@@ -90,10 +90,13 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
     ASSERT_TRUE(
         waitUntil([&] { return (popover = windowOfSize(m_app, QSize(450, 0), false)).has_value(); }, 5000));
     spinFor(300);
-    const QPoint translation = popover->topLeft() + QPoint(60, 190);
+    // The translation's first line sits a little below the popover's middle; try around there.
+    const QList<int> rows = {190, 170, 210, popover->height() / 2};
+    int attempt = 0;
     QString selected;
     ASSERT_TRUE(waitUntil(
         [&] {
+            const QPoint translation = popover->topLeft() + QPoint(60, rows[attempt++ % rows.size()]);
             xdo(moveTo(translation) + QStringList{QStringLiteral("click"), QStringLiteral("--repeat"),
                                                   QStringLiteral("3"), QStringLiteral("--delay"),
                                                   QStringLiteral("60"), QStringLiteral("1")});
