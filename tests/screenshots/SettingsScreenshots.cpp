@@ -9,6 +9,7 @@
 #include "settings/FloatingBarTabView.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowManager.h"
+#include "settings/ShortcutsTabView.h"
 #include "settings/TabContentView.h"
 
 #include <QApplication>
@@ -52,6 +53,7 @@ protected:
             GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
         QDir().mkpath(m_dir);
         m_saved = QApplication::palette();
+        SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
         FakeWorkspace& workspace = fakePlatform().fakeWorkspace();
         workspace.running = {app("xterm", "XTerm"), app("org.gnome.TextEditor", "Text Editor"),
                              app("firefox-esr", "Web Browser"), app("vim", "Vim"),
@@ -65,7 +67,10 @@ protected:
         UserDefaults::standard().set(QStringLiteral("excludedApps"),
                                      QStringLiteral("xterm,org.gnome.TextEditor,com.example.Removed"));
     }
-    void TearDown() override { QApplication::setPalette(m_saved); }
+    void TearDown() override {
+        QApplication::setPalette(m_saved);
+        SettingsView::setShortcutsTabFactory({});
+    }
 
     void shoot(const QString& name, QWidget* window) {
         spinFor(400);
