@@ -36,6 +36,14 @@ int TranslationManagerService::characterCount(const QString& text, int limit) {
 RequestId TranslationManagerService::translate(const QString& text, const Language& source,
                                                const Language& target, TranslateCompletion completion,
                                                QObject* context) {
+    return translate(text, source, target,
+                     translationServiceOrDefault(UserDefaults::standard().string(kServiceKey)),
+                     std::move(completion), context);
+}
+
+RequestId TranslationManagerService::translate(const QString& text, const Language& source,
+                                               const Language& target, TranslationService provider,
+                                               TranslateCompletion completion, QObject* context) {
     using R = Result<TranslationResponse, TranslationError>;
     auto refuse = [&](TranslationError error) {
         debugLog(kTag, QStringLiteral("⚠️ %1").arg(error.localizedDescription()));
@@ -51,8 +59,6 @@ RequestId TranslationManagerService::translate(const QString& text, const Langua
     if (characterCount(text) > maximumTextLength)
         return refuse(TranslationError::textTooLong());
 
-    const TranslationService provider =
-        translationServiceOrDefault(UserDefaults::standard().string(kServiceKey));
     return TranslationManager::shared().translateText(text, source.code, target.code, provider,
                                                       QStringLiteral("menu"), QStringLiteral("translate"),
                                                       std::move(completion), context);

@@ -36,6 +36,10 @@ public:
     // refusals), unless the request is cancelled or `context` is destroyed first.
     RequestId translate(const QString& text, const Language& source, const Language& target,
                         TranslateCompletion completion, QObject* context = nullptr);
+    // The same with the provider given by the caller instead of the stored one.
+    RequestId translate(const QString& text, const Language& source, const Language& target,
+                        TranslationService provider, TranslateCompletion completion,
+                        QObject* context = nullptr);
 
     // Sends a rewrite of `text` in `style` (a RewriteStyle raw value) to `provider` (a TranslationService
     // raw value; unknown ones mean google) with process type "rewrite". Same completion rules.

@@ -40,7 +40,7 @@ void ProgressSpinner::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(width() / 2.0, height() / 2.0);
     const qreal radius = m_diameter / 2.0;
-    QColor color = Theme::primaryText();
+    QColor color = m_color.isValid() ? m_color : Theme::primaryText();
     for (int i = 0; i < spokes; ++i) {
         // The spoke at the current step is the darkest; the ones behind it fade.
         const int age = (m_step - i + spokes) % spokes;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QVariantAnimation>
 #include <QWidget>
 
@@ -8,6 +9,9 @@ class ProgressSpinner : public QWidget {
     Q_OBJECT
 public:
     explicit ProgressSpinner(int diameter = 16, QWidget* parent = nullptr);
+
+    // The spokes' colour; the primary text colour when none is set.
+    void setColor(const QColor& color) { m_color = color; update(); }
 
     bool isAnimating() const { return m_animation.state() == QAbstractAnimation::Running; }
     QSize sizeHint() const override { return {m_diameter, m_diameter}; }
@@ -20,5 +24,6 @@ protected:
 private:
     int m_diameter;
     int m_step = 0;
+    QColor m_color;
     QVariantAnimation m_animation;
 };

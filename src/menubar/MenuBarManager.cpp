@@ -1,0 +1,309 @@
+#include "menubar/MenuBarManager.h"
+
+#include "menubar/TrayIconGeometry.h"
+#include "menubar/look/ImageAsset.h"
+#include "menubar/look/PopoverWindow.h"
+#include "menubar/translator/MenuBarView.h"
+#include "platform/DebugLog.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "services/TranslationManager.h"
+#include "services/TranslationManagerService.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QScreen>
+
+namespace {
+
+const QString tag = QStringLiteral("MenuBarManager");
+MenuBarManager* sharedInstance = nullptr;
+
+QIcon menuBarIcon() {
+    QIcon icon;
+    for (int side : {16, 22, 24, 32, 44, 48, 64}) {
+        const QPixmap pixmap = ImageAsset::pixmap(QStringLiteral("menubaricon"), QSize(side, side));
+        if (!pixmap.isNull())
+            icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace
+
+MenuBarManager& MenuBarManager::shared() {
+    if (!sharedInstance)
+        sharedInstance = new MenuBarManager(QCoreApplication::instance());
+    return *sharedInstance;
+}
+
+bool MenuBarManager::hasShared() {
+    return sharedInstance != nullptr;
+}
+
+MenuBarManager::MenuBarManager(QObject* parent)
+    : QObject(parent)
+    , m_isAlwaysOnTop(UserDefaults::standard().boolean(QStringLiteral("alwaysOnTop"))) {
+    setupMenuBar();
+    setupEventMonitor();
+    setupNotificationObservers();
+    QPointer<MenuBarManager> self(this);
+    TranslationManager::shared().setSelectedTextReceiver(
+        [self](const QString& text, const QString& source, const QString& target) {
+            if (self)
+                self->handleSelectedText(text, source, target);
+        });
+}
+
+MenuBarManager::~MenuBarManager() {
+    if (sharedInstance == this)
+        sharedInstance = nullptr;
+    if (m_eventMonitorInstalled)
+        qApp->removeEventFilter(this);
+    NotificationCenter::shared().removeObservers(this);
+    if (m_view)
+        m_view->removeEventFilter(this);
+    delete m_popover;
+    delete m_rightClickMenu;
+    delete m_statusItem;
+}
+
+void MenuBarManager::setupMenuBar() {
+    m_popover = new PopoverWindow(PopoverWindow::StaysOnTop);
+    m_popover->setMaterial(VisualEffectView::Material::Popover);
+    m_popover->setWindowTitle(QStringLiteral("Quillora"));
+    applyBehavior();
+    ensureView();
+
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setIcon(menuBarIcon());
+    m_statusItem->setToolTip(QStringLiteral("Quillora"));
+    connect(m_statusItem, &QSystemTrayIcon::activated, this, &MenuBarManager::handleTrayActivation);
+
+    m_rightClickMenu = new QMenu;
+    QAction* settings = m_rightClickMenu->addAction(QStringLiteral("Settings"), this, &MenuBarManager::openSettings);
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    m_rightClickMenu->addAction(QStringLiteral("Check for Updates"), this, &MenuBarManager::checkForUpdates);
+    m_rightClickMenu->addSeparator();
+    QAction* quit = m_rightClickMenu->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The tray places its own menu on a right click; a left click stays ours.
+    m_statusItem->setContextMenu(m_rightClickMenu);
+    m_statusItem->show();
+}
+
+void MenuBarManager::ensureView() {
+    if (m_view && m_popover->contentWidget() == m_view)
+        return;
+    auto* view = new MenuBarView;
+    m_view = view;
+    m_popover->setContentWidget(view);
+    view->installEventFilter(this);
+    connect(view, &MenuBarView::showPopoverRequested, this, [this] {
+        if (!isPopoverShown())
+            showPopover();
+    });
+    updateContentSize();
+}
+
+void MenuBarManager::updateContentSize() {
+    if (!m_view)
+        return;
+    const int height = std::max(1, m_view->sizeHint().height());
+    const QSize size(popoverWidth, height);
+    if (size != m_popover->contentSize())
+        m_popover->setContentSize(size);
+}
+
+void MenuBarManager::applyBehavior() {
+    m_popover->setBehavior(m_isAlwaysOnTop ? PopoverWindow::Behavior::ApplicationDefined
+                                           : PopoverWindow::Behavior::Transient);
+}
+
+void MenuBarManager::setupEventMonitor() {
+    qApp->installEventFilter(this);
+    m_eventMonitorInstalled = true;
+}
+
+void MenuBarManager::setupNotificationObservers() {
+    NotificationCenter& center = NotificationCenter::shared();
+    center.addObserver(QStringLiteral("ClosePopover"), this,
+                       [this](const QVariantMap&) { requestClose(CloseReason::Request); });
+    center.addObserver(QStringLiteral("AlwaysOnTopChanged"), this,
+                       [this](const QVariantMap& info) { handleAlwaysOnTopChanged(info); });
+    center.addObserver(QStringLiteral("ToggleMenuBar"), this,
+                       [this](const QVariantMap& info) { toggleMenuBar(info); });
+}
+
+bool MenuBarManager::isPopoverShown() const {
+    return m_popover && m_popover->isShown();
+}
+
+QRect MenuBarManager::anchorRect() const {
+    const QRect icon = TrayIconGeometry::of(m_statusItem);
+    if (icon.isValid() && !icon.isEmpty())
+        return icon;
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    const QRect area = screen->availableGeometry();
+    return {area.right() - 1, area.top(), 1, 1};
+}
+
+void MenuBarManager::placePopover() {
+    ensureView();
+    updateContentSize();
+    const QRect icon = TrayIconGeometry::of(m_statusItem);
+    m_popover->setArrowVisible(icon.isValid() && !icon.isEmpty());
+    m_popover->setAnchorWidget(TrayIconGeometry::embeddedIconWidget());
+    m_popover->showRelativeTo(anchorRect(), PopoverWindow::Edge::Bottom);
+}
+
+void MenuBarManager::showPopoverAtButton() {
+    placePopover();
+    activatePopover();
+}
+
+void MenuBarManager::showPopover() {
+    ensureView();
+    if (isPopoverShown()) {
+        activatePopover();
+        return;
+    }
+    placePopover();
+    QPointer<PopoverWindow> popover(m_popover);
+    MainQueue::asyncAfter(activationDelayMs, [popover] {
+        if (popover && popover->isVisible()) {
+            popover->raise();
+            popover->activateWindow();
+        }
+    });
+}
+
+void MenuBarManager::activatePopover() {
+    m_popover->raise();
+    m_popover->activateWindow();
+}
+
+void MenuBarManager::handleTrayActivation(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::DoubleClick:
+        if (isPopoverShown())
+            requestClose(CloseReason::StatusItemClick);
+        else
+            showPopoverAtButton();
+        break;
+    case QSystemTrayIcon::Context:
+    case QSystemTrayIcon::MiddleClick:
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+}
+
+bool MenuBarManager::popoverShouldClose(CloseReason reason) const {
+    if (reason == CloseReason::Escape || reason == CloseReason::StatusItemClick)
+        return true;
+    return !m_isAlwaysOnTop;
+}
+
+void MenuBarManager::requestClose(CloseReason reason) {
+    if (!isPopoverShown())
+        return;
+    if (!popoverShouldClose(reason)) {
+        debugLog(tag, QStringLiteral("📌 Her zaman üstte: kapatma isteği reddedildi"));
+        return;
+    }
+    m_popover->performClose();
+}
+
+void MenuBarManager::toggleMenuBar(const QVariantMap& userInfo) {
+    const QVariant value = userInfo.value(QStringLiteral("isOCR"));
+    const bool isOCR = value.typeId() == QMetaType::Bool && value.toBool();
+    if (isOCR) {
+        requestClose(CloseReason::Request);
+        return;
+    }
+    if (isPopoverShown())
+        requestClose(CloseReason::Request);
+    else
+        showPopover();
+}
+
+void MenuBarManager::handleAlwaysOnTopChanged(const QVariantMap& userInfo) {
+    const QVariant value = userInfo.value(QStringLiteral("value"));
+    if (value.typeId() != QMetaType::Bool)
+        return;
+    m_isAlwaysOnTop = value.toBool();
+    applyBehavior();
+    if (!isPopoverShown())
+        return;
+    requestClose(CloseReason::Request);
+    QPointer<MenuBarManager> self(this);
+    MainQueue::asyncAfter(reshowDelayMs, [self] {
+        if (self)
+            self->showPopoverAtButton();
+    });
+}
+
+void MenuBarManager::handleSelectedText(const QString& text, const QString& sourceLanguage,
+                                        const QString& targetLanguage) {
+    if (TranslationManagerService::characterCount(text, maximumSelectedTextLength) > maximumSelectedTextLength) {
+        if (!isPopoverShown())
+            showPopover();
+        NotificationCenter::shared().post(
+            QStringLiteral("ShowInlineAlert"),
+            {{QStringLiteral("message"),
+              QStringLiteral("The selected text exceeds %1 characters. Please select a smaller portion for "
+                             "better translation results.")
+                  .arg(maximumSelectedTextLength)},
+             {QStringLiteral("type"), QStringLiteral("warning")}});
+        return;
+    }
+    if (!isPopoverShown())
+        showPopover();
+    MainQueue::asyncAfter(handOverDelayMs, [text, sourceLanguage, targetLanguage] {
+        NotificationCenter& center = NotificationCenter::shared();
+        center.post(QStringLiteral("SetTranslationLanguages"),
+                    {{QStringLiteral("sourceLanguage"), sourceLanguage},
+                     {QStringLiteral("targetLanguage"), targetLanguage}});
+        center.post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), text}});
+    });
+}
+
+void MenuBarManager::openSettings() {
+    NotificationCenter::shared().post(QStringLiteral("OpenSettingsWindow"));
+}
+
+void MenuBarManager::checkForUpdates() {
+    if (m_checkForUpdates)
+        m_checkForUpdates();
+    else
+        debugLog(tag, QStringLiteral("⚠️ Güncelleme denetleyicisi yok"));
+}
+
+bool MenuBarManager::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view && event->type() == QEvent::LayoutRequest) {
+        // The translator grows and shrinks with its content; the popover follows.
+        QPointer<MenuBarManager> self(this);
+        MainQueue::async([self] {
+            if (self)
+                self->updateContentSize();
+        });
+    }
+    if (event->type() == QEvent::KeyPress && isPopoverShown() && !QApplication::activePopupWidget()) {
+        // Escape closes the popover wherever the key goes in this application; an open picker closes
+        // itself first.
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && watched->isWidgetType()) {
+            requestClose(CloseReason::Escape);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QSystemTrayIcon>
+#include <QVariantMap>
+#include <functional>
+
+class MenuBarView;
+class PopoverWindow;
+class QMenu;
+
+// The tray icon, its menu and the popover with the translator. It is the one place where the popover is
+// opened, closed and re-configured; other parts call it or post "ClosePopover", "ToggleMenuBar" or
+// "AlwaysOnTopChanged". With "alwaysOnTop" on, the popover closes only on Escape or a click on the tray
+// icon; otherwise also on a press outside it.
+class MenuBarManager : public QObject {
+    Q_OBJECT
+public:
+    // Why the popover is asked to close; the close rule decides.
+    enum class CloseReason { Escape, StatusItemClick, Request };
+
+    static constexpr int popoverWidth = 400;
+    static constexpr int activationDelayMs = 100;
+    static constexpr int reshowDelayMs = 100;
+    static constexpr int handOverDelayMs = 300;
+    static constexpr int maximumSelectedTextLength = 5000;
+
+    static MenuBarManager& shared();
+    // Whether the shared instance exists, without creating it.
+    static bool hasShared();
+
+    // A manager of its own (tests); the application uses shared().
+    explicit MenuBarManager(QObject* parent = nullptr);
+    ~MenuBarManager() override;
+
+    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+    PopoverWindow* popover() const { return m_popover; }
+    QMenu* rightClickMenu() const { return m_rightClickMenu; }
+    // The translator, created with the popover.
+    MenuBarView* view() const { return m_view; }
+    bool isAlwaysOnTop() const { return m_isAlwaysOnTop; }
+    bool isPopoverShown() const;
+
+    // Opens the popover under the tray icon and gives it the keyboard; when shown, only activates it.
+    void showPopover();
+    void showPopoverAtButton();
+    // The tray icon's activation: a left click toggles the popover; the menu is the tray's own business.
+    void handleTrayActivation(QSystemTrayIcon::ActivationReason reason);
+    void toggleMenuBar(const QVariantMap& userInfo);
+    void handleAlwaysOnTopChanged(const QVariantMap& userInfo);
+    // Refuses a text of more than 5000 user-perceived characters with an inline warning; otherwise opens
+    // the popover and hands languages and text to the translator 0.3 s later.
+    void handleSelectedText(const QString& text, const QString& sourceLanguage, const QString& targetLanguage);
+
+    bool popoverShouldClose(CloseReason reason) const;
+    void requestClose(CloseReason reason);
+
+    void openSettings();
+    void checkForUpdates();
+    // What "Check for Updates" runs.
+    void setCheckForUpdatesHandler(std::function<void()> handler) { m_checkForUpdates = std::move(handler); }
+
+    // Where the popover hangs: the tray icon, or the top-right corner of the screen under the pointer when
+    // the tray reports no place.
+    QRect anchorRect() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setupMenuBar();
+    void setupEventMonitor();
+    void setupNotificationObservers();
+    void ensureView();
+    void applyBehavior();
+    void updateContentSize();
+    void placePopover();
+    void activatePopover();
+
+    QPointer<QSystemTrayIcon> m_statusItem;
+    PopoverWindow* m_popover = nullptr;
+    QMenu* m_rightClickMenu = nullptr;
+    QPointer<MenuBarView> m_view;
+    bool m_isAlwaysOnTop = false;
+    bool m_eventMonitorInstalled = false;
+    std::function<void()> m_checkForUpdates;
+};

@@ -1,0 +1,638 @@
+#include "menubar/translator/MenuBarView.h"
+
+#include "menubar/ToastManager.h"
+#include "menubar/ToastView.h"
+#include "menubar/look/KeyPressHandler.h"
+#include "menubar/look/Theme.h"
+#include "menubar/look/TranslatorPanelStyle.h"
+#include "menubar/translator/LanguageSelector.h"
+#include "menubar/translator/PickerPopover.h"
+#include "menubar/translator/ProviderIcon.h"
+#include "menubar/translator/SelectorButton.h"
+#include "menubar/translator/ServicePickerView.h"
+#include "menubar/translator/TextInputView.h"
+#include "menubar/translator/TranslateButton.h"
+#include "menubar/translator/TranslationHeader.h"
+#include "platform/DebugLog.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "services/OCRManagerService.h"
+#include "services/TranslationManagerService.h"
+
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString tag = QStringLiteral("MenuBarView");
+const QString sourceKey = QStringLiteral("defaultSourceLanguage");
+const QString targetKey = QStringLiteral("defaultTargetLanguage");
+const QString serviceKey = QStringLiteral("defaultTranslationService");
+
+std::optional<QString> stringValue(const QVariantMap& userInfo, const QString& key) {
+    const QVariant value = userInfo.value(key);
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
+bool sameRequest(const TextOutputView::Record& a, const TextOutputView::Record& b) {
+    return a.sourceText == b.sourceText && a.sourceLanguage == b.sourceLanguage &&
+           a.targetLanguage == b.targetLanguage && a.service == b.service;
+}
+
+} // namespace
+
+MenuBarView::MenuBarView(QWidget* parent)
+    : QWidget(parent)
+    , m_sourceLanguage(Language::find(Language::automaticCode))
+    , m_targetLanguage(Language::find(Language::englishCode)) {
+    buildUi();
+    // Registered at creation, so what is posted before the popover first opens reaches the view.
+    registerNotificationObservers();
+    QPointer<MenuBarView> self(this);
+    MainQueue::async([self] {
+        if (self)
+            self->loadSavedSettings();
+    });
+    refresh();
+}
+
+MenuBarView::~MenuBarView() {
+    NotificationCenter::shared().removeObservers(this);
+    if (m_pending.id)
+        TranslationManagerService::shared().cancel(m_pending.id);
+    delete m_servicePopover;
+}
+
+void MenuBarView::buildUi() {
+    setFixedWidth(viewWidth);
+    auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+
+    m_panel = new QWidget(this);
+    m_panel->setFixedWidth(panelContentWidth + 2 * TranslatorPanelStyle::panelPadding);
+    m_panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto* column = new QVBoxLayout(m_panel);
+    column->setSpacing(Theme::spacing);
+    translatorPanelStyle(m_panel);
+    root->addWidget(m_panel, 0, Qt::AlignHCenter | Qt::AlignTop);
+
+    m_header = new TranslationHeader(m_panel);
+    column->addWidget(m_header);
+
+    m_languageSelector = new LanguageSelector([this](const Language& language) { setSourceLanguage(language); },
+                                              [this](const Language& language) { setTargetLanguage(language); },
+                                              m_panel);
+    column->addWidget(m_languageSelector);
+
+    m_alert = new InlineAlert(QString(), m_alertType, [this] { setShowAlert(false); }, m_panel);
+    m_alert->hide();
+    column->addWidget(m_alert);
+
+    m_input = new TextInputView(
+        [this](bool capturing) {
+            m_isCapturingScreen = capturing;
+            Q_EMIT stateChanged();
+        },
+        m_panel);
+    connect(m_input, &TextInputView::textChanged, this, &MenuBarView::setInputText);
+    connect(m_input, &TextInputView::focusChanged, this, [this](bool focused) {
+        m_isInputFocused = focused;
+        m_notificationService.postTextFieldActive(focused);
+        Q_EMIT stateChanged();
+    });
+    column->addWidget(m_input);
+
+    auto* serviceRow = new QHBoxLayout;
+    serviceRow->setSpacing(8);
+    m_serviceButton = new SelectorButton(m_panel);
+    m_serviceButton->setFixedWidth(serviceButtonWidth);
+    serviceRow->addWidget(m_serviceButton);
+    connect(m_serviceButton, &QAbstractButton::clicked, this, &MenuBarView::openServicePicker);
+    m_translateButton = new TranslateButton(
+        [this] {
+            QPointer<MenuBarView> self(this);
+            MainQueue::async([self] {
+                if (self)
+                    self->translate();
+            });
+        },
+        m_panel);
+    serviceRow->addWidget(m_translateButton, 1);
+    column->addLayout(serviceRow);
+
+    m_output = new TextOutputView(m_panel);
+    column->addWidget(m_output);
+
+    m_actionBarSlot = new QWidget(m_panel);
+    auto* actionRow = new QHBoxLayout(m_actionBarSlot);
+    actionRow->setContentsMargins(0, 0, 0, 0);
+    actionRow->setSpacing(8);
+    column->addWidget(m_actionBarSlot);
+
+    m_detailsSlot = new QWidget(m_panel);
+    auto* details = new QVBoxLayout(m_detailsSlot);
+    details->setContentsMargins(0, 0, 0, 0);
+    details->setSpacing(Theme::spacing);
+    column->addWidget(m_detailsSlot);
+
+    m_toast = new ToastView(this);
+    m_toast->hide();
+    connect(&ToastManager::shared(), &ToastManager::changed, this, &MenuBarView::refreshToast);
+
+    onKeyPressIfAvailable(this, Qt::Key_Escape, [this] { escape(); });
+    Theme::followAppearance(this, [this] {
+        m_serviceButton->setIcon(ProviderIcon::pixmap(m_selectedService, Theme::dark(), devicePixelRatioF()));
+    });
+}
+
+void MenuBarView::registerNotificationObservers() {
+    if (m_isListeningForNotifications)
+        return;
+    NotificationCenter& center = NotificationCenter::shared();
+    const auto observe = [this, &center](const QString& name, std::function<void(const QVariantMap&)> handler) {
+        center.addObserver(name, this, std::move(handler));
+    };
+    observe(QStringLiteral("SetTranslationLanguages"),
+            [this](const QVariantMap& info) { handleSetTranslationLanguages(info); });
+    observe(QStringLiteral("TranslateSelectedText"),
+            [this](const QVariantMap& info) { handleTranslateSelectedText(info); });
+    observe(QStringLiteral("SetTranslationInput"), [this](const QVariantMap& info) { handleSetTranslationInput(info); });
+    observe(QStringLiteral("StartOCRCapture"), [this](const QVariantMap&) { startOCRCapture(); });
+    const auto reload = [this](const QVariantMap&) {
+        QPointer<MenuBarView> self(this);
+        MainQueue::async([self] {
+            if (self)
+                self->loadSavedSettings();
+        });
+    };
+    observe(QStringLiteral("SettingsReset"), reload);
+    observe(QStringLiteral("LanguageChanged"), reload);
+    observe(QStringLiteral("ShowInlineAlert"), [this](const QVariantMap& info) { handleShowInlineAlert(info); });
+    observe(QStringLiteral("FocusTextInput"), [this](const QVariantMap&) { handleFocusTextInput(); });
+    observe(QStringLiteral("SwapTranslation"), [this](const QVariantMap&) { handleSwapTranslation(); });
+    observe(QStringLiteral("OpenHistoryWindow"), [this](const QVariantMap&) { setHistoryWindowVisible(true); });
+    observe(QStringLiteral("OpenFavoritesWindow"), [this](const QVariantMap&) { setFavoritesWindowVisible(true); });
+    observe(QStringLiteral("StartTranslation"), [this](const QVariantMap&) { handleStartTranslation(); });
+    observe(QStringLiteral("LoadTranslation"), [this](const QVariantMap& info) { handleLoadTranslation(info); });
+    observe(QStringLiteral("CloseHistoryWindow"), [this](const QVariantMap&) { setHistoryWindowVisible(false); });
+    observe(QStringLiteral("CloseFavoritesWindow"),
+            [this](const QVariantMap&) { setFavoritesWindowVisible(false); });
+    m_isListeningForNotifications = true;
+}
+
+// --- State ---------------------------------------------------------------------------------------------
+
+void MenuBarView::setSelectedService(TranslationService service) {
+    if (service == m_selectedService)
+        return;
+    m_selectedService = service;
+    if (!m_isSwapOperation)
+        UserDefaults::standard().set(serviceKey, rawValue(service));
+    refresh();
+}
+
+void MenuBarView::setSourceLanguage(const Language& language) {
+    if (language.code == m_sourceLanguage.code)
+        return;
+    m_sourceLanguage = language;
+    if (!m_isSwapOperation)
+        UserDefaults::standard().set(sourceKey, language.code);
+    refresh();
+}
+
+void MenuBarView::setTargetLanguage(const Language& language) {
+    if (language.code == m_targetLanguage.code)
+        return;
+    m_targetLanguage = language;
+    if (!m_isSwapOperation)
+        UserDefaults::standard().set(targetKey, language.code);
+    refresh();
+}
+
+void MenuBarView::setInputText(const QString& text) {
+    if (text == m_inputText)
+        return;
+    m_inputText = text;
+    if (text.isEmpty()) {
+        // An answer arriving after the input was emptied belongs to nothing on screen.
+        dropPendingRequest();
+        clearOutput();
+    }
+    refresh();
+}
+
+void MenuBarView::setShowAlert(bool show) {
+    if (show == m_showAlert)
+        return;
+    m_showAlert = show;
+    refresh();
+}
+
+void MenuBarView::setInputFocused(bool focused) {
+    if (focused)
+        m_input->focusEditor();
+    else if (m_input->isEditorFocused())
+        m_input->editor()->clearFocus();
+}
+
+void MenuBarView::setHistoryWindowVisible(bool visible) {
+    if (visible == m_showHistoryWindow)
+        return;
+    m_showHistoryWindow = visible;
+    Q_EMIT historyWindowVisibleChanged(visible);
+    Q_EMIT stateChanged();
+}
+
+void MenuBarView::setFavoritesWindowVisible(bool visible) {
+    if (visible == m_showFavoritesWindow)
+        return;
+    m_showFavoritesWindow = visible;
+    Q_EMIT favoritesWindowVisibleChanged(visible);
+    Q_EMIT stateChanged();
+}
+
+// --- Translating ---------------------------------------------------------------------------------------
+
+void MenuBarView::scheduleTranslate() {
+    QPointer<MenuBarView> self(this);
+    MainQueue::async([self] {
+        if (self)
+            self->translate();
+    });
+}
+
+void MenuBarView::translate() {
+    if (m_inputText.isEmpty() || m_isTranslating || m_isSwapOperation) {
+        debugLog(tag, QStringLiteral("⏭️ Çeviri başlatılmadı (boş girdi, süren çeviri ya da dil değişimi)"));
+        return;
+    }
+    startRequest();
+}
+
+void MenuBarView::startRequest() {
+    m_isTranslating = true;
+    // A banner of an earlier failure would otherwise stay over the next success.
+    m_showAlert = false;
+    const quint64 generation = ++m_generation;
+    m_pending = {generation, 0, {m_inputText, QString(), m_sourceLanguage, m_targetLanguage, m_selectedService}};
+    QPointer<MenuBarView> self(this);
+    // The provider on screen is the one used, whatever the stored setting says at this moment.
+    const RequestId id = TranslationManagerService::shared().translate(
+        m_inputText, m_sourceLanguage, m_targetLanguage, m_selectedService,
+        [self, generation](Result<TranslationResponse, TranslationError> result) {
+            if (self)
+                self->handleTranslationResult(generation, result);
+        },
+        this);
+    if (m_pending.generation == generation)
+        m_pending.id = id;
+    refresh();
+}
+
+void MenuBarView::handleTranslationResult(quint64 generation,
+                                          const Result<TranslationResponse, TranslationError>& result) {
+    if (generation != m_generation || !m_isTranslating) {
+        debugLog(tag, QStringLiteral("🗑️ Eski çeviri yanıtı yok sayıldı"));
+        return;
+    }
+    const TextOutputView::Record sent = m_pending.sent;
+    m_pending = {};
+    m_isTranslating = false;
+    m_isSwapOperation = false;
+    if (result) {
+        TranslationResponse response = result.value();
+        if (!response.sourceText)
+            response.sourceText = sent.sourceText;
+        TextOutputView::Record shown = sent;
+        shown.translatedText = response.translation;
+        m_translationResponse = std::move(response);
+        showOutput(shown);
+    } else {
+        m_alertMessage = QStringLiteral("Translation failed: ") + result.error().localizedDescription();
+        m_alertType = InlineAlert::AlertType::Error;
+        m_showAlert = true;
+        debugLog(tag, QStringLiteral("❌ %1").arg(m_alertMessage));
+    }
+    refresh();
+}
+
+void MenuBarView::dropPendingRequest() {
+    if (!m_isTranslating)
+        return;
+    if (m_pending.id)
+        TranslationManagerService::shared().cancel(m_pending.id);
+    m_pending = {};
+    ++m_generation;
+    m_isTranslating = false;
+}
+
+void MenuBarView::showOutput(const TextOutputView::Record& record) {
+    m_shown = record;
+    m_translatedText = record.translatedText;
+}
+
+void MenuBarView::clearOutput() {
+    m_shown = {};
+    m_translatedText.clear();
+    m_translationResponse.reset();
+}
+
+void MenuBarView::handOff(const QString& text) {
+    const TextOutputView::Record wanted{text, QString(), m_sourceLanguage, m_targetLanguage, m_selectedService};
+    setInputText(text);
+    if (text.isEmpty())
+        return;
+    if (m_isTranslating) {
+        // The same text arriving again (the view and the manager both pass a selection on) is already
+        // on its way; a different one replaces the running request.
+        if (sameRequest(m_pending.sent, wanted))
+            return;
+        dropPendingRequest();
+        refresh();
+    } else if (!m_translatedText.isEmpty() && sameRequest(m_shown, wanted)) {
+        return;
+    }
+    scheduleTranslate();
+}
+
+void MenuBarView::loadSavedSettings() {
+    const TranslationManagerService::DefaultSettings settings =
+        TranslationManagerService::shared().loadDefaultSettings();
+    setSelectedService(settings.provider);
+    setSourceLanguage(settings.source);
+    setTargetLanguage(settings.target);
+}
+
+void MenuBarView::saveSettingsAfterTranslation() {
+    if (m_isTranslating || m_isSwapOperation) {
+        debugLog(tag, QStringLiteral("⏭️ Ayarlar şimdi kaydedilmedi"));
+        return;
+    }
+    QPointer<MenuBarView> self(this);
+    MainQueue::async([self] {
+        if (self)
+            TranslationManagerService::shared().saveDefaultSettings(self->m_sourceLanguage, self->m_targetLanguage,
+                                                                    self->m_selectedService);
+    });
+}
+
+// --- OCR -----------------------------------------------------------------------------------------------
+
+void MenuBarView::startOCRCapture() {
+    m_isCapturingScreen = true;
+    Q_EMIT stateChanged();
+    QPointer<MenuBarView> self(this);
+    OCRManagerService().performOCR([self](std::optional<QString> text) {
+        MainQueue::async([self, text] {
+            if (self)
+                self->handleOCRResult(text);
+        });
+    });
+}
+
+void MenuBarView::handleOCRResult(const std::optional<QString>& text) {
+    m_isCapturingScreen = false;
+    Q_EMIT stateChanged();
+    if (!text || text->isEmpty()) {
+        debugLog(tag, QStringLiteral("⚠️ OCR metin döndürmedi"));
+        return;
+    }
+    handOff(*text);
+}
+
+// --- Notification handlers -----------------------------------------------------------------------------
+
+void MenuBarView::handleSetTranslationLanguages(const QVariantMap& userInfo) {
+    const std::optional<QString> source = stringValue(userInfo, QStringLiteral("sourceLanguage"));
+    const std::optional<QString> target = stringValue(userInfo, QStringLiteral("targetLanguage"));
+    if (!source || !target)
+        return;
+    setSourceLanguage(Language::find(*source));
+    setTargetLanguage(Language::findTarget(*target));
+}
+
+void MenuBarView::handleTranslateSelectedText(const QVariantMap& userInfo) {
+    const std::optional<QString> source = stringValue(userInfo, QStringLiteral("sourceLanguage"));
+    const std::optional<QString> target = stringValue(userInfo, QStringLiteral("targetLanguage"));
+    const std::optional<QString> text = stringValue(userInfo, QStringLiteral("text"));
+    // A running request is replaced by a new text, not kept over it.
+    if (text && *text != m_pending.sent.sourceText)
+        dropPendingRequest();
+    if (source && target) {
+        setSourceLanguage(Language::find(*source));
+        setTargetLanguage(Language::findTarget(*target));
+        saveSettingsAfterTranslation();
+    }
+    if (text)
+        handOff(*text);
+}
+
+void MenuBarView::handleSetTranslationInput(const QVariantMap& userInfo) {
+    if (const std::optional<QString> text = stringValue(userInfo, QStringLiteral("text")))
+        handOff(*text);
+}
+
+void MenuBarView::handleShowInlineAlert(const QVariantMap& userInfo) {
+    const std::optional<QString> message = stringValue(userInfo, QStringLiteral("message"));
+    if (!message)
+        return;
+    m_alertMessage = *message;
+    m_alertType = InlineAlert::typeFromName(userInfo.value(QStringLiteral("type")).toString())
+                      .value_or(InlineAlert::AlertType::Warning);
+    m_showAlert = true;
+    refresh();
+}
+
+void MenuBarView::handleFocusTextInput() {
+    setInputFocused(true);
+}
+
+void MenuBarView::handleSwapTranslation() {
+    // The arriving answer would be labelled with the swapped pair, and "Automatic" would become a target.
+    if (m_isTranslating || m_sourceLanguage.isAutomatic()) {
+        debugLog(tag, QStringLiteral("⏭️ Dil değişimi şimdi yapılamaz"));
+        return;
+    }
+    m_isSwapOperation = true;
+    const Language previousSource = m_sourceLanguage;
+    const Language previousTarget = m_targetLanguage;
+    const QString previousOutput = m_translatedText;
+    setSourceLanguage(previousTarget);
+    setTargetLanguage(previousSource);
+    UserDefaults::standard().set(sourceKey, m_sourceLanguage.code);
+    UserDefaults::standard().set(targetKey, m_targetLanguage.code);
+    if (!previousOutput.isEmpty()) {
+        setInputText(previousOutput);
+        // The former output is now the input; its alternatives belong to nothing on screen.
+        clearOutput();
+    }
+    QPointer<MenuBarView> self(this);
+    MainQueue::asyncAfter(swapDurationMs, [self] {
+        if (self) {
+            self->m_isSwapOperation = false;
+            Q_EMIT self->stateChanged();
+        }
+    });
+    refresh();
+}
+
+void MenuBarView::handleStartTranslation() {
+    if (!m_inputText.isEmpty() && !m_isTranslating)
+        scheduleTranslate();
+}
+
+void MenuBarView::handleLoadTranslation(const QVariantMap& userInfo) {
+    const std::optional<QString> sourceText = stringValue(userInfo, QStringLiteral("sourceText"));
+    const std::optional<QString> translatedText = stringValue(userInfo, QStringLiteral("translatedText"));
+    if (!sourceText || !translatedText)
+        return;
+    const std::optional<QString> sourceCode = stringValue(userInfo, QStringLiteral("sourceLanguage"))
+                                                  ? stringValue(userInfo, QStringLiteral("sourceLanguage"))
+                                                  : stringValue(userInfo, QStringLiteral("sourceLanguageCode"));
+    const std::optional<QString> targetCode = stringValue(userInfo, QStringLiteral("targetLanguage"))
+                                                  ? stringValue(userInfo, QStringLiteral("targetLanguage"))
+                                                  : stringValue(userInfo, QStringLiteral("targetLanguageCode"));
+    if (!sourceCode || !targetCode)
+        return;
+    const std::optional<QString> serviceRaw = stringValue(userInfo, QStringLiteral("service"))
+                                                  ? stringValue(userInfo, QStringLiteral("service"))
+                                                  : stringValue(userInfo, QStringLiteral("serviceRawValue"));
+    const TranslationService service = translationServiceOrDefault(serviceRaw.value_or(QString()));
+
+    // A request still running would otherwise overwrite the loaded translation when it answers.
+    dropPendingRequest();
+    setInputText(*sourceText);
+    const Language source = Language::find(*sourceCode);
+    const Language target = Language::findTarget(*targetCode);
+    setSourceLanguage(source);
+    setTargetLanguage(target);
+    setSelectedService(service);
+    // The last response's alternatives belong to another translation.
+    m_translationResponse.reset();
+    showOutput({*sourceText, *translatedText, source, target, service});
+    refresh();
+    if (!isVisible())
+        Q_EMIT showPopoverRequested();
+}
+
+void MenuBarView::escape() {
+    NotificationCenter::shared().post(QStringLiteral("ClosePopover"));
+}
+
+// --- Service picker ------------------------------------------------------------------------------------
+
+void MenuBarView::openServicePicker() {
+    if (m_servicePopover && m_servicePopover->isShown()) {
+        m_servicePopover->performClose();
+        return;
+    }
+    if (!m_servicePopover) {
+        m_servicePopover = new PickerPopover(m_serviceButton, servicePickerSize);
+        connect(m_servicePopover, &PopoverWindow::closed, this, [this] {
+            m_showServicePicker = false;
+            Q_EMIT stateChanged();
+        });
+    }
+    auto* picker = new ServicePickerView(
+        m_selectedService, [this](TranslationService service) { setSelectedService(service); },
+        [this] {
+            if (m_servicePopover)
+                m_servicePopover->performClose();
+        });
+    m_servicePopover->setContentSize(QSize(ServicePickerView::viewWidth, picker->sizeHint().height()));
+    m_showServicePicker = true;
+    m_servicePopover->open(picker);
+    Q_EMIT stateChanged();
+}
+
+ServicePickerView* MenuBarView::servicePicker() const {
+    return m_servicePopover && m_servicePopover->isShown()
+               ? qobject_cast<ServicePickerView*>(m_servicePopover->contentWidget())
+               : nullptr;
+}
+
+void MenuBarView::closePopovers() {
+    m_languageSelector->closePickers();
+    if (m_servicePopover && m_servicePopover->isShown())
+        m_servicePopover->performClose();
+}
+
+// --- Layout --------------------------------------------------------------------------------------------
+
+void MenuBarView::refresh() {
+    m_languageSelector->setLanguages(m_sourceLanguage, m_targetLanguage);
+    m_languageSelector->setSwapAllowed(!m_isTranslating);
+
+    if (m_showAlert) {
+        m_alert->setAlert(m_alertMessage, m_alertType);
+        m_alert->show();
+    } else {
+        m_alert->hide();
+    }
+
+    m_input->setText(m_inputText);
+    m_serviceButton->setText(displayName(m_selectedService));
+    m_serviceButton->setIcon(ProviderIcon::pixmap(m_selectedService, Theme::dark(), devicePixelRatioF()));
+    m_translateButton->setState(m_isTranslating, m_inputText.isEmpty());
+
+    TextOutputView::Record shown = m_shown;
+    shown.translatedText = m_translatedText;
+    m_output->setContent(shown);
+
+    const bool actionBar = !m_translatedText.isEmpty() && !m_isTranslating;
+    m_actionBarSlot->setVisible(actionBar && m_actionBarSlot->layout()->count() > 0);
+    m_detailsSlot->setVisible(m_selectedService == TranslationService::Google &&
+                              m_detailsSlot->layout()->count() > 0);
+    refreshToast();
+    Q_EMIT stateChanged();
+}
+
+void MenuBarView::refreshToast() {
+    const ToastManager& toasts = ToastManager::shared();
+    if (toasts.isShowingToast()) {
+        m_toast->setToast(toasts.toastMessage(), toasts.toastIcon(), toasts.toastColor());
+        layoutToast();
+        m_toast->show();
+        m_toast->raise();
+    } else {
+        m_toast->hide();
+    }
+}
+
+void MenuBarView::layoutToast() {
+    const QSize size = m_toast->sizeHint();
+    m_toast->setGeometry((width() - size.width()) / 2, height() - toastBottomInset - size.height(), size.width(),
+                         size.height());
+}
+
+void MenuBarView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutToast();
+}
+
+void MenuBarView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    QPointer<MenuBarView> self(this);
+    MainQueue::asyncAfter(focusDelayMs, [self] {
+        if (self && self->isVisible())
+            self->setInputFocused(true);
+    });
+    MainQueue::async([self] {
+        if (self)
+            self->loadSavedSettings();
+    });
+}
+
+void MenuBarView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // The pickers are windows of their own; they go with the popover.
+    if (!event->spontaneous())
+        closePopovers();
+}

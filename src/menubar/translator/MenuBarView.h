@@ -1,0 +1,189 @@
+#pragma once
+
+#include "menubar/translator/InlineAlert.h"
+#include "menubar/translator/NotificationService.h"
+#include "menubar/translator/PickerPopover.h"
+#include "menubar/translator/TextOutputView.h"
+#include "platform/Result.h"
+#include "services/Language.h"
+#include "services/TranslationError.h"
+#include "services/TranslationResponse.h"
+#include "services/TranslationService.h"
+#include "services/WebApiClient.h"
+
+#include <QPointer>
+#include <QVariantMap>
+#include <QWidget>
+#include <optional>
+
+class LanguageSelector;
+class SelectorButton;
+class ServicePickerView;
+class TextInputView;
+class ToastView;
+class TranslateButton;
+class TranslationHeader;
+
+// The translator of the tray popover: header, language pair, input, provider and Translate button, the
+// output, and below it the places of the action bar and of the alternatives. It keeps all of the
+// translator's state, stores the pair and provider as they change, and is driven from outside by
+// notifications, which it observes from its creation until it is destroyed.
+class MenuBarView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int viewWidth = 400;
+    static constexpr int panelContentWidth = 340;
+    static constexpr int serviceButtonWidth = 130;
+    static constexpr int focusDelayMs = 300;
+    static constexpr int swapDurationMs = 500;
+    static constexpr int toastBottomInset = 65;
+    static constexpr QSize servicePickerSize{160, 152};
+
+    explicit MenuBarView(QWidget* parent = nullptr);
+    ~MenuBarView() override;
+
+    // State.
+    TranslationService selectedService() const { return m_selectedService; }
+    Language sourceLanguage() const { return m_sourceLanguage; }
+    Language targetLanguage() const { return m_targetLanguage; }
+    QString inputText() const { return m_inputText; }
+    QString translatedText() const { return m_translatedText; }
+    const std::optional<TranslationResponse>& translationResponse() const { return m_translationResponse; }
+    bool isTranslating() const { return m_isTranslating; }
+    bool isCapturingScreen() const { return m_isCapturingScreen; }
+    bool isSwapOperation() const { return m_isSwapOperation; }
+    bool isInputFocused() const { return m_isInputFocused; }
+    bool showAlert() const { return m_showAlert; }
+    QString alertMessage() const { return m_alertMessage; }
+    InlineAlert::AlertType alertType() const { return m_alertType; }
+    bool showServicePicker() const { return m_showServicePicker; }
+    bool showHistoryWindow() const { return m_showHistoryWindow; }
+    bool showFavoritesWindow() const { return m_showFavoritesWindow; }
+    bool isListeningForNotifications() const { return m_isListeningForNotifications; }
+    // The translation on screen with the text, pair and provider it was made from.
+    const TextOutputView::Record& shownTranslation() const { return m_shown; }
+
+    // Changing the pair or the provider stores it, except during a language swap.
+    void setSelectedService(TranslationService service);
+    void setSourceLanguage(const Language& language);
+    void setTargetLanguage(const Language& language);
+    // Emptying the input empties the output and drops a running request.
+    void setInputText(const QString& text);
+    void setShowAlert(bool show);
+    void setInputFocused(bool focused);
+    void setHistoryWindowVisible(bool visible);
+    void setFavoritesWindowVisible(bool visible);
+
+    // Translates the input with the shown pair and provider, unless the input is empty, a request runs or
+    // a swap is under way.
+    void translate();
+    void loadSavedSettings();
+    void saveSettingsAfterTranslation();
+    void startOCRCapture();
+    void handleOCRResult(const std::optional<QString>& text);
+    // Posts "ClosePopover".
+    void escape();
+    void openServicePicker();
+    void closePopovers();
+
+    // Notification handlers.
+    void handleSetTranslationLanguages(const QVariantMap& userInfo);
+    void handleTranslateSelectedText(const QVariantMap& userInfo);
+    void handleSetTranslationInput(const QVariantMap& userInfo);
+    void handleShowInlineAlert(const QVariantMap& userInfo);
+    void handleFocusTextInput();
+    void handleSwapTranslation();
+    void handleStartTranslation();
+    void handleLoadTranslation(const QVariantMap& userInfo);
+
+    // Parts.
+    TranslationHeader* header() const { return m_header; }
+    LanguageSelector* languageSelector() const { return m_languageSelector; }
+    InlineAlert* inlineAlert() const { return m_alert; }
+    TextInputView* textInput() const { return m_input; }
+    SelectorButton* serviceButton() const { return m_serviceButton; }
+    TranslateButton* translateButton() const { return m_translateButton; }
+    TextOutputView* outputView() const { return m_output; }
+    ToastView* toastView() const { return m_toast; }
+    PickerPopover* servicePopover() const { return m_servicePopover; }
+    ServicePickerView* servicePicker() const;
+    // Under the output: the row of the action bar (shown while there is a translation and no request
+    // runs), then the alternatives and examples (shown while the provider is Google). Each is shown only
+    // once something has been put in it.
+    QWidget* actionBarSlot() const { return m_actionBarSlot; }
+    QWidget* detailsSlot() const { return m_detailsSlot; }
+    // Re-applies the layout conditions, e.g. after the slots' contents changed.
+    void refresh();
+
+Q_SIGNALS:
+    // Anything of the state above changed.
+    void stateChanged();
+    void historyWindowVisibleChanged(bool visible);
+    void favoritesWindowVisibleChanged(bool visible);
+    // A loaded translation wants the popover on screen.
+    void showPopoverRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct PendingRequest {
+        quint64 generation = 0;
+        RequestId id = 0;
+        TextOutputView::Record sent;
+    };
+
+    void buildUi();
+    void registerNotificationObservers();
+    void scheduleTranslate();
+    void startRequest();
+    void handleTranslationResult(quint64 generation, const Result<TranslationResponse, TranslationError>& result);
+    // Drops the running request: its answer will never be applied.
+    void dropPendingRequest();
+    // Text handed over from outside (selection, OCR): shown and translated, once.
+    void handOff(const QString& text);
+    void showOutput(const TextOutputView::Record& record);
+    void clearOutput();
+    void layoutToast();
+    void refreshToast();
+
+    // Stored state.
+    TranslationService m_selectedService = TranslationService::Google;
+    Language m_sourceLanguage;
+    Language m_targetLanguage;
+    QString m_inputText;
+    QString m_translatedText;
+    std::optional<TranslationResponse> m_translationResponse;
+    bool m_isTranslating = false;
+    bool m_isCapturingScreen = false;
+    bool m_showServicePicker = false;
+    bool m_isInputFocused = false;
+    bool m_isListeningForNotifications = false;
+    bool m_showAlert = false;
+    QString m_alertMessage;
+    InlineAlert::AlertType m_alertType = InlineAlert::AlertType::Warning;
+    bool m_isSwapOperation = false;
+    bool m_showHistoryWindow = false;
+    bool m_showFavoritesWindow = false;
+    NotificationService m_notificationService;
+
+    TextOutputView::Record m_shown;
+    PendingRequest m_pending;
+    quint64 m_generation = 0;
+
+    // Parts.
+    QWidget* m_panel = nullptr;
+    TranslationHeader* m_header = nullptr;
+    LanguageSelector* m_languageSelector = nullptr;
+    InlineAlert* m_alert = nullptr;
+    TextInputView* m_input = nullptr;
+    SelectorButton* m_serviceButton = nullptr;
+    TranslateButton* m_translateButton = nullptr;
+    TextOutputView* m_output = nullptr;
+    QWidget* m_actionBarSlot = nullptr;
+    QWidget* m_detailsSlot = nullptr;
+    ToastView* m_toast = nullptr;
+    QPointer<PickerPopover> m_servicePopover;
+};

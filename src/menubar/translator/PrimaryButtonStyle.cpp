@@ -1,0 +1,64 @@
+#include "menubar/translator/PrimaryButtonStyle.h"
+
+#include "menubar/look/Color.h"
+#include "menubar/look/Theme.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWidget>
+
+void PrimaryButtonStyle::apply(QWidget* widget) {
+    if (!widget || widget->findChild<PrimaryButtonStyle*>(QString(), Qt::FindDirectChildrenOnly))
+        return;
+    widget->setFixedHeight(Theme::buttonHeight);
+    widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    QFont font = widget->font();
+    font.setPixelSize(15);
+    font.setWeight(QFont::Medium);
+    widget->setFont(font);
+    widget->setAttribute(Qt::WA_Hover);
+    widget->installEventFilter(new PrimaryButtonStyle(widget));
+    Theme::applyShadow(widget, Theme::smallShadow());
+    Theme::followAppearance(widget, [widget] { widget->update(); });
+}
+
+bool PrimaryButtonStyle::isHovering(const QWidget* widget) {
+    const auto* style = widget ? widget->findChild<PrimaryButtonStyle*>(QString(), Qt::FindDirectChildrenOnly)
+                               : nullptr;
+    return style && style->m_hovering;
+}
+
+bool PrimaryButtonStyle::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+    case QEvent::Enter:
+    case QEvent::HoverEnter:
+        if (!m_hovering) {
+            m_hovering = true;
+            widget->update();
+        }
+        break;
+    case QEvent::Leave:
+    case QEvent::HoverLeave:
+        if (m_hovering) {
+            m_hovering = false;
+            widget->update();
+        }
+        break;
+    case QEvent::Paint: {
+        QPainter painter(widget);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(widget->rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
+                             Theme::cornerRadius);
+        painter.fillPath(shape, m_hovering ? Color::withOpacity(Theme::accent(), 0.6) : Theme::accent());
+        painter.setPen(QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        painter.drawPath(shape);
+        break;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}

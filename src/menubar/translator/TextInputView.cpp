@@ -1,0 +1,306 @@
+#include "menubar/translator/TextInputView.h"
+
+#include "menubar/look/Color.h"
+#include "menubar/look/Symbol.h"
+#include "menubar/look/SymbolButton.h"
+#include "menubar/look/Theme.h"
+#include "platform/AudioPlayer.h"
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "services/Language.h"
+#include "services/TTSSource.h"
+#include "services/TextToSpeechService.h"
+
+#include <QAbstractButton>
+#include <QAbstractTextDocumentLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int editorSideInset = 8;
+constexpr int editorTopInset = 12;
+constexpr int placeholderInset = 12;
+constexpr int clearInset = 8;
+
+QFont pixelFont(int size) {
+    QFont font;
+    font.setPixelSize(size);
+    return font;
+}
+
+// The blue "OCR" button with its camera symbol.
+class OcrButton : public QAbstractButton {
+public:
+    explicit OcrButton(QWidget* parent)
+        : QAbstractButton(parent) {
+        setText(QStringLiteral("OCR"));
+        setFont(pixelFont(13));
+        setFocusPolicy(Qt::NoFocus);
+        setAttribute(Qt::WA_Hover);
+        setCursor(Qt::ArrowCursor);
+        setFixedHeight(34);
+        setToolTip(QStringLiteral("Capture text from screen (OCR)"));
+    }
+
+    QSize sizeHint() const override {
+        return {12 + Symbol::pixelSize(14) + 6 + fontMetrics().horizontalAdvance(text()) + 12, 34};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()), Theme::cornerRadius, Theme::cornerRadius);
+        painter.fillPath(shape, Color::withOpacity(Color::accentColor(), underMouse() ? 0.9 : 1.0));
+        const int side = Symbol::pixelSize(14);
+        const QRect symbol(12, (height() - side) / 2, side, side);
+        painter.drawPixmap(symbol, Symbol::pixmap(QStringLiteral("camera.viewfinder"), symbol.size(), Qt::white,
+                                                  devicePixelRatioF()));
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(symbol.right() + 1 + 6, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         text());
+    }
+};
+
+// A symbol whose colour answers the pointer: label colour while hovered, secondary otherwise.
+Symbol::ColorProvider hoverColor(const QPointer<QWidget>& widget) {
+    return [widget] { return widget && widget->underMouse() ? Theme::primaryText() : Theme::secondaryText(); };
+}
+
+// The listen/stop button: the symbol in a clear rounded square with a faint outline.
+class ListenButton : public SymbolButton {
+public:
+    explicit ListenButton(QWidget* parent)
+        : SymbolButton(QStringLiteral("speaker.wave.2.fill"), 14, {}, QSize(40, Symbol::pixelSize(14) + 20), parent) {
+        setColor(hoverColor(this));
+        setAttribute(Qt::WA_Hover);
+        setCursor(Qt::ArrowCursor);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
+                             Theme::cornerRadius);
+        painter.setPen(QPen(Color::withOpacity(Theme::secondaryText(), 0.3), 0.5));
+        painter.drawPath(shape);
+        painter.end();
+        SymbolButton::paintEvent(event);
+    }
+};
+
+} // namespace
+
+TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidget* parent)
+    : QWidget(parent)
+    , m_setCapturingScreen(std::move(setCapturingScreen)) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_editor = new QTextEdit(this);
+    m_editor->setAcceptRichText(false);
+    m_editor->setFrameShape(QFrame::NoFrame);
+    m_editor->setFont(pixelFont(16));
+    m_editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_editor->viewport()->setAutoFillBackground(false);
+    m_editor->setAutoFillBackground(false);
+    m_editor->document()->setDocumentMargin(2);
+    m_editor->setTabChangesFocus(true);
+    m_editor->installEventFilter(this);
+    auto* editorRow = new QHBoxLayout;
+    editorRow->setContentsMargins(editorSideInset, editorTopInset, editorSideInset, 0);
+    editorRow->addWidget(m_editor);
+    column->addLayout(editorRow);
+
+    // The bar keeps the editor clear of the buttons.
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(8, 0, 8, 0);
+    m_ocrButton = new OcrButton(this);
+    bar->addWidget(m_ocrButton, 0, Qt::AlignVCenter);
+    bar->addStretch(1);
+    m_listenButton = new ListenButton(this);
+    bar->addWidget(m_listenButton, 0, Qt::AlignVCenter);
+    auto* barHolder = new QWidget(this);
+    barHolder->setFixedHeight(barHeight);
+    barHolder->setLayout(bar);
+    column->addWidget(barHolder);
+
+    m_placeholder = new QLabel(QStringLiteral("Enter or paste text to translate..."), this);
+    m_placeholder->setFont(pixelFont(14));
+    m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_clearButton = new SymbolButton(QStringLiteral("xmark.circle.fill"), 14, {},
+                                     QSize(Symbol::pixelSize(14), Symbol::pixelSize(14)), this);
+    m_clearButton->setColor(hoverColor(m_clearButton));
+    m_clearButton->setAttribute(Qt::WA_Hover);
+    m_clearButton->setCursor(Qt::ArrowCursor);
+
+    connect(m_editor, &QTextEdit::textChanged, this, [this] {
+        refresh();
+        if (!m_settingText)
+            Q_EMIT textChanged(text());
+    });
+    connect(m_editor->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            &TextInputView::updateEditorHeight);
+    connect(m_clearButton, &QAbstractButton::clicked, this, [this] { m_editor->clear(); });
+    connect(m_ocrButton, &QAbstractButton::clicked, this, &TextInputView::startOCR);
+    connect(m_listenButton, &QAbstractButton::clicked, this, &TextInputView::toggleSpeech);
+
+    TextToSpeechService& tts = TextToSpeechService::shared();
+    connect(&tts, &TextToSpeechService::isPlayingChanged, this, &TextInputView::refresh);
+    connect(&tts, &TextToSpeechService::activeSourceChanged, this, &TextInputView::refresh);
+
+    Theme::followAppearance(this, [this] {
+        QPalette palette = m_editor->palette();
+        palette.setColor(QPalette::Base, Qt::transparent);
+        palette.setColor(QPalette::Text, Theme::primaryText());
+        m_editor->setPalette(palette);
+        QPalette placeholder = m_placeholder->palette();
+        placeholder.setColor(QPalette::WindowText, Color::withOpacity(Theme::secondaryText(), 0.7));
+        m_placeholder->setPalette(placeholder);
+        update();
+    });
+    Theme::applyShadow(this, Theme::smallShadow());
+    m_editor->setFixedHeight(minimumEditorHeight);
+    refresh();
+}
+
+QString TextInputView::text() const {
+    return m_editor->toPlainText();
+}
+
+void TextInputView::setText(const QString& text) {
+    if (text == this->text())
+        return;
+    m_settingText = true;
+    m_editor->setPlainText(text);
+    m_editor->moveCursor(QTextCursor::End);
+    m_settingText = false;
+}
+
+bool TextInputView::isEditorFocused() const {
+    return m_editor->hasFocus();
+}
+
+void TextInputView::focusEditor() {
+    m_editor->setFocus(Qt::OtherFocusReason);
+}
+
+void TextInputView::submit() {
+    if (text().isEmpty())
+        return;
+    NotificationCenter::shared().post(QStringLiteral("StartTranslation"),
+                                      {{QStringLiteral("trigger_source"), QStringLiteral("menu")}});
+}
+
+void TextInputView::startOCR() {
+    if (m_setCapturingScreen)
+        m_setCapturingScreen(true);
+    NotificationCenter::shared().post(QStringLiteral("StartOCRCapture"));
+}
+
+void TextInputView::toggleSpeech() {
+    const Language language = Language::find(
+        UserDefaults::standard().optionalString(QStringLiteral("defaultSourceLanguage")).value_or(QStringLiteral("tr")));
+    TextToSpeechService& tts = TextToSpeechService::shared();
+    if (tts.isPlaying(TTSSource::Input)) {
+        if (AudioPlayer* player = tts.audioPlayer())
+            player->stop();
+        MainQueue::async([] { TextToSpeechService::shared().resetPlaybackState(); });
+        return;
+    }
+    tts.speak(text(), language.code, false, TTSSource::Input);
+}
+
+void TextInputView::refresh() {
+    const bool empty = m_editor->document()->isEmpty();
+    m_placeholder->setVisible(empty);
+    m_clearButton->setVisible(!empty);
+    m_listenButton->setVisible(!empty);
+    const bool playing = TextToSpeechService::shared().isPlaying(TTSSource::Input);
+    m_listenButton->setSymbol(playing ? QStringLiteral("stop.fill") : QStringLiteral("speaker.wave.2.fill"));
+    m_listenButton->setToolTip(playing ? QStringLiteral("Stop speaking") : QStringLiteral("Listen to text"));
+}
+
+void TextInputView::updateEditorHeight() {
+    const int content = int(std::ceil(m_editor->document()->size().height()));
+    const int height = std::clamp(content, minimumEditorHeight, maximumEditorHeight);
+    if (height != m_editor->height())
+        m_editor->setFixedHeight(height);
+}
+
+void TextInputView::layoutOverlays() {
+    m_placeholder->adjustSize();
+    m_placeholder->move(placeholderInset, placeholderInset);
+    m_placeholder->setFixedWidth(width() - 2 * placeholderInset);
+    m_clearButton->move(width() - clearInset - m_clearButton->width(), clearInset);
+    m_clearButton->raise();
+}
+
+void TextInputView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutOverlays();
+}
+
+void TextInputView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath card;
+    card.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius, Theme::cornerRadius);
+    painter.fillPath(card, Theme::fieldFill());
+    painter.setPen(QPen(Theme::border(), Theme::borderWidth));
+    painter.drawPath(card);
+}
+
+bool TextInputView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_editor) {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+                break;
+            if (key->modifiers().testFlag(Qt::ShiftModifier)) {
+                if (event->type() == QEvent::KeyPress) {
+                    m_editor->textCursor().insertText(QStringLiteral("\n"));
+                    m_editor->ensureCursorVisible();
+                    return true;
+                }
+                break;
+            }
+            // Return submits and never inserts a line break.
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                submit();
+            return true;
+        }
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: {
+            const bool focused = event->type() == QEvent::FocusIn;
+            if (focused != m_focused) {
+                m_focused = focused;
+                Q_EMIT focusChanged(focused);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,53 @@
+#include "menubar/translator/TranslationHeader.h"
+
+#include "menubar/look/SymbolButton.h"
+#include "menubar/look/Theme.h"
+#include "platform/NotificationCenter.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+
+TranslationHeader::TranslationHeader(QWidget* parent)
+    : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    auto* title = new QLabel(QStringLiteral("Quillora"), this);
+    QFont font;
+    font.setPixelSize(18);
+    font.setWeight(QFont::DemiBold);
+    title->setFont(font);
+    Theme::followAppearance(title, [title] {
+        QPalette palette = title->palette();
+        palette.setColor(QPalette::WindowText, Theme::primaryText());
+        title->setPalette(palette);
+    });
+    row->addWidget(title);
+    row->addStretch(1);
+
+    m_history = iconButton(QStringLiteral("clock.arrow.circlepath"), QStringLiteral("Translation History"),
+                           QStringLiteral("OpenHistoryWindow"));
+    m_favorites = iconButton(QStringLiteral("bookmark"), QStringLiteral("Saved Translations"),
+                             QStringLiteral("OpenFavoritesWindow"));
+    m_settings = iconButton(QStringLiteral("gearshape.fill"), QStringLiteral("Settings"),
+                            QStringLiteral("OpenSettingsWindow"));
+    for (SymbolButton* button : {m_history, m_favorites, m_settings})
+        row->addWidget(button);
+}
+
+SymbolButton* TranslationHeader::iconButton(const QString& symbol, const QString& toolTip,
+                                            const QString& notification) {
+    auto* button = new SymbolButton(symbol, 15, {}, QSize(buttonSide, buttonSide), this);
+    QPointer<SymbolButton> guard(button);
+    // Only the symbol's colour answers the pointer; the square stays clear.
+    button->setColor([guard] {
+        return guard && guard->underMouse() ? Theme::primaryText() : Theme::secondaryText();
+    });
+    button->setAttribute(Qt::WA_Hover);
+    button->setToolTip(toolTip);
+    connect(button, &QAbstractButton::clicked, this,
+            [notification] { NotificationCenter::shared().post(notification); });
+    return button;
+}
