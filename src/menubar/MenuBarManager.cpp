@@ -153,7 +153,7 @@ QRect MenuBarManager::anchorRect() const {
     if (!screen)
         return {};
     const QRect area = screen->availableGeometry();
-    return {area.right() - 1, area.top(), 1, 1};
+    return {area.right(), area.top(), 1, 0};
 }
 
 void MenuBarManager::placePopover() {

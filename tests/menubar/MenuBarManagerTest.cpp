@@ -1,0 +1,162 @@
+#include "menubar/MenuBarManager.h"
+
+#include "TestUtils.h"
+#include "menubar/look/PopoverWindow.h"
+#include "menubar/translator/MenuBarView.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMenu>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct Posted {
+    QString name;
+    QVariantMap userInfo;
+    qint64 atMs;
+};
+
+class MenuBarManagerTest : public ::testing::Test {
+protected:
+    std::unique_ptr<MenuBarManager> make(bool alwaysOnTop) {
+        UserDefaults::standard().set(QStringLiteral("alwaysOnTop"), alwaysOnTop);
+        return std::make_unique<MenuBarManager>();
+    }
+
+    // Records the posts of `names` with their time since the recorder started.
+    void record(const QStringList& names) {
+        m_clock.start();
+        for (const QString& name : names) {
+            NotificationCenter::shared().addObserver(name, &m_context, [this, name](const QVariantMap& info) {
+                m_posted.append({name, info, m_clock.elapsed()});
+            });
+        }
+    }
+
+    QObject m_context;
+    QElapsedTimer m_clock;
+    QList<Posted> m_posted;
+};
+
+} // namespace
+
+TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
+    using Reason = MenuBarManager::CloseReason;
+    struct Case {
+        bool alwaysOnTop;
+        Reason reason;
+        bool closes;
+    };
+    const QList<Case> cases = {
+        {false, Reason::Escape, true},  {false, Reason::StatusItemClick, true}, {false, Reason::Request, true},
+        {true, Reason::Escape, true},   {true, Reason::StatusItemClick, true},  {true, Reason::Request, false},
+    };
+    for (const Case& c : cases) {
+        auto manager = make(c.alwaysOnTop);
+        EXPECT_EQ(manager->popover()->behavior(), c.alwaysOnTop ? PopoverWindow::Behavior::ApplicationDefined
+                                                                : PopoverWindow::Behavior::Transient);
+        manager->showPopover();
+        ASSERT_TRUE(manager->isPopoverShown());
+        manager->requestClose(c.reason);
+        EXPECT_EQ(!manager->isPopoverShown(), c.closes) << c.alwaysOnTop << int(c.reason);
+    }
+
+    // The notifications are requests; Escape and the tray icon are the user's own closing.
+    auto manager = make(true);
+    manager->showPopover();
+    NotificationCenter::shared().post(QStringLiteral("ClosePopover"));
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"));
+    EXPECT_TRUE(manager->isPopoverShown());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(manager->view(), &escape);
+    EXPECT_FALSE(manager->isPopoverShown());
+    manager->handleTrayActivation(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(manager->isPopoverShown());
+    manager->handleTrayActivation(QSystemTrayIcon::Context);
+    EXPECT_TRUE(manager->isPopoverShown());
+    manager->handleTrayActivation(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(manager->isPopoverShown());
+
+    // Switching the setting off makes the popover transient again and shows it anew.
+    manager->showPopover();
+    NotificationCenter::shared().post(QStringLiteral("AlwaysOnTopChanged"), {{QStringLiteral("value"), false}});
+    EXPECT_FALSE(manager->isAlwaysOnTop());
+    EXPECT_EQ(manager->popover()->behavior(), PopoverWindow::Behavior::Transient);
+    EXPECT_TRUE(waitUntil([&] { return manager->isPopoverShown(); }, 1000));
+    NotificationCenter::shared().post(QStringLiteral("AlwaysOnTopChanged"), {{QStringLiteral("value"), 1}});
+    EXPECT_FALSE(manager->isAlwaysOnTop());
+
+    // The OCR toggle only ever closes.
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
+    EXPECT_FALSE(manager->isPopoverShown());
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
+    EXPECT_FALSE(manager->isPopoverShown());
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), QStringLiteral("yes")}});
+    EXPECT_TRUE(manager->isPopoverShown());
+}
+
+TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
+    auto manager = make(false);
+    manager->showPopover();
+    const PopoverWindow& popover = *manager->popover();
+    // Without a tray on this display: the top-right corner, fully on screen, 400 wide.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(popover.contentSize().width(), 400);
+    EXPECT_EQ(popover.geometry().right(), screen.right());
+    EXPECT_EQ(popover.geometry().top(), screen.top());
+    EXPECT_GE(popover.contentSize().height(), manager->view()->sizeHint().height());
+
+    const QList<QAction*> actions = manager->rightClickMenu()->actions();
+    ASSERT_EQ(actions.size(), 4);
+    EXPECT_EQ(actions.at(0)->text(), QStringLiteral("Settings"));
+    EXPECT_EQ(actions.at(1)->text(), QStringLiteral("Check for Updates"));
+    EXPECT_TRUE(actions.at(2)->isSeparator());
+    EXPECT_EQ(actions.at(3)->text(), QStringLiteral("Quit"));
+    record({QStringLiteral("OpenSettingsWindow")});
+    int checks = 0;
+    manager->setCheckForUpdatesHandler([&checks] { ++checks; });
+    actions.at(0)->trigger();
+    actions.at(1)->trigger();
+    EXPECT_EQ(m_posted.size(), 1);
+    EXPECT_EQ(checks, 1);
+}
+
+TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInOrder) {
+    auto manager = make(false);
+    record({QStringLiteral("ShowInlineAlert"), QStringLiteral("SetTranslationLanguages"),
+            QStringLiteral("SetTranslationInput")});
+
+    // 5000 emoji of several code points each are 5000 characters.
+    const QString family = QStringLiteral("👨‍👩‍👧");
+    manager->handleSelectedText(family.repeated(5000), QStringLiteral("auto"), QStringLiteral("de"));
+    EXPECT_TRUE(manager->isPopoverShown());
+    EXPECT_TRUE(m_posted.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return m_posted.size() == 2; }, 2000));
+    EXPECT_EQ(m_posted.at(0).name, QStringLiteral("SetTranslationLanguages"));
+    EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("sourceLanguage")), QStringLiteral("auto"));
+    EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("targetLanguage")), QStringLiteral("de"));
+    EXPECT_EQ(m_posted.at(1).name, QStringLiteral("SetTranslationInput"));
+    EXPECT_EQ(m_posted.at(1).userInfo.value(QStringLiteral("text")).toString().size(), family.size() * 5000);
+    EXPECT_GE(m_posted.at(0).atMs, 290);
+    EXPECT_LT(m_posted.at(0).atMs, 1000);
+
+    // One more is refused at once with a warning, and the popover is opened for it.
+    m_posted.clear();
+    manager->requestClose(MenuBarManager::CloseReason::Escape);
+    manager->handleSelectedText(family.repeated(5001), QStringLiteral("auto"), QStringLiteral("de"));
+    EXPECT_TRUE(manager->isPopoverShown());
+    ASSERT_EQ(m_posted.size(), 1);
+    EXPECT_EQ(m_posted.at(0).name, QStringLiteral("ShowInlineAlert"));
+    EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("type")), QStringLiteral("warning"));
+    EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("message")),
+              QStringLiteral("The selected text exceeds 5000 characters. Please select a smaller portion for "
+                             "better translation results."));
+    EXPECT_EQ(manager->view()->alertMessage(), m_posted.at(0).userInfo.value(QStringLiteral("message")));
+    spinFor(500);
+    EXPECT_EQ(m_posted.size(), 1);
+}

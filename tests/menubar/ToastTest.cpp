@@ -1,0 +1,74 @@
+#include "menubar/GlobalToastManager.h"
+#include "menubar/GlobalToastPanel.h"
+#include "menubar/ToastManager.h"
+
+#include "TestUtils.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+TEST(ToastManager, ANewToastRunsItsOwnFullDuration) {
+    ToastManager& toasts = ToastManager::shared();
+    QElapsedTimer clock;
+    clock.start();
+    toasts.showToast(QStringLiteral("Copied"), QStringLiteral("doc.on.doc"), Qt::white, 0.4);
+    EXPECT_TRUE(toasts.isShowingToast());
+    spinFor(250);
+    toasts.showToast(QStringLiteral("Added"), QStringLiteral("bookmark.fill"), Qt::white, 0.4);
+    EXPECT_EQ(toasts.toastMessage(), QStringLiteral("Added"));
+    // Past the first toast's deadline the second is still up.
+    spinFor(250);
+    EXPECT_TRUE(toasts.isShowingToast());
+    ASSERT_TRUE(waitUntil([&] { return !toasts.isShowingToast(); }, 2000));
+    EXPECT_GE(clock.elapsed(), 600);
+    EXPECT_EQ(toasts.toastMessage(), QStringLiteral("Added"));
+
+    // A zero duration shows and hides on the next turns.
+    toasts.showToast(QStringLiteral("Removed"), QString(), Qt::white, 0);
+    EXPECT_TRUE(toasts.isShowingToast());
+    EXPECT_TRUE(waitUntil([&] { return !toasts.isShowingToast(); }, 500));
+}
+
+TEST(GlobalToastManager, DurationAndWidthFollowTheMessage) {
+    const QList<std::tuple<int, double, double>> durations = {
+        {49, 0, 2}, {50, 0, 3}, {99, 0, 3}, {100, 0, 4}, {10, -1, 2}, {10, 1.5, 1.5}, {200, 0.5, 0.5},
+    };
+    for (const auto& [characters, given, expected] : durations)
+        EXPECT_EQ(GlobalToastManager::durationFor(QString(characters, u'x'), given), expected) << characters;
+    // User-perceived characters: 49 flags are 49, not 98 code units.
+    EXPECT_EQ(GlobalToastManager::durationFor(QStringLiteral("🇹🇷").repeated(49), 0), 2);
+
+    EXPECT_EQ(GlobalToastManager::panelWidthFor(QStringLiteral("Hi")), GlobalToastManager::minimumWidth);
+    EXPECT_EQ(GlobalToastManager::panelWidthFor(QString(300, u'W')), GlobalToastManager::maximumWidth);
+}
+
+TEST(GlobalToastManager, ANewToastReplacesTheOneOnScreenAndNeverTakesFocus) {
+    GlobalToastManager& toasts = GlobalToastManager::shared();
+    // Any thread may ask; the toast appears on the main thread.
+    QThread* worker = QThread::create([&toasts] {
+        toasts.show(QStringLiteral("Copied to clipboard"), QStringLiteral("checkmark.circle.fill"), 0.3);
+    });
+    worker->start();
+    worker->wait();
+    delete worker;
+    ASSERT_TRUE(waitUntil([&] { return toasts.panel() != nullptr; }));
+    GlobalToastPanel* first = toasts.panel();
+    EXPECT_EQ(first->message(), QStringLiteral("Copied to clipboard"));
+    EXPECT_EQ(first->size(), QSize(300, 50));
+    EXPECT_TRUE(first->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(first->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(first->testAttribute(Qt::WA_TransparentForMouseEvents));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE(std::abs(first->geometry().center().x() - screen.center().x()), 1);
+    const QString firstMessage = first->message();
+
+    spinFor(200);
+    toasts.show(QStringLiteral("Text translated and replaced"), QStringLiteral("checkmark.circle"), 0.3);
+    ASSERT_TRUE(waitUntil([&] { return toasts.panel() && toasts.panel()->message() != firstMessage; }));
+    // The second stays its own 0.3 s beyond the first one's deadline.
+    spinFor(200);
+    EXPECT_NE(toasts.panel(), nullptr);
+    EXPECT_TRUE(waitUntil([&] { return toasts.panel() == nullptr; }, 2000));
+}

@@ -1,0 +1,372 @@
+#include "menubar/translator/MenuBarView.h"
+
+#include "../../services/ScriptedHttpServer.h"
+#include "DevApiTest.h"
+#include "TestUtils.h"
+#include "menubar/look/SymbolButton.h"
+#include "menubar/translator/TextInputView.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+const QString kSource = QStringLiteral("defaultSourceLanguage");
+const QString kTarget = QStringLiteral("defaultTargetLanguage");
+const QString kService = QStringLiteral("defaultTranslationService");
+
+void post(const QString& name, const QVariantMap& userInfo = {}) {
+    NotificationCenter::shared().post(name, userInfo);
+}
+
+class MenuBarViewTest : public DevApiTest {
+protected:
+    void SetUp() override {
+        DevApiTest::SetUp();
+        UserDefaults& defaults = UserDefaults::standard();
+        defaults.set(kSource, QStringLiteral("en"));
+        defaults.set(kTarget, QStringLiteral("tr"));
+        defaults.set(kService, QStringLiteral("google"));
+        TextOutputView::setRecorder([this](const TextOutputView::Record& record) { m_recorded.append(record); });
+        m_view = std::make_unique<MenuBarView>();
+        // The stored pair and provider arrive on the next turn, as they would on screen.
+        ASSERT_TRUE(waitUntil([this] { return m_view->targetLanguage().code == QLatin1String("tr"); }));
+    }
+    void TearDown() override {
+        m_view.reset();
+        TextOutputView::setRecorder({});
+    }
+
+    MenuBarView& view() { return *m_view; }
+    int requests() const { return int(s_api->requestLog().size()); }
+    QJsonObject lastBody() const { return s_api->lastRequest().value("body").toObject(); }
+    bool settled() { return waitUntil([this] { return !m_view->isTranslating(); }, 10000); }
+    // Types a text and presses Return in the input, as the user does.
+    void typeAndSubmit(const QString& text) {
+        m_view->textInput()->editor()->setPlainText(text);
+        m_view->textInput()->submit();
+    }
+
+    std::unique_ptr<MenuBarView> m_view;
+    QList<TextOutputView::Record> m_recorded;
+};
+
+} // namespace
+
+TEST_F(MenuBarViewTest, ReturnTranslatesWithTheShownPairAndProviderAndRecordsTheResult) {
+    typeAndSubmit(QStringLiteral("hello"));
+    EXPECT_EQ(view().inputText(), QStringLiteral("hello"));
+    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    ASSERT_TRUE(settled());
+
+    EXPECT_EQ(view().translatedText(), QStringLiteral("merhaba"));
+    ASSERT_TRUE(view().translationResponse());
+    EXPECT_EQ(view().translationResponse()->sourceText, QStringLiteral("hello"));
+    const QJsonObject request = s_api->lastRequest();
+    EXPECT_EQ(request.value("path").toString(), QStringLiteral("/api/translate/google"));
+    EXPECT_EQ(lastBody().value("source_language").toString(), QStringLiteral("en"));
+    EXPECT_EQ(lastBody().value("target_language").toString(), QStringLiteral("tr"));
+    EXPECT_EQ(lastBody().value("trigger_source").toString(), QStringLiteral("menu"));
+    EXPECT_EQ(lastBody().value("process_type").toString(), QStringLiteral("translate"));
+
+    ASSERT_EQ(m_recorded.size(), 1);
+    EXPECT_EQ(m_recorded.first().sourceText, QStringLiteral("hello"));
+    EXPECT_EQ(m_recorded.first().translatedText, QStringLiteral("merhaba"));
+    EXPECT_EQ(m_recorded.first().targetLanguage.code, QStringLiteral("tr"));
+
+    // A provider chosen in the view is stored and used by the next request.
+    view().setSelectedService(TranslationService::DeepL);
+    EXPECT_EQ(UserDefaults::standard().string(kService), QStringLiteral("deepl"));
+    view().setTargetLanguage(Language::find(QStringLiteral("de")));
+    EXPECT_EQ(UserDefaults::standard().string(kTarget), QStringLiteral("de"));
+    view().translate();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(s_api->lastRequest().value("path").toString(), QStringLiteral("/api/translate/deepl"));
+    EXPECT_EQ(view().translatedText(), QStringLiteral("hallo"));
+}
+
+TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
+    // Empty input: nothing is sent.
+    view().translate();
+    spinFor(100);
+    EXPECT_EQ(requests(), 0);
+
+    // Two quick submits of the same Return send one request.
+    typeAndSubmit(QStringLiteral("   "));
+    view().textInput()->submit();
+    ASSERT_TRUE(settled());
+    spinFor(100);
+    EXPECT_EQ(requests(), 1);
+    EXPECT_EQ(lastBody().value("text").toString(), QStringLiteral("   "));
+
+    // A start within the swap's half second does nothing.
+    view().setInputText(QStringLiteral("book"));
+    post(QStringLiteral("SwapTranslation"));
+    EXPECT_TRUE(view().isSwapOperation());
+    view().translate();
+    spinFor(100);
+    EXPECT_EQ(requests(), 1);
+    EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 2000));
+}
+
+TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClears) {
+    typeAndSubmit(QStringLiteral("book"));
+    ASSERT_TRUE(waitUntil([this] { return view().translatedText() == QLatin1String("kitap"); }, 10000));
+
+    ASSERT_TRUE(s_api->failNext(QStringLiteral("500")));
+    typeAndSubmit(QStringLiteral("water"));
+    ASSERT_TRUE(waitUntil([this] { return view().showAlert(); }, 10000));
+    EXPECT_FALSE(view().isTranslating());
+    EXPECT_EQ(view().alertMessage(), QStringLiteral("Translation failed: Server error: Simulated server failure"));
+    EXPECT_EQ(view().alertType(), InlineAlert::AlertType::Error);
+    EXPECT_TRUE(view().inlineAlert()->isVisibleTo(&view()));
+    EXPECT_EQ(view().translatedText(), QStringLiteral("kitap"));
+
+    // The banner goes as soon as the next translation starts.
+    view().translate();
+    EXPECT_FALSE(view().showAlert());
+    ASSERT_TRUE(settled());
+    EXPECT_FALSE(view().showAlert());
+    EXPECT_EQ(view().translatedText(), QStringLiteral("su"));
+
+    // Over the service's limit the service's own refusal is the banner.
+    typeAndSubmit(QString(5001, u'a'));
+    ASSERT_TRUE(waitUntil([this] { return view().showAlert(); }, 10000));
+    EXPECT_EQ(view().alertMessage(), QStringLiteral("Translation failed: Translation text is too long"));
+    EXPECT_EQ(view().translatedText(), QStringLiteral("su"));
+}
+
+TEST_F(MenuBarViewTest, AnswersThatNoLongerBelongToTheInputAreDropped) {
+    // Emptied input: the running request's answer is dropped and the output stays empty.
+    ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 400));
+    typeAndSubmit(QStringLiteral("hello"));
+    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    view().textInput()->clearButton()->click();
+    EXPECT_TRUE(view().inputText().isEmpty());
+    EXPECT_FALSE(view().isTranslating());
+    spinFor(700);
+    EXPECT_TRUE(view().translatedText().isEmpty());
+    EXPECT_FALSE(view().translationResponse());
+    EXPECT_TRUE(m_recorded.isEmpty());
+
+    // A new text handed over during a request replaces it; the old answer never fills the new input.
+    ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 400));
+    typeAndSubmit(QStringLiteral("cat"));
+    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("house")}});
+    EXPECT_EQ(view().inputText(), QStringLiteral("house"));
+    ASSERT_TRUE(waitUntil([this] { return view().translatedText() == QLatin1String("ev"); }, 10000));
+    spinFor(600);
+    EXPECT_EQ(view().translatedText(), QStringLiteral("ev"));
+    ASSERT_EQ(m_recorded.size(), 1);
+    EXPECT_EQ(m_recorded.last().sourceText, QStringLiteral("house"));
+
+    // A loaded translation is not overwritten by a request still running.
+    ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 400));
+    typeAndSubmit(QStringLiteral("read"));
+    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("world")},
+                                             {QStringLiteral("translatedText"), QStringLiteral("dünya")},
+                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
+                                             {QStringLiteral("serviceRawValue"), QStringLiteral("google")}});
+    spinFor(700);
+    EXPECT_EQ(view().inputText(), QStringLiteral("world"));
+    EXPECT_EQ(view().translatedText(), QStringLiteral("dünya"));
+}
+
+TEST_F(MenuBarViewTest, TheSameSelectionReachingTheViewTwiceIsTranslatedOnce) {
+    const QVariantMap selection{{QStringLiteral("text"), QStringLiteral("good morning")},
+                                {QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
+                                {QStringLiteral("targetLanguage"), QStringLiteral("de")}};
+    ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 300));
+    post(QStringLiteral("TranslateSelectedText"), selection);
+    EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("auto"));
+    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("de"));
+    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    // The manager's hand-over of the same text, during and after the request.
+    post(QStringLiteral("SetTranslationLanguages"), {{QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
+                                                     {QStringLiteral("targetLanguage"), QStringLiteral("de")}});
+    post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("good morning")}});
+    ASSERT_TRUE(settled());
+    post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("good morning")}});
+    spinFor(200);
+    EXPECT_EQ(requests(), 1);
+    EXPECT_EQ(view().translatedText(), QStringLiteral("guten Morgen"));
+    EXPECT_EQ(UserDefaults::standard().string(kSource), QStringLiteral("auto"));
+    EXPECT_EQ(UserDefaults::standard().string(kTarget), QStringLiteral("de"));
+}
+
+TEST_F(MenuBarViewTest, ALanguagePairFromOutsideNeverMakesAutomaticTheTarget) {
+    struct Case {
+        QVariantMap userInfo;
+        QString source;
+        QString target;
+    };
+    const QList<Case> cases = {
+        {{{QStringLiteral("sourceLanguage"), QStringLiteral("auto")}, {QStringLiteral("targetLanguage"), QStringLiteral("fr")}},
+         QStringLiteral("auto"), QStringLiteral("fr")},
+        {{{QStringLiteral("sourceLanguage"), QStringLiteral("xx")}, {QStringLiteral("targetLanguage"), QStringLiteral("auto")}},
+         QStringLiteral("auto"), QStringLiteral("en")},
+        {{{QStringLiteral("sourceLanguage"), QStringLiteral("de")}, {QStringLiteral("targetLanguage"), QStringLiteral("zz")}},
+         QStringLiteral("de"), QStringLiteral("en")},
+        // Only one of the two: nothing changes.
+        {{{QStringLiteral("sourceLanguage"), QStringLiteral("ja")}}, QStringLiteral("de"), QStringLiteral("en")},
+        {{{QStringLiteral("sourceLanguage"), 7}, {QStringLiteral("targetLanguage"), QStringLiteral("ja")}},
+         QStringLiteral("de"), QStringLiteral("en")},
+    };
+    for (const Case& c : cases) {
+        post(QStringLiteral("SetTranslationLanguages"), c.userInfo);
+        EXPECT_EQ(view().sourceLanguage().code, c.source) << c.userInfo.value("sourceLanguage").toString().toStdString();
+        EXPECT_EQ(view().targetLanguage().code, c.target) << c.userInfo.value("targetLanguage").toString().toStdString();
+    }
+    // The stored "auto" of a selection default is read as English, not as a target of "Automatic".
+    UserDefaults::standard().set(kSource, QStringLiteral("fr"));
+    UserDefaults::standard().set(kTarget, QStringLiteral("auto"));
+    post(QStringLiteral("SettingsReset"));
+    ASSERT_TRUE(waitUntil([this] { return view().sourceLanguage().code == QLatin1String("fr"); }));
+    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en"));
+}
+
+TEST_F(MenuBarViewTest, InlineAlertNotificationChoosesItsKindByExactName) {
+    const QList<std::pair<QVariant, InlineAlert::AlertType>> cases = {
+        {QStringLiteral("info"), InlineAlert::AlertType::Info},
+        {QStringLiteral("warning"), InlineAlert::AlertType::Warning},
+        {QStringLiteral("error"), InlineAlert::AlertType::Error},
+        {QStringLiteral("success"), InlineAlert::AlertType::Success},
+        {QStringLiteral("Error"), InlineAlert::AlertType::Warning},
+        {QVariant(), InlineAlert::AlertType::Warning},
+    };
+    for (const auto& [type, expected] : cases) {
+        view().setShowAlert(false);
+        QVariantMap info{{QStringLiteral("message"), QStringLiteral("Note")}};
+        if (type.isValid())
+            info.insert(QStringLiteral("type"), type);
+        post(QStringLiteral("ShowInlineAlert"), info);
+        EXPECT_TRUE(view().showAlert());
+        EXPECT_EQ(view().alertType(), expected) << type.toString().toStdString();
+    }
+    view().setShowAlert(false);
+    post(QStringLiteral("ShowInlineAlert"), {{QStringLiteral("type"), QStringLiteral("error")}});
+    EXPECT_FALSE(view().showAlert());
+    // The close button hides the banner and clears the flag.
+    post(QStringLiteral("ShowInlineAlert"), {{QStringLiteral("message"), QStringLiteral("Bye")}});
+    view().inlineAlert()->dismiss();
+    EXPECT_FALSE(view().showAlert());
+}
+
+TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
+    // Refused while the source is "Automatic" and while a request runs.
+    view().setSourceLanguage(Language::find(QStringLiteral("auto")));
+    post(QStringLiteral("SwapTranslation"));
+    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("tr"));
+    view().setSourceLanguage(Language::find(QStringLiteral("en")));
+
+    typeAndSubmit(QStringLiteral("cat"));
+    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    post(QStringLiteral("SwapTranslation"));
+    EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("en"));
+    ASSERT_TRUE(settled());
+    ASSERT_EQ(view().translatedText(), QStringLiteral("kedi"));
+    ASSERT_TRUE(view().translationResponse());
+
+    post(QStringLiteral("SwapTranslation"), {{QStringLiteral("isManualSwap"), true}});
+    EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("tr"));
+    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en"));
+    EXPECT_EQ(view().inputText(), QStringLiteral("kedi"));
+    EXPECT_TRUE(view().translatedText().isEmpty());
+    EXPECT_FALSE(view().translationResponse());
+    EXPECT_EQ(UserDefaults::standard().string(kSource), QStringLiteral("tr"));
+    EXPECT_EQ(UserDefaults::standard().string(kTarget), QStringLiteral("en"));
+    EXPECT_TRUE(view().isSwapOperation());
+    EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 2000));
+    EXPECT_EQ(requests(), 1);
+}
+
+TEST_F(MenuBarViewTest, LoadTranslationFillsTheViewWithoutTranslating) {
+    QSignalSpy showRequests(&view(), &MenuBarView::showPopoverRequested);
+    typeAndSubmit(QStringLiteral("cat"));
+    ASSERT_TRUE(waitUntil([this] { return !view().translatedText().isEmpty(); }, 10000));
+    ASSERT_TRUE(view().translationResponse());
+    const int sent = requests();
+
+    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("Buch")},
+                                             {QStringLiteral("translatedText"), QStringLiteral("book")},
+                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("de")},
+                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("xx")},
+                                             {QStringLiteral("serviceRawValue"), QStringLiteral("gemini")}});
+    EXPECT_EQ(view().inputText(), QStringLiteral("Buch"));
+    EXPECT_EQ(view().translatedText(), QStringLiteral("book"));
+    EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("de"));
+    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en"));
+    EXPECT_EQ(view().selectedService(), TranslationService::Gemini);
+    // The alternatives of the earlier translation are gone with it.
+    EXPECT_FALSE(view().translationResponse());
+    EXPECT_EQ(showRequests.count(), 1);
+    EXPECT_EQ(m_recorded.last().translatedText, QStringLiteral("book"));
+
+    // An unknown provider is Google; without "translatedText" nothing changes.
+    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("a")},
+                                             {QStringLiteral("translatedText"), QStringLiteral("b")},
+                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("de")},
+                                             {QStringLiteral("serviceRawValue"), QStringLiteral("bing")}});
+    EXPECT_EQ(view().selectedService(), TranslationService::Google);
+    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("x")},
+                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("de")}});
+    EXPECT_EQ(view().inputText(), QStringLiteral("a"));
+    spinFor(100);
+    EXPECT_EQ(requests(), sent);
+}
+
+TEST_F(MenuBarViewTest, ObserversLiveFromCreationToDestruction) {
+    QSignalSpy history(&view(), &MenuBarView::historyWindowVisibleChanged);
+    // Never shown, yet it hears everything.
+    EXPECT_FALSE(view().isVisible());
+    EXPECT_TRUE(view().isListeningForNotifications());
+    post(QStringLiteral("OpenHistoryWindow"));
+    post(QStringLiteral("OpenHistoryWindow"));
+    EXPECT_TRUE(view().showHistoryWindow());
+    EXPECT_EQ(history.count(), 1);
+    post(QStringLiteral("CloseHistoryWindow"));
+    EXPECT_FALSE(view().showHistoryWindow());
+    post(QStringLiteral("OpenFavoritesWindow"));
+    EXPECT_TRUE(view().showFavoritesWindow());
+
+    // Showing it registers nothing twice.
+    const int observers = NotificationCenter::shared().observerCount(QStringLiteral("LoadTranslation"));
+    view().show();
+    view().hide();
+    view().show();
+    EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("LoadTranslation")), observers);
+
+    m_view.reset();
+    EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("LoadTranslation")), observers - 1);
+    post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("hello")}});
+    spinFor(100);
+    EXPECT_EQ(requests(), 0);
+}
+
+TEST_F(MenuBarViewTest, AResponseWithoutSourceTextKeepsTheTextThatWasSent) {
+    ScriptedHttpServer server;
+    ASSERT_TRUE(server.listen());
+    UserDefaults::standard().set(QStringLiteral("apiBaseURL"), server.baseUrl());
+    server.delayMs = 300;
+    server.response = ScriptedHttpServer::answer(200, "OK", R"({"translation":"merhaba"})");
+    typeAndSubmit(QStringLiteral("hello"));
+    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    // The user edits the input while the request runs.
+    view().textInput()->editor()->setPlainText(QStringLiteral("hello there"));
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(view().translationResponse());
+    EXPECT_EQ(view().translationResponse()->sourceText, QStringLiteral("hello"));
+    EXPECT_EQ(view().shownTranslation().sourceText, QStringLiteral("hello"));
+    ASSERT_EQ(m_recorded.size(), 1);
+    EXPECT_EQ(m_recorded.first().sourceText, QStringLiteral("hello"));
+}
