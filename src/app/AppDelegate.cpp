@@ -6,6 +6,8 @@
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
+#include "menubar/GlobalToastManager.h"
+#include "menubar/MenuBarManager.h"
 #include "menubar/history/SavedTranslationsWindows.h"
 #include "platform/AccessibilityPermission.h"
 #include "platform/ActivationPolicy.h"
@@ -99,7 +101,8 @@ void AppDelegate::startBasicServices() {
     LaunchAtLoginManager::shared().setLaunchAtLogin(stored("launchAtLogin"));
     DeviceInfoService::shared().printDeviceInfo();
 
-    // Tray: the status item and its popover (MenuBarManager) are created here.
+    MenuBarManager& menuBar = MenuBarManager::shared();
+    menuBar.setCheckForUpdatesHandler([] { UpdateManager::shared().updaterController().checkForUpdates(); });
 
     // Settings window: its manager starts listening for "OpenSettingsWindow" here.
     SettingsWindowManager::shared();
@@ -180,11 +183,12 @@ void AppDelegate::closeStrayWindows() {
 
 void AppDelegate::handleReopen() {
     debugLog(kTag, QStringLiteral("Reopen requested"));
-    // Tray: show the popover here (MenuBarManager::shared().showPopover()).
+    MenuBarManager::shared().showPopover();
 }
 
 void AppDelegate::showWelcome() {
-    // Tray: show the popover and the "Welcome to Quillora!" toast here.
+    MenuBarManager::shared().showPopover();
+    GlobalToastManager::shared().show(QStringLiteral("Welcome to Quillora!"), QStringLiteral("hand.wave.fill"), 4.0);
 }
 
 void AppDelegate::applicationWillTerminate() {

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QString>
 
-class GlobalToastPanel;
+#include "menubar/GlobalToastPanel.h"
 
 // Short notices that float above every application, centred on the primary screen, independent of the
 // popover. At most one is on screen: a new toast replaces the current one at once.

@@ -1,5 +1,6 @@
 #include "menubar/GlobalToastPanel.h"
 
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Compositor.h"
 #include "menubar/look/PopoverWindow.h"
 #include "menubar/look/Symbol.h"
@@ -22,10 +23,7 @@ QPainterPath bannerPath(const QRect& rect) {
 } // namespace
 
 QFont GlobalToastPanel::messageFont() {
-    QFont font;
-    font.setPixelSize(14);
-    font.setWeight(QFont::Medium);
-    return font;
+    return systemFont(14, QFont::Medium);
 }
 
 GlobalToastPanel::GlobalToastPanel(const QString& message, const QString& icon, QSize size)

@@ -7,7 +7,7 @@
 #include <QVariantMap>
 #include <functional>
 
-class MenuBarView;
+#include "menubar/translator/MenuBarView.h"
 class PopoverWindow;
 class QMenu;
 

@@ -1,26 +1,16 @@
 #include "menubar/ToastView.h"
 
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Symbol.h"
 #include "menubar/look/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
-namespace {
-
-QFont toastFont() {
-    QFont font;
-    font.setPixelSize(11);
-    font.setWeight(QFont::Medium);
-    return font;
-}
-
-} // namespace
-
 ToastView::ToastView(QWidget* parent)
     : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFont(toastFont());
+    setFont(systemFont(11, QFont::Medium));
     Theme::applyShadow(this, {QColor(0, 0, 0, 51), 4, 0, 2});
 }
 

@@ -1,5 +1,6 @@
 #include "menubar/translator/InlineAlert.h"
 
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Color.h"
 #include "menubar/look/Symbol.h"
 #include "menubar/look/SymbolButton.h"
@@ -29,9 +30,7 @@ InlineAlert::InlineAlert(const QString& message, AlertType type, std::function<v
     m_messageLabel->setWordWrap(true);
     m_messageLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QFont font;
-    font.setPixelSize(14);
-    m_messageLabel->setFont(font);
+    m_messageLabel->setFont(systemFont(14));
     row->addWidget(m_messageLabel, 1);
 
     m_closeButton = new SymbolButton(

@@ -1,5 +1,6 @@
 #include "menubar/translator/LanguageSelector.h"
 
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Color.h"
 #include "menubar/look/SelectorFieldStyle.h"
 #include "menubar/look/Symbol.h"
@@ -23,9 +24,7 @@ constexpr int reopenGuardMs = 250;
 
 QLabel* columnLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
-    QFont font;
-    font.setPixelSize(12);
-    label->setFont(font);
+    label->setFont(systemFont(12));
     label->setContentsMargins(4, 0, 0, 0);
     Theme::followAppearance(label, [label] {
         QPalette palette = label->palette();

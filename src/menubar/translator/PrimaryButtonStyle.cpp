@@ -1,5 +1,6 @@
 #include "menubar/translator/PrimaryButtonStyle.h"
 
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Color.h"
 #include "menubar/look/Theme.h"
 
@@ -13,10 +14,7 @@ void PrimaryButtonStyle::apply(QWidget* widget) {
         return;
     widget->setFixedHeight(Theme::buttonHeight);
     widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    QFont font = widget->font();
-    font.setPixelSize(15);
-    font.setWeight(QFont::Medium);
-    widget->setFont(font);
+    widget->setFont(systemFont(15, QFont::Medium));
     widget->setAttribute(Qt::WA_Hover);
     widget->installEventFilter(new PrimaryButtonStyle(widget));
     Theme::applyShadow(widget, Theme::smallShadow());

@@ -1,8 +1,11 @@
 #include "menubar/translator/TextInputView.h"
 
 #include "menubar/look/Color.h"
+#include "menubar/look/SpeechToggle.h"
 #include "menubar/look/Symbol.h"
 #include "menubar/look/SymbolButton.h"
+#include "menubar/look/SystemFont.h"
+#include "menubar/translator/TextCard.h"
 #include "menubar/look/Theme.h"
 #include "platform/AudioPlayer.h"
 #include "platform/MainQueue.h"
@@ -32,19 +35,13 @@ constexpr int editorTopInset = 12;
 constexpr int placeholderInset = 12;
 constexpr int clearInset = 8;
 
-QFont pixelFont(int size) {
-    QFont font;
-    font.setPixelSize(size);
-    return font;
-}
-
 // The blue "OCR" button with its camera symbol.
 class OcrButton : public QAbstractButton {
 public:
     explicit OcrButton(QWidget* parent)
         : QAbstractButton(parent) {
         setText(QStringLiteral("OCR"));
-        setFont(pixelFont(13));
+        setFont(systemFont(13));
         setFocusPolicy(Qt::NoFocus);
         setAttribute(Qt::WA_Hover);
         setCursor(Qt::ArrowCursor);
@@ -114,11 +111,7 @@ TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidg
 
     m_editor = new QTextEdit(this);
     m_editor->setAcceptRichText(false);
-    m_editor->setFrameShape(QFrame::NoFrame);
-    m_editor->setFont(pixelFont(16));
-    m_editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_editor->viewport()->setAutoFillBackground(false);
-    m_editor->setAutoFillBackground(false);
+    m_editor->setFont(systemFont(16));
     m_editor->document()->setDocumentMargin(2);
     m_editor->setTabChangesFocus(true);
     m_editor->installEventFilter(this);
@@ -141,8 +134,7 @@ TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidg
     column->addWidget(barHolder);
 
     m_placeholder = new QLabel(QStringLiteral("Enter or paste text to translate..."), this);
-    m_placeholder->setFont(pixelFont(14));
-    m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_placeholder->setFont(systemFont(14));
 
     m_clearButton = new SymbolButton(QStringLiteral("xmark.circle.fill"), 14, {},
                                      QSize(Symbol::pixelSize(14), Symbol::pixelSize(14)), this);
@@ -165,17 +157,7 @@ TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidg
     connect(&tts, &TextToSpeechService::isPlayingChanged, this, &TextInputView::refresh);
     connect(&tts, &TextToSpeechService::activeSourceChanged, this, &TextInputView::refresh);
 
-    Theme::followAppearance(this, [this] {
-        QPalette palette = m_editor->palette();
-        palette.setColor(QPalette::Base, Qt::transparent);
-        palette.setColor(QPalette::Text, Theme::primaryText());
-        m_editor->setPalette(palette);
-        QPalette placeholder = m_placeholder->palette();
-        placeholder.setColor(QPalette::WindowText, Color::withOpacity(Theme::secondaryText(), 0.7));
-        m_placeholder->setPalette(placeholder);
-        update();
-    });
-    Theme::applyShadow(this, Theme::smallShadow());
+    TextCard::style(this, m_editor, m_placeholder);
     m_editor->setFixedHeight(minimumEditorHeight);
     refresh();
 }
@@ -215,16 +197,10 @@ void TextInputView::startOCR() {
 }
 
 void TextInputView::toggleSpeech() {
+    // The stored source language, not the view's: read afresh on every click.
     const Language language = Language::find(
         UserDefaults::standard().optionalString(QStringLiteral("defaultSourceLanguage")).value_or(QStringLiteral("tr")));
-    TextToSpeechService& tts = TextToSpeechService::shared();
-    if (tts.isPlaying(TTSSource::Input)) {
-        if (AudioPlayer* player = tts.audioPlayer())
-            player->stop();
-        MainQueue::async([] { TextToSpeechService::shared().resetPlaybackState(); });
-        return;
-    }
-    tts.speak(text(), language.code, false, TTSSource::Input);
+    ::toggleSpeech(TTSSource::Input, text(), language.code);
 }
 
 void TextInputView::refresh() {
@@ -238,8 +214,7 @@ void TextInputView::refresh() {
 }
 
 void TextInputView::updateEditorHeight() {
-    const int content = int(std::ceil(m_editor->document()->size().height()));
-    const int height = std::clamp(content, minimumEditorHeight, maximumEditorHeight);
+    const int height = TextCard::textHeight(m_editor, minimumEditorHeight, maximumEditorHeight);
     if (height != m_editor->height())
         m_editor->setFixedHeight(height);
 }
@@ -258,13 +233,7 @@ void TextInputView::resizeEvent(QResizeEvent* event) {
 }
 
 void TextInputView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath card;
-    card.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius, Theme::cornerRadius);
-    painter.fillPath(card, Theme::fieldFill());
-    painter.setPen(QPen(Theme::border(), Theme::borderWidth));
-    painter.drawPath(card);
+    TextCard::paint(this);
 }
 
 bool TextInputView::eventFilter(QObject* watched, QEvent* event) {

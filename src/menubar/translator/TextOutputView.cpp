@@ -1,7 +1,8 @@
 #include "menubar/translator/TextOutputView.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/Theme.h"
+#include "menubar/history/HistoryManager.h"
+#include "menubar/look/SystemFont.h"
+#include "menubar/translator/TextCard.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QLabel>
@@ -14,8 +15,15 @@
 
 namespace {
 
+TextOutputView::Recorder historyRecorder() {
+    return [](const TextOutputView::Record& record) {
+        HistoryManager::shared().addTranslation(record.sourceText, record.translatedText, record.sourceLanguage,
+                                                record.targetLanguage, record.service);
+    };
+}
+
 TextOutputView::Recorder& recorder() {
-    static TextOutputView::Recorder instance;
+    static TextOutputView::Recorder instance = historyRecorder();
     return instance;
 }
 
@@ -23,6 +31,10 @@ TextOutputView::Recorder& recorder() {
 
 void TextOutputView::setRecorder(Recorder recorder) {
     ::recorder() = std::move(recorder);
+}
+
+void TextOutputView::resetRecorder() {
+    ::recorder() = historyRecorder();
 }
 
 TextOutputView::TextOutputView(QWidget* parent)
@@ -33,37 +45,18 @@ TextOutputView::TextOutputView(QWidget* parent)
     m_text->setReadOnly(true);
     m_text->setAcceptRichText(false);
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_text->setFrameShape(QFrame::NoFrame);
-    m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_text->viewport()->setAutoFillBackground(false);
     m_text->document()->setDocumentMargin(textInset);
-    QFont font;
-    font.setPixelSize(16);
-    m_text->setFont(font);
+    m_text->setFont(systemFont(16));
     m_text->setFixedHeight(minimumScrollHeight);
     column->addWidget(m_text);
 
     m_placeholder = new QLabel(QStringLiteral("Translation will appear here..."), this);
-    QFont placeholderFont;
-    placeholderFont.setPixelSize(14);
-    m_placeholder->setFont(placeholderFont);
-    m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_placeholder->setFont(systemFont(14));
     m_placeholder->move(cardPadding + 4, cardPadding + 2);
 
     connect(m_text->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &TextOutputView::updateScrollHeight);
-    Theme::applyShadow(this, Theme::smallShadow());
-    Theme::followAppearance(this, [this] {
-        QPalette palette = m_text->palette();
-        palette.setColor(QPalette::Base, Qt::transparent);
-        palette.setColor(QPalette::Text, Theme::primaryText());
-        m_text->setPalette(palette);
-        QPalette placeholder = m_placeholder->palette();
-        placeholder.setColor(QPalette::WindowText, Color::withOpacity(Theme::secondaryText(), 0.7));
-        m_placeholder->setPalette(placeholder);
-        update();
-    });
+    TextCard::style(this, m_text, m_placeholder);
 }
 
 void TextOutputView::setContent(const Record& record) {
@@ -84,8 +77,7 @@ void TextOutputView::recordTranslation() {
 }
 
 void TextOutputView::updateScrollHeight() {
-    const int content = int(std::ceil(m_text->document()->size().height()));
-    const int height = std::clamp(content, minimumScrollHeight, maximumScrollHeight);
+    const int height = TextCard::textHeight(m_text, minimumScrollHeight, maximumScrollHeight);
     if (height != m_text->height())
         m_text->setFixedHeight(height);
 }
@@ -103,11 +95,5 @@ void TextOutputView::resizeEvent(QResizeEvent* event) {
 }
 
 void TextOutputView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath card;
-    card.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius, Theme::cornerRadius);
-    painter.fillPath(card, Theme::fieldFill());
-    painter.setPen(QPen(Theme::border(), Theme::borderWidth));
-    painter.drawPath(card);
+    TextCard::paint(this);
 }

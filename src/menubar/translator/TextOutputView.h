@@ -30,8 +30,9 @@ public:
     };
     using Recorder = std::function<void(const Record&)>;
 
-    // Where shown translations go (the history store installs itself here).
+    // Where shown translations go; the history store unless replaced (tests).
     static void setRecorder(Recorder recorder);
+    static void resetRecorder();
 
     explicit TextOutputView(QWidget* parent = nullptr);
 

@@ -1,5 +1,6 @@
 #include "menubar/translator/TranslationHeader.h"
 
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/SymbolButton.h"
 #include "menubar/look/Theme.h"
 #include "platform/NotificationCenter.h"
@@ -15,10 +16,7 @@ TranslationHeader::TranslationHeader(QWidget* parent)
     row->setSpacing(0);
 
     auto* title = new QLabel(QStringLiteral("Quillora"), this);
-    QFont font;
-    font.setPixelSize(18);
-    font.setWeight(QFont::DemiBold);
-    title->setFont(font);
+    title->setFont(systemFont(18, QFont::DemiBold));
     Theme::followAppearance(title, [title] {
         QPalette palette = title->palette();
         palette.setColor(QPalette::WindowText, Theme::primaryText());

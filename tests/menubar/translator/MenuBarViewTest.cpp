@@ -39,7 +39,7 @@ protected:
     }
     void TearDown() override {
         m_view.reset();
-        TextOutputView::setRecorder({});
+        TextOutputView::resetRecorder();
     }
 
     MenuBarView& view() { return *m_view; }

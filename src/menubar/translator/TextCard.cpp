@@ -1,0 +1,49 @@
+#include "menubar/translator/TextCard.h"
+
+#include "menubar/look/Color.h"
+#include "menubar/look/Theme.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextEdit>
+#include <algorithm>
+#include <cmath>
+
+namespace TextCard {
+
+void paint(QWidget* card) {
+    QPainter painter(card);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(card->rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
+                         Theme::cornerRadius);
+    painter.fillPath(shape, Theme::fieldFill());
+    painter.setPen(QPen(Theme::border(), Theme::borderWidth));
+    painter.drawPath(shape);
+}
+
+void style(QWidget* card, QTextEdit* text, QLabel* placeholder) {
+    text->setFrameShape(QFrame::NoFrame);
+    text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text->viewport()->setAutoFillBackground(false);
+    placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Theme::applyShadow(card, Theme::smallShadow());
+    Theme::followAppearance(card, [card, text, placeholder] {
+        QPalette palette = text->palette();
+        palette.setColor(QPalette::Base, Qt::transparent);
+        palette.setColor(QPalette::Text, Theme::primaryText());
+        text->setPalette(palette);
+        QPalette faint = placeholder->palette();
+        faint.setColor(QPalette::WindowText, Color::withOpacity(Theme::secondaryText(), 0.7));
+        placeholder->setPalette(faint);
+        card->update();
+    });
+}
+
+int textHeight(const QTextEdit* text, int minimum, int maximum) {
+    const int content = int(std::ceil(text->document()->size().height()));
+    return std::clamp(content, minimum, maximum);
+}
+
+} // namespace TextCard
