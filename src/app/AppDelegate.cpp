@@ -55,6 +55,9 @@ QList<QWidget*> regularWindows() {
     QList<QWidget*> windows;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = widget->windowType();
+        // The tray icon embedded in an X11 tray is an untitled window too; closing it takes it off the tray.
+        if (widget->inherits("QSystemTrayIconSys"))
+            continue;
         if (type == Qt::Window || type == Qt::Dialog)
             windows.append(widget);
     }
@@ -196,6 +199,10 @@ void AppDelegate::applicationWillTerminate() {
         NotificationCenter::shared().removeObserver(*m_dockIconObserver);
         m_dockIconObserver.reset();
     }
+    // The floating bar's windows go while the application object still stands: text views destroyed
+    // after it bring back part of its machinery (the gesture manager), which nothing frees then.
+    if (QCoreApplication::instance())
+        delete FloatingBarManager::shared().floatingBar();
 }
 
 // MARK: - Permission gate

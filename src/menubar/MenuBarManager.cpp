@@ -36,8 +36,12 @@ QIcon menuBarIcon() {
 } // namespace
 
 MenuBarManager& MenuBarManager::shared() {
-    if (!sharedInstance)
-        sharedInstance = new MenuBarManager(QCoreApplication::instance());
+    if (!sharedInstance) {
+        sharedInstance = new MenuBarManager;
+        // Gone while the application still runs: widgets destroyed after it would bring back some of its
+        // machinery (the gesture manager) and leak it.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { delete sharedInstance; });
+    }
     return *sharedInstance;
 }
 
@@ -62,8 +66,9 @@ MenuBarManager::MenuBarManager(QObject* parent)
 MenuBarManager::~MenuBarManager() {
     if (sharedInstance == this)
         sharedInstance = nullptr;
-    if (m_eventMonitorInstalled)
-        qApp->removeEventFilter(this);
+    // The shared manager goes with the application object, which has already let go of its filters.
+    if (m_eventMonitorInstalled && QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
     NotificationCenter::shared().removeObservers(this);
     if (m_view)
         m_view->removeEventFilter(this);
