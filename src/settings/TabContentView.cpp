@@ -36,7 +36,9 @@ TabContentView::TabContentView(int selectedTab, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // X11 has no overlay indicator that appears while scrolling: a tab taller than the window shows a
+    // scroll bar, or nothing would tell that more lies below.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAutoFillBackground(true);
     Theme::followAppearance(this, [this] {
         QPalette palette = viewport()->palette();

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 namespace {
@@ -106,6 +107,10 @@ TEST_F(SettingsScreenshots, TabsPickerAndResetAlert) {
         }
 
         view->setSelectedTab(SettingsView::FloatingBar);
+        spinFor(200);
+        QScrollBar* scroll = view->content()->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+        shoot(QStringLiteral("floatingbar-bottom") + mode, view);
         auto* floatingBar = qobject_cast<FloatingBarTabView*>(view->content()->tabView());
         ASSERT_TRUE(floatingBar);
         floatingBar->presentAppSelector();
