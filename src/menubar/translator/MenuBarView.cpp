@@ -310,6 +310,7 @@ void MenuBarView::handleTranslationResult(quint64 generation,
             response.sourceText = sent.sourceText;
         TextOutputView::Record shown = sent;
         shown.translatedText = response.translation;
+        shown.generation = generation;
         m_translationResponse = std::move(response);
         showOutput(shown);
     } else {

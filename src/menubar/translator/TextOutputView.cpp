@@ -60,7 +60,7 @@ TextOutputView::TextOutputView(QWidget* parent)
 }
 
 void TextOutputView::setContent(const Record& record) {
-    const bool changed = record.translatedText != m_record.translatedText;
+    const bool changed = record.translatedText != m_record.translatedText || record.generation != m_record.generation;
     m_record = record;
     if (!changed)
         return;

@@ -27,6 +27,9 @@ public:
         Language sourceLanguage;
         Language targetLanguage;
         TranslationService service = TranslationService::Google;
+        // The translate request that produced the text; each finished request is recorded once, even
+        // when its text equals the one shown before.
+        quint64 generation = 0;
     };
     using Recorder = std::function<void(const Record&)>;
 

@@ -90,6 +90,20 @@ TEST_F(MenuBarViewTest, ReturnTranslatesWithTheShownPairAndProviderAndRecordsThe
     EXPECT_EQ(view().translatedText(), QStringLiteral("hallo"));
 }
 
+TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceEvenWithTheSameOutput) {
+    // "Hello" and "hello " both answer "merhaba": the output text does not change, the translation is new.
+    for (const char* text : {"hello", "Hello", "hello "}) {
+        const int before = requests();
+        typeAndSubmit(QString::fromLatin1(text));
+        ASSERT_TRUE(waitUntil([&] { return requests() > before; }));
+        ASSERT_TRUE(settled());
+        ASSERT_EQ(view().translatedText(), QStringLiteral("merhaba"));
+        ASSERT_FALSE(m_recorded.isEmpty());
+        EXPECT_EQ(m_recorded.last().sourceText, QString::fromLatin1(text));
+    }
+    EXPECT_EQ(m_recorded.size(), 3) << "once per request, not at every refresh";
+}
+
 TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
     // Empty input: nothing is sent.
     view().translate();
