@@ -213,7 +213,7 @@ void MenuBarManager::handleTrayActivation(QSystemTrayIcon::ActivationReason reas
 }
 
 bool MenuBarManager::popoverShouldClose(CloseReason reason) const {
-    if (reason == CloseReason::Escape || reason == CloseReason::StatusItemClick)
+    if (reason == CloseReason::Escape || reason == CloseReason::StatusItemClick || reason == CloseReason::Shortcut)
         return true;
     return !m_isAlwaysOnTop;
 }
@@ -232,11 +232,11 @@ void MenuBarManager::toggleMenuBar(const QVariantMap& userInfo) {
     const QVariant value = userInfo.value(QStringLiteral("isOCR"));
     const bool isOCR = value.typeId() == QMetaType::Bool && value.toBool();
     if (isOCR) {
-        requestClose(CloseReason::Request);
+        requestClose(CloseReason::Shortcut);
         return;
     }
     if (isPopoverShown())
-        requestClose(CloseReason::Request);
+        requestClose(CloseReason::Shortcut);
     else
         showPopover();
 }

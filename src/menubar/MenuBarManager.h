@@ -18,8 +18,9 @@ class QMenu;
 class MenuBarManager : public QObject {
     Q_OBJECT
 public:
-    // Why the popover is asked to close; the close rule decides.
-    enum class CloseReason { Escape, StatusItemClick, Request };
+    // Why the popover is asked to close; the close rule decides. A shortcut ("ToggleMenuBar") is the
+    // user's own request, like Escape or the tray icon.
+    enum class CloseReason { Escape, StatusItemClick, Request, Shortcut };
 
     static constexpr int popoverWidth = 400;
     static constexpr int activationDelayMs = 100;

@@ -1,6 +1,7 @@
 #include "shortcuts/KeyboardShortcutManager.h"
 
 #include "keyboardshortcuts/KeyboardShortcuts.h"
+#include "menubar/GlobalToastManager.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -38,7 +39,10 @@ KeyboardShortcutManager& KeyboardShortcutManager::shared() {
 
 KeyboardShortcutManager::KeyboardShortcutManager(QObject* parent)
     : QObject(parent)
-    , m_capture(new SelectionCapture(this)) {
+    , m_capture(new SelectionCapture(this))
+    , m_toast([](const QString& message, const QString& icon, double duration) {
+        GlobalToastManager::shared().show(message, icon, duration);
+    }) {
     QPointer<KeyboardShortcutManager> self(this);
     m_replacer = new SelectionReplacer(
         [self](const QString& message, const QString& icon, double duration) {

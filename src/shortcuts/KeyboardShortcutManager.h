@@ -59,7 +59,7 @@ public:
     static QString resolveTargetLanguage(const QString& detected, const QString& target);
     static TranslationService shortcutService();
 
-    // Toasts go here; tests and the shell may replace it.
+    // Toasts go to the global toast panel; tests replace this.
     void setToastHandler(ToastHandler handler);
 
     PointerTranslationPopover* translationPopover() const { return m_translationPopover; }

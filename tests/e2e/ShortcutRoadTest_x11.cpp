@@ -1,6 +1,7 @@
-// The translate shortcuts of the real binary in X clients nobody here wrote: a word selected in xterm is
-// translated in a popover at the pointer without a copy key reaching xterm's program, and a word selected
-// in mousepad is replaced by its translation while the user's clipboard (text and an image) stays as it was.
+// The shortcuts of the real binary in X clients nobody here wrote: a word selected in xterm is translated in
+// a popover at the pointer without a copy key reaching xterm's program; a word selected in mousepad is
+// replaced by its translation while the user's clipboard (text and an image) stays as it was; the tray
+// popover toggles and the region capture starts, with "alwaysOnTop" on.
 #include "AppUnderTest.h"
 #include "DevApiServer.h"
 #include "TestUtils.h"
@@ -22,6 +23,9 @@ namespace {
 // Ctrl+Alt+T and Ctrl+Alt+R in the stored form: virtual key codes of T and R, Control and Option bits.
 const QString kTranslateShortcut = QStringLiteral(R"({"carbonKeyCode":17,"carbonModifiers":6144})");
 const QString kReplaceShortcut = QStringLiteral(R"({"carbonKeyCode":15,"carbonModifiers":6144})");
+// Ctrl+Alt+M and Ctrl+Alt+O.
+const QString kToggleShortcut = QStringLiteral(R"({"carbonKeyCode":46,"carbonModifiers":6144})");
+const QString kOcrShortcut = QStringLiteral(R"({"carbonKeyCode":31,"carbonModifiers":6144})");
 
 bool xdo(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).has_value();
@@ -87,6 +91,10 @@ protected:
         ASSERT_TRUE(m_api.start());
         m_app.setSetting(QStringLiteral("KeyboardShortcuts_translateSelection"), kTranslateShortcut);
         m_app.setSetting(QStringLiteral("KeyboardShortcuts_translateAndReplace"), kReplaceShortcut);
+        m_app.setSetting(QStringLiteral("KeyboardShortcuts_toggleMenuBar"), kToggleShortcut);
+        m_app.setSetting(QStringLiteral("KeyboardShortcuts_startOCR"), kOcrShortcut);
+        // The popover then refuses other close requests; the shortcuts' own still pass.
+        m_app.setSetting(QStringLiteral("alwaysOnTop"), true);
         m_app.setSetting(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
         m_app.setSetting(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
         ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
@@ -217,5 +225,38 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInMousepadKeepsTheUsersClipboard) {
     const QImage restored = QImage::fromData(clipboard(QStringLiteral("clipboard"), QStringLiteral("image/png")));
     EXPECT_EQ(restored.size(), image.size());
     EXPECT_EQ(restored.pixelColor(3, 3), image.pixelColor(3, 3));
+    EXPECT_EQ(m_app.stop(), 0);
+}
+
+TEST_F(ShortcutRoad, ToggleAndOcrShortcutsWorkWithAlwaysOnTop) {
+    const auto popoverShown = [&] {
+        for (quint32 id : m_app.windows()) {
+            const std::optional<QRect> geometry = AppUnderTest::windowGeometry(id);
+            if (geometry && geometry->width() == 400)
+                return true;
+        }
+        return false;
+    };
+    ASSERT_FALSE(popoverShown());
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    ASSERT_TRUE(waitUntil(popoverShown, 5000));
+    spinFor(300);
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    EXPECT_TRUE(waitUntil([&] { return !popoverShown(); }, 5000));
+
+    // OCR: the popover gets out of the way and the region capture starts; Escape cancels it.
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    ASSERT_TRUE(waitUntil(popoverShown, 5000));
+    spinFor(300);
+    const qsizetype before = m_app.log().size();
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+o")}));
+    EXPECT_GE(m_app.waitForLog(QStringLiteral("[OCRService] 📸"), 5000, before), 0);
+    EXPECT_TRUE(waitUntil([&] { return !popoverShown(); }, 5000));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            xdo({QStringLiteral("key"), QStringLiteral("Escape")});
+            return m_app.log().indexOf(QStringLiteral("[OCRService] ❌"), before) >= 0;
+        },
+        10000));
     EXPECT_EQ(m_app.stop(), 0);
 }

@@ -66,12 +66,18 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
         EXPECT_EQ(!manager->isPopoverShown(), c.closes) << c.alwaysOnTop << int(c.reason);
     }
 
-    // The notifications are requests; Escape and the tray icon are the user's own closing.
+    // "ClosePopover" is a request; Escape, the tray icon and the shortcuts are the user's own closing.
     auto manager = make(true);
     manager->showPopover();
     NotificationCenter::shared().post(QStringLiteral("ClosePopover"));
+    EXPECT_TRUE(manager->isPopoverShown());
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"));
+    EXPECT_FALSE(manager->isPopoverShown());
     NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"));
     EXPECT_TRUE(manager->isPopoverShown());
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
+    EXPECT_FALSE(manager->isPopoverShown());
+    manager->showPopover();
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(manager->view(), &escape);
     EXPECT_FALSE(manager->isPopoverShown());
