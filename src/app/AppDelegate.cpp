@@ -8,6 +8,7 @@
 #include "floatingbar/FloatingBarWindowController.h"
 #include "menubar/GlobalToastManager.h"
 #include "menubar/MenuBarManager.h"
+#include "menubar/OCRManager.h"
 #include "menubar/history/SavedTranslationsWindows.h"
 #include "platform/AccessibilityPermission.h"
 #include "platform/ActivationPolicy.h"
@@ -393,7 +394,7 @@ void AppDelegate::startFullApplicationSetup() {
 
 void AppDelegate::startFullApplicationFeatures() {
     FloatingBarManager::shared();
-    // OCR: the OCR result handler (OCRManager) is created here.
+    OCRManager::shared();
     KeyboardShortcutManager::shared();
     setupFloatingBarAndSelection();
     m_isFullApplicationSetupCompleted = true;

@@ -5,6 +5,8 @@
 #include "menubar/look/KeyPressHandler.h"
 #include "menubar/look/Theme.h"
 #include "menubar/look/TranslatorPanelStyle.h"
+#include "menubar/translator/AlternativeTranslations.h"
+#include "menubar/translator/ExampleSentences.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/PickerPopover.h"
 #include "menubar/translator/ProviderIcon.h"
@@ -13,6 +15,7 @@
 #include "menubar/translator/TextInputView.h"
 #include "menubar/translator/TranslateButton.h"
 #include "menubar/translator/TranslationHeader.h"
+#include "menubar/translator/TranslatorActionBar.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -20,6 +23,7 @@
 #include "services/OCRManagerService.h"
 #include "services/TranslationManagerService.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QShowEvent>
 #include <QTextEdit>
@@ -139,6 +143,7 @@ void MenuBarView::buildUi() {
     details->setContentsMargins(0, 0, 0, 0);
     details->setSpacing(Theme::spacing);
     column->addWidget(m_detailsSlot);
+    buildActions();
 
     m_toast = new ToastView(this);
     m_toast->hide();
@@ -335,12 +340,14 @@ void MenuBarView::dropPendingRequest() {
 void MenuBarView::showOutput(const TextOutputView::Record& record) {
     m_shown = record;
     m_translatedText = record.translatedText;
+    m_actionBar->outputReplaced();
 }
 
 void MenuBarView::clearOutput() {
     m_shown = {};
     m_translatedText.clear();
     m_translationResponse.reset();
+    m_actionBar->outputReplaced();
 }
 
 void MenuBarView::handOff(const QString& text) {
@@ -585,12 +592,75 @@ void MenuBarView::refresh() {
     shown.translatedText = m_translatedText;
     m_output->setContent(shown);
 
+    refreshActions();
     const bool actionBar = !m_translatedText.isEmpty() && !m_isTranslating;
     m_actionBarSlot->setVisible(actionBar && m_actionBarSlot->layout()->count() > 0);
     m_detailsSlot->setVisible(m_selectedService == TranslationService::Google &&
-                              m_detailsSlot->layout()->count() > 0);
+                              (!m_alternatives->isHidden() || !m_examples->isHidden()));
     refreshToast();
     Q_EMIT stateChanged();
+}
+
+void MenuBarView::buildActions() {
+    m_actionBar = new TranslatorActionBar(m_actionBarSlot);
+    m_actionBarSlot->layout()->addWidget(m_actionBar);
+    m_alternatives = new AlternativeTranslations(m_detailsSlot);
+    m_detailsSlot->layout()->addWidget(m_alternatives);
+    m_examples = new ExampleSentences(m_detailsSlot);
+    m_detailsSlot->layout()->addWidget(m_examples);
+
+    connect(m_actionBar, &TranslatorActionBar::rewriteStarted, this, [this] {
+        m_alertMessage.clear();
+        setShowAlert(false);
+    });
+    connect(m_actionBar, &TranslatorActionBar::rewriteFailed, this, [this](const QString& message) {
+        m_alertMessage = message;
+        m_alertType = InlineAlert::AlertType::Error;
+        m_showAlert = true;
+        refresh();
+    });
+    connect(m_actionBar, &TranslatorActionBar::translatedTextRewritten, this, &MenuBarView::applyRewrite);
+    connect(m_actionBar, &TranslatorActionBar::rewriteTextOpacityChanged, this, &MenuBarView::setOutputOpacity);
+    connect(m_actionBar, &TranslatorActionBar::toastRequested, this, [](const QString& message, const QString& icon) {
+        ToastManager::shared().showToast(message, icon, Qt::white, TranslatorActionBar::toastSeconds);
+    });
+}
+
+void MenuBarView::refreshActions() {
+    m_actionBar->setContext({m_inputText, m_translatedText, m_sourceLanguage, m_targetLanguage, m_selectedService});
+    // Rebuilt only for another response, so a chip's open popover survives unrelated changes.
+    const std::optional<AlternativeTranslations::Groups> groups =
+        m_translationResponse ? m_translationResponse->alternativeTranslations : std::nullopt;
+    if (groups != m_alternatives->alternativeTranslations())
+        m_alternatives->setAlternativeTranslations(groups);
+    const std::optional<QStringList> sentences =
+        m_translationResponse ? m_translationResponse->exampleSentences : std::nullopt;
+    const QString sourceWord = m_translationResponse && m_translationResponse->sourceText
+                                   ? *m_translationResponse->sourceText
+                                   : m_inputText;
+    if (sentences != m_examples->exampleSentences() || sourceWord != m_examples->sourceWord())
+        m_examples->setExampleSentences(sentences, sourceWord);
+}
+
+void MenuBarView::applyRewrite(const QString& text) {
+    m_translatedText = text;
+    m_shown.translatedText = text;
+    refresh();
+}
+
+void MenuBarView::setOutputOpacity(qreal opacity) {
+    // The card keeps its shadow effect; the text inside it fades.
+    QWidget* text = m_output->textView();
+    if (opacity >= 1.0) {
+        text->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(text->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(text);
+        text->setGraphicsEffect(effect);
+    }
+    effect->setOpacity(opacity);
 }
 
 void MenuBarView::refreshToast() {

@@ -16,12 +16,15 @@
 #include <QWidget>
 #include <optional>
 
+class AlternativeTranslations;
+class ExampleSentences;
 class LanguageSelector;
 class SelectorButton;
 class ServicePickerView;
 class TextInputView;
 class ToastView;
 class TranslateButton;
+class TranslatorActionBar;
 class TranslationHeader;
 
 // The translator of the tray popover: header, language pair, input, provider and Translate button, the
@@ -112,6 +115,9 @@ public:
     // once something has been put in it.
     QWidget* actionBarSlot() const { return m_actionBarSlot; }
     QWidget* detailsSlot() const { return m_detailsSlot; }
+    TranslatorActionBar* actionBar() const { return m_actionBar; }
+    AlternativeTranslations* alternatives() const { return m_alternatives; }
+    ExampleSentences* exampleSentences() const { return m_examples; }
     // Re-applies the layout conditions, e.g. after the slots' contents changed.
     void refresh();
 
@@ -148,6 +154,11 @@ private:
     void clearOutput();
     void layoutToast();
     void refreshToast();
+    void buildActions();
+    void refreshActions();
+    // A rewrite of the shown output replaces its text; it is no newer output.
+    void applyRewrite(const QString& text);
+    void setOutputOpacity(qreal opacity);
 
     // Stored state.
     TranslationService m_selectedService = TranslationService::Google;
@@ -184,6 +195,9 @@ private:
     TextOutputView* m_output = nullptr;
     QWidget* m_actionBarSlot = nullptr;
     QWidget* m_detailsSlot = nullptr;
+    TranslatorActionBar* m_actionBar = nullptr;
+    AlternativeTranslations* m_alternatives = nullptr;
+    ExampleSentences* m_examples = nullptr;
     ToastView* m_toast = nullptr;
     QPointer<PickerPopover> m_servicePopover;
 };
