@@ -1,0 +1,160 @@
+// The action bar, the alternatives and the examples inside the translator, against the dev API.
+#include "menubar/translator/MenuBarView.h"
+
+#include "DevApiTest.h"
+#include "TestUtils.h"
+#include "menubar/translator/AlternativeTranslations.h"
+#include "menubar/translator/ExampleSentences.h"
+#include "menubar/translator/RewriteButton.h"
+#include "menubar/translator/TextInputView.h"
+#include "menubar/translator/TranslationChip.h"
+#include "menubar/translator/TranslatorActionBar.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QTextEdit>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class TranslatorActionsInView : public DevApiTest {
+protected:
+    void SetUp() override {
+        DevApiTest::SetUp();
+        UserDefaults& defaults = UserDefaults::standard();
+        defaults.set(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
+        defaults.set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
+        defaults.set(QStringLiteral("defaultTranslationService"), QStringLiteral("google"));
+        TextOutputView::setRecorder([this](const TextOutputView::Record& record) { m_recorded.append(record); });
+        m_view = std::make_unique<MenuBarView>();
+        ASSERT_TRUE(waitUntil([this] { return m_view->targetLanguage().code == QLatin1String("tr"); }));
+    }
+    void TearDown() override {
+        m_view.reset();
+        TextOutputView::resetRecorder();
+    }
+
+    void translate(const QString& text) {
+        m_view->textInput()->editor()->setPlainText(text);
+        m_view->textInput()->submit();
+        ASSERT_TRUE(waitUntil([this] { return m_view->isTranslating(); }));
+        ASSERT_TRUE(waitUntil([this] { return !m_view->isTranslating(); }, 10000));
+    }
+    bool actionBarShown() const { return m_view->actionBarSlot()->isVisibleTo(m_view.get()); }
+    bool detailsShown() const { return m_view->detailsSlot()->isVisibleTo(m_view.get()); }
+    TranslatorActionBar& bar() const { return *m_view->actionBar(); }
+
+    std::unique_ptr<MenuBarView> m_view;
+    QList<TextOutputView::Record> m_recorded;
+};
+
+} // namespace
+
+TEST_F(TranslatorActionsInView, BarAndDetailsFollowTheOutputAndTheProvider) {
+    EXPECT_FALSE(actionBarShown());
+    EXPECT_FALSE(detailsShown());
+
+    translate(QStringLiteral("book"));
+    EXPECT_EQ(m_view->translatedText(), QStringLiteral("kitap"));
+    EXPECT_TRUE(actionBarShown());
+    EXPECT_FALSE(bar().rewriteButton()->isVisibleTo(&bar()));
+    ASSERT_TRUE(detailsShown());
+    EXPECT_EQ(m_view->alternatives()->chips().size(), 3);
+    EXPECT_TRUE(m_view->exampleSentences()->isVisibleTo(m_view.get()));
+    EXPECT_EQ(m_view->exampleSentences()->exampleSentences()->size(), 2);
+    EXPECT_EQ(m_view->exampleSentences()->sourceWord(), QStringLiteral("book"));
+
+    // Other providers show no alternatives or examples, but may rewrite; Google shows the same ones again.
+    TranslationChip* firstChip = m_view->alternatives()->chips().first();
+    m_view->setSelectedService(TranslationService::ChatGPT);
+    EXPECT_FALSE(detailsShown());
+    EXPECT_TRUE(bar().rewriteButton()->isVisibleTo(&bar()));
+    m_view->setSelectedService(TranslationService::Google);
+    EXPECT_TRUE(detailsShown());
+    EXPECT_EQ(m_view->alternatives()->chips().first(), firstChip);
+
+    // While a translation runs the bar is hidden, and a phrase has no alternatives.
+    m_view->textInput()->editor()->setPlainText(QStringLiteral("a whole sentence"));
+    m_view->textInput()->submit();
+    ASSERT_TRUE(waitUntil([this] { return m_view->isTranslating(); }));
+    EXPECT_FALSE(actionBarShown());
+    ASSERT_TRUE(waitUntil([this] { return !m_view->isTranslating(); }, 10000));
+    EXPECT_TRUE(actionBarShown());
+    EXPECT_FALSE(detailsShown());
+
+    // Emptying the input takes the bar away with the output.
+    m_view->textInput()->editor()->clear();
+    EXPECT_FALSE(actionBarShown());
+    EXPECT_FALSE(m_view->actionBar()->favoriteButton()->isVisibleTo(&bar()));
+}
+
+TEST_F(TranslatorActionsInView, ARewriteReplacesTheOutputWhichIsRecordedWithTheSameInput) {
+    m_view->setSelectedService(TranslationService::Gemini);
+    translate(QStringLiteral("hello"));
+    ASSERT_EQ(m_view->translatedText(), QStringLiteral("merhaba"));
+    const std::optional<TranslationResponse> response = m_view->translationResponse();
+
+    bar().rewriteTranslation(RewriteStyle::Professional);
+    EXPECT_TRUE(waitUntil([this] { return m_view->translatedText() == QStringLiteral("[professional] merhaba"); }, 10000));
+    EXPECT_EQ(m_view->inputText(), QStringLiteral("hello"));
+    EXPECT_EQ(m_view->outputView()->text(), QStringLiteral("[professional] merhaba"));
+    EXPECT_EQ(m_view->translationResponse(), response);
+    ASSERT_EQ(m_recorded.size(), 2);
+    EXPECT_EQ(m_recorded.last().sourceText, QStringLiteral("hello"));
+    EXPECT_EQ(m_recorded.last().translatedText, QStringLiteral("[professional] merhaba"));
+    // The fade ends with the text fully shown and no effect left on it.
+    EXPECT_TRUE(waitUntil([this] { return m_view->outputView()->textView()->graphicsEffect() == nullptr; }));
+
+    // A failure shows its banner; the next rewrite clears it.
+    s_api->failNext(QStringLiteral("500"));
+    bar().rewriteTranslation(RewriteStyle::Concise);
+    ASSERT_TRUE(waitUntil([this] { return m_view->showAlert(); }, 10000));
+    EXPECT_EQ(m_view->alertMessage(), QStringLiteral("Rewrite failed: Server error: Simulated server failure"));
+    EXPECT_EQ(m_view->alertType(), InlineAlert::AlertType::Error);
+    EXPECT_EQ(m_view->translatedText(), QStringLiteral("[professional] merhaba"));
+    bar().rewriteTranslation(RewriteStyle::Concise);
+    EXPECT_FALSE(m_view->showAlert());
+    EXPECT_TRUE(waitUntil([this] { return m_view->translatedText() == QStringLiteral("[concise] [professional] merhaba"); }, 10000));
+}
+
+TEST_F(TranslatorActionsInView, ARewriteAnsweredAfterANewerOutputIsDropped) {
+    struct Case {
+        const char* name;
+        std::function<void()> replaceOutput;
+        QString expectedOutput;
+    };
+    const QList<Case> cases = {
+        {"translated again", [this] { translate(QStringLiteral("world")); }, QStringLiteral("dünya")},
+        {"loaded from the history",
+         [] {
+             NotificationCenter::shared().post(
+                 QStringLiteral("LoadTranslation"),
+                 {{"sourceText", QStringLiteral("cat")}, {"translatedText", QStringLiteral("kedi")},
+                  {"sourceLanguageCode", QStringLiteral("en")}, {"targetLanguageCode", QStringLiteral("tr")},
+                  {"serviceRawValue", QStringLiteral("chatgpt")}});
+         },
+         QStringLiteral("kedi")},
+        {"swapped", [] { NotificationCenter::shared().post(QStringLiteral("SwapTranslation")); }, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UserDefaults::standard().set(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
+        UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
+        m_view->setSourceLanguage(Language::find(QStringLiteral("en")));
+        m_view->setTargetLanguage(Language::find(QStringLiteral("tr")));
+        m_view->setSelectedService(TranslationService::ChatGPT);
+        spinFor(600); // past a swap's guard
+        translate(QStringLiteral("hello"));
+        ASSERT_EQ(m_view->translatedText(), QStringLiteral("merhaba"));
+
+        s_api->failNext(QStringLiteral("slow"), 1, 600);
+        bar().rewriteTranslation(RewriteStyle::Friendly);
+        ASSERT_TRUE(bar().isRewriting());
+        c.replaceOutput();
+        EXPECT_FALSE(bar().isRewriting());
+        spinFor(1200);
+        EXPECT_EQ(m_view->translatedText(), c.expectedOutput);
+        EXPECT_FALSE(m_view->showAlert());
+    }
+}
