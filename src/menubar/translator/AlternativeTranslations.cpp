@@ -90,7 +90,6 @@ void AlternativeTranslations::setAlternativeTranslations(const std::optional<Gro
     const QList<TranslationItem> items = displayItems(groups);
 
     auto* flow = new QWidget;
-    flow->setAutoFillBackground(false);
     auto* layout = new FlowLayout(chipSpacing, flow);
     layout->setContentsMargins(4, 0, 4, 0);
     for (const TranslationItem& item : items) {
@@ -100,6 +99,8 @@ void AlternativeTranslations::setAlternativeTranslations(const std::optional<Gro
     }
     delete m_scrollArea->takeWidget();
     m_scrollArea->setWidget(flow);
+    // The scroll area fills its widget with the window colour; the panel's material shows through here.
+    flow->setAutoFillBackground(false);
     static_cast<ChipScrollArea*>(m_scrollArea)->fitHeight();
     setVisible(!items.isEmpty());
 }

@@ -35,8 +35,9 @@ ExampleSentencesPopover::ExampleSentencesPopover(const QStringList& exampleSente
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollArea->viewport()->setAutoFillBackground(false);
-    list->setAutoFillBackground(false);
     m_scrollArea->setWidget(list);
+    // After setWidget(), which turns the fill on: the popover's material shows through.
+    list->setAutoFillBackground(false);
     column->addWidget(m_scrollArea, 1);
 
     Theme::followAppearance(this, [title] {
