@@ -3,6 +3,7 @@
 #include "menubar/look/Symbol.h"
 #include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
+#include "menubar/translator/RowDivider.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -48,24 +49,6 @@ private:
     QString m_symbol;
 };
 
-// A hairline across the menu, optionally inset from the leading edge.
-class Divider : public QWidget {
-public:
-    explicit Divider(int inset) : m_inset(inset) {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect().adjusted(m_inset, 0, 0, 0), Theme::border());
-    }
-
-private:
-    int m_inset;
-};
-
 } // namespace
 
 const QList<RewriteOptionsView::Row>& RewriteOptionsView::rows() {
@@ -91,7 +74,7 @@ RewriteOptionsView::RewriteOptionsView(std::function<void(RewriteStyle)> onSelec
     header->setFont(systemFont(13, QFont::Medium));
     header->setContentsMargins(12, 8, 12, 8);
     column->addWidget(header);
-    column->addWidget(new Divider(0));
+    column->addWidget(new RowDivider(0));
 
     for (const Row& row : rows()) {
         auto* button = new StyleRowButton(row.symbol, row.title);
@@ -99,7 +82,7 @@ RewriteOptionsView::RewriteOptionsView(std::function<void(RewriteStyle)> onSelec
         m_buttons.append(button);
         column->addWidget(button);
         if (&row != &rows().last())
-            column->addWidget(new Divider(40));
+            column->addWidget(new RowDivider(40));
     }
 
     Theme::followAppearance(this, [this, header] {
