@@ -37,6 +37,8 @@ protected:
         });
     }
     void TearDown() override {
+        // A toast still on screen would outlive the test.
+        delete GlobalToastManager::shared().panel();
         m_observer.reset();
         m_ocr.reset();
         m_menuBar.reset();
