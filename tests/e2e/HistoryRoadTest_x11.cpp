@@ -110,5 +110,9 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
     EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QLatin1String("hello"); }, 5000)) << clipboard->text().toStdString();
     AppUnderTest::saveScreenshot(QStringLiteral("history-road-loaded"));
+
+    // The favorites window left open at quit goes with the application.
+    ASSERT_TRUE(clickAt(shown->topLeft() + QPoint(321, 40)));
+    ASSERT_TRUE(m_app.waitForWindow(QStringLiteral("^Saved Translations$")));
     EXPECT_EQ(m_app.stop(), 0);
 }
