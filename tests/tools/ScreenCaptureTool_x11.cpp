@@ -64,16 +64,20 @@ QImage clipboardImage() {
 }
 
 // Capture-tool processes still running in the clipboard-server role.
+// Servers of this display only: other test runs on the machine have displays of their own.
 int clipboardServerCount() {
     const QString tool = QFileInfo(toolPath).canonicalFilePath();
+    const QByteArray display = "DISPLAY=" + qgetenv("DISPLAY") + '\0';
     int count = 0;
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
     for (const QString& pid : pids) {
         if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() != tool)
             continue;
         QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
-        if (environ.open(QIODevice::ReadOnly) &&
-            environ.readAll().contains("QUILLORA_SCREENCAPTURE_ROLE=clipboard-server"))
+        if (!environ.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray variables = environ.readAll();
+        if (variables.contains("QUILLORA_SCREENCAPTURE_ROLE=clipboard-server") && variables.contains(display))
             ++count;
     }
     return count;
