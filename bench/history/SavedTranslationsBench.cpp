@@ -27,10 +27,11 @@ QList<TranslationHistoryItem> favorites() {
     QList<TranslationHistoryItem> items;
     items.reserve(kCount);
     for (int i = 0; i < kCount; ++i) {
-        items << TranslationHistoryItem::make(text200(i, QStringLiteral("the quick brown fox jumps over the lazy dog ")),
-                                              text200(i, QStringLiteral("hızlı kahverengi tilki tembel köpeğin üstünden atlar ")),
-                                              Language::find(QStringLiteral("en")), Language::find(QStringLiteral("tr")),
-                                              TranslationService::Google);
+        items << TranslationHistoryItem::make(
+            text200(i, QStringLiteral("the quick brown fox jumps over the lazy dog ")),
+            text200(i, QStringLiteral("hızlı kahverengi tilki tembel köpeğin üstünden atlar ")),
+            Language::find(QStringLiteral("en")), Language::find(QStringLiteral("tr")),
+            TranslationService::Google);
     }
     return items;
 }
@@ -45,9 +46,10 @@ void store(const QByteArray& bytes) {
 }
 
 TranslationHistoryItem newFavorite() {
-    return TranslationHistoryItem::make(text200(-1, QStringLiteral("new ")), text200(-1, QStringLiteral("yeni ")),
-                                        Language::find(QStringLiteral("en")), Language::find(QStringLiteral("tr")),
-                                        TranslationService::DeepL);
+    return TranslationHistoryItem::make(text200(-1, QStringLiteral("new ")),
+                                        text200(-1, QStringLiteral("yeni ")),
+                                        Language::find(QStringLiteral("en")),
+                                        Language::find(QStringLiteral("tr")), TranslationService::DeepL);
 }
 
 void BM_FavoritesLoadAndAddOne(benchmark::State& state) {

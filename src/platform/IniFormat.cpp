@@ -6,7 +6,6 @@
 #include <QRect>
 #include <QSize>
 #include <QStringList>
-
 #include <cstring>
 #include <utility>
 
@@ -25,8 +24,8 @@ void appendKey(const QString& key, QByteArray& out) {
         const char16_t ch = qch.unicode();
         if (ch == '/') {
             out += '\\';
-        } else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_' ||
-                   ch == '-' || ch == '.') {
+        } else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+                   ch == '_' || ch == '-' || ch == '.') {
             out += char(ch);
         } else if (ch <= 0xFF) {
             out += '%';
@@ -42,14 +41,31 @@ void appendKey(const QString& key, QByteArray& out) {
 
 void appendEscapeOf(char16_t ch, QByteArray& out, bool& escapeNextIfHexDigit) {
     switch (ch) {
-    case '\0': out += "\\0"; escapeNextIfHexDigit = true; break;
-    case '\a': out += "\\a"; break;
-    case '\b': out += "\\b"; break;
-    case '\f': out += "\\f"; break;
-    case '\n': out += "\\n"; break;
-    case '\r': out += "\\r"; break;
-    case '\t': out += "\\t"; break;
-    case '\v': out += "\\v"; break;
+    case '\0':
+        out += "\\0";
+        escapeNextIfHexDigit = true;
+        break;
+    case '\a':
+        out += "\\a";
+        break;
+    case '\b':
+        out += "\\b";
+        break;
+    case '\f':
+        out += "\\f";
+        break;
+    case '\n':
+        out += "\\n";
+        break;
+    case '\r':
+        out += "\\r";
+        break;
+    case '\t':
+        out += "\\t";
+        break;
+    case '\v':
+        out += "\\v";
+        break;
     case '"':
     case '\\':
         out += '\\';
@@ -96,8 +112,8 @@ void appendEscaped(QStringView text, bool raw, QByteArray& out) {
         while (src < end) {
             // Plain ASCII, by far the most of any value, is copied in a tight loop.
             if (!escapeNextIfHexDigit) {
-                while (src < end && *src >= 0x20 && *src < 0x80 && *src != '"' && *src != '\\' && *src != ';' &&
-                       *src != ',' && *src != '=')
+                while (src < end && *src >= 0x20 && *src < 0x80 && *src != '"' && *src != '\\' &&
+                       *src != ';' && *src != ',' && *src != '=')
                     *dst++ = char(*src++);
                 if (src == end)
                     break;
@@ -194,13 +210,15 @@ QString variantToString(const QVariant& value) {
             stream.setVersion(dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0);
             stream << value;
         }
-        return QLatin1StringView(dateTime ? "@DateTime(" : "@Variant(") + QLatin1StringView(bytes) + QLatin1Char(')');
+        return QLatin1StringView(dateTime ? "@DateTime(" : "@Variant(") + QLatin1StringView(bytes) +
+               QLatin1Char(')');
     }
     }
 }
 
 void appendValueText(const QString& text, QByteArray& out) {
-    const bool raw = text.startsWith(QLatin1StringView("@ByteArray(")) || text.startsWith(QLatin1StringView("@Variant(")) ||
+    const bool raw = text.startsWith(QLatin1StringView("@ByteArray(")) ||
+                     text.startsWith(QLatin1StringView("@Variant(")) ||
                      text.startsWith(QLatin1StringView("@DateTime("));
     appendEscaped(text, raw, out);
 }
@@ -270,8 +288,9 @@ void chopTrailingSpaces(QString& text, qsizetype limit) {
 
 // A value's text, unescaped; a comma outside quotes makes it a list.
 bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
-    static const char codes[][2] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'},
-                                    {'v', '\v'}, {'"', '"'},  {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
+    static const char codes[][2] = {{'a', '\a'}, {'b', '\b'},  {'f', '\f'}, {'n', '\n'},
+                                    {'r', '\r'}, {'t', '\t'},  {'v', '\v'}, {'"', '"'},
+                                    {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
     bool isList = false;
     bool inQuotes = false;
     bool quoted = false;
@@ -318,7 +337,8 @@ bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
                 }
                 if (digits)
                     text += QChar(value);
-            } else if ((e == '\n' || e == '\r') && i < size && (str[i] == '\n' || str[i] == '\r') && str[i] != e) {
+            } else if ((e == '\n' || e == '\r') && i < size && (str[i] == '\n' || str[i] == '\r') &&
+                       str[i] != e) {
                 ++i;
             }
             chopLimit = text.size();
@@ -423,7 +443,8 @@ bool nextLine(QByteArrayView data, qsizetype& pos, qsizetype& start, qsizetype& 
     bool inQuotes = false;
     equals = -1;
     start = pos;
-    while (start < size && (data[start] == ' ' || data[start] == '\t' || data[start] == '\n' || data[start] == '\r'))
+    while (start < size &&
+           (data[start] == ' ' || data[start] == '\t' || data[start] == '\n' || data[start] == '\r'))
         ++start;
     qsizetype i = start;
     while (i < size) {
@@ -471,15 +492,16 @@ bool nextLine(QByteArrayView data, qsizetype& pos, qsizetype& start, qsizetype& 
 } // namespace
 
 QSettings::Format IniFormat::format() {
-    static const QSettings::Format registered =
-        QSettings::registerFormat(QStringLiteral("conf"), &IniFormat::read, &IniFormat::write, Qt::CaseSensitive);
+    static const QSettings::Format registered = QSettings::registerFormat(
+        QStringLiteral("conf"), &IniFormat::read, &IniFormat::write, Qt::CaseSensitive);
     return registered;
 }
 
 QByteArray IniFormat::encode(const QSettings::SettingsMap& map) {
     qsizetype estimate = 16;
     for (auto it = map.cbegin(); it != map.cend(); ++it)
-        estimate += it.key().size() + 8 + (it.value().typeId() == QMetaType::QString ? it.value().toString().size() * 2 : 32);
+        estimate += it.key().size() + 8 +
+                    (it.value().typeId() == QMetaType::QString ? it.value().toString().size() * 2 : 32);
     QByteArray out;
     out.reserve(estimate);
     out += "[General]\n";
@@ -504,12 +526,14 @@ bool IniFormat::decode(QByteArrayView data, QSettings::SettingsMap& map) {
             const qsizetype close = line.indexOf(']');
             if (close < 0)
                 ok = false;
-            const QByteArray name = (close < 0 ? line.sliced(1) : line.sliced(1, close - 1)).toByteArray().trimmed();
+            const QByteArray name =
+                (close < 0 ? line.sliced(1) : line.sliced(1, close - 1)).toByteArray().trimmed();
             if (name.compare("general", Qt::CaseInsensitive) == 0) {
                 section.clear();
             } else {
-                section = name.compare("%general", Qt::CaseInsensitive) == 0 ? QString::fromLatin1(name.mid(1))
-                                                                              : unescapeKey(name);
+                section = name.compare("%general", Qt::CaseInsensitive) == 0
+                              ? QString::fromLatin1(name.mid(1))
+                              : unescapeKey(name);
                 section += QLatin1Char('/');
             }
             continue;

@@ -18,8 +18,8 @@ bool xdo(const QStringList& arguments) {
 }
 
 bool clickAt(QPoint p) {
-    return xdo({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y()), QStringLiteral("click"),
-                QStringLiteral("1")});
+    return xdo({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y()),
+                QStringLiteral("click"), QStringLiteral("1")});
 }
 
 int translateRequests(const DevApiServer& api) {
@@ -42,7 +42,8 @@ protected:
     // Types a text into the popover's input and presses Return; waits for the answer to be recorded.
     void translate(const QString& text, int historySize) {
         const int before = translateRequests(m_api);
-        ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")}));
+        ASSERT_TRUE(
+            xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")}));
         ASSERT_TRUE(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}));
         ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Return")}));
         ASSERT_TRUE(waitUntil([&] { return translateRequests(m_api) > before; }, 10000));
@@ -50,7 +51,9 @@ protected:
     }
 
     QJsonArray history() const {
-        return QJsonDocument::fromJson(m_app.setting(QStringLiteral("translationHistory")).toString().toUtf8()).array();
+        return QJsonDocument::fromJson(
+                   m_app.setting(QStringLiteral("translationHistory")).toString().toUtf8())
+            .array();
     }
 
     DevApiServer m_api;
@@ -90,12 +93,15 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     // The second card holds the first translation; a click on its texts loads it.
     const int requests = translateRequests(m_api);
     ASSERT_TRUE(clickAt(list->topLeft() + QPoint(100, 68 + 133 + 40)));
-    ASSERT_TRUE(waitUntil([&] { return m_app.windows(QStringLiteral("^Translation History$")).isEmpty(); }, 5000))
+    ASSERT_TRUE(
+        waitUntil([&] { return m_app.windows(QStringLiteral("^Translation History$")).isEmpty(); }, 5000))
         << "the window closes after loading";
-    ASSERT_TRUE(m_app.waitForWindow(QStringLiteral("^Quillora$"), 5000)) << "the popover shows the loaded translation";
+    ASSERT_TRUE(m_app.waitForWindow(QStringLiteral("^Quillora$"), 5000))
+        << "the popover shows the loaded translation";
     // Shown again, the loaded translation moves to the top of the history; nothing is translated.
     ASSERT_TRUE(waitUntil(
-        [&] { return history().at(0).toObject().value("sourceText").toString() == QLatin1String("hello"); }, 5000));
+        [&] { return history().at(0).toObject().value("sourceText").toString() == QLatin1String("hello"); },
+        5000));
     EXPECT_EQ(history().at(0).toObject().value("translatedText").toString(), QStringLiteral("merhaba"));
     EXPECT_EQ(history().size(), 2);
     spinFor(500);
@@ -104,11 +110,14 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     // The input holds the first text again: select it as a user would and copy it.
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(QStringLiteral("-"));
-    const std::optional<QRect> shown = AppUnderTest::windowGeometry(*m_app.waitForWindow(QStringLiteral("^Quillora$")));
+    const std::optional<QRect> shown =
+        AppUnderTest::windowGeometry(*m_app.waitForWindow(QStringLiteral("^Quillora$")));
     ASSERT_TRUE(shown);
     ASSERT_TRUE(clickAt(shown->topLeft() + QPoint(120, 142)));
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
-    EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QLatin1String("hello"); }, 5000)) << clipboard->text().toStdString();
+    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a"),
+                     QStringLiteral("ctrl+c")}));
+    EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QLatin1String("hello"); }, 5000))
+        << clipboard->text().toStdString();
     AppUnderTest::saveScreenshot(QStringLiteral("history-road-loaded"));
 
     // The favorites window left open at quit goes with the application.

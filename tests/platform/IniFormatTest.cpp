@@ -24,7 +24,8 @@ TEST(IniFormat, InterchangeableWithQtsIniFilesBothWays) {
         {"json", QStringLiteral(R"([{"id":"6F96","sourceText":"a, b; c = d","date":786000000.25}])")},
         {"spaces", QStringLiteral("  padded  ")},
         {"quotes", QStringLiteral(R"(say "hi" \ back\slash)")},
-        {"controls", QStringLiteral("line\nbreak\ttab\r\x01" "1f\x02z")},
+        {"controls", QStringLiteral("line\nbreak\ttab\r\x01"
+                                    "1f\x02z")},
         {"nul", nul},
         {"unicode", QString::fromUtf8("çğış öü 中文 emoji 😀 ≠")},
         {"at", QStringLiteral("@ByteArray(not bytes)")},

@@ -54,10 +54,12 @@ TEST(HistoryScreenshots, LightAndDark) {
     const QString longSource = QStringLiteral(
         "The history keeps the twenty most recent translations made in the popover, newest first, and every "
         "one of them can be loaded back into the translator with a single click, even when it is as long as "
-        "this paragraph, which wraps onto several lines without ever being cut. Averyveryverylongwordwithoutanyspacesatallthatmustwraptoo.");
-    const QString longTranslation = QStringLiteral(
-        "Geçmiş, açılır pencerede yapılan en son yirmi çeviriyi en yenisi başta olmak üzere saklar ve her biri "
-        "tek bir tıklamayla çevirmene geri yüklenebilir; bu paragraf kadar uzun olsa bile satırlara bölünür.");
+        "this paragraph, which wraps onto several lines without ever being cut. "
+        "Averyveryverylongwordwithoutanyspacesatallthatmustwraptoo.");
+    const QString longTranslation = QStringLiteral("Geçmiş, açılır pencerede yapılan en son yirmi çeviriyi "
+                                                   "en yenisi başta olmak üzere saklar ve her biri "
+                                                   "tek bir tıklamayla çevirmene geri yüklenebilir; bu "
+                                                   "paragraf kadar uzun olsa bile satırlara bölünür.");
 
     for (bool dark : {false, true}) {
         QApplication::setPalette(historyPaletteFor(dark, saved));
@@ -68,22 +70,26 @@ TEST(HistoryScreenshots, LightAndDark) {
             HistoryManager history;
             FavoritesManager favorites;
             if (QByteArray(state) != "empty") {
-                history.addTranslation("thank you", QString::fromUtf8("teşekkür ederim"), lang("auto"), lang("tr"),
-                                       TranslationService::Google);
-                history.addTranslation("good morning", "Guten Morgen", lang("en"), lang("de"), TranslationService::DeepL);
+                history.addTranslation("thank you", QString::fromUtf8("teşekkür ederim"), lang("auto"),
+                                       lang("tr"), TranslationService::Google);
+                history.addTranslation("good morning", "Guten Morgen", lang("en"), lang("de"),
+                                       TranslationService::DeepL);
                 history.addTranslation("book", "libro", lang("en"), lang("es"), TranslationService::ChatGPT);
                 if (QByteArray(state) == "long")
-                    history.addTranslation(longSource, longTranslation, lang("en"), lang("tr"), TranslationService::Gemini);
+                    history.addTranslation(longSource, longTranslation, lang("en"), lang("tr"),
+                                           TranslationService::Gemini);
                 for (int i = int(history.translations().size()) - 1; i >= 0; --i) {
                     if (i % 2 == 0)
                         favorites.addFavorite(history.translations().at(i));
                 }
             }
             HistoryView historyView(history, favorites);
-            shootWindow(dir, QStringLiteral("history-%1-%2").arg(QString::fromLatin1(state), mode), historyView);
+            shootWindow(dir, QStringLiteral("history-%1-%2").arg(QString::fromLatin1(state), mode),
+                        historyView);
             historyView.close();
             FavoritesView favoritesView(favorites);
-            shootWindow(dir, QStringLiteral("favorites-%1-%2").arg(QString::fromLatin1(state), mode), favoritesView);
+            shootWindow(dir, QStringLiteral("favorites-%1-%2").arg(QString::fromLatin1(state), mode),
+                        favoritesView);
         }
     }
     QApplication::setPalette(saved);

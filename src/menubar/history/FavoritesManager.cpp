@@ -5,7 +5,8 @@ FavoritesManager& FavoritesManager::shared() {
     return *instance;
 }
 
-FavoritesManager::FavoritesManager(QObject* parent) : QObject(parent) {
+FavoritesManager::FavoritesManager(QObject* parent)
+    : QObject(parent) {
     loadFavorites();
 }
 

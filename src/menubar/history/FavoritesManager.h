@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QObject>
-
 #include <utility>
 
 // The saved translations ("favorites"), most recently added first, without a limit. Written whole under

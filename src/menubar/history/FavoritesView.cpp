@@ -7,11 +7,13 @@ FavoritesView::FavoritesView(FavoritesManager& favorites, QWidget* parent)
                             {QStringLiteral("Saved Translations"), QStringLiteral("bookmark"),
                              QStringLiteral("No saved translations yet"),
                              QStringLiteral("Your saved translations will appear here"),
-                             QStringLiteral("Remove all saved translations?"), QStringLiteral("CloseFavoritesWindow")},
+                             QStringLiteral("Remove all saved translations?"),
+                             QStringLiteral("CloseFavoritesWindow")},
                             SavedTranslationCardDelegate::Button::Remove, {}, parent)
     , m_favorites(favorites) {}
 
-FavoritesView::FavoritesView(QWidget* parent) : FavoritesView(FavoritesManager::shared(), parent) {}
+FavoritesView::FavoritesView(QWidget* parent)
+    : FavoritesView(FavoritesManager::shared(), parent) {}
 
 void FavoritesView::clearAll() {
     m_favorites.clearFavorites();

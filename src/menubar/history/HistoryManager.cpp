@@ -5,14 +5,16 @@ HistoryManager& HistoryManager::shared() {
     return *instance;
 }
 
-HistoryManager::HistoryManager(QObject* parent) : QObject(parent) {
+HistoryManager::HistoryManager(QObject* parent)
+    : QObject(parent) {
     loadHistory();
 }
 
 void HistoryManager::addTranslation(const QString& sourceText, const QString& translatedText,
                                     const Language& sourceLanguage, const Language& targetLanguage,
                                     TranslationService service) {
-    const auto item = TranslationHistoryItem::make(sourceText, translatedText, sourceLanguage, targetLanguage, service);
+    const auto item =
+        TranslationHistoryItem::make(sourceText, translatedText, sourceLanguage, targetLanguage, service);
     m_model.removeIf([&](const TranslationHistoryItem& other) {
         return TranslationHistoryItem::isSameTranslation(item, other);
     });

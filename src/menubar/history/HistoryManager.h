@@ -26,8 +26,9 @@ public:
 
     // Records a translation as the newest entry. An entry with the same pair of texts (under canonical
     // equivalence) is replaced; beyond the limit the oldest entry goes. Saves.
-    void addTranslation(const QString& sourceText, const QString& translatedText, const Language& sourceLanguage,
-                        const Language& targetLanguage, TranslationService service);
+    void addTranslation(const QString& sourceText, const QString& translatedText,
+                        const Language& sourceLanguage, const Language& targetLanguage,
+                        TranslationService service);
     // Empties the list and saves "[]".
     void clearHistory();
     void saveHistory();

@@ -6,21 +6,22 @@
 #include <QListView>
 
 HistoryView::HistoryView(HistoryManager& history, FavoritesManager& favorites, QWidget* parent)
-    : SavedTranslationsView(history.model(),
-                            {QStringLiteral("Translation History"), QStringLiteral("clock.arrow.circlepath"),
-                             QStringLiteral("No translation history yet"),
-                             QStringLiteral("Your recent translations will appear here"),
-                             QStringLiteral("Clear the whole translation history?"),
-                             QStringLiteral("CloseHistoryWindow")},
-                            SavedTranslationCardDelegate::Button::Bookmark,
-                            [&favorites](const TranslationHistoryItem& item) { return favorites.isFavorite(item); },
-                            parent)
+    : SavedTranslationsView(
+          history.model(),
+          {QStringLiteral("Translation History"), QStringLiteral("clock.arrow.circlepath"),
+           QStringLiteral("No translation history yet"),
+           QStringLiteral("Your recent translations will appear here"),
+           QStringLiteral("Clear the whole translation history?"), QStringLiteral("CloseHistoryWindow")},
+          SavedTranslationCardDelegate::Button::Bookmark,
+          [&favorites](const TranslationHistoryItem& item) { return favorites.isFavorite(item); }, parent)
     , m_history(history)
     , m_favorites(favorites) {
-    connect(&m_favorites, &FavoritesManager::favoritesChanged, this, [this] { listView()->viewport()->update(); });
+    connect(&m_favorites, &FavoritesManager::favoritesChanged, this,
+            [this] { listView()->viewport()->update(); });
 }
 
-HistoryView::HistoryView(QWidget* parent) : HistoryView(HistoryManager::shared(), FavoritesManager::shared(), parent) {}
+HistoryView::HistoryView(QWidget* parent)
+    : HistoryView(HistoryManager::shared(), FavoritesManager::shared(), parent) {}
 
 void HistoryView::clearAll() {
     m_history.clearHistory();

@@ -52,8 +52,8 @@ QTextOption wrapping() {
 
 } // namespace
 
-SavedTranslationCardDelegate::SavedTranslationCardDelegate(QListView* view, Button button,
-                                                           std::function<bool(const TranslationHistoryItem&)> isFavorite)
+SavedTranslationCardDelegate::SavedTranslationCardDelegate(
+    QListView* view, Button button, std::function<bool(const TranslationHistoryItem&)> isFavorite)
     : QStyledItemDelegate(view)
     , m_view(view)
     , m_button(button)
@@ -84,8 +84,8 @@ QSize SavedTranslationCardDelegate::buttonSize() const {
 QRect SavedTranslationCardDelegate::buttonRect(const QRect& rowRect, const TranslationHistoryItem&) const {
     const QRect card = cardRect(rowRect);
     const QSize size = buttonSize();
-    return {card.right() + 1 - padding - size.width(), card.bottom() + 1 - padding - size.height(), size.width(),
-            size.height()};
+    return {card.right() + 1 - padding - size.width(), card.bottom() + 1 - padding - size.height(),
+            size.width(), size.height()};
 }
 
 int SavedTranslationCardDelegate::textHeight(const QString& text, const QFont& font, int width) {
@@ -125,8 +125,8 @@ int SavedTranslationCardDelegate::cardHeight(const TranslationHistoryItem& item)
     if (const auto found = m_heights.constFind(item.id); found != m_heights.constEnd())
         return *found;
     const int info = qMax(QFontMetrics(m_infoFont).height(), kIconSize);
-    const int height = padding + info + lineSpacing + textHeight(item.sourceText, m_sourceFont, width) + lineSpacing +
-                       textHeight(item.translatedText, m_translatedFont, width) + lineSpacing +
+    const int height = padding + info + lineSpacing + textHeight(item.sourceText, m_sourceFont, width) +
+                       lineSpacing + textHeight(item.translatedText, m_translatedFont, width) + lineSpacing +
                        buttonSize().height() + padding;
     m_heights.insert(item.id, height);
     return height;
@@ -183,8 +183,9 @@ void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionVi
     const QString iconName = QStringLiteral("icon-") + rawValue(item->service);
     const bool whiteIcon = Theme::dark() && (item->service == TranslationService::ChatGPT ||
                                              item->service == TranslationService::DeepL);
-    const QPixmap icon = whiteIcon ? ImageAsset::templatePixmap(iconName, QSize(kIconSize, kIconSize), Qt::white, dpr)
-                                   : ImageAsset::pixmap(iconName, QSize(kIconSize, kIconSize), dpr);
+    const QPixmap icon =
+        whiteIcon ? ImageAsset::templatePixmap(iconName, QSize(kIconSize, kIconSize), Qt::white, dpr)
+                  : ImageAsset::pixmap(iconName, QSize(kIconSize, kIconSize), dpr);
     if (!icon.isNull())
         painter->drawPixmap(QPoint(badgeLeft, info.top() + (infoHeight - kIconSize) / 2), icon);
     painter->setFont(m_badgeFont);
@@ -196,7 +197,8 @@ void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionVi
     int y = info.bottom() + 1 + lineSpacing;
     const int sourceHeight = textHeight(item->sourceText, m_sourceFont, content.width());
     painter->setPen(Color::labelColor());
-    drawText(painter, item->sourceText, m_sourceFont, QRect(content.left(), y, content.width(), sourceHeight));
+    drawText(painter, item->sourceText, m_sourceFont,
+             QRect(content.left(), y, content.width(), sourceHeight));
     y += sourceHeight + lineSpacing;
     const int translatedHeight = textHeight(item->translatedText, m_translatedFont, content.width());
     painter->setPen(secondary);
@@ -207,28 +209,31 @@ void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionVi
     const QRect button = buttonRect(option.rect, *item);
     QPainterPath pill;
     pill.addRoundedRect(button, cornerRadius, cornerRadius);
-    painter->fillPath(pill, Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.7), 0.5));
+    painter->fillPath(pill,
+                      Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.7), 0.5));
     const int symbolSize = Symbol::pixelSize(12);
     const QRect inner = button.adjusted(kButtonPaddingX, kButtonPaddingY, -kButtonPaddingX, -kButtonPaddingY);
     const QPoint symbolAt(inner.left(), inner.top() + (inner.height() - symbolSize) / 2);
     if (m_button == Button::Bookmark) {
         const bool favorite = m_isFavorite && m_isFavorite(*item);
-        painter->drawPixmap(symbolAt, Symbol::pixmap(favorite ? QStringLiteral("bookmark.fill") : QStringLiteral("bookmark"),
-                                                     QSize(symbolSize, symbolSize),
-                                                     favorite ? Color::accentColor() : Color::labelColor(), dpr));
+        painter->drawPixmap(
+            symbolAt, Symbol::pixmap(favorite ? QStringLiteral("bookmark.fill") : QStringLiteral("bookmark"),
+                                     QSize(symbolSize, symbolSize),
+                                     favorite ? Color::accentColor() : Color::labelColor(), dpr));
     } else {
-        painter->drawPixmap(symbolAt, Symbol::pixmap(QStringLiteral("bookmark.fill"), QSize(symbolSize, symbolSize),
-                                                     Color::accentColor(), dpr));
+        painter->drawPixmap(symbolAt,
+                            Symbol::pixmap(QStringLiteral("bookmark.fill"), QSize(symbolSize, symbolSize),
+                                           Color::accentColor(), dpr));
         painter->setFont(m_buttonFont);
         painter->setPen(Color::accentColor());
-        painter->drawText(inner.adjusted(symbolSize + kBadgeSpacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                          kRemove);
+        painter->drawText(inner.adjusted(symbolSize + kBadgeSpacing, 0, 0, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter, kRemove);
     }
     painter->restore();
 }
 
-bool SavedTranslationCardDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
-                                               const QModelIndex& index) {
+bool SavedTranslationCardDelegate::editorEvent(QEvent* event, QAbstractItemModel*,
+                                               const QStyleOptionViewItem& option, const QModelIndex& index) {
     if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
         return false;
     const auto* mouse = static_cast<QMouseEvent*>(event);

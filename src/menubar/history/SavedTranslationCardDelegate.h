@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QStyledItemDelegate>
-
 #include <functional>
 
 class QListView;
@@ -27,7 +26,8 @@ public:
     SavedTranslationCardDelegate(QListView* view, Button button,
                                  std::function<bool(const TranslationHistoryItem&)> isFavorite = {});
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // The card and its button inside a row's rectangle.

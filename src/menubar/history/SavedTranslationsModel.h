@@ -3,7 +3,6 @@
 #include "menubar/history/TranslationHistoryItem.h"
 
 #include <QAbstractListModel>
-
 #include <functional>
 
 // The list a store keeps, as a model: the store changes it, the windows' list views show it and follow

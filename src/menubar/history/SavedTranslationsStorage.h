@@ -10,7 +10,8 @@
 // anything can replace it, so the next save never destroys what could not be read.
 class SavedTranslationsStorage {
 public:
-    explicit SavedTranslationsStorage(QString key) : m_key(std::move(key)) {}
+    explicit SavedTranslationsStorage(QString key)
+        : m_key(std::move(key)) {}
 
     QString key() const { return m_key; }
 

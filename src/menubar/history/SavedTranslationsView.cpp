@@ -54,7 +54,8 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath path;
         path.addRoundedRect(QRectF(rect()), Theme::cornerRadius, Theme::cornerRadius);
-        painter.fillPath(path, Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.3), 0.01));
+        painter.fillPath(path,
+                         Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.3), 0.01));
     }
 };
 
@@ -98,7 +99,8 @@ SavedTranslationsView::SavedTranslationsView(SavedTranslationsModel* model, Text
     m_list->setAttribute(Qt::WA_TranslucentBackground);
     m_list->viewport()->setAttribute(Qt::WA_TranslucentBackground);
     m_list->setModel(m_model);
-    connect(m_delegate, &SavedTranslationCardDelegate::cardClicked, this, &SavedTranslationsView::loadTranslation);
+    connect(m_delegate, &SavedTranslationCardDelegate::cardClicked, this,
+            &SavedTranslationsView::loadTranslation);
     connect(m_delegate, &SavedTranslationCardDelegate::buttonClicked, this,
             [this](const TranslationHistoryItem& item) { buttonClicked(item); });
 
@@ -118,17 +120,19 @@ QWidget* SavedTranslationsView::makeHeader() {
 
     auto* frame = new BackButtonFrame(header);
     frame->setFixedSize(32, 32);
-    auto* back = new SymbolButton(QStringLiteral("chevron.left"), 16, [] { return Color::accentColor(); },
-                                  QSize(32, 32), frame);
+    auto* back = new SymbolButton(
+        QStringLiteral("chevron.left"), 16, [] { return Color::accentColor(); }, QSize(32, 32), frame);
     back->setAccessibleName(QStringLiteral("Back"));
     connect(back, &QAbstractButton::clicked, this, &QWidget::close);
     m_back = back;
     row->addWidget(frame);
 
-    row->addWidget(label(m_texts.title, pixelFont(18, QFont::DemiBold), [] { return Color::labelColor(); }, header));
+    row->addWidget(label(
+        m_texts.title, pixelFont(18, QFont::DemiBold), [] { return Color::labelColor(); }, header));
     row->addStretch(1);
 
-    auto* clearAll = new TextButton(QStringLiteral("Clear All"), [] { return Color::accentColor(); }, header);
+    auto* clearAll = new TextButton(
+        QStringLiteral("Clear All"), [] { return Color::accentColor(); }, header);
     clearAll->setFont(pixelFont(14));
     connect(clearAll, &QAbstractButton::clicked, this, &SavedTranslationsView::askToClearAll);
     m_clearAll = clearAll;
@@ -150,10 +154,12 @@ QWidget* SavedTranslationsView::makeEmptyState() {
                                                 devicePixelRatioF()));
     });
     column->addWidget(m_emptySymbol);
-    column->addWidget(label(m_texts.emptyTitle, pixelFont(16, QFont::Medium),
-                            [] { return Color::secondaryLabelColor(); }, empty));
-    column->addWidget(label(m_texts.emptySubtitle, pixelFont(14),
-                            [] { return Color::withOpacity(Color::secondaryLabelColor(), 0.7); }, empty));
+    column->addWidget(label(
+        m_texts.emptyTitle, pixelFont(16, QFont::Medium), [] { return Color::secondaryLabelColor(); },
+        empty));
+    column->addWidget(label(
+        m_texts.emptySubtitle, pixelFont(14),
+        [] { return Color::withOpacity(Color::secondaryLabelColor(), 0.7); }, empty));
     column->addStretch(1);
     return empty;
 }
@@ -180,7 +186,8 @@ void SavedTranslationsView::askToClearAll() {
     if (m_model->rowCount() == 0 || m_confirmation)
         return;
     // Every record goes at once and cannot come back, so ask first.
-    auto* box = new QMessageBox(QMessageBox::Warning, m_texts.title, m_texts.confirmQuestion, QMessageBox::NoButton, this);
+    auto* box = new QMessageBox(QMessageBox::Warning, m_texts.title, m_texts.confirmQuestion,
+                                QMessageBox::NoButton, this);
     box->setInformativeText(QStringLiteral("This cannot be undone."));
     auto* confirm = box->addButton(QStringLiteral("Clear All"), QMessageBox::DestructiveRole);
     auto* cancel = box->addButton(QMessageBox::Cancel);

@@ -44,7 +44,8 @@ public:
     void loadTranslation(const TranslationHistoryItem& item);
 
 protected:
-    SavedTranslationsView(SavedTranslationsModel* model, Texts texts, SavedTranslationCardDelegate::Button button,
+    SavedTranslationsView(SavedTranslationsModel* model, Texts texts,
+                          SavedTranslationCardDelegate::Button button,
                           std::function<bool(const TranslationHistoryItem&)> isFavorite, QWidget* parent);
 
     // Runs once the user confirmed "Clear All".

@@ -25,11 +25,15 @@ SavedTranslationsWindows& SavedTranslationsWindows::shared() {
     return *instance;
 }
 
-SavedTranslationsWindows::SavedTranslationsWindows() : QObject(qApp) {
+SavedTranslationsWindows::SavedTranslationsWindows()
+    : QObject(qApp) {
     NotificationCenter& center = NotificationCenter::shared();
-    center.addObserver(QStringLiteral("OpenHistoryWindow"), this, [this](const QVariantMap&) { showHistory(); });
-    center.addObserver(QStringLiteral("CloseHistoryWindow"), this, [this](const QVariantMap&) { closeHistory(); });
-    center.addObserver(QStringLiteral("OpenFavoritesWindow"), this, [this](const QVariantMap&) { showFavorites(); });
+    center.addObserver(QStringLiteral("OpenHistoryWindow"), this,
+                       [this](const QVariantMap&) { showHistory(); });
+    center.addObserver(QStringLiteral("CloseHistoryWindow"), this,
+                       [this](const QVariantMap&) { closeHistory(); });
+    center.addObserver(QStringLiteral("OpenFavoritesWindow"), this,
+                       [this](const QVariantMap&) { showFavorites(); });
     center.addObserver(QStringLiteral("CloseFavoritesWindow"), this,
                        [this](const QVariantMap&) { closeFavorites(); });
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryView.h"
+
+#include <QObject>
+#include <QPointer>
 
 // Opens and closes the history and favorites windows on "OpenHistoryWindow", "CloseHistoryWindow",
 // "OpenFavoritesWindow" and "CloseFavoritesWindow". Each window is made when opened and dropped when

@@ -1,7 +1,6 @@
 #include "menubar/history/TranslationHistoryItem.h"
 
 #include <QLocale>
-
 #include <cmath>
 #include <cstring>
 
@@ -36,14 +35,22 @@ std::optional<QUuid> uuidFrom(const QString& text) {
 
 TranslationHistoryItem TranslationHistoryItem::make(const QString& sourceText, const QString& translatedText,
                                                     const Language& sourceLanguage,
-                                                    const Language& targetLanguage, TranslationService service) {
-    return {QUuid::createUuid(), sourceText, translatedText, sourceLanguage, targetLanguage, service,
+                                                    const Language& targetLanguage,
+                                                    TranslationService service) {
+    return {QUuid::createUuid(),
+            sourceText,
+            translatedText,
+            sourceLanguage,
+            targetLanguage,
+            service,
             referenceSeconds(QDateTime::currentDateTimeUtc())};
 }
 
-bool TranslationHistoryItem::isSameTranslation(const TranslationHistoryItem& a, const TranslationHistoryItem& b) {
+bool TranslationHistoryItem::isSameTranslation(const TranslationHistoryItem& a,
+                                               const TranslationHistoryItem& b) {
     const auto same = [](const QString& x, const QString& y) {
-        return x == y || x.normalized(QString::NormalizationForm_C) == y.normalized(QString::NormalizationForm_C);
+        return x == y ||
+               x.normalized(QString::NormalizationForm_C) == y.normalized(QString::NormalizationForm_C);
     };
     return same(a.sourceText, b.sourceText) && same(a.translatedText, b.translatedText);
 }
@@ -76,16 +83,17 @@ QJsonObject TranslationHistoryItem::toJson() const {
 
 std::optional<TranslationHistoryItem> TranslationHistoryItem::fromJson(const QJsonObject& object) {
     const QJsonValue date = object.value(kDate);
-    return fromMembers(stringMember(object, kId), stringMember(object, kSourceText), stringMember(object, kTranslatedText),
-                       stringMember(object, kSourceLanguageCode), stringMember(object, kTargetLanguageCode),
-                       stringMember(object, kServiceRawValue),
+    return fromMembers(stringMember(object, kId), stringMember(object, kSourceText),
+                       stringMember(object, kTranslatedText), stringMember(object, kSourceLanguageCode),
+                       stringMember(object, kTargetLanguageCode), stringMember(object, kServiceRawValue),
                        date.isDouble() ? std::optional<double>(date.toDouble()) : std::nullopt);
 }
 
 std::optional<TranslationHistoryItem> TranslationHistoryItem::fromMembers(
-    const std::optional<QString>& idText, const std::optional<QString>& source, const std::optional<QString>& translated,
-    const std::optional<QString>& sourceCode, const std::optional<QString>& targetCode,
-    const std::optional<QString>& service, std::optional<double> date) {
+    const std::optional<QString>& idText, const std::optional<QString>& source,
+    const std::optional<QString>& translated, const std::optional<QString>& sourceCode,
+    const std::optional<QString>& targetCode, const std::optional<QString>& service,
+    std::optional<double> date) {
     if (!idText || !source || !translated || !sourceCode || !targetCode || !service || !date)
         return std::nullopt;
     const auto id = uuidFrom(*idText);
@@ -119,13 +127,27 @@ void appendJsonString(QStringView text, QByteArray& out) {
         out.append(bytes + run, i - run);
         run = i + 1;
         switch (b) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             out += "\\u00";
             out += hex[b >> 4];
@@ -168,7 +190,9 @@ void appendRecord(const TranslationHistoryItem& item, QByteArray& out) {
 // QJsonDocument would; members that are not strings or numbers are skipped over.
 class ListReader {
 public:
-    explicit ListReader(QByteArrayView text) : m_p(text.data()), m_end(text.data() + text.size()) {}
+    explicit ListReader(QByteArrayView text)
+        : m_p(text.data())
+        , m_end(text.data() + text.size()) {}
 
     bool read(TranslationHistoryItem::Decoded& result) {
         skipSpace();
@@ -230,14 +254,18 @@ private:
         std::optional<QString> strings[6];
         std::optional<double> date;
         std::optional<TranslationHistoryItem> item() const {
-            return TranslationHistoryItem::fromMembers(strings[0], strings[1], strings[2], strings[3], strings[4],
-                                                       strings[5], date);
+            return TranslationHistoryItem::fromMembers(strings[0], strings[1], strings[2], strings[3],
+                                                       strings[4], strings[5], date);
         }
     };
 
     static int stringMemberIndex(QByteArrayView key) {
-        static const char* const names[] = {"id", "sourceText", "translatedText", "sourceLanguageCode",
-                                            "targetLanguageCode", "serviceRawValue"};
+        static const char* const names[] = {"id",
+                                            "sourceText",
+                                            "translatedText",
+                                            "sourceLanguageCode",
+                                            "targetLanguageCode",
+                                            "serviceRawValue"};
         for (int i = 0; i < 6; ++i) {
             if (key == names[i])
                 return i;
@@ -323,14 +351,30 @@ private:
             if (++m_p >= m_end)
                 return false;
             switch (*m_p++) {
-            case '"': unescaped += '"'; break;
-            case '\\': unescaped += '\\'; break;
-            case '/': unescaped += '/'; break;
-            case 'b': unescaped += '\b'; break;
-            case 'f': unescaped += '\f'; break;
-            case 'n': unescaped += '\n'; break;
-            case 'r': unescaped += '\r'; break;
-            case 't': unescaped += '\t'; break;
+            case '"':
+                unescaped += '"';
+                break;
+            case '\\':
+                unescaped += '\\';
+                break;
+            case '/':
+                unescaped += '/';
+                break;
+            case 'b':
+                unescaped += '\b';
+                break;
+            case 'f':
+                unescaped += '\f';
+                break;
+            case 'n':
+                unescaped += '\n';
+                break;
+            case 'r':
+                unescaped += '\r';
+                break;
+            case 't':
+                unescaped += '\t';
+                break;
             case 'u': {
                 char32_t code = 0;
                 if (!readHex4(code))

@@ -10,7 +10,6 @@
 #include <QString>
 #include <QUuid>
 #include <QVariantMap>
-
 #include <optional>
 
 // One saved translation, kept by the history and by the favorites.
@@ -55,11 +54,11 @@ struct TranslationHistoryItem {
     // code gives "Automatic"; an unknown target code gives English, since a target is never "auto".
     static std::optional<TranslationHistoryItem> fromJson(const QJsonObject& object);
     // The same from the members' values; an absent one is missing or of the wrong JSON type.
-    static std::optional<TranslationHistoryItem> fromMembers(
-        const std::optional<QString>& idText, const std::optional<QString>& source,
-        const std::optional<QString>& translated, const std::optional<QString>& sourceCode,
-        const std::optional<QString>& targetCode, const std::optional<QString>& service,
-        std::optional<double> date);
+    static std::optional<TranslationHistoryItem>
+    fromMembers(const std::optional<QString>& idText, const std::optional<QString>& source,
+                const std::optional<QString>& translated, const std::optional<QString>& sourceCode,
+                const std::optional<QString>& targetCode, const std::optional<QString>& service,
+                std::optional<double> date);
 
     static QByteArray encodeList(const QList<TranslationHistoryItem>& items);
 

@@ -18,7 +18,8 @@ Language lang(const char* code) {
 }
 
 TranslationHistoryItem record(const QString& source, const QString& translated, const char* from = "en",
-                              const char* to = "tr", TranslationService service = TranslationService::Google) {
+                              const char* to = "tr",
+                              TranslationService service = TranslationService::Google) {
     return TranslationHistoryItem::make(source, translated, lang(from), lang(to), service);
 }
 
@@ -43,7 +44,8 @@ QStringList backupKeys(const QString& key) {
     return keys;
 }
 
-const char* kGoodRecord = R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":"book","translatedText":"kitap",
+const char* kGoodRecord =
+    R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":"book","translatedText":"kitap",
     "sourceLanguageCode":"en","targetLanguageCode":"tr","serviceRawValue":"deepl","date":786000000.25})";
 
 } // namespace
@@ -51,7 +53,8 @@ const char* kGoodRecord = R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourc
 TEST(HistoryStore, KeepsTwentyNewestWithoutDuplicatePairs) {
     HistoryManager history;
     EXPECT_TRUE(history.translations().isEmpty());
-    EXPECT_FALSE(UserDefaults::standard().contains(kHistory)) << "nothing is written before the first addition";
+    EXPECT_FALSE(UserDefaults::standard().contains(kHistory))
+        << "nothing is written before the first addition";
 
     history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
     history.addTranslation("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google);
@@ -64,14 +67,17 @@ TEST(HistoryStore, KeepsTwentyNewestWithoutDuplicatePairs) {
     EXPECT_EQ(history.translations().at(0).targetLanguage.code, "de");
 
     // Canonically equivalent texts are the same pair; case and surrounding space are not.
-    history.addTranslation(QString::fromUtf8("cafe\u0301"), "kahve", lang("fr"), lang("tr"), TranslationService::Google);
-    history.addTranslation(QString::fromUtf8("caf\u00e9"), "kahve", lang("fr"), lang("tr"), TranslationService::Google);
+    history.addTranslation(QString::fromUtf8("cafe\u0301"), "kahve", lang("fr"), lang("tr"),
+                           TranslationService::Google);
+    history.addTranslation(QString::fromUtf8("caf\u00e9"), "kahve", lang("fr"), lang("tr"),
+                           TranslationService::Google);
     history.addTranslation("Book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
     history.addTranslation("book ", "kitap", lang("en"), lang("tr"), TranslationService::Google);
     EXPECT_EQ(history.translations().size(), 5);
 
     for (int i = 0; i < 20; ++i)
-        history.addTranslation(QStringLiteral("text %1").arg(i), "x", lang("en"), lang("tr"), TranslationService::Google);
+        history.addTranslation(QStringLiteral("text %1").arg(i), "x", lang("en"), lang("tr"),
+                               TranslationService::Google);
     ASSERT_EQ(history.translations().size(), 20);
     EXPECT_EQ(history.translations().front().sourceText, "text 19");
     EXPECT_EQ(history.translations().back().sourceText, "text 0");
@@ -117,7 +123,8 @@ TEST(HistoryStore, StoredFormIsReadBackByAFreshStore) {
     EXPECT_EQ(id, id.toUpper());
     EXPECT_EQ(newest["sourceLanguageCode"].toString(), "zh-cn");
     EXPECT_EQ(newest["serviceRawValue"].toString(), "gemini");
-    const double now = double(QDateTime::currentSecsSinceEpoch() - TranslationHistoryItem::referenceDateOffset);
+    const double now =
+        double(QDateTime::currentSecsSinceEpoch() - TranslationHistoryItem::referenceDateOffset);
     EXPECT_NEAR(newest["date"].toDouble(), now, 5.0) << "seconds since 2001-01-01";
 
     HistoryManager fresh;
@@ -161,12 +168,15 @@ TEST(HistoryStore, DecodesRecordByRecordAndKeepsUnreadableValuesAside) {
         {"not JSON", "{{nonsense", 0, true},
         {"not an array", good, 0, true},
         {"empty array", "[]", 0, false},
-        {"one record without date", "[" + good + "," + with("date", QJsonValue::Undefined) + "," + good + "]", 2, true},
+        {"one record without date", "[" + good + "," + with("date", QJsonValue::Undefined) + "," + good + "]",
+         2, true},
         {"date as text", "[" + with("date", "786000000") + "," + good + "]", 1, true},
         {"id with braces", "[" + with("id", "{6F9619FF-8B86-D011-B42D-00C04FC964FF}") + "]", 0, true},
         {"id no UUID", "[" + with("id", "book") + "," + good + "]", 1, true},
-        {"lower-case id and extra member", "[" + with("id", "6f9619ff-8b86-d011-b42d-00c04fc964ff") + "," +
-                                                with("extra", QJsonArray{1, 2}) + "]", 2, false},
+        {"lower-case id and extra member",
+         "[" + with("id", "6f9619ff-8b86-d011-b42d-00c04fc964ff") + "," + with("extra", QJsonArray{1, 2}) +
+             "]",
+         2, false},
         {"element no object", "[" + good + ",42]", 1, true},
     };
     for (const Case& c : cases) {
@@ -180,7 +190,8 @@ TEST(HistoryStore, DecodesRecordByRecordAndKeepsUnreadableValuesAside) {
         favorites.addFavorite(record("new", "yeni"));
         EXPECT_EQ(storedArray(kFavorites).size(), c.loaded + 1) << "every record that decoded is kept";
         if (c.backup) {
-            EXPECT_EQ(UserDefaults::standard().data(backups.front()), c.stored) << "the original is kept aside";
+            EXPECT_EQ(UserDefaults::standard().data(backups.front()), c.stored)
+                << "the original is kept aside";
         }
     }
 }
@@ -221,12 +232,9 @@ TEST(FavoritesStore, SameFavoriteMeansSameTextsUnderCanonicalEquivalence) {
     const QString composed = QString::fromUtf8("\u00e9t\u00e9");
     const QString decomposed = QString::fromUtf8("e\u0301te\u0301");
     const Case cases[] = {
-        {"book", "kitap", "book", "kitap", true},
-        {composed, "yaz", decomposed, "yaz", true},
-        {"summer", composed, "summer", decomposed, true},
-        {"Book", "kitap", "book", "kitap", false},
-        {"book", "kitap ", "book", "kitap", false},
-        {"book", "kitap", "kitap", "book", false},
+        {"book", "kitap", "book", "kitap", true},         {composed, "yaz", decomposed, "yaz", true},
+        {"summer", composed, "summer", decomposed, true}, {"Book", "kitap", "book", "kitap", false},
+        {"book", "kitap ", "book", "kitap", false},       {"book", "kitap", "kitap", "book", false},
     };
     for (const Case& c : cases) {
         UserDefaults::standard().resetForTesting();

@@ -1,3 +1,4 @@
+#include "TestUtils.h"
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
@@ -5,8 +6,6 @@
 #include "menubar/history/SavedTranslationsWindows.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
-
-#include "TestUtils.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
@@ -27,10 +26,11 @@ class Posted : public QObject {
 public:
     Posted() {
         for (const char* name : {"LoadTranslation", "CloseHistoryWindow", "CloseFavoritesWindow"}) {
-            NotificationCenter::shared().addObserver(QString::fromLatin1(name), this, [this, name](const QVariantMap& info) {
-                names << QString::fromLatin1(name);
-                infos << info;
-            });
+            NotificationCenter::shared().addObserver(QString::fromLatin1(name), this,
+                                                     [this, name](const QVariantMap& info) {
+                                                         names << QString::fromLatin1(name);
+                                                         infos << info;
+                                                     });
         }
     }
     QStringList names;
@@ -42,7 +42,8 @@ QRect rowRect(SavedTranslationsView& view, int row) {
 }
 
 void clickCard(SavedTranslationsView& view, int row) {
-    QTest::mouseClick(view.listView()->viewport(), Qt::LeftButton, {}, rowRect(view, row).topLeft() + QPoint(30, 30));
+    QTest::mouseClick(view.listView()->viewport(), Qt::LeftButton, {},
+                      rowRect(view, row).topLeft() + QPoint(30, 30));
 }
 
 void clickButton(SavedTranslationsView& view, int row) {
@@ -68,7 +69,8 @@ protected:
 TEST_F(HistoryWindows, ACardClickLoadsItsTranslationThenAsksTheWindowToClose) {
     m_history.addTranslation("hello", "merhaba", lang("auto"), lang("tr"), TranslationService::DeepL);
     m_history.addTranslation("two", "iki", lang("en"), lang("tr"), TranslationService::Google);
-    m_favorites.addFavorite(TranslationHistoryItem::make("book", "kitap", lang("en"), lang("de"), TranslationService::Gemini));
+    m_favorites.addFavorite(
+        TranslationHistoryItem::make("book", "kitap", lang("en"), lang("de"), TranslationService::Gemini));
     HistoryView history(m_history, m_favorites);
     FavoritesView favorites(m_favorites);
     showAndSettle(history);
@@ -78,10 +80,13 @@ TEST_F(HistoryWindows, ACardClickLoadsItsTranslationThenAsksTheWindowToClose) {
     Posted posted;
     clickCard(history, 1);
     clickCard(favorites, 0);
-    EXPECT_EQ(posted.names, QStringList({"LoadTranslation", "CloseHistoryWindow", "LoadTranslation", "CloseFavoritesWindow"}));
+    EXPECT_EQ(posted.names, QStringList({"LoadTranslation", "CloseHistoryWindow", "LoadTranslation",
+                                         "CloseFavoritesWindow"}));
     ASSERT_EQ(posted.infos.size(), 4);
-    EXPECT_EQ(posted.infos[0], (QVariantMap{{"sourceText", "hello"}, {"translatedText", "merhaba"},
-                                            {"sourceLanguageCode", "auto"}, {"targetLanguageCode", "tr"},
+    EXPECT_EQ(posted.infos[0], (QVariantMap{{"sourceText", "hello"},
+                                            {"translatedText", "merhaba"},
+                                            {"sourceLanguageCode", "auto"},
+                                            {"targetLanguageCode", "tr"},
                                             {"serviceRawValue", "deepl"}}));
     EXPECT_EQ(posted.infos[2].value("serviceRawValue"), "gemini");
     EXPECT_EQ(posted.infos[2].value("targetLanguageCode"), "de");
@@ -91,7 +96,8 @@ TEST_F(HistoryWindows, ACardClickLoadsItsTranslationThenAsksTheWindowToClose) {
 
 TEST_F(HistoryWindows, RowButtonsToggleAndRemoveFavoritesWithoutLoading) {
     m_history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
-    m_favorites.addFavorite(TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
+    m_favorites.addFavorite(
+        TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
     HistoryView history(m_history, m_favorites);
     FavoritesView favorites(m_favorites);
     showAndSettle(history);
@@ -100,11 +106,13 @@ TEST_F(HistoryWindows, RowButtonsToggleAndRemoveFavoritesWithoutLoading) {
 
     clickButton(history, 0);
     ASSERT_EQ(m_favorites.favorites().size(), 2);
-    EXPECT_EQ(m_favorites.favorites().front().id, m_history.translations().front().id) << "the history record itself";
+    EXPECT_EQ(m_favorites.favorites().front().id, m_history.translations().front().id)
+        << "the history record itself";
     EXPECT_EQ(favorites.listView()->model()->rowCount(), 2) << "the open favorites window follows";
 
     // A favorite saved from another record with the same texts counts too, and goes with the toggle.
-    m_favorites.addFavorite(TranslationHistoryItem::make("x", "y", lang("en"), lang("tr"), TranslationService::Google));
+    m_favorites.addFavorite(
+        TranslationHistoryItem::make("x", "y", lang("en"), lang("tr"), TranslationService::Google));
     clickButton(history, 0);
     EXPECT_FALSE(m_favorites.isFavorite(m_history.translations().front()));
 
@@ -118,7 +126,8 @@ TEST_F(HistoryWindows, ClearAllAsksFirstAndOnlyAConfirmationClears) {
     for (bool confirm : {false, true}) {
         SCOPED_TRACE(confirm ? "confirmed" : "cancelled");
         m_history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
-        m_favorites.addFavorite(TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
+        m_favorites.addFavorite(
+            TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
         HistoryView history(m_history, m_favorites);
         FavoritesView favorites(m_favorites);
         for (SavedTranslationsView* view : {static_cast<SavedTranslationsView*>(&history),
@@ -131,7 +140,8 @@ TEST_F(HistoryWindows, ClearAllAsksFirstAndOnlyAConfirmationClears) {
             ASSERT_TRUE(box);
             EXPECT_EQ(view->listView()->model()->rowCount(), 1) << "nothing goes before the answer";
             for (QAbstractButton* button : box->buttons()) {
-                if (box->buttonRole(button) == (confirm ? QMessageBox::DestructiveRole : QMessageBox::RejectRole))
+                if (box->buttonRole(button) ==
+                    (confirm ? QMessageBox::DestructiveRole : QMessageBox::RejectRole))
                     button->click();
             }
             ASSERT_TRUE(waitUntil([&] { return !view->confirmation(); }));
@@ -156,15 +166,17 @@ TEST_F(HistoryWindows, NotificationsOpenAndCloseOneTopLevelWindowEach) {
                                       std::pair{"OpenFavoritesWindow", "CloseFavoritesWindow"}}) {
         SCOPED_TRACE(open);
         const auto window = [&]() -> QWidget* {
-            return QString::fromLatin1(open).contains("History") ? static_cast<QWidget*>(windows.historyWindow())
-                                                                 : static_cast<QWidget*>(windows.favoritesWindow());
+            return QString::fromLatin1(open).contains("History")
+                       ? static_cast<QWidget*>(windows.historyWindow())
+                       : static_cast<QWidget*>(windows.favoritesWindow());
         };
         NotificationCenter::shared().post(QString::fromLatin1(open));
         QPointer<QWidget> first = window();
         ASSERT_TRUE(first);
         EXPECT_TRUE(first->isVisible());
         EXPECT_TRUE(first->isWindow());
-        EXPECT_EQ(first->windowType(), Qt::Window) << "a normal window, with a taskbar entry when the policy gives one";
+        EXPECT_EQ(first->windowType(), Qt::Window)
+            << "a normal window, with a taskbar entry when the policy gives one";
         NotificationCenter::shared().post(QString::fromLatin1(open));
         EXPECT_EQ(window(), first.data()) << "one window, brought forward";
         NotificationCenter::shared().post(QString::fromLatin1(close));
@@ -176,7 +188,8 @@ TEST_F(HistoryWindows, TenThousandFavoritesOpenWithoutLayingOutEveryRowFirst) {
     QList<TranslationHistoryItem> items;
     const QString text = QString(200, QLatin1Char('a')).replace(7, 1, QLatin1Char(' '));
     for (int i = 0; i < 10000; ++i)
-        items << TranslationHistoryItem::make(text + QString::number(i), text, lang("en"), lang("tr"), TranslationService::Google);
+        items << TranslationHistoryItem::make(text + QString::number(i), text, lang("en"), lang("tr"),
+                                              TranslationService::Google);
     m_favorites.model()->setItems(items);
     FavoritesView favorites(m_favorites);
     QElapsedTimer timer;
@@ -184,6 +197,7 @@ TEST_F(HistoryWindows, TenThousandFavoritesOpenWithoutLayingOutEveryRowFirst) {
     showAndSettle(favorites);
     const qint64 shown = timer.elapsed();
     EXPECT_FALSE(favorites.listView()->visualRect(favorites.listView()->model()->index(0, 0)).isEmpty());
-    // Even in a sanitizer build a batch shows in tens of ms; laying out every row first takes most of a second.
+    // Even in a sanitizer build a batch shows in tens of ms; laying out every row first takes most of a
+    // second.
     EXPECT_LT(shown, 300) << "first rows shown after " << shown << " ms";
 }
