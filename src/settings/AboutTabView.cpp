@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-
 namespace {
 
 QUrl websitePage(const QString& path) {
@@ -84,9 +83,10 @@ AboutTabView::AboutTabView(QWidget* parent)
     m_description->setFont(SettingsStyle::font(16));
     m_description->setText(
         QStringLiteral("<p style=\"line-height: 130%\">%1</p>")
-            .arg(QStringLiteral("Quillora is a powerful translation tool that helps you translate text from any "
-                                "application with just a few clicks. Select text in any application and "
-                                "instantly see translations.")
+            .arg(QStringLiteral(
+                     "Quillora is a powerful translation tool that helps you translate text from any "
+                     "application with just a few clicks. Select text in any application and "
+                     "instantly see translations.")
                      .toHtmlEscaped()));
     m_description->setContentsMargins(40, 0, 40, 0);
     SettingsStyle::followTextColor(m_description, [] {
@@ -101,9 +101,9 @@ AboutTabView::AboutTabView(QWidget* parent)
     linkRow->setContentsMargins(0, 0, 0, 20);
     linkRow->addStretch(1);
     for (const Link& link : links()) {
-        auto* button = new SymbolTextButton(link.isImage ? QString() : link.icon, link.title,
-                                            SettingsStyle::font(14, QFont::Medium), 14, &SettingsStyle::blue,
-                                            this);
+        auto* button =
+            new SymbolTextButton(link.isImage ? QString() : link.icon, link.title,
+                                 SettingsStyle::font(14, QFont::Medium), 14, &SettingsStyle::blue, this);
         button->setSpacing(6);
         if (link.isImage)
             button->setImage(ImageAsset::pixmap(link.icon, QSize(16, 16), devicePixelRatioF()));

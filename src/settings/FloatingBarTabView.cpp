@@ -182,11 +182,12 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
         if (key == kService)
             m_servicePicker->setValue(storedService());
     });
-    root->addWidget(
-        new SettingsSectionView(QStringLiteral("Translation Settings"), column(10, {serviceRow}, nullptr), this));
+    root->addWidget(new SettingsSectionView(QStringLiteral("Translation Settings"),
+                                            column(10, {serviceRow}, nullptr), this));
 
     // Excluded Applications.
-    auto* note = new QLabel(QStringLiteral("The floating bar will not appear when selecting text in these applications"));
+    auto* note = new QLabel(
+        QStringLiteral("The floating bar will not appear when selecting text in these applications"));
     note->setFont(SettingsStyle::font(14));
     note->setWordWrap(true);
     SettingsStyle::followTextColor(note, &Color::secondaryLabelColor);
@@ -205,7 +206,8 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
     m_listArea->setWidgetResizable(true);
     m_listArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_listArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_listArea->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    m_listArea->setStyleSheet(
+        QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
     boxLayout->addWidget(m_listArea);
 
     auto* add = new SymbolTextButton(QStringLiteral("plus.circle.fill"), QStringLiteral("Add Application"),
@@ -266,7 +268,8 @@ void FloatingBarTabView::addExcludedApp(const QString& bundleIdentifier) {
     if (!m_excludedApps.contains(bundleIdentifier)) {
         auto* message = new QMessageBox(
             QMessageBox::Warning, QStringLiteral("Application not excluded"),
-            QStringLiteral("%1 cannot be added to the excluded applications: its identifier contains a comma.")
+            QStringLiteral(
+                "%1 cannot be added to the excluded applications: its identifier contains a comma.")
                 .arg(bundleIdentifier),
             QMessageBox::Ok, window());
         message->setAttribute(Qt::WA_DeleteOnClose);
@@ -288,8 +291,8 @@ void FloatingBarTabView::presentAppSelector() {
     sheet->setFixedSize(AppSelectorView::sheetSize);
     auto* layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* selector =
-        new AppSelectorView([this](const QString& bundleIdentifier) { addExcludedApp(bundleIdentifier); }, sheet);
+    auto* selector = new AppSelectorView(
+        [this](const QString& bundleIdentifier) { addExcludedApp(bundleIdentifier); }, sheet);
     layout->addWidget(selector);
     connect(selector, &AppSelectorView::dismissRequested, sheet, &QDialog::close);
     m_sheet = sheet;

@@ -62,10 +62,9 @@ GeneralTabView::GeneralTabView(QWidget* parent)
                 },
                 this);
         });
-    m_showInDock = new ToggleSettingView(QStringLiteral("Show in Dock"),
-                                         QStringLiteral("Show Quillora icon in the Dock"),
-                                         QStringLiteral("showInDock"), true,
-                                         [](bool value) { DockIconManager::updateShowInDock(value); });
+    m_showInDock = new ToggleSettingView(
+        QStringLiteral("Show in Dock"), QStringLiteral("Show Quillora icon in the Dock"),
+        QStringLiteral("showInDock"), true, [](bool value) { DockIconManager::updateShowInDock(value); });
     m_alwaysOnTop = new ToggleSettingView(
         QStringLiteral("Always on Top"), QStringLiteral("Keep the menu bar on top of other windows"),
         QStringLiteral("alwaysOnTop"), false,
@@ -87,7 +86,8 @@ GeneralTabView::GeneralTabView(QWidget* parent)
     UpdateManager& updates = UpdateManager::shared();
     m_checkForUpdates->setEnabled(updates.canCheckForUpdates());
     connect(&updates, &UpdateManager::canCheckForUpdatesChanged, m_checkForUpdates, &QWidget::setEnabled);
-    connect(m_checkForUpdates, &QPushButton::clicked, this, [] { UpdateManager::shared().checkForUpdates(); });
+    connect(m_checkForUpdates, &QPushButton::clicked, this,
+            [] { UpdateManager::shared().checkForUpdates(); });
     auto* checkPadding = new QWidget;
     auto* checkLayout = new QVBoxLayout(checkPadding);
     checkLayout->setContentsMargins(0, 5, 0, 0);

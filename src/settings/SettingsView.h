@@ -3,7 +3,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
-
 #include <functional>
 
 class SettingsTabBar;

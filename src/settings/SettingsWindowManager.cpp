@@ -35,9 +35,9 @@ SettingsWindowManager& SettingsWindowManager::shared() {
 
 SettingsWindowManager::SettingsWindowManager(QObject* parent)
     : QObject(parent) {
-    NotificationCenter::shared().addObserver(QStringLiteral("OpenSettingsWindow"), this, [this](const QVariantMap&) {
-        MainQueue::async([this] { showSettingsWindow(); }, this);
-    });
+    NotificationCenter::shared().addObserver(
+        QStringLiteral("OpenSettingsWindow"), this,
+        [this](const QVariantMap&) { MainQueue::async([this] { showSettingsWindow(); }, this); });
 }
 
 void SettingsWindowManager::showSettingsWindow() {

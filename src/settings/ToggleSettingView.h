@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <functional>
 
 class QLabel;
@@ -17,8 +16,8 @@ class ToggleSettingView : public QWidget {
 public:
     using OnChange = std::function<void(bool)>;
 
-    ToggleSettingView(const QString& title, const QString& description, const QString& key,
-                      bool defaultValue, OnChange onChange = {}, QWidget* parent = nullptr);
+    ToggleSettingView(const QString& title, const QString& description, const QString& key, bool defaultValue,
+                      OnChange onChange = {}, QWidget* parent = nullptr);
 
     // The stored Bool, or `defaultValue` while the key holds nothing.
     static bool storedValue(const QString& key, bool defaultValue);

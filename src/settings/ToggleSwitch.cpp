@@ -22,8 +22,8 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
     const qreal radius = track.height() / 2;
     const bool dark = Theme::dark();
 
-    QColor fill = isChecked() ? Color::accentColor()
-                              : (dark ? QColor(255, 255, 255, 46) : QColor(0, 0, 0, 26));
+    QColor fill =
+        isChecked() ? Color::accentColor() : (dark ? QColor(255, 255, 255, 46) : QColor(0, 0, 0, 26));
     if (!isEnabled())
         fill.setAlphaF(fill.alphaF() * 0.5f);
     painter.setPen(QPen(dark ? QColor(255, 255, 255, 30) : QColor(0, 0, 0, 30), 1));

@@ -150,7 +150,9 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
     ASSERT_TRUE(clickAt(*origin + layout.floatingBarTab));
     spinFor(300);
     ASSERT_TRUE(clickAt(*origin + layout.showFloatingBarSwitch));
-    ASSERT_TRUE(waitUntil([&] { return m_app.setting(QStringLiteral("showFloatingBar")).toString() == QLatin1String("false"); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return m_app.setting(QStringLiteral("showFloatingBar")).toString() == QLatin1String("false");
+    }));
 
     spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
     selectWord(client, 14);
@@ -158,7 +160,9 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
     EXPECT_FALSE(windowOfSize(m_app, QSize(110, 60)).has_value()) << "a bar while switched off";
 
     ASSERT_TRUE(clickAt(*origin + layout.showFloatingBarSwitch));
-    ASSERT_TRUE(waitUntil([&] { return m_app.setting(QStringLiteral("showFloatingBar")).toString() == QLatin1String("true"); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return m_app.setting(QStringLiteral("showFloatingBar")).toString() == QLatin1String("true");
+    }));
     spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
     selectWord(client, 70);
     EXPECT_TRUE(waitUntil([&] { return windowOfSize(m_app, QSize(110, 60)).has_value(); }, 8000))

@@ -56,11 +56,15 @@ protected:
         m_saved = QApplication::palette();
         SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
         FakeWorkspace& workspace = fakePlatform().fakeWorkspace();
-        workspace.running = {app("xterm", "XTerm"), app("org.gnome.TextEditor", "Text Editor"),
-                             app("firefox-esr", "Web Browser"), app("vim", "Vim"),
-                             app("org.gnome.Nautilus", "Files"), app("python3.11", "Python (v3.11)")};
+        workspace.running = {app("xterm", "XTerm"),
+                             app("org.gnome.TextEditor", "Text Editor"),
+                             app("firefox-esr", "Web Browser"),
+                             app("vim", "Vim"),
+                             app("org.gnome.Nautilus", "Files"),
+                             app("python3.11", "Python (v3.11)")};
         workspace.installed = workspace.running;
-        workspace.icons.insert(QStringLiteral("xterm"), QIcon::fromTheme(QStringLiteral("utilities-terminal")));
+        workspace.icons.insert(QStringLiteral("xterm"),
+                               QIcon::fromTheme(QStringLiteral("utilities-terminal")));
         workspace.icons.insert(QStringLiteral("org.gnome.TextEditor"),
                                QIcon::fromTheme(QStringLiteral("accessories-text-editor")));
         workspace.icons.insert(QStringLiteral("org.gnome.Nautilus"),
@@ -78,7 +82,8 @@ protected:
         const QRect area = window->frameGeometry().adjusted(-16, -16, 16, 16);
         QScreen* screen = QGuiApplication::primaryScreen();
         const QRect clipped = area.intersected(screen->geometry());
-        const QPixmap shot = screen->grabWindow(0, clipped.x(), clipped.y(), clipped.width(), clipped.height());
+        const QPixmap shot =
+            screen->grabWindow(0, clipped.x(), clipped.y(), clipped.width(), clipped.height());
         const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
         ASSERT_TRUE(shot.save(path)) << path.toStdString();
         std::fprintf(stderr, "saved %s\n", qPrintable(path));
@@ -114,7 +119,8 @@ TEST_F(SettingsScreenshots, TabsPickerAndResetAlert) {
         auto* floatingBar = qobject_cast<FloatingBarTabView*>(view->content()->tabView());
         ASSERT_TRUE(floatingBar);
         floatingBar->presentAppSelector();
-        ASSERT_TRUE(waitUntil([&] { return floatingBar->appSelectorSheet() && floatingBar->appSelectorSheet()->isVisible(); }));
+        ASSERT_TRUE(waitUntil(
+            [&] { return floatingBar->appSelectorSheet() && floatingBar->appSelectorSheet()->isVisible(); }));
         shoot(QStringLiteral("picker") + mode, floatingBar->appSelectorSheet());
         floatingBar->appSelector()->searchField()->setText(QStringLiteral("te"));
         shoot(QStringLiteral("picker-search") + mode, floatingBar->appSelectorSheet());

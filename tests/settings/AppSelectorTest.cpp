@@ -86,8 +86,8 @@ TEST(RunningAppsService, SearchMatchesNamesIgnoringCaseOnly) {
 }
 
 TEST(AppSelectorView, SearchesClearsAndHandsBackTheChoice) {
-    fakePlatform().fakeWorkspace().running = {app("org.gnome.TextEditor", "Text Editor"), app("xterm", "XTerm"),
-                                              app("vim", "Vim")};
+    fakePlatform().fakeWorkspace().running = {app("org.gnome.TextEditor", "Text Editor"),
+                                              app("xterm", "XTerm"), app("vim", "Vim")};
     QStringList chosen;
     AppSelectorView picker([&](const QString& id) { chosen.append(id); });
     QSignalSpy dismissed(&picker, &AppSelectorView::dismissRequested);

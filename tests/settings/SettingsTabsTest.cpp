@@ -41,8 +41,8 @@ RunningApplication app(const char* id, const char* name) {
 
 TEST(ToggleSettingView, ChangeActionFollowsTheStoredValue) {
     QList<bool> calls;
-    ToggleSettingView row(QStringLiteral("Title"), QStringLiteral("Description"), QStringLiteral("someFlag"), true,
-                          [&](bool value) {
+    ToggleSettingView row(QStringLiteral("Title"), QStringLiteral("Description"), QStringLiteral("someFlag"),
+                          true, [&](bool value) {
                               calls.append(value);
                               // A platform step that fails stores the real state from inside the action.
                               if (value)

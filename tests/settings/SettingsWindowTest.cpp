@@ -43,7 +43,8 @@ public:
         for (const QString& name : names) {
             NotificationCenter::shared().addObserver(name, &m_context, [this, name](const QVariantMap& info) {
                 m_entries.append(info.isEmpty() ? name
-                                                : name + QLatin1Char(' ') + info.value(QStringLiteral("value")).toString());
+                                                : name + QLatin1Char(' ') +
+                                                      info.value(QStringLiteral("value")).toString());
             });
         }
     }
@@ -125,7 +126,8 @@ TEST_F(SettingsWindowTest, TabRowSelectsAndRebuildsEachTab) {
         return new QLabel(QStringLiteral("recorders"));
     });
     const QList<Case> cases = {
-        {SettingsView::FloatingBar, "Floating Bar", [](QWidget* w) { return qobject_cast<FloatingBarTabView*>(w); }},
+        {SettingsView::FloatingBar, "Floating Bar",
+         [](QWidget* w) { return qobject_cast<FloatingBarTabView*>(w); }},
         {SettingsView::Shortcuts, "Shortcuts", [](QWidget* w) { return qobject_cast<QLabel*>(w); }},
         {SettingsView::About, "About", [](QWidget* w) { return qobject_cast<AboutTabView*>(w); }},
         {SettingsView::General, "General", [](QWidget* w) { return qobject_cast<GeneralTabView*>(w); }},
@@ -179,7 +181,8 @@ TEST_F(SettingsWindowTest, ResetAlertAsksFirstAndResetsInOrder) {
     NotificationCenter::shared().post(QStringLiteral("ShowResetAlert"));
     EXPECT_EQ(view.resetAlert(), alert);
     EXPECT_EQ(view.findChildren<QMessageBox*>().size(), 1);
-    EXPECT_EQ(alert->informativeText(), QStringLiteral("This will reset all settings to their default values."));
+    EXPECT_EQ(alert->informativeText(),
+              QStringLiteral("This will reset all settings to their default values."));
     alert->button(QMessageBox::Cancel)->click();
     ASSERT_TRUE(waitUntil([&] { return view.resetAlert() == nullptr; }));
     EXPECT_TRUE(defaults.boolean(QStringLiteral("alwaysOnTop")));
