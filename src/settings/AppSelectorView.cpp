@@ -33,7 +33,6 @@ public:
         : QAbstractButton(parent)
         , m_app(app) {
         setAccessibleName(app.name);
-        setToolTip(QString());
         setFocusPolicy(Qt::NoFocus);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setFixedHeight(insetV + labelPaddingV + iconSide + labelPaddingV + insetV);
