@@ -24,6 +24,17 @@ bool clickAt(QPoint p, int button = 1) {
            (spinFor(100), xdo({QStringLiteral("click"), QString::number(button)}));
 }
 
+// The menu-bar popover the toggle shortcut opens: a window of the app 400 wide (plus its margins),
+// narrower than the settings window.
+bool popoverShown(const AppUnderTest& app) {
+    for (quint32 id : app.windows()) {
+        const std::optional<QRect> frame = AppUnderTest::windowGeometry(id);
+        if (frame && frame->width() >= 400 && frame->width() < 700)
+            return true;
+    }
+    return false;
+}
+
 std::optional<QRect> trayIcon(const AppUnderTest& app) {
     for (quint32 id : app.windows()) {
         const std::optional<QRect> frame = AppUnderTest::windowGeometry(id);
@@ -128,9 +139,11 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
     ASSERT_TRUE(other.start({QStringLiteral("--text"), QStringLiteral("another application")}));
     spinFor(500);
     const QString pressed = QStringLiteral("[KeyboardShortcuts] ⌨️ hot key ⌃⌥M pressed");
+    ASSERT_FALSE(popoverShown(app));
     const qsizetype before = app.log().size();
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
     EXPECT_GE(app.waitForLog(pressed, 10000, before), 0);
+    EXPECT_TRUE(waitUntil([&] { return popoverShown(app); })) << "the toggle action opens the popover";
 
     // After a restart the stored shortcut works again.
     ASSERT_EQ(app.stop(), 0);
@@ -139,5 +152,6 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
     const qsizetype restarted = app.log().size();
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
     EXPECT_GE(app.waitForLog(pressed, 10000, restarted), 0);
+    EXPECT_TRUE(waitUntil([&] { return popoverShown(app); }));
     EXPECT_EQ(app.stop(), 0);
 }
