@@ -15,14 +15,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 namespace {
 
@@ -53,7 +51,8 @@ qint64 contextSwitches() {
 // The other application: presses keys through XTest on a connection of its own.
 class Keyboard {
 public:
-    Keyboard() : m_connection(xcb_connect(nullptr, nullptr)) {}
+    Keyboard()
+        : m_connection(xcb_connect(nullptr, nullptr)) {}
     ~Keyboard() { xcb_disconnect(m_connection); }
     bool ok() const { return !xcb_connection_has_error(m_connection); }
     void key(std::uint8_t keycode, bool down) {
@@ -147,8 +146,8 @@ int main(int argc, char** argv) {
     std::printf("presses: %d handled, %d missed\n", int(latencies.size()), misses);
     std::printf("XTest press to handler: median %.3f ms, p99 %.3f ms\n", percentile(latencies, 0.5),
                 percentile(latencies, 0.99));
-    std::printf("X round trip of the pressing client: median %.3f ms, p99 %.3f ms\n", percentile(roundTrips, 0.5),
-                percentile(roundTrips, 0.99));
+    std::printf("X round trip of the pressing client: median %.3f ms, p99 %.3f ms\n",
+                percentile(roundTrips, 0.5), percentile(roundTrips, 0.99));
     std::printf("idle wake-ups: %.2f per second over %d s\n", wakeUps, kIdleSeconds);
     installPlatform(nullptr);
     return misses == 0 ? 0 : 2;

@@ -28,7 +28,10 @@ QKeySequence sequenceOf(const std::optional<Shortcut>& shortcut) {
 class ShownSubscription : public QObject {
 public:
     ShownSubscription(QWidget* view, Name name, std::function<void(EventType)> handler)
-        : QObject(view), m_view(view), m_name(std::move(name)), m_handler(std::move(handler)) {
+        : QObject(view)
+        , m_view(view)
+        , m_name(std::move(name))
+        , m_handler(std::move(handler)) {
         view->installEventFilter(this);
         if (view->isVisible())
             m_subscription = events(m_name, m_handler);
@@ -95,13 +98,12 @@ void globalKeyboardShortcut(QAbstractButton* button, const Name& name) {
                                                  if (isChangeOf(userInfo, name))
                                                      apply();
                                              });
-    NotificationCenter::shared().addObserver(recorderActiveStatusDidChange, watcher,
-                                             [apply, recorderActive](const QVariantMap& userInfo) {
-                                                 const QVariant value = userInfo.value(QStringLiteral("isActive"));
-                                                 *recorderActive = value.metaType() == QMetaType::fromType<bool>() &&
-                                                                   value.toBool();
-                                                 apply();
-                                             });
+    NotificationCenter::shared().addObserver(
+        recorderActiveStatusDidChange, watcher, [apply, recorderActive](const QVariantMap& userInfo) {
+            const QVariant value = userInfo.value(QStringLiteral("isActive"));
+            *recorderActive = value.metaType() == QMetaType::fromType<bool>() && value.toBool();
+            apply();
+        });
 }
 
 } // namespace KeyboardShortcuts

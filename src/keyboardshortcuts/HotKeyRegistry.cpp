@@ -7,7 +7,6 @@
 
 #include <QKeyEvent>
 #include <QPointer>
-
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -55,25 +54,27 @@ HotKeyService* service() {
         for (auto& connection : s.connections)
             QObject::disconnect(connection);
         s.service = &current;
-        s.connections[0] = QObject::connect(&current, &HotKeyService::hotKeyPressed, &current, [](quint32 id) {
-            const auto it = state().hotKeys.find(id);
-            if (it == state().hotKeys.end())
-                return;
-            debugLog(QStringLiteral("KeyboardShortcuts"),
-                     QStringLiteral("⌨️ hot key %1 pressed").arg(it->second.shortcut.description()));
-            const Shortcut shortcut = it->second.shortcut;
-            const Handler handler = it->second.onKeyDown;
-            handler(shortcut);
-        });
-        s.connections[1] = QObject::connect(&current, &HotKeyService::hotKeyReleased, &current, [](quint32 id) {
-            const auto it = state().hotKeys.find(id);
-            if (it == state().hotKeys.end())
-                return;
-            // Copies: the handler may unregister this very record.
-            const Shortcut shortcut = it->second.shortcut;
-            const Handler handler = it->second.onKeyUp;
-            handler(shortcut);
-        });
+        s.connections[0] =
+            QObject::connect(&current, &HotKeyService::hotKeyPressed, &current, [](quint32 id) {
+                const auto it = state().hotKeys.find(id);
+                if (it == state().hotKeys.end())
+                    return;
+                debugLog(QStringLiteral("KeyboardShortcuts"),
+                         QStringLiteral("⌨️ hot key %1 pressed").arg(it->second.shortcut.description()));
+                const Shortcut shortcut = it->second.shortcut;
+                const Handler handler = it->second.onKeyDown;
+                handler(shortcut);
+            });
+        s.connections[1] =
+            QObject::connect(&current, &HotKeyService::hotKeyReleased, &current, [](quint32 id) {
+                const auto it = state().hotKeys.find(id);
+                if (it == state().hotKeys.end())
+                    return;
+                // Copies: the handler may unregister this very record.
+                const Shortcut shortcut = it->second.shortcut;
+                const Handler handler = it->second.onKeyUp;
+                handler(shortcut);
+            });
         s.connections[2] = QObject::connect(&current, &HotKeyService::hotKeyLost, &current, [](quint32 id) {
             const auto it = state().hotKeys.find(id);
             if (it != state().hotKeys.end()) {
@@ -93,7 +94,8 @@ bool platformRegister(quint32 id, const Shortcut& shortcut) {
         return false;
     }
     HotKeyService* hotKeys = service();
-    if (!hotKeys || !hotKeys->registerHotKey(id, int(shortcut.carbonKeyCode()), int(shortcut.carbonModifiers()))) {
+    if (!hotKeys ||
+        !hotKeys->registerHotKey(id, int(shortcut.carbonKeyCode()), int(shortcut.carbonModifiers()))) {
         printFailure(shortcut, "taken or not on this keyboard");
         return false;
     }
@@ -193,8 +195,9 @@ void update(bool enabled, bool menuOpen, bool paused) {
     } else if (enabled && menuOpen && !paused) {
         unregisterAll();
         if (!s.menuKeys)
-            s.menuKeys = std::make_unique<LocalEventMonitor>(QList{QEvent::KeyPress, QEvent::KeyRelease},
-                                                             [](QObject*, QEvent* event) { return handleMenuKey(event); });
+            s.menuKeys = std::make_unique<LocalEventMonitor>(
+                QList{QEvent::KeyPress, QEvent::KeyRelease},
+                [](QObject*, QEvent* event) { return handleMenuKey(event); });
     } else {
         unregisterAll();
         s.menuKeys.reset();

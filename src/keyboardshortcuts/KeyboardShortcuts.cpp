@@ -8,7 +8,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSet>
-
 #include <map>
 #include <utility>
 #include <vector>
@@ -186,7 +185,8 @@ void unregisterUnlessShared(const Shortcut& shortcut, const Name& leaving) {
 }
 
 void postChange(const Name& name) {
-    NotificationCenter::shared().post(shortcutByNameDidChange, {{QStringLiteral("name"), QVariant::fromValue(name)}});
+    NotificationCenter::shared().post(shortcutByNameDidChange,
+                                      {{QStringLiteral("name"), QVariant::fromValue(name)}});
 }
 
 void attach(NameTable<QList<Action>>& table, const Name& name, Action action) {
@@ -213,7 +213,8 @@ void removeStreamHandler(const Name& name, quint64 id) {
 } // namespace
 
 Name::Name(const QString& rawValue, std::optional<Shortcut> defaultShortcut)
-    : m_rawValue(rawValue), m_default(std::move(defaultShortcut)) {
+    : m_rawValue(rawValue)
+    , m_default(std::move(defaultShortcut)) {
     if (m_default && !UserDefaults::standard().contains(storageKey()))
         KeyboardShortcuts::setShortcut(*m_default, *this);
     initialize();

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,7 +15,8 @@
 namespace KeyboardShortcuts {
 
 inline const QString shortcutByNameDidChange = QStringLiteral("KeyboardShortcuts_shortcutByNameDidChange");
-inline const QString recorderActiveStatusDidChange = QStringLiteral("KeyboardShortcuts_recorderActiveStatusDidChange");
+inline const QString recorderActiveStatusDidChange =
+    QStringLiteral("KeyboardShortcuts_recorderActiveStatusDidChange");
 
 class Name {
 public:
@@ -40,7 +40,9 @@ private:
     std::optional<Shortcut> m_default;
 };
 
-inline size_t qHash(const Name& name, size_t seed = 0) { return ::qHash(name.rawValue(), seed); }
+inline size_t qHash(const Name& name, size_t seed = 0) {
+    return ::qHash(name.rawValue(), seed);
+}
 
 enum class EventType { KeyDown, KeyUp };
 
@@ -72,7 +74,9 @@ public:
 
 private:
     friend std::unique_ptr<EventSubscription> events(const Name&, std::function<void(EventType)>);
-    EventSubscription(Name name, quint64 id) : m_name(std::move(name)), m_id(id) {}
+    EventSubscription(Name name, quint64 id)
+        : m_name(std::move(name))
+        , m_id(id) {}
     Name m_name;
     quint64 m_id;
 };

@@ -5,7 +5,8 @@
 namespace KeyboardShortcuts {
 
 LocalEventMonitor::LocalEventMonitor(QList<QEvent::Type> types, Callback callback)
-    : m_types(std::move(types)), m_callback(std::move(callback)) {
+    : m_types(std::move(types))
+    , m_callback(std::move(callback)) {
     QCoreApplication::instance()->installEventFilter(this);
 }
 

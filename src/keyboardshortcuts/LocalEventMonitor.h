@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QList>
 #include <QObject>
-
 #include <functional>
 
 namespace KeyboardShortcuts {

@@ -12,7 +12,8 @@ QString localized(const char* key) {
     static constexpr Text kTexts[] = {
         {"record_shortcut", "Record Shortcut"},
         {"press_shortcut", "Press Shortcut"},
-        {"keyboard_shortcut_used_by_menu_item", "This shortcut cannot be used because the menu item “%1” uses it."},
+        {"keyboard_shortcut_used_by_menu_item",
+         "This shortcut cannot be used because the menu item “%1” uses it."},
         {"keyboard_shortcut_used_by_system",
          "This shortcut cannot be used because the desktop or another application already uses it."},
         {"keyboard_shortcuts_can_be_changed",

@@ -15,8 +15,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QStyleOptionFrame>
 #include <QStyle>
+#include <QStyleOptionFrame>
 
 namespace KeyboardShortcuts {
 
@@ -51,7 +51,9 @@ void postActive(bool active) {
 } // namespace
 
 Recorder::Recorder(const Name& name, OnChange onChange, QWidget* parent)
-    : QLineEdit(parent), m_name(name), m_onChange(std::move(onChange)) {
+    : QLineEdit(parent)
+    , m_name(name)
+    , m_onChange(std::move(onChange)) {
     // Nothing is ever typed here: read-only keeps out paste, input methods and the caret.
     setReadOnly(true);
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -61,7 +63,8 @@ Recorder::Recorder(const Name& name, OnChange onChange, QWidget* parent)
     setPlaceholderText(localized("record_shortcut"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
-    m_clearAction = addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), QLineEdit::TrailingPosition);
+    m_clearAction =
+        addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), QLineEdit::TrailingPosition);
     m_clearAction->setObjectName(QStringLiteral("clearShortcut"));
     connect(m_clearAction, &QAction::triggered, this, [this] {
         setText(QString());
@@ -69,11 +72,12 @@ Recorder::Recorder(const Name& name, OnChange onChange, QWidget* parent)
     });
 
     setStringValue();
-    NotificationCenter::shared().addObserver(shortcutByNameDidChange, this, [this](const QVariantMap& userInfo) {
-        const QVariant value = userInfo.value(QStringLiteral("name"));
-        if (value.metaType() == QMetaType::fromType<Name>() && value.value<Name>() == m_name)
-            setStringValue();
-    });
+    NotificationCenter::shared().addObserver(
+        shortcutByNameDidChange, this, [this](const QVariantMap& userInfo) {
+            const QVariant value = userInfo.value(QStringLiteral("name"));
+            if (value.metaType() == QMetaType::fromType<Name>() && value.value<Name>() == m_name)
+                setStringValue();
+        });
 }
 
 Recorder::~Recorder() {
@@ -248,15 +252,15 @@ bool Recorder::handleKey(QKeyEvent* event) {
     const auto* menuBar = window()->findChild<QMenuBar*>();
     if (QAction* item = menuBar ? shortcut->matchingAction(menuBar->actions()) : nullptr) {
         blur();
-        showAlert(localized("keyboard_shortcut_used_by_menu_item").arg(item->text().remove(QLatin1Char('&'))), {},
-                  false);
+        showAlert(localized("keyboard_shortcut_used_by_menu_item").arg(item->text().remove(QLatin1Char('&'))),
+                  {}, false);
         return true;
     }
     if (isTakenBySystem(*shortcut)) {
         blur();
         const Shortcut taken = *shortcut;
-        showAlert(localized("keyboard_shortcut_used_by_system"), localized("keyboard_shortcuts_can_be_changed"), true,
-                  [this, taken] { accept(taken); });
+        showAlert(localized("keyboard_shortcut_used_by_system"),
+                  localized("keyboard_shortcuts_can_be_changed"), true, [this, taken] { accept(taken); });
         return true;
     }
     accept(*shortcut);
@@ -268,8 +272,8 @@ void Recorder::accept(const Shortcut& shortcut) {
     if (!setShortcut(shortcut, m_name)) {
         blur();
         setStringValue();
-        showAlert(localized("keyboard_shortcut_used_by_system"), localized("keyboard_shortcuts_can_be_changed"),
-                  false);
+        showAlert(localized("keyboard_shortcut_used_by_system"),
+                  localized("keyboard_shortcuts_can_be_changed"), false);
         return;
     }
     setText(shortcut.description());
@@ -289,8 +293,9 @@ void Recorder::showAlert(const QString& message, const QString& informative, boo
     if (!informative.isEmpty())
         alert->setInformativeText(informative);
     QPushButton* ok = alert->addButton(localized("ok"), QMessageBox::AcceptRole);
-    QPushButton* force = offerForce ? alert->addButton(localized("force_use_shortcut"), QMessageBox::DestructiveRole)
-                                    : nullptr;
+    QPushButton* force = offerForce
+                             ? alert->addButton(localized("force_use_shortcut"), QMessageBox::DestructiveRole)
+                             : nullptr;
     alert->setDefaultButton(ok);
     alert->setEscapeButton(ok);
     m_alert = alert;

@@ -4,7 +4,6 @@
 
 #include <QLineEdit>
 #include <QPointer>
-
 #include <functional>
 #include <memory>
 #include <optional>

@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QMenu>
-
 #include <array>
 #include <cmath>
 
@@ -163,7 +162,8 @@ std::optional<int> keyCodeForSpecialQtKey(int qtKey) {
 }
 
 Shortcut::Shortcut(qint64 carbonKeyCode, qint64 carbonModifiers)
-    : m_keyCode(carbonKeyCode), m_modifiers(carbonModifiers & Modifier::known) {}
+    : m_keyCode(carbonKeyCode)
+    , m_modifiers(carbonModifiers & Modifier::known) {}
 
 std::optional<Shortcut> Shortcut::fromKeyEvent(const QKeyEvent& event) {
     if (event.type() != QEvent::KeyPress && event.type() != QEvent::KeyRelease)
@@ -174,7 +174,8 @@ std::optional<Shortcut> Shortcut::fromKeyEvent(const QKeyEvent& event) {
     if (event.nativeScanCode() != 0)
         keyCode = layout.keyCodeForNativeScanCode(event.nativeScanCode());
     if (!keyCode && event.nativeScanCode() == 0) {
-        keyCode = event.modifiers().testFlag(Qt::KeypadModifier) ? std::nullopt : keyCodeForSpecialQtKey(event.key());
+        keyCode = event.modifiers().testFlag(Qt::KeypadModifier) ? std::nullopt
+                                                                 : keyCodeForSpecialQtKey(event.key());
         if (!keyCode)
             keyCode = layout.keyCodeForQtKey(event.key());
     }
@@ -224,7 +225,8 @@ QString Shortcut::description() const {
         // A one-character title case, so "ß" stays one key and "a" shows as "A".
         const QString character = layoutCharacter().value_or(QString(QChar(0xFFFD)));
         const QList<uint> codePoints = character.toUcs4();
-        const char32_t title = codePoints.isEmpty() ? 0xFFFD : QChar::toTitleCase(char32_t(codePoints.first()));
+        const char32_t title =
+            codePoints.isEmpty() ? 0xFFFD : QChar::toTitleCase(char32_t(codePoints.first()));
         key = QString::fromUcs4(&title, 1);
     }
     return Modifier::symbolText(m_modifiers) + key;

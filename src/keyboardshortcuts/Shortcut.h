@@ -5,7 +5,6 @@
 #include <QKeySequence>
 #include <QMetaType>
 #include <QString>
-
 #include <optional>
 
 class QAction;
@@ -34,7 +33,8 @@ class Shortcut {
 public:
     // Keeps only the known modifier bits.
     Shortcut(qint64 carbonKeyCode, qint64 carbonModifiers);
-    Shortcut(Key key, qint64 modifiers) : Shortcut(key.rawValue, modifiers) {}
+    Shortcut(Key key, qint64 modifiers)
+        : Shortcut(key.rawValue, modifiers) {}
 
     // From a key press or release; none for other events or keys without a stored code.
     static std::optional<Shortcut> fromKeyEvent(const QKeyEvent& event);
@@ -63,7 +63,9 @@ public:
 
 private:
     struct Decoded {};
-    Shortcut(qint64 keyCode, qint64 modifiers, Decoded) : m_keyCode(keyCode), m_modifiers(modifiers) {}
+    Shortcut(qint64 keyCode, qint64 modifiers, Decoded)
+        : m_keyCode(keyCode)
+        , m_modifiers(modifiers) {}
 
     qint64 m_keyCode;
     qint64 m_modifiers;

@@ -31,7 +31,8 @@ QWidget* column(int spacing, const QList<QWidget*>& rows) {
     return content;
 }
 
-QLabel* label(const QString& text, int size, QWidget* parent, Symbol::ColorProvider color = &Color::labelColor) {
+QLabel* label(const QString& text, int size, QWidget* parent,
+              Symbol::ColorProvider color = &Color::labelColor) {
     auto* result = new QLabel(text, parent);
     result->setFont(SettingsStyle::font(size));
     SettingsStyle::followTextColor(result, color);
@@ -40,7 +41,8 @@ QLabel* label(const QString& text, int size, QWidget* parent, Symbol::ColorProvi
 
 } // namespace
 
-ShortcutsTabView::ShortcutsTabView(QWidget* parent) : QWidget(parent) {
+ShortcutsTabView::ShortcutsTabView(QWidget* parent)
+    : QWidget(parent) {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(30);
@@ -65,7 +67,8 @@ ShortcutsTabView::ShortcutsTabView(QWidget* parent) : QWidget(parent) {
         m_recorders.append(recorder);
         shortcutRows.append(row);
     }
-    root->addWidget(new SettingsSectionView(QStringLiteral("Global Shortcuts"), column(16, shortcutRows), this));
+    root->addWidget(
+        new SettingsSectionView(QStringLiteral("Global Shortcuts"), column(16, shortcutRows), this));
 
     auto* serviceRow = new QWidget;
     auto* serviceLayout = new QHBoxLayout(serviceRow);
@@ -94,11 +97,12 @@ ShortcutsTabView::ShortcutsTabView(QWidget* parent) : QWidget(parent) {
     auto* icon = new QLabel(note);
     const int iconSize = 14;
     icon->setFixedSize(iconSize + 2, iconSize + 2);
-    icon->setPixmap(Symbol::pixmap(QStringLiteral("info.circle"), QSize(iconSize, iconSize), SettingsStyle::blue(),
-                                   devicePixelRatioF()));
+    icon->setPixmap(Symbol::pixmap(QStringLiteral("info.circle"), QSize(iconSize, iconSize),
+                                   SettingsStyle::blue(), devicePixelRatioF()));
     noteLayout->addWidget(icon);
-    noteLayout->addWidget(label(QStringLiteral("Shortcuts require accessibility permissions to function properly."),
-                                14, note, &Color::secondaryLabelColor));
+    noteLayout->addWidget(
+        label(QStringLiteral("Shortcuts require accessibility permissions to function properly."), 14, note,
+              &Color::secondaryLabelColor));
     noteLayout->addStretch(1);
     root->addWidget(note);
     root->addStretch(1);

@@ -5,11 +5,11 @@
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
 #include "keyboardshortcuts/KeyboardShortcuts.h"
+#include "keyboardshortcuts/Recorder.h"
 #include "settings/SettingsTabBar.h"
 #include "settings/SettingsView.h"
 #include "settings/ShortcutsTabView.h"
 #include "settings/TabContentView.h"
-#include "keyboardshortcuts/Recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,8 @@ std::optional<QRect> trayIcon(const AppUnderTest& app) {
 
 // The client area's top-left corner on the screen, as the X server has it.
 std::optional<QPoint> clientOrigin(quint32 window) {
-    const std::optional<QByteArray> info = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    const std::optional<QByteArray> info =
+        runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
     if (!info)
         return std::nullopt;
     std::optional<int> x;
@@ -110,7 +111,8 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")}));
     const std::optional<quint32> window = app.waitForWindow(QStringLiteral("^Ayarlar$"));
     ASSERT_TRUE(window);
-    ASSERT_TRUE(xdo({QStringLiteral("windowmove"), QString::number(*window), QStringLiteral("850"), QStringLiteral("380")}));
+    ASSERT_TRUE(xdo({QStringLiteral("windowmove"), QString::number(*window), QStringLiteral("850"),
+                     QStringLiteral("380")}));
     // Where the window manager put its client area: the same place twice in a row.
     std::optional<QPoint> origin;
     std::optional<QPoint> previous;
@@ -128,10 +130,11 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
     spinFor(300);
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
     const KeyboardShortcuts::Shortcut recorded(KeyboardShortcuts::Key::m,
-                                               KeyboardShortcuts::Modifier::control | KeyboardShortcuts::Modifier::option);
+                                               KeyboardShortcuts::Modifier::control |
+                                                   KeyboardShortcuts::Modifier::option);
     ASSERT_TRUE(waitUntil([&] {
-        return KeyboardShortcuts::Shortcut::fromJson(app.setting(QStringLiteral("KeyboardShortcuts_toggleMenuBar")).toString()) ==
-               recorded;
+        return KeyboardShortcuts::Shortcut::fromJson(
+                   app.setting(QStringLiteral("KeyboardShortcuts_toggleMenuBar")).toString()) == recorded;
     }));
 
     // Press it while another application has the keyboard.

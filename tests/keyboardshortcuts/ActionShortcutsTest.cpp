@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QPushButton>
-
 #include <gtest/gtest.h>
 
 using namespace KeyboardShortcuts;
@@ -43,7 +42,8 @@ TEST_F(ActionShortcutsTest, BoundActionsFollowTheirNameUntilUnboundOrRebound) {
     EXPECT_EQ(action.shortcut(), QKeySequence(Qt::Key_F5));
     bindActionShortcut(&action, std::nullopt);
     EXPECT_TRUE(action.shortcut().isEmpty());
-    EXPECT_EQ(NotificationCenter::shared().observerCount(shortcutByNameDidChange), 0) << "no observer is left behind";
+    EXPECT_EQ(NotificationCenter::shared().observerCount(shortcutByNameDidChange), 0)
+        << "no observer is left behind";
 }
 
 TEST_F(ActionShortcutsTest, ButtonsLoseTheirShortcutWhileARecorderRecordsAndViewsListenWhileShown) {
@@ -53,10 +53,13 @@ TEST_F(ActionShortcutsTest, ButtonsLoseTheirShortcutWhileARecorderRecordsAndView
         QPushButton button;
         globalKeyboardShortcut(&button, name);
         EXPECT_EQ(button.shortcut(), QKeySequence(QStringLiteral("Alt+K")));
-        NotificationCenter::shared().post(recorderActiveStatusDidChange, {{QStringLiteral("isActive"), true}});
+        NotificationCenter::shared().post(recorderActiveStatusDidChange,
+                                          {{QStringLiteral("isActive"), true}});
         EXPECT_TRUE(button.shortcut().isEmpty());
-        NotificationCenter::shared().post(recorderActiveStatusDidChange, {{QStringLiteral("isActive"), QStringLiteral("yes")}});
-        EXPECT_EQ(button.shortcut(), QKeySequence(QStringLiteral("Alt+K"))) << "a malformed notice counts as inactive";
+        NotificationCenter::shared().post(recorderActiveStatusDidChange,
+                                          {{QStringLiteral("isActive"), QStringLiteral("yes")}});
+        EXPECT_EQ(button.shortcut(), QKeySequence(QStringLiteral("Alt+K")))
+            << "a malformed notice counts as inactive";
         setShortcut(Shortcut(Key::keypad1, Modifier::option), name);
         EXPECT_TRUE(button.shortcut().isEmpty()) << "keypad keys have no key sequence";
     }

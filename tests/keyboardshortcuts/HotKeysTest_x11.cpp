@@ -1,8 +1,7 @@
-#include "keyboardshortcuts/KeyboardShortcuts.h"
-#include "keyboardshortcuts/Recorder.h"
-
 #include "FakePlatform.h"
 #include "TestUtils.h"
+#include "keyboardshortcuts/KeyboardShortcuts.h"
+#include "keyboardshortcuts/Recorder.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/XkbKeyNames.h"
@@ -11,7 +10,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QVBoxLayout>
-
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -67,7 +65,12 @@ TEST_F(HotKeysTest, KeyCodesMapToTheSamePositionsAndTheLayoutsCharacters) {
         QString text;
     } layouts[] = {
         {"us",
-         {{Key::a, "a"}, {Key::y, "y"}, {Key::z, "z"}, {Key::minus, "-"}, {Key::semicolon, ";"}, {Key::backtick, "`"}},
+         {{Key::a, "a"},
+          {Key::y, "y"},
+          {Key::z, "z"},
+          {Key::minus, "-"},
+          {Key::semicolon, ";"},
+          {Key::backtick, "`"}},
          Shortcut(Key::a, Modifier::control | Modifier::option | Modifier::command),
          QStringLiteral("⌃⌥⌘A")},
         {"de",
@@ -79,7 +82,11 @@ TEST_F(HotKeysTest, KeyCodesMapToTheSamePositionsAndTheLayoutsCharacters) {
          Shortcut(Key::a, Modifier::shift | Modifier::command),
          QStringLiteral("⇧⌘Q")},
         {"tr",
-         {{Key::i, "ı"}, {Key::quote, "i"}, {Key::semicolon, "ş"}, {Key::leftBracket, "ğ"}, {Key::comma, "ö"}},
+         {{Key::i, "ı"},
+          {Key::quote, "i"},
+          {Key::semicolon, "ş"},
+          {Key::leftBracket, "ğ"},
+          {Key::comma, "ö"}},
          Shortcut(Key::i, Modifier::option),
          QStringLiteral("⌥I")},
     };

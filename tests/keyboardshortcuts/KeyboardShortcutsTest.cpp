@@ -7,7 +7,6 @@
 
 #include <QKeyEvent>
 #include <QMenu>
-
 #include <gtest/gtest.h>
 
 using namespace KeyboardShortcuts;
@@ -43,9 +42,10 @@ protected:
 TEST_F(KeyboardShortcutsTest, StorageRoundTripClearsAndReadsDamagedValuesAsNothing) {
     const Name plain(QStringLiteral("translateSelection"));
     QStringList changes;
-    NotificationCenter::shared().addObserver(shortcutByNameDidChange, &hotKeys(), [&](const QVariantMap& info) {
-        changes << info.value(QStringLiteral("name")).value<Name>().rawValue();
-    });
+    NotificationCenter::shared().addObserver(
+        shortcutByNameDidChange, &hotKeys(), [&](const QVariantMap& info) {
+            changes << info.value(QStringLiteral("name")).value<Name>().rawValue();
+        });
 
     EXPECT_TRUE(setShortcut(ctrlK, plain));
     EXPECT_EQ(UserDefaults::standard().object(QStringLiteral("KeyboardShortcuts_translateSelection")),
@@ -56,13 +56,15 @@ TEST_F(KeyboardShortcutsTest, StorageRoundTripClearsAndReadsDamagedValuesAsNothi
 
     // The file keeps the JSON text intact across a reload.
     UserDefaults reread(UserDefaults::standard().filePath());
-    EXPECT_EQ(Shortcut::fromJson(reread.string(QStringLiteral("KeyboardShortcuts_translateSelection"))), ctrlK);
+    EXPECT_EQ(Shortcut::fromJson(reread.string(QStringLiteral("KeyboardShortcuts_translateSelection"))),
+              ctrlK);
 
     EXPECT_TRUE(setShortcut(std::nullopt, plain));
     EXPECT_FALSE(UserDefaults::standard().contains(plain.storageKey())) << "without a default the key goes";
     EXPECT_FALSE(idOf(ctrlK));
     EXPECT_TRUE(setShortcut(std::nullopt, plain));
-    EXPECT_EQ(changes, QStringList({QStringLiteral("translateSelection"), QStringLiteral("translateSelection")}))
+    EXPECT_EQ(changes,
+              QStringList({QStringLiteral("translateSelection"), QStringLiteral("translateSelection")}))
         << "clearing nothing posts nothing";
 
     // A default is applied once; clearing writes false, so the next start does not bring it back.
@@ -99,7 +101,8 @@ TEST_F(KeyboardShortcutsTest, PressesReachEveryNameStoringTheCombinationAndShare
     EXPECT_EQ(hotKeys().registered.size(), 1) << "one platform registration for a shared combination";
 
     press(ctrlK);
-    EXPECT_EQ(calls, QStringList({QStringLiteral("first down"), QStringLiteral("second down"), QStringLiteral("first up")}));
+    EXPECT_EQ(calls, QStringList({QStringLiteral("first down"), QStringLiteral("second down"),
+                                  QStringLiteral("first up")}));
 
     // Moving one name off the shared combination keeps the other's hot key alive.
     calls.clear();
@@ -177,7 +180,8 @@ TEST_F(KeyboardShortcutsTest, ATakenCombinationIsRefusedAndRetriedLater) {
     EXPECT_FALSE(isTakenBySystem(Shortcut(Key::f12, 0))) << "plain F12 never counts";
 
     int posted = 0;
-    NotificationCenter::shared().addObserver(shortcutByNameDidChange, &hotKeys(), [&](const QVariantMap&) { ++posted; });
+    NotificationCenter::shared().addObserver(shortcutByNameDidChange, &hotKeys(),
+                                             [&](const QVariantMap&) { ++posted; });
     EXPECT_FALSE(setShortcut(ctrlK, name));
     EXPECT_EQ(getShortcut(name), ctrlJ) << "the old shortcut stays stored";
     EXPECT_TRUE(idOf(ctrlJ)) << "and working";

@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
-
 #include <gtest/gtest.h>
 
 using namespace KeyboardShortcuts;
@@ -30,10 +29,10 @@ protected:
         m_window.layout()->addWidget(m_before);
         m_window.layout()->addWidget(m_recorder);
         m_window.layout()->addWidget(m_after);
-        NotificationCenter::shared().addObserver(recorderActiveStatusDidChange, &m_window,
-                                                 [this](const QVariantMap& info) {
-                                                     m_activity << info.value(QStringLiteral("isActive")).toBool();
-                                                 });
+        NotificationCenter::shared().addObserver(
+            recorderActiveStatusDidChange, &m_window, [this](const QVariantMap& info) {
+                m_activity << info.value(QStringLiteral("isActive")).toBool();
+            });
         m_window.show();
         QApplication::setActiveWindow(&m_window);
         ASSERT_TRUE(waitUntil([&] { return m_window.isActiveWindow(); }));
@@ -45,7 +44,8 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return m_recorder->isRecording(); }));
     }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &m_window, key, modifiers);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &m_window, key,
+                        modifiers);
     }
     QMessageBox* alert() {
         for (QMessageBox* box : m_window.findChildren<QMessageBox*>(QStringLiteral("recorderAlert"))) {
@@ -111,10 +111,11 @@ TEST_F(RecorderTest, RecordsACombinationAndEndsWithTheHotKeysResumed) {
 TEST_F(RecorderTest, RefusesPlainKeysAndHandlesEscapeTabAndBackspace) {
     setShortcut(Shortcut(Key::j, Modifier::option), m_name);
     startRecording();
-    for (const auto& [refused, modifiers] : {std::pair{Qt::Key_A, Qt::KeyboardModifiers()},
-                                             std::pair{Qt::Key_A, Qt::KeyboardModifiers(Qt::ShiftModifier)},
-                                             std::pair{Qt::Key_Backtab, Qt::KeyboardModifiers(Qt::ShiftModifier)},
-                                             std::pair{Qt::Key_Shift, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+    for (const auto& [refused, modifiers] :
+         {std::pair{Qt::Key_A, Qt::KeyboardModifiers()},
+          std::pair{Qt::Key_A, Qt::KeyboardModifiers(Qt::ShiftModifier)},
+          std::pair{Qt::Key_Backtab, Qt::KeyboardModifiers(Qt::ShiftModifier)},
+          std::pair{Qt::Key_Shift, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
         key(refused, modifiers);
         EXPECT_TRUE(m_recorder->isRecording()) << refused;
         EXPECT_EQ(getShortcut(m_name), Shortcut(Key::j, Modifier::option)) << refused;
@@ -142,7 +143,8 @@ TEST_F(RecorderTest, RefusesPlainKeysAndHandlesEscapeTabAndBackspace) {
 
 TEST_F(RecorderTest, TakenAndMenuCombinationsAreRefusedWithAnAlert) {
     const Shortcut taken(Key::g, Modifier::control | Modifier::option);
-    fakePlatform().fakeHotKeys().takenBySystem.append({int(taken.carbonKeyCode()), int(taken.carbonModifiers())});
+    fakePlatform().fakeHotKeys().takenBySystem.append(
+        {int(taken.carbonKeyCode()), int(taken.carbonModifiers())});
 
     startRecording();
     key(Qt::Key_G, Qt::ControlModifier | Qt::AltModifier);
@@ -183,7 +185,8 @@ TEST_F(RecorderTest, ARecorderThatGoesWhileRecordingLeavesNothingBehind) {
     QObject spy;
     struct Filter : QObject {
         bool* seen;
-        explicit Filter(bool* s) : seen(s) {}
+        explicit Filter(bool* s)
+            : seen(s) {}
         bool eventFilter(QObject*, QEvent* event) override {
             if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
                 *seen = true;

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
-
 #include <gtest/gtest.h>
 
 using namespace KeyboardShortcuts;
@@ -11,7 +10,8 @@ using namespace KeyboardShortcuts;
 namespace {
 
 TEST(ShortcutTest, TextShowsModifiersInFixedOrderThenTheKeysSymbolOrCharacter) {
-    const qint64 all = Modifier::command | Modifier::function | Modifier::shift | Modifier::option | Modifier::control;
+    const qint64 all =
+        Modifier::command | Modifier::function | Modifier::shift | Modifier::option | Modifier::control;
     const struct {
         qint64 keyCode;
         qint64 modifiers;
@@ -41,16 +41,25 @@ TEST(ShortcutTest, JsonRoundTripAndDamagedValues) {
     EXPECT_EQ(Shortcut::fromJson(shortcut.toJson()), shortcut);
 
     // Decoding keeps unknown bits as written, so such a value differs from the clean one.
-    const std::optional<Shortcut> extraBits = Shortcut::fromJson(R"({"carbonKeyCode":40,"carbonModifiers":5632})");
+    const std::optional<Shortcut> extraBits =
+        Shortcut::fromJson(R"({"carbonKeyCode":40,"carbonModifiers":5632})");
     ASSERT_TRUE(extraBits);
     EXPECT_EQ(extraBits->carbonModifiers(), 5632);
     EXPECT_NE(*extraBits, shortcut);
     EXPECT_EQ(extraBits->description(), shortcut.description());
 
     const char* damaged[] = {
-        "", "false", "garbage", "[]", "40", R"({"carbonKeyCode":40})", R"({"carbonModifiers":256})",
-        R"({"carbonKeyCode":"40","carbonModifiers":256})", R"({"carbonKeyCode":40.5,"carbonModifiers":256})",
-        R"({"carbonKeyCode":null,"carbonModifiers":256})", R"({"carbonKeyCode":40,"carbonModifiers":256)",
+        "",
+        "false",
+        "garbage",
+        "[]",
+        "40",
+        R"({"carbonKeyCode":40})",
+        R"({"carbonModifiers":256})",
+        R"({"carbonKeyCode":"40","carbonModifiers":256})",
+        R"({"carbonKeyCode":40.5,"carbonModifiers":256})",
+        R"({"carbonKeyCode":null,"carbonModifiers":256})",
+        R"({"carbonKeyCode":40,"carbonModifiers":256)",
     };
     for (const char* text : damaged)
         EXPECT_FALSE(Shortcut::fromJson(QString::fromUtf8(text))) << text;

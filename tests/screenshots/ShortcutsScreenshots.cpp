@@ -9,9 +9,9 @@
 #include "settings/SettingsView.h"
 #include "settings/ShortcutsTabView.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QScreen>
 #include <gtest/gtest.h>
@@ -54,7 +54,8 @@ TEST(ShortcutsScreenshots, LightAndDark) {
     const QPalette saved = QApplication::palette();
     SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
     const Shortcut taken(Key::g, Modifier::control | Modifier::option);
-    fakePlatform().fakeHotKeys().takenBySystem.append({int(taken.carbonKeyCode()), int(taken.carbonModifiers())});
+    fakePlatform().fakeHotKeys().takenBySystem.append(
+        {int(taken.carbonKeyCode()), int(taken.carbonModifiers())});
 
     for (bool dark : {false, true}) {
         QApplication::setPalette(shortcutsPaletteFor(dark, saved));
@@ -80,7 +81,8 @@ TEST(ShortcutsScreenshots, LightAndDark) {
         shoot(dir, QStringLiteral("shortcuts-recording-%1").arg(mode), area);
         QTest::keyClick(recorders[1], Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
 
-        setShortcut(Shortcut(Key::m, Modifier::control | Modifier::option | Modifier::command), Name(QStringLiteral("toggleMenuBar")));
+        setShortcut(Shortcut(Key::m, Modifier::control | Modifier::option | Modifier::command),
+                    Name(QStringLiteral("toggleMenuBar")));
         setShortcut(Shortcut(Key::f5, Modifier::shift), Name(QStringLiteral("startOCR")));
         shoot(dir, QStringLiteral("shortcuts-recorded-%1").arg(mode), area);
 

@@ -8,7 +8,6 @@
 #include "settings/SettingsSectionView.h"
 
 #include <QLabel>
-
 #include <gtest/gtest.h>
 
 using namespace KeyboardShortcuts;
@@ -34,9 +33,10 @@ TEST_F(ShortcutsTabViewTest, FourEmptyRecordersInOrderAndGoogleOnAFreshInstallat
     QStringList titles;
     for (const QLabel* label : tab.findChildren<QLabel*>())
         titles << label->text();
-    for (const char* title : {"Show/Hide MenuBar", "Translate Selection", "Translate and Replace Selection",
-                              "Capture Screen (OCR)", "Global Shortcuts", "Default Translation Model for Shortcuts",
-                              "Translation Service", "Shortcuts require accessibility permissions to function properly."})
+    for (const char* title :
+         {"Show/Hide MenuBar", "Translate Selection", "Translate and Replace Selection",
+          "Capture Screen (OCR)", "Global Shortcuts", "Default Translation Model for Shortcuts",
+          "Translation Service", "Shortcuts require accessibility permissions to function properly."})
         EXPECT_TRUE(titles.contains(QString::fromUtf8(title))) << title;
     EXPECT_EQ(tab.servicePicker()->value(), QStringLiteral("google"));
 }
@@ -47,7 +47,8 @@ TEST_F(ShortcutsTabViewTest, ThePickerWritesAtOnceAndARecordedShortcutIsStoredUn
     ASSERT_GE(deepl, 0);
     tab->servicePicker()->setCurrentIndex(deepl);
     Q_EMIT tab->servicePicker()->activated(deepl);
-    EXPECT_EQ(UserDefaults::standard().string(QStringLiteral("shortcutTranslationService")), QStringLiteral("deepl"));
+    EXPECT_EQ(UserDefaults::standard().string(QStringLiteral("shortcutTranslationService")),
+              QStringLiteral("deepl"));
     tab = std::make_unique<ShortcutsTabView>();
     EXPECT_EQ(tab->servicePicker()->value(), QStringLiteral("deepl"));
 
@@ -56,8 +57,9 @@ TEST_F(ShortcutsTabViewTest, ThePickerWritesAtOnceAndARecordedShortcutIsStoredUn
     ocr->focus();
     ASSERT_TRUE(waitUntil([&] { return ocr->isRecording(); }));
     QTest::keyClick(ocr, Qt::Key_O, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_EQ(Shortcut::fromJson(UserDefaults::standard().string(QStringLiteral("KeyboardShortcuts_startOCR"))),
-              Shortcut(Key::o, Modifier::control | Modifier::option));
+    EXPECT_EQ(
+        Shortcut::fromJson(UserDefaults::standard().string(QStringLiteral("KeyboardShortcuts_startOCR"))),
+        Shortcut(Key::o, Modifier::control | Modifier::option));
     EXPECT_EQ(ocr->text(), QStringLiteral("⌃⌥O"));
 }
 

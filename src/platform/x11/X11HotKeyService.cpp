@@ -4,16 +4,14 @@
 #include "platform/x11/X11KeyboardLayout.h"
 
 #include <QCoreApplication>
-
 #include <xcb/xcb.h>
 // The XKB header names a member `explicit`, a C++ keyword.
 #define explicit explicit_
 #include <xcb/xkb.h>
 #undef explicit
-#include <xkbcommon/xkbcommon.h>
-
 #include <cstdlib>
 #include <vector>
+#include <xkbcommon/xkbcommon.h>
 
 namespace {
 
@@ -23,12 +21,14 @@ constexpr int kOption = 0x0800;
 constexpr int kShift = 0x0200;
 constexpr int kCommand = 0x0100;
 constexpr int kFunction = 0x20000;
-constexpr std::uint16_t kMatchedMods = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+constexpr std::uint16_t kMatchedMods =
+    XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
 } // namespace
 
 X11HotKeyService::X11HotKeyService(X11KeyboardLayout& layout, QObject* parent)
-    : HotKeyService(parent), m_layout(layout) {
+    : HotKeyService(parent)
+    , m_layout(layout) {
     if (xcb_connection_t* connection = m_layout.connection()) {
         const xcb_setup_t* setup = xcb_get_setup(connection);
         xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
@@ -57,7 +57,8 @@ void X11HotKeyService::ensureFiltering() {
                              XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0);
 }
 
-std::optional<X11HotKeyService::Combination> X11HotKeyService::combinationFor(int keyCode, int modifiers) const {
+std::optional<X11HotKeyService::Combination> X11HotKeyService::combinationFor(int keyCode,
+                                                                              int modifiers) const {
     // The fn key never reaches X clients, so a shortcut with it cannot be grabbed.
     if (m_root == 0 || (modifiers & kFunction) != 0)
         return std::nullopt;
@@ -116,7 +117,8 @@ bool X11HotKeyService::grab(const Combination& combination) const {
     std::vector<xcb_void_cookie_t> cookies;
     for (std::uint16_t lock : variants)
         cookies.push_back(xcb_grab_key_checked(connection, 1, m_root, std::uint16_t(combination.mods | lock),
-                                               combination.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+                                               combination.keycode, XCB_GRAB_MODE_ASYNC,
+                                               XCB_GRAB_MODE_ASYNC));
     bool allGranted = true;
     for (const xcb_void_cookie_t& cookie : cookies) {
         if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
@@ -191,7 +193,8 @@ void X11HotKeyService::followLayout() {
     }
     for (quint32 id : std::as_const(lost)) {
         m_registrations.remove(id);
-        debugLog(QStringLiteral("X11HotKeyService"), QStringLiteral("⚠️ hot key %1 lost with the layout").arg(id));
+        debugLog(QStringLiteral("X11HotKeyService"),
+                 QStringLiteral("⚠️ hot key %1 lost with the layout").arg(id));
         Q_EMIT hotKeyLost(id);
     }
 }

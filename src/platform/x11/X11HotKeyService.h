@@ -4,7 +4,6 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QHash>
-
 #include <cstdint>
 #include <optional>
 

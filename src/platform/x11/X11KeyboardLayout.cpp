@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-
 #include <xcb/xcb.h>
 // The XKB header names a member `explicit`, a C++ keyword.
 #define explicit explicit_
@@ -19,30 +18,51 @@ namespace {
 // Dead keys type nothing by themselves; show the accent they stand for.
 char32_t deadKeyCharacter(xkb_keysym_t keysym) {
     switch (keysym) {
-    case XKB_KEY_dead_grave: return U'`';
-    case XKB_KEY_dead_acute: return U'\u00B4';
-    case XKB_KEY_dead_circumflex: return U'^';
-    case XKB_KEY_dead_tilde: return U'~';
-    case XKB_KEY_dead_macron: return U'\u00AF';
-    case XKB_KEY_dead_breve: return U'\u02D8';
-    case XKB_KEY_dead_abovedot: return U'\u02D9';
-    case XKB_KEY_dead_diaeresis: return U'\u00A8';
-    case XKB_KEY_dead_abovering: return U'\u02DA';
-    case XKB_KEY_dead_doubleacute: return U'\u02DD';
-    case XKB_KEY_dead_caron: return U'\u02C7';
-    case XKB_KEY_dead_cedilla: return U'\u00B8';
-    case XKB_KEY_dead_ogonek: return U'\u02DB';
-    default: return 0;
+    case XKB_KEY_dead_grave:
+        return U'`';
+    case XKB_KEY_dead_acute:
+        return U'\u00B4';
+    case XKB_KEY_dead_circumflex:
+        return U'^';
+    case XKB_KEY_dead_tilde:
+        return U'~';
+    case XKB_KEY_dead_macron:
+        return U'\u00AF';
+    case XKB_KEY_dead_breve:
+        return U'\u02D8';
+    case XKB_KEY_dead_abovedot:
+        return U'\u02D9';
+    case XKB_KEY_dead_diaeresis:
+        return U'\u00A8';
+    case XKB_KEY_dead_abovering:
+        return U'\u02DA';
+    case XKB_KEY_dead_doubleacute:
+        return U'\u02DD';
+    case XKB_KEY_dead_caron:
+        return U'\u02C7';
+    case XKB_KEY_dead_cedilla:
+        return U'\u00B8';
+    case XKB_KEY_dead_ogonek:
+        return U'\u02DB';
+    default:
+        return 0;
     }
 }
 
 } // namespace
 
-void X11KeyboardLayout::Deleter::operator()(xkb_context* context) const { xkb_context_unref(context); }
-void X11KeyboardLayout::Deleter::operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
-void X11KeyboardLayout::Deleter::operator()(xkb_state* state) const { xkb_state_unref(state); }
+void X11KeyboardLayout::Deleter::operator()(xkb_context* context) const {
+    xkb_context_unref(context);
+}
+void X11KeyboardLayout::Deleter::operator()(xkb_keymap* keymap) const {
+    xkb_keymap_unref(keymap);
+}
+void X11KeyboardLayout::Deleter::operator()(xkb_state* state) const {
+    xkb_state_unref(state);
+}
 
-X11KeyboardLayout::X11KeyboardLayout(QObject* parent) : KeyboardLayout(parent) {
+X11KeyboardLayout::X11KeyboardLayout(QObject* parent)
+    : KeyboardLayout(parent) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11)
         return;
@@ -50,9 +70,9 @@ X11KeyboardLayout::X11KeyboardLayout(QObject* parent) : KeyboardLayout(parent) {
     std::uint16_t major = 0;
     std::uint16_t minor = 0;
     std::uint8_t baseError = 0;
-    if (!xkb_x11_setup_xkb_extension(m_connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, &major, &minor, &m_xkbFirstEvent,
-                                     &baseError))
+    if (!xkb_x11_setup_xkb_extension(m_connection, XKB_X11_MIN_MAJOR_XKB_VERSION,
+                                     XKB_X11_MIN_MINOR_XKB_VERSION, XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS,
+                                     &major, &minor, &m_xkbFirstEvent, &baseError))
         return;
     m_deviceId = xkb_x11_get_core_keyboard_device_id(m_connection);
     m_context.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
@@ -75,11 +95,12 @@ X11KeyboardLayout::~X11KeyboardLayout() {
 
 void X11KeyboardLayout::reload() {
     m_reloadPending = false;
-    std::unique_ptr<xkb_keymap, Deleter> keymap(
-        xkb_x11_keymap_new_from_device(m_context.get(), m_connection, m_deviceId, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    std::unique_ptr<xkb_keymap, Deleter> keymap(xkb_x11_keymap_new_from_device(
+        m_context.get(), m_connection, m_deviceId, XKB_KEYMAP_COMPILE_NO_FLAGS));
     if (!keymap)
         return;
-    std::unique_ptr<xkb_state, Deleter> state(xkb_x11_state_new_from_device(keymap.get(), m_connection, m_deviceId));
+    std::unique_ptr<xkb_state, Deleter> state(
+        xkb_x11_state_new_from_device(keymap.get(), m_connection, m_deviceId));
     if (!state)
         return;
     m_keymap = std::move(keymap);
@@ -116,9 +137,11 @@ bool X11KeyboardLayout::nativeEventFilter(const QByteArray& eventType, void* mes
             scheduleReload();
         } else if (any->xkbType == XCB_XKB_STATE_NOTIFY) {
             const auto* state = static_cast<const xcb_xkb_state_notify_event_t*>(message);
-            const xkb_layout_index_t before = xkb_state_serialize_layout(m_state.get(), XKB_STATE_LAYOUT_EFFECTIVE);
+            const xkb_layout_index_t before =
+                xkb_state_serialize_layout(m_state.get(), XKB_STATE_LAYOUT_EFFECTIVE);
             xkb_state_update_mask(m_state.get(), state->baseMods, state->latchedMods, state->lockedMods,
-                                  xkb_layout_index_t(state->baseGroup), xkb_layout_index_t(state->latchedGroup),
+                                  xkb_layout_index_t(state->baseGroup),
+                                  xkb_layout_index_t(state->latchedGroup),
                                   xkb_layout_index_t(state->lockedGroup));
             if (xkb_state_serialize_layout(m_state.get(), XKB_STATE_LAYOUT_EFFECTIVE) != before)
                 Q_EMIT layoutChanged();

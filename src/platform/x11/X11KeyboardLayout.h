@@ -3,7 +3,6 @@
 #include "platform/KeyboardLayout.h"
 
 #include <QAbstractNativeEventFilter>
-
 #include <cstdint>
 #include <memory>
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-
 #include <optional>
 
 // Stored virtual key codes name key positions; XKB names positions the same way (A is <AC01>). The

@@ -2,12 +2,11 @@
 // Another X client that holds a passive grab of one key combination on the root window (with every
 // CapsLock/NumLock variant, as hot-key daemons do) until its standard input closes or it is killed.
 // Prints "ready" once the grabs are held, "failed" when the server refused them.
-#include <xcb/xcb.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <xcb/xcb.h>
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -23,9 +22,11 @@ int main(int argc, char** argv) {
     }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     bool granted = true;
-    for (int lock : {0, int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)}) {
-        const xcb_void_cookie_t cookie = xcb_grab_key_checked(connection, 1, root, std::uint16_t(modifiers | lock),
-                                                              keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    for (int lock :
+         {0, int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)}) {
+        const xcb_void_cookie_t cookie =
+            xcb_grab_key_checked(connection, 1, root, std::uint16_t(modifiers | lock), keycode,
+                                 XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
             granted = false;
             std::free(error);
