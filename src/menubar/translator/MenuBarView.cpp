@@ -66,6 +66,8 @@ MenuBarView::MenuBarView(QWidget* parent)
 }
 
 MenuBarView::~MenuBarView() {
+    // The editor loses the focus inside ~QWidget, when this object is no MenuBarView any more.
+    disconnect(m_input, nullptr, this, nullptr);
     NotificationCenter::shared().removeObservers(this);
     if (m_pending.id)
         TranslationManagerService::shared().cancel(m_pending.id);

@@ -28,6 +28,8 @@ protected:
         defaults.set(QStringLiteral("defaultTranslationService"), QStringLiteral("google"));
         TextOutputView::setRecorder([this](const TextOutputView::Record& record) { m_recorded.append(record); });
         m_view = std::make_unique<MenuBarView>();
+        // Shown, so the editor has the focus when the view goes.
+        m_view->show();
         ASSERT_TRUE(waitUntil([this] { return m_view->targetLanguage().code == QLatin1String("tr"); }));
     }
     void TearDown() override {
