@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include "platform/AccessibilityBus.h"
+
 #include "platform/AccessibilityPermission.h"
 #include "platform/ActivationPolicy.h"
 #include "platform/AudioPlayer.h"

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class AccessibilityBus;
 class AccessibilityPermission;
 class ActivationPolicy;
 class AudioPlayer;
@@ -34,6 +35,8 @@ public:
     ActivationPolicy& activationPolicy() const;
     LanguageRecognizer& languageRecognizer() const;
     DeviceIdentity& deviceIdentity() const;
+    // Null where the platform has no accessibility bus.
+    AccessibilityBus* accessibilityBus() const { return m_accessibilityBus.get(); }
 
     // A new player for one clip, owned by the caller; null when this machine cannot play audio.
     virtual std::unique_ptr<AudioPlayer> createAudioPlayer() const = 0;
@@ -57,6 +60,7 @@ protected:
     std::unique_ptr<ActivationPolicy> m_activationPolicy;
     std::unique_ptr<LanguageRecognizer> m_languageRecognizer;
     std::unique_ptr<DeviceIdentity> m_deviceIdentity;
+    std::unique_ptr<AccessibilityBus> m_accessibilityBus;
 };
 
 // The installed platform. Installing replaces (and destroys) the previous one.

@@ -1,5 +1,6 @@
 #include "selection/AccessibilityService.h"
 
+#include "platform/AccessibilityBus.h"
 #include "platform/DebugLog.h"
 #include "platform/KeyEventPoster.h"
 #include "platform/Platform.h"
@@ -45,13 +46,53 @@ AccessibilityService::~AccessibilityService() {
 }
 
 void AccessibilityService::readSelectedText(const SelectionReadRequest& request, ReadHandler handler) {
-    // Applications take PRIMARY when they see the button go up, often after we do: wait a moment for it.
+    // Two questions at once: has the application taken PRIMARY (it does so when it sees the button go up,
+    // often after we do), and what the accessibility bus says about its focused element.
+    struct Gesture {
+        std::optional<std::optional<FocusedElement>> element;
+        std::optional<bool> primaryChanged;
+        ReadHandler handler;
+    };
+    auto gesture = std::make_shared<Gesture>();
+    gesture->handler = std::move(handler);
+    auto proceed = [this, request, gesture] {
+        if (!gesture->element || !gesture->primaryChanged)
+            return;
+        const std::optional<FocusedElement> element = *gesture->element;
+        // A browser puts even a password field's text into PRIMARY: never read it, never copy it.
+        if (element && element->isProtected) {
+            debugLog(kTag, QStringLiteral("🔒 the focused element is protected; nothing is read"));
+            gesture->handler(std::nullopt);
+            return;
+        }
+        const bool editable = element && element->isEditable;
+        ReadHandler done = [editable, handler = gesture->handler](std::optional<SelectedText> result) {
+            if (result)
+                result->isEditable = editable;
+            handler(std::move(result));
+        };
+        if (*gesture->primaryChanged)
+            readPrimary(request, std::move(done));
+        else
+            runClipboardFallback(request, std::move(done));
+    };
+    AccessibilityBus* bus = platform().accessibilityBus();
+    if (bus && request.processId > 0) {
+        QPointer<AccessibilityService> self(this);
+        bus->queryFocusedElement(request.processId, AccessibilityBusTimeoutMs,
+                                 [self, gesture, proceed](std::optional<FocusedElement> element) {
+                                     if (!self)
+                                         return;
+                                     gesture->element = element;
+                                     proceed();
+                                 });
+    } else {
+        gesture->element = std::optional<FocusedElement>();
+    }
     waitForChange(Pasteboard::Mode::Selection, request.selectionChangeCountAtPress, SelectionSettleMs,
-                  [this, request, handler = std::move(handler)](bool changed) mutable {
-                      if (changed)
-                          readPrimary(request, std::move(handler));
-                      else
-                          runClipboardFallback(request, std::move(handler));
+                  [gesture, proceed](bool changed) {
+                      gesture->primaryChanged = changed;
+                      proceed();
                   });
 }
 

@@ -17,11 +17,14 @@ struct SelectionReadRequest {
     // while that window still receives the keyboard.
     QString bundleIdentifier;
     quint32 windowId = 0;
+    // Its process, for the accessibility bus; 0 when unknown.
+    qint64 processId = 0;
 };
 
 struct SelectedText {
     QString text;
-    // Whether the selection lies in an editable field; false where that cannot be told.
+    // Whether the selection lies in an editable field (from the accessibility bus); false where that cannot
+    // be told.
     bool isEditable = false;
 };
 
@@ -38,6 +41,8 @@ public:
     // How long a gesture waits for the application to take PRIMARY before PRIMARY counts as stale.
     static constexpr int SelectionSettleMs = 150;
     static constexpr int SelectionReadTimeoutMs = 300;
+    // How long the accessibility bus may take to describe the focused element.
+    static constexpr int AccessibilityBusTimeoutMs = 100;
     static constexpr int SnapshotTimeoutMs = 500;
     static constexpr int CopyWaitMs = 500;
     static constexpr int ClipboardReadTimeoutMs = 500;
@@ -51,7 +56,8 @@ public:
     ~AccessibilityService() override;
 
     // The handler runs exactly once on the main thread, unless this service is destroyed first. No value
-    // when nothing was selected, the selection is this process's own, or an owner did not answer.
+    // when nothing was selected, the selection is this process's own, an owner did not answer, or the
+    // accessibility bus says the focused element is a password field (nothing is then read at all).
     void readSelectedText(const SelectionReadRequest& request, ReadHandler handler);
 
     // When the clipboard fallback last posted copy keys; none before the first.

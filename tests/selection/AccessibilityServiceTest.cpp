@@ -42,7 +42,7 @@ protected:
         bool done = false;
         std::optional<SelectedText> result;
         service.readSelectedText(
-            {countAtPress.value_or(pasteboard().changeCount(Mode::Selection)), bundleIdentifier, kWindow},
+            {countAtPress.value_or(pasteboard().changeCount(Mode::Selection)), bundleIdentifier, kWindow, 4242},
             [&](std::optional<SelectedText> r) {
                 EXPECT_FALSE(done) << "handler called twice";
                 done = true;
@@ -67,6 +67,43 @@ TEST_F(AccessibilityServiceTest, FreshPrimaryIsReadWithoutTouchingTheClipboard) 
     EXPECT_TRUE(keys().posted.isEmpty());
     EXPECT_EQ(pasteboard().writeCount(), 0);
     EXPECT_FALSE(m_service.lastCopyOperationTime());
+}
+
+// The accessibility bus decides what may be read and whether it is editable; without it nothing changes.
+TEST_F(AccessibilityServiceTest, PasswordFieldsAreNeverReadAndTheBusTellsEditableFields) {
+    FakeAccessibilityBus& bus = fakePlatform().fakeAccessibilityBus();
+    pasteboard().setExternalContent(userClipboard());
+    applicationCopies(QStringLiteral("secret copied"));
+    struct Case {
+        const char* name;
+        std::optional<FocusedElement> element;
+        bool primaryIsFresh;
+        std::optional<bool> editable; // none: nothing may be read
+    };
+    const Case cases[] = {
+        {"password field, PRIMARY set", FocusedElement{true, true}, true, std::nullopt},
+        {"password field, stale PRIMARY", FocusedElement{true, true}, false, std::nullopt},
+        {"editable field", FocusedElement{false, true}, true, true},
+        {"plain text", FocusedElement{false, false}, true, false},
+        {"no bus", std::nullopt, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bus.answer = c.element;
+        AccessibilityService service;
+        const int countAtPress = pasteboard().changeCount(Mode::Selection);
+        if (c.primaryIsFresh)
+            pasteboard().setExternalString(QStringLiteral("hunter2"), Mode::Selection);
+        const auto result = read(service, QStringLiteral("chromium"), countAtPress);
+        EXPECT_EQ(result.has_value(), c.editable.has_value());
+        if (result && c.editable) {
+            EXPECT_EQ(result->isEditable, *c.editable);
+        }
+        if (!c.editable) {
+            EXPECT_TRUE(keys().posted.isEmpty());
+        }
+        EXPECT_EQ(bus.askedFor.value(bus.askedFor.size() - 1), 4242);
+    }
 }
 
 TEST_F(AccessibilityServiceTest, PrimaryTakenShortlyAfterReleaseStillCountsAsFresh) {

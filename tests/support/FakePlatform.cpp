@@ -271,6 +271,14 @@ QString FakeLanguageRecognizer::dominantLanguage(const QString& text, const QStr
     return answers.value(text, fallback);
 }
 
+void FakeAccessibilityBus::queryFocusedElement(qint64 processId, int timeoutMs, Handler handler) {
+    askedFor << processId;
+    if (answer)
+        MainQueue::async([handler, element = *answer] { handler(element); }, this);
+    else
+        QTimer::singleShot(timeoutMs, this, [handler] { handler(std::nullopt); });
+}
+
 // --- FakePlatform
 
 FakePlatform::FakePlatform() {
@@ -287,6 +295,7 @@ FakePlatform::FakePlatform() {
     m_activationPolicy = std::make_unique<FakeActivationPolicy>();
     m_languageRecognizer = std::make_unique<FakeLanguageRecognizer>();
     m_deviceIdentity = std::make_unique<FakeDeviceIdentity>();
+    m_accessibilityBus = std::make_unique<FakeAccessibilityBus>();
 }
 
 std::unique_ptr<AudioPlayer> FakePlatform::createAudioPlayer() const {
@@ -324,6 +333,10 @@ FakeActivationPolicy& FakePlatform::fakeActivationPolicy() const {
 FakeLanguageRecognizer& FakePlatform::fakeLanguageRecognizer() const {
     return static_cast<FakeLanguageRecognizer&>(languageRecognizer());
 }
+FakeAccessibilityBus& FakePlatform::fakeAccessibilityBus() const {
+    return static_cast<FakeAccessibilityBus&>(*accessibilityBus());
+}
+
 FakeDeviceIdentity& FakePlatform::fakeDeviceIdentity() const {
     return static_cast<FakeDeviceIdentity&>(deviceIdentity());
 }

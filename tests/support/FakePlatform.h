@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AccessibilityBus.h"
 #include "platform/AccessibilityPermission.h"
 #include "platform/ActivationPolicy.h"
 #include "platform/AudioPlayer.h"
@@ -236,6 +237,15 @@ public:
     mutable QStringList lastHints;
 };
 
+// Answers on a later turn with `answer`; with none, after the time-out, as a desktop without the bus.
+class FakeAccessibilityBus : public AccessibilityBus {
+    Q_OBJECT
+public:
+    void queryFocusedElement(qint64 processId, int timeoutMs, Handler handler) override;
+    std::optional<FocusedElement> answer = FocusedElement{};
+    QList<qint64> askedFor;
+};
+
 class FakeDeviceIdentity : public DeviceIdentity {
 public:
     std::optional<QString> platformUUID() const override { return uuid; }
@@ -264,6 +274,7 @@ public:
     FakeActivationPolicy& fakeActivationPolicy() const;
     FakeLanguageRecognizer& fakeLanguageRecognizer() const;
     FakeDeviceIdentity& fakeDeviceIdentity() const;
+    FakeAccessibilityBus& fakeAccessibilityBus() const;
 
     // Players handed out so far, oldest first; null once the owner destroyed one.
     mutable QList<QPointer<FakeAudioPlayer>> audioPlayers;

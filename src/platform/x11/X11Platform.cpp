@@ -13,6 +13,7 @@
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/Cld2LanguageRecognizer.h"
+#include "platform/x11/AtspiAccessibilityBus.h"
 #include "platform/x11/LinuxDeviceIdentity.h"
 
 X11Platform::X11Platform() {
@@ -23,6 +24,7 @@ X11Platform::X11Platform() {
     m_accessibilityPermission = std::make_unique<X11AccessibilityPermission>();
     m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>();
     m_deviceIdentity = std::make_unique<LinuxDeviceIdentity>();
+    m_accessibilityBus = std::make_unique<AtspiAccessibilityBus>();
     m_screenCapture = std::make_unique<X11ScreenCapture>();
     m_loginItem = std::make_unique<X11LoginItem>();
     m_activationPolicy = std::make_unique<X11ActivationPolicy>();

@@ -2,6 +2,7 @@
 #include "TextWindow.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QCommandLineParser>
 
 int main(int argc, char** argv) {
@@ -16,12 +17,16 @@ int main(int argc, char** argv) {
                                    QStringLiteral("title"), QStringLiteral("Quillora test window"));
     const QCommandLineOption noPrimary(QStringLiteral("no-primary"),
                                        QStringLiteral("Do not offer selections as PRIMARY."));
-    parser.addOptions({text, title, noPrimary});
+    const QCommandLineOption password(QStringLiteral("password"),
+                                      QStringLiteral("The one-line field is a password field."));
+    parser.addOptions({text, title, noPrimary, password});
     parser.addHelpOption();
     parser.process(app);
 
     TextWindow window(parser.value(text), !parser.isSet(noPrimary));
     window.setWindowTitle(parser.value(title));
+    if (parser.isSet(password))
+        window.findChild<QLineEdit*>()->setEchoMode(QLineEdit::Password);
     window.show();
     window.raise();
     window.activateWindow();

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+// What the desktop's accessibility bus says about the element that has the keyboard focus.
+struct FocusedElement {
+    // A password field (or anything else marked as protected): its text is never read.
+    bool isProtected = false;
+    bool isEditable = false;
+};
+
+// The desktop's accessibility bus, asked about the focused element of an application.
+class AccessibilityBus : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(std::optional<FocusedElement>)>;
+    using QObject::QObject;
+
+    // Asks about the focused element of the application with process id `processId`. The handler runs
+    // exactly once on the main thread, on a later turn of the event loop; no value when no bus answers
+    // within `timeoutMs` or the application is not on it.
+    virtual void queryFocusedElement(qint64 processId, int timeoutMs, Handler handler) = 0;
+};
