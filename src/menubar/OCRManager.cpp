@@ -27,8 +27,9 @@ OCRManager& OCRManager::shared() {
 OCRManager::OCRManager(MenuBarManager& menuBar, QObject* parent)
     : QObject(parent)
     , m_menuBar(&menuBar) {
-    NotificationCenter::shared().addObserver(QStringLiteral("OCRCompleted"), this,
-                                             [this](const QVariantMap& userInfo) { handleOCRCompleted(userInfo); });
+    NotificationCenter::shared().addObserver(
+        QStringLiteral("OCRCompleted"), this,
+        [this](const QVariantMap& userInfo) { handleOCRCompleted(userInfo); });
 }
 
 QString OCRManager::noTextMessage() {
@@ -59,8 +60,10 @@ void OCRManager::handleOCRCompleted(const QVariantMap& userInfo) {
     pasteboard.clearContents();
     pasteboard.setString(recognised);
     GlobalToastManager::shared().show(tr("Copied to clipboard"), QStringLiteral("checkmark.circle.fill"), 0);
-    NotificationCenter::shared().post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), recognised}});
-    MainQueue::asyncAfter(popoverDelayMs, [this] { showMenuBarPopover(); }, this);
+    NotificationCenter::shared().post(QStringLiteral("SetTranslationInput"),
+                                      {{QStringLiteral("text"), recognised}});
+    MainQueue::asyncAfter(
+        popoverDelayMs, [this] { showMenuBarPopover(); }, this);
 }
 
 void OCRManager::showMenuBarPopover() {

@@ -35,9 +35,10 @@ std::optional<QRect> popoverFrame(const AppUnderTest& app) {
 }
 
 QString clipboardText() {
-    return QString::fromUtf8(runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                              QStringLiteral("clipboard")})
-                                 .value_or(QByteArray()));
+    return QString::fromUtf8(
+        runTool(QStringLiteral("xclip"),
+                {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")})
+            .value_or(QByteArray()));
 }
 
 QList<QJsonObject> requestsTo(const DevApiServer& api, const QString& prefix) {
@@ -100,15 +101,19 @@ TEST(OcrRoad, TheOcrButtonRecognisesADraggedRegionAndTranslatesIt) {
     const QRect text = client.lineEditGeometry().adjusted(-12, -12, 12, 12);
     ASSERT_TRUE(xdo(moveTo(text.topLeft()) + QStringList{QStringLiteral("mousedown"), QStringLiteral("1")}));
     ASSERT_TRUE(xdo(moveTo(text.center())));
-    ASSERT_TRUE(xdo(moveTo(text.bottomRight()) + QStringList{QStringLiteral("mouseup"), QStringLiteral("1")}));
+    ASSERT_TRUE(
+        xdo(moveTo(text.bottomRight()) + QStringList{QStringLiteral("mouseup"), QStringLiteral("1")}));
 
     // The recognised text goes to the web API's translation, once, and onto the clipboard.
-    ASSERT_TRUE(waitUntil([&] { return !requestsTo(api, QStringLiteral("/api/translate/")).isEmpty(); }, 20000));
+    ASSERT_TRUE(
+        waitUntil([&] { return !requestsTo(api, QStringLiteral("/api/translate/")).isEmpty(); }, 20000));
     EXPECT_EQ(requestsTo(api, QStringLiteral("/api/ocr/base64")).size(), 1);
     const QJsonObject translation = requestsTo(api, QStringLiteral("/api/translate/")).first();
     EXPECT_EQ(translation.value(QStringLiteral("status")).toInt(), 200);
-    EXPECT_EQ(translation.value(QStringLiteral("body")).toObject().value(QStringLiteral("text")).toString(), kRecognised);
-    EXPECT_TRUE(waitUntil([&] { return clipboardText() == kRecognised; }, 5000)) << clipboardText().toStdString();
+    EXPECT_EQ(translation.value(QStringLiteral("body")).toObject().value(QStringLiteral("text")).toString(),
+              kRecognised);
+    EXPECT_TRUE(waitUntil([&] { return clipboardText() == kRecognised; }, 5000))
+        << clipboardText().toStdString();
 
     // The popover comes back with the text in the input and its translation below: select the output as
     // a user would and read PRIMARY.
@@ -124,8 +129,9 @@ TEST(OcrRoad, TheOcrButtonRecognisesADraggedRegionAndTranslatesIt) {
             xdo(moveTo(popover->topLeft() + QPoint(output.x(), contentTop + output.y())) +
                 QStringList{QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("3"),
                             QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
-            selected = QString::fromUtf8(runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                                          QStringLiteral("primary")})
+            selected = QString::fromUtf8(runTool(QStringLiteral("xclip"),
+                                                 {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                  QStringLiteral("primary")})
                                              .value_or(QByteArray()))
                            .trimmed();
             return selected == expected;

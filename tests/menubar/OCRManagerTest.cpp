@@ -27,14 +27,16 @@ protected:
         m_ocr = std::make_unique<OCRManager>(*m_menuBar);
         m_observer = std::make_unique<QObject>();
         NotificationCenter& center = NotificationCenter::shared();
-        center.addObserver(QStringLiteral("SetTranslationInput"), m_observer.get(), [this](const QVariantMap& info) {
-            m_inputs.append(info.value(QStringLiteral("text")).toString());
-            m_popoverShownAtInput = m_menuBar->isPopoverShown();
-        });
-        center.addObserver(QStringLiteral("ShowInlineAlert"), m_observer.get(), [this](const QVariantMap& info) {
-            m_alerts.append({info.value(QStringLiteral("message")).toString(),
-                             info.value(QStringLiteral("type")).toString()});
-        });
+        center.addObserver(QStringLiteral("SetTranslationInput"), m_observer.get(),
+                           [this](const QVariantMap& info) {
+                               m_inputs.append(info.value(QStringLiteral("text")).toString());
+                               m_popoverShownAtInput = m_menuBar->isPopoverShown();
+                           });
+        center.addObserver(QStringLiteral("ShowInlineAlert"), m_observer.get(),
+                           [this](const QVariantMap& info) {
+                               m_alerts.append({info.value(QStringLiteral("message")).toString(),
+                                                info.value(QStringLiteral("type")).toString()});
+                           });
     }
     void TearDown() override {
         // A toast still on screen would outlive the test.
@@ -63,11 +65,22 @@ TEST_F(OCRManagerTest, HandsOffEachOutcomeAndOpensThePopover) {
     };
     const QString captureFailed = QStringLiteral("Ekran görüntüsü alınamadı");
     const QList<Case> cases = {
-        {"text", {{"text", QStringLiteral("Hello OCR")}, {"ocrID", QStringLiteral("id-1")}}, QStringLiteral("Hello OCR"), {}},
-        {"failure with its message", {{"text", QString()}, {"error", captureFailed}}, {}, {captureFailed, "error"}},
-        {"failure with an empty message", {{"text", QStringLiteral("ignored")}, {"error", QString()}}, {},
+        {"text",
+         {{"text", QStringLiteral("Hello OCR")}, {"ocrID", QStringLiteral("id-1")}},
+         QStringLiteral("Hello OCR"),
+         {}},
+        {"failure with its message",
+         {{"text", QString()}, {"error", captureFailed}},
+         {},
+         {captureFailed, "error"}},
+        {"failure with an empty message",
+         {{"text", QStringLiteral("ignored")}, {"error", QString()}},
+         {},
          {OCRManager::failureMessage(QString()), "error"}},
-        {"empty text", {{"text", QString()}, {"ocrID", QStringLiteral("id-2")}}, {}, {OCRManager::noTextMessage(), "warning"}},
+        {"empty text",
+         {{"text", QString()}, {"ocrID", QStringLiteral("id-2")}},
+         {},
+         {OCRManager::noTextMessage(), "warning"}},
         {"text that is no string", {{"text", 42}}, {}, {OCRManager::noTextMessage(), "warning"}},
         {"no user info", {}, {}, {OCRManager::noTextMessage(), "warning"}},
     };
@@ -114,7 +127,8 @@ TEST_F(OCRManagerTest, TheTranslatorsOcrButtonFillsTheInputAndTranslatesOnce) {
     ASSERT_NE(view, nullptr);
     NotificationCenter::shared().post(QStringLiteral("StartOCRCapture"));
     EXPECT_TRUE(view->isCapturingScreen());
-    ASSERT_TRUE(waitUntil([&] { return !view->translatedText().isEmpty() && !view->isTranslating(); }, 15000));
+    ASSERT_TRUE(
+        waitUntil([&] { return !view->translatedText().isEmpty() && !view->isTranslating(); }, 15000));
     EXPECT_FALSE(view->isCapturingScreen());
     EXPECT_EQ(view->inputText(), kRecognised);
     EXPECT_EQ(view->translatedText().contains(kRecognised), true);
@@ -125,7 +139,8 @@ TEST_F(OCRManagerTest, TheTranslatorsOcrButtonFillsTheInputAndTranslatesOnce) {
     spinFor(300);
     int translations = 0;
     for (const QJsonObject& entry : s_api->requestLog())
-        translations += entry.value(QStringLiteral("path")).toString().startsWith(QStringLiteral("/api/translate/"));
+        translations +=
+            entry.value(QStringLiteral("path")).toString().startsWith(QStringLiteral("/api/translate/"));
     EXPECT_EQ(translations, 1);
     EXPECT_EQ(m_inputs, QStringList{kRecognised});
 }

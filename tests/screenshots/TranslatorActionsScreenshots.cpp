@@ -28,7 +28,7 @@ namespace {
 QPalette darkPalette() {
     QPalette palette = QApplication::palette();
     const QList<std::pair<QPalette::ColorRole, QColor>> roles = {
-        {QPalette::Window, QColor(45, 45, 48)},       {QPalette::Base, QColor(28, 28, 30)},
+        {QPalette::Window, QColor(45, 45, 48)},        {QPalette::Base, QColor(28, 28, 30)},
         {QPalette::AlternateBase, QColor(45, 45, 48)}, {QPalette::Button, QColor(45, 45, 48)},
         {QPalette::WindowText, QColor(236, 236, 236)}, {QPalette::Text, QColor(236, 236, 236)},
         {QPalette::ButtonText, QColor(236, 236, 236)}, {QPalette::Highlight, QColor(10, 132, 255)},

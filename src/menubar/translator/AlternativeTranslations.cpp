@@ -93,8 +93,9 @@ void AlternativeTranslations::setAlternativeTranslations(const std::optional<Gro
     auto* layout = new FlowLayout(chipSpacing, flow);
     layout->setContentsMargins(4, 0, 4, 0);
     for (const TranslationItem& item : items) {
-        const QStringList meanings =
-            item.altGroup.backTranslations ? item.altGroup.backTranslations->value(item.translation) : QStringList();
+        const QStringList meanings = item.altGroup.backTranslations
+                                         ? item.altGroup.backTranslations->value(item.translation)
+                                         : QStringList();
         layout->addWidget(new TranslationChip(item.translation, meanings, item.altGroup.type));
     }
     delete m_scrollArea->takeWidget();

@@ -79,8 +79,8 @@ void ExampleSentences::paintEvent(QPaintEvent*) {
 
     painter.setFont(titleFont());
     painter.setPen(Color::labelColor());
-    painter.drawText(rect().adjusted(horizontalPadding, 0, -horizontalPadding, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                     titleText());
+    painter.drawText(rect().adjusted(horizontalPadding, 0, -horizontalPadding, 0),
+                     Qt::AlignLeft | Qt::AlignVCenter, titleText());
 
     const QRect badge = badgeRect();
     fillRounded(painter, badge, 10, fill);

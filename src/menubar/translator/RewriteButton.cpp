@@ -53,8 +53,14 @@ void RewriteButton::paintOutline(QPainter& painter, const QPainterPath& shape) {
         return;
     }
     QConicalGradient gradient(QRectF(rect()).center(), m_rotation);
-    const QList<QColor> colors = {Qt::red, QColor(255, 149, 0), Qt::yellow, QColor(52, 199, 89),
-                                  QColor(0, 122, 255), QColor(175, 82, 222), QColor(255, 45, 85), Qt::red};
+    const QList<QColor> colors = {Qt::red,
+                                  QColor(255, 149, 0),
+                                  Qt::yellow,
+                                  QColor(52, 199, 89),
+                                  QColor(0, 122, 255),
+                                  QColor(175, 82, 222),
+                                  QColor(255, 45, 85),
+                                  Qt::red};
     for (int i = 0; i < colors.size(); ++i)
         gradient.setColorAt(qreal(i) / (colors.size() - 1), colors.at(i));
     // Stroked inside the edge: a rounded rectangle inset by half the ring's width.

@@ -19,7 +19,8 @@ constexpr int rowSpacing = 8;
 // A full-width row of a symbol and a title; the whole row is the hit area.
 class StyleRowButton : public QAbstractButton {
 public:
-    StyleRowButton(const QString& symbol, const QString& title) : m_symbol(symbol) {
+    StyleRowButton(const QString& symbol, const QString& title)
+        : m_symbol(symbol) {
         setText(title);
         setFocusPolicy(Qt::NoFocus);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -41,8 +42,8 @@ protected:
         painter.drawPixmap(symbol, Symbol::pixmap(m_symbol, symbol.size(), color, devicePixelRatioF()));
         painter.setFont(systemFont(13, QFont::Medium));
         painter.setPen(color);
-        painter.drawText(rect().adjusted(frame.right() + 1 + rowSpacing, 0, -12, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                         text());
+        painter.drawText(rect().adjusted(frame.right() + 1 + rowSpacing, 0, -12, 0),
+                         Qt::AlignLeft | Qt::AlignVCenter, text());
     }
 
 private:

@@ -149,15 +149,16 @@ QWidget* TranslationChip::buildPopoverContent() const {
     title->setContentsMargins(0, 0, 0, 2);
     column->addWidget(title);
     if (!m_label.title.isEmpty()) {
-        QLabel* partOfSpeech = label(m_label.title, systemFont(12, QFont::Normal, true),
-                                     Color::secondaryLabelColor());
+        QLabel* partOfSpeech =
+            label(m_label.title, systemFont(12, QFont::Normal, true), Color::secondaryLabelColor());
         partOfSpeech->setContentsMargins(0, 0, 0, 4);
         column->addWidget(partOfSpeech);
     }
     for (const QString& meaning : m_backTranslations) {
         auto* row = new QHBoxLayout;
         row->setSpacing(4);
-        row->addWidget(label(QStringLiteral("•"), systemFont(12), Color::secondaryLabelColor()), 0, Qt::AlignTop);
+        row->addWidget(label(QStringLiteral("•"), systemFont(12), Color::secondaryLabelColor()), 0,
+                       Qt::AlignTop);
         QLabel* text = label(meaning, systemFont(12), Theme::primaryText());
         text->setWordWrap(true);
         row->addWidget(text, 1, Qt::AlignTop);

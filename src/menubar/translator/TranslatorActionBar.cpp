@@ -87,7 +87,8 @@ bool TranslatorActionBar::isFavorite() const {
 void TranslatorActionBar::refreshFavoriteSymbol() {
     const bool favorite = isFavorite();
     m_favoriteButton->setSymbol(favorite ? QStringLiteral("bookmark.fill") : QStringLiteral("bookmark"));
-    m_favoriteButton->setSymbolColor(favorite ? Symbol::ColorProvider(&Color::accentColor) : Symbol::ColorProvider());
+    m_favoriteButton->setSymbolColor(favorite ? Symbol::ColorProvider(&Color::accentColor)
+                                              : Symbol::ColorProvider());
 }
 
 void TranslatorActionBar::refreshListenSymbol() {
@@ -156,7 +157,8 @@ void TranslatorActionBar::rewriteTranslation(RewriteStyle style) {
             }
             setRewriting(false);
             if (!result) {
-                debugLog(kTag, QStringLiteral("❌ Yeniden yazma hatası: ") + result.error().localizedDescription());
+                debugLog(kTag,
+                         QStringLiteral("❌ Yeniden yazma hatası: ") + result.error().localizedDescription());
                 Q_EMIT rewriteFailed(tr("Rewrite failed: ") + result.error().localizedDescription());
                 return;
             }

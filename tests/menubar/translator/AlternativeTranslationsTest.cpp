@@ -67,11 +67,16 @@ TEST(AlternativeTranslations, SharesFifteenChipsAmongTheGroups) {
 
 TEST(AlternativeTranslations, LabelsTheEightKnownPartsOfSpeechInAnyCase) {
     const QList<std::tuple<QString, QString, QString>> cases = {
-        {"noun", "n.", "Noun"},           {"NoUn", "n.", "Noun"},
-        {"adjective", "adj.", "Adjective"}, {"verb", "v.", "Verb"},
-        {"adverb", "adv.", "Adverb"},     {"pronoun", "pron.", "Pronoun"},
-        {"preposition", "prep.", "Preposition"}, {"conjunction", "conj.", "Conjunction"},
-        {"Interjection", "interj.", "Interjection"}, {"Numeral", "", "Numeral"},
+        {"noun", "n.", "Noun"},
+        {"NoUn", "n.", "Noun"},
+        {"adjective", "adj.", "Adjective"},
+        {"verb", "v.", "Verb"},
+        {"adverb", "adv.", "Adverb"},
+        {"pronoun", "pron.", "Pronoun"},
+        {"preposition", "prep.", "Preposition"},
+        {"conjunction", "conj.", "Conjunction"},
+        {"Interjection", "interj.", "Interjection"},
+        {"Numeral", "", "Numeral"},
         {"", "", ""},
     };
     for (const auto& [type, abbreviation, title] : cases) {
@@ -112,7 +117,8 @@ TEST_F(AlternativeTranslationsViewTest, ShowsTheChipsOfAResponseAndNothingWithou
     EXPECT_EQ(chips.at(0)->translation(), QStringLiteral("kitap"));
     EXPECT_EQ(chips.at(0)->categoryType(), QStringLiteral("noun"));
     EXPECT_EQ(chips.at(0)->backTranslations(), QStringList{QStringLiteral("book")});
-    EXPECT_EQ(chips.at(1)->backTranslations(), (QStringList{QStringLiteral("book"), QStringLiteral("book (2)")}));
+    EXPECT_EQ(chips.at(1)->backTranslations(),
+              (QStringList{QStringLiteral("book"), QStringLiteral("book (2)")}));
     // A group without a back-translation map.
     EXPECT_TRUE(chips.at(2)->backTranslations().isEmpty());
 
@@ -138,7 +144,8 @@ TEST(AlternativeTranslationsView, ScrollAreaStaysBetweenItsBounds) {
     EXPECT_TRUE(waitUntil([&] { return scroll->height() == AlternativeTranslations::minimumScrollHeight; }));
 
     // Two rows of chips fit; the scroll area grows to hold them.
-    view->setAlternativeTranslations(QList<Group>{group(QStringLiteral("noun"), 8, QStringLiteral("alternative "))});
+    view->setAlternativeTranslations(
+        QList<Group>{group(QStringLiteral("noun"), 8, QStringLiteral("alternative "))});
     const int twoRows = scroll->widget()->heightForWidth(scroll->width());
     ASSERT_GT(twoRows, AlternativeTranslations::minimumScrollHeight);
     ASSERT_LT(twoRows, AlternativeTranslations::maximumScrollHeight);
@@ -148,7 +155,8 @@ TEST(AlternativeTranslationsView, ScrollAreaStaysBetweenItsBounds) {
         QList<Group>{group(QStringLiteral("noun"), 15, QStringLiteral("a rather long alternative "))});
     EXPECT_EQ(view->chips().size(), 15);
     EXPECT_TRUE(waitUntil([&] { return scroll->height() == AlternativeTranslations::maximumScrollHeight; }));
-    EXPECT_GT(scroll->widget()->heightForWidth(scroll->width()), AlternativeTranslations::maximumScrollHeight);
+    EXPECT_GT(scroll->widget()->heightForWidth(scroll->width()),
+              AlternativeTranslations::maximumScrollHeight);
 }
 
 TEST(AlternativeTranslationsView, BackTranslationsOpenAfterTheRestAndCloseOnLeaving) {

@@ -28,11 +28,12 @@ protected:
         m_bar->setGeometry(0, 0, 340, 36);
         m_host.show();
         // The view applies a rewrite to its output; so does this stand-in.
-        QObject::connect(m_bar, &TranslatorActionBar::translatedTextRewritten, m_bar, [this](const QString& text) {
-            TranslatorActionBar::Context context = m_bar->context();
-            context.translatedText = text;
-            m_bar->setContext(context);
-        });
+        QObject::connect(m_bar, &TranslatorActionBar::translatedTextRewritten, m_bar,
+                         [this](const QString& text) {
+                             TranslatorActionBar::Context context = m_bar->context();
+                             context.translatedText = text;
+                             m_bar->setContext(context);
+                         });
     }
     void TearDown() override {
         TextToSpeechService::shared().stop();
@@ -40,8 +41,8 @@ protected:
     }
 
     void show(const QString& input, const QString& output, TranslationService service) {
-        m_bar->setContext({input, output, Language::find(QStringLiteral("en")), Language::find(QStringLiteral("tr")),
-                           service});
+        m_bar->setContext({input, output, Language::find(QStringLiteral("en")),
+                           Language::find(QStringLiteral("tr")), service});
     }
 
     QJsonObject lastBody() const { return s_api->lastRequest().value(QStringLiteral("body")).toObject(); }
@@ -199,7 +200,9 @@ TEST_F(TranslatorActionBarTest, AFailedRewriteKeepsTheOutputAndReportsTheError) 
         {"answer without the rewritten text", [] { s_api->failNext(QStringLiteral("missing-field")); },
          QStringLiteral("Rewrite failed: Error processing server response.")},
         {"bad base URL",
-         [] { UserDefaults::standard().set(QStringLiteral("apiBaseURL"), QStringLiteral("ftp://127.0.0.1:1")); },
+         [] {
+             UserDefaults::standard().set(QStringLiteral("apiBaseURL"), QStringLiteral("ftp://127.0.0.1:1"));
+         },
          QStringLiteral("Rewrite failed: Invalid URL configuration.")},
     };
     for (const Case& c : cases) {
@@ -303,9 +306,9 @@ TEST_F(TranslatorActionBarTest, FavoriteAddsAndRemovesThePairAndFollowsTheStore)
     EXPECT_EQ(toasts.at(1).at(1).toString(), QStringLiteral("bookmark"));
 
     // A change made elsewhere (a history row, the favorites window) shows at once.
-    favorites.addFavorite(TranslationHistoryItem::make(QStringLiteral("book"), QStringLiteral("kitap"),
-                                                       Language::find(QStringLiteral("en")),
-                                                       Language::find(QStringLiteral("tr")), TranslationService::Google));
+    favorites.addFavorite(TranslationHistoryItem::make(
+        QStringLiteral("book"), QStringLiteral("kitap"), Language::find(QStringLiteral("en")),
+        Language::find(QStringLiteral("tr")), TranslationService::Google));
     EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark.fill"));
     favorites.clearFavorites();
     EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));

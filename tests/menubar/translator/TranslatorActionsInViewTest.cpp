@@ -1,10 +1,9 @@
 // The action bar, the alternatives and the examples inside the translator, against the dev API.
-#include "menubar/translator/MenuBarView.h"
-
 #include "DevApiTest.h"
 #include "TestUtils.h"
 #include "menubar/translator/AlternativeTranslations.h"
 #include "menubar/translator/ExampleSentences.h"
+#include "menubar/translator/MenuBarView.h"
 #include "menubar/translator/RewriteButton.h"
 #include "menubar/translator/TextInputView.h"
 #include "menubar/translator/TranslationChip.h"
@@ -26,7 +25,8 @@ protected:
         defaults.set(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
         defaults.set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
         defaults.set(QStringLiteral("defaultTranslationService"), QStringLiteral("google"));
-        TextOutputView::setRecorder([this](const TextOutputView::Record& record) { m_recorded.append(record); });
+        TextOutputView::setRecorder(
+            [this](const TextOutputView::Record& record) { m_recorded.append(record); });
         m_view = std::make_unique<MenuBarView>();
         // Shown, so the editor has the focus when the view goes.
         m_view->show();
@@ -98,7 +98,8 @@ TEST_F(TranslatorActionsInView, ARewriteReplacesTheOutputWhichIsRecordedWithTheS
     const std::optional<TranslationResponse> response = m_view->translationResponse();
 
     bar().rewriteTranslation(RewriteStyle::Professional);
-    EXPECT_TRUE(waitUntil([this] { return m_view->translatedText() == QStringLiteral("[professional] merhaba"); }, 10000));
+    EXPECT_TRUE(waitUntil(
+        [this] { return m_view->translatedText() == QStringLiteral("[professional] merhaba"); }, 10000));
     EXPECT_EQ(m_view->inputText(), QStringLiteral("hello"));
     EXPECT_EQ(m_view->outputView()->text(), QStringLiteral("[professional] merhaba"));
     EXPECT_EQ(m_view->translationResponse(), response);
@@ -112,12 +113,15 @@ TEST_F(TranslatorActionsInView, ARewriteReplacesTheOutputWhichIsRecordedWithTheS
     s_api->failNext(QStringLiteral("500"));
     bar().rewriteTranslation(RewriteStyle::Concise);
     ASSERT_TRUE(waitUntil([this] { return m_view->showAlert(); }, 10000));
-    EXPECT_EQ(m_view->alertMessage(), QStringLiteral("Rewrite failed: Server error: Simulated server failure"));
+    EXPECT_EQ(m_view->alertMessage(),
+              QStringLiteral("Rewrite failed: Server error: Simulated server failure"));
     EXPECT_EQ(m_view->alertType(), InlineAlert::AlertType::Error);
     EXPECT_EQ(m_view->translatedText(), QStringLiteral("[professional] merhaba"));
     bar().rewriteTranslation(RewriteStyle::Concise);
     EXPECT_FALSE(m_view->showAlert());
-    EXPECT_TRUE(waitUntil([this] { return m_view->translatedText() == QStringLiteral("[concise] [professional] merhaba"); }, 10000));
+    EXPECT_TRUE(waitUntil(
+        [this] { return m_view->translatedText() == QStringLiteral("[concise] [professional] merhaba"); },
+        10000));
 }
 
 TEST_F(TranslatorActionsInView, ARewriteAnsweredAfterANewerOutputIsDropped) {
@@ -130,11 +134,12 @@ TEST_F(TranslatorActionsInView, ARewriteAnsweredAfterANewerOutputIsDropped) {
         {"translated again", [this] { translate(QStringLiteral("world")); }, QStringLiteral("dünya")},
         {"loaded from the history",
          [] {
-             NotificationCenter::shared().post(
-                 QStringLiteral("LoadTranslation"),
-                 {{"sourceText", QStringLiteral("cat")}, {"translatedText", QStringLiteral("kedi")},
-                  {"sourceLanguageCode", QStringLiteral("en")}, {"targetLanguageCode", QStringLiteral("tr")},
-                  {"serviceRawValue", QStringLiteral("chatgpt")}});
+             NotificationCenter::shared().post(QStringLiteral("LoadTranslation"),
+                                               {{"sourceText", QStringLiteral("cat")},
+                                                {"translatedText", QStringLiteral("kedi")},
+                                                {"sourceLanguageCode", QStringLiteral("en")},
+                                                {"targetLanguageCode", QStringLiteral("tr")},
+                                                {"serviceRawValue", QStringLiteral("chatgpt")}});
          },
          QStringLiteral("kedi")},
         {"swapped", [] { NotificationCenter::shared().post(QStringLiteral("SwapTranslation")); }, QString()},
