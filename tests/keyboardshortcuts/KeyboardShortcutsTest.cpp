@@ -120,6 +120,21 @@ TEST_F(KeyboardShortcutsTest, PressesReachEveryNameStoringTheCombinationAndShare
     EXPECT_TRUE(idOf(ctrlJ));
     removeAllHandlers();
     EXPECT_TRUE(hotKeys().registered.isEmpty());
+
+    // A handler may clear its own shortcut, which unregisters the very hot key that called it.
+    const Name once(QStringLiteral("once"));
+    int onceCalls = 0;
+    onKeyDown(once, [&] {
+        ++onceCalls;
+        setShortcut(std::nullopt, once);
+    });
+    // A name after it is compared with the fired shortcut once the handler has run.
+    onKeyDown(Name(QStringLiteral("later")), [] {});
+    setShortcut(ctrlK, Name(QStringLiteral("later")));
+    setShortcut(optF5, once);
+    press(optF5);
+    EXPECT_EQ(onceCalls, 1);
+    EXPECT_FALSE(idOf(optF5));
 }
 
 TEST_F(KeyboardShortcutsTest, PauseMenuAndEnableReleaseTheGrabsAndRestoreThemUnderTheirIds) {

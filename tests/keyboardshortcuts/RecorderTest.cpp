@@ -172,7 +172,10 @@ TEST_F(RecorderTest, TakenAndMenuCombinationsAreRefusedWithAnAlert) {
 }
 
 TEST_F(RecorderTest, ARecorderThatGoesWhileRecordingLeavesNothingBehind) {
+    // An idle recorder giving up the focus leaves a recording one's pause alone.
+    auto* idle = new Recorder(Name(QStringLiteral("other")), {}, &m_window);
     startRecording();
+    idle->blur();
     EXPECT_TRUE(isPaused());
     delete m_recorder;
     m_recorder = nullptr;
