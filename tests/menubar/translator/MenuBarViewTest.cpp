@@ -298,8 +298,15 @@ TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
     EXPECT_EQ(UserDefaults::standard().string(kSource), QStringLiteral("tr"));
     EXPECT_EQ(UserDefaults::standard().string(kTarget), QStringLiteral("en"));
     EXPECT_TRUE(view().isSwapOperation());
+    // A provider chosen during the swap is not stored, yet it is the one the next request uses.
+    view().setSelectedService(TranslationService::ChatGPT);
+    EXPECT_EQ(UserDefaults::standard().string(kService), QStringLiteral("google"));
     EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 2000));
     EXPECT_EQ(requests(), 1);
+    view().translate();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(s_api->lastRequest().value("path").toString(), QStringLiteral("/api/translate/chatgpt"));
+    EXPECT_EQ(lastBody().value("text").toString(), QStringLiteral("kedi"));
 }
 
 TEST_F(MenuBarViewTest, LoadTranslationFillsTheViewWithoutTranslating) {

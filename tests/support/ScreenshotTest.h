@@ -1,0 +1,59 @@
+#pragma once
+
+#include "TestUtils.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPalette>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <utility>
+
+// A base for the screenshot programs (tests/screenshots/): runs only when QUILLORA_SCREENSHOT_DIR names
+// where to save, switches between light and dark appearance and restores the palette, and saves parts of
+// the screen by name.
+class ScreenshotTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
+        if (m_dir.isEmpty())
+            GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
+        QDir().mkpath(m_dir);
+        m_saved = QApplication::palette();
+    }
+    void TearDown() override {
+        if (!m_dir.isEmpty())
+            QApplication::setPalette(m_saved);
+    }
+
+    // The look reads dark or light from the palette's window colour.
+    void setDark(bool dark) { QApplication::setPalette(dark ? darkPalette() : m_saved); }
+
+    static QPalette darkPalette() {
+        QPalette palette = QApplication::palette();
+        const QColor window(45, 45, 48), base(28, 28, 30), text(236, 236, 236);
+        for (const auto& [role, color] : {std::pair{QPalette::Window, window}, {QPalette::AlternateBase, window},
+                                          {QPalette::Button, window}, {QPalette::Base, base},
+                                          {QPalette::WindowText, text}, {QPalette::Text, text},
+                                          {QPalette::ButtonText, text},
+                                          {QPalette::Highlight, QColor(10, 132, 255)}})
+            palette.setColor(role, color);
+        return palette;
+    }
+
+    // Saves the part of the screen around `area` (after a moment for painting) as <name>.png.
+    void shoot(const QString& name, QRect area, int margin = 16) {
+        spinFor(500);
+        QScreen* screen = QGuiApplication::primaryScreen();
+        area = area.adjusted(-margin, -margin, margin, margin).intersected(screen->geometry());
+        const QPixmap shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
+        ASSERT_TRUE(shot.save(path)) << path.toStdString();
+        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    }
+
+    QString m_dir;
+    QPalette m_saved;
+};
