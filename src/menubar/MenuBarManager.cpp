@@ -82,7 +82,13 @@ void MenuBarManager::setupMenuBar() {
     m_popover->setMaterial(VisualEffectView::Material::Popover);
     m_popover->setWindowTitle(QStringLiteral("Quillora"));
     applyBehavior();
-    ensureView();
+    // Building the translator cold costs about as much as the rest of the start: it follows on the next
+    // turn, off the path to the docked icon, and before anything can be handed to it.
+    QPointer<MenuBarManager> self(this);
+    MainQueue::async([self] {
+        if (self)
+            self->ensureView();
+    });
 
     m_statusItem = new QSystemTrayIcon(this);
     m_statusItem->setIcon(menuBarIcon());

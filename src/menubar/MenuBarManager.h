@@ -39,7 +39,7 @@ public:
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
     PopoverWindow* popover() const { return m_popover; }
     QMenu* rightClickMenu() const { return m_rightClickMenu; }
-    // The translator, created with the popover.
+    // The translator: created on the turn after the manager, or earlier by the first showing.
     MenuBarView* view() const { return m_view; }
     bool isAlwaysOnTop() const { return m_isAlwaysOnTop; }
     bool isPopoverShown() const;

@@ -108,6 +108,11 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
 
 TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     auto manager = make(false);
+    // The translator is built right after start-up, and hears what is posted before it is ever shown.
+    ASSERT_TRUE(waitUntil([&] { return manager->view() != nullptr; }, 1000));
+    NotificationCenter::shared().post(QStringLiteral("ShowInlineAlert"), {{QStringLiteral("message"), QStringLiteral("Hi")}});
+    EXPECT_TRUE(manager->view()->showAlert());
+    manager->view()->setShowAlert(false);
     manager->showPopover();
     const PopoverWindow& popover = *manager->popover();
     // Without a tray on this display: the top-right corner, fully on screen, 400 wide.
