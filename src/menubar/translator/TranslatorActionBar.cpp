@@ -58,8 +58,12 @@ TranslatorActionBar::TranslatorActionBar(QWidget* parent)
 
     m_fade.setDuration(fadeMs);
     m_fade.setEasingCurve(QEasingCurve::InOutQuad);
-    connect(&m_fade, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& value) { setOpacity(value.toReal()); });
+    connect(&m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        // Setting the next fade's end values on the stopped animation reports them at once; only a
+        // running fade changes the opacity.
+        if (m_fade.state() == QAbstractAnimation::Running)
+            setOpacity(value.toReal());
+    });
     refresh();
 }
 

@@ -7,6 +7,7 @@
 #include "services/Language.h"
 #include "services/TranslationManagerService.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -166,15 +167,19 @@ TEST(AlternativeTranslationsView, BackTranslationsOpenAfterTheRestAndCloseOnLeav
     TranslationChip chip(QStringLiteral("kitap"), {QStringLiteral("book")}, QStringLiteral("noun"), &host);
     TranslationChip plain(QStringLiteral("defter"), {}, QStringLiteral("noun"), &host);
 
-    // A rest cut short at 0.2 s opens nothing; the popover comes 0.3 s after the next entry.
+    // Leaving before 0.3 s cancels the opening; the popover comes 0.3 s after the next entry.
     chip.handleHover(true);
-    spinFor(200);
+    EXPECT_TRUE(chip.isPopoverPending());
+    spinFor(100);
     chip.handleHover(false);
+    EXPECT_FALSE(chip.isPopoverPending());
+    spinFor(400);
     EXPECT_FALSE(chip.isPopoverShown());
+    QElapsedTimer rest;
+    rest.start();
     chip.handleHover(true);
-    spinFor(200);
-    EXPECT_FALSE(chip.isPopoverShown());
-    EXPECT_TRUE(waitUntil([&] { return chip.isPopoverShown(); }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return chip.isPopoverShown(); }, 3000));
+    EXPECT_GE(rest.elapsed(), TranslationChip::hoverDelayMs);
     EXPECT_TRUE(chip.isHovered());
     const auto* title = chip.popover()->content()->findChild<QLabel*>();
     ASSERT_NE(title, nullptr);
