@@ -34,7 +34,8 @@ BENCHMARK(BM_PickerKeystroke)->Unit(benchmark::kMicrosecond);
 void BM_FilterOnly(benchmark::State& state) {
     const QList<Language>& languages = Language::allLanguages();
     for (auto _ : state)
-        benchmark::DoNotOptimize(LanguagePickerView::filteredLanguages(languages, QStringLiteral("an")).size());
+        benchmark::DoNotOptimize(
+            LanguagePickerView::filteredLanguages(languages, QStringLiteral("an")).size());
 }
 BENCHMARK(BM_FilterOnly)->Unit(benchmark::kMicrosecond);
 

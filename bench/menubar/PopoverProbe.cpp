@@ -2,9 +2,6 @@
 // server sees it, the click to the popover's window mapped and to its first painted frame (the first
 // moment a pixel of its panel is no longer the black of the bare desktop); then presses Escape and waits
 // for the window to go. Prints one line per run and min / median / max.
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,13 +9,14 @@
 #include <memory>
 #include <thread>
 #include <vector>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -27,8 +25,8 @@ double msSince(Clock::time_point start) {
 // One pixel value of the root window.
 uint32_t pixelAt(xcb_connection_t* c, xcb_window_t root, int x, int y) {
     Reply<xcb_get_image_reply_t> image(
-        xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(x), int16_t(y), 1, 1, ~0u),
-                            nullptr),
+        xcb_get_image_reply(
+            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(x), int16_t(y), 1, 1, ~0u), nullptr),
         &std::free);
     if (!image || xcb_get_image_data_length(image.get()) < 4)
         return 0;
@@ -53,12 +51,13 @@ Mapped waitForPopover(xcb_connection_t* c, xcb_window_t root, Clock::time_point 
         if ((event->response_type & 0x7F) != XCB_MAP_NOTIFY)
             continue;
         const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event.get());
-        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, map->window), nullptr),
-                                                 &std::free);
+        Reply<xcb_get_geometry_reply_t> geometry(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, map->window), nullptr), &std::free);
         if (!geometry || geometry->width != 400)
             continue;
         Reply<xcb_translate_coordinates_reply_t> at(
-            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, map->window, root, 0, 0), nullptr),
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, map->window, root, 0, 0),
+                                            nullptr),
             &std::free);
         return {map->window, at ? at->dst_x : geometry->x, at ? at->dst_y : geometry->y, geometry->width,
                 geometry->height};
@@ -110,7 +109,8 @@ int main(int argc, char** argv) {
     const uint8_t escape = 9;
     for (int run = 0; run < runs; ++run) {
         const Clock::time_point start = Clock::now();
-        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, int16_t(iconX), int16_t(iconY), 0);
+        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, int16_t(iconX), int16_t(iconY),
+                            0);
         xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
         xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
         xcb_flush(c);

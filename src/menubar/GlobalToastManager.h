@@ -1,12 +1,11 @@
 #pragma once
 
+#include "menubar/GlobalToastPanel.h"
 #include "platform/MainQueue.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
-#include "menubar/GlobalToastPanel.h"
 
 // Short notices that float above every application, centred on the primary screen, independent of the
 // popover. At most one is on screen: a new toast replaces the current one at once.

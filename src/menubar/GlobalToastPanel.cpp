@@ -1,9 +1,9 @@
 #include "menubar/GlobalToastPanel.h"
 
-#include "menubar/look/SystemFont.h"
 #include "menubar/look/Compositor.h"
 #include "menubar/look/PopoverWindow.h"
 #include "menubar/look/Symbol.h"
+#include "menubar/look/SystemFont.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -96,7 +96,8 @@ void MenuBarManager::setupMenuBar() {
     connect(m_statusItem, &QSystemTrayIcon::activated, this, &MenuBarManager::handleTrayActivation);
 
     m_rightClickMenu = new QMenu;
-    QAction* settings = m_rightClickMenu->addAction(QStringLiteral("Settings"), this, &MenuBarManager::openSettings);
+    QAction* settings =
+        m_rightClickMenu->addAction(QStringLiteral("Settings"), this, &MenuBarManager::openSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_rightClickMenu->addAction(QStringLiteral("Check for Updates"), this, &MenuBarManager::checkForUpdates);
     m_rightClickMenu->addSeparator();
@@ -219,7 +220,8 @@ void MenuBarManager::handleTrayActivation(QSystemTrayIcon::ActivationReason reas
 }
 
 bool MenuBarManager::popoverShouldClose(CloseReason reason) const {
-    if (reason == CloseReason::Escape || reason == CloseReason::StatusItemClick || reason == CloseReason::Shortcut)
+    if (reason == CloseReason::Escape || reason == CloseReason::StatusItemClick ||
+        reason == CloseReason::Shortcut)
         return true;
     return !m_isAlwaysOnTop;
 }
@@ -265,7 +267,8 @@ void MenuBarManager::handleAlwaysOnTopChanged(const QVariantMap& userInfo) {
 
 void MenuBarManager::handleSelectedText(const QString& text, const QString& sourceLanguage,
                                         const QString& targetLanguage) {
-    if (TranslationManagerService::characterCount(text, maximumSelectedTextLength) > maximumSelectedTextLength) {
+    if (TranslationManagerService::characterCount(text, maximumSelectedTextLength) >
+        maximumSelectedTextLength) {
         if (!isPopoverShown())
             showPopover();
         NotificationCenter::shared().post(

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "menubar/translator/MenuBarView.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QRect>
 #include <QSystemTrayIcon>
 #include <QVariantMap>
 #include <functional>
-
-#include "menubar/translator/MenuBarView.h"
 class PopoverWindow;
 class QMenu;
 
@@ -53,7 +53,8 @@ public:
     void handleAlwaysOnTopChanged(const QVariantMap& userInfo);
     // Refuses a text of more than 5000 user-perceived characters with an inline warning; otherwise opens
     // the popover and hands languages and text to the translator 0.3 s later.
-    void handleSelectedText(const QString& text, const QString& sourceLanguage, const QString& targetLanguage);
+    void handleSelectedText(const QString& text, const QString& sourceLanguage,
+                            const QString& targetLanguage);
 
     bool popoverShouldClose(CloseReason reason) const;
     void requestClose(CloseReason reason);

@@ -1,7 +1,7 @@
 #include "menubar/ToastView.h"
 
-#include "menubar/look/SystemFont.h"
 #include "menubar/look/Symbol.h"
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
 
 #include <QPainter>

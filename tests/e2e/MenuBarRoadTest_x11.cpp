@@ -96,7 +96,8 @@ TEST_F(MenuBarRoad, TrayClickTypeReturnReadTheTranslationThenQuitFromTheMenu) {
     EXPECT_EQ(body.value("trigger_source").toString(), QStringLiteral("menu"));
     EXPECT_EQ(body.value("target_language").toString(), QStringLiteral("tr"));
     // The output shows the answer: what the output shows goes to the history.
-    EXPECT_TRUE(waitUntil([&] { return history().value(0) == QStringLiteral("good morning → günaydın"); }, 10000))
+    EXPECT_TRUE(
+        waitUntil([&] { return history().value(0) == QStringLiteral("good morning → günaydın"); }, 10000))
         << history().join(QStringLiteral("; ")).toStdString();
 
     // A second click on the icon closes the popover.

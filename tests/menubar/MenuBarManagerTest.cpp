@@ -53,8 +53,8 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
         bool closes;
     };
     const QList<Case> cases = {
-        {false, Reason::Escape, true},  {false, Reason::StatusItemClick, true}, {false, Reason::Request, true},
-        {true, Reason::Escape, true},   {true, Reason::StatusItemClick, true},  {true, Reason::Request, false},
+        {false, Reason::Escape, true}, {false, Reason::StatusItemClick, true}, {false, Reason::Request, true},
+        {true, Reason::Escape, true},  {true, Reason::StatusItemClick, true},  {true, Reason::Request, false},
     };
     for (const Case& c : cases) {
         auto manager = make(c.alwaysOnTop);
@@ -90,7 +90,8 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
 
     // Switching the setting off makes the popover transient again and shows it anew.
     manager->showPopover();
-    NotificationCenter::shared().post(QStringLiteral("AlwaysOnTopChanged"), {{QStringLiteral("value"), false}});
+    NotificationCenter::shared().post(QStringLiteral("AlwaysOnTopChanged"),
+                                      {{QStringLiteral("value"), false}});
     EXPECT_FALSE(manager->isAlwaysOnTop());
     EXPECT_EQ(manager->popover()->behavior(), PopoverWindow::Behavior::Transient);
     EXPECT_TRUE(waitUntil([&] { return manager->isPopoverShown(); }, 1000));
@@ -102,7 +103,8 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
     EXPECT_FALSE(manager->isPopoverShown());
     NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
     EXPECT_FALSE(manager->isPopoverShown());
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), QStringLiteral("yes")}});
+    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"),
+                                      {{QStringLiteral("isOCR"), QStringLiteral("yes")}});
     EXPECT_TRUE(manager->isPopoverShown());
 }
 
@@ -110,7 +112,8 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     auto manager = make(false);
     // The translator is built right after start-up, and hears what is posted before it is ever shown.
     ASSERT_TRUE(waitUntil([&] { return manager->view() != nullptr; }, 1000));
-    NotificationCenter::shared().post(QStringLiteral("ShowInlineAlert"), {{QStringLiteral("message"), QStringLiteral("Hi")}});
+    NotificationCenter::shared().post(QStringLiteral("ShowInlineAlert"),
+                                      {{QStringLiteral("message"), QStringLiteral("Hi")}});
     EXPECT_TRUE(manager->view()->showAlert());
     manager->view()->setShowAlert(false);
     manager->showPopover();

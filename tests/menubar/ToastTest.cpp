@@ -1,8 +1,7 @@
+#include "TestUtils.h"
 #include "menubar/GlobalToastManager.h"
 #include "menubar/GlobalToastPanel.h"
 #include "menubar/ToastManager.h"
-
-#include "TestUtils.h"
 
 #include <QElapsedTimer>
 #include <QThread>

@@ -77,12 +77,13 @@ TEST_F(MenuBarScreenshots, LightAndDark) {
               popover.geometry().united(view.languageSelector()->targetPopover()->geometry()));
         view.languageSelector()->closePickers();
 
-        type(view, QStringLiteral("The tray icon opens this popover with the translator. Type or paste a text, "
-                                  "choose the languages and the provider, and press Return to read its "
-                                  "translation here. Long translations scroll inside the card, which grows "
-                                  "from one hundred and fifty to two hundred and fifty points before it "
-                                  "starts to scroll. ")
-                                 .repeated(2));
+        type(view,
+             QStringLiteral("The tray icon opens this popover with the translator. Type or paste a text, "
+                            "choose the languages and the provider, and press Return to read its "
+                            "translation here. Long translations scroll inside the card, which grows "
+                            "from one hundred and fifty to two hundred and fifty points before it "
+                            "starts to scroll. ")
+                 .repeated(2));
         view.translate();
         ASSERT_TRUE(waitUntil([&] { return !view.isTranslating(); }, 10000));
         // The popover grows with the output on a later turn.

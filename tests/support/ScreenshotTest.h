@@ -6,9 +6,8 @@
 #include <QDir>
 #include <QPalette>
 #include <QScreen>
-#include <gtest/gtest.h>
-
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <utility>
 
 // A base for the screenshot programs (tests/screenshots/): runs only when QUILLORA_SCREENSHOT_DIR names
@@ -34,9 +33,12 @@ protected:
     static QPalette darkPalette() {
         QPalette palette = QApplication::palette();
         const QColor window(45, 45, 48), base(28, 28, 30), text(236, 236, 236);
-        for (const auto& [role, color] : {std::pair{QPalette::Window, window}, {QPalette::AlternateBase, window},
-                                          {QPalette::Button, window}, {QPalette::Base, base},
-                                          {QPalette::WindowText, text}, {QPalette::Text, text},
+        for (const auto& [role, color] : {std::pair{QPalette::Window, window},
+                                          {QPalette::AlternateBase, window},
+                                          {QPalette::Button, window},
+                                          {QPalette::Base, base},
+                                          {QPalette::WindowText, text},
+                                          {QPalette::Text, text},
                                           {QPalette::ButtonText, text},
                                           {QPalette::Highlight, QColor(10, 132, 255)}})
             palette.setColor(role, color);

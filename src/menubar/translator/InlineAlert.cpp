@@ -1,9 +1,9 @@
 #include "menubar/translator/InlineAlert.h"
 
-#include "menubar/look/SystemFont.h"
 #include "menubar/look/Color.h"
 #include "menubar/look/Symbol.h"
 #include "menubar/look/SymbolButton.h"
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
 
 #include <QHBoxLayout>
@@ -54,8 +54,8 @@ void InlineAlert::refresh() {
     QPalette palette = m_messageLabel->palette();
     palette.setColor(QPalette::WindowText, Theme::primaryText());
     m_messageLabel->setPalette(palette);
-    m_iconLabel->setPixmap(Symbol::pixmap(iconName(m_type), m_iconLabel->size(), tintColor(m_type),
-                                          devicePixelRatioF()));
+    m_iconLabel->setPixmap(
+        Symbol::pixmap(iconName(m_type), m_iconLabel->size(), tintColor(m_type), devicePixelRatioF()));
     update();
 }
 
@@ -110,7 +110,8 @@ void InlineAlert::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor tint = tintColor(m_type);
     QPainterPath box;
-    box.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::cornerRadius, Theme::cornerRadius);
+    box.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::cornerRadius,
+                       Theme::cornerRadius);
     painter.fillPath(box, Color::withOpacity(tint, 0.1));
     painter.setPen(QPen(Color::withOpacity(tint, 0.3), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     painter.drawPath(box);

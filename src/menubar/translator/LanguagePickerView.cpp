@@ -32,11 +32,12 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
         // Every row reserves the gap and the hairline, so all rows are equally tall; the last one leaves
         // its hairline out.
-        return {option.rect.width(), rowHeight(option.fontMetrics) + 2 * LanguagePickerView::rowSpacing +
-                                         separatorHeight};
+        return {option.rect.width(),
+                rowHeight(option.fontMetrics) + 2 * LanguagePickerView::rowSpacing + separatorHeight};
     }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         const int rowHeightPx = rowHeight(option.fontMetrics);
@@ -47,16 +48,16 @@ public:
             path.addRoundedRect(QRectF(row).adjusted(4, 0, -4, 0), 6, 6);
             painter->fillPath(path, Color::withOpacity(Theme::accent(), 0.18));
         }
-        const QRect content = row.adjusted(LanguagePickerView::rowHorizontalPadding,
-                                           LanguagePickerView::rowVerticalPadding,
-                                           -LanguagePickerView::rowHorizontalPadding,
-                                           -LanguagePickerView::rowVerticalPadding);
+        const QRect content =
+            row.adjusted(LanguagePickerView::rowHorizontalPadding, LanguagePickerView::rowVerticalPadding,
+                         -LanguagePickerView::rowHorizontalPadding, -LanguagePickerView::rowVerticalPadding);
         int textRight = content.right();
         if (index.data(LanguageListModel::SelectedRole).toBool()) {
             const int side = Symbol::pixelSize(15);
             const QRect check(content.right() - side + 1, content.center().y() - side / 2 + 1, side, side);
-            painter->drawPixmap(check, Symbol::pixmap(QStringLiteral("checkmark"), check.size(), Theme::accent(),
-                                                      painter->device()->devicePixelRatioF()));
+            painter->drawPixmap(check,
+                                Symbol::pixmap(QStringLiteral("checkmark"), check.size(), Theme::accent(),
+                                               painter->device()->devicePixelRatioF()));
             textRight = check.left() - 4;
         }
         painter->setPen(Theme::primaryText());
@@ -238,7 +239,8 @@ void LanguagePickerView::moveCurrent(int delta) {
     const int count = m_model.rowCount();
     if (count == 0)
         return;
-    const int row = currentRow() < 0 ? (delta > 0 ? 0 : count - 1) : std::clamp(currentRow() + delta, 0, count - 1);
+    const int row =
+        currentRow() < 0 ? (delta > 0 ? 0 : count - 1) : std::clamp(currentRow() + delta, 0, count - 1);
     const QModelIndex index = m_model.index(row);
     m_list->setCurrentIndex(index);
     m_list->scrollTo(index);

@@ -1,10 +1,10 @@
 #include "menubar/translator/LanguageSelector.h"
 
-#include "menubar/look/SystemFont.h"
 #include "menubar/look/Color.h"
 #include "menubar/look/SelectorFieldStyle.h"
 #include "menubar/look/Symbol.h"
 #include "menubar/look/SymbolButton.h"
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
 #include "menubar/translator/LanguagePickerView.h"
 #include "menubar/translator/PickerPopover.h"

@@ -90,12 +90,13 @@ void MenuBarView::buildUi() {
     m_header = new TranslationHeader(m_panel);
     column->addWidget(m_header);
 
-    m_languageSelector = new LanguageSelector([this](const Language& language) { setSourceLanguage(language); },
-                                              [this](const Language& language) { setTargetLanguage(language); },
-                                              m_panel);
+    m_languageSelector =
+        new LanguageSelector([this](const Language& language) { setSourceLanguage(language); },
+                             [this](const Language& language) { setTargetLanguage(language); }, m_panel);
     column->addWidget(m_languageSelector);
 
-    m_alert = new InlineAlert(QString(), m_alertType, [this] { setShowAlert(false); }, m_panel);
+    m_alert = new InlineAlert(
+        QString(), m_alertType, [this] { setShowAlert(false); }, m_panel);
     m_alert->hide();
     column->addWidget(m_alert);
 
@@ -161,14 +162,16 @@ void MenuBarView::registerNotificationObservers() {
     if (m_isListeningForNotifications)
         return;
     NotificationCenter& center = NotificationCenter::shared();
-    const auto observe = [this, &center](const QString& name, std::function<void(const QVariantMap&)> handler) {
+    const auto observe = [this, &center](const QString& name,
+                                         std::function<void(const QVariantMap&)> handler) {
         center.addObserver(name, this, std::move(handler));
     };
     observe(QStringLiteral("SetTranslationLanguages"),
             [this](const QVariantMap& info) { handleSetTranslationLanguages(info); });
     observe(QStringLiteral("TranslateSelectedText"),
             [this](const QVariantMap& info) { handleTranslateSelectedText(info); });
-    observe(QStringLiteral("SetTranslationInput"), [this](const QVariantMap& info) { handleSetTranslationInput(info); });
+    observe(QStringLiteral("SetTranslationInput"),
+            [this](const QVariantMap& info) { handleSetTranslationInput(info); });
     observe(QStringLiteral("StartOCRCapture"), [this](const QVariantMap&) { startOCRCapture(); });
     const auto reload = [this](const QVariantMap&) {
         QPointer<MenuBarView> self(this);
@@ -179,14 +182,19 @@ void MenuBarView::registerNotificationObservers() {
     };
     observe(QStringLiteral("SettingsReset"), reload);
     observe(QStringLiteral("LanguageChanged"), reload);
-    observe(QStringLiteral("ShowInlineAlert"), [this](const QVariantMap& info) { handleShowInlineAlert(info); });
+    observe(QStringLiteral("ShowInlineAlert"),
+            [this](const QVariantMap& info) { handleShowInlineAlert(info); });
     observe(QStringLiteral("FocusTextInput"), [this](const QVariantMap&) { handleFocusTextInput(); });
     observe(QStringLiteral("SwapTranslation"), [this](const QVariantMap&) { handleSwapTranslation(); });
-    observe(QStringLiteral("OpenHistoryWindow"), [this](const QVariantMap&) { setHistoryWindowVisible(true); });
-    observe(QStringLiteral("OpenFavoritesWindow"), [this](const QVariantMap&) { setFavoritesWindowVisible(true); });
+    observe(QStringLiteral("OpenHistoryWindow"),
+            [this](const QVariantMap&) { setHistoryWindowVisible(true); });
+    observe(QStringLiteral("OpenFavoritesWindow"),
+            [this](const QVariantMap&) { setFavoritesWindowVisible(true); });
     observe(QStringLiteral("StartTranslation"), [this](const QVariantMap&) { handleStartTranslation(); });
-    observe(QStringLiteral("LoadTranslation"), [this](const QVariantMap& info) { handleLoadTranslation(info); });
-    observe(QStringLiteral("CloseHistoryWindow"), [this](const QVariantMap&) { setHistoryWindowVisible(false); });
+    observe(QStringLiteral("LoadTranslation"),
+            [this](const QVariantMap& info) { handleLoadTranslation(info); });
+    observe(QStringLiteral("CloseHistoryWindow"),
+            [this](const QVariantMap&) { setHistoryWindowVisible(false); });
     observe(QStringLiteral("CloseFavoritesWindow"),
             [this](const QVariantMap&) { setFavoritesWindowVisible(false); });
     m_isListeningForNotifications = true;
@@ -275,7 +283,9 @@ void MenuBarView::scheduleTranslate() {
 
 void MenuBarView::translate() {
     if (m_inputText.isEmpty() || m_isTranslating || m_isSwapOperation) {
-        debugLog(tag, QStringLiteral("⏭️ Çeviri başlatılmadı (boş girdi, süren çeviri ya da dil değişimi)"));
+        debugLog(tag,
+                 QStringLiteral(
+                     "⏭️ Çeviri başlatılmadı (boş girdi, süren çeviri ya da dil değişimi)"));
         return;
     }
     startRequest();
@@ -286,7 +296,8 @@ void MenuBarView::startRequest() {
     // A banner of an earlier failure would otherwise stay over the next success.
     m_showAlert = false;
     const quint64 generation = ++m_generation;
-    m_pending = {generation, 0, {m_inputText, QString(), m_sourceLanguage, m_targetLanguage, m_selectedService}};
+    m_pending = {
+        generation, 0, {m_inputText, QString(), m_sourceLanguage, m_targetLanguage, m_selectedService}};
     QPointer<MenuBarView> self(this);
     // The provider on screen is the one used, whatever the stored setting says at this moment.
     const RequestId id = TranslationManagerService::shared().translate(
@@ -353,7 +364,8 @@ void MenuBarView::clearOutput() {
 }
 
 void MenuBarView::handOff(const QString& text) {
-    const TextOutputView::Record wanted{text, QString(), m_sourceLanguage, m_targetLanguage, m_selectedService};
+    const TextOutputView::Record wanted{text, QString(), m_sourceLanguage, m_targetLanguage,
+                                        m_selectedService};
     setInputText(text);
     if (text.isEmpty())
         return;
@@ -386,8 +398,8 @@ void MenuBarView::saveSettingsAfterTranslation() {
     QPointer<MenuBarView> self(this);
     MainQueue::async([self] {
         if (self)
-            TranslationManagerService::shared().saveDefaultSettings(self->m_sourceLanguage, self->m_targetLanguage,
-                                                                    self->m_selectedService);
+            TranslationManagerService::shared().saveDefaultSettings(
+                self->m_sourceLanguage, self->m_targetLanguage, self->m_selectedService);
     });
 }
 
@@ -501,12 +513,14 @@ void MenuBarView::handleLoadTranslation(const QVariantMap& userInfo) {
     const std::optional<QString> translatedText = stringValue(userInfo, QStringLiteral("translatedText"));
     if (!sourceText || !translatedText)
         return;
-    const std::optional<QString> sourceCode = stringValue(userInfo, QStringLiteral("sourceLanguage"))
-                                                  ? stringValue(userInfo, QStringLiteral("sourceLanguage"))
-                                                  : stringValue(userInfo, QStringLiteral("sourceLanguageCode"));
-    const std::optional<QString> targetCode = stringValue(userInfo, QStringLiteral("targetLanguage"))
-                                                  ? stringValue(userInfo, QStringLiteral("targetLanguage"))
-                                                  : stringValue(userInfo, QStringLiteral("targetLanguageCode"));
+    const std::optional<QString> sourceCode =
+        stringValue(userInfo, QStringLiteral("sourceLanguage"))
+            ? stringValue(userInfo, QStringLiteral("sourceLanguage"))
+            : stringValue(userInfo, QStringLiteral("sourceLanguageCode"));
+    const std::optional<QString> targetCode =
+        stringValue(userInfo, QStringLiteral("targetLanguage"))
+            ? stringValue(userInfo, QStringLiteral("targetLanguage"))
+            : stringValue(userInfo, QStringLiteral("targetLanguageCode"));
     if (!sourceCode || !targetCode)
         return;
     const std::optional<QString> serviceRaw = stringValue(userInfo, QStringLiteral("service"))
@@ -622,14 +636,17 @@ void MenuBarView::buildActions() {
         refresh();
     });
     connect(m_actionBar, &TranslatorActionBar::translatedTextRewritten, this, &MenuBarView::applyRewrite);
-    connect(m_actionBar, &TranslatorActionBar::rewriteTextOpacityChanged, this, &MenuBarView::setOutputOpacity);
-    connect(m_actionBar, &TranslatorActionBar::toastRequested, this, [](const QString& message, const QString& icon) {
-        ToastManager::shared().showToast(message, icon, Qt::white, TranslatorActionBar::toastSeconds);
-    });
+    connect(m_actionBar, &TranslatorActionBar::rewriteTextOpacityChanged, this,
+            &MenuBarView::setOutputOpacity);
+    connect(m_actionBar, &TranslatorActionBar::toastRequested, this,
+            [](const QString& message, const QString& icon) {
+                ToastManager::shared().showToast(message, icon, Qt::white, TranslatorActionBar::toastSeconds);
+            });
 }
 
 void MenuBarView::refreshActions() {
-    m_actionBar->setContext({m_inputText, m_translatedText, m_sourceLanguage, m_targetLanguage, m_selectedService});
+    m_actionBar->setContext(
+        {m_inputText, m_translatedText, m_sourceLanguage, m_targetLanguage, m_selectedService});
     // Rebuilt only for another response, so a chip's open popover survives unrelated changes.
     const std::optional<AlternativeTranslations::Groups> groups =
         m_translationResponse ? m_translationResponse->alternativeTranslations : std::nullopt;
@@ -679,8 +696,8 @@ void MenuBarView::refreshToast() {
 
 void MenuBarView::layoutToast() {
     const QSize size = m_toast->sizeHint();
-    m_toast->setGeometry((width() - size.width()) / 2, height() - toastBottomInset - size.height(), size.width(),
-                         size.height());
+    m_toast->setGeometry((width() - size.width()) / 2, height() - toastBottomInset - size.height(),
+                         size.width(), size.height());
 }
 
 void MenuBarView::resizeEvent(QResizeEvent* event) {

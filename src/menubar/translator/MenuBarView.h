@@ -145,7 +145,8 @@ private:
     void registerNotificationObservers();
     void scheduleTranslate();
     void startRequest();
-    void handleTranslationResult(quint64 generation, const Result<TranslationResponse, TranslationError>& result);
+    void handleTranslationResult(quint64 generation,
+                                 const Result<TranslationResponse, TranslationError>& result);
     // Drops the running request: its answer will never be applied.
     void dropPendingRequest();
     // Text handed over from outside (selection, OCR): shown and translated, once.

@@ -1,7 +1,7 @@
 #include "menubar/translator/PrimaryButtonStyle.h"
 
-#include "menubar/look/SystemFont.h"
 #include "menubar/look/Color.h"
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
 
 #include <QEvent>
@@ -22,8 +22,8 @@ void PrimaryButtonStyle::apply(QWidget* widget) {
 }
 
 bool PrimaryButtonStyle::isHovering(const QWidget* widget) {
-    const auto* style = widget ? widget->findChild<PrimaryButtonStyle*>(QString(), Qt::FindDirectChildrenOnly)
-                               : nullptr;
+    const auto* style =
+        widget ? widget->findChild<PrimaryButtonStyle*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
     return style && style->m_hovering;
 }
 

@@ -27,7 +27,8 @@ QSize SelectorButton::sizeHint() const {
 }
 
 QSize SelectorButton::minimumSizeHint() const {
-    return {2 * SelectorFieldStyle::horizontalPadding + Symbol::pixelSize(12) + 24, SelectorFieldStyle::height};
+    return {2 * SelectorFieldStyle::horizontalPadding + Symbol::pixelSize(12) + 24,
+            SelectorFieldStyle::height};
 }
 
 void SelectorButton::paintEvent(QPaintEvent*) {
@@ -41,9 +42,10 @@ void SelectorButton::paintEvent(QPaintEvent*) {
     const int chevronSide = Symbol::pixelSize(12);
     const QRect chevron(content.right() - chevronSide + 1, content.center().y() - chevronSide / 2 + 1,
                         chevronSide, chevronSide);
-    painter.drawPixmap(chevron, Symbol::pixmap(QStringLiteral("chevron.down"), chevron.size(),
-                                               Theme::buttonForeground(Theme::secondaryText(), isEnabled(), isDown()),
-                                               devicePixelRatioF()));
+    painter.drawPixmap(chevron,
+                       Symbol::pixmap(QStringLiteral("chevron.down"), chevron.size(),
+                                      Theme::buttonForeground(Theme::secondaryText(), isEnabled(), isDown()),
+                                      devicePixelRatioF()));
     painter.setPen(Theme::buttonForeground(Theme::primaryText(), isEnabled(), isDown()));
     const QRect textRect(x, content.top(), chevron.left() - 8 - x, content.height());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,

@@ -44,8 +44,8 @@ protected:
         if (m_isSelected()) {
             const int side = Symbol::pixelSize(15);
             const QRect check(content.right() - side + 1, content.center().y() - side / 2 + 1, side, side);
-            painter.drawPixmap(check, Symbol::pixmap(QStringLiteral("checkmark"), check.size(), Theme::accent(),
-                                                     devicePixelRatioF()));
+            painter.drawPixmap(check, Symbol::pixmap(QStringLiteral("checkmark"), check.size(),
+                                                     Theme::accent(), devicePixelRatioF()));
             right = check.left() - 4;
         }
         painter.setPen(Theme::primaryText());
@@ -74,7 +74,8 @@ ServicePickerView::ServicePickerView(TranslationService selected,
     const QList<TranslationService>& services = allTranslationServices();
     for (qsizetype i = 0; i < services.size(); ++i) {
         const TranslationService service = services.at(i);
-        auto* row = new ServiceRow(service, [this, service] { return m_selected == service; }, this);
+        auto* row = new ServiceRow(
+            service, [this, service] { return m_selected == service; }, this);
         connect(row, &QAbstractButton::clicked, this, [this, service] { choose(service); });
         m_rows.append(row);
         column->addWidget(row);

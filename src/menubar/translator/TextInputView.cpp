@@ -5,8 +5,8 @@
 #include "menubar/look/Symbol.h"
 #include "menubar/look/SymbolButton.h"
 #include "menubar/look/SystemFont.h"
-#include "menubar/translator/TextCard.h"
 #include "menubar/look/Theme.h"
+#include "menubar/translator/TextCard.h"
 #include "platform/AudioPlayer.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -63,24 +63,26 @@ protected:
         painter.fillPath(shape, Color::withOpacity(Color::accentColor(), underMouse() ? 0.9 : 1.0));
         const int side = Symbol::pixelSize(14);
         const QRect symbol(12, (height() - side) / 2, side, side);
-        painter.drawPixmap(symbol, Symbol::pixmap(QStringLiteral("camera.viewfinder"), symbol.size(), Qt::white,
-                                                  devicePixelRatioF()));
+        painter.drawPixmap(symbol, Symbol::pixmap(QStringLiteral("camera.viewfinder"), symbol.size(),
+                                                  Qt::white, devicePixelRatioF()));
         painter.setPen(Qt::white);
-        painter.drawText(QRect(symbol.right() + 1 + 6, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         text());
+        painter.drawText(QRect(symbol.right() + 1 + 6, 0, width(), height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, text());
     }
 };
 
 // A symbol whose colour answers the pointer: label colour while hovered, secondary otherwise.
 Symbol::ColorProvider hoverColor(const QPointer<QWidget>& widget) {
-    return [widget] { return widget && widget->underMouse() ? Theme::primaryText() : Theme::secondaryText(); };
+    return
+        [widget] { return widget && widget->underMouse() ? Theme::primaryText() : Theme::secondaryText(); };
 }
 
 // The listen/stop button: the symbol in a clear rounded square with a faint outline.
 class ListenButton : public SymbolButton {
 public:
     explicit ListenButton(QWidget* parent)
-        : SymbolButton(QStringLiteral("speaker.wave.2.fill"), 14, {}, QSize(40, Symbol::pixelSize(14) + 20), parent) {
+        : SymbolButton(QStringLiteral("speaker.wave.2.fill"), 14, {}, QSize(40, Symbol::pixelSize(14) + 20),
+                       parent) {
         setColor(hoverColor(this));
         setAttribute(Qt::WA_Hover);
         setCursor(Qt::ArrowCursor);
@@ -198,8 +200,9 @@ void TextInputView::startOCR() {
 
 void TextInputView::toggleSpeech() {
     // The stored source language, not the view's: read afresh on every click.
-    const Language language = Language::find(
-        UserDefaults::standard().optionalString(QStringLiteral("defaultSourceLanguage")).value_or(QStringLiteral("tr")));
+    const Language language = Language::find(UserDefaults::standard()
+                                                 .optionalString(QStringLiteral("defaultSourceLanguage"))
+                                                 .value_or(QStringLiteral("tr")));
     ::toggleSpeech(TTSSource::Input, text(), language.code);
 }
 

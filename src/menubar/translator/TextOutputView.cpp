@@ -17,8 +17,8 @@ namespace {
 
 TextOutputView::Recorder historyRecorder() {
     return [](const TextOutputView::Record& record) {
-        HistoryManager::shared().addTranslation(record.sourceText, record.translatedText, record.sourceLanguage,
-                                                record.targetLanguage, record.service);
+        HistoryManager::shared().addTranslation(record.sourceText, record.translatedText,
+                                                record.sourceLanguage, record.targetLanguage, record.service);
     };
 }
 
@@ -60,7 +60,8 @@ TextOutputView::TextOutputView(QWidget* parent)
 }
 
 void TextOutputView::setContent(const Record& record) {
-    const bool changed = record.translatedText != m_record.translatedText || record.generation != m_record.generation;
+    const bool changed =
+        record.translatedText != m_record.translatedText || record.generation != m_record.generation;
     m_record = record;
     if (!changed)
         return;

@@ -1,7 +1,7 @@
 #include "menubar/translator/TranslationHeader.h"
 
-#include "menubar/look/SystemFont.h"
 #include "menubar/look/SymbolButton.h"
+#include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
 #include "platform/NotificationCenter.h"
 
@@ -40,9 +40,8 @@ SymbolButton* TranslationHeader::iconButton(const QString& symbol, const QString
     auto* button = new SymbolButton(symbol, 15, {}, QSize(buttonSide, buttonSide), this);
     QPointer<SymbolButton> guard(button);
     // Only the symbol's colour answers the pointer; the square stays clear.
-    button->setColor([guard] {
-        return guard && guard->underMouse() ? Theme::primaryText() : Theme::secondaryText();
-    });
+    button->setColor(
+        [guard] { return guard && guard->underMouse() ? Theme::primaryText() : Theme::secondaryText(); });
     button->setAttribute(Qt::WA_Hover);
     button->setToolTip(toolTip);
     connect(button, &QAbstractButton::clicked, this,

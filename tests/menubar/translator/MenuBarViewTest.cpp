@@ -32,7 +32,8 @@ protected:
         defaults.set(kSource, QStringLiteral("en"));
         defaults.set(kTarget, QStringLiteral("tr"));
         defaults.set(kService, QStringLiteral("google"));
-        TextOutputView::setRecorder([this](const TextOutputView::Record& record) { m_recorded.append(record); });
+        TextOutputView::setRecorder(
+            [this](const TextOutputView::Record& record) { m_recorded.append(record); });
         m_view = std::make_unique<MenuBarView>();
         // The stored pair and provider arrive on the next turn, as they would on screen.
         ASSERT_TRUE(waitUntil([this] { return m_view->targetLanguage().code == QLatin1String("tr"); }));
@@ -45,7 +46,9 @@ protected:
     MenuBarView& view() { return *m_view; }
     int requests() const { return int(s_api->requestLog().size()); }
     QJsonObject lastBody() const { return s_api->lastRequest().value("body").toObject(); }
-    bool settled() { return waitUntil([this] { return !m_view->isTranslating(); }, 10000); }
+    bool settled() {
+        return waitUntil([this] { return !m_view->isTranslating(); }, 10000);
+    }
     // Types a text and presses Return in the input, as the user does.
     void typeAndSubmit(const QString& text) {
         m_view->textInput()->editor()->setPlainText(text);
@@ -136,7 +139,8 @@ TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClears) {
     typeAndSubmit(QStringLiteral("water"));
     ASSERT_TRUE(waitUntil([this] { return view().showAlert(); }, 10000));
     EXPECT_FALSE(view().isTranslating());
-    EXPECT_EQ(view().alertMessage(), QStringLiteral("Translation failed: Server error: Simulated server failure"));
+    EXPECT_EQ(view().alertMessage(),
+              QStringLiteral("Translation failed: Server error: Simulated server failure"));
     EXPECT_EQ(view().alertType(), InlineAlert::AlertType::Error);
     EXPECT_TRUE(view().inlineAlert()->isVisibleTo(&view()));
     EXPECT_EQ(view().translatedText(), QStringLiteral("kitap"));
@@ -204,8 +208,9 @@ TEST_F(MenuBarViewTest, TheSameSelectionReachingTheViewTwiceIsTranslatedOnce) {
     EXPECT_EQ(view().targetLanguage().code, QStringLiteral("de"));
     ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
     // The manager's hand-over of the same text, during and after the request.
-    post(QStringLiteral("SetTranslationLanguages"), {{QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
-                                                     {QStringLiteral("targetLanguage"), QStringLiteral("de")}});
+    post(QStringLiteral("SetTranslationLanguages"),
+         {{QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
+          {QStringLiteral("targetLanguage"), QStringLiteral("de")}});
     post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("good morning")}});
     ASSERT_TRUE(settled());
     post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("good morning")}});
@@ -223,21 +228,32 @@ TEST_F(MenuBarViewTest, ALanguagePairFromOutsideNeverMakesAutomaticTheTarget) {
         QString target;
     };
     const QList<Case> cases = {
-        {{{QStringLiteral("sourceLanguage"), QStringLiteral("auto")}, {QStringLiteral("targetLanguage"), QStringLiteral("fr")}},
-         QStringLiteral("auto"), QStringLiteral("fr")},
-        {{{QStringLiteral("sourceLanguage"), QStringLiteral("xx")}, {QStringLiteral("targetLanguage"), QStringLiteral("auto")}},
-         QStringLiteral("auto"), QStringLiteral("en")},
-        {{{QStringLiteral("sourceLanguage"), QStringLiteral("de")}, {QStringLiteral("targetLanguage"), QStringLiteral("zz")}},
-         QStringLiteral("de"), QStringLiteral("en")},
+        {{{QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
+          {QStringLiteral("targetLanguage"), QStringLiteral("fr")}},
+         QStringLiteral("auto"),
+         QStringLiteral("fr")},
+        {{{QStringLiteral("sourceLanguage"), QStringLiteral("xx")},
+          {QStringLiteral("targetLanguage"), QStringLiteral("auto")}},
+         QStringLiteral("auto"),
+         QStringLiteral("en")},
+        {{{QStringLiteral("sourceLanguage"), QStringLiteral("de")},
+          {QStringLiteral("targetLanguage"), QStringLiteral("zz")}},
+         QStringLiteral("de"),
+         QStringLiteral("en")},
         // Only one of the two: nothing changes.
-        {{{QStringLiteral("sourceLanguage"), QStringLiteral("ja")}}, QStringLiteral("de"), QStringLiteral("en")},
+        {{{QStringLiteral("sourceLanguage"), QStringLiteral("ja")}},
+         QStringLiteral("de"),
+         QStringLiteral("en")},
         {{{QStringLiteral("sourceLanguage"), 7}, {QStringLiteral("targetLanguage"), QStringLiteral("ja")}},
-         QStringLiteral("de"), QStringLiteral("en")},
+         QStringLiteral("de"),
+         QStringLiteral("en")},
     };
     for (const Case& c : cases) {
         post(QStringLiteral("SetTranslationLanguages"), c.userInfo);
-        EXPECT_EQ(view().sourceLanguage().code, c.source) << c.userInfo.value("sourceLanguage").toString().toStdString();
-        EXPECT_EQ(view().targetLanguage().code, c.target) << c.userInfo.value("targetLanguage").toString().toStdString();
+        EXPECT_EQ(view().sourceLanguage().code, c.source)
+            << c.userInfo.value("sourceLanguage").toString().toStdString();
+        EXPECT_EQ(view().targetLanguage().code, c.target)
+            << c.userInfo.value("targetLanguage").toString().toStdString();
     }
     // The stored "auto" of a selection default is read as English, not as a target of "Automatic".
     UserDefaults::standard().set(kSource, QStringLiteral("fr"));

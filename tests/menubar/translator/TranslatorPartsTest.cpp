@@ -59,18 +59,23 @@ TEST(LanguagePicker, SearchMatchesNameThenCodeInTableOrder) {
     };
     const QList<Case> cases = {
         {source, QStringLiteral("ENG"), {QStringLiteral("Bengali"), QStringLiteral("English")}},
-        {source, QStringLiteral("zh"), {QStringLiteral("Chinese Simplified"), QStringLiteral("Chinese Traditional")}},
+        {source,
+         QStringLiteral("zh"),
+         {QStringLiteral("Chinese Simplified"), QStringLiteral("Chinese Traditional")}},
         {source, QStringLiteral("iw"), {QStringLiteral("Hebrew")}},
         {source, QStringLiteral("tr"), {QStringLiteral("Chinese Traditional"), QStringLiteral("Turkish")}},
-        {source, QStringLiteral(" "),
-         {QStringLiteral("Chinese Simplified"), QStringLiteral("Chinese Traditional"), QStringLiteral("Haitian Creole"),
-          QStringLiteral("Kurdish (Kurmanji)"), QStringLiteral("Myanmar (Burmese)"), QStringLiteral("Scots Gaelic")}},
+        {source,
+         QStringLiteral(" "),
+         {QStringLiteral("Chinese Simplified"), QStringLiteral("Chinese Traditional"),
+          QStringLiteral("Haitian Creole"), QStringLiteral("Kurdish (Kurmanji)"),
+          QStringLiteral("Myanmar (Burmese)"), QStringLiteral("Scots Gaelic")}},
         {source, QStringLiteral("auto"), {QStringLiteral("Automatic")}},
         {target, QStringLiteral("auto"), {}},
         {source, QStringLiteral("qqq"), {}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(names(LanguagePickerView::filteredLanguages(c.languages, c.query)), c.expected) << c.query.toStdString();
+        EXPECT_EQ(names(LanguagePickerView::filteredLanguages(c.languages, c.query)), c.expected)
+            << c.query.toStdString();
     EXPECT_EQ(LanguagePickerView::filteredLanguages(target, QString()).size(), 104);
 }
 
@@ -78,14 +83,15 @@ TEST(LanguagePicker, TypingArrowsAndReturnChooseALanguage) {
     Language chosen;
     int dismissed = 0;
     LanguagePickerView picker(
-        Language::find(QStringLiteral("tr")), Language::allLanguages(), [&](const Language& l) { chosen = l; },
-        [&] { ++dismissed; });
+        Language::find(QStringLiteral("tr")), Language::allLanguages(),
+        [&](const Language& l) { chosen = l; }, [&] { ++dismissed; });
     picker.resize(240, 400);
     picker.show();
     EXPECT_FALSE(picker.clearButton()->isVisibleTo(&picker));
     QTest::keyClicks(picker.searchField(), QStringLiteral("rman"));
     EXPECT_TRUE(picker.clearButton()->isVisibleTo(&picker));
-    EXPECT_EQ(names(picker.shownLanguages()), QStringList({QStringLiteral("German"), QStringLiteral("Kurdish (Kurmanji)")}));
+    EXPECT_EQ(names(picker.shownLanguages()),
+              QStringList({QStringLiteral("German"), QStringLiteral("Kurdish (Kurmanji)")}));
 
     // The arrows stop at the ends.
     QTest::keyClick(picker.searchField(), Qt::Key_Down);
@@ -175,7 +181,8 @@ TEST(TextInput, ReturnSubmitsShiftReturnBreaksTheLineAndButtonsAsk) {
     EXPECT_EQ(input.text(), QStringLiteral("one\ntwo"));
     ASSERT_EQ(log.posts.size(), 1);
     EXPECT_EQ(log.posts.first().first, QStringLiteral("StartTranslation"));
-    EXPECT_EQ(log.posts.first().second, QVariantMap({{QStringLiteral("trigger_source"), QStringLiteral("menu")}}));
+    EXPECT_EQ(log.posts.first().second,
+              QVariantMap({{QStringLiteral("trigger_source"), QStringLiteral("menu")}}));
 
     input.ocrButton()->click();
     EXPECT_TRUE(capturing);
@@ -218,7 +225,8 @@ TEST(TranslateButton, PressRulesTooltipsAndHover) {
         EXPECT_EQ(actions, c.acts ? 1 : 0);
         EXPECT_EQ(log.posts.size(), c.acts ? 1 : 0);
     }
-    EXPECT_EQ(log.posts.first().second, QVariantMap({{QStringLiteral("trigger_source"), QStringLiteral("menu")}}));
+    EXPECT_EQ(log.posts.first().second,
+              QVariantMap({{QStringLiteral("trigger_source"), QStringLiteral("menu")}}));
     EXPECT_EQ(button.height(), 36);
 
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
@@ -232,13 +240,14 @@ TEST(TranslateButton, PressRulesTooltipsAndHover) {
 TEST(ServicePicker, FourRowsInOrderAndAChoiceCloses) {
     TranslationService chosen = TranslationService::Google;
     int dismissed = 0;
-    ServicePickerView picker(TranslationService::Gemini, [&](TranslationService s) { chosen = s; }, [&] { ++dismissed; });
+    ServicePickerView picker(
+        TranslationService::Gemini, [&](TranslationService s) { chosen = s; }, [&] { ++dismissed; });
     ASSERT_EQ(picker.rows().size(), 4);
     QStringList rows;
     for (QAbstractButton* row : picker.rows())
         rows.append(row->text());
-    EXPECT_EQ(rows, QStringList({QStringLiteral("Google"), QStringLiteral("ChatGPT"), QStringLiteral("Gemini"),
-                                 QStringLiteral("DeepL")}));
+    EXPECT_EQ(rows, QStringList({QStringLiteral("Google"), QStringLiteral("ChatGPT"),
+                                 QStringLiteral("Gemini"), QStringLiteral("DeepL")}));
     picker.rows().at(3)->click();
     EXPECT_EQ(chosen, TranslationService::DeepL);
     EXPECT_EQ(picker.selectedService(), TranslationService::DeepL);
