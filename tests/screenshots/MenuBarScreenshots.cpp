@@ -33,6 +33,12 @@ protected:
         defaults.set(QStringLiteral("defaultTranslationService"), QStringLiteral("google"));
     }
 
+    // The popover grows with its content a turn later: its size is read after that.
+    void shootPopover(const QString& name, const QWidget& popover) {
+        spinFor(300);
+        shoot(name, popover.geometry());
+    }
+
     void type(MenuBarView& view, const QString& text) {
         view.setInputText(QString());
         view.setInputText(text);
@@ -54,20 +60,20 @@ TEST_F(MenuBarScreenshots, LightAndDark) {
         MenuBarView& view = *manager.view();
         PopoverWindow& popover = *manager.popover();
         ASSERT_TRUE(waitUntil([&] { return popover.isVisible(); }));
-        shoot(QStringLiteral("empty-") + mode, popover.geometry());
+        shootPopover(QStringLiteral("empty-") + mode, popover);
 
         ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 3000));
         type(view, QStringLiteral("good morning"));
         view.translate();
-        shoot(QStringLiteral("translating-") + mode, popover.geometry());
+        shootPopover(QStringLiteral("translating-") + mode, popover);
         ASSERT_TRUE(waitUntil([&] { return !view.isTranslating(); }, 10000));
-        shoot(QStringLiteral("translated-") + mode, popover.geometry());
+        shootPopover(QStringLiteral("translated-") + mode, popover);
 
         ASSERT_TRUE(m_api.failNext(QStringLiteral("500")));
         type(view, QStringLiteral("thank you"));
         view.translate();
         ASSERT_TRUE(waitUntil([&] { return !view.isTranslating(); }, 10000));
-        shoot(QStringLiteral("error-") + mode, popover.geometry());
+        shootPopover(QStringLiteral("error-") + mode, popover);
         view.setShowAlert(false);
 
         view.languageSelector()->openTargetPicker();
@@ -86,9 +92,7 @@ TEST_F(MenuBarScreenshots, LightAndDark) {
                  .repeated(2));
         view.translate();
         ASSERT_TRUE(waitUntil([&] { return !view.isTranslating(); }, 10000));
-        // The popover grows with the output on a later turn.
-        spinFor(300);
-        shoot(QStringLiteral("long-") + mode, popover.geometry());
+        shootPopover(QStringLiteral("long-") + mode, popover);
         manager.requestClose(MenuBarManager::CloseReason::Escape);
     }
 }
