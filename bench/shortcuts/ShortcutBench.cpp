@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
     QProcess api;
     api.start(QStringLiteral(QUILLORA_DEV_API_PATH),
               {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--salt"),
-               QStringLiteral(QUILLORA_CLIENT_SALT), QStringLiteral("--log"), sandbox.filePath(QStringLiteral("api.log"))});
+               QStringLiteral(QUILLORA_CLIENT_SALT), QStringLiteral("--log"),
+               sandbox.filePath(QStringLiteral("api.log"))});
     if (!waitFor([&] { return api.canReadLine(); }, 10000)) {
         std::fprintf(stderr, "quillora-dev-api did not start\n");
         return 1;

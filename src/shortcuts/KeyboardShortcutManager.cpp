@@ -98,7 +98,8 @@ void KeyboardShortcutManager::handleStartOCRShortcut() {
 void KeyboardShortcutManager::startOCRCapture() {
     NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
     MainQueue::asyncAfter(
-        ocrCaptureDelayMs, [] { NotificationCenter::shared().post(QStringLiteral("StartOCRCapture")); }, this);
+        ocrCaptureDelayMs, [] { NotificationCenter::shared().post(QStringLiteral("StartOCRCapture")); },
+        this);
 }
 
 void KeyboardShortcutManager::handleTranslateSelectionShortcut() {
@@ -135,22 +136,23 @@ void KeyboardShortcutManager::captureSelection(
     NotificationCenter::shared().post(QStringLiteral("TranslateWithTriggerSource"),
                                       {{QStringLiteral("trigger_source"), QStringLiteral("shortcut")}});
     QPointer<KeyboardShortcutManager> self(this);
-    m_capture->capture([self, continuation = std::move(continuation)](std::optional<CapturedSelection> selection) {
-        if (!self)
-            return;
-        self->m_isCapturing = false;
-        if (!selection) {
-            Q_EMIT self->selectionCaptured({});
-            self->showError(copyFailedMessage);
-            return;
-        }
-        Q_EMIT self->selectionCaptured(selection->text);
-        const QString source = detectLanguage(selection->text);
-        const QString storedTarget = UserDefaults::standard()
-                                         .optionalString(QStringLiteral("defaultTargetLanguage"))
-                                         .value_or(systemLanguageCode());
-        continuation(*selection, source, resolveTargetLanguage(source, storedTarget), shortcutService());
-    });
+    m_capture->capture(
+        [self, continuation = std::move(continuation)](std::optional<CapturedSelection> selection) {
+            if (!self)
+                return;
+            self->m_isCapturing = false;
+            if (!selection) {
+                Q_EMIT self->selectionCaptured({});
+                self->showError(copyFailedMessage);
+                return;
+            }
+            Q_EMIT self->selectionCaptured(selection->text);
+            const QString source = detectLanguage(selection->text);
+            const QString storedTarget = UserDefaults::standard()
+                                             .optionalString(QStringLiteral("defaultTargetLanguage"))
+                                             .value_or(systemLanguageCode());
+            continuation(*selection, source, resolveTargetLanguage(source, storedTarget), shortcutService());
+        });
 }
 
 QString KeyboardShortcutManager::detectLanguage(const QString& text) {
@@ -199,7 +201,8 @@ void KeyboardShortcutManager::showTranslationPopover(const QString& text, const 
 
 void KeyboardShortcutManager::showError(const QString& message) {
     delete m_errorAlert;
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Quillora"), QStringLiteral("Quillora"));
+    auto* alert =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Quillora"), QStringLiteral("Quillora"));
     alert->setInformativeText(message);
     alert->addButton(QStringLiteral("Tamam"), QMessageBox::AcceptRole);
     alert->setAttribute(Qt::WA_DeleteOnClose);

@@ -10,8 +10,6 @@
 #include <QString>
 #include <functional>
 
-
-
 class SelectionReplacer;
 
 // The four global shortcuts' actions: show or hide the menu-bar popover, translate the selection in a
@@ -28,8 +26,8 @@ public:
     static inline const QString startOCR = QStringLiteral("startOCR");
 
     static constexpr int ocrCaptureDelayMs = 100;
-    static inline const QString copyFailedMessage = QStringLiteral(
-        "Metin kopyalanamadı. Lütfen bir metin seçtiğinizden emin olun ve tekrar deneyin.");
+    static inline const QString copyFailedMessage =
+        QStringLiteral("Metin kopyalanamadı. Lütfen bir metin seçtiğinizden emin olun ve tekrar deneyin.");
 
     // Created on first use, with its shortcuts attached.
     static KeyboardShortcutManager& shared();

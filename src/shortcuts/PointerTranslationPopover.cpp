@@ -15,7 +15,8 @@ PointerTranslationPopover::PointerTranslationPopover(const QString& text, const 
     m_window = new PopoverWindow(PopoverWindow::StaysOnTop | PopoverWindow::DoesNotAcceptFocus);
     m_window->setBehavior(PopoverWindow::Behavior::Semitransient);
     m_window->setArrowVisible(false);
-    m_view = new TranslationPopoverView(text, source, target, service, QStringLiteral("shortcut"), viewHeight);
+    m_view =
+        new TranslationPopoverView(text, source, target, service, QStringLiteral("shortcut"), viewHeight);
     m_window->setContentWidget(m_view);
     m_window->setContentSize(QSize(width, height));
     connect(m_window, &PopoverWindow::closed, this, &PointerTranslationPopover::handleClosed);
@@ -55,7 +56,12 @@ void PointerTranslationPopover::showAt(QPoint pointer) {
                 // Later: closing removes this monitor, which is running this handler.
                 if (weak->isShown() && !weak->isOwnWindowAt(event.position))
                     QMetaObject::invokeMethod(
-                        weak, [weak] { if (weak) weak->close(); }, Qt::QueuedConnection);
+                        weak,
+                        [weak] {
+                            if (weak)
+                                weak->close();
+                        },
+                        Qt::QueuedConnection);
             }))
             m_mouseMonitor.reset();
     }

@@ -26,8 +26,7 @@ bool acceptsSyntheticPaste(const QString& bundleIdentifier) {
 const QString SelectionReplacer::successMessage = QStringLiteral("Text translated and replaced");
 const QString SelectionReplacer::focusMovedMessage =
     QStringLiteral("The window changed: the translation is on the clipboard");
-const QString SelectionReplacer::notPastedMessage =
-    QStringLiteral("The translation could not be pasted");
+const QString SelectionReplacer::notPastedMessage = QStringLiteral("The translation could not be pasted");
 
 struct SelectionReplacer::Paste {
     QString translation;
@@ -71,7 +70,8 @@ void SelectionReplacer::translateAndReplace(const CapturedSelection& selection, 
             const QString translation = result.value().translation;
             // Pasting nothing would delete the selection.
             if (translation.trimmed().isEmpty()) {
-                self->fail(kTranslationErrorPrefix + TranslationError::invalidResponse().localizedDescription());
+                self->fail(kTranslationErrorPrefix +
+                           TranslationError::invalidResponse().localizedDescription());
                 return;
             }
             self->replaceSelectedText(translation, application);
@@ -90,7 +90,8 @@ void SelectionReplacer::leaveOnClipboard(const QString& translation) {
     Q_EMIT finished(false);
 }
 
-void SelectionReplacer::replaceSelectedText(const QString& translation, const RunningApplication& application) {
+void SelectionReplacer::replaceSelectedText(const QString& translation,
+                                            const RunningApplication& application) {
     auto paste = std::make_shared<Paste>();
     paste->translation = translation;
     paste->application = application;
@@ -158,15 +159,15 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
             settle->setSingleShot(true);
             auto* timeout = new QTimer(paste->waiter);
             timeout->setSingleShot(true);
-            QObject::connect(&pasteboard, &Pasteboard::contentRequested, paste->waiter,
-                             [paste, settle](Pasteboard::Mode mode, quint32 requestor) {
-                                 if (mode != Pasteboard::Mode::Clipboard ||
-                                     !platform().pasteboard().isSameClient(requestor,
-                                                                           paste->application.windowId))
-                                     return;
-                                 paste->read = true;
-                                 settle->start(PasteSettleMs);
-                             });
+            QObject::connect(
+                &pasteboard, &Pasteboard::contentRequested, paste->waiter,
+                [paste, settle](Pasteboard::Mode mode, quint32 requestor) {
+                    if (mode != Pasteboard::Mode::Clipboard ||
+                        !platform().pasteboard().isSameClient(requestor, paste->application.windowId))
+                        return;
+                    paste->read = true;
+                    settle->start(PasteSettleMs);
+                });
             QObject::connect(settle, &QTimer::timeout, self, [self, paste] { self->endPaste(paste, true); });
             QObject::connect(timeout, &QTimer::timeout, self,
                              [self, paste] { self->endPaste(paste, paste->read); });

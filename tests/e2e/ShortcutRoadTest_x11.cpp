@@ -1,7 +1,7 @@
 // The shortcuts of the real binary in X clients nobody here wrote: a word selected in xterm is translated in
 // a popover at the pointer without a copy key reaching xterm's program; a word selected in mousepad is
 // replaced by its translation while the user's clipboard (text and an image) stays as it was; the tray
-// popover toggles and the region capture starts, with "alwaysOnTop" on.
+// popover opens and closes with "alwaysOnTop" on, and the region capture starts.
 #include "AppUnderTest.h"
 #include "DevApiServer.h"
 #include "TestUtils.h"
@@ -59,17 +59,18 @@ public:
         std::optional<quint32> found;
         waitUntil(
             [&] {
-                const QByteArray out = runTool(QStringLiteral("xdotool"),
-                                               {QStringLiteral("search"), QStringLiteral("--pid"),
-                                                QString::number(m_process.processId())})
-                                           .value_or(QByteArray());
+                const QByteArray out =
+                    runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--pid"),
+                                                        QString::number(m_process.processId())})
+                        .value_or(QByteArray());
                 const QList<QByteArray> ids = out.trimmed().split('\n');
                 if (ids.isEmpty() || ids.last().isEmpty())
                     return false;
                 const QString id = QString::fromLatin1(ids.last());
                 xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
                 const QByteArray active =
-                    runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).value_or(QByteArray());
+                    runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")})
+                        .value_or(QByteArray());
                 if (active.trimmed() != id.toLatin1())
                     return false;
                 found = id.toUInt();
@@ -139,9 +140,10 @@ TEST_F(ShortcutRoad, TranslateSelectionInXtermShowsThePopoverAndSendsNoCopyKey) 
 
     // Double-click the word on the first line: xterm makes it PRIMARY.
     spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
-    ASSERT_TRUE(xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(*window),
-                     QStringLiteral("12"), QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
-                     QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}));
+    ASSERT_TRUE(
+        xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(*window),
+             QStringLiteral("12"), QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("--repeat"),
+             QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}));
     ASSERT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("primary")).trimmed() == "hello"; }, 5000));
 
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
@@ -170,9 +172,9 @@ TEST_F(ShortcutRoad, TranslateSelectionInXtermShowsThePopoverAndSendsNoCopyKey) 
     QString selected;
     EXPECT_TRUE(waitUntil(
         [&] {
-            xdo({QStringLiteral("mousemove"), QString::number(translation.x()), QString::number(translation.y()),
-                 QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("3"), QStringLiteral("--delay"),
-                 QStringLiteral("60"), QStringLiteral("1")});
+            xdo({QStringLiteral("mousemove"), QString::number(translation.x()),
+                 QString::number(translation.y()), QStringLiteral("click"), QStringLiteral("--repeat"),
+                 QStringLiteral("3"), QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
             selected = QString::fromUtf8(clipboard(QStringLiteral("primary"))).trimmed();
             return selected == QStringLiteral("merhaba");
         },
@@ -222,7 +224,8 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInMousepadKeepsTheUsersClipboard) {
 
     // The clipboard is the user's again, text and image.
     EXPECT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("clipboard")) == "user text"; }, 5000));
-    const QImage restored = QImage::fromData(clipboard(QStringLiteral("clipboard"), QStringLiteral("image/png")));
+    const QImage restored =
+        QImage::fromData(clipboard(QStringLiteral("clipboard"), QStringLiteral("image/png")));
     EXPECT_EQ(restored.size(), image.size());
     EXPECT_EQ(restored.pixelColor(3, 3), image.pixelColor(3, 3));
     EXPECT_EQ(m_app.stop(), 0);
@@ -244,14 +247,10 @@ TEST_F(ShortcutRoad, ToggleAndOcrShortcutsWorkWithAlwaysOnTop) {
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
     EXPECT_TRUE(waitUntil([&] { return !popoverShown(); }, 5000));
 
-    // OCR: the popover gets out of the way and the region capture starts; Escape cancels it.
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
-    ASSERT_TRUE(waitUntil(popoverShown, 5000));
-    spinFor(300);
+    // OCR: the region capture starts; Escape cancels it.
     const qsizetype before = m_app.log().size();
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+o")}));
     EXPECT_GE(m_app.waitForLog(QStringLiteral("[OCRService] 📸"), 5000, before), 0);
-    EXPECT_TRUE(waitUntil([&] { return !popoverShown(); }, 5000));
     EXPECT_TRUE(waitUntil(
         [&] {
             xdo({QStringLiteral("key"), QStringLiteral("Escape")});

@@ -1,5 +1,3 @@
-#include "shortcuts/KeyboardShortcutManager.h"
-
 #include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
@@ -7,6 +5,7 @@
 #include "keyboardshortcuts/KeyboardShortcuts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "shortcuts/KeyboardShortcutManager.h"
 #include "shortcuts/PointerTranslationPopover.h"
 #include "shortcuts/SelectionReplacer.h"
 
@@ -163,7 +162,7 @@ TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIs
     auto& center = NotificationCenter::shared();
     center.addObserver(QStringLiteral("ToggleMenuBar"), &context, [&](const QVariantMap& info) {
         posted.append(info.value(QStringLiteral("isOCR")).toBool() ? QStringLiteral("ocr-toggle")
-                                                                     : QStringLiteral("toggle"));
+                                                                   : QStringLiteral("toggle"));
         toggleAt = clock.elapsed();
     });
     center.addObserver(QStringLiteral("StartOCRCapture"), &context, [&](const QVariantMap&) {
@@ -195,8 +194,9 @@ TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIs
     m_manager.setupShortcuts();
     auto& hotKeys = fakePlatform().fakeHotKeys();
     EXPECT_TRUE(hotKeys.registered.isEmpty());
-    ASSERT_TRUE(KeyboardShortcuts::setShortcut(KeyboardShortcuts::Shortcut(17, 6144),
-                                               KeyboardShortcuts::Name(KeyboardShortcutManager::toggleMenuBar)));
+    ASSERT_TRUE(
+        KeyboardShortcuts::setShortcut(KeyboardShortcuts::Shortcut(17, 6144),
+                                       KeyboardShortcuts::Name(KeyboardShortcutManager::toggleMenuBar)));
     ASSERT_EQ(hotKeys.registered.size(), 1);
     clock.start();
     hotKeys.press(hotKeys.registered.keys().value(0));
@@ -217,8 +217,15 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         QString primary;
         QString expectedText;
     } cases[] = {
-        {QStringLiteral("org.example.Editor"), 0x1400007, {QStringLiteral("Ctrl+C")}, {}, QStringLiteral("hello")},
-        {QStringLiteral("org.gnome.Terminal"), 0x1600003, {QStringLiteral("Ctrl+Shift+C")}, {},
+        {QStringLiteral("org.example.Editor"),
+         0x1400007,
+         {QStringLiteral("Ctrl+C")},
+         {},
+         QStringLiteral("hello")},
+        {QStringLiteral("org.gnome.Terminal"),
+         0x1600003,
+         {QStringLiteral("Ctrl+Shift+C")},
+         {},
          QStringLiteral("hello")},
         // Ctrl+C would interrupt xterm's program: PRIMARY holds its selection.
         {QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("ls -l"), QStringLiteral("ls -l")},
@@ -235,7 +242,7 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         QString captured;
         QObject context;
         QObject::connect(&m_manager, &KeyboardShortcutManager::selectionCaptured, &context,
-                [&](const QString& text) { captured = text; });
+                         [&](const QString& text) { captured = text; });
         m_manager.handleTranslateSelectionShortcut();
         ASSERT_TRUE(waitForCapture());
         EXPECT_EQ(captured, c.expectedText);
@@ -281,13 +288,15 @@ TEST_F(ShortcutActionsTest, TranslateSelectionShowsTheTranslationAtThePointer) {
     QCursor::setPos(screen.center());
 
     m_manager.handleTranslateSelectionShortcut();
-    ASSERT_TRUE(waitUntil([&] { return m_manager.translationPopover() && m_manager.translationPopover()->isShown(); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return m_manager.translationPopover() && m_manager.translationPopover()->isShown(); }));
     PointerTranslationPopover* popover = m_manager.translationPopover();
     TranslationPopoverView* view = popover->view();
     ASSERT_TRUE(waitUntil([&] { return !view->isLoading(); }));
     EXPECT_EQ(view->translatedText(), QStringLiteral("merhaba"));
     const QJsonObject body = s_api->lastRequest()[QStringLiteral("body")].toObject();
-    EXPECT_EQ(s_api->lastRequest()[QStringLiteral("path")].toString(), QStringLiteral("/api/translate/deepl"));
+    EXPECT_EQ(s_api->lastRequest()[QStringLiteral("path")].toString(),
+              QStringLiteral("/api/translate/deepl"));
     EXPECT_EQ(body[QStringLiteral("trigger_source")].toString(), QStringLiteral("shortcut"));
     EXPECT_EQ(body[QStringLiteral("source_language")].toString(), QStringLiteral("en"));
     // Below the pointer, centred on it.
@@ -343,8 +352,8 @@ TEST_F(ShortcutActionsTest, PopoverStaysWholeOnThePointersScreen) {
         {{800, 900}, {576, 900 - 15 - 350, 450, 350}},
     };
     for (const Case& c : cases) {
-        const auto placement = PopoverWindow::place(size, PointerTranslationPopover::anchorFor(c.pointer), screen,
-                                                    PopoverWindow::Edge::Bottom, false);
+        const auto placement = PopoverWindow::place(size, PointerTranslationPopover::anchorFor(c.pointer),
+                                                    screen, PopoverWindow::Edge::Bottom, false);
         EXPECT_EQ(placement.frame, c.expected) << c.pointer.x() << "," << c.pointer.y();
         EXPECT_FALSE(placement.frame.contains(c.pointer));
     }
@@ -387,8 +396,8 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
          [this] {
              readsPaste = false;
              clipboardManagerReads = true;
-         }, SelectionReplacer::notPastedMessage,
-         false},
+         },
+         SelectionReplacer::notPastedMessage, false},
     };
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     for (const Case& c : cases) {
