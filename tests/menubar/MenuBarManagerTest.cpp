@@ -2,6 +2,8 @@
 
 #include "TestUtils.h"
 #include "menubar/look/PopoverWindow.h"
+#include "menubar/translator/LanguagePickerView.h"
+#include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/MenuBarView.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -9,7 +11,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -78,6 +82,13 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
     NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
     EXPECT_FALSE(manager->isPopoverShown());
     manager->showPopover();
+    // Escape in an open language picker closes the picker only; then it closes the popover.
+    manager->view()->languageSelector()->openTargetPicker();
+    LanguagePickerView* picker = manager->view()->languageSelector()->targetPicker();
+    ASSERT_NE(picker, nullptr);
+    QTest::keyClick(picker->searchField(), Qt::Key_Escape);
+    EXPECT_EQ(manager->view()->languageSelector()->targetPicker(), nullptr);
+    EXPECT_TRUE(manager->isPopoverShown());
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(manager->view(), &escape);
     EXPECT_FALSE(manager->isPopoverShown());

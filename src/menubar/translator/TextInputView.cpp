@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -151,6 +152,7 @@ TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidg
     });
     connect(m_editor->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &TextInputView::updateEditorHeight);
+    connect(m_editor->verticalScrollBar(), &QScrollBar::rangeChanged, this, &TextInputView::layoutOverlays);
     connect(m_clearButton, &QAbstractButton::clicked, this, [this] { m_editor->clear(); });
     connect(m_ocrButton, &QAbstractButton::clicked, this, &TextInputView::startOCR);
     connect(m_listenButton, &QAbstractButton::clicked, this, &TextInputView::toggleSpeech);
@@ -226,7 +228,10 @@ void TextInputView::layoutOverlays() {
     m_placeholder->adjustSize();
     m_placeholder->move(placeholderInset, placeholderInset);
     m_placeholder->setFixedWidth(width() - 2 * placeholderInset);
-    m_clearButton->move(width() - clearInset - m_clearButton->width(), clearInset);
+    // Beside the scroll bar of a long text, not over it.
+    const QScrollBar* bar = m_editor->verticalScrollBar();
+    const int barWidth = bar->isVisibleTo(this) ? bar->width() : 0;
+    m_clearButton->move(width() - clearInset - barWidth - m_clearButton->width(), clearInset);
     m_clearButton->raise();
 }
 
