@@ -290,7 +290,7 @@ void FloatingBarWindowController::showTranslationPopover(const QString& text, co
     QScreen* screen = QGuiApplication::screenAt(m_pointer);
     const QRect area = screen ? screen->availableGeometry() : anchor;
     popover->showRelativeTo(anchor, popoverEdge(anchor, area));
-    popover->activateWindow();
+    popover->activate();
 
     // The popover closed last is dropped; its request, if still running, goes with it.
     if (m_translationPopover)

@@ -83,6 +83,8 @@ PopoverWindow::PopoverWindow(Options options, QWidget* parent)
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             &PopoverWindow::handleApplicationStateChanged);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+        if (window && window == windowHandle())
+            m_activationPending = false;
         if (window)
             m_lastFocusWindowWasOwnPopup = window->type() == Qt::Popup && contains(widgetOf(window));
     });
@@ -281,6 +283,11 @@ void PopoverWindow::paintEvent(QPaintEvent*) {
     painter.drawPath(bubble);
 }
 
+void PopoverWindow::activate() {
+    m_activationPending = true;
+    activateWindow();
+}
+
 void PopoverWindow::showEvent(QShowEvent* event) {
     if (!m_filterInstalled) {
         qApp->installEventFilter(this);
@@ -298,6 +305,7 @@ void PopoverWindow::hideEvent(QHideEvent* event) {
         qApp->removeEventFilter(this);
         m_filterInstalled = false;
     }
+    m_activationPending = false;
     Q_EMIT closed();
 }
 
@@ -324,7 +332,7 @@ bool PopoverWindow::eventFilter(QObject* watched, QEvent* event) {
 void PopoverWindow::handleApplicationStateChanged(Qt::ApplicationState state) {
     const Qt::ApplicationState previous = m_applicationState;
     m_applicationState = state;
-    if (m_behavior == Behavior::ApplicationDefined || !isVisible())
+    if (m_behavior == Behavior::ApplicationDefined || !isVisible() || m_activationPending)
         return;
     // A list or menu opened from inside the popover activates this application while it is open and
     // deactivates it again when it closes; no other application became active.

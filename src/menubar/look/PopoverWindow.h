@@ -59,6 +59,9 @@ public:
     void showRelativeTo(const QRect& anchor, Edge preferredEdge);
     bool isShown() const { return isVisible(); }
     void performClose() { hide(); }
+    // Takes the keyboard (a popover that accepts focus). Until the window manager has given it, a
+    // deactivation still on its way from the previously focused window does not close the popover.
+    void activate();
 
     QRect anchor() const { return m_anchor; }
     Edge edge() const { return m_placement.edge; }
@@ -102,6 +105,7 @@ private:
     bool m_composited = true;
     bool m_filterInstalled = false;
     bool m_lastFocusWindowWasOwnPopup = false;
+    bool m_activationPending = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(PopoverWindow::Options)
