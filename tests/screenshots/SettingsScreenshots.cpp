@@ -5,6 +5,7 @@
 #include "TestUtils.h"
 #include "menubar/look/Theme.h"
 #include "platform/UserDefaults.h"
+#include "platform/x11/X11Platform.h"
 #include "settings/AppSelectorView.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/SettingsView.h"
@@ -12,9 +13,11 @@
 #include "settings/ShortcutsTabView.h"
 #include "settings/TabContentView.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
 #include <gtest/gtest.h>
@@ -134,4 +137,30 @@ TEST_F(SettingsScreenshots, TabsPickerAndResetAlert) {
         view->close();
         spinFor(100);
     }
+}
+
+// The picker over the desktop's own workspace: running X clients named and iconed from their desktop entries.
+TEST_F(SettingsScreenshots, PickerOverTheRealWorkspace) {
+    installPlatform(std::make_unique<X11Platform>());
+    QProcess xterm;
+    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("40x5+0+0")});
+    ASSERT_TRUE(xterm.waitForStarted());
+    spinFor(1500);
+    SettingsWindowManager manager;
+    manager.showSettingsWindow();
+    SettingsView* view = manager.settingsWindow();
+    view->setSelectedTab(SettingsView::FloatingBar);
+    auto* floatingBar = qobject_cast<FloatingBarTabView*>(view->content()->tabView());
+    ASSERT_TRUE(floatingBar);
+    floatingBar->presentAppSelector();
+    ASSERT_TRUE(waitUntil(
+        [&] { return floatingBar->appSelector() && !floatingBar->appSelector()->runningApps().isEmpty(); }));
+    shoot(QStringLiteral("picker-x11"), floatingBar->appSelectorSheet());
+    floatingBar->appSelector()->rowButtons().constFirst()->click();
+    spinFor(300);
+    view->content()->verticalScrollBar()->setValue(view->content()->verticalScrollBar()->maximum());
+    shoot(QStringLiteral("floatingbar-x11"), view);
+    view->close();
+    xterm.terminate();
+    xterm.waitForFinished(3000);
 }
