@@ -3,6 +3,7 @@
 #include "menubar/TrayIconGeometry.h"
 #include "menubar/look/ImageAsset.h"
 #include "menubar/look/PopoverWindow.h"
+#include "menubar/look/ImageAssetIconEngine.h"
 #include "menubar/translator/MenuBarView.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
@@ -24,13 +25,7 @@ const QString tag = QStringLiteral("MenuBarManager");
 MenuBarManager* sharedInstance = nullptr;
 
 QIcon menuBarIcon() {
-    QIcon icon;
-    for (int side : {16, 22, 24, 32, 44, 48, 64}) {
-        const QPixmap pixmap = ImageAsset::pixmap(QStringLiteral("menubaricon"), QSize(side, side));
-        if (!pixmap.isNull())
-            icon.addPixmap(pixmap);
-    }
-    return icon;
+    return QIcon(new ImageAssetIconEngine(QStringLiteral("menubaricon")));
 }
 
 } // namespace

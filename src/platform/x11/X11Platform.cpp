@@ -1,7 +1,7 @@
 #include "platform/x11/X11Platform.h"
 
+#include "platform/AudioModule.h"
 #include "platform/AudioPlayer.h"
-#include "platform/QtAudioPlayer.h"
 #include "platform/x11/X11AccessibilityPermission.h"
 #include "platform/x11/X11ActivationPolicy.h"
 #include "platform/x11/X11GlobalMouseMonitor.h"
@@ -39,9 +39,7 @@ X11Platform::~X11Platform() {
 }
 
 std::unique_ptr<AudioPlayer> X11Platform::createAudioPlayer() const {
-    if (!QtAudioPlayer::hasOutputDevice())
-        return nullptr;
-    return std::make_unique<QtAudioPlayer>();
+    return AudioModule::createPlayer();
 }
 
 std::unique_ptr<GlobalMouseMonitor> X11Platform::createGlobalMouseMonitor() const {

@@ -1,4 +1,4 @@
-#include "platform/QtAudioPlayer.h"
+#include "platform/qtaudio/QtAudioPlayer.h"
 
 #include "platform/DebugLog.h"
 

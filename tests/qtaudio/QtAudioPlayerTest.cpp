@@ -1,7 +1,7 @@
 // The Qt Multimedia player behind speech. Build machines usually have no sound device: there the
 // player must refuse at once and say so. The decoding paths run with the device check lifted (the
 // backend then plays into nothing), so they are exercised everywhere.
-#include "platform/QtAudioPlayer.h"
+#include "platform/qtaudio/QtAudioPlayer.h"
 
 #include "TestUtils.h"
 
