@@ -1,6 +1,6 @@
 // Screenshots of the floating bar, its options menu and the translation popover (loading, translated,
 // error) in light and dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
-// tests/screenshots/floatingbar.sh does that under Xvfb.
+// tests/screenshots/take.sh floatingbar does that under Xvfb.
 #include "DevApiServer.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"

@@ -1,5 +1,5 @@
 // Screenshots of the history and favorites windows (empty, a few rows, long texts) in light and dark
-// appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them; tests/screenshots/history.sh
+// appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them; tests/screenshots/take.sh history
 // does that under Xvfb.
 #include "TestUtils.h"
 #include "menubar/history/FavoritesManager.h"

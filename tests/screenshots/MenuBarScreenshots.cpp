@@ -1,6 +1,6 @@
 // Screenshots of the tray popover with the translator: empty, translating, translated, error banner,
 // language picker open and a long output, in light and dark appearance. Runs only when
-// QUILLORA_SCREENSHOT_DIR names where to save them; tests/screenshots/menubar.sh does that under Xvfb
+// QUILLORA_SCREENSHOT_DIR names where to save them; tests/screenshots/take.sh menubar does that under Xvfb
 // with a window manager and a tray.
 #include "DevApiServer.h"
 #include "ScreenshotTest.h"

@@ -1,6 +1,6 @@
 // Screenshots of the settings window: each tab, the application picker and the reset alert, in light and
 // dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
-// tests/screenshots/settings.sh does that under Xvfb.
+// tests/screenshots/take.sh settings does that under Xvfb.
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "menubar/look/Theme.h"

@@ -1,7 +1,7 @@
 // Screenshots of the onboarding window (both permissions present, one missing) and the about panel, in
 // light and dark appearance. The permissions come from the fake platform, the only way to see a missing
 // one on an X11 display. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
-// tests/screenshots/shell.sh does that under Xvfb.
+// tests/screenshots/take.sh shell does that under Xvfb.
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "app/AboutPanel.h"

@@ -1,6 +1,6 @@
 // Screenshots of the settings window's Shortcuts tab (empty, recording, recorded, an alert) in light and
 // dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
-// tests/screenshots/shortcuts.sh does that under Xvfb.
+// tests/screenshots/take.sh shortcuts does that under Xvfb.
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "keyboardshortcuts/Recorder.h"

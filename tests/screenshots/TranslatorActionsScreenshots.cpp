@@ -1,7 +1,7 @@
 // Screenshots of the translator's actions: a translation with alternatives and examples (with a chip's
 // back-translations and the example popover open), the rewrite style menu, a rewrite in progress and
 // done, in light and dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
-// tests/screenshots/actions.sh does that under Xvfb with a window manager and a tray.
+// tests/screenshots/take.sh actions does that under Xvfb with a window manager and a tray.
 #include "DevApiServer.h"
 #include "ScreenshotTest.h"
 #include "menubar/MenuBarManager.h"
