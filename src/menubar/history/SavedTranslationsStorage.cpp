@@ -37,11 +37,20 @@ void SavedTranslationsStorage::saveEncoded(const QByteArray& json) const {
 
 void SavedTranslationsStorage::backUp(const QString& reason) const {
     UserDefaults& defaults = UserDefaults::standard();
+    const QVariant value = defaults.object(m_key);
+    const QString prefix = m_key + QStringLiteral(".unreadable-");
+    // The value stays stored until the next save, so every start would otherwise add another copy.
+    for (const QString& key : defaults.allKeys()) {
+        if (key.startsWith(prefix) && defaults.object(key) == value) {
+            m_lastBackupKey = key;
+            return;
+        }
+    }
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmsszzz"));
-    QString backupKey = m_key + QStringLiteral(".unreadable-") + stamp;
+    QString backupKey = prefix + stamp;
     for (int n = 2; defaults.contains(backupKey); ++n)
-        backupKey = m_key + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
-    defaults.set(backupKey, defaults.object(m_key));
+        backupKey = prefix + stamp + QLatin1Char('-') + QString::number(n);
+    defaults.set(backupKey, value);
     m_lastBackupKey = backupKey;
     debugLog(QStringLiteral("SavedTranslations"),
              QStringLiteral("⚠️ %1 under %2; kept a copy under %3").arg(reason, m_key, backupKey));
