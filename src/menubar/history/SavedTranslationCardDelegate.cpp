@@ -50,6 +50,14 @@ QTextOption wrapping() {
     return option;
 }
 
+// QTextLayout breaks lines only at U+2028; a '\n' would glue the lines of a multi-line text together.
+QString withLineSeparators(QString text) {
+    text.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    text.replace(QLatin1Char('\r'), QChar::LineSeparator);
+    return text;
+}
+
 } // namespace
 
 SavedTranslationCardDelegate::SavedTranslationCardDelegate(
@@ -89,7 +97,7 @@ QRect SavedTranslationCardDelegate::buttonRect(const QRect& rowRect, const Trans
 }
 
 int SavedTranslationCardDelegate::textHeight(const QString& text, const QFont& font, int width) {
-    QTextLayout layout(text, font);
+    QTextLayout layout(withLineSeparators(text), font);
     layout.setTextOption(wrapping());
     layout.beginLayout();
     qreal height = 0;
@@ -103,7 +111,7 @@ int SavedTranslationCardDelegate::textHeight(const QString& text, const QFont& f
 
 void SavedTranslationCardDelegate::drawText(QPainter* painter, const QString& text, const QFont& font,
                                             const QRect& rect) {
-    QTextLayout layout(text, font);
+    QTextLayout layout(withLineSeparators(text), font);
     layout.setTextOption(wrapping());
     layout.beginLayout();
     qreal y = 0;

@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -92,6 +93,18 @@ TEST_F(HistoryWindows, ACardClickLoadsItsTranslationThenAsksTheWindowToClose) {
     EXPECT_EQ(posted.infos[2].value("targetLanguageCode"), "de");
     EXPECT_EQ(m_history.translations().size(), 2) << "loading changes no store";
     EXPECT_EQ(m_favorites.favorites().size(), 1);
+}
+
+TEST_F(HistoryWindows, CardsKeepTheLineBreaksOfTheirTexts) {
+    m_history.addTranslation("one", "bir", lang("en"), lang("tr"), TranslationService::Google);
+    m_history.addTranslation("one\ntwo", "bir\r\niki", lang("en"), lang("tr"), TranslationService::Google);
+    HistoryView history(m_history, m_favorites);
+    history.resize(400, 500);
+    showAndSettle(history);
+    ASSERT_EQ(history.listView()->model()->rowCount(), 2);
+    // Newest first: the two-line texts are in row 0 and take one line more each.
+    const int lineHeight = QFontMetrics(history.font()).height();
+    EXPECT_GE(rowRect(history, 0).height() - rowRect(history, 1).height(), 2 * lineHeight - 4);
 }
 
 TEST_F(HistoryWindows, RowButtonsToggleAndRemoveFavoritesWithoutLoading) {
