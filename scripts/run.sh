@@ -75,5 +75,16 @@ if [ -x "$api" ]; then
   echo "Local web API on $QUILLORA_DEV_API_URL (request log: $log)"
 fi
 
-# Not exec: the stand-in is stopped when the app ends.
-"$app" "$@"
+# Not exec: the stand-in is stopped when the app ends. In the background, so that a signal ending this
+# script reaches the app too, instead of leaving it running against a stopped stand-in.
+"$app" "$@" &
+app_pid=$!
+trap 'kill -TERM "$app_pid" 2>/dev/null || true' TERM HUP INT
+status=0
+wait "$app_pid" || status=$?
+# A signal interrupts the first wait; the second collects the app's own exit status.
+if kill -0 "$app_pid" 2>/dev/null; then
+  status=0
+  wait "$app_pid" || status=$?
+fi
+exit "$status"

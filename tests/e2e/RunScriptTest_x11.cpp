@@ -118,3 +118,20 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
     EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
     EXPECT_EQ(sandbox.setting(QStringLiteral("defaultTargetLanguage")).toString(), QStringLiteral("de"));
 }
+
+TEST(RunScriptTest, EndingTheScriptEndsTheAppWithItsStandIn) {
+    AppUnderTest sandbox;
+    RunScript script(sandbox.environment());
+    ASSERT_TRUE(script.waitFor(AppUnderTest::launchFinishedLine)) << script.m_output.toStdString();
+    const QList<qint64> children = childrenOf(script.m_process.processId());
+    ASSERT_EQ(children.size(), 2);
+
+    // As a session manager or a closed terminal would end it: the app must not stay behind without its
+    // stand-in, failing every translation.
+    ::kill(pid_t(script.m_process.processId()), SIGTERM);
+    ASSERT_TRUE(script.waitForExit()) << script.m_output.toStdString();
+    for (qint64 child : children)
+        EXPECT_TRUE(
+            waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 5000))
+            << commandLine(child).toStdString();
+}
