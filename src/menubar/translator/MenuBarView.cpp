@@ -332,6 +332,10 @@ void MenuBarView::handleTranslationResult(quint64 generation,
         m_translationResponse = std::move(response);
         showOutput(shown);
     } else {
+        // The output of another text would pass for the translation of the input now shown, and copy or
+        // favorite would save that mismatched pair.
+        if (!m_translatedText.isEmpty() && sent.sourceText != m_shown.sourceText)
+            clearOutput();
         m_alertMessage = QStringLiteral("Translation failed: ") + result.error().localizedDescription();
         m_alertType = InlineAlert::AlertType::Error;
         m_showAlert = true;

@@ -83,13 +83,6 @@ void TextOutputView::updateScrollHeight() {
         m_text->setFixedHeight(height);
 }
 
-void TextOutputView::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // Shown again with a translation on screen: it moves to the top of the history.
-    if (!event->spontaneous())
-        recordTranslation();
-}
-
 void TextOutputView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_placeholder->setFixedWidth(width() - 2 * (cardPadding + 4));

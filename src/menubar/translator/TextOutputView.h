@@ -11,7 +11,8 @@ class QTextEdit;
 
 // The output card: the translation in a selectable, read-only, scrolling text between 150 and 250 high,
 // or the placeholder while there is none. Every translation it comes to show is recorded in the
-// history, with the pair it was made from; so is the shown one each time the card appears again.
+// history once, with the pair it was made from; showing the card again records nothing, so a history
+// the user cleared stays cleared.
 class TextOutputView : public QWidget {
     Q_OBJECT
 public:
@@ -49,7 +50,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

@@ -93,7 +93,7 @@ TEST_F(MenuBarViewTest, ReturnTranslatesWithTheShownPairAndProviderAndRecordsThe
     EXPECT_EQ(view().translatedText(), QStringLiteral("hallo"));
 }
 
-TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceEvenWithTheSameOutput) {
+TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceAndShowingItAgainRecordsNothing) {
     // "Hello" and "hello " both answer "merhaba": the output text does not change, the translation is new.
     for (const char* text : {"hello", "Hello", "hello "}) {
         const int before = requests();
@@ -105,6 +105,22 @@ TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceEvenWithTheSameOut
         EXPECT_EQ(m_recorded.last().sourceText, QString::fromLatin1(text));
     }
     EXPECT_EQ(m_recorded.size(), 3) << "once per request, not at every refresh";
+
+    // Opening the popover again must not bring back a history the user cleared, nor move a loaded row up.
+    view().show();
+    view().hide();
+    view().show();
+    EXPECT_EQ(m_recorded.size(), 3);
+    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("world")},
+                                             {QStringLiteral("translatedText"), QStringLiteral("dünya")},
+                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
+                                             {QStringLiteral("serviceRawValue"), QStringLiteral("google")}});
+    const qsizetype loaded = m_recorded.size();
+    view().hide();
+    view().show();
+    spinFor(100);
+    EXPECT_EQ(m_recorded.size(), loaded);
 }
 
 TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
@@ -131,9 +147,10 @@ TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
     EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 2000));
 }
 
-TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClears) {
+TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClearsAndNeverLeaveAnotherTextsOutput) {
     typeAndSubmit(QStringLiteral("book"));
     ASSERT_TRUE(waitUntil([this] { return view().translatedText() == QLatin1String("kitap"); }, 10000));
+    ASSERT_TRUE(view().actionBarSlot()->isVisibleTo(&view()));
 
     ASSERT_TRUE(s_api->failNext(QStringLiteral("500")));
     typeAndSubmit(QStringLiteral("water"));
@@ -143,7 +160,12 @@ TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClears) {
               QStringLiteral("Translation failed: Server error: Simulated server failure"));
     EXPECT_EQ(view().alertType(), InlineAlert::AlertType::Error);
     EXPECT_TRUE(view().inlineAlert()->isVisibleTo(&view()));
-    EXPECT_EQ(view().translatedText(), QStringLiteral("kitap"));
+    // "kitap" is no translation of "water": nothing is left to copy, favorite or listen to.
+    EXPECT_TRUE(view().translatedText().isEmpty());
+    EXPECT_TRUE(view().outputView()->text().isEmpty());
+    EXPECT_FALSE(view().translationResponse());
+    EXPECT_FALSE(view().actionBarSlot()->isVisibleTo(&view()));
+    EXPECT_EQ(m_recorded.size(), 1);
 
     // The banner goes as soon as the next translation starts.
     view().translate();
@@ -152,11 +174,19 @@ TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClears) {
     EXPECT_FALSE(view().showAlert());
     EXPECT_EQ(view().translatedText(), QStringLiteral("su"));
 
+    // A failed retry of the same text keeps its translation.
+    ASSERT_TRUE(s_api->failNext(QStringLiteral("500")));
+    view().translate();
+    ASSERT_TRUE(waitUntil([this] { return view().showAlert(); }, 10000));
+    EXPECT_EQ(view().translatedText(), QStringLiteral("su"));
+    EXPECT_TRUE(view().translationResponse());
+
     // Over the service's limit the service's own refusal is the banner.
     typeAndSubmit(QString(5001, u'a'));
-    ASSERT_TRUE(waitUntil([this] { return view().showAlert(); }, 10000));
+    ASSERT_TRUE(waitUntil([this] { return view().alertMessage().endsWith(QLatin1String("too long")); }, 10000));
     EXPECT_EQ(view().alertMessage(), QStringLiteral("Translation failed: Translation text is too long"));
-    EXPECT_EQ(view().translatedText(), QStringLiteral("su"));
+    EXPECT_TRUE(view().showAlert());
+    EXPECT_TRUE(view().translatedText().isEmpty());
 }
 
 TEST_F(MenuBarViewTest, AnswersThatNoLongerBelongToTheInputAreDropped) {
