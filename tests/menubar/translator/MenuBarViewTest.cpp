@@ -183,7 +183,8 @@ TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClearsAndNeverL
 
     // Over the service's limit the service's own refusal is the banner.
     typeAndSubmit(QString(5001, u'a'));
-    ASSERT_TRUE(waitUntil([this] { return view().alertMessage().endsWith(QLatin1String("too long")); }, 10000));
+    ASSERT_TRUE(
+        waitUntil([this] { return view().alertMessage().endsWith(QLatin1String("too long")); }, 10000));
     EXPECT_EQ(view().alertMessage(), QStringLiteral("Translation failed: Translation text is too long"));
     EXPECT_TRUE(view().showAlert());
     EXPECT_TRUE(view().translatedText().isEmpty());
