@@ -185,10 +185,8 @@ bool FloatingBarWindowController::isPopoverShown() const {
 bool FloatingBarWindowController::isOwnWindowAt(QPoint position) const {
     // The monitor sees presses in this application too; those in our own windows (the bar, its menu, the
     // popover and the lists it opens) are not clicks elsewhere.
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.begin(), windows.end(), [position](const QWidget* window) {
-        return window->isVisible() && window->frameGeometry().contains(position);
-    });
+    return PopoverWindow::isOwnedWindowAt(m_window, position) ||
+           PopoverWindow::isOwnedWindowAt(m_translationPopover, position);
 }
 
 bool FloatingBarWindowController::eventFilter(QObject* watched, QEvent* event) {

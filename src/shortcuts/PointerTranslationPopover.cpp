@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <algorithm>
 
 PointerTranslationPopover::PointerTranslationPopover(const QString& text, const QString& source,
                                                      const QString& target, TranslationService service,
@@ -89,10 +88,7 @@ void PointerTranslationPopover::removeMonitors() {
 }
 
 bool PointerTranslationPopover::isOwnWindowAt(QPoint position) const {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.begin(), windows.end(), [position](const QWidget* window) {
-        return window->isVisible() && window->frameGeometry().contains(position);
-    });
+    return PopoverWindow::isOwnedWindowAt(m_window, position);
 }
 
 bool PointerTranslationPopover::eventFilter(QObject* watched, QEvent* event) {

@@ -26,6 +26,8 @@ bool acceptsSyntheticPaste(const QString& bundleIdentifier) {
 const QString SelectionReplacer::successMessage = QStringLiteral("Text translated and replaced");
 const QString SelectionReplacer::focusMovedMessage =
     QStringLiteral("The window changed: the translation is on the clipboard");
+const QString SelectionReplacer::pasteRefusedMessage =
+    QStringLiteral("This application does not take pasted text: the translation is on the clipboard");
 const QString SelectionReplacer::notPastedMessage = QStringLiteral("The translation could not be pasted");
 
 struct SelectionReplacer::Paste {
@@ -84,9 +86,9 @@ void SelectionReplacer::fail(const QString& message) {
     Q_EMIT finished(false);
 }
 
-void SelectionReplacer::leaveOnClipboard(const QString& translation) {
+void SelectionReplacer::leaveOnClipboard(const QString& translation, const QString& message) {
     platform().pasteboard().setString(translation);
-    m_toast(focusMovedMessage, QStringLiteral("doc.on.clipboard"), 3.0);
+    m_toast(message, QStringLiteral("doc.on.clipboard"), 3.0);
     Q_EMIT finished(false);
 }
 
@@ -121,8 +123,9 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
         const std::optional<RunningApplication> now = platform().workspace().keyboardFocusApplication();
         return paste->application.windowId != 0 && now && now->windowId == paste->application.windowId;
     };
-    if (!focused() || !acceptsSyntheticPaste(paste->application.bundleIdentifier)) {
-        leaveOnClipboard(paste->translation);
+    const bool stillFocused = focused();
+    if (!stillFocused || !acceptsSyntheticPaste(paste->application.bundleIdentifier)) {
+        leaveOnClipboard(paste->translation, stillFocused ? pasteRefusedMessage : focusMovedMessage);
         m_current.reset();
         runNext();
         return;
@@ -142,7 +145,7 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
             }
             if (!focused()) {
                 self->m_current.reset();
-                self->leaveOnClipboard(paste->translation);
+                self->leaveOnClipboard(paste->translation, focusMovedMessage);
                 self->runNext();
                 return;
             }

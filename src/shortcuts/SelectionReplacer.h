@@ -36,6 +36,8 @@ public:
     static QString startMessage(TranslationService service);
     static const QString successMessage;
     static const QString focusMovedMessage;
+    // The window still holds the selection but gets no paste keys (a terminal).
+    static const QString pasteRefusedMessage;
     static const QString notPastedMessage;
 
 Q_SIGNALS:
@@ -47,7 +49,7 @@ private:
     void runNext();
     void paste(std::shared_ptr<Paste> paste);
     void endPaste(std::shared_ptr<Paste> paste, bool read);
-    void leaveOnClipboard(const QString& translation);
+    void leaveOnClipboard(const QString& translation, const QString& message);
     void fail(const QString& message);
 
     ToastHandler m_toast;

@@ -204,6 +204,10 @@ TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOn
     EXPECT_TRUE(bar.window()->isVisible());
     EXPECT_TRUE(popover->isShown());
 
+    // Another of our windows there lies hidden behind the application that was clicked.
+    QWidget covered;
+    covered.setGeometry(0, 0, 200, 200);
+    covered.show();
     monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
     EXPECT_FALSE(bar.window()->isVisible());
     EXPECT_FALSE(popover->isShown());

@@ -1,6 +1,7 @@
 #include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
+#include "floatingbar/MenuPicker.h"
 #include "floatingbar/TranslationPopoverView.h"
 #include "keyboardshortcuts/KeyboardShortcuts.h"
 #include "platform/NotificationCenter.h"
@@ -329,8 +330,18 @@ TEST_F(ShortcutActionsTest, TranslateSelectionShowsTheTranslationAtThePointer) {
     FakeGlobalMouseMonitor* monitor = fakePlatform().mouseMonitors.last();
     ASSERT_TRUE(monitor);
     monitor->send(GlobalMouseEvent::Type::LeftMouseDown, popover->window()->frameGeometry().center());
+    MenuPicker* picker = popover->view()->servicePicker();
+    picker->showPopup();
+    ASSERT_TRUE(QApplication::activePopupWidget());
+    monitor->send(GlobalMouseEvent::Type::LeftMouseDown,
+                  QApplication::activePopupWidget()->frameGeometry().center());
     spinFor(50);
+    picker->hidePopup();
     EXPECT_TRUE(popover->isShown());
+    // Another of our windows lies there, hidden behind the application that was clicked.
+    QWidget covered;
+    covered.setGeometry(QRect(screen.topLeft(), QSize(200, 200)));
+    covered.show();
     monitor->send(GlobalMouseEvent::Type::LeftMouseDown, screen.topLeft() + QPoint(2, 2));
     EXPECT_TRUE(waitUntil([&] { return !popover->isShown(); }));
     EXPECT_TRUE(fakePlatform().mouseMonitors.last().isNull());
@@ -388,6 +399,10 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
              };
          },
          SelectionReplacer::focusMovedMessage, true},
+        // A paste key at a shell prompt could run something; the window did not change.
+        {"a terminal keeps the focus",
+         [this] { focus(application(QStringLiteral("org.gnome.Terminal"), 0x1600003)); },
+         SelectionReplacer::pasteRefusedMessage, true},
         {"empty translation", [] { s_api->failNext(QStringLiteral("empty-translation")); },
          QStringLiteral("Translation error: Invalid response from the server."), false},
         {"server error", [] { s_api->failNext(QStringLiteral("500")); },
@@ -410,6 +425,7 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
         c.arrange();
         m_manager.handleTranslateAndReplaceShortcut();
         ASSERT_TRUE(waitForToast(c.expectedToast, SelectionReplacer::PasteReadTimeoutMs + 3000));
+        EXPECT_EQ(toasts.size(), 2);
         EXPECT_TRUE(pasted.isEmpty());
         if (c.translationOnClipboard) {
             EXPECT_EQ(pasteboard().currentString(), QStringLiteral("merhaba"));

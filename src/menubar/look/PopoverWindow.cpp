@@ -63,6 +63,21 @@ QWidget* PopoverWindow::widgetOf(QWindow* window) {
     return nullptr;
 }
 
+bool PopoverWindow::isOwnedWindowAt(const QWidget* owner, QPoint position) {
+    if (!owner)
+        return false;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [owner, position](const QWidget* window) {
+        if (!window->isVisible() || !window->frameGeometry().contains(position))
+            return false;
+        for (const QObject* o = window; o; o = o->parent()) {
+            if (o == owner)
+                return true;
+        }
+        return false;
+    });
+}
+
 QRegion PopoverWindow::regionOf(const QPainterPath& path) {
     QRegion region;
     for (const QPolygonF& polygon : path.toFillPolygons())

@@ -67,6 +67,10 @@ public:
     Edge edge() const { return m_placement.edge; }
     Placement placement() const { return m_placement; }
 
+    // Whether `owner`, or a list or popover opened from inside it, is shown at `position` (global
+    // coordinates). Our other windows are left out: another application may cover them there.
+    static bool isOwnedWindowAt(const QWidget* owner, QPoint position);
+
     // The pixels a shape covers, for window masks.
     static QRegion regionOf(const QPainterPath& path);
 
