@@ -24,5 +24,10 @@ for _ in $(seq 1 50); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
 done
+# Quillora opens its popover at start when it finds no tray, so the tray must be up first.
+for _ in $(seq 1 50); do
+  xdotool search --classname trayer >/dev/null 2>&1 && break
+  sleep 0.1
+done
 
 ctest --test-dir build/ci --output-on-failure -j "$(nproc)" "$@"

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
+#include <cstdio>
 
 namespace {
 
@@ -36,6 +37,7 @@ MenuBarManager& MenuBarManager::shared() {
         // Gone while the application still runs: widgets destroyed after it would bring back some of its
         // machinery (the gesture manager) and leak it.
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { delete sharedInstance; });
+        sharedInstance->openWhenNoTray();
     }
     return *sharedInstance;
 }
@@ -101,6 +103,21 @@ void MenuBarManager::setupMenuBar() {
     // The tray places its own menu on a right click; a left click stays ours.
     m_statusItem->setContextMenu(m_rightClickMenu);
     m_statusItem->show();
+}
+
+void MenuBarManager::openWhenNoTray() {
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    // Without a tray host the icon never appears and the start would leave nothing to click; a tray that
+    // comes later docks the icon by itself. Not a debug line: release builds say it too.
+    std::fputs("Quillora: no system tray on this display; the translator opens at the top-right, and starting "
+               "Quillora again shows it.\n",
+               stderr);
+    QPointer<MenuBarManager> self(this);
+    MainQueue::async([self] {
+        if (self)
+            self->showPopover();
+    });
 }
 
 void MenuBarManager::ensureView() {

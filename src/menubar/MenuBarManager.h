@@ -28,6 +28,8 @@ public:
     static constexpr int handOverDelayMs = 300;
     static constexpr int maximumSelectedTextLength = 5000;
 
+    // The application's manager. With no system tray on the display it says so on stderr and opens the
+    // popover once, at the top-right, as a second start would.
     static MenuBarManager& shared();
     // Whether the shared instance exists, without creating it.
     static bool hasShared();
@@ -73,6 +75,7 @@ protected:
 
 private:
     void setupMenuBar();
+    void openWhenNoTray();
     void setupEventMonitor();
     void setupNotificationObservers();
     void ensureView();

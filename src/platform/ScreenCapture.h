@@ -15,7 +15,10 @@ public:
     // Asynchronous probe of what can be captured; true when at least one screen can be grabbed.
     virtual void probeShareableContent(std::function<void(bool granted)> handler) = 0;
 
-    // Lets the user drag a region; on success the image is on the clipboard. Runs the capture tool as a
-    // child process; the handler runs once, on the main thread, with false on cancel or failure.
-    virtual void captureInteractiveRegionToClipboard(std::function<void(bool captured)> handler) = 0;
+    // A cancel is the user's choice and leaves the clipboard alone; only a failure is worth reporting.
+    enum class CaptureOutcome { Captured, Cancelled, Failed };
+
+    // Lets the user drag a region; when captured the image is on the clipboard. Runs the capture tool as
+    // a child process; the handler runs once, on the main thread.
+    virtual void captureInteractiveRegionToClipboard(std::function<void(CaptureOutcome)> handler) = 0;
 };

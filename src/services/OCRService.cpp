@@ -63,8 +63,15 @@ std::optional<QByteArray> OCRService::compressToJpeg(const QImage& image) {
 
 void OCRService::captureAndRecognize(Completion completion) {
     debugLog(kTag, QStringLiteral("📸 Ekran yakalama başlıyor"));
-    platform().screenCapture().captureInteractiveRegionToClipboard([this, completion](bool captured) {
-        if (!captured) {
+    platform().screenCapture().captureInteractiveRegionToClipboard([this, completion](
+                                                                       ScreenCapture::CaptureOutcome outcome) {
+        if (outcome == ScreenCapture::CaptureOutcome::Cancelled) {
+            // The user changed their mind: nothing to announce, so no banner and no popover.
+            debugLog(kTag, QStringLiteral("↩️ Ekran yakalama iptal edildi"));
+            completion(Result<QString, QString>::success(QString()));
+            return;
+        }
+        if (outcome != ScreenCapture::CaptureOutcome::Captured) {
             fail(kCaptureFailed, completion);
             return;
         }

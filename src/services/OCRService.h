@@ -15,11 +15,12 @@
 // Screen-text recognition: the user picks a screen region with the capture tool, the image comes back
 // from the clipboard, goes to the web API as a JPEG, and the recognised text is announced as
 // "OCRCompleted" {"text", "ocrID"}, or {"text": "", "error"} when the run failed ("ocrID" too once the
-// image was sent).
+// image was sent). A capture the user cancels announces nothing.
 class OCRService : public QObject {
     Q_OBJECT
 public:
-    // The recognised text (possibly empty), or the failure message that was announced.
+    // The recognised text (empty when nothing was recognised or the capture was cancelled), or the
+    // failure message that was announced.
     using Completion = std::function<void(Result<QString, QString>)>;
 
     static constexpr int timeoutMs = 60000;

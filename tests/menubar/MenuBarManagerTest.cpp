@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -149,6 +150,22 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     actions.at(1)->trigger();
     EXPECT_EQ(m_posted.size(), 1);
     EXPECT_EQ(checks, 1);
+}
+
+TEST_F(MenuBarManagerTest, WithoutATrayTheApplicationsManagerSaysSoOnceAndOpensByItself) {
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    ASSERT_FALSE(MenuBarManager::hasShared());
+    testing::internal::CaptureStderr();
+    MenuBarManager& manager = MenuBarManager::shared();
+    EXPECT_EQ(&MenuBarManager::shared(), &manager);
+    const bool shown = waitUntil([&] { return manager.isPopoverShown(); }, 2000);
+    const QString output = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(output.count(QStringLiteral("Quillora: no system tray on this display")), 1) << output.toStdString();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(manager.popover()->geometry().right(), screen.right());
+    EXPECT_EQ(manager.popover()->geometry().top(), screen.top());
+    delete &manager;
 }
 
 TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInOrder) {

@@ -44,16 +44,16 @@ TEST(X11ScreenCaptureTest, DraggedRegionIsReadBackFromTheClipboard) {
     X11Pasteboard pasteboard;
     int calls = 0;
     bool captured = false;
-    capture.captureInteractiveRegionToClipboard([&](bool ok) {
+    capture.captureInteractiveRegionToClipboard([&](ScreenCapture::CaptureOutcome outcome) {
         ++calls;
-        captured = ok;
+        captured = outcome == ScreenCapture::CaptureOutcome::Captured;
     });
 
     // A second request while the user is still choosing fails at once; the first is unaffected.
-    std::optional<bool> second;
-    capture.captureInteractiveRegionToClipboard([&](bool ok) { second = ok; });
+    std::optional<ScreenCapture::CaptureOutcome> second;
+    capture.captureInteractiveRegionToClipboard([&](ScreenCapture::CaptureOutcome outcome) { second = outcome; });
     ASSERT_TRUE(waitUntil([&] { return second.has_value(); }));
-    EXPECT_FALSE(*second);
+    EXPECT_EQ(*second, ScreenCapture::CaptureOutcome::Failed);
 
     ASSERT_TRUE(waitForOverlay());
     ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("50"), QStringLiteral("60"),
@@ -80,10 +80,11 @@ TEST(X11ScreenCaptureTest, DraggedRegionIsReadBackFromTheClipboard) {
     pasteboard.setString(QStringLiteral("done")); // lets the tool's clipboard server go
 }
 
-TEST(X11ScreenCaptureTest, CancelAndMissingToolReportFalseOnce) {
+TEST(X11ScreenCaptureTest, EscapeIsACancelAndAMissingToolAFailureEachReportedOnce) {
+    using Outcome = ScreenCapture::CaptureOutcome;
     X11ScreenCapture capture(QStringLiteral(QUILLORA_SCREENCAPTURE_PATH));
-    QList<bool> answers;
-    capture.captureInteractiveRegionToClipboard([&](bool ok) { answers.append(ok); });
+    QList<Outcome> answers;
+    capture.captureInteractiveRegionToClipboard([&](Outcome outcome) { answers.append(outcome); });
     ASSERT_TRUE(waitForOverlay());
     // The overlay may get its keyboard grab only after the first press on a loaded machine.
     for (int i = 0; i < 20 && answers.isEmpty(); ++i) {
@@ -92,14 +93,14 @@ TEST(X11ScreenCaptureTest, CancelAndMissingToolReportFalseOnce) {
     }
     ASSERT_FALSE(answers.isEmpty());
     spinFor(200);
-    EXPECT_EQ(answers, QList<bool>{false});
+    EXPECT_EQ(answers, QList<Outcome>{Outcome::Cancelled});
 
     X11ScreenCapture missing(QStringLiteral("/nonexistent/quillora-screencapture"));
     answers.clear();
-    missing.captureInteractiveRegionToClipboard([&](bool ok) { answers.append(ok); });
+    missing.captureInteractiveRegionToClipboard([&](Outcome outcome) { answers.append(outcome); });
     EXPECT_TRUE(answers.isEmpty());
     ASSERT_TRUE(waitUntil([&] { return !answers.isEmpty(); }));
-    EXPECT_EQ(answers, QList<bool>{false});
+    EXPECT_EQ(answers, QList<Outcome>{Outcome::Failed});
 }
 
 TEST(X11ScreenCaptureTest, ToolIsLookedForBesideTheRunningProgram) {

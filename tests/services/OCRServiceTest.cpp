@@ -184,14 +184,22 @@ TEST_F(OCRServiceTest, FailuresAreAnnouncedWithAnErrorAndNoTextReachesTheClipboa
     EXPECT_EQ(fakePlatform().fakePasteboard().writeCount(), writesBefore);
 }
 
-TEST_F(OCRServiceTest, CancelledCaptureSendsNothing) {
-    fakePlatform().fakeScreenCapture().nextCapture.reset();
+TEST_F(OCRServiceTest, CancelledCaptureStaysSilentAndAFailedOneIsAnnounced) {
     fakePlatform().fakePasteboard().setExternalString(QStringLiteral("keep"));
+
+    // Escape: no notification means no banner, no toast and no popover.
+    fakePlatform().fakeScreenCapture().nextCapture.reset();
     EXPECT_EQ(performOCR(), std::nullopt);
-    EXPECT_TRUE(s_api->requestLog().isEmpty());
+    EXPECT_TRUE(m_completed.isEmpty());
+
+    fakePlatform().fakeScreenCapture().nextCapture = sampleRegion();
+    fakePlatform().fakeScreenCapture().captureFails = true;
+    EXPECT_EQ(performOCR(), std::nullopt);
     ASSERT_EQ(m_completed.size(), 1);
     EXPECT_EQ(m_completed.first().value("error").toString(), QStringLiteral("Ekran görüntüsü alınamadı"));
     EXPECT_FALSE(m_completed.first().contains("ocrID")); // nothing was sent, so no run to name
+
+    EXPECT_TRUE(s_api->requestLog().isEmpty());
     EXPECT_EQ(fakePlatform().fakePasteboard().currentString(), QStringLiteral("keep"));
 }
 

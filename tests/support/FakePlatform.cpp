@@ -177,11 +177,16 @@ void FakeScreenCapture::probeShareableContent(std::function<void(bool)> handler)
     MainQueue::async([handler = std::move(handler), granted] { handler(granted); }, this);
 }
 
-void FakeScreenCapture::captureInteractiveRegionToClipboard(std::function<void(bool)> handler) {
+void FakeScreenCapture::captureInteractiveRegionToClipboard(std::function<void(CaptureOutcome)> handler) {
     ++captureCount;
     const std::optional<QImage> image = nextCapture;
+    const bool fails = captureFails;
     MainQueue::async(
-        [this, handler = std::move(handler), image] {
+        [this, handler = std::move(handler), image, fails] {
+            if (fails) {
+                handler(CaptureOutcome::Failed);
+                return;
+            }
             if (image) {
                 QByteArray png;
                 QBuffer buffer(&png);
@@ -191,7 +196,7 @@ void FakeScreenCapture::captureInteractiveRegionToClipboard(std::function<void(b
                 s.items.append({QStringLiteral("image/png"), png});
                 m_pasteboard.setExternalContent(s);
             }
-            handler(image.has_value());
+            handler(image ? CaptureOutcome::Captured : CaptureOutcome::Cancelled);
         },
         this);
 }

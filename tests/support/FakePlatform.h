@@ -154,13 +154,15 @@ public:
     bool preflightPermission() const override { return permissionGranted; }
     void requestPermission() override { ++permissionRequests; }
     void probeShareableContent(std::function<void(bool)> handler) override;
-    void captureInteractiveRegionToClipboard(std::function<void(bool)> handler) override;
+    void captureInteractiveRegionToClipboard(std::function<void(CaptureOutcome)> handler) override;
 
     bool permissionGranted = true;
     int permissionRequests = 0;
     int captureCount = 0;
     // The region the user "drags"; none means the user cancels.
     std::optional<QImage> nextCapture;
+    // The tool fails (crashes, is missing) whatever nextCapture says.
+    bool captureFails = false;
 
 private:
     FakePasteboard& m_pasteboard;

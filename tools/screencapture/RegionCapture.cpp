@@ -59,7 +59,7 @@ void RegionCapture::onRegionSelected(const QImage& image) {
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG")) {
         std::fputs("quillora-screencapture: the region could not be encoded\n", stderr);
-        finish(cancelledExitCode);
+        finish(failedExitCode);
         return;
     }
 
@@ -67,7 +67,7 @@ void RegionCapture::onRegionSelected(const QImage& image) {
     connect(m_handOff, &ClipboardHandOff::finished, this, [this](bool owned) {
         if (!owned)
             std::fputs("quillora-screencapture: the image could not be put on the clipboard\n", stderr);
-        finish(owned ? copiedExitCode : cancelledExitCode);
+        finish(owned ? copiedExitCode : failedExitCode);
     });
     m_handOff->start(png);
 }

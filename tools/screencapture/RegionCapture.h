@@ -17,6 +17,8 @@ class RegionCapture : public QObject {
 public:
     static constexpr int copiedExitCode = 0;
     static constexpr int cancelledExitCode = 1;
+    // Apart from the cancel, so the caller can tell the user something went wrong.
+    static constexpr int failedExitCode = 3;
 
     RegionCapture();
     ~RegionCapture() override;

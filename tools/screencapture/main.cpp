@@ -1,6 +1,6 @@
 // quillora-screencapture -i -s -c: the user drags a region of the screen and the image goes to the
-// clipboard. Exit status 0 when the image is on the clipboard, 1 when cancelled or failed (the clipboard
-// is then untouched), 2 on a usage error.
+// clipboard. Exit status 0 when the image is on the clipboard, 1 when cancelled, 3 when it failed (the
+// clipboard is then untouched), 2 on a usage error.
 #include "ClipboardServer.h"
 #include "RegionCapture.h"
 
@@ -67,6 +67,6 @@ int main(int argc, char** argv) {
     QObject::connect(&capture, &RegionCapture::finished, &app,
                      [](int exitCode) { QApplication::exit(exitCode); });
     if (!capture.start())
-        return RegionCapture::cancelledExitCode;
+        return RegionCapture::failedExitCode;
     return app.exec();
 }

@@ -17,6 +17,9 @@ namespace {
 
 const QString kTag = QStringLiteral("ScreenCapture");
 const QString kToolName = QStringLiteral("quillora-screencapture");
+constexpr int kCopiedExitCode = 0;
+// Escape or a plain click; the tool's own failures exit with other codes.
+constexpr int kCancelledExitCode = 1;
 
 } // namespace
 
@@ -54,19 +57,19 @@ void X11ScreenCapture::probeShareableContent(std::function<void(bool granted)> h
     MainQueue::async([this, handler = std::move(handler)] { handler(preflightPermission()); }, this);
 }
 
-void X11ScreenCapture::captureInteractiveRegionToClipboard(std::function<void(bool captured)> handler) {
-    auto answer = [this, handler](bool captured) {
-        MainQueue::async([handler, captured] { handler(captured); }, this);
+void X11ScreenCapture::captureInteractiveRegionToClipboard(std::function<void(CaptureOutcome)> handler) {
+    auto answer = [this, handler](CaptureOutcome outcome) {
+        MainQueue::async([handler, outcome] { handler(outcome); }, this);
     };
     if (m_process) {
         debugLog(kTag, QStringLiteral("⚠️ Ekran yakalama zaten sürüyor"));
-        answer(false);
+        answer(CaptureOutcome::Failed);
         return;
     }
     const QString program = toolPath();
     if (!QFileInfo(program).isExecutable()) {
         debugLog(kTag, QStringLiteral("❌ Yakalama aracı bulunamadı: ") + program);
-        answer(false);
+        answer(CaptureOutcome::Failed);
         return;
     }
 
@@ -79,7 +82,7 @@ void X11ScreenCapture::captureInteractiveRegionToClipboard(std::function<void(bo
     // The tool's exit status arrives only once its clipboard server owns the clipboard, so the image
     // can be read back as soon as the status says 0.
     auto done = std::make_shared<bool>(false);
-    auto finish = [this, process, handler, done](bool captured) {
+    auto finish = [this, process, handler, done](CaptureOutcome outcome) {
         if (*done)
             return;
         *done = true;
@@ -89,14 +92,20 @@ void X11ScreenCapture::captureInteractiveRegionToClipboard(std::function<void(bo
         if (m_process == process)
             m_process = nullptr;
         process->deleteLater();
-        handler(captured);
+        handler(outcome);
     };
     connect(process, &QProcess::finished, this, [finish](int exitCode, QProcess::ExitStatus status) {
-        finish(status == QProcess::NormalExit && exitCode == 0);
+        const bool normal = status == QProcess::NormalExit;
+        if (normal && exitCode == kCopiedExitCode)
+            finish(CaptureOutcome::Captured);
+        else if (normal && exitCode == kCancelledExitCode)
+            finish(CaptureOutcome::Cancelled);
+        else
+            finish(CaptureOutcome::Failed);
     });
     connect(process, &QProcess::errorOccurred, this, [finish](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            finish(false);
+            finish(CaptureOutcome::Failed);
     });
     process->start();
 }

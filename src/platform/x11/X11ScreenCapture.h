@@ -21,7 +21,7 @@ public:
     void requestPermission() override;
     void probeShareableContent(std::function<void(bool granted)> handler) override;
     // One capture at a time: a request while the user is still choosing a region fails at once.
-    void captureInteractiveRegionToClipboard(std::function<void(bool captured)> handler) override;
+    void captureInteractiveRegionToClipboard(std::function<void(CaptureOutcome)> handler) override;
 
     QString toolPath() const;
 
