@@ -31,7 +31,6 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -107,9 +106,6 @@ void AppDelegate::startBasicServices() {
     DeviceInfoService::shared().printDeviceInfo();
 
     MenuBarManager& menuBar = MenuBarManager::shared();
-    // Without a tray host the icon has nowhere to show, and the app would run unseen.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        qWarning("Quillora: no system tray is running; start Quillora again to open the translator.");
     menuBar.setCheckForUpdatesHandler([] { UpdateManager::shared().updaterController().checkForUpdates(); });
 
     // Settings window: its manager starts listening for "OpenSettingsWindow" here.

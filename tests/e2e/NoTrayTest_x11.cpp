@@ -1,5 +1,5 @@
 // The real binary on a display where no tray runs (the README's bare xvfb-run recipe): the icon has
-// nowhere to show, so the app must say how to reach it instead of running unseen.
+// nowhere to show, so the app must say how to reach it and open the translator instead of running unseen.
 #include "AppUnderTest.h"
 #include "DevApiServer.h"
 #include "TestUtils.h"
@@ -49,6 +49,10 @@ TEST(NoTrayTest, StartingWithoutATraySaysHowToReachTheApp) {
     AppUnderTest app;
     app.setEnvironmentVariable(QStringLiteral("DISPLAY"), display.display());
     ASSERT_TRUE(app.start(&api));
-    EXPECT_GE(app.waitForLog(QStringLiteral("no system tray is running")), 0) << app.log().toStdString();
+    EXPECT_GE(app.waitForLog(QStringLiteral("Quillora: no system tray on this display")), 0)
+        << app.log().toStdString();
+    EXPECT_EQ(app.log().count(QStringLiteral("no system tray")), 1);
+    // The translator opens by itself, so the first start is not a blank screen.
+    EXPECT_TRUE(app.waitForWindow(QStringLiteral("^Quillora$")).has_value());
     EXPECT_EQ(app.stop(), 0) << app.log().toStdString();
 }
