@@ -210,7 +210,8 @@ QByteArray UserDefaults::data(const QString& key) const {
 }
 
 QStringList UserDefaults::allKeys() const {
-    QStringList keys = m_settings->allKeys();
+    // Without a settings file (not a regular file at its path) the values live in memory.
+    QStringList keys = m_settings ? m_settings->allKeys() : m_memory.keys();
     for (auto it = m_registered.cbegin(); it != m_registered.cend(); ++it) {
         if (!keys.contains(it.key()))
             keys.append(it.key());

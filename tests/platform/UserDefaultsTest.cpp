@@ -131,6 +131,7 @@ TEST_F(UserDefaultsTest, AnythingButARegularFileAtThePathIsNeverOpened) {
     EXPECT_FALSE(defaults.contains(QStringLiteral("showInDock")));
     defaults.set(QStringLiteral("showInDock"), true);
     EXPECT_TRUE(defaults.boolean(QStringLiteral("showInDock")));
+    EXPECT_TRUE(defaults.allKeys().contains(QStringLiteral("showInDock")));
     defaults.remove(QStringLiteral("showInDock"));
     EXPECT_FALSE(defaults.contains(QStringLiteral("showInDock")));
     EXPECT_FALSE(QFileInfo(path()).isFile());

@@ -11,10 +11,11 @@
 
 namespace {
 
-RunningApplication app(const char* id, const char* name) {
+RunningApplication app(const char* id, const char* name, qint64 processId = 1) {
     RunningApplication running;
     running.bundleIdentifier = QString::fromUtf8(id);
     running.localizedName = QString::fromUtf8(name);
+    running.processId = processId;
     return running;
 }
 
@@ -47,6 +48,7 @@ TEST(RunningAppsService, ListsNamedApplicationsInCodePointOrder) {
         app("second.Same", "Same"),
         app("emoji", "\U0001F600 Smile"),
         app("private.use", "\uE000 Private"),
+        app("quillora", "Quillora", QCoreApplication::applicationPid()),
     };
     workspace.icons.insert(QStringLiteral("zoom"), QIcon(QPixmap(8, 8)));
 
