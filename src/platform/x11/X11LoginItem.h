@@ -6,7 +6,7 @@
 
 // Start at login through an XDG autostart entry, $XDG_CONFIG_HOME/autostart/quillora.desktop, whose Exec
 // is the running program's absolute path. The entry's presence is the state; an entry marked Hidden counts
-// as absent, as the autostart specification says.
+// as absent, as XDG autostart defines it.
 class X11LoginItem : public LoginItem {
     Q_OBJECT
 public:
