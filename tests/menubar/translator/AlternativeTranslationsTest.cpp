@@ -179,7 +179,8 @@ TEST(AlternativeTranslationsView, BackTranslationsOpenAfterTheRestAndCloseOnLeav
     rest.start();
     chip.handleHover(true);
     ASSERT_TRUE(waitUntil([&] { return chip.isPopoverShown(); }, 3000));
-    EXPECT_GE(rest.elapsed(), TranslationChip::hoverDelayMs);
+    // Qt's coarse timers may fire up to 5 % early.
+    EXPECT_GE(rest.elapsed(), TranslationChip::hoverDelayMs * 95 / 100);
     EXPECT_TRUE(chip.isHovered());
     const auto* title = chip.popover()->content()->findChild<QLabel*>();
     ASSERT_NE(title, nullptr);
