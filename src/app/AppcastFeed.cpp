@@ -1,22 +1,29 @@
 #include "app/AppcastFeed.h"
 
 #include <QHostAddress>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QXmlStreamReader>
+#include <atomic>
 
 const QString AppcastFeed::xmlNamespace = QStringLiteral("https://quillora.app/xml-namespaces/appcast");
 
 namespace {
 
-// A link from the feed is opened in the user's browser: nothing but the web.
+#ifdef NDEBUG
+std::atomic<bool> s_loopbackLinksAllowed = false;
+#else
+std::atomic<bool> s_loopbackLinksAllowed = true;
+#endif
+
+// A link from the feed is opened in the user's browser: nothing but the web. Plain http to this machine
+// reaches the local stand-in of the site; a release feed has no business sending the browser there.
 QUrl safeLink(const QString& text) {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
         return {};
     if (url.scheme() == QLatin1String("https"))
         return url;
-    if (url.scheme() == QLatin1String("http")) {
+    if (url.scheme() == QLatin1String("http") && s_loopbackLinksAllowed) {
         const QHostAddress address(url.host());
         if ((!address.isNull() && address.isLoopback()) || url.host() == QLatin1String("localhost"))
             return url;
@@ -24,35 +31,155 @@ QUrl safeLink(const QString& text) {
     return {};
 }
 
-QList<qint64> versionParts(const QString& version) {
-    static const QRegularExpression separators(QStringLiteral("[.\\-+_ ]"));
-    QList<qint64> parts;
-    for (const QString& part : version.trimmed().split(separators, Qt::SkipEmptyParts)) {
-        qsizetype digits = 0;
-        while (digits < part.size() && digits < 15 && part.at(digits).isDigit())
-            ++digits;
-        parts.append(digits == 0 ? 0 : part.left(digits).toLongLong());
+// A version as release numbers and pre-release identifiers: 1.0.2-beta.3 is {1, 0, 2} and {beta, 3}.
+// Numbers stay digit strings without leading zeros, so that no length overflows.
+struct VersionParts {
+    QStringList release;
+    QStringList preRelease;
+};
+
+bool isNumber(QStringView identifier) {
+    return !identifier.isEmpty() && identifier.front().isDigit();
+}
+
+QString withoutLeadingZeros(QStringView digits) {
+    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+        digits = digits.mid(1);
+    return digits.toString();
+}
+
+VersionParts versionParts(const QString& text) {
+    QStringView version = QStringView(text).trimmed();
+    // Build metadata ("+build.5") does not order versions.
+    if (const qsizetype plus = version.indexOf(QLatin1Char('+')); plus >= 0)
+        version = version.left(plus);
+    VersionParts parts;
+    qsizetype i = 0;
+    while (i < version.size() && version.at(i).isDigit()) {
+        const qsizetype start = i;
+        while (i < version.size() && version.at(i).isDigit())
+            ++i;
+        parts.release.append(withoutLeadingZeros(version.mid(start, i - start)));
+        if (i + 1 < version.size() && version.at(i) == QLatin1Char('.') && version.at(i + 1).isDigit())
+            ++i;
+        else
+            break;
     }
-    while (!parts.isEmpty() && parts.last() == 0)
-        parts.removeLast();
+    while (!parts.release.isEmpty() && parts.release.last() == QLatin1String("0"))
+        parts.release.removeLast();
+    // The rest names a pre-release: words and numbers, split at separators and where letters meet digits
+    // ("rc1" is {rc, 1}, like "rc.1").
+    QString identifier;
+    auto flush = [&] {
+        if (!identifier.isEmpty())
+            parts.preRelease.append(isNumber(identifier) ? withoutLeadingZeros(identifier) : identifier);
+        identifier.clear();
+    };
+    for (const QChar c : version.mid(i)) {
+        if (!c.isLetterOrNumber()) {
+            flush();
+            continue;
+        }
+        if (!identifier.isEmpty() && isNumber(identifier) != c.isDigit())
+            flush();
+        identifier += c;
+    }
+    flush();
     return parts;
+}
+
+int sign(qsizetype value) {
+    return (value > 0) - (value < 0);
+}
+
+int compareNumbers(const QString& a, const QString& b) {
+    return a.size() != b.size() ? sign(a.size() - b.size()) : sign(a.compare(b));
+}
+
+// Numbers rank below words; words compare alphabetically (alpha < beta < rc).
+int compareIdentifiers(const QString& a, const QString& b) {
+    const bool numberA = isNumber(a);
+    if (numberA != isNumber(b))
+        return numberA ? -1 : 1;
+    return numberA ? compareNumbers(a, b) : sign(a.compare(b, Qt::CaseInsensitive));
+}
+
+// The reader spends time growing with the square of one element's attributes, and a feed needs neither
+// thousands of attributes nor of elements: such a document is refused before it is read.
+constexpr int maximumAttributesPerElement = 64;
+constexpr int maximumElements = 20000;
+
+bool withinReadingLimits(QByteArrayView xml) {
+    auto skipPast = [xml](qsizetype from, QByteArrayView terminator) {
+        const qsizetype found = xml.indexOf(terminator, from);
+        return found < 0 ? xml.size() : found + terminator.size();
+    };
+    int elements = 0;
+    qsizetype i = 0;
+    while ((i = xml.indexOf('<', i)) >= 0) {
+        const QByteArrayView tag = xml.sliced(++i);
+        if (tag.startsWith("!--")) {
+            i = skipPast(i, "-->");
+            continue;
+        }
+        if (tag.startsWith("![CDATA[")) {
+            i = skipPast(i, "]]>");
+            continue;
+        }
+        if (tag.startsWith('?')) {
+            i = skipPast(i, "?>");
+            continue;
+        }
+        if (!tag.startsWith('/') && !tag.startsWith('!') && ++elements > maximumElements)
+            return false;
+        int attributes = 0;
+        char quote = 0;
+        for (; i < xml.size(); ++i) {
+            const char c = xml.at(i);
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '=') {
+                if (++attributes > maximumAttributesPerElement)
+                    return false;
+            } else if (c == '>') {
+                ++i;
+                break;
+            }
+        }
+    }
+    return true;
 }
 
 } // namespace
 
+void AppcastFeed::setLoopbackLinksAllowed(bool allowed) {
+    s_loopbackLinksAllowed = allowed;
+}
+
 int AppcastFeed::compareVersions(const QString& a, const QString& b) {
-    const QList<qint64> left = versionParts(a);
-    const QList<qint64> right = versionParts(b);
-    for (qsizetype i = 0; i < std::max(left.size(), right.size()); ++i) {
-        const qint64 l = left.value(i, 0);
-        const qint64 r = right.value(i, 0);
-        if (l != r)
-            return l < r ? -1 : 1;
+    const VersionParts left = versionParts(a);
+    const VersionParts right = versionParts(b);
+    const QString zero = QStringLiteral("0");
+    for (qsizetype i = 0; i < std::max(left.release.size(), right.release.size()); ++i) {
+        if (const int order = compareNumbers(left.release.value(i, zero), right.release.value(i, zero)))
+            return order;
     }
-    return 0;
+    // A pre-release comes before its release.
+    if (left.preRelease.isEmpty() || right.preRelease.isEmpty())
+        return int(left.preRelease.isEmpty()) - int(right.preRelease.isEmpty());
+    for (qsizetype i = 0; i < std::min(left.preRelease.size(), right.preRelease.size()); ++i) {
+        if (const int order = compareIdentifiers(left.preRelease.at(i), right.preRelease.at(i)))
+            return order;
+    }
+    return sign(left.preRelease.size() - right.preRelease.size());
 }
 
 std::optional<QList<AppcastItem>> AppcastFeed::parse(const QByteArray& xml) {
+    if (!withinReadingLimits(xml))
+        return std::nullopt;
     QXmlStreamReader reader(xml);
     QList<AppcastItem> items;
     bool sawChannel = false;

@@ -9,7 +9,7 @@
 // One release of the update feed.
 struct AppcastItem {
     QString title;
-    // Compared with the running version (dotted numbers, "1.2.10").
+    // Compared with the running version: dotted numbers, maybe a pre-release ("1.2.10", "1.3-beta.2").
     QString version;
     // Shown to the user; the version when the feed gives none.
     QString shortVersionString;
@@ -27,12 +27,19 @@ class AppcastFeed {
 public:
     static const QString xmlNamespace;
 
-    // The items that name a version and a download page (https, or http to a loopback address); none
-    // when the document is not a well-formed RSS channel.
+    // The items that name a version and a download page (https; http to a loopback address only while
+    // loopback links are allowed); none when the document is not a well-formed RSS channel or has more
+    // elements, or attributes on one element, than any feed needs. Safe on any thread.
     static std::optional<QList<AppcastItem>> parse(const QByteArray& xml);
 
-    // <0, 0 or >0 as `a` is older than, the same as or newer than `b`. Missing parts count as 0
-    // ("1.0" == "1.0.0"); a part's leading digits are its number.
+    // Plain http links to this machine lead to the local stand-in of the site. Allowed in debug builds;
+    // release builds refuse them unless a test allows them here.
+    static void setLoopbackLinksAllowed(bool allowed);
+
+    // -1, 0 or 1 as `a` is older than, the same as or newer than `b`. Missing numbers count as 0
+    // ("1.0" == "1.0.0"). A suffix after the numbers names a pre-release, older than its release and
+    // ordered by its words and numbers: 1.0-alpha < 1.0-beta < 1.0-beta.2 < 1.0-rc1 < 1.0 < 1.0.1.
+    // Build metadata after "+" is ignored.
     static int compareVersions(const QString& a, const QString& b);
 
     // The newest item of `items` that is newer than `currentVersion`, if any.

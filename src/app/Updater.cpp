@@ -4,14 +4,37 @@
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 
+#include <QFuture>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPromise>
+#include <QThreadPool>
 
 namespace {
 
 const QString kTag = QStringLiteral("Updater");
 const QString kLastCheckKey = QStringLiteral("lastUpdateCheckTime");
+const QString kTooSlow = QStringLiteral("The update feed did not answer in time or was too large.");
+
+void markChecked() {
+    UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+}
+
+// Runs off the UI thread: the outcome of a downloaded feed.
+Updater::CheckResult evaluate(const QByteArray& feed, const QString& currentVersion) {
+    Updater::CheckResult result;
+    const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(feed);
+    if (!items) {
+        result.error = QStringLiteral("The update feed could not be read.");
+    } else if (auto update = AppcastFeed::newestUpdate(*items, currentVersion)) {
+        result.outcome = Updater::Outcome::UpdateFound;
+        result.item = *update;
+    } else {
+        result.outcome = Updater::Outcome::UpToDate;
+    }
+    return result;
+}
 
 } // namespace
 
@@ -22,6 +45,23 @@ Updater::Updater(FeedUrlProvider feedUrl, QString currentVersion, QObject* paren
     , m_network(new QNetworkAccessManager(this)) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Updater::checkForUpdatesInBackground);
+    m_deadline.setSingleShot(true);
+    m_deadline.setInterval(checkDeadlineMs);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        if (!m_checking)
+            return;
+        debugLog(kTag, QStringLiteral("The check ran out of time"));
+        if (m_reply) {
+            // Its finished signal ends the check.
+            m_reply->abort();
+            return;
+        }
+        markChecked();
+        CheckResult result;
+        result.userInitiated = m_userInitiated;
+        result.error = kTooSlow;
+        finish(result);
+    });
 }
 
 Updater::~Updater() {
@@ -35,7 +75,7 @@ void Updater::start() {
     m_started = true;
     // The first launch counts as checked: the first automatic check comes one interval later.
     if (!lastCheck())
-        UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+        markChecked();
     Q_EMIT canCheckForUpdatesChanged(canCheckForUpdates());
     schedule();
 }
@@ -86,14 +126,18 @@ void Updater::check(bool userInitiated) {
         return;
     m_timer.stop();
     m_checking = true;
+    ++m_checkNumber;
+    m_userInitiated = userInitiated;
+    m_deadline.start();
     Q_EMIT canCheckForUpdatesChanged(false);
     const std::optional<QUrl> url = m_feedUrl ? m_feedUrl() : std::nullopt;
     if (!url) {
         // Answered on a later turn, like every other check.
         MainQueue::async(
-            [this, userInitiated] {
-                UserDefaults::standard().set(kLastCheckKey,
-                                             QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+            [this, userInitiated, number = m_checkNumber] {
+                if (!m_checking || number != m_checkNumber)
+                    return;
+                markChecked();
                 CheckResult result;
                 result.userInitiated = userInitiated;
                 result.error = QStringLiteral("Invalid URL configuration.");
@@ -106,7 +150,6 @@ void Updater::check(bool userInitiated) {
     QNetworkRequest request(*url);
     request.setTransferTimeout(feedTimeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    m_userInitiated = userInitiated;
     m_reply = m_network->get(request);
     connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
         if (received > maximumFeedBytes && m_reply)
@@ -117,32 +160,41 @@ void Updater::check(bool userInitiated) {
             return;
         reply->deleteLater();
         m_reply = nullptr;
-        UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-        CheckResult result;
-        result.userInitiated = m_userInitiated;
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
-            result.error = reply->error() == QNetworkReply::OperationCanceledError
-                               ? QStringLiteral("The update feed did not answer in time or was too large.")
-                               : reply->errorString();
+            markChecked();
+            CheckResult result;
+            result.userInitiated = m_userInitiated;
+            result.error =
+                reply->error() == QNetworkReply::OperationCanceledError ? kTooSlow : reply->errorString();
             finish(result);
             return;
         }
-        const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(reply->readAll());
-        if (!items) {
-            result.error = QStringLiteral("The update feed could not be read.");
-        } else if (auto update = AppcastFeed::newestUpdate(*items, m_currentVersion)) {
-            result.outcome = Outcome::UpdateFound;
-            result.item = *update;
-        } else {
-            result.outcome = Outcome::UpToDate;
-        }
+        read(reply->readAll());
+    });
+}
+
+void Updater::read(const QByteArray& feed) {
+    // Reading a feed, even a hostile one, must not hold the UI thread.
+    auto promise = std::make_shared<QPromise<CheckResult>>();
+    QFuture<CheckResult> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, feed, version = m_currentVersion] {
+        promise->addResult(evaluate(feed, version));
+        promise->finish();
+    });
+    future.then(this, [this, number = m_checkNumber](CheckResult result) {
+        if (!m_checking || number != m_checkNumber)
+            return;
+        markChecked();
+        result.userInitiated = m_userInitiated;
         finish(result);
     });
 }
 
 void Updater::finish(CheckResult result) {
     m_checking = false;
+    m_deadline.stop();
     debugLog(kTag, result.outcome == Outcome::UpdateFound
                        ? QStringLiteral("Update found: %1").arg(result.item.version)
                    : result.outcome == Outcome::UpToDate

@@ -33,7 +33,9 @@ public:
     // The feed's address, or none when the configured site is not acceptable.
     using FeedUrlProvider = std::function<std::optional<QUrl>()>;
 
+    // A feed that stops sending fails after the first; one that trickles, after the second.
     static constexpr int feedTimeoutMs = 30000;
+    static constexpr int checkDeadlineMs = 60000;
     static constexpr qint64 maximumFeedBytes = 1024 * 1024;
 
     Updater(FeedUrlProvider feedUrl, QString currentVersion, QObject* parent = nullptr);
@@ -58,12 +60,16 @@ public:
     // When the next automatic check is due; none while automatic checks are off or not started.
     std::optional<QDateTime> nextScheduledCheck() const;
 
+    // How long one check may take in all (tests shorten it).
+    void setCheckDeadline(int ms) { m_deadline.setInterval(ms); }
+
 Q_SIGNALS:
     void canCheckForUpdatesChanged(bool canCheck);
     void checkFinished(const Updater::CheckResult& result);
 
 private:
     void check(bool userInitiated);
+    void read(const QByteArray& feed);
     void finish(CheckResult result);
     void schedule();
     std::optional<QDateTime> lastCheck() const;
@@ -72,10 +78,13 @@ private:
     QString m_currentVersion;
     QNetworkAccessManager* m_network;
     QPointer<QNetworkReply> m_reply;
+    // Counts checks, so that a feed read on a worker thread is dropped once its check is over.
+    quint64 m_checkNumber = 0;
     bool m_userInitiated = false;
     bool m_checking = false;
     bool m_started = false;
     bool m_automatic = false;
     double m_intervalSeconds = 14400;
     QTimer m_timer;
+    QTimer m_deadline;
 };

@@ -1,5 +1,6 @@
 // Update checks against the stand-in's feed: a newer release, the same one, a broken feed and an
-// unreachable site; what the user is told; and when automatic checks run.
+// unreachable site; what the user is told; when automatic checks run; and feeds that trickle or are
+// built to stall their reader.
 #include "DevApiServer.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
@@ -9,12 +10,61 @@
 
 #include <QAbstractButton>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
+
+// Answers every request with `body`, `bytesPerTick` bytes at a time, a tick every `tickMs`.
+class PacedFeedServer : public QObject {
+public:
+    PacedFeedServer(QByteArray body, qsizetype bytesPerTick, int tickMs)
+        : m_body(std::move(body))
+        , m_bytesPerTick(bytesPerTick)
+        , m_tickMs(tickMs) {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                    if (socket->readAll().isEmpty() || socket->property("answered").toBool())
+                        return;
+                    socket->setProperty("answered", true);
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\nContent-Length: " +
+                                  QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n");
+                    send(socket, 0);
+                });
+            }
+        });
+    }
+    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+
+private:
+    void send(QPointer<QTcpSocket> socket, qsizetype from) {
+        if (!socket || from >= m_body.size())
+            return;
+        socket->write(m_body.mid(from, m_bytesPerTick));
+        QTimer::singleShot(m_tickMs, this, [this, socket, from] { send(socket, from + m_bytesPerTick); });
+    }
+
+    QTcpServer m_server;
+    QByteArray m_body;
+    qsizetype m_bytesPerTick;
+    int m_tickMs;
+};
+
+// One element with `count` attributes, in a feed under the size limit.
+QByteArray feedWithAttributes(int count) {
+    QByteArray feed = "<rss version=\"2.0\"><channel><item";
+    for (int i = 0; i < count; ++i)
+        feed += " a" + QByteArray::number(i) + "=\"\"";
+    return feed + "/></channel></rss>";
+}
 
 class UpdateCheckTest : public ::testing::Test {
 protected:
@@ -28,6 +78,8 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(s_api && s_api->isRunning());
+        // The stand-in's pages are on loopback.
+        AppcastFeed::setLoopbackLinksAllowed(true);
         UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), s_api->baseUrl());
     }
 
@@ -142,15 +194,71 @@ TEST_F(UpdateCheckTest, AutomaticChecksRunOneIntervalAfterTheLastCheck) {
     EXPECT_FALSE(updater.nextScheduledCheck());
 }
 
-TEST(AppcastFeedTest, VersionsCompareAsDottedNumbers) {
-    const QList<std::tuple<QString, QString, int>> cases = {
-        {"1.0.0", "1.0.0", 0}, {"1.0", "1.0.0", 0},        {"1.0.10", "1.0.9", 1}, {"1.2", "1.10", -1},
-        {"2", "1.99.99", 1},   {"1.0.0-beta", "1.0.0", 0}, {"v1.1", "1.0", -1},    {"1.0.1", "1.0", 1},
-    };
-    for (const auto& [a, b, expected] : cases) {
-        const int result = AppcastFeed::compareVersions(a, b);
-        EXPECT_EQ((result > 0) - (result < 0), expected) << a.toStdString() << " vs " << b.toStdString();
+TEST_F(UpdateCheckTest, AFeedThatTricklesOrStallsItsReaderEndsTheCheckWithoutHoldingTheUI) {
+    // One byte every 100 ms never trips the transfer time-out; the check's own deadline ends it.
+    PacedFeedServer trickle(QByteArray(4000, ' '), 1, 100);
+    ASSERT_TRUE(trickle.listen());
+    UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), trickle.baseUrl());
+    {
+        UpdateManager manager(QStringLiteral("1.0.0"));
+        Updater& updater = manager.updaterController().updater();
+        updater.setCheckDeadline(1000);
+        updater.setAutomaticallyChecksForUpdates(true);
+        const Updater::CheckResult result = check(manager, true);
+        EXPECT_EQ(result.outcome, Updater::Outcome::Failed);
+        EXPECT_TRUE(updater.nextScheduledCheck()) << "automatic checks go on";
+        delete manager.updaterController().alert();
     }
+
+    // A feed under the size limit whose one element carries 50,000 attributes.
+    const QByteArray hostile = feedWithAttributes(50000);
+    ASSERT_LT(hostile.size(), Updater::maximumFeedBytes);
+    PacedFeedServer stall(hostile, hostile.size(), 0);
+    ASSERT_TRUE(stall.listen());
+    UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), stall.baseUrl());
+    UpdateManager manager(QStringLiteral("1.0.0"));
+    QElapsedTimer sinceTurn;
+    qint64 longestTurn = 0;
+    QTimer beat;
+    beat.setInterval(5);
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        longestTurn = std::max(longestTurn, sinceTurn.restart());
+    });
+    sinceTurn.start();
+    beat.start();
+    const Updater::CheckResult result = check(manager, true);
+    beat.stop();
+    EXPECT_EQ(result.outcome, Updater::Outcome::Failed);
+    // Far above a turn's budget, to stay clear of a slow machine; a reader on the UI thread takes seconds.
+    EXPECT_LT(longestTurn, 300);
+    delete manager.updaterController().alert();
+}
+
+TEST(AppcastFeedTest, VersionsCompareAsUsersExpect) {
+    // Each older than the next.
+    const QStringList ordered = {"0.9.12",      "1.0-alpha",  "1.0-beta", "1.0-beta.2", "1.0-beta.10",
+                                 "1.0-rc1",     "1.0",        "1.0.1",    "1.0.9",      "1.0.10",
+                                 "1.2",         "1.10-alpha", "1.10",     "2"};
+    for (qsizetype i = 0; i < ordered.size(); ++i) {
+        for (qsizetype j = 0; j < ordered.size(); ++j) {
+            EXPECT_EQ(AppcastFeed::compareVersions(ordered[i], ordered[j]), (i > j) - (i < j))
+                << ordered[i].toStdString() << " vs " << ordered[j].toStdString();
+        }
+    }
+    const QList<std::tuple<QString, QString, int>> cases = {
+        {"1.0", "1.0.0", 0},          {"1.0.0-beta", "1.0", -1},   {"1.0-RC.1", "1.0-rc1", 0},
+        {"1.0+build.7", "1.0", 0},    {"1.0-beta", "0.9", 1},      {"v1.1", "1.0", -1},
+        {"1.0.0001", "1.0.1", 0},     {"99999999999999999999", "99999999999999999998", 1},
+    };
+    for (const auto& [a, b, expected] : cases)
+        EXPECT_EQ(AppcastFeed::compareVersions(a, b), expected) << a.toStdString() << " vs " << b.toStdString();
+
+    // A beta user is offered the release of the same number.
+    AppcastItem release;
+    release.version = QStringLiteral("1.0");
+    release.downloadUrl = QUrl(QStringLiteral("https://quillora.app/download"));
+    EXPECT_TRUE(AppcastFeed::newestUpdate({release}, QStringLiteral("1.0-beta.2")));
+    EXPECT_FALSE(AppcastFeed::newestUpdate({release}, QStringLiteral("1.0")));
 }
 
 TEST(AppcastFeedTest, ReadsTheItemsAUserCanSafelyBeSentTo) {
@@ -183,4 +291,47 @@ TEST(AppcastFeedTest, ReadsTheItemsAUserCanSafelyBeSentTo) {
         EXPECT_FALSE(AppcastFeed::parse(broken)) << broken.toStdString();
     // A well-formed feed without releases is no failure: there is simply nothing newer.
     EXPECT_TRUE(AppcastFeed::parse("<rss version=\"2.0\"><channel><title>Q</title></channel></rss>"));
+}
+
+TEST(AppcastFeedTest, RefusesFeedsBuiltToStallTheReader) {
+    QByteArray manyElements = "<rss version=\"2.0\"><channel>";
+    for (int i = 0; i < 30000; ++i)
+        manyElements += "<x/>";
+    manyElements += "</channel></rss>";
+    for (const QByteArray& hostile : {feedWithAttributes(50000), feedWithAttributes(65), manyElements})
+        EXPECT_FALSE(AppcastFeed::parse(hostile)) << hostile.left(60).toStdString();
+
+    // Comments, character data and quoted values may hold any number of "=" and "<".
+    const QByteArray noisy = "<?xml version=\"1.0\"?><!-- " + QByteArray(5000, '=') +
+                             " --><rss version=\"2.0\" xmlns:q=\"https://quillora.app/xml-namespaces/appcast\">"
+                             "<channel><item><description><![CDATA[" +
+                             QByteArray(5000, '<') + "]]></description><q:version>1.1</q:version>"
+                             "<link>https://quillora.app/download?" + QByteArray(100, '=').replace("==", "a=") +
+                             "</link></item></channel></rss>";
+    const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(noisy);
+    ASSERT_TRUE(items);
+    EXPECT_EQ(items->size(), 1);
+    EXPECT_TRUE(AppcastFeed::parse(feedWithAttributes(64)));
+}
+
+TEST(AppcastFeedTest, LoopbackLinksOnlyWhereAllowed) {
+    const QStringList loopback = {"http://127.0.0.1:8080/download", "http://127.1/download",
+                                  "http://0x7f000001/download",     "http://[::1]/download",
+                                  "http://localhost/download"};
+    auto feedLinkingTo = [](const QString& link) {
+        return (QStringLiteral("<rss version=\"2.0\" xmlns:q=\"https://quillora.app/xml-namespaces/appcast\">"
+                               "<channel><item><q:version>2.0</q:version><link>%1</link></item></channel></rss>")
+                    .arg(link))
+            .toUtf8();
+    };
+    AppcastFeed::setLoopbackLinksAllowed(false);
+    for (const QString& link : loopback) {
+        const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(feedLinkingTo(link));
+        ASSERT_TRUE(items);
+        EXPECT_TRUE(items->isEmpty()) << link.toStdString();
+    }
+
+    AppcastFeed::setLoopbackLinksAllowed(true);
+    EXPECT_EQ(AppcastFeed::parse(feedLinkingTo(loopback.first()))->size(), 1);
+    EXPECT_TRUE(AppcastFeed::parse(feedLinkingTo(QStringLiteral("http://example.org/download")))->isEmpty());
 }
