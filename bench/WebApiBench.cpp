@@ -94,6 +94,20 @@ void BM_DetectLanguage200Characters(benchmark::State& state) {
 }
 BENCHMARK(BM_DetectLanguage200Characters);
 
+// What users select most: a few words, settled by the word lists, the recogniser alone, or its hint pass.
+void BM_DetectLanguageShortSelection(benchmark::State& state) {
+    installPlatform(std::make_unique<BenchPlatform>());
+    const QStringList selections{QStringLiteral("tesekkur ederim"), QStringLiteral("Guten Morgen"),
+                                 QString::fromUtf8("İyi ki doğdun 🎂🎉"), QStringLiteral("keyboard shortcut")};
+    qsizetype next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LanguageDetectionService::detectLanguage(selections.at(next)));
+        next = (next + 1) % selections.size();
+    }
+    installPlatform(nullptr);
+}
+BENCHMARK(BM_DetectLanguageShortSelection);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -29,13 +29,10 @@ QString Cld2LanguageRecognizer::dominantLanguage(const QString& text, const QStr
     if (text.trimmed().isEmpty())
         return {};
     const QByteArray utf8 = text.toUtf8();
-    CLD2::Language language = detect(utf8, {nullptr, nullptr, CLD2::UNKNOWN_ENCODING, CLD2::UNKNOWN_LANGUAGE});
-    // Hints only settle what the text alone leaves open: CLD2 weighs them so heavily that with Turkish
-    // among them "hello" comes out Turkish.
-    if (!isKnown(language) && !hints.isEmpty()) {
-        const QByteArray list = hints.join(QLatin1Char(',')).toLatin1();
-        language = detect(utf8, {list.constData(), nullptr, CLD2::UNKNOWN_ENCODING,
-                                 CLD2::GetLanguageFromName(hints.first().toLatin1().constData())});
-    }
+    const QByteArray list = hints.join(QLatin1Char(',')).toLatin1();
+    const CLD2::Language language =
+        hints.isEmpty() ? detect(utf8, {nullptr, nullptr, CLD2::UNKNOWN_ENCODING, CLD2::UNKNOWN_LANGUAGE})
+                        : detect(utf8, {list.constData(), nullptr, CLD2::UNKNOWN_ENCODING,
+                                        CLD2::GetLanguageFromName(hints.first().toLatin1().constData())});
     return isKnown(language) ? QString::fromLatin1(CLD2::LanguageCode(language)) : QString();
 }

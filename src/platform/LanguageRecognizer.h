@@ -8,7 +8,7 @@
 class LanguageRecognizer {
 public:
     virtual ~LanguageRecognizer() = default;
-    // `hints` are languages the text is likely in (codes as the recogniser names them); they settle
-    // single words and short phrases, which carry too little text on their own.
+    // `hints` are languages the text is likely in (codes as the recogniser names them), most likely first;
+    // given, they steer the answer towards them, which settles words the text alone cannot place.
     virtual QString dominantLanguage(const QString& text, const QStringList& hints) const = 0;
 };

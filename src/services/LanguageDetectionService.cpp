@@ -6,7 +6,14 @@
 #include "services/Language.h"
 #include "services/SystemLanguage.h"
 
+#include <QFile>
 #include <QHash>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -22,23 +29,104 @@ const QHash<QString, QString>& aliases() {
     return table;
 }
 
+QSet<QString> loadWords(const QString& path) {
+    QFile file(path);
+    QSet<QString> words;
+    if (!file.open(QIODevice::ReadOnly))
+        return words;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.isEmpty() && !line.startsWith('#'))
+            words.insert(QString::fromUtf8(line));
+    }
+    return words;
+}
+
+// Words only Turkish or only English has: a selection of a few of them is too short for the recogniser,
+// which takes "tesekkurler" or "hos geldiniz" for another language and would turn it into Turkish again.
+struct MainPairWords {
+    QSet<QString> turkish = loadWords(QStringLiteral(":/languages/words-tr.txt"));
+    QSet<QString> english = loadWords(QStringLiteral(":/languages/words-en.txt"));
+};
+
+const MainPairWords& mainPairWords() {
+    static const MainPairWords words;
+    return words;
+}
+
+constexpr qsizetype MaxWordListWords = 3;
+
+// The words of a selection of at most three, with the punctuation around them dropped; none when it is
+// longer or holds a word with digits.
+std::optional<QStringList> fewWords(const QString& text) {
+    QStringList words;
+    for (QString token : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        token.replace(QChar(0x2019), QLatin1Char('\''));
+        const auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c.isMark(); };
+        qsizetype begin = 0;
+        qsizetype end = token.size();
+        while (begin < end && !isWordChar(token.at(begin)))
+            ++begin;
+        while (end > begin && !isWordChar(token.at(end - 1)))
+            --end;
+        if (begin == end)
+            continue;
+        const QString word = token.sliced(begin, end - begin);
+        if (std::any_of(word.begin(), word.end(), [](QChar c) { return c.isDigit(); }))
+            return std::nullopt;
+        words << word;
+        if (words.size() > MaxWordListWords)
+            return std::nullopt;
+    }
+    return words;
+}
+
+// "tr" or "en" when every word of a short selection is a word of that language and not of the other.
+QString mainPairLanguage(const QString& text) {
+    const std::optional<QStringList> words = fewWords(text);
+    if (!words || words->isEmpty())
+        return {};
+    static const QLocale turkish(QLocale::Turkish);
+    QString language;
+    for (const QString& word : *words) {
+        const bool isTurkish = mainPairWords().turkish.contains(turkish.toLower(word));
+        const bool isEnglish = mainPairWords().english.contains(word.toLower());
+        if (isTurkish == isEnglish)
+            return {};
+        const QString wordLanguage = isTurkish ? QStringLiteral("tr") : QStringLiteral("en");
+        if (!language.isEmpty() && language != wordLanguage)
+            return {};
+        language = wordLanguage;
+    }
+    return language;
+}
+
+QString recognized(const QString& text, const QStringList& hints) {
+    const QString dominant = platform().languageRecognizer().dominantLanguage(text, hints);
+    return dominant.isEmpty() ? Language::automaticCode : LanguageDetectionService::normalizeLanguageCode(dominant);
+}
+
 } // namespace
 
 QString LanguageDetectionService::detectLanguage(const QString& text) {
     if (text.isEmpty() || !hasPlatform())
         return Language::automaticCode;
+    if (const QString language = mainPairLanguage(text); !language.isEmpty())
+        return language;
+    // The text alone first: hints weigh so heavily that with Turkish among them "hello" comes out Turkish.
+    const QString alone = recognized(text, {});
+    if (alone != Language::automaticCode)
+        return alone;
+    // An answer outside the table (or none) is a guess on too little text: the user's own languages come
+    // before the desktop's.
     const UserDefaults& defaults = UserDefaults::standard();
-    // Most likely first: the desktop's language, then what the user translates from, and last what they
-    // translate into (text already in it is the rarer case).
-    QStringList likely{systemLanguageCode()};
+    QStringList likely;
     for (const char* key : {"defaultSourceLanguage", "defaultTargetLanguage"}) {
         if (const std::optional<QString> stored = defaults.optionalString(QLatin1String(key)))
             likely << *stored;
     }
-    const QString dominant = platform().languageRecognizer().dominantLanguage(text, recognizerHints(likely));
-    if (dominant.isEmpty())
-        return Language::automaticCode;
-    return normalizeLanguageCode(dominant);
+    likely << systemLanguageCode();
+    const QStringList hints = recognizerHints(likely);
+    return hints.isEmpty() ? Language::automaticCode : recognized(text, hints);
 }
 
 QString LanguageDetectionService::normalizeLanguageCode(const QString& code) {

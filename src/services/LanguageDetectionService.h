@@ -6,8 +6,9 @@
 // The language a text is written in, through the platform's recogniser.
 class LanguageDetectionService {
 public:
-    // The dominant language as a code of the language table, or "auto" when the recogniser finds none.
-    // The stored source and target languages and the system language steer it on short texts.
+    // The dominant language as a code of the language table, or "auto" when none is found. A selection of
+    // up to three words all only Turkish or only English is that language; where the recogniser's answer
+    // is outside the table, the stored source and target languages and then the system language steer it.
     static QString detectLanguage(const QString& text);
 
     // A recogniser's code (ISO 639-1 or -3, with or without script or region) as a code of the language
