@@ -2,8 +2,10 @@
 # Builds the optimised app, makes desktops list it (application entry and icon under
 # ${XDG_DATA_HOME:-~/.local/share}) and starts it. When the local web API stand-in is built, it runs on a
 # free loopback port for as long as the app does, and this app process alone is pointed at it through
-# QUILLORA_DEV_API_URL: the user's own settings are left as they are. The app keeps one instance per
-# user, so a second run while the first still runs hands over to it (the running app reopens) and ends.
+# QUILLORA_DEV_API_URL: the user's own settings are left as they are. Launch at login is on by default;
+# this app process writes its autostart entry to a folder of its own (QUILLORA_AUTOSTART_DIR), removed at
+# the end, so that the user's login items stay as they were. The app keeps one instance per user, so a
+# second run while the first still runs hands over to it (the running app reopens) and ends.
 #
 # For tests: QUILLORA_RUN_BUILD_DIR=<dir> runs the app and stand-in already built there, without
 # installing packages or building.
@@ -45,12 +47,20 @@ install_desktop_entry() {
   cp resources/images/AppIcon.svg "$data/icons/hicolor/scalable/apps/quillora.svg"
 }
 
+autostart=""
+
 cleanup() {
   if [ -n "$api_pid" ]; then
     kill "$api_pid" 2>/dev/null || true
   fi
+  if [ -n "$autostart" ]; then
+    rm -rf "$autostart"
+  fi
 }
 trap cleanup EXIT
+
+autostart=$(mktemp -d -t quillora-autostart.XXXXXX)
+export QUILLORA_AUTOSTART_DIR="$autostart"
 
 install_desktop_entry
 

@@ -24,22 +24,22 @@ LaunchAtLoginManager::LaunchAtLoginManager(QObject* parent)
 
 QString LaunchAtLoginManager::failureMessage(bool requested) {
     return requested ? QStringLiteral("Quillora could not be set to open at login: its autostart entry "
-                                      "could not be written.")
+                                      "could not be written. It tries again at its next start.")
                      : QStringLiteral("Quillora could not stop opening at login: its autostart entry "
-                                      "could not be removed.");
+                                      "could not be removed. It tries again at its next start.");
 }
 
 bool LaunchAtLoginManager::setLaunchAtLogin(bool enabled) {
     LoginItem& item = platform().loginItem();
-    const bool changed = item.setEnabled(enabled);
-    const bool actual = item.isEnabled();
-    UserDefaults::standard().set(kKey, actual);
-    if (changed && actual == enabled) {
+    const bool changed = item.setEnabled(enabled) && item.isEnabled() == enabled;
+    UserDefaults::standard().set(kKey, enabled);
+    if (changed) {
         debugLog(kTag, QStringLiteral("✅ launchAtLogin = %1").arg(enabled ? "true" : "false"));
         return true;
     }
     const QString message = failureMessage(enabled);
-    debugLog(kTag, QStringLiteral("❌ %1").arg(message));
+    // Release builds too: a failure at start has no window to be shown in.
+    qWarning("Quillora: %s", qPrintable(message));
     Q_EMIT launchAtLoginFailed(enabled, message);
     return false;
 }

@@ -4,8 +4,9 @@
 #include <QString>
 
 // Keeps the program's start at login (the platform's login item) in step with the "launchAtLogin"
-// setting. The stored value always says what the system really does: a change that fails leaves the
-// setting at the real state and is reported through the result and launchAtLoginFailed().
+// setting. The setting holds the user's choice even when the system could not follow it, so that the
+// next start tries again; every failure is reported through the result, launchAtLoginFailed() and a
+// warning on stderr.
 class LaunchAtLoginManager : public QObject {
     Q_OBJECT
 public:
@@ -14,7 +15,7 @@ public:
 
     explicit LaunchAtLoginManager(QObject* parent = nullptr);
 
-    // Registers or removes the login item and stores the resulting state. False when the change failed.
+    // Registers or removes the login item and stores `enabled`. False when the change failed.
     bool setLaunchAtLogin(bool enabled);
     // Re-applies the stored setting when the login item differs from it.
     void checkAndFixLaunchAtLoginStatus();

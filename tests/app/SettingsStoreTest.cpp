@@ -12,8 +12,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -28,6 +30,24 @@ void store(const Stored& values) {
     for (const auto& [key, value] : values)
         defaults().set(key, value);
 }
+
+// Collects the warnings written while it lives.
+struct WarningCapture {
+    WarningCapture() {
+        s_current = this;
+        m_previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg && s_current)
+                s_current->lines.append(text);
+        });
+    }
+    ~WarningCapture() {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    QStringList lines;
+    static inline WarningCapture* s_current = nullptr;
+    QtMessageHandler m_previous;
+};
 
 } // namespace
 
@@ -128,7 +148,7 @@ TEST(SettingsStoreTest, VerifyReappliesTheStoredValueWhereTheSystemDiffers) {
     EXPECT_EQ(fake.fakeActivationPolicy().activations, 1);
 }
 
-TEST(SettingsStoreTest, LaunchAtLoginStoresTheRealStateAndReportsAFailure) {
+TEST(SettingsStoreTest, LaunchAtLoginKeepsTheChoiceAndReportsAndRetriesAFailure) {
     FakeLoginItem& item = fakePlatform().fakeLoginItem();
     defaults().set(QStringLiteral("launchAtLogin"), true);
     item.enabled = false;
@@ -139,18 +159,28 @@ TEST(SettingsStoreTest, LaunchAtLoginStoresTheRealStateAndReportsAFailure) {
     QSignalSpy failures(&manager, &LaunchAtLoginManager::launchAtLoginFailed);
     item.succeeds = false;
     EXPECT_FALSE(manager.setLaunchAtLogin(false));
-    EXPECT_TRUE(defaults().boolean(QStringLiteral("launchAtLogin"))) << "still registered, so still true";
+    EXPECT_FALSE(defaults().boolean(QStringLiteral("launchAtLogin"))) << "the user's choice is kept";
     ASSERT_EQ(failures.size(), 1);
     EXPECT_FALSE(failures.first().at(0).toBool());
-
-    item.enabled = false;
-    EXPECT_FALSE(manager.setLaunchAtLogin(true));
-    EXPECT_FALSE(defaults().boolean(QStringLiteral("launchAtLogin")));
-    EXPECT_EQ(failures.size(), 2);
-
     item.succeeds = true;
-    EXPECT_TRUE(manager.setLaunchAtLogin(true));
+    LaunchAtLoginManager nextStart;
+    EXPECT_FALSE(item.enabled) << "the next start removes the entry";
+
+    item.succeeds = false;
+    EXPECT_FALSE(manager.setLaunchAtLogin(true));
     EXPECT_TRUE(defaults().boolean(QStringLiteral("launchAtLogin")));
+    EXPECT_EQ(failures.size(), 2);
+    {
+        // A start that fails again says so where it can: no window is open yet.
+        WarningCapture warnings;
+        LaunchAtLoginManager failingStart;
+        EXPECT_TRUE(warnings.lines.join('\n').contains(LaunchAtLoginManager::failureMessage(true)));
+    }
+    EXPECT_TRUE(defaults().boolean(QStringLiteral("launchAtLogin")));
+    item.succeeds = true;
+    LaunchAtLoginManager laterStart;
+    EXPECT_TRUE(item.enabled);
+    EXPECT_TRUE(manager.setLaunchAtLogin(true));
     EXPECT_EQ(failures.size(), 2);
 }
 
@@ -192,6 +222,19 @@ TEST(SettingsStoreTest, AutostartEntryIsWrittenRemovedAndItsFailuresReported) {
         << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("\nName=Quillora\n")));
 
+    // An entry that is already right is not written again; one for another program is.
+    const QDateTime old(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    file.close();
+    ASSERT_TRUE(item.setEnabled(true));
+    EXPECT_EQ(QFileInfo(entry).lastModified().toSecsSinceEpoch(), old.toSecsSinceEpoch());
+    X11LoginItem moved(QStringLiteral("/opt/quillora/bin/quillora"));
+    ASSERT_TRUE(moved.setEnabled(true));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("\nExec=/opt/quillora/bin/quillora\n"));
+    file.close();
+
     ASSERT_TRUE(item.setEnabled(false));
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_TRUE(item.setEnabled(false)) << "removing an absent entry is no failure";
@@ -209,6 +252,16 @@ TEST(SettingsStoreTest, AutostartEntryIsWrittenRemovedAndItsFailuresReported) {
     EXPECT_FALSE(item.setEnabled(true));
     EXPECT_FALSE(item.setEnabled(false));
     QDir(entry).removeRecursively();
+
+    // A folder of its own instead of the user's autostart folder.
+    QTemporaryDir own;
+    qputenv("QUILLORA_AUTOSTART_DIR", own.path().toUtf8());
+    EXPECT_EQ(X11LoginItem::entryPath(), own.path() + QStringLiteral("/quillora.desktop"));
+    EXPECT_TRUE(item.setEnabled(true));
+    EXPECT_TRUE(item.isEnabled());
+    qunsetenv("QUILLORA_AUTOSTART_DIR");
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_FALSE(item.isEnabled());
 }
 
 TEST(SettingsStoreTest, ExecArgumentsAreQuotedAsDesktopEntriesRequire) {

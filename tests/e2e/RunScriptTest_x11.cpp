@@ -1,6 +1,6 @@
 // scripts/run.sh as a user runs it twice: the first run starts the stand-in and the app; the second
-// reaches the running app and ends; the user's settings are never touched and the salt never shows on a
-// command line.
+// reaches the running app and ends; the user's settings and login items are never touched and the salt
+// never shows on a command line.
 #include "AppUnderTest.h"
 #include "TestUtils.h"
 #include "services/RequestSigner.h"
@@ -77,10 +77,25 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
     sandbox.setSetting(QStringLiteral("apiBaseURL"), usersApi);
     sandbox.setSetting(QStringLiteral("defaultTargetLanguage"), QStringLiteral("de"));
 
-    RunScript first(sandbox.environment());
+    const QString tmp = sandbox.home() + QStringLiteral("/tmp");
+    ASSERT_TRUE(QDir().mkpath(tmp));
+    QProcessEnvironment environment = sandbox.environment();
+    environment.insert(QStringLiteral("TMPDIR"), tmp);
+    auto privateAutostart = [&tmp] {
+        return QDir(tmp).entryList({QStringLiteral("quillora-autostart.*")}, QDir::Dirs);
+    };
+
+    RunScript first(environment);
     ASSERT_TRUE(first.waitFor(AppUnderTest::launchFinishedLine)) << first.m_output.toStdString();
     EXPECT_TRUE(first.m_output.contains(QLatin1String("Local web API on http://127.0.0.1:")));
     EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
+
+    // Launch at login is on from the first start, but the try-out's entry stays out of the user's login
+    // items, in a folder of the script's own.
+    EXPECT_FALSE(QFileInfo::exists(sandbox.configHome() + QStringLiteral("/autostart/quillora.desktop")));
+    ASSERT_EQ(privateAutostart().size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(tmp + QLatin1Char('/') + privateAutostart().first() +
+                                  QStringLiteral("/quillora.desktop")));
 
     // The stand-in and the app run as the script's children; neither shows the salt on its command line.
     const QList<qint64> children = childrenOf(first.m_process.processId());
@@ -112,6 +127,7 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
     }
     ASSERT_TRUE(first.waitForExit());
     EXPECT_EQ(first.m_process.exitCode(), 0) << first.m_output.toStdString();
+    EXPECT_TRUE(privateAutostart().isEmpty());
     for (qint64 child : children)
         EXPECT_TRUE(
             waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 5000));
@@ -121,6 +137,15 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
 
 TEST(RunScriptTest, EndingTheScriptEndsTheAppWithItsStandIn) {
     AppUnderTest sandbox;
+    // The user's own Quillora starts at login; the try-out leaves that as it is.
+    const QString userEntry = sandbox.configHome() + QStringLiteral("/autostart/quillora.desktop");
+    const QByteArray installed = "[Desktop Entry]\nType=Application\nName=Quillora\nExec=/usr/bin/quillora\n";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(userEntry).absolutePath()));
+    QFile entry(userEntry);
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write(installed);
+    entry.close();
+
     RunScript script(sandbox.environment());
     ASSERT_TRUE(script.waitFor(AppUnderTest::launchFinishedLine)) << script.m_output.toStdString();
     const QList<qint64> children = childrenOf(script.m_process.processId());
@@ -134,4 +159,6 @@ TEST(RunScriptTest, EndingTheScriptEndsTheAppWithItsStandIn) {
         EXPECT_TRUE(
             waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 5000))
             << commandLine(child).toStdString();
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_EQ(entry.readAll(), installed);
 }

@@ -113,7 +113,7 @@ TEST(GeneralTab, EachToggleReachesThePlatform) {
     EXPECT_EQ(tab.failureAlert(), nullptr);
 }
 
-TEST(GeneralTab, FailedLoginChangeShowsTheRealStateAndSaysWhy) {
+TEST(GeneralTab, FailedLoginChangeKeepsTheChoiceAndSaysWhy) {
     SettingsManager::shared();
     FakeLoginItem& login = fakePlatform().fakeLoginItem();
     login.enabled = false;
@@ -124,19 +124,27 @@ TEST(GeneralTab, FailedLoginChangeShowsTheRealStateAndSaysWhy) {
     ASSERT_FALSE(tab.launchAtLoginRow()->toggle()->isChecked());
 
     QTest::mouseClick(tab.launchAtLoginRow()->toggle(), Qt::LeftButton);
-    EXPECT_FALSE(tab.launchAtLoginRow()->toggle()->isChecked());
-    EXPECT_FALSE(defaults().boolean(QStringLiteral("launchAtLogin")));
+    EXPECT_TRUE(tab.launchAtLoginRow()->toggle()->isChecked());
+    EXPECT_TRUE(defaults().boolean(QStringLiteral("launchAtLogin")));
+    EXPECT_FALSE(login.enabled);
     ASSERT_TRUE(tab.failureAlert());
     EXPECT_EQ(tab.failureAlert()->text(), LaunchAtLoginManager::failureMessage(true));
-
-    // The item comes back once the platform allows it, and the stored setting wins when the tab appears.
     tab.failureAlert()->close();
+
+    // Still failing when the tab appears again (as after a start that failed): said again.
+    GeneralTabView reopened;
+    reopened.show();
+    ASSERT_TRUE(reopened.failureAlert());
+    EXPECT_EQ(reopened.failureAlert()->text(), LaunchAtLoginManager::failureMessage(true));
+    reopened.failureAlert()->close();
+
+    // The item comes back once the platform allows it: the stored setting wins when the tab appears.
     login.succeeds = true;
-    defaults().set(QStringLiteral("launchAtLogin"), true);
     GeneralTabView again;
     again.show();
     EXPECT_TRUE(login.enabled);
     EXPECT_TRUE(again.launchAtLoginRow()->toggle()->isChecked());
+    EXPECT_FALSE(again.failureAlert());
 }
 
 TEST(FloatingBarTab, SwitchAndProviderAreStoredAndAnnounced) {

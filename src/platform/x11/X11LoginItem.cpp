@@ -26,6 +26,9 @@ X11LoginItem::X11LoginItem(QString executablePath, QObject* parent)
     , m_executablePath(std::move(executablePath)) {}
 
 QString X11LoginItem::entryPath() {
+    const QString folder = qEnvironmentVariable("QUILLORA_AUTOSTART_DIR");
+    if (!folder.isEmpty())
+        return folder + QStringLiteral("/quillora.desktop");
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/autostart/quillora.desktop");
 }
@@ -91,13 +94,18 @@ bool X11LoginItem::setEnabled(bool enabled) {
     }
     const QString program =
         m_executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : m_executablePath;
+    const QByteArray text = entryText(QFileInfo(program).absoluteFilePath());
+    QFile current(path);
+    if (current.open(QIODevice::ReadOnly) && current.size() == text.size() && current.readAll() == text)
+        return true;
+    current.close();
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         debugLog(kTag, QStringLiteral("❌ Cannot create %1").arg(QFileInfo(path).absolutePath()));
         return false;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(entryText(QFileInfo(program).absoluteFilePath())) < 0 || !file.commit()) {
+        file.write(text) < 0 || !file.commit()) {
         debugLog(kTag, QStringLiteral("❌ Cannot write %1: %2").arg(path, file.errorString()));
         return false;
     }

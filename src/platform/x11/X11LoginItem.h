@@ -6,7 +6,9 @@
 
 // Start at login through an XDG autostart entry, $XDG_CONFIG_HOME/autostart/quillora.desktop, whose Exec
 // is the running program's absolute path. The entry's presence is the state; an entry marked Hidden counts
-// as absent, as XDG autostart defines it.
+// as absent, as XDG autostart defines it. An entry that is already right is left as it is.
+// QUILLORA_AUTOSTART_DIR, when set, is the folder instead: scripts/run.sh keeps a try-out's entry out of
+// the user's login items with it.
 class X11LoginItem : public LoginItem {
     Q_OBJECT
 public:
