@@ -21,6 +21,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # a real display for tests: server, window manager, tray, drivers, screenshots
   xvfb xauth x11-utils x11-xkb-utils xkb-data xdotool xclip openbox trayer imagemagick fonts-dejavu-core
+  # other window managers, whose frames differ from openbox's
+  icewm fluxbox xfwm4
   # X clients nobody here wrote, for the end-to-end roads
   xterm mousepad
   # process lists for the run-script test

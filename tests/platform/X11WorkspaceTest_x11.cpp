@@ -198,28 +198,80 @@ TEST_F(X11WorkspaceTest, ApplicationWindowAtIsTheClientAreaNeverFramesDesktopOrD
     EXPECT_EQ(focus->windowId, client.windowId());
 }
 
+namespace {
+
+template <typename T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
+
+// Set in a run of this binary on a display of its own: "bare" or the window manager's name.
+QString ownDisplay() {
+    return qEnvironmentVariable("QUILLORA_TEST_OWN_DISPLAY");
+}
+
+// Runs the tests matching `filter` again in a new process on a new Xvfb display, under the window manager
+// that `manager` starts when it is given (with a home of its own: some write their settings there).
+void runOnOwnDisplay(const QString& filter, const QStringList& manager = {}) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcess server;
+    server.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp")});
+    ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 10000));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(':' + server.readLine().trimmed()));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+    QProcess windowManager;
+    if (!manager.isEmpty()) {
+        windowManager.setProcessEnvironment(environment);
+        windowManager.setStandardOutputFile(QProcess::nullDevice());
+        windowManager.setStandardErrorFile(QProcess::nullDevice());
+        windowManager.start(manager.first(), manager.mid(1));
+        ASSERT_TRUE(windowManager.waitForStarted()) << qPrintable(manager.join(u' '));
+    }
+    QProcess self;
+    environment.insert(QStringLiteral("QUILLORA_TEST_OWN_DISPLAY"),
+                       manager.isEmpty() ? QStringLiteral("bare") : manager.last());
+    self.setProcessEnvironment(environment);
+    self.setProcessChannelMode(QProcess::ForwardedChannels);
+    self.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
+    ASSERT_TRUE(waitUntil([&] { return self.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(self.exitCode(), 0) << qPrintable(manager.join(u' '));
+    // The display first: a window manager ends with it, and so then does what started it.
+    server.terminate();
+    server.waitForFinished(5000);
+    if (windowManager.state() != QProcess::NotRunning && !windowManager.waitForFinished(5000)) {
+        windowManager.kill();
+        windowManager.waitForFinished(5000);
+    }
+}
+
+XcbReply<xcb_get_property_reply_t> property(quint32 window, const char* name) {
+    xcb_connection_t* connection =
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    XcbReply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, false, qstrlen(name), name), nullptr),
+        &std::free);
+    return XcbReply<xcb_get_property_reply_t>(
+        xcb_get_property_reply(connection,
+                               xcb_get_property(connection, false, window, atom->atom, XCB_ATOM_ANY, 0, 16),
+                               nullptr),
+        &std::free);
+}
+
+bool hasProperty(quint32 window, const char* name) {
+    const auto reply = property(window, name);
+    return reply && reply->type != XCB_ATOM_NONE;
+}
+
+} // namespace
+
 // The README's own recipe runs the app under a bare Xvfb: no window manager, so no active window and no
 // WM_STATE. The application is then the top-level window under the pointer, where keys also go.
 TEST(X11WorkspaceWithoutWindowManager, TheWindowUnderThePointerNamesTheApplication) {
-    if (!qEnvironmentVariableIsSet("QUILLORA_TEST_BARE_DISPLAY")) {
-        QProcess server;
-        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                              QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 10000));
-        const QByteArray display = ':' + server.readLine().trimmed();
-        QProcess self;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
-        environment.insert(QStringLiteral("QUILLORA_TEST_BARE_DISPLAY"), QStringLiteral("1"));
-        self.setProcessEnvironment(environment);
-        self.setProcessChannelMode(QProcess::ForwardedChannels);
-        self.start(QCoreApplication::applicationFilePath(),
-                   {QStringLiteral("--gtest_filter=X11WorkspaceWithoutWindowManager.*")});
-        ASSERT_TRUE(waitUntil([&] { return self.state() == QProcess::NotRunning; }, 60000));
-        EXPECT_EQ(self.exitCode(), 0);
-        server.terminate();
-        server.waitForFinished(5000);
+    if (ownDisplay().isEmpty()) {
+        runOnOwnDisplay(QStringLiteral("X11WorkspaceWithoutWindowManager.*"));
         return;
     }
     X11Workspace workspace(QStringList{});
@@ -237,4 +289,51 @@ TEST(X11WorkspaceWithoutWindowManager, TheWindowUnderThePointerNamesTheApplicati
     ASSERT_TRUE(focus);
     EXPECT_EQ(focus->windowId, client.windowId());
     EXPECT_FALSE(workspace.applicationWindowAt(QPoint(1000, 750)));
+}
+
+// Some window managers make their frames override-redirect windows, which hold the client window like any
+// frame; menus, tooltips and our own bar are override-redirect windows with no client inside.
+TEST(X11WorkspaceUnderOtherWindowManagers, OverrideRedirectFramesLeadToTheirClient) {
+    if (ownDisplay().isEmpty()) {
+        // xfwm4 reads its settings over a session bus.
+        const QStringList managers[] = {{QStringLiteral("icewm")},
+                                        {QStringLiteral("fluxbox")},
+                                        {QStringLiteral("dbus-run-session"), QStringLiteral("xfwm4")}};
+        for (const QStringList& manager : managers)
+            runOnOwnDisplay(QStringLiteral("X11WorkspaceUnderOtherWindowManagers.*"), manager);
+        return;
+    }
+    const quint32 root =
+        xcb_setup_roots_iterator(
+            xcb_get_setup(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection()))
+            .data->root;
+    ASSERT_TRUE(waitUntil([&] { return hasProperty(root, "_NET_SUPPORTING_WM_CHECK"); }, 20000))
+        << qPrintable(ownDisplay()) << " did not start";
+    X11Workspace workspace(QStringList{});
+    TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
+    ASSERT_TRUE(client.start());
+    ASSERT_TRUE(waitUntil([&] { return hasProperty(client.windowId(), "WM_STATE"); }, 10000));
+
+    // The manager may still be placing the frame: ask again until the answer settles on a client.
+    QPoint inClient;
+    std::optional<RunningApplication> app;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            inClient = rootOrigin(client.windowId()) + QPoint(40, 20);
+            app = workspace.applicationWindowAt(inClient);
+            return app.has_value();
+        },
+        5000))
+        << qPrintable(ownDisplay());
+    EXPECT_EQ(app->windowId, client.windowId());
+    EXPECT_EQ(app->bundleIdentifier, kClientId);
+    EXPECT_FALSE(workspace.applicationWindowAt(QPoint(inClient.x(), rootOrigin(client.windowId()).y() - 8)))
+        << "the title bar of " << qPrintable(ownDisplay());
+
+    // A tooltip-like window of ours over the client.
+    QWidget bar(nullptr, Qt::ToolTip);
+    bar.setGeometry(QRect(inClient - QPoint(20, 10), QSize(60, 30)));
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    EXPECT_FALSE(workspace.applicationWindowAt(inClient)) << qPrintable(ownDisplay());
 }

@@ -189,12 +189,9 @@ std::optional<RunningApplication> X11Workspace::applicationWindowAtNative(QPoint
     const std::uint32_t topLevel = childAt(root);
     if (topLevel == XCB_WINDOW_NONE)
         return std::nullopt; // the bare root window
-    const auto attributes = answer<xcb_get_window_attributes_reply_t>(
-        connection, xcb_get_window_attributes(connection, topLevel), xcb_get_window_attributes_reply);
-    if (!attributes || attributes->override_redirect)
-        return std::nullopt; // menus, tooltips, our own bar
 
-    // Down from the top-level window through the windows under the point to the client window.
+    // Down from the top-level window through the windows under the point to the client window. Some window
+    // managers make their frames override-redirect too, so only a client found settles the question.
     std::uint32_t client = XCB_WINDOW_NONE;
     for (std::uint32_t current = topLevel; current != XCB_WINDOW_NONE; current = childAt(current)) {
         if (hasWmState(current)) {
@@ -203,6 +200,10 @@ std::optional<RunningApplication> X11Workspace::applicationWindowAtNative(QPoint
         }
     }
     if (client == XCB_WINDOW_NONE) {
+        const auto attributes = answer<xcb_get_window_attributes_reply_t>(
+            connection, xcb_get_window_attributes(connection, topLevel), xcb_get_window_attributes_reply);
+        if (!attributes || attributes->override_redirect)
+            return std::nullopt; // menus, tooltips, our own bar, such a frame's title bar
         // The point is on a window manager's frame (its client lies elsewhere in the frame), or there is
         // no window manager and the top-level window is the client.
         QList<std::uint32_t> pending{topLevel};
