@@ -19,8 +19,6 @@ MenuPicker::MenuPicker(const QList<Row>& rows, int width, QWidget* parent)
     connect(this, &QComboBox::activated, this, [this](int index) {
         const QString chosen = itemData(index).toString();
         const QString previous = m_previousValue;
-        if (m_hasStrayRow && index != 0)
-            removeStrayRow(chosen);
         m_previousValue = chosen;
         if (chosen != previous)
             Q_EMIT valueChosen(chosen);
@@ -35,25 +33,9 @@ QString MenuPicker::value() const {
 
 void MenuPicker::setValue(const QString& value) {
     const QSignalBlocker blocker(this);
-    if (m_hasStrayRow && itemData(0).toString() != value)
-        removeStrayRow(value);
-    int index = findData(value);
-    if (index < 0) {
-        insertItem(0, value, value);
-        m_hasStrayRow = true;
-        index = 0;
-    }
-    setCurrentIndex(index);
+    // A value no row carries selects none (-1), rather than pretending to be a row the actions do not use.
+    setCurrentIndex(findData(value));
     m_previousValue = value;
-}
-
-void MenuPicker::removeStrayRow(const QString& select) {
-    const QSignalBlocker blocker(this);
-    removeItem(0);
-    m_hasStrayRow = false;
-    const int index = findData(select);
-    if (index >= 0)
-        setCurrentIndex(index);
 }
 
 void MenuPicker::wheelEvent(QWheelEvent* event) {

@@ -15,7 +15,7 @@ public:
     explicit MenuPicker(const QList<Row>& rows, int width, QWidget* parent = nullptr);
 
     QString value() const;
-    // A value none of the rows carries is shown as its own text until another value is chosen.
+    // A value none of the rows carries selects no row; choosing any row then sends `valueChosen`.
     void setValue(const QString& value);
 
     QSize sizeHint() const override;
@@ -33,9 +33,6 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    void removeStrayRow(const QString& select);
-
     int m_width;
-    bool m_hasStrayRow = false;
     QString m_previousValue;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QIcon>
 #include <QList>
 #include <QObject>
@@ -44,5 +46,7 @@ public:
         Q_UNUSED(bundleIdentifier);
         return std::nullopt;
     }
-    virtual bool openUrl(const QUrl& url) = 0;
+    // Opens the URL in the application the desktop chooses; `done`, if given, later learns whether one
+    // took it.
+    virtual void openUrl(const QUrl& url, std::function<void(bool opened)> done = {}) = 0;
 };

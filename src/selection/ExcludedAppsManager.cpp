@@ -23,10 +23,14 @@ void ExcludedAppsManager::saveExcludedApps(const QStringList& apps) {
                                       {{QStringLiteral("apps"), apps}});
 }
 
+bool ExcludedAppsManager::isStoredListUnreadable() {
+    return UserDefaults::standard().isUnreadableString(kExcludedAppsKey);
+}
+
 namespace {
-// A value we cannot read (say, one written by hand in another shape) is the user's; never replace it.
+// A value we cannot read is the user's; never replace it.
 bool storedListIsUnreadable() {
-    if (!UserDefaults::standard().isUnreadableString(kExcludedAppsKey))
+    if (!ExcludedAppsManager::isStoredListUnreadable())
         return false;
     debugLog(QStringLiteral("ExcludedAppsManager"), QStringLiteral("⚠️ unreadable excludedApps left as it is"));
     return true;

@@ -12,4 +12,7 @@ public:
     static void saveExcludedApps(const QStringList& apps);
     static void removeExcludedApp(const QString& bundleIdentifier);
     static void addExcludedApp(const QString& bundleIdentifier);
+    // A stored value that is not a list we can read (say, written by hand in another shape): it loads as
+    // empty and is never replaced, so adding and removing change nothing.
+    static bool isStoredListUnreadable();
 };

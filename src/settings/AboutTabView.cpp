@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace {
@@ -118,9 +119,18 @@ AboutTabView::AboutTabView(QWidget* parent)
 }
 
 void AboutTabView::open(const QUrl& url) {
-    if (hasPlatform() && platform().workspace().openUrl(url))
+    if (!hasPlatform()) {
+        reportUnopened(url);
         return;
-    // No browser or mail client answered: say so, with the address to use by hand.
+    }
+    platform().workspace().openUrl(url, [self = QPointer<AboutTabView>(this), url](bool opened) {
+        if (self && !opened)
+            self->reportUnopened(url);
+    });
+}
+
+void AboutTabView::reportUnopened(const QUrl& url) {
+    // No browser or mail client took it: say so, with the address to use by hand.
     auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Could not open the link"),
                                 QStringLiteral("No application could open %1.").arg(url.toString()),
                                 QMessageBox::Ok, window());

@@ -30,6 +30,7 @@ public:
 
 private:
     void open(const QUrl& url);
+    void reportUnopened(const QUrl& url);
 
     QLabel* m_name;
     QLabel* m_version;

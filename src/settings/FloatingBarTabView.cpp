@@ -196,7 +196,8 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
     m_listBox->setFixedHeight(listBoxHeight);
     auto* boxLayout = new QVBoxLayout(m_listBox);
     boxLayout->setContentsMargins(0, 0, 0, 0);
-    m_emptyLabel = new QLabel(QStringLiteral("No applications excluded"), m_listBox);
+    m_emptyLabel = new QLabel(m_listBox);
+    m_emptyLabel->setWordWrap(true);
     m_emptyLabel->setFont(SettingsStyle::font(14));
     m_emptyLabel->setAlignment(Qt::AlignCenter);
     SettingsStyle::followTextColor(m_emptyLabel, &Color::secondaryLabelColor);
@@ -264,13 +265,15 @@ void FloatingBarTabView::addExcludedApp(const QString& bundleIdentifier) {
     reloadExcludedApps();
     if (m_sheet)
         m_sheet->close();
-    // The store refuses an id it could not keep (one with a comma): say so rather than close silently.
+    // The store refuses what it could not keep: say why rather than close silently.
     if (!m_excludedApps.contains(bundleIdentifier)) {
+        const QString why = ExcludedAppsManager::isStoredListUnreadable()
+                                ? QStringLiteral("the stored list of excluded applications cannot be read, and "
+                                                 "Quillora leaves it as it is.")
+                                : QStringLiteral("its identifier contains a comma.");
         auto* message = new QMessageBox(
             QMessageBox::Warning, QStringLiteral("Application not excluded"),
-            QStringLiteral(
-                "%1 cannot be added to the excluded applications: its identifier contains a comma.")
-                .arg(bundleIdentifier),
+            QStringLiteral("%1 cannot be added to the excluded applications: %2").arg(bundleIdentifier, why),
             QMessageBox::Ok, window());
         message->setAttribute(Qt::WA_DeleteOnClose);
         message->setWindowModality(Qt::WindowModal);
@@ -304,6 +307,9 @@ void FloatingBarTabView::presentAppSelector() {
 }
 
 void FloatingBarTabView::rebuildList() {
+    m_emptyLabel->setText(ExcludedAppsManager::isStoredListUnreadable()
+                              ? QStringLiteral("The stored list of excluded applications cannot be read")
+                              : QStringLiteral("No applications excluded"));
     m_emptyLabel->setVisible(m_excludedApps.isEmpty());
     m_listArea->setVisible(!m_excludedApps.isEmpty());
     auto* rows = new QWidget;

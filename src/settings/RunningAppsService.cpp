@@ -4,6 +4,7 @@
 #include "platform/Workspace.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <algorithm>
 
 QList<RunningApp> RunningAppsService::getRunningApps() {
@@ -35,12 +36,15 @@ QList<RunningApp> RunningAppsService::getRunningApps() {
     return sorted;
 }
 
-QList<RunningApp> RunningAppsService::filter(const QList<RunningApp>& apps, const QString& searchText) {
+QList<RunningApp> RunningAppsService::filter(const QList<RunningApp>& apps, const QString& searchText,
+                                             const QLocale& locale) {
     if (searchText.isEmpty())
         return apps;
+    // The locale's own lower case: a Turkish user's "ı" is the lower case of "I", and "i" that of "İ".
+    const QString needle = locale.toLower(searchText);
     QList<RunningApp> matches;
     for (const RunningApp& app : apps) {
-        if (app.name.contains(searchText, Qt::CaseInsensitive))
+        if (locale.toLower(app.name).contains(needle))
             matches.append(app);
     }
     return matches;

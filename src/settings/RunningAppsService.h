@@ -3,6 +3,7 @@
 #include "settings/RunningApp.h"
 
 #include <QList>
+#include <QLocale>
 
 // The regular applications running now, for the application picker.
 class RunningAppsService {
@@ -12,7 +13,8 @@ public:
     // order. Never fails; no applications give an empty list.
     static QList<RunningApp> getRunningApps();
 
-    // The entries whose name contains `searchText`, ignoring case but not accents; all of them for an
-    // empty text. The text is not trimmed.
-    static QList<RunningApp> filter(const QList<RunningApp>& apps, const QString& searchText);
+    // The entries whose name contains `searchText`, ignoring case as `locale` pairs the cases but not
+    // accents; all of them for an empty text. The text is not trimmed.
+    static QList<RunningApp> filter(const QList<RunningApp>& apps, const QString& searchText,
+                                    const QLocale& locale = QLocale());
 };

@@ -84,7 +84,22 @@ TEST(RunningAppsService, SearchMatchesNamesIgnoringCaseOnly) {
         {QStringLiteral("nothing"), {}},
     };
     for (const auto& [text, expected] : cases)
-        EXPECT_EQ(names(RunningAppsService::filter(apps, text)), expected) << text.toStdString();
+        EXPECT_EQ(names(RunningAppsService::filter(apps, text, QLocale::c())), expected) << text.toStdString();
+
+    // A Turkish user's cases: I and ı, İ and i are pairs.
+    const QList<RunningApp> turkish = {
+        {QUuid::createUuid(), QStringLiteral("Işık Not"), QStringLiteral("isik"), {}},
+        {QUuid::createUuid(), QStringLiteral("İzmir Harita"), QStringLiteral("izmir"), {}},
+    };
+    const QList<QPair<QString, QStringList>> turkishCases = {
+        {QStringLiteral("ışık"), {"Işık Not"}},      {QStringLiteral("IŞIK"), {"Işık Not"}},
+        {QStringLiteral("izmir"), {"İzmir Harita"}}, {QStringLiteral("İZMİR"), {"İzmir Harita"}},
+        {QStringLiteral("isik"), {}},                {QStringLiteral("IZMIR"), {}},
+    };
+    for (const auto& [text, expected] : turkishCases) {
+        EXPECT_EQ(names(RunningAppsService::filter(turkish, text, QLocale(QLocale::Turkish))), expected)
+            << text.toStdString();
+    }
 }
 
 TEST(AppSelectorView, SearchesClearsAndHandsBackTheChoice) {

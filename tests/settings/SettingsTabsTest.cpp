@@ -14,11 +14,14 @@
 #include "settings/AppSelectorView.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/GeneralTabView.h"
+#include "settings/ShortcutsTabView.h"
 #include "settings/SymbolTextButton.h"
 #include "settings/ToggleSettingView.h"
 #include "settings/ToggleSwitch.h"
 
 #include <QLabel>
+#include <functional>
+#include <memory>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QTest>
@@ -168,6 +171,42 @@ TEST(FloatingBarTab, SwitchAndProviderAreStoredAndAnnounced) {
     EXPECT_EQ(tab.servicePicker()->currentText(), QStringLiteral("DeepL"));
 }
 
+// A stored provider no picker row carries selects none (the actions then use Google); choosing a row
+// stores it.
+TEST(ProviderPickers, AStoredProviderThePickerDoesNotKnowSelectsNoRow) {
+    const std::pair<const char*, std::function<std::unique_ptr<QWidget>(MenuPicker*&)>> tabs[] = {
+        {"floatingBarTranslationService",
+         [](MenuPicker*& picker) {
+             auto tab = std::make_unique<FloatingBarTabView>();
+             picker = tab->servicePicker();
+             return tab;
+         }},
+        {"shortcutTranslationService",
+         [](MenuPicker*& picker) {
+             auto tab = std::make_unique<ShortcutsTabView>();
+             picker = tab->servicePicker();
+             return tab;
+         }},
+    };
+    for (const auto& [key, makeTab] : tabs) {
+        for (const char* stored : {"DeepL", "bing"}) {
+            defaults().set(QString::fromLatin1(key), QString::fromLatin1(stored));
+            MenuPicker* picker = nullptr;
+            const std::unique_ptr<QWidget> tab = makeTab(picker);
+            EXPECT_EQ(picker->currentIndex(), -1) << key << " " << stored;
+            EXPECT_TRUE(picker->currentText().isEmpty()) << key << " " << stored;
+            // A change made elsewhere to a known value selects its row, and back to an unknown one none.
+            defaults().set(QString::fromLatin1(key), QStringLiteral("gemini"));
+            EXPECT_EQ(picker->currentText(), QStringLiteral("Gemini"));
+            defaults().set(QString::fromLatin1(key), QString::fromLatin1(stored));
+            EXPECT_EQ(picker->currentIndex(), -1);
+
+            Q_EMIT picker->activated(picker->findData(QStringLiteral("google")));
+            EXPECT_EQ(defaults().string(QString::fromLatin1(key)), QStringLiteral("google")) << key;
+        }
+    }
+}
+
 TEST(FloatingBarTab, ExcludedAppsAddedAndRemovedReachTheSelectionMonitor) {
     FakeWorkspace& workspace = fakePlatform().fakeWorkspace();
     workspace.running = {app("org.gnome.TextEditor", "Text Editor"), app("xterm", "XTerm")};
@@ -238,6 +277,27 @@ TEST(FloatingBarTab, ExcludedAppsAddedAndRemovedReachTheSelectionMonitor) {
     EXPECT_EQ(tab.emptyListLabel()->text(), QStringLiteral("No applications excluded"));
 }
 
+// A stored value that cannot be read is shown as such, and adding says why nothing was added.
+TEST(FloatingBarTab, AnUnreadableStoredListIsShownAndNamedWhenAddingFails) {
+    fakePlatform().fakeWorkspace().running = {app("xterm", "XTerm")};
+    const QVariantMap unreadable{{QStringLiteral("nested"), 1}};
+    defaults().set(QStringLiteral("excludedApps"), unreadable);
+    FloatingBarTabView tab;
+    tab.show();
+    EXPECT_TRUE(tab.emptyListLabel()->isVisible());
+    EXPECT_EQ(tab.emptyListLabel()->text(), QStringLiteral("The stored list of excluded applications cannot be read"));
+
+    tab.presentAppSelector();
+    ASSERT_TRUE(waitUntil([&] { return tab.appSelector() && tab.appSelector()->rowButtons().size() == 1; }));
+    QTest::mouseClick(tab.appSelector()->rowButtons()[0], Qt::LeftButton);
+    auto* refusal = tab.window()->findChild<QMessageBox*>();
+    ASSERT_TRUE(refusal);
+    EXPECT_TRUE(refusal->text().contains(QLatin1String("cannot be read"))) << refusal->text().toStdString();
+    EXPECT_FALSE(refusal->text().contains(QLatin1String("comma")));
+    refusal->close();
+    EXPECT_EQ(defaults().object(QStringLiteral("excludedApps")).toMap(), unreadable);
+}
+
 TEST(AboutTab, ShowsTheVersionAndOpensEachLink) {
     AboutTabView tab;
     tab.show();
@@ -264,11 +324,14 @@ TEST(AboutTab, ShowsTheVersionAndOpensEachLink) {
     for (const QUrl& url : opened)
         EXPECT_TRUE(url.isValid()) << url.toString().toStdString();
 
-    // Nothing to open it with: the user is told, with the address.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(tab.findChild<QMessageBox*>());
+
+    // Nothing to open it with: the user is told, with the address, once the desktop has said so.
     fakePlatform().fakeWorkspace().opensUrls = false;
     QTest::mouseClick(tab.linkButtons()[4], Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return tab.findChild<QMessageBox*>() != nullptr; }));
     auto* message = tab.findChild<QMessageBox*>();
-    ASSERT_TRUE(message);
     EXPECT_TRUE(message->text().contains(opened[4].toString()));
     message->close();
 }

@@ -167,9 +167,10 @@ std::optional<RunningApplication> FakeWorkspace::installedApplication(const QStr
     return std::nullopt;
 }
 
-bool FakeWorkspace::openUrl(const QUrl& url) {
+void FakeWorkspace::openUrl(const QUrl& url, std::function<void(bool opened)> done) {
     openedUrls.append(url);
-    return opensUrls;
+    if (done)
+        MainQueue::async([done = std::move(done), opened = opensUrls] { done(opened); }, this);
 }
 
 void FakeScreenCapture::probeShareableContent(std::function<void(bool)> handler) {

@@ -125,7 +125,7 @@ public:
         return icons.value(app.bundleIdentifier);
     }
     std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const override;
-    bool openUrl(const QUrl& url) override;
+    void openUrl(const QUrl& url, std::function<void(bool opened)> done = {}) override;
 
     std::optional<RunningApplication> frontmost;
     QList<RunningApplication> running;

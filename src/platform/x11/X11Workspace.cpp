@@ -1,6 +1,7 @@
 #include "platform/x11/X11Workspace.h"
 
-#include <QDesktopServices>
+#include "platform/x11/DesktopUrlOpener.h"
+
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
@@ -349,6 +350,6 @@ std::optional<RunningApplication> X11Workspace::installedApplication(const QStri
     return app;
 }
 
-bool X11Workspace::openUrl(const QUrl& url) {
-    return QDesktopServices::openUrl(url);
+void X11Workspace::openUrl(const QUrl& url, std::function<void(bool opened)> done) {
+    DesktopUrlOpener::open(url, this, std::move(done));
 }

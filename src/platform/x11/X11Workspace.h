@@ -26,7 +26,7 @@ public:
     QList<RunningApplication> runningApplications() const override;
     QIcon iconForApplication(const RunningApplication& app) const override;
     std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const override;
-    bool openUrl(const QUrl& url) override;
+    void openUrl(const QUrl& url, std::function<void(bool opened)> done = {}) override;
 
 private:
     struct WindowInfo;
