@@ -51,16 +51,10 @@ Updater::Updater(FeedUrlProvider feedUrl, QString currentVersion, QObject* paren
         if (!m_checking)
             return;
         debugLog(kTag, QStringLiteral("The check ran out of time"));
-        if (m_reply) {
-            // Its finished signal ends the check.
-            m_reply->abort();
-            return;
-        }
-        markChecked();
-        CheckResult result;
-        result.userInitiated = m_userInitiated;
-        result.error = kTooSlow;
-        finish(result);
+        if (m_reply)
+            m_reply->abort(); // its finished signal ends the check
+        else
+            fail(kTooSlow);
     });
 }
 
@@ -134,14 +128,9 @@ void Updater::check(bool userInitiated) {
     if (!url) {
         // Answered on a later turn, like every other check.
         MainQueue::async(
-            [this, userInitiated, number = m_checkNumber] {
-                if (!m_checking || number != m_checkNumber)
-                    return;
-                markChecked();
-                CheckResult result;
-                result.userInitiated = userInitiated;
-                result.error = QStringLiteral("Invalid URL configuration.");
-                finish(result);
+            [this, number = m_checkNumber] {
+                if (m_checking && number == m_checkNumber)
+                    fail(QStringLiteral("Invalid URL configuration."));
             },
             this);
         return;
@@ -162,12 +151,7 @@ void Updater::check(bool userInitiated) {
         m_reply = nullptr;
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
-            markChecked();
-            CheckResult result;
-            result.userInitiated = m_userInitiated;
-            result.error =
-                reply->error() == QNetworkReply::OperationCanceledError ? kTooSlow : reply->errorString();
-            finish(result);
+            fail(reply->error() == QNetworkReply::OperationCanceledError ? kTooSlow : reply->errorString());
             return;
         }
         read(reply->readAll());
@@ -183,18 +167,23 @@ void Updater::read(const QByteArray& feed) {
         promise->addResult(evaluate(feed, version));
         promise->finish();
     });
-    future.then(this, [this, number = m_checkNumber](CheckResult result) {
-        if (!m_checking || number != m_checkNumber)
-            return;
-        markChecked();
-        result.userInitiated = m_userInitiated;
-        finish(result);
+    future.then(this, [this, number = m_checkNumber](const CheckResult& result) {
+        if (m_checking && number == m_checkNumber)
+            finish(result);
     });
+}
+
+void Updater::fail(const QString& error) {
+    CheckResult result;
+    result.error = error;
+    finish(result);
 }
 
 void Updater::finish(CheckResult result) {
     m_checking = false;
     m_deadline.stop();
+    result.userInitiated = m_userInitiated;
+    markChecked();
     debugLog(kTag, result.outcome == Outcome::UpdateFound
                        ? QStringLiteral("Update found: %1").arg(result.item.version)
                    : result.outcome == Outcome::UpToDate

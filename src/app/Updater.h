@@ -70,6 +70,8 @@ Q_SIGNALS:
 private:
     void check(bool userInitiated);
     void read(const QByteArray& feed);
+    void fail(const QString& error);
+    // Ends the running check; its time becomes the last check's.
     void finish(CheckResult result);
     void schedule();
     std::optional<QDateTime> lastCheck() const;
