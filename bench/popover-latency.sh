@@ -14,12 +14,10 @@ if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$@"
 fi
 
-openbox >/dev/null 2>&1 &
-helpers=($!)
-sleep 1
-trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
-helpers+=($!)
-sleep 1
+# shellcheck source=bench/lib/windows.sh
+. bench/lib/windows.sh
+helpers=()
+start_desktop
 
 sandbox=$(mktemp -d -t quillora-popover.XXXXXX)
 mkdir -p "$sandbox"/{config,data,home} && mkdir -m 700 "$sandbox/runtime"
@@ -28,16 +26,7 @@ XDG_CONFIG_HOME=$sandbox/config XDG_DATA_HOME=$sandbox/data XDG_RUNTIME_DIR=$san
 app=$!
 trap 'kill $app ${helpers[*]} 2>/dev/null || true; rm -rf "$sandbox"' EXIT
 
-icon=""
-for _ in $(seq 1 100); do
-  for w in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    if [ "$WIDTH" -le 48 ] && [ "$Y" -lt 48 ]; then icon="$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"; fi
-  done
-  [ -n "$icon" ] && break
-  sleep 0.1
-done
-if [ -z "$icon" ]; then
+if ! icon=$(tray_icon_centre "$app"); then
   echo "The tray icon did not dock." >&2
   exit 1
 fi

@@ -1,5 +1,6 @@
 #include "menubar/look/SelectorFieldStyle.h"
 
+#include "menubar/look/DropShadow.h"
 #include "menubar/look/Theme.h"
 
 #include <QEvent>
@@ -16,7 +17,7 @@ void SelectorFieldStyle::apply(QWidget* widget) {
     if (widget->layout())
         widget->layout()->setContentsMargins(0, 0, 0, 0);
     widget->installEventFilter(new SelectorFieldStyle(widget));
-    Theme::applyShadow(widget, Theme::mediumShadow());
+    DropShadow::attach(widget, Theme::mediumShadow(), [] { return Theme::fieldFill().alphaF(); });
     Theme::followAppearance(widget, [widget] { widget->update(); });
 }
 

@@ -1,6 +1,7 @@
 #include "menubar/translator/ActionBarButton.h"
 
 #include "menubar/look/Color.h"
+#include "menubar/look/DropShadow.h"
 #include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
 
@@ -15,7 +16,8 @@ ActionBarButton::ActionBarButton(const QString& symbol, QSize frame, QWidget* pa
     setFixedSize(frame);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
-    Theme::applyShadow(this, Theme::mediumShadow());
+    DropShadow::attach(this, Theme::mediumShadow(),
+                       [this] { return Theme::fieldFill().alphaF() * (m_hovering ? hoverOpacity : 1.0); });
     Theme::followAppearance(this, [this] { update(); });
 }
 
@@ -55,7 +57,7 @@ void ActionBarButton::paintEvent(QPaintEvent*) {
     shape.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
                          Theme::cornerRadius);
     const QColor fill = Theme::fieldFill();
-    painter.fillPath(shape, m_hovering ? Color::withOpacity(fill, 0.8) : fill);
+    painter.fillPath(shape, m_hovering ? Color::withOpacity(fill, hoverOpacity) : fill);
 
     const bool enabled = isEnabled();
     const QColor symbolColor =

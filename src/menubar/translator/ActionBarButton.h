@@ -15,6 +15,8 @@ public:
     static constexpr qreal symbolPointSize = 14;
     static constexpr int titlePixelSize = 12;
     static constexpr int itemSpacing = 4;
+    // The fill is this much fainter under the pointer.
+    static constexpr qreal hoverOpacity = 0.8;
 
     ActionBarButton(const QString& symbol, QSize frame, QWidget* parent = nullptr);
 

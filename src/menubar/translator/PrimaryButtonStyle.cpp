@@ -1,6 +1,7 @@
 #include "menubar/translator/PrimaryButtonStyle.h"
 
 #include "menubar/look/Color.h"
+#include "menubar/look/DropShadow.h"
 #include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
 
@@ -17,7 +18,8 @@ void PrimaryButtonStyle::apply(QWidget* widget) {
     widget->setFont(systemFont(15, QFont::Medium));
     widget->setAttribute(Qt::WA_Hover);
     widget->installEventFilter(new PrimaryButtonStyle(widget));
-    Theme::applyShadow(widget, Theme::smallShadow());
+    DropShadow::attach(widget, Theme::smallShadow(),
+                       [widget] { return Theme::accent().alphaF() * (isHovering(widget) ? hoverOpacity : 1.0); });
     Theme::followAppearance(widget, [widget] { widget->update(); });
 }
 
@@ -50,7 +52,7 @@ bool PrimaryButtonStyle::eventFilter(QObject* watched, QEvent* event) {
         QPainterPath shape;
         shape.addRoundedRect(QRectF(widget->rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
                              Theme::cornerRadius);
-        painter.fillPath(shape, m_hovering ? Color::withOpacity(Theme::accent(), 0.6) : Theme::accent());
+        painter.fillPath(shape, m_hovering ? Color::withOpacity(Theme::accent(), hoverOpacity) : Theme::accent());
         painter.setPen(QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
         painter.drawPath(shape);
         break;

@@ -9,6 +9,8 @@ class QWidget;
 class PrimaryButtonStyle : public QObject {
     Q_OBJECT
 public:
+    // The fill is this much fainter under the pointer.
+    static constexpr qreal hoverOpacity = 0.6;
     static void apply(QWidget* widget);
     static bool isHovering(const QWidget* widget);
 

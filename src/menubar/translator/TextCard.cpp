@@ -1,6 +1,7 @@
 #include "menubar/translator/TextCard.h"
 
 #include "menubar/look/Color.h"
+#include "menubar/look/DropShadow.h"
 #include "menubar/look/Theme.h"
 
 #include <QLabel>
@@ -28,7 +29,7 @@ void style(QWidget* card, QTextEdit* text, QLabel* placeholder) {
     text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text->viewport()->setAutoFillBackground(false);
     placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
-    Theme::applyShadow(card, Theme::smallShadow());
+    DropShadow::attach(card, Theme::smallShadow(), [] { return Theme::fieldFill().alphaF(); });
     Theme::followAppearance(card, [card, text, placeholder] {
         QPalette palette = text->palette();
         palette.setColor(QPalette::Base, Qt::transparent);
