@@ -5,6 +5,9 @@
 #include "platform/Platform.h"
 
 #include <QApplication>
+#include <QScreen>
+
+#include <algorithm>
 #include <QKeyEvent>
 
 PointerTranslationPopover::PointerTranslationPopover(const QString& text, const QString& source,
@@ -26,8 +29,14 @@ PointerTranslationPopover::~PointerTranslationPopover() {
     delete m_window;
 }
 
-QRect PointerTranslationPopover::anchorFor(QPoint pointer) {
-    return QRect(pointer.x(), pointer.y() - pointerGap, 1, 2 * pointerGap + 1);
+PointerTranslationPopover::Anchor PointerTranslationPopover::anchorFor(QPoint pointer, const QRect& screen) {
+    const int x = std::max(screen.left() + screenMargin,
+                           std::min(screen.left() + screen.width() - width - screenMargin, pointer.x() - leftShift));
+    const int roomBelow = screen.top() + screen.height() - pointer.y() + 10;
+    const int roomAbove = pointer.y() - screen.top() + 10;
+    if (roomAbove >= height || roomBelow < roomAbove)
+        return {QRect(x, pointer.y() + pointerGap, 1, 1), PopoverWindow::Edge::Top};
+    return {QRect(x, pointer.y() - pointerGap - 1, 1, 1), PopoverWindow::Edge::Bottom};
 }
 
 bool PointerTranslationPopover::isShown() const {
@@ -38,7 +47,11 @@ void PointerTranslationPopover::showAt(QPoint pointer) {
     if (!m_window)
         return;
     WindowWorkspaces::showOnAllWorkspaces(m_window);
-    m_window->showRelativeTo(anchorFor(pointer), PopoverWindow::Edge::Bottom);
+    QScreen* screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const Anchor anchor = anchorFor(pointer, screen ? screen->geometry() : QRect(pointer, QSize(1, 1)));
+    m_window->showRelativeTo(anchor.rect, anchor.edge);
 
     if (!m_keyFilterInstalled) {
         qApp->installEventFilter(this);

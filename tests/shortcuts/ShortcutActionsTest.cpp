@@ -300,10 +300,11 @@ TEST_F(ShortcutActionsTest, TranslateSelectionShowsTheTranslationAtThePointer) {
               QStringLiteral("/api/translate/deepl"));
     EXPECT_EQ(body[QStringLiteral("trigger_source")].toString(), QStringLiteral("shortcut"));
     EXPECT_EQ(body[QStringLiteral("source_language")].toString(), QStringLiteral("en"));
-    // Below the pointer, centred on it.
+    // Above the pointer in the middle of the screen, left of it, whole on the screen.
     const QRect frame = popover->window()->frameGeometry();
-    EXPECT_GT(frame.top(), QCursor::pos().y());
-    EXPECT_NEAR(frame.center().x(), QCursor::pos().x(), 2);
+    EXPECT_LT(frame.top(), QCursor::pos().y());
+    EXPECT_LT(frame.center().x(), QCursor::pos().x());
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(frame));
     EXPECT_TRUE(popover->hasMonitors());
 
     // Pressed again: the old popover closes, with its monitors, before the new one opens.
@@ -347,26 +348,26 @@ TEST_F(ShortcutActionsTest, TranslateSelectionShowsTheTranslationAtThePointer) {
     EXPECT_TRUE(fakePlatform().mouseMonitors.last().isNull());
 }
 
-TEST_F(ShortcutActionsTest, PopoverStaysWholeOnThePointersScreen) {
+TEST_F(ShortcutActionsTest, PopoverOpensLeftOfAndAboveThePointerWholeOnItsScreen) {
     const QRect screen(0, 0, 1600, 1000);
     const QSize size(PointerTranslationPopover::width, PointerTranslationPopover::height);
     struct Case {
         QPoint pointer;
         QRect expected;
     } cases[] = {
-        // Below the pointer, centred on it.
-        {{800, 300}, {576, 316, 450, 350}},
-        // Near the right and left edges: slid inside.
-        {{1550, 300}, {1150, 316, 450, 350}},
-        {{40, 300}, {0, 316, 450, 350}},
-        // No room below: above the pointer.
-        {{800, 900}, {576, 900 - 15 - 350, 450, 350}},
+        // Its middle 225 points left of the pointer, its bottom 15 below it.
+        {{800, 500}, {351, 165, 450, 350}},
+        // Within 340 points of the top: below, its top 15 above the pointer; slid in from the right edge.
+        {{1550, 300}, {906, 285, 450, 350}},
+        {{800, 100}, {351, 85, 450, 350}},
+        // Near the left and bottom edges: kept whole on the screen.
+        {{40, 800}, {0, 465, 450, 350}},
+        {{800, 995}, {351, 650, 450, 350}},
     };
     for (const Case& c : cases) {
-        const auto placement = PopoverWindow::place(size, PointerTranslationPopover::anchorFor(c.pointer),
-                                                    screen, PopoverWindow::Edge::Bottom, false);
+        const auto anchor = PointerTranslationPopover::anchorFor(c.pointer, screen);
+        const auto placement = PopoverWindow::place(size, anchor.rect, screen, anchor.edge, false);
         EXPECT_EQ(placement.frame, c.expected) << c.pointer.x() << "," << c.pointer.y();
-        EXPECT_FALSE(placement.frame.contains(c.pointer));
     }
 }
 
