@@ -1,10 +1,12 @@
 #include "keyboardshortcuts/KeyboardShortcuts.h"
 
 #include "keyboardshortcuts/HotKeyRegistry.h"
+#include "platform/DebugLog.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QMenu>
 #include <QPointer>
 #include <QSet>
@@ -67,6 +69,7 @@ struct State {
     NameTable<std::map<quint64, Action>> streamKeyUpHandlers;
     quint64 nextStreamId = 1;
     std::unique_ptr<MenuTracking> menuTracking;
+    QHash<QString, std::optional<Shortcut>> reportedRefusals;
 };
 
 State& state() {
@@ -146,6 +149,14 @@ void handleKeyEvent(const Shortcut& fired, bool down) {
                  for (const auto& [id, action] : actions)
                      action();
              });
+}
+
+// The stored value as written, whether or not it may be a hot key.
+std::optional<Shortcut> storedShortcut(const Name& name) {
+    const QVariant value = UserDefaults::standard().object(name.storageKey());
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return Shortcut::fromJson(value.toString());
 }
 
 bool registerIfNew(const Shortcut& shortcut) {
@@ -233,13 +244,24 @@ bool Name::setShortcut(const std::optional<Shortcut>& shortcut) const {
 }
 
 std::optional<Shortcut> getShortcut(const Name& name) {
-    const QVariant value = UserDefaults::standard().object(name.storageKey());
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt;
-    return Shortcut::fromJson(value.toString());
+    const std::optional<Shortcut> stored = storedShortcut(name);
+    if (!stored || stored->isAllowedHotKey())
+        return stored;
+    // Read on every key press: say it once per value. The value stays stored; the user may record anew.
+    std::optional<Shortcut>& reported = state().reportedRefusals[name.rawValue()];
+    if (reported != stored) {
+        reported = stored;
+        debugLog(QStringLiteral("KeyboardShortcuts"),
+                 QStringLiteral("⛔ %1 stored for %2 is not used: without Control, Alt or Super only function "
+                                "keys may be hot keys")
+                     .arg(stored->toJson(), name.rawValue()));
+    }
+    return std::nullopt;
 }
 
 bool setShortcut(const Shortcut& shortcut, const Name& name) {
+    if (!shortcut.isAllowedHotKey())
+        return false;
     const std::optional<Shortcut> old = getShortcut(name);
     // Register first: a combination that cannot work is not stored, and the old one keeps working.
     if (!registerIfNew(shortcut))
@@ -270,7 +292,7 @@ void reset(const QList<Name>& names) {
     for (const Name& name : names) {
         if (name.defaultShortcut()) {
             setShortcut(*name.defaultShortcut(), name);
-        } else if (const std::optional<Shortcut> current = getShortcut(name)) {
+        } else if (const std::optional<Shortcut> current = storedShortcut(name)) {
             UserDefaults::standard().remove(name.storageKey());
             unregisterUnlessShared(*current, name);
             postChange(name);
@@ -384,6 +406,7 @@ void resetForTesting() {
     s.streamKeyUpHandlers.entries.clear();
     s.enabled = true;
     s.paused = false;
+    s.reportedRefusals.clear();
     HotKeyRegistry::clear();
 }
 

@@ -46,10 +46,12 @@ inline size_t qHash(const Name& name, size_t seed = 0) {
 
 enum class EventType { KeyDown, KeyUp };
 
-// The stored shortcut; a missing, false or undecodable value reads as none.
+// The stored shortcut; a missing, false or undecodable value reads as none, and so does one that may not
+// be a hot key (Shortcut::isAllowedHotKey).
 std::optional<Shortcut> getShortcut(const Name& name);
 // Stores and registers the combination and posts the change. False, with nothing changed, when the
-// combination cannot be registered (another application holds it, or no key of the keyboard has it).
+// combination may not be a hot key or cannot be registered (another application holds it, or no key of
+// the keyboard has it).
 bool setShortcut(const Shortcut& shortcut, const Name& name);
 // None clears: false is stored for a name with a default, otherwise the value is removed.
 bool setShortcut(const std::optional<Shortcut>& shortcut, const Name& name);

@@ -239,13 +239,8 @@ bool Recorder::handleKey(QKeyEvent* event) {
             m_clearAction->trigger();
         return true;
     }
-    if ((modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0 &&
-        !(event->key() >= Qt::Key_F1 && event->key() <= Qt::Key_F35)) {
-        QApplication::beep();
-        return true;
-    }
     const std::optional<Shortcut> shortcut = Shortcut::fromKeyEvent(*event);
-    if (!shortcut) {
+    if (!shortcut || !shortcut->isAllowedHotKey()) {
         QApplication::beep();
         return true;
     }

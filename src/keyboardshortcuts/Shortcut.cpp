@@ -202,6 +202,13 @@ std::optional<Shortcut> Shortcut::fromJson(const QString& json) {
     return Shortcut(*keyCode, *modifiers, Decoded{});
 }
 
+bool Shortcut::isAllowedHotKey() const {
+    if (m_modifiers & (Modifier::control | Modifier::option | Modifier::command))
+        return true;
+    const SpecialKey* special = specialKey(m_keyCode);
+    return special && special->qtKey >= Qt::Key_F1 && special->qtKey <= Qt::Key_F35;
+}
+
 std::optional<QString> Shortcut::layoutCharacter() const {
     if (isSpecialKey(m_keyCode) || m_keyCode < 0 || m_keyCode > 0xffff)
         return std::nullopt;

@@ -48,6 +48,10 @@ public:
     Key key() const { return Key(int(m_keyCode)); }
     Qt::KeyboardModifiers modifiers() const { return Modifier::toQt(m_modifiers); }
 
+    // A function key alone, or any key with Control, Option or Command: a hot key on a typing key with no
+    // such modifier (or Shift alone) would swallow what the user types.
+    bool isAllowedHotKey() const;
+
     // Modifier symbols, then the key's symbol or the character the layout types on it.
     QString description() const;
     // What the active layout types on the key without modifiers; none for special keys.

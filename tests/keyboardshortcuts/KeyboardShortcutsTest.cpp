@@ -215,6 +215,55 @@ TEST_F(KeyboardShortcutsTest, ATakenCombinationIsRefusedAndRetriedLater) {
     EXPECT_EQ(downs, 1);
 }
 
+// A plain letter grabbed globally would eat it from every text the user types.
+TEST_F(KeyboardShortcutsTest, StoredTypingKeysWithoutControlAltOrSuperAreNeverGrabbed) {
+    const struct {
+        Shortcut shortcut;
+        bool allowed;
+    } cases[] = {
+        {Shortcut(Key::a, 0), false},
+        {Shortcut(Key::a, Modifier::shift), false},
+        {Shortcut(Key::a, Modifier::function), false},
+        {Shortcut(Key::five, 0), false},
+        {Shortcut(Key::space, Modifier::shift), false},
+        {Shortcut(Key::returnKey, 0), false},
+        {Shortcut(Key::leftArrow, 0), false},
+        {Shortcut(Key::keypad1, 0), false},
+        {Shortcut(Key::f5, 0), true},
+        {Shortcut(Key::f20, Modifier::shift), true},
+        {Shortcut(Key::a, Modifier::control), true},
+        {Shortcut(Key::a, Modifier::option), true},
+        {Shortcut(Key::a, Modifier::command | Modifier::shift), true},
+    };
+    const Name name(QStringLiteral("translateSelection"));
+    for (const auto& c : cases) {
+        const QString text = c.shortcut.toJson();
+        resetForTesting();
+        UserDefaults::standard().set(name.storageKey(), text);
+        int downs = 0;
+        testing::internal::CaptureStderr();
+        onKeyDown(name, [&] { ++downs; });
+        [[maybe_unused]] const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+        EXPECT_EQ(idOf(c.shortcut).has_value(), c.allowed) << qPrintable(text);
+        EXPECT_EQ(getShortcut(name).has_value(), c.allowed) << qPrintable(text);
+        EXPECT_EQ(UserDefaults::standard().object(name.storageKey()), QVariant(text))
+            << "the value stays stored";
+#ifdef QUILLORA_DEBUG_LOG
+        EXPECT_EQ(log.contains(text + QStringLiteral(" stored for translateSelection is not used")),
+                  !c.allowed)
+            << qPrintable(log);
+#endif
+        if (c.allowed) {
+            press(c.shortcut);
+            EXPECT_EQ(downs, 1) << qPrintable(text);
+        }
+        // Nor is such a combination stored through the library itself.
+        UserDefaults::standard().remove(name.storageKey());
+        EXPECT_EQ(setShortcut(c.shortcut, name), c.allowed) << qPrintable(text);
+        EXPECT_EQ(UserDefaults::standard().contains(name.storageKey()), c.allowed) << qPrintable(text);
+    }
+}
+
 TEST_F(KeyboardShortcutsTest, ResetAllAndSubscriptions) {
     UserDefaults::standard().set(QStringLiteral("KeyboardShortcuts_neverSeen"), ctrlK.toJson());
     UserDefaults::standard().set(QStringLiteral("KeyboardShortcuts_cleared"), false);
