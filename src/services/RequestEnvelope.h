@@ -23,4 +23,6 @@ struct RequestEnvelope {
 
     // Adds "device_id", "timestamp", "signature", "trigger_source", "process_type" and "app_version".
     void addTo(QJsonObject& body) const;
+    // What addTo() and QJsonDocument's compact text make of `body`, byte for byte, written directly.
+    QByteArray encode(const QJsonObject& body) const;
 };

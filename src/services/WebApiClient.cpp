@@ -113,15 +113,13 @@ RequestId WebApiClient::post(const QString& path, QJsonObject body, const QStrin
         basePath.chop(1);
     url.setPath(basePath + (path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path));
 
-    RequestEnvelope::make(triggerSource, processType).addTo(body);
+    const RequestEnvelope envelope = RequestEnvelope::make(triggerSource, processType);
 
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setRawHeader("Accept", "application/json");
-    request.setHeader(
-        QNetworkRequest::UserAgentHeader,
-        QStringLiteral("Quillora/%1").arg(body.value(QStringLiteral("app_version")).toString()));
-    QNetworkReply* reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quillora/%1").arg(envelope.appVersion));
+    QNetworkReply* reply = m_network->post(request, envelope.encode(body));
     pending.reply = reply;
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     connect(reply, &QNetworkReply::finished, this, [this, id] { onFinished(id); });

@@ -46,6 +46,53 @@ TEST(RequestSigning, EnvelopeAddsEveryKeyAndLeavesProcessTypeOutWhenAbsent) {
     EXPECT_EQ(ocr["trigger_source"].toString(), "ocr");
 }
 
+TEST(RequestSigning, EncodedBodyIsTheLibrarysCompactTextForHostileStrings) {
+    QString controls;
+    for (char16_t c = 0; c < 0x20; ++c)
+        controls += QChar(c);
+    const QString pair = QString::fromUtf16(u"\U0001F600");
+    struct Case {
+        const char* name;
+        QString text;
+        bool roundTrips;
+    };
+    const std::vector<Case> cases{
+        {"empty", QString(), true},
+        {"quotes and backslashes", QStringLiteral(R"(a "quoted" \path\ \"\u0041 "" \\)"), true},
+        {"every control character", controls, true},
+        {"delete and markup", QStringLiteral("\x7f</script><!-- & ' /"), true},
+        {"two- and three-byte letters", QStringLiteral("ğüşıöç 中文 עברית \ufeff \u2028\u2029 \uffff"), true},
+        {"surrogate pairs", pair + QStringLiteral("x") + pair, true},
+        {"lone surrogates", QString(QChar(0xd800)) + "a" + QChar(0xdc00) + QChar(0xdc00) + QChar(0xd83d), false},
+        {"long", QString(6000, QChar(0x4e2d)) + controls, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QJsonObject body{{"text", c.text},
+                               {c.text.isEmpty() ? QStringLiteral("k") : c.text, 1.5},
+                               {"a", QJsonArray{1, true, QJsonValue()}},
+                               {"flag", false},
+                               {"nothing", QJsonValue()},
+                               {"zz", 42},
+                               {"process_type", "stale"}};
+        for (const std::optional<QString>& processType : {std::optional<QString>("translate"), std::optional<QString>()}) {
+            const RequestEnvelope envelope =
+                RequestEnvelope::make(c.text, processType, "DEVICE", "2026-12-07T10:00:00Z", "salt", c.text);
+            QJsonObject expected = body;
+            envelope.addTo(expected);
+            const QByteArray encoded = envelope.encode(body);
+            EXPECT_EQ(encoded, QJsonDocument(expected).toJson(QJsonDocument::Compact));
+            if (!c.roundTrips)
+                continue;
+            QJsonParseError error;
+            const QJsonDocument parsed = QJsonDocument::fromJson(encoded, &error);
+            ASSERT_EQ(error.error, QJsonParseError::NoError) << qPrintable(error.errorString());
+            EXPECT_EQ(parsed.object(), expected);
+            EXPECT_EQ(parsed.object().value("text").toString(), c.text);
+        }
+    }
+}
+
 TEST(RequestSigning, LiveEnvelopeUsesAUtcIsoTimestamp) {
     const RequestEnvelope envelope = RequestEnvelope::make("menu", QStringLiteral("translate"));
     EXPECT_TRUE(envelope.timestamp.endsWith('Z')) << qPrintable(envelope.timestamp);
