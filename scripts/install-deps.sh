@@ -24,7 +24,9 @@ packages=(
   # other window managers, whose frames differ from openbox's
   icewm fluxbox xfwm4
   # X clients nobody here wrote, for the end-to-end roads
-  xterm mousepad
+  xterm mousepad chromium
+  # a session bus with the accessibility bus on it, as a desktop session has
+  dbus-daemon at-spi2-core
   # process lists for the run-script test
   procps
 )

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 
 #include <functional>
 #include <optional>
@@ -19,8 +20,9 @@ public:
     using Handler = std::function<void(std::optional<FocusedElement>)>;
     using QObject::QObject;
 
-    // Asks about the focused element of the application with process id `processId`. The handler runs
-    // exactly once on the main thread, on a later turn of the event loop; no value when no bus answers
-    // within `timeoutMs` or the application is not on it.
-    virtual void queryFocusedElement(qint64 processId, int timeoutMs, Handler handler) = 0;
+    // Asks about the focused element of the application with process id `processId`, for a gesture that
+    // began at `position` (screen coordinates). The handler runs exactly once on the main thread, on a
+    // later turn of the event loop; no value when no bus answers within `timeoutMs` or the application is
+    // not on it.
+    virtual void queryFocusedElement(qint64 processId, QPoint position, int timeoutMs, Handler handler) = 0;
 };

@@ -79,7 +79,7 @@ void AccessibilityService::readSelectedText(const SelectionReadRequest& request,
     AccessibilityBus* bus = platform().accessibilityBus();
     if (bus && request.processId > 0) {
         QPointer<AccessibilityService> self(this);
-        bus->queryFocusedElement(request.processId, AccessibilityBusTimeoutMs,
+        bus->queryFocusedElement(request.processId, request.pressPosition, AccessibilityBusTimeoutMs,
                                  [self, gesture, proceed](std::optional<FocusedElement> element) {
                                      if (!self)
                                          return;

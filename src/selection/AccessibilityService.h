@@ -3,6 +3,7 @@
 #include "platform/Pasteboard.h"
 
 #include <QObject>
+#include <QPoint>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -19,6 +20,8 @@ struct SelectionReadRequest {
     quint32 windowId = 0;
     // Its process, for the accessibility bus; 0 when unknown.
     qint64 processId = 0;
+    // Where the gesture began (screen coordinates): the element there is the one the bus is asked about.
+    QPoint pressPosition;
 };
 
 struct SelectedText {

@@ -141,7 +141,7 @@ void SelectionMonitor::handleSelectionGesture(QPoint position) {
     const quint64 gesture = m_gesture;
     QPointer<SelectionMonitor> self(this);
     m_reader.readSelectedText({m_selectionChangeCountAtPress, bundleIdentifier, m_pressWindow->windowId,
-                               m_pressWindow->processId},
+                               m_pressWindow->processId, m_pressPosition},
                               [self, gesture, position](std::optional<SelectedText> selection) {
                                   if (!self || !selection)
                                       return;

@@ -32,6 +32,7 @@ protected:
     }
 
     static constexpr quint32 kWindow = 7;
+    static constexpr QPoint kPress{120, 80};
 
     // Reads as a gesture in window kWindow of `bundleIdentifier`, which has the keyboard, that began when
     // PRIMARY had its current change count, and waits for the answer.
@@ -42,7 +43,8 @@ protected:
         bool done = false;
         std::optional<SelectedText> result;
         service.readSelectedText(
-            {countAtPress.value_or(pasteboard().changeCount(Mode::Selection)), bundleIdentifier, kWindow, 4242},
+            {countAtPress.value_or(pasteboard().changeCount(Mode::Selection)), bundleIdentifier, kWindow, 4242,
+             kPress},
             [&](std::optional<SelectedText> r) {
                 EXPECT_FALSE(done) << "handler called twice";
                 done = true;
@@ -103,6 +105,7 @@ TEST_F(AccessibilityServiceTest, PasswordFieldsAreNeverReadAndTheBusTellsEditabl
             EXPECT_TRUE(keys().posted.isEmpty());
         }
         EXPECT_EQ(bus.askedFor.value(bus.askedFor.size() - 1), 4242);
+        EXPECT_EQ(bus.askedAt.value(bus.askedAt.size() - 1), kPress);
     }
 }
 
@@ -280,7 +283,7 @@ TEST_F(AccessibilityServiceTest, ServiceDestroyedMidCopyStillRestoresTheClipboar
     auto service = std::make_unique<AccessibilityService>();
     bool called = false;
     fakePlatform().fakeWorkspace().frontmost = RunningApplication{kWindow, 4242, QStringLiteral("editor"), {}, {}};
-    service->readSelectedText({pasteboard().changeCount(Mode::Selection), QStringLiteral("editor"), kWindow},
+    service->readSelectedText({pasteboard().changeCount(Mode::Selection), QStringLiteral("editor"), kWindow, 0, {}},
                               [&](std::optional<SelectedText>) { called = true; });
     ASSERT_TRUE(waitUntil([&] { return !keys().posted.isEmpty(); }));
     EXPECT_EQ(pasteboard().currentString(), QStringLiteral("copied"));

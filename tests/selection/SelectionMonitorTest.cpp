@@ -88,6 +88,8 @@ TEST_F(SelectionMonitorTest, DragDoubleAndTripleClickReportTextAtThePointer) {
     EXPECT_EQ(m_reports[0].rect, QRect(180, 104, 1, 1));
     EXPECT_EQ(m_reports[0].language, QStringLiteral("de"));
     EXPECT_FALSE(m_reports[0].editable);
+    // The element where the drag began is the one the selection is in.
+    EXPECT_EQ(fakePlatform().fakeAccessibilityBus().askedAt.value(0), QPoint(100, 100));
 
     clicks({300, 200}, 2, QStringLiteral("word"));
     ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 2; }));

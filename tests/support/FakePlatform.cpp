@@ -277,8 +277,10 @@ QString FakeLanguageRecognizer::dominantLanguage(const QString& text, const QStr
     return answers.value(text, fallback);
 }
 
-void FakeAccessibilityBus::queryFocusedElement(qint64 processId, int timeoutMs, Handler handler) {
+void FakeAccessibilityBus::queryFocusedElement(qint64 processId, QPoint position, int timeoutMs,
+                                               Handler handler) {
     askedFor << processId;
+    askedAt << position;
     if (answer)
         MainQueue::async([handler, element = *answer] { handler(element); }, this);
     else

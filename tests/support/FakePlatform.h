@@ -243,9 +243,10 @@ public:
 class FakeAccessibilityBus : public AccessibilityBus {
     Q_OBJECT
 public:
-    void queryFocusedElement(qint64 processId, int timeoutMs, Handler handler) override;
+    void queryFocusedElement(qint64 processId, QPoint position, int timeoutMs, Handler handler) override;
     std::optional<FocusedElement> answer = FocusedElement{};
     QList<qint64> askedFor;
+    QList<QPoint> askedAt;
 };
 
 class FakeDeviceIdentity : public DeviceIdentity {

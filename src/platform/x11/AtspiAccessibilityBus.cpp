@@ -11,6 +11,8 @@
 #include <QDBusPendingReply>
 #include <QMap>
 #include <QPointer>
+#include <QRect>
+#include <QThreadPool>
 #include <QTimer>
 #include <memory>
 
@@ -19,7 +21,14 @@ namespace {
 const QString kTag = QStringLiteral("AtspiAccessibilityBus");
 const QString kRegistry = QStringLiteral("org.a11y.atspi.Registry");
 const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
+const QString kComponent = QStringLiteral("org.a11y.atspi.Component");
 const QString kRootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
+constexpr uint kScreenCoordinates = 0;
+// Collection's canonical sort order; toolkits behind the ATK bridge answer the other "invalid" one (0) with
+// nothing at all.
+constexpr uint kCanonicalOrder = 1;
+// Reaching the bus runs on a worker thread, so a session bus that does not answer holds up no gesture.
+constexpr int kConnectTimeoutMs = 2000;
 
 // An accessible object: the application's bus name and the object's path.
 struct AccessibleRef {
@@ -87,14 +96,48 @@ void whenAnswered(const QDBusPendingCall& call, QObject* context, std::function<
     });
 }
 
+// Blocks: the accessibility bus's address from the session bus at `sessionAddress`, and a connection to it
+// named `name`. No value, and `error` set, when either cannot be reached.
+std::optional<QDBusConnection> openBus(const QString& sessionAddress, const QString& name, QString& error) {
+    const QString sessionName = name + QStringLiteral("-session");
+    QString address;
+    {
+        QDBusConnection session = QDBusConnection::connectToBus(sessionAddress, sessionName);
+        const QDBusMessage reply = session.call(
+            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+            QDBus::Block, kConnectTimeoutMs);
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+            address = reply.arguments().constFirst().toString();
+        else
+            error = reply.errorMessage();
+    }
+    QDBusConnection::disconnectFromBus(sessionName);
+    if (address.isEmpty())
+        return std::nullopt;
+    QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+    if (!bus.isConnected()) {
+        error = bus.lastError().message();
+        QDBusConnection::disconnectFromBus(name);
+        return std::nullopt;
+    }
+    return bus;
+}
+
 } // namespace
 
-AtspiAccessibilityBus::AtspiAccessibilityBus(QObject* parent)
-    : AccessibilityBus(parent) {
+AtspiAccessibilityBus::AtspiAccessibilityBus(QObject* parent, int reconnectIntervalMs)
+    : AccessibilityBus(parent)
+    , m_reconnectIntervalMs(reconnectIntervalMs) {
     qDBusRegisterMetaType<AccessibleRef>();
     qDBusRegisterMetaType<QList<AccessibleRef>>();
     qDBusRegisterMetaType<MatchRule>();
     qDBusRegisterMetaType<QMap<QString, QString>>();
+}
+
+AtspiAccessibilityBus::~AtspiAccessibilityBus() {
+    if (m_bus)
+        QDBusConnection::disconnectFromBus(m_bus->name());
 }
 
 FocusedElement AtspiAccessibilityBus::describe(uint role, const QList<uint>& states) {
@@ -102,7 +145,8 @@ FocusedElement AtspiAccessibilityBus::describe(uint role, const QList<uint>& sta
     return {role == passwordTextRole, (low & (1u << editableState)) != 0};
 }
 
-void AtspiAccessibilityBus::queryFocusedElement(qint64 processId, int timeoutMs, Handler handler) {
+void AtspiAccessibilityBus::queryFocusedElement(qint64 processId, QPoint position, int timeoutMs,
+                                                Handler handler) {
     // One deadline for the whole exchange; whatever arrives after it is dropped.
     auto pending = std::make_shared<Handler>(std::move(handler));
     auto finish = [pending](std::optional<FocusedElement> element) {
@@ -111,55 +155,109 @@ void AtspiAccessibilityBus::queryFocusedElement(qint64 processId, int timeoutMs,
         std::exchange(*pending, nullptr)(element);
     };
     QTimer::singleShot(timeoutMs, this, [finish] { finish(std::nullopt); });
+    auto elapsed = std::make_shared<QElapsedTimer>();
+    elapsed->start();
     QPointer<AtspiAccessibilityBus> self(this);
-    withBus(timeoutMs, [self, processId, timeoutMs, finish, pending](bool connected) {
+    withBus([self, processId, position, timeoutMs, elapsed, finish, pending](bool connected) {
         if (!self || !*pending)
             return;
         if (!connected) {
             MainQueue::async([finish] { finish(std::nullopt); }, self);
             return;
         }
-        self->findApplication(processId, timeoutMs,
-                              [self, timeoutMs, finish, pending](const QString& service, const QString& root) {
-                                  if (!self || !*pending)
-                                      return;
-                                  if (service.isEmpty()) {
-                                      finish(std::nullopt);
-                                      return;
-                                  }
-                                  self->findFocused(service, root, timeoutMs, finish);
-                              });
+        self->findApplication(
+            processId, timeoutMs,
+            [self, position, timeoutMs, elapsed, finish, pending](const QString& service, const QString& root) {
+                if (!self || !*pending)
+                    return;
+                if (service.isEmpty()) {
+                    finish(std::nullopt);
+                    return;
+                }
+                self->askUntilFocusIsAt(service, root, position, timeoutMs, elapsed, pending, finish);
+            });
     });
 }
 
-void AtspiAccessibilityBus::withBus(int timeoutMs, std::function<void(bool)> done) {
-    if (m_bus) {
-        done(m_bus->isConnected());
-        return;
-    }
-    // Without a session bus there is no accessibility bus to find; Qt would otherwise try to start one.
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        m_bus = QDBusConnection(QString());
-        done(false);
-        return;
-    }
-    const QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
-        QStringLiteral("GetAddress"));
+void AtspiAccessibilityBus::askUntilFocusIsAt(const QString& service, const QString& root, QPoint position,
+                                              int timeoutMs, std::shared_ptr<QElapsedTimer> elapsed,
+                                              std::shared_ptr<Handler> pending, Handler finish) {
     QPointer<AtspiAccessibilityBus> self(this);
-    whenAnswered<QDBusPendingReply<QString>>(
-        QDBusConnection::sessionBus().asyncCall(message, timeoutMs), this,
-        [self, done](const QDBusPendingReply<QString>& reply) {
-            if (!self)
-                return;
-            if (reply.isError() || reply.value().isEmpty()) {
-                debugLog(kTag, QStringLiteral("no accessibility bus: %1").arg(reply.error().message()));
-                done(false);
-                return;
-            }
-            self->m_bus = QDBusConnection::connectToBus(reply.value(), QStringLiteral("quillora-atspi"));
-            done(self->m_bus->isConnected());
+    findFocused(service, root, timeoutMs,
+                [self, service, root, position, timeoutMs, elapsed, pending,
+                 finish](std::optional<Described> found) {
+                    if (!self || !*pending)
+                        return;
+                    // An application moves its focus a little after the press that moved it (a browser
+                    // tells its renderer first): a focused element away from the gesture may be the one
+                    // before. Asked again for a while; after that the focus is taken as it is, as where
+                    // a toolkit reports no usable position.
+                    const bool elsewhere =
+                        found && found->extents.isValid() && !found->extents.contains(position);
+                    if (elsewhere && elapsed->elapsed() < timeoutMs / 2) {
+                        MainQueue::asyncAfter(
+                            refocusPauseMs,
+                            [self, service, root, position, timeoutMs, elapsed, pending, finish] {
+                                if (self && *pending)
+                                    self->askUntilFocusIsAt(service, root, position, timeoutMs, elapsed,
+                                                            pending, finish);
+                            },
+                            self);
+                        return;
+                    }
+                    finish(found ? std::optional<FocusedElement>(found->element) : std::nullopt);
+                });
+}
+
+void AtspiAccessibilityBus::withBus(std::function<void(bool)> done) {
+    if (m_bus && m_bus->isConnected()) {
+        done(true);
+        return;
+    }
+    if (m_bus) {
+        // The bus went away (its launcher ended): reached again like one that failed.
+        debugLog(kTag, QStringLiteral("the accessibility bus went away"));
+        QDBusConnection::disconnectFromBus(m_bus->name());
+        m_bus.reset();
+    }
+    if (!m_connecting && (!m_sinceAttempt.isValid() || m_sinceAttempt.hasExpired(m_reconnectIntervalMs)))
+        connectInBackground();
+    if (m_connecting && !m_attemptEnded)
+        m_waitingForFirstAttempt.push_back(std::move(done));
+    else
+        done(false);
+}
+
+void AtspiAccessibilityBus::connectInBackground() {
+    m_connecting = true;
+    m_sinceAttempt.start();
+    const QString sessionAddress = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (sessionAddress.isEmpty()) {
+        attemptEnded(std::nullopt, QStringLiteral("no session bus"));
+        return;
+    }
+    const QString name = QStringLiteral("quillora-atspi-%1").arg(++m_attempts);
+    QPointer<AtspiAccessibilityBus> self(this);
+    QThreadPool::globalInstance()->start([self, sessionAddress, name] {
+        QString error;
+        std::optional<QDBusConnection> bus = openBus(sessionAddress, name, error);
+        MainQueue::async([self, bus, name, error] {
+            if (self)
+                self->attemptEnded(bus, error);
+            else if (bus)
+                QDBusConnection::disconnectFromBus(name);
         });
+    });
+}
+
+void AtspiAccessibilityBus::attemptEnded(std::optional<QDBusConnection> bus, const QString& error) {
+    m_connecting = false;
+    m_attemptEnded = true;
+    m_bus = std::move(bus);
+    if (!m_bus)
+        debugLog(kTag, QStringLiteral("no accessibility bus: %1").arg(error));
+    for (auto& done : std::exchange(m_waitingForFirstAttempt, {}))
+        done(m_bus.has_value());
 }
 
 void AtspiAccessibilityBus::findApplication(qint64 processId, int timeoutMs,
@@ -203,26 +301,23 @@ void AtspiAccessibilityBus::findApplication(qint64 processId, int timeoutMs,
 }
 
 void AtspiAccessibilityBus::findFocused(const QString& service, const QString& root, int timeoutMs,
-                                        Handler handler) {
+                                        FoundHandler handler) {
     MatchRule rule;
     rule.states = {1 << focusedState, 0};
     QDBusMessage matches = QDBusMessage::createMethodCall(service, root, QStringLiteral("org.a11y.atspi.Collection"),
                                                           QStringLiteral("GetMatches"));
-    matches << QVariant::fromValue(rule) << uint(0) << 1 << true;
+    matches << QVariant::fromValue(rule) << kCanonicalOrder << 1 << true;
     QPointer<AtspiAccessibilityBus> self(this);
     whenAnswered<QDBusPendingReply<QList<AccessibleRef>>>(
         m_bus->asyncCall(matches, timeoutMs), this,
         [self, service, root, timeoutMs, handler](const QDBusPendingReply<QList<AccessibleRef>>& reply) {
             if (!self)
                 return;
-            if (reply.isError()) {
-                // Not every toolkit offers Collection (Qt does not): look for the focus in the tree.
+            // Not every toolkit offers Collection (Qt does not), and one that does may still find nothing:
+            // look for the focus in the tree.
+            if (reply.isError() || reply.value().isEmpty()) {
                 self->walkForFocus({std::make_pair(service, QDBusObjectPath(root))}, std::make_shared<int>(0),
                                    timeoutMs, handler);
-                return;
-            }
-            if (reply.value().isEmpty()) {
-                handler(std::nullopt);
                 return;
             }
             self->describeElement(reply.value().first().service, reply.value().first().path.path(), timeoutMs,
@@ -231,7 +326,7 @@ void AtspiAccessibilityBus::findFocused(const QString& service, const QString& r
 }
 
 void AtspiAccessibilityBus::walkForFocus(QList<std::pair<QString, QDBusObjectPath>> level,
-                                         std::shared_ptr<int> visited, int timeoutMs, Handler handler) {
+                                         std::shared_ptr<int> visited, int timeoutMs, FoundHandler handler) {
     // One level at a time, all questions of a level at once; only what is showing is searched further.
     if (level.isEmpty() || *visited > maximumWalk) {
         handler(std::nullopt);
@@ -282,29 +377,46 @@ void AtspiAccessibilityBus::walkForFocus(QList<std::pair<QString, QDBusObjectPat
 }
 
 void AtspiAccessibilityBus::describeElement(const QString& service, const QString& path, int timeoutMs,
-                                            Handler handler) {
-    const auto call = [&](const char* method) {
-        return m_bus->asyncCall(
-            QDBusMessage::createMethodCall(service, path, kAccessible, QLatin1String(method)), timeoutMs);
+                                            FoundHandler handler) {
+    const auto call = [&](const QString& interface, const char* method, const QVariantList& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, QLatin1String(method));
+        message.setArguments(arguments);
+        return m_bus->asyncCall(message, timeoutMs);
     };
-    auto role = std::make_shared<std::optional<uint>>();
-    auto states = std::make_shared<std::optional<QList<uint>>>();
-    auto both = [role, states, handler] {
-        if (*role && *states)
-            handler(describe(**role, **states));
+    struct Answers {
+        std::optional<uint> role;
+        std::optional<QList<uint>> states;
+        std::optional<QRect> extents;
+        FoundHandler handler;
+        void failed() {
+            if (handler)
+                std::exchange(handler, nullptr)(std::nullopt);
+        }
+        void maybeDone() {
+            if (handler && role && states && extents)
+                std::exchange(handler, nullptr)(Described{describe(*role, *states), *extents});
+        }
     };
-    whenAnswered<QDBusPendingReply<uint>>(call("GetRole"), this,
-                                          [role, both, handler](const QDBusPendingReply<uint>& answer) {
+    auto answers = std::make_shared<Answers>();
+    answers->handler = std::move(handler);
+    whenAnswered<QDBusPendingReply<uint>>(call(kAccessible, "GetRole"), this,
+                                          [answers](const QDBusPendingReply<uint>& answer) {
                                               if (answer.isError())
-                                                  return handler(std::nullopt);
-                                              *role = answer.value();
-                                              both();
+                                                  return answers->failed();
+                                              answers->role = answer.value();
+                                              answers->maybeDone();
                                           });
-    whenAnswered<QDBusPendingReply<QList<uint>>>(
-        call("GetState"), this, [states, both, handler](const QDBusPendingReply<QList<uint>>& answer) {
-            if (answer.isError())
-                return handler(std::nullopt);
-            *states = answer.value();
-            both();
-        });
+    whenAnswered<QDBusPendingReply<QList<uint>>>(call(kAccessible, "GetState"), this,
+                                                 [answers](const QDBusPendingReply<QList<uint>>& answer) {
+                                                     if (answer.isError())
+                                                         return answers->failed();
+                                                     answers->states = answer.value();
+                                                     answers->maybeDone();
+                                                 });
+    // Where on the screen it is; an element without a position (no Component) is taken as it is.
+    whenAnswered<QDBusPendingReply<QRect>>(call(kComponent, "GetExtents", {QVariant::fromValue(kScreenCoordinates)}),
+                                           this, [answers](const QDBusPendingReply<QRect>& answer) {
+                                               answers->extents = answer.isError() ? QRect() : answer.value();
+                                               answers->maybeDone();
+                                           });
 }
