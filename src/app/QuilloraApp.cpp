@@ -102,6 +102,10 @@ int QuilloraApp::run(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstanceGuard guard;
+    if (guard.directory().isEmpty()) {
+        std::fprintf(stderr, "Quillora cannot start: %s.\n", qPrintable(guard.errorString()));
+        return 1;
+    }
     if (!guard.claim()) {
         if (guard.sendReopenRequest())
             return 0;

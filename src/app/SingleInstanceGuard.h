@@ -7,17 +7,23 @@
 #include <memory>
 
 // One running application per user. The first process holds a lock file and listens on a local socket,
-// both in the user's runtime directory (XDG_RUNTIME_DIR); a later launch finds the lock taken, sends a
-// reopen request over the socket and exits. A lock or socket left by a crashed process is taken over.
+// both in a directory only this user can enter: the runtime directory (XDG_RUNTIME_DIR), or when that is
+// unset or not private, <temporary directory>/quillora-<uid>. A later launch finds the lock taken, sends
+// a reopen request over the socket and exits. A lock or socket left by a crashed process is taken over.
 class SingleInstanceGuard : public QObject {
     Q_OBJECT
 public:
-    // `directory` empty: the user's runtime directory.
-    explicit SingleInstanceGuard(QString directory = {}, QObject* parent = nullptr);
+    // `runtimeDirectory` empty: XDG_RUNTIME_DIR.
+    explicit SingleInstanceGuard(QString runtimeDirectory = {}, QObject* parent = nullptr);
     ~SingleInstanceGuard() override;
 
-    // True when this process is now the running instance (and listens for reopen requests).
+    // True when this process is now the running instance (and listens for reopen requests). False when
+    // another instance holds the lock, or when there is no private directory (directory() is empty).
     bool claim();
+    // Where lock and socket live; empty when neither place is a directory of this user's alone, and
+    // errorString() says why.
+    QString directory() const { return m_directory; }
+    QString errorString() const { return m_error; }
     // Asks the running instance to reopen; true once it acknowledged. Waits up to `timeoutMs` in all:
     // the running instance may still be starting. Meant for a launch that is about to exit.
     bool sendReopenRequest(int timeoutMs = 5000);
@@ -32,6 +38,7 @@ private:
     void acceptConnections();
 
     QString m_directory;
+    QString m_error;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer m_server;
 };

@@ -7,10 +7,16 @@
 #include "TextWindowProcess.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonObject>
 #include <QStyleHints>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -128,4 +134,34 @@ TEST_F(ApplicationRoad, SecondLaunchReachesTheRunningInstanceAndExits) {
     ASSERT_TRUE(m_app.start(&m_api));
     EXPECT_EQ(m_app.launchAgain(15000, &output), 0) << output.toStdString();
     EXPECT_EQ(m_app.stop(), 0);
+}
+
+// With no directory of the user's alone for the lock, a second instance could not be told from the first,
+// and another user could take the socket's name: the app says so and does not start.
+TEST_F(ApplicationRoad, NoPrivateDirectoryForTheLockMeansNoStart) {
+    QTemporaryDir sandbox;
+    ASSERT_TRUE(sandbox.isValid());
+    const QString open = sandbox.filePath(QStringLiteral("open"));
+    const QString temporary = sandbox.filePath(QStringLiteral("tmp"));
+    const QString elsewhere = sandbox.filePath(QStringLiteral("elsewhere"));
+    for (const QString& directory : {open, temporary, elsewhere})
+        ASSERT_TRUE(QDir().mkdir(directory));
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(elsewhere).constData(), 0700), 0);
+    // The places in the temporary directory are taken: Qt's own by a file, ours by a link that whoever
+    // made it could redirect.
+    const QDir tmp(temporary);
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    QFile taken(tmp.filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(user->pw_name)));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(elsewhere, tmp.filePath(QStringLiteral("quillora-%1").arg(::geteuid()))));
+    m_app.setEnvironmentVariable(QStringLiteral("XDG_RUNTIME_DIR"), open);
+    m_app.setEnvironmentVariable(QStringLiteral("TMPDIR"), temporary);
+
+    ASSERT_TRUE(m_app.start(&m_api, 15000, QStringLiteral("Quillora cannot start: no private directory")));
+    EXPECT_TRUE(waitUntil([&] { return !m_app.isRunning(); }, 5000));
+    EXPECT_EQ(m_app.stop(), 1);
+    EXPECT_TRUE(m_app.log().contains(tmp.filePath(QStringLiteral("quillora-%1").arg(::geteuid()))))
+        << qPrintable(m_app.log());
 }

@@ -1,0 +1,133 @@
+#include "app/SingleInstanceGuard.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Sets an environment variable for the life of the object (unset when `value` is null).
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+        , m_old(qgetenv(name)) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedVariable() {
+        if (m_wasSet)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_wasSet;
+    QByteArray m_old;
+};
+
+bool makeDirectory(const QString& path, mode_t mode) {
+    return ::mkdir(QFile::encodeName(path).constData(), 0700) == 0 &&
+           ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+// Only root can hand a directory to another user; elsewhere those rows are left out.
+bool giveAway(const QString& path) {
+    return ::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
+}
+
+} // namespace
+
+// The lock and socket live where no other user can reach them: the runtime directory when it is this
+// user's alone, else a private directory of ours in the temporary directory, else nowhere (no start).
+// In every row Qt's own fallback in the temporary directory is unusable.
+TEST(SingleInstanceGuardTest, LockAndSocketOnlyInADirectoryOfThisUsersAlone) {
+    enum Expected { Runtime, Fallback, Nowhere };
+    struct Place {
+        QString runtime; // XDG_RUNTIME_DIR; null: unset
+        QString fallback;
+        bool possible = true;
+    };
+    const struct {
+        const char* name;
+        std::function<void(Place&)> prepare;
+        Expected expected;
+    } cases[] = {
+        {"private runtime directory", [](Place& p) { p.possible = makeDirectory(p.runtime, 0700); }, Runtime},
+        {"no runtime directory", [](Place& p) { p.runtime = QString(); }, Fallback},
+        {"empty runtime directory", [](Place& p) { p.runtime = QStringLiteral(""); }, Fallback},
+        {"missing runtime directory", [](Place&) {}, Fallback},
+        {"relative runtime directory", [](Place& p) { p.runtime = QStringLiteral("run"); }, Fallback},
+        {"runtime directory open to others", [](Place& p) { p.possible = makeDirectory(p.runtime, 0755); },
+         Fallback},
+        {"runtime directory of another user",
+         [](Place& p) { p.possible = makeDirectory(p.runtime, 0700) && giveAway(p.runtime); }, Fallback},
+        {"fallback left by an earlier run", [](Place& p) { p.possible = makeDirectory(p.fallback, 0700); },
+         Fallback},
+        {"fallback open to others", [](Place& p) { p.possible = makeDirectory(p.fallback, 0755); }, Nowhere},
+        {"fallback of another user",
+         [](Place& p) { p.possible = makeDirectory(p.fallback, 0700) && giveAway(p.fallback); }, Nowhere},
+        {"fallback is a link to a private directory",
+         [](Place& p) {
+             const QString target = p.fallback + QStringLiteral("-target");
+             p.possible = makeDirectory(target, 0700) && QFile::link(target, p.fallback);
+         },
+         Nowhere},
+        {"fallback is a file", [](Place& p) { p.possible = QFile(p.fallback).open(QIODevice::WriteOnly); },
+         Nowhere},
+    };
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir sandbox;
+        ASSERT_TRUE(sandbox.isValid());
+        const QString temporary = sandbox.filePath(QStringLiteral("tmp"));
+        ASSERT_TRUE(makeDirectory(temporary, 01777));
+        // Qt's own fallback, taken by something else.
+        ASSERT_TRUE(QFile(QDir(temporary).filePath(QStringLiteral("runtime-") +
+                                                   QString::fromLocal8Bit(user->pw_name)))
+                        .open(QIODevice::WriteOnly));
+        Place place{sandbox.filePath(QStringLiteral("run")),
+                    QDir(temporary).filePath(QStringLiteral("quillora-%1").arg(::geteuid()))};
+        c.prepare(place);
+        if (!place.possible)
+            continue;
+        const ScopedVariable runtime(
+            "XDG_RUNTIME_DIR", place.runtime.isNull() ? QByteArray() : QFile::encodeName(place.runtime));
+        const ScopedVariable tmpdir("TMPDIR", QFile::encodeName(temporary));
+
+        SingleInstanceGuard first;
+        SingleInstanceGuard second;
+        if (c.expected == Nowhere) {
+            EXPECT_TRUE(first.directory().isEmpty());
+            EXPECT_TRUE(first.lockPath().isEmpty());
+            EXPECT_TRUE(first.socketPath().isEmpty());
+            EXPECT_TRUE(first.errorString().contains(place.fallback)) << qPrintable(first.errorString());
+            EXPECT_FALSE(first.claim());
+            EXPECT_FALSE(first.sendReopenRequest(100));
+            continue;
+        }
+        const QString directory = c.expected == Runtime ? place.runtime : place.fallback;
+        EXPECT_EQ(first.lockPath(), directory + QStringLiteral("/quillora.lock"));
+        EXPECT_EQ(first.socketPath(), directory + QStringLiteral("/quillora.socket"));
+        struct stat info {};
+        ASSERT_EQ(::lstat(QFile::encodeName(directory).constData(), &info), 0);
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+        EXPECT_EQ(info.st_uid, ::geteuid());
+        EXPECT_TRUE(first.claim());
+        EXPECT_EQ(second.lockPath(), first.lockPath());
+        EXPECT_FALSE(second.claim()) << "one instance at a time";
+    }
+}
