@@ -7,10 +7,14 @@
 # selection road (a double click on a word in xterm) and one popover opening (a click on the tray icon,
 # then Escape). Prints min / median / max of each and the ratios to the floor.
 #
-# Usage: bench/startup.sh [runs]      (15 runs of each program by default; about 35 s a run)
+# With a number of favorites, quillora also starts with that many saved translations of 200-character
+# texts ("quillora-favorites"), compared with the ordinary start.
+#
+# Usage: bench/startup.sh [runs] [favorites]  (15 runs of each program by default; about 35 s a run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-15}
+favorites=${2:-0}
 build=build/bench
 
 if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
@@ -115,13 +119,35 @@ warm_up() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
   sleep 1
 }
+# The favorites list as the store keeps it, in its own file beside the settings.
+write_favorites() {
+  awk -v n="$2" 'BEGIN {
+    s = "the quick brown fox jumps over the lazy dog "; t = "hizli kahverengi tilki tembel kopegin ustunden atlar "
+    printf "["
+    for (i = 0; i < n; i++) {
+      a = i " "; while (length(a) < 200) a = a s; a = substr(a, 1, 200)
+      b = i " "; while (length(b) < 200) b = b t; b = substr(b, 1, 200)
+      printf "%s{\"id\":\"%08X-0000-4000-8000-%012X\",\"sourceText\":\"%s\",\"translatedText\":\"%s\",", (i ? "," : ""), i, i, a, b
+      printf "\"sourceLanguageCode\":\"en\",\"targetLanguageCode\":\"tr\",\"serviceRawValue\":\"google\",\"date\":786000000.25}"
+    }
+    printf "]"
+  }' >"$1"
+}
+
 warm_up floor "$floor"
 warm_up quillora "$app"
+if [ "$favorites" -gt 0 ]; then
+  env_for quillora-favorites >/dev/null
+  mkdir -p "$scratch/quillora-favorites/config/Quillora/values"
+  write_favorites "$scratch/quillora-favorites/config/Quillora/values/favoriteTranslations.txt" "$favorites"
+  warm_up quillora-favorites "$app"
+fi
 
 for i in $(seq 1 "$runs"); do
   echo "run $i of $runs"
   run_one floor "$floor" || true
   run_one quillora "$app" || true
+  [ "$favorites" -gt 0 ] && { run_one quillora-favorites "$app" || true; }
 done
 
 # min / median / max of column $2 for program $1.
@@ -150,3 +176,21 @@ row "PSS at 3 s (KiB)" 4 mb
 row "RSS at 30 s (KiB)" 5 mb
 row "PSS at 30 s (KiB)" 6 mb
 row "switches in 20 idle s" 7 ratio
+
+if [ "$favorites" -gt 0 ]; then
+  echo
+  printf '%-28s %-28s %-28s %s\n' "with $favorites favorites" "quillora" "quillora-favorites" "ratio / difference of medians"
+  compare() {
+    local label=$1 column=$2 unit=$3 a b
+    a=$(median_of quillora "$column"); b=$(median_of quillora-favorites "$column")
+    printf '%-28s %-28s %-28s ' "$label" "$(stats quillora "$column")" "$(stats quillora-favorites "$column")"
+    if [ "$unit" = ratio ]; then
+      awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2fx\n", (a > 0 ? b / a : 0) }'
+    else
+      awk -v a="$a" -v b="$b" 'BEGIN { printf "%+.1f MB\n", (b - a) / 1024 }'
+    fi
+  }
+  compare "start to tray (ms)" 2 ratio
+  compare "RSS at 3 s (KiB)" 3 mb
+  compare "RSS at 30 s (KiB)" 5 mb
+fi

@@ -2,6 +2,7 @@
 
 #include "platform/DebugLog.h"
 #include "platform/IniFormat.h"
+#include "platform/SettingsWriter.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,6 +14,9 @@
 #include <cmath>
 
 namespace {
+
+// Text longer than this many characters is kept in a file of its own.
+constexpr qsizetype kOwnFileAbove = 4096;
 
 QString defaultPath() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -68,6 +72,22 @@ std::optional<double> numberIn(const QVariant& value) {
 
 } // namespace
 
+std::shared_ptr<LazyText> LazyText::of(QByteArray utf8) {
+    auto text = std::make_shared<LazyText>(nullptr);
+    text->m_bytes = std::move(utf8);
+    return text;
+}
+
+QByteArray LazyText::utf8() {
+    std::lock_guard lock(m_mutex);
+    if (m_make) {
+        m_bytes = m_make();
+        // Whatever it holds (a copy of a list) is let go at once.
+        m_make = nullptr;
+    }
+    return m_bytes;
+}
+
 UserDefaults& UserDefaults::standard() {
     auto& instance = standardInstance();
     if (!instance)
@@ -89,6 +109,10 @@ QString UserDefaults::filePath() const {
     return m_path;
 }
 
+QString UserDefaults::valuesPath() const {
+    return QFileInfo(m_path).absolutePath() + QStringLiteral("/values");
+}
+
 void UserDefaults::open() {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     // Opening a FIFO for reading blocks until a writer comes, which may be never.
@@ -98,42 +122,74 @@ void UserDefaults::open() {
                  QStringLiteral("⚠️ %1 is not a regular file; settings are kept in memory only").arg(m_path));
         return;
     }
-    IniFormat::takeReadDamage();
-    m_settings = std::make_unique<QSettings>(m_path, IniFormat::format());
-    switch (m_settings->status()) {
-    case QSettings::NoError:
-        if (IniFormat::takeReadDamage())
-            salvageDamagedFile();
-        return;
-    case QSettings::AccessError:
-        qWarning("UserDefaults: cannot read %s; using defaults", qPrintable(m_path));
-        return;
-    case QSettings::FormatError:
-        salvageDamagedFile();
-        return;
+    m_writer = std::make_unique<SettingsWriter>(m_path, valuesPath());
+    bool iniChanged = false;
+    if (info.exists()) {
+        QFile file(m_path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            qWarning("UserDefaults: cannot read %s; using defaults", qPrintable(m_path));
+        } else {
+            const QByteArray bytes = file.readAll();
+            if (IniFormat::decode(bytes, m_values)) {
+                m_writer->setIniOnDisk(bytes);
+            } else {
+                salvageDamagedFile();
+                iniChanged = true;
+            }
+        }
     }
+    for (const QString& key : m_writer->valueKeys()) {
+        m_ownFiles.insert(key, nullptr);
+        iniChanged |= m_values.remove(key) > 0;
+    }
+    // Long text from an older file moves to a file of its own.
+    for (auto it = m_values.begin(); it != m_values.end();) {
+        if (it.value().typeId() == QMetaType::QString && it.value().toString().size() > kOwnFileAbove) {
+            writeValue(it.key(), LazyText::of(it.value().toString().toUtf8()));
+            it = m_values.erase(it);
+            iniChanged = true;
+        } else {
+            ++it;
+        }
+    }
+    if (iniChanged)
+        writeIni();
 }
 
-// Qt has read every value up to the damage: those are kept in a clean file, and the damaged one stays
-// beside it for the user.
+// The values read up to the damage are kept in a clean file, and the damaged one stays beside it for
+// the user.
 void UserDefaults::salvageDamagedFile() {
-    QVariantMap salvaged;
-    for (const QString& key : m_settings->allKeys())
-        salvaged.insert(key, m_settings->value(key));
-    m_settings.reset();
     const QString aside = m_path + QStringLiteral(".corrupt-") +
                           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmss"));
     QFile::rename(m_path, aside);
     qWarning("UserDefaults: %s is damaged; kept %lld values, moved it to %s", qPrintable(m_path),
-             qlonglong(salvaged.size()), qPrintable(aside));
-    m_settings = std::make_unique<QSettings>(m_path, IniFormat::format());
-    for (auto it = salvaged.cbegin(); it != salvaged.cend(); ++it)
-        m_settings->setValue(it.key(), it.value());
-    flush();
+             qlonglong(m_values.size()), qPrintable(aside));
+}
+
+void UserDefaults::writeIni() {
+    if (m_writer)
+        m_writer->writeIni(m_values);
+}
+
+void UserDefaults::writeValue(const QString& key, std::shared_ptr<LazyText> text) {
+    m_ownFiles.insert(key, text);
+    if (m_writer)
+        m_writer->writeValue(key, std::move(text));
+}
+
+std::shared_ptr<LazyText> UserDefaults::ownFileValue(const QString& key) const {
+    const auto found = m_ownFiles.find(key);
+    if (found == m_ownFiles.end())
+        return nullptr;
+    if (!*found)
+        *found = LazyText::of(m_writer->readValue(key).value_or(QByteArray()));
+    return *found;
 }
 
 QVariant UserDefaults::stored(const QString& key) const {
-    return m_settings ? m_settings->value(key) : m_memory.value(key);
+    if (const auto text = ownFileValue(key))
+        return QString::fromUtf8(text->utf8());
+    return m_values.value(key);
 }
 
 void UserDefaults::registerDefaults(const QVariantMap& defaults) {
@@ -201,6 +257,8 @@ qint64 UserDefaults::integer(const QString& key) const {
 }
 
 QByteArray UserDefaults::data(const QString& key) const {
+    if (const auto text = ownFileValue(key))
+        return text->utf8();
     const QVariant value = object(key);
     if (value.typeId() == QMetaType::QByteArray)
         return value.toByteArray();
@@ -210,17 +268,18 @@ QByteArray UserDefaults::data(const QString& key) const {
 }
 
 QStringList UserDefaults::allKeys() const {
-    // Without a settings file (not a regular file at its path) the values live in memory.
-    QStringList keys = m_settings ? m_settings->allKeys() : m_memory.keys();
+    QStringList keys = m_values.keys();
+    for (auto it = m_ownFiles.cbegin(); it != m_ownFiles.cend(); ++it)
+        keys.append(it.key());
     for (auto it = m_registered.cbegin(); it != m_registered.cend(); ++it) {
-        if (!keys.contains(it.key()))
+        if (!contains(it.key()))
             keys.append(it.key());
     }
     return keys;
 }
 
 bool UserDefaults::contains(const QString& key) const {
-    return m_settings ? m_settings->contains(key) : m_memory.contains(key);
+    return m_values.contains(key) || m_ownFiles.contains(key);
 }
 
 void UserDefaults::set(const QString& key, const QVariant& value) {
@@ -228,35 +287,50 @@ void UserDefaults::set(const QString& key, const QVariant& value) {
         remove(key);
         return;
     }
-    if (m_settings)
-        m_settings->setValue(key, value);
-    else
-        m_memory.insert(key, value);
-    flush();
+    const bool isText = value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
+    if (isText && (m_ownFiles.contains(key) ||
+                   (value.typeId() == QMetaType::QString && value.toString().size() > kOwnFileAbove))) {
+        setText(key, LazyText::of(value.typeId() == QMetaType::QString ? value.toString().toUtf8()
+                                                                        : value.toByteArray()));
+        return;
+    }
+    const auto found = m_values.constFind(key);
+    if (found == m_values.cend() || found->typeId() != value.typeId() || *found != value) {
+        m_values.insert(key, value);
+        writeIni();
+    }
+    if (m_ownFiles.remove(key) > 0 && m_writer)
+        m_writer->writeValue(key, nullptr);
+    Q_EMIT changed(key);
+}
+
+void UserDefaults::setText(const QString& key, std::shared_ptr<LazyText> text) {
+    writeValue(key, std::move(text));
+    if (m_values.remove(key) > 0)
+        writeIni();
     Q_EMIT changed(key);
 }
 
 void UserDefaults::remove(const QString& key) {
-    if (m_settings)
-        m_settings->remove(key);
-    else
-        m_memory.remove(key);
-    flush();
+    if (m_values.remove(key) > 0)
+        writeIni();
+    if (m_ownFiles.remove(key) > 0 && m_writer)
+        m_writer->writeValue(key, nullptr);
     Q_EMIT changed(key);
 }
 
-void UserDefaults::resetForTesting() {
-    if (m_settings)
-        m_settings->clear();
-    m_memory.clear();
-    flush();
-    m_registered.clear();
+void UserDefaults::waitForWrites() {
+    if (m_writer)
+        m_writer->waitForWrites();
 }
 
-void UserDefaults::flush() {
-    if (!m_settings)
-        return;
-    m_settings->sync();
-    if (m_settings->status() == QSettings::AccessError)
-        debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ cannot write %1").arg(m_path));
+void UserDefaults::resetForTesting() {
+    m_values.clear();
+    writeIni();
+    for (auto it = m_ownFiles.cbegin(); it != m_ownFiles.cend(); ++it) {
+        if (m_writer)
+            m_writer->writeValue(it.key(), nullptr);
+    }
+    m_ownFiles.clear();
+    m_registered.clear();
 }

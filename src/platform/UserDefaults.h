@@ -1,17 +1,44 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QMap>
 #include <QObject>
-#include <QSettings>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
-// The user's settings store: an INI file at the XDG config path (Quillora/Quillora.conf). Registered
-// defaults live in memory only and answer when nothing is stored. Every write is flushed at once.
+class SettingsWriter;
+
+// UTF-8 text made when first asked for, on whichever thread asks first (the store's writer, or a
+// reader on the main thread), then kept. Lets a caller hand over a long list without encoding it on
+// the main thread.
+class LazyText {
+public:
+    explicit LazyText(std::function<QByteArray()> make) : m_make(std::move(make)) {}
+    static std::shared_ptr<LazyText> of(QByteArray utf8);
+
+    QByteArray utf8();
+
+private:
+    std::mutex m_mutex;
+    std::function<QByteArray()> m_make;
+    QByteArray m_bytes;
+};
+
+// The user's settings store: an INI file at the XDG config path (Quillora/Quillora.conf), and beside it a
+// folder "values" with one file per long text value (more than a few kilobytes, and every value set
+// with setText()), read only when first asked for, so that changing one setting never rewrites them.
+// Registered defaults live in memory only and answer when nothing is stored.
+//
+// Every change is handed at once to a writer thread, which replaces the files atomically; a change
+// that leaves the stored text as it was writes nothing. Changes that wait behind a running write are
+// written together. Destroying the store (at the latest when the process ends) waits for the writer.
 // Something other than a regular file at the path (a FIFO, a directory) is never opened: the settings
 // then live in memory until the process ends.
 class UserDefaults : public QObject {
@@ -26,6 +53,8 @@ public:
     ~UserDefaults() override;
 
     QString filePath() const;
+    // The folder of the values kept in files of their own.
+    QString valuesPath() const;
 
     void registerDefaults(const QVariantMap& defaults);
 
@@ -38,6 +67,7 @@ public:
     bool boolean(const QString& key) const;
     qint64 integer(const QString& key) const;
     double doubleValue(const QString& key) const;
+    // Text as UTF-8 (a value of its own file without converting it).
     QByteArray data(const QString& key) const;
 
     // Every stored key and every key with a registered default.
@@ -50,7 +80,12 @@ public:
     bool isUnreadableString(const QString& key) const;
 
     void set(const QString& key, const QVariant& value);
+    // Stores text in a file of its own; object() gives it as a QString, data() as these bytes.
+    void setText(const QString& key, std::shared_ptr<LazyText> text);
     void remove(const QString& key);
+
+    // Blocks until every change made so far is on disk (tests, benchmarks).
+    void waitForWrites();
 
     // Removes every stored value and registered default (tests).
     void resetForTesting();
@@ -61,12 +96,16 @@ Q_SIGNALS:
 private:
     void open();
     void salvageDamagedFile();
-    void flush();
+    void writeIni();
+    void writeValue(const QString& key, std::shared_ptr<LazyText> text);
     QVariant stored(const QString& key) const;
+    std::shared_ptr<LazyText> ownFileValue(const QString& key) const;
 
     QString m_path;
-    std::unique_ptr<QSettings> m_settings;
-    // The settings when the path is not a regular file.
-    QVariantMap m_memory;
+    // Null when the path is not a regular file: everything then stays in memory.
+    std::unique_ptr<SettingsWriter> m_writer;
+    QMap<QString, QVariant> m_values;
+    // Values in files of their own, null until first read.
+    mutable QHash<QString, std::shared_ptr<LazyText>> m_ownFiles;
     QVariantMap m_registered;
 };

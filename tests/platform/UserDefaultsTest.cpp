@@ -1,22 +1,62 @@
+#include "platform/SettingsWriter.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 class UserDefaultsTest : public ::testing::Test {
 protected:
     QString path() const { return m_dir.filePath(QStringLiteral("Quillora/Quillora.conf")); }
+    QString valuePath(const QString& key) const {
+        return m_dir.filePath(QStringLiteral("Quillora/values/") + SettingsWriter::fileNameOf(key));
+    }
+    QByteArray fileBytes(const QString& file) const {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QStringList corruptFiles() const {
+        return QDir(m_dir.filePath(QStringLiteral("Quillora")))
+            .entryList({QStringLiteral("*.corrupt-*")}, QDir::Files);
+    }
     QTemporaryDir m_dir;
 };
+
+ino_t inodeOf(const QString& file) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+// A long JSON-like list that differs from its neighbours in a few places, as a favorites list does.
+QByteArray longList(int n) {
+    QByteArray text = "[" + QByteArray::number(n) + ",\"";
+    text += QByteArray(5000 + (n * 37) % 3000, 'x');
+    return text + "\"]";
+}
+
+int numberInLongList(const QByteArray& text) {
+    bool ok = false;
+    const int n = text.mid(1, text.indexOf(',') - 1).toInt(&ok);
+    return ok && text == longList(n) ? n : -1;
+}
 
 TEST_F(UserDefaultsTest, MissingValuesFollowTheConventions) {
     UserDefaults defaults(path());
@@ -154,6 +194,159 @@ TEST_F(UserDefaultsTest, UnparsableBooleanTextIsFalse) {
     EXPECT_FALSE(defaults.boolean(QStringLiteral("showFloatingBar")));
     defaults.set(QStringLiteral("showFloatingBar"), QStringLiteral("YES"));
     EXPECT_TRUE(defaults.boolean(QStringLiteral("showFloatingBar")));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(UserDefaultsTest, LongTextLivesInItsOwnFileWhichOtherChangesLeaveAlone) {
+    const QString list = QString::fromUtf8(longList(1));
+    {
+        // An older file holds the long value inline: it moves without loss.
+        QDir().mkpath(m_dir.filePath(QStringLiteral("Quillora")));
+        QSettings old(path(), QSettings::IniFormat);
+        old.setValue(QStringLiteral("favoriteTranslations"), list);
+        old.setValue(QStringLiteral("alwaysOnTop"), true);
+    }
+    {
+        UserDefaults defaults(path());
+        EXPECT_EQ(defaults.string(QStringLiteral("favoriteTranslations")), list);
+        defaults.waitForWrites();
+        EXPECT_EQ(fileBytes(valuePath(QStringLiteral("favoriteTranslations"))), longList(1));
+        EXPECT_FALSE(fileBytes(path()).contains("xxxx"));
+        EXPECT_TRUE(defaults.boolean(QStringLiteral("alwaysOnTop")));
+
+        const ino_t settingsFile = inodeOf(path());
+        const ino_t listFile = inodeOf(valuePath(QStringLiteral("favoriteTranslations")));
+        defaults.set(QStringLiteral("alwaysOnTop"), true);
+        defaults.set(QStringLiteral("favoriteTranslations"), list);
+        defaults.waitForWrites();
+        EXPECT_EQ(inodeOf(path()), settingsFile) << "a change to nothing writes nothing";
+        EXPECT_EQ(inodeOf(valuePath(QStringLiteral("favoriteTranslations"))), listFile);
+
+        defaults.set(QStringLiteral("alwaysOnTop"), false);
+        defaults.waitForWrites();
+        EXPECT_NE(inodeOf(path()), settingsFile);
+        EXPECT_EQ(inodeOf(valuePath(QStringLiteral("favoriteTranslations"))), listFile)
+            << "another key's change leaves the long value's file alone";
+
+        // A key that lives in its own file stays there whatever its length; an odd key is a safe name.
+        defaults.set(QStringLiteral("favoriteTranslations"), QStringLiteral("[]"));
+        defaults.setText(QStringLiteral("a/b.journal"), LazyText::of("x=y"));
+    }
+    UserDefaults reopened(path());
+    EXPECT_EQ(reopened.data(QStringLiteral("favoriteTranslations")), "[]");
+    EXPECT_EQ(reopened.object(QStringLiteral("a/b.journal")), QVariant(QStringLiteral("x=y")));
+    EXPECT_TRUE(reopened.contains(QStringLiteral("favoriteTranslations")));
+    EXPECT_FALSE(reopened.boolean(QStringLiteral("alwaysOnTop")));
+    reopened.remove(QStringLiteral("a/b.journal"));
+    reopened.waitForWrites();
+    EXPECT_FALSE(QFileInfo::exists(valuePath(QStringLiteral("a/b.journal"))));
+    EXPECT_FALSE(reopened.allKeys().contains(QStringLiteral("a/b.journal")));
+}
+
+TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJournal) {
+    const QString file = valuePath(QStringLiteral("list"));
+    {
+        UserDefaults defaults(path());
+        std::atomic<bool> madeOnMainThread = true;
+        const std::thread::id main = std::this_thread::get_id();
+        defaults.setText(QStringLiteral("list"), std::make_shared<LazyText>([&] {
+                             madeOnMainThread = std::this_thread::get_id() == main;
+                             return longList(1);
+                         }));
+        defaults.waitForWrites();
+        EXPECT_FALSE(madeOnMainThread) << "nobody asked for it on the main thread";
+        const ino_t first = inodeOf(file);
+        for (int n = 2; n <= 20; ++n) {
+            defaults.setText(QStringLiteral("list"), LazyText::of(longList(n)));
+            defaults.waitForWrites();
+        }
+        EXPECT_EQ(inodeOf(file), first) << "small changes are appended, not rewritten";
+        EXPECT_LT(QFileInfo(file + QStringLiteral(".journal")).size(), 2000);
+    }
+    EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral(".journal"))) << "folded at the end";
+    EXPECT_EQ(fileBytes(file), longList(20));
+
+    // A journal whose last splice was cut short loses that splice only; one of another file counts not.
+    struct Case {
+        const char* name;
+        int cut;
+        bool replaceBase;
+        int expected;
+    };
+    const Case cases[] = {{"whole", 0, false, 23}, {"cut short", 5, false, 22}, {"of another file", 0, true, 20}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString journal = file + QStringLiteral(".journal");
+        qint64 journalSize = 0;
+        {
+            UserDefaults defaults(path());
+            // One at a time: changes waiting together are written as one.
+            for (int n = 21; n <= 23; ++n) {
+                defaults.setText(QStringLiteral("list"), LazyText::of(longList(n)));
+                defaults.waitForWrites();
+            }
+            journalSize = QFileInfo(journal).size();
+            ASSERT_GT(journalSize, 0);
+            // The files as a crash leaves them (same inodes): the writer's end never comes.
+            ASSERT_EQ(::link(QFile::encodeName(file).constData(), QFile::encodeName(file + "~").constData()), 0);
+            ASSERT_EQ(::link(QFile::encodeName(journal).constData(), QFile::encodeName(journal + "~").constData()), 0);
+        }
+        ASSERT_EQ(::rename(QFile::encodeName(file + "~").constData(), QFile::encodeName(file).constData()), 0);
+        ASSERT_EQ(::rename(QFile::encodeName(journal + "~").constData(), QFile::encodeName(journal).constData()), 0);
+        QFile::resize(journal, journalSize - c.cut);
+        if (c.replaceBase) {
+            QSaveFile base(file);
+            ASSERT_TRUE(base.open(QIODevice::WriteOnly));
+            base.write(longList(20));
+            ASSERT_TRUE(base.commit());
+        }
+        UserDefaults reopened(path());
+        EXPECT_EQ(numberInLongList(reopened.data(QStringLiteral("list"))), c.expected);
+        reopened.setText(QStringLiteral("list"), LazyText::of(longList(20)));
+        reopened.waitForWrites();
+        UserDefaults again(path());
+        EXPECT_EQ(numberInLongList(again.data(QStringLiteral("list"))), 20);
+    }
+}
+
+// The process is killed at random moments while it writes: every file stays readable and holds a
+// value that was set, never an older one than a run before saw.
+TEST_F(UserDefaultsTest, KillingTheProcessWhileItWritesLeavesEveryFileReadable) {
+    int seen = 0, seenList = 0, seenCounter = 0;
+    for (int round = 0; round < 150; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            UserDefaults defaults(path());
+            for (int n = seen + 1;; ++n) {
+                defaults.set(QStringLiteral("counter"), n);
+                defaults.setText(QStringLiteral("list"), LazyText::of(longList(n)));
+                if (n % 5 == 0)
+                    defaults.waitForWrites();
+            }
+        }
+        // A moment to die at; nothing is asserted about what happened in it.
+        std::this_thread::sleep_for(std::chrono::microseconds(QRandomGenerator::global()->bounded(500, 20000)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+        UserDefaults reopened(path());
+        const int list = reopened.contains(QStringLiteral("list"))
+                             ? numberInLongList(reopened.data(QStringLiteral("list")))
+                             : 0;
+        const int counter = int(reopened.integer(QStringLiteral("counter")));
+        ASSERT_TRUE(corruptFiles().isEmpty()) << "round " << round;
+        ASSERT_GE(list, seenList) << "round " << round;
+        ASSERT_GE(counter, seenCounter) << "round " << round;
+        seenList = list;
+        seenCounter = counter;
+        seen = std::max({seen, list, counter});
+    }
+    EXPECT_GT(seenList, 150);
 }
 
 } // namespace

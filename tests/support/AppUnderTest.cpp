@@ -3,8 +3,11 @@
 #include "DevApiServer.h"
 #include "TestUtils.h"
 
+#include "platform/SettingsWriter.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <csignal>
@@ -56,6 +59,10 @@ void AppUnderTest::setSetting(const QString& key, const QVariant& value) {
 }
 
 QVariant AppUnderTest::setting(const QString& key) const {
+    // Long text lives in a file of its own.
+    const QString own = configHome() + QStringLiteral("/Quillora/values/") + SettingsWriter::fileNameOf(key);
+    if (QFileInfo::exists(own))
+        return QString::fromUtf8(SettingsWriter::readValueFile(own).value_or(QByteArray()));
     QSettings settings(settingsPath(), QSettings::IniFormat);
     return settings.value(key);
 }

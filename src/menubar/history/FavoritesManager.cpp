@@ -1,5 +1,26 @@
 #include "menubar/history/FavoritesManager.h"
 
+#include "platform/UserDefaults.h"
+
+#include <algorithm>
+
+namespace {
+
+// The stored list with one record put in front, the records after it kept byte for byte.
+QByteArray withRecordInFront(const QByteArray& stored, const TranslationHistoryItem& item) {
+    const qsizetype open = stored.indexOf('[');
+    QByteArray record = TranslationHistoryItem::encodeList({item});
+    if (open < 0)
+        return record;
+    const QByteArray rest = stored.sliced(open + 1).trimmed();
+    record.chop(1);
+    if (rest.startsWith(']'))
+        return record + ']';
+    return record + ',' + rest;
+}
+
+} // namespace
+
 FavoritesManager& FavoritesManager::shared() {
     static FavoritesManager* instance = new FavoritesManager;
     return *instance;
@@ -29,16 +50,12 @@ bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
         return false;
     m_model.insertFront(item);
     m_counts.insert(key, 1);
-    const qsizetype open = m_storedText.indexOf('[');
-    if (open < 0) {
+    if (!m_stored) {
         saveFavorites();
     } else {
-        QByteArray record = TranslationHistoryItem::encodeList({item});
-        QByteArray rest = m_storedText.sliced(open + 1).trimmed();
-        record.chop(1);
-        record += rest.startsWith(']') ? QByteArrayView("]") : QByteArrayView(",");
-        m_storedText = record + (rest.startsWith(']') ? QByteArray() : rest);
-        m_storage.saveEncoded(m_storedText);
+        m_stored = std::make_shared<LazyText>(
+            [previous = m_stored, item] { return withRecordInFront(previous->utf8(), item); });
+        m_storage.saveText(m_stored);
     }
     Q_EMIT favoritesChanged();
     return true;
@@ -46,10 +63,18 @@ bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
 
 void FavoritesManager::removeFavorite(const TranslationHistoryItem& item) {
     const Key key = keyOf(item.sourceText, item.translatedText);
-    if (m_counts.remove(key)) {
-        m_model.removeIf([&](const TranslationHistoryItem& other) {
-            return keyOf(other.sourceText, other.translatedText) == key;
-        });
+    if (const int saved = m_counts.take(key); saved > 0) {
+        // Comparing under NFC costs far more on a long list; the texts as given match in the usual case.
+        const auto sameTexts = [&](const TranslationHistoryItem& other) {
+            return other.sourceText == item.sourceText && other.translatedText == item.translatedText;
+        };
+        if (std::count_if(favorites().cbegin(), favorites().cend(), sameTexts) == saved) {
+            m_model.removeIf(sameTexts);
+        } else {
+            m_model.removeIf([&](const TranslationHistoryItem& other) {
+                return keyOf(other.sourceText, other.translatedText) == key;
+            });
+        }
     }
     saveFavorites();
     Q_EMIT favoritesChanged();
@@ -63,12 +88,16 @@ void FavoritesManager::clearFavorites() {
 }
 
 void FavoritesManager::saveFavorites() {
-    m_storedText = TranslationHistoryItem::encodeList(m_model.items());
-    m_storage.saveEncoded(m_storedText);
+    // Encoding a long list takes a while: the settings writer does it.
+    m_stored = std::make_shared<LazyText>(
+        [items = m_model.items()] { return TranslationHistoryItem::encodeList(items); });
+    m_storage.saveText(m_stored);
 }
 
 void FavoritesManager::loadFavorites() {
-    m_model.setItems(m_storage.load(&m_storedText));
+    QByteArray stored;
+    m_model.setItems(m_storage.load(&stored));
+    m_stored = stored.isEmpty() ? nullptr : LazyText::of(stored);
     rebuildIndex();
     Q_EMIT favoritesChanged();
 }

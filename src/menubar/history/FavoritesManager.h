@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <memory>
 #include <utility>
 
 // The saved translations ("favorites"), most recently added first, without a limit. Written whole under
@@ -64,6 +65,6 @@ private:
     // How many saved records each NFC pair of texts has.
     QHash<Key, int> m_counts;
     // The stored JSON text while it holds exactly the list, so that an addition only puts one record
-    // in front of it; empty when it must be encoded afresh.
-    QByteArray m_storedText;
+    // in front of it; null when it must be encoded afresh.
+    std::shared_ptr<LazyText> m_stored;
 };

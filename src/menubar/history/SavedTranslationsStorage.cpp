@@ -31,8 +31,11 @@ void SavedTranslationsStorage::save(const QList<TranslationHistoryItem>& items) 
 }
 
 void SavedTranslationsStorage::saveEncoded(const QByteArray& json) const {
-    // A string keeps the JSON readable in the settings file; reading takes bytes or a string.
-    UserDefaults::standard().set(m_key, QString::fromUtf8(json));
+    saveText(LazyText::of(json));
+}
+
+void SavedTranslationsStorage::saveText(std::shared_ptr<LazyText> json) const {
+    UserDefaults::standard().setText(m_key, std::move(json));
 }
 
 void SavedTranslationsStorage::backUp(const QString& reason) const {

@@ -4,6 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
+
+class LazyText;
 
 // Reads and writes one stored list of records under a settings key. A stored value that is unreadable,
 // or holds records that do not decode, is copied aside under "<key>.unreadable-<UTC time>" before
@@ -22,6 +25,8 @@ public:
     void save(const QList<TranslationHistoryItem>& items) const;
     // Writes bytes that already hold the encoded list.
     void saveEncoded(const QByteArray& json) const;
+    // Writes the encoded list once it is made (on the settings writer's thread if none asks before).
+    void saveText(std::shared_ptr<LazyText> json) const;
 
     // Where the last load put an unreadable value aside; empty when it had no need to.
     QString lastBackupKey() const { return m_lastBackupKey; }

@@ -36,8 +36,9 @@ QStringList sources(const QList<TranslationHistoryItem>& items) {
 
 QStringList backupKeys(const QString& key) {
     QStringList keys;
-    QSettings settings(UserDefaults::standard().filePath(), QSettings::IniFormat);
-    for (const QString& k : settings.allKeys()) {
+    // As stored on disk.
+    UserDefaults::standard().waitForWrites();
+    for (const QString& k : UserDefaults(UserDefaults::standard().filePath()).allKeys()) {
         if (k.startsWith(key + QStringLiteral(".unreadable-")))
             keys << k;
     }

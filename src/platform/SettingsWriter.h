@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+class LazyText;
+
+// The settings store's writer thread. The main thread hands it whole copies of what is to be written
+// and goes on; a change handed over while a write runs waits, merged with any later one, for the next.
+// Every file is replaced atomically (written aside, then renamed over), except that a small change of a
+// long value is appended to a journal beside its file: "<file>.journal" starts with the identity of the
+// file it applies to (inode and size), then holds splices ("offset removed inserted\n" + the inserted
+// bytes + "\n"). A journal cut short by a crash loses only its last splice; a journal of another file
+// is ignored. Journals are folded into their files when they grow and when the writer stops.
+class SettingsWriter {
+public:
+    SettingsWriter(QString iniPath, QString valuesDir);
+    // Writes what is pending, folds the journals, and stops.
+    ~SettingsWriter();
+
+    // The INI file is known to hold these bytes (read at start), so the same bytes are not written.
+    void setIniOnDisk(const QByteArray& bytes);
+    void writeIni(const QMap<QString, QVariant>& values);
+    // A null text removes the value's files.
+    void writeValue(const QString& key, std::shared_ptr<LazyText> text);
+    void waitForWrites();
+
+    // Keys of the values with files of their own.
+    QStringList valueKeys() const;
+    // Reads a value's file with its journal (main thread, before the value is written by this writer).
+    // Nothing when the file cannot be read.
+    std::optional<QByteArray> readValue(const QString& key);
+
+    // A value's file with its journal applied, as the store reads it (tests).
+    static std::optional<QByteArray> readValueFile(const QString& path);
+
+    static QString fileNameOf(const QString& key);
+    static std::optional<QString> keyOfFileName(const QString& fileName);
+    // Applies a journal's splices to `base` (of the file with that inode), counting them in `records`;
+    // false when it belongs to another file (`stale`) or was cut short (the splices before the cut are
+    // applied).
+    static bool applyJournal(QByteArray& base, QByteArrayView journal, quint64 inode, bool* stale,
+                             int* records);
+
+private:
+    struct OnDisk {
+        QByteArray bytes;
+        quint64 inode = 0;
+        qsizetype baseSize = 0;
+        qsizetype journalBytes = 0;
+        int journalRecords = 0;
+        // False when the journal must not be appended to (cut short, or of another file).
+        bool appendable = true;
+        // Only what this writer wrote is folded at its end: a store that only reads writes nothing.
+        bool written = false;
+    };
+    struct Pending {
+        std::optional<QByteArray> iniOnDisk;
+        std::optional<QMap<QString, QVariant>> ini;
+        QMap<QString, std::shared_ptr<LazyText>> values;
+        QHash<QString, OnDisk> known;
+        bool isEmpty() const { return !iniOnDisk && !ini && values.isEmpty() && known.isEmpty(); }
+    };
+
+    static std::optional<OnDisk> read(const QString& path);
+    void run();
+    void write(Pending& job);
+    void writeOne(const QString& key, const std::shared_ptr<LazyText>& text);
+    void rewrite(const QString& key, const QByteArray& bytes);
+    void fold();
+    QString pathOf(const QString& key) const;
+
+    const QString m_iniPath;
+    const QString m_valuesDir;
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    Pending m_pending;
+    bool m_busy = false;
+    bool m_stop = false;
+
+    // The writer thread's own.
+    QByteArray m_iniOnDisk;
+    QHash<QString, OnDisk> m_onDisk;
+
+    std::thread m_thread;
+};
