@@ -96,6 +96,8 @@ UserDefaults& UserDefaults::standard() {
 }
 
 void UserDefaults::setStandardFilePath(const QString& path) {
+    // The old instance's writes land before the new one reads.
+    standardInstance().reset();
     standardInstance() = std::make_unique<UserDefaults>(path);
 }
 

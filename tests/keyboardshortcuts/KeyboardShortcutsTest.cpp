@@ -55,6 +55,7 @@ TEST_F(KeyboardShortcutsTest, StorageRoundTripClearsAndReadsDamagedValuesAsNothi
     EXPECT_TRUE(idOf(ctrlK)) << "storing registers even without a handler";
 
     // The file keeps the JSON text intact across a reload.
+    UserDefaults::standard().waitForWrites();
     UserDefaults reread(UserDefaults::standard().filePath());
     EXPECT_EQ(Shortcut::fromJson(reread.string(QStringLiteral("KeyboardShortcuts_translateSelection"))),
               ctrlK);

@@ -95,6 +95,7 @@ TEST_F(ExcludedAppsManagerTest, IdWithCommaIsRefusedRatherThanSplitInTwo) {
 TEST_F(ExcludedAppsManagerTest, HandEditedListsAreReadAndUnreadableValuesNeverOverwritten) {
     // `excludedApps=a,b` without quotes, as a user would write it.
     const QString path = UserDefaults::standard().filePath();
+    UserDefaults::standard().waitForWrites();
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -69,6 +69,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new FreshPlatformListener);
     const int result = RUN_ALL_TESTS();
+    // The settings' last writes land while their folder is still there.
+    UserDefaults::setStandardFilePath(home.filePath(QStringLiteral("Quillora/Quillora.conf")));
     installPlatform(nullptr);
     return result;
 }
