@@ -158,18 +158,19 @@ stats() {
 
 median_of() { stats "$1" "$2" | awk '{ print $2 }'; }
 
-echo
-printf '%-28s %-28s %-28s %s\n' "figure (min median max)" "floor" "quillora" "ratio / difference of medians"
+# One figure of program $4 against program $5: label, column, unit (ratio or mb).
 row() {
-  local label=$1 column=$2 unit=$3 f q
-  f=$(median_of floor "$column"); q=$(median_of quillora "$column")
-  printf '%-28s %-28s %-28s ' "$label" "$(stats floor "$column")" "$(stats quillora "$column")"
+  local label=$1 column=$2 unit=$3 base=${4:-floor} other=${5:-quillora} f q
+  f=$(median_of "$base" "$column"); q=$(median_of "$other" "$column")
+  printf '%-28s %-28s %-28s ' "$label" "$(stats "$base" "$column")" "$(stats "$other" "$column")"
   if [ "$unit" = ratio ]; then
     awk -v f="$f" -v q="$q" 'BEGIN { printf "%.2fx\n", (f > 0 ? q / f : 0) }'
   else
     awk -v f="$f" -v q="$q" 'BEGIN { printf "%+.1f MB\n", (q - f) / 1024 }'
   fi
 }
+echo
+printf '%-28s %-28s %-28s %s\n' "figure (min median max)" "floor" "quillora" "ratio / difference of medians"
 row "start to tray (ms)" 2 ratio
 row "RSS at 3 s (KiB)" 3 mb
 row "PSS at 3 s (KiB)" 4 mb
@@ -180,17 +181,7 @@ row "switches in 20 idle s" 7 ratio
 if [ "$favorites" -gt 0 ]; then
   echo
   printf '%-28s %-28s %-28s %s\n' "with $favorites favorites" "quillora" "quillora-favorites" "ratio / difference of medians"
-  compare() {
-    local label=$1 column=$2 unit=$3 a b
-    a=$(median_of quillora "$column"); b=$(median_of quillora-favorites "$column")
-    printf '%-28s %-28s %-28s ' "$label" "$(stats quillora "$column")" "$(stats quillora-favorites "$column")"
-    if [ "$unit" = ratio ]; then
-      awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2fx\n", (a > 0 ? b / a : 0) }'
-    else
-      awk -v a="$a" -v b="$b" 'BEGIN { printf "%+.1f MB\n", (b - a) / 1024 }'
-    fi
-  }
-  compare "start to tray (ms)" 2 ratio
-  compare "RSS at 3 s (KiB)" 3 mb
-  compare "RSS at 30 s (KiB)" 5 mb
+  row "start to tray (ms)" 2 ratio quillora quillora-favorites
+  row "RSS at 3 s (KiB)" 3 mb quillora quillora-favorites
+  row "RSS at 30 s (KiB)" 5 mb quillora quillora-favorites
 fi

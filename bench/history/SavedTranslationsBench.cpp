@@ -79,15 +79,32 @@ qint64 bytesWritten() {
     return 0;
 }
 
+// Times `change` alone; then, untimed, waits for the settings writer and adds what it wrote to `written`.
+template <typename Change>
+void timeChange(benchmark::State& state, qint64& written, Change change) {
+    state.PauseTiming();
+    UserDefaults::standard().waitForWrites();
+    const qint64 before = bytesWritten();
+    state.ResumeTiming();
+    change();
+    state.PauseTiming();
+    UserDefaults::standard().waitForWrites();
+    written += bytesWritten() - before;
+    state.ResumeTiming();
+}
+
 void BM_FavoritesLoadAndAddOne(benchmark::State& state) {
     const int count = int(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
         storeOnDisk(count);
         state.ResumeTiming();
-        FavoritesManager manager;
-        manager.addFavorite(newFavorite());
-        benchmark::DoNotOptimize(manager.favorites().size());
+        auto manager = std::make_unique<FavoritesManager>();
+        manager->addFavorite(newFavorite());
+        benchmark::DoNotOptimize(manager->favorites().size());
+        state.PauseTiming();
+        manager.reset();
+        state.ResumeTiming();
     }
     state.counters["records"] = count;
     state.counters["bytes"] = double(storedList(count).size());
@@ -103,18 +120,12 @@ void BM_TranslationWithFavorites(benchmark::State& state) {
     qint64 written = 0;
     int n = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        UserDefaults::standard().waitForWrites();
-        const qint64 before = bytesWritten();
-        state.ResumeTiming();
-        history.addTranslation(text200(n, QStringLiteral("word ")), text200(n, QStringLiteral("kelime ")),
-                               Language::find(QStringLiteral("en")), Language::find(QStringLiteral("tr")),
-                               TranslationService::Google);
+        timeChange(state, written, [&] {
+            history.addTranslation(text200(n, QStringLiteral("word ")), text200(n, QStringLiteral("kelime ")),
+                                   Language::find(QStringLiteral("en")), Language::find(QStringLiteral("tr")),
+                                   TranslationService::Google);
+        });
         ++n;
-        state.PauseTiming();
-        UserDefaults::standard().waitForWrites();
-        written += bytesWritten() - before;
-        state.ResumeTiming();
     }
     state.counters["written_bytes"] = double(written) / double(state.iterations());
 }
@@ -126,18 +137,12 @@ void BM_FavoriteToggle(benchmark::State& state) {
     const TranslationHistoryItem item = newFavorite();
     qint64 written = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        UserDefaults::standard().waitForWrites();
-        const qint64 before = bytesWritten();
-        state.ResumeTiming();
-        if (favorites.isFavorite(item))
-            favorites.removeFavorite(item);
-        else
-            favorites.addFavorite(item);
-        state.PauseTiming();
-        UserDefaults::standard().waitForWrites();
-        written += bytesWritten() - before;
-        state.ResumeTiming();
+        timeChange(state, written, [&] {
+            if (favorites.isFavorite(item))
+                favorites.removeFavorite(item);
+            else
+                favorites.addFavorite(item);
+        });
     }
     state.counters["written_bytes"] = double(written) / double(state.iterations());
 }

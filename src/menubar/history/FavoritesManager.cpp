@@ -19,6 +19,16 @@ QByteArray withRecordInFront(const QByteArray& stored, const TranslationHistoryI
     return record + ',' + rest;
 }
 
+// Text without a code unit from U+0300 up is in NFC already (no combining mark, no character that
+// normalizes to another); telling that costs a fraction of normalized(), which every record pays at load.
+QString nfc(const QString& text) {
+    const ushort* units = text.utf16();
+    ushort highest = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        highest = std::max(highest, units[i]);
+    return highest < 0x300 ? text : text.normalized(QString::NormalizationForm_C);
+}
+
 } // namespace
 
 FavoritesManager& FavoritesManager::shared() {
@@ -32,8 +42,7 @@ FavoritesManager::FavoritesManager(QObject* parent)
 }
 
 FavoritesManager::Key FavoritesManager::keyOf(const QString& sourceText, const QString& translatedText) {
-    return {sourceText.normalized(QString::NormalizationForm_C),
-            translatedText.normalized(QString::NormalizationForm_C)};
+    return {nfc(sourceText), nfc(translatedText)};
 }
 
 bool FavoritesManager::isFavorite(const TranslationHistoryItem& item) const {

@@ -318,6 +318,10 @@ TEST(HistoryStore, ListJsonAgreesWithQJsonDocument) {
         "[] []",
         R"(["\x"])",
         "[01]",
+        // Long runs of plain bytes with a quote, a backslash or the end behind them.
+        R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":"0123456789abcdef\"0123456\\","translatedText":)"
+        R"("çayçayçayçay\u00e7","sourceLanguageCode":"en","targetLanguageCode":"tr","serviceRawValue":"x","date":1}])",
+        "[\"0123456789abcdefghijklmnop\x7f\xc3\xa7 no end 0123456789",
     };
     for (const QByteArray& text : texts) {
         SCOPED_TRACE(text.left(120).constData());
