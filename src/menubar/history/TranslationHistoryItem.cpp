@@ -1,5 +1,7 @@
 #include "menubar/history/TranslationHistoryItem.h"
 
+#include "platform/JsonNesting.h"
+
 #include <QLocale>
 #include <cmath>
 #include <cstring>
@@ -196,8 +198,8 @@ bool eightPlainBytes(const char* p) {
     return (below(v ^ (ones * '"'), 1) | below(v ^ (ones * '\\'), 1) | below(v, 0x20)) == 0;
 }
 
-// A strict JSON reader for an array of flat records: any syntax error fails the whole text, as
-// QJsonDocument would; members that are not strings or numbers are skipped over.
+// A strict JSON reader for an array of flat records: any syntax error, or nesting past the limit, fails
+// the whole text, as QJsonDocument would; members that are not strings or numbers are skipped over.
 class ListReader {
 public:
     explicit ListReader(QByteArrayView text)
@@ -208,6 +210,7 @@ public:
         skipSpace();
         if (!consume('['))
             return false;
+        const JsonNestingLevel level(m_depth);
         skipSpace();
         if (consume(']'))
             return atEnd();
@@ -286,6 +289,9 @@ private:
     // Reads an object; with `members`, also keeps the record's members (a later duplicate wins).
     bool readObject(Members* members) {
         consume('{');
+        const JsonNestingLevel level(m_depth);
+        if (level.tooDeep())
+            return false;
         skipSpace();
         if (consume('}'))
             return true;
@@ -470,6 +476,9 @@ private:
             return readObject(nullptr);
         case '[': {
             ++m_p;
+            const JsonNestingLevel level(m_depth);
+            if (level.tooDeep())
+                return false;
             skipSpace();
             if (consume(']'))
                 return true;
@@ -498,6 +507,7 @@ private:
 
     const char* m_p;
     const char* m_end;
+    int m_depth = 0;
 };
 
 } // namespace

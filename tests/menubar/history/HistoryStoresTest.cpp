@@ -1,5 +1,6 @@
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/HistoryManager.h"
+#include "platform/JsonNesting.h"
 #include "platform/UserDefaults.h"
 
 #include <QJsonArray>
@@ -159,6 +160,10 @@ TEST(HistoryStore, DecodesRecordByRecordAndKeepsUnreadableValuesAside) {
             object[QString::fromLatin1(key)] = value;
         return QJsonDocument(object).toJson(QJsonDocument::Compact);
     };
+    // The record with one more member, arrays nested `depth` deep (the record itself is one level more).
+    auto withNested = [&](int depth) {
+        return good.chopped(1) + R"(,"extra":)" + QByteArray(depth, '[') + QByteArray(depth, ']') + "}";
+    };
     struct Case {
         const char* name;
         QByteArray stored;
@@ -179,6 +184,9 @@ TEST(HistoryStore, DecodesRecordByRecordAndKeepsUnreadableValuesAside) {
              "]",
          2, false},
         {"element no object", "[" + good + ",42]", 1, true},
+        {"member nested as deep as readable", "[" + withNested(1022) + "]", 1, false},
+        {"member nested too deep", "[" + withNested(1023) + "," + good + "]", 0, true},
+        {"nested two million deep", QByteArray(2000000, '[') + QByteArray(2000000, ']'), 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,6 +204,12 @@ TEST(HistoryStore, DecodesRecordByRecordAndKeepsUnreadableValuesAside) {
             EXPECT_EQ(UserDefaults::standard().data(backups.front()), c.stored)
                 << "the original is kept aside";
         }
+
+        // The history, opened over the same value, reads it alike.
+        UserDefaults::standard().set(kHistory, QString::fromUtf8(c.stored));
+        HistoryManager history;
+        EXPECT_EQ(history.translations().size(), c.loaded);
+        EXPECT_EQ(backupKeys(kHistory).size(), c.backup ? 1 : 0);
     }
 }
 
@@ -322,6 +336,8 @@ TEST(HistoryStore, ListJsonAgreesWithQJsonDocument) {
         R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":"0123456789abcdef\"0123456\\","translatedText":)"
         R"("çayçayçayçay\u00e7","sourceLanguageCode":"en","targetLanguageCode":"tr","serviceRawValue":"x","date":1}])",
         "[\"0123456789abcdefghijklmnop\x7f\xc3\xa7 no end 0123456789",
+        QByteArray(kJsonNestingLimit, '[') + QByteArray(kJsonNestingLimit, ']'),
+        QByteArray(kJsonNestingLimit + 1, '[') + QByteArray(kJsonNestingLimit + 1, ']'),
     };
     for (const QByteArray& text : texts) {
         SCOPED_TRACE(text.left(120).constData());
