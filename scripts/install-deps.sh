@@ -15,7 +15,7 @@ packages=(
   # language detection
   libcld2-dev
   # X11
-  libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
+  libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-res0-dev
   libxi-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libxcb-xkb-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -24,7 +24,7 @@ packages=(
   # other window managers, whose frames differ from openbox's
   icewm fluxbox xfwm4
   # X clients nobody here wrote, for the end-to-end roads
-  xterm mousepad chromium
+  xterm mousepad chromium libreoffice-writer libreoffice-gtk3
   # a session bus with the accessibility bus on it, as a desktop session has
   dbus-daemon at-spi2-core
   # process lists for the run-script test

@@ -56,12 +56,24 @@ public:
     virtual void readImage(ImageHandler handler, int timeoutMs = DefaultTimeoutMs) = 0;
     virtual void takeSnapshot(SnapshotHandler handler, int timeoutMs = DefaultTimeoutMs) = 0;
 
+    // Another client's request for the content this process owns, as a paste makes.
+    struct Request {
+        Mode mode = Mode::Clipboard;
+        // The window it asked for.
+        quint32 requestor = 0;
+        // The process of the client that made that window; 0 when it cannot be told.
+        qint64 process = 0;
+        // It asked only which formats there are, not for the content itself.
+        bool formatsOnly = false;
+        // The content had the format it asked for; false when it was refused.
+        bool answered = true;
+    };
+
     // Whether two windows belong to the same client (a requestor window and an application's window).
     virtual bool isSameClient(quint32 windowA, quint32 windowB) const { return windowA == windowB; }
 
 Q_SIGNALS:
     void changed(Pasteboard::Mode mode);
-    // Another client asked for the content this process owns (a paste reading it); `requestor` is the
-    // window it asked for. Emitted after the request was answered.
-    void contentRequested(Pasteboard::Mode mode, quint32 requestor);
+    // Emitted after the request was answered.
+    void contentRequested(const Pasteboard::Request& request);
 };

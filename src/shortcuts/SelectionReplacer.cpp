@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -29,6 +30,8 @@ const QString SelectionReplacer::focusMovedMessage =
 const QString SelectionReplacer::pasteRefusedMessage =
     QStringLiteral("This application does not take pasted text: the translation is on the clipboard");
 const QString SelectionReplacer::notPastedMessage = QStringLiteral("The translation could not be pasted");
+const QString SelectionReplacer::notReadMessage =
+    QStringLiteral("The window did not take the translation: it is on the clipboard");
 
 struct SelectionReplacer::Paste {
     QString translation;
@@ -38,6 +41,7 @@ struct SelectionReplacer::Paste {
     int ownCount = 0;
     bool restoreNeeded = false;
     bool read = false;
+    // Lives while the clipboard holds the translation and waits for the target's read.
     QObject* waiter = nullptr;
 };
 
@@ -46,9 +50,11 @@ SelectionReplacer::SelectionReplacer(ToastHandler toast, QObject* parent)
     , m_toast(std::move(toast)) {}
 
 SelectionReplacer::~SelectionReplacer() {
-    if (m_current && m_current->restoreNeeded && hasPlatform() &&
-        platform().pasteboard().changeCount(Pasteboard::Mode::Clipboard) == m_current->ownCount)
-        platform().pasteboard().restore(m_current->snapshot);
+    for (const std::shared_ptr<Paste>& paste : {m_current, m_unread}) {
+        if (paste && paste->restoreNeeded && hasPlatform() &&
+            platform().pasteboard().changeCount(Pasteboard::Mode::Clipboard) == paste->ownCount)
+            platform().pasteboard().restore(paste->snapshot);
+    }
 }
 
 QString SelectionReplacer::startMessage(TranslationService service) {
@@ -131,6 +137,10 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
         return;
     }
 
+    // A translation still waiting for its window's read gives way: this paste replaces it.
+    if (std::shared_ptr<Paste> previous = std::exchange(m_unread, nullptr))
+        stopWaiting(*previous);
+
     QPointer<SelectionReplacer> self(this);
     platform().pasteboard().takeSnapshot(
         [self, paste, focused](PasteboardSnapshot snapshot) {
@@ -149,51 +159,94 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
                 self->runNext();
                 return;
             }
-            Pasteboard& pasteboard = platform().pasteboard();
-            paste->snapshot = std::move(snapshot);
-            pasteboard.setString(paste->translation);
-            paste->ownCount = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
-            paste->restoreNeeded = true;
-
-            // Requests of the target's client mean it is reading the paste; it may ask for several
-            // formats, so the clipboard goes back once it has been quiet for a moment.
-            paste->waiter = new QObject(self);
-            auto* settle = new QTimer(paste->waiter);
-            settle->setSingleShot(true);
-            auto* timeout = new QTimer(paste->waiter);
-            timeout->setSingleShot(true);
-            QObject::connect(
-                &pasteboard, &Pasteboard::contentRequested, paste->waiter,
-                [paste, settle](Pasteboard::Mode mode, quint32 requestor) {
-                    if (mode != Pasteboard::Mode::Clipboard ||
-                        !platform().pasteboard().isSameClient(requestor, paste->application.windowId))
-                        return;
-                    paste->read = true;
-                    settle->start(PasteSettleMs);
-                });
-            QObject::connect(settle, &QTimer::timeout, self, [self, paste] { self->endPaste(paste, true); });
-            QObject::connect(timeout, &QTimer::timeout, self,
-                             [self, paste] { self->endPaste(paste, paste->read); });
-            timeout->start(PasteReadTimeoutMs);
-
-            if (!platform().keyEventPoster().postPaste()) {
-                debugLog(kTag, QStringLiteral("⚠️ could not post the paste keys"));
-                self->endPaste(paste, false);
-            }
+            self->startPaste(paste, std::move(snapshot));
         },
         SnapshotTimeoutMs);
+}
+
+bool SelectionReplacer::isReadByTarget(const Paste& paste, const Pasteboard::Request& request) {
+    // A refused request is no read: the target may go on to ask for another format.
+    if (request.mode != Pasteboard::Mode::Clipboard || request.formatsOnly || !request.answered)
+        return false;
+    // An application may read through a connection of its own, so its process is what tells.
+    return (request.process != 0 && request.process == paste.application.processId) ||
+           platform().pasteboard().isSameClient(request.requestor, paste.application.windowId);
+}
+
+void SelectionReplacer::startPaste(std::shared_ptr<Paste> paste, PasteboardSnapshot snapshot) {
+    Pasteboard& pasteboard = platform().pasteboard();
+    paste->snapshot = std::move(snapshot);
+    pasteboard.setString(paste->translation);
+    paste->ownCount = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
+    paste->restoreNeeded = true;
+
+    // The target may ask for several formats, so the clipboard goes back once it has been quiet for a
+    // moment after reading; never before it read, since a late read would paste the user's clipboard.
+    QPointer<SelectionReplacer> self(this);
+    paste->waiter = new QObject(this);
+    auto* settle = new QTimer(paste->waiter);
+    settle->setSingleShot(true);
+    auto* timeout = new QTimer(paste->waiter);
+    timeout->setSingleShot(true);
+    QObject::connect(&pasteboard, &Pasteboard::contentRequested, paste->waiter,
+                     [paste, settle](const Pasteboard::Request& request) {
+                         if (!isReadByTarget(*paste, request))
+                             return;
+                         paste->read = true;
+                         settle->start(PasteSettleMs);
+                     });
+    QObject::connect(&pasteboard, &Pasteboard::changed, paste->waiter, [self, paste](Pasteboard::Mode mode) {
+        // Someone else's content replaced the unread translation: there is nothing left to put back.
+        if (mode == Pasteboard::Mode::Clipboard && self && self->m_unread == paste &&
+            platform().pasteboard().changeCount(Pasteboard::Mode::Clipboard) != paste->ownCount) {
+            self->m_unread.reset();
+            self->stopWaiting(*paste);
+        }
+    });
+    QObject::connect(settle, &QTimer::timeout, this, [self, paste] { self->endPaste(paste, true); });
+    QObject::connect(timeout, &QTimer::timeout, this, [self, paste] {
+        if (!paste->read)
+            self->leaveUnread(paste);
+    });
+    timeout->start(PasteReadTimeoutMs);
+
+    if (!platform().keyEventPoster().postPaste()) {
+        debugLog(kTag, QStringLiteral("⚠️ could not post the paste keys"));
+        endPaste(paste, false);
+    }
+}
+
+void SelectionReplacer::leaveUnread(std::shared_ptr<Paste> paste) {
+    // The target may still read: it gets the translation then, and the user's clipboard comes back after.
+    m_unread = paste;
+    m_current.reset();
+    m_toast(notReadMessage, QStringLiteral("doc.on.clipboard"), 3.0);
+    Q_EMIT finished(false);
+    runNext();
+}
+
+void SelectionReplacer::stopWaiting(Paste& paste) {
+    paste.restoreNeeded = false;
+    if (paste.waiter) {
+        paste.waiter->deleteLater();
+        paste.waiter = nullptr;
+    }
 }
 
 void SelectionReplacer::endPaste(std::shared_ptr<Paste> paste, bool read) {
     if (!paste->restoreNeeded)
         return;
-    paste->restoreNeeded = false;
-    if (paste->waiter)
-        paste->waiter->deleteLater();
+    stopWaiting(*paste);
     Pasteboard& pasteboard = platform().pasteboard();
     // A clipboard the user replaced meanwhile is theirs to keep.
     if (pasteboard.changeCount(Pasteboard::Mode::Clipboard) == paste->ownCount)
         pasteboard.restore(paste->snapshot);
+    if (m_unread == paste) {
+        // A late read: the replace was already reported and the queue moved on.
+        m_unread.reset();
+        m_toast(successMessage, QStringLiteral("checkmark.circle"), 2.0);
+        return;
+    }
     m_current.reset();
     if (read) {
         m_toast(successMessage, QStringLiteral("checkmark.circle"), 2.0);

@@ -11,15 +11,17 @@
 #include <memory>
 
 // Translates a captured selection and pastes the translation over it in the window that held it, with the
-// user's clipboard saved before the paste and put back once that window has read the paste. The user
-// follows the work through toasts.
+// user's clipboard saved before the paste and put back once that window has read the paste (and never
+// before: a window that has not read it in time keeps the translation on the clipboard until it does or
+// someone else takes the clipboard). The user follows the work through toasts.
 class SelectionReplacer : public QObject {
     Q_OBJECT
 public:
     using ToastHandler = std::function<void(const QString& message, const QString& icon, double duration)>;
 
     static constexpr int SnapshotTimeoutMs = 500;
-    // How long the target gets to ask for the pasted text, and how long it may go on asking after that.
+    // How long the target gets to read the pasted text before the user hears it did not, and how long
+    // it may go on reading after that.
     static constexpr int PasteReadTimeoutMs = 2000;
     static constexpr int PasteSettleMs = 150;
 
@@ -39,15 +41,21 @@ public:
     // The window still holds the selection but gets no paste keys (a terminal).
     static const QString pasteRefusedMessage;
     static const QString notPastedMessage;
+    // The window got the paste keys but has not read the translation (yet).
+    static const QString notReadMessage;
 
 Q_SIGNALS:
-    // A replace came to its end, pasted or not.
+    // A replace came to its end, pasted or not (a read after the time-out is not counted).
     void finished(bool pasted);
 
 private:
     struct Paste;
     void runNext();
     void paste(std::shared_ptr<Paste> paste);
+    void startPaste(std::shared_ptr<Paste> paste, PasteboardSnapshot snapshot);
+    static bool isReadByTarget(const Paste& paste, const Pasteboard::Request& request);
+    void leaveUnread(std::shared_ptr<Paste> paste);
+    void stopWaiting(Paste& paste);
     void endPaste(std::shared_ptr<Paste> paste, bool read);
     void leaveOnClipboard(const QString& translation, const QString& message);
     void fail(const QString& message);
@@ -56,5 +64,7 @@ private:
     // Pastes wait for each other, so no paste saves another's translation as the user's clipboard.
     std::deque<std::function<void()>> m_queue;
     std::shared_ptr<Paste> m_current;
+    // A paste whose target did not read in time, with the translation still on the clipboard.
+    std::shared_ptr<Paste> m_unread;
     bool m_busy = false;
 };

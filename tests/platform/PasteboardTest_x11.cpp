@@ -329,6 +329,32 @@ TEST_F(PasteboardX11Test, OwnContentIsReadBack) {
     EXPECT_EQ(served.size(), image.size());
 }
 
+TEST_F(PasteboardX11Test, RequestsForOwnContentNameTheReadersProcessAndWhatTheyGot) {
+    m_pasteboard->setString(QStringLiteral("mine"));
+    QList<Pasteboard::Request> requests;
+    QObject::connect(m_pasteboard, &Pasteboard::contentRequested, m_pasteboard,
+                     [&](const Pasteboard::Request& request) { requests.append(request); });
+    struct Case {
+        const char* target;
+        bool formatsOnly;
+        bool answered;
+    } cases[] = {{"UTF8_STRING", false, true}, {"TARGETS", true, true}, {"image/png", false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        requests.clear();
+        QProcess xclip;
+        xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), kClipboard,
+                                              QStringLiteral("-t"), QString::fromLatin1(c.target)});
+        ASSERT_TRUE(xclip.waitForStarted());
+        const qint64 pid = xclip.processId();
+        ASSERT_TRUE(waitUntil([&] { return !requests.isEmpty() && xclip.state() == QProcess::NotRunning; }));
+        EXPECT_EQ(requests.first().mode, Mode::Clipboard);
+        EXPECT_EQ(requests.first().process, pid);
+        EXPECT_EQ(requests.first().formatsOnly, c.formatsOnly);
+        EXPECT_EQ(requests.first().answered, c.answered);
+    }
+}
+
 TEST_F(PasteboardX11Test, RestoringAnEmptySnapshotEmptiesTheClipboard) {
     auto owner = own(kClipboard, QString(), "to be cleared");
     m_pasteboard->restore(PasteboardSnapshot{});

@@ -111,4 +111,30 @@ TEST(X11SelectionFormats, OwnContentSnapshotKeepsImagesAsPngAndEveryOtherFormat)
     EXPECT_TRUE(X11SelectionFormats::snapshotOfMimeData(QMimeData()).isEmpty());
 }
 
+TEST(X11SelectionFormats, ContentOffersTextAndImagesUnderTheirUsualTargetsOnly) {
+    const QStringList text{QStringLiteral("text/plain")};
+    const QStringList image{QStringLiteral("application/x-qt-image")};
+    const QStringList restored{QStringLiteral("text/html"), QStringLiteral("image/png")};
+    struct Case {
+        const QStringList& formats;
+        const char* target;
+        bool offered;
+    } cases[] = {
+        {text, "UTF8_STRING", true},
+        {text, "text/plain;charset=utf-8", true},
+        {text, "COMPOUND_TEXT", true},
+        // A window that remembers the user's image asks for it; the translation cannot answer.
+        {text, "image/png", false},
+        {text, "text/html", false},
+        {text, "MULTIPLE", false},
+        {image, "image/bmp", true},
+        {image, "STRING", false},
+        {restored, "image/jpeg", true},
+        {restored, "text/html", true},
+        {restored, "UTF8_STRING", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(X11SelectionFormats::offers(c.formats, c.target), c.offered) << c.target;
+}
+
 } // namespace

@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,12 +61,31 @@ protected:
             if (key.key == Qt::Key_C && !selection.isEmpty())
                 pasteboard().setExternalString(selection);
             if (key.key == Qt::Key_V && clipboardManagerReads)
-                pasteboard().readByClient(0x3a00001);
-            if (key.key == Qt::Key_V && readsPaste) {
-                pasted = pasteboard().currentString();
-                pasteboard().readByClient(focusedWindow() + 3);
-            }
+                pasteboard().readByClient({Mode::Clipboard, 0x3a00001, 977});
+            if (key.key == Qt::Key_V && readsPaste)
+                readAsTheWindow(targetReads.isEmpty() ? QList<TargetRead>{{0, readFrom(focusedWindow() + 3)}}
+                                                      : targetReads);
         };
+    }
+
+    // A request of the focused application's process (4242): from one of its windows, answered or refused.
+    static Pasteboard::Request readFrom(quint32 window, bool answered = true) {
+        Pasteboard::Request request{Mode::Clipboard, window, 4242};
+        request.answered = answered;
+        return request;
+    }
+    struct TargetRead {
+        int afterMs;
+        Pasteboard::Request request;
+    };
+    void readAsTheWindow(const QList<TargetRead>& reads) {
+        for (const TargetRead& read : reads) {
+            QTimer::singleShot(read.afterMs, &pasteboard(), [this, read] {
+                if (read.request.answered && pasteboard().isOwnedByThisProcess())
+                    pasted = pasteboard().currentString();
+                pasteboard().readByClient(read.request);
+            });
+        }
     }
 
     FakePasteboard& pasteboard() { return fakePlatform().fakePasteboard(); }
@@ -99,6 +119,8 @@ protected:
     QList<Toast> toasts;
     QString selection = QStringLiteral("hello");
     bool readsPaste = true;
+    // How the focused window reads a paste; empty: at once, from another window of its client.
+    QList<TargetRead> targetReads;
     // Another client reading the clipboard is not the paste.
     bool clipboardManagerReads = false;
     QString pasted;
@@ -390,6 +412,7 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
         QString expectedToast;
         // The clipboard afterwards: the translation, or the user's own.
         bool translationOnClipboard;
+        bool pasteKeys = false;
     } cases[] = {
         {"focus moved to another window",
          [this] {
@@ -408,12 +431,13 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
          QStringLiteral("Translation error: Invalid response from the server."), false},
         {"server error", [] { s_api->failNext(QStringLiteral("500")); },
          QStringLiteral("Translation error: Server error: Simulated server failure"), false},
+        // The window may still read it, so the translation stays rather than the user's clipboard.
         {"only a clipboard manager reads the paste",
          [this] {
              readsPaste = false;
              clipboardManagerReads = true;
          },
-         SelectionReplacer::notPastedMessage, false},
+         SelectionReplacer::notReadMessage, true, true},
     };
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     for (const Case& c : cases) {
@@ -428,15 +452,51 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
         ASSERT_TRUE(waitForToast(c.expectedToast, SelectionReplacer::PasteReadTimeoutMs + 3000));
         EXPECT_EQ(toasts.size(), 2);
         EXPECT_TRUE(pasted.isEmpty());
+        EXPECT_EQ(postedKeys().contains(QStringLiteral("Ctrl+V")), c.pasteKeys);
         if (c.translationOnClipboard) {
             EXPECT_EQ(pasteboard().currentString(), QStringLiteral("merhaba"));
-            EXPECT_FALSE(postedKeys().contains(QStringLiteral("Ctrl+V")));
         } else {
             EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
         }
         EXPECT_FALSE(std::any_of(toasts.begin(), toasts.end(), [](const Toast& toast) {
             return toast.message == SelectionReplacer::successMessage;
         }));
+    }
+}
+
+TEST_F(ShortcutActionsTest, ReplaceGivesTheClipboardBackOnlyAfterTheWindowReadTheTranslation) {
+    const quint32 window = 0x1400007;
+    struct Case {
+        const char* name;
+        QList<TargetRead> reads;
+        // The window took its time, so the user first heard it had not.
+        bool lateRead = false;
+    } cases[] = {
+        {"through a second connection of the window's process", {{0, readFrom(0x5e00001)}}},
+        {"after asking for a format the translation lacks",
+         {{0, readFrom(window + 3, false)}, {SelectionReplacer::PasteSettleMs * 3, readFrom(window + 3)}}},
+        {"after the time-out", {{SelectionReplacer::PasteReadTimeoutMs + 300, readFrom(window + 3)}}, true},
+    };
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        toasts.clear();
+        pasted.clear();
+        readsPaste = true;
+        targetReads = c.reads;
+        m_manager.handleTranslateAndReplaceShortcut();
+        ASSERT_TRUE(waitForToast(SelectionReplacer::successMessage, SelectionReplacer::PasteReadTimeoutMs + 3000));
+        EXPECT_EQ(pasted, QStringLiteral("merhaba"));
+        EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+        QStringList messages;
+        for (const Toast& toast : std::as_const(toasts))
+            messages.append(toast.message);
+        QStringList expected{SelectionReplacer::startMessage(TranslationService::Google)};
+        if (c.lateRead)
+            expected.append(SelectionReplacer::notReadMessage);
+        expected.append(SelectionReplacer::successMessage);
+        EXPECT_EQ(messages, expected);
     }
 }
 

@@ -49,11 +49,10 @@ void FakePasteboard::restore(const PasteboardSnapshot& snapshot) {
     write(snapshot, Mode::Clipboard, true);
 }
 
-void FakePasteboard::readByClient(quint32 requestorWindow, Mode mode) {
-    if (!state(mode).ownedByUs)
+void FakePasteboard::readByClient(const Request& request) {
+    if (!state(request.mode).ownedByUs)
         return;
-    QMetaObject::invokeMethod(
-        this, [this, requestorWindow, mode] { Q_EMIT contentRequested(mode, requestorWindow); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, request] { Q_EMIT contentRequested(request); }, Qt::QueuedConnection);
 }
 
 void FakePasteboard::setExternalContent(const PasteboardSnapshot& content, Mode mode) {

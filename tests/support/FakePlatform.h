@@ -43,9 +43,9 @@ public:
     void setExternalString(const QString& text, Mode mode = Mode::Clipboard);
     // While unresponsive, reads time out (after their time-out) with no value.
     void setUnresponsive(bool unresponsive) { m_unresponsive = unresponsive; }
-    // A window of another client reads the content we own, as a paste does (on a later turn, as Qt
+    // Another client asks for the content we own, as a paste does (reported on a later turn, as Qt
     // answers it); nothing when we do not own it.
-    void readByClient(quint32 requestorWindow, Mode mode = Mode::Clipboard);
+    void readByClient(const Request& request);
     // Windows of one client share the bits above the low 21, as X resource ids do.
     bool isSameClient(quint32 windowA, quint32 windowB) const override {
         return windowA != 0 && windowB != 0 && (windowA >> 21) == (windowB >> 21);

@@ -109,17 +109,33 @@ bool X11Pasteboard::isSameClient(quint32 windowA, quint32 windowB) const {
 
 void X11Pasteboard::handleSelectionRequest(xcb_atom_t selection, xcb_atom_t target, xcb_window_t owner,
                                            xcb_window_t requestor) {
-    if (!isQtWindow(owner) || target == m_connection->atom(X11SelectionConnection::Atom::Targets))
+    if (!isQtWindow(owner))
         return;
-    Mode mode;
+    Request request;
     if (selection == m_connection->atom(X11SelectionConnection::Atom::Clipboard))
-        mode = Mode::Clipboard;
+        request.mode = Mode::Clipboard;
     else if (selection == XCB_ATOM_PRIMARY)
-        mode = Mode::Selection;
+        request.mode = Mode::Selection;
     else
         return;
-    // Queued, so Qt has answered the request before anyone acts on it (say, by replacing the content).
-    MainQueue::async([this, mode, requestor] { Q_EMIT contentRequested(mode, quint32(requestor)); }, this);
+    request.requestor = requestor;
+    request.formatsOnly = target == m_connection->atom(X11SelectionConnection::Atom::Targets);
+    // What Qt answers from: the content as it is now, before anyone replaces it.
+    std::optional<QStringList> formats;
+    if (const QMimeData* own = ownContent(request.mode))
+        formats = own->formats();
+    // Some clients read the clipboard through a connection of their own, so the requestor's process is
+    // what ties a request to an application. The answers come on a later turn, after Qt answered the
+    // request, so nobody acts on it (say, by replacing the content) before it was served.
+    m_connection->queryClientProcess(requestor, this, [this, request, target, formats](qint64 process) {
+        m_connection->resolveAtomNames(
+            {target}, this, [this, request, process, formats](QList<QByteArray> names) mutable {
+                request.process = process;
+                if (!request.formatsOnly && formats)
+                    request.answered = X11SelectionFormats::offers(*formats, names.value(0));
+                Q_EMIT contentRequested(request);
+            });
+    });
 }
 
 int X11Pasteboard::changeCount(Mode mode) const {

@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <cstdlib>
 #include <xcb/xcbext.h>
+#include <xcb/res.h>
 #include <xcb/xfixes.h>
 
 namespace {
@@ -78,6 +79,10 @@ bool X11SelectionConnection::initialise(int screenNumber) {
     xcb_xfixes_query_version_cookie_t versionCookie{};
     if (xfixes && xfixes->present)
         versionCookie = xcb_xfixes_query_version(m_connection, 5, 0);
+    const xcb_query_extension_reply_t* res = xcb_get_extension_data(m_connection, &xcb_res_id);
+    xcb_res_query_version_cookie_t resCookie{};
+    if (res && res->present)
+        resCookie = xcb_res_query_version(m_connection, 1, 2);
 
     for (const AtomName& entry : kAtomNames) {
         XcbPtr<xcb_intern_atom_reply_t> reply(
@@ -96,6 +101,13 @@ bool X11SelectionConnection::initialise(int screenNumber) {
             xcb_xfixes_query_version_reply(m_connection, versionCookie, nullptr));
         m_hasXFixes = version && version->major_version >= 1;
         m_xfixesFirstEvent = xfixes->first_event;
+    }
+    if (res && res->present) {
+        XcbPtr<xcb_res_query_version_reply_t> version(
+            xcb_res_query_version_reply(m_connection, resCookie, nullptr));
+        // Client ids came with 1.2.
+        m_hasClientIds = version && (version->server_major > 1 ||
+                                     (version->server_major == 1 && version->server_minor >= 2));
     }
 
     const xcb_atom_t selections[] = {XCB_ATOM_PRIMARY, atom(Atom::Clipboard)};
@@ -177,6 +189,29 @@ void X11SelectionConnection::resolveAtomNames(const QList<xcb_atom_t>& atoms, QO
         finishIfComplete();
         return;
     }
+    flush();
+}
+
+void X11SelectionConnection::queryClientProcess(xcb_window_t window, QObject* context,
+                                                std::function<void(qint64)> done) {
+    if (!m_hasClientIds || window == XCB_NONE || m_broken) {
+        QMetaObject::invokeMethod(context, [done = std::move(done)] { done(0); }, Qt::QueuedConnection);
+        return;
+    }
+    const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    const xcb_res_query_client_ids_cookie_t cookie = xcb_res_query_client_ids(m_connection, 1, &spec);
+    expectReply(cookie.sequence, context, [done = std::move(done)](void* reply, auto*) {
+        qint64 pid = 0;
+        if (auto* r = static_cast<xcb_res_query_client_ids_reply_t*>(reply)) {
+            for (auto ids = xcb_res_query_client_ids_ids_iterator(r); ids.rem > 0;
+                 xcb_res_client_id_value_next(&ids)) {
+                if ((ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+                    xcb_res_client_id_value_value_length(ids.data) >= 1)
+                    pid = *xcb_res_client_id_value_value(ids.data);
+            }
+        }
+        done(pid);
+    });
     flush();
 }
 

@@ -30,6 +30,7 @@ public:
     xcb_window_t root() const { return m_root; }
     xcb_atom_t atom(Atom atom) const { return m_atoms[int(atom)]; }
     bool hasXFixes() const { return m_hasXFixes; }
+    bool hasClientIds() const { return m_hasClientIds; }
     bool isBroken() const;
     // The owner of a selection when the connection was opened; later changes arrive as signals.
     xcb_window_t initialOwner(xcb_atom_t selection) const { return m_initialOwners.value(selection); }
@@ -40,6 +41,9 @@ public:
     void resolveAtomNames(const QList<xcb_atom_t>& atoms, QObject* context,
                           std::function<void(QList<QByteArray>)> done);
     QByteArray cachedAtomName(xcb_atom_t atom) const { return m_atomNames.value(atom); }
+    // The process of the client that created `window`, as the X server knows it; 0 when it cannot tell
+    // (no X-Resource extension, a remote client, a window already gone). Answers on a later turn.
+    void queryClientProcess(xcb_window_t window, QObject* context, std::function<void(qint64)> done);
     // Sends what is buffered. Replies and events that arrive meanwhile are handled on a later turn.
     void flush();
 
@@ -70,6 +74,7 @@ private:
     xcb_window_t m_watchWindow = XCB_NONE;
     xcb_atom_t m_atoms[int(Atom::Count)] = {};
     bool m_hasXFixes = false;
+    bool m_hasClientIds = false;
     uint8_t m_xfixesFirstEvent = 0;
     bool m_broken = false;
     bool m_closing = false;

@@ -147,3 +147,14 @@ PasteboardSnapshot X11SelectionFormats::snapshotOfMimeData(const QMimeData& mime
     }
     return snapshot;
 }
+
+bool X11SelectionFormats::offers(const QStringList& formats, const QByteArray& target) {
+    if (isTextTarget(target))
+        return formats.contains(kPlainText);
+    if (normalisedMime(target).startsWith("image/")) {
+        return std::any_of(formats.begin(), formats.end(), [](const QString& format) {
+            return format == kQtImage || format.startsWith(QLatin1String("image/"));
+        });
+    }
+    return formats.contains(QString::fromLatin1(target));
+}

@@ -43,6 +43,9 @@ public:
                                                           const QByteArray& data);
 
     static PasteboardSnapshot snapshotOfMimeData(const QMimeData& mime);
+    // Whether content with these MIME formats (as QMimeData lists them) answers a request for `target`
+    // with data rather than a refusal; Qt converts text and images between their usual targets.
+    static bool offers(const QStringList& formats, const QByteArray& target);
 
 private:
     static int textRank(const QByteArray& target);
