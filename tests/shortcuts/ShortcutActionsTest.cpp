@@ -486,7 +486,8 @@ TEST_F(ShortcutActionsTest, ReplaceGivesTheClipboardBackOnlyAfterTheWindowReadTh
         readsPaste = true;
         targetReads = c.reads;
         m_manager.handleTranslateAndReplaceShortcut();
-        ASSERT_TRUE(waitForToast(SelectionReplacer::successMessage, SelectionReplacer::PasteReadTimeoutMs + 3000));
+        EXPECT_TRUE(waitForToast(SelectionReplacer::successMessage, SelectionReplacer::PasteReadTimeoutMs + 3000));
+        EXPECT_TRUE(waitUntil([&] { return !pasted.isEmpty(); }));
         EXPECT_EQ(pasted, QStringLiteral("merhaba"));
         EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
         QStringList messages;
