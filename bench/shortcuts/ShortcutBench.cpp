@@ -167,9 +167,8 @@ int main(int argc, char** argv) {
     qint64 finishedAt = -1;
     bool success = false;
     QObject::connect(&platform().pasteboard(), &Pasteboard::contentRequested,
-                     [&](Pasteboard::Mode mode, quint32 requestor) {
-                         if (mode == Pasteboard::Mode::Clipboard && readAt < 0 &&
-                             platform().pasteboard().isSameClient(requestor, target.windowId)) {
+                     [&](const Pasteboard::Request& request) {
+                         if (readAt < 0 && SelectionReplacer::isReadBy(target, request)) {
                              readAt = clock.nsecsElapsed();
                              wake();
                          }

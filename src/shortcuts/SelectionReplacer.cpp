@@ -164,13 +164,13 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
         SnapshotTimeoutMs);
 }
 
-bool SelectionReplacer::isReadByTarget(const Paste& paste, const Pasteboard::Request& request) {
+bool SelectionReplacer::isReadBy(const RunningApplication& target, const Pasteboard::Request& request) {
     // A refused request is no read: the target may go on to ask for another format.
     if (request.mode != Pasteboard::Mode::Clipboard || request.formatsOnly || !request.answered)
         return false;
     // An application may read through a connection of its own, so its process is what tells.
-    return (request.process != 0 && request.process == paste.application.processId) ||
-           platform().pasteboard().isSameClient(request.requestor, paste.application.windowId);
+    return (request.process != 0 && request.process == target.processId) ||
+           platform().pasteboard().isSameClient(request.requestor, target.windowId);
 }
 
 void SelectionReplacer::startPaste(std::shared_ptr<Paste> paste, PasteboardSnapshot snapshot) {
@@ -190,7 +190,7 @@ void SelectionReplacer::startPaste(std::shared_ptr<Paste> paste, PasteboardSnaps
     timeout->setSingleShot(true);
     QObject::connect(&pasteboard, &Pasteboard::contentRequested, paste->waiter,
                      [paste, settle](const Pasteboard::Request& request) {
-                         if (!isReadByTarget(*paste, request))
+                         if (!isReadBy(paste->application, request))
                              return;
                          paste->read = true;
                          settle->start(PasteSettleMs);

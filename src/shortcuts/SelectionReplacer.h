@@ -34,6 +34,8 @@ public:
 
     // Pastes `translation` over the selection; public for the benchmark.
     void replaceSelectedText(const QString& translation, const RunningApplication& application);
+    // Whether `request` is `target` reading the pasted text; public for the benchmark.
+    static bool isReadBy(const RunningApplication& target, const Pasteboard::Request& request);
 
     static QString startMessage(TranslationService service);
     static const QString successMessage;
@@ -53,7 +55,6 @@ private:
     void runNext();
     void paste(std::shared_ptr<Paste> paste);
     void startPaste(std::shared_ptr<Paste> paste, PasteboardSnapshot snapshot);
-    static bool isReadByTarget(const Paste& paste, const Pasteboard::Request& request);
     void leaveUnread(std::shared_ptr<Paste> paste);
     void stopWaiting(Paste& paste);
     void endPaste(std::shared_ptr<Paste> paste, bool read);
