@@ -19,7 +19,6 @@
 #include "platform/UserDefaults.h"
 #include "selection/AccessibilityService.h"
 #include "selection/SelectionMonitor.h"
-#include "services/DeviceInfoService.h"
 #include "services/TranslationManager.h"
 #include "settings/OnboardingView.h"
 #include "settings/SettingsView.h"
@@ -48,7 +47,11 @@ bool stored(const char* key) {
 }
 
 void store(const char* key, bool value) {
-    defaults().set(QString::fromLatin1(key), value);
+    const QString name = QString::fromLatin1(key);
+    // Every start confirms the same flags; a write that changes nothing would rewrite the settings file.
+    if (defaults().contains(name) && defaults().boolean(name) == value)
+        return;
+    defaults().set(name, value);
 }
 
 // The application's own regular windows: the ones a user sees as windows (not bars, popovers or menus).
@@ -101,9 +104,9 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::startBasicServices() {
     SettingsManager::shared();
+    // Brings the autostart entry in line with the stored choice when they differ; an entry already right
+    // is neither rewritten nor stored again.
     LaunchAtLoginManager::shared();
-    LaunchAtLoginManager::shared().setLaunchAtLogin(stored("launchAtLogin"));
-    DeviceInfoService::shared().printDeviceInfo();
 
     MenuBarManager& menuBar = MenuBarManager::shared();
     menuBar.setCheckForUpdatesHandler([] { UpdateManager::shared().updaterController().checkForUpdates(); });

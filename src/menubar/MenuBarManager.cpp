@@ -79,13 +79,7 @@ void MenuBarManager::setupMenuBar() {
     m_popover->setMaterial(VisualEffectView::Material::Popover);
     m_popover->setWindowTitle(QStringLiteral("Quillora"));
     applyBehavior();
-    // Building the translator cold costs about as much as the rest of the start: it follows on the next
-    // turn, off the path to the docked icon, and before anything can be handed to it.
-    QPointer<MenuBarManager> self(this);
-    MainQueue::async([self] {
-        if (self)
-            self->ensureView();
-    });
+    holdViewNotifications();
 
     m_statusItem = new QSystemTrayIcon(this);
     m_statusItem->setIcon(menuBarIcon());
@@ -120,11 +114,31 @@ void MenuBarManager::openWhenNoTray() {
     });
 }
 
+void MenuBarManager::holdViewNotifications() {
+    // The translator costs fonts, an editor and some megabytes: it is made when first shown or first
+    // needed. What it would have heard until then waits here, in order.
+    m_holder = new QObject(this);
+    for (const QString& name : MenuBarView::notificationNames()) {
+        NotificationCenter::shared().addObserver(name, m_holder, [this, name](const QVariantMap& info) {
+            m_held.emplace_back(name, info);
+            if (!MenuBarView::canWaitFor(name))
+                ensureView();
+        });
+    }
+}
+
 void MenuBarManager::ensureView() {
     if (m_view && m_popover->contentWidget() == m_view)
         return;
     auto* view = new MenuBarView;
     m_view = view;
+    if (m_holder) {
+        NotificationCenter::shared().removeObservers(m_holder);
+        delete m_holder;
+        m_holder = nullptr;
+    }
+    for (const auto& [name, info] : std::exchange(m_held, {}))
+        view->receive(name, info);
     m_popover->setContentWidget(view);
     view->installEventFilter(this);
     connect(view, &MenuBarView::showPopoverRequested, this, [this] {

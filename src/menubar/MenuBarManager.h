@@ -8,6 +8,8 @@
 #include <QSystemTrayIcon>
 #include <QVariantMap>
 #include <functional>
+#include <utility>
+#include <vector>
 class PopoverWindow;
 class QMenu;
 
@@ -41,7 +43,7 @@ public:
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
     PopoverWindow* popover() const { return m_popover; }
     QMenu* rightClickMenu() const { return m_rightClickMenu; }
-    // The translator: created on the turn after the manager, or earlier by the first showing.
+    // The translator: made by the first showing or the first notification it must act on.
     MenuBarView* view() const { return m_view; }
     bool isAlwaysOnTop() const { return m_isAlwaysOnTop; }
     bool isPopoverShown() const;
@@ -78,6 +80,7 @@ private:
     void openWhenNoTray();
     void setupEventMonitor();
     void setupNotificationObservers();
+    void holdViewNotifications();
     void ensureView();
     void applyBehavior();
     void updateContentSize();
@@ -88,6 +91,8 @@ private:
     PopoverWindow* m_popover = nullptr;
     QMenu* m_rightClickMenu = nullptr;
     QPointer<MenuBarView> m_view;
+    QObject* m_holder = nullptr;
+    std::vector<std::pair<QString, QVariantMap>> m_held;
     bool m_isAlwaysOnTop = false;
     bool m_eventMonitorInstalled = false;
     std::function<void()> m_checkForUpdates;

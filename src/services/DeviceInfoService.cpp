@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <QUuid>
+#include <utility>
 
 namespace {
 const QString kTag = QStringLiteral("DeviceInfoService");
@@ -16,6 +17,10 @@ DeviceInfoService& DeviceInfoService::shared() {
 }
 
 QString DeviceInfoService::deviceIdentifier() const {
+    // Not at start: the files are read when the first request needs them.
+    static bool printed = false;
+    if (!std::exchange(printed, true))
+        printDeviceInfo();
     if (hasPlatform()) {
         const std::optional<QString> uuid = platform().deviceIdentity().platformUUID();
         if (uuid && !uuid->trimmed().isEmpty())

@@ -93,6 +93,16 @@ TEST_F(PermissionGateTest, BothPermissionsRunTheFullSetupWithoutOnboarding) {
     ASSERT_NE(FloatingBarManager::shared().floatingBar(), nullptr);
     EXPECT_EQ(FloatingBarManager::shared().floatingBar()->selectedText(), QStringLiteral("hello"));
     FloatingBarManager::shared().floatingBar()->hideWindow();
+
+    // The next start finds every setting as it leaves it, the autostart entry included, and writes none.
+    m_delegate.reset();
+    QStringList written;
+    QObject::connect(&defaults(), &UserDefaults::changed, &m_context,
+                     [&written](const QString& key) { written << key; });
+    launch();
+    settle();
+    EXPECT_TRUE(m_delegate->isFullApplicationSetupCompleted());
+    EXPECT_EQ(written, QStringList());
 }
 
 TEST_F(PermissionGateTest, AMissingPermissionShowsTheOnboardingWindowAndWaits) {

@@ -121,12 +121,28 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
 }
 
 TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("fr"));
     auto manager = make(false);
-    // The translator is built right after start-up, and hears what is posted before it is ever shown.
-    ASSERT_TRUE(waitUntil([&] { return manager->view() != nullptr; }, 1000));
+    // The translator is made on first use. What it must hear before then waits, in order, and what needs
+    // it makes it at once; the languages handed over stand over the stored ones.
+    NotificationCenter::shared().post(QStringLiteral("OpenFavoritesWindow"));
+    NotificationCenter::shared().post(QStringLiteral("CloseFavoritesWindow"));
+    NotificationCenter::shared().post(QStringLiteral("OpenFavoritesWindow"));
+    spinFor(50);
+    EXPECT_EQ(manager->view(), nullptr);
+    NotificationCenter::shared().post(QStringLiteral("SetTranslationLanguages"),
+                                      {{QStringLiteral("sourceLanguage"), QStringLiteral("de")},
+                                       {QStringLiteral("targetLanguage"), QStringLiteral("es")}});
+    ASSERT_NE(manager->view(), nullptr);
+    EXPECT_TRUE(manager->view()->showFavoritesWindow());
+    spinFor(50);
+    EXPECT_EQ(manager->view()->sourceLanguage().code, QStringLiteral("de"));
+    EXPECT_EQ(manager->view()->targetLanguage().code, QStringLiteral("es"));
+    // Observed once, by the view alone, from then on.
     NotificationCenter::shared().post(QStringLiteral("ShowInlineAlert"),
                                       {{QStringLiteral("message"), QStringLiteral("Hi")}});
     EXPECT_TRUE(manager->view()->showAlert());
+    EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("ShowInlineAlert")), 1);
     manager->view()->setShowAlert(false);
     manager->showPopover();
     const PopoverWindow& popover = *manager->popover();

@@ -59,7 +59,7 @@ MenuBarView::MenuBarView(QWidget* parent)
     registerNotificationObservers();
     QPointer<MenuBarView> self(this);
     MainQueue::async([self] {
-        if (self)
+        if (self && !self->m_settingsLoaded)
             self->loadSavedSettings();
     });
     refresh();
@@ -158,23 +158,17 @@ void MenuBarView::buildUi() {
     });
 }
 
-void MenuBarView::registerNotificationObservers() {
-    if (m_isListeningForNotifications)
-        return;
-    NotificationCenter& center = NotificationCenter::shared();
-    const auto observe = [this, &center](const QString& name,
-                                         std::function<void(const QVariantMap&)> handler) {
-        center.addObserver(name, this, std::move(handler));
-    };
+template <typename Observe> void MenuBarView::forEachObserver(MenuBarView* view, Observe&& observe) {
+    // `view` is only captured here; the names are also listed without a view.
     observe(QStringLiteral("SetTranslationLanguages"),
-            [this](const QVariantMap& info) { handleSetTranslationLanguages(info); });
+            [view](const QVariantMap& info) { view->handleSetTranslationLanguages(info); });
     observe(QStringLiteral("TranslateSelectedText"),
-            [this](const QVariantMap& info) { handleTranslateSelectedText(info); });
+            [view](const QVariantMap& info) { view->handleTranslateSelectedText(info); });
     observe(QStringLiteral("SetTranslationInput"),
-            [this](const QVariantMap& info) { handleSetTranslationInput(info); });
-    observe(QStringLiteral("StartOCRCapture"), [this](const QVariantMap&) { startOCRCapture(); });
-    const auto reload = [this](const QVariantMap&) {
-        QPointer<MenuBarView> self(this);
+            [view](const QVariantMap& info) { view->handleSetTranslationInput(info); });
+    observe(QStringLiteral("StartOCRCapture"), [view](const QVariantMap&) { view->startOCRCapture(); });
+    const auto reload = [view](const QVariantMap&) {
+        QPointer<MenuBarView> self(view);
         MainQueue::async([self] {
             if (self)
                 self->loadSavedSettings();
@@ -183,21 +177,57 @@ void MenuBarView::registerNotificationObservers() {
     observe(QStringLiteral("SettingsReset"), reload);
     observe(QStringLiteral("LanguageChanged"), reload);
     observe(QStringLiteral("ShowInlineAlert"),
-            [this](const QVariantMap& info) { handleShowInlineAlert(info); });
-    observe(QStringLiteral("FocusTextInput"), [this](const QVariantMap&) { handleFocusTextInput(); });
-    observe(QStringLiteral("SwapTranslation"), [this](const QVariantMap&) { handleSwapTranslation(); });
+            [view](const QVariantMap& info) { view->handleShowInlineAlert(info); });
+    observe(QStringLiteral("FocusTextInput"), [view](const QVariantMap&) { view->handleFocusTextInput(); });
+    observe(QStringLiteral("SwapTranslation"), [view](const QVariantMap&) { view->handleSwapTranslation(); });
     observe(QStringLiteral("OpenHistoryWindow"),
-            [this](const QVariantMap&) { setHistoryWindowVisible(true); });
+            [view](const QVariantMap&) { view->setHistoryWindowVisible(true); });
     observe(QStringLiteral("OpenFavoritesWindow"),
-            [this](const QVariantMap&) { setFavoritesWindowVisible(true); });
-    observe(QStringLiteral("StartTranslation"), [this](const QVariantMap&) { handleStartTranslation(); });
+            [view](const QVariantMap&) { view->setFavoritesWindowVisible(true); });
+    observe(QStringLiteral("StartTranslation"), [view](const QVariantMap&) { view->handleStartTranslation(); });
     observe(QStringLiteral("LoadTranslation"),
-            [this](const QVariantMap& info) { handleLoadTranslation(info); });
+            [view](const QVariantMap& info) { view->handleLoadTranslation(info); });
     observe(QStringLiteral("CloseHistoryWindow"),
-            [this](const QVariantMap&) { setHistoryWindowVisible(false); });
+            [view](const QVariantMap&) { view->setHistoryWindowVisible(false); });
     observe(QStringLiteral("CloseFavoritesWindow"),
-            [this](const QVariantMap&) { setFavoritesWindowVisible(false); });
+            [view](const QVariantMap&) { view->setFavoritesWindowVisible(false); });
+}
+
+void MenuBarView::registerNotificationObservers() {
+    if (m_isListeningForNotifications)
+        return;
+    NotificationCenter& center = NotificationCenter::shared();
+    forEachObserver(this, [this, &center](const QString& name, NotificationCenter::Handler handler) {
+        center.addObserver(name, this, std::move(handler));
+    });
     m_isListeningForNotifications = true;
+}
+
+const QStringList& MenuBarView::notificationNames() {
+    static const QStringList names = [] {
+        QStringList list;
+        forEachObserver(nullptr, [&list](const QString& name, auto&&) { list.append(name); });
+        return list;
+    }();
+    return names;
+}
+
+bool MenuBarView::canWaitFor(const QString& name) {
+    // The view reads the settings when it is made; the window flags only mark the header's buttons.
+    static const QStringList waiting{QStringLiteral("SettingsReset"),      QStringLiteral("LanguageChanged"),
+                                     QStringLiteral("OpenHistoryWindow"),  QStringLiteral("OpenFavoritesWindow"),
+                                     QStringLiteral("CloseHistoryWindow"), QStringLiteral("CloseFavoritesWindow")};
+    return waiting.contains(name);
+}
+
+void MenuBarView::receive(const QString& name, const QVariantMap& userInfo) {
+    // What was held for the view applies on top of the stored settings, not under them.
+    if (!m_settingsLoaded)
+        loadSavedSettings();
+    forEachObserver(this, [&name, &userInfo](const QString& observed, const NotificationCenter::Handler& handler) {
+        if (observed == name)
+            handler(userInfo);
+    });
 }
 
 // --- State ---------------------------------------------------------------------------------------------
@@ -387,6 +417,7 @@ void MenuBarView::handOff(const QString& text) {
 }
 
 void MenuBarView::loadSavedSettings() {
+    m_settingsLoaded = true;
     const TranslationManagerService::DefaultSettings settings =
         TranslationManagerService::shared().loadDefaultSettings();
     setSelectedService(settings.provider);

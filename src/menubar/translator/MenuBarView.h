@@ -45,6 +45,12 @@ public:
     explicit MenuBarView(QWidget* parent = nullptr);
     ~MenuBarView() override;
 
+    // The notifications the view observes from its creation on. Until it exists, its owner holds them and
+    // hands them over with receive(); those the view can wait for do not call for making it at once.
+    static const QStringList& notificationNames();
+    static bool canWaitFor(const QString& name);
+    void receive(const QString& name, const QVariantMap& userInfo);
+
     // State.
     TranslationService selectedService() const { return m_selectedService; }
     Language sourceLanguage() const { return m_sourceLanguage; }
@@ -143,6 +149,7 @@ private:
 
     void buildUi();
     void registerNotificationObservers();
+    template <typename Observe> static void forEachObserver(MenuBarView* view, Observe&& observe);
     void scheduleTranslate();
     void startRequest();
     void handleTranslationResult(quint64 generation,
@@ -173,6 +180,7 @@ private:
     bool m_showServicePicker = false;
     bool m_isInputFocused = false;
     bool m_isListeningForNotifications = false;
+    bool m_settingsLoaded = false;
     bool m_showAlert = false;
     QString m_alertMessage;
     InlineAlert::AlertType m_alertType = InlineAlert::AlertType::Warning;
