@@ -3,8 +3,9 @@
 # blinking in its input, then while a sentence is typed into it. Under a virtual X display with openbox
 # and trayer; the popover is opened by a click on the tray icon.
 #
-# Wake-ups are the context switches of all the process's threads (each wake-up ends in one); CPU is the
-# time on CPU of all its threads (/proc/PID/task/*/schedstat). A thread that ends during a span takes
+# Wake-ups are the voluntary context switches of all the process's threads (each sleep that ends in a
+# wake-up is one; switches forced by other busy processes are not counted); CPU is the time on CPU of all
+# its threads (/proc/PID/task/*/schedstat). A thread that ends during a span takes
 # its share with it: the count of such threads is printed beside each figure.
 #
 # Usage: bench/translator-idle.sh [runs] [idle seconds]      (3 runs of 20 s by default)
@@ -35,7 +36,7 @@ threads() {
   local task
   for task in /proc/"$1"/task/*; do
     [ -r "$task/status" ] || continue
-    awk -v t="${task##*/}" '/^(voluntary|nonvoluntary)_ctxt_switches:/ { n += $2 } END { printf "%s %d ", t, n }' \
+    awk -v t="${task##*/}" '/^voluntary_ctxt_switches:/ { n += $2 } END { printf "%s %d ", t, n }' \
       "$task/status" 2>/dev/null || continue
     awk '{ print $1 }' "$task/schedstat" 2>/dev/null || echo 0
   done
