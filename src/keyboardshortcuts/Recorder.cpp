@@ -199,9 +199,12 @@ void Recorder::clearShortcut() {
 bool Recorder::handleMonitoredEvent(QObject* receiver, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        // The clear button inside the field works as usual.
+        // A click comes first to its window, then to the widget under it: decide once, at the widget.
         auto* widget = qobject_cast<QWidget*>(receiver);
-        if (widget && widget != this && isAncestorOf(widget))
+        if (!widget)
+            return false;
+        // The clear button inside the field works as usual.
+        if (widget != this && isAncestorOf(widget))
             return false;
         const QPoint position = mapFromGlobal(mouse->globalPosition().toPoint());
         if (!rect().adjusted(-3, -3, 3, 3).contains(position)) {

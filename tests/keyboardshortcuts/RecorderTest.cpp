@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -139,6 +140,35 @@ TEST_F(RecorderTest, RefusesPlainKeysAndHandlesEscapeTabAndBackspace) {
 
     key(Qt::Key_F5, Qt::ShiftModifier);
     EXPECT_EQ(getShortcut(m_name), Shortcut(Key::f5, Modifier::shift)) << "function keys need no modifier";
+}
+
+TEST_F(RecorderTest, ClickingTheClearButtonClearsTheShortcutIdleOrRecording) {
+    auto* clear = m_recorder->findChild<QAction*>(QStringLiteral("clearShortcut"));
+    // A click where the user sees the button: the press starts recording, the release must reach it.
+    auto clickClearButton = [&] {
+        QToolButton* button = nullptr;
+        for (QToolButton* candidate : m_recorder->findChildren<QToolButton*>()) {
+            if (candidate->defaultAction() == clear && candidate->isVisible())
+                button = candidate;
+        }
+        ASSERT_TRUE(button);
+        const QPoint centre = button->mapTo(&m_window, button->rect().center());
+        QTest::mouseClick(m_window.windowHandle(), Qt::LeftButton, {}, centre);
+    };
+    for (const bool recording : {false, true}) {
+        SCOPED_TRACE(recording ? "recording" : "idle");
+        ASSERT_TRUE(setShortcut(Shortcut(Key::j, Modifier::option), m_name));
+        if (recording) {
+            ASSERT_NO_FATAL_FAILURE(startRecording());
+        }
+        ASSERT_TRUE(waitUntil([&] { return clear->isVisible(); }));
+        ASSERT_NO_FATAL_FAILURE(clickClearButton());
+        EXPECT_TRUE(waitUntil([&] { return !getShortcut(m_name); }));
+        EXPECT_TRUE(m_recorder->text().isEmpty());
+        EXPECT_FALSE(clear->isVisible());
+        EXPECT_TRUE(m_recorder->isRecording()) << "a cleared recorder records at once";
+        key(Qt::Key_Escape);
+    }
 }
 
 TEST_F(RecorderTest, TakenAndMenuCombinationsAreRefusedWithAnAlert) {
