@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -118,6 +119,24 @@ void FloatingBarView::buildOptionsMenu() {
     });
 }
 
+FloatingBarView::MenuPlacement FloatingBarView::optionsMenuPlacement(const QRect& button, const QSize& menuSize,
+                                                                     const QRect& selectionLine,
+                                                                     const QRect& screen) {
+    using Edge = PopoverWindow::Edge;
+    // The menu hangs from the button and the stretch of the line beside it together, so whichever side
+    // it opens on it clears both.
+    const QRect line = selectionLine.isEmpty()
+                           ? QRect()
+                           : QRect(button.left(), selectionLine.top(), button.width(), selectionLine.height());
+    const QRect anchor = button.united(line);
+    for (const Edge edge : {Edge::Top, Edge::Bottom}) {
+        const PopoverWindow::Placement placement = PopoverWindow::place(menuSize, anchor, screen, edge, true);
+        if (placement.edge == edge && !placement.frame.intersects(selectionLine))
+            return {anchor, edge};
+    }
+    return {button, Edge::Top};
+}
+
 void FloatingBarView::setShowingOptions(bool showing) {
     if (showing == m_showingOptions)
         return;
@@ -126,7 +145,10 @@ void FloatingBarView::setShowingOptions(bool showing) {
         if (!m_optionsMenu)
             buildOptionsMenu();
         const QRect anchor(m_optionsButton->mapToGlobal(QPoint(0, 0)), m_optionsButton->size());
-        m_optionsMenu->showRelativeTo(anchor, PopoverWindow::Edge::Bottom);
+        const QScreen* screen = m_optionsButton->screen();
+        const MenuPlacement placement = optionsMenuPlacement(
+            anchor, m_optionsMenu->contentSize(), m_selectionLine, screen ? screen->availableGeometry() : QRect());
+        m_optionsMenu->showRelativeTo(placement.anchor, placement.edge);
     } else if (m_optionsMenu && m_optionsMenu->isShown()) {
         const QSignalBlocker blocker(m_optionsMenu);
         m_optionsMenu->performClose();

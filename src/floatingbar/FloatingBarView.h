@@ -41,6 +41,17 @@ public:
     // The visible bar inside the view; the rest is room for its shadow.
     QRect barRect() const;
 
+    // The line of the selection, in global coordinates: the options menu opens where it does not cover it.
+    void setSelectionLine(const QRect& line) { m_selectionLine = line; }
+    // Where a menu of `menuSize` opens from the options button (`button`, global): above the bar, or
+    // below the bar and the selected line where there is no room above; never on `selectionLine`.
+    struct MenuPlacement {
+        QRect anchor;
+        PopoverWindow::Edge edge;
+    };
+    static MenuPlacement optionsMenuPlacement(const QRect& button, const QSize& menuSize,
+                                              const QRect& selectionLine, const QRect& screen);
+
     // The bar's actions, as its controls run them.
     void translate();
     void setShowingOptions(bool showing);
@@ -73,5 +84,6 @@ private:
     SymbolButton* m_translateButton;
     SymbolButton* m_optionsButton;
     QPointer<PopoverWindow> m_optionsMenu;
+    QRect m_selectionLine;
     bool m_composited = true;
 };

@@ -101,6 +101,12 @@ QRect FloatingBarWindowController::barFrame(QPoint pointer, const QRect& screen)
     return frame;
 }
 
+QRect FloatingBarWindowController::selectionLine(QPoint pointer, const QRect& screen) {
+    // The text pointer's hot spot sits in the middle of the line; its upper half rises above it.
+    constexpr int aboveHotSpot = 8;
+    return {screen.left(), pointer.y() - aboveHotSpot, screen.width(), aboveHotSpot + pointerClearance};
+}
+
 QRect FloatingBarWindowController::popoverAnchor(const QRect& bar, QPoint pointer) {
     return bar.united(QRect(pointer.x(), pointer.y(), 1, pointerClearance));
 }
@@ -135,6 +141,7 @@ void FloatingBarWindowController::showWindow(const QRect& at) {
                               : QRect(pointer, QSize(FloatingBarView::barWidth, FloatingBarView::barHeight));
     m_frame = barFrame(pointer, area);
     m_window->setGeometry(m_frame);
+    m_view->setSelectionLine(selectionLine(pointer, area));
 
     if (!Compositor::isRunning()) {
         QPainterPath shape;

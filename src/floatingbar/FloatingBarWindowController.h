@@ -61,6 +61,8 @@ public:
     // The side of the anchor the popover opens on: below, else above, else beside it where even its
     // tallest content fits without covering the anchor.
     static PopoverWindow::Edge popoverEdge(const QRect& anchor, const QRect& screen);
+    // The line of text at the pointer across the screen: the selection may run anywhere along it.
+    static QRect selectionLine(QPoint pointer, const QRect& screen);
     static constexpr int maximumPopoverHeight = 420;
     // The pointer's height below its hot spot, kept clear of the bar and the popover.
     static constexpr int pointerClearance = 24;

@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
@@ -242,7 +243,9 @@ void TranslationPopoverView::buildUi() {
 
     m_editor = new QPlainTextEdit(this);
     m_editor->setReadOnly(true);
-    m_editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Selectable by the mouse only: keyboard selection would draw a caret in a text nobody can edit.
+    // Select-all and copy keys still work.
+    m_editor->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_editor->setFrameShape(QFrame::NoFrame);
     m_editor->setFont(pixelFont(editorPixelSize));
     m_editor->setBackgroundVisible(false);
@@ -535,17 +538,37 @@ void TranslationPopoverView::setShowingFullSourceText(bool showing) {
             scroll->setWidget(m_fullTextLabel);
             scroll->installEventFilter(this);
             m_fullTextPopover->setContentWidget(scroll);
-            m_fullTextPopover->setContentSize(QSize(400, 200));
+            m_fullTextPopover->setContentSize(fullTextSize);
             connect(m_fullTextPopover, &PopoverWindow::closed, this,
                     [this] { setShowingFullSourceText(false); });
         }
         m_fullTextLabel->setText(m_currentSourceText);
-        const QRect anchor(m_showAllButton->mapToGlobal(QPoint(0, 0)), m_showAllButton->size());
-        m_fullTextPopover->showRelativeTo(anchor, PopoverWindow::Edge::Top);
+        const QRect button(m_showAllButton->mapToGlobal(QPoint(0, 0)), m_showAllButton->size());
+        const QScreen* screen = m_showAllButton->screen();
+        const auto* host = qobject_cast<const PopoverWindow*>(window());
+        const FullTextPlacement placement =
+            fullTextPlacement(button, window()->frameGeometry(), host ? host->anchor() : QRect(),
+                              screen ? screen->availableGeometry() : QRect());
+        m_fullTextPopover->showRelativeTo(placement.anchor, placement.edge);
     } else if (m_fullTextPopover && m_fullTextPopover->isShown()) {
         m_fullTextPopover->performClose();
     }
     Q_EMIT stateChanged();
+}
+
+TranslationPopoverView::FullTextPlacement
+TranslationPopoverView::fullTextPlacement(const QRect& button, const QRect& popover,
+                                          const QRect& popoverAnchor, const QRect& screen) {
+    // Beside the whole popover window, level with the button: the arrow points at the button's row.
+    const QRect beside(popover.left(), button.top(), popover.width(), button.height());
+    for (const PopoverWindow::Edge edge : {PopoverWindow::Edge::Right, PopoverWindow::Edge::Left}) {
+        const PopoverWindow::Placement placement = PopoverWindow::place(fullTextSize, beside, screen, edge, true);
+        if (placement.edge == edge && !placement.frame.intersects(popover) &&
+            !placement.frame.intersects(popoverAnchor))
+            return {beside, edge};
+    }
+    // Over the translation below the button; the pickers and the bar stay in sight.
+    return {button, PopoverWindow::Edge::Bottom};
 }
 
 bool TranslationPopoverView::eventFilter(QObject* watched, QEvent* event) {

@@ -73,6 +73,18 @@ public:
     void chooseTargetLanguage(const QString& code);
     void chooseService(TranslationService service);
 
+    // Where the full-text popover opens for "Show all" at `button` in a popover window at `popover`
+    // that hangs from `popoverAnchor` (the floating bar, or the pointer; global coordinates): beside the
+    // popover window where it fits and covers neither, else below the button, so the pickers and the
+    // floating bar stay in sight.
+    struct FullTextPlacement {
+        QRect anchor;
+        PopoverWindow::Edge edge;
+    };
+    static FullTextPlacement fullTextPlacement(const QRect& button, const QRect& popover,
+                                               const QRect& popoverAnchor, const QRect& screen);
+    static constexpr QSize fullTextSize{400, 200};
+
     // User-perceived characters, and line feeds among them (a CR LF pair is one character and no line feed).
     static int characterCount(const QString& text);
     static int lineBreakCount(const QString& text);

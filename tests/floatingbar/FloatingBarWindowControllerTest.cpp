@@ -76,11 +76,18 @@ TEST(FloatingBarGeometry, BarSitsAboveAndRightOfThePointerAndStaysOnItsScreen) {
     EXPECT_EQ(FloatingBarWindowController::barFrame(QPoint(2875, 30), second).right(), second.right());
 }
 
-// At every edge and corner the bar and the popover stay whole on the pointer's screen, off each other
-// and off the pointer and the line under it.
+// At every edge and corner the bar, its options menu and the popover stay whole on the pointer's screen,
+// the bar and the popover off each other and off the pointer and the line under it, the menu off the
+// selected line.
 TEST(FloatingBarGeometry, BarAndPopoverNeverCoverEachOtherOrThePointerNearTheEdges) {
     const QRect screen(1600, 0, 1280, 800);
     const int clearance = FloatingBarWindowController::pointerClearance;
+    FloatingBarView view(QStringLiteral("en"), QStringLiteral("word"), {}, false, false, false);
+    view.setShowingOptions(true);
+    ASSERT_NE(view.optionsMenu(), nullptr);
+    const QSize menuSize = view.optionsMenu()->contentSize();
+    view.setShowingOptions(false);
+    const QRect optionsButton = view.optionsButton()->geometry();
     for (const int x : {1600, 1610, 2240, 2870, 2879}) {
         for (const int y : {0, 10, 59, 60, 400, 700, 790, 799}) {
             const QPoint pointer(x, y);
@@ -89,6 +96,12 @@ TEST(FloatingBarGeometry, BarAndPopoverNeverCoverEachOtherOrThePointerNearTheEdg
             const QRect underPointer(pointer.x(), pointer.y(), 1, clearance);
             EXPECT_TRUE(screen.contains(bar));
             EXPECT_FALSE(bar.intersects(underPointer));
+            const QRect line = FloatingBarWindowController::selectionLine(pointer, screen);
+            const FloatingBarView::MenuPlacement menuAt = FloatingBarView::optionsMenuPlacement(
+                optionsButton.translated(bar.topLeft()), menuSize, line, screen);
+            const QRect menu = PopoverWindow::place(menuSize, menuAt.anchor, screen, menuAt.edge, true).frame;
+            EXPECT_TRUE(screen.contains(menu));
+            EXPECT_FALSE(menu.intersects(line));
             const QRect anchor = FloatingBarWindowController::popoverAnchor(bar, pointer);
             const PopoverWindow::Edge edge = FloatingBarWindowController::popoverEdge(anchor, screen);
             for (const int height : {320, 420}) {
@@ -124,6 +137,12 @@ TEST_F(FloatingBarControllerTest, HoverAndTheOptionsMenuHoldTheBar) {
     hover(bar.barView(), true);
     EXPECT_FALSE(bar.isHideTimerActive());
     bar.barView()->setShowingOptions(true);
+    // Above the bar, off the selected word beside the pointer.
+    const QRect line =
+        FloatingBarWindowController::selectionLine(pointer, QGuiApplication::primaryScreen()->geometry());
+    EXPECT_FALSE(bar.barView()->optionsMenu()->geometry().intersects(line));
+    EXPECT_LT(bar.barView()->optionsMenu()->geometry().bottom(),
+              bar.barView()->optionsButton()->mapToGlobal(QPoint(0, 0)).y());
     hover(bar.barView(), false);
     // The menu is still open: no timer.
     EXPECT_FALSE(bar.isHideTimerActive());

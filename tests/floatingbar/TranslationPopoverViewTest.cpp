@@ -8,10 +8,14 @@
 #include "menubar/look/SymbolButton.h"
 #include "menubar/look/TextButton.h"
 #include "platform/UserDefaults.h"
+#include "services/Language.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
 
+#include <QAbstractItemView>
+#include <QClipboard>
 #include <QEnterEvent>
+#include <QScrollBar>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -368,7 +372,11 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     ASSERT_TRUE(waitUntil([&] { return view.isShowingFullSourceText(); }, 1000));
     ASSERT_TRUE(view.fullTextPopover() && view.fullTextPopover()->isShown());
     EXPECT_EQ(view.fullTextPopover()->contentSize(), QSize(400, 200));
-    EXPECT_EQ(view.fullTextPopover()->edge(), PopoverWindow::Edge::Top);
+    // It leaves the pickers in sight.
+    for (QWidget* picker : {static_cast<QWidget*>(view.sourcePicker()), static_cast<QWidget*>(view.targetPicker()),
+                            static_cast<QWidget*>(view.servicePicker())})
+        EXPECT_FALSE(view.fullTextPopover()->geometry().intersects(
+            QRect(picker->mapToGlobal(QPoint(0, 0)), picker->size())));
 
     // Leaving closes it a second later even when the pointer comes back.
     view.handleFullTextHover(false);
@@ -400,4 +408,97 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     spinFor(TranslationPopoverView::showAllHoverDelayMs + 200);
     EXPECT_FALSE(view.isShowingFullSourceText());
     EXPECT_FALSE(view.fullTextPopover()->isShown());
+}
+
+TEST(MenuPicker, ListsAreAFewRowsHighAndAsWideAsTheLongestName) {
+    QList<MenuPicker::Row> rows;
+    for (const Language& language : Language::allLanguages())
+        rows.append({language.name, language.code});
+    QWidget window;
+    auto* picker = new MenuPicker(rows, 120, &window);
+    picker->move(20, 20);
+    window.resize(400, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // Names are narrowed before they are cut short.
+    QStringList cut;
+    for (const Language& language : Language::allLanguages()) {
+        bool fits = false;
+        picker->fontFitting(language.name, &fits);
+        if (!fits)
+            cut << language.name;
+    }
+    EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(", ")).toStdString();
+
+    picker->setValue(QStringLiteral("zh-cn"));
+    picker->showPopup();
+    QAbstractItemView* list = picker->view();
+    ASSERT_TRUE(waitUntil([&] { return list->isVisible(); }));
+    const int rowHeight = list->sizeHintForRow(0);
+    EXPECT_LE(list->viewport()->height(), MenuPicker::visibleRows * rowHeight);
+    EXPECT_GE(list->viewport()->height(), (MenuPicker::visibleRows - 1) * rowHeight);
+    EXPECT_GT(list->verticalScrollBar()->maximum(), 0) << "the rest scrolls";
+    EXPECT_GE(list->viewport()->width(), list->sizeHintForColumn(0));
+    EXPECT_TRUE(list->visualRect(list->currentIndex()).intersects(list->viewport()->rect()))
+        << "the chosen row is in sight";
+    picker->hidePopup();
+}
+
+// "Show all" opens beside the popover window, level with the button, where that covers neither the popover
+// nor the floating bar it hangs from; else below the button, over the translation, clear of the pickers.
+TEST(TranslationPopoverSizing, FullTextOpensWhereItCoversNeitherPickersNorBar) {
+    using Edge = PopoverWindow::Edge;
+    const QRect wide(0, 0, 1600, 1000);
+    struct Case {
+        const char* name;
+        QRect screen;
+        QRect popover;
+        QRect bar;
+        Edge expected;
+    } cases[] = {
+        {"room on the right", wide, {500, 400, 459, 330}, {600, 340, 110, 60}, Edge::Right},
+        {"at the screen's right edge", wide, {1141, 400, 459, 330}, {1400, 340, 110, 60}, Edge::Left},
+        {"right of the bar at the right edge", wide, {1141, 300, 459, 330}, {900, 340, 110, 60}, Edge::Bottom},
+        {"popover above the bar", wide, {500, 10, 459, 330}, {600, 340, 110, 60}, Edge::Right},
+        {"a narrow screen", {0, 0, 800, 1000}, {100, 400, 459, 330}, {200, 340, 110, 60}, Edge::Bottom},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // "Show all" at the right end of the source line, the pickers across the top.
+        const QRect button = QRect(c.popover.right() - 60, c.popover.top() + 70, 44, 16);
+        const QRect pickers(c.popover.left() + 12, c.popover.top() + 8, 426, 30);
+        const auto placement = TranslationPopoverView::fullTextPlacement(button, c.popover, c.bar, c.screen);
+        EXPECT_EQ(placement.edge, c.expected);
+        const QRect frame = PopoverWindow::place(TranslationPopoverView::fullTextSize, placement.anchor, c.screen,
+                                                 placement.edge, true)
+                                .frame;
+        EXPECT_TRUE(c.screen.contains(frame));
+        EXPECT_FALSE(frame.intersects(pickers));
+        EXPECT_FALSE(frame.intersects(c.bar));
+    }
+}
+
+// The translation can be selected and copied, but it is no text being edited: no caret shows.
+TEST_F(TranslationPopoverTest, TheReadOnlyTranslationShowsNoCaretButCanBeSelected) {
+    TranslationPopoverView& view = open(QStringLiteral("hello"), QStringLiteral("en"), QStringLiteral("tr"));
+    ASSERT_TRUE(settled());
+    QPlainTextEdit* editor = view.editor();
+    ASSERT_TRUE(waitUntil([&] { return view.isTextEditorFocused(); }));
+    QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+    QApplication::sendEvent(editor->viewport(), &out);
+    QApplication::sendEvent(editor, &out);
+    const QImage unfocused = editor->viewport()->grab().toImage();
+    QFocusEvent in(QEvent::FocusIn, Qt::OtherFocusReason);
+    QApplication::sendEvent(editor, &in);
+    EXPECT_TRUE(editor->viewport()->grab().toImage() == unfocused) << "something was drawn for the focus";
+
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(editor->textCursor().selectedText(), QStringLiteral("merhaba"));
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("merhaba"));
+    // A double click selects a word as before.
+    editor->moveCursor(QTextCursor::Start);
+    QTest::mouseDClick(editor->viewport(), Qt::LeftButton, Qt::NoModifier, editor->cursorRect().center());
+    EXPECT_EQ(editor->textCursor().selectedText(), QStringLiteral("merhaba"));
 }

@@ -6,12 +6,14 @@
 #include "TextWindowProcess.h"
 #include "floatingbar/FloatingBarView.h"
 #include "floatingbar/FloatingBarWindowController.h"
+#include "floatingbar/MenuPicker.h"
 #include "floatingbar/TranslationPopoverView.h"
 #include "menubar/look/PopoverWindow.h"
 #include "menubar/look/Theme.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
@@ -116,6 +118,22 @@ TEST_F(FloatingBarScreenshots, LightAndDark) {
         bar.showTranslationPopover(longText, QStringLiteral("auto"), QStringLiteral("de"));
         ASSERT_TRUE(waitUntil([&] { return !bar.translationPopoverView()->isLoading(); }, 10000));
         shoot(QStringLiteral("popover-long-") + mode, popoverArea(bar));
+
+        TranslationPopoverView* view = bar.translationPopoverView();
+        view->toggleFullSourceText();
+        ASSERT_TRUE(view->fullTextPopover() && view->fullTextPopover()->isShown());
+        shoot(QStringLiteral("popover-showall-") + mode,
+              popoverArea(bar).united(view->fullTextPopover()->geometry()));
+        view->toggleFullSourceText();
+
+        // The longest names, and an open list.
+        view->sourcePicker()->setValue(QStringLiteral("zh-cn"));
+        view->targetPicker()->setValue(QStringLiteral("zh-tw"));
+        view->targetPicker()->showPopup();
+        QWidget* list = view->targetPicker()->view()->window();
+        ASSERT_TRUE(waitUntil([&] { return list->isVisible(); }));
+        shoot(QStringLiteral("popover-picker-") + mode, popoverArea(bar).united(list->geometry()));
+        view->targetPicker()->hidePopup();
 
         ASSERT_TRUE(m_api.failNext(QStringLiteral("500")));
         bar.showTranslationPopover(QStringLiteral("thank you"), QStringLiteral("en"), QStringLiteral("tr"));
