@@ -61,6 +61,7 @@ Recorder::Recorder(const Name& name, OnChange onChange, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setAlignment(Qt::AlignCenter);
     setPlaceholderText(localized("record_shortcut"));
+    followPlaceholderColor();
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     m_clearAction =
@@ -166,6 +167,25 @@ void Recorder::paintEvent(QPaintEvent* event) {
     initStyleOption(&option);
     const QRect area = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
     painter.drawText(area, Qt::AlignCenter, placeholderText());
+}
+
+void Recorder::changeEvent(QEvent* event) {
+    QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        followPlaceholderColor();
+}
+
+// The placeholder is the text colour at half strength, so it reads on a dark base as on a light one: a
+// palette darkened by hand often keeps the light appearance's placeholder, near-black on the dark field.
+void Recorder::followPlaceholderColor() {
+    QColor color = palette().color(QPalette::Text);
+    color.setAlphaF(0.5f);
+    if (palette().color(QPalette::PlaceholderText) == color)
+        return;
+    // Only this role is set here; every other one keeps following the application's palette.
+    QPalette own;
+    own.setColor(QPalette::PlaceholderText, color);
+    setPalette(own);
 }
 
 void Recorder::startRecording() {

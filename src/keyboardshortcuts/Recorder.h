@@ -46,8 +46,10 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void followPlaceholderColor();
     void setStringValue();
     void updateClearButton();
     void startRecording();

@@ -11,8 +11,10 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace KeyboardShortcuts;
@@ -229,6 +231,34 @@ TEST_F(RecorderTest, ARecorderThatGoesWhileRecordingLeavesNothingBehind) {
     m_before->installEventFilter(&filter);
     QTest::keyClick(m_before, Qt::Key_Escape);
     EXPECT_TRUE(escapeSeen);
+}
+
+TEST_F(RecorderTest, ThePlaceholderReadsOnLightAndDarkPalettes) {
+    // How far the placeholder, laid over the field's base, stands out from that base.
+    const auto contrast = [this] {
+        const QColor base = m_recorder->palette().color(QPalette::Base);
+        const QColor placeholder = m_recorder->palette().color(QPalette::PlaceholderText);
+        const qreal a = placeholder.alphaF();
+        const QColor shown = QColor::fromRgbF(a * placeholder.redF() + (1 - a) * base.redF(),
+                                              a * placeholder.greenF() + (1 - a) * base.greenF(),
+                                              a * placeholder.blueF() + (1 - a) * base.blueF());
+        return std::abs(shown.lightness() - base.lightness());
+    };
+    const QPalette light = QApplication::palette();
+    const auto restore = qScopeGuard([light] { QApplication::setPalette(light); });
+    // A palette darkened by hand that keeps the light placeholder colour.
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::Base, QColor(28, 28, 30));
+    dark.setColor(QPalette::Text, QColor(236, 236, 236));
+    dark.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 128));
+    EXPECT_GE(contrast(), 80);
+    QApplication::setPalette(dark);
+    EXPECT_GE(contrast(), 80) << "dark";
+    startRecording();
+    EXPECT_GE(contrast(), 80) << "dark, recording";
+    QApplication::setPalette(light);
+    EXPECT_GE(contrast(), 80) << "light again";
 }
 
 } // namespace
