@@ -18,7 +18,6 @@ QString localized(const char* key) {
          "This shortcut cannot be used because the desktop or another application already uses it."},
         {"keyboard_shortcuts_can_be_changed",
          "Most desktop shortcuts can be changed in the keyboard settings of the desktop."},
-        {"force_use_shortcut", "Use Anyway"},
         {"ok", "OK"},
         {"space_key", "space"},
     };

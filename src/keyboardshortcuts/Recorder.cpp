@@ -271,14 +271,14 @@ bool Recorder::handleKey(QKeyEvent* event) {
     if (QAction* item = menuBar ? shortcut->matchingAction(menuBar->actions()) : nullptr) {
         blur();
         showAlert(localized("keyboard_shortcut_used_by_menu_item").arg(item->text().remove(QLatin1Char('&'))),
-                  {}, false);
+                  {});
         return true;
     }
     if (isTakenBySystem(*shortcut)) {
+        // No way to use it anyway: our grab would be refused for as long as the other client holds its own.
         blur();
-        const Shortcut taken = *shortcut;
         showAlert(localized("keyboard_shortcut_used_by_system"),
-                  localized("keyboard_shortcuts_can_be_changed"), true, [this, taken] { accept(taken); });
+                  localized("keyboard_shortcuts_can_be_changed"));
         return true;
     }
     accept(*shortcut);
@@ -291,7 +291,7 @@ void Recorder::accept(const Shortcut& shortcut) {
         blur();
         setStringValue();
         showAlert(localized("keyboard_shortcut_used_by_system"),
-                  localized("keyboard_shortcuts_can_be_changed"), false);
+                  localized("keyboard_shortcuts_can_be_changed"));
         return;
     }
     setText(shortcut.description());
@@ -301,8 +301,7 @@ void Recorder::accept(const Shortcut& shortcut) {
     blur();
 }
 
-void Recorder::showAlert(const QString& message, const QString& informative, bool offerForce,
-                         std::function<void()> onForce) {
+void Recorder::showAlert(const QString& message, const QString& informative) {
     auto* alert = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(), message,
                                   QMessageBox::NoButton, window());
     alert->setObjectName(QStringLiteral("recorderAlert"));
@@ -311,18 +310,12 @@ void Recorder::showAlert(const QString& message, const QString& informative, boo
     if (!informative.isEmpty())
         alert->setInformativeText(informative);
     QPushButton* ok = alert->addButton(localized("ok"), QMessageBox::AcceptRole);
-    QPushButton* force = offerForce
-                             ? alert->addButton(localized("force_use_shortcut"), QMessageBox::DestructiveRole)
-                             : nullptr;
     alert->setDefaultButton(ok);
     alert->setEscapeButton(ok);
     m_alert = alert;
-    connect(alert, &QMessageBox::finished, this, [this, alert, force, onForce = std::move(onForce)] {
+    connect(alert, &QMessageBox::finished, this, [this] {
         m_alert = nullptr;
-        if (force && alert->clickedButton() == force && onForce)
-            onForce();
-        else
-            focus();
+        focus();
     });
     alert->open();
 }

@@ -58,9 +58,8 @@ private:
     void accept(const Shortcut& shortcut);
     bool handleMonitoredEvent(QObject* receiver, QEvent* event);
     bool handleKey(QKeyEvent* event);
-    // A warning with OK (and "Use Anyway" when `offerForce`); recording resumes after it unless forced.
-    void showAlert(const QString& message, const QString& informative, bool offerForce,
-                   std::function<void()> onForce = {});
+    // A warning with OK alone; recording resumes once it is answered.
+    void showAlert(const QString& message, const QString& informative);
 
     Name m_name;
     OnChange m_onChange;
