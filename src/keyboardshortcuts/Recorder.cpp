@@ -197,10 +197,14 @@ void Recorder::startRecording() {
     m_eventMonitor = std::make_unique<LocalEventMonitor>(
         QList{QEvent::KeyPress, QEvent::ShortcutOverride, QEvent::MouseButtonRelease},
         [this](QObject* receiver, QEvent* event) { return handleMonitoredEvent(receiver, event); });
+    // A combination another client or the window manager grabs would go to it and never come here. Holding
+    // the whole keyboard beats their grabs, so every press arrives and a taken one can be reported.
+    grabKeyboard();
 }
 
 void Recorder::endRecording() {
     m_recording = false;
+    releaseKeyboard();
     m_eventMonitor.reset();
     setPlaceholderText(localized("record_shortcut"));
     updateClearButton();

@@ -1,12 +1,16 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "keyboardshortcuts/KeyboardShortcuts.h"
+#include "keyboardshortcuts/Localization.h"
 #include "keyboardshortcuts/Recorder.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/XkbKeyNames.h"
 
+#include <QAbstractButton>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -33,6 +37,41 @@ bool xdotool(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).has_value();
 }
 
+// Whether some client holds the whole keyboard: a further client's attempt to take it is then refused.
+bool keyboardIsGrabbed() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
+        connection,
+        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
+    const bool held = reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    std::free(reply);
+    xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
+    xcb_disconnect(connection);
+    return held;
+}
+
+// Another X client holding a passive grab of one combination until it is destroyed.
+class OtherClientsGrab {
+public:
+    OtherClientsGrab(std::uint8_t keycode, std::uint16_t modifiers) {
+        m_process.start(QStringLiteral(QUILLORA_TEST_GRABKEY_PATH),
+                        {QString::number(keycode), QString::number(modifiers)});
+    }
+    ~OtherClientsGrab() {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(5000);
+    }
+    bool ready() {
+        return waitUntil([&] { return m_process.canReadLine(); }) &&
+               m_process.readLine().trimmed() == QByteArray("ready");
+    }
+
+private:
+    QProcess m_process;
+};
+
 class HotKeysTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -52,6 +91,14 @@ protected:
         // The first layout switch of a server may be a no-op when it is already in force.
         waitUntil([&] { return changed.count() > 0; }, 2000);
         spinFor(50);
+    }
+    // Brings the recorder's window to the front and starts recording, as a click into it would.
+    void startRecording(QWidget& window, Recorder* recorder) {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }));
+        recorder->focus();
+        ASSERT_TRUE(waitUntil([&] { return recorder->isRecording(); }));
     }
     // Presses and releases while our event loop runs, as a user's key press would arrive.
     void press(const QString& keys) { ASSERT_TRUE(xdotool({QStringLiteral("key"), keys})); }
@@ -151,11 +198,8 @@ TEST_F(HotKeysTest, AGrabHeldByAnotherClientIsAFailedRegistration) {
     const Shortcut combination(Key::g, Modifier::control | Modifier::option);
     const std::optional<std::uint8_t> keycode = layout().xKeycode(Key::g.rawValue);
     ASSERT_TRUE(keycode);
-    QProcess other;
-    other.start(QStringLiteral(QUILLORA_TEST_GRABKEY_PATH),
-                {QString::number(*keycode), QString::number(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1)});
-    ASSERT_TRUE(waitUntil([&] { return other.canReadLine(); }));
-    ASSERT_EQ(other.readLine().trimmed(), QByteArray("ready"));
+    auto other = std::make_unique<OtherClientsGrab>(*keycode, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+    ASSERT_TRUE(other->ready());
 
     const Name name(QStringLiteral("startOCR"));
     EXPECT_TRUE(isTakenBySystem(combination));
@@ -163,8 +207,7 @@ TEST_F(HotKeysTest, AGrabHeldByAnotherClientIsAFailedRegistration) {
     EXPECT_FALSE(getShortcut(name));
     EXPECT_TRUE(isTakenBySystem(combination)) << "our probe released nothing of theirs";
 
-    other.closeWriteChannel();
-    ASSERT_TRUE(other.waitForFinished(5000));
+    other.reset();
     EXPECT_FALSE(isTakenBySystem(combination));
     EXPECT_TRUE(setShortcut(combination, name));
     EXPECT_FALSE(isTakenBySystem(combination)) << "our own grab is not someone else's";
@@ -203,11 +246,7 @@ TEST_F(HotKeysTest, RecordingFromRealKeysStoresThePositionAndTheHotKeyWorks) {
     QWidget window;
     auto* recorder = new Recorder(name, {}, &window);
     (new QVBoxLayout(&window))->addWidget(recorder);
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }));
-    recorder->focus();
-    ASSERT_TRUE(waitUntil([&] { return recorder->isRecording(); }));
+    ASSERT_NO_FATAL_FAILURE(startRecording(window, recorder));
 
     // While recording, our own hot key reaches the recorder and fires nothing.
     press(QStringLiteral("ctrl+alt+r"));
@@ -226,6 +265,84 @@ TEST_F(HotKeysTest, RecordingFromRealKeysStoresThePositionAndTheHotKeyWorks) {
 
     press(QStringLiteral("super+shift+z"));
     EXPECT_TRUE(waitUntil([&] { return downs == 1; }));
+}
+
+TEST_F(HotKeysTest, ACombinationAnotherClientGrabsReachesTheRecorderAndIsReportedTaken) {
+    const std::optional<std::uint8_t> keycode = layout().xKeycode(Key::g.rawValue);
+    ASSERT_TRUE(keycode);
+    OtherClientsGrab other(*keycode, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+    ASSERT_TRUE(other.ready());
+
+    const Name name(QStringLiteral("startOCR"));
+    QWidget window;
+    auto* recorder = new Recorder(name, {}, &window);
+    (new QVBoxLayout(&window))->addWidget(recorder);
+    ASSERT_NO_FATAL_FAILURE(startRecording(window, recorder));
+
+    auto alert = [&]() -> QMessageBox* {
+        for (QMessageBox* box : window.findChildren<QMessageBox*>(QStringLiteral("recorderAlert"))) {
+            if (box->isVisible())
+                return box;
+        }
+        return nullptr;
+    };
+    press(QStringLiteral("ctrl+alt+g"));
+    ASSERT_TRUE(waitUntil([&] { return alert() != nullptr; })) << "the press never reached the recorder";
+    EXPECT_EQ(alert()->text(), localized("keyboard_shortcut_used_by_system"));
+    // Forcing it could only fail again: the other client keeps its grab.
+    ASSERT_EQ(alert()->buttons().size(), 1);
+    EXPECT_EQ(alert()->buttons().constFirst()->text(), localized("ok"));
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_FALSE(keyboardIsGrabbed()) << "the alert gets the keys";
+
+    alert()->buttons().constFirst()->click();
+    ASSERT_TRUE(waitUntil([&] { return recorder->isRecording(); })) << "recording resumes after the alert";
+    EXPECT_TRUE(keyboardIsGrabbed());
+    EXPECT_FALSE(getShortcut(name));
+    press(QStringLiteral("Escape"));
+    ASSERT_TRUE(waitUntil([&] { return !recorder->isRecording(); }));
+}
+
+TEST_F(HotKeysTest, TheRecorderHoldsTheKeyboardExactlyWhileRecording) {
+    const Name name(QStringLiteral("translateSelection"));
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* recorder = new Recorder(name, {}, &window);
+    auto* field = new QLineEdit(&window);
+    layout->addWidget(recorder);
+    layout->addWidget(field);
+    QWidget elsewhere;
+    elsewhere.resize(200, 100);
+
+    const struct {
+        const char* way;
+        std::function<void()> end;
+    } ends[] = {
+        {"Escape", [&] { press(QStringLiteral("Escape")); }},
+        {"a recorded combination", [&] { press(QStringLiteral("ctrl+alt+j")); }},
+        {"a click elsewhere",
+         [&] {
+             const QPoint point = field->mapToGlobal(field->rect().center());
+             ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(point.x()),
+                                  QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")}));
+         }},
+        {"another window taking the focus",
+         [&] {
+             elsewhere.show();
+             elsewhere.activateWindow();
+         }},
+        {"the window closed", [&] { window.close(); }},
+    };
+    for (const auto& e : ends) {
+        SCOPED_TRACE(e.way);
+        elsewhere.hide();
+        ASSERT_NO_FATAL_FAILURE(startRecording(window, recorder));
+        EXPECT_TRUE(keyboardIsGrabbed());
+        ASSERT_NO_FATAL_FAILURE(e.end());
+        EXPECT_TRUE(waitUntil([&] { return !recorder->isRecording(); }));
+        EXPECT_TRUE(waitUntil([&] { return !keyboardIsGrabbed(); })) << "an idle recorder leaves it alone";
+    }
+    EXPECT_EQ(getShortcut(name), Shortcut(Key::j, Modifier::control | Modifier::option));
 }
 
 } // namespace
