@@ -186,11 +186,18 @@ TEST_F(HotKeysTest, HotKeysFireWithTheLocksOnOncePerHoldAndAfterALayoutChange) {
     press(QStringLiteral("ctrl+alt+k"));
     EXPECT_TRUE(waitUntil([&] { return ups == 5; }));
 
+    // A layout change while the key is held still ends the hold with its release.
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+k")}));
+    ASSERT_TRUE(waitUntil([&] { return downs == 6; }));
+    ASSERT_NO_FATAL_FAILURE(setLayout(QStringLiteral("us")));
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+k")}));
+    EXPECT_TRUE(waitUntil([&] { return ups == 6; }));
+
     // Nothing of ours fires while paused, and the key reaches a plain window instead.
     setPaused(true);
     press(QStringLiteral("ctrl+alt+k"));
     spinFor(200);
-    EXPECT_EQ(downs, 5);
+    EXPECT_EQ(downs, 6);
     setPaused(false);
 }
 

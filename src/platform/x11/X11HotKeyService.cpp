@@ -181,7 +181,7 @@ bool X11HotKeyService::isTakenBySystem(int keyCode, int modifiers) const {
 void X11HotKeyService::followLayout() {
     for (const Registration& registration : std::as_const(m_registrations))
         ungrab(registration.combination);
-    m_held.clear();
+    // A key held through the change still ends its hold: its release comes with the same key code.
     m_numLockMask = findNumLockMask();
     QList<quint32> lost;
     for (auto it = m_registrations.begin(); it != m_registrations.end(); ++it) {
@@ -193,6 +193,7 @@ void X11HotKeyService::followLayout() {
     }
     for (quint32 id : std::as_const(lost)) {
         m_registrations.remove(id);
+        m_held.removeIf([id](const auto& held) { return held.value() == id; });
         debugLog(QStringLiteral("X11HotKeyService"),
                  QStringLiteral("⚠️ hot key %1 lost with the layout").arg(id));
         Q_EMIT hotKeyLost(id);
