@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <QStringDecoder>
 #include <QStringList>
 #include <cstring>
 #include <utility>
@@ -20,9 +21,10 @@ bool isHexDigit(char16_t ch) {
 // ---- writing ----
 
 void appendKey(const QString& key, QByteArray& out) {
-    for (const QChar qch : key) {
-        const char16_t ch = qch.unicode();
-        if (ch == '/') {
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        const char16_t ch = key.at(i).unicode();
+        // A backslash right before the '=' would escape it: the line would hold no key at all.
+        if (ch == '/' && i < key.size() - 1) {
             out += '\\';
         } else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
                    ch == '_' || ch == '-' || ch == '.') {
@@ -286,7 +288,11 @@ void chopTrailingSpaces(QString& text, qsizetype limit) {
     text.truncate(n);
 }
 
-// A value's text, unescaped; a comma outside quotes makes it a list.
+// A value's text, unescaped; a comma outside quotes makes it a list. Follows Qt's reader to the letter,
+// oddities included, so that a file reads alike whichever of the two reads it: spaces and tabs at the
+// end of unquoted text are dropped, but not what an escape or a closing quote wrote, nor anything
+// when the value ends in a lone backslash; a byte-order mark is dropped at the start of the first
+// text decoded only (one decoder runs over the whole value, as in Qt).
 bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
     static const char codes[][2] = {{'a', '\a'}, {'b', '\b'},  {'f', '\f'}, {'n', '\n'},
                                     {'r', '\r'}, {'t', '\t'},  {'v', '\v'}, {'"', '"'},
@@ -301,13 +307,16 @@ bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
             ++i;
     };
     skipSpaces();
+    QStringDecoder decoder(QStringDecoder::Utf8);
     qsizetype chopLimit = text.size();
     while (i < size) {
         const char c = str[i];
         if (c == '\\') {
             ++i;
-            if (i >= size)
+            if (i >= size) {
+                chopLimit = text.size();
                 break;
+            }
             const char e = str[i++];
             bool named = false;
             for (const auto& code : codes) {
@@ -317,8 +326,10 @@ bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
                     break;
                 }
             }
-            if (named)
+            if (named) {
+                chopLimit = text.size();
                 continue;
+            }
             if (e == 'x' || (e >= '0' && e <= '7')) {
                 const bool hex = e == 'x';
                 char16_t value = hex ? 0 : char16_t(e - '0');
@@ -369,7 +380,10 @@ bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
         qsizetype j = i + 1;
         while (j < size && str[j] != '\\' && str[j] != '"' && str[j] != ',')
             ++j;
-        text += QString::fromUtf8(str.sliced(i, j - i));
+        const QByteArrayView run = str.sliced(i, j - i);
+        const qsizetype start = text.size();
+        text.resize(start + decoder.requiredSpace(run.size()));
+        text.truncate(decoder.appendToBuffer(text.data() + start, run) - text.constData());
         i = j;
     }
     if (!quoted)
@@ -397,10 +411,20 @@ QVariant stringToVariant(const QString& s) {
             stream >> value;
             return value;
         }
+        // Split at every single space; a ')' inside ends a number too but keeps it for the next.
         const auto numbers = [&](qsizetype prefix) {
             QList<int> result;
-            for (const QString& part : inner(prefix).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts))
-                result << part.toInt();
+            QString item;
+            for (const QChar c : QStringView(s).sliced(prefix)) {
+                if (c == QLatin1Char(')')) {
+                    result << item.toInt();
+                } else if (c == QLatin1Char(' ')) {
+                    result << item.toInt();
+                    item.clear();
+                } else {
+                    item += c;
+                }
+            }
             return result;
         };
         if (s.startsWith(QLatin1StringView("@Rect("))) {
@@ -416,8 +440,8 @@ QVariant stringToVariant(const QString& s) {
             if (n.size() == 2)
                 return QPoint(n[0], n[1]);
         } else if (s == QLatin1StringView("@Invalid()")) {
-            // How an empty list is written; Qt reads it back as one.
-            return QStringList();
+            // How an empty list is written; Qt reads it back as no value.
+            return QVariant();
         }
     }
     if (s.startsWith(QLatin1StringView("@@")))
@@ -425,16 +449,23 @@ QVariant stringToVariant(const QString& s) {
     return s;
 }
 
+// Texts, with "@@" taken for a literal '@', unless an item starts with a single '@': then every item
+// is a value of its own.
 QVariant listToVariant(const QStringList& list) {
-    bool plain = true;
-    for (const QString& item : list)
-        plain = plain && !item.startsWith(QLatin1Char('@'));
-    if (plain)
-        return list;
-    QVariantList variants;
-    for (const QString& item : list)
-        variants << stringToVariant(item);
-    return variants;
+    QStringList texts = list;
+    for (QString& item : texts) {
+        if (!item.startsWith(QLatin1Char('@')))
+            continue;
+        if (!item.startsWith(QLatin1StringView("@@"))) {
+            QVariantList variants;
+            variants.reserve(list.size());
+            for (const QString& each : list)
+                variants << stringToVariant(each);
+            return variants;
+        }
+        item.remove(0, 1);
+    }
+    return texts;
 }
 
 // The next logical line: quotes and backslash-newline continue it, a ';' outside quotes ends it.

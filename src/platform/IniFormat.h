@@ -5,7 +5,8 @@
 // The INI syntax of QSettings::IniFormat, read and written by code of our own: Qt's INI writer encodes a
 // value one character at a time and takes a tenth of a second for a few megabytes, which the settings
 // file reaches with thousands of saved translations. Files stay interchangeable with QSettings::IniFormat
-// both ways: every key is written under [General] (a "/" in a key as "\"), values as Qt writes them.
+// both ways: every key is written under [General] (a "/" in a key as "\", at its end as "%2F"), values
+// as Qt writes them; what Qt's reader takes from a file, ours takes alike.
 class IniFormat {
 public:
     // The format for QSettings, registered on first use.
