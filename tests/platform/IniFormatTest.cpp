@@ -69,78 +69,20 @@ public:
         : m_random(seed) {}
 
     QString text(int maxPieces) {
-        static const QString pieces[] = {"a",
-                                         "Zz",
-                                         "0",
-                                         "7f",
-                                         "e",
-                                         " ",
-                                         "  ",
-                                         "\t",
-                                         "\n",
-                                         "\r\n",
-                                         QString(QChar(0)),
-                                         "\x01",
-                                         "\x1f",
-                                         "\x7f",
-                                         "\"",
-                                         "\\",
-                                         ",",
-                                         ", ",
-                                         ";",
-                                         "=",
-                                         "@",
-                                         "@@",
-                                         "@Invalid()",
-                                         "@ByteArray(x)",
-                                         "@String(",
-                                         "@Rect(1 2 3 4)",
-                                         "@Size(5 6)",
-                                         "(",
-                                         ")",
-                                         "[General]",
-                                         "%",
-                                         "%41",
-                                         "/",
-                                         "\\x",
-                                         "x2c",
-                                         QString::fromUtf8("é"),
-                                         QString::fromUtf8("中文"),
-                                         QString::fromUtf8("😀"),
-                                         QString(QChar(0xFEFF)),
-                                         QString(QChar(0xFFFD))};
-        QString result;
-        for (int n = int(m_random.bounded(maxPieces + 1)); n > 0; --n)
-            result += pieces[m_random.bounded(int(std::size(pieces)))];
-        return result;
+        static const QStringList pieces =
+            QStringLiteral("a|Zz|0|7f|e| |  |\t|\n|\r\n|\x01|\x1f|\x7f|\"|\\|,|, |;|=|@|@@|@Invalid()|"
+                           "@ByteArray(x)|@String(|@Rect(1 2 3 4)|@Size(5 6)|(|)|[General]|%|%41|/|\\x|x2c|"
+                           "é|中文|😀|\uFEFF|\uFFFD")
+                .split(QLatin1Char('|'))
+            << QString(QChar(0));
+        return pick(pieces, int(m_random.bounded(maxPieces + 1)));
     }
 
     QString key() {
-        static const QString pieces[] = {"k",
-                                         "Key",
-                                         "9",
-                                         "_",
-                                         "-",
-                                         ".",
-                                         " ",
-                                         "%",
-                                         "=",
-                                         ";",
-                                         "[",
-                                         "]",
-                                         "\"",
-                                         ",",
-                                         "@",
-                                         "#",
-                                         "/",
-                                         "\\",
-                                         QString::fromUtf8("ü"),
-                                         QString::fromUtf8("中"),
-                                         "General"};
-        QString result = QStringLiteral("k");
-        for (int n = int(m_random.bounded(5)); n > 0; --n)
-            result += pieces[m_random.bounded(int(std::size(pieces)))];
-        return result + QString::number(m_random.bounded(100));
+        static const QStringList pieces =
+            QStringLiteral("k|Key|9|_|-|.| |%|=|;|[|]|\"|,|@|#|/|\\|ü|中|General").split(QLatin1Char('|'));
+        return QStringLiteral("k") + pick(pieces, int(m_random.bounded(5))) +
+               QString::number(m_random.bounded(100));
     }
 
     QVariant value() {
@@ -175,6 +117,13 @@ public:
     }
 
 private:
+    QString pick(const QStringList& pieces, int count) {
+        QString result;
+        for (; count > 0; --count)
+            result += pieces.at(m_random.bounded(int(pieces.size())));
+        return result;
+    }
+
     QRandomGenerator m_random;
 };
 
@@ -245,7 +194,7 @@ TEST(IniFormat, InterchangeableWithQtsIniFilesBothWays) {
 TEST(IniFormat, RandomSettingsReadAlikeWhoeverWritesAndReads) {
     RandomSettings random(20261207);
     QTemporaryDir dir;
-    for (int round = 0; round < 10 && !HasFailure(); ++round) {
+    for (int round = 0; round < 15 && !HasFailure(); ++round) {
         Settings written;
         for (int n = 0; n < 100; ++n)
             written.append({random.key(), random.value()});
