@@ -3,8 +3,39 @@
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
 
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QTextDocument>
+#include <cmath>
+
+namespace {
+
+constexpr int widestText = 500;
+
+// A message box takes its width from its short main text and wraps the sentence under it to that width,
+// a word or two a line. The sentence's label asks for the width of its longest line instead (up to a
+// limit; longer lines wrap), which also leaves the title room.
+void fitToInformativeText(QMessageBox* box) {
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!label)
+        return;
+    QTextDocument document;
+    document.setDefaultFont(label->font());
+    document.setDocumentMargin(0);
+    if (label->textFormat() == Qt::PlainText || !Qt::mightBeRichText(label->text()))
+        document.setPlainText(label->text());
+    else
+        document.setHtml(label->text());
+    int limit = widestText;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        limit = std::min(limit, screen->availableGeometry().width() / 2);
+    label->setMinimumWidth(std::min(limit, int(std::ceil(document.idealWidth())) + 2 * label->margin()));
+}
+
+} // namespace
 
 UpdaterController::UpdaterController(Updater::FeedUrlProvider feedUrl, QString currentVersion,
                                      QObject* parent)
@@ -63,6 +94,7 @@ void UpdaterController::present(const Updater::CheckResult& result) {
         box->addButton(QMessageBox::Ok);
         break;
     }
+    fitToInformativeText(box);
     m_alert = box;
     box->open();
 }

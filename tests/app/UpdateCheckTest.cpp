@@ -11,7 +11,10 @@
 #include <QAbstractButton>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -153,6 +156,14 @@ TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
         QMessageBox* alert = manager.updaterController().alert();
         ASSERT_NE(alert, nullptr);
         EXPECT_EQ(alert->text(), c.alertText);
+        // As wide as its sentence (up to half the screen): the text under the title is not folded to the
+        // title's width.
+        ASSERT_TRUE(waitUntil([&] { return alert->isVisible(); }));
+        const auto* sentence = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+        ASSERT_NE(sentence, nullptr);
+        const int halfScreen = QGuiApplication::primaryScreen()->availableGeometry().width() / 2;
+        EXPECT_EQ(sentence->heightForWidth(sentence->width()), sentence->heightForWidth(halfScreen))
+            << sentence->width() << " wide";
         if (c.outcome == Updater::Outcome::UpdateFound) {
             EXPECT_EQ(result.item.version, QStringLiteral("1.0.10"));
             EXPECT_TRUE(alert->informativeText().contains(QLatin1String("Quillora 1.0.10 is now available")));
