@@ -88,6 +88,9 @@ void GlobalToastPanel::paintEvent(QPaintEvent*) {
         painter.drawPixmap(iconRect, Symbol::pixmap(m_icon, iconRect.size(), Qt::white, devicePixelRatioF()));
         x += iconSide + spacing;
     }
+    // One line: a message from elsewhere (a server's error) too long for the widest banner ends in "…".
+    const QRect textRect(x, 0, width() - x - horizontalPadding, height());
     painter.setPen(Qt::white);
-    painter.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, m_message);
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(m_message, Qt::ElideRight, textRect.width()));
 }

@@ -25,10 +25,9 @@ bool acceptsSyntheticPaste(const QString& bundleIdentifier) {
 } // namespace
 
 const QString SelectionReplacer::successMessage = QStringLiteral("Text translated and replaced");
-const QString SelectionReplacer::focusMovedMessage =
-    QStringLiteral("The window changed: the translation is on the clipboard");
+const QString SelectionReplacer::focusMovedMessage = QStringLiteral("Translation copied: the window changed");
 const QString SelectionReplacer::pasteRefusedMessage =
-    QStringLiteral("This application does not take pasted text: the translation is on the clipboard");
+    QStringLiteral("Translation copied: this application takes no paste");
 const QString SelectionReplacer::notPastedMessage = QStringLiteral("The translation could not be pasted");
 const QString SelectionReplacer::notReadMessage =
     QStringLiteral("The window did not take the translation: it is on the clipboard");

@@ -2,6 +2,9 @@
 #include "menubar/GlobalToastManager.h"
 #include "menubar/GlobalToastPanel.h"
 #include "menubar/ToastManager.h"
+#include "menubar/look/Symbol.h"
+#include "services/TranslationService.h"
+#include "shortcuts/SelectionReplacer.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -70,4 +73,28 @@ TEST(GlobalToastManager, ANewToastReplacesTheOneOnScreenAndNeverTakesFocus) {
     spinFor(200);
     EXPECT_NE(toasts.panel(), nullptr);
     EXPECT_TRUE(waitUntil([&] { return toasts.panel() == nullptr; }, 2000));
+}
+
+// The toasts the application itself gives: each fits the one line of the widest banner, and each symbol
+// it names has an image (a missing one would leave the banner without its icon).
+TEST(GlobalToastManager, EveryToastOfOursFitsOneLineWithItsSymbol) {
+    QList<std::pair<QString, QString>> toasts = {
+        {SelectionReplacer::successMessage, QStringLiteral("checkmark.circle")},
+        {SelectionReplacer::focusMovedMessage, QStringLiteral("doc.on.clipboard")},
+        {SelectionReplacer::pasteRefusedMessage, QStringLiteral("doc.on.clipboard")},
+        {SelectionReplacer::notPastedMessage, QStringLiteral("exclamationmark.triangle")},
+        {QStringLiteral("Copied to clipboard"), QStringLiteral("checkmark.circle.fill")},
+        {QStringLiteral("Welcome to Quillora!"), QStringLiteral("hand.wave.fill")},
+    };
+    for (TranslationService service : allTranslationServices())
+        toasts.append({SelectionReplacer::startMessage(service), QStringLiteral("arrow.2.circlepath")});
+    for (const auto& [message, icon] : toasts) {
+        SCOPED_TRACE(message.toStdString());
+        EXPECT_LT(GlobalToastManager::panelWidthFor(message), GlobalToastManager::maximumWidth);
+        EXPECT_TRUE(Symbol::exists(icon)) << icon.toStdString();
+        EXPECT_FALSE(Symbol::pixmap(icon, QSize(16, 16), Qt::white, 1).isNull()) << icon.toStdString();
+    }
+    // The translator's own toasts.
+    for (const char* icon : {"doc.on.doc", "bookmark", "bookmark.fill"})
+        EXPECT_TRUE(Symbol::exists(QString::fromLatin1(icon))) << icon;
 }
