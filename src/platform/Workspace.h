@@ -41,7 +41,8 @@ public:
     virtual QList<RunningApplication> runningApplications() const = 0;
     virtual QIcon iconForApplication(const RunningApplication& app) const = 0;
     // The installed application with this bundle identifier (name and entry path), whether it runs or
-    // not; none when nothing installed carries the id.
+    // not; else the running application that carries it (named as the running list names it); none when
+    // neither does.
     virtual std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const {
         Q_UNUSED(bundleIdentifier);
         return std::nullopt;

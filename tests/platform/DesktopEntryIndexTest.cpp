@@ -48,6 +48,31 @@ TEST_F(DesktopEntryIndexTest, MatchesByStartupWMClassThenByFileName) {
     EXPECT_EQ(index.match("", ""), nullptr);
 }
 
+// Entries that name no window class: a reverse-domain id ending in the class, or the program Exec starts.
+TEST_F(DesktopEntryIndexTest, MatchesEntriesWithoutAWindowClassByIdEndingOrProgram) {
+    write("home/org.xfce.mousepad-settings.desktop",
+          "[Desktop Entry]\nType=Application\nName=Text Editor Settings\nExec=mousepad --preferences\n");
+    write("home/org.xfce.mousepad.desktop",
+          "[Desktop Entry]\nType=Application\nName=Mousepad\nExec=mousepad %U\nIcon=org.xfce.mousepad\n");
+    write("home/a-prefs.desktop", "[Desktop Entry]\nType=Application\nName=Prefs\nExec=/opt/ed/editor2 --prefs\n");
+    write("home/b-main.desktop",
+          "[Desktop Entry]\nType=Application\nName=Editor Two\nExec=env LANG=C \"/opt/ed/editor2\" %F\n");
+    write("home/viewer.desktop", "[Desktop Entry]\nType=Application\nName=Viewer\nExec=\"/opt/my viewer/view-bin\"\n");
+    const DesktopEntryIndex index = DesktopEntryIndex::load({dir("home")});
+
+    const DesktopEntry* mousepad = index.match("mousepad", "Mousepad");
+    ASSERT_NE(mousepad, nullptr);
+    EXPECT_EQ(mousepad->id, "org.xfce.mousepad");
+    EXPECT_EQ(mousepad->icon, "org.xfce.mousepad");
+    const DesktopEntry* editor = index.match("editor2", "Editor2");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->id, "b-main") << "the entry that starts the program plainly, not its preferences";
+    const DesktopEntry* viewer = index.match("view-bin", "");
+    ASSERT_NE(viewer, nullptr) << "a quoted program path with a space";
+    EXPECT_EQ(viewer->id, "viewer");
+    EXPECT_EQ(index.match("prefs", "Prefs"), nullptr) << "a name is no match";
+}
+
 TEST_F(DesktopEntryIndexTest, EarlierFoldersWinAndHiddenEntriesMaskLaterOnes) {
     write("home/editor.desktop", "[Desktop Entry]\nType=Application\nName=Mine\n");
     write("system/editor.desktop", "[Desktop Entry]\nType=Application\nName=System\n");

@@ -135,6 +135,12 @@ TEST_F(X11WorkspaceTest, RunningApplicationsListEachTaskbarApplicationOnce) {
         EXPECT_NE(app.windowId, quint32(hidden.winId()));
         EXPECT_FALSE(app.bundleIdentifier.isEmpty());
     }
+
+    // Without a desktop entry, the application asked for by its identifier is named as the list names it.
+    const std::optional<RunningApplication> known = workspace.installedApplication(kClientId);
+    ASSERT_TRUE(known);
+    EXPECT_EQ(known->localizedName, client->localizedName);
+    EXPECT_FALSE(workspace.installedApplication(QStringLiteral("org.example.NotRunning")));
 }
 
 } // namespace

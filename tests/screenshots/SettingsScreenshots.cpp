@@ -6,6 +6,7 @@
 #include "menubar/look/Theme.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
+#include "selection/ExcludedAppsManager.h"
 #include "settings/AppSelectorView.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/SettingsView.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
+#include <algorithm>
 #include <QScreen>
 #include <QScrollBar>
 #include <gtest/gtest.h>
@@ -139,28 +141,42 @@ TEST_F(SettingsScreenshots, TabsPickerAndResetAlert) {
     }
 }
 
-// The picker over the desktop's own workspace: running X clients named and iconed from their desktop entries.
+// The picker over the desktop's own workspace: running X clients named and iconed from their desktop
+// entries, and the excluded list naming them the same way.
 TEST_F(SettingsScreenshots, PickerOverTheRealWorkspace) {
     installPlatform(std::make_unique<X11Platform>());
     QProcess xterm;
     xterm.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("40x5+0+0")});
     ASSERT_TRUE(xterm.waitForStarted());
-    spinFor(1500);
+    QProcess mousepad;
+    mousepad.start(QStringLiteral("mousepad"), {});
+    ASSERT_TRUE(mousepad.waitForStarted());
+    spinFor(2500);
+    ExcludedAppsManager::saveExcludedApps({});
     SettingsWindowManager manager;
     manager.showSettingsWindow();
     SettingsView* view = manager.settingsWindow();
     view->setSelectedTab(SettingsView::FloatingBar);
     auto* floatingBar = qobject_cast<FloatingBarTabView*>(view->content()->tabView());
     ASSERT_TRUE(floatingBar);
-    floatingBar->presentAppSelector();
-    ASSERT_TRUE(waitUntil(
-        [&] { return floatingBar->appSelector() && !floatingBar->appSelector()->runningApps().isEmpty(); }));
-    shoot(QStringLiteral("picker-x11"), floatingBar->appSelectorSheet());
-    floatingBar->appSelector()->rowButtons().constFirst()->click();
-    spinFor(300);
+    for (const QString& name : {QStringLiteral("XTerm"), QStringLiteral("Mousepad")}) {
+        floatingBar->presentAppSelector();
+        ASSERT_TRUE(waitUntil(
+            [&] { return floatingBar->appSelector() && !floatingBar->appSelector()->runningApps().isEmpty(); }));
+        if (name == QLatin1String("XTerm"))
+            shoot(QStringLiteral("picker-x11"), floatingBar->appSelectorSheet());
+        const QList<RunningApp> apps = floatingBar->appSelector()->runningApps();
+        const auto it = std::find_if(apps.cbegin(), apps.cend(), [&](const RunningApp& a) { return a.name == name; });
+        ASSERT_NE(it, apps.cend()) << name.toStdString();
+        floatingBar->appSelector()->rowButtons().at(int(it - apps.cbegin()))->click();
+        spinFor(300);
+    }
     view->content()->verticalScrollBar()->setValue(view->content()->verticalScrollBar()->maximum());
     shoot(QStringLiteral("floatingbar-x11"), view);
     view->close();
+    ExcludedAppsManager::saveExcludedApps({});
     xterm.terminate();
     xterm.waitForFinished(3000);
+    mousepad.terminate();
+    mousepad.waitForFinished(3000);
 }

@@ -159,9 +159,11 @@ bool FakeKeyEventPoster::postKey(int qtKey, Qt::KeyboardModifiers modifiers) {
 }
 
 std::optional<RunningApplication> FakeWorkspace::installedApplication(const QString& bundleIdentifier) const {
-    for (const RunningApplication& app : installed) {
-        if (app.bundleIdentifier == bundleIdentifier)
-            return app;
+    for (const QList<RunningApplication>* apps : {&installed, &running}) {
+        for (const RunningApplication& app : *apps) {
+            if (app.bundleIdentifier == bundleIdentifier)
+                return app;
+        }
     }
     return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSet>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -35,6 +36,45 @@ QString unescape(QStringView value) {
         }
     }
     return out;
+}
+
+// The program of an Exec value and whether anything but field codes (%f, %U, ...) follows it. Quoting
+// is honoured only as far as the program itself needs.
+void readExec(const QString& exec, DesktopEntry& entry) {
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    bool inWord = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec[i];
+        if (c == u'"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == u'\\' && quoted && i + 1 < exec.size()) {
+            word.append(exec[++i]);
+        } else if (c.isSpace() && !quoted) {
+            if (inWord)
+                words.append(std::exchange(word, QString()));
+            inWord = false;
+        } else {
+            word.append(c);
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.append(word);
+    // "env VAR=value program" starts the program.
+    if (!words.isEmpty() && words.first() == QLatin1String("env")) {
+        words.removeFirst();
+        while (!words.isEmpty() && words.first().contains(u'='))
+            words.removeFirst();
+    }
+    if (words.isEmpty())
+        return;
+    entry.program = words.first().section(u'/', -1);
+    entry.programHasArguments = std::any_of(words.cbegin() + 1, words.cend(), [](const QString& argument) {
+        return !(argument.size() == 2 && argument[0] == u'%');
+    });
 }
 
 } // namespace
@@ -97,6 +137,8 @@ bool DesktopEntryIndex::parse(const QByteArray& contents, DesktopEntry& entry, b
             entry.icon = value;
         else if (key == QLatin1String("StartupWMClass"))
             entry.startupWMClass = value;
+        else if (key == QLatin1String("Exec"))
+            readExec(value, entry);
         else if (key == QLatin1String("Hidden"))
             isHidden = value == QLatin1String("true");
     }
@@ -154,6 +196,20 @@ const DesktopEntry* DesktopEntryIndex::match(const QString& instance, const QStr
     for (const QString& name : {windowClass, instance}) {
         if (const DesktopEntry* entry = find([&](const DesktopEntry& e) { return same(e.id, name); }))
             return entry;
+    }
+    for (const QString& name : {windowClass, instance}) {
+        if (const DesktopEntry* entry = find([&](const DesktopEntry& e) {
+                return e.id.contains(u'.') && same(e.id.section(u'.', -1), name);
+            }))
+            return entry;
+    }
+    for (const bool withArguments : {false, true}) {
+        for (const QString& name : {instance, windowClass}) {
+            if (const DesktopEntry* entry = find([&](const DesktopEntry& e) {
+                    return e.programHasArguments == withArguments && same(e.program, name);
+                }))
+                return entry;
+        }
     }
     return nullptr;
 }

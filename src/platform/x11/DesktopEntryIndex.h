@@ -16,6 +16,9 @@ struct DesktopEntry {
     QHash<QString, QString> localizedNames;
     QString icon;
     QString startupWMClass;
+    // The program Exec starts (file name only), and whether Exec gives it arguments beyond field codes.
+    QString program;
+    bool programHasArguments = false;
 
     // The name for `locale`: Name[lang_COUNTRY], then Name[lang], then Name.
     QString localizedName(const QLocale& locale) const;
@@ -30,8 +33,10 @@ public:
     // folder wins, and an entry marked Hidden there hides the id altogether.
     static DesktopEntryIndex load(const QStringList& applicationDirs);
 
-    // The entry of a window whose WM_CLASS is (`instance`, `windowClass`): an entry whose StartupWMClass is
-    // the class (or the instance), else one whose id is the class or the instance, ignoring case.
+    // The entry of a window whose WM_CLASS is (`instance`, `windowClass`), ignoring case: an entry whose
+    // StartupWMClass is the class (or the instance), else one whose id is the class or the instance, else
+    // one whose reverse-domain id ends in it ("org.xfce.mousepad" for "mousepad"), else one whose Exec
+    // starts a program of that name (an entry starting it without arguments first).
     const DesktopEntry* match(const QString& instance, const QString& windowClass) const;
     const DesktopEntry* entryWithId(const QString& id) const;
     const DesktopEntry* entryAtPath(const QString& path) const;

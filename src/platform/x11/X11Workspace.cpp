@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QScreen>
 #include <QSet>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <qpa/qplatformscreen.h>
@@ -340,9 +341,20 @@ QIcon X11Workspace::iconForApplication(const RunningApplication& app) const {
 }
 
 std::optional<RunningApplication> X11Workspace::installedApplication(const QString& bundleIdentifier) const {
-    const DesktopEntry* entry = bundleIdentifier.isEmpty() ? nullptr : index().entryWithId(bundleIdentifier);
-    if (!entry)
+    if (bundleIdentifier.isEmpty())
         return std::nullopt;
+    const DesktopEntry* entry = index().entryWithId(bundleIdentifier);
+    if (!entry) {
+        // Without a desktop entry a running application is named by its window, as the running list names
+        // it; one not running is unknown.
+        const QList<RunningApplication> running = runningApplications();
+        const auto it = std::find_if(running.cbegin(), running.cend(), [&](const RunningApplication& app) {
+            return app.bundleIdentifier == bundleIdentifier;
+        });
+        if (it == running.cend())
+            return std::nullopt;
+        return *it;
+    }
     RunningApplication app;
     app.bundleIdentifier = entry->id;
     app.bundlePath = entry->path;
