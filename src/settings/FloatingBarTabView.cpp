@@ -151,7 +151,7 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
     : QWidget(parent) {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
-    root->setSpacing(30);
+    root->setSpacing(SettingsStyle::sectionSpacing);
 
     // Behavior.
     m_showFloatingBar = new ToggleSettingView(
@@ -217,7 +217,7 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
     m_addButton = add;
     connect(add, &QAbstractButton::clicked, this, &FloatingBarTabView::presentAppSelector);
 
-    auto* excluded = column(10, {note, m_listBox, add}, nullptr);
+    auto* excluded = column(8, {note, m_listBox, add}, nullptr);
     excluded->layout()->setAlignment(add, Qt::AlignLeft);
     root->addWidget(new SettingsSectionView(QStringLiteral("Excluded Applications"), excluded, this));
 

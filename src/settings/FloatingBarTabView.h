@@ -36,7 +36,8 @@ public:
 
     void presentAppSelector();
 
-    static constexpr int listBoxHeight = 150;
+    // Three rows high; more scroll inside. Any higher and the tab would not fit the window.
+    static constexpr int listBoxHeight = 116;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -47,7 +47,7 @@ GeneralTabView::GeneralTabView(QWidget* parent)
     : QWidget(parent) {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
-    root->setSpacing(30);
+    root->setSpacing(SettingsStyle::sectionSpacing);
 
     m_launchAtLogin = new ToggleSettingView(
         QStringLiteral("Launch at login"),

@@ -13,6 +13,10 @@ namespace SettingsStyle {
 // The system font at `pixelSize` device-independent pixels.
 QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 
+// Between the sections of a tab, and above and below a tab's content: small enough that every tab is
+// shown whole in the fixed-size window.
+constexpr int sectionSpacing = 20;
+
 // Keeps the text of `widget` in the colour `color` gives, now and after every appearance switch.
 void followTextColor(QWidget* widget, Symbol::ColorProvider color);
 

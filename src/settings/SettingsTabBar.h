@@ -52,7 +52,7 @@ public:
     void setSelectedTab(int index);
     const QList<SettingsTabButton*>& buttons() const { return m_buttons; }
 
-    static constexpr int barHeight = 72;
+    static constexpr int barHeight = 56;
 
 Q_SIGNALS:
     void tabClicked(int index);

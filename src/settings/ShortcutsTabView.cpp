@@ -45,7 +45,7 @@ ShortcutsTabView::ShortcutsTabView(QWidget* parent)
     : QWidget(parent) {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
-    root->setSpacing(30);
+    root->setSpacing(SettingsStyle::sectionSpacing);
 
     const std::pair<QString, QString> rows[] = {
         {QStringLiteral("Show/Hide MenuBar"), QStringLiteral("toggleMenuBar")},

@@ -5,6 +5,7 @@
 #include "settings/AboutTabView.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/GeneralTabView.h"
+#include "settings/SettingsStyle.h"
 #include "settings/SettingsView.h"
 
 #include <QVBoxLayout>
@@ -35,10 +36,9 @@ TabContentView::TabContentView(int selectedTab, QWidget* parent)
     , m_selectedTab(selectedTab) {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
+    // No scroll bars: every tab fits the window; the wheel still scrolls should one ever not.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // X11 has no overlay indicator that appears while scrolling: a tab taller than the window shows a
-    // scroll bar, or nothing would tell that more lies below.
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(true);
     Theme::followAppearance(this, [this] {
         QPalette palette = viewport()->palette();
@@ -49,7 +49,7 @@ TabContentView::TabContentView(int selectedTab, QWidget* parent)
     auto* page = new QWidget;
     page->setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(padding, padding, padding, padding);
+    layout->setContentsMargins(padding, SettingsStyle::sectionSpacing, padding, SettingsStyle::sectionSpacing);
     m_tabView = makeTabView(selectedTab);
     if (m_tabView)
         layout->addWidget(m_tabView);

@@ -2,9 +2,9 @@
 
 #include <QScrollArea>
 
-// The content area of the settings window: the selected tab's view at the top of a scroll view, padded
-// 30, with a scroll bar only while the tab is taller than the area. A change of tab makes a new one, so a
-// tab starts afresh and scrolled to the top.
+// The content area of the settings window: the selected tab's view at the top of a scroll view without
+// scroll bars, padded 30 at the sides. A change of tab makes a new one, so a tab starts afresh and
+// scrolled to the top.
 class TabContentView : public QScrollArea {
     Q_OBJECT
 public:

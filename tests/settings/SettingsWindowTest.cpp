@@ -3,12 +3,14 @@
 #include "app/SettingsManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "selection/ExcludedAppsManager.h"
 #include "settings/AboutTabView.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/GeneralTabView.h"
 #include "settings/SettingsTabBar.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowManager.h"
+#include "settings/ShortcutsTabView.h"
 #include "settings/TabContentView.h"
 #include "settings/ToggleSettingView.h"
 #include "settings/ToggleSwitch.h"
@@ -155,6 +157,29 @@ TEST_F(SettingsWindowTest, TabRowSelectsAndRebuildsEachTab) {
     for (SettingsTabButton* button : bar->buttons())
         EXPECT_FALSE(button->isSelected());
     SettingsView::setShortcutsTabFactory({});
+}
+
+// At the window's fixed 700 x 550 each tab is shown whole: nothing to scroll to and no scroll bar.
+TEST_F(SettingsWindowTest, EveryTabIsShownWholeWithoutScrollBars) {
+    ExcludedAppsManager::saveExcludedApps(
+        {QStringLiteral("org.example.One"), QStringLiteral("org.example.Two"), QStringLiteral("org.example.Three")});
+    SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
+    SettingsView view;
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    for (const int tab : {SettingsView::General, SettingsView::FloatingBar, SettingsView::Shortcuts,
+                          SettingsView::About}) {
+        SCOPED_TRACE(tab);
+        view.setSelectedTab(tab);
+        TabContentView* content = view.content();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(content->verticalScrollBar()->maximum(), 0)
+            << content->widget()->sizeHint().height() << " in " << content->viewport()->height();
+        EXPECT_FALSE(content->verticalScrollBar()->isVisible());
+        EXPECT_FALSE(content->horizontalScrollBar()->isVisible());
+    }
+    SettingsView::setShortcutsTabFactory({});
+    ExcludedAppsManager::saveExcludedApps({});
 }
 
 TEST_F(SettingsWindowTest, ResetAlertAsksFirstAndResetsInOrder) {
