@@ -211,13 +211,14 @@ TEST_F(ShortcutRoad, TranslateSelectionInXtermShowsThePopoverAndSendsNoCopyKey) 
 }
 
 TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
-    // The user's clipboard: text and an image, owned by this process.
+    // The user's clipboard: text, and an image unless a case says otherwise, owned by this process.
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(QColor(200, 30, 30));
-    const auto setUsersClipboard = [&] {
+    const auto setUsersClipboard = [&](bool withImage) {
         auto* mime = new QMimeData;
         mime->setText(QStringLiteral("user text"));
-        mime->setImageData(image);
+        if (withImage)
+            mime->setImageData(image);
         QGuiApplication::clipboard()->setMimeData(mime);
     };
     const bool haveOffice = !QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty();
@@ -227,15 +228,19 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
         const char* name;
         QString program;
         QStringList arguments;
-        // The office suite's toolkit (its own X11 one reads the clipboard through a second connection).
+        // The office suite's toolkit.
         QString toolkit;
         QByteArray word;
         QString translation;
+        bool withImage = true;
     } cases[] = {
         {"mousepad", QStringLiteral("mousepad"), {QStringLiteral("--disable-server")}, {}, "hello",
          QStringLiteral("merhaba")},
+        // It reads through a second connection of its own. With an image it pastes by the formats it
+        // listed up to 2 s earlier, when the selection changed, so it would ask for the image, which the
+        // translation cannot answer; then the translation stays on the clipboard (a unit test's case).
         {"LibreOffice on X11", QStringLiteral("soffice"), office, QStringLiteral("gen"), "book",
-         QStringLiteral("kitap")},
+         QStringLiteral("kitap"), false},
         {"LibreOffice on GTK", QStringLiteral("soffice"), office, QStringLiteral("gtk3"), "water",
          QStringLiteral("su")},
     };
@@ -245,7 +250,7 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
             ADD_FAILURE() << "LibreOffice is not installed (scripts/install-deps.sh)";
             continue;
         }
-        setUsersClipboard();
+        setUsersClipboard(c.withImage);
         QTemporaryDir dir;
         const QString document = dir.filePath(QStringLiteral("note.txt"));
         QFile file(document);
@@ -260,10 +265,6 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
         spinFor(300);
         const qsizetype logFrom = m_app.log().size();
         ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+a")}));
-        // The office suite's own toolkit pastes by the formats it listed when the selection changed, for
-        // 2 s: until then it would ask for the user's image, which the translation cannot answer.
-        if (c.toolkit == QLatin1String("gen"))
-            spinFor(2500);
         ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+r")}));
         ASSERT_TRUE(waitForShortcutRequest(QString::fromLatin1(c.word)));
 
@@ -283,10 +284,12 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
 
         // The clipboard is the user's again, text and image.
         EXPECT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("clipboard")) == "user text"; }, 5000));
-        const QImage restored =
-            QImage::fromData(clipboard(QStringLiteral("clipboard"), QStringLiteral("image/png")));
-        EXPECT_EQ(restored.size(), image.size());
-        EXPECT_EQ(restored.pixelColor(3, 3), image.pixelColor(3, 3));
+        if (c.withImage) {
+            const QImage restored =
+                QImage::fromData(clipboard(QStringLiteral("clipboard"), QStringLiteral("image/png")));
+            EXPECT_EQ(restored.size(), image.size());
+            EXPECT_EQ(restored.pixelColor(3, 3), image.pixelColor(3, 3));
+        }
     }
     EXPECT_EQ(m_app.stop(), 0);
 }
