@@ -29,8 +29,7 @@ const QString SelectionReplacer::focusMovedMessage = QStringLiteral("Translation
 const QString SelectionReplacer::pasteRefusedMessage =
     QStringLiteral("Translation copied: this application takes no paste");
 const QString SelectionReplacer::notPastedMessage = QStringLiteral("The translation could not be pasted");
-const QString SelectionReplacer::notReadMessage =
-    QStringLiteral("The window did not take the translation: it is on the clipboard");
+const QString SelectionReplacer::notReadMessage = QStringLiteral("Translation copied: the window did not take it");
 
 struct SelectionReplacer::Paste {
     QString translation;

@@ -83,6 +83,7 @@ TEST(GlobalToastManager, EveryToastOfOursFitsOneLineWithItsSymbol) {
         {SelectionReplacer::focusMovedMessage, QStringLiteral("doc.on.clipboard")},
         {SelectionReplacer::pasteRefusedMessage, QStringLiteral("doc.on.clipboard")},
         {SelectionReplacer::notPastedMessage, QStringLiteral("exclamationmark.triangle")},
+        {SelectionReplacer::notReadMessage, QStringLiteral("doc.on.clipboard")},
         {QStringLiteral("Copied to clipboard"), QStringLiteral("checkmark.circle.fill")},
         {QStringLiteral("Welcome to Quillora!"), QStringLiteral("hand.wave.fill")},
     };
