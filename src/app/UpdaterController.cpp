@@ -1,5 +1,6 @@
 #include "app/UpdaterController.h"
 
+#include "menubar/look/Theme.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
 
@@ -65,9 +66,11 @@ void UpdaterController::present(const Updater::CheckResult& result) {
         box->setText(QStringLiteral("A new version of Quillora is available!"));
         QString details = QStringLiteral("Quillora %1 is now available. Would you like to download it now?")
                               .arg(result.item.displayVersion().toHtmlEscaped());
+        // The link in the accent colour, which reads on a dark dialog as on a light one.
         if (!result.item.releaseNotesLink.isEmpty())
-            details += QStringLiteral("<br><br><a href=\"%1\">Release notes</a>")
-                           .arg(result.item.releaseNotesLink.toString(QUrl::FullyEncoded).toHtmlEscaped());
+            details += QStringLiteral("<br><br><a href=\"%1\" style=\"color: %2\">Release notes</a>")
+                           .arg(result.item.releaseNotesLink.toString(QUrl::FullyEncoded).toHtmlEscaped(),
+                                Theme::accent().name());
         box->setTextFormat(Qt::RichText);
         box->setInformativeText(details);
         box->setTextInteractionFlags(Qt::TextBrowserInteraction);

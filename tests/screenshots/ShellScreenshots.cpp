@@ -2,15 +2,22 @@
 // light and dark appearance. The permissions come from the fake platform, the only way to see a missing
 // one on an X11 display. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
 // tests/screenshots/take.sh shell does that under Xvfb.
+#include "DevApiServer.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "app/AboutPanel.h"
 #include "app/AppDelegate.h"
+#include "app/AppcastFeed.h"
+#include "app/UpdateManager.h"
+#include "menubar/GlobalToastManager.h"
 #include "menubar/look/Theme.h"
+#include "platform/UserDefaults.h"
 #include "settings/OnboardingView.h"
+#include "shortcuts/SelectionReplacer.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -95,4 +102,32 @@ TEST_F(ShellScreenshots, AboutPanel) {
         ASSERT_TRUE(waitUntil([&] { return panel.isVisible(); }));
         shoot(QStringLiteral("about-") + (dark ? QStringLiteral("dark") : QStringLiteral("light")), &panel);
     }
+}
+
+// The update dialogs (a newer release, up to date) and a global toast.
+TEST_F(ShellScreenshots, UpdateDialogsAndToast) {
+    DevApiServer api;
+    ASSERT_TRUE(api.start());
+    AppcastFeed::setLoopbackLinksAllowed(true);
+    UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), api.baseUrl());
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(paletteFor(dark));
+        const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        for (const auto& [version, name] : {std::pair{"1.0.10", "update-found-"}, {"1.0.0", "update-none-"}}) {
+            ASSERT_TRUE(api.setAppcastVersion(QString::fromLatin1(version)));
+            UpdateManager manager(QStringLiteral("1.0.0"));
+            manager.checkForUpdates();
+            ASSERT_TRUE(waitUntil([&] { return manager.updaterController().alert() != nullptr; }, 10000));
+            QMessageBox* alert = manager.updaterController().alert();
+            ASSERT_TRUE(waitUntil([&] { return alert->isVisible(); }));
+            shoot(QString::fromLatin1(name) + mode, alert);
+            delete alert;
+        }
+        GlobalToastManager::shared().show(SelectionReplacer::pasteRefusedMessage, QStringLiteral("doc.on.clipboard"),
+                                          3);
+        ASSERT_TRUE(waitUntil([] { return GlobalToastManager::shared().panel() != nullptr; }));
+        shoot(QStringLiteral("toast-") + mode, GlobalToastManager::shared().panel());
+        delete GlobalToastManager::shared().panel();
+    }
+    UserDefaults::standard().remove(QStringLiteral("websiteBaseURL"));
 }
