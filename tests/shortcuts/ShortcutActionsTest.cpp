@@ -4,6 +4,8 @@
 #include "floatingbar/MenuPicker.h"
 #include "floatingbar/TranslationPopoverView.h"
 #include "keyboardshortcuts/KeyboardShortcuts.h"
+#include "menubar/GlobalToastManager.h"
+#include "menubar/look/Symbol.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "shortcuts/KeyboardShortcutManager.h"
@@ -54,6 +56,13 @@ protected:
         pasteboard().setExternalContent(userClipboard());
         focus(application(QStringLiteral("org.example.Editor"), 0x1400007));
         m_manager.setToastHandler([this](const QString& message, const QString& icon, double duration) {
+            // Every toast can be shown whole: its symbol has an image, and a message of ours (not a
+            // server's error) fits the banner's one line.
+            EXPECT_TRUE(Symbol::exists(icon)) << icon.toStdString();
+            if (!message.startsWith(QLatin1String("Translation error: "))) {
+                EXPECT_LT(GlobalToastManager::panelWidthFor(message), GlobalToastManager::maximumWidth)
+                    << message.toStdString();
+            }
             toasts.append({message, icon, duration});
         });
         // The focused application copies its selection on its copy keys and reads the clipboard on a paste.
