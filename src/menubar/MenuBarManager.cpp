@@ -26,7 +26,8 @@ const QString tag = QStringLiteral("MenuBarManager");
 MenuBarManager* sharedInstance = nullptr;
 
 QIcon menuBarIcon() {
-    return QIcon(new ImageAssetIconEngine(QStringLiteral("menubaricon")));
+    // Hosts that look the icon up by name find the application's installed icon.
+    return QIcon(new ImageAssetIconEngine(QStringLiteral("menubaricon"), QStringLiteral("quillora")));
 }
 
 } // namespace
@@ -97,6 +98,10 @@ void MenuBarManager::setupMenuBar() {
     // The tray places its own menu on a right click; a left click stays ours.
     m_statusItem->setContextMenu(m_rightClickMenu);
     m_statusItem->show();
+    // A tray hosted over D-Bus draws the menu itself from key names, and a comma goes out as "," where
+    // a key name is expected: it gets no shortcut rather than a wrong one (it acts only in our own menu).
+    if (QSystemTrayIcon::isSystemTrayAvailable() && !TrayIconGeometry::embeddedIconWidget())
+        settings->setShortcut({});
 }
 
 void MenuBarManager::openWhenNoTray() {
@@ -194,17 +199,29 @@ QRect MenuBarManager::anchorRect() const {
     return {area.right(), area.top(), 1, 0};
 }
 
-void MenuBarManager::placePopover() {
+MenuBarManager::ClickAnchor MenuBarManager::anchorAtClick(QPoint pointer, const QRect& screen) {
+    const bool upperHalf = pointer.y() < screen.top() + screen.height() / 2;
+    return {QRect(pointer, QSize(1, 1)), upperHalf ? PopoverWindow::Edge::Bottom : PopoverWindow::Edge::Top};
+}
+
+void MenuBarManager::placePopover(bool atTrayClick) {
     ensureView();
     updateContentSize();
     const QRect icon = TrayIconGeometry::of(m_statusItem);
-    m_popover->setArrowVisible(icon.isValid() && !icon.isEmpty());
+    const bool iconPlaced = icon.isValid() && !icon.isEmpty();
+    m_popover->setArrowVisible(iconPlaced);
     m_popover->setAnchorWidget(TrayIconGeometry::embeddedIconWidget());
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!iconPlaced && atTrayClick && screen) {
+        const ClickAnchor anchor = anchorAtClick(QCursor::pos(), screen->geometry());
+        m_popover->showRelativeTo(anchor.rect, anchor.edge);
+        return;
+    }
     m_popover->showRelativeTo(anchorRect(), PopoverWindow::Edge::Bottom);
 }
 
 void MenuBarManager::showPopoverAtButton() {
-    placePopover();
+    placePopover(true);
     activatePopover();
 }
 

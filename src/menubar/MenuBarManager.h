@@ -1,5 +1,7 @@
 #pragma once
 
+#include "menubar/look/PopoverWindow.h"
+
 #include "menubar/translator/MenuBarView.h"
 
 #include <QObject>
@@ -71,6 +73,14 @@ public:
     // Where the popover hangs: the tray icon, or the top-right corner of the screen under the pointer when
     // the tray reports no place.
     QRect anchorRect() const;
+    // Where the translator opens for a click on a tray icon whose place nobody reports (a tray hosted
+    // over D-Bus): at the pointer, which is on the icon, below it on the screen's upper half and above it
+    // on the lower half, where the panel is.
+    struct ClickAnchor {
+        QRect rect;
+        PopoverWindow::Edge edge;
+    };
+    static ClickAnchor anchorAtClick(QPoint pointer, const QRect& screen);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,7 +94,7 @@ private:
     void ensureView();
     void applyBehavior();
     void updateContentSize();
-    void placePopover();
+    void placePopover(bool atTrayClick = false);
     void activatePopover();
 
     QPointer<QSystemTrayIcon> m_statusItem;

@@ -152,6 +152,9 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     EXPECT_EQ(popover.geometry().right(), screen.right());
     EXPECT_EQ(popover.geometry().top(), screen.top());
     EXPECT_GE(popover.contentSize().height(), manager->view()->sizeHint().height());
+    // A tray host of another process finds the installed icon by name, and pixmaps up to 64 px.
+    EXPECT_EQ(manager->statusItem()->icon().name(), QStringLiteral("quillora"));
+    EXPECT_TRUE(manager->statusItem()->icon().availableSizes().contains(QSize(64, 64)));
 
     const QList<QAction*> actions = manager->rightClickMenu()->actions();
     ASSERT_EQ(actions.size(), 4);
@@ -217,4 +220,33 @@ TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInO
     EXPECT_EQ(manager->view()->alertMessage(), m_posted.at(0).userInfo.value(QStringLiteral("message")));
     spinFor(500);
     EXPECT_EQ(m_posted.size(), 1);
+}
+
+// A tray hosted over D-Bus reports no icon place: the translator opens at the click, towards the screen's
+// middle from the panel, whole on the monitor that was clicked.
+TEST(MenuBarTrayClick, WithoutAnIconPlaceTheTranslatorOpensAtTheClickWholeOnThatMonitor) {
+    const QRect left(0, 0, 1920, 1080);
+    const QRect right(1920, 0, 1280, 1024);
+    const QSize content(MenuBarManager::popoverWidth, 500);
+    const struct {
+        QPoint pointer;
+        QRect screen;
+        PopoverWindow::Edge edge;
+        QRect expected;
+    } cases[] = {
+        // Panel at the top: below the click, slid in from the screen's right edge.
+        {{1900, 12}, left, PopoverWindow::Edge::Bottom, {1520, 13, 400, 500}},
+        // Panel at the bottom: above the click.
+        {{960, 1066}, left, PopoverWindow::Edge::Top, {761, 566, 400, 500}},
+        // On the second monitor, whole on it.
+        {{3190, 1010}, right, PopoverWindow::Edge::Top, {2800, 510, 400, 500}},
+        {{1930, 5}, right, PopoverWindow::Edge::Bottom, {1920, 6, 400, 500}},
+    };
+    for (const auto& c : cases) {
+        const MenuBarManager::ClickAnchor anchor = MenuBarManager::anchorAtClick(c.pointer, c.screen);
+        EXPECT_EQ(anchor.edge, c.edge) << c.pointer.x() << "," << c.pointer.y();
+        const PopoverWindow::Placement placement = PopoverWindow::place(content, anchor.rect, c.screen, anchor.edge, false);
+        EXPECT_EQ(placement.frame, c.expected) << c.pointer.x() << "," << c.pointer.y();
+        EXPECT_TRUE(c.screen.contains(placement.frame));
+    }
 }

@@ -4,8 +4,9 @@
 
 #include <QPainter>
 
-ImageAssetIconEngine::ImageAssetIconEngine(QString name)
-    : m_name(std::move(name)) {}
+ImageAssetIconEngine::ImageAssetIconEngine(QString name, QString themeName)
+    : m_name(std::move(name))
+    , m_themeName(std::move(themeName)) {}
 
 void ImageAssetIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) {
     const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
@@ -28,7 +29,12 @@ QSize ImageAssetIconEngine::actualSize(const QSize& size, QIcon::Mode, QIcon::St
 }
 
 QIconEngine* ImageAssetIconEngine::clone() const {
-    return new ImageAssetIconEngine(m_name);
+    return new ImageAssetIconEngine(m_name, m_themeName);
+}
+
+QList<QSize> ImageAssetIconEngine::availableSizes(QIcon::Mode, QIcon::State) {
+    // Panel sizes at one and two times scale; without a list a host gets only what Qt adds by itself.
+    return {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
 }
 
 QString ImageAssetIconEngine::key() const {
