@@ -9,6 +9,13 @@ bash scripts/install-deps.sh
 cmake --preset ci
 cmake --build --preset ci -j "$(nproc)"
 
+# Without a session bus, D-Bus clients (Qt's accessibility bridge among them) fork to autolaunch one;
+# a fork of a many-threaded sanitizer build can hang in the child, and the app with it. A bus address
+# that points at nothing fails at once instead. Tests that need a bus start their own.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/quillora-tests-have-no-session-bus"
+fi
+
 if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
   export QUILLORA_IN_XVFB=1
   exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$@"
