@@ -23,5 +23,5 @@ TEST(AboutPanelTest, OnePanelWithNameVersionAndCredits) {
     EXPECT_EQ(credits->font().pixelSize(), 12);
 
     panel->close();
-    EXPECT_TRUE(waitUntil([&] { return app.aboutPanel() == nullptr; }, 1000)) << "closing releases it";
+    EXPECT_TRUE(waitUntil([&] { return app.aboutPanel() == nullptr; }, 10000)) << "closing releases it";
 }

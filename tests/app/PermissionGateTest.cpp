@@ -14,6 +14,7 @@
 #include "settings/OnboardingView.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -48,8 +49,16 @@ protected:
         m_delegate = std::make_unique<AppDelegate>();
         m_delegate->applicationDidFinishLaunching();
     }
-    // Runs the queued steps of the sequence.
-    void settle() { spinFor(150); }
+    // Runs the queued steps of the sequence until `condition` holds.
+    static bool settle(const std::function<bool()>& condition) { return waitUntil(condition); }
+    // For checks that something did not happen: every step queued so far has run, the stray-window
+    // cleanup (the longest delay of the sequence) included.
+    static void settleQuietly() { runQueuedWork(100); }
+    bool setupCompleted() const { return m_delegate->isFullApplicationSetupCompleted(); }
+    // The onboarding window, shown (not the one a step just closed).
+    bool onboardingShown(const QWidget* previous = nullptr) const {
+        return onboarding() && onboarding() != previous && onboarding()->isVisible();
+    }
 
     QWidget* onboarding() const { return m_delegate->onboardingWindow(); }
     bool stored(const char* key) const { return defaults().boolean(QString::fromLatin1(key)); }
@@ -69,7 +78,7 @@ TEST_F(PermissionGateTest, BothPermissionsRunTheFullSetupWithoutOnboarding) {
     setPermissions(true, true);
     defaults().set(QStringLiteral("showFloatingBar"), false);
     launch();
-    settle();
+    ASSERT_TRUE(settle([&] { return setupCompleted(); }));
 
     EXPECT_EQ(onboarding(), nullptr);
     // Update checks run from the start, whether or not the settings are ever opened.
@@ -113,9 +122,7 @@ TEST_F(PermissionGateTest, AMissingPermissionShowsTheOnboardingWindowAndWaits) {
         launch();
         EXPECT_FALSE(stored("hasCompletedOnboarding"));
         EXPECT_EQ(onboarding(), nullptr) << "shown on the next turn";
-        settle();
-        ASSERT_NE(onboarding(), nullptr);
-        EXPECT_TRUE(onboarding()->isVisible());
+        ASSERT_TRUE(settle([&] { return onboardingShown(); }));
         EXPECT_EQ(onboarding()->windowTitle(), QStringLiteral("Welcome to Quillora"));
         EXPECT_EQ(onboarding()->size(), QSize(650, 650));
         EXPECT_NE(onboarding()->findChild<OnboardingView*>(), nullptr);
@@ -124,7 +131,7 @@ TEST_F(PermissionGateTest, AMissingPermissionShowsTheOnboardingWindowAndWaits) {
 
         // Closing it before the permissions are there starts nothing; asking shows it again.
         onboarding()->close();
-        settle();
+        settleQuietly();
         EXPECT_EQ(onboarding(), nullptr);
         EXPECT_FALSE(m_delegate->isFullApplicationSetupCompleted());
         NotificationCenter::shared().post(QStringLiteral("ShowOnboardingWindow"));
@@ -160,13 +167,17 @@ TEST_F(PermissionGateTest, OnboardingCompletionFollowsTheLivePermissions) {
         fakePlatform().fakeScreenCapture().permissionRequests = 0;
         setPermissions(false, false);
         launch();
-        settle();
-        ASSERT_NE(onboarding(), nullptr);
+        ASSERT_TRUE(settle([&] { return onboardingShown(); }));
 
         setPermissions(true, c.grantedAtCompletion);
+        const QPointer<QWidget> first = onboarding();
         NotificationCenter::shared().post(QStringLiteral("OnboardingCompleted"), c.payload);
         EXPECT_EQ(fakePlatform().fakeScreenCapture().permissionRequests, c.expectScreenRequests);
-        settle();
+        if (c.expectSetup)
+            ASSERT_TRUE(settle([&] { return setupCompleted(); }));
+        else
+            ASSERT_TRUE(settle([&] { return (!first || !first->isVisible()) && onboardingShown(first); }));
+        settleQuietly();
         EXPECT_EQ(m_delegate->isFullApplicationSetupCompleted(), c.expectSetup);
         EXPECT_EQ(m_visibilityPosts.size(), c.expectSetup ? 1 : 0) << "one setup, one announcement";
         if (c.expectSetup) {
@@ -174,8 +185,7 @@ TEST_F(PermissionGateTest, OnboardingCompletionFollowsTheLivePermissions) {
             EXPECT_TRUE(stored("hasCompletedOnboarding"));
             EXPECT_TRUE(stored("hasEverLaunched"));
         } else {
-            ASSERT_NE(onboarding(), nullptr) << "shown again";
-            EXPECT_TRUE(onboarding()->isVisible());
+            ASSERT_TRUE(onboardingShown()) << "shown again";
             EXPECT_FALSE(stored("hasCompletedOnboarding"));
         }
         m_delegate.reset();
@@ -185,26 +195,26 @@ TEST_F(PermissionGateTest, OnboardingCompletionFollowsTheLivePermissions) {
 TEST_F(PermissionGateTest, ClosingTheOnboardingWindowAfterTheGrantStartsTheSetupOnce) {
     setPermissions(false, true);
     launch();
-    settle();
-    ASSERT_NE(onboarding(), nullptr);
+    ASSERT_TRUE(settle([&] { return onboardingShown(); }));
 
     setPermissions(true, true);
     defaults().set(QStringLiteral("hasCompletedOnboarding"), true);
     // The close and a second trigger in the same turn: the setup runs once.
     onboarding()->close();
     m_delegate->startFullApplicationSetup();
-    settle();
-    EXPECT_TRUE(m_delegate->isFullApplicationSetupCompleted());
+    ASSERT_TRUE(settle([&] { return setupCompleted(); }));
+    settleQuietly();
     EXPECT_EQ(m_visibilityPosts.size(), 1);
     m_delegate->startFullApplicationSetup();
-    settle();
+    settleQuietly();
     EXPECT_EQ(m_visibilityPosts.size(), 1);
 }
 
 TEST_F(PermissionGateTest, ForcedOnboardingKeepsTheSettingsWindowByIdentity) {
     setPermissions(true, true);
     launch();
-    settle();
+    ASSERT_TRUE(settle([&] { return setupCompleted(); }));
+    settleQuietly();
     QWidget settings;
     settings.setWindowTitle(QStringLiteral("Ayarlar"));
     QWidget impostor;
@@ -217,12 +227,10 @@ TEST_F(PermissionGateTest, ForcedOnboardingKeepsTheSettingsWindowByIdentity) {
 
     setPermissions(false, true);
     m_delegate->forceShowOnboarding();
-    settle();
+    ASSERT_TRUE(settle([&] { return onboardingShown(); }));
     EXPECT_TRUE(settings.isVisible());
     EXPECT_FALSE(impostor.isVisible());
     EXPECT_FALSE(other.isVisible());
-    ASSERT_NE(onboarding(), nullptr);
-    EXPECT_TRUE(onboarding()->isVisible());
     EXPECT_FALSE(stored("hasCompletedOnboarding"));
     EXPECT_FALSE(stored("hasAccessibilityPermission"));
 }
@@ -235,18 +243,15 @@ TEST_F(PermissionGateTest, TaskbarPresenceFollowsTheStoredSettingAndItsNotificat
     FakeActivationPolicy& policy = fakePlatform().fakeActivationPolicy();
     policy.current = ActivationPolicy::Policy::Regular;
     launch();
-    settle();
-    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Accessory);
+    EXPECT_TRUE(settle([&] { return policy.current == ActivationPolicy::Policy::Accessory; }));
     EXPECT_FALSE(UpdateManager::shared().automaticallyChecksForUpdates());
 
     NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"),
                                       {{QStringLiteral("value"), true}});
-    settle();
-    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Regular);
+    EXPECT_TRUE(settle([&] { return policy.current == ActivationPolicy::Policy::Regular; }));
     // Without a value the stored setting decides.
     NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"));
-    settle();
-    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Accessory);
+    EXPECT_TRUE(settle([&] { return policy.current == ActivationPolicy::Policy::Accessory; }));
 
     // After termination only the block observer is gone: the other still follows.
     m_delegate->applicationWillTerminate();
@@ -267,7 +272,8 @@ TEST_F(PermissionGateTest, StrayWindowsAreClosedShortlyAfterStart) {
     QWidget tool(nullptr, Qt::Tool);
     tool.show();
     launch();
-    settle();
+    // The untitled window and "Settings" are closed together, on one turn.
+    EXPECT_TRUE(settle([&] { return !windows[0]->isVisible() && !windows[1]->isVisible(); }));
     const QList<bool> open = {false, false, true, true, true};
     for (int i = 0; i < titles.size(); ++i)
         EXPECT_EQ(windows[size_t(i)]->isVisible(), open[i]) << '"' << titles[i].toStdString() << '"';

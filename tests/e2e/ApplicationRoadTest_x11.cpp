@@ -73,7 +73,7 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
                                                QStringLiteral("80"), QStringLiteral("1")}));
 
     std::optional<QRect> bar;
-    ASSERT_TRUE(waitUntil([&] { return (bar = windowOfSize(m_app, QSize(110, 60))).has_value(); }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return (bar = windowOfSize(m_app, QSize(110, 60))).has_value(); }, 20000));
     // Hold the bar with the pointer, then click its translate button (the left part).
     ASSERT_TRUE(xdo(moveTo(bar->topLeft() + QPoint(30, 30))));
     spinFor(300);
@@ -83,7 +83,7 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
         [&] {
             return m_api.lastRequest().value("path").toString().startsWith(QLatin1String("/api/translate/"));
         },
-        10000));
+        20000));
     const QJsonObject request = m_api.lastRequest();
     const QJsonObject body = request.value("body").toObject();
     EXPECT_EQ(request.value("status").toInt(), 200);
@@ -94,7 +94,7 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
     // The popover shows the answer: select its translation as a user would and read PRIMARY.
     std::optional<QRect> popover;
     ASSERT_TRUE(
-        waitUntil([&] { return (popover = windowOfSize(m_app, QSize(450, 0), false)).has_value(); }, 5000));
+        waitUntil([&] { return (popover = windowOfSize(m_app, QSize(450, 0), false)).has_value(); }, 20000));
     spinFor(300);
     // The translation's first line sits a little below the popover's middle; try around there.
     const QList<int> rows = {190, 170, 210, popover->height() / 2};
@@ -113,7 +113,7 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
                            .trimmed();
             return selected == expected;
         },
-        8000))
+        20000))
         << "selected: " << selected.toStdString() << ", expected: " << expected.toStdString();
     EXPECT_EQ(m_app.stop(), 0);
 }
@@ -130,7 +130,7 @@ TEST_F(ApplicationRoad, SecondLaunchReachesTheRunningInstanceAndExits) {
     // A crash leaves the lock and the socket behind; the next start takes them over.
     ASSERT_TRUE(m_app.start(&m_api));
     ::kill(pid_t(m_app.processId()), SIGKILL);
-    ASSERT_TRUE(waitUntil([&] { return !m_app.isRunning(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !m_app.isRunning(); }, 20000));
     ASSERT_TRUE(m_app.start(&m_api));
     EXPECT_EQ(m_app.launchAgain(15000, &output), 0) << output.toStdString();
     EXPECT_EQ(m_app.stop(), 0);

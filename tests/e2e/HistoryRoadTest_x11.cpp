@@ -46,8 +46,8 @@ protected:
             xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")}));
         ASSERT_TRUE(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}));
         ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Return")}));
-        ASSERT_TRUE(waitUntil([&] { return translateRequests(m_api) > before; }, 10000));
-        ASSERT_TRUE(waitUntil([&] { return history().size() == historySize; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return translateRequests(m_api) > before; }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return history().size() == historySize; }, 20000));
     }
 
     QJsonArray history() const {
@@ -94,14 +94,14 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     const int requests = translateRequests(m_api);
     ASSERT_TRUE(clickAt(list->topLeft() + QPoint(100, 68 + 133 + 40)));
     ASSERT_TRUE(
-        waitUntil([&] { return m_app.windows(QStringLiteral("^Translation History$")).isEmpty(); }, 5000))
+        waitUntil([&] { return m_app.windows(QStringLiteral("^Translation History$")).isEmpty(); }, 20000))
         << "the window closes after loading";
-    ASSERT_TRUE(m_app.waitForWindow(QStringLiteral("^Quillora$"), 5000))
+    ASSERT_TRUE(m_app.waitForWindow(QStringLiteral("^Quillora$"), 20000))
         << "the popover shows the loaded translation";
     // Shown again, the loaded translation moves to the top of the history; nothing is translated.
     ASSERT_TRUE(waitUntil(
         [&] { return history().at(0).toObject().value("sourceText").toString() == QLatin1String("hello"); },
-        5000));
+        20000));
     EXPECT_EQ(history().at(0).toObject().value("translatedText").toString(), QStringLiteral("merhaba"));
     EXPECT_EQ(history().size(), 2);
     spinFor(500);
@@ -116,7 +116,7 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     ASSERT_TRUE(clickAt(shown->topLeft() + QPoint(120, 142)));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a"),
                      QStringLiteral("ctrl+c")}));
-    EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QLatin1String("hello"); }, 5000))
+    EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QLatin1String("hello"); }, 20000))
         << clipboard->text().toStdString();
     AppUnderTest::saveScreenshot(QStringLiteral("history-road-loaded"));
 

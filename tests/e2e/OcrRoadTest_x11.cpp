@@ -73,7 +73,7 @@ TEST(OcrRoad, TheOcrButtonRecognisesADraggedRegionAndTranslatesIt) {
     // A second launch opens the popover of the running one.
     ASSERT_EQ(app.launchAgain(), 0);
     std::optional<QRect> popover;
-    ASSERT_TRUE(waitUntil([&] { return (popover = popoverFrame(app)).has_value(); }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return (popover = popoverFrame(app)).has_value(); }, 20000));
     spinFor(500);
 
     // Where the OCR button sits in the translator, laid out here exactly as in the app.
@@ -96,7 +96,7 @@ TEST(OcrRoad, TheOcrButtonRecognisesADraggedRegionAndTranslatesIt) {
             return xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                         QStringLiteral("Quillora screen capture")});
         },
-        10000));
+        20000));
     spinFor(400);
     const QRect text = client.lineEditGeometry().adjusted(-12, -12, 12, 12);
     ASSERT_TRUE(xdo(moveTo(text.topLeft()) + QStringList{QStringLiteral("mousedown"), QStringLiteral("1")}));
@@ -112,12 +112,12 @@ TEST(OcrRoad, TheOcrButtonRecognisesADraggedRegionAndTranslatesIt) {
     EXPECT_EQ(translation.value(QStringLiteral("status")).toInt(), 200);
     EXPECT_EQ(translation.value(QStringLiteral("body")).toObject().value(QStringLiteral("text")).toString(),
               kRecognised);
-    EXPECT_TRUE(waitUntil([&] { return clipboardText() == kRecognised; }, 5000))
+    EXPECT_TRUE(waitUntil([&] { return clipboardText() == kRecognised; }, 20000))
         << clipboardText().toStdString();
 
     // The popover comes back with the text in the input and its translation below: select the output as
     // a user would and read PRIMARY.
-    ASSERT_TRUE(waitUntil([&] { return (popover = popoverFrame(app)).has_value(); }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return (popover = popoverFrame(app)).has_value(); }, 20000));
     spinFor(800);
     EXPECT_EQ(requestsTo(api, QStringLiteral("/api/translate/")).size(), 1);
     // Nothing above the output changes height with a translation on screen.
@@ -136,7 +136,7 @@ TEST(OcrRoad, TheOcrButtonRecognisesADraggedRegionAndTranslatesIt) {
                            .trimmed();
             return selected == expected;
         },
-        8000))
+        20000))
         << "selected: " << selected.toStdString();
     EXPECT_EQ(app.stop(), 0);
 }

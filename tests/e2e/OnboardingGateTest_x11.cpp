@@ -23,7 +23,7 @@ public:
                 output += m_server.readAllStandardOutput();
                 return output.contains('\n') || m_server.state() == QProcess::NotRunning;
             },
-            10000);
+            20000);
         bool ok = false;
         const int number = output.trimmed().toInt(&ok);
         if (ok)

@@ -115,7 +115,7 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
     RunScript second(sandbox.environment());
     ASSERT_TRUE(second.waitForExit()) << second.m_output.toStdString();
     EXPECT_EQ(second.m_process.exitCode(), 0) << second.m_output.toStdString();
-    EXPECT_TRUE(first.waitFor(QStringLiteral("[AppDelegate] Reopen requested"), 5000));
+    EXPECT_TRUE(first.waitFor(QStringLiteral("[AppDelegate] Reopen requested"), 20000));
     EXPECT_EQ(first.m_process.state(), QProcess::Running);
     EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
 
@@ -130,7 +130,7 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
     EXPECT_TRUE(privateAutostart().isEmpty());
     for (qint64 child : children)
         EXPECT_TRUE(
-            waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 5000));
+            waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 20000));
     EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
     EXPECT_EQ(sandbox.setting(QStringLiteral("defaultTargetLanguage")).toString(), QStringLiteral("de"));
 }
@@ -157,7 +157,7 @@ TEST(RunScriptTest, EndingTheScriptEndsTheAppWithItsStandIn) {
     ASSERT_TRUE(script.waitForExit()) << script.m_output.toStdString();
     for (qint64 child : children)
         EXPECT_TRUE(
-            waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 5000))
+            waitUntil([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)); }, 20000))
             << commandLine(child).toStdString();
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     EXPECT_EQ(entry.readAll(), installed);

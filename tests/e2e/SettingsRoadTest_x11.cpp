@@ -124,11 +124,9 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
     // The tray icon's menu: its first entry is "Settings".
     std::optional<QRect> icon;
     // A build without the tray has no road to the settings window.
-    if (!waitUntil([&] { return (icon = trayIcon(m_app)).has_value(); }, 10000))
+    if (!waitUntil([&] { return (icon = trayIcon(m_app)).has_value(); }, 20000))
         GTEST_SKIP() << "no tray icon to open the settings from";
-    ASSERT_TRUE(clickAt(icon->center(), 3));
-    spinFor(500);
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")}));
+    ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::MenuEntry::First));
     const std::optional<quint32> window = m_app.waitForWindow(QStringLiteral("^Ayarlar$"));
     ASSERT_TRUE(window);
     // Out of the client's way.
@@ -147,8 +145,19 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->size(), QSize(SettingsView::viewWidth, SettingsView::viewHeight));
 
+    // The tab's content is drawn (and laid out) before the next click goes into it.
+    const QRect content(0, SettingsTabBar::barHeight, SettingsView::viewWidth,
+                        SettingsView::viewHeight - SettingsTabBar::barHeight);
+    // The General tab as drawn: the same picture twice in a row.
+    QImage general;
+    ASSERT_TRUE(waitUntil([&] {
+        const QImage previous = general;
+        spinFor(150);
+        general = AppUnderTest::windowImage(*window).copy(content);
+        return !general.isNull() && general == previous;
+    }));
     ASSERT_TRUE(clickAt(*origin + layout.floatingBarTab));
-    spinFor(300);
+    ASSERT_TRUE(waitUntil([&] { return AppUnderTest::windowImage(*window).copy(content) != general; }));
     ASSERT_TRUE(clickAt(*origin + layout.showFloatingBarSwitch));
     ASSERT_TRUE(waitUntil([&] {
         return m_app.setting(QStringLiteral("showFloatingBar")).toString() == QLatin1String("false");
@@ -156,6 +165,11 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
 
     spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
     selectWord(client, 14);
+    // The word is selected (so the app had something to show a bar for), and the app had time to.
+    ASSERT_TRUE(waitUntil([] {
+        return runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                 QStringLiteral("primary")}) == QByteArray("quillora");
+    }));
     spinFor(2500);
     EXPECT_FALSE(windowOfSize(m_app, QSize(110, 60)).has_value()) << "a bar while switched off";
 
@@ -165,7 +179,7 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
     }));
     spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
     selectWord(client, 70);
-    EXPECT_TRUE(waitUntil([&] { return windowOfSize(m_app, QSize(110, 60)).has_value(); }, 8000))
+    EXPECT_TRUE(waitUntil([&] { return windowOfSize(m_app, QSize(110, 60)).has_value(); }, 20000))
         << "no bar once switched on";
     EXPECT_EQ(m_app.stop(), 0);
 }

@@ -64,6 +64,19 @@ std::optional<QPoint> clientOrigin(quint32 window) {
     return QPoint(*x, *y);
 }
 
+// Activates `window` until the window manager reports it active, so that keys go there.
+bool waitForActiveWindow(quint32 window) {
+    const QString id = QString::number(window);
+    return waitUntil(
+        [&] {
+            xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+            return runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")})
+                       .value_or(QByteArray())
+                       .trimmed() == id.toLatin1();
+        },
+        20000);
+}
+
 // Where the Shortcuts tab and the first recorder are inside the settings window: the same view laid out
 // here, off screen, with the same fonts.
 struct SettingsLayout {
@@ -104,11 +117,9 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
 
     // The settings window opens from the tray icon's menu; a build without the tray has no road to it.
     std::optional<QRect> icon;
-    if (!waitUntil([&] { return (icon = trayIcon(app)).has_value(); }, 10000))
+    if (!waitUntil([&] { return (icon = trayIcon(app)).has_value(); }, 20000))
         GTEST_SKIP() << "no tray icon to open the settings from";
-    ASSERT_TRUE(clickAt(icon->center(), 3));
-    spinFor(500);
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")}));
+    ASSERT_TRUE(app.chooseFromTrayMenu(icon->center(), AppUnderTest::MenuEntry::First));
     const std::optional<quint32> window = app.waitForWindow(QStringLiteral("^Ayarlar$"));
     ASSERT_TRUE(window);
     ASSERT_TRUE(xdo({QStringLiteral("windowmove"), QString::number(*window), QStringLiteral("850"),
@@ -123,11 +134,22 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
         return origin && previous == origin && origin->x() >= 800;
     }));
 
-    // Record: click the Show/Hide MenuBar field and press the combination.
+    // Record: click the Show/Hide MenuBar field and press the combination, with the keyboard there.
+    // The tab's content is drawn (and laid out) before the next click goes into it.
+    const QRect content(0, SettingsTabBar::barHeight, SettingsView::viewWidth,
+                        SettingsView::viewHeight - SettingsTabBar::barHeight);
+    // The General tab as drawn: the same picture twice in a row.
+    QImage general;
+    ASSERT_TRUE(waitUntil([&] {
+        const QImage previous = general;
+        spinFor(150);
+        general = AppUnderTest::windowImage(*window).copy(content);
+        return !general.isNull() && general == previous;
+    }));
     ASSERT_TRUE(clickAt(*origin + layout.shortcutsTab));
-    spinFor(300);
+    ASSERT_TRUE(waitUntil([&] { return AppUnderTest::windowImage(*window).copy(content) != general; }));
     ASSERT_TRUE(clickAt(*origin + layout.firstRecorder));
-    spinFor(300);
+    ASSERT_TRUE(waitForActiveWindow(*window));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
     const KeyboardShortcuts::Shortcut recorded(KeyboardShortcuts::Key::m,
                                                KeyboardShortcuts::Modifier::control |
@@ -140,7 +162,7 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
     // Press it while another application has the keyboard.
     TextWindowProcess other(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
     ASSERT_TRUE(other.start({QStringLiteral("--text"), QStringLiteral("another application")}));
-    spinFor(500);
+    ASSERT_TRUE(waitForActiveWindow(other.windowId()));
     const QString pressed = QStringLiteral("[KeyboardShortcuts] ⌨️ hot key ⌃⌥M pressed");
     ASSERT_FALSE(popoverShown(app));
     const qsizetype before = app.log().size();
@@ -150,8 +172,8 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
 
     // After a restart the stored shortcut works again.
     ASSERT_EQ(app.stop(), 0);
-    ASSERT_TRUE(app.start(&api));
-    spinFor(500);
+    // The hot keys are in place with the full setup.
+    ASSERT_TRUE(app.start(&api, 30000, AppUnderTest::fullSetupLine));
     const qsizetype restarted = app.log().size();
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
     EXPECT_GE(app.waitForLog(pressed, 10000, restarted), 0);

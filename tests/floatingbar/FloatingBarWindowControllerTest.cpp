@@ -124,9 +124,10 @@ TEST_F(FloatingBarControllerTest, HidesItselfTwoSecondsAfterShowing) {
     EXPECT_EQ(bar.window()->geometry(), QRect(600, 340, 110, 60));
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 4000));
+    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 10000));
     EXPECT_GE(clock.elapsed(), 1900);
-    EXPECT_LE(clock.elapsed(), 3500);
+    // Not much later, even on a loaded machine (a coarse timer may also fire 5 % early).
+    EXPECT_LE(clock.elapsed(), 5000);
 }
 
 TEST_F(FloatingBarControllerTest, HoverAndTheOptionsMenuHoldTheBar) {
@@ -153,7 +154,7 @@ TEST_F(FloatingBarControllerTest, HoverAndTheOptionsMenuHoldTheBar) {
     bar.barView()->optionsMenu()->performClose();
     EXPECT_FALSE(bar.barView()->isShowingOptions());
     EXPECT_TRUE(bar.isHideTimerActive());
-    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 10000));
 }
 
 TEST_F(FloatingBarControllerTest, TranslateClickReachesTheOwnerATenthOfASecondLater) {
@@ -170,7 +171,7 @@ TEST_F(FloatingBarControllerTest, TranslateClickReachesTheOwnerATenthOfASecondLa
     QTest::mouseClick(bar.barView()->translateButton(), Qt::LeftButton);
     EXPECT_FALSE(bar.isHideTimerActive());
     EXPECT_TRUE(calls.isEmpty());
-    ASSERT_TRUE(waitUntil([&] { return !calls.isEmpty(); }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return !calls.isEmpty(); }, 10000));
     const QStringList parts = calls.first().split(u'|');
     EXPECT_EQ(parts[0], text);
     EXPECT_EQ(parts[1], QStringLiteral("de"));
@@ -309,7 +310,7 @@ TEST_F(FloatingBarControllerTest, PopoverOpensBelowTheBarAndHoldsTheTimerUntilIt
 
     second->performClose();
     EXPECT_TRUE(bar.isHideTimerActive());
-    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 10000));
 }
 
 TEST_F(FloatingBarControllerTest, DisableExcludesTheFrontmostApplicationAndPostsTwice) {
@@ -385,15 +386,15 @@ TEST_F(FloatingBarControllerTest, ManagerReplacesTheBarAndPicksTheSourceLanguage
     // Detected English with English as the target: the stored source is "auto", so the target becomes
     // English... and the source "auto" since the two are equal.
     second->barView()->translate();
-    ASSERT_TRUE(waitUntil([&] { return second->translationPopoverView() != nullptr; }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return second->translationPopoverView() != nullptr; }, 10000));
     EXPECT_EQ(second->translationPopoverView()->sourceLanguage(), QStringLiteral("auto"));
     EXPECT_EQ(second->translationPopoverView()->targetLanguage(), QStringLiteral("en"));
-    EXPECT_TRUE(waitUntil([&] { return first.isNull(); }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return first.isNull(); }, 10000));
 
     manager.showFloatingBar(QStringLiteral("Merhaba"), QStringLiteral("tr"), false,
                             QRect(pointer, QSize(1, 1)));
     manager.floatingBar()->barView()->translate();
-    ASSERT_TRUE(waitUntil([&] { return manager.floatingBar()->translationPopoverView() != nullptr; }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return manager.floatingBar()->translationPopoverView() != nullptr; }, 10000));
     EXPECT_EQ(manager.floatingBar()->translationPopoverView()->sourceLanguage(), QStringLiteral("tr"));
     EXPECT_EQ(manager.floatingBar()->translationPopoverView()->targetLanguage(), QStringLiteral("en"));
 }

@@ -117,7 +117,7 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     SymbolButton* translate = bar->barView()->translateButton();
     const QPoint button = translate->mapToGlobal(translate->rect().center());
     ASSERT_TRUE(xdo(moveTo(button)));
-    ASSERT_TRUE(waitUntil([&] { return bar->barView()->isHovering(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return bar->barView()->isHovering(); }, 10000));
     EXPECT_TRUE(WindowWorkspaces::isOnAllWorkspaces(bar->window()));
     const QString states = QString::fromUtf8(
         runTool(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(bar->window()->winId()),
@@ -137,7 +137,7 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     ASSERT_TRUE(xdo({QStringLiteral("click"), QStringLiteral("1")}));
 
     // The popover opens below the bar and shows the translation from the web API.
-    ASSERT_TRUE(waitUntil([&] { return bar->translationPopoverView() != nullptr; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return bar->translationPopoverView() != nullptr; }, 10000));
     TranslationPopoverView* view = bar->translationPopoverView();
     ASSERT_TRUE(waitUntil([&] { return !view->isLoading(); }, 10000));
     EXPECT_FALSE(view->error()) << view->error().value_or(QString()).toStdString();
@@ -159,9 +159,9 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
         [&] { return QGuiApplication::focusWindow() == opened->windowHandle() && view->editor()->hasFocus(); },
         3000));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
-    EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QStringLiteral("merhaba"); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QStringLiteral("merhaba"); }, 10000));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Escape")}));
-    EXPECT_TRUE(waitUntil([&] { return !opened->isVisible(); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return !opened->isVisible(); }, 10000));
     EXPECT_TRUE(bar->window()->isVisible());
 
     // Open it again, then a click elsewhere (in the other application) closes the popover and the bar.

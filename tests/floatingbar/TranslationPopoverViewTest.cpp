@@ -84,7 +84,7 @@ TEST_F(TranslationPopoverTest, TranslatesWhenShownAndShowsTheAnswerInTheEditor) 
     EXPECT_EQ(body.value("process_type").toString(), QStringLiteral("translate"));
 
     // The editor takes the focus a moment after the answer, and gives it up during the next request.
-    EXPECT_TRUE(waitUntil([&] { return view.isTextEditorFocused(); }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return view.isTextEditorFocused(); }, 10000));
     view.chooseTargetLanguage(QStringLiteral("de"));
     EXPECT_FALSE(view.isTextEditorFocused());
     EXPECT_TRUE(view.isLoading());
@@ -343,7 +343,7 @@ TEST_F(TranslationPopoverTest, ListenSpeaksAndStopsEachSide) {
     QPointer<FakeAudioPlayer> player = fakePlatform().audioPlayers.last();
 
     QTest::mouseClick(view.translationListenButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return !tts.isPlaying(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return !tts.isPlaying(); }, 10000));
     EXPECT_TRUE(!player || player->stopCount >= 1);
     EXPECT_EQ(view.translationListenButton()->symbol(), QStringLiteral("speaker.wave.2.fill"));
     EXPECT_EQ(view.translationListenButton()->toolTip(), QStringLiteral("Listen to translation"));
@@ -369,7 +369,7 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     EXPECT_FALSE(view.isShowingFullSourceText());
 
     view.handleShowAllHover(true);
-    ASSERT_TRUE(waitUntil([&] { return view.isShowingFullSourceText(); }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return view.isShowingFullSourceText(); }, 10000));
     ASSERT_TRUE(view.fullTextPopover() && view.fullTextPopover()->isShown());
     EXPECT_EQ(view.fullTextPopover()->contentSize(), QSize(400, 200));
     // It leaves the pickers in sight.
@@ -383,7 +383,7 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     view.handleFullTextHover(true);
     spinFor(400);
     EXPECT_TRUE(view.isShowingFullSourceText());
-    ASSERT_TRUE(waitUntil([&] { return !view.isShowingFullSourceText(); }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return !view.isShowingFullSourceText(); }, 10000));
     EXPECT_FALSE(view.fullTextPopover()->isShown());
 
     // A click toggles it.

@@ -106,7 +106,7 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
                                       {{QStringLiteral("value"), false}});
     EXPECT_FALSE(manager->isAlwaysOnTop());
     EXPECT_EQ(manager->popover()->behavior(), PopoverWindow::Behavior::Transient);
-    EXPECT_TRUE(waitUntil([&] { return manager->isPopoverShown(); }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return manager->isPopoverShown(); }, 10000));
     NotificationCenter::shared().post(QStringLiteral("AlwaysOnTopChanged"), {{QStringLiteral("value"), 1}});
     EXPECT_FALSE(manager->isAlwaysOnTop());
 
@@ -128,14 +128,14 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     NotificationCenter::shared().post(QStringLiteral("OpenFavoritesWindow"));
     NotificationCenter::shared().post(QStringLiteral("CloseFavoritesWindow"));
     NotificationCenter::shared().post(QStringLiteral("OpenFavoritesWindow"));
-    spinFor(50);
+    runQueuedWork();
     EXPECT_EQ(manager->view(), nullptr);
     NotificationCenter::shared().post(QStringLiteral("SetTranslationLanguages"),
                                       {{QStringLiteral("sourceLanguage"), QStringLiteral("de")},
                                        {QStringLiteral("targetLanguage"), QStringLiteral("es")}});
     ASSERT_NE(manager->view(), nullptr);
     EXPECT_TRUE(manager->view()->showFavoritesWindow());
-    spinFor(50);
+    runQueuedWork();
     EXPECT_EQ(manager->view()->sourceLanguage().code, QStringLiteral("de"));
     EXPECT_EQ(manager->view()->targetLanguage().code, QStringLiteral("es"));
     // Observed once, by the view alone, from then on.
@@ -197,14 +197,15 @@ TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInO
     manager->handleSelectedText(family.repeated(5000), QStringLiteral("auto"), QStringLiteral("de"));
     EXPECT_TRUE(manager->isPopoverShown());
     EXPECT_TRUE(m_posted.isEmpty());
-    ASSERT_TRUE(waitUntil([&] { return m_posted.size() == 2; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return m_posted.size() == 2; }, 10000));
     EXPECT_EQ(m_posted.at(0).name, QStringLiteral("SetTranslationLanguages"));
     EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("sourceLanguage")), QStringLiteral("auto"));
     EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("targetLanguage")), QStringLiteral("de"));
     EXPECT_EQ(m_posted.at(1).name, QStringLiteral("SetTranslationInput"));
     EXPECT_EQ(m_posted.at(1).userInfo.value(QStringLiteral("text")).toString().size(), family.size() * 5000);
     EXPECT_GE(m_posted.at(0).atMs, 290);
-    EXPECT_LT(m_posted.at(0).atMs, 1000);
+    // Not much later, even on a loaded machine.
+    EXPECT_LT(m_posted.at(0).atMs, 2000);
 
     // One more is refused at once with a warning, and the popover is opened for it.
     m_posted.clear();

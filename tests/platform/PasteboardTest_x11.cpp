@@ -373,7 +373,8 @@ TEST_F(PasteboardX11Test, AVanishedOwnerAnswersPromptlyWithNothing) {
     elapsed.start();
     EXPECT_FALSE(readString(Mode::Clipboard, 5000).has_value());
     EXPECT_TRUE(snapshot(5000).isEmpty());
-    EXPECT_LT(elapsed.elapsed(), 2000);
+    // Well before either timeout, even on a loaded machine.
+    EXPECT_LT(elapsed.elapsed(), 4000);
 }
 
 TEST_F(PasteboardX11Test, AFrozenOwnerTimesOutWhileTheEventLoopRuns) {
@@ -395,12 +396,13 @@ TEST_F(PasteboardX11Test, AFrozenOwnerTimesOutWhileTheEventLoopRuns) {
             text = std::move(value);
         },
         Mode::Clipboard, 500);
-    ASSERT_TRUE(waitUntil([&] { return answers > 0; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return answers > 0; }, 10000));
     const qint64 waited = elapsed.elapsed();
     EXPECT_FALSE(text.has_value());
     EXPECT_GE(waited, 450);
-    EXPECT_LT(waited, 1500);
-    EXPECT_GE(ticks, 10) << "the event loop stalled during the read";
+    // A loaded machine may fire the timeout late and coalesce ticks; a stalled loop has none.
+    EXPECT_LT(waited, 3000);
+    EXPECT_GE(ticks, 3) << "the event loop stalled during the read";
 
     bool snapshotAnswered = false;
     PasteboardSnapshot frozen;
@@ -410,7 +412,7 @@ TEST_F(PasteboardX11Test, AFrozenOwnerTimesOutWhileTheEventLoopRuns) {
             frozen = std::move(s);
         },
         300);
-    ASSERT_TRUE(waitUntil([&] { return snapshotAnswered; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return snapshotAnswered; }, 10000));
     EXPECT_TRUE(frozen.isEmpty());
 
     spinFor(300);

@@ -27,7 +27,7 @@ TEST(X11ActivationPolicyTest, WindowsFollowThePolicy) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&tool));
 
     policy.setPolicy(ActivationPolicy::Policy::Regular);
-    EXPECT_TRUE(waitUntil([&] { return !X11ActivationPolicy::skipsTaskbar(handle); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return !X11ActivationPolicy::skipsTaskbar(handle); }, 10000));
     EXPECT_FALSE(X11ActivationPolicy::skipsTaskbar(tool.windowHandle()));
 
     QWidget later;
@@ -38,8 +38,8 @@ TEST(X11ActivationPolicyTest, WindowsFollowThePolicy) {
     EXPECT_FALSE(X11ActivationPolicy::skipsTaskbar(later.windowHandle()));
 
     policy.setPolicy(ActivationPolicy::Policy::Accessory);
-    EXPECT_TRUE(waitUntil([&] { return X11ActivationPolicy::skipsTaskbar(handle); }, 3000));
-    EXPECT_TRUE(waitUntil([&] { return X11ActivationPolicy::skipsTaskbar(later.windowHandle()); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return X11ActivationPolicy::skipsTaskbar(handle); }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return X11ActivationPolicy::skipsTaskbar(later.windowHandle()); }, 10000));
     EXPECT_FALSE(X11ActivationPolicy::skipsTaskbar(tool.windowHandle()));
 
     // Setting the policy in force again changes nothing and says nothing.

@@ -189,7 +189,8 @@ TEST_F(WebApiClientTest, AHungServerTimesOut) {
     ASSERT_FALSE(result);
     EXPECT_TRUE(result.error().isTimeout());
     EXPECT_EQ(result.error().localizedDescription(), "Network error: The request timed out.");
-    EXPECT_LT(clock.elapsed(), 3000);
+    // Far from the default timeout, even on a loaded machine.
+    EXPECT_LT(clock.elapsed(), 10000);
 }
 
 TEST_F(WebApiClientTest, ASlowAnswerWithinTheTimeOutSucceeds) {

@@ -66,7 +66,7 @@ TEST(OnboardingViewTest, StartPostsCompletionOnceAndWelcomesHalfASecondLater) {
     EXPECT_FALSE(view.startButton()->isEnabled());
     spinFor(300);
     EXPECT_EQ(welcomes, 0);
-    EXPECT_TRUE(waitUntil([&] { return welcomes == 1; }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return welcomes == 1; }, 10000));
 }
 
 TEST(OnboardingViewTest, RequestsExplainAndNeverPostACopyKey) {

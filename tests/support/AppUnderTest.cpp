@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
 #include <QRegularExpression>
 #include <QSettings>
 #include <csignal>
@@ -216,11 +219,49 @@ std::optional<QRect> AppUnderTest::windowGeometry(quint32 window) {
                  values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
 }
 
+bool AppUnderTest::chooseFromTrayMenu(QPoint icon, MenuEntry entry, int timeoutMs) {
+    const QList<quint32> before = windows();
+    const auto xdotool = [](const QStringList& arguments) {
+        return runTool(QStringLiteral("xdotool"), arguments).has_value();
+    };
+    if (!xdotool({QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y()),
+                  QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("click"), QStringLiteral("3")}))
+        return false;
+    std::optional<QRect> menu;
+    waitUntil(
+        [&] {
+            for (quint32 id : windows()) {
+                if (!before.contains(id))
+                    menu = windowGeometry(id);
+            }
+            return menu.has_value() || !isRunning();
+        },
+        timeoutMs);
+    if (!menu)
+        return false;
+    // An entry's place in a menu of this style: the margin above the first is the one below the last.
+    QMenu probe;
+    const QRect first = probe.actionGeometry(probe.addAction(QStringLiteral("Settings")));
+    const int y = entry == MenuEntry::First ? menu->top() + first.center().y()
+                                            : menu->bottom() - (probe.sizeHint().height() - 1 - first.center().y());
+    const QPoint target(menu->center().x(), y);
+    // Moved onto the entry first: a menu takes a click only after the pointer moved over it.
+    return xdotool({QStringLiteral("mousemove"), QString::number(target.x()), QString::number(target.y()),
+                    QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("mousemove"),
+                    QString::number(target.x() + 1), QString::number(target.y()), QStringLiteral("click"),
+                    QStringLiteral("1")});
+}
+
 QString AppUnderTest::windowName(quint32 window) {
     return QString::fromUtf8(
         runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(window)})
             .value_or(QByteArray())
             .trimmed());
+}
+
+QImage AppUnderTest::windowImage(quint32 window) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->grabWindow(window).toImage() : QImage();
 }
 
 void AppUnderTest::saveScreenshot(const QString& name) {

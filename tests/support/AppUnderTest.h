@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
+#include <QPoint>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
@@ -61,7 +63,7 @@ public:
     bool start(const DevApiServer* api = nullptr, int timeoutMs = 30000,
                const QString& readyLine = launchFinishedLine);
     // Waits until the log holds `fragment` at or after character `from`; returns the position or -1.
-    qsizetype waitForLog(const QString& fragment, int timeoutMs = 10000, qsizetype from = 0);
+    qsizetype waitForLog(const QString& fragment, int timeoutMs = 20000, qsizetype from = 0);
     QString log();
 
     // Sends SIGTERM and waits for the exit; returns the exit code (-1 when it crashed or hung, after
@@ -77,9 +79,16 @@ public:
     // The app's mapped top-level windows (X window ids) on its display, through xdotool.
     QList<quint32> windows(const QString& nameRegex = {}) const;
     // The first mapped window of the app whose title matches `nameRegex` within `timeoutMs`.
-    std::optional<quint32> waitForWindow(const QString& nameRegex, int timeoutMs = 10000);
+    std::optional<quint32> waitForWindow(const QString& nameRegex, int timeoutMs = 20000);
     static std::optional<QRect> windowGeometry(quint32 window);
+    // Right-clicks the tray icon at `icon` and, once the menu it opens is on screen, clicks the menu's
+    // first or last entry. A click, not keys: keys reach a menu only once it holds the keyboard, which a
+    // loaded machine may delay past any fixed pause.
+    enum class MenuEntry { First, Last };
+    bool chooseFromTrayMenu(QPoint icon, MenuEntry entry, int timeoutMs = 10000);
     static QString windowName(quint32 window);
+    // What `window` shows now, as the X server has it (empty when it is gone).
+    static QImage windowImage(quint32 window);
 
     // Saves a picture of the screen as <QUILLORA_TEST_ARTIFACTS or the temp dir>/<name>.png.
     static void saveScreenshot(const QString& name);

@@ -4,18 +4,33 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
 
 // Runs the event loop until `condition` holds or `timeoutMs` passes; returns whether it holds.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
 // Runs the event loop for `ms` milliseconds (for checks that something does *not* happen).
 inline void spinFor(int ms) {
     QTest::qWait(ms);
+}
+
+// Runs the event loop until the work queued so far with a delay of up to `delayMs` has run, and the work
+// that queues in turn for `rounds` turns: a timer of that delay, started now, fires after theirs. The
+// settled state for checks that something did not happen.
+inline void runQueuedWork(int delayMs = 0, int rounds = 3) {
+    for (int round = 0; round < rounds; ++round) {
+        bool fired = false;
+        QObject context;
+        // A coarse timer of the same delay may fire up to 5 % late.
+        QTimer::singleShot(round == 0 ? delayMs + delayMs / 20 + 1 : 0, Qt::PreciseTimer, &context,
+                           [&fired] { fired = true; });
+        waitUntil([&fired] { return fired; }, delayMs + 30000);
+    }
 }
 
 // Runs a program to its end while our event loop keeps running, as it would during a user's input: the

@@ -44,19 +44,21 @@ void xdotool(const QStringList& args) {
     ASSERT_EQ(run(QStringLiteral("xdotool"), args).exitCode, 0) << args.join(u' ').toStdString();
 }
 
-// xclip stays in the background as the owner, like an application that copied the text.
+QByteArray clipboard(const QString& target) {
+    return run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                         QStringLiteral("-t"), target, QStringLiteral("-o")})
+        .out;
+}
+
+// xclip stays in the background as the owner, like an application that copied the text. Its background
+// copy takes the selection after the foreground one exits, so wait for it.
 void copyText(const QString& text) {
     ASSERT_EQ(run(QStringLiteral("xclip"),
                   {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")},
                   text.toUtf8())
                   .exitCode,
               0);
-}
-
-QByteArray clipboard(const QString& target) {
-    return run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                         QStringLiteral("-t"), target, QStringLiteral("-o")})
-        .out;
+    ASSERT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("UTF8_STRING")) == text.toUtf8(); }, 5000));
 }
 
 QImage clipboardImage() {
@@ -97,6 +99,7 @@ public:
         }
         setGeometry(screen);
     }
+    const QImage& pattern() const { return m_pattern; }
 
 protected:
     void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_pattern); }
@@ -111,10 +114,13 @@ protected:
         m_pattern = std::make_unique<PatternWindow>();
         m_pattern->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pattern.get()));
-        spinFor(200);
-        m_screen =
-            QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(m_screen.isNull());
+        // Painted where the tests drag: a screen grabbed before that would differ from the tool's.
+        const QRect area(50, 100, 600, 400);
+        ASSERT_TRUE(waitUntil([&] {
+            m_screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+                QImage::Format_RGB32);
+            return !m_screen.isNull() && m_screen.copy(area) == m_pattern->pattern().copy(area);
+        }));
     }
 
     void TearDown() override {
@@ -183,14 +189,14 @@ TEST_F(ScreenCaptureToolTest, DraggedRegionStaysOnTheClipboardUntilSomethingElse
     ASSERT_EQ(copied.size(), QSize(240, 180));
     EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), m_screen.copy(100, 120, 240, 180));
 
-    // The tool has exited; its detached server still answers.
+    // The tool has exited; its detached server still answers, a while later too.
+    EXPECT_EQ(clipboardServerCount(), 1);
     spinFor(500);
     EXPECT_EQ(clipboardImage().size(), QSize(240, 180));
     EXPECT_EQ(clipboardServerCount(), 1);
 
     // Another copy takes the clipboard; the server has nothing left to serve and goes away.
     copyText(QStringLiteral("after"));
-    EXPECT_EQ(clipboard(QStringLiteral("UTF8_STRING")), "after");
     EXPECT_TRUE(waitUntil([] { return clipboardServerCount() == 0; }, 5000));
 }
 

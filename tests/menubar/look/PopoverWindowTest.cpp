@@ -209,7 +209,7 @@ TEST_F(PopoverClosing, AListOpenedInsideThatClosesAgainIsNoOtherApplication) {
     menu->popup(QPoint(520, 340));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
     menu->windowHandle()->requestActivate();
-    ASSERT_TRUE(waitUntil([menu] { return QGuiApplication::focusWindow() == menu->windowHandle(); }, 1000));
+    ASSERT_TRUE(waitUntil([menu] { return QGuiApplication::focusWindow() == menu->windowHandle(); }, 10000));
     menu->close();
     setApplicationState(Qt::ApplicationInactive);
     EXPECT_TRUE(popover->isShown());
@@ -217,7 +217,7 @@ TEST_F(PopoverClosing, AListOpenedInsideThatClosesAgainIsNoOtherApplication) {
     // With one of its own windows in front, this application losing the focus does close it.
     setApplicationState(Qt::ApplicationActive);
     m_other.windowHandle()->requestActivate();
-    ASSERT_TRUE(waitUntil([this] { return QGuiApplication::focusWindow() == m_other.windowHandle(); }, 1000));
+    ASSERT_TRUE(waitUntil([this] { return QGuiApplication::focusWindow() == m_other.windowHandle(); }, 10000));
     setApplicationState(Qt::ApplicationInactive);
     EXPECT_FALSE(popover->isShown());
 }

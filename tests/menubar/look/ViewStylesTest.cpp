@@ -33,7 +33,7 @@ TEST(HoverButton, HighlightFadesInWhileHoveredAndOutAfterwards) {
     };
     QEvent initialLeave(QEvent::Leave);
     QApplication::sendEvent(&button, &initialLeave);
-    ASSERT_TRUE(waitUntil([&button] { return button.hoverProgress() == 0.0; }, 1000));
+    ASSERT_TRUE(waitUntil([&button] { return button.hoverProgress() == 0.0; }, 10000));
     EXPECT_FALSE(button.isHovering());
     EXPECT_EQ(corner().alpha(), 0);
 
@@ -42,12 +42,12 @@ TEST(HoverButton, HighlightFadesInWhileHoveredAndOutAfterwards) {
     EXPECT_TRUE(button.isHovering());
     // Fades in over 0.15 s rather than jumping.
     EXPECT_LT(button.hoverProgress(), 1.0);
-    ASSERT_TRUE(waitUntil([&button] { return button.hoverProgress() == 1.0; }, 1000));
+    ASSERT_TRUE(waitUntil([&button] { return button.hoverProgress() == 1.0; }, 10000));
     EXPECT_GT(corner().alpha(), 0);
 
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&button, &leave);
-    ASSERT_TRUE(waitUntil([&button] { return button.hoverProgress() == 0.0; }, 1000));
+    ASSERT_TRUE(waitUntil([&button] { return button.hoverProgress() == 0.0; }, 10000));
     EXPECT_EQ(corner().alpha(), 0);
 
     QTest::mouseClick(&button, Qt::LeftButton);

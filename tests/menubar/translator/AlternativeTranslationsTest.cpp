@@ -178,7 +178,7 @@ TEST(AlternativeTranslationsView, BackTranslationsOpenAfterTheRestAndCloseOnLeav
     QElapsedTimer rest;
     rest.start();
     chip.handleHover(true);
-    ASSERT_TRUE(waitUntil([&] { return chip.isPopoverShown(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return chip.isPopoverShown(); }, 10000));
     // Qt's coarse timers may fire up to 5 % early.
     EXPECT_GE(rest.elapsed(), TranslationChip::hoverDelayMs * 95 / 100);
     EXPECT_TRUE(chip.isHovered());

@@ -144,7 +144,7 @@ TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
     view().translate();
     spinFor(100);
     EXPECT_EQ(requests(), 1);
-    EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 2000));
+    EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 10000));
 }
 
 TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClearsAndNeverLeaveAnotherTextsOutput) {
@@ -348,7 +348,7 @@ TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
     // A provider chosen during the swap is not stored, yet it is the one the next request uses.
     view().setSelectedService(TranslationService::ChatGPT);
     EXPECT_EQ(UserDefaults::standard().string(kService), QStringLiteral("google"));
-    EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 2000));
+    EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 10000));
     EXPECT_EQ(requests(), 1);
     view().translate();
     ASSERT_TRUE(settled());
