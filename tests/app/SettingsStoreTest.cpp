@@ -130,8 +130,8 @@ TEST(SettingsStoreTest, ResetRestoresAppliesAndAnnounces) {
     EXPECT_EQ(posted, (QStringList{"LanguageChanged", "SettingsReset"}));
     // The taskbar change follows on a later turn.
     EXPECT_EQ(fakePlatform().fakeActivationPolicy().current, ActivationPolicy::Policy::Accessory);
-    spinFor(50);
-    EXPECT_EQ(fakePlatform().fakeActivationPolicy().current, ActivationPolicy::Policy::Regular);
+    EXPECT_TRUE(
+        waitUntil([] { return fakePlatform().fakeActivationPolicy().current == ActivationPolicy::Policy::Regular; }));
     EXPECT_EQ(posted.count(QStringLiteral("DockIconVisibilityChanged")), 1);
 }
 
@@ -142,8 +142,8 @@ TEST(SettingsStoreTest, VerifyReappliesTheStoredValueWhereTheSystemDiffers) {
     fake.fakeLoginItem().enabled = false;
 
     SettingsManager::shared().verifySettings();
-    spinFor(50);
-    EXPECT_EQ(fake.fakeActivationPolicy().current, ActivationPolicy::Policy::Accessory);
+    EXPECT_TRUE(waitUntil([&] { return fake.fakeActivationPolicy().current == ActivationPolicy::Policy::Accessory; }));
+    runQueuedWork();
     EXPECT_TRUE(fake.fakeLoginItem().enabled);
     EXPECT_EQ(fake.fakeActivationPolicy().activations, 1);
 }
@@ -197,8 +197,8 @@ TEST(SettingsStoreTest, DockIconChangeIsStoredNowAndAppliedOnALaterTurn) {
     EXPECT_FALSE(defaults().boolean(QStringLiteral("showInDock")));
     EXPECT_TRUE(defaults().contains(QStringLiteral("showInDock")));
     EXPECT_EQ(policy.current, ActivationPolicy::Policy::Regular);
-    spinFor(50);
-    EXPECT_EQ(policy.current, ActivationPolicy::Policy::Accessory);
+    EXPECT_TRUE(waitUntil([&] { return policy.current == ActivationPolicy::Policy::Accessory; }));
+    runQueuedWork();
     EXPECT_EQ(values, QList<QVariant>{false});
     EXPECT_EQ(policy.activations, 1);
 }

@@ -106,12 +106,12 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
 
     // The bar appears above and to the right of the pointer, on every workspace, without taking the focus.
     ASSERT_TRUE(waitUntil(
-        [&] { return manager->floatingBar() && manager->floatingBar()->window()->isVisible(); }, 5000));
+        [&] { return manager->floatingBar() && manager->floatingBar()->window()->isVisible(); }, 10000));
     FloatingBarWindowController* bar = manager->floatingBar();
     EXPECT_EQ(bar->selectedText(), QStringLiteral("hello"));
     // Where the controller put it, even if the window manager had other ideas when it mapped the bar.
     EXPECT_TRUE(waitUntil([&] { return bar->window()->geometry().bottomLeft() + QPoint(0, 1) == QCursor::pos(); },
-                          2000))
+                          10000))
         << "bar at " << bar->window()->geometry().x() << "," << bar->window()->geometry().y();
     // The pointer on the bar holds it however slowly the checks below run.
     SymbolButton* translate = bar->barView()->translateButton();
@@ -157,7 +157,7 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     PopoverWindow* opened = bar->translationPopover();
     ASSERT_TRUE(waitUntil(
         [&] { return QGuiApplication::focusWindow() == opened->windowHandle() && view->editor()->hasFocus(); },
-        3000));
+        10000));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
     EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QStringLiteral("merhaba"); }, 10000));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Escape")}));
@@ -167,11 +167,11 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     // Open it again, then a click elsewhere (in the other application) closes the popover and the bar.
     ASSERT_TRUE(xdo({QStringLiteral("click"), QStringLiteral("1")}));
     ASSERT_TRUE(waitUntil([&] { return bar->translationPopover() != opened && bar->translationPopover()->isVisible(); },
-                          3000));
+                          10000));
     const QRect textEdit = m_client.textEditGeometry();
     const QPoint elsewhere = textEdit.bottomRight() - QPoint(8, 8);
     ASSERT_FALSE(popover.contains(elsewhere));
     ASSERT_TRUE(xdo(moveTo(elsewhere) + QStringList{QStringLiteral("click"), QStringLiteral("1")}));
     EXPECT_TRUE(waitUntil(
-        [&] { return !bar->window()->isVisible() && !bar->translationPopover()->isVisible(); }, 3000));
+        [&] { return !bar->window()->isVisible() && !bar->translationPopover()->isVisible(); }, 10000));
 }

@@ -14,6 +14,7 @@
 
 #include <QAbstractItemView>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QScrollBar>
 #include <QJsonObject>
@@ -175,11 +176,12 @@ TEST_F(TranslationPopoverTest, OnlyTheNewestRequestIsShownAndEndsTheSpinner) {
     EXPECT_FALSE(view.isLoading());
 
     // And while the newest is outstanding, an older answer does not end the loading state: the first
-    // request below fails on the next turn of the loop, the second takes 600 ms.
+    // request below fails on the next turn of the loop, the second takes 3 s (far longer than the pause
+    // below, on a loaded machine too).
     UserDefaults::standard().set(QStringLiteral("apiBaseURL"), QStringLiteral("http://example.invalid"));
     view.chooseTargetLanguage(QStringLiteral("de"));
     m_api.useAsApiBase();
-    ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 600));
+    ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 3000));
     view.chooseService(TranslationService::Gemini);
     spinFor(300);
     EXPECT_TRUE(view.isLoading());
@@ -362,10 +364,12 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     // Even a one-word text offers "Show all".
     EXPECT_TRUE(view.showAllButton()->isVisible());
 
+    // A rest shorter than the delay: the loop does not turn meanwhile, so however slow the machine the
+    // pointer leaves before the delay's check runs; then that check has run.
     view.handleShowAllHover(true);
-    spinFor(250);
+    QTest::qSleep(100);
     view.handleShowAllHover(false);
-    spinFor(400);
+    runQueuedWork(TranslationPopoverView::showAllHoverDelayMs);
     EXPECT_FALSE(view.isShowingFullSourceText());
 
     view.handleShowAllHover(true);
@@ -378,12 +382,14 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
         EXPECT_FALSE(view.fullTextPopover()->geometry().intersects(
             QRect(picker->mapToGlobal(QPoint(0, 0)), picker->size())));
 
-    // Leaving closes it a second later even when the pointer comes back.
+    // Leaving closes it a second later (a coarse timer may fire 5 % early) even when the pointer comes
+    // back.
+    QElapsedTimer left;
+    left.start();
     view.handleFullTextHover(false);
     view.handleFullTextHover(true);
-    spinFor(400);
-    EXPECT_TRUE(view.isShowingFullSourceText());
     ASSERT_TRUE(waitUntil([&] { return !view.isShowingFullSourceText(); }, 10000));
+    EXPECT_GE(left.elapsed(), TranslationPopoverView::fullTextLeaveDelayMs * 95 / 100);
     EXPECT_FALSE(view.fullTextPopover()->isShown());
 
     // A click toggles it.
@@ -405,7 +411,7 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     ASSERT_TRUE(settled());
     view.handleShowAllHover(true);
     view.hide();
-    spinFor(TranslationPopoverView::showAllHoverDelayMs + 200);
+    runQueuedWork(TranslationPopoverView::showAllHoverDelayMs);
     EXPECT_FALSE(view.isShowingFullSourceText());
     EXPECT_FALSE(view.fullTextPopover()->isShown());
 }

@@ -279,12 +279,8 @@ TEST_F(X11GlobalMouseMonitorTest, StoppingInsideTheHandlerEndsDelivery) {
     ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
                          QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("1")}));
     ASSERT_TRUE(waitUntil([&] { return calls > 0; }));
-    // Both clicks have reached the other application, so the second one was the monitor's to report.
-    const QString press = QStringLiteral("press %1 %2").arg(m_inside.x()).arg(m_inside.y());
-    const int first = m_client.waitForLine(press);
-    ASSERT_GE(first, 0);
-    EXPECT_GE(m_client.waitForLine(press, first + 1), 0);
-    spinFor(100);
+    // The second click comes 30 ms after the first: time for it to be reported if it were.
+    spinFor(300);
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(m_monitor.isRunning());
 
