@@ -72,7 +72,7 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     EXPECT_EQ(m_app.launchAgain(), 0);
     const std::optional<quint32> popover = m_app.waitForWindow(QStringLiteral("^Quillora$"));
     ASSERT_TRUE(popover);
-    spinFor(600);
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
     translate(QStringLiteral("hello"), 1);
     translate(QStringLiteral("book"), 2);
     EXPECT_EQ(history().at(0).toObject().value("sourceText").toString(), QStringLiteral("book"));
@@ -110,10 +110,12 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     // The input holds the first text again: select it as a user would and copy it.
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(QStringLiteral("-"));
-    const std::optional<QRect> shown =
-        AppUnderTest::windowGeometry(*m_app.waitForWindow(QStringLiteral("^Quillora$")));
+    const std::optional<quint32> again = m_app.waitForWindow(QStringLiteral("^Quillora$"));
+    ASSERT_TRUE(again);
+    const std::optional<QRect> shown = AppUnderTest::windowGeometry(*again);
     ASSERT_TRUE(shown);
     ASSERT_TRUE(clickAt(shown->topLeft() + QPoint(120, 142)));
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*again));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a"),
                      QStringLiteral("ctrl+c")}));
     EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QLatin1String("hello"); }, 20000))

@@ -85,8 +85,14 @@ TEST_F(MenuBarRoad, TrayClickTypeReturnReadTheTranslationThenQuitFromTheMenu) {
     EXPECT_GE(popover->top(), icon->bottom());
     EXPECT_LE(popover->right(), 1600);
 
-    // The input has the keyboard a moment after the popover opened: type at once, then Return.
-    spinFor(600);
+    // The input has the keyboard a moment after the popover opened: type then, and Return.
+    std::optional<quint32> popoverWindow;
+    for (quint32 id : m_app.windows()) {
+        if (AppUnderTest::windowGeometry(id) == popover)
+            popoverWindow = id;
+    }
+    ASSERT_TRUE(popoverWindow);
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popoverWindow));
     ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
                          QStringLiteral("good morning")}));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));

@@ -259,6 +259,16 @@ QString AppUnderTest::windowName(quint32 window) {
             .trimmed());
 }
 
+bool AppUnderTest::waitForKeyboardFocus(quint32 window, int timeoutMs) {
+    return waitUntil(
+        [window] {
+            const std::optional<QByteArray> focused =
+                runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")});
+            return focused && focused->trimmed().toUInt() == window;
+        },
+        timeoutMs);
+}
+
 QImage AppUnderTest::windowImage(quint32 window) {
     QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->grabWindow(window).toImage() : QImage();

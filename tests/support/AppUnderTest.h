@@ -87,6 +87,8 @@ public:
     enum class MenuEntry { First, Last };
     bool chooseFromTrayMenu(QPoint icon, MenuEntry entry, int timeoutMs = 10000);
     static QString windowName(quint32 window);
+    // Waits until `window` has the keyboard focus, so that keys typed next reach it.
+    static bool waitForKeyboardFocus(quint32 window, int timeoutMs = 20000);
     // What `window` shows now, as the X server has it (empty when it is gone).
     static QImage windowImage(quint32 window);
 
