@@ -130,8 +130,8 @@ TEST(SettingsStoreTest, ResetRestoresAppliesAndAnnounces) {
     EXPECT_EQ(posted, (QStringList{"LanguageChanged", "SettingsReset"}));
     // The taskbar change follows on a later turn.
     EXPECT_EQ(fakePlatform().fakeActivationPolicy().current, ActivationPolicy::Policy::Accessory);
-    EXPECT_TRUE(
-        waitUntil([] { return fakePlatform().fakeActivationPolicy().current == ActivationPolicy::Policy::Regular; }));
+    EXPECT_TRUE(waitUntil(
+        [] { return fakePlatform().fakeActivationPolicy().current == ActivationPolicy::Policy::Regular; }));
     EXPECT_EQ(posted.count(QStringLiteral("DockIconVisibilityChanged")), 1);
 }
 
@@ -142,7 +142,8 @@ TEST(SettingsStoreTest, VerifyReappliesTheStoredValueWhereTheSystemDiffers) {
     fake.fakeLoginItem().enabled = false;
 
     SettingsManager::shared().verifySettings();
-    EXPECT_TRUE(waitUntil([&] { return fake.fakeActivationPolicy().current == ActivationPolicy::Policy::Accessory; }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return fake.fakeActivationPolicy().current == ActivationPolicy::Policy::Accessory; }));
     runQueuedWork();
     EXPECT_TRUE(fake.fakeLoginItem().enabled);
     EXPECT_EQ(fake.fakeActivationPolicy().activations, 1);

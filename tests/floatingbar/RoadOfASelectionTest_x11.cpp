@@ -110,8 +110,8 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     FloatingBarWindowController* bar = manager->floatingBar();
     EXPECT_EQ(bar->selectedText(), QStringLiteral("hello"));
     // Where the controller put it, even if the window manager had other ideas when it mapped the bar.
-    EXPECT_TRUE(waitUntil([&] { return bar->window()->geometry().bottomLeft() + QPoint(0, 1) == QCursor::pos(); },
-                          10000))
+    EXPECT_TRUE(waitUntil(
+        [&] { return bar->window()->geometry().bottomLeft() + QPoint(0, 1) == QCursor::pos(); }, 10000))
         << "bar at " << bar->window()->geometry().x() << "," << bar->window()->geometry().y();
     // The pointer on the bar holds it however slowly the checks below run.
     SymbolButton* translate = bar->barView()->translateButton();
@@ -156,18 +156,22 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     // closes it. The bar stays, held by the pointer on it.
     PopoverWindow* opened = bar->translationPopover();
     ASSERT_TRUE(waitUntil(
-        [&] { return QGuiApplication::focusWindow() == opened->windowHandle() && view->editor()->hasFocus(); },
+        [&] {
+            return QGuiApplication::focusWindow() == opened->windowHandle() && view->editor()->hasFocus();
+        },
         10000));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
-    EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QStringLiteral("merhaba"); }, 10000));
+    EXPECT_TRUE(
+        waitUntil([&] { return QGuiApplication::clipboard()->text() == QStringLiteral("merhaba"); }, 10000));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("Escape")}));
     EXPECT_TRUE(waitUntil([&] { return !opened->isVisible(); }, 10000));
     EXPECT_TRUE(bar->window()->isVisible());
 
     // Open it again, then a click elsewhere (in the other application) closes the popover and the bar.
     ASSERT_TRUE(xdo({QStringLiteral("click"), QStringLiteral("1")}));
-    ASSERT_TRUE(waitUntil([&] { return bar->translationPopover() != opened && bar->translationPopover()->isVisible(); },
-                          10000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return bar->translationPopover() != opened && bar->translationPopover()->isVisible(); },
+        10000));
     const QRect textEdit = m_client.textEditGeometry();
     const QPoint elsewhere = textEdit.bottomRight() - QPoint(8, 8);
     ASSERT_FALSE(popover.contains(elsewhere));

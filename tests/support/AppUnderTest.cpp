@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <csignal>
 
@@ -225,7 +226,8 @@ bool AppUnderTest::chooseFromTrayMenu(QPoint icon, MenuEntry entry, int timeoutM
         return runTool(QStringLiteral("xdotool"), arguments).has_value();
     };
     if (!xdotool({QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y()),
-                  QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("click"), QStringLiteral("3")}))
+                  QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("click"),
+                  QStringLiteral("3")}))
         return false;
     std::optional<QRect> menu;
     waitUntil(
@@ -242,8 +244,9 @@ bool AppUnderTest::chooseFromTrayMenu(QPoint icon, MenuEntry entry, int timeoutM
     // An entry's place in a menu of this style: the margin above the first is the one below the last.
     QMenu probe;
     const QRect first = probe.actionGeometry(probe.addAction(QStringLiteral("Settings")));
-    const int y = entry == MenuEntry::First ? menu->top() + first.center().y()
-                                            : menu->bottom() - (probe.sizeHint().height() - 1 - first.center().y());
+    const int y = entry == MenuEntry::First
+                      ? menu->top() + first.center().y()
+                      : menu->bottom() - (probe.sizeHint().height() - 1 - first.center().y());
     const QPoint target(menu->center().x(), y);
     // Moved onto the entry first: a menu takes a click only after the pointer moved over it.
     return xdotool({QStringLiteral("mousemove"), QString::number(target.x()), QString::number(target.y()),

@@ -5,7 +5,6 @@
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
-
 #include <functional>
 #include <optional>
 

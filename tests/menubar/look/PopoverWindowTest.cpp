@@ -217,7 +217,8 @@ TEST_F(PopoverClosing, AListOpenedInsideThatClosesAgainIsNoOtherApplication) {
     // With one of its own windows in front, this application losing the focus does close it.
     setApplicationState(Qt::ApplicationActive);
     m_other.windowHandle()->requestActivate();
-    ASSERT_TRUE(waitUntil([this] { return QGuiApplication::focusWindow() == m_other.windowHandle(); }, 10000));
+    ASSERT_TRUE(
+        waitUntil([this] { return QGuiApplication::focusWindow() == m_other.windowHandle(); }, 10000));
     setApplicationState(Qt::ApplicationInactive);
     EXPECT_FALSE(popover->isShown());
 }
