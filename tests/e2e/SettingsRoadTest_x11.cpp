@@ -148,16 +148,7 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
     // The tab's content is drawn (and laid out) before the next click goes into it.
     const QRect content(0, SettingsTabBar::barHeight, SettingsView::viewWidth,
                         SettingsView::viewHeight - SettingsTabBar::barHeight);
-    // The General tab as drawn: the same picture twice in a row.
-    QImage general;
-    ASSERT_TRUE(waitUntil([&] {
-        const QImage previous = general;
-        spinFor(150);
-        general = AppUnderTest::windowImage(*window).copy(content);
-        return !general.isNull() && general == previous;
-    }));
-    ASSERT_TRUE(clickAt(*origin + layout.floatingBarTab));
-    ASSERT_TRUE(waitUntil([&] { return AppUnderTest::windowImage(*window).copy(content) != general; }));
+    ASSERT_TRUE(AppUnderTest::clickAndWaitForChange(*window, *origin + layout.floatingBarTab, content));
     ASSERT_TRUE(clickAt(*origin + layout.showFloatingBarSwitch));
     ASSERT_TRUE(waitUntil([&] {
         return m_app.setting(QStringLiteral("showFloatingBar")).toString() == QLatin1String("false");

@@ -277,6 +277,26 @@ QImage AppUnderTest::windowImage(quint32 window) {
     return screen ? screen->grabWindow(window).toImage() : QImage();
 }
 
+bool AppUnderTest::clickAndWaitForChange(quint32 window, QPoint at, const QRect& area, int timeoutMs) {
+    // Settled: the same picture twice in a row.
+    QImage before;
+    if (!waitUntil(
+            [&] {
+                const QImage previous = before;
+                spinFor(150);
+                before = windowImage(window).copy(area);
+                return !before.isNull() && before == previous;
+            },
+            timeoutMs))
+        return false;
+    if (!runTool(QStringLiteral("xdotool"),
+                 {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                  QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("click"),
+                  QStringLiteral("1")}))
+        return false;
+    return waitUntil([&] { return windowImage(window).copy(area) != before; }, timeoutMs);
+}
+
 void AppUnderTest::saveScreenshot(const QString& name) {
     const QString dir = qEnvironmentVariable("QUILLORA_TEST_ARTIFACTS", QDir::tempPath());
     QDir().mkpath(dir);
