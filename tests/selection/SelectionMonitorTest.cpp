@@ -146,6 +146,7 @@ TEST_F(SelectionMonitorTest, GesturesOutsideAnApplicationsWindowReadNothing) {
 
     fakePlatform().fakeWorkspace().pointerOverApplication = true;
     clicks({300, 200}, 2, QStringLiteral("word"));
+    ASSERT_TRUE(waitUntil([&] { return !m_reports.isEmpty(); }));
     settle();
     ASSERT_EQ(m_reports.size(), 1);
     EXPECT_EQ(m_reports[0].text, QStringLiteral("word"));
