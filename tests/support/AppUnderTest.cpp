@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QScreen>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
