@@ -82,7 +82,8 @@ TEST_F(OCRServiceTest, ClosesThePopoverWaitsThenRecognisesAndCopiesTheText) {
     // The popover gets time to go: not at once, and not before the delay (checked below).
     EXPECT_EQ(fakePlatform().fakeScreenCapture().captureCount, 0);
     ASSERT_TRUE(waitUntil([&] { return fakePlatform().fakeScreenCapture().captureCount == 1; }));
-    EXPECT_GE(clock.elapsed(), OCRManagerService::captureDelayMs - 20);
+    // A coarse timer may fire 5 % early.
+    EXPECT_GE(clock.elapsed(), OCRManagerService::captureDelayMs * 95 / 100);
     ASSERT_TRUE(waitUntil([&] { return called; }, 10000));
 
     ASSERT_EQ(m_completed.size(), 1);
@@ -140,7 +141,7 @@ TEST_F(OCRServiceTest, RetriesOnceAfterAServerOrNetworkFailure) {
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(performOCR(), kRecognised);
-    EXPECT_GE(clock.elapsed(), OCRManagerService::captureDelayMs + OCRService::retryDelayMs - 20);
+    EXPECT_GE(clock.elapsed(), (OCRManagerService::captureDelayMs + OCRService::retryDelayMs) * 95 / 100);
     EXPECT_EQ(s_api->requestLog().size(), 2);
     ASSERT_EQ(m_completed.size(), 1); // the failed first try is not announced
     EXPECT_EQ(m_completed.first().value("text").toString(), kRecognised);
