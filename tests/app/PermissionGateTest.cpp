@@ -109,8 +109,8 @@ TEST_F(PermissionGateTest, BothPermissionsRunTheFullSetupWithoutOnboarding) {
     QObject::connect(&defaults(), &UserDefaults::changed, &m_context,
                      [&written](const QString& key) { written << key; });
     launch();
-    settle();
-    EXPECT_TRUE(m_delegate->isFullApplicationSetupCompleted());
+    ASSERT_TRUE(settle([&] { return setupCompleted(); }));
+    settleQuietly();
     EXPECT_EQ(written, QStringList());
 }
 
