@@ -79,6 +79,7 @@ TEST_F(PermissionGateTest, BothPermissionsRunTheFullSetupWithoutOnboarding) {
     defaults().set(QStringLiteral("showFloatingBar"), false);
     launch();
     ASSERT_TRUE(settle([&] { return setupCompleted(); }));
+    settleQuietly();
 
     EXPECT_EQ(onboarding(), nullptr);
     // Update checks run from the start, whether or not the settings are ever opened.
