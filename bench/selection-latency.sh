@@ -5,7 +5,8 @@
 #                                                 median of 50 double clicks, and idle wake-ups
 #   bench/selection-latency.sh --app [gestures]   the real quillora binary with a word double-clicked in
 #                                                 xterm: last button release to the floating bar mapped,
-#                                                 median and 99th percentile (50 gestures by default)
+#                                                 median and 99th percentile (50 gestures by default);
+#                                                 QUILLORA_BENCH_APP names another binary to measure
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=monitor
@@ -48,7 +49,7 @@ trap 'kill ${pids[*]} 2>/dev/null || true; rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/config" "$scratch/data" "$scratch/home" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/runtime \
-  "$build/quillora" 2>"${QUILLORA_BENCH_APP_LOG:-$scratch/app.log}" &
+  "${QUILLORA_BENCH_APP:-$build/quillora}" 2>"${QUILLORA_BENCH_APP_LOG:-$scratch/app.log}" &
 app_pid=$!
 pids+=("$app_pid")
 

@@ -64,6 +64,17 @@ FloatingBarWindowController::FloatingBarWindowController(const QString& selected
     m_view->move(0, 0);
 
     qApp->installEventFilter(this);
+    // Its connection to the display costs round trips: opened on the turn after the bar is shown.
+    MainQueue::async(
+        [weak] {
+            if (weak)
+                weak->startGlobalMonitor();
+        },
+        this);
+}
+
+void FloatingBarWindowController::startGlobalMonitor() {
+    QPointer<FloatingBarWindowController> weak(this);
     m_globalEventMonitor = platform().createGlobalMouseMonitor();
     if (m_globalEventMonitor) {
         const bool started = m_globalEventMonitor->start([weak](const GlobalMouseEvent& event) {

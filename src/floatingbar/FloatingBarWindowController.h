@@ -75,6 +75,7 @@ public:
     bool hasGlobalEventMonitor() const { return m_globalEventMonitor != nullptr; }
 
 private:
+    void startGlobalMonitor();
     void handleGlobalMouseDown(const GlobalMouseEvent& event);
     void handleTranslate(const QString& targetLanguage);
     void disableForFrontmostApplication();

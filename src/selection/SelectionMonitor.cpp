@@ -12,10 +12,10 @@
 #include "services/LanguageDetectionService.h"
 #include "services/SystemLanguage.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QLineF>
-#include <QWindow>
+#include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -155,8 +155,14 @@ void SelectionMonitor::handleSelectionGesture(QPoint position) {
 }
 
 bool SelectionMonitor::isOwnWindowAt(QPoint position) const {
-    QWindow* window = QGuiApplication::topLevelAt(position);
-    return window && window->isVisible();
+    // From what this application knows of its windows: asking the server which window lies under the
+    // point walks the window tree in round trips, on the way to the bar. The tray icon lives inside
+    // another program's window, where its own geometry means nothing here.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [position](const QWidget* window) {
+        return window->isVisible() && !window->inherits("QSystemTrayIconSys") &&
+               window->frameGeometry().contains(position);
+    });
 }
 
 void SelectionMonitor::deliver(const SelectedText& selection, QPoint position) {

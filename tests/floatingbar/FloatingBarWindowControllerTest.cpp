@@ -190,7 +190,7 @@ TEST_F(FloatingBarControllerTest, TranslateClickWithoutOwnerOnlyStopsTheTimer) {
 
 TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOnThem) {
     FloatingBarWindowController& bar = makeBar();
-    ASSERT_TRUE(bar.hasGlobalEventMonitor());
+    ASSERT_TRUE(waitUntil([&bar] { return bar.hasGlobalEventMonitor(); }));
     bar.showWindow(QRect(pointer, QSize(1, 1)));
     bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
     PopoverWindow* popover = bar.translationPopover();
@@ -241,6 +241,8 @@ TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOn
 
 TEST_F(FloatingBarControllerTest, RightPressElsewhereHidesLikeALeftPress) {
     FloatingBarWindowController& bar = makeBar();
+    // The monitor starts on the turn after the bar is made.
+    ASSERT_TRUE(waitUntil([&bar] { return bar.hasGlobalEventMonitor(); }));
     bar.showWindow(QRect(pointer, QSize(1, 1)));
     bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
     PopoverWindow* popover = bar.translationPopover();
