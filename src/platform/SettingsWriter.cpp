@@ -143,8 +143,11 @@ void SettingsWriter::run() {
 void SettingsWriter::write(Pending& job) {
     if (job.iniOnDisk)
         m_iniOnDisk = *job.iniOnDisk;
-    for (auto it = job.known.begin(); it != job.known.end(); ++it)
-        m_onDisk.insert(it.key(), it.value());
+    // What this writer knows of a file from writing it is newer than what a reader saw.
+    for (auto it = job.known.begin(); it != job.known.end(); ++it) {
+        if (!m_onDisk.contains(it.key()))
+            m_onDisk.insert(it.key(), it.value());
+    }
     // A value leaving the INI file is in its own file first; one coming back is in the INI file before
     // its own file goes. A crash between the two leaves it in both places, where its own file counts.
     if (!job.values.isEmpty())

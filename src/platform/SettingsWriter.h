@@ -37,7 +37,7 @@ public:
 
     // Keys of the values with files of their own.
     QStringList valueKeys() const;
-    // Reads a value's file with its journal (main thread, before the value is written by this writer).
+    // Reads a value's file with its journal (any thread, before the value is written by this writer).
     // Nothing when the file cannot be read.
     std::optional<QByteArray> readValue(const QString& key);
 

@@ -124,7 +124,7 @@ void UserDefaults::open() {
                  QStringLiteral("⚠️ %1 is not a regular file; settings are kept in memory only").arg(m_path));
         return;
     }
-    m_writer = std::make_unique<SettingsWriter>(m_path, valuesPath());
+    m_writer = std::make_shared<SettingsWriter>(m_path, valuesPath());
     bool iniChanged = false;
     if (info.exists()) {
         QFile file(m_path);
@@ -183,9 +183,17 @@ std::shared_ptr<LazyText> UserDefaults::ownFileValue(const QString& key) const {
     const auto found = m_ownFiles.find(key);
     if (found == m_ownFiles.end())
         return nullptr;
-    if (!*found)
-        *found = LazyText::of(m_writer->readValue(key).value_or(QByteArray()));
+    if (!*found) {
+        *found = std::make_shared<LazyText>(
+            [writer = m_writer, key] { return writer->readValue(key).value_or(QByteArray()); });
+    }
     return *found;
+}
+
+std::shared_ptr<LazyText> UserDefaults::text(const QString& key) const {
+    if (auto own = ownFileValue(key))
+        return own;
+    return contains(key) ? LazyText::of(data(key)) : nullptr;
 }
 
 QVariant UserDefaults::stored(const QString& key) const {

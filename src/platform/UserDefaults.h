@@ -69,6 +69,9 @@ public:
     double doubleValue(const QString& key) const;
     // Text as UTF-8 (a value of its own file without converting it).
     QByteArray data(const QString& key) const;
+    // The same as text that any thread may read (a value of its own file is read then); null when
+    // nothing is stored.
+    std::shared_ptr<LazyText> text(const QString& key) const;
 
     // Every stored key and every key with a registered default.
     QStringList allKeys() const;
@@ -103,7 +106,8 @@ private:
 
     QString m_path;
     // Null when the path is not a regular file: everything then stays in memory.
-    std::unique_ptr<SettingsWriter> m_writer;
+    // Shared with values still to be read from their files.
+    std::shared_ptr<SettingsWriter> m_writer;
     QMap<QString, QVariant> m_values;
     // Values in files of their own, null until first read.
     mutable QHash<QString, std::shared_ptr<LazyText>> m_ownFiles;

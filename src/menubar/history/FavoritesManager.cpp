@@ -3,6 +3,7 @@
 #include "platform/UserDefaults.h"
 
 #include <algorithm>
+#include <future>
 
 namespace {
 
@@ -32,13 +33,41 @@ QString nfc(const QString& text) {
 } // namespace
 
 FavoritesManager& FavoritesManager::shared() {
-    static FavoritesManager* instance = new FavoritesManager;
+    static FavoritesManager* instance = new FavoritesManager(LoadInBackground{});
     return *instance;
 }
 
 FavoritesManager::FavoritesManager(QObject* parent)
     : QObject(parent) {
     loadFavorites();
+}
+
+// Thousands of favorites take longer to read and decode than a start or a click may: that happens
+// beside the main thread, which takes the result on its next turn (or at once when it needs it first).
+FavoritesManager::FavoritesManager(LoadInBackground) {
+    const std::shared_ptr<LazyText> stored = UserDefaults::standard().text(userDefaultsKey);
+    if (!stored)
+        return;
+    m_loading = std::async(std::launch::async, [this, stored] {
+        Loaded loaded;
+        loaded.bytes = stored->utf8();
+        loaded.decoded = TranslationHistoryItem::decodeList(loaded.bytes);
+        loaded.counts = indexOf(loaded.decoded.items);
+        QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
+        return loaded;
+    });
+}
+
+void FavoritesManager::finishLoading() const {
+    if (!m_loading.valid())
+        return;
+    Loaded loaded = m_loading.get();
+    auto* self = const_cast<FavoritesManager*>(this);
+    QByteArray stored;
+    self->m_model.setItems(m_storage.loadDecoded(loaded.bytes, std::move(loaded.decoded), &stored));
+    self->m_counts = m_model.items().isEmpty() ? QHash<Key, int>() : std::move(loaded.counts);
+    self->m_stored = stored.isEmpty() ? nullptr : LazyText::of(stored);
+    Q_EMIT self->favoritesChanged();
 }
 
 FavoritesManager::Key FavoritesManager::keyOf(const QString& sourceText, const QString& translatedText) {
@@ -50,10 +79,12 @@ bool FavoritesManager::isFavorite(const TranslationHistoryItem& item) const {
 }
 
 bool FavoritesManager::isFavorite(const QString& sourceText, const QString& translatedText) const {
+    finishLoading();
     return m_counts.contains(keyOf(sourceText, translatedText));
 }
 
 bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
+    finishLoading();
     const Key key = keyOf(item.sourceText, item.translatedText);
     if (m_counts.contains(key))
         return false;
@@ -71,6 +102,7 @@ bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
 }
 
 void FavoritesManager::removeFavorite(const TranslationHistoryItem& item) {
+    finishLoading();
     const Key key = keyOf(item.sourceText, item.translatedText);
     if (const int saved = m_counts.take(key); saved > 0) {
         // Comparing under NFC costs far more on a long list; the texts as given match in the usual case.
@@ -90,6 +122,7 @@ void FavoritesManager::removeFavorite(const TranslationHistoryItem& item) {
 }
 
 void FavoritesManager::clearFavorites() {
+    finishLoading();
     m_model.setItems({});
     m_counts.clear();
     saveFavorites();
@@ -97,6 +130,7 @@ void FavoritesManager::clearFavorites() {
 }
 
 void FavoritesManager::saveFavorites() {
+    finishLoading();
     // Encoding a long list takes a while: the settings writer does it.
     m_stored = std::make_shared<LazyText>(
         [items = m_model.items()] { return TranslationHistoryItem::encodeList(items); });
@@ -104,16 +138,21 @@ void FavoritesManager::saveFavorites() {
 }
 
 void FavoritesManager::loadFavorites() {
+    // A read still running would otherwise land over this one.
+    if (m_loading.valid())
+        m_loading.wait();
+    m_loading = {};
     QByteArray stored;
     m_model.setItems(m_storage.load(&stored));
     m_stored = stored.isEmpty() ? nullptr : LazyText::of(stored);
-    rebuildIndex();
+    m_counts = indexOf(m_model.items());
     Q_EMIT favoritesChanged();
 }
 
-void FavoritesManager::rebuildIndex() {
-    m_counts.clear();
-    m_counts.reserve(m_model.rowCount());
-    for (const TranslationHistoryItem& item : m_model.items())
-        ++m_counts[keyOf(item.sourceText, item.translatedText)];
+QHash<FavoritesManager::Key, int> FavoritesManager::indexOf(const QList<TranslationHistoryItem>& items) {
+    QHash<Key, int> counts;
+    counts.reserve(items.size());
+    for (const TranslationHistoryItem& item : items)
+        ++counts[keyOf(item.sourceText, item.translatedText)];
+    return counts;
 }

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <future>
 #include <memory>
 #include <utility>
 
@@ -24,15 +25,22 @@ class FavoritesManager : public QObject {
 public:
     static inline const QString userDefaultsKey = QStringLiteral("favoriteTranslations");
 
-    // The one store of the application, created (and loaded) on first use.
+    // The one store of the application, created on first use; its list is read and decoded on a
+    // thread of its own, and whatever needs the list before that is done waits for it.
     static FavoritesManager& shared();
 
     // A store of its own over the standard settings (tests, benchmarks); loads at once.
     explicit FavoritesManager(QObject* parent = nullptr);
 
-    const QList<TranslationHistoryItem>& favorites() const { return m_model.items(); }
+    const QList<TranslationHistoryItem>& favorites() const {
+        finishLoading();
+        return m_model.items();
+    }
     // The list as a model for views; change it only through this store.
-    SavedTranslationsModel* model() { return &m_model; }
+    SavedTranslationsModel* model() {
+        finishLoading();
+        return &m_model;
+    }
 
     static bool isSameTranslation(const TranslationHistoryItem& a, const TranslationHistoryItem& b) {
         return TranslationHistoryItem::isSameTranslation(a, b);
@@ -57,8 +65,17 @@ Q_SIGNALS:
 
 private:
     using Key = std::pair<QString, QString>;
+    struct Loaded {
+        QByteArray bytes;
+        TranslationHistoryItem::Decoded decoded;
+        QHash<Key, int> counts;
+    };
+    struct LoadInBackground {};
+    explicit FavoritesManager(LoadInBackground);
     static Key keyOf(const QString& sourceText, const QString& translatedText);
-    void rebuildIndex();
+    static QHash<Key, int> indexOf(const QList<TranslationHistoryItem>& items);
+    // Takes the list read in the background, waiting for it if need be.
+    void finishLoading() const;
 
     SavedTranslationsModel m_model;
     SavedTranslationsStorage m_storage{userDefaultsKey};
@@ -67,4 +84,5 @@ private:
     // The stored JSON text while it holds exactly the list, so that an addition only puts one record
     // in front of it; null when it must be encoded afresh.
     std::shared_ptr<LazyText> m_stored;
+    mutable std::future<Loaded> m_loading;
 };

@@ -13,7 +13,16 @@ QList<TranslationHistoryItem> SavedTranslationsStorage::load(QByteArray* text) c
     if (!defaults.contains(m_key))
         return {};
     const QByteArray bytes = defaults.data(m_key);
-    const auto decoded = TranslationHistoryItem::decodeList(bytes);
+    return loadDecoded(bytes, TranslationHistoryItem::decodeList(bytes), text);
+}
+
+QList<TranslationHistoryItem> SavedTranslationsStorage::loadDecoded(const QByteArray& bytes,
+                                                                    TranslationHistoryItem::Decoded decoded,
+                                                                    QByteArray* text) const {
+    m_lastBackupKey.clear();
+    if (text)
+        text->clear();
+    UserDefaults& defaults = UserDefaults::standard();
     if (!decoded.readable) {
         if (!bytes.isEmpty() || defaults.object(m_key).typeId() != QMetaType::QString)
             backUp(QStringLiteral("the stored value is no JSON array"));

@@ -21,6 +21,9 @@ public:
     // The records that decode, in stored order; empty when nothing is stored. With `text`, also the
     // stored JSON text when every record in it decoded (so it holds exactly the list), else nothing.
     QList<TranslationHistoryItem> load(QByteArray* text = nullptr) const;
+    // The same for the stored bytes and what they decoded to elsewhere.
+    QList<TranslationHistoryItem> loadDecoded(const QByteArray& bytes, TranslationHistoryItem::Decoded decoded,
+                                              QByteArray* text = nullptr) const;
     // Writes the whole list as a JSON string value.
     void save(const QList<TranslationHistoryItem>& items) const;
     // Writes bytes that already hold the encoded list.
