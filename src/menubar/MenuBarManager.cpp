@@ -346,6 +346,14 @@ void MenuBarManager::checkForUpdates() {
 }
 
 bool MenuBarManager::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_view && event->type() == QEvent::Enter && watched->inherits("QSystemTrayIconSys")) {
+        // The pointer on its way to a click: the translator is made now, not between click and frame.
+        QPointer<MenuBarManager> self(this);
+        MainQueue::async([self] {
+            if (self)
+                self->ensureView();
+        });
+    }
     if (watched == m_view && event->type() == QEvent::LayoutRequest) {
         // The translator grows and shrinks with its content; the popover follows.
         QPointer<MenuBarManager> self(this);
