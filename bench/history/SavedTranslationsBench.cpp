@@ -181,6 +181,29 @@ void BM_RemoveClickInFavoritesWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_RemoveClickInFavoritesWindow)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The application's store reads its list beside the main thread: the longest the main thread is busy
+// at one time from asking for the store until the list is there. Once per process (one store).
+void BM_SharedStoreLoad(benchmark::State& state) {
+    storeOnDisk(int(state.range(0)));
+    double longest = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        FavoritesManager& shared = FavoritesManager::shared();
+        bool loaded = false;
+        QObject::connect(&shared, &FavoritesManager::favoritesChanged, [&] { loaded = true; });
+        longest = timer.nsecsElapsed() / 1e6;
+        while (!loaded) {
+            timer.restart();
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+            longest = std::max(longest, timer.nsecsElapsed() / 1e6);
+        }
+        state.counters["records"] = double(shared.favorites().size());
+    }
+    state.counters["longest_stall_ms"] = longest;
+}
+BENCHMARK(BM_SharedStoreLoad)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void BM_DecodeList(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(TranslationHistoryItem::decodeList(storedList(10000)));

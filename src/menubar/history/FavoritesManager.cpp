@@ -2,6 +2,8 @@
 
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <future>
 
@@ -61,6 +63,9 @@ FavoritesManager::FavoritesManager(LoadInBackground) {
         QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
         return loaded;
     });
+    // The thread ends before the process does.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { finishLoading(); });
 }
 
 void FavoritesManager::finishLoading() const {
