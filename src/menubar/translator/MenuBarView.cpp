@@ -510,8 +510,9 @@ void MenuBarView::handleFocusTextInput() {
 }
 
 void MenuBarView::handleSwapTranslation() {
-    // The arriving answer would be labelled with the swapped pair, and "Automatic" would become a target.
-    if (m_isTranslating || m_sourceLanguage.isAutomatic()) {
+    // "Automatic" would become a target. With an output on screen a running request would answer for the
+    // former output, now the input; with none, the answer keeps the pair it was sent with.
+    if (m_sourceLanguage.isAutomatic() || (m_isTranslating && !m_translatedText.isEmpty())) {
         debugLog(tag, QStringLiteral("⏭️ Dil değişimi şimdi yapılamaz"));
         return;
     }
@@ -625,7 +626,7 @@ void MenuBarView::closePopovers() {
 
 void MenuBarView::refresh() {
     m_languageSelector->setLanguages(m_sourceLanguage, m_targetLanguage);
-    m_languageSelector->setSwapAllowed(!m_isTranslating);
+    m_languageSelector->setSwapAllowed(!m_isTranslating || m_translatedText.isEmpty());
 
     if (m_showAlert) {
         m_alert->setAlert(m_alertMessage, m_alertType);
@@ -641,6 +642,8 @@ void MenuBarView::refresh() {
 
     TextOutputView::Record shown = m_shown;
     shown.translatedText = m_translatedText;
+    // Recorded as the favorite is: with the provider on screen, which after a rewrite is the rewriter.
+    shown.service = m_selectedService;
     m_output->setContent(shown);
 
     refreshActions();

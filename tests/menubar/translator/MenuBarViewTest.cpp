@@ -4,6 +4,7 @@
 #include "DevApiTest.h"
 #include "TestUtils.h"
 #include "menubar/look/SymbolButton.h"
+#include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/TextInputView.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -322,14 +323,35 @@ TEST_F(MenuBarViewTest, InlineAlertNotificationChoosesItsKindByExactName) {
 }
 
 TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
-    // Refused while the source is "Automatic" and while a request runs.
+    // Refused while the source is "Automatic".
     view().setSourceLanguage(Language::find(QStringLiteral("auto")));
     post(QStringLiteral("SwapTranslation"));
     EXPECT_EQ(view().targetLanguage().code, QStringLiteral("tr"));
     view().setSourceLanguage(Language::find(QStringLiteral("en")));
 
+    // While the output is empty a running request does not hold the swap back; its answer keeps the pair
+    // it was sent with and ends the swap at once.
     typeAndSubmit(QStringLiteral("cat"));
     ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    EXPECT_TRUE(view().languageSelector()->swapButton()->isEnabled());
+    post(QStringLiteral("SwapTranslation"));
+    EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("tr"));
+    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en"));
+    EXPECT_EQ(view().inputText(), QStringLiteral("cat"));
+    EXPECT_TRUE(view().isSwapOperation());
+    ASSERT_TRUE(settled());
+    EXPECT_FALSE(view().isSwapOperation());
+    ASSERT_EQ(view().translatedText(), QStringLiteral("kedi"));
+    ASSERT_FALSE(m_recorded.isEmpty());
+    EXPECT_EQ(m_recorded.last().sourceLanguage.code, QStringLiteral("en"));
+    EXPECT_EQ(m_recorded.last().targetLanguage.code, QStringLiteral("tr"));
+
+    // With an output on screen, a running request refuses the swap.
+    view().setSourceLanguage(Language::find(QStringLiteral("en")));
+    view().setTargetLanguage(Language::find(QStringLiteral("tr")));
+    typeAndSubmit(QStringLiteral("cat"));
+    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    EXPECT_FALSE(view().languageSelector()->swapButton()->isEnabled());
     post(QStringLiteral("SwapTranslation"));
     EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("en"));
     ASSERT_TRUE(settled());
@@ -349,7 +371,7 @@ TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
     view().setSelectedService(TranslationService::ChatGPT);
     EXPECT_EQ(UserDefaults::standard().string(kService), QStringLiteral("google"));
     EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 10000));
-    EXPECT_EQ(requests(), 1);
+    EXPECT_EQ(requests(), 2);
     view().translate();
     ASSERT_TRUE(settled());
     EXPECT_EQ(s_api->lastRequest().value("path").toString(), QStringLiteral("/api/translate/chatgpt"));

@@ -92,10 +92,11 @@ TEST_F(TranslatorActionsInView, BarAndDetailsFollowTheOutputAndTheProvider) {
 }
 
 TEST_F(TranslatorActionsInView, ARewriteReplacesTheOutputWhichIsRecordedWithTheSameInput) {
-    m_view->setSelectedService(TranslationService::Gemini);
     translate(QStringLiteral("hello"));
     ASSERT_EQ(m_view->translatedText(), QStringLiteral("merhaba"));
     const std::optional<TranslationResponse> response = m_view->translationResponse();
+    // The rewrite is offered once another provider is chosen; its output is recorded with that one.
+    m_view->setSelectedService(TranslationService::Gemini);
 
     bar().rewriteTranslation(RewriteStyle::Professional);
     EXPECT_TRUE(waitUntil(
@@ -106,6 +107,7 @@ TEST_F(TranslatorActionsInView, ARewriteReplacesTheOutputWhichIsRecordedWithTheS
     ASSERT_EQ(m_recorded.size(), 2);
     EXPECT_EQ(m_recorded.last().sourceText, QStringLiteral("hello"));
     EXPECT_EQ(m_recorded.last().translatedText, QStringLiteral("[professional] merhaba"));
+    EXPECT_EQ(m_recorded.last().service, TranslationService::Gemini);
     // The fade ends with the text fully shown and no effect left on it.
     EXPECT_TRUE(waitUntil([this] { return m_view->outputView()->textView()->graphicsEffect() == nullptr; }));
 
