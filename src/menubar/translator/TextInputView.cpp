@@ -103,6 +103,18 @@ protected:
     }
 };
 
+// The editor keeps a strip at its trailing edge free for the clear button.
+class InputEditor : public QTextEdit {
+public:
+    explicit InputEditor(QWidget* parent)
+        : QTextEdit(parent) {
+        setViewportMargins(0, 0, Symbol::pixelSize(14) + clearGap, 0);
+    }
+
+private:
+    static constexpr int clearGap = 4;
+};
+
 } // namespace
 
 TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidget* parent)
@@ -112,7 +124,7 @@ TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidg
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    m_editor = new QTextEdit(this);
+    m_editor = new InputEditor(this);
     m_editor->setAcceptRichText(false);
     m_editor->setFont(systemFont(16));
     m_editor->document()->setDocumentMargin(2);

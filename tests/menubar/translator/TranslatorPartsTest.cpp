@@ -14,6 +14,7 @@
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextEdit>
 #include <gtest/gtest.h>
@@ -183,6 +184,17 @@ TEST(TextInput, ReturnSubmitsShiftReturnBreaksTheLineAndButtonsAsk) {
     EXPECT_EQ(log.posts.first().first, QStringLiteral("StartTranslation"));
     EXPECT_EQ(log.posts.first().second,
               QVariantMap({{QStringLiteral("trigger_source"), QStringLiteral("menu")}}));
+
+    // Typed text never runs under the clear button, with or without a scroll bar beside it.
+    const auto textRight = [&input] {
+        const QWidget* viewport = input.editor()->viewport();
+        return viewport->mapTo(&input, QPoint(viewport->width(), 0)).x();
+    };
+    EXPECT_LE(textRight(), input.clearButton()->geometry().left());
+    input.editor()->setPlainText(QString(QStringLiteral("a long line of words\n")).repeated(30));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(input.editor()->verticalScrollBar()->isVisibleTo(&input));
+    EXPECT_LE(textRight(), input.clearButton()->geometry().left());
 
     input.ocrButton()->click();
     EXPECT_TRUE(capturing);
