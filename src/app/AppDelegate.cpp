@@ -2,6 +2,7 @@
 
 #include "app/DockIconManager.h"
 #include "app/LaunchAtLoginManager.h"
+#include "app/QuilloraApp.h"
 #include "app/SettingsManager.h"
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
@@ -110,6 +111,10 @@ void AppDelegate::startBasicServices() {
 
     MenuBarManager& menuBar = MenuBarManager::shared();
     menuBar.setCheckForUpdatesHandler([] { UpdateManager::shared().updaterController().checkForUpdates(); });
+    menuBar.setAboutHandler([] {
+        if (QuilloraApp* app = QuilloraApp::current())
+            app->showAboutPanel();
+    });
 
     // Settings window: its manager starts listening for "OpenSettingsWindow" here.
     SettingsWindowManager::shared();

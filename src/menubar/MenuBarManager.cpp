@@ -5,9 +5,12 @@
 #include "menubar/look/PopoverWindow.h"
 #include "menubar/look/ImageAssetIconEngine.h"
 #include "menubar/translator/MenuBarView.h"
+#include "menubar/translator/TranslationHeader.h"
+#include "platform/ActivationPolicy.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "services/TranslationManager.h"
 #include "services/TranslationManagerService.h"
@@ -88,6 +91,20 @@ void MenuBarManager::setupMenuBar() {
     connect(m_statusItem, &QSystemTrayIcon::activated, this, &MenuBarManager::handleTrayActivation);
 
     m_rightClickMenu = new QMenu;
+    // The application menu that holds "About" elsewhere exists only with a taskbar presence; here the
+    // tray menu holds it, under the same condition.
+    m_aboutAction = m_rightClickMenu->addAction(QStringLiteral("About Quillora"), this, [this] {
+        if (m_showAbout)
+            m_showAbout();
+    });
+    m_aboutSeparator = m_rightClickMenu->addSeparator();
+    if (hasPlatform()) {
+        ActivationPolicy& policy = platform().activationPolicy();
+        connect(&policy, &ActivationPolicy::policyChanged, this, &MenuBarManager::followActivationPolicy);
+        followActivationPolicy(policy.policy());
+    } else {
+        followActivationPolicy(ActivationPolicy::Policy::Accessory);
+    }
     QAction* settings =
         m_rightClickMenu->addAction(QStringLiteral("Settings"), this, &MenuBarManager::openSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
@@ -102,6 +119,12 @@ void MenuBarManager::setupMenuBar() {
     // a key name is expected: it gets no shortcut rather than a wrong one (it acts only in our own menu).
     if (QSystemTrayIcon::isSystemTrayAvailable() && !TrayIconGeometry::embeddedIconWidget())
         settings->setShortcut({});
+}
+
+void MenuBarManager::followActivationPolicy(ActivationPolicy::Policy policy) {
+    const bool regular = policy == ActivationPolicy::Policy::Regular;
+    m_aboutAction->setVisible(regular);
+    m_aboutSeparator->setVisible(regular);
 }
 
 void MenuBarManager::openWhenNoTray() {
@@ -146,6 +169,15 @@ void MenuBarManager::ensureView() {
         view->receive(name, info);
     m_popover->setContentWidget(view);
     view->installEventFilter(this);
+    // The tray menu's entries are also on the translator's header: without a tray they have no other place.
+    QWidget* header = view->header();
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, [this, header](const QPoint& position) {
+        auto* menu = new QMenu(header);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addActions(m_rightClickMenu->actions());
+        menu->popup(header->mapToGlobal(position));
+    });
     connect(view, &MenuBarView::showPopoverRequested, this, [this] {
         if (!isPopoverShown())
             showPopover();

@@ -3,6 +3,7 @@
 #include "menubar/look/PopoverWindow.h"
 
 #include "menubar/translator/MenuBarView.h"
+#include "platform/ActivationPolicy.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,6 +14,7 @@
 #include <utility>
 #include <vector>
 class PopoverWindow;
+class QAction;
 class QMenu;
 
 // The tray icon, its menu and the popover with the translator. It is the one place where the popover is
@@ -69,6 +71,9 @@ public:
     void checkForUpdates();
     // What "Check for Updates" runs.
     void setCheckForUpdatesHandler(std::function<void()> handler) { m_checkForUpdates = std::move(handler); }
+    // What "About Quillora" runs; the entry is in the menu while the application has a taskbar presence.
+    void setAboutHandler(std::function<void()> handler) { m_showAbout = std::move(handler); }
+    QAction* aboutAction() const { return m_aboutAction; }
 
     // Where the popover hangs: the tray icon, or the top-right corner of the screen under the pointer when
     // the tray reports no place.
@@ -88,6 +93,7 @@ protected:
 private:
     void setupMenuBar();
     void openWhenNoTray();
+    void followActivationPolicy(ActivationPolicy::Policy policy);
     void setupEventMonitor();
     void setupNotificationObservers();
     void holdViewNotifications();
@@ -106,4 +112,7 @@ private:
     bool m_isAlwaysOnTop = false;
     bool m_eventMonitorInstalled = false;
     std::function<void()> m_checkForUpdates;
+    std::function<void()> m_showAbout;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_aboutSeparator = nullptr;
 };

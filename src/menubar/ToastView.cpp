@@ -23,6 +23,11 @@ void ToastView::setToast(const QString& message, const QString& icon, const QCol
     update();
 }
 
+void ToastView::setOpacity(qreal opacity) {
+    m_opacity = opacity;
+    update();
+}
+
 int ToastView::iconSide() const {
     return m_icon.isEmpty() ? 0 : Symbol::pixelSize(11);
 }
@@ -37,6 +42,7 @@ QSize ToastView::sizeHint() const {
 void ToastView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(m_opacity);
     QPainterPath capsule;
     capsule.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
     painter.fillPath(capsule, QColor(0, 0, 0, 77));

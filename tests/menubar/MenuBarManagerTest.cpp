@@ -1,18 +1,26 @@
 #include "menubar/MenuBarManager.h"
 
+#include "FakePlatform.h"
 #include "TestUtils.h"
 #include "menubar/look/PopoverWindow.h"
 #include "menubar/translator/LanguagePickerView.h"
 #include "menubar/translator/LanguageSelector.h"
+#include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/MenuBarView.h"
+#include "menubar/translator/RewriteButton.h"
+#include "menubar/translator/TranslationHeader.h"
+#include "menubar/translator/TranslatorActionBar.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -144,6 +152,7 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     EXPECT_TRUE(manager->view()->showAlert());
     EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("ShowInlineAlert")), 1);
     manager->view()->setShowAlert(false);
+    ASSERT_TRUE(waitUntil([&] { return manager->view()->inlineAlert()->isHidden(); }));
     manager->showPopover();
     const PopoverWindow& popover = *manager->popover();
     // Without a tray on this display: the top-right corner, fully on screen, 400 wide.
@@ -157,16 +166,16 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     EXPECT_TRUE(manager->statusItem()->icon().availableSizes().contains(QSize(64, 64)));
 
     const QList<QAction*> actions = manager->rightClickMenu()->actions();
-    ASSERT_EQ(actions.size(), 4);
-    EXPECT_EQ(actions.at(0)->text(), QStringLiteral("Settings"));
-    EXPECT_EQ(actions.at(1)->text(), QStringLiteral("Check for Updates"));
-    EXPECT_TRUE(actions.at(2)->isSeparator());
-    EXPECT_EQ(actions.at(3)->text(), QStringLiteral("Quit"));
+    ASSERT_EQ(actions.size(), 6);
+    EXPECT_EQ(actions.at(2)->text(), QStringLiteral("Settings"));
+    EXPECT_EQ(actions.at(3)->text(), QStringLiteral("Check for Updates"));
+    EXPECT_TRUE(actions.at(4)->isSeparator());
+    EXPECT_EQ(actions.at(5)->text(), QStringLiteral("Quit"));
     record({QStringLiteral("OpenSettingsWindow")});
     int checks = 0;
     manager->setCheckForUpdatesHandler([&checks] { ++checks; });
-    actions.at(0)->trigger();
-    actions.at(1)->trigger();
+    actions.at(2)->trigger();
+    actions.at(3)->trigger();
     EXPECT_EQ(m_posted.size(), 1);
     EXPECT_EQ(checks, 1);
 }
@@ -250,4 +259,58 @@ TEST(MenuBarTrayClick, WithoutAnIconPlaceTheTranslatorOpensAtTheClickWholeOnThat
         EXPECT_EQ(placement.frame, c.expected) << c.pointer.x() << "," << c.pointer.y();
         EXPECT_TRUE(c.screen.contains(placement.frame));
     }
+}
+
+TEST_F(MenuBarManagerTest, TrayMenuEntriesAboutWithATaskbarPresenceAndTheSameEntriesOnTheHeader) {
+    FakeActivationPolicy& policy = fakePlatform().fakeActivationPolicy();
+    policy.setPolicy(ActivationPolicy::Policy::Accessory);
+    auto manager = make(false);
+    int abouts = 0;
+    manager->setAboutHandler([&abouts] { ++abouts; });
+    const auto shownTitles = [&manager] {
+        QStringList titles;
+        for (const QAction* action : manager->rightClickMenu()->actions()) {
+            if (action->isVisible())
+                titles.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        return titles;
+    };
+    EXPECT_EQ(shownTitles(), (QStringList{"Settings", "Check for Updates", "-", "Quit"}));
+    policy.setPolicy(ActivationPolicy::Policy::Regular);
+    EXPECT_EQ(shownTitles(), (QStringList{"About Quillora", "-", "Settings", "Check for Updates", "-", "Quit"}));
+    manager->aboutAction()->trigger();
+    EXPECT_EQ(abouts, 1);
+    policy.setPolicy(ActivationPolicy::Policy::Accessory);
+    EXPECT_FALSE(manager->aboutAction()->isVisible());
+
+    // A right click on the translator's header offers the tray menu's entries, and closing the translator
+    // takes that menu with it.
+    manager->showPopover();
+    QWidget* header = manager->view()->header();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(10, 10), header->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(header, &click);
+    QPointer<QMenu> headerMenu = header->findChild<QMenu*>();
+    ASSERT_TRUE(headerMenu);
+    EXPECT_EQ(headerMenu->actions(), manager->rightClickMenu()->actions());
+    EXPECT_TRUE(waitUntil([&] { return headerMenu->isVisible(); }));
+    manager->requestClose(MenuBarManager::CloseReason::StatusItemClick);
+    EXPECT_FALSE(manager->isPopoverShown());
+    EXPECT_TRUE(!headerMenu || !headerMenu->isVisible());
+
+    // So does the rewrite menu, when Escape closes the translator.
+    TextOutputView::setRecorder({});
+    manager->showPopover();
+    MenuBarView& view = *manager->view();
+    view.handleLoadTranslation({{QStringLiteral("sourceText"), QStringLiteral("hello")},
+                                {QStringLiteral("translatedText"), QStringLiteral("merhaba")},
+                                {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
+                                {QStringLiteral("serviceRawValue"), QStringLiteral("gemini")}});
+    QTest::mouseClick(view.actionBar()->rewriteButton(), Qt::LeftButton);
+    ASSERT_TRUE(view.actionBar()->rewriteOptions()->isShown());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&view, &escape);
+    EXPECT_FALSE(manager->isPopoverShown());
+    EXPECT_FALSE(view.actionBar()->rewriteOptions()->isShown());
+    TextOutputView::resetRecorder();
 }

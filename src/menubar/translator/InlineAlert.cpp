@@ -6,6 +6,7 @@
 #include "menubar/look/SystemFont.h"
 #include "menubar/look/Theme.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -40,6 +41,11 @@ InlineAlert::InlineAlert(const QString& message, AlertType type, std::function<v
     row->addWidget(m_closeButton, 0, Qt::AlignVCenter);
     connect(m_closeButton, &QAbstractButton::clicked, this, &InlineAlert::dismiss);
 
+    // The banner has children: an effect fades them with it.
+    auto* opacity = new QGraphicsOpacityEffect(this);
+    setGraphicsEffect(opacity);
+    m_fade = new OpacityFade(this, opacity, "opacity", opacity);
+
     Theme::followAppearance(this, [this] { refresh(); });
 }
 
@@ -60,7 +66,7 @@ void InlineAlert::refresh() {
 }
 
 void InlineAlert::dismiss() {
-    hide();
+    m_fade->fadeOut();
     if (m_onDismiss)
         m_onDismiss();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "menubar/translator/OpacityFade.h"
+
 #include <QColor>
 #include <QWidget>
 #include <functional>
@@ -25,8 +27,10 @@ public:
     AlertType type() const { return m_type; }
     void setAlert(const QString& message, AlertType type);
 
-    // The close button: hides the banner, then tells the owner.
+    // The close button: fades the banner out, then tells the owner.
     void dismiss();
+    // Appearing and going, each with a fade.
+    OpacityFade& fade() { return *m_fade; }
 
     // "info", "warning", "error", "success"; nothing for any other text (case counts).
     static std::optional<AlertType> typeFromName(const QString& name);
@@ -48,4 +52,5 @@ private:
     QLabel* m_iconLabel = nullptr;
     QLabel* m_messageLabel = nullptr;
     SymbolButton* m_closeButton = nullptr;
+    OpacityFade* m_fade = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "menubar/look/Theme.h"
 #include "menubar/look/TranslatorPanelStyle.h"
 #include "menubar/translator/AlternativeTranslations.h"
+#include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/ExampleSentences.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/PickerPopover.h"
@@ -25,6 +26,7 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QShowEvent>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -620,6 +622,13 @@ void MenuBarView::closePopovers() {
     m_languageSelector->closePickers();
     if (m_servicePopover && m_servicePopover->isShown())
         m_servicePopover->performClose();
+    // The rewrite menu, the chips' and examples' popovers and context menus are windows of their own too.
+    for (AttachedPopover* popover : findChildren<AttachedPopover*>())
+        popover->close();
+    for (QMenu* menu : findChildren<QMenu*>()) {
+        if (menu->isVisible())
+            menu->close();
+    }
 }
 
 // --- Layout --------------------------------------------------------------------------------------------
@@ -630,9 +639,9 @@ void MenuBarView::refresh() {
 
     if (m_showAlert) {
         m_alert->setAlert(m_alertMessage, m_alertType);
-        m_alert->show();
+        m_alert->fade().fadeIn();
     } else {
-        m_alert->hide();
+        m_alert->fade().fadeOut();
     }
 
     m_input->setText(m_inputText);
@@ -725,10 +734,10 @@ void MenuBarView::refreshToast() {
     if (toasts.isShowingToast()) {
         m_toast->setToast(toasts.toastMessage(), toasts.toastIcon(), toasts.toastColor());
         layoutToast();
-        m_toast->show();
         m_toast->raise();
+        m_toast->fade().fadeIn();
     } else {
-        m_toast->hide();
+        m_toast->fade().fadeOut();
     }
 }
 

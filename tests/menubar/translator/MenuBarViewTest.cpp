@@ -3,6 +3,8 @@
 #include "../../services/ScriptedHttpServer.h"
 #include "DevApiTest.h"
 #include "TestUtils.h"
+#include "menubar/ToastManager.h"
+#include "menubar/ToastView.h"
 #include "menubar/look/SymbolButton.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/TextInputView.h"
@@ -12,6 +14,7 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTextEdit>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -459,4 +462,53 @@ TEST_F(MenuBarViewTest, AResponseWithoutSourceTextKeepsTheTextThatWasSent) {
     EXPECT_EQ(view().shownTranslation().sourceText, QStringLiteral("hello"));
     ASSERT_EQ(m_recorded.size(), 1);
     EXPECT_EQ(m_recorded.first().sourceText, QStringLiteral("hello"));
+}
+
+TEST_F(MenuBarViewTest, TheToastAndTheBannerFadeInAndOut) {
+    view().show();
+    struct Faded {
+        const char* name;
+        QWidget* widget;
+        OpacityFade* fade;
+        std::function<void()> appear;
+        std::function<void()> go;
+    };
+    const QList<Faded> cases = {
+        {"toast", view().toastView(), &view().toastView()->fade(),
+         [] { ToastManager::shared().showToast(QStringLiteral("Copied"), QStringLiteral("doc.on.doc"), Qt::white, 60); },
+         [] { ToastManager::shared().hideToast(); }},
+        {"banner", view().inlineAlert(), &view().inlineAlert()->fade(),
+         [] { post(QStringLiteral("ShowInlineAlert"), {{QStringLiteral("message"), QStringLiteral("Note")}}); },
+         [this] { view().inlineAlert()->dismiss(); }},
+    };
+    for (const Faded& c : cases) {
+        c.appear();
+        EXPECT_TRUE(c.widget->isVisibleTo(&view())) << c.name;
+        EXPECT_TRUE(c.fade->isFading()) << c.name;
+        EXPECT_LT(c.fade->opacity(), 1.0) << c.name;
+        EXPECT_TRUE(waitUntil([&] { return !c.fade->isFading(); }, 2000)) << c.name;
+        EXPECT_EQ(c.fade->opacity(), 1.0) << c.name;
+
+        // Going, it stays on screen while it fades, then leaves; the animation stops with it.
+        c.go();
+        EXPECT_TRUE(c.fade->isFadingOut()) << c.name;
+        EXPECT_TRUE(c.widget->isVisibleTo(&view())) << c.name;
+        EXPECT_TRUE(waitUntil([&] { return c.widget->isHidden(); }, 2000)) << c.name;
+        EXPECT_FALSE(c.fade->isFading()) << c.name;
+        EXPECT_EQ(c.fade->opacity(), 0.0) << c.name;
+
+        // Called back while it fades out, it returns from where it stood.
+        c.appear();
+        ASSERT_TRUE(waitUntil([&] { return !c.fade->isFading(); }, 2000)) << c.name;
+        c.go();
+        ASSERT_TRUE(waitUntil([&] { return c.fade->opacity() < 0.8; }, 2000)) << c.name;
+        c.appear();
+        EXPECT_FALSE(c.fade->isFadingOut()) << c.name;
+        EXPECT_GT(c.fade->opacity(), 0.0) << c.name;
+        EXPECT_TRUE(waitUntil([&] { return !c.fade->isFading(); }, 2000)) << c.name;
+        EXPECT_TRUE(c.widget->isVisibleTo(&view())) << c.name;
+        c.go();
+        EXPECT_TRUE(waitUntil([&] { return c.widget->isHidden(); }, 2000)) << c.name;
+    }
+    EXPECT_FALSE(view().showAlert());
 }
