@@ -10,10 +10,15 @@
 #include "menubar/translator/LanguagePickerView.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/MenuBarView.h"
+#include "menubar/translator/TranslationHeader.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPointer>
 #include <memory>
 
 namespace {
@@ -62,6 +67,17 @@ TEST_F(MenuBarScreenshots, LightAndDark) {
         ASSERT_TRUE(waitUntil([&] { return popover.isVisible(); }));
         shootPopover(QStringLiteral("empty-") + mode, popover);
 
+        // The header's context menu holds the tray menu's entries.
+        QWidget* header = view.header();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(60, 12), header->mapToGlobal(QPoint(60, 12)));
+        QApplication::sendEvent(header, &click);
+        QPointer<QMenu> headerMenu = header->findChild<QMenu*>();
+        ASSERT_TRUE(headerMenu);
+        ASSERT_TRUE(waitUntil([&] { return headerMenu->isVisible(); }));
+        spinFor(200);
+        shoot(QStringLiteral("header-menu-") + mode, popover.geometry().united(headerMenu->geometry()));
+        headerMenu->close();
+
         ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 3000));
         type(view, QStringLiteral("good morning"));
         view.translate();
@@ -73,6 +89,7 @@ TEST_F(MenuBarScreenshots, LightAndDark) {
         type(view, QStringLiteral("thank you"));
         view.translate();
         ASSERT_TRUE(waitUntil([&] { return !view.isTranslating(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return !view.inlineAlert()->fade().isFading(); }));
         shootPopover(QStringLiteral("error-") + mode, popover);
         view.setShowAlert(false);
 
