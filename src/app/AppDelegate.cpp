@@ -10,7 +10,6 @@
 #include "menubar/GlobalToastManager.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/OCRManager.h"
-#include "menubar/history/SavedTranslationsWindows.h"
 #include "platform/AccessibilityPermission.h"
 #include "platform/ActivationPolicy.h"
 #include "platform/DebugLog.h"
@@ -123,8 +122,6 @@ void AppDelegate::startBasicServices() {
 
     startTranslationListening();
     scheduleDockIconVisibility(stored("showInDock"));
-    // The history and favorites windows open on the translator header's notifications.
-    SavedTranslationsWindows::shared();
 
     // Update checks run whether or not the settings are ever opened.
     UpdateManager::shared().setAutomaticallyChecksForUpdates(stored("checkForUpdatesAutomatically"));

@@ -1,5 +1,6 @@
-// The real binary: two translations typed in the tray popover, the history window opened from the
-// translator's header, and the first translation loaded back into the translator from its card.
+// The real binary: two translations typed in the tray popover, the history opened from the translator's
+// header as a sheet inside the popover, and the first translation loaded back into the translator from
+// its card, with the popover open throughout.
 #include "AppUnderTest.h"
 #include "DevApiServer.h"
 #include "TestUtils.h"
@@ -77,28 +78,41 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     translate(QStringLiteral("book"), 2);
     EXPECT_EQ(history().at(0).toObject().value("sourceText").toString(), QStringLiteral("book"));
     EXPECT_EQ(history().at(1).toObject().value("translatedText").toString(), QStringLiteral("merhaba"));
+    const QList<quint32> windowsBefore = m_app.windows();
 
     // The header's history button, left of the favorites and settings buttons at the top right.
     const std::optional<QRect> frame = AppUnderTest::windowGeometry(*popover);
     ASSERT_TRUE(frame);
     ASSERT_TRUE(clickAt(frame->topLeft() + QPoint(289, 40)));
-    const std::optional<quint32> window = m_app.waitForWindow(QStringLiteral("^Translation History$"));
-    ASSERT_TRUE(window);
-    const std::optional<QRect> list = AppUnderTest::windowGeometry(*window);
-    ASSERT_TRUE(list);
-    EXPECT_EQ(list->size(), QSize(400, 500));
+    // The sheet takes the popover's content, 400 x 500; the arrow above it stays.
+    const QSize sheet(400, 500);
+    std::optional<QRect> withSheet;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            withSheet = AppUnderTest::windowGeometry(*popover);
+            return withSheet && withSheet->width() == sheet.width() &&
+                   withSheet->height() - sheet.height() >= 0 && withSheet->height() - sheet.height() <= 9;
+        },
+        20000))
+        << "the popover holds the history sheet";
+    EXPECT_EQ(m_app.windows(), windowsBefore) << "no window of its own";
     spinFor(400);
-    AppUnderTest::saveScreenshot(QStringLiteral("history-road-window"));
+    AppUnderTest::saveScreenshot(QStringLiteral("history-road-sheet"));
 
     // The second card holds the first translation; a click on its texts loads it.
     const int requests = translateRequests(m_api);
-    ASSERT_TRUE(clickAt(list->topLeft() + QPoint(100, 68 + 133 + 40)));
-    ASSERT_TRUE(
-        waitUntil([&] { return m_app.windows(QStringLiteral("^Translation History$")).isEmpty(); }, 20000))
-        << "the window closes after loading";
-    ASSERT_TRUE(m_app.waitForWindow(QStringLiteral("^Quillora$"), 20000))
-        << "the popover shows the loaded translation";
-    // Shown again, the loaded translation moves to the top of the history; nothing is translated.
+    const QPoint sheetOrigin = withSheet->topLeft() + QPoint(0, withSheet->height() - sheet.height());
+    ASSERT_TRUE(clickAt(sheetOrigin + QPoint(100, 68 + 133 + 40)));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::optional<QRect> now = AppUnderTest::windowGeometry(*popover);
+            return now && now->height() != withSheet->height();
+        },
+        20000))
+        << "the sheet goes back to the translator";
+    EXPECT_EQ(m_app.windows(QStringLiteral("^Quillora$")), QList<quint32>{*popover})
+        << "the popover stayed open";
+    // The loaded translation moves to the top of the history; nothing is translated.
     ASSERT_TRUE(waitUntil(
         [&] { return history().at(0).toObject().value("sourceText").toString() == QLatin1String("hello"); },
         20000));
@@ -110,20 +124,24 @@ TEST_F(HistoryRoad, TwoTranslationsThenTheFirstLoadedBackFromTheHistoryWindow) {
     // The input holds the first text again: select it as a user would and copy it.
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(QStringLiteral("-"));
-    const std::optional<quint32> again = m_app.waitForWindow(QStringLiteral("^Quillora$"));
-    ASSERT_TRUE(again);
-    const std::optional<QRect> shown = AppUnderTest::windowGeometry(*again);
+    const std::optional<QRect> shown = AppUnderTest::windowGeometry(*popover);
     ASSERT_TRUE(shown);
     ASSERT_TRUE(clickAt(shown->topLeft() + QPoint(120, 142)));
-    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*again));
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
     ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a"),
                      QStringLiteral("ctrl+c")}));
     EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QLatin1String("hello"); }, 20000))
         << clipboard->text().toStdString();
     AppUnderTest::saveScreenshot(QStringLiteral("history-road-loaded"));
 
-    // The favorites window left open at quit goes with the application.
+    // The favorites sheet left open at quit goes with the application.
     ASSERT_TRUE(clickAt(shown->topLeft() + QPoint(321, 40)));
-    ASSERT_TRUE(m_app.waitForWindow(QStringLiteral("^Saved Translations$")));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::optional<QRect> now = AppUnderTest::windowGeometry(*popover);
+            return now && now->height() == withSheet->height();
+        },
+        20000));
+    EXPECT_EQ(m_app.windows(QStringLiteral("^Quillora$")), QList<quint32>{*popover});
     EXPECT_EQ(m_app.stop(), 0);
 }

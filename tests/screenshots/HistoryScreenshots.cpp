@@ -1,11 +1,12 @@
-// Screenshots of the history and favorites windows (empty, a few rows, long texts) in light and dark
-// appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them; tests/screenshots/take.sh history
-// does that under Xvfb.
+// Screenshots of the history and favorites sheets in the tray popover (empty, a few rows, long texts) in
+// light and dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
+// tests/screenshots/take.sh history does that under Xvfb.
 #include "TestUtils.h"
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
 #include "menubar/history/HistoryView.h"
+#include "menubar/look/PopoverWindow.h"
 #include "menubar/look/Theme.h"
 #include "platform/UserDefaults.h"
 
@@ -30,11 +31,18 @@ QPalette historyPaletteFor(bool dark, const QPalette& light) {
     return palette;
 }
 
-void shootWindow(const QString& dir, const QString& name, QWidget& window) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+// The sheet as the translator's popover holds it, hanging from a tray at the top right.
+void shootSheet(const QString& dir, const QString& name, SavedTranslationsView* sheet) {
+    PopoverWindow popover;
+    popover.setMaterial(VisualEffectView::Material::Popover);
+    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
+    popover.setContentWidget(sheet);
+    popover.setContentSize(SavedTranslationsView::sheetSize);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    popover.showRelativeTo(QRect(screen.right() - 300, screen.top(), 24, 24), PopoverWindow::Edge::Bottom);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
     spinFor(500);
-    const QRect area = window.frameGeometry().adjusted(-12, -12, 12, 12);
+    const QRect area = popover.frameGeometry().adjusted(-12, -12, 12, 12);
     const QPixmap shot =
         QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
     const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
@@ -83,13 +91,10 @@ TEST(HistoryScreenshots, LightAndDark) {
                         favorites.addFavorite(history.translations().at(i));
                 }
             }
-            HistoryView historyView(history, favorites);
-            shootWindow(dir, QStringLiteral("history-%1-%2").arg(QString::fromLatin1(state), mode),
-                        historyView);
-            historyView.close();
-            FavoritesView favoritesView(favorites);
-            shootWindow(dir, QStringLiteral("favorites-%1-%2").arg(QString::fromLatin1(state), mode),
-                        favoritesView);
+            shootSheet(dir, QStringLiteral("history-%1-%2").arg(QString::fromLatin1(state), mode),
+                       new HistoryView(history, favorites));
+            shootSheet(dir, QStringLiteral("favorites-%1-%2").arg(QString::fromLatin1(state), mode),
+                       new FavoritesView(favorites));
         }
     }
     QApplication::setPalette(saved);

@@ -5,7 +5,7 @@
 # Usage: tests/screenshots/take.sh PART [build dir] [output dir]
 #   actions      the translator's alternatives, examples, rewrite menu and a rewrite in progress and done
 #   floatingbar  the floating bar, its options menu and the translation popover
-#   history      the history and favorites windows (empty, a few rows, long texts)
+#   history      the history and favorites sheets in the popover (empty, a few rows, long texts)
 #   menubar      the tray popover with the translator (empty, translating, translated, error, picker)
 #   settings     the settings window's tabs, the application picker and the reset alert
 #   shell        the onboarding window (both permissions, one missing) and the about panel

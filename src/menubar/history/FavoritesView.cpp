@@ -7,7 +7,6 @@ FavoritesView::FavoritesView(FavoritesManager& favorites, QWidget* parent)
                             {QStringLiteral("Saved Translations"), QStringLiteral("bookmark"),
                              QStringLiteral("No saved translations yet"),
                              QStringLiteral("Your saved translations will appear here"),
-                             QStringLiteral("Remove all saved translations?"),
                              QStringLiteral("CloseFavoritesWindow")},
                             SavedTranslationCardDelegate::Button::Remove, {}, parent)
     , m_favorites(favorites) {}

@@ -4,7 +4,7 @@
 
 class FavoritesManager;
 
-// The favorites window: the saved translations, most recently saved first, each with "Remove".
+// The favorites sheet: the saved translations, most recently saved first, each with "Remove".
 class FavoritesView : public SavedTranslationsView {
     Q_OBJECT
 public:

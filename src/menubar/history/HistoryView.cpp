@@ -11,7 +11,7 @@ HistoryView::HistoryView(HistoryManager& history, FavoritesManager& favorites, Q
           {QStringLiteral("Translation History"), QStringLiteral("clock.arrow.circlepath"),
            QStringLiteral("No translation history yet"),
            QStringLiteral("Your recent translations will appear here"),
-           QStringLiteral("Clear the whole translation history?"), QStringLiteral("CloseHistoryWindow")},
+           QStringLiteral("CloseHistoryWindow")},
           SavedTranslationCardDelegate::Button::Bookmark,
           [&favorites](const TranslationHistoryItem& item) { return favorites.isFavorite(item); }, parent)
     , m_history(history)

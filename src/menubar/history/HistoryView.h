@@ -5,7 +5,7 @@
 class FavoritesManager;
 class HistoryManager;
 
-// The history window: the translation history, newest first. A row's bookmark adds the record to the
+// The history sheet: the translation history, newest first. A row's bookmark adds the record to the
 // favorites, or removes every favorite with the same texts when it is one already.
 class HistoryView : public SavedTranslationsView {
     Q_OBJECT

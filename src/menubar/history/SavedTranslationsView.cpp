@@ -13,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -68,8 +67,7 @@ SavedTranslationsView::SavedTranslationsView(SavedTranslationsModel* model, Text
     : QWidget(parent)
     , m_model(model)
     , m_texts(std::move(texts)) {
-    setWindowTitle(m_texts.title);
-    setFixedSize(windowSize);
+    setFixedSize(sheetSize);
 
     auto* background = new VisualEffectView(VisualEffectView::Material::HudWindow,
                                             VisualEffectView::BlendingMode::BehindWindow, this);
@@ -91,7 +89,7 @@ SavedTranslationsView::SavedTranslationsView(SavedTranslationsModel* model, Text
     m_list->verticalScrollBar()->setSingleStep(20);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setResizeMode(QListView::Adjust);
-    // Thousands of rows lay out a batch at a time between events, so the window opens at once.
+    // Thousands of rows lay out a batch at a time between events, so the sheet opens at once.
     m_list->setLayoutMode(QListView::Batched);
     m_list->setBatchSize(40);
     m_list->setAutoFillBackground(false);
@@ -123,7 +121,7 @@ QWidget* SavedTranslationsView::makeHeader() {
     auto* back = new SymbolButton(
         QStringLiteral("chevron.left"), 16, [] { return Color::accentColor(); }, QSize(32, 32), frame);
     back->setAccessibleName(QStringLiteral("Back"));
-    connect(back, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(back, &QAbstractButton::clicked, this, &SavedTranslationsView::dismissRequested);
     m_back = back;
     row->addWidget(frame);
 
@@ -134,7 +132,10 @@ QWidget* SavedTranslationsView::makeHeader() {
     auto* clearAll = new TextButton(
         QStringLiteral("Clear All"), [] { return Color::accentColor(); }, header);
     clearAll->setFont(pixelFont(14));
-    connect(clearAll, &QAbstractButton::clicked, this, &SavedTranslationsView::askToClearAll);
+    connect(clearAll, &QAbstractButton::clicked, this, [this] {
+        if (m_model->rowCount() > 0)
+            this->clearAll();
+    });
     m_clearAll = clearAll;
     row->addWidget(clearAll);
     return header;
@@ -169,8 +170,6 @@ void SavedTranslationsView::followModel() {
         const bool empty = m_model->rowCount() == 0;
         m_stack->setCurrentIndex(empty ? 0 : 1);
         m_clearAll->setEnabled(!empty);
-        if (empty && m_confirmation)
-            m_confirmation->reject();
     };
     connect(m_model, &QAbstractItemModel::rowsInserted, this, update);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, update);
@@ -180,27 +179,6 @@ void SavedTranslationsView::followModel() {
 
 bool SavedTranslationsView::isShowingEmptyState() const {
     return m_stack->currentIndex() == 0;
-}
-
-void SavedTranslationsView::askToClearAll() {
-    if (m_model->rowCount() == 0 || m_confirmation)
-        return;
-    // Every record goes at once and cannot come back, so ask first.
-    auto* box = new QMessageBox(QMessageBox::Warning, m_texts.title, m_texts.confirmQuestion,
-                                QMessageBox::NoButton, this);
-    box->setInformativeText(QStringLiteral("This cannot be undone."));
-    auto* confirm = box->addButton(QStringLiteral("Clear All"), QMessageBox::DestructiveRole);
-    auto* cancel = box->addButton(QMessageBox::Cancel);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    connect(box, &QMessageBox::finished, this, [this, box, confirm] {
-        m_confirmation = nullptr;
-        if (box->clickedButton() == confirm)
-            clearAll();
-    });
-    m_confirmation = box;
-    box->open();
 }
 
 void SavedTranslationsView::loadTranslation(const TranslationHistoryItem& item) {

@@ -3,8 +3,6 @@
 #include "menubar/history/SavedTranslationCardDelegate.h"
 #include "menubar/history/TranslationHistoryItem.h"
 
-#include <QMessageBox>
-#include <QPointer>
 #include <QWidget>
 
 class QAbstractButton;
@@ -14,20 +12,19 @@ class QListView;
 class QStackedWidget;
 class SavedTranslationsModel;
 
-// The window shared by the history and the favorites: a back button, the title and "Clear All" over
-// the list of cards, or an empty state while the list is empty. The list follows the store's model
-// live. A card click loads the record into the translator and asks for this window to close.
+// The sheet shared by the history and the favorites: a back button, the title and "Clear All" over the
+// list of cards, or an empty state while the list is empty. The list follows the store's model live. A
+// card click loads the record into the translator and asks for the sheet to close.
 class SavedTranslationsView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr QSize windowSize{400, 500};
+    static constexpr QSize sheetSize{400, 500};
 
     struct Texts {
         QString title;
         QString emptySymbol;
         QString emptyTitle;
         QString emptySubtitle;
-        QString confirmQuestion;
         // Posted after "LoadTranslation" on a card click.
         QString closeNotification;
     };
@@ -37,18 +34,19 @@ public:
     QAbstractButton* backButton() const { return m_back; }
     QAbstractButton* clearAllButton() const { return m_clearAll; }
     bool isShowingEmptyState() const;
-    // The "Clear All" question while it is open.
-    QMessageBox* confirmation() const { return m_confirmation; }
 
-    // Posts "LoadTranslation" with the record, then the window's close notification.
+    // Posts "LoadTranslation" with the record, then the sheet's close notification.
     void loadTranslation(const TranslationHistoryItem& item);
+
+Q_SIGNALS:
+    // The back button: whoever shows the sheet closes it.
+    void dismissRequested();
 
 protected:
     SavedTranslationsView(SavedTranslationsModel* model, Texts texts,
                           SavedTranslationCardDelegate::Button button,
                           std::function<bool(const TranslationHistoryItem&)> isFavorite, QWidget* parent);
 
-    // Runs once the user confirmed "Clear All".
     virtual void clearAll() = 0;
     virtual void buttonClicked(const TranslationHistoryItem& item) = 0;
 
@@ -57,7 +55,6 @@ protected:
 private:
     QWidget* makeHeader();
     QWidget* makeEmptyState();
-    void askToClearAll();
     void followModel();
 
     SavedTranslationsModel* m_model;
@@ -68,5 +65,4 @@ private:
     QAbstractButton* m_back = nullptr;
     QAbstractButton* m_clearAll = nullptr;
     QLabel* m_emptySymbol = nullptr;
-    QPointer<QMessageBox> m_confirmation;
 };

@@ -2,6 +2,7 @@
 
 #include "menubar/ToastManager.h"
 #include "menubar/ToastView.h"
+#include "menubar/history/SavedTranslationsSheet.h"
 #include "menubar/look/KeyPressHandler.h"
 #include "menubar/look/Theme.h"
 #include "menubar/look/TranslatorPanelStyle.h"
@@ -150,6 +151,16 @@ void MenuBarView::buildUi() {
     column->addWidget(m_detailsSlot);
     buildActions();
 
+    m_sheet = new SavedTranslationsSheet(
+        m_panel, root,
+        [this](SavedTranslationsSheet::Kind kind) {
+            if (kind == SavedTranslationsSheet::Kind::History)
+                setHistoryWindowVisible(false);
+            else
+                setFavoritesWindowVisible(false);
+        },
+        this);
+
     m_toast = new ToastView(this);
     m_toast->hide();
     connect(&ToastManager::shared(), &ToastManager::changed, this, &MenuBarView::refreshToast);
@@ -291,6 +302,7 @@ void MenuBarView::setHistoryWindowVisible(bool visible) {
     if (visible == m_showHistoryWindow)
         return;
     m_showHistoryWindow = visible;
+    m_sheet->present(m_showHistoryWindow, m_showFavoritesWindow);
     Q_EMIT historyWindowVisibleChanged(visible);
     Q_EMIT stateChanged();
 }
@@ -299,6 +311,7 @@ void MenuBarView::setFavoritesWindowVisible(bool visible) {
     if (visible == m_showFavoritesWindow)
         return;
     m_showFavoritesWindow = visible;
+    m_sheet->present(m_showHistoryWindow, m_showFavoritesWindow);
     Q_EMIT favoritesWindowVisibleChanged(visible);
     Q_EMIT stateChanged();
 }
@@ -610,6 +623,10 @@ void MenuBarView::openServicePicker() {
     m_showServicePicker = true;
     m_servicePopover->open(picker);
     Q_EMIT stateChanged();
+}
+
+SavedTranslationsView* MenuBarView::sheet() const {
+    return m_sheet->view();
 }
 
 ServicePickerView* MenuBarView::servicePicker() const {

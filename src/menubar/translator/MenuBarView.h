@@ -19,6 +19,8 @@
 class AlternativeTranslations;
 class ExampleSentences;
 class LanguageSelector;
+class SavedTranslationsSheet;
+class SavedTranslationsView;
 class SelectorButton;
 class ServicePickerView;
 class TextInputView;
@@ -115,6 +117,8 @@ public:
     TextOutputView* outputView() const { return m_output; }
     ToastView* toastView() const { return m_toast; }
     PickerPopover* servicePopover() const { return m_servicePopover; }
+    // The history or favorites sheet while one shows in place of the translator.
+    SavedTranslationsView* sheet() const;
     ServicePickerView* servicePicker() const;
     // Under the output: the row of the action bar (shown while there is a translation and no request
     // runs), then the alternatives and examples (shown while the provider is Google). Each is shown only
@@ -208,5 +212,6 @@ private:
     AlternativeTranslations* m_alternatives = nullptr;
     ExampleSentences* m_examples = nullptr;
     ToastView* m_toast = nullptr;
+    SavedTranslationsSheet* m_sheet = nullptr;
     QPointer<PickerPopover> m_servicePopover;
 };

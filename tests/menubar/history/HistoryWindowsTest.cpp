@@ -1,20 +1,23 @@
 #include "TestUtils.h"
+#include "menubar/MenuBarManager.h"
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
 #include "menubar/history/HistoryView.h"
-#include "menubar/history/SavedTranslationsWindows.h"
+#include "menubar/look/PopoverWindow.h"
+#include "menubar/translator/MenuBarView.h"
+#include "menubar/translator/TextInputView.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QListView>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -51,6 +54,15 @@ void clickButton(SavedTranslationsView& view, int row) {
     const auto& item = static_cast<SavedTranslationsModel*>(view.listView()->model())->item(row);
     QTest::mouseClick(view.listView()->viewport(), Qt::LeftButton, {},
                       view.delegate()->buttonRect(rowRect(view, row), item).center());
+}
+
+QSet<QWidget*> visibleWindows() {
+    QSet<QWidget*> result;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible())
+            result.insert(widget);
+    }
+    return result;
 }
 
 void showAndSettle(QWidget& window) {
@@ -135,66 +147,83 @@ TEST_F(HistoryWindows, RowButtonsToggleAndRemoveFavoritesWithoutLoading) {
     EXPECT_TRUE(posted.names.isEmpty());
 }
 
-TEST_F(HistoryWindows, ClearAllAsksFirstAndOnlyAConfirmationClears) {
-    for (bool confirm : {false, true}) {
-        SCOPED_TRACE(confirm ? "confirmed" : "cancelled");
-        m_history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
-        m_favorites.addFavorite(
-            TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
-        HistoryView history(m_history, m_favorites);
-        FavoritesView favorites(m_favorites);
-        for (SavedTranslationsView* view : {static_cast<SavedTranslationsView*>(&history),
-                                            static_cast<SavedTranslationsView*>(&favorites)}) {
-            showAndSettle(*view);
-            ASSERT_TRUE(view->clearAllButton()->isEnabled());
-            EXPECT_FALSE(view->isShowingEmptyState());
-            view->clearAllButton()->click();
-            QMessageBox* box = view->confirmation();
-            ASSERT_TRUE(box);
-            EXPECT_EQ(view->listView()->model()->rowCount(), 1) << "nothing goes before the answer";
-            for (QAbstractButton* button : box->buttons()) {
-                if (box->buttonRole(button) ==
-                    (confirm ? QMessageBox::DestructiveRole : QMessageBox::RejectRole))
-                    button->click();
-            }
-            ASSERT_TRUE(waitUntil([&] { return !view->confirmation(); }));
-            EXPECT_EQ(view->isShowingEmptyState(), confirm);
-            EXPECT_EQ(view->clearAllButton()->isEnabled(), !confirm);
-        }
-        EXPECT_EQ(m_history.translations().isEmpty(), confirm);
-        EXPECT_EQ(m_favorites.favorites().isEmpty(), confirm);
-        if (confirm) {
-            EXPECT_EQ(UserDefaults::standard().data(HistoryManager::userDefaultsKey), "[]");
-            EXPECT_EQ(UserDefaults::standard().data(FavoritesManager::userDefaultsKey), "[]");
-            // Empty: nothing to ask about.
-            history.clearAllButton()->click();
-            EXPECT_FALSE(history.confirmation());
-        }
+TEST_F(HistoryWindows, ClearAllEmptiesAtOnceWithoutAskingAndIsOffWhileEmpty) {
+    m_history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
+    m_favorites.addFavorite(
+        TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
+    HistoryView history(m_history, m_favorites);
+    FavoritesView favorites(m_favorites);
+    for (auto [view, key] :
+         {std::pair<SavedTranslationsView*, QString>{&history, HistoryManager::userDefaultsKey},
+          std::pair<SavedTranslationsView*, QString>{&favorites, FavoritesManager::userDefaultsKey}}) {
+        SCOPED_TRACE(key.toStdString());
+        showAndSettle(*view);
+        ASSERT_TRUE(view->clearAllButton()->isEnabled());
+        EXPECT_FALSE(view->isShowingEmptyState());
+        const QSet<QWidget*> before = visibleWindows();
+        view->clearAllButton()->click();
+        EXPECT_EQ(view->listView()->model()->rowCount(), 0);
+        EXPECT_TRUE(view->isShowingEmptyState());
+        EXPECT_FALSE(view->clearAllButton()->isEnabled());
+        EXPECT_EQ(UserDefaults::standard().data(key), "[]");
+        EXPECT_EQ(visibleWindows(), before) << "no question asked";
     }
+    EXPECT_TRUE(m_history.translations().isEmpty());
+    EXPECT_TRUE(m_favorites.favorites().isEmpty());
 }
 
-TEST_F(HistoryWindows, NotificationsOpenAndCloseOneTopLevelWindowEach) {
-    SavedTranslationsWindows& windows = SavedTranslationsWindows::shared();
-    for (const auto& [open, close] : {std::pair{"OpenHistoryWindow", "CloseHistoryWindow"},
-                                      std::pair{"OpenFavoritesWindow", "CloseFavoritesWindow"}}) {
-        SCOPED_TRACE(open);
-        const auto window = [&]() -> QWidget* {
-            return QString::fromLatin1(open).contains("History")
-                       ? static_cast<QWidget*>(windows.historyWindow())
-                       : static_cast<QWidget*>(windows.favoritesWindow());
-        };
-        NotificationCenter::shared().post(QString::fromLatin1(open));
-        QPointer<QWidget> first = window();
-        ASSERT_TRUE(first);
-        EXPECT_TRUE(first->isVisible());
-        EXPECT_TRUE(first->isWindow());
-        EXPECT_EQ(first->windowType(), Qt::Window)
-            << "a normal window, with a taskbar entry when the policy gives one";
-        NotificationCenter::shared().post(QString::fromLatin1(open));
-        EXPECT_EQ(window(), first.data()) << "one window, brought forward";
-        NotificationCenter::shared().post(QString::fromLatin1(close));
-        EXPECT_TRUE(waitUntil([&] { return first.isNull(); })) << "dropped when closed";
+TEST_F(HistoryWindows, SheetsShowInsideThePopoverAndGoBackToTheTranslator) {
+    HistoryManager& history = HistoryManager::shared();
+    history.clearHistory();
+    history.addTranslation("hello", "merhaba", lang("en"), lang("tr"), TranslationService::Google);
+    auto manager = std::make_unique<MenuBarManager>();
+    manager->showPopover();
+    PopoverWindow* popover = manager->popover();
+    MenuBarView* view = manager->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popover));
+    ASSERT_TRUE(waitUntil([&] { return popover->contentSize().height() == view->sizeHint().height(); }));
+    const QSize translatorSize = popover->contentSize();
+    ASSERT_NE(translatorSize, SavedTranslationsView::sheetSize);
+    const QSet<QWidget*> windows = visibleWindows();
+
+    struct Case {
+        const char* open;
+        const char* title;
+        // How the sheet is left: its back button, or a card click that loads the translation.
+        bool byCard;
+    };
+    for (const Case& c : {Case{"OpenHistoryWindow", "Translation History", false},
+                          Case{"OpenFavoritesWindow", "Saved Translations", false},
+                          Case{"OpenHistoryWindow", "Translation History", true}}) {
+        SCOPED_TRACE(std::string(c.open) + (c.byCard ? " card" : " back"));
+        NotificationCenter::shared().post(QString::fromLatin1(c.open));
+        QPointer<SavedTranslationsView> sheet = view->sheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_EQ(sheet->window(), popover) << "inside the popover, no window of its own";
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_FALSE(view->textInput()->isVisible()) << "the sheet takes the translator's place";
+        EXPECT_TRUE(waitUntil([&] { return popover->contentSize() == SavedTranslationsView::sheetSize; }));
+        EXPECT_EQ(sheet->geometry(), QRect(QPoint(0, 0), SavedTranslationsView::sheetSize));
+        EXPECT_EQ(visibleWindows(), windows) << c.title;
+
+        if (c.byCard) {
+            ASSERT_EQ(sheet->listView()->model()->rowCount(), 1);
+            clickCard(*sheet, 0);
+            EXPECT_TRUE(waitUntil([&] { return view->inputText() == QLatin1String("hello"); }));
+            EXPECT_FALSE(view->showHistoryWindow());
+        } else {
+            QTest::mouseClick(sheet->backButton(), Qt::LeftButton);
+            EXPECT_FALSE(view->showHistoryWindow());
+            EXPECT_FALSE(view->showFavoritesWindow());
+        }
+        EXPECT_TRUE(manager->isPopoverShown()) << "a click in the sheet is a click in the popover";
+        EXPECT_FALSE(view->sheet());
+        EXPECT_TRUE(waitUntil([&] { return sheet.isNull(); })) << "made anew each time";
+        EXPECT_TRUE(view->textInput()->isVisible());
+        EXPECT_TRUE(waitUntil([&] { return popover->contentSize().height() == view->sizeHint().height(); }));
+        EXPECT_EQ(popover->contentSize().width(), translatorSize.width());
     }
+    history.clearHistory();
 }
 
 TEST_F(HistoryWindows, TenThousandFavoritesOpenWithoutLayingOutEveryRowFirst) {
