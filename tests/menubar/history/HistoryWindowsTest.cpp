@@ -73,6 +73,13 @@ void showAndSettle(QWidget& window) {
 
 class HistoryWindows : public ::testing::Test {
 protected:
+    // "book" in the history, "pen" in the favorites.
+    void addBookAndPen() {
+        m_history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
+        m_favorites.addFavorite(
+            TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
+    }
+
     HistoryManager m_history;
     FavoritesManager m_favorites;
 };
@@ -120,9 +127,7 @@ TEST_F(HistoryWindows, CardsKeepTheLineBreaksOfTheirTexts) {
 }
 
 TEST_F(HistoryWindows, RowButtonsToggleAndRemoveFavoritesWithoutLoading) {
-    m_history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
-    m_favorites.addFavorite(
-        TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
+    addBookAndPen();
     HistoryView history(m_history, m_favorites);
     FavoritesView favorites(m_favorites);
     showAndSettle(history);
@@ -148,9 +153,7 @@ TEST_F(HistoryWindows, RowButtonsToggleAndRemoveFavoritesWithoutLoading) {
 }
 
 TEST_F(HistoryWindows, ClearAllEmptiesAtOnceWithoutAskingAndIsOffWhileEmpty) {
-    m_history.addTranslation("book", "kitap", lang("en"), lang("tr"), TranslationService::Google);
-    m_favorites.addFavorite(
-        TranslationHistoryItem::make("pen", "kalem", lang("en"), lang("tr"), TranslationService::Google));
+    addBookAndPen();
     HistoryView history(m_history, m_favorites);
     FavoritesView favorites(m_favorites);
     for (auto [view, key] :
