@@ -11,7 +11,9 @@
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/MenuBarView.h"
 #include "menubar/translator/TranslationHeader.h"
+#include "platform/ActivationPolicy.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
 
@@ -67,7 +69,10 @@ TEST_F(MenuBarScreenshots, LightAndDark) {
         ASSERT_TRUE(waitUntil([&] { return popover.isVisible(); }));
         shootPopover(QStringLiteral("empty-") + mode, popover);
 
-        // The header's context menu holds the tray menu's entries.
+        // The header's context menu holds the tray menu's entries; "About Quillora" among them while the
+        // application has a taskbar presence (shown in the dark shot).
+        platform().activationPolicy().setPolicy(dark ? ActivationPolicy::Policy::Regular
+                                                     : ActivationPolicy::Policy::Accessory);
         QWidget* header = view.header();
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(60, 12), header->mapToGlobal(QPoint(60, 12)));
         QApplication::sendEvent(header, &click);
@@ -77,6 +82,7 @@ TEST_F(MenuBarScreenshots, LightAndDark) {
         spinFor(200);
         shoot(QStringLiteral("header-menu-") + mode, popover.geometry().united(headerMenu->geometry()));
         headerMenu->close();
+        platform().activationPolicy().setPolicy(ActivationPolicy::Policy::Accessory);
 
         ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 3000));
         type(view, QStringLiteral("good morning"));
