@@ -226,6 +226,12 @@ TEST_F(HistoryWindows, SheetsShowInsideThePopoverAndGoBackToTheTranslator) {
         EXPECT_TRUE(waitUntil([&] { return popover->contentSize().height() == view->sizeHint().height(); }));
         EXPECT_EQ(popover->contentSize().width(), translatorSize.width());
     }
+
+    // Escape closes the popover wherever the keyboard is, a sheet included.
+    NotificationCenter::shared().post(QStringLiteral("OpenFavoritesWindow"));
+    ASSERT_TRUE(view->sheet());
+    QTest::keyClick(view->sheet(), Qt::Key_Escape);
+    EXPECT_FALSE(manager->isPopoverShown());
     history.clearHistory();
 }
 
