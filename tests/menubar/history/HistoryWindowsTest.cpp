@@ -232,6 +232,10 @@ TEST_F(HistoryWindows, SheetsShowInsideThePopoverAndGoBackToTheTranslator) {
     ASSERT_TRUE(view->sheet());
     QTest::keyClick(view->sheet(), Qt::Key_Escape);
     EXPECT_FALSE(manager->isPopoverShown());
+    // Only its own ways out take the sheet down.
+    manager->showPopover();
+    EXPECT_TRUE(view->sheet() && view->sheet()->isVisible());
+    EXPECT_EQ(popover->contentSize(), SavedTranslationsView::sheetSize);
     history.clearHistory();
 }
 
