@@ -25,13 +25,18 @@ QStringList moveTo(QPoint p) {
     return {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
 }
 
-std::optional<QRect> popoverFrame(const AppUnderTest& app) {
+std::optional<quint32> popoverWindow(const AppUnderTest& app) {
     for (quint32 id : app.windows()) {
         const std::optional<QRect> frame = AppUnderTest::windowGeometry(id);
         if (frame && frame->width() == MenuBarView::viewWidth)
-            return frame;
+            return id;
     }
     return std::nullopt;
+}
+
+std::optional<QRect> popoverFrame(const AppUnderTest& app) {
+    const std::optional<quint32> window = popoverWindow(app);
+    return window ? AppUnderTest::windowGeometry(*window) : std::nullopt;
 }
 
 QString clipboardText() {
@@ -74,7 +79,10 @@ TEST(OcrRoad, TheOcrButtonRecognisesADraggedRegionAndTranslatesIt) {
     ASSERT_EQ(app.launchAgain(), 0);
     std::optional<QRect> popover;
     ASSERT_TRUE(waitUntil([&] { return (popover = popoverFrame(app)).has_value(); }, 20000));
-    spinFor(500);
+    // Ready for the user's click once it has the keyboard.
+    const std::optional<quint32> popoverId = popoverWindow(app);
+    ASSERT_TRUE(popoverId);
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popoverId));
 
     // Where the OCR button sits in the translator, laid out here exactly as in the app.
     MenuBarView layout;
