@@ -142,8 +142,13 @@ TEST_F(BrowserPasswordFieldTest, PasswordIsNeverReadAndOtherFieldsStillAre) {
     quietPeriod();
     EXPECT_EQ(primary(), kPassword);
     EXPECT_EQ(m_reports.size(), 1);
-    pause();
-    doubleClick(m_word + QPoint(200, 0), 1);
-    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 2; }));
+    // A browser slowed by a loaded machine may offer the word in PRIMARY only after the read gave up, as
+    // it would for a user, who selects again.
+    for (int attempt = 0; attempt < 3 && m_reports.size() < 2; ++attempt) {
+        pause();
+        doubleClick(m_word + QPoint(200, 0), 1);
+        waitUntil([&] { return m_reports.size() == 2; });
+    }
+    ASSERT_EQ(m_reports.size(), 2);
     EXPECT_EQ(m_reports[1].text, QStringLiteral("evening"));
 }
