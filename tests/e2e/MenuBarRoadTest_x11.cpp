@@ -111,7 +111,7 @@ TEST_F(MenuBarRoad, TrayClickTypeReturnReadTheTranslationThenQuitFromTheMenu) {
     EXPECT_TRUE(waitUntil([&] { return !appWindow(m_app, isPopover).has_value(); }, 20000));
 
     // The icon's menu: "Quit" is its last entry.
-    ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::MenuEntry::Last));
+    ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::trayMenuEnd, QStringLiteral("Quit")));
     EXPECT_TRUE(waitUntil([&] { return !m_app.isRunning(); }, 20000));
     // A clean end: no crash, no leak report.
     EXPECT_EQ(m_app.stop(), 0);

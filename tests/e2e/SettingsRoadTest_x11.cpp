@@ -126,7 +126,8 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
     // A build without the tray has no road to the settings window.
     if (!waitUntil([&] { return (icon = trayIcon(m_app)).has_value(); }, 20000))
         GTEST_SKIP() << "no tray icon to open the settings from";
-    ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::MenuEntry::First));
+    ASSERT_TRUE(
+        m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::trayMenuEnd, QStringLiteral("Settings")));
     const std::optional<quint32> window = m_app.waitForWindow(QStringLiteral("^Ayarlar$"));
     ASSERT_TRUE(window);
     // Out of the client's way.

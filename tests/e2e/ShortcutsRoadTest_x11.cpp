@@ -119,7 +119,8 @@ TEST(ShortcutsRoad, RecordedInTheTabAndPressedFromAnotherApplicationBeforeAndAft
     std::optional<QRect> icon;
     if (!waitUntil([&] { return (icon = trayIcon(app)).has_value(); }, 20000))
         GTEST_SKIP() << "no tray icon to open the settings from";
-    ASSERT_TRUE(app.chooseFromTrayMenu(icon->center(), AppUnderTest::MenuEntry::First));
+    ASSERT_TRUE(
+        app.chooseFromTrayMenu(icon->center(), AppUnderTest::trayMenuEnd, QStringLiteral("Settings")));
     const std::optional<quint32> window = app.waitForWindow(QStringLiteral("^Ayarlar$"));
     ASSERT_TRUE(window);
     ASSERT_TRUE(xdo({QStringLiteral("windowmove"), QString::number(*window), QStringLiteral("850"),

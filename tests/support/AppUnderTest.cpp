@@ -17,6 +17,8 @@
 
 const QString AppUnderTest::launchFinishedLine = QStringLiteral("[AppDelegate] Launch finished");
 const QString AppUnderTest::fullSetupLine = QStringLiteral("[AppDelegate] Full setup complete");
+const QStringList AppUnderTest::trayMenuEnd = {
+    QStringLiteral("Settings"), QStringLiteral("Check for Updates"), QString(), QStringLiteral("Quit")};
 
 AppUnderTest::AppUnderTest(QString program)
     : m_program(std::move(program))
@@ -219,7 +221,8 @@ std::optional<QRect> AppUnderTest::windowGeometry(quint32 window) {
                  values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
 }
 
-bool AppUnderTest::chooseFromTrayMenu(QPoint icon, MenuEntry entry, int timeoutMs) {
+bool AppUnderTest::chooseFromTrayMenu(QPoint icon, const QStringList& lastEntries, const QString& entry,
+                                      int timeoutMs) {
     const QList<quint32> before = windows();
     const auto xdotool = [](const QStringList& arguments) {
         return runTool(QStringLiteral("xdotool"), arguments).has_value();
@@ -240,13 +243,18 @@ bool AppUnderTest::chooseFromTrayMenu(QPoint icon, MenuEntry entry, int timeoutM
         timeoutMs);
     if (!menu)
         return false;
-    // An entry's place in a menu of this style: the margin above the first is the one below the last.
+    // The entry's place from the menu's bottom, in a menu of this style that ends the same way.
     QMenu probe;
-    const QRect first = probe.actionGeometry(probe.addAction(QStringLiteral("Settings")));
-    const int y = entry == MenuEntry::First
-                      ? menu->top() + first.center().y()
-                      : menu->bottom() - (probe.sizeHint().height() - 1 - first.center().y());
-    const QPoint target(menu->center().x(), y);
+    QAction* wanted = nullptr;
+    for (const QString& text : lastEntries) {
+        QAction* action = text.isEmpty() ? probe.addSeparator() : probe.addAction(text);
+        if (text == entry)
+            wanted = action;
+    }
+    if (!wanted)
+        return false;
+    const int fromBottom = probe.sizeHint().height() - probe.actionGeometry(wanted).center().y();
+    const QPoint target(menu->center().x(), menu->top() + menu->height() - fromBottom);
     // Moved onto the entry first: a menu takes a click only after the pointer moved over it.
     return xdotool({QStringLiteral("mousemove"), QString::number(target.x()), QString::number(target.y()),
                     QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("mousemove"),

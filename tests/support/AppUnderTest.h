@@ -44,6 +44,9 @@ public:
     static const QString launchFinishedLine;
     // The line logged when the full setup (floating bar and selection monitor) is in place.
     static const QString fullSetupLine;
+    // The entries the tray icon's menu ends with (an empty one is a separator); "About Quillora" comes
+    // above them while the app has a taskbar presence.
+    static const QStringList trayMenuEnd;
 
     explicit AppUnderTest(QString program = QUILLORA_APP_DEFAULT_PROGRAM);
     ~AppUnderTest();
@@ -81,11 +84,12 @@ public:
     // The first mapped window of the app whose title matches `nameRegex` within `timeoutMs`.
     std::optional<quint32> waitForWindow(const QString& nameRegex, int timeoutMs = 20000);
     static std::optional<QRect> windowGeometry(quint32 window);
-    // Right-clicks the tray icon at `icon` and, once the menu it opens is on screen, clicks the menu's
-    // first or last entry. A click, not keys: keys reach a menu only once it holds the keyboard, which a
-    // loaded machine may delay past any fixed pause.
-    enum class MenuEntry { First, Last };
-    bool chooseFromTrayMenu(QPoint icon, MenuEntry entry, int timeoutMs = 10000);
+    // Right-clicks the tray icon at `icon` and, once the menu it opens is on screen, clicks its entry
+    // `entry`, found among the entries the menu ends with, `lastEntries` (an empty one is a separator):
+    // entries above them may come and go. A click, not keys: keys reach a menu only once it holds the
+    // keyboard, which a loaded machine may delay past any fixed pause.
+    bool chooseFromTrayMenu(QPoint icon, const QStringList& lastEntries, const QString& entry,
+                            int timeoutMs = 20000);
     static QString windowName(quint32 window);
     // Waits until `window` has the keyboard focus, so that keys typed next reach it.
     static bool waitForKeyboardFocus(quint32 window, int timeoutMs = 20000);
