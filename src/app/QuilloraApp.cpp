@@ -93,6 +93,11 @@ int QuilloraApp::run(int argc, char** argv) {
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
+    // A repaint through shared memory ends in a round trip before the next may start: with the translator
+    // open, each blink of its text cursor woke the application three times. Its windows are small enough
+    // to send whole.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
 
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillora"));
