@@ -7,7 +7,7 @@
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
-#include "menubar/GlobalToastManager.h"
+#include "ui/GlobalToastManager.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/OCRManager.h"
 #include "platform/AccessibilityPermission.h"

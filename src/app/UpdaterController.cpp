@@ -1,6 +1,6 @@
 #include "app/UpdaterController.h"
 
-#include "menubar/look/Theme.h"
+#include "ui/Theme.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "menubar/look/PopoverWindow.h"
+#include "ui/PopoverWindow.h"
 
-#include "menubar/look/PopoverWindow.h"
+#include "ui/PopoverWindow.h"
 #include "platform/GlobalMouseMonitor.h"
 #include "platform/MainQueue.h"
 

@@ -1,9 +1,9 @@
 #include "menubar/MenuBarManager.h"
 
 #include "menubar/TrayIconGeometry.h"
-#include "menubar/look/ImageAsset.h"
-#include "menubar/look/PopoverWindow.h"
-#include "menubar/look/ImageAssetIconEngine.h"
+#include "ui/ImageAsset.h"
+#include "ui/PopoverWindow.h"
+#include "ui/ImageAssetIconEngine.h"
 #include "menubar/translator/MenuBarView.h"
 #include "menubar/translator/TranslationHeader.h"
 #include "platform/ActivationPolicy.h"

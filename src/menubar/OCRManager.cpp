@@ -1,6 +1,6 @@
 #include "menubar/OCRManager.h"
 
-#include "menubar/GlobalToastManager.h"
+#include "ui/GlobalToastManager.h"
 #include "menubar/MenuBarManager.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"

@@ -1,7 +1,7 @@
 #include "settings/FilledButton.h"
 
-#include "menubar/look/Symbol.h"
-#include "menubar/look/Theme.h"
+#include "ui/Symbol.h"
+#include "ui/Theme.h"
 
 #include <QEvent>
 #include <QFontInfo>

@@ -1,8 +1,8 @@
 #include "settings/OnboardingView.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/ImageAsset.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/ImageAsset.h"
+#include "ui/Theme.h"
 #include "platform/AccessibilityPermission.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"

@@ -1,9 +1,9 @@
 #include "settings/PermissionCard.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/ImageAsset.h"
-#include "menubar/look/Symbol.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/ImageAsset.h"
+#include "ui/Symbol.h"
+#include "ui/Theme.h"
 #include "settings/FilledButton.h"
 
 #include <QFontInfo>

@@ -1,7 +1,7 @@
 #include "settings/SettingsStyle.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/Theme.h"
 
 #include <QPalette>
 #include <QWidget>

@@ -1,9 +1,9 @@
 #include "settings/SettingsTabBar.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/Symbol.h"
-#include "menubar/look/Theme.h"
-#include "menubar/look/VisualEffectView.h"
+#include "ui/Color.h"
+#include "ui/Symbol.h"
+#include "ui/Theme.h"
+#include "ui/VisualEffectView.h"
 #include "settings/SettingsStyle.h"
 
 #include <QHBoxLayout>

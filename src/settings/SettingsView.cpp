@@ -1,7 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "app/SettingsManager.h"
-#include "menubar/look/Color.h"
+#include "ui/Color.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsTabBar.h"

@@ -1,9 +1,9 @@
 #include "settings/ShortcutsTabView.h"
 
-#include "floatingbar/MenuPicker.h"
+#include "ui/MenuPicker.h"
 #include "keyboardshortcuts/Recorder.h"
-#include "menubar/look/Color.h"
-#include "menubar/look/Symbol.h"
+#include "ui/Color.h"
+#include "ui/Symbol.h"
 #include "platform/UserDefaults.h"
 #include "services/TranslationService.h"
 #include "settings/SettingsSectionView.h"

@@ -1,6 +1,6 @@
 #include "settings/SymbolTextButton.h"
 
-#include "menubar/look/Theme.h"
+#include "ui/Theme.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menubar/look/Symbol.h"
+#include "ui/Symbol.h"
 
 #include <QAbstractButton>
 #include <QPixmap>

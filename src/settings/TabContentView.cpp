@@ -1,7 +1,7 @@
 #include "settings/TabContentView.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/Theme.h"
 #include "settings/AboutTabView.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/GeneralTabView.h"

@@ -1,6 +1,6 @@
 #include "settings/ToggleSettingView.h"
 
-#include "menubar/look/Color.h"
+#include "ui/Color.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsStyle.h"
 #include "settings/ToggleSwitch.h"

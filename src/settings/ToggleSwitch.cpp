@@ -1,7 +1,7 @@
 #include "settings/ToggleSwitch.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,7 +1,7 @@
 #include "shortcuts/KeyboardShortcutManager.h"
 
 #include "keyboardshortcuts/KeyboardShortcuts.h"
-#include "menubar/GlobalToastManager.h"
+#include "ui/GlobalToastManager.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"

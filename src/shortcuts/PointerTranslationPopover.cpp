@@ -1,7 +1,7 @@
 #include "shortcuts/PointerTranslationPopover.h"
 
-#include "floatingbar/TranslationPopoverView.h"
-#include "menubar/look/WindowWorkspaces.h"
+#include "ui/TranslationPopoverView.h"
+#include "ui/WindowWorkspaces.h"
 #include "platform/Platform.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menubar/look/PopoverWindow.h"
+#include "ui/PopoverWindow.h"
 #include "platform/GlobalMouseMonitor.h"
 #include "services/TranslationService.h"
 

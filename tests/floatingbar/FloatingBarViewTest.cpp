@@ -2,7 +2,7 @@
 
 #include "TestUtils.h"
 #include "floatingbar/FloatingBarNotificationService.h"
-#include "menubar/look/SymbolButton.h"
+#include "ui/SymbolButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "services/SystemLanguage.h"

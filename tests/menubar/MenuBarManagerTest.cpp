@@ -2,7 +2,7 @@
 
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "menubar/look/PopoverWindow.h"
+#include "ui/PopoverWindow.h"
 #include "menubar/translator/LanguagePickerView.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/AttachedPopover.h"

@@ -6,8 +6,8 @@
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
 #include "menubar/history/HistoryView.h"
-#include "menubar/look/PopoverWindow.h"
-#include "menubar/look/Theme.h"
+#include "ui/PopoverWindow.h"
+#include "ui/Theme.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 // tests/screenshots/take.sh settings does that under Xvfb.
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "menubar/look/Theme.h"
+#include "ui/Theme.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
 #include "selection/ExcludedAppsManager.h"

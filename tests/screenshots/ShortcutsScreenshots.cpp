@@ -4,7 +4,7 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "keyboardshortcuts/Recorder.h"
-#include "menubar/look/Theme.h"
+#include "ui/Theme.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsView.h"
 #include "settings/ShortcutsTabView.h"

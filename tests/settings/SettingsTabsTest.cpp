@@ -3,7 +3,7 @@
 #include "app/LaunchAtLoginManager.h"
 #include "app/SettingsManager.h"
 #include "app/UpdateManager.h"
-#include "floatingbar/MenuPicker.h"
+#include "ui/MenuPicker.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "selection/AccessibilityService.h"

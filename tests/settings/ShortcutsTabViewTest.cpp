@@ -2,7 +2,7 @@
 
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "floatingbar/MenuPicker.h"
+#include "ui/MenuPicker.h"
 #include "keyboardshortcuts/Recorder.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsSectionView.h"

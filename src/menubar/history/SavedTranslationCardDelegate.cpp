@@ -1,10 +1,10 @@
 #include "menubar/history/SavedTranslationCardDelegate.h"
 
 #include "menubar/history/SavedTranslationsModel.h"
-#include "menubar/look/Color.h"
-#include "menubar/look/ImageAsset.h"
-#include "menubar/look/Symbol.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/ImageAsset.h"
+#include "ui/Symbol.h"
+#include "ui/Theme.h"
 
 #include <QListView>
 #include <QLocale>

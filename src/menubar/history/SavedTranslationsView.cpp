@@ -1,12 +1,12 @@
 #include "menubar/history/SavedTranslationsView.h"
 
 #include "menubar/history/SavedTranslationsModel.h"
-#include "menubar/look/Color.h"
-#include "menubar/look/Symbol.h"
-#include "menubar/look/SymbolButton.h"
-#include "menubar/look/TextButton.h"
-#include "menubar/look/Theme.h"
-#include "menubar/look/VisualEffectView.h"
+#include "ui/Color.h"
+#include "ui/Symbol.h"
+#include "ui/SymbolButton.h"
+#include "ui/TextButton.h"
+#include "ui/Theme.h"
+#include "ui/VisualEffectView.h"
 #include "platform/NotificationCenter.h"
 
 #include <QEvent>

@@ -1,9 +1,9 @@
 #include "menubar/translator/ActionBarButton.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/DropShadow.h"
-#include "menubar/look/SystemFont.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/DropShadow.h"
+#include "ui/SystemFont.h"
+#include "ui/Theme.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menubar/look/PopoverWindow.h"
+#include "ui/PopoverWindow.h"
 
 #include <QObject>
 #include <QPointer>

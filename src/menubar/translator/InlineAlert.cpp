@@ -1,10 +1,10 @@
 #include "menubar/translator/InlineAlert.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/Symbol.h"
-#include "menubar/look/SymbolButton.h"
-#include "menubar/look/SystemFont.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/Symbol.h"
+#include "ui/SymbolButton.h"
+#include "ui/SystemFont.h"
+#include "ui/Theme.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menubar/translator/OpacityFade.h"
+#include "ui/OpacityFade.h"
 
 #include <QColor>
 #include <QWidget>

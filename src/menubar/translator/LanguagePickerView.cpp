@@ -1,9 +1,9 @@
 #include "menubar/translator/LanguagePickerView.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/Symbol.h"
-#include "menubar/look/SymbolButton.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/Symbol.h"
+#include "ui/SymbolButton.h"
+#include "ui/Theme.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

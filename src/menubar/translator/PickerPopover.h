@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menubar/look/PopoverWindow.h"
+#include "ui/PopoverWindow.h"
 
 // The popover of a selector button (languages, provider): it opens under its button with fresh content,
 // takes the keyboard while open, and closes on a press outside it or on Escape. Closing it leaves the

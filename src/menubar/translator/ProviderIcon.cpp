@@ -1,6 +1,6 @@
 #include "menubar/translator/ProviderIcon.h"
 
-#include "menubar/look/ImageAsset.h"
+#include "ui/ImageAsset.h"
 
 QString ProviderIcon::assetName(TranslationService service) {
     return QStringLiteral("icon-") + rawValue(service);

@@ -1,8 +1,8 @@
 #include "menubar/translator/RewriteOptionsView.h"
 
-#include "menubar/look/Symbol.h"
-#include "menubar/look/SystemFont.h"
-#include "menubar/look/Theme.h"
+#include "ui/Symbol.h"
+#include "ui/SystemFont.h"
+#include "ui/Theme.h"
 #include "menubar/translator/RowDivider.h"
 
 #include <QLabel>

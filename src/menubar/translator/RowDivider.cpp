@@ -1,6 +1,6 @@
 #include "menubar/translator/RowDivider.h"
 
-#include "menubar/look/Theme.h"
+#include "ui/Theme.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
 #include "menubar/translator/SelectorButton.h"
 
-#include "menubar/look/SelectorFieldStyle.h"
-#include "menubar/look/Symbol.h"
-#include "menubar/look/Theme.h"
+#include "ui/SelectorFieldStyle.h"
+#include "ui/Symbol.h"
+#include "ui/Theme.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #include "menubar/translator/ServicePickerView.h"
 
-#include "menubar/look/Symbol.h"
-#include "menubar/look/Theme.h"
+#include "ui/Symbol.h"
+#include "ui/Theme.h"
 #include "menubar/translator/ProviderIcon.h"
 #include "menubar/translator/RowDivider.h"
 

@@ -1,8 +1,8 @@
 #include "menubar/translator/TextCard.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/DropShadow.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/DropShadow.h"
+#include "ui/Theme.h"
 
 #include <QLabel>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "menubar/translator/TextOutputView.h"
 
 #include "menubar/history/HistoryManager.h"
-#include "menubar/look/SystemFont.h"
+#include "ui/SystemFont.h"
 #include "menubar/translator/TextCard.h"
 
 #include <QAbstractTextDocumentLayout>

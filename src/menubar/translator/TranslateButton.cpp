@@ -1,7 +1,7 @@
 #include "menubar/translator/TranslateButton.h"
 
-#include "menubar/look/ProgressSpinner.h"
-#include "menubar/look/Symbol.h"
+#include "ui/ProgressSpinner.h"
+#include "ui/Symbol.h"
 #include "menubar/translator/PrimaryButtonStyle.h"
 #include "platform/NotificationCenter.h"
 

@@ -1,8 +1,8 @@
 #include "menubar/translator/TranslationChip.h"
 
-#include "menubar/look/Color.h"
-#include "menubar/look/SystemFont.h"
-#include "menubar/look/Theme.h"
+#include "ui/Color.h"
+#include "ui/SystemFont.h"
+#include "ui/Theme.h"
 #include "menubar/translator/AttachedPopover.h"
 
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 #include "menubar/translator/TranslationHeader.h"
 
-#include "menubar/look/SymbolButton.h"
-#include "menubar/look/SystemFont.h"
-#include "menubar/look/Theme.h"
+#include "ui/SymbolButton.h"
+#include "ui/SystemFont.h"
+#include "ui/Theme.h"
 #include "platform/NotificationCenter.h"
 
 #include <QHBoxLayout>

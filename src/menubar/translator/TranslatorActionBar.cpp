@@ -1,8 +1,8 @@
 #include "menubar/translator/TranslatorActionBar.h"
 
 #include "menubar/history/FavoritesManager.h"
-#include "menubar/look/Color.h"
-#include "menubar/look/SpeechToggle.h"
+#include "ui/Color.h"
+#include "ui/SpeechToggle.h"
 #include "menubar/translator/ActionBarButton.h"
 #include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/RewriteButton.h"

@@ -4,7 +4,7 @@
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
 #include "menubar/history/HistoryView.h"
-#include "menubar/look/PopoverWindow.h"
+#include "ui/PopoverWindow.h"
 #include "menubar/translator/MenuBarView.h"
 #include "menubar/translator/TextInputView.h"
 #include "platform/NotificationCenter.h"

@@ -1,6 +1,6 @@
 #include "TestUtils.h"
-#include "menubar/look/ProgressSpinner.h"
-#include "menubar/look/SymbolButton.h"
+#include "ui/ProgressSpinner.h"
+#include "ui/SymbolButton.h"
 #include "menubar/translator/LanguagePickerView.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/PrimaryButtonStyle.h"

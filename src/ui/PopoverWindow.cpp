@@ -1,0 +1,356 @@
+#include "ui/PopoverWindow.h"
+
+#include "ui/Color.h"
+#include "ui/Compositor.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+bool isVertical(PopoverWindow::Edge edge) {
+    return edge == PopoverWindow::Edge::Top || edge == PopoverWindow::Edge::Bottom;
+}
+
+PopoverWindow::Edge opposite(PopoverWindow::Edge edge) {
+    switch (edge) {
+    case PopoverWindow::Edge::Top:
+        return PopoverWindow::Edge::Bottom;
+    case PopoverWindow::Edge::Bottom:
+        return PopoverWindow::Edge::Top;
+    case PopoverWindow::Edge::Left:
+        return PopoverWindow::Edge::Right;
+    case PopoverWindow::Edge::Right:
+        return PopoverWindow::Edge::Left;
+    }
+    return edge;
+}
+
+// Room between the anchor and the screen border on one side.
+int roomOn(PopoverWindow::Edge edge, const QRect& anchor, const QRect& screen) {
+    switch (edge) {
+    case PopoverWindow::Edge::Top:
+        return anchor.top() - screen.top();
+    case PopoverWindow::Edge::Bottom:
+        return screen.top() + screen.height() - (anchor.top() + anchor.height());
+    case PopoverWindow::Edge::Left:
+        return anchor.left() - screen.left();
+    case PopoverWindow::Edge::Right:
+        return screen.left() + screen.width() - (anchor.left() + anchor.width());
+    }
+    return 0;
+}
+
+// Keeps [start, start + length) inside [low, low + span), preferring the low end when it cannot fit.
+int clampSpan(int start, int length, int low, int span) {
+    return std::max(low, std::min(start, low + span - length));
+}
+
+} // namespace
+
+QWidget* PopoverWindow::widgetOf(QWindow* window) {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* widget : windows) {
+        if (widget->windowHandle() == window)
+            return widget;
+    }
+    return nullptr;
+}
+
+bool PopoverWindow::isOwnedWindowAt(const QWidget* owner, QPoint position) {
+    if (!owner)
+        return false;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [owner, position](const QWidget* window) {
+        if (!window->isVisible() || !window->frameGeometry().contains(position))
+            return false;
+        for (const QObject* o = window; o; o = o->parent()) {
+            if (o == owner)
+                return true;
+        }
+        return false;
+    });
+}
+
+QRegion PopoverWindow::regionOf(const QPainterPath& path) {
+    QRegion region;
+    for (const QPolygonF& polygon : path.toFillPolygons())
+        region += QRegion(polygon.toPolygon(), Qt::WindingFill);
+    return region;
+}
+
+PopoverWindow::PopoverWindow(Options options, QWidget* parent)
+    : QWidget(parent) {
+    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint;
+    if (options.testFlag(StaysOnTop))
+        flags |= Qt::WindowStaysOnTopHint;
+    if (options.testFlag(DoesNotAcceptFocus))
+        flags |= Qt::WindowDoesNotAcceptFocus;
+    setWindowFlags(flags);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            &PopoverWindow::handleApplicationStateChanged);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+        if (window && window == windowHandle())
+            m_activationPending = false;
+        if (window)
+            m_lastFocusWindowWasOwnPopup = window->type() == Qt::Popup && contains(widgetOf(window));
+    });
+    Theme::followAppearance(this, [this] { update(); });
+}
+
+PopoverWindow::~PopoverWindow() {
+    if (m_filterInstalled)
+        qApp->removeEventFilter(this);
+}
+
+void PopoverWindow::setContentWidget(QWidget* content) {
+    if (m_content == content)
+        return;
+    delete m_content;
+    m_content = content;
+    if (!content)
+        return;
+    content->setParent(this);
+    if (m_contentSize.isEmpty())
+        m_contentSize = content->sizeHint().expandedTo(QSize(1, 1));
+    layoutContent();
+    content->show();
+}
+
+void PopoverWindow::setContentSize(const QSize& size) {
+    m_contentSize = size;
+    if (isVisible())
+        applyPlacement();
+    else
+        layoutContent();
+}
+
+void PopoverWindow::setArrowVisible(bool visible) {
+    m_arrowVisible = visible;
+    if (isVisible())
+        applyPlacement();
+}
+
+void PopoverWindow::setMaterial(VisualEffectView::Material material) {
+    m_material = material;
+    update();
+}
+
+PopoverWindow::Placement PopoverWindow::place(const QSize& contentSize, const QRect& anchor,
+                                              const QRect& screen, Edge preferredEdge, bool arrow) {
+    const int arrowSpace = arrow ? arrowLength : 0;
+    Placement result;
+
+    // The side: the preferred one when the popover fits there, else the opposite one when it fits there,
+    // else whichever has more room.
+    const int needed = (isVertical(preferredEdge) ? contentSize.height() : contentSize.width()) + arrowSpace;
+    Edge edge = preferredEdge;
+    if (roomOn(edge, anchor, screen) < needed) {
+        const Edge other = opposite(edge);
+        if (roomOn(other, anchor, screen) >= needed ||
+            roomOn(other, anchor, screen) > roomOn(edge, anchor, screen))
+            edge = other;
+    }
+    result.edge = edge;
+
+    QSize size = contentSize;
+    if (isVertical(edge))
+        size.rheight() += arrowSpace;
+    else
+        size.rwidth() += arrowSpace;
+
+    const QPointF center = QRectF(anchor).center();
+    const int centeredX = anchor.left() + (anchor.width() - size.width()) / 2;
+    const int centeredY = anchor.top() + (anchor.height() - size.height()) / 2;
+    int x = 0;
+    int y = 0;
+    switch (edge) {
+    case Edge::Top:
+        y = anchor.top() - size.height();
+        x = centeredX;
+        break;
+    case Edge::Bottom:
+        y = anchor.top() + anchor.height();
+        x = centeredX;
+        break;
+    case Edge::Left:
+        x = anchor.left() - size.width();
+        y = centeredY;
+        break;
+    case Edge::Right:
+        x = anchor.left() + anchor.width();
+        y = centeredY;
+        break;
+    }
+    x = clampSpan(x, size.width(), screen.left(), screen.width());
+    y = clampSpan(y, size.height(), screen.top(), screen.height());
+    result.frame = QRect(QPoint(x, y), size);
+
+    if (arrow) {
+        // The arrow points at the anchor's middle, but never into the rounded corners.
+        const int low = int(cornerRadius) + arrowWidth / 2;
+        const int length = isVertical(edge) ? size.width() : size.height();
+        const int wanted = int(std::lround(isVertical(edge) ? center.x() - x : center.y() - y));
+        result.arrowCenter = length >= 2 * low ? std::clamp(wanted, low, length - low) : length / 2;
+    }
+    return result;
+}
+
+void PopoverWindow::showRelativeTo(const QRect& anchor, Edge preferredEdge) {
+    m_anchor = anchor;
+    m_preferredEdge = preferredEdge;
+    m_composited = Compositor::isRunning();
+    applyPlacement();
+    if (!isVisible()) {
+        m_applicationState = QGuiApplication::applicationState();
+        show();
+    }
+    raise();
+}
+
+void PopoverWindow::applyPlacement() {
+    QScreen* screen = QGuiApplication::screenAt(m_anchor.center());
+    if (!screen)
+        screen = QGuiApplication::screenAt(m_anchor.topLeft());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(m_anchor.topLeft(), m_contentSize);
+    m_placement = place(m_contentSize, m_anchor, area, m_preferredEdge, m_arrowVisible);
+    setFixedSize(m_placement.frame.size());
+    move(m_placement.frame.topLeft());
+    layoutContent();
+    if (m_composited)
+        clearMask();
+    else
+        setMask(regionOf(bubblePath()));
+    update();
+}
+
+QRect PopoverWindow::contentRect() const {
+    const int arrowSpace = m_arrowVisible && m_placement.arrowCenter >= 0 ? arrowLength : 0;
+    QRect area(QPoint(0, 0), m_contentSize);
+    switch (m_placement.edge) {
+    case Edge::Bottom:
+        area.translate(0, arrowSpace);
+        break;
+    case Edge::Right:
+        area.translate(arrowSpace, 0);
+        break;
+    case Edge::Top:
+    case Edge::Left:
+        break;
+    }
+    return area;
+}
+
+void PopoverWindow::layoutContent() {
+    if (m_content)
+        m_content->setGeometry(contentRect());
+}
+
+QPainterPath PopoverWindow::bubblePath() const {
+    QPainterPath path;
+    const QRectF body(contentRect());
+    path.addRoundedRect(body, cornerRadius, cornerRadius);
+    if (!m_arrowVisible || m_placement.arrowCenter < 0)
+        return path;
+    const qreal c = m_placement.arrowCenter;
+    const qreal half = arrowWidth / 2.0;
+    QPolygonF arrow;
+    switch (m_placement.edge) {
+    case Edge::Bottom: // popover below the anchor: arrow on top, pointing up
+        arrow << QPointF(c - half, body.top() + 1) << QPointF(c, body.top() - arrowLength)
+              << QPointF(c + half, body.top() + 1);
+        break;
+    case Edge::Top:
+        arrow << QPointF(c - half, body.bottom() - 1) << QPointF(c, body.bottom() + arrowLength)
+              << QPointF(c + half, body.bottom() - 1);
+        break;
+    case Edge::Right:
+        arrow << QPointF(body.left() + 1, c - half) << QPointF(body.left() - arrowLength, c)
+              << QPointF(body.left() + 1, c + half);
+        break;
+    case Edge::Left:
+        arrow << QPointF(body.right() - 1, c - half) << QPointF(body.right() + arrowLength, c)
+              << QPointF(body.right() - 1, c + half);
+        break;
+    }
+    QPainterPath arrowPath;
+    arrowPath.addPolygon(arrow);
+    arrowPath.closeSubpath();
+    return path.united(arrowPath);
+}
+
+void PopoverWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPainterPath bubble = bubblePath();
+    painter.fillPath(bubble, VisualEffectView::fillColor(m_material, m_composited));
+    painter.setPen(QPen(Color::withOpacity(Theme::border(), m_composited ? 1.0 : 1.6), 1.0));
+    painter.drawPath(bubble);
+}
+
+void PopoverWindow::activate() {
+    m_activationPending = true;
+    activateWindow();
+}
+
+void PopoverWindow::showEvent(QShowEvent* event) {
+    if (!m_filterInstalled) {
+        qApp->installEventFilter(this);
+        m_filterInstalled = true;
+    }
+    QWidget::showEvent(event);
+}
+
+void PopoverWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A window manager unmapping us (a workspace switch) is no closing.
+    if (event->spontaneous())
+        return;
+    if (m_filterInstalled) {
+        qApp->removeEventFilter(this);
+        m_filterInstalled = false;
+    }
+    m_activationPending = false;
+    Q_EMIT closed();
+}
+
+bool PopoverWindow::contains(const QObject* object) const {
+    // Menus and popovers opened from inside the popover are its descendants, though they are windows of
+    // their own.
+    for (const QObject* o = object; o; o = o->parent()) {
+        if (o == this || (m_anchorWidget && o == m_anchorWidget))
+            return true;
+    }
+    return false;
+}
+
+bool PopoverWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (m_behavior != Behavior::ApplicationDefined && isVisible() && watched->isWidgetType() &&
+        (event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::NonClientAreaMouseButtonPress) &&
+        !contains(watched)) {
+        hide();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PopoverWindow::handleApplicationStateChanged(Qt::ApplicationState state) {
+    const Qt::ApplicationState previous = m_applicationState;
+    m_applicationState = state;
+    if (m_behavior == Behavior::ApplicationDefined || !isVisible() || m_activationPending)
+        return;
+    // A list or menu opened from inside the popover activates this application while it is open and
+    // deactivates it again when it closes; no other application became active.
+    if (previous == Qt::ApplicationActive && state != Qt::ApplicationActive && !m_lastFocusWindowWasOwnPopup)
+        hide();
+}

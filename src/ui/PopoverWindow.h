@@ -1,0 +1,115 @@
+#pragma once
+
+#include "ui/VisualEffectView.h"
+
+#include <QPainterPath>
+#include <QPointer>
+#include <QWidget>
+
+// A frameless, rounded, translucent window shown beside an anchor rectangle, with an optional arrow
+// pointing at the anchor. It always stays entirely on the anchor's screen: when the preferred side has
+// no room it opens on the opposite side, and it slides along the edge as far as needed.
+//
+// Closing behaviours:
+//  - ApplicationDefined: only when told (hide()/close()/performClose()).
+//  - Transient: on any press outside it in this application, and when this application stops being
+//    the active one (a click in another application activates that one).
+//  - Semitransient: on a press outside it in this application, and when another application becomes
+//    active.
+// Either way `closed` follows once per showing.
+class PopoverWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum class Behavior { ApplicationDefined, Transient, Semitransient };
+    // The side of the anchor on which the popover opens.
+    enum class Edge { Top, Bottom, Left, Right };
+    enum Option { NoOptions = 0x0, StaysOnTop = 0x1, DoesNotAcceptFocus = 0x2 };
+    Q_DECLARE_FLAGS(Options, Option)
+
+    struct Placement {
+        QRect frame;
+        Edge edge = Edge::Bottom;
+        // Middle of the arrow along the edge it sits on, in window coordinates; -1 without an arrow.
+        int arrowCenter = -1;
+    };
+
+    static constexpr int arrowLength = 9;
+    static constexpr int arrowWidth = 18;
+    static constexpr qreal cornerRadius = 10;
+
+    explicit PopoverWindow(Options options = StaysOnTop, QWidget* parent = nullptr);
+    ~PopoverWindow() override;
+
+    // Takes ownership; the previous content is deleted.
+    void setContentWidget(QWidget* content);
+    QWidget* contentWidget() const { return m_content; }
+    // Size of the content area (the window without the arrow). A shown popover is placed again.
+    void setContentSize(const QSize& size);
+    QSize contentSize() const { return m_contentSize; }
+
+    void setBehavior(Behavior behavior) { m_behavior = behavior; }
+    Behavior behavior() const { return m_behavior; }
+    void setArrowVisible(bool visible);
+    bool isArrowVisible() const { return m_arrowVisible; }
+    void setMaterial(VisualEffectView::Material material);
+    // Presses on this widget (the control that opens and closes the popover) are left to it.
+    void setAnchorWidget(QWidget* widget) { m_anchorWidget = widget; }
+
+    // Shows the popover beside `anchor` (global coordinates) on `preferredEdge` where it fits.
+    void showRelativeTo(const QRect& anchor, Edge preferredEdge);
+    bool isShown() const { return isVisible(); }
+    void performClose() { hide(); }
+    // Takes the keyboard (a popover that accepts focus). Until the window manager has given it, a
+    // deactivation still on its way from the previously focused window does not close the popover.
+    void activate();
+
+    QRect anchor() const { return m_anchor; }
+    Edge edge() const { return m_placement.edge; }
+    Placement placement() const { return m_placement; }
+
+    // Whether `owner`, or a list or popover opened from inside it, is shown at `position` (global
+    // coordinates). Our other windows are left out: another application may cover them there.
+    static bool isOwnedWindowAt(const QWidget* owner, QPoint position);
+
+    // The pixels a shape covers, for window masks.
+    static QRegion regionOf(const QPainterPath& path);
+
+    // Where a popover with content of `contentSize` goes beside `anchor`, inside `screen`.
+    static Placement place(const QSize& contentSize, const QRect& anchor, const QRect& screen,
+                           Edge preferredEdge, bool arrow);
+
+Q_SIGNALS:
+    void closed();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void applyPlacement();
+    void layoutContent();
+    QRect contentRect() const;
+    QPainterPath bubblePath() const;
+    bool contains(const QObject* object) const;
+    void handleApplicationStateChanged(Qt::ApplicationState state);
+    static QWidget* widgetOf(QWindow* window);
+
+    QPointer<QWidget> m_content;
+    QPointer<QWidget> m_anchorWidget;
+    QSize m_contentSize;
+    Behavior m_behavior = Behavior::Transient;
+    bool m_arrowVisible = true;
+    VisualEffectView::Material m_material = VisualEffectView::Material::Popover;
+    QRect m_anchor;
+    Edge m_preferredEdge = Edge::Bottom;
+    Placement m_placement;
+    Qt::ApplicationState m_applicationState = Qt::ApplicationInactive;
+    bool m_composited = true;
+    bool m_filterInstalled = false;
+    bool m_lastFocusWindowWasOwnPopup = false;
+    bool m_activationPending = false;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(PopoverWindow::Options)

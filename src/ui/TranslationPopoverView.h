@@ -1,0 +1,173 @@
+#pragma once
+
+#include "ui/PopoverWindow.h"
+#include "services/TranslationService.h"
+#include "services/WebApiClient.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <optional>
+
+class ElidedLabel;
+class MenuPicker;
+class ProgressSpinner;
+class QLabel;
+class QPlainTextEdit;
+class SymbolButton;
+class TextButton;
+enum class TTSSource;
+
+// The translation popover's content: the selected text on one line (with "Show all"), the translation in
+// a read-only editor, pickers for the source language, the target language and the provider, a swap
+// button, and listen and copy buttons for both texts. It translates through TranslationManager when it is
+// shown and again after each change of language or provider; only the newest request's answer is shown.
+class TranslationPopoverView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int viewWidth = 450;
+    static constexpr int showAllHoverDelayMs = 500;
+    static constexpr int fullTextLeaveDelayMs = 1000;
+    static constexpr int focusDelayMs = 100;
+
+    TranslationPopoverView(const QString& text, const QString& sourceLanguage, const QString& targetLanguage,
+                           TranslationService selectedService, const QString& triggerSource,
+                           qreal popoverHeight, QWidget* parent = nullptr);
+    ~TranslationPopoverView() override;
+
+    QString text() const { return m_text; }
+    QString sourceLanguage() const { return m_sourceLanguage; }
+    QString targetLanguage() const { return m_targetLanguage; }
+    QString triggerSource() const { return m_triggerSource; }
+    QString currentSourceText() const { return m_currentSourceText; }
+    QString translatedText() const { return m_translatedText; }
+    bool isLoading() const { return m_isLoading; }
+    std::optional<QString> error() const { return m_error; }
+    TranslationService selectedService() const { return m_selectedService; }
+    bool isTextEditorFocused() const { return m_isTextEditorFocused; }
+    bool isShowingFullSourceText() const { return m_isShowingFullSourceText; }
+    bool isHoveringShowMore() const { return m_isHoveringShowMore; }
+    qreal popoverHeight() const { return m_popoverHeight; }
+    QString selectedSourceLang() const { return m_selectedSourceLang; }
+    QString selectedTargetLang() const { return m_selectedTargetLang; }
+
+    // The swap is offered only with a translation on screen and a known source language.
+    bool canSwapLanguages() const;
+
+    void handleAppear();
+    void startTranslation(TranslationService service);
+    void handleEditorAppear();
+    void updatePopoverHeight();
+    // 80 for an empty text, else 22 per estimated line (65 characters a line, rounded up, plus line breaks).
+    static qreal estimatedTextHeight(const QString& text);
+    void toggleTranslationSpeech();
+    void copyTranslation();
+    void swapLanguages();
+    void toggleSourceSpeech();
+    void copySourceText();
+    void toggleFullSourceText();
+    void handleShowAllHover(bool hovering);
+    void handleFullTextHover(bool hovering);
+
+    // What the pickers do when the user chooses another value.
+    void chooseSourceLanguage(const QString& code);
+    void chooseTargetLanguage(const QString& code);
+    void chooseService(TranslationService service);
+
+    // Where the full-text popover opens for "Show all" at `button` in a popover window at `popover`
+    // that hangs from `popoverAnchor` (the floating bar, or the pointer; global coordinates): beside the
+    // popover window where it fits and covers neither, else below the button, so the pickers and the
+    // floating bar stay in sight.
+    struct FullTextPlacement {
+        QRect anchor;
+        PopoverWindow::Edge edge;
+    };
+    static FullTextPlacement fullTextPlacement(const QRect& button, const QRect& popover,
+                                               const QRect& popoverAnchor, const QRect& screen);
+    static constexpr QSize fullTextSize{400, 200};
+
+    // User-perceived characters, and line feeds among them (a CR LF pair is one character and no line feed).
+    static int characterCount(const QString& text);
+    static int lineBreakCount(const QString& text);
+
+    // The controls, for tests and screenshots.
+    MenuPicker* sourcePicker() const { return m_sourcePicker; }
+    MenuPicker* targetPicker() const { return m_targetPicker; }
+    MenuPicker* servicePicker() const { return m_servicePicker; }
+    SymbolButton* swapButton() const { return m_swapButton; }
+    SymbolButton* sourceListenButton() const { return m_sourceListen; }
+    SymbolButton* translationListenButton() const { return m_translationListen; }
+    SymbolButton* sourceCopyButton() const { return m_sourceCopy; }
+    SymbolButton* translationCopyButton() const { return m_translationCopy; }
+    TextButton* showAllButton() const { return m_showAllButton; }
+    QPlainTextEdit* editor() const { return m_editor; }
+    QLabel* errorLabel() const { return m_errorLabel; }
+    ElidedLabel* sourceLine() const { return m_sourceLine; }
+    PopoverWindow* fullTextPopover() const { return m_fullTextPopover; }
+    // The part of the result area on screen: the loading indicator, the error text or the editor.
+    QWidget* resultArea() const;
+
+Q_SIGNALS:
+    void popoverHeightChanged(qreal height);
+    // Any of the state above changed.
+    void stateChanged();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void scheduleEditorFocus();
+    void buildUi();
+    void refresh();
+    void refreshSpeechButtons();
+    void setPopoverHeight(qreal height);
+    void setTextEditorFocused(bool focused);
+    void setShowingFullSourceText(bool showing);
+    void applyResult(const QString& translation);
+    void applyFailure(const QString& description);
+    // The language the swap makes the target: the source picker's, or the detected one for "auto".
+    QString swapTargetLanguage() const;
+
+    // Given by the creator.
+    QString m_text;
+    QString m_sourceLanguage;
+    QString m_targetLanguage;
+    QString m_triggerSource;
+
+    // View state.
+    QString m_currentSourceText;
+    QString m_translatedText;
+    bool m_isLoading = true;
+    std::optional<QString> m_error;
+    TranslationService m_selectedService;
+    bool m_isTextEditorFocused = false;
+    bool m_isShowingFullSourceText = false;
+    bool m_isHoveringShowMore = false;
+    qreal m_popoverHeight;
+    QString m_selectedSourceLang;
+    QString m_selectedTargetLang;
+
+    // Each request gets the next generation; answers of older ones are dropped.
+    quint64 m_generation = 0;
+    RequestId m_request = 0;
+    // Detected language of the current source text, when its source is "auto" ("auto" for none).
+    QString m_detectedSourceLanguage;
+
+    MenuPicker* m_sourcePicker = nullptr;
+    MenuPicker* m_targetPicker = nullptr;
+    MenuPicker* m_servicePicker = nullptr;
+    SymbolButton* m_swapButton = nullptr;
+    SymbolButton* m_sourceListen = nullptr;
+    SymbolButton* m_sourceCopy = nullptr;
+    SymbolButton* m_translationListen = nullptr;
+    SymbolButton* m_translationCopy = nullptr;
+    ElidedLabel* m_sourceLine = nullptr;
+    TextButton* m_showAllButton = nullptr;
+    QWidget* m_loadingArea = nullptr;
+    ProgressSpinner* m_spinner = nullptr;
+    QLabel* m_errorLabel = nullptr;
+    QPlainTextEdit* m_editor = nullptr;
+    QPointer<PopoverWindow> m_fullTextPopover;
+    QLabel* m_fullTextLabel = nullptr;
+};

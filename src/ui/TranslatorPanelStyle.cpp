@@ -1,0 +1,86 @@
+#include "ui/TranslatorPanelStyle.h"
+
+#include "ui/Theme.h"
+#include "ui/VisualEffectView.h"
+
+#include <QEvent>
+#include <QLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWidget>
+
+namespace {
+
+// The border sits above the panel's children so the material never covers it.
+class PanelBorder : public QWidget {
+public:
+    explicit PanelBorder(QWidget* parent)
+        : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
+                             Theme::cornerRadius);
+        painter.setPen(QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        painter.drawPath(shape);
+    }
+};
+
+} // namespace
+
+TranslatorPanelStyle::TranslatorPanelStyle(QWidget* panel)
+    : QObject(panel)
+    , m_panel(panel)
+    , m_background(new VisualEffectView(VisualEffectView::Material::Sidebar,
+                                        VisualEffectView::BlendingMode::BehindWindow, panel))
+    , m_border(new PanelBorder(panel)) {
+    m_background->setCornerRadius(Theme::cornerRadius);
+    m_background->lower();
+    m_border->raise();
+    Theme::followAppearance(m_border, [this] { m_border->update(); });
+    layoutDecorations();
+}
+
+void TranslatorPanelStyle::apply(QWidget* panel) {
+    if (!panel || panel->findChild<TranslatorPanelStyle*>(QString(), Qt::FindDirectChildrenOnly))
+        return;
+    panel->setContentsMargins(panelPadding, panelPadding, panelPadding, panelPadding);
+    if (panel->layout())
+        panel->layout()->setContentsMargins(0, 0, 0, 0);
+    panel->installEventFilter(new TranslatorPanelStyle(panel));
+}
+
+void TranslatorPanelStyle::layoutDecorations() {
+    m_background->setGeometry(m_panel->rect());
+    m_border->setGeometry(m_panel->rect());
+}
+
+bool TranslatorPanelStyle::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_panel) {
+        switch (event->type()) {
+        case QEvent::Resize:
+        case QEvent::Show:
+            layoutDecorations();
+            break;
+        case QEvent::ChildAdded:
+            // Children added later must still lie between the material and the border.
+            m_background->lower();
+            m_border->raise();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QWidget* translatorPanelStyle(QWidget* panel) {
+    TranslatorPanelStyle::apply(panel);
+    return panel;
+}

@@ -1,0 +1,224 @@
+#include "ui/PopoverWindow.h"
+
+#include "TestUtils.h"
+
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+#include <gtest/gtest.h>
+#include <qpa/qwindowsysteminterface.h>
+
+using Edge = PopoverWindow::Edge;
+
+namespace {
+
+const QRect screen(0, 0, 1600, 1000);
+const QSize content(450, 320);
+constexpr int arrow = PopoverWindow::arrowLength;
+
+bool inside(const QRect& frame, const QRect& area) {
+    return area.contains(frame);
+}
+
+} // namespace
+
+TEST(PopoverPlacement, OpensOnThePreferredSideCentredOnTheAnchor) {
+    const QRect anchor(700, 400, 110, 1);
+    const auto below = PopoverWindow::place(content, anchor, screen, Edge::Bottom, true);
+    EXPECT_EQ(below.edge, Edge::Bottom);
+    EXPECT_EQ(below.frame.top(), anchor.bottom() + 1);
+    EXPECT_EQ(below.frame.size(), QSize(450, 320 + arrow));
+    EXPECT_EQ(QRectF(below.frame).center().x(), QRectF(anchor).center().x());
+    EXPECT_EQ(below.arrowCenter, below.frame.width() / 2);
+
+    const auto above = PopoverWindow::place(content, anchor, screen, Edge::Top, true);
+    EXPECT_EQ(above.edge, Edge::Top);
+    EXPECT_EQ(above.frame.bottom(), anchor.top() - 1);
+
+    const auto right = PopoverWindow::place(content, anchor, screen, Edge::Right, true);
+    EXPECT_EQ(right.edge, Edge::Right);
+    EXPECT_EQ(right.frame.left(), anchor.right() + 1);
+    EXPECT_EQ(right.frame.size(), QSize(450 + arrow, 320));
+}
+
+TEST(PopoverPlacement, FlipsToTheOtherSideWhenThePreferredOneHasNoRoom) {
+    const QRect nearBottom(700, 900, 110, 1);
+    const auto above = PopoverWindow::place(content, nearBottom, screen, Edge::Bottom, true);
+    EXPECT_EQ(above.edge, Edge::Top);
+    EXPECT_EQ(above.frame.bottom(), nearBottom.top() - 1);
+    EXPECT_TRUE(inside(above.frame, screen));
+
+    const QRect nearTop(700, 20, 110, 60);
+    EXPECT_EQ(PopoverWindow::place(content, nearTop, screen, Edge::Top, true).edge, Edge::Bottom);
+
+    const QRect nearRight(1400, 400, 110, 60);
+    const auto left = PopoverWindow::place(content, nearRight, screen, Edge::Right, true);
+    EXPECT_EQ(left.edge, Edge::Left);
+    EXPECT_EQ(left.frame.right(), nearRight.left() - 1);
+}
+
+TEST(PopoverPlacement, SlidesAlongTheEdgeToStayOnScreenWithTheArrowOnTheAnchor) {
+    const QRect nearRightEdge(1560, 400, 30, 1);
+    const auto p = PopoverWindow::place(content, nearRightEdge, screen, Edge::Bottom, true);
+    EXPECT_TRUE(inside(p.frame, screen));
+    EXPECT_EQ(p.frame.right(), screen.right());
+    EXPECT_EQ(p.arrowCenter, 1575 - p.frame.left());
+
+    const QRect atLeftEdge(0, 400, 10, 1);
+    const auto q = PopoverWindow::place(content, atLeftEdge, screen, Edge::Bottom, true);
+    EXPECT_EQ(q.frame.left(), 0);
+    // The anchor lies under the rounded corner: the arrow stops where the straight edge begins.
+    EXPECT_EQ(q.arrowCenter, int(PopoverWindow::cornerRadius) + PopoverWindow::arrowWidth / 2);
+
+    const QRect nearTopEdge(1000, 5, 60, 20);
+    const auto r = PopoverWindow::place(content, nearTopEdge, screen, Edge::Left, true);
+    EXPECT_EQ(r.edge, Edge::Left);
+    EXPECT_EQ(r.frame.top(), 0);
+    EXPECT_TRUE(inside(r.frame, screen));
+}
+
+TEST(PopoverPlacement, StaysOnTheAnchorsScreenAnywhereOnTheDesktop) {
+    const QRect second(1600, 200, 1280, 800);
+    const QRect anchor(2850, 960, 20, 20);
+    const auto p = PopoverWindow::place(content, anchor, second, Edge::Bottom, true);
+    EXPECT_EQ(p.edge, Edge::Top);
+    EXPECT_TRUE(inside(p.frame, second));
+}
+
+TEST(PopoverPlacement, TooTallForEitherSideTakesTheRoomierOneAndStaysOnScreen) {
+    const QRect small(0, 0, 800, 400);
+    const QRect anchor(300, 120, 100, 10);
+    const auto p = PopoverWindow::place(QSize(300, 300), anchor, small, Edge::Top, true);
+    EXPECT_EQ(p.edge, Edge::Bottom);
+    EXPECT_TRUE(inside(p.frame, small));
+}
+
+TEST(PopoverPlacement, WithoutArrowTheWindowIsTheContent) {
+    const auto p = PopoverWindow::place(content, QRect(700, 400, 10, 10), screen, Edge::Bottom, false);
+    EXPECT_EQ(p.frame.size(), content);
+    EXPECT_EQ(p.arrowCenter, -1);
+}
+
+namespace {
+
+class PopoverClosing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_other.resize(200, 200);
+        m_other.move(0, 0);
+        m_other.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_other));
+    }
+
+    PopoverWindow* showPopover(PopoverWindow::Behavior behavior) {
+        auto* popover = new PopoverWindow;
+        m_popovers.emplace_back(popover);
+        popover->setBehavior(behavior);
+        popover->setContentWidget(new QWidget);
+        popover->setContentSize(QSize(200, 100));
+        popover->showRelativeTo(QRect(500, 300, 100, 20), Edge::Bottom);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(popover));
+        return popover;
+    }
+
+    static void setApplicationState(Qt::ApplicationState state) {
+        QWindowSystemInterface::handleApplicationStateChanged(state, true);
+        QWindowSystemInterface::flushWindowSystemEvents();
+    }
+
+    QWidget m_other;
+    std::vector<std::unique_ptr<PopoverWindow>> m_popovers;
+};
+
+} // namespace
+
+TEST_F(PopoverClosing, TransientAndSemitransientCloseOnAPressElsewhereInTheApplication) {
+    for (auto behavior : {PopoverWindow::Behavior::Transient, PopoverWindow::Behavior::Semitransient}) {
+        PopoverWindow* popover = showPopover(behavior);
+        QSignalSpy closed(popover, &PopoverWindow::closed);
+
+        QTest::mouseClick(popover->contentWidget(), Qt::LeftButton);
+        EXPECT_TRUE(popover->isShown());
+
+        QTest::mouseClick(&m_other, Qt::LeftButton);
+        EXPECT_FALSE(popover->isShown());
+        EXPECT_EQ(closed.count(), 1);
+
+        // Once closed, further presses change nothing.
+        QTest::mouseClick(&m_other, Qt::LeftButton);
+        EXPECT_EQ(closed.count(), 1);
+    }
+}
+
+TEST_F(PopoverClosing, WindowsOpenedFromInsideThePopoverCountAsInside) {
+    PopoverWindow* popover = showPopover(PopoverWindow::Behavior::Transient);
+    auto* menu = new QMenu(popover->contentWidget());
+    menu->addAction(QStringLiteral("Entry"));
+    menu->popup(QPoint(520, 340));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(popover->isShown());
+}
+
+TEST_F(PopoverClosing, ApplicationDefinedClosesOnlyWhenTold) {
+    PopoverWindow* popover = showPopover(PopoverWindow::Behavior::ApplicationDefined);
+    QSignalSpy closed(popover, &PopoverWindow::closed);
+    QTest::mouseClick(&m_other, Qt::LeftButton);
+    setApplicationState(Qt::ApplicationActive);
+    setApplicationState(Qt::ApplicationInactive);
+    EXPECT_TRUE(popover->isShown());
+    EXPECT_EQ(closed.count(), 0);
+
+    popover->performClose();
+    EXPECT_FALSE(popover->isShown());
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(PopoverClosing, ClosesWhenAnotherApplicationBecomesActive) {
+    setApplicationState(Qt::ApplicationActive);
+    PopoverWindow* transient = showPopover(PopoverWindow::Behavior::Transient);
+    PopoverWindow* semitransient = showPopover(PopoverWindow::Behavior::Semitransient);
+    setApplicationState(Qt::ApplicationInactive);
+    EXPECT_FALSE(transient->isShown());
+    EXPECT_FALSE(semitransient->isShown());
+}
+
+TEST_F(PopoverClosing, ResizingAShownPopoverKeepsItOnItsAnchor) {
+    PopoverWindow* popover = showPopover(PopoverWindow::Behavior::ApplicationDefined);
+    const QRect anchor = popover->anchor();
+    popover->setContentSize(QSize(300, 180));
+    EXPECT_EQ(popover->size(), QSize(300, 180 + PopoverWindow::arrowLength));
+    EXPECT_EQ(popover->geometry().top(), anchor.bottom() + 1);
+    EXPECT_EQ(QRectF(popover->geometry()).center().x(), QRectF(anchor).center().x());
+    EXPECT_EQ(popover->contentWidget()->geometry(), QRect(0, PopoverWindow::arrowLength, 300, 180));
+}
+
+TEST_F(PopoverClosing, PressesOnTheAnchorWidgetAreLeftToIt) {
+    PopoverWindow* popover = showPopover(PopoverWindow::Behavior::Transient);
+    popover->setAnchorWidget(&m_other);
+    QTest::mouseClick(&m_other, Qt::LeftButton);
+    EXPECT_TRUE(popover->isShown());
+}
+
+TEST_F(PopoverClosing, AListOpenedInsideThatClosesAgainIsNoOtherApplication) {
+    setApplicationState(Qt::ApplicationActive);
+    PopoverWindow* popover = showPopover(PopoverWindow::Behavior::Semitransient);
+    auto* menu = new QMenu(popover->contentWidget());
+    menu->addAction(QStringLiteral("Entry"));
+    menu->popup(QPoint(520, 340));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    menu->windowHandle()->requestActivate();
+    ASSERT_TRUE(waitUntil([menu] { return QGuiApplication::focusWindow() == menu->windowHandle(); }, 10000));
+    menu->close();
+    setApplicationState(Qt::ApplicationInactive);
+    EXPECT_TRUE(popover->isShown());
+
+    // With one of its own windows in front, this application losing the focus does close it.
+    setApplicationState(Qt::ApplicationActive);
+    m_other.windowHandle()->requestActivate();
+    ASSERT_TRUE(
+        waitUntil([this] { return QGuiApplication::focusWindow() == m_other.windowHandle(); }, 10000));
+    setApplicationState(Qt::ApplicationInactive);
+    EXPECT_FALSE(popover->isShown());
+}

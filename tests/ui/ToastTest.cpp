@@ -1,0 +1,103 @@
+#include "TestUtils.h"
+#include "ui/GlobalToastManager.h"
+#include "ui/GlobalToastPanel.h"
+#include "ui/ToastManager.h"
+#include "ui/Symbol.h"
+#include "services/TranslationService.h"
+#include "shortcuts/SelectionReplacer.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+TEST(ToastManager, ANewToastRunsItsOwnFullDuration) {
+    ToastManager& toasts = ToastManager::shared();
+    toasts.showToast(QStringLiteral("Copied"), QStringLiteral("doc.on.doc"), Qt::white, 1.0);
+    EXPECT_TRUE(toasts.isShowingToast());
+    spinFor(250);
+    ASSERT_TRUE(toasts.isShowingToast());
+    QElapsedTimer clock;
+    clock.start();
+    toasts.showToast(QStringLiteral("Added"), QStringLiteral("bookmark.fill"), Qt::white, 1.0);
+    EXPECT_EQ(toasts.toastMessage(), QStringLiteral("Added"));
+    // Up past the first toast's deadline, for the second's full second (a coarse timer may fire 5 % early;
+    // a loaded machine only makes it later).
+    ASSERT_TRUE(waitUntil([&] { return !toasts.isShowingToast(); }, 5000));
+    EXPECT_GE(clock.elapsed(), 950);
+    EXPECT_EQ(toasts.toastMessage(), QStringLiteral("Added"));
+
+    // A zero duration shows and hides on the next turns.
+    toasts.showToast(QStringLiteral("Removed"), QString(), Qt::white, 0);
+    EXPECT_TRUE(toasts.isShowingToast());
+    EXPECT_TRUE(waitUntil([&] { return !toasts.isShowingToast(); }, 10000));
+}
+
+TEST(GlobalToastManager, DurationAndWidthFollowTheMessage) {
+    const QList<std::tuple<int, double, double>> durations = {
+        {49, 0, 2}, {50, 0, 3}, {99, 0, 3}, {100, 0, 4}, {10, -1, 2}, {10, 1.5, 1.5}, {200, 0.5, 0.5},
+    };
+    for (const auto& [characters, given, expected] : durations)
+        EXPECT_EQ(GlobalToastManager::durationFor(QString(characters, u'x'), given), expected) << characters;
+    // User-perceived characters: 49 flags are 49, not 98 code units.
+    EXPECT_EQ(GlobalToastManager::durationFor(QStringLiteral("🇹🇷").repeated(49), 0), 2);
+
+    EXPECT_EQ(GlobalToastManager::panelWidthFor(QStringLiteral("Hi")), GlobalToastManager::minimumWidth);
+    EXPECT_EQ(GlobalToastManager::panelWidthFor(QString(300, u'W')), GlobalToastManager::maximumWidth);
+}
+
+TEST(GlobalToastManager, ANewToastReplacesTheOneOnScreenAndNeverTakesFocus) {
+    GlobalToastManager& toasts = GlobalToastManager::shared();
+    // Any thread may ask; the toast appears on the main thread.
+    QThread* worker = QThread::create([&toasts] {
+        toasts.show(QStringLiteral("Copied to clipboard"), QStringLiteral("checkmark.circle.fill"), 1.0);
+    });
+    worker->start();
+    worker->wait();
+    delete worker;
+    ASSERT_TRUE(waitUntil([&] { return toasts.panel() != nullptr; }));
+    GlobalToastPanel* first = toasts.panel();
+    EXPECT_EQ(first->message(), QStringLiteral("Copied to clipboard"));
+    EXPECT_EQ(first->size(), QSize(300, 50));
+    EXPECT_TRUE(first->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(first->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(first->testAttribute(Qt::WA_TransparentForMouseEvents));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE(std::abs(first->geometry().center().x() - screen.center().x()), 1);
+    const QString firstMessage = first->message();
+
+    spinFor(100);
+    ASSERT_NE(toasts.panel(), nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    toasts.show(QStringLiteral("Text translated and replaced"), QStringLiteral("checkmark.circle"), 1.5);
+    ASSERT_TRUE(waitUntil([&] { return toasts.panel() && toasts.panel()->message() != firstMessage; }));
+    // The second stays its own 1.5 s, beyond the first one's deadline (a coarse timer may fire 5 % early).
+    EXPECT_TRUE(waitUntil([&] { return toasts.panel() == nullptr; }, 6000));
+    EXPECT_GE(clock.elapsed(), 1425);
+}
+
+// The toasts the application itself gives: each fits the one line of the widest banner, and each symbol
+// it names has an image (a missing one would leave the banner without its icon).
+TEST(GlobalToastManager, EveryToastOfOursFitsOneLineWithItsSymbol) {
+    QList<std::pair<QString, QString>> toasts = {
+        {SelectionReplacer::successMessage, QStringLiteral("checkmark.circle")},
+        {SelectionReplacer::focusMovedMessage, QStringLiteral("doc.on.clipboard")},
+        {SelectionReplacer::pasteRefusedMessage, QStringLiteral("doc.on.clipboard")},
+        {SelectionReplacer::notPastedMessage, QStringLiteral("exclamationmark.triangle")},
+        {SelectionReplacer::notReadMessage, QStringLiteral("doc.on.clipboard")},
+        {QStringLiteral("Copied to clipboard"), QStringLiteral("checkmark.circle.fill")},
+        {QStringLiteral("Welcome to Quillora!"), QStringLiteral("hand.wave.fill")},
+    };
+    for (TranslationService service : allTranslationServices())
+        toasts.append({SelectionReplacer::startMessage(service), QStringLiteral("arrow.2.circlepath")});
+    for (const auto& [message, icon] : toasts) {
+        SCOPED_TRACE(message.toStdString());
+        EXPECT_LT(GlobalToastManager::panelWidthFor(message), GlobalToastManager::maximumWidth);
+        EXPECT_TRUE(Symbol::exists(icon)) << icon.toStdString();
+        EXPECT_FALSE(Symbol::pixmap(icon, QSize(16, 16), Qt::white, 1).isNull()) << icon.toStdString();
+    }
+    // The translator's own toasts.
+    for (const char* icon : {"doc.on.doc", "bookmark", "bookmark.fill"})
+        EXPECT_TRUE(Symbol::exists(QString::fromLatin1(icon))) << icon;
+}
