@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QMimeData>
+#include <QTimer>
 
 QByteArray PasteboardSnapshot::data(const QString& mimeType) const {
     for (const auto& item : items) {
@@ -40,4 +41,31 @@ PasteboardSnapshot PasteboardSnapshot::fromMimeData(const QMimeData& mime) {
             snapshot.items.append({QStringLiteral("image/png"), png});
     }
     return snapshot;
+}
+
+void Pasteboard::waitForChange(Mode mode, int baseline, int timeoutMs, QObject* context,
+                               std::function<void(bool)> done) {
+    if (changeCount(mode) != baseline) {
+        done(true);
+        return;
+    }
+    // The waiter owns the connection and the timer; whichever fires first ends both.
+    auto* waiter = new QObject(context);
+    auto pending = std::make_shared<std::function<void(bool)>>(std::move(done));
+    auto finish = [waiter, pending](bool changed) {
+        if (!*pending)
+            return;
+        auto work = std::exchange(*pending, nullptr);
+        waiter->deleteLater();
+        work(changed);
+    };
+    connect(this, &Pasteboard::changed, waiter, [this, finish, mode, baseline](Mode changedMode) {
+        if (changedMode == mode && changeCount(mode) != baseline)
+            finish(true);
+    });
+    // A timer owned by the waiter dies with it; a static single shot would still wake us later.
+    auto* timer = new QTimer(waiter);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, waiter, [finish] { finish(false); });
+    timer->start(timeoutMs);
 }

@@ -69,6 +69,10 @@ public:
         bool answered = true;
     };
 
+    // Calls `done(true)` once the change count of `mode` differs from `baseline`, or `done(false)` after
+    // `timeoutMs`; listens to the change signal in between, never polls. Nothing runs once `context` is gone.
+    void waitForChange(Mode mode, int baseline, int timeoutMs, QObject* context, std::function<void(bool)> done);
+
     // Whether two windows belong to the same client (a requestor window and an application's window).
     virtual bool isSameClient(quint32 windowA, quint32 windowB) const { return windowA == windowB; }
 

@@ -89,11 +89,11 @@ void AccessibilityService::readSelectedText(const SelectionReadRequest& request,
     } else {
         gesture->element = std::optional<FocusedElement>();
     }
-    waitForChange(Pasteboard::Mode::Selection, request.selectionChangeCountAtPress, SelectionSettleMs,
-                  [gesture, proceed](bool changed) {
-                      gesture->primaryChanged = changed;
-                      proceed();
-                  });
+    platform().pasteboard().waitForChange(Pasteboard::Mode::Selection, request.selectionChangeCountAtPress,
+                                          SelectionSettleMs, this, [gesture, proceed](bool changed) {
+                                              gesture->primaryChanged = changed;
+                                              proceed();
+                                          });
 }
 
 void AccessibilityService::readPrimary(const SelectionReadRequest& request, ReadHandler handler) {
@@ -156,7 +156,8 @@ void AccessibilityService::runClipboardFallback(const SelectionReadRequest& requ
             // What could not be saved (an owner that did not answer, a format too large) could not be put
             // back, so the clipboard must not be overwritten.
             if (!snapshot.complete) {
-                debugLog(kTag, QStringLiteral("⏱️ the clipboard could not be saved whole; no synthetic copy"));
+                debugLog(kTag,
+                         QStringLiteral("⏱️ the clipboard could not be saved whole; no synthetic copy"));
                 self->finishFallback(std::nullopt, std::move(handler));
                 return;
             }
@@ -188,26 +189,27 @@ void AccessibilityService::copyWithSnapshot(const PasteboardSnapshot& snapshot,
         finishFallback(std::nullopt, std::move(handler));
         return;
     }
-    waitForChange(Pasteboard::Mode::Clipboard, m_pasteboardChangeCount, CopyWaitMs,
-                  [this, handler = std::move(handler)](bool changed) mutable {
-                      if (!changed) {
-                          // Nothing was copied, so the user's clipboard was never touched.
-                          debugLog(kTag, QStringLiteral("📋 nothing copied"));
-                          finishFallback(std::nullopt, std::move(handler));
-                          return;
-                      }
-                      if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Clipboard)) {
-                          finishFallback(std::nullopt, std::move(handler));
-                          return;
-                      }
-                      QPointer<AccessibilityService> self(this);
-                      platform().pasteboard().readString(
-                          [self, handler = std::move(handler)](std::optional<QString> text) mutable {
-                              if (self)
-                                  self->finishFallback(nonEmpty(text), std::move(handler));
-                          },
-                          Pasteboard::Mode::Clipboard, ClipboardReadTimeoutMs);
-                  });
+    platform().pasteboard().waitForChange(
+        Pasteboard::Mode::Clipboard, m_pasteboardChangeCount, CopyWaitMs, this,
+        [this, handler = std::move(handler)](bool changed) mutable {
+            if (!changed) {
+                // Nothing was copied, so the user's clipboard was never touched.
+                debugLog(kTag, QStringLiteral("📋 nothing copied"));
+                finishFallback(std::nullopt, std::move(handler));
+                return;
+            }
+            if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Clipboard)) {
+                finishFallback(std::nullopt, std::move(handler));
+                return;
+            }
+            QPointer<AccessibilityService> self(this);
+            platform().pasteboard().readString(
+                [self, handler = std::move(handler)](std::optional<QString> text) mutable {
+                    if (self)
+                        self->finishFallback(nonEmpty(text), std::move(handler));
+                },
+                Pasteboard::Mode::Clipboard, ClipboardReadTimeoutMs);
+        });
 }
 
 void AccessibilityService::finishFallback(std::optional<SelectedText> result, ReadHandler handler) {
@@ -219,33 +221,4 @@ void AccessibilityService::finishFallback(std::optional<SelectedText> result, Re
     }
     m_copyInProgress = false;
     handler(std::move(result));
-}
-
-void AccessibilityService::waitForChange(Pasteboard::Mode mode, int baseline, int timeoutMs,
-                                         std::function<void(bool)> done) {
-    Pasteboard& pasteboard = platform().pasteboard();
-    if (pasteboard.changeCount(mode) != baseline) {
-        done(true);
-        return;
-    }
-    // The waiter owns the connection and the timer; whichever fires first ends both.
-    auto* waiter = new QObject(this);
-    auto pending = std::make_shared<std::function<void(bool)>>(std::move(done));
-    auto finish = [waiter, pending](bool changed) {
-        if (!*pending)
-            return;
-        auto work = std::exchange(*pending, nullptr);
-        waiter->deleteLater();
-        work(changed);
-    };
-    connect(&pasteboard, &Pasteboard::changed, waiter,
-            [finish, mode, baseline](Pasteboard::Mode changedMode) {
-                if (changedMode == mode && platform().pasteboard().changeCount(mode) != baseline)
-                    finish(true);
-            });
-    // A timer owned by the waiter dies with it; a static single shot would still wake us later.
-    auto* timer = new QTimer(waiter);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, waiter, [finish] { finish(false); });
-    timer->start(timeoutMs);
 }

@@ -74,10 +74,6 @@ private:
     void copyWithSnapshot(const PasteboardSnapshot& snapshot, const SelectionReadRequest& request,
                           ReadHandler handler);
     void finishFallback(std::optional<SelectedText> result, ReadHandler handler);
-    // Calls `done(true)` once the change count of `mode` differs from `baseline`, or `done(false)` after
-    // `timeoutMs`; listens to the pasteboard's change signal in between, never polls.
-    void waitForChange(Pasteboard::Mode mode, int baseline, int timeoutMs, std::function<void(bool)> done);
-
     std::optional<Clock::time_point> m_lastCopyOperationTime;
     int m_pasteboardChangeCount = 0;
     bool m_copyInProgress = false;

@@ -102,29 +102,30 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
         return;
     }
     QPointer<SelectionCapture> self(this);
-    waitForChange(attempt->baseline, CopyWaitMs, [self, attempt](bool changed) {
-        if (!self)
-            return;
-        if (!changed) {
-            if (attempt->copies < 2) {
-                self->copy(attempt);
+    platform().pasteboard().waitForChange(
+        Pasteboard::Mode::Clipboard, attempt->baseline, CopyWaitMs, this, [self, attempt](bool changed) {
+            if (!self)
+                return;
+            if (!changed) {
+                if (attempt->copies < 2) {
+                    self->copy(attempt);
+                    return;
+                }
+                debugLog(kTag, QStringLiteral("📋 nothing copied"));
+                self->finish(attempt, std::nullopt);
                 return;
             }
-            debugLog(kTag, QStringLiteral("📋 nothing copied"));
-            self->finish(attempt, std::nullopt);
-            return;
-        }
-        if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Clipboard)) {
-            self->finish(attempt, std::nullopt);
-            return;
-        }
-        platform().pasteboard().readString(
-            [self, attempt](std::optional<QString> text) {
-                if (self)
-                    self->finish(attempt, std::move(text));
-            },
-            Pasteboard::Mode::Clipboard, ReadTimeoutMs);
-    });
+            if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Clipboard)) {
+                self->finish(attempt, std::nullopt);
+                return;
+            }
+            platform().pasteboard().readString(
+                [self, attempt](std::optional<QString> text) {
+                    if (self)
+                        self->finish(attempt, std::move(text));
+                },
+                Pasteboard::Mode::Clipboard, ReadTimeoutMs);
+        });
 }
 
 void SelectionCapture::finish(std::shared_ptr<Attempt> attempt, std::optional<QString> text) {
@@ -154,31 +155,4 @@ void SelectionCapture::readPrimary(const RunningApplication& app, Handler handle
                 handler(std::nullopt);
         },
         Pasteboard::Mode::Selection, ReadTimeoutMs);
-}
-
-void SelectionCapture::waitForChange(int baseline, int timeoutMs, std::function<void(bool)> done) {
-    Pasteboard& pasteboard = platform().pasteboard();
-    if (pasteboard.changeCount(Pasteboard::Mode::Clipboard) != baseline) {
-        done(true);
-        return;
-    }
-    // The waiter owns the connection and the timer; whichever fires first ends both.
-    auto* waiter = new QObject(this);
-    auto pending = std::make_shared<std::function<void(bool)>>(std::move(done));
-    auto finishWait = [waiter, pending](bool changed) {
-        if (!*pending)
-            return;
-        auto work = std::exchange(*pending, nullptr);
-        waiter->deleteLater();
-        work(changed);
-    };
-    connect(&pasteboard, &Pasteboard::changed, waiter, [finishWait, baseline](Pasteboard::Mode mode) {
-        if (mode == Pasteboard::Mode::Clipboard &&
-            platform().pasteboard().changeCount(Pasteboard::Mode::Clipboard) != baseline)
-            finishWait(true);
-    });
-    auto* timer = new QTimer(waiter);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, waiter, [finishWait] { finishWait(false); });
-    timer->start(timeoutMs);
 }

@@ -41,7 +41,6 @@ private:
     void readPrimary(const RunningApplication& app, Handler handler);
     void copy(std::shared_ptr<Attempt> attempt);
     void finish(std::shared_ptr<Attempt> attempt, std::optional<QString> text);
-    void waitForChange(int baseline, int timeoutMs, std::function<void(bool)> done);
     bool isStillFocused(const RunningApplication& app) const;
 
     // Snapshots of captures in flight, for the destructor.

@@ -7,6 +7,7 @@
 #include "ui/SpeechToggle.h"
 #include "ui/ProgressSpinner.h"
 #include "ui/SymbolButton.h"
+#include "ui/SystemFont.h"
 #include "ui/TextButton.h"
 #include "ui/Theme.h"
 #include "platform/DebugLog.h"
@@ -59,12 +60,6 @@ protected:
         painter.fillRect(rect(), Theme::border());
     }
 };
-
-QFont pixelFont(int pixelSize) {
-    QFont font;
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 void setTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
@@ -164,7 +159,7 @@ void TranslationPopoverView::buildUi() {
     const auto caption = [this](const QString& text) {
         auto* label = new QLabel(text, this);
         label->setObjectName(QStringLiteral("caption"));
-        label->setFont(pixelFont(captionPixelSize));
+        label->setFont(systemFont(captionPixelSize));
         return label;
     };
     const auto listenButton = [this] {
@@ -196,11 +191,11 @@ void TranslationPopoverView::buildUi() {
     auto* sourceBox = new QHBoxLayout;
     sourceBox->setContentsMargins(4, 8, 4, 8);
     m_sourceLine = new ElidedLabel(this);
-    m_sourceLine->setFont(pixelFont(bodyPixelSize));
+    m_sourceLine->setFont(systemFont(bodyPixelSize));
     m_sourceLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_showAllButton = new TextButton(
         QStringLiteral("Show all"), [] { return Color::secondaryLabelColor(); }, this);
-    m_showAllButton->setFont(pixelFont(captionPixelSize));
+    m_showAllButton->setFont(systemFont(captionPixelSize));
     sourceBox->addWidget(m_sourceLine, 1);
     sourceBox->addWidget(m_showAllButton);
     root->addLayout(sourceBox);
@@ -238,7 +233,7 @@ void TranslationPopoverView::buildUi() {
     m_errorLabel->setAlignment(Qt::AlignCenter);
     m_errorLabel->setMargin(16);
     m_errorLabel->setTextFormat(Qt::PlainText);
-    m_errorLabel->setFont(pixelFont(bodyPixelSize));
+    m_errorLabel->setFont(systemFont(bodyPixelSize));
     root->addWidget(m_errorLabel);
 
     m_editor = new QPlainTextEdit(this);
@@ -247,7 +242,7 @@ void TranslationPopoverView::buildUi() {
     // Select-all and copy keys still work.
     m_editor->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_editor->setFrameShape(QFrame::NoFrame);
-    m_editor->setFont(pixelFont(editorPixelSize));
+    m_editor->setFont(systemFont(editorPixelSize));
     m_editor->setBackgroundVisible(false);
     m_editor->viewport()->setAutoFillBackground(false);
     {
@@ -531,7 +526,7 @@ void TranslationPopoverView::setShowingFullSourceText(bool showing) {
             m_fullTextLabel->setTextFormat(Qt::PlainText);
             m_fullTextLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             m_fullTextLabel->setMargin(16);
-            m_fullTextLabel->setFont(pixelFont(bodyPixelSize));
+            m_fullTextLabel->setFont(systemFont(bodyPixelSize));
             m_fullTextLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
             m_fullTextLabel->setAutoFillBackground(false);
             setTextColor(m_fullTextLabel, Theme::primaryText());

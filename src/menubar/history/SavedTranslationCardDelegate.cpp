@@ -4,6 +4,7 @@
 #include "ui/Color.h"
 #include "ui/ImageAsset.h"
 #include "ui/Symbol.h"
+#include "ui/SystemFont.h"
 #include "ui/Theme.h"
 
 #include <QListView>
@@ -14,13 +15,6 @@
 #include <QTextLayout>
 
 namespace {
-
-QFont pixelFont(int pixelSize, QFont::Weight weight = QFont::Normal) {
-    QFont font;
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
 
 const int kIconSize = 12;
 const int kBadgeSpacing = 4;
@@ -66,11 +60,11 @@ SavedTranslationCardDelegate::SavedTranslationCardDelegate(
     , m_view(view)
     , m_button(button)
     , m_isFavorite(std::move(isFavorite))
-    , m_infoFont(pixelFont(12))
-    , m_badgeFont(pixelFont(11))
-    , m_sourceFont(pixelFont(14, QFont::Medium))
-    , m_translatedFont(pixelFont(14))
-    , m_buttonFont(pixelFont(12)) {}
+    , m_infoFont(systemFont(12))
+    , m_badgeFont(systemFont(11))
+    , m_sourceFont(systemFont(14, QFont::Medium))
+    , m_translatedFont(systemFont(14))
+    , m_buttonFont(systemFont(12)) {}
 
 QRect SavedTranslationCardDelegate::cardRect(const QRect& rowRect) {
     return rowRect.adjusted(0, 0, 0, -cardSpacing);

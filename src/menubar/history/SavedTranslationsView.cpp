@@ -4,6 +4,7 @@
 #include "ui/Color.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
+#include "ui/SystemFont.h"
 #include "ui/TextButton.h"
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
@@ -21,13 +22,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QFont pixelFont(int pixelSize, QFont::Weight weight = QFont::Normal) {
-    QFont font;
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
 
 QLabel* label(const QString& text, const QFont& font, std::function<QColor()> color, QWidget* parent) {
     auto* result = new QLabel(text, parent);
@@ -126,12 +120,12 @@ QWidget* SavedTranslationsView::makeHeader() {
     row->addWidget(frame);
 
     row->addWidget(label(
-        m_texts.title, pixelFont(18, QFont::DemiBold), [] { return Color::labelColor(); }, header));
+        m_texts.title, systemFont(18, QFont::DemiBold), [] { return Color::labelColor(); }, header));
     row->addStretch(1);
 
     auto* clearAll = new TextButton(
         QStringLiteral("Clear All"), [] { return Color::accentColor(); }, header);
-    clearAll->setFont(pixelFont(14));
+    clearAll->setFont(systemFont(14));
     connect(clearAll, &QAbstractButton::clicked, this, [this] {
         if (m_model->rowCount() > 0)
             this->clearAll();
@@ -156,10 +150,10 @@ QWidget* SavedTranslationsView::makeEmptyState() {
     });
     column->addWidget(m_emptySymbol);
     column->addWidget(label(
-        m_texts.emptyTitle, pixelFont(16, QFont::Medium), [] { return Color::secondaryLabelColor(); },
+        m_texts.emptyTitle, systemFont(16, QFont::Medium), [] { return Color::secondaryLabelColor(); },
         empty));
     column->addWidget(label(
-        m_texts.emptySubtitle, pixelFont(14),
+        m_texts.emptySubtitle, systemFont(14),
         [] { return Color::withOpacity(Color::secondaryLabelColor(), 0.7); }, empty));
     column->addStretch(1);
     return empty;
