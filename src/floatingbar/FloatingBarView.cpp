@@ -8,9 +8,7 @@
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
 #include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
-#include "services/Language.h"
-#include "services/SystemLanguage.h"
+#include "services/LanguagePreferences.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -69,16 +67,10 @@ QRect FloatingBarView::barRect() const {
 }
 
 QString FloatingBarView::chooseTargetLanguage(const QString& detectedLanguage) {
-    const UserDefaults& defaults = UserDefaults::standard();
     // Mapped before comparing: a stored "auto" or unknown target stands for English, and English text
     // must then go to the source language rather than to English again.
-    const QString target = Language::findTarget(
-        defaults.optionalString(QStringLiteral("defaultTargetLanguage")).value_or(systemLanguageCode())).code;
-    if (target != detectedLanguage)
-        return target;
-    const QString source =
-        defaults.optionalString(QStringLiteral("defaultSourceLanguage")).value_or(QStringLiteral("tr"));
-    return Language::findTarget(source == Language::automaticCode ? Language::englishCode : source).code;
+    return LanguagePreferences::targetFor(detectedLanguage, LanguagePreferences::targetCode(),
+                                          LanguagePreferences::ThroughTable);
 }
 
 void FloatingBarView::translate() {

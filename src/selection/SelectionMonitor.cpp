@@ -10,7 +10,7 @@
 #include "selection/AccessibilityService.h"
 #include "selection/ExcludedAppsManager.h"
 #include "services/LanguageDetectionService.h"
-#include "services/SystemLanguage.h"
+#include "services/LanguagePreferences.h"
 
 #include <QApplication>
 #include <QLineF>
@@ -186,12 +186,8 @@ void SelectionMonitor::deliver(const SelectedText& selection, QPoint position) {
 }
 
 void SelectionMonitor::requestTranslation(const QString& text) {
-    std::optional<QString> target =
-        UserDefaults::standard().optionalString(QStringLiteral("defaultTargetLanguage"));
-    if (!target || target->isEmpty())
-        target = systemLanguageCode();
     NotificationCenter::shared().post(QStringLiteral("TranslateSelectedText"),
                                       {{QStringLiteral("text"), text},
                                        {QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
-                                       {QStringLiteral("targetLanguage"), *target}});
+                                       {QStringLiteral("targetLanguage"), LanguagePreferences::targetCode()}});
 }

@@ -2,8 +2,8 @@
 
 #include "platform/LanguageRecognizer.h"
 #include "platform/Platform.h"
-#include "platform/UserDefaults.h"
 #include "services/Language.h"
+#include "services/LanguagePreferences.h"
 #include "services/SystemLanguage.h"
 
 #include <QFile>
@@ -118,10 +118,10 @@ QString LanguageDetectionService::detectLanguage(const QString& text) {
         return alone;
     // An answer outside the table (or none) is a guess on too little text: the user's own languages come
     // before the desktop's.
-    const UserDefaults& defaults = UserDefaults::standard();
     QStringList likely;
-    for (const char* key : {"defaultSourceLanguage", "defaultTargetLanguage"}) {
-        if (const std::optional<QString> stored = defaults.optionalString(QLatin1String(key)))
+    for (const std::optional<QString>& stored :
+         {LanguagePreferences::storedSource(), LanguagePreferences::storedTarget()}) {
+        if (stored)
             likely << *stored;
     }
     likely << systemLanguageCode();

@@ -2,8 +2,8 @@
 
 #include "platform/DebugLog.h"
 #include "platform/UserDefaults.h"
+#include "services/LanguagePreferences.h"
 #include "services/RewriteRequest.h"
-#include "services/SystemLanguage.h"
 #include "services/TranslationManager.h"
 
 #include <QPointer>
@@ -12,8 +12,6 @@
 namespace {
 
 const QString kTag = QStringLiteral("TranslationManagerService");
-const QString kSourceKey = QStringLiteral("defaultSourceLanguage");
-const QString kTargetKey = QStringLiteral("defaultTargetLanguage");
 const QString kServiceKey = QStringLiteral("defaultTranslationService");
 
 } // namespace
@@ -102,17 +100,15 @@ void TranslationManagerService::cancel(RequestId id) {
 TranslationManagerService::DefaultSettings TranslationManagerService::loadDefaultSettings() const {
     const UserDefaults& defaults = UserDefaults::standard();
     DefaultSettings settings;
-    settings.source = Language::find(defaults.optionalString(kSourceKey).value_or(QStringLiteral("tr")));
-    settings.target =
-        Language::findTarget(defaults.optionalString(kTargetKey).value_or(systemLanguageCode()));
+    settings.source = LanguagePreferences::source();
+    settings.target = LanguagePreferences::target();
     settings.provider = translationServiceOrDefault(defaults.optionalString(kServiceKey).value_or(QString()));
     return settings;
 }
 
 void TranslationManagerService::saveDefaultSettings(const Language& source, const Language& target,
                                                     TranslationService provider) {
-    UserDefaults& defaults = UserDefaults::standard();
-    defaults.set(kSourceKey, source.code);
-    defaults.set(kTargetKey, target.code);
-    defaults.set(kServiceKey, rawValue(provider));
+    LanguagePreferences::setSource(source.code);
+    LanguagePreferences::setTarget(target.code);
+    UserDefaults::standard().set(kServiceKey, rawValue(provider));
 }

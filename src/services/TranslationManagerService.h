@@ -49,9 +49,7 @@ public:
 
     void cancel(RequestId id);
 
-    // Source from "defaultSourceLanguage" ("tr" when missing) through Language::find, target from
-    // "defaultTargetLanguage" (the system language when missing) through Language::findTarget, so an
-    // unknown or "auto" target becomes English; provider from
+    // Source and target from LanguagePreferences, through the language table; provider from
     // "defaultTranslationService" (google when missing or unknown).
     DefaultSettings loadDefaultSettings() const;
     void saveDefaultSettings(const Language& source, const Language& target, TranslationService provider);

@@ -7,7 +7,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "services/LanguageDetectionService.h"
-#include "services/SystemLanguage.h"
+#include "services/LanguagePreferences.h"
 #include "shortcuts/PointerTranslationPopover.h"
 #include "shortcuts/SelectionReplacer.h"
 
@@ -148,10 +148,8 @@ void KeyboardShortcutManager::captureSelection(
             }
             Q_EMIT self->selectionCaptured(selection->text);
             const QString source = detectLanguage(selection->text);
-            const QString storedTarget = UserDefaults::standard()
-                                             .optionalString(QStringLiteral("defaultTargetLanguage"))
-                                             .value_or(systemLanguageCode());
-            continuation(*selection, source, resolveTargetLanguage(source, storedTarget), shortcutService());
+            continuation(*selection, source, resolveTargetLanguage(source, LanguagePreferences::targetCode()),
+                         shortcutService());
         });
 }
 
@@ -168,17 +166,8 @@ QString KeyboardShortcutManager::detectLanguage(const QString& text) {
 }
 
 QString KeyboardShortcutManager::resolveTargetLanguage(const QString& detected, const QString& target) {
-    if (detected != target)
-        return target;
-    const std::optional<QString> storedSource =
-        UserDefaults::standard().optionalString(QStringLiteral("defaultSourceLanguage"));
-    QString fallback = storedSource.value_or(QStringLiteral("tr"));
-    if (fallback == QLatin1String("auto"))
-        fallback = QStringLiteral("en");
     // Translating a text into its own language gives it back unchanged.
-    if (fallback == detected)
-        fallback = detected == QLatin1String("en") ? QStringLiteral("tr") : QStringLiteral("en");
-    return fallback;
+    return LanguagePreferences::targetFor(detected, target, LanguagePreferences::NeverTheTextsLanguage);
 }
 
 TranslationService KeyboardShortcutManager::shortcutService() {

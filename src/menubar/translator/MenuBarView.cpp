@@ -22,6 +22,7 @@
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "services/LanguagePreferences.h"
 #include "services/OCRManagerService.h"
 #include "services/TranslationManagerService.h"
 
@@ -35,8 +36,6 @@
 namespace {
 
 const QString tag = QStringLiteral("MenuBarView");
-const QString sourceKey = QStringLiteral("defaultSourceLanguage");
-const QString targetKey = QStringLiteral("defaultTargetLanguage");
 const QString serviceKey = QStringLiteral("defaultTranslationService");
 
 std::optional<QString> stringValue(const QVariantMap& userInfo, const QString& key) {
@@ -259,7 +258,7 @@ void MenuBarView::setSourceLanguage(const Language& language) {
         return;
     m_sourceLanguage = language;
     if (!m_isSwapOperation)
-        UserDefaults::standard().set(sourceKey, language.code);
+        LanguagePreferences::setSource(language.code);
     refresh();
 }
 
@@ -268,7 +267,7 @@ void MenuBarView::setTargetLanguage(const Language& language) {
         return;
     m_targetLanguage = language;
     if (!m_isSwapOperation)
-        UserDefaults::standard().set(targetKey, language.code);
+        LanguagePreferences::setTarget(language.code);
     refresh();
 }
 
@@ -537,8 +536,8 @@ void MenuBarView::handleSwapTranslation() {
     const QString previousOutput = m_translatedText;
     setSourceLanguage(previousTarget);
     setTargetLanguage(previousSource);
-    UserDefaults::standard().set(sourceKey, m_sourceLanguage.code);
-    UserDefaults::standard().set(targetKey, m_targetLanguage.code);
+    LanguagePreferences::setSource(m_sourceLanguage.code);
+    LanguagePreferences::setTarget(m_targetLanguage.code);
     if (!previousOutput.isEmpty()) {
         setInputText(previousOutput);
         // The former output is now the input; its alternatives belong to nothing on screen.

@@ -10,8 +10,7 @@
 #include "platform/AudioPlayer.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
-#include "services/Language.h"
+#include "services/LanguagePreferences.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
 
@@ -214,10 +213,7 @@ void TextInputView::startOCR() {
 
 void TextInputView::toggleSpeech() {
     // The stored source language, not the view's: read afresh on every click.
-    const Language language = Language::find(UserDefaults::standard()
-                                                 .optionalString(QStringLiteral("defaultSourceLanguage"))
-                                                 .value_or(QStringLiteral("tr")));
-    ::toggleSpeech(TTSSource::Input, text(), language.code);
+    ::toggleSpeech(TTSSource::Input, text(), LanguagePreferences::source().code);
 }
 
 void TextInputView::refresh() {
