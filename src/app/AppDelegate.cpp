@@ -1,13 +1,9 @@
 #include "app/AppDelegate.h"
 
-#include "app/DockIconManager.h"
-#include "app/LaunchAtLoginManager.h"
 #include "app/QuilloraApp.h"
-#include "app/SettingsManager.h"
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
-#include "ui/GlobalToastManager.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/OCRManager.h"
 #include "platform/AccessibilityPermission.h"
@@ -20,11 +16,14 @@
 #include "selection/AccessibilityService.h"
 #include "selection/SelectionMonitor.h"
 #include "services/TranslationManager.h"
+#include "settings/LaunchAtLoginManager.h"
 #include "settings/OnboardingView.h"
+#include "settings/SettingsManager.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowManager.h"
 #include "settings/ShortcutsTabView.h"
 #include "shortcuts/KeyboardShortcutManager.h"
+#include "ui/GlobalToastManager.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -123,8 +122,10 @@ void AppDelegate::startBasicServices() {
     startTranslationListening();
     scheduleDockIconVisibility(stored("showInDock"));
 
-    // Update checks run whether or not the settings are ever opened.
-    UpdateManager::shared().setAutomaticallyChecksForUpdates(stored("checkForUpdatesAutomatically"));
+    // Update checks run whether or not the settings are ever opened; the settings drive them from now on.
+    UpdateManager& updates = UpdateManager::shared();
+    updates.setAutomaticallyChecksForUpdates(stored("checkForUpdatesAutomatically"));
+    UpdateChecks::install(&updates);
 
     scheduleStrayWindowCleanup();
 }

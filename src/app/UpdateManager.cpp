@@ -17,7 +17,7 @@ UpdateManager& UpdateManager::shared() {
 }
 
 UpdateManager::UpdateManager(QString currentVersion, QObject* parent)
-    : QObject(parent)
+    : UpdateChecks(parent)
     , m_controller(
           [] {
               const QString feed = feedURLString();

@@ -1,18 +1,18 @@
 #include "settings/GeneralTabView.h"
 
-#include "app/DockIconManager.h"
-#include "app/LaunchAtLoginManager.h"
-#include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarNotificationService.h"
-#include "ui/Color.h"
-#include "ui/Symbol.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "settings/DockIconManager.h"
+#include "settings/LaunchAtLoginManager.h"
 #include "settings/SettingsSectionView.h"
 #include "settings/SettingsStyle.h"
 #include "settings/ToggleSettingView.h"
+#include "settings/UpdateChecks.h"
+#include "ui/Color.h"
+#include "ui/Symbol.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -80,14 +80,18 @@ GeneralTabView::GeneralTabView(QWidget* parent)
     m_automaticUpdates = new ToggleSettingView(
         QStringLiteral("Check for updates automatically"),
         QStringLiteral("Quillora will periodically check for new versions"), kAutomaticUpdates, true,
-        [](bool value) { UpdateManager::shared().setAutomaticallyChecksForUpdates(value); });
+        [](bool value) {
+            if (UpdateChecks* updates = UpdateChecks::installed())
+                updates->setAutomaticallyChecksForUpdates(value);
+        });
     m_checkForUpdates = borderedButton(QStringLiteral("arrow.clockwise"), QStringLiteral("Check for Updates"),
                                        QStringLiteral("Check for available updates"));
-    UpdateManager& updates = UpdateManager::shared();
-    m_checkForUpdates->setEnabled(updates.canCheckForUpdates());
-    connect(&updates, &UpdateManager::canCheckForUpdatesChanged, m_checkForUpdates, &QWidget::setEnabled);
-    connect(m_checkForUpdates, &QPushButton::clicked, this,
-            [] { UpdateManager::shared().checkForUpdates(); });
+    UpdateChecks* updates = UpdateChecks::installed();
+    m_checkForUpdates->setEnabled(updates && updates->canCheckForUpdates());
+    if (updates) {
+        connect(updates, &UpdateChecks::canCheckForUpdatesChanged, m_checkForUpdates, &QWidget::setEnabled);
+        connect(m_checkForUpdates, &QPushButton::clicked, updates, &UpdateChecks::checkForUpdates);
+    }
     auto* checkPadding = new QWidget;
     auto* checkLayout = new QVBoxLayout(checkPadding);
     checkLayout->setContentsMargins(0, 5, 0, 0);
@@ -133,8 +137,8 @@ void GeneralTabView::onAppear() {
         m_hasInitialized = true;
     }
 
-    UpdateManager::shared().setAutomaticallyChecksForUpdates(
-        ToggleSettingView::storedValue(kAutomaticUpdates, true));
+    if (UpdateChecks* updates = UpdateChecks::installed())
+        updates->setAutomaticallyChecksForUpdates(ToggleSettingView::storedValue(kAutomaticUpdates, true));
 }
 
 void GeneralTabView::reportFailure(const QString& message) {

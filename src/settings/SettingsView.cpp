@@ -1,11 +1,11 @@
 #include "settings/SettingsView.h"
 
-#include "app/SettingsManager.h"
-#include "ui/Color.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "settings/SettingsManager.h"
 #include "settings/SettingsTabBar.h"
 #include "settings/TabContentView.h"
+#include "ui/Color.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -4,7 +4,6 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "app/AppDelegate.h"
-#include "app/SettingsManager.h"
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
@@ -12,6 +11,7 @@
 #include "platform/UserDefaults.h"
 #include "selection/SelectionMonitor.h"
 #include "settings/OnboardingView.h"
+#include "settings/SettingsManager.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -85,6 +85,8 @@ TEST_F(PermissionGateTest, BothPermissionsRunTheFullSetupWithoutOnboarding) {
     // Update checks run from the start, whether or not the settings are ever opened.
     EXPECT_TRUE(UpdateManager::shared().automaticallyChecksForUpdates());
     EXPECT_TRUE(UpdateManager::shared().updaterController().updater().nextScheduledCheck());
+    // The settings drive these same checks.
+    EXPECT_EQ(UpdateChecks::installed(), &UpdateManager::shared());
     EXPECT_TRUE(stored("hasCompletedOnboarding"));
     EXPECT_TRUE(stored("hasAccessibilityPermission"));
     EXPECT_TRUE(stored("hasScreenCapturePermission"));

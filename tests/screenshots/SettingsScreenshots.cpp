@@ -3,7 +3,7 @@
 // tests/screenshots/take.sh settings does that under Xvfb.
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "ui/Theme.h"
+#include "app/UpdateManager.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
 #include "selection/ExcludedAppsManager.h"
@@ -13,6 +13,7 @@
 #include "settings/SettingsWindowManager.h"
 #include "settings/ShortcutsTabView.h"
 #include "settings/TabContentView.h"
+#include "ui/Theme.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -60,6 +61,8 @@ protected:
         QDir().mkpath(m_dir);
         m_saved = QApplication::palette();
         SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
+        // As the application wires them, so that the General tab shows its update controls live.
+        UpdateChecks::install(&UpdateManager::shared());
         FakeWorkspace& workspace = fakePlatform().fakeWorkspace();
         workspace.running = {app("xterm", "XTerm"),
                              app("org.gnome.TextEditor", "Text Editor"),

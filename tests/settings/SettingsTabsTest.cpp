@@ -1,9 +1,6 @@
 #include "FakePlatform.h"
+#include "FakeUpdateChecks.h"
 #include "TestUtils.h"
-#include "app/LaunchAtLoginManager.h"
-#include "app/SettingsManager.h"
-#include "app/UpdateManager.h"
-#include "ui/MenuPicker.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "selection/AccessibilityService.h"
@@ -14,15 +11,19 @@
 #include "settings/AppSelectorView.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/GeneralTabView.h"
+#include "settings/LaunchAtLoginManager.h"
+#include "settings/SettingsManager.h"
 #include "settings/ShortcutsTabView.h"
 #include "settings/SymbolTextButton.h"
 #include "settings/ToggleSettingView.h"
 #include "settings/ToggleSwitch.h"
+#include "ui/MenuPicker.h"
 
 #include <QLabel>
 #include <functional>
 #include <memory>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -88,6 +89,7 @@ TEST(GeneralTab, EachToggleReachesThePlatform) {
     NotificationCenter::shared().addObserver(QStringLiteral("AlwaysOnTopChanged"), &context,
                                              [&](const QVariantMap& info) { alwaysOnTop.append(info); });
 
+    FakeUpdateChecks updates;
     GeneralTabView tab;
     tab.show();
     struct Case {
@@ -102,7 +104,7 @@ TEST(GeneralTab, EachToggleReachesThePlatform) {
         {"always on top", tab.alwaysOnTopRow(),
          [&] { return alwaysOnTop.last().value(QStringLiteral("value")).toBool(); }},
         {"automatic updates", tab.automaticUpdatesRow(),
-         [] { return UpdateManager::shared().automaticallyChecksForUpdates(); }},
+         [&] { return updates.automatic; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -114,6 +116,16 @@ TEST(GeneralTab, EachToggleReachesThePlatform) {
         }
     }
     EXPECT_EQ(tab.failureAlert(), nullptr);
+
+    // "Check for Updates" starts a check and is disabled while one runs.
+    QPushButton* check = tab.checkForUpdatesButton();
+    ASSERT_TRUE(check->isEnabled());
+    QTest::mouseClick(check, Qt::LeftButton);
+    EXPECT_EQ(updates.checks, 1);
+    updates.setCanCheck(false);
+    EXPECT_FALSE(check->isEnabled());
+    updates.setCanCheck(true);
+    EXPECT_TRUE(check->isEnabled());
 }
 
 TEST(GeneralTab, FailedLoginChangeKeepsTheChoiceAndSaysWhy) {

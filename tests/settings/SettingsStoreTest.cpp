@@ -1,14 +1,14 @@
 // The settings store's first-launch and reset rules, and the two settings whose effect lies outside the
 // process: taskbar presence and launch at login (with the real XDG autostart entry).
 #include "FakePlatform.h"
+#include "FakeUpdateChecks.h"
 #include "TestUtils.h"
-#include "app/DockIconManager.h"
-#include "app/LaunchAtLoginManager.h"
-#include "app/SettingsManager.h"
-#include "app/UpdateManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11LoginItem.h"
+#include "settings/DockIconManager.h"
+#include "settings/LaunchAtLoginManager.h"
+#include "settings/SettingsManager.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,7 +110,7 @@ TEST(SettingsStoreTest, ResetRestoresAppliesAndAnnounces) {
            {"checkForUpdatesAutomatically", false},
            {"hasCompletedOnboarding", true}});
     fakePlatform().fakeActivationPolicy().current = ActivationPolicy::Policy::Accessory;
-    UpdateManager::shared().setAutomaticallyChecksForUpdates(false);
+    FakeUpdateChecks updates;
     QStringList posted;
     QObject context;
     for (const char* name : {"LanguageChanged", "SettingsReset", "DockIconVisibilityChanged"})
@@ -126,7 +126,7 @@ TEST(SettingsStoreTest, ResetRestoresAppliesAndAnnounces) {
     EXPECT_TRUE(defaults().boolean(QStringLiteral("hasEverLaunched")));
     EXPECT_TRUE(defaults().boolean(QStringLiteral("hasCompletedOnboarding")));
     EXPECT_TRUE(fakePlatform().fakeLoginItem().enabled);
-    EXPECT_TRUE(UpdateManager::shared().automaticallyChecksForUpdates());
+    EXPECT_TRUE(updates.automatic);
     EXPECT_EQ(posted, (QStringList{"LanguageChanged", "SettingsReset"}));
     // The taskbar change follows on a later turn.
     EXPECT_EQ(fakePlatform().fakeActivationPolicy().current, ActivationPolicy::Policy::Accessory);

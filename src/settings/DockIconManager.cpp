@@ -1,4 +1,4 @@
-#include "app/DockIconManager.h"
+#include "settings/DockIconManager.h"
 
 #include "platform/ActivationPolicy.h"
 #include "platform/DebugLog.h"

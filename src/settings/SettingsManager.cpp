@@ -1,14 +1,14 @@
-#include "app/SettingsManager.h"
+#include "settings/SettingsManager.h"
 
-#include "app/DockIconManager.h"
-#include "app/LaunchAtLoginManager.h"
-#include "app/UpdateManager.h"
 #include "platform/ActivationPolicy.h"
 #include "platform/DebugLog.h"
 #include "platform/LoginItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
+#include "settings/DockIconManager.h"
+#include "settings/LaunchAtLoginManager.h"
+#include "settings/UpdateChecks.h"
 
 #include <QCoreApplication>
 
@@ -67,7 +67,8 @@ void SettingsManager::resetAllSettings() {
 
     DockIconManager::updateShowInDock(true);
     LaunchAtLoginManager::shared().setLaunchAtLogin(true);
-    UpdateManager::shared().setAutomaticallyChecksForUpdates(true);
+    if (UpdateChecks* updates = UpdateChecks::installed())
+        updates->setAutomaticallyChecksForUpdates(true);
 
     NotificationCenter::shared().post(QStringLiteral("LanguageChanged"));
     NotificationCenter::shared().post(QStringLiteral("SettingsReset"));

@@ -1,4 +1,4 @@
-#include "app/LaunchAtLoginManager.h"
+#include "settings/LaunchAtLoginManager.h"
 
 #include "platform/DebugLog.h"
 #include "platform/LoginItem.h"
