@@ -1,6 +1,6 @@
 #include "floatingbar/FloatingBarWindowController.h"
 
-#include "floatingbar/FloatingBarNotificationService.h"
+#include "services/FloatingBarNotificationService.h"
 #include "floatingbar/FloatingBarView.h"
 #include "ui/TranslationPopoverView.h"
 #include "ui/Compositor.h"

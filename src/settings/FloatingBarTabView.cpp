@@ -1,22 +1,22 @@
 #include "settings/FloatingBarTabView.h"
 
-#include "floatingbar/FloatingBarNotificationService.h"
-#include "ui/MenuPicker.h"
-#include "ui/Color.h"
-#include "ui/Symbol.h"
-#include "ui/SymbolButton.h"
-#include "ui/Theme.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "selection/ExcludedAppsManager.h"
+#include "services/FloatingBarNotificationService.h"
 #include "services/TranslationService.h"
 #include "settings/AppSelectorView.h"
 #include "settings/SettingsSectionView.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SymbolTextButton.h"
 #include "settings/ToggleSettingView.h"
+#include "ui/Color.h"
+#include "ui/MenuPicker.h"
+#include "ui/Symbol.h"
+#include "ui/SymbolButton.h"
+#include "ui/Theme.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

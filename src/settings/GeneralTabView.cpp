@@ -1,10 +1,10 @@
 #include "settings/GeneralTabView.h"
 
-#include "floatingbar/FloatingBarNotificationService.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "services/FloatingBarNotificationService.h"
 #include "settings/DockIconManager.h"
 #include "settings/LaunchAtLoginManager.h"
 #include "settings/SettingsSectionView.h"

@@ -1,7 +1,6 @@
 #include "floatingbar/FloatingBarView.h"
 
 #include "TestUtils.h"
-#include "floatingbar/FloatingBarNotificationService.h"
 #include "ui/SymbolButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -81,22 +80,4 @@ TEST(FloatingBarView, ReportsEveryChangeOfHoverAndOptionsMenu) {
     QTest::mouseClick(view.optionsButton(), Qt::LeftButton);
     const QList<QPair<bool, bool>> expected{{true, false}, {true, true}, {false, true}, {false, false}};
     EXPECT_EQ(reports, expected);
-}
-
-TEST(FloatingBarNotificationService, PostsTheSettingsNotifications) {
-    QList<QPair<QString, QVariantMap>> posted;
-    QObject context;
-    for (const char* name : {"FloatingBarVisibilityChanged", "AlwaysOnTopChanged", "ExcludedAppsChanged"}) {
-        const QString n = QString::fromLatin1(name);
-        NotificationCenter::shared().addObserver(n, &context, [&posted, n](const QVariantMap& info) {
-            posted.append({n, info});
-        });
-    }
-    FloatingBarNotificationService::postVisibilityChanged(false);
-    FloatingBarNotificationService::postAlwaysOnTopChanged(true);
-    FloatingBarNotificationService::postExcludedAppsChanged({QStringLiteral("a.b")});
-    ASSERT_EQ(posted.size(), 3);
-    EXPECT_EQ(posted[0].second.value("value"), QVariant(false));
-    EXPECT_EQ(posted[1].second.value("value"), QVariant(true));
-    EXPECT_EQ(posted[2].second.value("apps").toStringList(), QStringList{QStringLiteral("a.b")});
 }

@@ -1,4 +1,4 @@
-#include "floatingbar/FloatingBarNotificationService.h"
+#include "services/FloatingBarNotificationService.h"
 
 #include "platform/NotificationCenter.h"
 
