@@ -4,7 +4,6 @@
 #include "ui/Color.h"
 #include "ui/ElidedLabel.h"
 #include "ui/PopoverWindow.h"
-#include "ui/SpeechToggle.h"
 #include "ui/ProgressSpinner.h"
 #include "ui/SymbolButton.h"
 #include "ui/SystemFont.h"
@@ -18,7 +17,6 @@
 #include "services/LanguageDetectionService.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
-#include "services/TranslationManager.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -97,11 +95,16 @@ TranslationPopoverView::TranslationPopoverView(const QString& text, const QStrin
     , m_sourceLanguage(sourceLanguage)
     , m_targetLanguage(targetLanguage)
     , m_triggerSource(triggerSource)
-    , m_currentSourceText(text)
-    , m_selectedService(selectedService)
-    , m_popoverHeight(popoverHeight)
-    , m_selectedSourceLang(sourceLanguage)
-    , m_selectedTargetLang(targetLanguage) {
+    , m_session(TranslationSession::Sender::Direct, triggerSource)
+    , m_popoverHeight(popoverHeight) {
+    m_session.setText(text);
+    m_session.setSourceLanguage(sourceLanguage);
+    m_session.setTargetLanguage(targetLanguage);
+    m_session.setService(selectedService);
+    m_session.setAnswerHandler(
+        [this](const TranslationSession::Translation& sent, const TranslationSession::Outcome& outcome) {
+            applyAnswer(sent, outcome);
+        });
     setFixedSize(viewWidth, int(std::lround(popoverHeight)));
     buildUi();
 
@@ -123,10 +126,7 @@ TranslationPopoverView::TranslationPopoverView(const QString& text, const QStrin
     refresh();
 }
 
-TranslationPopoverView::~TranslationPopoverView() {
-    if (m_request)
-        TranslationManager::shared().cancel(m_request);
-}
+TranslationPopoverView::~TranslationPopoverView() = default;
 
 void TranslationPopoverView::buildUi() {
     auto* root = new QVBoxLayout(this);
@@ -258,7 +258,7 @@ void TranslationPopoverView::buildUi() {
 }
 
 QWidget* TranslationPopoverView::resultArea() const {
-    if (m_isLoading)
+    if (isLoading())
         return m_loadingArea;
     if (m_error)
         return m_errorLabel;
@@ -295,11 +295,12 @@ qreal TranslationPopoverView::estimatedTextHeight(const QString& text) {
 }
 
 void TranslationPopoverView::updatePopoverHeight() {
-    if (m_translatedText.isEmpty() || characterCount(m_translatedText) <= 19) {
+    const QString translation = translatedText();
+    if (translation.isEmpty() || characterCount(translation) <= 19) {
         setPopoverHeight(320);
         return;
     }
-    setPopoverHeight(std::clamp(estimatedTextHeight(m_translatedText), 80.0, 180.0) + 240);
+    setPopoverHeight(std::clamp(estimatedTextHeight(translation), 80.0, 180.0) + 240);
 }
 
 void TranslationPopoverView::setPopoverHeight(qreal height) {
@@ -327,58 +328,38 @@ void TranslationPopoverView::hideEvent(QHideEvent* event) {
 }
 
 void TranslationPopoverView::handleAppear() {
-    m_currentSourceText = m_text;
-    startTranslation(m_selectedService);
+    m_session.setText(m_text);
+    startTranslation();
 }
 
-void TranslationPopoverView::startTranslation(TranslationService service) {
-    m_isLoading = true;
+void TranslationPopoverView::startTranslation() {
     m_error.reset();
     setTextEditorFocused(false);
-
-    // Only the newest request's answer is shown: an older one still running is of no use any more.
-    TranslationManager& manager = TranslationManager::shared();
-    if (m_request)
-        manager.cancel(m_request);
-    const quint64 generation = ++m_generation;
-    QPointer<TranslationPopoverView> self(this);
-    m_request = manager.translateText(
-        m_currentSourceText, m_selectedSourceLang, m_selectedTargetLang, service, m_triggerSource,
-        QStringLiteral("translate"),
-        [self, generation](const Result<TranslationResponse, TranslationError>& result) {
-            if (!self || generation != self->m_generation)
-                return;
-            self->m_request = 0;
-            if (result)
-                self->applyResult(result.value().translation);
-            else
-                self->applyFailure(result.error().localizedDescription());
-        },
-        this);
-    if (generation != m_generation || !m_isLoading)
-        m_request = 0; // answered at once
+    m_session.translate();
     refresh();
 }
 
-void TranslationPopoverView::applyResult(const QString& translation) {
-    m_isLoading = false;
-    m_translatedText = translation;
+void TranslationPopoverView::applyAnswer(const TranslationSession::Translation& sent,
+                                         const TranslationSession::Outcome& outcome) {
+    if (!outcome) {
+        // The translation before stays, to be copied.
+        m_error = errorPrefix + outcome.error().localizedDescription();
+        debugLog(tag, QStringLiteral("❌ %1").arg(*m_error));
+        refresh();
+        return;
+    }
+    TranslationSession::Translation shown = sent;
+    shown.translatedText = outcome.value().translation;
+    m_session.showOutput(shown);
     m_detectedSourceLanguage.clear();
-    if (m_selectedSourceLang == Language::automaticCode) {
-        const QString detected = LanguageDetectionService::detectLanguage(m_currentSourceText);
+    if (sent.sourceLanguage == Language::automaticCode) {
+        const QString detected = LanguageDetectionService::detectLanguage(sent.sourceText);
         if (detected != Language::automaticCode && Language::find(detected).code == detected)
             m_detectedSourceLanguage = detected;
     }
     refresh();
     updatePopoverHeight();
     scheduleEditorFocus();
-}
-
-void TranslationPopoverView::applyFailure(const QString& description) {
-    m_isLoading = false;
-    m_error = errorPrefix + description;
-    debugLog(tag, QStringLiteral("❌ %1").arg(*m_error));
-    refresh();
 }
 
 void TranslationPopoverView::handleEditorAppear() {
@@ -388,12 +369,12 @@ void TranslationPopoverView::handleEditorAppear() {
 
 // Focus follows a moment later, and only if the same result is still on screen.
 void TranslationPopoverView::scheduleEditorFocus() {
-    const quint64 generation = m_generation;
+    const quint64 generation = m_session.generation();
     QPointer<TranslationPopoverView> self(this);
     MainQueue::asyncAfter(
         focusDelayMs,
         [self, generation] {
-            if (self && self->m_generation == generation && !self->m_isLoading)
+            if (self && self->m_session.generation() == generation && !self->isLoading())
                 self->setTextEditorFocused(true);
         },
         this);
@@ -411,13 +392,13 @@ void TranslationPopoverView::setTextEditorFocused(bool focused) {
 }
 
 QString TranslationPopoverView::swapTargetLanguage() const {
-    if (m_selectedSourceLang != Language::automaticCode)
-        return m_selectedSourceLang;
+    if (m_session.sourceLanguage() != Language::automaticCode)
+        return m_session.sourceLanguage();
     return m_detectedSourceLanguage;
 }
 
 bool TranslationPopoverView::canSwapLanguages() const {
-    return !m_isLoading && !m_error && !m_translatedText.isEmpty() && !swapTargetLanguage().isEmpty();
+    return !isLoading() && !m_error && !translatedText().isEmpty() && !swapTargetLanguage().isEmpty();
 }
 
 void TranslationPopoverView::swapLanguages() {
@@ -425,54 +406,45 @@ void TranslationPopoverView::swapLanguages() {
     // "Automatic" and no recognised language it would ask for a translation into "auto".
     if (!canSwapLanguages())
         return;
-    const QString newTarget = swapTargetLanguage();
-    m_selectedSourceLang = m_selectedTargetLang;
-    m_selectedTargetLang = newTarget;
-    m_currentSourceText = m_translatedText;
-    m_translatedText.clear();
-    // The pickers follow in refresh() without starting requests of their own: the swap makes one.
-    startTranslation(m_selectedService);
+    // The translation becomes the text; the pickers follow in refresh() without starting requests of
+    // their own: the swap makes one.
+    m_session.swapLanguages(swapTargetLanguage());
+    startTranslation();
 }
 
 void TranslationPopoverView::chooseSourceLanguage(const QString& code) {
-    if (code == m_selectedSourceLang)
-        return;
-    m_selectedSourceLang = code;
-    startTranslation(m_selectedService);
+    if (m_session.setSourceLanguage(code))
+        startTranslation();
 }
 
 void TranslationPopoverView::chooseTargetLanguage(const QString& code) {
-    if (code == m_selectedTargetLang)
-        return;
-    m_selectedTargetLang = code;
-    startTranslation(m_selectedService);
+    if (m_session.setTargetLanguage(code))
+        startTranslation();
 }
 
 void TranslationPopoverView::chooseService(TranslationService service) {
-    if (service == m_selectedService)
-        return;
-    m_selectedService = service;
-    startTranslation(service);
+    if (m_session.setService(service))
+        startTranslation();
 }
 
 void TranslationPopoverView::toggleTranslationSpeech() {
-    ::toggleSpeech(TTSSource::Output, m_translatedText, m_selectedTargetLang);
+    m_session.toggleOutputSpeech();
 }
 
 void TranslationPopoverView::toggleSourceSpeech() {
-    ::toggleSpeech(TTSSource::Input, m_currentSourceText, m_selectedSourceLang);
+    m_session.toggleTextSpeech(m_session.sourceLanguage());
 }
 
 void TranslationPopoverView::copyTranslation() {
     Pasteboard& pasteboard = platform().pasteboard();
     pasteboard.clearContents();
-    pasteboard.setString(m_translatedText);
+    pasteboard.setString(translatedText());
 }
 
 void TranslationPopoverView::copySourceText() {
     Pasteboard& pasteboard = platform().pasteboard();
     pasteboard.clearContents();
-    pasteboard.setString(m_currentSourceText);
+    pasteboard.setString(currentSourceText());
 }
 
 void TranslationPopoverView::toggleFullSourceText() {
@@ -537,7 +509,7 @@ void TranslationPopoverView::setShowingFullSourceText(bool showing) {
             connect(m_fullTextPopover, &PopoverWindow::closed, this,
                     [this] { setShowingFullSourceText(false); });
         }
-        m_fullTextLabel->setText(m_currentSourceText);
+        m_fullTextLabel->setText(currentSourceText());
         const QRect button(m_showAllButton->mapToGlobal(QPoint(0, 0)), m_showAllButton->size());
         const QScreen* screen = m_showAllButton->screen();
         const auto* host = qobject_cast<const PopoverWindow*>(window());
@@ -590,10 +562,11 @@ void TranslationPopoverView::refreshSpeechButtons() {
 }
 
 void TranslationPopoverView::refresh() {
-    m_sourceLine->setFullText(m_currentSourceText);
-    m_sourcePicker->setValue(m_selectedSourceLang);
-    m_targetPicker->setValue(m_selectedTargetLang);
-    m_servicePicker->setValue(rawValue(m_selectedService));
+    const QString translation = translatedText();
+    m_sourceLine->setFullText(currentSourceText());
+    m_sourcePicker->setValue(m_session.sourceLanguage());
+    m_targetPicker->setValue(m_session.targetLanguage());
+    m_servicePicker->setValue(rawValue(m_session.service()));
 
     QWidget* shown = resultArea();
     for (QWidget* area :
@@ -602,21 +575,21 @@ void TranslationPopoverView::refresh() {
             area->hide();
     }
     m_errorLabel->setText(m_error.value_or(QString()));
-    if (m_editor->toPlainText() != m_translatedText) {
+    if (m_editor->toPlainText() != translation) {
         // The spacing goes in with the text, so a long answer is laid out once, not twice.
         m_editor->clear();
         QTextCursor cursor(m_editor->document());
         QTextBlockFormat format;
         format.setLineHeight(editorLineSpacing, QTextBlockFormat::LineDistanceHeight);
         cursor.setBlockFormat(format);
-        cursor.insertText(m_translatedText);
+        cursor.insertText(translation);
         m_editor->moveCursor(QTextCursor::Start);
     }
-    m_editor->setFixedHeight(int(std::clamp(estimatedTextHeight(m_translatedText), 80.0, 200.0)));
+    m_editor->setFixedHeight(int(std::clamp(estimatedTextHeight(translation), 80.0, 200.0)));
     shown->show();
 
-    m_translationListen->setVisible(!m_isLoading && !m_translatedText.isEmpty());
-    m_translationCopy->setEnabled(!m_translatedText.isEmpty());
+    m_translationListen->setVisible(!isLoading() && !translation.isEmpty());
+    m_translationCopy->setEnabled(!translation.isEmpty());
     m_swapButton->setEnabled(canSwapLanguages());
     refreshSpeechButtons();
     Q_EMIT stateChanged();

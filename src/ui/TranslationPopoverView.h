@@ -2,7 +2,7 @@
 
 #include "ui/PopoverWindow.h"
 #include "services/TranslationService.h"
-#include "services/WebApiClient.h"
+#include "services/TranslationSession.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -15,12 +15,12 @@ class QLabel;
 class QPlainTextEdit;
 class SymbolButton;
 class TextButton;
-enum class TTSSource;
 
 // The translation popover's content: the selected text on one line (with "Show all"), the translation in
 // a read-only editor, pickers for the source language, the target language and the provider, a swap
-// button, and listen and copy buttons for both texts. It translates through TranslationManager when it is
-// shown and again after each change of language or provider; only the newest request's answer is shown.
+// button, and listen and copy buttons for both texts. It translates text of any length when it is shown
+// and again after each change of language or provider; only the newest request's answer is shown. Its
+// translations are not recorded in the history.
 class TranslationPopoverView : public QWidget {
     Q_OBJECT
 public:
@@ -38,23 +38,26 @@ public:
     QString sourceLanguage() const { return m_sourceLanguage; }
     QString targetLanguage() const { return m_targetLanguage; }
     QString triggerSource() const { return m_triggerSource; }
-    QString currentSourceText() const { return m_currentSourceText; }
-    QString translatedText() const { return m_translatedText; }
-    bool isLoading() const { return m_isLoading; }
+    QString currentSourceText() const { return m_session.text(); }
+    QString translatedText() const { return m_session.output().translatedText; }
+    // From creation until the first answer, and while a request runs.
+    bool isLoading() const { return m_session.isTranslating() || m_session.generation() == 0; }
     std::optional<QString> error() const { return m_error; }
-    TranslationService selectedService() const { return m_selectedService; }
+    TranslationService selectedService() const { return m_session.service(); }
     bool isTextEditorFocused() const { return m_isTextEditorFocused; }
     bool isShowingFullSourceText() const { return m_isShowingFullSourceText; }
     bool isHoveringShowMore() const { return m_isHoveringShowMore; }
     qreal popoverHeight() const { return m_popoverHeight; }
-    QString selectedSourceLang() const { return m_selectedSourceLang; }
-    QString selectedTargetLang() const { return m_selectedTargetLang; }
+    QString selectedSourceLang() const { return m_session.sourceLanguage(); }
+    QString selectedTargetLang() const { return m_session.targetLanguage(); }
+    const TranslationSession& session() const { return m_session; }
 
     // The swap is offered only with a translation on screen and a known source language.
     bool canSwapLanguages() const;
 
     void handleAppear();
-    void startTranslation(TranslationService service);
+    // Translates the current text with the chosen pair and provider, dropping a request still running.
+    void startTranslation();
     void handleEditorAppear();
     void updatePopoverHeight();
     // 80 for an empty text, else 22 per estimated line (65 characters a line, rounded up, plus line breaks).
@@ -124,8 +127,7 @@ private:
     void setPopoverHeight(qreal height);
     void setTextEditorFocused(bool focused);
     void setShowingFullSourceText(bool showing);
-    void applyResult(const QString& translation);
-    void applyFailure(const QString& description);
+    void applyAnswer(const TranslationSession::Translation& sent, const TranslationSession::Outcome& outcome);
     // The language the swap makes the target: the source picker's, or the detected one for "auto".
     QString swapTargetLanguage() const;
 
@@ -135,22 +137,15 @@ private:
     QString m_targetLanguage;
     QString m_triggerSource;
 
+    // The text on screen (the selection, or after a swap its translation), pair, provider and translation.
+    TranslationSession m_session;
+
     // View state.
-    QString m_currentSourceText;
-    QString m_translatedText;
-    bool m_isLoading = true;
     std::optional<QString> m_error;
-    TranslationService m_selectedService;
     bool m_isTextEditorFocused = false;
     bool m_isShowingFullSourceText = false;
     bool m_isHoveringShowMore = false;
     qreal m_popoverHeight;
-    QString m_selectedSourceLang;
-    QString m_selectedTargetLang;
-
-    // Each request gets the next generation; answers of older ones are dropped.
-    quint64 m_generation = 0;
-    RequestId m_request = 0;
     // Detected language of the current source text, when its source is "auto" ("auto" for none).
     QString m_detectedSourceLanguage;
 

@@ -1,7 +1,6 @@
 #include "menubar/translator/TextInputView.h"
 
 #include "ui/Color.h"
-#include "ui/SpeechToggle.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/SystemFont.h"
@@ -13,6 +12,7 @@
 #include "services/LanguagePreferences.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
+#include "services/TranslationSession.h"
 
 #include <QAbstractButton>
 #include <QAbstractTextDocumentLayout>
@@ -213,7 +213,7 @@ void TextInputView::startOCR() {
 
 void TextInputView::toggleSpeech() {
     // The stored source language, not the view's: read afresh on every click.
-    ::toggleSpeech(TTSSource::Input, text(), LanguagePreferences::source().code);
+    TranslationSession::toggleSpeech(TTSSource::Input, text(), LanguagePreferences::source().code);
 }
 
 void TextInputView::refresh() {

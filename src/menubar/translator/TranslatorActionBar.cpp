@@ -2,7 +2,6 @@
 
 #include "menubar/history/FavoritesManager.h"
 #include "ui/Color.h"
-#include "ui/SpeechToggle.h"
 #include "menubar/translator/ActionBarButton.h"
 #include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/RewriteButton.h"
@@ -13,6 +12,7 @@
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
 #include "services/TranslationManagerService.h"
+#include "services/TranslationSession.h"
 
 #include <QHBoxLayout>
 
@@ -122,7 +122,7 @@ void TranslatorActionBar::toggleFavorite() {
 }
 
 void TranslatorActionBar::toggleSpeech() {
-    ::toggleSpeech(TTSSource::Output, m_context.translatedText, m_context.targetLanguage.code);
+    TranslationSession::toggleSpeech(TTSSource::Output, m_context.translatedText, m_context.targetLanguage.code);
 }
 
 RewriteOptionsView* TranslatorActionBar::rewriteOptionsView() const {
