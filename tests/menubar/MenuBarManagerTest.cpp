@@ -298,7 +298,7 @@ TEST_F(MenuBarManagerTest, TrayMenuEntriesAboutWithATaskbarPresenceAndTheSameEnt
     EXPECT_TRUE(!headerMenu || !headerMenu->isVisible());
 
     // So does the rewrite menu, when Escape closes the translator.
-    TextOutputView::setRecorder({});
+    MenuBarView::setHistoryRecorder({});
     manager->showPopover();
     MenuBarView& view = *manager->view();
     view.handleLoadTranslation({{QStringLiteral("sourceText"), QStringLiteral("hello")},
@@ -312,5 +312,5 @@ TEST_F(MenuBarManagerTest, TrayMenuEntriesAboutWithATaskbarPresenceAndTheSameEnt
     QApplication::sendEvent(&view, &escape);
     EXPECT_FALSE(manager->isPopoverShown());
     EXPECT_FALSE(view.actionBar()->rewriteOptions()->isShown());
-    TextOutputView::resetRecorder();
+    MenuBarView::resetHistoryRecorder();
 }

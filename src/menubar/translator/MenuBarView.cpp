@@ -2,6 +2,7 @@
 
 #include "ui/ToastManager.h"
 #include "ui/ToastView.h"
+#include "menubar/history/HistoryManager.h"
 #include "menubar/history/SavedTranslationsSheet.h"
 #include "ui/KeyPressHandler.h"
 #include "ui/Theme.h"
@@ -45,17 +46,48 @@ std::optional<QString> stringValue(const QVariantMap& userInfo, const QString& k
     return value.toString();
 }
 
-bool sameRequest(const TextOutputView::Record& a, const TextOutputView::Record& b) {
+bool sameRequest(const TranslationSession::Translation& a, const TranslationSession::Translation& b) {
     return a.sourceText == b.sourceText && a.sourceLanguage == b.sourceLanguage &&
            a.targetLanguage == b.targetLanguage && a.service == b.service;
 }
 
+TranslationSession::Recorder historyRecorder() {
+    return [](const TranslationSession::Translation& translation) {
+        HistoryManager::shared().addTranslation(translation.sourceText, translation.translatedText,
+                                                Language::find(translation.sourceLanguage),
+                                                Language::find(translation.targetLanguage), translation.service);
+    };
+}
+
+TranslationSession::Recorder& recorder() {
+    static TranslationSession::Recorder instance = historyRecorder();
+    return instance;
+}
+
 } // namespace
+
+void MenuBarView::setHistoryRecorder(TranslationSession::Recorder recorder) {
+    ::recorder() = std::move(recorder);
+}
+
+void MenuBarView::resetHistoryRecorder() {
+    ::recorder() = historyRecorder();
+}
 
 MenuBarView::MenuBarView(QWidget* parent)
     : QWidget(parent)
-    , m_sourceLanguage(Language::find(Language::automaticCode))
-    , m_targetLanguage(Language::find(Language::englishCode)) {
+    , m_session(TranslationSession::Sender::Menu) {
+    m_session.setSourceLanguage(Language::automaticCode);
+    m_session.setTargetLanguage(Language::englishCode);
+    m_session.setAnswerHandler(
+        [this](const TranslationSession::Translation& sent, const TranslationSession::Outcome& outcome) {
+            handleTranslationResult(sent, outcome);
+        });
+    // Read when a translation is shown, so a recorder set after the view was made applies too.
+    m_session.setRecorder([](const TranslationSession::Translation& translation) {
+        if (::recorder())
+            ::recorder()(translation);
+    });
     buildUi();
     // Registered at creation, so what is posted before the popover first opens reaches the view.
     registerNotificationObservers();
@@ -71,8 +103,6 @@ MenuBarView::~MenuBarView() {
     // The editor loses the focus inside ~QWidget, when this object is no MenuBarView any more.
     disconnect(m_input, nullptr, this, nullptr);
     NotificationCenter::shared().removeObservers(this);
-    if (m_pending.id)
-        TranslationManagerService::shared().cancel(m_pending.id);
     delete m_servicePopover;
 }
 
@@ -166,7 +196,7 @@ void MenuBarView::buildUi() {
 
     onKeyPressIfAvailable(this, Qt::Key_Escape, [this] { escape(); });
     Theme::followAppearance(this, [this] {
-        m_serviceButton->setIcon(ProviderIcon::pixmap(m_selectedService, Theme::dark(), devicePixelRatioF()));
+        m_serviceButton->setIcon(ProviderIcon::pixmap(selectedService(), Theme::dark(), devicePixelRatioF()));
     });
 }
 
@@ -245,36 +275,32 @@ void MenuBarView::receive(const QString& name, const QVariantMap& userInfo) {
 // --- State ---------------------------------------------------------------------------------------------
 
 void MenuBarView::setSelectedService(TranslationService service) {
-    if (service == m_selectedService)
+    if (!m_session.setService(service))
         return;
-    m_selectedService = service;
     if (!m_isSwapOperation)
         UserDefaults::standard().set(serviceKey, rawValue(service));
     refresh();
 }
 
 void MenuBarView::setSourceLanguage(const Language& language) {
-    if (language.code == m_sourceLanguage.code)
+    if (!m_session.setSourceLanguage(language.code))
         return;
-    m_sourceLanguage = language;
     if (!m_isSwapOperation)
         LanguagePreferences::setSource(language.code);
     refresh();
 }
 
 void MenuBarView::setTargetLanguage(const Language& language) {
-    if (language.code == m_targetLanguage.code)
+    if (!m_session.setTargetLanguage(language.code))
         return;
-    m_targetLanguage = language;
     if (!m_isSwapOperation)
         LanguagePreferences::setTarget(language.code);
     refresh();
 }
 
 void MenuBarView::setInputText(const QString& text) {
-    if (text == m_inputText)
+    if (!m_session.setText(text))
         return;
-    m_inputText = text;
     if (text.isEmpty()) {
         // An answer arriving after the input was emptied belongs to nothing on screen.
         dropPendingRequest();
@@ -326,7 +352,7 @@ void MenuBarView::scheduleTranslate() {
 }
 
 void MenuBarView::translate() {
-    if (m_inputText.isEmpty() || m_isTranslating || m_isSwapOperation) {
+    if (inputText().isEmpty() || isTranslating() || m_isSwapOperation) {
         debugLog(tag,
                  QStringLiteral(
                      "⏭️ Çeviri başlatılmadı (boş girdi, süren çeviri ya da dil değişimi)"));
@@ -336,51 +362,29 @@ void MenuBarView::translate() {
 }
 
 void MenuBarView::startRequest() {
-    m_isTranslating = true;
     // A banner of an earlier failure would otherwise stay over the next success.
     m_showAlert = false;
-    const quint64 generation = ++m_generation;
-    m_pending = {
-        generation, 0, {m_inputText, QString(), m_sourceLanguage, m_targetLanguage, m_selectedService}};
-    QPointer<MenuBarView> self(this);
     // The provider on screen is the one used, whatever the stored setting says at this moment.
-    const RequestId id = TranslationManagerService::shared().translate(
-        m_inputText, m_sourceLanguage, m_targetLanguage, m_selectedService,
-        [self, generation](Result<TranslationResponse, TranslationError> result) {
-            if (self)
-                self->handleTranslationResult(generation, result);
-        },
-        this);
-    if (m_pending.generation == generation)
-        m_pending.id = id;
+    m_session.translate();
     refresh();
 }
 
-void MenuBarView::handleTranslationResult(quint64 generation,
-                                          const Result<TranslationResponse, TranslationError>& result) {
-    if (generation != m_generation || !m_isTranslating) {
-        debugLog(tag, QStringLiteral("🗑️ Eski çeviri yanıtı yok sayıldı"));
-        return;
-    }
-    const TextOutputView::Record sent = m_pending.sent;
-    m_pending = {};
-    m_isTranslating = false;
+void MenuBarView::handleTranslationResult(const TranslationSession::Translation& sent,
+                                          const TranslationSession::Outcome& outcome) {
     m_isSwapOperation = false;
-    if (result) {
-        TranslationResponse response = result.value();
+    if (outcome) {
+        TranslationResponse response = outcome.value();
         if (!response.sourceText)
             response.sourceText = sent.sourceText;
-        TextOutputView::Record shown = sent;
+        TranslationSession::Translation shown = sent;
         shown.translatedText = response.translation;
-        shown.generation = generation;
-        m_translationResponse = std::move(response);
-        showOutput(shown);
+        showOutput(shown, std::move(response));
     } else {
         // The output of another text would pass for the translation of the input now shown, and copy or
         // favorite would save that mismatched pair.
-        if (!m_translatedText.isEmpty() && sent.sourceText != m_shown.sourceText)
+        if (!translatedText().isEmpty() && sent.sourceText != m_session.output().sourceText)
             clearOutput();
-        m_alertMessage = QStringLiteral("Translation failed: ") + result.error().localizedDescription();
+        m_alertMessage = QStringLiteral("Translation failed: ") + outcome.error().localizedDescription();
         m_alertType = InlineAlert::AlertType::Error;
         m_showAlert = true;
         debugLog(tag, QStringLiteral("❌ %1").arg(m_alertMessage));
@@ -389,42 +393,35 @@ void MenuBarView::handleTranslationResult(quint64 generation,
 }
 
 void MenuBarView::dropPendingRequest() {
-    if (!m_isTranslating)
-        return;
-    if (m_pending.id)
-        TranslationManagerService::shared().cancel(m_pending.id);
-    m_pending = {};
-    ++m_generation;
-    m_isTranslating = false;
+    m_session.drop();
 }
 
-void MenuBarView::showOutput(const TextOutputView::Record& record) {
-    m_shown = record;
-    m_translatedText = record.translatedText;
+void MenuBarView::showOutput(const TranslationSession::Translation& translation,
+                             std::optional<TranslationResponse> response) {
+    // Recorded in the history here when it is a new translation.
+    m_session.showOutput(translation, std::move(response));
     m_actionBar->outputReplaced();
 }
 
 void MenuBarView::clearOutput() {
-    m_shown = {};
-    m_translatedText.clear();
-    m_translationResponse.reset();
+    m_session.clearOutput();
     m_actionBar->outputReplaced();
 }
 
 void MenuBarView::handOff(const QString& text) {
-    const TextOutputView::Record wanted{text, QString(), m_sourceLanguage, m_targetLanguage,
-                                        m_selectedService};
+    const TranslationSession::Translation wanted{text, QString(), m_session.sourceLanguage(),
+                                                 m_session.targetLanguage(), m_session.service()};
     setInputText(text);
     if (text.isEmpty())
         return;
-    if (m_isTranslating) {
+    if (isTranslating()) {
         // The same text arriving again (the view and the manager both pass a selection on) is already
         // on its way; a different one replaces the running request.
-        if (sameRequest(m_pending.sent, wanted))
+        if (sameRequest(m_session.sent(), wanted))
             return;
         dropPendingRequest();
         refresh();
-    } else if (!m_translatedText.isEmpty() && sameRequest(m_shown, wanted)) {
+    } else if (!translatedText().isEmpty() && sameRequest(m_session.output(), wanted)) {
         return;
     }
     scheduleTranslate();
@@ -440,7 +437,7 @@ void MenuBarView::loadSavedSettings() {
 }
 
 void MenuBarView::saveSettingsAfterTranslation() {
-    if (m_isTranslating || m_isSwapOperation) {
+    if (isTranslating() || m_isSwapOperation) {
         debugLog(tag, QStringLiteral("⏭️ Ayarlar şimdi kaydedilmedi"));
         return;
     }
@@ -448,7 +445,7 @@ void MenuBarView::saveSettingsAfterTranslation() {
     MainQueue::async([self] {
         if (self)
             TranslationManagerService::shared().saveDefaultSettings(
-                self->m_sourceLanguage, self->m_targetLanguage, self->m_selectedService);
+                self->sourceLanguage(), self->targetLanguage(), self->selectedService());
     });
 }
 
@@ -492,7 +489,7 @@ void MenuBarView::handleTranslateSelectedText(const QVariantMap& userInfo) {
     const std::optional<QString> target = stringValue(userInfo, QStringLiteral("targetLanguage"));
     const std::optional<QString> text = stringValue(userInfo, QStringLiteral("text"));
     // A running request is replaced by a new text, not kept over it.
-    if (text && *text != m_pending.sent.sourceText)
+    if (text && *text != m_session.sent().sourceText)
         dropPendingRequest();
     if (source && target) {
         setSourceLanguage(Language::find(*source));
@@ -526,23 +523,18 @@ void MenuBarView::handleFocusTextInput() {
 void MenuBarView::handleSwapTranslation() {
     // "Automatic" would become a target. With an output on screen a running request would answer for the
     // former output, now the input; with none, the answer keeps the pair it was sent with.
-    if (m_sourceLanguage.isAutomatic() || (m_isTranslating && !m_translatedText.isEmpty())) {
+    if (sourceLanguage().isAutomatic() || (isTranslating() && !translatedText().isEmpty())) {
         debugLog(tag, QStringLiteral("⏭️ Dil değişimi şimdi yapılamaz"));
         return;
     }
     m_isSwapOperation = true;
-    const Language previousSource = m_sourceLanguage;
-    const Language previousTarget = m_targetLanguage;
-    const QString previousOutput = m_translatedText;
-    setSourceLanguage(previousTarget);
-    setTargetLanguage(previousSource);
-    LanguagePreferences::setSource(m_sourceLanguage.code);
-    LanguagePreferences::setTarget(m_targetLanguage.code);
-    if (!previousOutput.isEmpty()) {
-        setInputText(previousOutput);
-        // The former output is now the input; its alternatives belong to nothing on screen.
-        clearOutput();
-    }
+    const bool hadOutput = !translatedText().isEmpty();
+    // The former output, if any, is now the input; its alternatives belong to nothing on screen.
+    m_session.swapLanguages(m_session.sourceLanguage());
+    if (hadOutput)
+        m_actionBar->outputReplaced();
+    LanguagePreferences::setSource(m_session.sourceLanguage());
+    LanguagePreferences::setTarget(m_session.targetLanguage());
     QPointer<MenuBarView> self(this);
     MainQueue::asyncAfter(swapDurationMs, [self] {
         if (self) {
@@ -554,7 +546,7 @@ void MenuBarView::handleSwapTranslation() {
 }
 
 void MenuBarView::handleStartTranslation() {
-    if (!m_inputText.isEmpty() && !m_isTranslating)
+    if (!inputText().isEmpty() && !isTranslating())
         scheduleTranslate();
 }
 
@@ -586,9 +578,8 @@ void MenuBarView::handleLoadTranslation(const QVariantMap& userInfo) {
     setSourceLanguage(source);
     setTargetLanguage(target);
     setSelectedService(service);
-    // The last response's alternatives belong to another translation.
-    m_translationResponse.reset();
-    showOutput({*sourceText, *translatedText, source, target, service});
+    // Without a response: the last one's alternatives belong to another translation.
+    showOutput({*sourceText, *translatedText, source.code, target.code, service}, std::nullopt);
     refresh();
     if (!isVisible())
         Q_EMIT showPopoverRequested();
@@ -613,7 +604,7 @@ void MenuBarView::openServicePicker() {
         });
     }
     auto* picker = new ServicePickerView(
-        m_selectedService, [this](TranslationService service) { setSelectedService(service); },
+        selectedService(), [this](TranslationService service) { setSelectedService(service); },
         [this] {
             if (m_servicePopover)
                 m_servicePopover->performClose();
@@ -650,8 +641,10 @@ void MenuBarView::closePopovers() {
 // --- Layout --------------------------------------------------------------------------------------------
 
 void MenuBarView::refresh() {
-    m_languageSelector->setLanguages(m_sourceLanguage, m_targetLanguage);
-    m_languageSelector->setSwapAllowed(!m_isTranslating || m_translatedText.isEmpty());
+    const TranslationService service = selectedService();
+    const QString output = translatedText();
+    m_languageSelector->setLanguages(sourceLanguage(), targetLanguage());
+    m_languageSelector->setSwapAllowed(!isTranslating() || output.isEmpty());
 
     if (m_showAlert) {
         m_alert->setAlert(m_alertMessage, m_alertType);
@@ -660,21 +653,16 @@ void MenuBarView::refresh() {
         m_alert->fade().fadeOut();
     }
 
-    m_input->setText(m_inputText);
-    m_serviceButton->setText(displayName(m_selectedService));
-    m_serviceButton->setIcon(ProviderIcon::pixmap(m_selectedService, Theme::dark(), devicePixelRatioF()));
-    m_translateButton->setState(m_isTranslating, m_inputText.isEmpty());
-
-    TextOutputView::Record shown = m_shown;
-    shown.translatedText = m_translatedText;
-    // Recorded as the favorite is: with the provider on screen, which after a rewrite is the rewriter.
-    shown.service = m_selectedService;
-    m_output->setContent(shown);
+    m_input->setText(inputText());
+    m_serviceButton->setText(displayName(service));
+    m_serviceButton->setIcon(ProviderIcon::pixmap(service, Theme::dark(), devicePixelRatioF()));
+    m_translateButton->setState(isTranslating(), inputText().isEmpty());
+    m_output->setText(output);
 
     refreshActions();
-    const bool actionBar = !m_translatedText.isEmpty() && !m_isTranslating;
+    const bool actionBar = !output.isEmpty() && !isTranslating();
     m_actionBarSlot->setVisible(actionBar && m_actionBarSlot->layout()->count() > 0);
-    m_detailsSlot->setVisible(m_selectedService == TranslationService::Google &&
+    m_detailsSlot->setVisible(service == TranslationService::Google &&
                               (!m_alternatives->isHidden() || !m_examples->isHidden()));
     refreshToast();
     Q_EMIT stateChanged();
@@ -709,24 +697,22 @@ void MenuBarView::buildActions() {
 
 void MenuBarView::refreshActions() {
     m_actionBar->setContext(
-        {m_inputText, m_translatedText, m_sourceLanguage, m_targetLanguage, m_selectedService});
+        {inputText(), translatedText(), sourceLanguage(), targetLanguage(), selectedService()});
     // Rebuilt only for another response, so a chip's open popover survives unrelated changes.
+    const std::optional<TranslationResponse>& response = m_session.response();
     const std::optional<AlternativeTranslations::Groups> groups =
-        m_translationResponse ? m_translationResponse->alternativeTranslations : std::nullopt;
+        response ? response->alternativeTranslations : std::nullopt;
     if (groups != m_alternatives->alternativeTranslations())
         m_alternatives->setAlternativeTranslations(groups);
-    const std::optional<QStringList> sentences =
-        m_translationResponse ? m_translationResponse->exampleSentences : std::nullopt;
-    const QString sourceWord = m_translationResponse && m_translationResponse->sourceText
-                                   ? *m_translationResponse->sourceText
-                                   : m_inputText;
+    const std::optional<QStringList> sentences = response ? response->exampleSentences : std::nullopt;
+    const QString sourceWord = response && response->sourceText ? *response->sourceText : inputText();
     if (sentences != m_examples->exampleSentences() || sourceWord != m_examples->sourceWord())
         m_examples->setExampleSentences(sentences, sourceWord);
 }
 
 void MenuBarView::applyRewrite(const QString& text) {
-    m_translatedText = text;
-    m_shown.translatedText = text;
+    // A rewritten text is recorded as a translation of its own.
+    m_session.replaceOutputText(text);
     refresh();
 }
 

@@ -9,7 +9,7 @@
 #include "services/TranslationError.h"
 #include "services/TranslationResponse.h"
 #include "services/TranslationService.h"
-#include "services/WebApiClient.h"
+#include "services/TranslationSession.h"
 
 #include <QPointer>
 #include <QVariantMap>
@@ -30,9 +30,10 @@ class TranslatorActionBar;
 class TranslationHeader;
 
 // The translator of the tray popover: header, language pair, input, provider and Translate button, the
-// output, and below it the places of the action bar and of the alternatives. It keeps all of the
-// translator's state, stores the pair and provider as they change, and is driven from outside by
-// notifications, which it observes from its creation until it is destroyed.
+// output, and below it the places of the action bar and of the alternatives. Its session holds the text,
+// pair, provider, request and output; the view stores the pair and provider as they change, records
+// each new translation in the history, and is driven from outside by notifications, which it observes
+// from its creation until it is destroyed. Text over the service's limit is refused.
 class MenuBarView : public QWidget {
     Q_OBJECT
 public:
@@ -53,14 +54,18 @@ public:
     static bool canWaitFor(const QString& name);
     void receive(const QString& name, const QVariantMap& userInfo);
 
+    // Where new translations are recorded; the history unless replaced (tests).
+    static void setHistoryRecorder(TranslationSession::Recorder recorder);
+    static void resetHistoryRecorder();
+
     // State.
-    TranslationService selectedService() const { return m_selectedService; }
-    Language sourceLanguage() const { return m_sourceLanguage; }
-    Language targetLanguage() const { return m_targetLanguage; }
-    QString inputText() const { return m_inputText; }
-    QString translatedText() const { return m_translatedText; }
-    const std::optional<TranslationResponse>& translationResponse() const { return m_translationResponse; }
-    bool isTranslating() const { return m_isTranslating; }
+    TranslationService selectedService() const { return m_session.service(); }
+    Language sourceLanguage() const { return Language::find(m_session.sourceLanguage()); }
+    Language targetLanguage() const { return Language::find(m_session.targetLanguage()); }
+    QString inputText() const { return m_session.text(); }
+    QString translatedText() const { return m_session.output().translatedText; }
+    const std::optional<TranslationResponse>& translationResponse() const { return m_session.response(); }
+    bool isTranslating() const { return m_session.isTranslating(); }
     bool isCapturingScreen() const { return m_isCapturingScreen; }
     bool isSwapOperation() const { return m_isSwapOperation; }
     bool isInputFocused() const { return m_isInputFocused; }
@@ -72,7 +77,8 @@ public:
     bool showFavoritesWindow() const { return m_showFavoritesWindow; }
     bool isListeningForNotifications() const { return m_isListeningForNotifications; }
     // The translation on screen with the text, pair and provider it was made from.
-    const TextOutputView::Record& shownTranslation() const { return m_shown; }
+    const TranslationSession::Translation& shownTranslation() const { return m_session.output(); }
+    const TranslationSession& session() const { return m_session; }
 
     // Changing the pair or the provider stores it, except during a language swap.
     void setSelectedService(TranslationService service);
@@ -145,24 +151,19 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct PendingRequest {
-        quint64 generation = 0;
-        RequestId id = 0;
-        TextOutputView::Record sent;
-    };
-
     void buildUi();
     void registerNotificationObservers();
     template <typename Observe> static void forEachObserver(MenuBarView* view, Observe&& observe);
     void scheduleTranslate();
     void startRequest();
-    void handleTranslationResult(quint64 generation,
-                                 const Result<TranslationResponse, TranslationError>& result);
+    void handleTranslationResult(const TranslationSession::Translation& sent,
+                                 const TranslationSession::Outcome& outcome);
     // Drops the running request: its answer will never be applied.
     void dropPendingRequest();
     // Text handed over from outside (selection, OCR): shown and translated, once.
     void handOff(const QString& text);
-    void showOutput(const TextOutputView::Record& record);
+    void showOutput(const TranslationSession::Translation& translation,
+                    std::optional<TranslationResponse> response);
     void clearOutput();
     void layoutToast();
     void refreshToast();
@@ -172,14 +173,8 @@ private:
     void applyRewrite(const QString& text);
     void setOutputOpacity(qreal opacity);
 
-    // Stored state.
-    TranslationService m_selectedService = TranslationService::Google;
-    Language m_sourceLanguage;
-    Language m_targetLanguage;
-    QString m_inputText;
-    QString m_translatedText;
-    std::optional<TranslationResponse> m_translationResponse;
-    bool m_isTranslating = false;
+    // The text, pair, provider, request and output.
+    TranslationSession m_session;
     bool m_isCapturingScreen = false;
     bool m_showServicePicker = false;
     bool m_isInputFocused = false;
@@ -192,10 +187,6 @@ private:
     bool m_showHistoryWindow = false;
     bool m_showFavoritesWindow = false;
     NotificationService m_notificationService;
-
-    TextOutputView::Record m_shown;
-    PendingRequest m_pending;
-    quint64 m_generation = 0;
 
     // Parts.
     QWidget* m_panel = nullptr;

@@ -1,6 +1,5 @@
 #include "menubar/translator/TextOutputView.h"
 
-#include "menubar/history/HistoryManager.h"
 #include "ui/SystemFont.h"
 #include "menubar/translator/TextCard.h"
 
@@ -12,30 +11,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-TextOutputView::Recorder historyRecorder() {
-    return [](const TextOutputView::Record& record) {
-        HistoryManager::shared().addTranslation(record.sourceText, record.translatedText,
-                                                record.sourceLanguage, record.targetLanguage, record.service);
-    };
-}
-
-TextOutputView::Recorder& recorder() {
-    static TextOutputView::Recorder instance = historyRecorder();
-    return instance;
-}
-
-} // namespace
-
-void TextOutputView::setRecorder(Recorder recorder) {
-    ::recorder() = std::move(recorder);
-}
-
-void TextOutputView::resetRecorder() {
-    ::recorder() = historyRecorder();
-}
 
 TextOutputView::TextOutputView(QWidget* parent)
     : QWidget(parent) {
@@ -59,22 +34,12 @@ TextOutputView::TextOutputView(QWidget* parent)
     TextCard::style(this, m_text, m_placeholder);
 }
 
-void TextOutputView::setContent(const Record& record) {
-    const bool changed =
-        record.translatedText != m_record.translatedText || record.generation != m_record.generation;
-    m_record = record;
-    if (!changed)
+void TextOutputView::setText(const QString& text) {
+    if (text == m_shownText)
         return;
-    m_text->setPlainText(record.translatedText);
-    m_placeholder->setVisible(record.translatedText.isEmpty());
-    recordTranslation();
-}
-
-void TextOutputView::recordTranslation() {
-    if (m_record.translatedText.isEmpty() || m_record.sourceText.isEmpty())
-        return;
-    if (recorder())
-        recorder()(m_record);
+    m_shownText = text;
+    m_text->setPlainText(text);
+    m_placeholder->setVisible(text.isEmpty());
 }
 
 void TextOutputView::updateScrollHeight() {

@@ -36,15 +36,15 @@ protected:
         defaults.set(kSource, QStringLiteral("en"));
         defaults.set(kTarget, QStringLiteral("tr"));
         defaults.set(kService, QStringLiteral("google"));
-        TextOutputView::setRecorder(
-            [this](const TextOutputView::Record& record) { m_recorded.append(record); });
+        MenuBarView::setHistoryRecorder(
+            [this](const TranslationSession::Translation& record) { m_recorded.append(record); });
         m_view = std::make_unique<MenuBarView>();
         // The stored pair and provider arrive on the next turn, as they would on screen.
         ASSERT_TRUE(waitUntil([this] { return m_view->targetLanguage().code == QLatin1String("tr"); }));
     }
     void TearDown() override {
         m_view.reset();
-        TextOutputView::resetRecorder();
+        MenuBarView::resetHistoryRecorder();
     }
 
     MenuBarView& view() { return *m_view; }
@@ -60,7 +60,7 @@ protected:
     }
 
     std::unique_ptr<MenuBarView> m_view;
-    QList<TextOutputView::Record> m_recorded;
+    QList<TranslationSession::Translation> m_recorded;
 };
 
 } // namespace
@@ -84,7 +84,7 @@ TEST_F(MenuBarViewTest, ReturnTranslatesWithTheShownPairAndProviderAndRecordsThe
     ASSERT_EQ(m_recorded.size(), 1);
     EXPECT_EQ(m_recorded.first().sourceText, QStringLiteral("hello"));
     EXPECT_EQ(m_recorded.first().translatedText, QStringLiteral("merhaba"));
-    EXPECT_EQ(m_recorded.first().targetLanguage.code, QStringLiteral("tr"));
+    EXPECT_EQ(m_recorded.first().targetLanguage, QStringLiteral("tr"));
 
     // A provider chosen in the view is stored and used by the next request.
     view().setSelectedService(TranslationService::DeepL);
@@ -346,8 +346,8 @@ TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
     EXPECT_FALSE(view().isSwapOperation());
     ASSERT_EQ(view().translatedText(), QStringLiteral("kedi"));
     ASSERT_FALSE(m_recorded.isEmpty());
-    EXPECT_EQ(m_recorded.last().sourceLanguage.code, QStringLiteral("en"));
-    EXPECT_EQ(m_recorded.last().targetLanguage.code, QStringLiteral("tr"));
+    EXPECT_EQ(m_recorded.last().sourceLanguage, QStringLiteral("en"));
+    EXPECT_EQ(m_recorded.last().targetLanguage, QStringLiteral("tr"));
 
     // With an output on screen, a running request refuses the swap.
     view().setSourceLanguage(Language::find(QStringLiteral("en")));

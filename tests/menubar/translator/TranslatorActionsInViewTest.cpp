@@ -25,8 +25,8 @@ protected:
         defaults.set(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
         defaults.set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
         defaults.set(QStringLiteral("defaultTranslationService"), QStringLiteral("google"));
-        TextOutputView::setRecorder(
-            [this](const TextOutputView::Record& record) { m_recorded.append(record); });
+        MenuBarView::setHistoryRecorder(
+            [this](const TranslationSession::Translation& record) { m_recorded.append(record); });
         m_view = std::make_unique<MenuBarView>();
         // Shown, so the editor has the focus when the view goes.
         m_view->show();
@@ -34,7 +34,7 @@ protected:
     }
     void TearDown() override {
         m_view.reset();
-        TextOutputView::resetRecorder();
+        MenuBarView::resetHistoryRecorder();
     }
 
     void translate(const QString& text) {
@@ -48,7 +48,7 @@ protected:
     TranslatorActionBar& bar() const { return *m_view->actionBar(); }
 
     std::unique_ptr<MenuBarView> m_view;
-    QList<TextOutputView::Record> m_recorded;
+    QList<TranslationSession::Translation> m_recorded;
 };
 
 } // namespace
