@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/QuilloraApp.h"
+#include "app/StateReport.h"
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
@@ -99,6 +100,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     debugLog(kTag, QStringLiteral("Launch finished: accessibility %1, screen capture %2")
                        .arg(trusted ? "✅" : "❌", screen ? "✅" : "❌"));
     applyLaunchGate(completed, trusted, screen);
+    StateReport::report(StateReport::launched);
 }
 
 void AppDelegate::startBasicServices() {
@@ -405,6 +407,7 @@ void AppDelegate::startFullApplicationFeatures() {
     setupFloatingBarAndSelection();
     m_isFullApplicationSetupCompleted = true;
     debugLog(kTag, QStringLiteral("Full setup complete"));
+    StateReport::report(StateReport::ready);
 }
 
 void AppDelegate::checkPermissions() {

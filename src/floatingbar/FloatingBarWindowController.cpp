@@ -38,6 +38,8 @@ FloatingBarWindowController::FloatingBarWindowController(const QString& selected
     m_window->setAttribute(Qt::WA_TranslucentBackground);
     m_window->setAttribute(Qt::WA_ShowWithoutActivating);
     m_window->setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
+    // Untitled, it would take the application's name, which the tray icon and the translator bear.
+    m_window->setWindowTitle(QStringLiteral("Quillora floating bar"));
     m_window->setFixedSize(FloatingBarView::barWidth, FloatingBarView::barHeight);
 
     QPointer<FloatingBarWindowController> weak(this);
@@ -289,6 +291,7 @@ void FloatingBarWindowController::showTranslationPopover(const QString& text, co
     // its text can be selected and copied.
     auto* popover = new PopoverWindow(PopoverWindow::StaysOnTop);
     popover->setBehavior(PopoverWindow::Behavior::Semitransient);
+    popover->setWindowTitle(QStringLiteral("Quillora translation"));
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), popover);
     connect(escape, &QShortcut::activated, popover, &PopoverWindow::performClose);
     auto* view = new TranslationPopoverView(text, sourceLanguage, targetLanguage, service,

@@ -115,6 +115,9 @@ void MenuBarManager::setupMenuBar() {
     // The tray places its own menu on a right click; a left click stays ours.
     m_statusItem->setContextMenu(m_rightClickMenu);
     m_statusItem->show();
+    // Its window would take the application's name, the translator's title.
+    if (QWidget* icon = TrayIconGeometry::embeddedIconWidget())
+        icon->setWindowTitle(QStringLiteral("Quillora tray icon"));
     // A tray hosted over D-Bus draws the menu itself from key names, and a comma goes out as "," where
     // a key name is expected: it gets no shortcut rather than a wrong one (it acts only in our own menu).
     if (QSystemTrayIcon::isSystemTrayAvailable() && !TrayIconGeometry::embeddedIconWidget())

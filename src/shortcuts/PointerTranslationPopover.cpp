@@ -17,6 +17,7 @@ PointerTranslationPopover::PointerTranslationPopover(const QString& text, const 
     m_window = new PopoverWindow(PopoverWindow::StaysOnTop | PopoverWindow::DoesNotAcceptFocus);
     m_window->setBehavior(PopoverWindow::Behavior::Semitransient);
     m_window->setArrowVisible(false);
+    m_window->setWindowTitle(QStringLiteral("Quillora translation"));
     m_view =
         new TranslationPopoverView(text, source, target, service, QStringLiteral("shortcut"), viewHeight);
     m_window->setContentWidget(m_view);

@@ -1,0 +1,15 @@
+#pragma once
+
+// A line "quillora: <state>" on standard output when QUILLORA_REPORT_STATE is set in the environment:
+// how a program that started Quillora (the end-to-end tests, a session script) learns how far it got,
+// in every build. Without the variable it writes nothing.
+namespace StateReport {
+
+// The start-up sequence has run, the permission gate included.
+inline constexpr const char* launched = "launched";
+// The floating bar, the selection monitor and the hot keys are in place.
+inline constexpr const char* ready = "ready";
+
+void report(const char* state);
+
+} // namespace StateReport
