@@ -1,90 +1,42 @@
 // The real quillora binary on a real display, as a user meets it: started the way scripts/run.sh starts
 // it, a word double-clicked in another X client, the floating bar, a click on it, and the translation
 // from the local web API in the popover; a second launch reaches the running instance.
-#include "AppUnderTest.h"
-#include "DevApiServer.h"
+#include "AppRoad.h"
+#include "Desktop.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QJsonObject>
-#include <QStyleHints>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-bool xdo(const QStringList& arguments) {
-    return runTool(QStringLiteral("xdotool"), arguments).has_value();
-}
-
-QStringList moveTo(QPoint p) {
-    return {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
-}
-
-// The app's visible window of exactly `size`, if any.
-std::optional<QRect> windowOfSize(const AppUnderTest& app, QSize size, bool exactHeight = true) {
-    for (quint32 id : app.windows()) {
-        const std::optional<QRect> frame = AppUnderTest::windowGeometry(id);
-        if (frame && frame->width() == size.width() && (!exactHeight || frame->height() == size.height()))
-            return frame;
-    }
-    return std::nullopt;
-}
-
-class ApplicationRoad : public ::testing::Test {
-protected:
-    void SetUp() override {
-        xdo({QStringLiteral("mouseup"), QStringLiteral("1")});
-        ASSERT_TRUE(m_api.start());
-    }
-    void TearDown() override {
-        if (HasFailure()) {
-            AppUnderTest::saveScreenshot(QStringLiteral("application-road-failure"));
-            std::fprintf(stderr, "The app's log:\n%s\n", qPrintable(m_app.log()));
-        }
-    }
-
-    DevApiServer m_api;
-    AppUnderTest m_app;
-};
-
-} // namespace
+using ApplicationRoad = AppRoad;
 
 TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) {
     ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
     // Both permissions are present on an X11 display: no onboarding window.
-    EXPECT_TRUE(m_app.windows(QStringLiteral("^Welcome to Quillora$")).isEmpty());
+    EXPECT_TRUE(m_app.windows(AppUnderTest::onboardingWindow).isEmpty());
 
     // A word the stand-in has no dictionary entry for: its answer is "[<target>] <text>".
     TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
     ASSERT_TRUE(client.start({QStringLiteral("--text"), QStringLiteral("quillora there")}));
-    spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
-    const QPoint word =
-        client.lineEditGeometry().topLeft() + QPoint(14, client.lineEditGeometry().height() / 2);
-    ASSERT_TRUE(xdo(moveTo(word) + QStringList{QStringLiteral("click"), QStringLiteral("--repeat"),
-                                               QStringLiteral("2"), QStringLiteral("--delay"),
-                                               QStringLiteral("80"), QStringLiteral("1")}));
+    const QRect field = client.lineEditGeometry();
+    ASSERT_TRUE(Desktop::clickAt(field.topLeft() + QPoint(14, field.height() / 2), 1, 2));
 
-    std::optional<QRect> bar;
-    ASSERT_TRUE(waitUntil([&] { return (bar = windowOfSize(m_app, QSize(110, 60))).has_value(); }, 20000));
-    // Hold the bar with the pointer, then click its translate button (the left part).
-    ASSERT_TRUE(xdo(moveTo(bar->topLeft() + QPoint(30, 30))));
-    spinFor(300);
-    ASSERT_TRUE(xdo({QStringLiteral("click"), QStringLiteral("1")}));
+    const std::optional<quint32> bar = m_app.waitForWindow(AppUnderTest::floatingBarWindow);
+    ASSERT_TRUE(bar);
+    const std::optional<QRect> barFrame = AppUnderTest::windowGeometry(*bar);
+    ASSERT_TRUE(barFrame);
+    // Its translate button is the left part.
+    ASSERT_TRUE(Desktop::clickAt(barFrame->topLeft() + QPoint(30, 30)));
 
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return m_api.lastRequest().value("path").toString().startsWith(QLatin1String("/api/translate/"));
-        },
-        20000));
-    const QJsonObject request = m_api.lastRequest();
+    ASSERT_TRUE(waitUntil([&] { return !requestsTo(QStringLiteral("/api/translate/")).isEmpty(); }, 20000));
+    const QJsonObject request = requestsTo(QStringLiteral("/api/translate/")).first();
     const QJsonObject body = request.value("body").toObject();
     EXPECT_EQ(request.value("status").toInt(), 200);
     EXPECT_EQ(body.value("text").toString(), QStringLiteral("quillora"));
@@ -92,38 +44,27 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
     const QString expected = QStringLiteral("[%1] quillora").arg(body.value("target_language").toString());
 
     // The popover shows the answer: select its translation as a user would and read PRIMARY.
-    std::optional<QRect> popover;
-    ASSERT_TRUE(
-        waitUntil([&] { return (popover = windowOfSize(m_app, QSize(450, 0), false)).has_value(); }, 20000));
-    spinFor(300);
+    const std::optional<quint32> popover = m_app.waitForWindow(AppUnderTest::translationWindow);
+    ASSERT_TRUE(popover);
+    const std::optional<QRect> frame = AppUnderTest::windowGeometry(*popover);
+    ASSERT_TRUE(frame);
     // The translation's first line sits a little below the popover's middle; try around there.
-    const QList<int> rows = {190, 170, 210, popover->height() / 2};
-    int attempt = 0;
+    QList<QPoint> rows;
+    for (int row : {190, 170, 210, frame->height() / 2})
+        rows.append(frame->topLeft() + QPoint(60, row));
     QString selected;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            const QPoint translation = popover->topLeft() + QPoint(60, rows[attempt++ % rows.size()]);
-            xdo(moveTo(translation) + QStringList{QStringLiteral("click"), QStringLiteral("--repeat"),
-                                                  QStringLiteral("3"), QStringLiteral("--delay"),
-                                                  QStringLiteral("60"), QStringLiteral("1")});
-            selected = QString::fromUtf8(runTool(QStringLiteral("xclip"),
-                                                 {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                  QStringLiteral("primary")})
-                                             .value_or(QByteArray()))
-                           .trimmed();
-            return selected == expected;
-        },
-        20000))
+    ASSERT_TRUE(Desktop::selectLineUntil(rows, expected, &selected))
         << "selected: " << selected.toStdString() << ", expected: " << expected.toStdString();
     EXPECT_EQ(m_app.stop(), 0);
 }
 
 TEST_F(ApplicationRoad, SecondLaunchReachesTheRunningInstanceAndExits) {
     ASSERT_TRUE(m_app.start(&m_api));
-    const qsizetype before = m_app.log().size();
+    ASSERT_TRUE(m_app.windows(AppUnderTest::translatorWindow).isEmpty());
     QByteArray output;
     EXPECT_EQ(m_app.launchAgain(15000, &output), 0) << output.toStdString();
-    EXPECT_GE(m_app.waitForLog(QStringLiteral("[AppDelegate] Reopen requested"), 5000, before), 0);
+    // The running one opens its translator.
+    EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translatorWindow));
     EXPECT_TRUE(m_app.isRunning());
     EXPECT_EQ(m_app.stop(), 0);
 
@@ -133,6 +74,7 @@ TEST_F(ApplicationRoad, SecondLaunchReachesTheRunningInstanceAndExits) {
     ASSERT_TRUE(waitUntil([&] { return !m_app.isRunning(); }, 20000));
     ASSERT_TRUE(m_app.start(&m_api));
     EXPECT_EQ(m_app.launchAgain(15000, &output), 0) << output.toStdString();
+    EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translatorWindow));
     EXPECT_EQ(m_app.stop(), 0);
 }
 

@@ -1,114 +1,138 @@
 // The tray road of the real binary, as a user takes it: a click on the tray icon opens the translator,
-// typed text and Return translate it, and "Quit" in the icon's menu ends the application.
-#include "AppUnderTest.h"
-#include "DevApiServer.h"
+// typed text and Return translate it, the history opens from the translator's header as a sheet inside
+// the popover and loads an earlier translation back from its card, a second click on the icon closes the
+// popover, and "Quit" in the icon's menu ends the application.
+#include "AppRoad.h"
+#include "Desktop.h"
 #include "TestUtils.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <gtest/gtest.h>
 
 namespace {
 
-bool xdotool(const QStringList& arguments) {
-    return runTool(QStringLiteral("xdotool"), arguments).has_value();
-}
-
-bool clickAt(QPoint point, int button) {
-    return xdotool({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-                    QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("click"),
-                    QString::number(button)});
-}
-
-// The first mapped window of the app that `accept` takes.
-std::optional<QRect> appWindow(const AppUnderTest& app, const std::function<bool(const QRect&)>& accept) {
-    for (quint32 id : app.windows()) {
-        const std::optional<QRect> frame = AppUnderTest::windowGeometry(id);
-        if (frame && accept(*frame))
-            return frame;
-    }
-    return std::nullopt;
-}
-
-bool isTrayIcon(const QRect& frame) {
-    return frame.width() <= 48 && frame.height() <= 48 && frame.top() < 48;
-}
-
-bool isPopover(const QRect& frame) {
-    return frame.width() == 400 && frame.height() > 300;
-}
-
-class MenuBarRoad : public ::testing::Test {
+class MenuBarRoad : public AppRoad {
 protected:
-    void SetUp() override {
-        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
-        ASSERT_TRUE(m_api.start());
-    }
-    void TearDown() override {
-        if (HasFailure()) {
-            AppUnderTest::saveScreenshot(QStringLiteral("menubar-road-failure"));
-            std::fprintf(stderr, "The app's log:\n%s\n", qPrintable(m_app.log()));
-        }
-    }
-
-    // The translations the history holds, newest first, as "source → translation".
-    QStringList history() const {
-        QStringList pairs;
-        const QByteArray stored = m_app.setting(QStringLiteral("translationHistory")).toByteArray();
-        for (const QJsonValue& item : QJsonDocument::fromJson(stored).array()) {
-            const QJsonObject record = item.toObject();
-            pairs.append(record.value("sourceText").toString() + QStringLiteral(" → ") +
-                         record.value("translatedText").toString());
-        }
-        return pairs;
+    // Types a text into the popover's input over what it holds and presses Return; waits for the answer
+    // to be recorded.
+    void translate(const QString& text, int historySize) {
+        const qsizetype before = requestsTo(QStringLiteral("/api/translate/")).size();
+        ASSERT_TRUE(Desktop::xdotool(
+            {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")}));
+        ASSERT_TRUE(
+            Desktop::xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}));
+        ASSERT_TRUE(Desktop::xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        ASSERT_TRUE(
+            waitUntil([&] { return requestsTo(QStringLiteral("/api/translate/")).size() > before; }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return history().size() == historySize; }, 20000));
     }
 
-    DevApiServer m_api;
-    AppUnderTest m_app;
+    QString historyEntry(int index, const char* field) const {
+        return history().at(index).toObject().value(QLatin1String(field)).toString();
+    }
 };
 
 } // namespace
 
-TEST_F(MenuBarRoad, TrayClickTypeReturnReadTheTranslationThenQuitFromTheMenu) {
+TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
     m_app.setSetting(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
     m_app.setSetting(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
+    m_app.setSetting(QStringLiteral("defaultTranslationService"), QStringLiteral("google"));
     ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
 
-    std::optional<QRect> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = appWindow(m_app, isTrayIcon)).has_value(); }, 20000))
-        << "no tray icon";
-    ASSERT_TRUE(clickAt(icon->center(), 1));
-    std::optional<QRect> popover;
-    ASSERT_TRUE(waitUntil([&] { return (popover = appWindow(m_app, isPopover)).has_value(); }, 20000));
+    const std::optional<QRect> icon = waitForTrayIcon();
+    ASSERT_TRUE(icon) << "no tray icon";
+    ASSERT_TRUE(Desktop::clickAt(icon->center()));
+    const std::optional<quint32> popover = m_app.waitForWindow(AppUnderTest::translatorWindow);
+    ASSERT_TRUE(popover);
+    const std::optional<QRect> frame = AppUnderTest::windowGeometry(*popover);
+    ASSERT_TRUE(frame);
     // It hangs under the icon and stays on the screen.
-    EXPECT_GE(popover->top(), icon->bottom());
-    EXPECT_LE(popover->right(), 1600);
+    EXPECT_GE(frame->top(), icon->bottom());
+    EXPECT_LE(frame->right(), 1600);
 
     // The input has the keyboard a moment after the popover opened: type then, and Return.
-    std::optional<quint32> popoverWindow;
-    for (quint32 id : m_app.windows()) {
-        if (AppUnderTest::windowGeometry(id) == popover)
-            popoverWindow = id;
-    }
-    ASSERT_TRUE(popoverWindow);
-    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popoverWindow));
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
-                         QStringLiteral("good morning")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
-    ASSERT_TRUE(m_api.waitForRequests(1, 20000));
-    const QJsonObject body = m_api.lastRequest().value("body").toObject();
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
+    translate(QStringLiteral("good morning"), 1);
+    const QJsonObject body = requestsTo(QStringLiteral("/api/translate/")).first().value("body").toObject();
     EXPECT_EQ(body.value("text").toString(), QStringLiteral("good morning"));
     EXPECT_EQ(body.value("trigger_source").toString(), QStringLiteral("menu"));
     EXPECT_EQ(body.value("target_language").toString(), QStringLiteral("tr"));
-    // The output shows the answer: what the output shows goes to the history.
-    EXPECT_TRUE(
-        waitUntil([&] { return history().value(0) == QStringLiteral("good morning → günaydın"); }, 20000))
-        << history().join(QStringLiteral("; ")).toStdString();
+    // What the output shows goes to the history.
+    EXPECT_EQ(historyEntry(0, "translatedText"), QStringLiteral("günaydın"));
+    translate(QStringLiteral("hello"), 2);
+    translate(QStringLiteral("book"), 3);
+    EXPECT_EQ(historyEntry(0, "sourceText"), QStringLiteral("book"));
+    EXPECT_EQ(historyEntry(1, "translatedText"), QStringLiteral("merhaba"));
+    const QList<quint32> windowsBefore = m_app.windows();
+
+    // The header's history button, left of the favorites and settings buttons at the top right.
+    ASSERT_TRUE(Desktop::clickAt(frame->topLeft() + QPoint(289, 40)));
+    // The sheet takes the popover's content, 400 x 500; the arrow above it stays.
+    const QSize sheet(400, 500);
+    std::optional<QRect> withSheet;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            withSheet = AppUnderTest::windowGeometry(*popover);
+            return withSheet && withSheet->width() == sheet.width() &&
+                   withSheet->height() - sheet.height() >= 0 && withSheet->height() - sheet.height() <= 9;
+        },
+        20000))
+        << "the popover holds the history sheet";
+    EXPECT_EQ(m_app.windows(), windowsBefore) << "no window of its own";
+
+    // The second card holds the second translation; a click on its texts loads it, once drawn.
+    ASSERT_TRUE(Desktop::waitUntilSettled([&] {
+        const QImage image = AppUnderTest::windowImage(*popover);
+        return QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+    }));
+    AppUnderTest::saveScreenshot(QStringLiteral("menubar-road-history-sheet"));
+    const qsizetype requests = requestsTo(QStringLiteral("/api/translate/")).size();
+    const QPoint sheetOrigin = withSheet->topLeft() + QPoint(0, withSheet->height() - sheet.height());
+    ASSERT_TRUE(Desktop::clickAt(sheetOrigin + QPoint(100, 68 + 133 + 40)));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::optional<QRect> now = AppUnderTest::windowGeometry(*popover);
+            return now && now->height() != withSheet->height();
+        },
+        20000))
+        << "the sheet goes back to the translator";
+    EXPECT_EQ(m_app.windows(AppUnderTest::translatorWindow), QList<quint32>{*popover})
+        << "the popover stayed open";
+    // The loaded translation moves to the top of the history; nothing is translated.
+    ASSERT_TRUE(waitUntil([&] { return historyEntry(0, "sourceText") == QLatin1String("hello"); }, 20000));
+    EXPECT_EQ(historyEntry(0, "translatedText"), QStringLiteral("merhaba"));
+    EXPECT_EQ(history().size(), 3);
+
+    // The input holds the loaded text again: select it as a user would and copy it.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("-"));
+    const std::optional<QRect> shown = AppUnderTest::windowGeometry(*popover);
+    ASSERT_TRUE(shown);
+    ASSERT_TRUE(Desktop::clickAt(shown->topLeft() + QPoint(120, 142)));
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
+    ASSERT_TRUE(Desktop::xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"),
+                                  QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
+    EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QLatin1String("hello"); }, 20000))
+        << clipboard->text().toStdString();
+    // Loading sent nothing: the copy came after any request the load could have started.
+    EXPECT_EQ(requestsTo(QStringLiteral("/api/translate/")).size(), requests);
+    AppUnderTest::saveScreenshot(QStringLiteral("menubar-road-loaded"));
+
+    // The favorites sheet left in the popover goes with the application.
+    ASSERT_TRUE(Desktop::clickAt(shown->topLeft() + QPoint(321, 40)));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::optional<QRect> now = AppUnderTest::windowGeometry(*popover);
+            return now && now->height() == withSheet->height();
+        },
+        20000));
+    EXPECT_EQ(m_app.windows(AppUnderTest::translatorWindow), QList<quint32>{*popover});
 
     // A second click on the icon closes the popover.
-    ASSERT_TRUE(clickAt(icon->center(), 1));
-    EXPECT_TRUE(waitUntil([&] { return !appWindow(m_app, isPopover).has_value(); }, 20000));
+    ASSERT_TRUE(Desktop::clickAt(icon->center()));
+    EXPECT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
 
     // The icon's menu: "Quit" is its last entry.
     ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::trayMenuEnd, QStringLiteral("Quit")));

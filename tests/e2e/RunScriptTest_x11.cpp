@@ -33,6 +33,16 @@ QByteArray commandLine(qint64 pid) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The script's child that is the app.
+qint64 appOf(qint64 script) {
+    const QByteArray program = QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).absoluteFilePath().toUtf8();
+    for (qint64 child : childrenOf(script)) {
+        if (commandLine(child).startsWith(program))
+            return child;
+    }
+    return 0;
+}
+
 class RunScript {
 public:
     explicit RunScript(const QProcessEnvironment& environment) {
@@ -115,16 +125,16 @@ TEST(RunScriptTest, SecondRunReachesTheFirstAndLeavesTheUsersSettingsAlone) {
     RunScript second(sandbox.environment());
     ASSERT_TRUE(second.waitForExit()) << second.m_output.toStdString();
     EXPECT_EQ(second.m_process.exitCode(), 0) << second.m_output.toStdString();
-    EXPECT_TRUE(first.waitFor(QStringLiteral("[AppDelegate] Reopen requested"), 20000));
+    // The running app opens its translator.
+    const qint64 app = appOf(first.m_process.processId());
+    ASSERT_NE(app, 0);
+    EXPECT_TRUE(waitUntil([&] { return !AppUnderTest::windowsOf(app, AppUnderTest::translatorWindow).isEmpty(); },
+                          20000));
     EXPECT_EQ(first.m_process.state(), QProcess::Running);
     EXPECT_EQ(sandbox.setting(QStringLiteral("apiBaseURL")).toString(), usersApi);
 
     // The app quits; the script stops its stand-in and ends with it.
-    for (qint64 child : childrenOf(first.m_process.processId())) {
-        if (commandLine(child).startsWith(
-                QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).absoluteFilePath().toUtf8()))
-            ::kill(pid_t(child), SIGTERM);
-    }
+    ::kill(pid_t(app), SIGTERM);
     ASSERT_TRUE(first.waitForExit());
     EXPECT_EQ(first.m_process.exitCode(), 0) << first.m_output.toStdString();
     EXPECT_TRUE(privateAutostart().isEmpty());

@@ -1,177 +1,121 @@
 // The settings window of the real binary, as a user meets it: opened from the tray icon's menu, the
-// floating bar switched off (a selection in another X client shows no bar) and on again (it shows).
-#include "AppUnderTest.h"
-#include "DevApiServer.h"
+// floating bar switched off (a selection in another X client shows no bar) and on again (it shows); then a
+// shortcut recorded in the Shortcuts tab by pressing it, and pressed while another application has the
+// keyboard, before and after a restart.
+#include "AppRoad.h"
+#include "Desktop.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
+#include "keyboardshortcuts/KeyboardShortcuts.h"
+#include "keyboardshortcuts/Recorder.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/SettingsTabBar.h"
 #include "settings/SettingsView.h"
+#include "settings/ShortcutsTabView.h"
 #include "settings/TabContentView.h"
 #include "settings/ToggleSettingView.h"
 #include "settings/ToggleSwitch.h"
 
-#include <QGuiApplication>
-#include <QStyleHints>
 #include <gtest/gtest.h>
 
 namespace {
 
-bool xdo(const QStringList& arguments) {
-    return runTool(QStringLiteral("xdotool"), arguments).has_value();
-}
-
-QStringList moveTo(QPoint p) {
-    return {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
-}
-
-bool clickAt(QPoint p, int button = 1) {
-    return xdo(moveTo(p)) && (spinFor(100), xdo({QStringLiteral("click"), QString::number(button)}));
-}
-
-std::optional<QRect> windowOfSize(const AppUnderTest& app, QSize size) {
-    for (quint32 id : app.windows()) {
-        const std::optional<QRect> frame = AppUnderTest::windowGeometry(id);
-        if (frame && frame->size() == size)
-            return frame;
-    }
-    return std::nullopt;
-}
-
-// The app's icon in the tray: a small window of the app along the top edge, where the tray sits.
-std::optional<QRect> trayIcon(const AppUnderTest& app) {
-    for (quint32 id : app.windows()) {
-        const std::optional<QRect> frame = AppUnderTest::windowGeometry(id);
-        if (frame && frame->width() <= 48 && frame->height() <= 48 && frame->top() < 48)
-            return frame;
-    }
-    return std::nullopt;
-}
-
-// The client area's top-left corner on the screen, as the X server has it.
-std::optional<QPoint> clientOrigin(quint32 window) {
-    const std::optional<QByteArray> info =
-        runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
-    std::optional<int> x;
-    std::optional<int> y;
-    for (const QByteArray& line : info.value_or(QByteArray()).split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith("Absolute upper-left X:"))
-            x = trimmed.mid(trimmed.indexOf(':') + 1).trimmed().toInt();
-        else if (trimmed.startsWith("Absolute upper-left Y:"))
-            y = trimmed.mid(trimmed.indexOf(':') + 1).trimmed().toInt();
-    }
-    if (!x || !y)
-        return std::nullopt;
-    return QPoint(*x, *y);
-}
-
-// Where, inside the settings window, the Floating Bar tab and the floating bar's switch are: the same
-// view laid out here, off screen, with the same fonts.
+// Where, inside the settings window, the tabs and the controls this road uses are: the same view laid out
+// here, off screen, with the same fonts.
 struct SettingsLayout {
     QPoint floatingBarTab;
     QPoint showFloatingBarSwitch;
+    QPoint shortcutsTab;
+    QPoint firstRecorder;
 };
 
 SettingsLayout settingsLayout() {
+    SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
     SettingsView view;
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
+    const auto centreOf = [&view](QWidget* widget) { return widget->mapTo(&view, widget->rect().center()); };
+    SettingsLayout layout;
     view.setSelectedTab(SettingsView::FloatingBar);
     QCoreApplication::processEvents();
-    SettingsLayout layout;
-    QWidget* tab = view.tabBar()->buttons()[SettingsView::FloatingBar];
-    layout.floatingBarTab = tab->mapTo(&view, tab->rect().center());
+    layout.floatingBarTab = centreOf(view.tabBar()->buttons()[SettingsView::FloatingBar]);
     auto* floatingBar = qobject_cast<FloatingBarTabView*>(view.content()->tabView());
-    QWidget* toggle = floatingBar->showFloatingBarRow()->toggle();
-    layout.showFloatingBarSwitch = toggle->mapTo(&view, toggle->rect().center());
+    layout.showFloatingBarSwitch = centreOf(floatingBar->showFloatingBarRow()->toggle());
+    view.setSelectedTab(SettingsView::Shortcuts);
+    QCoreApplication::processEvents();
+    layout.shortcutsTab = centreOf(view.tabBar()->buttons()[SettingsView::Shortcuts]);
+    auto* shortcuts = qobject_cast<ShortcutsTabView*>(view.content()->tabView());
+    layout.firstRecorder = centreOf(shortcuts->recorders().first());
     return layout;
 }
 
-class SettingsRoad : public ::testing::Test {
+class SettingsRoad : public AppRoad {
 protected:
-    void SetUp() override {
-        xdo({QStringLiteral("mouseup"), QStringLiteral("1")});
-        ASSERT_TRUE(m_api.start());
-    }
-    void TearDown() override {
-        if (HasFailure()) {
-            AppUnderTest::saveScreenshot(QStringLiteral("settings-road-failure"));
-            std::fprintf(stderr, "The app's log:\n%s\n", qPrintable(m_app.log()));
-        }
-    }
-
-    // Double-clicks the word at `offset` in the client's line edit.
-    void selectWord(const TextWindowProcess& client, int offset) {
+    // Double-clicks the word at `offset` in the client's line edit; waits until it is PRIMARY.
+    void selectWord(const TextWindowProcess& client, int offset, const QByteArray& word) {
         const QRect field = client.lineEditGeometry();
-        ASSERT_TRUE(xdo(moveTo(field.topLeft() + QPoint(offset, field.height() / 2)) +
-                        QStringList{QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
-                                    QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}));
+        ASSERT_TRUE(Desktop::clickAt(field.topLeft() + QPoint(offset, field.height() / 2), 1, 2));
+        ASSERT_TRUE(waitUntil([&] { return Desktop::selection(QStringLiteral("primary")) == word; }));
     }
-
-    DevApiServer m_api;
-    AppUnderTest m_app;
+    bool waitForStored(const char* key, const char* value) {
+        return waitUntil([&] { return m_app.setting(QLatin1String(key)).toString() == QLatin1String(value); });
+    }
 };
 
 } // namespace
 
-TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnFromTheTrayMenusSettings) {
+TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnThenAShortcutRecordedAndPressedAcrossARestart) {
     const SettingsLayout layout = settingsLayout();
     ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
     TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
     ASSERT_TRUE(client.start({QStringLiteral("--text"), QStringLiteral("quillora there")}));
 
-    // The tray icon's menu: its first entry is "Settings".
-    std::optional<QRect> icon;
-    // A build without the tray has no road to the settings window.
-    if (!waitUntil([&] { return (icon = trayIcon(m_app)).has_value(); }, 20000))
-        GTEST_SKIP() << "no tray icon to open the settings from";
-    ASSERT_TRUE(
-        m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::trayMenuEnd, QStringLiteral("Settings")));
-    const std::optional<quint32> window = m_app.waitForWindow(QStringLiteral("^Ayarlar$"));
+    const std::optional<SettingsWindow> window = openSettingsFromTray();
     ASSERT_TRUE(window);
-    // Out of the client's way.
-    ASSERT_TRUE(xdo({QStringLiteral("windowmove"), QString::number(*window), QStringLiteral("850"),
-                     QStringLiteral("380")}));
-    // Where the window manager put its client area: the same place twice in a row.
-    std::optional<QPoint> origin;
-    std::optional<QPoint> previous;
-    ASSERT_TRUE(waitUntil([&] {
-        previous = origin;
-        origin = clientOrigin(*window);
-        spinFor(100);
-        return origin && previous == origin && origin->x() >= 800;
-    }));
-    const std::optional<QRect> frame = AppUnderTest::windowGeometry(*window);
+    const std::optional<QRect> frame = AppUnderTest::windowGeometry(window->id);
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->size(), QSize(SettingsView::viewWidth, SettingsView::viewHeight));
 
     // The tab's content is drawn (and laid out) before the next click goes into it.
     const QRect content(0, SettingsTabBar::barHeight, SettingsView::viewWidth,
                         SettingsView::viewHeight - SettingsTabBar::barHeight);
-    ASSERT_TRUE(AppUnderTest::clickAndWaitForChange(*window, *origin + layout.floatingBarTab, content));
-    ASSERT_TRUE(clickAt(*origin + layout.showFloatingBarSwitch));
+    ASSERT_TRUE(AppUnderTest::clickAndWaitForChange(window->id, window->origin + layout.floatingBarTab, content));
+    ASSERT_TRUE(Desktop::clickAt(window->origin + layout.showFloatingBarSwitch));
+    ASSERT_TRUE(waitForStored("showFloatingBar", "false"));
+
+    // The word is selected, so the app had something to show a bar for.
+    selectWord(client, 14, "quillora");
+    EXPECT_TRUE(Desktop::holdsFor([&] { return m_app.windows(AppUnderTest::floatingBarWindow).isEmpty(); }, 2500))
+        << "a bar while switched off";
+
+    ASSERT_TRUE(Desktop::clickAt(window->origin + layout.showFloatingBarSwitch));
+    ASSERT_TRUE(waitForStored("showFloatingBar", "true"));
+    selectWord(client, 70, "there");
+    EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::floatingBarWindow)) << "no bar once switched on";
+
+    // Record: click the Show/Hide MenuBar field and press the combination, with the keyboard there.
+    ASSERT_TRUE(Desktop::waitForActiveWindow(window->id));
+    ASSERT_TRUE(AppUnderTest::clickAndWaitForChange(window->id, window->origin + layout.shortcutsTab, content));
+    ASSERT_TRUE(Desktop::clickAt(window->origin + layout.firstRecorder));
+    ASSERT_TRUE(Desktop::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    const KeyboardShortcuts::Shortcut recorded(KeyboardShortcuts::Key::m,
+                                               KeyboardShortcuts::Modifier::control |
+                                                   KeyboardShortcuts::Modifier::option);
     ASSERT_TRUE(waitUntil([&] {
-        return m_app.setting(QStringLiteral("showFloatingBar")).toString() == QLatin1String("false");
+        return KeyboardShortcuts::Shortcut::fromJson(
+                   m_app.setting(QStringLiteral("KeyboardShortcuts_toggleMenuBar")).toString()) == recorded;
     }));
 
-    spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
-    selectWord(client, 14);
-    // The word is selected (so the app had something to show a bar for), and the app had time to.
-    ASSERT_TRUE(waitUntil([] {
-        return runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                 QStringLiteral("primary")}) == QByteArray("quillora");
-    }));
-    spinFor(2500);
-    EXPECT_FALSE(windowOfSize(m_app, QSize(110, 60)).has_value()) << "a bar while switched off";
+    // Pressed while another application has the keyboard, it opens the translator.
+    ASSERT_TRUE(Desktop::waitForActiveWindow(client.windowId()));
+    ASSERT_TRUE(m_app.windows(AppUnderTest::translatorWindow).isEmpty());
+    ASSERT_TRUE(Desktop::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translatorWindow)) << "the toggle action opens the popover";
 
-    ASSERT_TRUE(clickAt(*origin + layout.showFloatingBarSwitch));
-    ASSERT_TRUE(waitUntil([&] {
-        return m_app.setting(QStringLiteral("showFloatingBar")).toString() == QLatin1String("true");
-    }));
-    spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
-    selectWord(client, 70);
-    EXPECT_TRUE(waitUntil([&] { return windowOfSize(m_app, QSize(110, 60)).has_value(); }, 20000))
-        << "no bar once switched on";
+    // After a restart the stored shortcut works again; the hot keys are in place with the full setup.
+    ASSERT_EQ(m_app.stop(), 0);
+    ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
+    ASSERT_TRUE(Desktop::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translatorWindow));
     EXPECT_EQ(m_app.stop(), 0);
 }

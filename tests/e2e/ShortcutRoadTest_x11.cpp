@@ -3,8 +3,8 @@
 // LibreOffice (on its own X11 toolkit and on GTK) is replaced by its translation while the user's clipboard
 // (text and an image) stays as it was; the tray popover toggles and the region capture starts, with
 // "alwaysOnTop" on.
-#include "AppUnderTest.h"
-#include "DevApiServer.h"
+#include "AppRoad.h"
+#include "Desktop.h"
 #include "TestUtils.h"
 
 #include <QBuffer>
@@ -13,10 +13,8 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
-#include <QJsonObject>
 #include <QMimeData>
 #include <QStandardPaths>
-#include <QStyleHints>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -30,15 +28,10 @@ const QString kReplaceShortcut = QStringLiteral(R"({"carbonKeyCode":15,"carbonMo
 const QString kToggleShortcut = QStringLiteral(R"({"carbonKeyCode":46,"carbonModifiers":6144})");
 const QString kOcrShortcut = QStringLiteral(R"({"carbonKeyCode":31,"carbonModifiers":6144})");
 
-bool xdo(const QStringList& arguments) {
-    return runTool(QStringLiteral("xdotool"), arguments).has_value();
-}
+using Desktop::xdotool;
 
 QByteArray clipboard(const QString& selection, const QString& target = {}) {
-    QStringList arguments{QStringLiteral("-o"), QStringLiteral("-selection"), selection};
-    if (!target.isEmpty())
-        arguments << QStringLiteral("-t") << target;
-    return runTool(QStringLiteral("xclip"), arguments).value_or(QByteArray());
+    return Desktop::selection(selection, target);
 }
 
 // An X client started with a home of its own, so nothing of the user's is read or written.
@@ -78,7 +71,7 @@ public:
                 if (ids.isEmpty() || ids.last().isEmpty())
                     return false;
                 const QString id = QString::fromLatin1(ids.last());
-                xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+                xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
                 const QByteArray active =
                     runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")})
                         .value_or(QByteArray());
@@ -103,10 +96,10 @@ private:
     qint64 m_windowPid = 0;
 };
 
-class ShortcutRoad : public ::testing::Test {
+class ShortcutRoad : public AppRoad {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_api.start());
+        AppRoad::SetUp();
         m_app.setSetting(QStringLiteral("KeyboardShortcuts_translateSelection"), kTranslateShortcut);
         m_app.setSetting(QStringLiteral("KeyboardShortcuts_translateAndReplace"), kReplaceShortcut);
         m_app.setSetting(QStringLiteral("KeyboardShortcuts_toggleMenuBar"), kToggleShortcut);
@@ -118,12 +111,6 @@ protected:
         m_app.setSetting(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
         m_app.setSetting(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
         ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
-    }
-    void TearDown() override {
-        if (HasFailure()) {
-            AppUnderTest::saveScreenshot(QStringLiteral("shortcut-road-failure"));
-            std::fprintf(stderr, "The app's log:\n%s\n", qPrintable(m_app.log()));
-        }
     }
     bool waitForShortcutRequest(const QString& text) {
         return waitUntil(
@@ -139,8 +126,7 @@ protected:
             20000);
     }
 
-    DevApiServer m_api;
-    AppUnderTest m_app;
+    bool translatorShown() const { return !m_app.windows(AppUnderTest::translatorWindow).isEmpty(); }
 };
 
 } // namespace
@@ -158,54 +144,40 @@ TEST_F(ShortcutRoad, TranslateSelectionInXtermShowsThePopoverAndSendsNoCopyKey) 
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(output); }, 20000));
 
     // Double-click the word on the first line: xterm makes it PRIMARY.
-    spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
     ASSERT_TRUE(
-        xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(*window),
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(*window),
              QStringLiteral("12"), QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("--repeat"),
              QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}));
     ASSERT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("primary")).trimmed() == "hello"; }, 20000));
 
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
     ASSERT_TRUE(waitForShortcutRequest(QStringLiteral("hello")));
 
     // The popover shows the answer at the pointer: select its translation as a user would, read PRIMARY.
-    std::optional<QRect> popover;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (quint32 id : m_app.windows()) {
-                const std::optional<QRect> geometry = AppUnderTest::windowGeometry(id);
-                if (geometry && geometry->size() == QSize(450, 350))
-                    popover = geometry;
-            }
-            return popover.has_value();
-        },
-        20000));
+    const std::optional<quint32> popoverWindow = m_app.waitForWindow(AppUnderTest::translationWindow);
+    ASSERT_TRUE(popoverWindow);
+    const std::optional<QRect> popover = AppUnderTest::windowGeometry(*popoverWindow);
+    ASSERT_TRUE(popover);
+    EXPECT_EQ(popover->size(), QSize(450, 350));
     const QPoint pointer = QCursor::pos();
     // Its middle 225 points left of the pointer, where the screen leaves room for that.
     if (pointer.x() >= 470) {
         EXPECT_NEAR(popover->center().x(), pointer.x() - 225, 2);
     }
-    spinFor(300);
-    if (!qEnvironmentVariableIsEmpty("QUILLORA_SCREENSHOT_DIR"))
+    if (!qEnvironmentVariableIsEmpty("QUILLORA_SCREENSHOT_DIR") && Desktop::waitUntilSettled([&] {
+            const QImage image = AppUnderTest::windowImage(*popoverWindow);
+            return QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+        }))
         runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
                                            QDir(qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR"))
                                                .filePath(QStringLiteral("shortcut-popover.png"))});
-    const QPoint translation = popover->topLeft() + QPoint(60, 190);
     QString selected;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            xdo({QStringLiteral("mousemove"), QString::number(translation.x()),
-                 QString::number(translation.y()), QStringLiteral("click"), QStringLiteral("--repeat"),
-                 QStringLiteral("3"), QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
-            selected = QString::fromUtf8(clipboard(QStringLiteral("primary"))).trimmed();
-            return selected == QStringLiteral("merhaba");
-        },
-        20000))
+    EXPECT_TRUE(Desktop::selectLineUntil({popover->topLeft() + QPoint(60, 190)}, QStringLiteral("merhaba"), &selected))
         << "selected: " << selected.toStdString();
 
     // Keys reach xterm's program in order: once a key typed now has arrived, any the app sent has too.
     ASSERT_TRUE(xterm.waitForFocus());
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("q")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("q")}));
     QByteArray typed;
     EXPECT_TRUE(waitUntil(
         [&] {
@@ -274,24 +246,23 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
         // Selected once the editor is ready for keys.
         ASSERT_TRUE(waitUntil(
             [&] {
-                xdo({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+                xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
                 return clipboard(QStringLiteral("primary")).trimmed() == c.word;
             },
             20000));
-        ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+r")}));
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+r")}));
         ASSERT_TRUE(waitForShortcutRequest(QString::fromLatin1(c.word)));
 
         // The editor's text is the translation; selecting it all shows it in PRIMARY.
         QString text;
         EXPECT_TRUE(waitUntil(
             [&] {
-                xdo({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+                xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
                 text = QString::fromUtf8(clipboard(QStringLiteral("primary"))).trimmed();
                 return text == c.translation;
             },
             20000))
             << "editor text: " << text.toStdString();
-        EXPECT_GE(m_app.waitForLog(QStringLiteral("Text translated and replaced"), 20000, logFrom), 0);
         EXPECT_LT(m_app.log().indexOf(QStringLiteral("could not be pasted"), logFrom), 0);
         EXPECT_LT(m_app.log().indexOf(QStringLiteral("the window did not take it"), logFrom), 0);
 
@@ -308,37 +279,33 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
 }
 
 TEST_F(ShortcutRoad, ToggleAndOcrShortcutsWorkWithAlwaysOnTop) {
-    const auto popoverShown = [&] {
-        for (quint32 id : m_app.windows()) {
-            const std::optional<QRect> geometry = AppUnderTest::windowGeometry(id);
-            if (geometry && geometry->width() == 400)
-                return true;
-        }
-        return false;
-    };
-    ASSERT_FALSE(popoverShown());
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
-    ASSERT_TRUE(waitUntil(popoverShown, 20000));
-    spinFor(300);
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
-    EXPECT_TRUE(waitUntil([&] { return !popoverShown(); }, 20000));
+    ASSERT_FALSE(translatorShown());
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    std::optional<quint32> popover = m_app.waitForWindow(AppUnderTest::translatorWindow);
+    ASSERT_TRUE(popover);
+    // Open, with the keyboard in its input, before the next press.
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    EXPECT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
 
     // OCR: the popover gets out of the way and the region capture starts; Escape cancels it, quietly.
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
-    ASSERT_TRUE(waitUntil(popoverShown, 20000));
-    spinFor(300);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    popover = m_app.waitForWindow(AppUnderTest::translatorWindow);
+    ASSERT_TRUE(popover);
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
     const qsizetype before = m_app.log().size();
-    ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("ctrl+alt+o")}));
-    EXPECT_GE(m_app.waitForLog(QStringLiteral("[OCRService] 📸"), 5000, before), 0);
-    EXPECT_TRUE(waitUntil([&] { return !popoverShown(); }, 20000));
+    const QString capture = QStringLiteral("^Quillora screen capture$");
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+o")}));
+    EXPECT_TRUE(waitUntil([&] { return !Desktop::windowsNamed(capture).isEmpty(); }, 20000));
+    EXPECT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
     EXPECT_TRUE(waitUntil(
         [&] {
-            xdo({QStringLiteral("key"), QStringLiteral("Escape")});
-            return m_app.log().indexOf(QStringLiteral("[OCRService] ↩️"), before) >= 0;
+            xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+            return Desktop::windowsNamed(capture).isEmpty();
         },
         20000));
-    spinFor(1000);
-    EXPECT_FALSE(popoverShown());
+    EXPECT_TRUE(Desktop::holdsFor([&] { return !translatorShown(); }, 1000)) << "the popover came back";
+    EXPECT_TRUE(requestsTo(QStringLiteral("/api/ocr/")).isEmpty());
     EXPECT_LT(m_app.log().indexOf(QStringLiteral("[OCRService] ❌"), before), 0);
     EXPECT_LT(m_app.log().indexOf(QStringLiteral("[OCRManager]"), before), 0);
     EXPECT_EQ(m_app.stop(), 0);

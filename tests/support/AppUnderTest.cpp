@@ -1,5 +1,6 @@
 #include "AppUnderTest.h"
 
+#include "Desktop.h"
 #include "DevApiServer.h"
 #include "TestUtils.h"
 
@@ -15,10 +16,25 @@
 #include <QSettings>
 #include <csignal>
 
-const QString AppUnderTest::launchFinishedLine = QStringLiteral("[AppDelegate] Launch finished");
-const QString AppUnderTest::fullSetupLine = QStringLiteral("[AppDelegate] Full setup complete");
+namespace {
+
+QByteArray imageBytes(const QImage& image) {
+    return image.isNull() ? QByteArray()
+                          : QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+}
+
+} // namespace
+
+const QString AppUnderTest::launchFinishedLine = QStringLiteral("quillora: launched\n");
+const QString AppUnderTest::fullSetupLine = QStringLiteral("quillora: ready\n");
 const QStringList AppUnderTest::trayMenuEnd = {
     QStringLiteral("Settings"), QStringLiteral("Check for Updates"), QString(), QStringLiteral("Quit")};
+const QString AppUnderTest::translatorWindow = QStringLiteral("^Quillora$");
+const QString AppUnderTest::trayIconWindow = QStringLiteral("^Quillora tray icon$");
+const QString AppUnderTest::floatingBarWindow = QStringLiteral("^Quillora floating bar$");
+const QString AppUnderTest::translationWindow = QStringLiteral("^Quillora translation$");
+const QString AppUnderTest::settingsWindow = QStringLiteral("^Ayarlar$");
+const QString AppUnderTest::onboardingWindow = QStringLiteral("^Welcome to Quillora$");
 
 AppUnderTest::AppUnderTest(QString program)
     : m_program(std::move(program))
@@ -32,6 +48,8 @@ AppUnderTest::AppUnderTest(QString program)
     m_environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
     m_environment.insert(QStringLiteral("HOME"), home());
     m_environment.remove(QStringLiteral("QUILLORA_DEV_API_URL"));
+    // The lines that say how far the start got, in every build.
+    m_environment.insert(QStringLiteral("QUILLORA_REPORT_STATE"), QStringLiteral("1"));
     // The app chooses its platform itself; the tests' offscreen choice must not leak into it.
     m_environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
 }
@@ -167,18 +185,23 @@ int AppUnderTest::launchAgain(int timeoutMs, QByteArray* output) {
 }
 
 QList<quint32> AppUnderTest::windows(const QString& nameRegex) const {
-    QList<quint32> ids;
     if (!isRunning())
-        return ids;
+        return {};
+    // Asked on the app's display, which a test may have made another than its own.
+    return windowsOf(processId(), nameRegex, m_environment.value(QStringLiteral("DISPLAY")));
+}
+
+QList<quint32> AppUnderTest::windowsOf(qint64 pid, const QString& nameRegex, const QString& display) {
+    QList<quint32> ids;
     // --all: by default xdotool takes a window that meets any one condition, so any window of the app.
     QStringList arguments{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                          QStringLiteral("--pid"), QString::number(processId())};
+                          QStringLiteral("--pid"), QString::number(pid)};
     if (!nameRegex.isEmpty())
         arguments << QStringLiteral("--name") << nameRegex;
-    // Asked on the app's display, which a test may have made another than its own.
     QProcess xdotool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_environment.value(QStringLiteral("DISPLAY")));
+    if (!display.isEmpty())
+        environment.insert(QStringLiteral("DISPLAY"), display);
     xdotool.setProcessEnvironment(environment);
     xdotool.start(QStringLiteral("xdotool"), arguments);
     if (!waitUntil([&] { return xdotool.state() == QProcess::NotRunning; }, 5000))
@@ -205,6 +228,10 @@ std::optional<quint32> AppUnderTest::waitForWindow(const QString& nameRegex, int
     return found;
 }
 
+bool AppUnderTest::waitForNoWindow(const QString& nameRegex, int timeoutMs) {
+    return waitUntil([&] { return windows(nameRegex).isEmpty(); }, timeoutMs);
+}
+
 std::optional<QRect> AppUnderTest::windowGeometry(quint32 window) {
     const std::optional<QByteArray> output =
         runTool(QStringLiteral("xdotool"),
@@ -228,8 +255,7 @@ bool AppUnderTest::chooseFromTrayMenu(QPoint icon, const QStringList& lastEntrie
         return runTool(QStringLiteral("xdotool"), arguments).has_value();
     };
     if (!xdotool({QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y()),
-                  QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("click"),
-                  QStringLiteral("3")}))
+                  QStringLiteral("click"), QStringLiteral("3")}))
         return false;
     std::optional<QRect> menu;
     waitUntil(
@@ -255,11 +281,11 @@ bool AppUnderTest::chooseFromTrayMenu(QPoint icon, const QStringList& lastEntrie
         return false;
     const int fromBottom = probe.sizeHint().height() - probe.actionGeometry(wanted).center().y();
     const QPoint target(menu->center().x(), menu->top() + menu->height() - fromBottom);
-    // Moved onto the entry first: a menu takes a click only after the pointer moved over it.
+    // Moved onto the entry first: a menu takes a click only after the pointer moved over it, which the X
+    // server tells it before the press.
     return xdotool({QStringLiteral("mousemove"), QString::number(target.x()), QString::number(target.y()),
-                    QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("mousemove"),
-                    QString::number(target.x() + 1), QString::number(target.y()), QStringLiteral("click"),
-                    QStringLiteral("1")});
+                    QStringLiteral("mousemove"), QString::number(target.x() + 1), QString::number(target.y()),
+                    QStringLiteral("click"), QStringLiteral("1")});
 }
 
 QString AppUnderTest::windowName(quint32 window) {
@@ -285,23 +311,11 @@ QImage AppUnderTest::windowImage(quint32 window) {
 }
 
 bool AppUnderTest::clickAndWaitForChange(quint32 window, QPoint at, const QRect& area, int timeoutMs) {
-    // Settled: the same picture twice in a row.
-    QImage before;
-    if (!waitUntil(
-            [&] {
-                const QImage previous = before;
-                spinFor(150);
-                before = windowImage(window).copy(area);
-                return !before.isNull() && before == previous;
-            },
-            timeoutMs))
+    const auto picture = [&] { return imageBytes(windowImage(window).copy(area)); };
+    const std::optional<QByteArray> before = Desktop::waitUntilSettled(picture, 150, timeoutMs);
+    if (!before || !Desktop::clickAt(at))
         return false;
-    if (!runTool(QStringLiteral("xdotool"),
-                 {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                  QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("click"),
-                  QStringLiteral("1")}))
-        return false;
-    return waitUntil([&] { return windowImage(window).copy(area) != before; }, timeoutMs);
+    return waitUntil([&] { return picture() != *before; }, timeoutMs);
 }
 
 void AppUnderTest::saveScreenshot(const QString& name) {

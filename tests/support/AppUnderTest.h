@@ -31,12 +31,12 @@ class DevApiServer;
 //     AppUnderTest app;
 //     app.setSetting("defaultTargetLanguage", "tr");   // optional, before start()
 //     ASSERT_TRUE(app.start(&api));                      // waits for the end of the start-up sequence
-//     ASSERT_TRUE(app.waitForLog("[AppDelegate] Full setup complete"));
+//     ASSERT_TRUE(app.waitForLog(AppUnderTest::fullSetupLine));
 //     ... drive it with xdotool, read api.requestLog(), app.windows(), app.log() ...
 //     EXPECT_EQ(app.stop(), 0);                          // SIGTERM: the app quits as from its menu
 //
-// The app's standard output and error (its debug log: lines "[Tag] message" in the ci and dev builds)
-// are collected in log(). A failing test can call saveScreenshot(). The destructor stops the app and
+// The app's standard output and error are collected in log(): the lines that say how far its start got
+// (QUILLORA_REPORT_STATE, set here) in every build, its debug log ("[Tag] message") in debug builds. A failing test can call saveScreenshot(). The destructor stops the app and
 // removes the sandbox. The program path comes from QUILLORA_APP_PATH (set for every test target).
 class AppUnderTest {
 public:
@@ -47,6 +47,13 @@ public:
     // The entries the tray icon's menu ends with (an empty one is a separator); "About Quillora" comes
     // above them while the app has a taskbar presence.
     static const QStringList trayMenuEnd;
+    // The titles of the app's windows, as patterns for windows() and waitForWindow().
+    static const QString translatorWindow;  // the tray popover
+    static const QString trayIconWindow;
+    static const QString floatingBarWindow;
+    static const QString translationWindow; // the translation at the floating bar or at the pointer
+    static const QString settingsWindow;
+    static const QString onboardingWindow;
 
     explicit AppUnderTest(QString program = QUILLORA_APP_DEFAULT_PROGRAM);
     ~AppUnderTest();
@@ -81,8 +88,13 @@ public:
 
     // The app's mapped top-level windows (X window ids) on its display, through xdotool.
     QList<quint32> windows(const QString& nameRegex = {}) const;
+    // The mapped windows of process `pid` whose title matches `nameRegex` (any when empty), on `display`
+    // (this process's when empty).
+    static QList<quint32> windowsOf(qint64 pid, const QString& nameRegex = {}, const QString& display = {});
     // The first mapped window of the app whose title matches `nameRegex` within `timeoutMs`.
     std::optional<quint32> waitForWindow(const QString& nameRegex, int timeoutMs = 20000);
+    // Whether no window of the app whose title matches `nameRegex` is mapped within `timeoutMs`.
+    bool waitForNoWindow(const QString& nameRegex, int timeoutMs = 20000);
     static std::optional<QRect> windowGeometry(quint32 window);
     // Right-clicks the tray icon at `icon` and, once the menu it opens is on screen, clicks its entry
     // `entry`, found among the entries the menu ends with, `lastEntries` (an empty one is a separator):

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "AppUnderTest.h"
+#include "DevApiServer.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPoint>
+#include <QRect>
+#include <gtest/gtest.h>
+#include <optional>
+
+// The fixture of an end-to-end test (tests/e2e): the web API stand-in running, the app not started yet so
+// that a test can write its settings first, the left button up. When the test failed it leaves a screenshot
+// named after it and prints the app's log.
+class AppRoad : public ::testing::Test {
+protected:
+    // Here, not in the support library: the stand-in's path comes from the test target's definitions.
+    void SetUp() override {
+        mouseUp();
+        ASSERT_TRUE(m_api.start());
+    }
+    void TearDown() override;
+
+    static void mouseUp();
+    // The history as stored, newest first.
+    QJsonArray history() const;
+    // The requests the stand-in answered whose path starts with `prefix`, oldest first.
+    QList<QJsonObject> requestsTo(const QString& prefix) const;
+    // The tray icon's place on screen once it is docked.
+    std::optional<QRect> waitForTrayIcon();
+
+    // The settings window opened from the tray icon's menu and moved out of the way of other windows.
+    struct SettingsWindow {
+        quint32 id = 0;
+        // Its client area's top-left corner on the screen.
+        QPoint origin;
+    };
+    std::optional<SettingsWindow> openSettingsFromTray();
+
+    DevApiServer m_api;
+    AppUnderTest m_app;
+};
