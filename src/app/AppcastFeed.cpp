@@ -1,6 +1,7 @@
 #include "app/AppcastFeed.h"
 
-#include <QHostAddress>
+#include "platform/HostAddress.h"
+
 #include <QStringList>
 #include <QXmlStreamReader>
 #include <atomic>
@@ -23,11 +24,8 @@ QUrl safeLink(const QString& text) {
         return {};
     if (url.scheme() == QLatin1String("https"))
         return url;
-    if (url.scheme() == QLatin1String("http") && s_loopbackLinksAllowed) {
-        const QHostAddress address(url.host());
-        if ((!address.isNull() && address.isLoopback()) || url.host() == QLatin1String("localhost"))
-            return url;
-    }
+    if (url.scheme() == QLatin1String("http") && s_loopbackLinksAllowed && isLoopbackHost(url.host()))
+        return url;
     return {};
 }
 

@@ -2,7 +2,7 @@
 
 #include "app/AboutPanel.h"
 #include "app/AppDelegate.h"
-#include "app/SingleInstanceGuard.h"
+#include "platform/SingleInstanceGuard.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"

@@ -2,12 +2,10 @@
 
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
+#include "platform/NetworkModule.h"
 #include "platform/UserDefaults.h"
 
 #include <QFuture>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPromise>
 #include <QThreadPool>
 
@@ -41,8 +39,7 @@ Updater::CheckResult evaluate(const QByteArray& feed, const QString& currentVers
 Updater::Updater(FeedUrlProvider feedUrl, QString currentVersion, QObject* parent)
     : QObject(parent)
     , m_feedUrl(std::move(feedUrl))
-    , m_currentVersion(std::move(currentVersion))
-    , m_network(new QNetworkAccessManager(this)) {
+    , m_currentVersion(std::move(currentVersion)) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Updater::checkForUpdatesInBackground);
     m_deadline.setSingleShot(true);
@@ -124,34 +121,40 @@ void Updater::check(bool userInitiated) {
     m_userInitiated = userInitiated;
     m_deadline.start();
     Q_EMIT canCheckForUpdatesChanged(false);
-    const std::optional<QUrl> url = m_feedUrl ? m_feedUrl() : std::nullopt;
-    if (!url) {
-        // Answered on a later turn, like every other check.
+    // Answered on a later turn, like every other check.
+    const auto failLater = [this](const QString& error) {
         MainQueue::async(
-            [this, number = m_checkNumber] {
+            [this, error, number = m_checkNumber] {
                 if (m_checking && number == m_checkNumber)
-                    fail(QStringLiteral("Invalid URL configuration."));
+                    fail(error);
             },
             this);
-        return;
-    }
+    };
+    const std::optional<QUrl> url = m_feedUrl ? m_feedUrl() : std::nullopt;
+    if (!url)
+        return failLater(QStringLiteral("Invalid URL configuration."));
+    if (!m_network)
+        m_network = NetworkModule::createClient(this);
+    if (!m_network)
+        return failLater(QStringLiteral("The network module could not be loaded."));
     debugLog(kTag, QStringLiteral("Checking %1").arg(url->toString()));
-    QNetworkRequest request(*url);
-    request.setTransferTimeout(feedTimeoutMs);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    m_reply = m_network->get(request);
-    connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+    HttpRequest request;
+    request.url = *url;
+    request.transferTimeoutMs = feedTimeoutMs;
+    request.redirects = HttpRequest::Redirects::NoLessSafe;
+    m_reply = m_network->send(request);
+    connect(m_reply, &HttpTransfer::downloadProgress, this, [this](qint64 received) {
         if (received > maximumFeedBytes && m_reply)
             m_reply->abort();
     });
-    connect(m_reply, &QNetworkReply::finished, this, [this, reply = m_reply] {
+    connect(m_reply, &HttpTransfer::finished, this, [this, reply = m_reply] {
         if (!reply)
             return;
         reply->deleteLater();
         m_reply = nullptr;
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
-            fail(reply->error() == QNetworkReply::OperationCanceledError ? kTooSlow : reply->errorString());
+        const int status = reply->status().value_or(0);
+        if (reply->failure() != HttpTransfer::Failure::None || status < 200 || status > 299) {
+            fail(reply->failure() == HttpTransfer::Failure::Aborted ? kTooSlow : reply->errorString());
             return;
         }
         read(reply->readAll());

@@ -3,7 +3,6 @@
 #include "app/AppcastFeed.h"
 
 #include <QDateTime>
-#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -12,7 +11,8 @@
 #include <functional>
 #include <optional>
 
-class QNetworkAccessManager;
+class HttpClient;
+class HttpTransfer;
 
 // Looks for a newer release in the update feed: on request, and while automatic checks are on, once per
 // check interval. The next automatic check is a single-shot timer counted from the last check (stored
@@ -78,8 +78,9 @@ private:
 
     FeedUrlProvider m_feedUrl;
     QString m_currentVersion;
-    QNetworkAccessManager* m_network;
-    QPointer<QNetworkReply> m_reply;
+    // Made with the first check: the network module stays out of start-up.
+    HttpClient* m_network = nullptr;
+    QPointer<HttpTransfer> m_reply;
     // Counts checks, so that a feed read on a worker thread is dropped once its check is over.
     quint64 m_checkNumber = 0;
     bool m_userInitiated = false;

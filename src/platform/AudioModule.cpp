@@ -1,9 +1,8 @@
 #include "platform/AudioModule.h"
 
-#include "platform/DebugLog.h"
+#include "platform/LoadableModule.h"
 
 #include <QCoreApplication>
-#include <QLibrary>
 
 namespace {
 
@@ -16,23 +15,16 @@ struct Loaded {
     CreatePlayer createPlayer = nullptr;
 };
 
-// Loaded once and never unloaded: players it made may outlive any owner.
 const Loaded* loadModule(const QString& path) {
     static Loaded loaded;
     if (loaded.createPlayer && loaded.path == path)
         return &loaded;
-    QLibrary library(path);
-    if (!library.load()) {
-        debugLog(QStringLiteral("AudioModule"), QStringLiteral("❌ ") + library.errorString());
+    const auto entryPoints = loadModuleEntryPoints(QStringLiteral("AudioModule"), path,
+                                                   {"quilloraAudioHasOutputDevice", "quilloraAudioCreatePlayer"});
+    if (!entryPoints)
         return nullptr;
-    }
-    loaded.hasOutputDevice = reinterpret_cast<HasOutputDevice>(library.resolve("quilloraAudioHasOutputDevice"));
-    loaded.createPlayer = reinterpret_cast<CreatePlayer>(library.resolve("quilloraAudioCreatePlayer"));
-    if (!loaded.hasOutputDevice || !loaded.createPlayer) {
-        debugLog(QStringLiteral("AudioModule"), QStringLiteral("❌ entry points missing in ") + path);
-        loaded = {};
-        return nullptr;
-    }
+    loaded.hasOutputDevice = reinterpret_cast<HasOutputDevice>(entryPoints->at(0));
+    loaded.createPlayer = reinterpret_cast<CreatePlayer>(entryPoints->at(1));
     loaded.path = path;
     return &loaded;
 }

@@ -1,17 +1,15 @@
 #include "services/WebApiClient.h"
 
 #include "platform/DebugLog.h"
+#include "platform/HostAddress.h"
 #include "platform/MainQueue.h"
+#include "platform/NetworkModule.h"
 #include "platform/UserDefaults.h"
 #include "services/AppVersion.h"
 #include "services/RequestEnvelope.h"
 
-#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 
 #ifndef QUILLORA_API_BASE_URL
@@ -28,26 +26,13 @@ std::optional<int>& timeoutOverride() {
     return value;
 }
 
-bool isLoopbackHost(const QString& host) {
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
-
-// Transport failures (connection, TLS, proxy, protocol) as opposed to an HTTP answer with an error status.
-bool isHttpAnswer(QNetworkReply::NetworkError error) {
-    const int code = int(error);
-    return code == 0 || (code >= 201 && code <= 299) || (code >= 401 && code <= 499);
-}
-
-QString serverMessage(const QByteArray& body, const QNetworkReply& reply, int status) {
+QString serverMessage(const QByteArray& body, const HttpTransfer& reply, int status) {
     const QJsonDocument document = QJsonDocument::fromJson(body);
     QString message;
     if (document.isObject())
         message = document.object().value(QStringLiteral("error")).toString().trimmed();
     if (message.isEmpty())
-        message = reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
+        message = reply.reasonPhrase().trimmed();
     if (message.isEmpty())
         message = QStringLiteral("HTTP %1").arg(status);
     if (message.size() > kMaximumErrorMessageLength)
@@ -64,11 +49,7 @@ WebApiClient& WebApiClient::shared() {
 }
 
 WebApiClient::WebApiClient(QObject* parent)
-    : QObject(parent)
-    , m_network(new QNetworkAccessManager(this)) {
-    // A redirect could carry the signed body to another host, perhaps in clear; treat it as an answer.
-    m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-}
+    : QObject(parent) {}
 
 void WebApiClient::setTimeoutOverrideForTesting(std::optional<int> timeoutMs) {
     timeoutOverride() = timeoutMs;
@@ -104,6 +85,11 @@ RequestId WebApiClient::post(const QString& path, QJsonObject body, const QStrin
         debugLog(kTag, QStringLiteral("❌ Geçersiz API adresi"));
         return fail(TranslationError::invalidUrl(), std::move(completion), context);
     }
+    if (!m_network)
+        m_network = NetworkModule::createClient(this);
+    if (!m_network)
+        return fail(TranslationError::network(QStringLiteral("The network module could not be loaded.")),
+                    std::move(completion), context);
     Pending pending;
     const RequestId id = track(std::move(completion), context, pending);
 
@@ -115,16 +101,21 @@ RequestId WebApiClient::post(const QString& path, QJsonObject body, const QStrin
 
     const RequestEnvelope envelope = RequestEnvelope::make(triggerSource, processType);
 
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    request.setRawHeader("Accept", "application/json");
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quillora/%1").arg(envelope.appVersion));
-    QNetworkReply* reply = m_network->post(request, envelope.encode(body));
+    HttpRequest request;
+    request.method = HttpRequest::Method::Post;
+    request.url = url;
+    request.headers = {{"Content-Type", "application/json"},
+                       {"Accept", "application/json"},
+                       {"User-Agent", QStringLiteral("Quillora/%1").arg(envelope.appVersion).toUtf8()}};
+    request.body = envelope.encode(body);
+    // A redirect could carry the signed body to another host, perhaps in clear; treat it as an answer.
+    request.redirects = HttpRequest::Redirects::Refused;
+    HttpTransfer* reply = m_network->send(request);
     pending.reply = reply;
-    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-    connect(reply, &QNetworkReply::finished, this, [this, id] { onFinished(id); });
+    connect(reply, &HttpTransfer::finished, reply, &QObject::deleteLater);
+    connect(reply, &HttpTransfer::finished, this, [this, id] { onFinished(id); });
     pending.maximumBytes = maximumResponseBytes(path);
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, id](qint64 received, qint64) {
+    connect(reply, &HttpTransfer::downloadProgress, this, [this, id](qint64 received) {
         auto it = m_pending.find(id);
         if (it == m_pending.end() || received <= it->second.maximumBytes || !it->second.reply)
             return;
@@ -177,7 +168,7 @@ void WebApiClient::cancel(RequestId id) {
     auto it = m_pending.find(id);
     if (it == m_pending.end())
         return;
-    QPointer<QNetworkReply> reply = it->second.reply;
+    QPointer<HttpTransfer> reply = it->second.reply;
     disconnect(it->second.contextConnection);
     m_pending.erase(it);
     if (reply)
@@ -191,7 +182,7 @@ void WebApiClient::onFinished(RequestId id) {
     finish(id, interpret(*it->second.reply, it->second));
 }
 
-Result<QJsonObject, TranslationError> WebApiClient::interpret(QNetworkReply& reply, const Pending& pending) {
+Result<QJsonObject, TranslationError> WebApiClient::interpret(HttpTransfer& reply, const Pending& pending) {
     using R = Result<QJsonObject, TranslationError>;
     if (pending.timedOut)
         return R::failure(TranslationError::timedOut());
@@ -199,14 +190,16 @@ Result<QJsonObject, TranslationError> WebApiClient::interpret(QNetworkReply& rep
         return R::failure(TranslationError::invalidResponse());
 
     // The transfer arrived, but its content coding could not be undone: the answer is unusable.
-    if (reply.error() == QNetworkReply::UnknownContentError)
+    if (reply.failure() == HttpTransfer::Failure::UnusableContent)
         return R::failure(TranslationError::invalidResponse());
 
-    const QVariant statusAttribute = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!statusAttribute.isValid() || !isHttpAnswer(reply.error()))
+    const std::optional<int> answeredStatus = reply.status();
+    // Transport failures (connection, TLS, proxy, protocol) as opposed to an answer with an error status.
+    if (!answeredStatus ||
+        (reply.failure() != HttpTransfer::Failure::None && reply.failure() != HttpTransfer::Failure::HttpStatus))
         return R::failure(TranslationError::network(reply.errorString()));
 
-    const int status = statusAttribute.toInt();
+    const int status = *answeredStatus;
     const QByteArray data = reply.readAll();
     if (status < 200 || status > 299)
         return R::failure(TranslationError::server(serverMessage(data, reply, status), status));

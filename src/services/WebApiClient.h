@@ -12,8 +12,8 @@
 #include <optional>
 #include <unordered_map>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class HttpClient;
+class HttpTransfer;
 class QTimer;
 
 // Identifies one request so its owner can cancel it or recognise an outdated answer. 0 is never used.
@@ -69,7 +69,7 @@ private:
         QPointer<QObject> context;
         bool hasContext = false;
         QMetaObject::Connection contextConnection;
-        QPointer<QNetworkReply> reply;
+        QPointer<HttpTransfer> reply;
         QPointer<QTimer> timer;
         bool timedOut = false;
         bool tooLarge = false;
@@ -80,9 +80,10 @@ private:
     RequestId track(Completion completion, QObject* context, Pending& pending);
     void onFinished(RequestId id);
     void finish(RequestId id, Result<QJsonObject, TranslationError> result);
-    static Result<QJsonObject, TranslationError> interpret(QNetworkReply& reply, const Pending& pending);
+    static Result<QJsonObject, TranslationError> interpret(HttpTransfer& reply, const Pending& pending);
 
-    QNetworkAccessManager* m_network;
+    // Made with the first request: the network module stays out of start-up.
+    HttpClient* m_network = nullptr;
     std::unordered_map<RequestId, Pending> m_pending;
     RequestId m_nextId = 1;
 };

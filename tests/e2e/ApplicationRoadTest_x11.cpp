@@ -17,10 +17,20 @@
 
 using ApplicationRoad = AppRoad;
 
+namespace {
+
+bool mapsNetworkLibrary(const AppUnderTest& app) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(app.processId()));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Network");
+}
+
+} // namespace
+
 TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) {
     ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
     // Both permissions are present on an X11 display: no onboarding window.
     EXPECT_TRUE(m_app.windows(AppUnderTest::onboardingWindow).isEmpty());
+    EXPECT_FALSE(mapsNetworkLibrary(m_app)) << "the network stack waits for the first request";
 
     // A word the stand-in has no dictionary entry for: its answer is "[<target>] <text>".
     TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
@@ -39,6 +49,7 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
     const QJsonObject request = requestsTo(QStringLiteral("/api/translate/")).first();
     const QJsonObject body = request.value("body").toObject();
     EXPECT_EQ(request.value("status").toInt(), 200);
+    EXPECT_TRUE(mapsNetworkLibrary(m_app));
     EXPECT_EQ(body.value("text").toString(), QStringLiteral("quillora"));
     EXPECT_EQ(body.value("trigger_source").toString(), QStringLiteral("floating_bar"));
     const QString expected = QStringLiteral("[%1] quillora").arg(body.value("target_language").toString());

@@ -1,6 +1,7 @@
 // Test entry: a QApplication, a private settings file, and a fresh fake platform for every test.
 #include "FakePlatform.h"
 
+#include "platform/NetworkModule.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -71,6 +72,9 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     UserDefaults::setStandardFilePath(home.filePath(QStringLiteral("Quillora/Quillora.conf")));
+
+    // The test executables live away from the application and its modules.
+    NetworkModule::setDefaultPathForTesting(QStringLiteral(QUILLORA_NETWORK_MODULE_PATH));
 
     QApplication app(argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new FreshPlatformListener);

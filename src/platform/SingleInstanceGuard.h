@@ -1,15 +1,18 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <vector>
 
-// One running application per user. The first process holds a lock file and listens on a local socket,
-// both in a directory only this user can enter: the runtime directory (XDG_RUNTIME_DIR), or when that is
-// unset or not private, <temporary directory>/quillora-<uid>. A later launch finds the lock taken, sends
-// a reopen request over the socket and exits. A lock or socket left by a crashed process is taken over.
+class QSocketNotifier;
+
+// One running application per user. The first process holds a lock file and listens on a Unix-domain
+// socket, both in a directory only this user can enter: the runtime directory (XDG_RUNTIME_DIR), or when
+// that is unset or not private, <temporary directory>/quillora-<uid>. A later launch finds the lock taken,
+// sends a reopen request over the socket and exits. A lock or socket left by a crashed process is taken
+// over. Plain sockets rather than Qt's local sockets: those would bring the network library into start-up.
 class SingleInstanceGuard : public QObject {
     Q_OBJECT
 public:
@@ -25,20 +28,33 @@ public:
     QString directory() const { return m_directory; }
     QString errorString() const { return m_error; }
     // Asks the running instance to reopen; true once it acknowledged. Waits up to `timeoutMs` in all:
-    // the running instance may still be starting. Meant for a launch that is about to exit.
+    // the running instance may still be starting. Meant for a launch that is about to exit: it blocks.
     bool sendReopenRequest(int timeoutMs = 5000);
 
     QString socketPath() const;
     QString lockPath() const;
+    // Whether claim() got the socket listening.
+    bool isListening() const { return m_listener >= 0; }
 
 Q_SIGNALS:
     void reopenRequested();
 
 private:
+    struct Connection {
+        int descriptor = -1;
+        QSocketNotifier* notifier = nullptr;
+        QByteArray received;
+    };
+
+    bool listen();
     void acceptConnections();
+    void readFrom(int descriptor);
+    void closeConnection(int descriptor);
 
     QString m_directory;
     QString m_error;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer m_server;
+    int m_listener = -1;
+    QSocketNotifier* m_listenerNotifier = nullptr;
+    std::vector<Connection> m_connections;
 };

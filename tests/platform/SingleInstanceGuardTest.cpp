@@ -1,12 +1,20 @@
-#include "app/SingleInstanceGuard.h"
+#include "platform/SingleInstanceGuard.h"
+
+#include "TestUtils.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +52,25 @@ bool makeDirectory(const QString& path, mode_t mode) {
 // Only root can hand a directory to another user; elsewhere those rows are left out.
 bool giveAway(const QString& path) {
     return ::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
+}
+
+sockaddr_un addressOf(const QString& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray encoded = QFile::encodeName(path);
+    std::memcpy(address.sun_path, encoded.constData(), std::min(sizeof address.sun_path - 1, size_t(encoded.size())));
+    return address;
+}
+
+// A connected client socket, -1 when nobody listens at `path`.
+int connectTo(const QString& path) {
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const sockaddr_un address = addressOf(path);
+    if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
 }
 
 } // namespace
@@ -130,4 +157,86 @@ TEST(SingleInstanceGuardTest, LockAndSocketOnlyInADirectoryOfThisUsersAlone) {
         EXPECT_EQ(second.lockPath(), first.lockPath());
         EXPECT_FALSE(second.claim()) << "one instance at a time";
     }
+}
+
+// A second launch hands over to the first, which may have been left a crashed instance's socket; the first
+// answers only its own request, however it arrives, and gives the socket up when it ends.
+TEST(SingleInstanceGuardTest, SecondLaunchHandsOverToTheRunningInstance) {
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    {
+        // What a crashed instance leaves: a socket file nobody listens on.
+        SingleInstanceGuard crashed(runtime.path());
+        const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const sockaddr_un address = addressOf(crashed.socketPath());
+        ASSERT_EQ(::bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::close(stale);
+        ASSERT_EQ(connectTo(crashed.socketPath()), -1);
+        EXPECT_FALSE(crashed.sendReopenRequest(300)) << "nobody answers";
+    }
+
+    auto first = std::make_unique<SingleInstanceGuard>(runtime.path());
+    int reopens = 0;
+    QObject::connect(first.get(), &SingleInstanceGuard::reopenRequested, [&reopens] { ++reopens; });
+    ASSERT_TRUE(first->claim());
+    ASSERT_TRUE(first->isListening());
+    const QString socket = first->socketPath();
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(socket).constData(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    // Another launch blocks while it asks, as it would in its own process.
+    SingleInstanceGuard second(runtime.path());
+    EXPECT_FALSE(second.claim());
+    std::atomic<int> acknowledged = -1;
+    std::thread launch([&] { acknowledged = second.sendReopenRequest() ? 1 : 0; });
+    EXPECT_TRUE(waitUntil([&] { return acknowledged != -1; }));
+    launch.join();
+    EXPECT_EQ(acknowledged, 1);
+    EXPECT_EQ(reopens, 1);
+
+    // Strangers' words: no answer, no reopen; the connection is closed.
+    const struct {
+        const char* name;
+        std::vector<QByteArray> pieces;
+        bool thenStopsSending;
+        bool reopens;
+    } requests[] = {
+        {"the request in two pieces", {"reo", "pen\n"}, false, true},
+        {"another line", {"quit\n"}, false, false},
+        {"the request with more on its line", {"reopen now\n"}, false, false},
+        {"a line that never ends", {QByteArray(100, 'x')}, false, false},
+        {"a request cut short", {"reop"}, true, false},
+    };
+    for (const auto& r : requests) {
+        SCOPED_TRACE(r.name);
+        reopens = 0;
+        const int client = connectTo(socket);
+        ASSERT_GE(client, 0);
+        for (const QByteArray& piece : r.pieces) {
+            ASSERT_EQ(::send(client, piece.constData(), size_t(piece.size()), MSG_NOSIGNAL), piece.size());
+            runQueuedWork();
+        }
+        if (r.thenStopsSending)
+            ::shutdown(client, SHUT_WR);
+        QByteArray answer;
+        bool closed = false;
+        EXPECT_TRUE(waitUntil([&] {
+            char buffer[16];
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n > 0)
+                answer.append(buffer, n);
+            closed = n == 0;
+            return closed;
+        }));
+        ::close(client);
+        EXPECT_EQ(answer, r.reopens ? QByteArray("ok\n") : QByteArray());
+        EXPECT_EQ(reopens, r.reopens ? 1 : 0);
+    }
+
+    first.reset();
+    EXPECT_FALSE(QFile::exists(socket));
+    SingleInstanceGuard next(runtime.path());
+    EXPECT_TRUE(next.claim()) << "the lock is free again";
 }
