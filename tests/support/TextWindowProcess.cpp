@@ -2,6 +2,10 @@
 
 #include "TestUtils.h"
 
+#include <QGuiApplication>
+#include <cstdlib>
+#include <xcb/xcb.h>
+
 TextWindowProcess::TextWindowProcess(QString programPath)
     : m_program(std::move(programPath)) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -69,4 +73,11 @@ bool xdotool(const QStringList& arguments) {
     process.start(QStringLiteral("xdotool"), arguments);
     return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
+}
+
+void settleDisplay() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr)
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    runQueuedWork();
 }

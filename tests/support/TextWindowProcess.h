@@ -37,3 +37,9 @@ private:
 
 // Runs xdotool with `arguments` to its end; returns whether it succeeded.
 bool xdotool(const QStringList& arguments);
+
+// The settled state of the display for checks that something did not happen: a round trip on Qt's
+// connection proves the server handled every request made so far (an xdotool that ended made its own
+// round trip on closing, and its input went out to every client at once), so what it sent any of our
+// connections is readable; the queued work then lets their readers run.
+void settleDisplay();

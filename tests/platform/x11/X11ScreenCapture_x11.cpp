@@ -25,7 +25,6 @@ bool waitForOverlay() {
                             QStringLiteral("--name"), QStringLiteral("Quillora screen capture")});
         },
         10000);
-    spinFor(300);
     return shown;
 }
 
@@ -75,7 +74,7 @@ TEST(X11ScreenCaptureTest, DraggedRegionIsReadBackFromTheClipboard) {
     ASSERT_TRUE(waitUntil([&] { return answered; }, 6000));
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->size(), QSize(200, 80));
-    spinFor(200);
+    runQueuedWork();
     EXPECT_EQ(calls, 1);
     pasteboard.setString(QStringLiteral("done")); // lets the tool's clipboard server go
 }
@@ -92,7 +91,7 @@ TEST(X11ScreenCaptureTest, EscapeIsACancelAndAMissingToolAFailureEachReportedOnc
         waitUntil([&] { return !answers.isEmpty(); }, 500);
     }
     ASSERT_FALSE(answers.isEmpty());
-    spinFor(200);
+    runQueuedWork();
     EXPECT_EQ(answers, QList<Outcome>{Outcome::Cancelled});
 
     X11ScreenCapture missing(QStringLiteral("/nonexistent/quillora-screencapture"));

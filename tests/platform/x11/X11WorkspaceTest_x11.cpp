@@ -185,8 +185,8 @@ TEST_F(X11WorkspaceTest, ApplicationWindowAtIsTheClientAreaNeverFramesDesktopOrD
     dock.winId();
     setWindowType(dock, "_NET_WM_WINDOW_TYPE_DOCK");
     dock.show();
+    // Exposed means the window manager has managed it and mapped it.
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dock));
-    spinFor(200);
 
     const QPoint clientOrigin = rootOrigin(client.windowId());
     const QPoint inClient = client.lineEditGeometry().center();
@@ -285,7 +285,7 @@ TEST(X11WorkspaceWithoutWindowManager, TheWindowUnderThePointerNamesTheApplicati
     ASSERT_TRUE(client.start());
     const QPoint inClient = client.lineEditGeometry().center();
     ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(inClient.x()), QString::number(inClient.y())}));
-    spinFor(100);
+    settleDisplay();
     EXPECT_FALSE(workspace.frontmostApplication());
     const auto app = workspace.applicationWindowAt(inClient);
     ASSERT_TRUE(app);
