@@ -140,17 +140,18 @@ void SelectionMonitor::handleSelectionGesture(QPoint position) {
 
     const quint64 gesture = m_gesture;
     QPointer<SelectionMonitor> self(this);
+    Q_EMIT readStarted();
     m_reader.readSelectedText({m_selectionChangeCountAtPress, bundleIdentifier, m_pressWindow->windowId,
                                m_pressWindow->processId, m_pressPosition},
                               [self, gesture, position](std::optional<SelectedText> selection) {
-                                  if (!self || !selection)
+                                  if (!self)
                                       return;
-                                  if (gesture != self->m_gesture) {
+                                  if (selection && gesture != self->m_gesture)
                                       debugLog(kTag,
                                                QStringLiteral("🗑️ selection of an outdated gesture"));
-                                      return;
-                                  }
-                                  self->deliver(*selection, position);
+                                  else if (selection)
+                                      self->deliver(*selection, position);
+                                  Q_EMIT self->readFinished();
                               });
 }
 

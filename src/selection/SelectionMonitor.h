@@ -56,6 +56,12 @@ public:
     bool showFloatingBar() const { return m_showFloatingBar; }
     QStringList excludedApps() const { return m_excludedApps; }
 
+Q_SIGNALS:
+    // A gesture's text is being read, and that read answered (whatever it found; a report it makes is
+    // then queued): what is settled once every started read has finished.
+    void readStarted();
+    void readFinished();
+
 private:
     void handleMouseEvent(const GlobalMouseEvent& event);
     void handleSelectionGesture(QPoint position);

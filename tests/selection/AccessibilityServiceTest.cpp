@@ -237,7 +237,12 @@ TEST_F(AccessibilityServiceTest, FallbackRunsAtMostOncePerCooldown) {
     EXPECT_FALSE(read(m_service));
     EXPECT_EQ(keys().posted.size(), 1);
 
-    spinFor(AccessibilityService::CopyCooldownMs + 100);
+    // The cooldown counts from the last copy keys.
+    ASSERT_TRUE(m_service.lastCopyOperationTime());
+    const auto cooledDown = *m_service.lastCopyOperationTime() +
+                            std::chrono::milliseconds(AccessibilityService::CopyCooldownMs);
+    ASSERT_TRUE(waitUntil([&] { return AccessibilityService::Clock::now() >= cooledDown; },
+                          AccessibilityService::CopyCooldownMs + 10000));
     EXPECT_TRUE(read(m_service));
     EXPECT_EQ(keys().posted.size(), 2);
 }
@@ -288,7 +293,7 @@ TEST_F(AccessibilityServiceTest, ServiceDestroyedMidCopyStillRestoresTheClipboar
     ASSERT_TRUE(waitUntil([&] { return !keys().posted.isEmpty(); }));
     EXPECT_EQ(pasteboard().currentString(), QStringLiteral("copied"));
     service.reset();
-    spinFor(50);
+    runQueuedWork();
     EXPECT_FALSE(called);
     EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
 }

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QWidget>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -38,12 +39,17 @@ protected:
     }
 
     void createMonitor() {
+        // A monitor going away stops the platform's monitor: the old one goes first.
+        m_monitor.reset();
+        m_readsStarted = m_readsFinished = 0;
         m_monitor = std::make_unique<SelectionMonitor>(m_reader);
         m_monitor->onSelectionChanged = [this](const QString& text, const QRect& rect,
                                                const QString& language, bool editable) {
             EXPECT_TRUE(MainQueue::isMainThread());
             m_reports.append({text, rect, language, editable});
         };
+        QObject::connect(m_monitor.get(), &SelectionMonitor::readStarted, [this] { ++m_readsStarted; });
+        QObject::connect(m_monitor.get(), &SelectionMonitor::readFinished, [this] { ++m_readsFinished; });
     }
 
     FakeGlobalMouseMonitor& mouse() { return fakePlatform().fakeMouseMonitor(); }
@@ -67,12 +73,18 @@ protected:
             mouse().send(Type::LeftMouseUp, at, i);
         }
     }
-    // Waits past the time a read (including the fallback) could take.
-    void settle() { spinFor(AccessibilityService::SelectionSettleMs + 150); }
+    // Waits until every read a gesture started has answered (the clipboard fallback included) and what
+    // it reported has arrived.
+    void settle() {
+        EXPECT_TRUE(waitUntil([this] { return m_readsFinished == m_readsStarted; }));
+        runQueuedWork();
+    }
 
     AccessibilityService m_reader;
     std::unique_ptr<SelectionMonitor> m_monitor;
     QList<Report> m_reports;
+    int m_readsStarted = 0;
+    int m_readsFinished = 0;
 };
 
 TEST_F(SelectionMonitorTest, DragDoubleAndTripleClickReportTextAtThePointer) {
@@ -123,28 +135,53 @@ TEST_F(SelectionMonitorTest, PrimaryTakenBeforeWeSeeTheSecondPressIsStillFresh) 
     ASSERT_TRUE(waitUntil([&] { return fakePlatform().fakeKeyPoster().posted.size() == 1; }));
 }
 
-TEST_F(SelectionMonitorTest, ShortDragsAndSingleClicksReadNothing) {
-    createMonitor();
-    drag({100, 100}, {103, 104}, QStringLiteral("five points")); // exactly 5
-    clicks({200, 200}, 1, QStringLiteral("single"));
-    mouse().send(Type::LeftMouseUp, {500, 500}, 1); // a release without its press
-    settle();
-    EXPECT_TRUE(m_reports.isEmpty());
-    EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
-}
-
-// Double clicks on title bars, the desktop or panels, and drags that start there, are no selections.
-TEST_F(SelectionMonitorTest, GesturesOutsideAnApplicationsWindowReadNothing) {
-    createMonitor();
-    fakePlatform().fakeWorkspace().pointerOverApplication = false;
+// None of these is a selection in another application: no read starts, nothing is reported, no key goes
+// out. Double clicks on title bars, the desktop or panels, and drags that start there, are among them.
+TEST_F(SelectionMonitorTest, GesturesThatAreNoSelectionReadNothing) {
+    auto& workspace = fakePlatform().fakeWorkspace();
     pasteboard().setExternalString(QStringLiteral("old text"), Mode::Clipboard);
-    clicks({300, 5}, 2, QString());
-    drag({300, 5}, {400, 300}, QString());
-    settle();
-    EXPECT_TRUE(m_reports.isEmpty());
-    EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
+    // Ours, where the floating bar would be; it takes no focus, so another application stays frontmost.
+    QWidget window;
+    window.setGeometry(400, 400, 200, 100);
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        std::function<void()> gesture;
+    } cases[] = {
+        {"a drag of exactly five points", [] {}, [this] { drag({100, 100}, {103, 104}, QStringLiteral("five")); }},
+        {"a single click", [] {}, [this] { clicks({200, 200}, 1, QStringLiteral("single")); }},
+        {"a release without its press", [] {}, [this] { mouse().send(Type::LeftMouseUp, {500, 500}, 1); }},
+        {"a double click outside an application's window", [&] { workspace.pointerOverApplication = false; },
+         [this] { clicks({300, 5}, 2, QString()); }},
+        {"a drag from outside an application's window", [&] { workspace.pointerOverApplication = false; },
+         [this] { drag({300, 5}, {400, 300}, QString()); }},
+        {"a drag in our own process", [&] { workspace.frontmost->processId = QCoreApplication::applicationPid(); },
+         [this] { drag({0, 0}, {50, 0}, QStringLiteral("ours")); }},
+        {"a drag over our own window",
+         [&] {
+             window.show();
+             ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
+         },
+         [this] { drag({450, 450}, {500, 460}, QStringLiteral("in our window")); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        workspace.pointerOverApplication = true;
+        workspace.frontmost->processId = 4242;
+        window.hide();
+        createMonitor();
+        c.arrange();
+        c.gesture();
+        settle();
+        EXPECT_EQ(m_readsStarted, 0);
+        EXPECT_TRUE(m_reports.isEmpty());
+        EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
+    }
 
-    fakePlatform().fakeWorkspace().pointerOverApplication = true;
+    // The same double click in an application's window is one.
+    workspace.pointerOverApplication = true;
+    workspace.frontmost->processId = 4242;
+    window.hide();
     clicks({300, 200}, 2, QStringLiteral("word"));
     ASSERT_TRUE(waitUntil([&] { return !m_reports.isEmpty(); }));
     settle();
@@ -183,6 +220,9 @@ TEST_F(SelectionMonitorTest, ARightPressChangesNothing) {
 }
 
 TEST_F(SelectionMonitorTest, FollowsTheFloatingBarSwitch) {
+    createMonitor();
+    EXPECT_TRUE(m_monitor->showFloatingBar()) << "a missing switch means on";
+
     UserDefaults::standard().set(QStringLiteral("showFloatingBar"), false);
     createMonitor();
     EXPECT_FALSE(m_monitor->showFloatingBar());
@@ -199,11 +239,6 @@ TEST_F(SelectionMonitorTest, FollowsTheFloatingBarSwitch) {
     drag({0, 0}, {50, 0}, QStringLiteral("on again"));
     ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
     EXPECT_EQ(m_reports[0].text, QStringLiteral("on again"));
-}
-
-TEST_F(SelectionMonitorTest, MissingSwitchMeansOn) {
-    createMonitor();
-    EXPECT_TRUE(m_monitor->showFloatingBar());
 }
 
 TEST_F(SelectionMonitorTest, FollowsTheExcludedApplications) {
@@ -227,26 +262,6 @@ TEST_F(SelectionMonitorTest, FollowsTheExcludedApplications) {
     EXPECT_EQ(m_monitor->excludedApps(), QStringList{QStringLiteral("b")});
 }
 
-TEST_F(SelectionMonitorTest, OwnProcessAndOwnWindowsAreIgnored) {
-    createMonitor();
-    auto& workspace = fakePlatform().fakeWorkspace();
-    workspace.frontmost->processId = QCoreApplication::applicationPid();
-    drag({0, 0}, {50, 0}, QStringLiteral("ours"));
-    settle();
-    EXPECT_TRUE(m_reports.isEmpty());
-
-    // The floating bar takes no focus, so the frontmost application is another one while the pointer
-    // is over our window.
-    workspace.frontmost->processId = 4242;
-    QWidget window;
-    window.setGeometry(400, 400, 200, 100);
-    window.show();
-    ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
-    drag({450, 450}, {500, 460}, QStringLiteral("in our window"));
-    settle();
-    EXPECT_TRUE(m_reports.isEmpty());
-}
-
 TEST_F(SelectionMonitorTest, SameTextWithinTheIntervalIsReportedOnce) {
     createMonitor();
     clicks({10, 10}, 2, QStringLiteral("hello"));
@@ -258,9 +273,15 @@ TEST_F(SelectionMonitorTest, SameTextWithinTheIntervalIsReportedOnce) {
     clicks({10, 10}, 2, QStringLiteral("other"));
     ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 2; }));
 
-    spinFor(SelectionMonitor::SameTextIntervalMs + 100);
-    clicks({10, 10}, 2, QStringLiteral("other"));
-    ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 3; }));
+    // Once the interval has passed, the same text counts again.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            clicks({10, 10}, 2, QStringLiteral("other"));
+            settle();
+            return m_reports.size() == 3;
+        },
+        SelectionMonitor::SameTextIntervalMs + 10000));
+    EXPECT_EQ(m_reports.size(), 3);
 }
 
 TEST_F(SelectionMonitorTest, ReadOfAnOutdatedGestureIsDropped) {

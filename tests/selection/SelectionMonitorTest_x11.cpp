@@ -31,6 +31,14 @@ QStringList at(QPoint p) {
     return {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
 }
 
+// A spot on the same word where a press starts a new click run, for the monitor and the client alike,
+// however soon it comes: beyond the double-click distance of `p`, and the triple-click distance.
+QPoint besides(QPoint p) {
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    const int dx = hints->mouseDoubleClickDistance() + 1;
+    return p + QPoint(dx, std::max(0, hints->startDragDistance() - dx));
+}
+
 bool xdo(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).has_value();
 }
@@ -69,8 +77,6 @@ protected:
             auto app = platform().workspace().frontmostApplication();
             return app && app->processId == m_client.processId();
         }));
-        // Clicks of an earlier test must not run into this one's.
-        spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
     }
 
     void createMonitor() {
@@ -79,6 +85,8 @@ protected:
         m_monitor->onSelectionChanged = [this](const QString& text, const QRect& rect, const QString&, bool) {
             m_reports.append({text, rect});
         };
+        QObject::connect(m_monitor.get(), &SelectionMonitor::readStarted, [this] { ++m_readsStarted; });
+        QObject::connect(m_monitor.get(), &SelectionMonitor::readFinished, [this] { ++m_readsFinished; });
     }
 
     void clickTimes(QPoint p, int count) {
@@ -88,20 +96,25 @@ protected:
     }
     void dragFromTo(QPoint from, QPoint to) {
         ASSERT_TRUE(xdo(at(from) + QStringList{QStringLiteral("mousedown"), QStringLiteral("1")}));
-        spinFor(50);
+        // The monitor asks where the pointer is when it hears of the press.
+        settleDisplay();
         ASSERT_TRUE(xdo(at((from + to) / 2)));
-        spinFor(30);
         ASSERT_TRUE(xdo(at(to) + QStringList{QStringLiteral("mouseup"), QStringLiteral("1")}));
     }
-    // Long enough for a read that is not coming, including the clipboard fallback.
-    void quietPeriod() { spinFor(900); }
-    // Past the double-click interval, so the next click starts a new run.
-    void pause() { spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100); }
+    // The input so far has been handled and every read it started has answered, the clipboard fallback
+    // included; what they reported has arrived.
+    void quietPeriod() {
+        settleDisplay();
+        EXPECT_TRUE(waitUntil([this] { return m_readsFinished == m_readsStarted; }));
+        runQueuedWork();
+    }
 
     TextWindowProcess m_client{QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH)};
     std::unique_ptr<AccessibilityService> m_reader;
     std::unique_ptr<SelectionMonitor> m_monitor;
     QList<Report> m_reports;
+    int m_readsStarted = 0;
+    int m_readsFinished = 0;
     QPoint m_word;
 };
 
@@ -115,7 +128,7 @@ TEST_F(SelectionMonitorX11Test, DragDoubleAndTripleClickReportTheSelection) {
     EXPECT_EQ(m_reports[0].text, kText);
     EXPECT_EQ(m_reports[0].rect, QRect(end, QSize(1, 1)));
 
-    pause();
+    // Each run of clicks below is away from the last press, so it starts anew however soon it comes.
     clickTimes(m_word, 2);
     ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 2; }));
     EXPECT_EQ(m_reports[1].text.trimmed(), QStringLiteral("alpha"));
@@ -124,7 +137,6 @@ TEST_F(SelectionMonitorX11Test, DragDoubleAndTripleClickReportTheSelection) {
     // A triple click selects the whole field; the double click inside it may or may not be reported
     // before the third press makes it outdated.
     const QPoint elsewhere = m_word + QPoint(60, 0);
-    pause();
     clickTimes(elsewhere, 3);
     ASSERT_TRUE(waitUntil([&] { return m_reports.last().text == kText && m_reports.size() >= 3; }));
     quietPeriod();
@@ -137,9 +149,9 @@ TEST_F(SelectionMonitorX11Test, ShortDragAndSingleClickReportNothing) {
     startClient();
     createMonitor();
     dragFromTo(m_word, m_word + QPoint(3, 4));
-    pause();
     clickTimes(m_word + QPoint(30, 0), 1);
     quietPeriod();
+    EXPECT_EQ(m_readsStarted, 0);
     EXPECT_TRUE(m_reports.isEmpty());
     EXPECT_EQ(m_client.lines().filter(QStringLiteral("key ")).size(), 0) << "no copy keys for a non-gesture";
 }
@@ -156,13 +168,12 @@ TEST_F(SelectionMonitorX11Test, ExcludedApplicationAndSwitchedOffBarReportNothin
     quietPeriod();
     NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
                                       {{QStringLiteral("value"), true}});
-    pause();
-    clickTimes(m_word, 2);
+    clickTimes(besides(m_word), 2);
     quietPeriod();
     EXPECT_TRUE(m_reports.isEmpty());
+    EXPECT_EQ(m_readsStarted, 0);
 
     ExcludedAppsManager::removeExcludedApp(app->bundleIdentifier);
-    pause();
     clickTimes(m_word, 2);
     ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
     EXPECT_EQ(m_reports[0].text.trimmed(), QStringLiteral("alpha"));
@@ -177,10 +188,11 @@ TEST_F(SelectionMonitorX11Test, OurOwnWindowReportsNothing) {
     field.show();
     field.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return field.isActiveWindow(); }));
-    spinFor(200);
+    settleDisplay();
     clickTimes(field.mapToGlobal(QPoint(14, field.height() / 2)), 2);
     ASSERT_TRUE(waitUntil([&] { return field.hasSelectedText(); }));
     quietPeriod();
+    EXPECT_EQ(m_readsStarted, 0);
     EXPECT_TRUE(m_reports.isEmpty());
 }
 
@@ -189,9 +201,9 @@ TEST_F(SelectionMonitorX11Test, SameTextTwiceWithinTheIntervalIsReportedOnce) {
     createMonitor();
     clickTimes(m_word, 2);
     ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
-    pause();
-    clickTimes(m_word, 2);
+    clickTimes(besides(m_word), 2);
     quietPeriod();
+    EXPECT_EQ(m_readsStarted, 2);
     EXPECT_EQ(m_reports.size(), 1);
 }
 
