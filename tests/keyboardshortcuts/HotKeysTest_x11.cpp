@@ -1,5 +1,6 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
+#include "TextWindowProcess.h"
 #include "keyboardshortcuts/KeyboardShortcuts.h"
 #include "keyboardshortcuts/Localization.h"
 #include "keyboardshortcuts/Recorder.h"
@@ -8,6 +9,7 @@
 #include "platform/x11/XkbKeyNames.h"
 
 #include <QAbstractButton>
+#include <QAbstractNativeEventFilter>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -51,6 +53,28 @@ bool keyboardIsGrabbed() {
     xcb_disconnect(connection);
     return held;
 }
+
+// Counts the presses of one key that reach this process, repeats of a held key included.
+class KeyPressCounter : public QAbstractNativeEventFilter {
+public:
+    // Installed last, it sees the key before the hot key service takes it.
+    explicit KeyPressCounter(std::uint8_t keycode)
+        : m_keycode(keycode) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~KeyPressCounter() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if (eventType == "xcb_generic_event_t" && (event->response_type & 0x7f) == XCB_KEY_PRESS &&
+            static_cast<const xcb_key_press_event_t*>(message)->detail == m_keycode)
+            ++presses;
+        return false;
+    }
+    int presses = 0;
+
+private:
+    std::uint8_t m_keycode;
+};
 
 // Another X client holding a passive grab of one combination until it is destroyed.
 class OtherClientsGrab {
@@ -180,9 +204,12 @@ TEST_F(HotKeysTest, HotKeysFireWithTheLocksOnOncePerHoldAndAfterALayoutChange) {
     press(QStringLiteral("Num_Lock"));
     press(QStringLiteral("Caps_Lock"));
 
-    // Held past the auto-repeat delay: one press, one release.
+    // Held until the server repeats it: one press, one release.
+    const std::optional<std::uint8_t> k = layout().xKeycode(Key::k.rawValue);
+    ASSERT_TRUE(k);
+    KeyPressCounter counter(*k);
     ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+k")}));
-    spinFor(1200);
+    EXPECT_TRUE(waitUntil([&] { return counter.presses >= 3; }));
     ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+k")}));
     ASSERT_TRUE(waitUntil([&] { return ups == 4; }));
     EXPECT_EQ(downs, 4);
@@ -202,7 +229,7 @@ TEST_F(HotKeysTest, HotKeysFireWithTheLocksOnOncePerHoldAndAfterALayoutChange) {
     // Nothing of ours fires while paused, and the key reaches a plain window instead.
     setPaused(true);
     press(QStringLiteral("ctrl+alt+k"));
-    spinFor(200);
+    settleDisplay();
     EXPECT_EQ(downs, 6);
     setPaused(false);
 }
@@ -238,7 +265,9 @@ TEST_F(HotKeysTest, AnOpenMenuRecognisesTheHotKeyFromItsOwnKeys) {
     menu.addAction(QStringLiteral("Two"));
     menu.popup(QPoint(200, 200));
     ASSERT_TRUE(waitUntil([&] { return isMenuOpen() && menu.isVisible(); }));
-    spinFor(200);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    // The menu takes the keyboard once it is on screen.
+    ASSERT_TRUE(waitUntil(keyboardIsGrabbed));
     press(QStringLiteral("ctrl+shift+t"));
     EXPECT_TRUE(waitUntil([&] { return downs == 1; }));
     EXPECT_TRUE(menu.isVisible()) << "the hot key did not reach the menu";

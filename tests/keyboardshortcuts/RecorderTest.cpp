@@ -106,7 +106,7 @@ TEST_F(RecorderTest, RecordsACombinationAndEndsWithTheHotKeysResumed) {
     QApplication::setActiveWindow(&other);
     EXPECT_FALSE(m_recorder->isRecording());
     QApplication::setActiveWindow(&m_window);
-    spinFor(50);
+    runQueuedWork();
     EXPECT_FALSE(m_recorder->isRecording());
     EXPECT_FALSE(isPaused());
 }
