@@ -148,7 +148,7 @@ TEST_F(FloatingBarControllerTest, HoverAndTheOptionsMenuHoldTheBar) {
     hover(bar.barView(), false);
     // The menu is still open: no timer.
     EXPECT_FALSE(bar.isHideTimerActive());
-    spinFor(2300);
+    runQueuedWork(FloatingBarWindowController::hideDelayMs);
     EXPECT_TRUE(bar.window()->isVisible());
 
     // Closing the menu with the pointer elsewhere starts a fresh 2 s.
@@ -184,7 +184,7 @@ TEST_F(FloatingBarControllerTest, TranslateClickWithoutOwnerOnlyStopsTheTimer) {
     bar.showWindow(QRect(pointer, QSize(1, 1)));
     bar.barView()->translate();
     EXPECT_FALSE(bar.isHideTimerActive());
-    spinFor(200);
+    runQueuedWork(FloatingBarWindowController::translateDelayMs);
     EXPECT_EQ(bar.translationPopover(), nullptr);
 }
 
@@ -309,7 +309,7 @@ TEST_F(FloatingBarControllerTest, PopoverOpensBelowTheBarAndHoldsTheTimerUntilIt
     PopoverWindow* second = bar.translationPopover();
     EXPECT_NE(first, second);
     EXPECT_FALSE(bar.isHideTimerActive());
-    spinFor(50);
+    runQueuedWork();
 
     second->performClose();
     EXPECT_TRUE(bar.isHideTimerActive());

@@ -24,7 +24,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScreen>
-#include <QStyleHints>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -84,7 +83,6 @@ protected:
 TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     ASSERT_TRUE(m_client.start({QStringLiteral("--text"), QStringLiteral("hello there")}));
     ASSERT_TRUE(waitUntil([&] { return frontmost() && frontmost()->processId == m_client.processId(); }));
-    spinFor(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
 
     // The wiring the application makes at start-up.
     m_manager = std::make_unique<FloatingBarManager>();
@@ -128,7 +126,7 @@ TEST_F(RoadOfASelection, SelectClickAndReadTheTranslation) {
     EXPECT_TRUE(states.contains(QLatin1String("_NET_WM_STATE_STICKY")) ||
                 states.contains(QLatin1String("4294967295")))
         << states.toStdString();
-    spinFor(200);
+    settleDisplay();
     ASSERT_TRUE(frontmost());
     EXPECT_EQ(frontmost()->processId, m_client.processId());
 
