@@ -38,7 +38,7 @@ protected:
         m_delegate.reset();
         for (QWidget* window : QApplication::topLevelWidgets())
             window->close();
-        spinFor(20);
+        runQueuedWork();
     }
 
     void setPermissions(bool trusted, bool screen) {

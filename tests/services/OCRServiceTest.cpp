@@ -58,7 +58,7 @@ protected:
             text = result;
         });
         EXPECT_TRUE(waitUntil([&] { return m_calls > 0; }, 15000));
-        spinFor(100); // a second call would show up here
+        runQueuedWork(); // a second call would show up here
         EXPECT_EQ(m_calls, 1);
         return text;
     }

@@ -34,7 +34,7 @@ Collected translateThroughService(const QString& text) {
                                                   });
     EXPECT_EQ(collected->calls, 0) << "the completion runs on a later turn, never inside translate()";
     EXPECT_TRUE(waitUntil([&] { return collected->calls > 0; }));
-    spinFor(20);
+    runQueuedWork();
     return *collected;
 }
 

@@ -52,7 +52,7 @@ protected:
         TranslationManager::shared().translateText(text, from, to, TranslationService::Google, "floating_bar",
                                                    "translate", outcome.handler());
         EXPECT_TRUE(outcome.wait());
-        spinFor(20);
+        runQueuedWork();
         EXPECT_EQ(outcome.calls, 1);
         return *outcome.result;
     }
@@ -339,7 +339,9 @@ TEST_F(WebApiClientTest, SlowAnswersPastTheDeadlineTimeOutEvenWhileBytesTrickle)
 }
 
 TEST_F(WebApiClientTest, CancelledRequestsAndDestroyedContextsNeverComplete) {
-    WebApiClient::setTimeoutOverrideForTesting(2000);
+    // Short enough to wait out below, longer than the stand-in takes to answer.
+    constexpr int timeoutMs = 400;
+    WebTimeout limit(timeoutMs);
     ASSERT_TRUE(s_api->failNext("slow", 2, 150));
 
     Outcome<TranslateResult> cancelled;
@@ -363,7 +365,8 @@ TEST_F(WebApiClientTest, CancelledRequestsAndDestroyedContextsNeverComplete) {
                                                   refused.handler(), refusedContext.get());
     refusedContext.reset();
 
-    spinFor(500);
+    // A request still alive would have ended by now, with its answer or its time-out.
+    runQueuedWork(timeoutMs);
     EXPECT_EQ(cancelled.calls, 0);
     EXPECT_EQ(orphaned.calls, 0);
     EXPECT_EQ(refused.calls, 0);
