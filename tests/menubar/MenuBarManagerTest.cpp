@@ -228,7 +228,7 @@ TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInO
               QStringLiteral("The selected text exceeds 5000 characters. Please select a smaller portion for "
                              "better translation results."));
     EXPECT_EQ(manager->view()->alertMessage(), m_posted.at(0).userInfo.value(QStringLiteral("message")));
-    spinFor(500);
+    runQueuedWork(MenuBarManager::handOverDelayMs);
     EXPECT_EQ(m_posted.size(), 1);
 }
 

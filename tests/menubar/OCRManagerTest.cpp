@@ -135,8 +135,11 @@ TEST_F(OCRManagerTest, TheTranslatorsOcrButtonFillsTheInputAndTranslatesOnce) {
     EXPECT_EQ(fakePlatform().fakePasteboard().currentString(), kRecognised);
     EXPECT_TRUE(waitUntil([&] { return m_menuBar->isPopoverShown(); }));
 
-    // The hand-off and the button's own result both carry the text: it is translated once.
-    spinFor(300);
+    // The hand-off and the button's own result both carry the text: it is translated once. A second
+    // translation would have started once the hand-off's delay passed, and ended since.
+    runQueuedWork(MenuBarManager::handOverDelayMs);
+    EXPECT_TRUE(waitUntil([&] { return !view->isTranslating(); }, 15000));
+    runQueuedWork();
     int translations = 0;
     for (const QJsonObject& entry : s_api->requestLog())
         translations +=

@@ -58,7 +58,7 @@ TEST(QtAudioPlayerTest, WithoutASoundDeviceRefusesAtOnceAndSaysWhy) {
     EXPECT_EQ(failed.count(), 0); // reported on a later turn, not inside play()
     ASSERT_TRUE(waitUntil([&] { return failed.count() == 1; }));
     EXPECT_EQ(failed.at(0).at(0).toString(), QStringLiteral("No audio output device"));
-    spinFor(100);
+    runQueuedWork();
     EXPECT_EQ(finished.count(), 0);
 }
 
@@ -81,7 +81,7 @@ TEST_F(QtAudioPlayerDecodingTest, UndecodableOrEmptyDataFailsInsteadOfHanging) {
         QSignalSpy failed(&player, &AudioPlayer::failed);
         player.play(data);
         ASSERT_TRUE(waitUntil([&] { return failed.count() > 0; }, 15000));
-        spinFor(100);
+        runQueuedWork();
         EXPECT_EQ(failed.count(), 1);
         EXPECT_EQ(finished.count(), 0);
         EXPECT_FALSE(player.isPlaying());
@@ -94,18 +94,21 @@ TEST_F(QtAudioPlayerDecodingTest, StopIsSilentAndThePlayerCanGoAwayMidClip) {
     QSignalSpy failed(player.get(), &AudioPlayer::failed);
     player->stop(); // nothing to stop
     ASSERT_TRUE(player->play(silentWav(3000)));
-    spinFor(100);
+    const auto* media = player->findChild<QMediaPlayer*>();
+    ASSERT_NE(media, nullptr);
+    // Mid clip: under way.
+    ASSERT_TRUE(waitUntil([&] { return media->position() > 0; }, 15000));
     player->stop();
     EXPECT_FALSE(player->isPlaying());
-    spinFor(300);
+    runQueuedWork();
     EXPECT_EQ(finished.count(), 0);
     EXPECT_EQ(failed.count(), 0);
 
     // Playing again after a stop works, and destroying it while it plays is safe.
     ASSERT_TRUE(player->play(silentWav(3000)));
-    spinFor(100);
+    ASSERT_TRUE(waitUntil([&] { return media->position() > 0; }, 15000));
     player.reset();
-    spinFor(100);
+    runQueuedWork();
 }
 
 } // namespace

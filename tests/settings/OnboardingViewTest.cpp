@@ -86,7 +86,7 @@ TEST(OnboardingViewTest, RequestsExplainAndNeverPostACopyKey) {
     view.screenCaptureCard()->allowButton()->click();
     EXPECT_EQ(fake.fakeScreenCapture().permissionRequests, 1);
     // Posting the copy key 0.5 s later would overwrite the clipboard of whatever has the focus.
-    spinFor(800);
+    runQueuedWork(500);
     EXPECT_TRUE(fake.fakeKeyPoster().posted.isEmpty());
 
     // Granted since the last read: no request, the card turns at once.

@@ -75,7 +75,7 @@ TEST_F(SettingsWindowTest, OneWindowWhateverTheRequests) {
     postOpen();
     postOpen();
     ASSERT_TRUE(waitUntil([&] { return manager.settingsWindow() != nullptr; }));
-    spinFor(50);
+    runQueuedWork();
     ASSERT_EQ(settingsWindows().size(), 1);
     SettingsView* first = manager.settingsWindow();
     EXPECT_EQ(first->windowTitle(), QStringLiteral("Ayarlar"));
@@ -197,7 +197,7 @@ TEST_F(SettingsWindowTest, ResetAlertAsksFirstAndResetsInOrder) {
     defaults.set(QStringLiteral("showInDock"), false);
     defaults.set(QStringLiteral("checkForUpdatesAutomatically"), false);
     defaults.set(QStringLiteral("interfaceLanguage"), QStringLiteral("tr"));
-    spinFor(20);
+    runQueuedWork();
 
     // The General tab's button asks; asking twice leaves one alert. Cancel touches nothing.
     QTest::mouseClick(general->resetButton(), Qt::LeftButton);

@@ -216,7 +216,7 @@ TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIs
     m_manager.handleStartOCRShortcut();
     m_manager.handleTranslateSelectionShortcut();
     m_manager.handleTranslateAndReplaceShortcut();
-    spinFor(200);
+    runQueuedWork(KeyboardShortcutManager::ocrCaptureDelayMs);
     EXPECT_TRUE(posted.isEmpty());
     EXPECT_TRUE(keys().posted.isEmpty());
     field->setReadOnly(true);
@@ -367,7 +367,7 @@ TEST_F(ShortcutActionsTest, TranslateSelectionShowsTheTranslationAtThePointer) {
     ASSERT_TRUE(QApplication::activePopupWidget());
     monitor->send(GlobalMouseEvent::Type::LeftMouseDown,
                   QApplication::activePopupWidget()->frameGeometry().center());
-    spinFor(50);
+    runQueuedWork();
     picker->hidePopup();
     EXPECT_TRUE(popover->isShown());
     // Another of our windows lies there, hidden behind the application that was clicked.

@@ -174,7 +174,7 @@ TEST(AlternativeTranslationsView, BackTranslationsOpenAfterTheRestAndCloseOnLeav
     QTest::qSleep(100);
     chip.handleHover(false);
     EXPECT_FALSE(chip.isPopoverPending());
-    spinFor(400);
+    runQueuedWork(TranslationChip::hoverDelayMs);
     EXPECT_FALSE(chip.isPopoverShown());
     QElapsedTimer rest;
     rest.start();
@@ -194,6 +194,6 @@ TEST(AlternativeTranslationsView, BackTranslationsOpenAfterTheRestAndCloseOnLeav
     plain.handleHover(true);
     EXPECT_TRUE(plain.isHovered());
     EXPECT_FALSE(plain.isPopoverPending());
-    spinFor(400);
+    runQueuedWork(TranslationChip::hoverDelayMs);
     EXPECT_FALSE(plain.isPopoverShown());
 }

@@ -224,7 +224,7 @@ TEST_F(TranslatorActionBarTest, AFailedRewriteKeepsTheOutputAndReportsTheError) 
         EXPECT_EQ(failed.at(0).at(0).toString(), c.message);
         EXPECT_FALSE(m_bar->isRewriting());
         EXPECT_TRUE(m_bar->rewriteButton()->isEnabled());
-        spinFor(50);
+        runQueuedWork();
         EXPECT_TRUE(rewritten.isEmpty());
         EXPECT_EQ(m_bar->rewriteTextOpacity(), 1.0);
     }
@@ -251,21 +251,31 @@ TEST_F(TranslatorActionBarTest, ANewerOutputDropsTheRewriteOfTheOldOne) {
     // The answer arrives after the user translated again.
     s_api->failNext(QStringLiteral("slow"), 1, 400);
     show(QStringLiteral("hello"), QStringLiteral("merhaba"), TranslationService::ChatGPT);
-    m_bar->rewriteTranslation(RewriteStyle::Professional);
+    // Longer than the stand-in takes to answer: a request still alive ends with its answer.
+    constexpr int timeoutMs = 600;
+    {
+        WebTimeout limit(timeoutMs);
+        m_bar->rewriteTranslation(RewriteStyle::Professional);
+    }
     ASSERT_TRUE(s_api->waitForRequests(1));
     show(QStringLiteral("world"), QStringLiteral("dünya"), TranslationService::ChatGPT);
     m_bar->outputReplaced();
     EXPECT_FALSE(m_bar->isRewriting());
     EXPECT_FALSE(m_bar->rewriteButton()->isRingTurning());
-    spinFor(700);
+    // Ended by now, and its rewrite, had it been kept, swapped in.
+    runQueuedWork(timeoutMs);
+    runQueuedWork(TranslatorActionBar::fadeMs);
     EXPECT_TRUE(rewritten.isEmpty());
     EXPECT_TRUE(failed.isEmpty());
 
     // A failure of a dropped rewrite is not reported either.
     s_api->failNext(QStringLiteral("500"));
-    m_bar->rewriteTranslation(RewriteStyle::Professional);
+    {
+        WebTimeout limit(timeoutMs);
+        m_bar->rewriteTranslation(RewriteStyle::Professional);
+    }
     m_bar->outputReplaced();
-    spinFor(300);
+    runQueuedWork(timeoutMs);
     EXPECT_TRUE(failed.isEmpty());
     // The dropped request may never have reached the server.
     ASSERT_TRUE(s_api->resetFailures());
@@ -285,7 +295,8 @@ TEST_F(TranslatorActionBarTest, ANewerOutputDropsTheRewriteOfTheOldOne) {
     QObject::disconnect(watch);
     EXPECT_FALSE(m_bar->isSwapPending());
     EXPECT_EQ(m_bar->rewriteTextOpacity(), 1.0);
-    spinFor(500);
+    // The cancelled swap would have happened by now.
+    runQueuedWork(TranslatorActionBar::fadeMs);
     EXPECT_TRUE(rewritten.isEmpty());
     EXPECT_EQ(m_bar->context().translatedText, QStringLiteral("kedi"));
     EXPECT_EQ(m_bar->rewriteTextOpacity(), 1.0);

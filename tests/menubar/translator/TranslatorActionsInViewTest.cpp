@@ -153,16 +153,23 @@ TEST_F(TranslatorActionsInView, ARewriteAnsweredAfterANewerOutputIsDropped) {
         m_view->setSourceLanguage(Language::find(QStringLiteral("en")));
         m_view->setTargetLanguage(Language::find(QStringLiteral("tr")));
         m_view->setSelectedService(TranslationService::ChatGPT);
-        spinFor(600); // past a swap's guard
+        ASSERT_TRUE(waitUntil([&] { return !m_view->isSwapOperation(); })); // past a swap's guard
         translate(QStringLiteral("hello"));
         ASSERT_EQ(m_view->translatedText(), QStringLiteral("merhaba"));
 
         s_api->failNext(QStringLiteral("slow"), 1, 600);
-        bar().rewriteTranslation(RewriteStyle::Friendly);
+        // Longer than the stand-in takes to answer: a request still alive ends with its answer.
+        constexpr int timeoutMs = 800;
+        {
+            WebTimeout limit(timeoutMs);
+            bar().rewriteTranslation(RewriteStyle::Friendly);
+        }
         ASSERT_TRUE(bar().isRewriting());
         c.replaceOutput();
         EXPECT_FALSE(bar().isRewriting());
-        spinFor(1200);
+        // Ended by now, and its rewrite, had it been kept, swapped in.
+        runQueuedWork(timeoutMs);
+        runQueuedWork(TranslatorActionBar::fadeMs);
         EXPECT_EQ(m_view->translatedText(), c.expectedOutput);
         EXPECT_FALSE(m_view->showAlert());
     }
