@@ -2,6 +2,7 @@
 // error) in light and dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
 // tests/screenshots/take.sh floatingbar does that under Xvfb.
 #include "DevApiServer.h"
+#include "ScreenshotTest.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
 #include "floatingbar/FloatingBarView.h"
@@ -62,14 +63,7 @@ protected:
 
     // Saves the part of the screen around `area`.
     void shoot(const QString& name, QRect area) {
-        spinFor(400);
-        area.adjust(-24, -24, 24, 24);
-        QScreen* screen = QGuiApplication::primaryScreen();
-        area = area.intersected(screen->geometry());
-        const QPixmap shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
-        ASSERT_TRUE(shot.save(path)) << path.toStdString();
-        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+        saveSettledShot(m_dir, name, area.adjusted(-24, -24, 24, 24));
     }
 
     QRect popoverArea(FloatingBarWindowController& bar) {

@@ -1,6 +1,7 @@
 // Screenshots of the history and favorites sheets in the tray popover (empty, a few rows, long texts) in
 // light and dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
 // tests/screenshots/take.sh history does that under Xvfb.
+#include "ScreenshotTest.h"
 #include "TestUtils.h"
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/FavoritesView.h"
@@ -41,13 +42,7 @@ void shootSheet(const QString& dir, const QString& name, SavedTranslationsView* 
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     popover.showRelativeTo(QRect(screen.right() - 300, screen.top(), 24, 24), PopoverWindow::Edge::Bottom);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
-    spinFor(500);
-    const QRect area = popover.frameGeometry().adjusted(-12, -12, 12, 12);
-    const QPixmap shot =
-        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
-    ASSERT_TRUE(shot.save(path)) << path.toStdString();
-    std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    saveSettledShot(dir, name, popover.frameGeometry().adjusted(-12, -12, 12, 12));
 }
 
 } // namespace

@@ -42,7 +42,7 @@ protected:
 
     // The popover grows with its content a turn later: its size is read after that.
     void shootPopover(const QString& name, const QWidget& popover) {
-        spinFor(300);
+        runQueuedWork();
         shoot(name, popover.geometry());
     }
 
@@ -79,7 +79,6 @@ TEST_F(MenuBarScreenshots, LightAndDark) {
         QPointer<QMenu> headerMenu = header->findChild<QMenu*>();
         ASSERT_TRUE(headerMenu);
         ASSERT_TRUE(waitUntil([&] { return headerMenu->isVisible(); }));
-        spinFor(200);
         shoot(QStringLiteral("header-menu-") + mode, popover.geometry().united(headerMenu->geometry()));
         headerMenu->close();
         platform().activationPolicy().setPolicy(ActivationPolicy::Policy::Accessory);

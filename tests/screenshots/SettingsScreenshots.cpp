@@ -2,6 +2,7 @@
 // dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
 // tests/screenshots/take.sh settings does that under Xvfb.
 #include "FakePlatform.h"
+#include "ScreenshotTest.h"
 #include "TestUtils.h"
 #include "app/UpdateManager.h"
 #include "platform/UserDefaults.h"
@@ -86,15 +87,7 @@ protected:
     }
 
     void shoot(const QString& name, QWidget* window) {
-        spinFor(400);
-        const QRect area = window->frameGeometry().adjusted(-16, -16, 16, 16);
-        QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect clipped = area.intersected(screen->geometry());
-        const QPixmap shot =
-            screen->grabWindow(0, clipped.x(), clipped.y(), clipped.width(), clipped.height());
-        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
-        ASSERT_TRUE(shot.save(path)) << path.toStdString();
-        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+        saveSettledShot(m_dir, name, window->frameGeometry().adjusted(-16, -16, 16, 16));
     }
 
     QString m_dir;
@@ -120,7 +113,7 @@ TEST_F(SettingsScreenshots, TabsPickerAndResetAlert) {
         }
 
         view->setSelectedTab(SettingsView::FloatingBar);
-        spinFor(200);
+        runQueuedWork();
         QScrollBar* scroll = view->content()->verticalScrollBar();
         scroll->setValue(scroll->maximum());
         shoot(QStringLiteral("floatingbar-bottom") + mode, view);
@@ -140,7 +133,7 @@ TEST_F(SettingsScreenshots, TabsPickerAndResetAlert) {
         shoot(QStringLiteral("reset-alert") + mode, view);
         view->resetAlert()->close();
         view->close();
-        spinFor(100);
+        runQueuedWork();
     }
 }
 
@@ -154,7 +147,16 @@ TEST_F(SettingsScreenshots, PickerOverTheRealWorkspace) {
     QProcess mousepad;
     mousepad.start(QStringLiteral("mousepad"), {});
     ASSERT_TRUE(mousepad.waitForStarted());
-    spinFor(2500);
+    for (const QString& windowClass : {QStringLiteral("xterm"), QStringLiteral("mousepad")}) {
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                           QStringLiteral("--class"), windowClass})
+                    .has_value();
+            },
+            20000))
+            << windowClass.toStdString();
+    }
     ExcludedAppsManager::saveExcludedApps({});
     SettingsWindowManager manager;
     manager.showSettingsWindow();
@@ -172,7 +174,7 @@ TEST_F(SettingsScreenshots, PickerOverTheRealWorkspace) {
         const auto it = std::find_if(apps.cbegin(), apps.cend(), [&](const RunningApp& a) { return a.name == name; });
         ASSERT_NE(it, apps.cend()) << name.toStdString();
         floatingBar->appSelector()->rowButtons().at(int(it - apps.cbegin()))->click();
-        spinFor(300);
+        runQueuedWork();
     }
     view->content()->verticalScrollBar()->setValue(view->content()->verticalScrollBar()->maximum());
     shoot(QStringLiteral("floatingbar-x11"), view);

@@ -4,6 +4,7 @@
 // tests/screenshots/take.sh shell does that under Xvfb.
 #include "DevApiServer.h"
 #include "FakePlatform.h"
+#include "ScreenshotTest.h"
 #include "TestUtils.h"
 #include "app/AboutPanel.h"
 #include "app/AppDelegate.h"
@@ -50,16 +51,9 @@ protected:
     void TearDown() override { QApplication::setPalette(m_saved); }
 
     // Saves the window with its frame.
-    void shoot(const QString& name, QWidget* window) {
-        spinFor(600);
-        const QRect area = window->frameGeometry().adjusted(-12, -12, 12, 12);
-        QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect clipped = area.intersected(screen->geometry());
-        const QPixmap shot =
-            screen->grabWindow(0, clipped.x(), clipped.y(), clipped.width(), clipped.height());
-        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
-        ASSERT_TRUE(shot.save(path)) << path.toStdString();
-        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    // `timeoutMs` short for a window that is still moving.
+    void shoot(const QString& name, QWidget* window, int timeoutMs = 5000) {
+        saveSettledShot(m_dir, name, window->frameGeometry().adjusted(-12, -12, 12, 12), timeoutMs);
     }
 
     QString m_dir;
@@ -82,10 +76,8 @@ TEST_F(ShellScreenshots, OnboardingWindow) {
             ASSERT_NE(window, nullptr);
             ASSERT_TRUE(waitUntil([&] { return window->isVisible(); }));
             // The introduction as it runs, then its end state.
-            if (accessibility && !dark) {
-                spinFor(100);
-                shoot(QStringLiteral("onboarding-intro-") + mode, window);
-            }
+            if (accessibility && !dark)
+                shoot(QStringLiteral("onboarding-intro-") + mode, window, 100);
             window->findChild<OnboardingView*>()->finishIntroAnimation();
             shoot(QStringLiteral("onboarding-") +
                       (accessibility ? QStringLiteral("granted-") : QStringLiteral("missing-")) + mode,

@@ -2,6 +2,7 @@
 // dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
 // tests/screenshots/take.sh shortcuts does that under Xvfb.
 #include "FakePlatform.h"
+#include "ScreenshotTest.h"
 #include "TestUtils.h"
 #include "keyboardshortcuts/Recorder.h"
 #include "ui/Theme.h"
@@ -36,12 +37,7 @@ QPalette shortcutsPaletteFor(bool dark, const QPalette& light) {
 }
 
 void shoot(const QString& dir, const QString& name, const QRect& area) {
-    spinFor(400);
-    const QPixmap shot =
-        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
-    ASSERT_TRUE(shot.save(path)) << path.toStdString();
-    std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    saveSettledShot(dir, name, area);
 }
 
 } // namespace

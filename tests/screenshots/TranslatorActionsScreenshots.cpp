@@ -61,10 +61,9 @@ TEST_F(TranslatorActionsScreenshots, LightAndDark) {
         ASSERT_TRUE(waitUntil([&] { return popover.isVisible(); }));
         view.setSelectedService(TranslationService::Google);
 
-        spinFor(300);
+        runQueuedWork(MenuBarView::focusDelayMs);
         view.setSelectedService(TranslationService::Google);
         translate(view, QStringLiteral("book"));
-        spinFor(500);
         shoot(QStringLiteral("alternatives-") + mode, popover.geometry());
 
         TranslationChip* chip = view.alternatives()->chips().at(1);
@@ -82,7 +81,7 @@ TEST_F(TranslatorActionsScreenshots, LightAndDark) {
 
         view.setSelectedService(TranslationService::ChatGPT);
         translate(view, QStringLiteral("Thank you for the lovely evening"));
-        spinFor(300);
+        runQueuedWork();
         TranslatorActionBar& bar = *view.actionBar();
         bar.openRewriteOptions();
         ASSERT_TRUE(bar.rewriteOptions()->isShown());
@@ -92,10 +91,9 @@ TEST_F(TranslatorActionsScreenshots, LightAndDark) {
 
         ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 3000));
         bar.rewriteTranslation(RewriteStyle::Friendly);
-        spinFor(200);
-        shoot(QStringLiteral("rewriting-") + mode, popover.geometry());
+        // The ring turns: taken as it is a moment later.
+        shoot(QStringLiteral("rewriting-") + mode, popover.geometry(), 16, 200);
         ASSERT_TRUE(waitUntil([&] { return !bar.isRewriting() && !bar.isSwapPending(); }, 10000));
-        spinFor(300);
         shoot(QStringLiteral("rewritten-") + mode, popover.geometry());
         manager.requestClose(MenuBarManager::CloseReason::Escape);
     }

@@ -10,6 +10,29 @@
 #include <gtest/gtest.h>
 #include <utility>
 
+// Saves the screen's picture of `area` (within the screen) as <dir>/<name>.png once it holds still: the
+// same across a frame's worth of queued work (painting, animation steps), or as it is after `timeoutMs`
+// when it keeps moving (a turning ring).
+inline void saveSettledShot(const QString& dir, const QString& name, QRect area, int timeoutMs = 5000) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    area = area.intersected(screen->geometry());
+    QPixmap shot;
+    QImage last;
+    waitUntil(
+        [&] {
+            runQueuedWork(20);
+            shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+            QImage image = shot.toImage();
+            const bool still = !image.isNull() && image == last;
+            last = std::move(image);
+            return still;
+        },
+        timeoutMs);
+    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+    ASSERT_TRUE(shot.save(path)) << path.toStdString();
+    std::fprintf(stderr, "saved %s\n", qPrintable(path));
+}
+
 // A base for the screenshot programs (tests/screenshots/): runs only when QUILLORA_SCREENSHOT_DIR names
 // where to save, switches between light and dark appearance and restores the palette, and saves parts of
 // the screen by name.
@@ -45,15 +68,9 @@ protected:
         return palette;
     }
 
-    // Saves the part of the screen around `area` (after a moment for painting) as <name>.png.
-    void shoot(const QString& name, QRect area, int margin = 16) {
-        spinFor(500);
-        QScreen* screen = QGuiApplication::primaryScreen();
-        area = area.adjusted(-margin, -margin, margin, margin).intersected(screen->geometry());
-        const QPixmap shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-        const QString path = m_dir + QLatin1Char('/') + name + QStringLiteral(".png");
-        ASSERT_TRUE(shot.save(path)) << path.toStdString();
-        std::fprintf(stderr, "saved %s\n", qPrintable(path));
+    // Saves the part of the screen around `area` as <name>.png once it holds still (see saveSettledShot).
+    void shoot(const QString& name, QRect area, int margin = 16, int timeoutMs = 5000) {
+        saveSettledShot(m_dir, name, area.adjusted(-margin, -margin, margin, margin), timeoutMs);
     }
 
     QString m_dir;
