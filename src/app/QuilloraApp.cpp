@@ -2,9 +2,10 @@
 
 #include "app/AboutPanel.h"
 #include "app/AppDelegate.h"
-#include "platform/SingleInstanceGuard.h"
+#include "platform/MemoryTuning.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
+#include "platform/SingleInstanceGuard.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
 #include "shortcuts/KeyboardShortcutManager.h"
@@ -92,6 +93,7 @@ int QuilloraApp::run(int argc, char** argv) {
                              "Without a desktop, run it under a virtual one: xvfb-run -a scripts/run.sh\n");
         return 1;
     }
+    limitAllocatorArenas();
     qputenv("QT_QPA_PLATFORM", "xcb");
     // A repaint through shared memory ends in a round trip before the next may start: with the translator
     // open, each blink of its text cursor woke the application three times. Its windows are small enough
