@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QWidget>
+#include <cmath>
 
 namespace {
 
@@ -21,6 +22,15 @@ public:
     }
 
 protected:
+    // Masked to the band its line runs along. Lying over the whole panel, it would otherwise take part in
+    // every repaint inside it, and keep a text area that repaints on its own from doing so alone.
+    void resizeEvent(QResizeEvent*) override {
+        const int edge = 2;
+        const int corner = int(std::ceil(Theme::cornerRadius)) + edge;
+        setMask(QRegion(rect()) - QRegion(rect().adjusted(edge, corner, -edge, -corner)) -
+                QRegion(rect().adjusted(corner, edge, -corner, -edge)));
+    }
+
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);

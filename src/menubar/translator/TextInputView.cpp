@@ -1,5 +1,6 @@
 #include "menubar/translator/TextInputView.h"
 
+#include "ui/Backdrop.h"
 #include "ui/Color.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
@@ -19,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -102,16 +104,31 @@ protected:
     }
 };
 
-// The editor keeps a strip at its trailing edge free for the clear button.
+// The editor keeps a strip at its trailing edge free for the clear button. Its text area paints the card
+// and placeholder beneath it from a snapshot, so a cursor blink or a keystroke repaints only its own few
+// pixels.
 class InputEditor : public QTextEdit {
 public:
     explicit InputEditor(QWidget* parent)
-        : QTextEdit(parent) {
+        : QTextEdit(parent)
+        , m_backdrop(new Backdrop(viewport())) {
         setViewportMargins(0, 0, Symbol::pixelSize(14) + clearGap, 0);
+    }
+
+    Backdrop* backdrop() const { return m_backdrop; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter painter(viewport());
+            m_backdrop->paint(painter, event->region());
+        }
+        QTextEdit::paintEvent(event);
     }
 
 private:
     static constexpr int clearGap = 4;
+    Backdrop* m_backdrop;
 };
 
 } // namespace
@@ -123,7 +140,9 @@ TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidg
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    m_editor = new InputEditor(this);
+    auto* editor = new InputEditor(this);
+    m_editor = editor;
+    m_backdrop = editor->backdrop();
     m_editor->setAcceptRichText(false);
     m_editor->setFont(systemFont(16));
     m_editor->document()->setDocumentMargin(2);
@@ -149,6 +168,8 @@ TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidg
 
     m_placeholder = new QLabel(QStringLiteral("Enter or paste text to translate..."), this);
     m_placeholder->setFont(systemFont(14));
+    // Under the editor, whose snapshot of the card holds it; the cursor never covers its letters.
+    m_placeholder->stackUnder(m_editor);
 
     m_clearButton = new SymbolButton(QStringLiteral("xmark.circle.fill"), 14, {},
                                      QSize(Symbol::pixelSize(14), Symbol::pixelSize(14)), this);
@@ -218,7 +239,10 @@ void TextInputView::toggleSpeech() {
 
 void TextInputView::refresh() {
     const bool empty = m_editor->document()->isEmpty();
-    m_placeholder->setVisible(empty);
+    if (m_placeholder->isVisibleTo(this) != empty) {
+        m_placeholder->setVisible(empty);
+        m_backdrop->invalidate();
+    }
     m_clearButton->setVisible(!empty);
     m_listenButton->setVisible(!empty);
     const bool playing = TextToSpeechService::shared().isPlaying(TTSSource::Input);

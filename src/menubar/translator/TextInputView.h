@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 
+class Backdrop;
 class QAbstractButton;
 class QLabel;
 class QTextEdit;
@@ -55,6 +56,7 @@ private:
 
     std::function<void(bool)> m_setCapturingScreen;
     QTextEdit* m_editor = nullptr;
+    Backdrop* m_backdrop = nullptr;
     QLabel* m_placeholder = nullptr;
     SymbolButton* m_clearButton = nullptr;
     QAbstractButton* m_ocrButton = nullptr;
