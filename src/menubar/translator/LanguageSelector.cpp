@@ -94,6 +94,7 @@ QList<Language> LanguageSelector::targetLanguages() {
 }
 
 void LanguageSelector::setLanguages(const Language& source, const Language& target) {
+    const bool automaticChanged = source.isAutomatic() != m_source.isAutomatic();
     m_source = source;
     m_target = target;
     m_sourceButton->setText(source.name);
@@ -101,6 +102,9 @@ void LanguageSelector::setLanguages(const Language& source, const Language& targ
     m_sourceButton->setToolTip(source.name);
     m_targetButton->setToolTip(target.name);
     refreshSwap();
+    // The symbol's colour follows the source; the owner sets the same languages on every keystroke.
+    if (automaticChanged)
+        m_swapButton->update();
 }
 
 void LanguageSelector::setSwapAllowed(bool allowed) {
@@ -110,7 +114,6 @@ void LanguageSelector::setSwapAllowed(bool allowed) {
 
 void LanguageSelector::refreshSwap() {
     m_swapButton->setEnabled(m_swapAllowed && !m_source.isAutomatic());
-    m_swapButton->update();
 }
 
 void LanguageSelector::swapLanguages() {

@@ -14,6 +14,9 @@ SelectorButton::SelectorButton(QWidget* parent)
 }
 
 void SelectorButton::setIcon(const QPixmap& icon) {
+    // Owners set the same cached icon again on every refresh, a keystroke's included.
+    if (icon.cacheKey() == m_icon.cacheKey())
+        return;
     m_icon = icon;
     update();
 }
