@@ -11,6 +11,7 @@
 #include "platform/ActivationPolicy.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/ScreenCapture.h"
 #include "platform/UserDefaults.h"
@@ -160,23 +161,25 @@ void AppDelegate::updateDockIconVisibility(bool show) {
 void AppDelegate::setupVisibilityObservers() {
     NotificationCenter& center = NotificationCenter::shared();
     QPointer<AppDelegate> self(this);
-    m_dockIconObserver = center.addObserver(QStringLiteral("DockIconVisibilityChanged"), nullptr,
+    // Two observers on purpose, and both run: the token-held one acts only on a Bool "value" and is removed
+    // at termination; the one tied to the delegate falls back to the stored "showInDock" when there is none.
+    m_dockIconObserver = center.addObserver(Notifications::DockIconVisibilityChanged, nullptr,
                                             [self](const QVariantMap& info) {
-                                                const QVariant value = info.value(QStringLiteral("value"));
+                                                const QVariant value = info.value(NotificationKeys::value);
                                                 if (self && value.typeId() == QMetaType::Bool)
                                                     self->scheduleDockIconVisibility(value.toBool());
                                             });
-    center.addObserver(QStringLiteral("DockIconVisibilityChanged"), this, [this](const QVariantMap& info) {
-        const QVariant value = info.value(QStringLiteral("value"));
+    center.addObserver(Notifications::DockIconVisibilityChanged, this, [this](const QVariantMap& info) {
+        const QVariant value = info.value(NotificationKeys::value);
         scheduleDockIconVisibility(value.typeId() == QMetaType::Bool ? value.toBool() : stored("showInDock"));
     });
 }
 
 void AppDelegate::setupNotificationObservers() {
     NotificationCenter& center = NotificationCenter::shared();
-    center.addObserver(QStringLiteral("ShowOnboardingWindow"), this,
+    center.addObserver(Notifications::ShowOnboardingWindow, this,
                        [this](const QVariantMap&) { showOnboardingWindow(); });
-    center.addObserver(QStringLiteral("OnboardingCompleted"), this,
+    center.addObserver(Notifications::OnboardingCompleted, this,
                        [this](const QVariantMap& info) { handleOnboardingCompleted(info); });
 }
 
@@ -316,17 +319,17 @@ void AppDelegate::forceShowOnboarding() {
 
 void AppDelegate::handleOnboardingCompleted(const QVariantMap& userInfo) {
     bool completed = stored("hasCompletedOnboarding");
-    const QVariant completedValue = userInfo.value(QStringLiteral("hasCompletedOnboarding"));
+    const QVariant completedValue = userInfo.value(NotificationKeys::hasCompletedOnboarding);
     if (completedValue.typeId() == QMetaType::Bool) {
         completed = completedValue.toBool();
         store("hasCompletedOnboarding", completed);
     }
     if (!completed)
         store("hasCompletedOnboarding", true);
-    const QVariant accessibility = userInfo.value(QStringLiteral("hasAccessibilityPermission"));
+    const QVariant accessibility = userInfo.value(NotificationKeys::hasAccessibilityPermission);
     if (accessibility.typeId() == QMetaType::Bool)
         store("hasAccessibilityPermission", accessibility.toBool());
-    const QVariant screenValue = userInfo.value(QStringLiteral("hasScreenCapturePermission"));
+    const QVariant screenValue = userInfo.value(NotificationKeys::hasScreenCapturePermission);
     const bool notified = screenValue.typeId() == QMetaType::Bool && screenValue.toBool();
     if (screenValue.typeId() == QMetaType::Bool)
         store("hasScreenCapturePermission", notified);
@@ -451,8 +454,8 @@ void AppDelegate::recheckPermissionsAndStart() {
 
 void AppDelegate::setupFloatingBarAndSelection() {
     // The stored choice stands: the registered default turns the bar on for users who never chose.
-    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
-                                      {{QStringLiteral("value"), stored("showFloatingBar")}});
+    NotificationCenter::shared().post(Notifications::FloatingBarVisibilityChanged,
+                                      {{NotificationKeys::value, stored("showFloatingBar")}});
     SelectionMonitor& monitor = SelectionMonitor::shared();
     QPointer<AppDelegate> self(this);
     monitor.onSelectionChanged = [self](const QString& text, const QRect& rect, const QString& language,

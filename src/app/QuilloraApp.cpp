@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "platform/MemoryTuning.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/SingleInstanceGuard.h"
 #include "platform/UserDefaults.h"
@@ -59,7 +60,7 @@ QuilloraApp::QuilloraApp(QObject* parent)
     m_isOnboardingCompleted = UserDefaults::standard().boolean(QStringLiteral("hasCompletedOnboarding"));
     // Created here, so hot keys work whatever the permissions.
     KeyboardShortcutManager::shared();
-    NotificationCenter::shared().addObserver(QStringLiteral("OnboardingCompleted"), this,
+    NotificationCenter::shared().addObserver(Notifications::OnboardingCompleted, this,
                                              [this](const QVariantMap&) { refreshOnboardingState(); });
     m_appDelegate->setAboutPanelProvider([this]() -> QWidget* { return m_aboutPanel; });
 }

@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -16,7 +17,7 @@ namespace {
 const char* const kBindingName = "KeyboardShortcutsBinding";
 
 bool isChangeOf(const QVariantMap& userInfo, const Name& name) {
-    const QVariant value = userInfo.value(QStringLiteral("name"));
+    const QVariant value = userInfo.value(NotificationKeys::name);
     return value.metaType() == QMetaType::fromType<Name>() && value.value<Name>() == name;
 }
 
@@ -69,7 +70,8 @@ void bindActionShortcut(QAction* action, const std::optional<Name>& name) {
     auto* binding = new QObject(action);
     binding->setObjectName(QLatin1String(kBindingName));
     NotificationCenter::shared().addObserver(
-        shortcutByNameDidChange, binding, [binding, action, bound = *name](const QVariantMap& userInfo) {
+        Notifications::ShortcutByNameDidChange, binding,
+        [binding, action, bound = *name](const QVariantMap& userInfo) {
             if (isChangeOf(userInfo, bound))
                 MainQueue::async([action, bound] { setActionShortcut(action, getShortcut(bound)); }, binding);
         });
@@ -93,14 +95,15 @@ void globalKeyboardShortcut(QAbstractButton* button, const Name& name) {
         button->setShortcut(*recorderActive ? QKeySequence() : sequenceOf(getShortcut(name)));
     };
     apply();
-    NotificationCenter::shared().addObserver(shortcutByNameDidChange, watcher,
+    NotificationCenter::shared().addObserver(Notifications::ShortcutByNameDidChange, watcher,
                                              [apply, name](const QVariantMap& userInfo) {
                                                  if (isChangeOf(userInfo, name))
                                                      apply();
                                              });
     NotificationCenter::shared().addObserver(
-        recorderActiveStatusDidChange, watcher, [apply, recorderActive](const QVariantMap& userInfo) {
-            const QVariant value = userInfo.value(QStringLiteral("isActive"));
+        Notifications::RecorderActiveStatusDidChange, watcher,
+        [apply, recorderActive](const QVariantMap& userInfo) {
+            const QVariant value = userInfo.value(NotificationKeys::isActive);
             *recorderActive = value.metaType() == QMetaType::fromType<bool>() && value.toBool();
             apply();
         });

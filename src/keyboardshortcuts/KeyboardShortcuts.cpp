@@ -3,6 +3,7 @@
 #include "keyboardshortcuts/HotKeyRegistry.h"
 #include "platform/DebugLog.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -196,8 +197,8 @@ void unregisterUnlessShared(const Shortcut& shortcut, const Name& leaving) {
 }
 
 void postChange(const Name& name) {
-    NotificationCenter::shared().post(shortcutByNameDidChange,
-                                      {{QStringLiteral("name"), QVariant::fromValue(name)}});
+    NotificationCenter::shared().post(Notifications::ShortcutByNameDidChange,
+                                      {{NotificationKeys::name, QVariant::fromValue(name)}});
 }
 
 void attach(NameTable<QList<Action>>& table, const Name& name, Action action) {

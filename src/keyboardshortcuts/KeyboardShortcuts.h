@@ -14,10 +14,6 @@
 // whose stored combination fired.
 namespace KeyboardShortcuts {
 
-inline const QString shortcutByNameDidChange = QStringLiteral("KeyboardShortcuts_shortcutByNameDidChange");
-inline const QString recorderActiveStatusDidChange =
-    QStringLiteral("KeyboardShortcuts_recorderActiveStatusDidChange");
-
 class Name {
 public:
     Name() = default;

@@ -3,6 +3,7 @@
 #include "keyboardshortcuts/LocalEventMonitor.h"
 #include "keyboardshortcuts/Localization.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,7 +46,8 @@ bool isModifierKey(int key) {
 }
 
 void postActive(bool active) {
-    NotificationCenter::shared().post(recorderActiveStatusDidChange, {{QStringLiteral("isActive"), active}});
+    NotificationCenter::shared().post(Notifications::RecorderActiveStatusDidChange,
+                                      {{NotificationKeys::isActive, active}});
 }
 
 } // namespace
@@ -74,8 +76,8 @@ Recorder::Recorder(const Name& name, OnChange onChange, QWidget* parent)
 
     setStringValue();
     NotificationCenter::shared().addObserver(
-        shortcutByNameDidChange, this, [this](const QVariantMap& userInfo) {
-            const QVariant value = userInfo.value(QStringLiteral("name"));
+        Notifications::ShortcutByNameDidChange, this, [this](const QVariantMap& userInfo) {
+            const QVariant value = userInfo.value(NotificationKeys::name);
             if (value.metaType() == QMetaType::fromType<Name>() && value.value<Name>() == m_name)
                 setStringValue();
         });

@@ -2,6 +2,7 @@
 
 #include "platform/DebugLog.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 namespace {
@@ -19,8 +20,7 @@ QStringList ExcludedAppsManager::loadExcludedApps() {
 void ExcludedAppsManager::saveExcludedApps(const QStringList& apps) {
     UserDefaults::standard().set(kExcludedAppsKey, apps.join(QLatin1Char(',')));
     debugLog(QStringLiteral("ExcludedAppsManager"), QStringLiteral("💾 %1 excluded").arg(apps.size()));
-    NotificationCenter::shared().post(QStringLiteral("ExcludedAppsChanged"),
-                                      {{QStringLiteral("apps"), apps}});
+    NotificationCenter::shared().post(Notifications::ExcludedAppsChanged, {{NotificationKeys::apps, apps}});
 }
 
 bool ExcludedAppsManager::isStoredListUnreadable() {

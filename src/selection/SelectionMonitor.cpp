@@ -3,6 +3,7 @@
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
@@ -52,15 +53,15 @@ SelectionMonitor::SelectionMonitor(AccessibilityService& reader, QObject* parent
         UserDefaults::standard().object(showKey).isValid() ? UserDefaults::standard().boolean(showKey) : true;
     m_excludedApps = ExcludedAppsManager::loadExcludedApps();
 
-    NotificationCenter::shared().addObserver(QStringLiteral("FloatingBarVisibilityChanged"), this,
+    NotificationCenter::shared().addObserver(Notifications::FloatingBarVisibilityChanged, this,
                                              [this](const QVariantMap& info) {
-                                                 const QVariant value = info.value(QStringLiteral("value"));
+                                                 const QVariant value = info.value(NotificationKeys::value);
                                                  if (value.typeId() == QMetaType::Bool)
                                                      m_showFloatingBar = value.toBool();
                                              });
     NotificationCenter::shared().addObserver(
-        QStringLiteral("ExcludedAppsChanged"), this, [this](const QVariantMap& info) {
-            if (auto apps = stringList(info.value(QStringLiteral("apps"))))
+        Notifications::ExcludedAppsChanged, this, [this](const QVariantMap& info) {
+            if (auto apps = stringList(info.value(NotificationKeys::apps)))
                 m_excludedApps = *apps;
             else
                 m_excludedApps = ExcludedAppsManager::loadExcludedApps();
@@ -187,8 +188,8 @@ void SelectionMonitor::deliver(const SelectedText& selection, QPoint position) {
 }
 
 void SelectionMonitor::requestTranslation(const QString& text) {
-    NotificationCenter::shared().post(QStringLiteral("TranslateSelectedText"),
-                                      {{QStringLiteral("text"), text},
-                                       {QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
-                                       {QStringLiteral("targetLanguage"), LanguagePreferences::targetCode()}});
+    NotificationCenter::shared().post(Notifications::TranslateSelectedText,
+                                      {{NotificationKeys::text, text},
+                                       {NotificationKeys::sourceLanguage, QStringLiteral("auto")},
+                                       {NotificationKeys::targetLanguage, LanguagePreferences::targetCode()}});
 }

@@ -2,12 +2,13 @@
 
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "services/OCRService.h"
 
 void OCRManagerService::performOCR(Completion completion) const {
-    NotificationCenter::shared().post(QStringLiteral("ClosePopover"));
+    NotificationCenter::shared().post(Notifications::ClosePopover);
     OCRService* service = &OCRService::shared();
     MainQueue::asyncAfter(
         captureDelayMs,

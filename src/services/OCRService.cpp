@@ -3,6 +3,7 @@
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/ScreenCapture.h"
@@ -17,7 +18,6 @@ namespace {
 
 const QString kTag = QStringLiteral("OCRService");
 const QString kPath = QStringLiteral("/api/ocr/base64");
-const QString kCompleted = QStringLiteral("OCRCompleted");
 
 const QString kCaptureFailed = QStringLiteral("Ekran görüntüsü alınamadı");
 const QString kNoImage = QStringLiteral("Panoda görüntü bulunamadı");
@@ -132,17 +132,17 @@ void OCRService::send(const QString& ocrId, const QString& base64Image, int atte
 
 void OCRService::succeed(const QString& ocrId, const QString& text, const Completion& completion) {
     debugLog(kTag, QStringLiteral("✅ %1 karakter tanındı").arg(text.size()));
-    NotificationCenter::shared().post(kCompleted,
-                                      {{QStringLiteral("text"), text}, {QStringLiteral("ocrID"), ocrId}});
+    NotificationCenter::shared().post(Notifications::OCRCompleted,
+                                      {{NotificationKeys::text, text}, {QStringLiteral("ocrID"), ocrId}});
     completion(Result<QString, QString>::success(text));
 }
 
 void OCRService::fail(const QString& message, const Completion& completion, const QString& ocrId) {
     debugLog(kTag, QStringLiteral("❌ ") + message);
-    QVariantMap payload{{QStringLiteral("text"), QString()}, {QStringLiteral("error"), message}};
+    QVariantMap payload{{NotificationKeys::text, QString()}, {NotificationKeys::error, message}};
     // A run that got as far as the web API keeps its id; a capture that failed never had one.
     if (!ocrId.isEmpty())
         payload.insert(QStringLiteral("ocrID"), ocrId);
-    NotificationCenter::shared().post(kCompleted, payload);
+    NotificationCenter::shared().post(Notifications::OCRCompleted, payload);
     completion(Result<QString, QString>::failure(message));
 }

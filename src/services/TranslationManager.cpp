@@ -2,6 +2,7 @@
 
 #include "platform/DebugLog.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "services/TranslationRequest.h"
 
@@ -69,9 +70,9 @@ void TranslationManager::startListeningForNotifications() {
     if (m_isListeningForNotifications)
         return;
     NotificationCenter& center = NotificationCenter::shared();
-    center.addObserver(QStringLiteral("TranslateSelectedText"), this,
+    center.addObserver(Notifications::TranslateSelectedText, this,
                        [this](const QVariantMap& userInfo) { handleTranslateSelectedText(userInfo); });
-    center.addObserver(QStringLiteral("TranslateWithTriggerSource"), this,
+    center.addObserver(Notifications::TranslateWithTriggerSource, this,
                        [this](const QVariantMap& userInfo) { handleTranslateWithTriggerSource(userInfo); });
     m_isListeningForNotifications = true;
 }
@@ -85,9 +86,9 @@ void TranslationManager::handleTranslateSelectedText(const QVariantMap& userInfo
         debugLog(kTag, QStringLiteral("⏳ Çeviri sürüyor, seçili metin yok sayıldı"));
         return;
     }
-    const QVariant text = userInfo.value(QStringLiteral("text"));
-    const QVariant source = userInfo.value(QStringLiteral("sourceLanguage"));
-    const QVariant target = userInfo.value(QStringLiteral("targetLanguage"));
+    const QVariant text = userInfo.value(NotificationKeys::text);
+    const QVariant source = userInfo.value(NotificationKeys::sourceLanguage);
+    const QVariant target = userInfo.value(NotificationKeys::targetLanguage);
     if (text.typeId() != QMetaType::QString || source.typeId() != QMetaType::QString ||
         target.typeId() != QMetaType::QString) {
         debugLog(kTag, QStringLiteral("⚠️ TranslateSelectedText eksik bilgiyle geldi"));
@@ -101,7 +102,7 @@ void TranslationManager::handleTranslateSelectedText(const QVariantMap& userInfo
 }
 
 void TranslationManager::handleTranslateWithTriggerSource(const QVariantMap& userInfo) {
-    const QVariant source = userInfo.value(QStringLiteral("trigger_source"));
+    const QVariant source = userInfo.value(NotificationKeys::triggerSource);
     if (source.typeId() != QMetaType::QString)
         return;
     UserDefaults::standard().set(QStringLiteral("last_trigger_source"), source.toString());

@@ -4,6 +4,7 @@
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 
@@ -11,8 +12,8 @@ void DockIconManager::setShowInDock(bool show) {
     ActivationPolicy& policy = platform().activationPolicy();
     policy.setPolicy(show ? ActivationPolicy::Policy::Regular : ActivationPolicy::Policy::Accessory);
     policy.activateIgnoringOtherApps();
-    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"),
-                                      {{QStringLiteral("value"), show}});
+    NotificationCenter::shared().post(Notifications::DockIconVisibilityChanged,
+                                      {{NotificationKeys::value, show}});
     debugLog(QStringLiteral("DockIconManager"),
              QStringLiteral("showInDock → %1").arg(show ? "true" : "false"));
 }

@@ -1,6 +1,7 @@
 #include "settings/FloatingBarTabView.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
@@ -221,7 +222,7 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
     excluded->layout()->setAlignment(add, Qt::AlignLeft);
     root->addWidget(new SettingsSectionView(QStringLiteral("Excluded Applications"), excluded, this));
 
-    NotificationCenter::shared().addObserver(QStringLiteral("ExcludedAppsChanged"), this,
+    NotificationCenter::shared().addObserver(Notifications::ExcludedAppsChanged, this,
                                              [this](const QVariantMap&) { reloadExcludedApps(); });
     rebuildList();
 }

@@ -3,6 +3,7 @@
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "services/FloatingBarNotificationService.h"
 #include "settings/DockIconManager.h"
@@ -106,7 +107,7 @@ GeneralTabView::GeneralTabView(QWidget* parent)
     m_reset = borderedButton(QString(), QStringLiteral("Reset All Settings"),
                              QStringLiteral("Reset all settings to default values"));
     connect(m_reset, &QPushButton::clicked, this,
-            [] { NotificationCenter::shared().post(QStringLiteral("ShowResetAlert")); });
+            [] { NotificationCenter::shared().post(Notifications::ShowResetAlert); });
     root->addWidget(m_reset, 0, Qt::AlignLeft);
 
     connect(&LaunchAtLoginManager::shared(), &LaunchAtLoginManager::launchAtLoginFailed, this,

@@ -6,6 +6,7 @@
 #include "platform/AccessibilityPermission.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/ScreenCapture.h"
 #include "platform/UserDefaults.h"
@@ -289,10 +290,10 @@ void OnboardingView::completeOnboarding() {
         if (welcome)
             welcome();
     });
-    NotificationCenter::shared().post(QStringLiteral("OnboardingCompleted"),
-                                      {{QStringLiteral("hasCompletedOnboarding"), true},
-                                       {QStringLiteral("hasAccessibilityPermission"), true},
-                                       {QStringLiteral("hasScreenCapturePermission"), true}});
+    NotificationCenter::shared().post(Notifications::OnboardingCompleted,
+                                      {{NotificationKeys::hasCompletedOnboarding, true},
+                                       {NotificationKeys::hasAccessibilityPermission, true},
+                                       {NotificationKeys::hasScreenCapturePermission, true}});
 }
 
 void OnboardingView::startIntroAnimation() {

@@ -4,6 +4,7 @@
 #include "platform/DebugLog.h"
 #include "platform/LoginItem.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "settings/DockIconManager.h"
@@ -70,8 +71,8 @@ void SettingsManager::resetAllSettings() {
     if (UpdateChecks* updates = UpdateChecks::installed())
         updates->setAutomaticallyChecksForUpdates(true);
 
-    NotificationCenter::shared().post(QStringLiteral("LanguageChanged"));
-    NotificationCenter::shared().post(QStringLiteral("SettingsReset"));
+    NotificationCenter::shared().post(Notifications::LanguageChanged);
+    NotificationCenter::shared().post(Notifications::SettingsReset);
 }
 
 void SettingsManager::verifySettings() {

@@ -1,6 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsManager.h"
 #include "settings/SettingsTabBar.h"
@@ -40,7 +41,7 @@ SettingsView::SettingsView(QWidget* parent)
     connect(m_tabBar, &SettingsTabBar::tabClicked, this, &SettingsView::setSelectedTab);
     setSelectedTab(General);
 
-    NotificationCenter::shared().addObserver(QStringLiteral("ShowResetAlert"), this,
+    NotificationCenter::shared().addObserver(Notifications::ShowResetAlert, this,
                                              [this](const QVariantMap&) { presentResetAlert(); });
 }
 

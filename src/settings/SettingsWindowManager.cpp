@@ -3,6 +3,7 @@
 #include "platform/ActivationPolicy.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "settings/SettingsView.h"
 
@@ -36,7 +37,7 @@ SettingsWindowManager& SettingsWindowManager::shared() {
 SettingsWindowManager::SettingsWindowManager(QObject* parent)
     : QObject(parent) {
     NotificationCenter::shared().addObserver(
-        QStringLiteral("OpenSettingsWindow"), this,
+        Notifications::OpenSettingsWindow, this,
         [this](const QVariantMap&) { MainQueue::async([this] { showSettingsWindow(); }, this); });
 }
 

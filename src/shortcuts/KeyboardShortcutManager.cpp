@@ -5,6 +5,7 @@
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "services/LanguageDetectionService.h"
 #include "services/LanguagePreferences.h"
@@ -86,7 +87,7 @@ bool KeyboardShortcutManager::isTextFieldActive() const {
 void KeyboardShortcutManager::handleToggleMenuBarShortcut() {
     if (isTextFieldActive())
         return;
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"));
+    NotificationCenter::shared().post(Notifications::ToggleMenuBar);
 }
 
 void KeyboardShortcutManager::handleStartOCRShortcut() {
@@ -96,10 +97,9 @@ void KeyboardShortcutManager::handleStartOCRShortcut() {
 }
 
 void KeyboardShortcutManager::startOCRCapture() {
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
+    NotificationCenter::shared().post(Notifications::ToggleMenuBar, {{NotificationKeys::isOCR, true}});
     MainQueue::asyncAfter(
-        ocrCaptureDelayMs, [] { NotificationCenter::shared().post(QStringLiteral("StartOCRCapture")); },
-        this);
+        ocrCaptureDelayMs, [] { NotificationCenter::shared().post(Notifications::StartOCRCapture); }, this);
 }
 
 void KeyboardShortcutManager::handleTranslateSelectionShortcut() {
@@ -133,8 +133,8 @@ void KeyboardShortcutManager::captureSelection(
         return;
     }
     m_isCapturing = true;
-    NotificationCenter::shared().post(QStringLiteral("TranslateWithTriggerSource"),
-                                      {{QStringLiteral("trigger_source"), QStringLiteral("shortcut")}});
+    NotificationCenter::shared().post(Notifications::TranslateWithTriggerSource,
+                                      {{NotificationKeys::triggerSource, QStringLiteral("shortcut")}});
     QPointer<KeyboardShortcutManager> self(this);
     m_capture->capture(
         [self, continuation = std::move(continuation)](std::optional<CapturedSelection> selection) {

@@ -3,6 +3,7 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -42,7 +43,7 @@ TEST_F(ActionShortcutsTest, BoundActionsFollowTheirNameUntilUnboundOrRebound) {
     EXPECT_EQ(action.shortcut(), QKeySequence(Qt::Key_F5));
     bindActionShortcut(&action, std::nullopt);
     EXPECT_TRUE(action.shortcut().isEmpty());
-    EXPECT_EQ(NotificationCenter::shared().observerCount(shortcutByNameDidChange), 0)
+    EXPECT_EQ(NotificationCenter::shared().observerCount(Notifications::ShortcutByNameDidChange), 0)
         << "no observer is left behind";
 }
 
@@ -53,17 +54,17 @@ TEST_F(ActionShortcutsTest, ButtonsLoseTheirShortcutWhileARecorderRecordsAndView
         QPushButton button;
         globalKeyboardShortcut(&button, name);
         EXPECT_EQ(button.shortcut(), QKeySequence(QStringLiteral("Alt+K")));
-        NotificationCenter::shared().post(recorderActiveStatusDidChange,
+        NotificationCenter::shared().post(Notifications::RecorderActiveStatusDidChange,
                                           {{QStringLiteral("isActive"), true}});
         EXPECT_TRUE(button.shortcut().isEmpty());
-        NotificationCenter::shared().post(recorderActiveStatusDidChange,
+        NotificationCenter::shared().post(Notifications::RecorderActiveStatusDidChange,
                                           {{QStringLiteral("isActive"), QStringLiteral("yes")}});
         EXPECT_EQ(button.shortcut(), QKeySequence(QStringLiteral("Alt+K")))
             << "a malformed notice counts as inactive";
         setShortcut(Shortcut(Key::keypad1, Modifier::option), name);
         EXPECT_TRUE(button.shortcut().isEmpty()) << "keypad keys have no key sequence";
     }
-    EXPECT_EQ(NotificationCenter::shared().observerCount(recorderActiveStatusDidChange), 0);
+    EXPECT_EQ(NotificationCenter::shared().observerCount(Notifications::RecorderActiveStatusDidChange), 0);
 
     QWidget view;
     QList<EventType> events;

@@ -3,6 +3,7 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 #include <QKeyEvent>
@@ -43,7 +44,7 @@ TEST_F(KeyboardShortcutsTest, StorageRoundTripClearsAndReadsDamagedValuesAsNothi
     const Name plain(QStringLiteral("translateSelection"));
     QStringList changes;
     NotificationCenter::shared().addObserver(
-        shortcutByNameDidChange, &hotKeys(), [&](const QVariantMap& info) {
+        Notifications::ShortcutByNameDidChange, &hotKeys(), [&](const QVariantMap& info) {
             changes << info.value(QStringLiteral("name")).value<Name>().rawValue();
         });
 
@@ -196,7 +197,7 @@ TEST_F(KeyboardShortcutsTest, ATakenCombinationIsRefusedAndRetriedLater) {
     EXPECT_FALSE(isTakenBySystem(Shortcut(Key::f12, 0))) << "plain F12 never counts";
 
     int posted = 0;
-    NotificationCenter::shared().addObserver(shortcutByNameDidChange, &hotKeys(),
+    NotificationCenter::shared().addObserver(Notifications::ShortcutByNameDidChange, &hotKeys(),
                                              [&](const QVariantMap&) { ++posted; });
     EXPECT_FALSE(setShortcut(ctrlK, name));
     EXPECT_EQ(getShortcut(name), ctrlJ) << "the old shortcut stays stored";

@@ -4,6 +4,7 @@
 #include "TestUtils.h"
 #include "keyboardshortcuts/Localization.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 #include <QAction>
@@ -33,7 +34,7 @@ protected:
         m_window.layout()->addWidget(m_recorder);
         m_window.layout()->addWidget(m_after);
         NotificationCenter::shared().addObserver(
-            recorderActiveStatusDidChange, &m_window, [this](const QVariantMap& info) {
+            Notifications::RecorderActiveStatusDidChange, &m_window, [this](const QVariantMap& info) {
                 m_activity << info.value(QStringLiteral("isActive")).toBool();
             });
         m_window.show();
