@@ -8,6 +8,7 @@
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "services/LanguagePreferences.h"
 
 #include <QMouseEvent>
@@ -77,8 +78,8 @@ void FloatingBarView::translate() {
     const QString target = chooseTargetLanguage(m_detectedLanguage);
     if (m_onTranslate)
         m_onTranslate(target);
-    NotificationCenter::shared().post(QStringLiteral("TranslateWithTriggerSource"),
-                                      {{QStringLiteral("trigger_source"), QStringLiteral("floating_bar")}});
+    NotificationCenter::shared().post(Notifications::TranslateWithTriggerSource,
+                                      {{NotificationKeys::triggerSource, QStringLiteral("floating_bar")}});
 }
 
 void FloatingBarView::buildOptionsMenu() {

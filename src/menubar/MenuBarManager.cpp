@@ -10,6 +10,7 @@
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "services/TranslationManager.h"
@@ -209,11 +210,11 @@ void MenuBarManager::setupEventMonitor() {
 
 void MenuBarManager::setupNotificationObservers() {
     NotificationCenter& center = NotificationCenter::shared();
-    center.addObserver(QStringLiteral("ClosePopover"), this,
+    center.addObserver(Notifications::ClosePopover, this,
                        [this](const QVariantMap&) { requestClose(CloseReason::Request); });
-    center.addObserver(QStringLiteral("AlwaysOnTopChanged"), this,
+    center.addObserver(Notifications::AlwaysOnTopChanged, this,
                        [this](const QVariantMap& info) { handleAlwaysOnTopChanged(info); });
-    center.addObserver(QStringLiteral("ToggleMenuBar"), this,
+    center.addObserver(Notifications::ToggleMenuBar, this,
                        [this](const QVariantMap& info) { toggleMenuBar(info); });
 }
 
@@ -315,7 +316,7 @@ void MenuBarManager::requestClose(CloseReason reason) {
 }
 
 void MenuBarManager::toggleMenuBar(const QVariantMap& userInfo) {
-    const QVariant value = userInfo.value(QStringLiteral("isOCR"));
+    const QVariant value = userInfo.value(NotificationKeys::isOCR);
     const bool isOCR = value.typeId() == QMetaType::Bool && value.toBool();
     if (isOCR) {
         requestClose(CloseReason::Shortcut);
@@ -328,7 +329,7 @@ void MenuBarManager::toggleMenuBar(const QVariantMap& userInfo) {
 }
 
 void MenuBarManager::handleAlwaysOnTopChanged(const QVariantMap& userInfo) {
-    const QVariant value = userInfo.value(QStringLiteral("value"));
+    const QVariant value = userInfo.value(NotificationKeys::value);
     if (value.typeId() != QMetaType::Bool)
         return;
     m_isAlwaysOnTop = value.toBool();
@@ -350,27 +351,27 @@ void MenuBarManager::handleSelectedText(const QString& text, const QString& sour
         if (!isPopoverShown())
             showPopover();
         NotificationCenter::shared().post(
-            QStringLiteral("ShowInlineAlert"),
-            {{QStringLiteral("message"),
+            Notifications::ShowInlineAlert,
+            {{NotificationKeys::message,
               QStringLiteral("The selected text exceeds %1 characters. Please select a smaller portion for "
                              "better translation results.")
                   .arg(maximumSelectedTextLength)},
-             {QStringLiteral("type"), QStringLiteral("warning")}});
+             {NotificationKeys::type, QStringLiteral("warning")}});
         return;
     }
     if (!isPopoverShown())
         showPopover();
     MainQueue::asyncAfter(handOverDelayMs, [text, sourceLanguage, targetLanguage] {
         NotificationCenter& center = NotificationCenter::shared();
-        center.post(QStringLiteral("SetTranslationLanguages"),
-                    {{QStringLiteral("sourceLanguage"), sourceLanguage},
-                     {QStringLiteral("targetLanguage"), targetLanguage}});
-        center.post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), text}});
+        center.post(Notifications::SetTranslationLanguages,
+                    {{NotificationKeys::sourceLanguage, sourceLanguage},
+                     {NotificationKeys::targetLanguage, targetLanguage}});
+        center.post(Notifications::SetTranslationInput, {{NotificationKeys::text, text}});
     });
 }
 
 void MenuBarManager::openSettings() {
-    NotificationCenter::shared().post(QStringLiteral("OpenSettingsWindow"));
+    NotificationCenter::shared().post(Notifications::OpenSettingsWindow);
 }
 
 void MenuBarManager::checkForUpdates() {

@@ -5,6 +5,7 @@
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 
@@ -13,8 +14,8 @@ namespace {
 const QString kTag = QStringLiteral("OCRManager");
 
 void showAlert(const QString& message, const QString& type) {
-    NotificationCenter::shared().post(QStringLiteral("ShowInlineAlert"),
-                                      {{QStringLiteral("message"), message}, {QStringLiteral("type"), type}});
+    NotificationCenter::shared().post(Notifications::ShowInlineAlert,
+                                      {{NotificationKeys::message, message}, {NotificationKeys::type, type}});
 }
 
 } // namespace
@@ -28,7 +29,7 @@ OCRManager::OCRManager(MenuBarManager& menuBar, QObject* parent)
     : QObject(parent)
     , m_menuBar(&menuBar) {
     NotificationCenter::shared().addObserver(
-        QStringLiteral("OCRCompleted"), this,
+        Notifications::OCRCompleted, this,
         [this](const QVariantMap& userInfo) { handleOCRCompleted(userInfo); });
 }
 
@@ -41,14 +42,14 @@ QString OCRManager::failureMessage(const QString& error) {
 }
 
 void OCRManager::handleOCRCompleted(const QVariantMap& userInfo) {
-    const QVariant error = userInfo.value(QStringLiteral("error"));
+    const QVariant error = userInfo.value(NotificationKeys::error);
     if (error.typeId() == QMetaType::QString) {
         debugLog(kTag, QStringLiteral("❌ OCR hatası: ") + error.toString());
         showAlert(failureMessage(error.toString()), QStringLiteral("error"));
         MainQueue::async([this] { showMenuBarPopover(); }, this);
         return;
     }
-    const QVariant text = userInfo.value(QStringLiteral("text"));
+    const QVariant text = userInfo.value(NotificationKeys::text);
     if (text.typeId() != QMetaType::QString || text.toString().isEmpty()) {
         debugLog(kTag, QStringLiteral("⚠️ Metin bulunamadı"));
         showAlert(noTextMessage(), QStringLiteral("warning"));
@@ -60,8 +61,8 @@ void OCRManager::handleOCRCompleted(const QVariantMap& userInfo) {
     pasteboard.clearContents();
     pasteboard.setString(recognised);
     GlobalToastManager::shared().show(tr("Copied to clipboard"), QStringLiteral("checkmark.circle.fill"), 0);
-    NotificationCenter::shared().post(QStringLiteral("SetTranslationInput"),
-                                      {{QStringLiteral("text"), recognised}});
+    NotificationCenter::shared().post(Notifications::SetTranslationInput,
+                                      {{NotificationKeys::text, recognised}});
     MainQueue::asyncAfter(
         popoverDelayMs, [this] { showMenuBarPopover(); }, this);
 }

@@ -26,7 +26,8 @@ inline const QString SetTranslationInput = QStringLiteral("SetTranslationInput")
 // {trigger_source: QString}. TextInputView -> MenuBarView.
 inline const QString StartTranslation = QStringLiteral("StartTranslation");
 // {sourceText, translatedText, sourceLanguageCode, targetLanguageCode, serviceRawValue: QString}.
-// SavedTranslationsView (from TranslationHistoryItem) -> MenuBarView.
+// SavedTranslationsView (from TranslationHistoryItem) -> MenuBarView, which also takes sourceLanguage,
+// targetLanguage and service in their place.
 inline const QString LoadTranslation = QStringLiteral("LoadTranslation");
 // {message: QString, type: QString "info"/"warning"/"error"/"success"}.
 // MenuBarManager, OCRManager -> MenuBarView.

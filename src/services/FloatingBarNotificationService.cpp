@@ -1,18 +1,17 @@
 #include "services/FloatingBarNotificationService.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 void FloatingBarNotificationService::postVisibilityChanged(bool value) {
-    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
-                                      {{QStringLiteral("value"), value}});
+    NotificationCenter::shared().post(Notifications::FloatingBarVisibilityChanged,
+                                      {{NotificationKeys::value, value}});
 }
 
 void FloatingBarNotificationService::postAlwaysOnTopChanged(bool value) {
-    NotificationCenter::shared().post(QStringLiteral("AlwaysOnTopChanged"),
-                                      {{QStringLiteral("value"), value}});
+    NotificationCenter::shared().post(Notifications::AlwaysOnTopChanged, {{NotificationKeys::value, value}});
 }
 
 void FloatingBarNotificationService::postExcludedAppsChanged(const QStringList& apps) {
-    NotificationCenter::shared().post(QStringLiteral("ExcludedAppsChanged"),
-                                      {{QStringLiteral("apps"), apps}});
+    NotificationCenter::shared().post(Notifications::ExcludedAppsChanged, {{NotificationKeys::apps, apps}});
 }

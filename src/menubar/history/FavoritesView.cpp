@@ -1,13 +1,14 @@
 #include "menubar/history/FavoritesView.h"
 
 #include "menubar/history/FavoritesManager.h"
+#include "platform/Notifications.h"
 
 FavoritesView::FavoritesView(FavoritesManager& favorites, QWidget* parent)
     : SavedTranslationsView(favorites.model(),
                             {QStringLiteral("Saved Translations"), QStringLiteral("bookmark"),
                              QStringLiteral("No saved translations yet"),
                              QStringLiteral("Your saved translations will appear here"),
-                             QStringLiteral("CloseFavoritesWindow")},
+                             Notifications::CloseFavoritesWindow},
                             SavedTranslationCardDelegate::Button::Remove, {}, parent)
     , m_favorites(favorites) {}
 

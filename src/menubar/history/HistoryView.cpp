@@ -2,6 +2,7 @@
 
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/HistoryManager.h"
+#include "platform/Notifications.h"
 
 #include <QListView>
 
@@ -11,7 +12,7 @@ HistoryView::HistoryView(HistoryManager& history, FavoritesManager& favorites, Q
           {QStringLiteral("Translation History"), QStringLiteral("clock.arrow.circlepath"),
            QStringLiteral("No translation history yet"),
            QStringLiteral("Your recent translations will appear here"),
-           QStringLiteral("CloseHistoryWindow")},
+           Notifications::CloseHistoryWindow},
           SavedTranslationCardDelegate::Button::Bookmark,
           [&favorites](const TranslationHistoryItem& item) { return favorites.isFavorite(item); }, parent)
     , m_history(history)

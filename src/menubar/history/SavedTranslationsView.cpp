@@ -9,6 +9,7 @@
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -176,7 +177,7 @@ bool SavedTranslationsView::isShowingEmptyState() const {
 }
 
 void SavedTranslationsView::loadTranslation(const TranslationHistoryItem& item) {
-    NotificationCenter::shared().post(QStringLiteral("LoadTranslation"), item.loadTranslationUserInfo());
+    NotificationCenter::shared().post(Notifications::LoadTranslation, item.loadTranslationUserInfo());
     NotificationCenter::shared().post(m_texts.closeNotification);
 }
 

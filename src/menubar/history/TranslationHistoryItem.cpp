@@ -1,6 +1,7 @@
 #include "menubar/history/TranslationHistoryItem.h"
 
 #include "platform/JsonNesting.h"
+#include "platform/Notifications.h"
 
 #include <QLocale>
 #include <cmath>
@@ -66,11 +67,11 @@ double TranslationHistoryItem::referenceSeconds(const QDateTime& time) {
 }
 
 QVariantMap TranslationHistoryItem::loadTranslationUserInfo() const {
-    return {{QStringLiteral("sourceText"), sourceText},
-            {QStringLiteral("translatedText"), translatedText},
-            {QStringLiteral("sourceLanguageCode"), sourceLanguage.code},
-            {QStringLiteral("targetLanguageCode"), targetLanguage.code},
-            {QStringLiteral("serviceRawValue"), rawValue(service)}};
+    return {{NotificationKeys::sourceText, sourceText},
+            {NotificationKeys::translatedText, translatedText},
+            {NotificationKeys::sourceLanguageCode, sourceLanguage.code},
+            {NotificationKeys::targetLanguageCode, targetLanguage.code},
+            {NotificationKeys::serviceRawValue, rawValue(service)}};
 }
 
 QJsonObject TranslationHistoryItem::toJson() const {

@@ -22,6 +22,7 @@
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "services/LanguagePreferences.h"
 #include "services/OCRManagerService.h"
@@ -202,13 +203,13 @@ void MenuBarView::buildUi() {
 
 template <typename Observe> void MenuBarView::forEachObserver(MenuBarView* view, Observe&& observe) {
     // `view` is only captured here; the names are also listed without a view.
-    observe(QStringLiteral("SetTranslationLanguages"),
+    observe(Notifications::SetTranslationLanguages,
             [view](const QVariantMap& info) { view->handleSetTranslationLanguages(info); });
-    observe(QStringLiteral("TranslateSelectedText"),
+    observe(Notifications::TranslateSelectedText,
             [view](const QVariantMap& info) { view->handleTranslateSelectedText(info); });
-    observe(QStringLiteral("SetTranslationInput"),
+    observe(Notifications::SetTranslationInput,
             [view](const QVariantMap& info) { view->handleSetTranslationInput(info); });
-    observe(QStringLiteral("StartOCRCapture"), [view](const QVariantMap&) { view->startOCRCapture(); });
+    observe(Notifications::StartOCRCapture, [view](const QVariantMap&) { view->startOCRCapture(); });
     const auto reload = [view](const QVariantMap&) {
         QPointer<MenuBarView> self(view);
         MainQueue::async([self] {
@@ -216,22 +217,22 @@ template <typename Observe> void MenuBarView::forEachObserver(MenuBarView* view,
                 self->loadSavedSettings();
         });
     };
-    observe(QStringLiteral("SettingsReset"), reload);
-    observe(QStringLiteral("LanguageChanged"), reload);
-    observe(QStringLiteral("ShowInlineAlert"),
+    observe(Notifications::SettingsReset, reload);
+    observe(Notifications::LanguageChanged, reload);
+    observe(Notifications::ShowInlineAlert,
             [view](const QVariantMap& info) { view->handleShowInlineAlert(info); });
-    observe(QStringLiteral("FocusTextInput"), [view](const QVariantMap&) { view->handleFocusTextInput(); });
-    observe(QStringLiteral("SwapTranslation"), [view](const QVariantMap&) { view->handleSwapTranslation(); });
-    observe(QStringLiteral("OpenHistoryWindow"),
+    observe(Notifications::FocusTextInput, [view](const QVariantMap&) { view->handleFocusTextInput(); });
+    observe(Notifications::SwapTranslation, [view](const QVariantMap&) { view->handleSwapTranslation(); });
+    observe(Notifications::OpenHistoryWindow,
             [view](const QVariantMap&) { view->setHistoryWindowVisible(true); });
-    observe(QStringLiteral("OpenFavoritesWindow"),
+    observe(Notifications::OpenFavoritesWindow,
             [view](const QVariantMap&) { view->setFavoritesWindowVisible(true); });
-    observe(QStringLiteral("StartTranslation"), [view](const QVariantMap&) { view->handleStartTranslation(); });
-    observe(QStringLiteral("LoadTranslation"),
+    observe(Notifications::StartTranslation, [view](const QVariantMap&) { view->handleStartTranslation(); });
+    observe(Notifications::LoadTranslation,
             [view](const QVariantMap& info) { view->handleLoadTranslation(info); });
-    observe(QStringLiteral("CloseHistoryWindow"),
+    observe(Notifications::CloseHistoryWindow,
             [view](const QVariantMap&) { view->setHistoryWindowVisible(false); });
-    observe(QStringLiteral("CloseFavoritesWindow"),
+    observe(Notifications::CloseFavoritesWindow,
             [view](const QVariantMap&) { view->setFavoritesWindowVisible(false); });
 }
 
@@ -256,9 +257,9 @@ const QStringList& MenuBarView::notificationNames() {
 
 bool MenuBarView::canWaitFor(const QString& name) {
     // The view reads the settings when it is made; the window flags only mark the header's buttons.
-    static const QStringList waiting{QStringLiteral("SettingsReset"),      QStringLiteral("LanguageChanged"),
-                                     QStringLiteral("OpenHistoryWindow"),  QStringLiteral("OpenFavoritesWindow"),
-                                     QStringLiteral("CloseHistoryWindow"), QStringLiteral("CloseFavoritesWindow")};
+    static const QStringList waiting{Notifications::SettingsReset,      Notifications::LanguageChanged,
+                                     Notifications::OpenHistoryWindow,  Notifications::OpenFavoritesWindow,
+                                     Notifications::CloseHistoryWindow, Notifications::CloseFavoritesWindow};
     return waiting.contains(name);
 }
 
@@ -476,8 +477,8 @@ void MenuBarView::handleOCRResult(const std::optional<QString>& text) {
 // --- Notification handlers -----------------------------------------------------------------------------
 
 void MenuBarView::handleSetTranslationLanguages(const QVariantMap& userInfo) {
-    const std::optional<QString> source = stringValue(userInfo, QStringLiteral("sourceLanguage"));
-    const std::optional<QString> target = stringValue(userInfo, QStringLiteral("targetLanguage"));
+    const std::optional<QString> source = stringValue(userInfo, NotificationKeys::sourceLanguage);
+    const std::optional<QString> target = stringValue(userInfo, NotificationKeys::targetLanguage);
     if (!source || !target)
         return;
     setSourceLanguage(Language::find(*source));
@@ -485,9 +486,9 @@ void MenuBarView::handleSetTranslationLanguages(const QVariantMap& userInfo) {
 }
 
 void MenuBarView::handleTranslateSelectedText(const QVariantMap& userInfo) {
-    const std::optional<QString> source = stringValue(userInfo, QStringLiteral("sourceLanguage"));
-    const std::optional<QString> target = stringValue(userInfo, QStringLiteral("targetLanguage"));
-    const std::optional<QString> text = stringValue(userInfo, QStringLiteral("text"));
+    const std::optional<QString> source = stringValue(userInfo, NotificationKeys::sourceLanguage);
+    const std::optional<QString> target = stringValue(userInfo, NotificationKeys::targetLanguage);
+    const std::optional<QString> text = stringValue(userInfo, NotificationKeys::text);
     // A running request is replaced by a new text, not kept over it.
     if (text && *text != m_session.sent().sourceText)
         dropPendingRequest();
@@ -501,16 +502,16 @@ void MenuBarView::handleTranslateSelectedText(const QVariantMap& userInfo) {
 }
 
 void MenuBarView::handleSetTranslationInput(const QVariantMap& userInfo) {
-    if (const std::optional<QString> text = stringValue(userInfo, QStringLiteral("text")))
+    if (const std::optional<QString> text = stringValue(userInfo, NotificationKeys::text))
         handOff(*text);
 }
 
 void MenuBarView::handleShowInlineAlert(const QVariantMap& userInfo) {
-    const std::optional<QString> message = stringValue(userInfo, QStringLiteral("message"));
+    const std::optional<QString> message = stringValue(userInfo, NotificationKeys::message);
     if (!message)
         return;
     m_alertMessage = *message;
-    m_alertType = InlineAlert::typeFromName(userInfo.value(QStringLiteral("type")).toString())
+    m_alertType = InlineAlert::typeFromName(userInfo.value(NotificationKeys::type).toString())
                       .value_or(InlineAlert::AlertType::Warning);
     m_showAlert = true;
     refresh();
@@ -551,23 +552,23 @@ void MenuBarView::handleStartTranslation() {
 }
 
 void MenuBarView::handleLoadTranslation(const QVariantMap& userInfo) {
-    const std::optional<QString> sourceText = stringValue(userInfo, QStringLiteral("sourceText"));
-    const std::optional<QString> translatedText = stringValue(userInfo, QStringLiteral("translatedText"));
+    const std::optional<QString> sourceText = stringValue(userInfo, NotificationKeys::sourceText);
+    const std::optional<QString> translatedText = stringValue(userInfo, NotificationKeys::translatedText);
     if (!sourceText || !translatedText)
         return;
     const std::optional<QString> sourceCode =
-        stringValue(userInfo, QStringLiteral("sourceLanguage"))
-            ? stringValue(userInfo, QStringLiteral("sourceLanguage"))
-            : stringValue(userInfo, QStringLiteral("sourceLanguageCode"));
+        stringValue(userInfo, NotificationKeys::sourceLanguage)
+            ? stringValue(userInfo, NotificationKeys::sourceLanguage)
+            : stringValue(userInfo, NotificationKeys::sourceLanguageCode);
     const std::optional<QString> targetCode =
-        stringValue(userInfo, QStringLiteral("targetLanguage"))
-            ? stringValue(userInfo, QStringLiteral("targetLanguage"))
-            : stringValue(userInfo, QStringLiteral("targetLanguageCode"));
+        stringValue(userInfo, NotificationKeys::targetLanguage)
+            ? stringValue(userInfo, NotificationKeys::targetLanguage)
+            : stringValue(userInfo, NotificationKeys::targetLanguageCode);
     if (!sourceCode || !targetCode)
         return;
     const std::optional<QString> serviceRaw = stringValue(userInfo, QStringLiteral("service"))
                                                   ? stringValue(userInfo, QStringLiteral("service"))
-                                                  : stringValue(userInfo, QStringLiteral("serviceRawValue"));
+                                                  : stringValue(userInfo, NotificationKeys::serviceRawValue);
     const TranslationService service = translationServiceOrDefault(serviceRaw.value_or(QString()));
 
     // A request still running would otherwise overwrite the loaded translation when it answers.
@@ -586,7 +587,7 @@ void MenuBarView::handleLoadTranslation(const QVariantMap& userInfo) {
 }
 
 void MenuBarView::escape() {
-    NotificationCenter::shared().post(QStringLiteral("ClosePopover"));
+    NotificationCenter::shared().post(Notifications::ClosePopover);
 }
 
 // --- Service picker ------------------------------------------------------------------------------------

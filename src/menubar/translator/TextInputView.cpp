@@ -10,6 +10,7 @@
 #include "platform/AudioPlayer.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "services/LanguagePreferences.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
@@ -222,14 +223,14 @@ void TextInputView::focusEditor() {
 void TextInputView::submit() {
     if (text().isEmpty())
         return;
-    NotificationCenter::shared().post(QStringLiteral("StartTranslation"),
-                                      {{QStringLiteral("trigger_source"), QStringLiteral("menu")}});
+    NotificationCenter::shared().post(Notifications::StartTranslation,
+                                      {{NotificationKeys::triggerSource, QStringLiteral("menu")}});
 }
 
 void TextInputView::startOCR() {
     if (m_setCapturingScreen)
         m_setCapturingScreen(true);
-    NotificationCenter::shared().post(QStringLiteral("StartOCRCapture"));
+    NotificationCenter::shared().post(Notifications::StartOCRCapture);
 }
 
 void TextInputView::toggleSpeech() {

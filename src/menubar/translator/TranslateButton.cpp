@@ -4,6 +4,7 @@
 #include "ui/Symbol.h"
 #include "menubar/translator/PrimaryButtonStyle.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 #include <QPainter>
 
@@ -54,8 +55,8 @@ void TranslateButton::press() {
         return;
     if (m_action)
         m_action();
-    NotificationCenter::shared().post(QStringLiteral("TranslateWithTriggerSource"),
-                                      {{QStringLiteral("trigger_source"), QStringLiteral("menu")}});
+    NotificationCenter::shared().post(Notifications::TranslateWithTriggerSource,
+                                      {{NotificationKeys::triggerSource, QStringLiteral("menu")}});
 }
 
 int TranslateButton::contentWidth() const {

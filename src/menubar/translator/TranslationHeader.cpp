@@ -4,6 +4,7 @@
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,11 +27,11 @@ TranslationHeader::TranslationHeader(QWidget* parent)
     row->addStretch(1);
 
     m_history = iconButton(QStringLiteral("clock.arrow.circlepath"), QStringLiteral("Translation History"),
-                           QStringLiteral("OpenHistoryWindow"));
+                           Notifications::OpenHistoryWindow);
     m_favorites = iconButton(QStringLiteral("bookmark"), QStringLiteral("Saved Translations"),
-                             QStringLiteral("OpenFavoritesWindow"));
+                             Notifications::OpenFavoritesWindow);
     m_settings = iconButton(QStringLiteral("gearshape.fill"), QStringLiteral("Settings"),
-                            QStringLiteral("OpenSettingsWindow"));
+                            Notifications::OpenSettingsWindow);
     for (SymbolButton* button : {m_history, m_favorites, m_settings})
         row->addWidget(button);
 }
