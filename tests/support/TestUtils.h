@@ -13,11 +13,6 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
-// Runs the event loop for `ms` milliseconds (for checks that something does *not* happen).
-inline void spinFor(int ms) {
-    QTest::qWait(ms);
-}
-
 // Runs the event loop until the work queued so far with a delay of up to `delayMs` has run, and the work
 // that queues in turn for `rounds` turns: a timer of that delay, started now, fires after theirs. The
 // settled state for checks that something did not happen.

@@ -1,6 +1,7 @@
 #include "ui/TranslationPopoverView.h"
 
 #include "DevApiServer.h"
+#include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "ui/MenuPicker.h"
@@ -162,28 +163,39 @@ TEST_F(TranslationPopoverTest, OnlyTheNewestRequestIsShownAndEndsTheSpinner) {
     TranslationPopoverView& view = open(QStringLiteral("cat"), QStringLiteral("en"), QStringLiteral("tr"));
     ASSERT_TRUE(settled());
 
-    // The first of two overlapping requests is slow; the second answers first.
+    // The first of two overlapping requests is slow; the second answers first. The first times out after
+    // longer than the stand-in takes to answer, so it ends with its answer.
+    constexpr int timeoutMs = 900;
     ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 700));
-    view.chooseTargetLanguage(QStringLiteral("de"));
-    spinFor(100);
+    const int before = requests();
+    {
+        WebTimeout limit(timeoutMs);
+        view.chooseTargetLanguage(QStringLiteral("de"));
+    }
+    // The slow answer is the first request's.
+    ASSERT_TRUE(waitUntil([&] { return requests() > before; }));
     view.chooseTargetLanguage(QStringLiteral("fr"));
     ASSERT_TRUE(settled());
     EXPECT_EQ(view.translatedText(), QStringLiteral("[fr] cat"));
 
-    // Whatever happens to the slow answer later, it never replaces the newest one.
-    spinFor(1000);
+    // Whatever happens to the slow answer later, it never replaces the newest one: it has come by now.
+    runQueuedWork(timeoutMs);
     EXPECT_EQ(view.translatedText(), QStringLiteral("[fr] cat"));
     EXPECT_FALSE(view.isLoading());
 
     // And while the newest is outstanding, an older answer does not end the loading state: the first
-    // request below fails on the next turn of the loop, the second takes 3 s (far longer than the pause
-    // below, on a loaded machine too).
+    // request below fails soon, by its time-out at the latest, the second takes 3 s (far longer than the
+    // pause below, on a loaded machine too).
+    constexpr int failedWithinMs = 300;
     UserDefaults::standard().set(QStringLiteral("apiBaseURL"), QStringLiteral("http://example.invalid"));
-    view.chooseTargetLanguage(QStringLiteral("de"));
+    {
+        WebTimeout limit(failedWithinMs);
+        view.chooseTargetLanguage(QStringLiteral("de"));
+    }
     m_api.useAsApiBase();
     ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 3000));
     view.chooseService(TranslationService::Gemini);
-    spinFor(300);
+    runQueuedWork(failedWithinMs);
     EXPECT_TRUE(view.isLoading());
     EXPECT_FALSE(view.error());
     ASSERT_TRUE(settled());
@@ -206,7 +218,8 @@ TEST_F(TranslationPopoverTest, SwapTranslatesTheTranslationBackWithOneRequest) {
     EXPECT_EQ(view.currentSourceText(), QStringLiteral("ev"));
     EXPECT_TRUE(view.translatedText().isEmpty());
     ASSERT_TRUE(settled());
-    spinFor(200);
+    runQueuedWork();
+    EXPECT_FALSE(view.isLoading());
     EXPECT_EQ(requests(), before + 1);
     EXPECT_EQ(lastBody().value("text").toString(), QStringLiteral("ev"));
     EXPECT_EQ(lastBody().value("source_language").toString(), QStringLiteral("tr"));
@@ -230,7 +243,8 @@ TEST_F(TranslationPopoverTest, SwapIsOfferedOnlyWithATranslation) {
     ASSERT_TRUE(settled());
     const int before = requests();
     view.swapLanguages();
-    spinFor(200);
+    runQueuedWork();
+    EXPECT_FALSE(view.isLoading());
     EXPECT_EQ(requests(), before);
     EXPECT_EQ(view.currentSourceText(), QStringLiteral("read"));
 }
@@ -265,7 +279,7 @@ TEST_F(TranslationPopoverTest, PickersSetFromCodeAskForNothing) {
     view.sourcePicker()->setValue(QStringLiteral("de"));
     view.targetPicker()->setValue(QStringLiteral("fr"));
     view.servicePicker()->setValue(QStringLiteral("gemini"));
-    spinFor(200);
+    runQueuedWork();
     EXPECT_EQ(requests(), before);
     EXPECT_FALSE(view.isLoading());
 

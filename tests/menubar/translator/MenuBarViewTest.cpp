@@ -3,6 +3,7 @@
 #include "../../services/ScriptedHttpServer.h"
 #include "DevApiTest.h"
 #include "TestUtils.h"
+#include "services/TranslationManager.h"
 #include "ui/ToastManager.h"
 #include "ui/ToastView.h"
 #include "ui/SymbolButton.h"
@@ -52,6 +53,13 @@ protected:
     QJsonObject lastBody() const { return s_api->lastRequest().value("body").toObject(); }
     bool settled() {
         return waitUntil([this] { return !m_view->isTranslating(); }, 10000);
+    }
+    // Once the queued work has run, a request started meanwhile is still under way or the stand-in has
+    // heard it: none is under way, and the stand-in heard `count` in all.
+    void expectRequestsSent(int count) {
+        runQueuedWork();
+        EXPECT_FALSE(TranslationManager::shared().isTranslating());
+        EXPECT_EQ(requests(), count);
     }
     // Types a text and presses Return in the input, as the user does.
     void typeAndSubmit(const QString& text) {
@@ -123,22 +131,22 @@ TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceAndShowingItAgainR
     const qsizetype loaded = m_recorded.size();
     view().hide();
     view().show();
-    spinFor(100);
+    runQueuedWork();
     EXPECT_EQ(m_recorded.size(), loaded);
 }
 
 TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
     // Empty input: nothing is sent.
     view().translate();
-    spinFor(100);
-    EXPECT_EQ(requests(), 0);
+    expectRequestsSent(0);
 
     // Two quick submits of the same Return send one request.
     typeAndSubmit(QStringLiteral("   "));
     view().textInput()->submit();
+    // The request starts on a later turn.
+    ASSERT_TRUE(waitUntil([this] { return requests() == 1; }));
     ASSERT_TRUE(settled());
-    spinFor(100);
-    EXPECT_EQ(requests(), 1);
+    expectRequestsSent(1);
     EXPECT_EQ(lastBody().value("text").toString(), QStringLiteral("   "));
 
     // A start within the swap's half second does nothing.
@@ -146,8 +154,7 @@ TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
     post(QStringLiteral("SwapTranslation"));
     EXPECT_TRUE(view().isSwapOperation());
     view().translate();
-    spinFor(100);
-    EXPECT_EQ(requests(), 1);
+    expectRequestsSent(1);
     EXPECT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 10000));
 }
 
@@ -197,38 +204,50 @@ TEST_F(MenuBarViewTest, FailuresShowABannerThatTheNextTranslationClearsAndNeverL
 TEST_F(MenuBarViewTest, AnswersThatNoLongerBelongToTheInputAreDropped) {
     // Emptied input: the running request's answer is dropped and the output stays empty.
     ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 400));
-    typeAndSubmit(QStringLiteral("hello"));
-    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    // Each slow request below times out after this, longer than the stand-in takes to answer: by the
+    // time its queued work has run, the request has ended with its answer.
+    constexpr int timeoutMs = 600;
+    {
+        WebTimeout limit(timeoutMs);
+        typeAndSubmit(QStringLiteral("hello"));
+        ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    }
     view().textInput()->clearButton()->click();
     EXPECT_TRUE(view().inputText().isEmpty());
     EXPECT_FALSE(view().isTranslating());
-    spinFor(700);
+    runQueuedWork(timeoutMs);
     EXPECT_TRUE(view().translatedText().isEmpty());
     EXPECT_FALSE(view().translationResponse());
     EXPECT_TRUE(m_recorded.isEmpty());
 
     // A new text handed over during a request replaces it; the old answer never fills the new input.
     ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 400));
-    typeAndSubmit(QStringLiteral("cat"));
-    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    {
+        WebTimeout limit(timeoutMs);
+        typeAndSubmit(QStringLiteral("cat"));
+        ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    }
     post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("house")}});
     EXPECT_EQ(view().inputText(), QStringLiteral("house"));
     ASSERT_TRUE(waitUntil([this] { return view().translatedText() == QLatin1String("ev"); }, 10000));
-    spinFor(600);
+    runQueuedWork(timeoutMs);
     EXPECT_EQ(view().translatedText(), QStringLiteral("ev"));
     ASSERT_EQ(m_recorded.size(), 1);
     EXPECT_EQ(m_recorded.last().sourceText, QStringLiteral("house"));
 
     // A loaded translation is not overwritten by a request still running.
     ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 400));
-    typeAndSubmit(QStringLiteral("read"));
-    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    {
+        WebTimeout limit(timeoutMs);
+        typeAndSubmit(QStringLiteral("read"));
+        ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    }
     post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("world")},
                                              {QStringLiteral("translatedText"), QStringLiteral("dünya")},
                                              {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
                                              {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
                                              {QStringLiteral("serviceRawValue"), QStringLiteral("google")}});
-    spinFor(700);
+    runQueuedWork(timeoutMs);
     EXPECT_EQ(view().inputText(), QStringLiteral("world"));
     EXPECT_EQ(view().translatedText(), QStringLiteral("dünya"));
 }
@@ -249,8 +268,7 @@ TEST_F(MenuBarViewTest, TheSameSelectionReachingTheViewTwiceIsTranslatedOnce) {
     post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("good morning")}});
     ASSERT_TRUE(settled());
     post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("good morning")}});
-    spinFor(200);
-    EXPECT_EQ(requests(), 1);
+    expectRequestsSent(1);
     EXPECT_EQ(view().translatedText(), QStringLiteral("guten Morgen"));
     EXPECT_EQ(UserDefaults::standard().string(kSource), QStringLiteral("auto"));
     EXPECT_EQ(UserDefaults::standard().string(kTarget), QStringLiteral("de"));
@@ -414,8 +432,7 @@ TEST_F(MenuBarViewTest, LoadTranslationFillsTheViewWithoutTranslating) {
                                              {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
                                              {QStringLiteral("targetLanguageCode"), QStringLiteral("de")}});
     EXPECT_EQ(view().inputText(), QStringLiteral("a"));
-    spinFor(100);
-    EXPECT_EQ(requests(), sent);
+    expectRequestsSent(sent);
 }
 
 TEST_F(MenuBarViewTest, ObserversLiveFromCreationToDestruction) {
@@ -442,8 +459,7 @@ TEST_F(MenuBarViewTest, ObserversLiveFromCreationToDestruction) {
     m_view.reset();
     EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("LoadTranslation")), observers - 1);
     post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("hello")}});
-    spinFor(100);
-    EXPECT_EQ(requests(), 0);
+    expectRequestsSent(0);
 }
 
 TEST_F(MenuBarViewTest, AResponseWithoutSourceTextKeepsTheTextThatWasSent) {
