@@ -10,18 +10,15 @@
 
 namespace {
 
-// A widget that paints what it is given and counts its paint events.
+// A widget that paints what it is given.
 class Painted : public QWidget {
 public:
     Painted(std::function<void(QPainter&, const QRect&)> paint, QWidget* parent = nullptr)
         : QWidget(parent)
         , m_paint(std::move(paint)) {}
 
-    int paints = 0;
-
 protected:
     void paintEvent(QPaintEvent*) override {
-        ++paints;
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         m_paint(painter, rect());
@@ -39,11 +36,9 @@ public:
         , backdrop(new Backdrop(this)) {}
 
     Backdrop* backdrop;
-    int paints = 0;
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        ++paints;
         QPainter painter(this);
         backdrop->paint(painter, event->region());
         painter.fillRect(QRect(4, 4, 2, 12), Qt::black);
@@ -95,16 +90,29 @@ struct Scene {
 
 } // namespace
 
-TEST(Backdrop, SnapshotIsWhatTheWindowPaintsUnderTheWidget) {
+TEST(Backdrop, SnapshotIsWhatTheWindowPaintsUnderTheWidgetWhereverItIs) {
     Scene scene;
-    // What lies under the widget: the window without it and without what lies above it.
-    scene.opaque->hide();
-    scene.above->hide();
-    const QRect area(scene.opaque->mapTo(&scene.window, QPoint(0, 0)), scene.opaque->size());
-    const QImage expected = scene.window.grab(area).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    scene.opaque->show();
-    scene.above->show();
-    const QImage snapshot = Backdrop::render(scene.opaque);
-    ASSERT_EQ(snapshot.size(), expected.size());
-    EXPECT_EQ(snapshot, expected);
+    for (const QPoint position : {QPoint(8, 12), QPoint(30, 26)}) {
+        SCOPED_TRACE(testing::Message() << "at " << position.x() << "," << position.y());
+        scene.opaque->move(position);
+        // What lies under the widget: the window without it and without what lies above it.
+        scene.opaque->hide();
+        scene.above->hide();
+        const QRect area(scene.opaque->mapTo(&scene.window, QPoint(0, 0)), scene.opaque->size());
+        const QImage expected =
+            scene.window.grab(area).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        scene.opaque->show();
+        scene.above->show();
+        const QImage snapshot = Backdrop::render(scene.opaque);
+        ASSERT_EQ(snapshot.size(), expected.size());
+        EXPECT_EQ(snapshot, expected);
+
+        // The widget paints it under its own drawing, also when the window is itself being rendered, and
+        // takes it anew where it moved.
+        const QImage whole =
+            scene.window.grab(area).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(whole.pixel(5, 10), QColor(Qt::black).rgba());
+        for (const QPoint point : {QPoint(1, 1), QPoint(20, 20), QPoint(60, 50), QPoint(80, 70), QPoint(149, 5)})
+            EXPECT_EQ(whole.pixel(point), expected.pixel(point)) << point.x() << "," << point.y();
+    }
 }
