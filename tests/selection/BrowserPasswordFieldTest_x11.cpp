@@ -1,6 +1,7 @@
 // A real browser on a desktop with an accessibility bus: what its password field holds is never read,
 // while its other fields are, before and after.
 #include "PrivateAccessibilityBus.h"
+#include "SelectionReads.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
 #include "platform/AccessibilityBus.h"
@@ -81,8 +82,7 @@ protected:
         m_monitor->onSelectionChanged = [this](const QString& text, const QRect&, const QString&, bool editable) {
             m_reports.append({text, editable});
         };
-        QObject::connect(m_monitor.get(), &SelectionMonitor::readStarted, [this] { ++m_readsStarted; });
-        QObject::connect(m_monitor.get(), &SelectionMonitor::readFinished, [this] { ++m_readsFinished; });
+        m_reads.watch(*m_monitor);
     }
     void TearDown() override {
         m_monitor.reset();
@@ -105,8 +105,7 @@ protected:
     // included; what they reported has arrived.
     void quietPeriod() {
         settleDisplay();
-        EXPECT_TRUE(waitUntil([this] { return m_readsFinished == m_readsStarted; }));
-        runQueuedWork();
+        EXPECT_TRUE(m_reads.settle());
     }
     static QString primary() {
         return QString::fromUtf8(runTool(QStringLiteral("xclip"), {"-selection", "primary", "-o"}).value_or(""));
@@ -122,8 +121,7 @@ protected:
     AccessibilityService m_reader;
     std::unique_ptr<SelectionMonitor> m_monitor;
     QList<Report> m_reports;
-    int m_readsStarted = 0;
-    int m_readsFinished = 0;
+    SelectionReads m_reads;
     // Inside the two fields whatever bars the browser shows above its page; the first word of the text
     // field at the left.
     const QPoint m_password{200, 300};

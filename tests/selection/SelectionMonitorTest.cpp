@@ -1,6 +1,7 @@
 #include "selection/SelectionMonitor.h"
 
 #include "FakePlatform.h"
+#include "SelectionReads.h"
 #include "TestUtils.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -41,15 +42,13 @@ protected:
     void createMonitor() {
         // A monitor going away stops the platform's monitor: the old one goes first.
         m_monitor.reset();
-        m_readsStarted = m_readsFinished = 0;
         m_monitor = std::make_unique<SelectionMonitor>(m_reader);
         m_monitor->onSelectionChanged = [this](const QString& text, const QRect& rect,
                                                const QString& language, bool editable) {
             EXPECT_TRUE(MainQueue::isMainThread());
             m_reports.append({text, rect, language, editable});
         };
-        QObject::connect(m_monitor.get(), &SelectionMonitor::readStarted, [this] { ++m_readsStarted; });
-        QObject::connect(m_monitor.get(), &SelectionMonitor::readFinished, [this] { ++m_readsFinished; });
+        m_reads.watch(*m_monitor);
     }
 
     FakeGlobalMouseMonitor& mouse() { return fakePlatform().fakeMouseMonitor(); }
@@ -73,18 +72,13 @@ protected:
             mouse().send(Type::LeftMouseUp, at, i);
         }
     }
-    // Waits until every read a gesture started has answered (the clipboard fallback included) and what
-    // it reported has arrived.
-    void settle() {
-        EXPECT_TRUE(waitUntil([this] { return m_readsFinished == m_readsStarted; }));
-        runQueuedWork();
-    }
+    // Every read a gesture started has answered (the clipboard fallback included).
+    void settle() { EXPECT_TRUE(m_reads.settle()); }
 
     AccessibilityService m_reader;
     std::unique_ptr<SelectionMonitor> m_monitor;
     QList<Report> m_reports;
-    int m_readsStarted = 0;
-    int m_readsFinished = 0;
+    SelectionReads m_reads;
 };
 
 TEST_F(SelectionMonitorTest, DragDoubleAndTripleClickReportTextAtThePointer) {
@@ -173,7 +167,7 @@ TEST_F(SelectionMonitorTest, GesturesThatAreNoSelectionReadNothing) {
         c.arrange();
         c.gesture();
         settle();
-        EXPECT_EQ(m_readsStarted, 0);
+        EXPECT_EQ(m_reads.started, 0);
         EXPECT_TRUE(m_reports.isEmpty());
         EXPECT_TRUE(fakePlatform().fakeKeyPoster().posted.isEmpty());
     }

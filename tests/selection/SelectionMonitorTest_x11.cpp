@@ -1,4 +1,5 @@
 // Selections in another X client, made with xdotool, read by the real platform services.
+#include "SelectionReads.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
 #include "platform/NotificationCenter.h"
@@ -85,8 +86,7 @@ protected:
         m_monitor->onSelectionChanged = [this](const QString& text, const QRect& rect, const QString&, bool) {
             m_reports.append({text, rect});
         };
-        QObject::connect(m_monitor.get(), &SelectionMonitor::readStarted, [this] { ++m_readsStarted; });
-        QObject::connect(m_monitor.get(), &SelectionMonitor::readFinished, [this] { ++m_readsFinished; });
+        m_reads.watch(*m_monitor);
     }
 
     void clickTimes(QPoint p, int count) {
@@ -105,16 +105,14 @@ protected:
     // included; what they reported has arrived.
     void quietPeriod() {
         settleDisplay();
-        EXPECT_TRUE(waitUntil([this] { return m_readsFinished == m_readsStarted; }));
-        runQueuedWork();
+        EXPECT_TRUE(m_reads.settle());
     }
 
     TextWindowProcess m_client{QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH)};
     std::unique_ptr<AccessibilityService> m_reader;
     std::unique_ptr<SelectionMonitor> m_monitor;
     QList<Report> m_reports;
-    int m_readsStarted = 0;
-    int m_readsFinished = 0;
+    SelectionReads m_reads;
     QPoint m_word;
 };
 
@@ -151,7 +149,7 @@ TEST_F(SelectionMonitorX11Test, ShortDragAndSingleClickReportNothing) {
     dragFromTo(m_word, m_word + QPoint(3, 4));
     clickTimes(m_word + QPoint(30, 0), 1);
     quietPeriod();
-    EXPECT_EQ(m_readsStarted, 0);
+    EXPECT_EQ(m_reads.started, 0);
     EXPECT_TRUE(m_reports.isEmpty());
     EXPECT_EQ(m_client.lines().filter(QStringLiteral("key ")).size(), 0) << "no copy keys for a non-gesture";
 }
@@ -171,7 +169,7 @@ TEST_F(SelectionMonitorX11Test, ExcludedApplicationAndSwitchedOffBarReportNothin
     clickTimes(besides(m_word), 2);
     quietPeriod();
     EXPECT_TRUE(m_reports.isEmpty());
-    EXPECT_EQ(m_readsStarted, 0);
+    EXPECT_EQ(m_reads.started, 0);
 
     ExcludedAppsManager::removeExcludedApp(app->bundleIdentifier);
     clickTimes(m_word, 2);
@@ -192,7 +190,7 @@ TEST_F(SelectionMonitorX11Test, OurOwnWindowReportsNothing) {
     clickTimes(field.mapToGlobal(QPoint(14, field.height() / 2)), 2);
     ASSERT_TRUE(waitUntil([&] { return field.hasSelectedText(); }));
     quietPeriod();
-    EXPECT_EQ(m_readsStarted, 0);
+    EXPECT_EQ(m_reads.started, 0);
     EXPECT_TRUE(m_reports.isEmpty());
 }
 
@@ -203,7 +201,7 @@ TEST_F(SelectionMonitorX11Test, SameTextTwiceWithinTheIntervalIsReportedOnce) {
     ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
     clickTimes(besides(m_word), 2);
     quietPeriod();
-    EXPECT_EQ(m_readsStarted, 2);
+    EXPECT_EQ(m_reads.started, 2);
     EXPECT_EQ(m_reports.size(), 1);
 }
 
