@@ -4,6 +4,7 @@
 #include "TestUtils.h"
 
 #include <QJsonDocument>
+#include <QSystemTrayIcon>
 
 void AppRoad::mouseUp() {
     Desktop::xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
@@ -17,6 +18,10 @@ void AppRoad::TearDown() {
                                      .arg(QString::fromUtf8(test->test_suite_name()),
                                           QString::fromUtf8(test->name())));
     std::fprintf(stderr, "The app's log:\n%s\n", qPrintable(m_app.log()));
+}
+
+bool AppRoad::waitForTray() {
+    return waitUntil(&QSystemTrayIcon::isSystemTrayAvailable, 20000);
 }
 
 QJsonArray AppRoad::history() const {

@@ -18,11 +18,14 @@ protected:
     // Here, not in the support library: the stand-in's path comes from the test target's definitions.
     void SetUp() override {
         mouseUp();
+        // Without one the app opens its translator at start and has no icon: every road would differ.
+        ASSERT_TRUE(waitForTray()) << "no system tray on the display";
         ASSERT_TRUE(m_api.start());
     }
     void TearDown() override;
 
     static void mouseUp();
+    static bool waitForTray();
     // The history as stored, newest first.
     QJsonArray history() const;
     // The requests the stand-in answered whose path starts with `prefix`, oldest first.
