@@ -8,6 +8,7 @@
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "selection/SelectionMonitor.h"
 #include "settings/OnboardingView.h"
@@ -30,7 +31,7 @@ protected:
     void SetUp() override {
         SettingsManager::registerDefaults();
         NotificationCenter::shared().addObserver(
-            QStringLiteral("FloatingBarVisibilityChanged"), &m_context,
+            Notifications::FloatingBarVisibilityChanged, &m_context,
             [this](const QVariantMap& info) { m_visibilityPosts << info.value(QStringLiteral("value")); });
         SelectionMonitor::shared().onSelectionChanged = nullptr;
     }
@@ -137,7 +138,7 @@ TEST_F(PermissionGateTest, AMissingPermissionShowsTheOnboardingWindowAndWaits) {
         settleQuietly();
         EXPECT_EQ(onboarding(), nullptr);
         EXPECT_FALSE(m_delegate->isFullApplicationSetupCompleted());
-        NotificationCenter::shared().post(QStringLiteral("ShowOnboardingWindow"));
+        NotificationCenter::shared().post(Notifications::ShowOnboardingWindow);
         ASSERT_NE(onboarding(), nullptr);
         m_delegate.reset();
     }
@@ -174,7 +175,7 @@ TEST_F(PermissionGateTest, OnboardingCompletionFollowsTheLivePermissions) {
 
         setPermissions(true, c.grantedAtCompletion);
         const QPointer<QWidget> first = onboarding();
-        NotificationCenter::shared().post(QStringLiteral("OnboardingCompleted"), c.payload);
+        NotificationCenter::shared().post(Notifications::OnboardingCompleted, c.payload);
         EXPECT_EQ(fakePlatform().fakeScreenCapture().permissionRequests, c.expectScreenRequests);
         if (c.expectSetup)
             ASSERT_TRUE(settle([&] { return setupCompleted(); }));
@@ -249,16 +250,16 @@ TEST_F(PermissionGateTest, TaskbarPresenceFollowsTheStoredSettingAndItsNotificat
     EXPECT_TRUE(settle([&] { return policy.current == ActivationPolicy::Policy::Accessory; }));
     EXPECT_FALSE(UpdateManager::shared().automaticallyChecksForUpdates());
 
-    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"),
+    NotificationCenter::shared().post(Notifications::DockIconVisibilityChanged,
                                       {{QStringLiteral("value"), true}});
     EXPECT_TRUE(settle([&] { return policy.current == ActivationPolicy::Policy::Regular; }));
     // Without a value the stored setting decides.
-    NotificationCenter::shared().post(QStringLiteral("DockIconVisibilityChanged"));
+    NotificationCenter::shared().post(Notifications::DockIconVisibilityChanged);
     EXPECT_TRUE(settle([&] { return policy.current == ActivationPolicy::Policy::Accessory; }));
 
     // After termination only the block observer is gone: the other still follows.
     m_delegate->applicationWillTerminate();
-    EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("DockIconVisibilityChanged")), 1);
+    EXPECT_EQ(NotificationCenter::shared().observerCount(Notifications::DockIconVisibilityChanged), 1);
 }
 
 TEST_F(PermissionGateTest, StrayWindowsAreClosedShortlyAfterStart) {

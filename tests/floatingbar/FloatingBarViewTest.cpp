@@ -3,6 +3,7 @@
 #include "TestUtils.h"
 #include "ui/SymbolButton.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "services/SystemLanguage.h"
 
@@ -48,7 +49,7 @@ TEST(FloatingBarView, ClickingTheBarTranslatesAndAnnouncesTheTrigger) {
     QStringList targets;
     QList<QVariantMap> triggers;
     QObject context;
-    NotificationCenter::shared().addObserver(QStringLiteral("TranslateWithTriggerSource"), &context,
+    NotificationCenter::shared().addObserver(Notifications::TranslateWithTriggerSource, &context,
                                              [&](const QVariantMap& info) { triggers << info; });
     FloatingBarView view(
         QStringLiteral("en"), QStringLiteral("hello"), [&](const QString& t) { targets << t; }, false, false,

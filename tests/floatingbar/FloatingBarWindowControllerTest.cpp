@@ -10,6 +10,7 @@
 #include "ui/PopoverWindow.h"
 #include "ui/SymbolButton.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "selection/ExcludedAppsManager.h"
 
@@ -319,7 +320,7 @@ TEST_F(FloatingBarControllerTest, DisableExcludesTheFrontmostApplicationAndPosts
         1, 42, QStringLiteral("org.gnome.TextEditor"), QStringLiteral("Text Editor"), QString()};
     QList<QVariant> posted;
     QObject context;
-    NotificationCenter::shared().addObserver(QStringLiteral("ExcludedAppsChanged"), &context,
+    NotificationCenter::shared().addObserver(Notifications::ExcludedAppsChanged, &context,
                                              [&](const QVariantMap& info) { posted << info.value("apps"); });
     FloatingBarWindowController& bar = makeBar();
     bar.showWindow(QRect(pointer, QSize(1, 1)));
@@ -346,7 +347,7 @@ TEST_F(FloatingBarControllerTest, DisableWithoutAnIdentifiedApplicationOnlyHides
         fakePlatform().fakeWorkspace().frontmost = frontmost;
         QObject context;
         int posts = 0;
-        NotificationCenter::shared().addObserver(QStringLiteral("ExcludedAppsChanged"), &context,
+        NotificationCenter::shared().addObserver(Notifications::ExcludedAppsChanged, &context,
                                                  [&](const QVariantMap&) { ++posts; });
         FloatingBarWindowController& bar = makeBar();
         bar.showWindow(QRect(pointer, QSize(1, 1)));

@@ -11,6 +11,7 @@
 #include "menubar/translator/TranslationHeader.h"
 #include "menubar/translator/TranslatorActionBar.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 #include <QAction>
@@ -82,13 +83,13 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
     // "ClosePopover" is a request; Escape, the tray icon and the shortcuts are the user's own closing.
     auto manager = make(true);
     manager->showPopover();
-    NotificationCenter::shared().post(QStringLiteral("ClosePopover"));
+    NotificationCenter::shared().post(Notifications::ClosePopover);
     EXPECT_TRUE(manager->isPopoverShown());
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"));
+    NotificationCenter::shared().post(Notifications::ToggleMenuBar);
     EXPECT_FALSE(manager->isPopoverShown());
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"));
+    NotificationCenter::shared().post(Notifications::ToggleMenuBar);
     EXPECT_TRUE(manager->isPopoverShown());
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
+    NotificationCenter::shared().post(Notifications::ToggleMenuBar, {{QStringLiteral("isOCR"), true}});
     EXPECT_FALSE(manager->isPopoverShown());
     manager->showPopover();
     // Escape in an open language picker closes the picker only; then it closes the popover.
@@ -110,20 +111,19 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
 
     // Switching the setting off makes the popover transient again and shows it anew.
     manager->showPopover();
-    NotificationCenter::shared().post(QStringLiteral("AlwaysOnTopChanged"),
-                                      {{QStringLiteral("value"), false}});
+    NotificationCenter::shared().post(Notifications::AlwaysOnTopChanged, {{QStringLiteral("value"), false}});
     EXPECT_FALSE(manager->isAlwaysOnTop());
     EXPECT_EQ(manager->popover()->behavior(), PopoverWindow::Behavior::Transient);
     EXPECT_TRUE(waitUntil([&] { return manager->isPopoverShown(); }, 10000));
-    NotificationCenter::shared().post(QStringLiteral("AlwaysOnTopChanged"), {{QStringLiteral("value"), 1}});
+    NotificationCenter::shared().post(Notifications::AlwaysOnTopChanged, {{QStringLiteral("value"), 1}});
     EXPECT_FALSE(manager->isAlwaysOnTop());
 
     // The OCR toggle only ever closes.
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
+    NotificationCenter::shared().post(Notifications::ToggleMenuBar, {{QStringLiteral("isOCR"), true}});
     EXPECT_FALSE(manager->isPopoverShown());
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"), {{QStringLiteral("isOCR"), true}});
+    NotificationCenter::shared().post(Notifications::ToggleMenuBar, {{QStringLiteral("isOCR"), true}});
     EXPECT_FALSE(manager->isPopoverShown());
-    NotificationCenter::shared().post(QStringLiteral("ToggleMenuBar"),
+    NotificationCenter::shared().post(Notifications::ToggleMenuBar,
                                       {{QStringLiteral("isOCR"), QStringLiteral("yes")}});
     EXPECT_TRUE(manager->isPopoverShown());
 }
@@ -133,12 +133,12 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     auto manager = make(false);
     // The translator is made on first use. What it must hear before then waits, in order, and what needs
     // it makes it at once; the languages handed over stand over the stored ones.
-    NotificationCenter::shared().post(QStringLiteral("OpenFavoritesWindow"));
-    NotificationCenter::shared().post(QStringLiteral("CloseFavoritesWindow"));
-    NotificationCenter::shared().post(QStringLiteral("OpenFavoritesWindow"));
+    NotificationCenter::shared().post(Notifications::OpenFavoritesWindow);
+    NotificationCenter::shared().post(Notifications::CloseFavoritesWindow);
+    NotificationCenter::shared().post(Notifications::OpenFavoritesWindow);
     runQueuedWork();
     EXPECT_EQ(manager->view(), nullptr);
-    NotificationCenter::shared().post(QStringLiteral("SetTranslationLanguages"),
+    NotificationCenter::shared().post(Notifications::SetTranslationLanguages,
                                       {{QStringLiteral("sourceLanguage"), QStringLiteral("de")},
                                        {QStringLiteral("targetLanguage"), QStringLiteral("es")}});
     ASSERT_NE(manager->view(), nullptr);
@@ -147,10 +147,10 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     EXPECT_EQ(manager->view()->sourceLanguage().code, QStringLiteral("de"));
     EXPECT_EQ(manager->view()->targetLanguage().code, QStringLiteral("es"));
     // Observed once, by the view alone, from then on.
-    NotificationCenter::shared().post(QStringLiteral("ShowInlineAlert"),
+    NotificationCenter::shared().post(Notifications::ShowInlineAlert,
                                       {{QStringLiteral("message"), QStringLiteral("Hi")}});
     EXPECT_TRUE(manager->view()->showAlert());
-    EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("ShowInlineAlert")), 1);
+    EXPECT_EQ(NotificationCenter::shared().observerCount(Notifications::ShowInlineAlert), 1);
     manager->view()->setShowAlert(false);
     ASSERT_TRUE(waitUntil([&] { return manager->view()->inlineAlert()->isHidden(); }));
     manager->showPopover();
@@ -171,7 +171,7 @@ TEST_F(MenuBarManagerTest, PopoverHangsUnderTheTrayOrAtTheTopRightOfTheScreen) {
     EXPECT_EQ(actions.at(3)->text(), QStringLiteral("Check for Updates"));
     EXPECT_TRUE(actions.at(4)->isSeparator());
     EXPECT_EQ(actions.at(5)->text(), QStringLiteral("Quit"));
-    record({QStringLiteral("OpenSettingsWindow")});
+    record({Notifications::OpenSettingsWindow});
     int checks = 0;
     manager->setCheckForUpdatesHandler([&checks] { ++checks; });
     actions.at(2)->trigger();
@@ -198,8 +198,8 @@ TEST_F(MenuBarManagerTest, WithoutATrayTheApplicationsManagerSaysSoOnceAndOpensB
 
 TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInOrder) {
     auto manager = make(false);
-    record({QStringLiteral("ShowInlineAlert"), QStringLiteral("SetTranslationLanguages"),
-            QStringLiteral("SetTranslationInput")});
+    record({Notifications::ShowInlineAlert, Notifications::SetTranslationLanguages,
+            Notifications::SetTranslationInput});
 
     // 5000 emoji of several code points each are 5000 characters.
     const QString family = QStringLiteral("👨‍👩‍👧");
@@ -207,10 +207,10 @@ TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInO
     EXPECT_TRUE(manager->isPopoverShown());
     EXPECT_TRUE(m_posted.isEmpty());
     ASSERT_TRUE(waitUntil([&] { return m_posted.size() == 2; }, 10000));
-    EXPECT_EQ(m_posted.at(0).name, QStringLiteral("SetTranslationLanguages"));
+    EXPECT_EQ(m_posted.at(0).name, Notifications::SetTranslationLanguages);
     EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("sourceLanguage")), QStringLiteral("auto"));
     EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("targetLanguage")), QStringLiteral("de"));
-    EXPECT_EQ(m_posted.at(1).name, QStringLiteral("SetTranslationInput"));
+    EXPECT_EQ(m_posted.at(1).name, Notifications::SetTranslationInput);
     EXPECT_EQ(m_posted.at(1).userInfo.value(QStringLiteral("text")).toString().size(), family.size() * 5000);
     EXPECT_GE(m_posted.at(0).atMs, 290);
     // Not much later, even on a loaded machine.
@@ -222,7 +222,7 @@ TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInO
     manager->handleSelectedText(family.repeated(5001), QStringLiteral("auto"), QStringLiteral("de"));
     EXPECT_TRUE(manager->isPopoverShown());
     ASSERT_EQ(m_posted.size(), 1);
-    EXPECT_EQ(m_posted.at(0).name, QStringLiteral("ShowInlineAlert"));
+    EXPECT_EQ(m_posted.at(0).name, Notifications::ShowInlineAlert);
     EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("type")), QStringLiteral("warning"));
     EXPECT_EQ(m_posted.at(0).userInfo.value(QStringLiteral("message")),
               QStringLiteral("The selected text exceeds 5000 characters. Please select a smaller portion for "

@@ -10,6 +10,7 @@
 #include "menubar/MenuBarManager.h"
 #include "menubar/translator/MenuBarView.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -27,12 +28,12 @@ protected:
         m_ocr = std::make_unique<OCRManager>(*m_menuBar);
         m_observer = std::make_unique<QObject>();
         NotificationCenter& center = NotificationCenter::shared();
-        center.addObserver(QStringLiteral("SetTranslationInput"), m_observer.get(),
+        center.addObserver(Notifications::SetTranslationInput, m_observer.get(),
                            [this](const QVariantMap& info) {
                                m_inputs.append(info.value(QStringLiteral("text")).toString());
                                m_popoverShownAtInput = m_menuBar->isPopoverShown();
                            });
-        center.addObserver(QStringLiteral("ShowInlineAlert"), m_observer.get(),
+        center.addObserver(Notifications::ShowInlineAlert, m_observer.get(),
                            [this](const QVariantMap& info) {
                                m_alerts.append({info.value(QStringLiteral("message")).toString(),
                                                 info.value(QStringLiteral("type")).toString()});
@@ -93,7 +94,7 @@ TEST_F(OCRManagerTest, HandsOffEachOutcomeAndOpensThePopover) {
         m_alerts.clear();
         pasteboard.setString(QStringLiteral("before"));
 
-        NotificationCenter::shared().post(QStringLiteral("OCRCompleted"), c.userInfo);
+        NotificationCenter::shared().post(Notifications::OCRCompleted, c.userInfo);
         if (c.input.isEmpty()) {
             EXPECT_TRUE(m_inputs.isEmpty());
             EXPECT_EQ(pasteboard.currentString(), QStringLiteral("before"));
@@ -125,7 +126,7 @@ TEST_F(OCRManagerTest, TheTranslatorsOcrButtonFillsTheInputAndTranslatesOnce) {
         view = m_menuBar->view();
     }
     ASSERT_NE(view, nullptr);
-    NotificationCenter::shared().post(QStringLiteral("StartOCRCapture"));
+    NotificationCenter::shared().post(Notifications::StartOCRCapture);
     EXPECT_TRUE(view->isCapturingScreen());
     ASSERT_TRUE(
         waitUntil([&] { return !view->translatedText().isEmpty() && !view->isTranslating(); }, 15000));

@@ -1,6 +1,7 @@
 #include "selection/ExcludedAppsManager.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 #include <QFile>
@@ -14,7 +15,7 @@ const QString kKey = QStringLiteral("excludedApps");
 class ExcludedAppsManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        NotificationCenter::shared().addObserver(QStringLiteral("ExcludedAppsChanged"), &m_context,
+        NotificationCenter::shared().addObserver(Notifications::ExcludedAppsChanged, &m_context,
                                                  [this](const QVariantMap& info) { m_posts.append(info); });
     }
     QString stored() const { return UserDefaults::standard().string(kKey); }

@@ -5,6 +5,7 @@
 #include "TestUtils.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "selection/AccessibilityService.h"
 #include "selection/ExcludedAppsManager.h"
@@ -225,10 +226,10 @@ TEST_F(SelectionMonitorTest, FollowsTheFloatingBarSwitch) {
     EXPECT_TRUE(m_reports.isEmpty());
 
     // Only a Bool value counts.
-    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+    NotificationCenter::shared().post(Notifications::FloatingBarVisibilityChanged,
                                       {{QStringLiteral("value"), QStringLiteral("true")}});
     EXPECT_FALSE(m_monitor->showFloatingBar());
-    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+    NotificationCenter::shared().post(Notifications::FloatingBarVisibilityChanged,
                                       {{QStringLiteral("value"), true}});
     drag({0, 0}, {50, 0}, QStringLiteral("on again"));
     ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
@@ -249,9 +250,9 @@ TEST_F(SelectionMonitorTest, FollowsTheExcludedApplications) {
 
     // A payload without a list re-reads the store; a list of strings from another poster is taken as is.
     UserDefaults::standard().set(QStringLiteral("excludedApps"), QStringLiteral("a,org.example.Editor"));
-    NotificationCenter::shared().post(QStringLiteral("ExcludedAppsChanged"));
+    NotificationCenter::shared().post(Notifications::ExcludedAppsChanged);
     EXPECT_EQ(m_monitor->excludedApps(), (QStringList{"a", "org.example.Editor"}));
-    NotificationCenter::shared().post(QStringLiteral("ExcludedAppsChanged"),
+    NotificationCenter::shared().post(Notifications::ExcludedAppsChanged,
                                       {{QStringLiteral("apps"), QVariantList{QStringLiteral("b")}}});
     EXPECT_EQ(m_monitor->excludedApps(), QStringList{QStringLiteral("b")});
 }
@@ -330,7 +331,7 @@ TEST_F(SelectionMonitorTest, RequestTranslationPostsTheSelectedText) {
     createMonitor();
     QObject context;
     QList<QVariantMap> posts;
-    NotificationCenter::shared().addObserver(QStringLiteral("TranslateSelectedText"), &context,
+    NotificationCenter::shared().addObserver(Notifications::TranslateSelectedText, &context,
                                              [&](const QVariantMap& info) { posts.append(info); });
     m_monitor->requestTranslation(QStringLiteral("Merhaba"));
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("de"));

@@ -3,6 +3,7 @@
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
@@ -164,7 +165,7 @@ TEST_F(SelectionMonitorX11Test, ExcludedApplicationAndSwitchedOffBarReportNothin
 
     clickTimes(m_word, 2);
     quietPeriod();
-    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+    NotificationCenter::shared().post(Notifications::FloatingBarVisibilityChanged,
                                       {{QStringLiteral("value"), true}});
     clickTimes(besides(m_word), 2);
     quietPeriod();

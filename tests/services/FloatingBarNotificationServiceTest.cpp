@@ -1,4 +1,5 @@
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "services/FloatingBarNotificationService.h"
 
 #include <QObject>
@@ -7,10 +8,10 @@
 TEST(FloatingBarNotificationService, PostsTheSettingsNotifications) {
     QList<QPair<QString, QVariantMap>> posted;
     QObject context;
-    for (const char* name : {"FloatingBarVisibilityChanged", "AlwaysOnTopChanged", "ExcludedAppsChanged"}) {
-        const QString n = QString::fromLatin1(name);
-        NotificationCenter::shared().addObserver(n, &context, [&posted, n](const QVariantMap& info) {
-            posted.append({n, info});
+    for (const QString& name : {Notifications::FloatingBarVisibilityChanged,
+                                Notifications::AlwaysOnTopChanged, Notifications::ExcludedAppsChanged}) {
+        NotificationCenter::shared().addObserver(name, &context, [&posted, name](const QVariantMap& info) {
+            posted.append({name, info});
         });
     }
     FloatingBarNotificationService::postVisibilityChanged(false);

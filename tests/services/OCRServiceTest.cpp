@@ -7,6 +7,7 @@
 #include "ScriptedHttpServer.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "services/OCRManagerService.h"
 
@@ -35,11 +36,11 @@ protected:
     void SetUp() override {
         DevApiTest::SetUp();
         m_observer = std::make_unique<QObject>();
-        for (const QString& name : {QStringLiteral("OCRCompleted"), QStringLiteral("ClosePopover")}) {
+        for (const QString& name : {Notifications::OCRCompleted, Notifications::ClosePopover}) {
             NotificationCenter::shared().addObserver(
                 name, m_observer.get(), [this, name](const QVariantMap& info) {
                     m_events.append(name);
-                    if (name == QLatin1String("OCRCompleted"))
+                    if (name == Notifications::OCRCompleted)
                         m_completed.append(info);
                     else
                         m_capturesAtClose = fakePlatform().fakeScreenCapture().captureCount;
@@ -77,7 +78,7 @@ TEST_F(OCRServiceTest, ClosesThePopoverWaitsThenRecognisesAndCopiesTheText) {
     clock.start();
     bool called = false;
     OCRManagerService().performOCR([&](std::optional<QString>) { called = true; });
-    EXPECT_EQ(m_events, QStringList{QStringLiteral("ClosePopover")});
+    EXPECT_EQ(m_events, QStringList{Notifications::ClosePopover});
     EXPECT_EQ(m_capturesAtClose, 0);
     // The popover gets time to go: not at once, and not before the delay (checked below).
     EXPECT_EQ(fakePlatform().fakeScreenCapture().captureCount, 0);

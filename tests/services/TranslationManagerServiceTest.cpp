@@ -3,6 +3,7 @@
 #include "DevApiServer.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "services/SystemLanguage.h"
 #include "services/TranslationManager.h"
@@ -127,13 +128,14 @@ TEST(TranslationManagerNotifications, StoresTheTriggerSourceOnlyWhenItIsText) {
     manager.startListeningForNotifications();
     manager.startListeningForNotifications();
     EXPECT_TRUE(manager.isListeningForNotifications());
-    EXPECT_EQ(NotificationCenter::shared().observerCount("TranslateWithTriggerSource"), 1);
-    EXPECT_EQ(NotificationCenter::shared().observerCount("TranslateSelectedText"), 1);
+    EXPECT_EQ(NotificationCenter::shared().observerCount(Notifications::TranslateWithTriggerSource), 1);
+    EXPECT_EQ(NotificationCenter::shared().observerCount(Notifications::TranslateSelectedText), 1);
 
-    NotificationCenter::shared().post("TranslateWithTriggerSource", {{"trigger_source", "shortcut"}});
+    NotificationCenter::shared().post(Notifications::TranslateWithTriggerSource,
+                                      {{"trigger_source", "shortcut"}});
     EXPECT_EQ(UserDefaults::standard().string("last_trigger_source"), "shortcut");
-    NotificationCenter::shared().post("TranslateWithTriggerSource", {{"trigger_source", 42}});
-    NotificationCenter::shared().post("TranslateWithTriggerSource", {});
+    NotificationCenter::shared().post(Notifications::TranslateWithTriggerSource, {{"trigger_source", 42}});
+    NotificationCenter::shared().post(Notifications::TranslateWithTriggerSource, {});
     EXPECT_EQ(UserDefaults::standard().string("last_trigger_source"), "shortcut");
 }
 
@@ -146,19 +148,21 @@ TEST(TranslationManagerNotifications, HandsSelectedTextToTheInstalledReceiver) {
     });
 
     NotificationCenter::shared().post(
-        "TranslateSelectedText", {{"text", "Merhaba"}, {"sourceLanguage", "tr"}, {"targetLanguage", "en"}});
+        Notifications::TranslateSelectedText,
+        {{"text", "Merhaba"}, {"sourceLanguage", "tr"}, {"targetLanguage", "en"}});
     EXPECT_EQ(received, QStringList({"Merhaba", "tr", "en"}));
 
     received.clear();
-    NotificationCenter::shared().post("TranslateSelectedText",
+    NotificationCenter::shared().post(Notifications::TranslateSelectedText,
                                       {{"text", "Merhaba"}, {"sourceLanguage", "tr"}});
-    NotificationCenter::shared().post("TranslateSelectedText",
+    NotificationCenter::shared().post(Notifications::TranslateSelectedText,
                                       {{"text", 5}, {"sourceLanguage", "tr"}, {"targetLanguage", "en"}});
     EXPECT_TRUE(received.isEmpty());
 
     manager.setSelectedTextReceiver(nullptr);
     EXPECT_NO_FATAL_FAILURE(NotificationCenter::shared().post(
-        "TranslateSelectedText", {{"text", "x"}, {"sourceLanguage", "auto"}, {"targetLanguage", "en"}}));
+        Notifications::TranslateSelectedText,
+        {{"text", "x"}, {"sourceLanguage", "auto"}, {"targetLanguage", "en"}}));
 }
 
 TEST(TranslationManagerNotifications, IgnoresSelectedTextWhileATranslationRuns) {
@@ -175,11 +179,11 @@ TEST(TranslationManagerNotifications, IgnoresSelectedTextWhileATranslationRuns) 
     manager.translateText("hello", "auto", "tr", TranslationService::Google, "menu", "translate",
                           [&](TranslateResult) { done = true; });
     const QVariantMap info{{"text", "x"}, {"sourceLanguage", "auto"}, {"targetLanguage", "en"}};
-    NotificationCenter::shared().post("TranslateSelectedText", info);
+    NotificationCenter::shared().post(Notifications::TranslateSelectedText, info);
     EXPECT_EQ(received, 0);
     ASSERT_TRUE(waitUntil([&] { return done; }));
     EXPECT_FALSE(manager.isTranslating());
-    NotificationCenter::shared().post("TranslateSelectedText", info);
+    NotificationCenter::shared().post(Notifications::TranslateSelectedText, info);
     EXPECT_EQ(received, 1);
     manager.setSelectedTextReceiver(nullptr);
 }

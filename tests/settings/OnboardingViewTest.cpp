@@ -5,6 +5,7 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "settings/FilledButton.h"
 #include "settings/PermissionCard.h"
@@ -52,7 +53,7 @@ TEST(OnboardingViewTest, StartPostsCompletionOnceAndWelcomesHalfASecondLater) {
     view.show();
     QList<QVariantMap> posts;
     QObject context;
-    NotificationCenter::shared().addObserver(QStringLiteral("OnboardingCompleted"), &context,
+    NotificationCenter::shared().addObserver(Notifications::OnboardingCompleted, &context,
                                              [&posts](const QVariantMap& info) { posts << info; });
 
     QElapsedTimer clock;

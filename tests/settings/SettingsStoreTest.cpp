@@ -4,6 +4,7 @@
 #include "FakeUpdateChecks.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11LoginItem.h"
 #include "settings/DockIconManager.h"
@@ -113,8 +114,9 @@ TEST(SettingsStoreTest, ResetRestoresAppliesAndAnnounces) {
     FakeUpdateChecks updates;
     QStringList posted;
     QObject context;
-    for (const char* name : {"LanguageChanged", "SettingsReset", "DockIconVisibilityChanged"})
-        NotificationCenter::shared().addObserver(QString::fromLatin1(name), &context,
+    for (const QString& name : {Notifications::LanguageChanged, Notifications::SettingsReset,
+                                Notifications::DockIconVisibilityChanged})
+        NotificationCenter::shared().addObserver(name, &context,
                                                  [&posted, name](const QVariantMap&) { posted << name; });
 
     SettingsManager::shared().resetAllSettings();
@@ -127,12 +129,12 @@ TEST(SettingsStoreTest, ResetRestoresAppliesAndAnnounces) {
     EXPECT_TRUE(defaults().boolean(QStringLiteral("hasCompletedOnboarding")));
     EXPECT_TRUE(fakePlatform().fakeLoginItem().enabled);
     EXPECT_TRUE(updates.automatic);
-    EXPECT_EQ(posted, (QStringList{"LanguageChanged", "SettingsReset"}));
+    EXPECT_EQ(posted, (QStringList{Notifications::LanguageChanged, Notifications::SettingsReset}));
     // The taskbar change follows on a later turn.
     EXPECT_EQ(fakePlatform().fakeActivationPolicy().current, ActivationPolicy::Policy::Accessory);
     EXPECT_TRUE(waitUntil(
         [] { return fakePlatform().fakeActivationPolicy().current == ActivationPolicy::Policy::Regular; }));
-    EXPECT_EQ(posted.count(QStringLiteral("DockIconVisibilityChanged")), 1);
+    EXPECT_EQ(posted.count(Notifications::DockIconVisibilityChanged), 1);
 }
 
 TEST(SettingsStoreTest, VerifyReappliesTheStoredValueWhereTheSystemDiffers) {
@@ -191,7 +193,7 @@ TEST(SettingsStoreTest, DockIconChangeIsStoredNowAndAppliedOnALaterTurn) {
     QList<QVariant> values;
     QObject context;
     NotificationCenter::shared().addObserver(
-        QStringLiteral("DockIconVisibilityChanged"), &context,
+        Notifications::DockIconVisibilityChanged, &context,
         [&values](const QVariantMap& info) { values << info.value("value"); });
 
     DockIconManager::updateShowInDock(false);

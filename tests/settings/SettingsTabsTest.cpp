@@ -2,6 +2,7 @@
 #include "FakeUpdateChecks.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "selection/AccessibilityService.h"
 #include "selection/ExcludedAppsManager.h"
@@ -86,7 +87,7 @@ TEST(GeneralTab, EachToggleReachesThePlatform) {
     defaults().set(QStringLiteral("launchAtLogin"), true);
     QList<QVariantMap> alwaysOnTop;
     QObject context;
-    NotificationCenter::shared().addObserver(QStringLiteral("AlwaysOnTopChanged"), &context,
+    NotificationCenter::shared().addObserver(Notifications::AlwaysOnTopChanged, &context,
                                              [&](const QVariantMap& info) { alwaysOnTop.append(info); });
 
     FakeUpdateChecks updates;

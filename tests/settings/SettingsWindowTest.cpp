@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "selection/ExcludedAppsManager.h"
 #include "settings/AboutTabView.h"
@@ -26,7 +27,7 @@
 namespace {
 
 void postOpen() {
-    NotificationCenter::shared().post(QStringLiteral("OpenSettingsWindow"));
+    NotificationCenter::shared().post(Notifications::OpenSettingsWindow);
 }
 
 QList<SettingsView*> settingsWindows() {
@@ -185,7 +186,7 @@ TEST_F(SettingsWindowTest, EveryTabIsShownWholeWithoutScrollBars) {
 TEST_F(SettingsWindowTest, ResetAlertAsksFirstAndResetsInOrder) {
     UserDefaults& defaults = UserDefaults::standard();
     // Posting while no settings view exists does nothing.
-    NotificationCenter::shared().post(QStringLiteral("ShowResetAlert"));
+    NotificationCenter::shared().post(Notifications::ShowResetAlert);
     for (QWidget* widget : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<QMessageBox*>(widget));
 
@@ -203,7 +204,7 @@ TEST_F(SettingsWindowTest, ResetAlertAsksFirstAndResetsInOrder) {
     QTest::mouseClick(general->resetButton(), Qt::LeftButton);
     QMessageBox* alert = view.resetAlert();
     ASSERT_TRUE(alert);
-    NotificationCenter::shared().post(QStringLiteral("ShowResetAlert"));
+    NotificationCenter::shared().post(Notifications::ShowResetAlert);
     EXPECT_EQ(view.resetAlert(), alert);
     EXPECT_EQ(view.findChildren<QMessageBox*>().size(), 1);
     EXPECT_EQ(alert->informativeText(),
@@ -213,16 +214,16 @@ TEST_F(SettingsWindowTest, ResetAlertAsksFirstAndResetsInOrder) {
     EXPECT_TRUE(defaults.boolean(QStringLiteral("alwaysOnTop")));
     EXPECT_EQ(defaults.string(QStringLiteral("interfaceLanguage")), QStringLiteral("tr"));
 
-    NotificationLog log({QStringLiteral("AlwaysOnTopChanged"), QStringLiteral("LanguageChanged"),
-                         QStringLiteral("SettingsReset"), QStringLiteral("DockIconVisibilityChanged")});
+    NotificationLog log({Notifications::AlwaysOnTopChanged, Notifications::LanguageChanged,
+                         Notifications::SettingsReset, Notifications::DockIconVisibilityChanged});
     view.presentResetAlert();
     ASSERT_TRUE(view.resetAlert());
     view.resetAlert()->findChild<QPushButton*>(QStringLiteral("reset"))->click();
     ASSERT_TRUE(waitUntil([&] { return log.entries().size() >= 5; }));
     // The tab follows the reset values and runs its change actions; the store announces the reset.
     EXPECT_EQ(log.entries(),
-              QStringList({QStringLiteral("AlwaysOnTopChanged false"), QStringLiteral("LanguageChanged"),
-                           QStringLiteral("SettingsReset"), QStringLiteral("DockIconVisibilityChanged true"),
+              QStringList({QStringLiteral("AlwaysOnTopChanged false"), Notifications::LanguageChanged,
+                           Notifications::SettingsReset, QStringLiteral("DockIconVisibilityChanged true"),
                            QStringLiteral("DockIconVisibilityChanged true")}));
     EXPECT_FALSE(defaults.boolean(QStringLiteral("alwaysOnTop")));
     EXPECT_TRUE(defaults.boolean(QStringLiteral("showInDock")));

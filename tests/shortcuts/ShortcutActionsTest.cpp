@@ -7,6 +7,7 @@
 #include "ui/GlobalToastManager.h"
 #include "ui/Symbol.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "shortcuts/KeyboardShortcutManager.h"
 #include "shortcuts/PointerTranslationPopover.h"
@@ -192,16 +193,16 @@ TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIs
     qint64 captureAt = -1;
     QObject context;
     auto& center = NotificationCenter::shared();
-    center.addObserver(QStringLiteral("ToggleMenuBar"), &context, [&](const QVariantMap& info) {
+    center.addObserver(Notifications::ToggleMenuBar, &context, [&](const QVariantMap& info) {
         posted.append(info.value(QStringLiteral("isOCR")).toBool() ? QStringLiteral("ocr-toggle")
                                                                    : QStringLiteral("toggle"));
         toggleAt = clock.elapsed();
     });
-    center.addObserver(QStringLiteral("StartOCRCapture"), &context, [&](const QVariantMap&) {
+    center.addObserver(Notifications::StartOCRCapture, &context, [&](const QVariantMap&) {
         posted.append(QStringLiteral("capture"));
         captureAt = clock.elapsed();
     });
-    center.addObserver(QStringLiteral("TranslateWithTriggerSource"), &context, [&](const QVariantMap& info) {
+    center.addObserver(Notifications::TranslateWithTriggerSource, &context, [&](const QVariantMap& info) {
         posted.append(info.value(QStringLiteral("trigger_source")).toString());
     });
 

@@ -8,6 +8,7 @@
 #include "menubar/translator/MenuBarView.h"
 #include "menubar/translator/TextInputView.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 #include <QAbstractButton>
@@ -29,12 +30,12 @@ Language lang(const char* code) {
 class Posted : public QObject {
 public:
     Posted() {
-        for (const char* name : {"LoadTranslation", "CloseHistoryWindow", "CloseFavoritesWindow"}) {
-            NotificationCenter::shared().addObserver(QString::fromLatin1(name), this,
-                                                     [this, name](const QVariantMap& info) {
-                                                         names << QString::fromLatin1(name);
-                                                         infos << info;
-                                                     });
+        for (const QString& name : {Notifications::LoadTranslation, Notifications::CloseHistoryWindow,
+                                    Notifications::CloseFavoritesWindow}) {
+            NotificationCenter::shared().addObserver(name, this, [this, name](const QVariantMap& info) {
+                names << name;
+                infos << info;
+            });
         }
     }
     QStringList names;
@@ -100,8 +101,9 @@ TEST_F(HistoryWindows, ACardClickLoadsItsTranslationThenAsksTheWindowToClose) {
     Posted posted;
     clickCard(history, 1);
     clickCard(favorites, 0);
-    EXPECT_EQ(posted.names, QStringList({"LoadTranslation", "CloseHistoryWindow", "LoadTranslation",
-                                         "CloseFavoritesWindow"}));
+    EXPECT_EQ(posted.names,
+              QStringList({Notifications::LoadTranslation, Notifications::CloseHistoryWindow,
+                           Notifications::LoadTranslation, Notifications::CloseFavoritesWindow}));
     ASSERT_EQ(posted.infos.size(), 4);
     EXPECT_EQ(posted.infos[0], (QVariantMap{{"sourceText", "hello"},
                                             {"translatedText", "merhaba"},
@@ -190,16 +192,16 @@ TEST_F(HistoryWindows, SheetsShowInsideThePopoverAndGoBackToTheTranslator) {
     const QSet<QWidget*> windows = visibleWindows();
 
     struct Case {
-        const char* open;
+        QString open;
         const char* title;
         // How the sheet is left: its back button, or a card click that loads the translation.
         bool byCard;
     };
-    for (const Case& c : {Case{"OpenHistoryWindow", "Translation History", false},
-                          Case{"OpenFavoritesWindow", "Saved Translations", false},
-                          Case{"OpenHistoryWindow", "Translation History", true}}) {
-        SCOPED_TRACE(std::string(c.open) + (c.byCard ? " card" : " back"));
-        NotificationCenter::shared().post(QString::fromLatin1(c.open));
+    for (const Case& c : {Case{Notifications::OpenHistoryWindow, "Translation History", false},
+                          Case{Notifications::OpenFavoritesWindow, "Saved Translations", false},
+                          Case{Notifications::OpenHistoryWindow, "Translation History", true}}) {
+        SCOPED_TRACE(c.open.toStdString() + (c.byCard ? " card" : " back"));
+        NotificationCenter::shared().post(c.open);
         QPointer<SavedTranslationsView> sheet = view->sheet();
         ASSERT_TRUE(sheet);
         EXPECT_EQ(sheet->window(), popover) << "inside the popover, no window of its own";
@@ -228,7 +230,7 @@ TEST_F(HistoryWindows, SheetsShowInsideThePopoverAndGoBackToTheTranslator) {
     }
 
     // Escape closes the popover wherever the keyboard is, a sheet included.
-    NotificationCenter::shared().post(QStringLiteral("OpenFavoritesWindow"));
+    NotificationCenter::shared().post(Notifications::OpenFavoritesWindow);
     ASSERT_TRUE(view->sheet());
     QTest::keyClick(view->sheet(), Qt::Key_Escape);
     EXPECT_FALSE(manager->isPopoverShown());

@@ -10,6 +10,7 @@
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/TextInputView.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 #include <QJsonObject>
@@ -123,11 +124,11 @@ TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceAndShowingItAgainR
     view().hide();
     view().show();
     EXPECT_EQ(m_recorded.size(), 3);
-    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("world")},
-                                             {QStringLiteral("translatedText"), QStringLiteral("dünya")},
-                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
-                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
-                                             {QStringLiteral("serviceRawValue"), QStringLiteral("google")}});
+    post(Notifications::LoadTranslation, {{QStringLiteral("sourceText"), QStringLiteral("world")},
+                                          {QStringLiteral("translatedText"), QStringLiteral("dünya")},
+                                          {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                          {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
+                                          {QStringLiteral("serviceRawValue"), QStringLiteral("google")}});
     const qsizetype loaded = m_recorded.size();
     view().hide();
     view().show();
@@ -151,7 +152,7 @@ TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
 
     // A start within the swap's half second does nothing.
     view().setInputText(QStringLiteral("book"));
-    post(QStringLiteral("SwapTranslation"));
+    post(Notifications::SwapTranslation);
     EXPECT_TRUE(view().isSwapOperation());
     view().translate();
     expectRequestsSent(1);
@@ -227,7 +228,7 @@ TEST_F(MenuBarViewTest, AnswersThatNoLongerBelongToTheInputAreDropped) {
         typeAndSubmit(QStringLiteral("cat"));
         ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
     }
-    post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("house")}});
+    post(Notifications::SetTranslationInput, {{QStringLiteral("text"), QStringLiteral("house")}});
     EXPECT_EQ(view().inputText(), QStringLiteral("house"));
     ASSERT_TRUE(waitUntil([this] { return view().translatedText() == QLatin1String("ev"); }, 10000));
     runQueuedWork(timeoutMs);
@@ -242,11 +243,11 @@ TEST_F(MenuBarViewTest, AnswersThatNoLongerBelongToTheInputAreDropped) {
         typeAndSubmit(QStringLiteral("read"));
         ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
     }
-    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("world")},
-                                             {QStringLiteral("translatedText"), QStringLiteral("dünya")},
-                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
-                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
-                                             {QStringLiteral("serviceRawValue"), QStringLiteral("google")}});
+    post(Notifications::LoadTranslation, {{QStringLiteral("sourceText"), QStringLiteral("world")},
+                                          {QStringLiteral("translatedText"), QStringLiteral("dünya")},
+                                          {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                          {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
+                                          {QStringLiteral("serviceRawValue"), QStringLiteral("google")}});
     runQueuedWork(timeoutMs);
     EXPECT_EQ(view().inputText(), QStringLiteral("world"));
     EXPECT_EQ(view().translatedText(), QStringLiteral("dünya"));
@@ -257,17 +258,16 @@ TEST_F(MenuBarViewTest, TheSameSelectionReachingTheViewTwiceIsTranslatedOnce) {
                                 {QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
                                 {QStringLiteral("targetLanguage"), QStringLiteral("de")}};
     ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 300));
-    post(QStringLiteral("TranslateSelectedText"), selection);
+    post(Notifications::TranslateSelectedText, selection);
     EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("auto"));
     EXPECT_EQ(view().targetLanguage().code, QStringLiteral("de"));
     ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
     // The manager's hand-over of the same text, during and after the request.
-    post(QStringLiteral("SetTranslationLanguages"),
-         {{QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
-          {QStringLiteral("targetLanguage"), QStringLiteral("de")}});
-    post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("good morning")}});
+    post(Notifications::SetTranslationLanguages, {{QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
+                                                  {QStringLiteral("targetLanguage"), QStringLiteral("de")}});
+    post(Notifications::SetTranslationInput, {{QStringLiteral("text"), QStringLiteral("good morning")}});
     ASSERT_TRUE(settled());
-    post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("good morning")}});
+    post(Notifications::SetTranslationInput, {{QStringLiteral("text"), QStringLiteral("good morning")}});
     expectRequestsSent(1);
     EXPECT_EQ(view().translatedText(), QStringLiteral("guten Morgen"));
     EXPECT_EQ(UserDefaults::standard().string(kSource), QStringLiteral("auto"));
@@ -302,7 +302,7 @@ TEST_F(MenuBarViewTest, ALanguagePairFromOutsideNeverMakesAutomaticTheTarget) {
          QStringLiteral("en")},
     };
     for (const Case& c : cases) {
-        post(QStringLiteral("SetTranslationLanguages"), c.userInfo);
+        post(Notifications::SetTranslationLanguages, c.userInfo);
         EXPECT_EQ(view().sourceLanguage().code, c.source)
             << c.userInfo.value("sourceLanguage").toString().toStdString();
         EXPECT_EQ(view().targetLanguage().code, c.target)
@@ -311,7 +311,7 @@ TEST_F(MenuBarViewTest, ALanguagePairFromOutsideNeverMakesAutomaticTheTarget) {
     // The stored "auto" of a selection default is read as English, not as a target of "Automatic".
     UserDefaults::standard().set(kSource, QStringLiteral("fr"));
     UserDefaults::standard().set(kTarget, QStringLiteral("auto"));
-    post(QStringLiteral("SettingsReset"));
+    post(Notifications::SettingsReset);
     ASSERT_TRUE(waitUntil([this] { return view().sourceLanguage().code == QLatin1String("fr"); }));
     EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en"));
 }
@@ -330,15 +330,15 @@ TEST_F(MenuBarViewTest, InlineAlertNotificationChoosesItsKindByExactName) {
         QVariantMap info{{QStringLiteral("message"), QStringLiteral("Note")}};
         if (type.isValid())
             info.insert(QStringLiteral("type"), type);
-        post(QStringLiteral("ShowInlineAlert"), info);
+        post(Notifications::ShowInlineAlert, info);
         EXPECT_TRUE(view().showAlert());
         EXPECT_EQ(view().alertType(), expected) << type.toString().toStdString();
     }
     view().setShowAlert(false);
-    post(QStringLiteral("ShowInlineAlert"), {{QStringLiteral("type"), QStringLiteral("error")}});
+    post(Notifications::ShowInlineAlert, {{QStringLiteral("type"), QStringLiteral("error")}});
     EXPECT_FALSE(view().showAlert());
     // The close button hides the banner and clears the flag.
-    post(QStringLiteral("ShowInlineAlert"), {{QStringLiteral("message"), QStringLiteral("Bye")}});
+    post(Notifications::ShowInlineAlert, {{QStringLiteral("message"), QStringLiteral("Bye")}});
     view().inlineAlert()->dismiss();
     EXPECT_FALSE(view().showAlert());
 }
@@ -346,7 +346,7 @@ TEST_F(MenuBarViewTest, InlineAlertNotificationChoosesItsKindByExactName) {
 TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
     // Refused while the source is "Automatic".
     view().setSourceLanguage(Language::find(QStringLiteral("auto")));
-    post(QStringLiteral("SwapTranslation"));
+    post(Notifications::SwapTranslation);
     EXPECT_EQ(view().targetLanguage().code, QStringLiteral("tr"));
     view().setSourceLanguage(Language::find(QStringLiteral("en")));
 
@@ -355,7 +355,7 @@ TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
     typeAndSubmit(QStringLiteral("cat"));
     ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
     EXPECT_TRUE(view().languageSelector()->swapButton()->isEnabled());
-    post(QStringLiteral("SwapTranslation"));
+    post(Notifications::SwapTranslation);
     EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("tr"));
     EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en"));
     EXPECT_EQ(view().inputText(), QStringLiteral("cat"));
@@ -373,13 +373,13 @@ TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
     typeAndSubmit(QStringLiteral("cat"));
     ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
     EXPECT_FALSE(view().languageSelector()->swapButton()->isEnabled());
-    post(QStringLiteral("SwapTranslation"));
+    post(Notifications::SwapTranslation);
     EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("en"));
     ASSERT_TRUE(settled());
     ASSERT_EQ(view().translatedText(), QStringLiteral("kedi"));
     ASSERT_TRUE(view().translationResponse());
 
-    post(QStringLiteral("SwapTranslation"), {{QStringLiteral("isManualSwap"), true}});
+    post(Notifications::SwapTranslation, {{QStringLiteral("isManualSwap"), true}});
     EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("tr"));
     EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en"));
     EXPECT_EQ(view().inputText(), QStringLiteral("kedi"));
@@ -406,11 +406,11 @@ TEST_F(MenuBarViewTest, LoadTranslationFillsTheViewWithoutTranslating) {
     ASSERT_TRUE(view().translationResponse());
     const int sent = requests();
 
-    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("Buch")},
-                                             {QStringLiteral("translatedText"), QStringLiteral("book")},
-                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("de")},
-                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("xx")},
-                                             {QStringLiteral("serviceRawValue"), QStringLiteral("gemini")}});
+    post(Notifications::LoadTranslation, {{QStringLiteral("sourceText"), QStringLiteral("Buch")},
+                                          {QStringLiteral("translatedText"), QStringLiteral("book")},
+                                          {QStringLiteral("sourceLanguageCode"), QStringLiteral("de")},
+                                          {QStringLiteral("targetLanguageCode"), QStringLiteral("xx")},
+                                          {QStringLiteral("serviceRawValue"), QStringLiteral("gemini")}});
     EXPECT_EQ(view().inputText(), QStringLiteral("Buch"));
     EXPECT_EQ(view().translatedText(), QStringLiteral("book"));
     EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("de"));
@@ -422,15 +422,15 @@ TEST_F(MenuBarViewTest, LoadTranslationFillsTheViewWithoutTranslating) {
     EXPECT_EQ(m_recorded.last().translatedText, QStringLiteral("book"));
 
     // An unknown provider is Google; without "translatedText" nothing changes.
-    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("a")},
-                                             {QStringLiteral("translatedText"), QStringLiteral("b")},
-                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
-                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("de")},
-                                             {QStringLiteral("serviceRawValue"), QStringLiteral("bing")}});
+    post(Notifications::LoadTranslation, {{QStringLiteral("sourceText"), QStringLiteral("a")},
+                                          {QStringLiteral("translatedText"), QStringLiteral("b")},
+                                          {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                          {QStringLiteral("targetLanguageCode"), QStringLiteral("de")},
+                                          {QStringLiteral("serviceRawValue"), QStringLiteral("bing")}});
     EXPECT_EQ(view().selectedService(), TranslationService::Google);
-    post(QStringLiteral("LoadTranslation"), {{QStringLiteral("sourceText"), QStringLiteral("x")},
-                                             {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
-                                             {QStringLiteral("targetLanguageCode"), QStringLiteral("de")}});
+    post(Notifications::LoadTranslation, {{QStringLiteral("sourceText"), QStringLiteral("x")},
+                                          {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
+                                          {QStringLiteral("targetLanguageCode"), QStringLiteral("de")}});
     EXPECT_EQ(view().inputText(), QStringLiteral("a"));
     expectRequestsSent(sent);
 }
@@ -440,25 +440,25 @@ TEST_F(MenuBarViewTest, ObserversLiveFromCreationToDestruction) {
     // Never shown, yet it hears everything.
     EXPECT_FALSE(view().isVisible());
     EXPECT_TRUE(view().isListeningForNotifications());
-    post(QStringLiteral("OpenHistoryWindow"));
-    post(QStringLiteral("OpenHistoryWindow"));
+    post(Notifications::OpenHistoryWindow);
+    post(Notifications::OpenHistoryWindow);
     EXPECT_TRUE(view().showHistoryWindow());
     EXPECT_EQ(history.count(), 1);
-    post(QStringLiteral("CloseHistoryWindow"));
+    post(Notifications::CloseHistoryWindow);
     EXPECT_FALSE(view().showHistoryWindow());
-    post(QStringLiteral("OpenFavoritesWindow"));
+    post(Notifications::OpenFavoritesWindow);
     EXPECT_TRUE(view().showFavoritesWindow());
 
     // Showing it registers nothing twice.
-    const int observers = NotificationCenter::shared().observerCount(QStringLiteral("LoadTranslation"));
+    const int observers = NotificationCenter::shared().observerCount(Notifications::LoadTranslation);
     view().show();
     view().hide();
     view().show();
-    EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("LoadTranslation")), observers);
+    EXPECT_EQ(NotificationCenter::shared().observerCount(Notifications::LoadTranslation), observers);
 
     m_view.reset();
-    EXPECT_EQ(NotificationCenter::shared().observerCount(QStringLiteral("LoadTranslation")), observers - 1);
-    post(QStringLiteral("SetTranslationInput"), {{QStringLiteral("text"), QStringLiteral("hello")}});
+    EXPECT_EQ(NotificationCenter::shared().observerCount(Notifications::LoadTranslation), observers - 1);
+    post(Notifications::SetTranslationInput, {{QStringLiteral("text"), QStringLiteral("hello")}});
     expectRequestsSent(0);
 }
 
@@ -491,10 +491,15 @@ TEST_F(MenuBarViewTest, TheToastAndTheBannerFadeInAndOut) {
     };
     const QList<Faded> cases = {
         {"toast", view().toastView(), &view().toastView()->fade(),
-         [] { ToastManager::shared().showToast(QStringLiteral("Copied"), QStringLiteral("doc.on.doc"), Qt::white, 60); },
+         [] {
+             ToastManager::shared().showToast(QStringLiteral("Copied"), QStringLiteral("doc.on.doc"),
+                                              Qt::white, 60);
+         },
          [] { ToastManager::shared().hideToast(); }},
         {"banner", view().inlineAlert(), &view().inlineAlert()->fade(),
-         [] { post(QStringLiteral("ShowInlineAlert"), {{QStringLiteral("message"), QStringLiteral("Note")}}); },
+         [] {
+             post(Notifications::ShowInlineAlert, {{QStringLiteral("message"), QStringLiteral("Note")}});
+         },
          [this] { view().inlineAlert()->dismiss(); }},
     };
     for (const Faded& c : cases) {

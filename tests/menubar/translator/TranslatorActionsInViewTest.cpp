@@ -9,6 +9,7 @@
 #include "menubar/translator/TranslationChip.h"
 #include "menubar/translator/TranslatorActionBar.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 
 #include <QTextEdit>
@@ -136,7 +137,7 @@ TEST_F(TranslatorActionsInView, ARewriteAnsweredAfterANewerOutputIsDropped) {
         {"translated again", [this] { translate(QStringLiteral("world")); }, QStringLiteral("dünya")},
         {"loaded from the history",
          [] {
-             NotificationCenter::shared().post(QStringLiteral("LoadTranslation"),
+             NotificationCenter::shared().post(Notifications::LoadTranslation,
                                                {{"sourceText", QStringLiteral("cat")},
                                                 {"translatedText", QStringLiteral("kedi")},
                                                 {"sourceLanguageCode", QStringLiteral("en")},
@@ -144,7 +145,7 @@ TEST_F(TranslatorActionsInView, ARewriteAnsweredAfterANewerOutputIsDropped) {
                                                 {"serviceRawValue", QStringLiteral("chatgpt")}});
          },
          QStringLiteral("kedi")},
-        {"swapped", [] { NotificationCenter::shared().post(QStringLiteral("SwapTranslation")); }, QString()},
+        {"swapped", [] { NotificationCenter::shared().post(Notifications::SwapTranslation); }, QString()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -8,6 +8,7 @@
 #include "menubar/translator/TextInputView.h"
 #include "menubar/translator/TranslateButton.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -121,7 +122,7 @@ TEST(LanguageSelector, PicksGoToTheOwnerAndTheSwapOnlyAsks) {
     selector.setLanguages(source, target);
     selector.resize(340, 60);
     selector.show();
-    PostLog log({QStringLiteral("SwapTranslation")});
+    PostLog log({Notifications::SwapTranslation});
 
     EXPECT_FALSE(selector.swapButton()->isEnabled());
     selector.swapLanguages();
@@ -163,7 +164,7 @@ TEST(TextInput, ReturnSubmitsShiftReturnBreaksTheLineAndButtonsAsk) {
     TextInputView input([&](bool value) { capturing = value; });
     input.resize(340, 200);
     input.show();
-    PostLog log({QStringLiteral("StartTranslation"), QStringLiteral("StartOCRCapture")});
+    PostLog log({Notifications::StartTranslation, Notifications::StartOCRCapture});
 
     input.focusEditor();
     QTest::keyClick(input.editor(), Qt::Key_Return);
@@ -181,7 +182,7 @@ TEST(TextInput, ReturnSubmitsShiftReturnBreaksTheLineAndButtonsAsk) {
     QTest::keyClick(input.editor(), Qt::Key_Enter);
     EXPECT_EQ(input.text(), QStringLiteral("one\ntwo"));
     ASSERT_EQ(log.posts.size(), 1);
-    EXPECT_EQ(log.posts.first().first, QStringLiteral("StartTranslation"));
+    EXPECT_EQ(log.posts.first().first, Notifications::StartTranslation);
     EXPECT_EQ(log.posts.first().second,
               QVariantMap({{QStringLiteral("trigger_source"), QStringLiteral("menu")}}));
 
@@ -198,14 +199,14 @@ TEST(TextInput, ReturnSubmitsShiftReturnBreaksTheLineAndButtonsAsk) {
 
     input.ocrButton()->click();
     EXPECT_TRUE(capturing);
-    EXPECT_EQ(log.posts.last().first, QStringLiteral("StartOCRCapture"));
+    EXPECT_EQ(log.posts.last().first, Notifications::StartOCRCapture);
     input.clearButton()->click();
     EXPECT_TRUE(input.text().isEmpty());
 }
 
 TEST(TranslateButton, PressRulesTooltipsAndHover) {
     int actions = 0;
-    PostLog log({QStringLiteral("TranslateWithTriggerSource")});
+    PostLog log({Notifications::TranslateWithTriggerSource});
     TranslateButton button([&] {
         ++actions;
         EXPECT_TRUE(log.posts.isEmpty()); // the action runs before the announcement
