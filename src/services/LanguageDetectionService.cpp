@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QHash>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -55,11 +54,29 @@ const MainPairWords& mainPairWords() {
 
 constexpr qsizetype MaxWordListWords = 3;
 
+// The runs between ASCII white space (tab to carriage return, space). A split here rather than by a
+// regular expression: that was compiled anew for every selection and brought the regex engine's pages in.
+QStringList whiteSpaceSeparated(const QString& text) {
+    const auto isSpace = [](QChar c) {
+        return c == QLatin1Char(' ') || (c >= QLatin1Char('\t') && c <= QLatin1Char('\r'));
+    };
+    QStringList tokens;
+    qsizetype begin = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !isSpace(text.at(i)))
+            continue;
+        if (i > begin)
+            tokens << text.sliced(begin, i - begin);
+        begin = i + 1;
+    }
+    return tokens;
+}
+
 // The words of a selection of at most three, with the punctuation around them dropped; none when it is
 // longer or holds a word with digits.
 std::optional<QStringList> fewWords(const QString& text) {
     QStringList words;
-    for (QString token : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+    for (QString token : whiteSpaceSeparated(text)) {
         token.replace(QChar(0x2019), QLatin1Char('\''));
         const auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c.isMark(); };
         qsizetype begin = 0;

@@ -60,6 +60,7 @@ TEST(DetectLanguage, ShortSelectionsOfOnlyTurkishOrOnlyEnglishWordsAreThatLangua
         {"İyi geceler", "tr"},
         {"\"kolay gelsin\"", "tr"},
         {"good morning", "en"},
+        {"\tgood\n\x0bmorning\r\n", "en"},  // any white space between and around
         {"don\u2019t know", "en"},      // typographic apostrophe
         {"tak", "de"},                   // shared with nearby languages: left to the recogniser
         {"🎉 hello 🎂", "en"},

@@ -155,10 +155,14 @@ DesktopEntryIndex DesktopEntryIndex::load(const QStringList& applicationDirs) {
         if (!rootDir.exists())
             continue;
         QStringList paths;
-        QDirIterator it(root, {QStringLiteral("*.desktop")}, QDir::Files | QDir::Readable,
+        // Suffixes compared here: a name filter would bring in the regular expression engine for it.
+        QDirIterator it(root, QDir::Files | QDir::Readable,
                         QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-        while (it.hasNext())
-            paths.append(it.next());
+        while (it.hasNext()) {
+            QString path = it.next();
+            if (path.endsWith(QLatin1String(".desktop"), Qt::CaseInsensitive))
+                paths.append(std::move(path));
+        }
         std::sort(paths.begin(), paths.end());
         for (const QString& path : paths) {
             QString id = rootDir.relativeFilePath(path);

@@ -81,6 +81,8 @@ TEST_F(DesktopEntryIndexTest, EarlierFoldersWinAndHiddenEntriesMaskLaterOnes) {
     write("system/kde/settings.desktop", "[Desktop Entry]\nType=Application\nName=Settings\n");
     write("system/folder.desktop", "[Desktop Entry]\nType=Directory\nName=Folder\n");
     write("system/broken.desktop", "no group at all\nType=Application\n");
+    write("system/notes.txt", "[Desktop Entry]\nType=Application\nName=Notes\n");
+    write("system/viewer.desktop.orig", "[Desktop Entry]\nType=Application\nName=Old viewer\n");
     const DesktopEntryIndex index = DesktopEntryIndex::load({dir("home"), dir("missing"), dir("system")});
 
     ASSERT_NE(index.entryWithId("editor"), nullptr);
@@ -90,6 +92,8 @@ TEST_F(DesktopEntryIndexTest, EarlierFoldersWinAndHiddenEntriesMaskLaterOnes) {
     EXPECT_EQ(index.entryAtPath(dir("system/kde/settings.desktop")), index.entryWithId("kde-settings"));
     EXPECT_EQ(index.entryWithId("folder"), nullptr);
     EXPECT_EQ(index.entryWithId("broken"), nullptr);
+    EXPECT_EQ(index.entryAtPath(dir("system/notes.txt")), nullptr) << "only .desktop files are entries";
+    EXPECT_EQ(index.entryAtPath(dir("system/viewer.desktop.orig")), nullptr);
 }
 
 TEST_F(DesktopEntryIndexTest, ReadsOnlyTheMainGroupAndItsLocalisedNames) {
