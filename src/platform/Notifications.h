@@ -4,7 +4,8 @@
 
 // Every name posted on NotificationCenter, and the payload keys that more than one file reads or writes.
 // The strings are the names the parts of the program agree on: change a constant's name freely, never its
-// text. Each line: payload {key: type}, then posters -> observers.
+// text. Each line: payload {key: type}, then posters -> observers. Until the translator view is made,
+// MenuBarManager hears the view's names in its place and hands them over in order.
 namespace Notifications {
 
 // {text, sourceLanguage, targetLanguage: QString}. SelectionMonitor -> TranslationManager, MenuBarView.
