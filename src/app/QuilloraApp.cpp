@@ -7,46 +7,18 @@
 #include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/SingleInstanceGuard.h"
+#include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
 #include "shortcuts/KeyboardShortcutManager.h"
 
 #include <QApplication>
 #include <QMetaObject>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 QuilloraApp* g_current = nullptr;
-int g_signalPipe[2] = {-1, -1};
-
-void forwardSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
-
-// SIGTERM (a session ending, a test harness) and SIGINT end the event loop as Quit does, so the
-// process leaves through its normal teardown.
-void quitOnTerminationSignals(QObject* context) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[0], &byte, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action {};
-    action.sa_handler = forwardSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-}
 
 } // namespace
 
@@ -122,7 +94,10 @@ int QuilloraApp::run(int argc, char** argv) {
         return 1;
     }
 
-    quitOnTerminationSignals(&application);
+    // A termination signal ends the event loop as Quit does, so the process leaves through its normal
+    // teardown.
+    auto* termination = new TerminationSignals(&application);
+    QObject::connect(termination, &TerminationSignals::received, &application, &QCoreApplication::quit);
     installPlatform(std::make_unique<X11Platform>());
     int result = 0;
     {
