@@ -14,6 +14,7 @@
 #include "platform/LoginItem.h"
 #include "platform/Pasteboard.h"
 #include "platform/ScreenCapture.h"
+#include "platform/WindowSystem.h"
 #include "platform/Workspace.h"
 
 #include <QtGlobal>
@@ -56,6 +57,7 @@ LanguageRecognizer& Platform::languageRecognizer() const {
     return require(m_languageRecognizer, "language recognizer");
 }
 DeviceIdentity& Platform::deviceIdentity() const { return require(m_deviceIdentity, "device identity"); }
+WindowSystem& Platform::windowSystem() const { return require(m_windowSystem, "window system"); }
 
 Platform& platform() {
     auto& instance = installed();

@@ -15,6 +15,7 @@ class LanguageRecognizer;
 class LoginItem;
 class Pasteboard;
 class ScreenCapture;
+class WindowSystem;
 class Workspace;
 
 // The operating-system services, one object each. The application installs the X11 platform at start;
@@ -35,6 +36,7 @@ public:
     ActivationPolicy& activationPolicy() const;
     LanguageRecognizer& languageRecognizer() const;
     DeviceIdentity& deviceIdentity() const;
+    WindowSystem& windowSystem() const;
     // Null where the platform has no accessibility bus.
     AccessibilityBus* accessibilityBus() const { return m_accessibilityBus.get(); }
 
@@ -60,6 +62,7 @@ protected:
     std::unique_ptr<ActivationPolicy> m_activationPolicy;
     std::unique_ptr<LanguageRecognizer> m_languageRecognizer;
     std::unique_ptr<DeviceIdentity> m_deviceIdentity;
+    std::unique_ptr<WindowSystem> m_windowSystem;
     std::unique_ptr<AccessibilityBus> m_accessibilityBus;
 };
 

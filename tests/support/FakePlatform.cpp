@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 
 #include "platform/MainQueue.h"
+#include "platform/x11/X11WindowSystem.h"
 
 #include <QBuffer>
 #include <QTimer>
@@ -305,6 +306,9 @@ FakePlatform::FakePlatform() {
     m_languageRecognizer = std::make_unique<FakeLanguageRecognizer>();
     m_deviceIdentity = std::make_unique<FakeDeviceIdentity>();
     m_accessibilityBus = std::make_unique<FakeAccessibilityBus>();
+    // The real one: offscreen it answers as a desktop that composes windows, and on a display the tests
+    // see their windows placed for real.
+    m_windowSystem = std::make_unique<X11WindowSystem>();
 }
 
 std::unique_ptr<AudioPlayer> FakePlatform::createAudioPlayer() const {

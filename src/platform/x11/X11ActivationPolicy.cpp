@@ -1,44 +1,16 @@
 #include "platform/x11/X11ActivationPolicy.h"
 
+#include "platform/x11/Xcb.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QWindow>
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
-#include <xcb/xcb.h>
 
 namespace {
-
-xcb_connection_t* connection() {
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return result;
-}
-
-std::vector<xcb_atom_t> readStates(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
-    std::vector<xcb_atom_t> atoms;
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_ATOM, 0, 1024), nullptr);
-    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
-        const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-        atoms.assign(data, data + xcb_get_property_value_length(reply) / 4);
-    }
-    std::free(reply);
-    return atoms;
-}
 
 // The last regular window that had the focus, to bring back on activation.
 QPointer<QWindow>& lastActiveWindow() {
@@ -110,13 +82,14 @@ bool X11ActivationPolicy::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void X11ActivationPolicy::apply(QWindow* window, bool mapped) const {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = Xcb::qtConnection();
     if (!c || !window->handle())
         return;
     const xcb_window_t id = xcb_window_t(window->winId());
-    const xcb_atom_t state = atom(c, "_NET_WM_STATE");
-    const std::array<xcb_atom_t, 2> skips = {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                             atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const std::vector<xcb_atom_t> names =
+        Xcb::internAtoms(c, {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
+    const xcb_atom_t state = names[0];
+    const std::array<xcb_atom_t, 2> skips = {names[1], names[2]};
     const bool skip = m_policy == Policy::Accessory;
     if (mapped) {
         // A mapped window's state belongs to the window manager: ask it.
@@ -134,7 +107,7 @@ void X11ActivationPolicy::apply(QWindow* window, bool mapped) const {
                        reinterpret_cast<const char*>(&message));
     } else {
         // Qt merges its own states into what is already there when it maps the window.
-        std::vector<xcb_atom_t> atoms = readStates(c, id, state);
+        std::vector<xcb_atom_t> atoms = Xcb::atomList(c, id, state);
         for (xcb_atom_t skipAtom : skips) {
             const auto it = std::find(atoms.begin(), atoms.end(), skipAtom);
             if (skip && it == atoms.end())
@@ -149,10 +122,10 @@ void X11ActivationPolicy::apply(QWindow* window, bool mapped) const {
 }
 
 bool X11ActivationPolicy::skipsTaskbar(const QWindow* window) {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = Xcb::qtConnection();
     if (!c || !window || !window->handle())
         return false;
-    const std::vector<xcb_atom_t> atoms =
-        readStates(c, xcb_window_t(window->winId()), atom(c, "_NET_WM_STATE"));
-    return std::find(atoms.begin(), atoms.end(), atom(c, "_NET_WM_STATE_SKIP_TASKBAR")) != atoms.end();
+    const std::vector<xcb_atom_t> names = Xcb::internAtoms(c, {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"});
+    const std::vector<xcb_atom_t> atoms = Xcb::atomList(c, xcb_window_t(window->winId()), names[0]);
+    return std::find(atoms.begin(), atoms.end(), names[1]) != atoms.end();
 }

@@ -11,6 +11,7 @@
 #include "platform/x11/X11LoginItem.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11ScreenCapture.h"
+#include "platform/x11/X11WindowSystem.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/Cld2LanguageRecognizer.h"
 #include "platform/x11/AtspiAccessibilityBus.h"
@@ -28,6 +29,7 @@ X11Platform::X11Platform() {
     m_screenCapture = std::make_unique<X11ScreenCapture>();
     m_loginItem = std::make_unique<X11LoginItem>();
     m_activationPolicy = std::make_unique<X11ActivationPolicy>();
+    m_windowSystem = std::make_unique<X11WindowSystem>();
     auto layout = std::make_unique<X11KeyboardLayout>();
     m_hotKeyService = std::make_unique<X11HotKeyService>(*layout);
     m_keyboardLayout = std::move(layout);

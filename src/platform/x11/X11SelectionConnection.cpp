@@ -2,9 +2,11 @@
 
 #include "platform/DebugLog.h"
 #include "platform/x11/X11SelectionTransfer.h"
+#include "platform/x11/Xcb.h"
 
 #include <QSocketNotifier>
 #include <cstdlib>
+#include <iterator>
 #include <xcb/xcbext.h>
 #include <xcb/res.h>
 #include <xcb/xfixes.h>
@@ -13,25 +15,10 @@ namespace {
 
 const QString kTag = QStringLiteral("Pasteboard");
 
-struct AtomName {
-    X11SelectionConnection::Atom atom;
-    const char* name;
-};
-
-const AtomName kAtomNames[] = {
-    {X11SelectionConnection::Atom::Clipboard, "CLIPBOARD"},
-    {X11SelectionConnection::Atom::Targets, "TARGETS"},
-    {X11SelectionConnection::Atom::Incr, "INCR"},
-    {X11SelectionConnection::Atom::Utf8String, "UTF8_STRING"},
-    {X11SelectionConnection::Atom::Text, "TEXT"},
-    {X11SelectionConnection::Atom::CompoundText, "COMPOUND_TEXT"},
-    {X11SelectionConnection::Atom::Property, "QUILLORA_SELECTION"},
-};
-
-template <typename T> struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using XcbPtr = std::unique_ptr<T, FreeDeleter<T>>;
+// In the order of X11SelectionConnection::Atom.
+const char* const kAtomNames[] = {"CLIPBOARD", "TARGETS", "INCR", "UTF8_STRING", "TEXT", "COMPOUND_TEXT",
+                                  "QUILLORA_SELECTION"};
+static_assert(std::size(kAtomNames) == size_t(X11SelectionConnection::Atom::Count));
 
 } // namespace
 
@@ -72,9 +59,8 @@ bool X11SelectionConnection::initialise(int screenNumber) {
     m_root = screens.data->root;
 
     // Set-up questions go out together and are answered in one round trip, once, at start.
-    xcb_intern_atom_cookie_t atomCookies[int(Atom::Count)];
-    for (const AtomName& entry : kAtomNames)
-        atomCookies[int(entry.atom)] = xcb_intern_atom(m_connection, 0, qstrlen(entry.name), entry.name);
+    const std::vector<const char*> atomNames(std::begin(kAtomNames), std::end(kAtomNames));
+    const auto atomCookies = Xcb::requestAtoms(m_connection, atomNames);
     const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
     xcb_xfixes_query_version_cookie_t versionCookie{};
     if (xfixes && xfixes->present)
@@ -84,26 +70,25 @@ bool X11SelectionConnection::initialise(int screenNumber) {
     if (res && res->present)
         resCookie = xcb_res_query_version(m_connection, 1, 2);
 
-    for (const AtomName& entry : kAtomNames) {
-        XcbPtr<xcb_intern_atom_reply_t> reply(
-            xcb_intern_atom_reply(m_connection, atomCookies[int(entry.atom)], nullptr));
-        if (!reply)
+    const std::vector<xcb_atom_t> atoms = Xcb::atomReplies(m_connection, atomCookies);
+    for (size_t i = 0; i < atoms.size(); ++i) {
+        if (atoms[i] == XCB_ATOM_NONE)
             return false;
-        m_atoms[int(entry.atom)] = reply->atom;
-        m_atomNames.insert(reply->atom, entry.name);
+        m_atoms[i] = atoms[i];
+        m_atomNames.insert(atoms[i], atomNames[i]);
     }
     m_atomNames.insert(XCB_ATOM_PRIMARY, "PRIMARY");
     m_atomNames.insert(XCB_ATOM_STRING, "STRING");
     m_atomNames.insert(XCB_ATOM_ATOM, "ATOM");
 
     if (xfixes && xfixes->present) {
-        XcbPtr<xcb_xfixes_query_version_reply_t> version(
+        XcbReply<xcb_xfixes_query_version_reply_t> version(
             xcb_xfixes_query_version_reply(m_connection, versionCookie, nullptr));
         m_hasXFixes = version && version->major_version >= 1;
         m_xfixesFirstEvent = xfixes->first_event;
     }
     if (res && res->present) {
-        XcbPtr<xcb_res_query_version_reply_t> version(
+        XcbReply<xcb_res_query_version_reply_t> version(
             xcb_res_query_version_reply(m_connection, resCookie, nullptr));
         // Client ids came with 1.2.
         m_hasClientIds = version && (version->server_major > 1 ||
@@ -127,7 +112,7 @@ bool X11SelectionConnection::initialise(int screenNumber) {
     for (int i = 0; i < 2; ++i)
         ownerCookies[i] = xcb_get_selection_owner(m_connection, selections[i]);
     for (int i = 0; i < 2; ++i) {
-        XcbPtr<xcb_get_selection_owner_reply_t> reply(
+        XcbReply<xcb_get_selection_owner_reply_t> reply(
             xcb_get_selection_owner_reply(m_connection, ownerCookies[i], nullptr));
         m_initialOwners.insert(selections[i], reply ? reply->owner : XCB_NONE);
     }
@@ -245,7 +230,7 @@ void X11SelectionConnection::drain() {
         bool progress = false;
         while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
             progress = true;
-            XcbPtr<xcb_generic_event_t> owned(event);
+            XcbReply<xcb_generic_event_t> owned(event);
             handleEvent(event);
             if (!alive)
                 return;
@@ -256,8 +241,8 @@ void X11SelectionConnection::drain() {
             if (!xcb_poll_for_reply(m_connection, m_pendingReplies.first().sequence, &reply, &error))
                 break;
             progress = true;
-            XcbPtr<void> ownedReply(reply);
-            XcbPtr<xcb_generic_error_t> ownedError(error);
+            XcbReply<void> ownedReply(reply);
+            XcbReply<xcb_generic_error_t> ownedError(error);
             PendingReply pending = m_pendingReplies.takeFirst();
             if (pending.context)
                 pending.handler(reply, error);
@@ -269,7 +254,7 @@ void X11SelectionConnection::drain() {
             xcb_generic_event_t* event = xcb_poll_for_queued_event(m_connection);
             if (!event)
                 break;
-            XcbPtr<xcb_generic_event_t> owned(event);
+            XcbReply<xcb_generic_event_t> owned(event);
             handleEvent(event);
             if (!alive)
                 return;

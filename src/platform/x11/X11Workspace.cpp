@@ -1,6 +1,7 @@
 #include "platform/x11/X11Workspace.h"
 
 #include "platform/x11/DesktopUrlOpener.h"
+#include "platform/x11/Xcb.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,22 +13,14 @@
 #include <memory>
 #include <qpa/qplatformscreen.h>
 #include <qpa/qplatformnativeinterface.h>
-#include <xcb/xcb.h>
 
 namespace {
-
-template <typename T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* connection,
                                                  xcb_get_property_cookie_t cookie) {
     // The window may be gone by now; its error is answered here rather than left in Qt's event queue.
     xcb_generic_error_t* error = nullptr;
-    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, &error), &std::free);
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, &error));
     std::free(error);
     return reply;
 }
@@ -36,7 +29,7 @@ XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* connection,
 template <typename Reply, typename Cookie, typename ReplyFunction>
 XcbReply<Reply> answer(xcb_connection_t* connection, Cookie cookie, ReplyFunction replyFunction) {
     xcb_generic_error_t* error = nullptr;
-    XcbReply<Reply> reply(replyFunction(connection, cookie, &error), &std::free);
+    XcbReply<Reply> reply(replyFunction(connection, cookie, &error));
     std::free(error);
     return reply;
 }
@@ -89,13 +82,10 @@ std::uint32_t X11Workspace::atom(const char* name) const {
     const auto cached = m_atoms.constFind(name);
     if (cached != m_atoms.constEnd())
         return *cached;
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     if (!connection)
         return XCB_ATOM_NONE;
-    XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, false, qstrlen(name), name), nullptr),
-        &std::free);
-    const std::uint32_t value = reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
+    const std::uint32_t value = Xcb::internAtom(connection, name);
     if (value != XCB_ATOM_NONE)
         m_atoms.insert(name, value);
     return value;
@@ -108,12 +98,12 @@ std::uint32_t X11Workspace::rootWindow() const {
         if (void* root = native->nativeResourceForScreen("rootwindow", screen))
             return std::uint32_t(reinterpret_cast<quintptr>(root));
     }
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     return connection ? xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root : 0;
 }
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     if (!connection)
         return std::nullopt;
     const auto active =
@@ -126,7 +116,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
 }
 
 RunningApplication X11Workspace::describeWindow(std::uint32_t window) const {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     const std::uint32_t pidAtom = atom("_NET_WM_PID");
     WindowInfo info;
     info.window = window;
@@ -142,14 +132,14 @@ RunningApplication X11Workspace::describeWindow(std::uint32_t window) const {
 }
 
 bool X11Workspace::hasWmState(std::uint32_t window) const {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     const std::uint32_t wmState = atom("WM_STATE");
     const auto reply = propertyReply(connection, requestProperty(connection, window, wmState, wmState, 0));
     return reply && reply->type == wmState;
 }
 
 std::uint32_t X11Workspace::clientWindowOf(std::uint32_t window) const {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     const std::uint32_t root = rootWindow();
     std::uint32_t topLevel = window;
     // Up from a focus window (often a child of the client) to the root's child.
@@ -166,7 +156,7 @@ std::uint32_t X11Workspace::clientWindowOf(std::uint32_t window) const {
 }
 
 std::optional<RunningApplication> X11Workspace::applicationWindowAt(QPoint position) const {
-    if (!qtConnection())
+    if (!Xcb::qtConnection())
         return std::nullopt;
     QScreen* screen = QGuiApplication::screenAt(position);
     if (!screen)
@@ -180,7 +170,7 @@ std::optional<RunningApplication> X11Workspace::applicationWindowAt(QPoint posit
 }
 
 std::optional<RunningApplication> X11Workspace::applicationWindowAtNative(QPoint native) const {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     const std::uint32_t root = rootWindow();
     auto childAt = [&](std::uint32_t window) -> std::uint32_t {
         const auto reply = answer<xcb_translate_coordinates_reply_t>(
@@ -232,7 +222,7 @@ std::optional<RunningApplication> X11Workspace::applicationWindowAtNative(QPoint
 }
 
 std::optional<RunningApplication> X11Workspace::keyboardFocusApplication() const {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     if (!connection)
         return std::nullopt;
     if (auto active = frontmostApplication())
@@ -256,7 +246,7 @@ std::optional<RunningApplication> X11Workspace::keyboardFocusApplication() const
 }
 
 QList<RunningApplication> X11Workspace::runningApplications() const {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = Xcb::qtConnection();
     if (!connection)
         return {};
     const std::uint32_t pidAtom = atom("_NET_WM_PID");

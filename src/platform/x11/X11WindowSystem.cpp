@@ -1,0 +1,142 @@
+#include "platform/x11/X11WindowSystem.h"
+
+#include "platform/x11/Xcb.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <algorithm>
+#include <array>
+#include <xcb/xcbext.h>
+
+namespace {
+
+constexpr quint32 allDesktops = 0xFFFFFFFF;
+
+struct WorkspaceAtoms {
+    xcb_atom_t desktop = XCB_ATOM_NONE;
+    xcb_atom_t state = XCB_ATOM_NONE;
+    xcb_atom_t sticky = XCB_ATOM_NONE;
+};
+
+// Atoms live as long as the server: asked for together, once.
+const WorkspaceAtoms& workspaceAtoms(xcb_connection_t* c) {
+    static const WorkspaceAtoms known = [c] {
+        const std::vector<xcb_atom_t> atoms =
+            Xcb::internAtoms(c, {"_NET_WM_DESKTOP", "_NET_WM_STATE", "_NET_WM_STATE_STICKY"});
+        return WorkspaceAtoms{atoms[0], atoms[1], atoms[2]};
+    }();
+    return known;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c) {
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+
+void sendToRoot(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, std::array<quint32, 5> data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    for (size_t i = 0; i < data.size(); ++i)
+        event.data.data32[i] = data[i];
+    xcb_send_event(c, 0, rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+}
+
+bool ownedSelection(const xcb_get_selection_owner_reply_t* reply) {
+    return reply && reply->owner != XCB_NONE;
+}
+
+} // namespace
+
+X11WindowSystem::~X11WindowSystem() {
+    if (xcb_connection_t* c = m_compositorAsked ? Xcb::qtConnection() : nullptr)
+        xcb_discard_reply(c, *m_compositorAsked);
+}
+
+bool X11WindowSystem::isCompositing() {
+    // Platforms other than X11 (the offscreen one of the tests included) compose windows themselves.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    xcb_connection_t* c = Xcb::qtConnection();
+    if (!c)
+        return false;
+    // Asked as a window is about to show, where a round trip to the server delays it: the answer is the
+    // one to the question sent at the previous call, if it has come, and a new question goes out for the
+    // next. Only the first call waits. A compositor starting or stopping is seen one window late.
+    if (m_compositorSelection == XCB_ATOM_NONE) {
+        // The manager of screen 0 owns the selection "_NET_WM_CM_S0".
+        m_compositorSelection = Xcb::internAtom(c, "_NET_WM_CM_S0");
+        if (m_compositorSelection == XCB_ATOM_NONE)
+            return false;
+    }
+    if (m_compositorAsked) {
+        void* reply = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(c, *m_compositorAsked, &reply, &error)) {
+            m_compositing = ownedSelection(static_cast<xcb_get_selection_owner_reply_t*>(reply));
+            m_compositorAsked.reset();
+        }
+        std::free(reply);
+        std::free(error);
+    }
+    if (!m_compositing) {
+        const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+            c, xcb_get_selection_owner(c, m_compositorSelection), nullptr));
+        m_compositing = ownedSelection(owner.get());
+    }
+    if (!m_compositorAsked) {
+        m_compositorAsked = xcb_get_selection_owner(c, m_compositorSelection).sequence;
+        xcb_flush(c);
+    }
+    return *m_compositing;
+}
+
+void X11WindowSystem::showOnAllWorkspaces(QWidget* window) {
+    xcb_connection_t* c = Xcb::qtConnection();
+    if (!c || !window)
+        return;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    const WorkspaceAtoms& known = workspaceAtoms(c);
+    if (window->isVisible()) {
+        // A mapped window belongs to the window manager: ask it.
+        sendToRoot(c, id, known.desktop, {allDesktops, 2, 0, 0, 0});
+        sendToRoot(c, id, known.state, {1 /* add */, known.sticky, 0, 2, 0});
+    } else {
+        // Read when the window is mapped. Nothing else is kept there while it is withdrawn, and Qt merges
+        // its own states in as it maps the window; written without a round trip, the bar shows sooner.
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, known.desktop, XCB_ATOM_CARDINAL, 32, 1,
+                            &allDesktops);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, known.state, XCB_ATOM_ATOM, 32, 1, &known.sticky);
+    }
+    xcb_flush(c);
+}
+
+bool X11WindowSystem::isOnAllWorkspaces(QWidget* window) const {
+    xcb_connection_t* c = Xcb::qtConnection();
+    if (!c || !window)
+        return false;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    const WorkspaceAtoms& known = workspaceAtoms(c);
+    // Window managers without the sticky state (openbox) keep only the desktop number.
+    bool onAll = false;
+    const XcbReply<xcb_get_property_reply_t> desktop(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, id, known.desktop, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+    if (desktop && desktop->format == 32 && xcb_get_property_value_length(desktop.get()) == 4)
+        onAll = *static_cast<const quint32*>(xcb_get_property_value(desktop.get())) == allDesktops;
+    const std::vector<xcb_atom_t> states = Xcb::atomList(c, id, known.state);
+    return onAll || std::find(states.begin(), states.end(), known.sticky) != states.end();
+}
+
+std::optional<QPoint> X11WindowSystem::screenPosition(QWidget* window) const {
+    xcb_connection_t* c = Xcb::qtConnection();
+    if (!c || !window)
+        return std::nullopt;
+    const XcbReply<xcb_translate_coordinates_reply_t> reply(xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, xcb_window_t(window->winId()), rootOf(c), 0, 0), nullptr));
+    if (!reply)
+        return std::nullopt;
+    const qreal ratio = window->devicePixelRatioF();
+    return QPoint(int(reply->dst_x / ratio), int(reply->dst_y / ratio));
+}
