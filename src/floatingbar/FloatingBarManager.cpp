@@ -1,6 +1,8 @@
 #include "floatingbar/FloatingBarManager.h"
 
 #include "floatingbar/FloatingBarWindowController.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "services/Language.h"
 
 #include <QCoreApplication>
@@ -12,7 +14,15 @@ FloatingBarManager& FloatingBarManager::shared() {
 }
 
 FloatingBarManager::FloatingBarManager(QObject* parent)
-    : QObject(parent) {}
+    : QObject(parent) {
+    // Switched off, the bar's window and its click monitor go.
+    NotificationCenter::shared().addObserver(Notifications::FloatingBarVisibilityChanged, this,
+                                             [this](const QVariantMap& info) {
+                                                 const QVariant value = info.value(NotificationKeys::value);
+                                                 if (value.typeId() == QMetaType::Bool && !value.toBool())
+                                                     releaseFloatingBar();
+                                             });
+}
 
 FloatingBarManager::~FloatingBarManager() {
     delete m_floatingBar;
@@ -25,18 +35,26 @@ QString FloatingBarManager::sourceLanguageFor(const QString& detectedLanguage,
 
 void FloatingBarManager::showFloatingBar(const QString& text, const QString& detectedLanguage, bool flag,
                                          const QRect& at) {
-    if (m_floatingBar) {
-        m_floatingBar->hideWindow();
-        // Later: this may run inside one of the old bar's own callbacks.
-        m_floatingBar->deleteLater();
-    }
-    auto* controller = new FloatingBarWindowController(text, detectedLanguage, flag, this);
-    QPointer<FloatingBarWindowController> weak(controller);
-    controller->onTranslateClicked = [weak, detectedLanguage](const QString& selectedText,
-                                                              const QString& target) {
+    // One bar serves every selection: making its window anew costs round trips to the display server
+    // before the bar can show.
+    if (m_floatingBar)
+        m_floatingBar->setSelection(text, detectedLanguage, flag);
+    else
+        m_floatingBar = new FloatingBarWindowController(text, detectedLanguage, flag, this);
+    QPointer<FloatingBarWindowController> weak(m_floatingBar);
+    m_floatingBar->onTranslateClicked = [weak, detectedLanguage](const QString& selectedText,
+                                                                 const QString& target) {
         if (weak)
             weak->showTranslationPopover(selectedText, sourceLanguageFor(detectedLanguage, target), target);
     };
-    controller->showWindow(at);
-    m_floatingBar = controller;
+    m_floatingBar->showWindow(at);
+}
+
+void FloatingBarManager::releaseFloatingBar() {
+    if (!m_floatingBar)
+        return;
+    m_floatingBar->hideWindow();
+    // Later: this may run inside one of the bar's own callbacks.
+    m_floatingBar->deleteLater();
+    m_floatingBar = nullptr;
 }

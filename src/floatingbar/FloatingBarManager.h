@@ -6,8 +6,8 @@
 
 class FloatingBarWindowController;
 
-// Shows one floating bar per selection: a new bar replaces the previous one, and its translate click
-// opens the translation popover beside it.
+// Shows the floating bar for each selection, one bar taken over by the next selection, and its
+// translate click opens the translation popover beside it.
 class FloatingBarManager : public QObject {
     Q_OBJECT
 public:
@@ -16,10 +16,12 @@ public:
     explicit FloatingBarManager(QObject* parent = nullptr);
     ~FloatingBarManager() override;
 
-    // The current bar's controller; null before the first selection.
+    // The bar's controller; null before the first selection and after the bar was switched off.
     FloatingBarWindowController* floatingBar() const { return m_floatingBar; }
 
     void showFloatingBar(const QString& text, const QString& detectedLanguage, bool flag, const QRect& at);
+    // Hides the bar and lets its window and click monitor go; the next selection makes them anew.
+    void releaseFloatingBar();
 
     // Source language of a translation into `targetLanguage` of text detected as `detectedLanguage`.
     static QString sourceLanguageFor(const QString& detectedLanguage, const QString& targetLanguage);

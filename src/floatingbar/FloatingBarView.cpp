@@ -130,6 +130,23 @@ FloatingBarView::MenuPlacement FloatingBarView::optionsMenuPlacement(const QRect
     return {button, Edge::Top};
 }
 
+void FloatingBarView::setSelection(const QString& detectedLanguage, const QString& selectedText,
+                                   bool isInEditableField) {
+    m_detectedLanguage = detectedLanguage;
+    m_selectedText = selectedText;
+    m_isInEditableField = isInEditableField;
+    m_isHovering = false;
+    if (m_showingOptions) {
+        m_showingOptions = false;
+        if (m_optionsMenu && m_optionsMenu->isShown()) {
+            const QSignalBlocker blocker(m_optionsMenu);
+            m_optionsMenu->performClose();
+        }
+    }
+    m_composited = Compositor::isRunning();
+    update();
+}
+
 void FloatingBarView::setShowingOptions(bool showing) {
     if (showing == m_showingOptions)
         return;

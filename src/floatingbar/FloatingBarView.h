@@ -52,6 +52,10 @@ public:
     static MenuPlacement optionsMenuPlacement(const QRect& button, const QSize& menuSize,
                                               const QRect& selectionLine, const QRect& screen);
 
+    // Takes the next selection, as a newly made view would have it: no hover, the options menu closed,
+    // the compositor asked again.
+    void setSelection(const QString& detectedLanguage, const QString& selectedText, bool isInEditableField);
+
     // The bar's actions, as its controls run them.
     void translate();
     void setShowingOptions(bool showing);

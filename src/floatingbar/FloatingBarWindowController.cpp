@@ -66,7 +66,33 @@ FloatingBarWindowController::FloatingBarWindowController(const QString& selected
     m_view->move(0, 0);
 
     qApp->installEventFilter(this);
+    startGlobalMonitorLater();
+}
+
+void FloatingBarWindowController::setSelection(const QString& selectedText, const QString& detectedLanguage,
+                                               bool isInEditableField) {
+    ++m_selection;
+    m_selectedText = selectedText;
+    m_detectedLanguage = detectedLanguage;
+    m_isInEditableField = isInEditableField;
+    m_hideTimer.cancel();
+    if (PopoverWindow* popover = m_translationPopover) {
+        m_translationPopover = nullptr;
+        popover->hide();
+        popover->deleteLater();
+    }
+    m_view->setSelection(detectedLanguage, selectedText, isInEditableField);
+    m_isHovering = false;
+    m_showingOptions = false;
+    m_lastPopupPressTime = -1;
+    // A monitor whose connection to the display broke is replaced, as a new bar would have it.
+    if (!m_globalEventMonitor || !m_globalEventMonitor->isRunning())
+        startGlobalMonitorLater();
+}
+
+void FloatingBarWindowController::startGlobalMonitorLater() {
     // Its connection to the display costs round trips: opened on the turn after the bar is shown.
+    QPointer<FloatingBarWindowController> weak(this);
     MainQueue::async(
         [weak] {
             if (weak)
@@ -76,6 +102,8 @@ FloatingBarWindowController::FloatingBarWindowController(const QString& selected
 }
 
 void FloatingBarWindowController::startGlobalMonitor() {
+    if (m_globalEventMonitor && m_globalEventMonitor->isRunning())
+        return;
     QPointer<FloatingBarWindowController> weak(this);
     m_globalEventMonitor = platform().createGlobalMouseMonitor();
     if (m_globalEventMonitor) {
@@ -213,11 +241,13 @@ bool FloatingBarWindowController::eventFilter(QObject* watched, QEvent* event) {
     // A window manager may place a newly mapped window by its own rules; the bar belongs at the pointer.
     if (watched == m_window && event->type() == QEvent::Move && m_window->isVisible() &&
         m_window->pos() != m_frame.topLeft()) {
-        QPointer<QWidget> window = m_window;
+        QPointer<FloatingBarWindowController> weak(this);
         const QRect frame = m_frame;
-        MainQueue::async([window, frame] {
-            if (window && window->isVisible() && window->pos() != frame.topLeft())
-                window->setGeometry(frame);
+        const quint64 selection = m_selection;
+        MainQueue::async([weak, frame, selection] {
+            if (weak && weak->m_selection == selection && weak->m_window && weak->m_window->isVisible() &&
+                weak->m_window->pos() != frame.topLeft())
+                weak->m_window->setGeometry(frame);
         }, this);
     }
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() &&
@@ -247,10 +277,11 @@ void FloatingBarWindowController::handleTranslate(const QString& targetLanguage)
     m_hideTimer.cancel();
     QPointer<FloatingBarWindowController> weak(this);
     const QString text = m_selectedText;
+    const quint64 selection = m_selection;
     MainQueue::asyncAfter(
         translateDelayMs,
-        [weak, text, targetLanguage] {
-            if (weak && weak->onTranslateClicked)
+        [weak, text, targetLanguage, selection] {
+            if (weak && weak->m_selection == selection && weak->onTranslateClicked)
                 weak->onTranslateClicked(text, targetLanguage);
         },
         this);

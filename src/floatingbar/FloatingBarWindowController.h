@@ -1,8 +1,6 @@
 #pragma once
 
 #include "ui/PopoverWindow.h"
-
-#include "ui/PopoverWindow.h"
 #include "platform/GlobalMouseMonitor.h"
 #include "platform/MainQueue.h"
 
@@ -32,6 +30,11 @@ public:
     FloatingBarWindowController(const QString& selectedText, const QString& detectedLanguage,
                                 bool isInEditableField, QObject* parent = nullptr);
     ~FloatingBarWindowController() override;
+
+    // Takes the next selection: the bar is then as a newly made one for it. What the previous selection
+    // left goes: its popover with the request running in it, a translate click still on its way, the
+    // options menu, the hover state.
+    void setSelection(const QString& selectedText, const QString& detectedLanguage, bool isInEditableField);
 
     QString selectedText() const { return m_selectedText; }
     QString detectedLanguage() const { return m_detectedLanguage; }
@@ -75,6 +78,7 @@ public:
     bool hasGlobalEventMonitor() const { return m_globalEventMonitor != nullptr; }
 
 private:
+    void startGlobalMonitorLater();
     void startGlobalMonitor();
     void handleGlobalMouseDown(const GlobalMouseEvent& event);
     void handleTranslate(const QString& targetLanguage);
@@ -87,6 +91,8 @@ private:
     QString m_selectedText;
     QString m_detectedLanguage = QStringLiteral("auto");
     bool m_isInEditableField;
+    // Counts selections: what was on its way for an earlier one is dropped.
+    quint64 m_selection = 0;
 
     QPointer<QWidget> m_window;
     FloatingBarView* m_view = nullptr;

@@ -53,7 +53,8 @@ inline const QString SettingsReset = QStringLiteral("SettingsReset");
 inline const QString LanguageChanged = QStringLiteral("LanguageChanged");
 // {value: bool}. FloatingBarNotificationService (GeneralTabView) -> MenuBarManager.
 inline const QString AlwaysOnTopChanged = QStringLiteral("AlwaysOnTopChanged");
-// {value: bool}. AppDelegate, FloatingBarNotificationService (FloatingBarTabView) -> SelectionMonitor.
+// {value: bool}. AppDelegate, FloatingBarNotificationService (FloatingBarTabView) -> SelectionMonitor,
+// FloatingBarManager.
 inline const QString FloatingBarVisibilityChanged = QStringLiteral("FloatingBarVisibilityChanged");
 // {apps: QStringList}. ExcludedAppsManager, FloatingBarNotificationService (FloatingBarWindowController)
 // -> SelectionMonitor, FloatingBarTabView.

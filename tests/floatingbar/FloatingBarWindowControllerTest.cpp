@@ -1,5 +1,6 @@
 #include "floatingbar/FloatingBarWindowController.h"
 
+#include "DevApiServer.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "floatingbar/FloatingBarManager.h"
@@ -368,7 +369,7 @@ TEST_F(FloatingBarControllerTest, CloseEntryHidesTheBar) {
     EXPECT_FALSE(bar.barView()->optionsMenu()->isShown());
 }
 
-TEST_F(FloatingBarControllerTest, ManagerReplacesTheBarAndPicksTheSourceLanguage) {
+TEST_F(FloatingBarControllerTest, ManagerMovesTheBarToTheNextSelectionAndPicksTheSourceLanguage) {
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("en"));
     UserDefaults::standard().set(QStringLiteral("defaultSourceLanguage"), QStringLiteral("auto"));
     FloatingBarManager manager;
@@ -380,8 +381,10 @@ TEST_F(FloatingBarControllerTest, ManagerReplacesTheBarAndPicksTheSourceLanguage
     manager.showFloatingBar(QStringLiteral("Hello"), QStringLiteral("en"), true,
                             QRect(QPoint(200, 300), QSize(1, 1)));
     FloatingBarWindowController* second = manager.floatingBar();
-    EXPECT_NE(second, first.data());
-    EXPECT_TRUE(!first || !first->window()->isVisible());
+    // The same bar, taken to the new selection.
+    EXPECT_EQ(second, first.data());
+    EXPECT_TRUE(second->window()->isVisible());
+    EXPECT_EQ(second->window()->geometry(), QRect(200, 240, 110, 60));
     EXPECT_TRUE(second->isInEditableField());
 
     // Detected English with English as the target: the stored source is "auto", so the target becomes
@@ -390,7 +393,6 @@ TEST_F(FloatingBarControllerTest, ManagerReplacesTheBarAndPicksTheSourceLanguage
     ASSERT_TRUE(waitUntil([&] { return second->translationPopoverView() != nullptr; }, 10000));
     EXPECT_EQ(second->translationPopoverView()->sourceLanguage(), QStringLiteral("auto"));
     EXPECT_EQ(second->translationPopoverView()->targetLanguage(), QStringLiteral("en"));
-    EXPECT_TRUE(waitUntil([&] { return first.isNull(); }, 10000));
 
     manager.showFloatingBar(QStringLiteral("Merhaba"), QStringLiteral("tr"), false,
                             QRect(pointer, QSize(1, 1)));
@@ -398,4 +400,148 @@ TEST_F(FloatingBarControllerTest, ManagerReplacesTheBarAndPicksTheSourceLanguage
     ASSERT_TRUE(waitUntil([&] { return manager.floatingBar()->translationPopoverView() != nullptr; }, 10000));
     EXPECT_EQ(manager.floatingBar()->translationPopoverView()->sourceLanguage(), QStringLiteral("tr"));
     EXPECT_EQ(manager.floatingBar()->translationPopoverView()->targetLanguage(), QStringLiteral("en"));
+}
+
+// One bar serves every selection. Whatever the previous selection left of it, the next one finds it as a
+// newly made bar, at its own place, with its own text, and nothing of the previous one reaches it.
+TEST_F(FloatingBarControllerTest, EachSelectionFindsTheBarAsNewWhateverThePreviousOneLeft) {
+    DevApiServer api;
+    ASSERT_TRUE(api.start());
+    api.useAsApiBase();
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("en"));
+    FloatingBarManager manager;
+    const auto openPopover = [](FloatingBarWindowController& bar) {
+        bar.barView()->translate();
+        return waitUntil([&] { return bar.translationPopover() && bar.translationPopover()->isShown(); });
+    };
+    const auto optionsMenu = [](FloatingBarWindowController& bar, int entry) {
+        bar.barView()->setShowingOptions(true);
+        return bar.barView()->optionsMenu()->findChildren<HoverButton*>().value(entry);
+    };
+    const struct {
+        const char* left;
+        QString text;
+        std::function<void(FloatingBarWindowController&)> leave;
+    } cases[] = {
+        {"the bar still showing", QStringLiteral("bir"), [](FloatingBarWindowController&) {}},
+        {"its popover open, the answer on its way", QStringLiteral("dev-api:slow:1500"),
+         [&](FloatingBarWindowController& bar) {
+             ASSERT_TRUE(openPopover(bar));
+             EXPECT_TRUE(bar.translationPopoverView()->isLoading());
+         }},
+        {"its popover showing an error", QStringLiteral("dev-api:500"),
+         [&](FloatingBarWindowController& bar) {
+             ASSERT_TRUE(openPopover(bar));
+             ASSERT_TRUE(waitUntil([&] { return bar.translationPopoverView()->error().has_value(); }));
+         }},
+        {"its popover closed with Escape", QStringLiteral("iki"),
+         [&](FloatingBarWindowController& bar) {
+             ASSERT_TRUE(openPopover(bar));
+             PopoverWindow* popover = bar.translationPopover();
+             ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == popover; }));
+             QTest::keyClick(popover, Qt::Key_Escape);
+             ASSERT_FALSE(popover->isShown());
+             EXPECT_TRUE(bar.window()->isVisible());
+         }},
+        {"a click elsewhere", QStringLiteral("üç"),
+         [&](FloatingBarWindowController& bar) {
+             ASSERT_TRUE(openPopover(bar));
+             ASSERT_TRUE(waitUntil([&bar] { return bar.hasGlobalEventMonitor(); }));
+             monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
+             ASSERT_FALSE(bar.window()->isVisible());
+         }},
+        {"the pointer on it, its options menu open", QStringLiteral("dört"),
+         [&](FloatingBarWindowController& bar) {
+             hover(bar.barView(), true);
+             ASSERT_NE(optionsMenu(bar, 0), nullptr);
+             ASSERT_TRUE(bar.barView()->optionsMenu()->isShown());
+         }},
+        {"its options menu's Close", QStringLiteral("beş"),
+         [&](FloatingBarWindowController& bar) {
+             QTest::mouseClick(optionsMenu(bar, 0), Qt::LeftButton);
+             ASSERT_FALSE(bar.window()->isVisible());
+         }},
+        {"a translate click on its way", QStringLiteral("altı"),
+         [](FloatingBarWindowController& bar) { bar.barView()->translate(); }},
+    };
+    QPointer<FloatingBarWindowController> bar;
+    for (size_t i = 0; i <= std::size(cases); ++i) {
+        const bool editable = i % 2 == 1;
+        const QString text = i < std::size(cases) ? cases[i].text : QStringLiteral("yedi");
+        const QPoint at(200 + 30 * int(i), 300 + 20 * int(i));
+        QPointer<PopoverWindow> previousPopover = bar ? bar->translationPopover() : nullptr;
+        QPointer<TranslationPopoverView> previousView = bar ? bar->translationPopoverView() : nullptr;
+        manager.showFloatingBar(text, QStringLiteral("tr"), editable, QRect(at, QSize(1, 1)));
+        SCOPED_TRACE(i == 0 ? "the first selection" : cases[i - 1].left);
+        if (bar) {
+            ASSERT_EQ(manager.floatingBar(), bar.data());
+        }
+        bar = manager.floatingBar();
+        ASSERT_TRUE(bar);
+
+        EXPECT_TRUE(bar->window()->isVisible());
+        EXPECT_EQ(bar->window()->geometry(), QRect(at - QPoint(0, 60), QSize(110, 60)));
+        EXPECT_EQ(bar->selectedText(), text);
+        EXPECT_EQ(bar->barView()->selectedText(), text);
+        EXPECT_EQ(bar->barView()->detectedLanguage(), QStringLiteral("tr"));
+        EXPECT_EQ(bar->isInEditableField(), editable);
+        EXPECT_EQ(bar->barView()->isInEditableField(), editable);
+        EXPECT_FALSE(bar->barView()->isHovering());
+        EXPECT_FALSE(bar->barView()->isShowingOptions());
+        EXPECT_TRUE(!bar->barView()->optionsMenu() || !bar->barView()->optionsMenu()->isShown());
+        EXPECT_TRUE(bar->isHideTimerActive());
+        // The previous popover goes, with the request in it: its answer, however late, has nowhere to go.
+        EXPECT_EQ(bar->translationPopover(), nullptr);
+        EXPECT_TRUE(!previousPopover || !previousPopover->isShown());
+        EXPECT_TRUE(waitUntil([&] { return previousPopover.isNull() && previousView.isNull(); }));
+        // Nor does a translate click made on the previous selection open a popover now.
+        runQueuedWork(FloatingBarWindowController::translateDelayMs);
+        EXPECT_EQ(bar->translationPopover(), nullptr);
+        EXPECT_TRUE(waitUntil([&] { return bar->hasGlobalEventMonitor(); }));
+
+        if (i < std::size(cases))
+            cases[i].leave(*bar);
+    }
+
+    // The new selection's own popover shows its own answer, also once the previous one's came late.
+    manager.showFloatingBar(QStringLiteral("dev-api:slow:800"), QStringLiteral("tr"), false,
+                            QRect(pointer, QSize(1, 1)));
+    QElapsedTimer sinceSlowRequest;
+    sinceSlowRequest.start();
+    ASSERT_TRUE(openPopover(*bar));
+    manager.showFloatingBar(QStringLiteral("sekiz"), QStringLiteral("tr"), false, QRect(pointer, QSize(1, 1)));
+    ASSERT_TRUE(openPopover(*bar));
+    TranslationPopoverView* view = bar->translationPopoverView();
+    ASSERT_TRUE(waitUntil([&] { return !view->isLoading(); }));
+    // Past the moment the previous selection's answer was due.
+    runQueuedWork(std::max(0, 800 + 300 - int(sinceSlowRequest.elapsed())));
+    EXPECT_EQ(view->text(), QStringLiteral("sekiz"));
+    EXPECT_EQ(view->translatedText(), QStringLiteral("[en] sekiz"));
+    EXPECT_EQ(bar->translationPopoverView(), view);
+}
+
+TEST_F(FloatingBarControllerTest, SwitchingTheBarOffLetsItGoAndTheNextSelectionMakesItAnew) {
+    FloatingBarManager manager;
+    manager.showFloatingBar(QStringLiteral("Merhaba"), QStringLiteral("tr"), false, QRect(pointer, QSize(1, 1)));
+    QPointer<FloatingBarWindowController> bar = manager.floatingBar();
+    QPointer<QWidget> window = bar->window();
+    ASSERT_TRUE(waitUntil([&] { return bar->hasGlobalEventMonitor(); }));
+
+    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+                                      {{QStringLiteral("value"), true}});
+    EXPECT_EQ(manager.floatingBar(), bar.data());
+    EXPECT_TRUE(window->isVisible());
+
+    NotificationCenter::shared().post(QStringLiteral("FloatingBarVisibilityChanged"),
+                                      {{QStringLiteral("value"), false}});
+    EXPECT_EQ(manager.floatingBar(), nullptr);
+    EXPECT_TRUE(!window || !window->isVisible());
+    // With its window and its click monitor.
+    EXPECT_TRUE(waitUntil([&] { return bar.isNull() && window.isNull(); }));
+    EXPECT_TRUE(fakePlatform().mouseMonitors.last().isNull());
+
+    manager.showFloatingBar(QStringLiteral("Hello"), QStringLiteral("en"), false, QRect(pointer, QSize(1, 1)));
+    ASSERT_NE(manager.floatingBar(), nullptr);
+    EXPECT_TRUE(manager.floatingBar()->window()->isVisible());
+    EXPECT_EQ(manager.floatingBar()->selectedText(), QStringLiteral("Hello"));
 }
