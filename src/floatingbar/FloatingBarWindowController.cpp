@@ -85,13 +85,13 @@ void FloatingBarWindowController::setSelection(const QString& selectedText, cons
     m_isHovering = false;
     m_showingOptions = false;
     m_lastPopupPressTime = -1;
-    // A monitor whose connection to the display broke is replaced, as a new bar would have it.
-    if (!m_globalEventMonitor || !m_globalEventMonitor->isRunning())
-        startGlobalMonitorLater();
 }
 
 void FloatingBarWindowController::startGlobalMonitorLater() {
+    if (hasGlobalEventMonitor() || m_globalMonitorPending)
+        return;
     // Its connection to the display costs round trips: opened on the turn after the bar is shown.
+    m_globalMonitorPending = true;
     QPointer<FloatingBarWindowController> weak(this);
     MainQueue::async(
         [weak] {
@@ -102,10 +102,12 @@ void FloatingBarWindowController::startGlobalMonitorLater() {
 }
 
 void FloatingBarWindowController::startGlobalMonitor() {
-    if (m_globalEventMonitor && m_globalEventMonitor->isRunning())
+    m_globalMonitorPending = false;
+    if (hasGlobalEventMonitor())
         return;
     QPointer<FloatingBarWindowController> weak(this);
-    m_globalEventMonitor = platform().createGlobalMouseMonitor();
+    if (!m_globalEventMonitor)
+        m_globalEventMonitor = platform().createGlobalMouseMonitor();
     if (m_globalEventMonitor) {
         const bool started = m_globalEventMonitor->start([weak](const GlobalMouseEvent& event) {
             if (weak && (event.type == GlobalMouseEvent::Type::LeftMouseDown ||
@@ -197,11 +199,20 @@ void FloatingBarWindowController::showWindow(const QRect& at) {
     m_window->show();
     m_window->raise();
     startHideTimer();
+    startGlobalMonitorLater();
 }
 
 void FloatingBarWindowController::hideWindow() {
     if (m_window)
         m_window->hide();
+    stopGlobalMonitorWhenNothingShows();
+}
+
+void FloatingBarWindowController::stopGlobalMonitorWhenNothingShows() {
+    // With nothing on screen a click elsewhere has nothing to hide: the monitor would only wake us, and
+    // its handling of each press and release would stand in the way of the next selection's bar.
+    if (m_globalEventMonitor && !(m_window && m_window->isVisible()) && !isPopoverShown())
+        m_globalEventMonitor->stop();
 }
 
 void FloatingBarWindowController::startHideTimer() {
@@ -349,7 +360,10 @@ void FloatingBarWindowController::showTranslationPopover(const QString& text, co
 
     QPointer<FloatingBarWindowController> weak(this);
     connect(popover, &PopoverWindow::closed, this, [weak, popover] {
-        if (weak && weak->m_translationPopover == popover)
+        if (weak && weak->m_translationPopover == popover) {
             weak->startHideTimer();
+            weak->stopGlobalMonitorWhenNothingShows();
+        }
     });
+    startGlobalMonitorLater();
 }

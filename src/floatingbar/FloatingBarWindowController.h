@@ -75,11 +75,14 @@ public:
     PopoverWindow* translationPopover() const { return m_translationPopover; }
     TranslationPopoverView* translationPopoverView() const;
     bool isHideTimerActive() const { return m_hideTimer.isActive(); }
-    bool hasGlobalEventMonitor() const { return m_globalEventMonitor != nullptr; }
+    // Whether clicks elsewhere are watched: from the turn after the bar or its popover shows until both
+    // are gone.
+    bool hasGlobalEventMonitor() const { return m_globalEventMonitor && m_globalEventMonitor->isRunning(); }
 
 private:
     void startGlobalMonitorLater();
     void startGlobalMonitor();
+    void stopGlobalMonitorWhenNothingShows();
     void handleGlobalMouseDown(const GlobalMouseEvent& event);
     void handleTranslate(const QString& targetLanguage);
     void disableForFrontmostApplication();
@@ -99,6 +102,7 @@ private:
     MainQueueTimer m_hideTimer;
     QPointer<PopoverWindow> m_translationPopover;
     std::unique_ptr<GlobalMouseMonitor> m_globalEventMonitor;
+    bool m_globalMonitorPending = false;
     QPoint m_pointer;
     QRect m_frame;
     // The X server time of the last press a list (a picker's open menu) took, which only closes the list.

@@ -242,9 +242,11 @@ TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOn
     monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
     EXPECT_FALSE(bar.window()->isVisible());
 
-    // A right press does as a left one.
+    // A right press does as a left one. The hidden bar stopped watching; shown again, it watches from the
+    // next turn.
     covered.hide();
     bar.showWindow(QRect(pointer, QSize(1, 1)));
+    ASSERT_TRUE(waitUntil([&bar] { return bar.hasGlobalEventMonitor(); }));
     bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
     popover = bar.translationPopover();
     ASSERT_TRUE(popover && popover->isShown());
@@ -256,6 +258,42 @@ TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOn
     EXPECT_FALSE(bar.window()->isVisible());
     EXPECT_FALSE(popover->isShown());
     EXPECT_FALSE(bar.isHideTimerActive());
+}
+
+// Watching clicks elsewhere costs a wake-up per click anywhere on the desktop, and its handling of the
+// presses of the next selection stands in that bar's way: the monitor runs only while there is
+// something to hide.
+TEST_F(FloatingBarControllerTest, ClicksElsewhereAreWatchedOnlyWhileTheBarOrItsPopoverShows) {
+    FloatingBarWindowController& bar = makeBar();
+    const auto watching = [&bar](bool expected) {
+        if (expected)
+            return waitUntil([&bar] { return bar.hasGlobalEventMonitor(); });
+        return !bar.hasGlobalEventMonitor();
+    };
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    ASSERT_TRUE(watching(true));
+    bar.hideWindow();
+    EXPECT_TRUE(watching(false));
+
+    // Shown again; and by the popover alone, when the translate click's popover comes after the bar went.
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    ASSERT_TRUE(watching(true));
+    bar.hideWindow();
+    bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
+    ASSERT_TRUE(bar.translationPopover()->isShown());
+    EXPECT_TRUE(watching(true));
+    monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
+    EXPECT_FALSE(bar.translationPopover()->isShown());
+    EXPECT_TRUE(watching(false));
+
+    // A popover closed beside a bar still showing leaves the watch on; the bar's own timer ends it.
+    bar.showWindow(QRect(pointer, QSize(1, 1)));
+    bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
+    ASSERT_TRUE(watching(true));
+    bar.translationPopover()->performClose();
+    EXPECT_TRUE(watching(true));
+    ASSERT_TRUE(waitUntil([&] { return !bar.window()->isVisible(); }, 10000));
+    EXPECT_TRUE(watching(false));
 }
 
 TEST_F(FloatingBarControllerTest, WithoutAGlobalMonitorTheBarStillWorks) {
