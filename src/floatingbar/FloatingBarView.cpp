@@ -4,6 +4,7 @@
 #include "ui/Compositor.h"
 #include "ui/HoverButton.h"
 #include "ui/PopoverWindow.h"
+#include "ui/RoundedBox.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
@@ -13,7 +14,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -201,29 +201,22 @@ void FloatingBarView::mouseReleaseEvent(QMouseEvent* event) {
 
 void FloatingBarView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bar = QRectF(barArea).adjusted(0.5, 0.5, -0.5, -0.5);
     if (m_composited) {
         // A soft shadow below the bar, drawn as fading outlines.
-        for (int i = 1; i <= 5; ++i) {
-            QPainterPath ring;
-            ring.addRoundedRect(bar.adjusted(-i, -i + 2, i, i + 2), cornerRadius + i, cornerRadius + i);
-            painter.fillPath(ring, QColor(0, 0, 0, 10 - i * 2 + 2));
-        }
+        for (int i = 1; i <= 5; ++i)
+            paintRoundedBox(painter, bar.adjusted(-i, -i + 2, i, i + 2), cornerRadius + i,
+                            QColor(0, 0, 0, 10 - i * 2 + 2));
     }
-    QPainterPath shape;
-    shape.addRoundedRect(bar, cornerRadius, cornerRadius);
-    painter.fillPath(shape, VisualEffectView::fillColor(VisualEffectView::Material::Popover, m_composited));
-    painter.setPen(QPen(Theme::dark() ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 40), 1.0));
-    painter.drawPath(shape);
+    paintRoundedBox(painter, bar, cornerRadius,
+                    VisualEffectView::fillColor(VisualEffectView::Material::Popover, m_composited),
+                    QPen(Theme::dark() ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 40), 1.0));
 
     // The translate button's face: the accent colour, a little lighter while the pointer is on the bar.
-    QPainterPath button;
-    button.addRoundedRect(QRectF(m_translateButton->geometry()), 8, 8);
     QColor accent = Theme::accent();
     if (m_isHovering)
         accent = accent.lighter(110);
-    painter.fillPath(button, accent);
+    paintRoundedBox(painter, QRectF(m_translateButton->geometry()), 8, accent);
 
     // A hairline between the two buttons.
     const int x = m_optionsButton->geometry().left() - 3;

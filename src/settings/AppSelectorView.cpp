@@ -1,6 +1,7 @@
 #include "settings/AppSelectorView.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
@@ -86,40 +87,6 @@ private:
     RunningApp m_app;
 };
 
-// Paints a rounded fill behind its children, and optionally a hairline around it.
-class RoundedBackground : public QWidget {
-public:
-    RoundedBackground(std::function<QColor()> fill, qreal radius, bool stroked, QWidget* parent)
-        : QWidget(parent)
-        , m_fill(std::move(fill))
-        , m_radius(radius)
-        , m_stroked(stroked) {
-        Theme::followAppearance(this, [this] { update(); });
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        QPainterPath shape;
-        if (m_radius > 0)
-            shape.addRoundedRect(box, m_radius, m_radius);
-        else
-            shape.addRect(QRectF(rect()));
-        painter.fillPath(shape, m_fill());
-        if (m_stroked) {
-            painter.setPen(QPen(Color::withOpacity(SettingsStyle::gray(), 0.2), 1));
-            painter.drawPath(shape);
-        }
-    }
-
-private:
-    std::function<QColor()> m_fill;
-    qreal m_radius;
-    bool m_stroked;
-};
-
 } // namespace
 
 AppSelectorView::AppSelectorView(OnSelect onSelect, QWidget* parent)
@@ -130,7 +97,7 @@ AppSelectorView::AppSelectorView(OnSelect onSelect, QWidget* parent)
     root->setSpacing(0);
 
     // Header.
-    auto* header = new RoundedBackground(&SettingsStyle::boxFill, 0, false, this);
+    auto* header = new RoundedBoxWidget(0, &SettingsStyle::boxFill, {}, this);
     auto* headerRow = new QHBoxLayout(header);
     headerRow->setContentsMargins(20, 20, 20, 20);
     auto* title = new QLabel(QStringLiteral("Select Application"), header);
@@ -150,9 +117,10 @@ AppSelectorView::AppSelectorView(OnSelect onSelect, QWidget* parent)
     connect(shortcut, &QShortcut::activated, this, &AppSelectorView::dismissRequested);
 
     // Search field.
-    auto* field = new RoundedBackground(
+    auto* field = new RoundedBoxWidget(
+        8,
         [] { return Theme::dark() ? Color::withOpacity(SettingsStyle::darkGray(), 0.3) : QColor(Qt::white); },
-        8, true, this);
+        &SettingsStyle::boxBorder, this);
     auto* fieldRow = new QHBoxLayout(field);
     fieldRow->setContentsMargins(12, 12, 12, 12);
     auto* magnifier = new QLabel(field);

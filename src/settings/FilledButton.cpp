@@ -1,12 +1,12 @@
 #include "settings/FilledButton.h"
 
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/Theme.h"
 
 #include <QEvent>
 #include <QFontInfo>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 constexpr int kSymbolSpacing = 6;
@@ -50,14 +50,11 @@ void FilledButton::changeEvent(QEvent* event) {
 
 void FilledButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const Colors colors = m_colors ? m_colors(*this) : Colors{Theme::accent(), Qt::white};
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
     QColor background = colors.background;
     if (isDown())
         background = background.darker(115);
-    painter.fillPath(shape, background);
+    paintRoundedBox(painter, QRectF(rect()), kCornerRadius, background);
 
     const QFontMetrics metrics = fontMetrics();
     const int symbolSide = m_symbol.isEmpty() ? 0 : Symbol::pixelSize(QFontInfo(font()).pixelSize());

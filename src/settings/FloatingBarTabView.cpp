@@ -15,6 +15,7 @@
 #include "settings/ToggleSettingView.h"
 #include "ui/Color.h"
 #include "ui/MenuPicker.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
@@ -24,8 +25,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -39,29 +38,12 @@ QString storedService() {
     return UserDefaults::standard().optionalString(kService).value_or(QStringLiteral("google"));
 }
 
-// A rounded box with a fill and a hairline, behind its children.
-class ListBox : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-        painter.fillPath(shape, SettingsStyle::boxFill());
-        painter.setPen(QPen(Color::withOpacity(SettingsStyle::gray(), 0.2), 1));
-        painter.drawPath(shape);
-    }
-};
-
 // One excluded application: its icon, its name and id (the id alone when nothing installed carries it),
 // and a remove button.
-class ExcludedAppRow : public QWidget {
+class ExcludedAppRow : public RoundedBoxWidget {
 public:
     ExcludedAppRow(const QString& bundleIdentifier, std::function<void()> remove, QWidget* parent)
-        : QWidget(parent) {
+        : RoundedBoxWidget(4, &SettingsStyle::rowFill, {}, parent) {
         setObjectName(QStringLiteral("excludedAppRow"));
         std::optional<RunningApplication> installed;
         QIcon icon;
@@ -108,16 +90,6 @@ public:
         removeButton->setCursor(Qt::PointingHandCursor);
         connect(removeButton, &QAbstractButton::clicked, this, std::move(remove));
         row->addWidget(removeButton);
-        Theme::followAppearance(this, [this] { update(); });
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()), 4, 4);
-        painter.fillPath(shape, SettingsStyle::rowFill());
     }
 };
 
@@ -193,7 +165,7 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
     note->setWordWrap(true);
     SettingsStyle::followTextColor(note, &Color::secondaryLabelColor);
 
-    m_listBox = new ListBox;
+    m_listBox = new RoundedBoxWidget(8, &SettingsStyle::boxFill, &SettingsStyle::boxBorder);
     m_listBox->setFixedHeight(listBoxHeight);
     auto* boxLayout = new QVBoxLayout(m_listBox);
     boxLayout->setContentsMargins(0, 0, 0, 0);

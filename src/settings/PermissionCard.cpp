@@ -2,6 +2,7 @@
 
 #include "ui/Color.h"
 #include "ui/ImageAsset.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/Theme.h"
 #include "settings/FilledButton.h"
@@ -71,13 +72,9 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        QPainterPath shape;
-        shape.addRoundedRect(box, 8, 8);
-        painter.fillPath(shape, Theme::dark() ? QColor(Color(QStringLiteral("2A2E3A"))) : QColor(Qt::white));
-        painter.setPen(QPen(Color::separatorColor(), 1));
-        painter.drawPath(shape);
+        paintRoundedBox(painter, QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8,
+                        Theme::dark() ? QColor(Color(QStringLiteral("2A2E3A"))) : QColor(Qt::white),
+                        QPen(Color::separatorColor(), 1));
         const int side = Symbol::pixelSize(QFontInfo(font()).pixelSize());
         const QColor green = Color::green();
         painter.drawPixmap(16, (height() - side) / 2,

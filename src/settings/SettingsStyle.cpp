@@ -50,6 +50,10 @@ QColor boxFill() {
     return Theme::dark() ? Color::withOpacity(darkGray(), 0.3) : Color::withOpacity(lightGray(), 0.1);
 }
 
+QColor boxBorder() {
+    return Color::withOpacity(gray(), 0.2);
+}
+
 QColor rowFill() {
     return Theme::dark() ? Color::withOpacity(darkGray(), 0.6) : Color::withOpacity(lightGray(), 0.3);
 }

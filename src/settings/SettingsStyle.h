@@ -28,8 +28,10 @@ QColor lightGray();
 QColor gray();
 QColor blue();
 
-// The fill of a box (list box, header) and of a row inside it, which differ between dark and light.
+// The fill of a box (list box, header) and of a row inside it, which differ between dark and light, and
+// the line around a box.
 QColor boxFill();
+QColor boxBorder();
 QColor rowFill();
 
 } // namespace SettingsStyle

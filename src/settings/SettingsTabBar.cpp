@@ -1,6 +1,7 @@
 #include "settings/SettingsTabBar.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
@@ -8,7 +9,6 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 
@@ -66,11 +66,8 @@ QSize SettingsTabButton::sizeHint() const {
 
 void SettingsTabButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    painter.fillPath(shape, pressedBackground());
-    painter.fillPath(shape, selectionBackground());
+    paintRoundedBox(painter, QRectF(rect()), cornerRadius, pressedBackground());
+    paintRoundedBox(painter, QRectF(rect()), cornerRadius, selectionBackground());
 
     const QColor color = labelColor();
     const int icon = Symbol::pixelSize(iconPointSize);

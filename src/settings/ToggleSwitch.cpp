@@ -1,10 +1,10 @@
 #include "settings/ToggleSwitch.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 ToggleSwitch::ToggleSwitch(QWidget* parent)
     : QAbstractButton(parent) {
@@ -26,9 +26,8 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
         isChecked() ? Color::accentColor() : (dark ? QColor(255, 255, 255, 46) : QColor(0, 0, 0, 26));
     if (!isEnabled())
         fill.setAlphaF(fill.alphaF() * 0.5f);
-    painter.setPen(QPen(dark ? QColor(255, 255, 255, 30) : QColor(0, 0, 0, 30), 1));
-    painter.setBrush(fill);
-    painter.drawRoundedRect(track, radius, radius);
+    paintRoundedBox(painter, track, radius, fill,
+                    QPen(dark ? QColor(255, 255, 255, 30) : QColor(0, 0, 0, 30), 1));
 
     const qreal knob = track.height() - 4;
     const qreal x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
@@ -37,9 +36,7 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
     painter.setBrush(isDown() ? QColor(235, 235, 235) : QColor(Qt::white));
     painter.drawEllipse(knobRect);
 
-    if (hasFocus()) {
-        painter.setPen(QPen(Color::withOpacity(Color::accentColor(), 0.5), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(track.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
-    }
+    if (hasFocus())
+        paintRoundedBox(painter, track.adjusted(1, 1, -1, -1), radius - 1, Qt::NoBrush,
+                        QPen(Color::withOpacity(Color::accentColor(), 0.5), 2));
 }

@@ -1,11 +1,11 @@
 #include "ui/HoverButton.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 
@@ -73,11 +73,9 @@ void HoverButton::leaveEvent(QEvent* event) {
 void HoverButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (m_progress > 0) {
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-        painter.fillPath(shape, Color::withOpacity(Color::primary(), 0.1 * m_progress));
-    }
+    if (m_progress > 0)
+        paintRoundedBox(painter, QRectF(rect()), cornerRadius,
+                        Color::withOpacity(Color::primary(), 0.1 * m_progress));
     const QRect content =
         rect().adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
     const int iconSide = Symbol::pixelSize(iconPointSize);

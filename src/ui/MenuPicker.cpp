@@ -1,13 +1,13 @@
 #include "ui/MenuPicker.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/Theme.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QScrollBar>
@@ -91,13 +91,9 @@ QSize MenuPicker::sizeHint() const {
 
 void MenuPicker::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF bezel = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(bezel, 5, 5);
-    painter.fillPath(shape, Theme::dark() ? QColor(255, 255, 255, 26) : QColor(255, 255, 255, 230));
-    painter.setPen(QPen(Theme::dark() ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 45), 1.0));
-    painter.drawPath(shape);
+    paintRoundedBox(painter, QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 5,
+                    Theme::dark() ? QColor(255, 255, 255, 26) : QColor(255, 255, 255, 230),
+                    QPen(Theme::dark() ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 45), 1.0));
 
     const int chevronSide = Symbol::pixelSize(10);
     const QRect chevron(width() - chevronSide - chevronInset, (height() - chevronSide) / 2, chevronSide,

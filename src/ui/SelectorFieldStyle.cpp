@@ -1,12 +1,12 @@
 #include "ui/SelectorFieldStyle.h"
 
 #include "ui/DropShadow.h"
+#include "ui/RoundedBox.h"
 #include "ui/Theme.h"
 
 #include <QEvent>
 #include <QLayout>
 #include <QPainter>
-#include <QPainterPath>
 #include <QWidget>
 
 void SelectorFieldStyle::apply(QWidget* widget) {
@@ -26,13 +26,9 @@ bool SelectorFieldStyle::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint) {
         auto* widget = static_cast<QWidget*>(watched);
         QPainter painter(widget);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF bounds = QRectF(widget->rect()).adjusted(0.25, 0.25, -0.25, -0.25);
-        QPainterPath shape;
-        shape.addRoundedRect(bounds, Theme::cornerRadius, Theme::cornerRadius);
-        painter.fillPath(shape, Theme::fieldFill());
-        painter.setPen(QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-        painter.drawPath(shape);
+        paintRoundedBox(painter, QRectF(widget->rect()).adjusted(0.25, 0.25, -0.25, -0.25),
+                        Theme::cornerRadius, Theme::fieldFill(),
+                        QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,11 +1,11 @@
 #include "ui/ToastView.h"
 
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 ToastView::ToastView(QWidget* parent)
     : QWidget(parent) {
@@ -41,11 +41,8 @@ QSize ToastView::sizeHint() const {
 
 void ToastView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(m_opacity);
-    QPainterPath capsule;
-    capsule.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    painter.fillPath(capsule, QColor(0, 0, 0, 77));
+    paintRoundedBox(painter, QRectF(rect()), cornerRadius, QColor(0, 0, 0, 77));
 
     int x = horizontalPadding;
     if (!m_icon.isEmpty()) {

@@ -1,12 +1,12 @@
 #include "ui/TranslatorPanelStyle.h"
 
+#include "ui/RoundedBox.h"
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
 
 #include <QEvent>
 #include <QLayout>
 #include <QPainter>
-#include <QPainterPath>
 #include <QWidget>
 #include <cmath>
 
@@ -33,12 +33,9 @@ protected:
 
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
-                             Theme::cornerRadius);
-        painter.setPen(QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-        painter.drawPath(shape);
+        paintRoundedBox(painter, QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
+                        Qt::NoBrush,
+                        QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     }
 };
 

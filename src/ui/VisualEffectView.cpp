@@ -1,10 +1,10 @@
 #include "ui/VisualEffectView.h"
 
 #include "ui/Compositor.h"
+#include "ui/RoundedBox.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 VisualEffectView::VisualEffectView(Material material, BlendingMode blendingMode, QWidget* parent)
     : QWidget(parent)
@@ -76,10 +76,7 @@ void VisualEffectView::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), fill);
         return;
     }
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), m_cornerRadius, m_cornerRadius);
-    painter.fillPath(shape, fill);
+    paintRoundedBox(painter, QRectF(rect()), m_cornerRadius, fill);
 }
 
 void VisualEffectView::showEvent(QShowEvent* event) {

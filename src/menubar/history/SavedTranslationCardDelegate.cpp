@@ -3,6 +3,7 @@
 #include "menubar/history/SavedTranslationsModel.h"
 #include "ui/Color.h"
 #include "ui/ImageAsset.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
@@ -11,7 +12,6 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTextLayout>
 
 namespace {
@@ -151,11 +151,8 @@ void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionVi
     const qreal dpr = painter->device()->devicePixelRatioF();
 
     const QRect card = cardRect(option.rect);
-    QPainterPath outline;
-    outline.addRoundedRect(QRectF(card).adjusted(0.25, 0.25, -0.25, -0.25), cornerRadius, cornerRadius);
-    painter->fillPath(outline, Theme::fieldFill());
-    painter->setPen(QPen(Theme::border(), Theme::borderWidth));
-    painter->drawPath(outline);
+    paintRoundedBox(*painter, QRectF(card).adjusted(0.25, 0.25, -0.25, -0.25), cornerRadius,
+                    Theme::fieldFill(), QPen(Theme::border(), Theme::borderWidth));
 
     const QRect content = card.adjusted(padding, padding, -padding, -padding);
     const QColor secondary = Color::secondaryLabelColor();
@@ -209,10 +206,8 @@ void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionVi
 
     // The button, a pill at the bottom right.
     const QRect button = buttonRect(option.rect, *item);
-    QPainterPath pill;
-    pill.addRoundedRect(button, cornerRadius, cornerRadius);
-    painter->fillPath(pill,
-                      Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.7), 0.5));
+    paintRoundedBox(*painter, QRectF(button), cornerRadius,
+                    Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.7), 0.5));
     const int symbolSize = Symbol::pixelSize(12);
     const QRect inner = button.adjusted(kButtonPaddingX, kButtonPaddingY, -kButtonPaddingX, -kButtonPaddingY);
     const QPoint symbolAt(inner.left(), inner.top() + (inner.height() - symbolSize) / 2);

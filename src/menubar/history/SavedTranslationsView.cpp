@@ -2,6 +2,7 @@
 
 #include "menubar/history/SavedTranslationsModel.h"
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/SystemFont.h"
@@ -15,8 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -36,22 +35,6 @@ QLabel* label(const QString& text, const QFont& font, std::function<QColor()> co
     });
     return result;
 }
-
-// The back button's square: a practically invisible fill that makes all of it clickable.
-class BackButtonFrame : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), Theme::cornerRadius, Theme::cornerRadius);
-        painter.fillPath(path,
-                         Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.3), 0.01));
-    }
-};
 
 } // namespace
 
@@ -111,7 +94,11 @@ QWidget* SavedTranslationsView::makeHeader() {
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, Theme::smallPadding);
 
-    auto* frame = new BackButtonFrame(header);
+    // The back button's square: a practically invisible fill that makes all of it clickable.
+    auto* frame = new RoundedBoxWidget(
+        Theme::cornerRadius,
+        [] { return Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.3), 0.01); }, {},
+        header);
     frame->setFixedSize(32, 32);
     auto* back = new SymbolButton(
         QStringLiteral("chevron.left"), 16, [] { return Color::accentColor(); }, QSize(32, 32), frame);

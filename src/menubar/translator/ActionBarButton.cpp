@@ -2,12 +2,12 @@
 
 #include "ui/Color.h"
 #include "ui/DropShadow.h"
+#include "ui/RoundedBox.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 ActionBarButton::ActionBarButton(const QString& symbol, QSize frame, QWidget* parent)
     : QAbstractButton(parent)
@@ -45,19 +45,17 @@ void ActionBarButton::leaveEvent(QEvent* event) {
     update();
 }
 
-void ActionBarButton::paintOutline(QPainter& painter, const QPainterPath& shape) {
-    painter.setPen(QPen(Theme::border(), Theme::borderWidth));
-    painter.drawPath(shape);
+void ActionBarButton::paintOutline(QPainter& painter, const QRectF& box) {
+    paintRoundedBox(painter, box, Theme::cornerRadius, Qt::NoBrush,
+                    QPen(Theme::border(), Theme::borderWidth));
 }
 
 void ActionBarButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
-                         Theme::cornerRadius);
+    const QRectF box = QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25);
     const QColor fill = Theme::fieldFill();
-    painter.fillPath(shape, m_hovering ? Color::withOpacity(fill, hoverOpacity) : fill);
+    paintRoundedBox(painter, box, Theme::cornerRadius,
+                    m_hovering ? Color::withOpacity(fill, hoverOpacity) : fill);
 
     const bool enabled = isEnabled();
     const QColor symbolColor =
@@ -79,5 +77,5 @@ void ActionBarButton::paintEvent(QPaintEvent*) {
         painter.setPen(titleColor);
         painter.drawText(QRect(x, 0, titleWidth + 1, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
     }
-    paintOutline(painter, shape);
+    paintOutline(painter, box);
 }

@@ -4,8 +4,6 @@
 
 #include <QAbstractButton>
 
-class QPainterPath;
-
 // A button of the translator's action bar: a symbol (and an optional title) on the field fill, clipped
 // to a rounded rectangle with a hairline border and a medium shadow. The fill lightens while the
 // pointer is over it.
@@ -33,8 +31,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
-    // The outline over the fill and content; a hairline in the border colour.
-    virtual void paintOutline(QPainter& painter, const QPainterPath& shape);
+    // The outline over the fill and content along `box`, the rounded rectangle's path; a hairline in the
+    // border colour.
+    virtual void paintOutline(QPainter& painter, const QRectF& box);
 
 private:
     QString m_symbol;

@@ -1,6 +1,7 @@
 #include "menubar/translator/ExampleSentences.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
 #include "menubar/translator/AttachedPopover.h"
@@ -8,7 +9,6 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 
 namespace {
@@ -23,12 +23,6 @@ QFont badgeFont() {
 
 QString titleText() {
     return ExampleSentences::tr("Example Sentences");
-}
-
-void fillRounded(QPainter& painter, const QRectF& rect, qreal radius, const QColor& color) {
-    QPainterPath path;
-    path.addRoundedRect(rect, radius, radius);
-    painter.fillPath(path, color);
 }
 
 } // namespace
@@ -73,9 +67,8 @@ QRect ExampleSentences::badgeRect() const {
 
 void ExampleSentences::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const QColor fill = Color::withOpacity(Color::controlBackgroundColor(), 0.7);
-    fillRounded(painter, rect(), Theme::cornerRadius, fill);
+    paintRoundedBox(painter, QRectF(rect()), Theme::cornerRadius, fill);
 
     painter.setFont(titleFont());
     painter.setPen(Color::labelColor());
@@ -83,7 +76,7 @@ void ExampleSentences::paintEvent(QPaintEvent*) {
                      Qt::AlignLeft | Qt::AlignVCenter, titleText());
 
     const QRect badge = badgeRect();
-    fillRounded(painter, badge, 10, fill);
+    paintRoundedBox(painter, QRectF(badge), 10, fill);
     painter.setFont(badgeFont());
     painter.setPen(Color::secondaryLabelColor());
     painter.drawText(badge, Qt::AlignCenter, QString::number(m_sentences ? m_sentences->size() : 0));

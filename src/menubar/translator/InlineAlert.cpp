@@ -1,6 +1,7 @@
 #include "menubar/translator/InlineAlert.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/SystemFont.h"
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 
 InlineAlert::InlineAlert(const QString& message, AlertType type, std::function<void()> onDismiss,
                          QWidget* parent)
@@ -113,12 +113,8 @@ QString InlineAlert::iconName(AlertType type) {
 
 void InlineAlert::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const QColor tint = tintColor(m_type);
-    QPainterPath box;
-    box.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::cornerRadius,
-                       Theme::cornerRadius);
-    painter.fillPath(box, Color::withOpacity(tint, 0.1));
-    painter.setPen(QPen(Color::withOpacity(tint, 0.3), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-    painter.drawPath(box);
+    paintRoundedBox(painter, QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::cornerRadius,
+                    Color::withOpacity(tint, 0.1),
+                    QPen(Color::withOpacity(tint, 0.3), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
 }

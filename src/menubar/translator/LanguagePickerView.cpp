@@ -1,6 +1,7 @@
 #include "menubar/translator/LanguagePickerView.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
@@ -44,9 +44,8 @@ public:
         const QRect row(option.rect.left(), option.rect.top(), option.rect.width(), rowHeightPx);
         const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
         if (view && view->currentIndex() == index) {
-            QPainterPath path;
-            path.addRoundedRect(QRectF(row).adjusted(4, 0, -4, 0), 6, 6);
-            painter->fillPath(path, Color::withOpacity(Theme::accent(), 0.18));
+            paintRoundedBox(*painter, QRectF(row).adjusted(4, 0, -4, 0), 6,
+                            Color::withOpacity(Theme::accent(), 0.18));
         }
         const QRect content =
             row.adjusted(LanguagePickerView::rowHorizontalPadding, LanguagePickerView::rowVerticalPadding,

@@ -2,12 +2,12 @@
 
 #include "ui/Color.h"
 #include "ui/DropShadow.h"
+#include "ui/RoundedBox.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
 
 #include <QEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QWidget>
 
 void PrimaryButtonStyle::apply(QWidget* widget) {
@@ -48,13 +48,10 @@ bool PrimaryButtonStyle::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::Paint: {
         QPainter painter(widget);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(widget->rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
-                             Theme::cornerRadius);
-        painter.fillPath(shape, m_hovering ? Color::withOpacity(Theme::accent(), hoverOpacity) : Theme::accent());
-        painter.setPen(QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-        painter.drawPath(shape);
+        paintRoundedBox(painter, QRectF(widget->rect()).adjusted(0.25, 0.25, -0.25, -0.25),
+                        Theme::cornerRadius,
+                        m_hovering ? Color::withOpacity(Theme::accent(), hoverOpacity) : Theme::accent(),
+                        QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
         break;
     }
     default:

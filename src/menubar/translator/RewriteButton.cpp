@@ -47,9 +47,9 @@ void RewriteButton::hideEvent(QHideEvent* event) {
     updateRing();
 }
 
-void RewriteButton::paintOutline(QPainter& painter, const QPainterPath& shape) {
+void RewriteButton::paintOutline(QPainter& painter, const QRectF& box) {
     if (!m_rewriting) {
-        ActionBarButton::paintOutline(painter, shape);
+        ActionBarButton::paintOutline(painter, box);
         return;
     }
     QConicalGradient gradient(QRectF(rect()).center(), m_rotation);

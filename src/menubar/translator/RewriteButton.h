@@ -21,7 +21,7 @@ public:
     bool isRingTurning() const { return m_ring.state() == QAbstractAnimation::Running; }
 
 protected:
-    void paintOutline(QPainter& painter, const QPainterPath& shape) override;
+    void paintOutline(QPainter& painter, const QRectF& box) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

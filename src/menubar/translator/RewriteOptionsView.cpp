@@ -1,5 +1,6 @@
 #include "menubar/translator/RewriteOptionsView.h"
 
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
@@ -7,7 +8,6 @@
 
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 namespace {
@@ -104,10 +104,7 @@ void RewriteOptionsView::choose(RewriteStyle style) {
 
 void RewriteOptionsView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), menuRadius, menuRadius);
-    painter.fillPath(shape, Theme::background());
-    painter.setPen(QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-    painter.drawPath(shape);
+    paintRoundedBox(painter, QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), menuRadius,
+                    Theme::background(),
+                    QPen(Theme::border(), Theme::borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
 }

@@ -2,11 +2,11 @@
 
 #include "ui/Color.h"
 #include "ui/DropShadow.h"
+#include "ui/RoundedBox.h"
 #include "ui/Theme.h"
 
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTextEdit>
 #include <algorithm>
 #include <cmath>
@@ -15,13 +15,8 @@ namespace TextCard {
 
 void paint(QWidget* card) {
     QPainter painter(card);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(card->rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
-                         Theme::cornerRadius);
-    painter.fillPath(shape, Theme::fieldFill());
-    painter.setPen(QPen(Theme::border(), Theme::borderWidth));
-    painter.drawPath(shape);
+    paintRoundedBox(painter, QRectF(card->rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
+                    Theme::fieldFill(), QPen(Theme::border(), Theme::borderWidth));
 }
 
 void style(QWidget* card, QTextEdit* text, QLabel* placeholder) {

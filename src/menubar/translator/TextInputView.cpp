@@ -2,6 +2,7 @@
 
 #include "ui/Backdrop.h"
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/SystemFont.h"
@@ -23,7 +24,6 @@
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -60,10 +60,8 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()), Theme::cornerRadius, Theme::cornerRadius);
-        painter.fillPath(shape, Color::withOpacity(Color::accentColor(), underMouse() ? 0.9 : 1.0));
+        paintRoundedBox(painter, QRectF(rect()), Theme::cornerRadius,
+                        Color::withOpacity(Color::accentColor(), underMouse() ? 0.9 : 1.0));
         const int side = Symbol::pixelSize(14);
         const QRect symbol(12, (height() - side) / 2, side, side);
         painter.drawPixmap(symbol, Symbol::pixmap(QStringLiteral("camera.viewfinder"), symbol.size(),
@@ -94,12 +92,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
-                             Theme::cornerRadius);
-        painter.setPen(QPen(Color::withOpacity(Theme::secondaryText(), 0.3), 0.5));
-        painter.drawPath(shape);
+        paintRoundedBox(painter, QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), Theme::cornerRadius,
+                        Qt::NoBrush, QPen(Color::withOpacity(Theme::secondaryText(), 0.3), 0.5));
         painter.end();
         SymbolButton::paintEvent(event);
     }

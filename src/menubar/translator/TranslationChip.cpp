@@ -1,6 +1,7 @@
 #include "menubar/translator/TranslationChip.h"
 
 #include "ui/Color.h"
+#include "ui/RoundedBox.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
 #include "menubar/translator/AttachedPopover.h"
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -86,15 +86,11 @@ QSize TranslationChip::sizeHint() const {
 
 void TranslationChip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF bounds = QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25);
-    QPainterPath shape;
-    shape.addRoundedRect(bounds, cornerRadius, cornerRadius);
     const QColor blue = Color::accentColor();
-    painter.fillPath(shape, m_isHovered ? Color::withOpacity(blue, 0.2)
-                                        : Color::withOpacity(Color::controlBackgroundColor(), 0.7));
-    painter.setPen(QPen(m_isHovered ? blue : Theme::border(), Theme::borderWidth));
-    painter.drawPath(shape);
+    paintRoundedBox(painter, QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), cornerRadius,
+                    m_isHovered ? Color::withOpacity(blue, 0.2)
+                                : Color::withOpacity(Color::controlBackgroundColor(), 0.7),
+                    QPen(m_isHovered ? blue : Theme::border(), Theme::borderWidth));
 
     QRect content = rect().adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
     if (!m_label.abbreviation.isEmpty()) {
