@@ -3,18 +3,16 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/Platform.h"
-#include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "selection/ExcludedAppsManager.h"
 #include "services/FloatingBarNotificationService.h"
-#include "services/TranslationService.h"
 #include "settings/AppSelectorView.h"
 #include "settings/SettingsSectionView.h"
+#include "settings/ServicePickerRow.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SymbolTextButton.h"
 #include "settings/ToggleSettingView.h"
 #include "ui/Color.h"
-#include "ui/MenuPicker.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
@@ -32,12 +30,6 @@
 namespace {
 
 const QString kShowFloatingBar = QStringLiteral("showFloatingBar");
-const QString kService = QStringLiteral("floatingBarTranslationService");
-
-QString storedService() {
-    return UserDefaults::standard().optionalString(kService).value_or(QStringLiteral("google"));
-}
-
 // One excluded application: its icon, its name and id (the id alone when nothing installed carries it),
 // and a remove button.
 class ExcludedAppRow : public RoundedBoxWidget {
@@ -134,27 +126,10 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
     root->addWidget(new SettingsSectionView(QStringLiteral("Behavior"), m_showFloatingBar, this));
 
     // Translation Settings.
-    auto* serviceRow = new QWidget;
-    auto* serviceLayout = new QHBoxLayout(serviceRow);
-    serviceLayout->setContentsMargins(0, 6, 0, 6);
-    auto* serviceLabel = new QLabel(QStringLiteral("Default Translation Model"), serviceRow);
-    serviceLabel->setFont(SettingsStyle::font(15));
-    SettingsStyle::followTextColor(serviceLabel, &Color::labelColor);
-    serviceLayout->addWidget(serviceLabel);
-    serviceLayout->addStretch(1);
-    QList<MenuPicker::Row> services;
-    for (TranslationService service : allTranslationServices())
-        services.append({displayName(service), rawValue(service)});
-    m_servicePicker = new MenuPicker(services, 180, serviceRow);
-    m_servicePicker->setFont(SettingsStyle::font(14));
-    m_servicePicker->setValue(storedService());
-    serviceLayout->addWidget(m_servicePicker);
-    connect(m_servicePicker, &MenuPicker::valueChosen, this,
-            [](const QString& value) { UserDefaults::standard().set(kService, value); });
-    connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == kService)
-            m_servicePicker->setValue(storedService());
-    });
+    auto* serviceRow =
+        new ServicePickerRow(QStringLiteral("Default Translation Model"),
+                             QStringLiteral("floatingBarTranslationService"), QMargins(0, 6, 0, 6));
+    m_servicePicker = serviceRow->picker();
     root->addWidget(new SettingsSectionView(QStringLiteral("Translation Settings"),
                                             column(10, {serviceRow}, nullptr), this));
 

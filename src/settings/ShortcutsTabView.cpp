@@ -1,12 +1,10 @@
 #include "settings/ShortcutsTabView.h"
 
-#include "ui/MenuPicker.h"
 #include "keyboardshortcuts/Recorder.h"
 #include "ui/Color.h"
 #include "ui/Symbol.h"
-#include "platform/UserDefaults.h"
-#include "services/TranslationService.h"
 #include "settings/SettingsSectionView.h"
+#include "settings/ServicePickerRow.h"
 #include "settings/SettingsStyle.h"
 
 #include <QHBoxLayout>
@@ -14,12 +12,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString kService = QStringLiteral("shortcutTranslationService");
-
-QString storedService() {
-    return UserDefaults::standard().optionalString(kService).value_or(QStringLiteral("google"));
-}
 
 QWidget* column(int spacing, const QList<QWidget*>& rows) {
     auto* content = new QWidget;
@@ -70,24 +62,9 @@ ShortcutsTabView::ShortcutsTabView(QWidget* parent)
     root->addWidget(
         new SettingsSectionView(QStringLiteral("Global Shortcuts"), column(16, shortcutRows), this));
 
-    auto* serviceRow = new QWidget;
-    auto* serviceLayout = new QHBoxLayout(serviceRow);
-    serviceLayout->setContentsMargins(0, 0, 0, 0);
-    serviceLayout->addWidget(label(QStringLiteral("Translation Service"), 15, serviceRow));
-    serviceLayout->addStretch(1);
-    QList<MenuPicker::Row> services;
-    for (TranslationService service : allTranslationServices())
-        services.append({displayName(service), rawValue(service)});
-    m_servicePicker = new MenuPicker(services, 180, serviceRow);
-    m_servicePicker->setFont(SettingsStyle::font(14));
-    m_servicePicker->setValue(storedService());
-    serviceLayout->addWidget(m_servicePicker);
-    connect(m_servicePicker, &MenuPicker::valueChosen, this,
-            [](const QString& value) { UserDefaults::standard().set(kService, value); });
-    connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == kService)
-            m_servicePicker->setValue(storedService());
-    });
+    auto* serviceRow = new ServicePickerRow(QStringLiteral("Translation Service"),
+                                            QStringLiteral("shortcutTranslationService"), QMargins());
+    m_servicePicker = serviceRow->picker();
     root->addWidget(new SettingsSectionView(QStringLiteral("Default Translation Model for Shortcuts"),
                                             column(16, {serviceRow}), this));
 
