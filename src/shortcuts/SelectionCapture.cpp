@@ -23,6 +23,8 @@ struct SelectionCapture::Attempt {
     // The clipboard's change count right before our copy keys.
     int baseline = 0;
     int copies = 0;
+    // Clipboard changes seen since the copy key's.
+    int claims = 0;
     bool restoreNeeded = false;
     Handler handler;
 };
@@ -101,6 +103,7 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
         finish(attempt, std::nullopt);
         return;
     }
+    debugLog(kTag, QStringLiteral("⌨️ copy key %1").arg(attempt->copies));
     QPointer<SelectionCapture> self(this);
     platform().pasteboard().waitForChange(
         Pasteboard::Mode::Clipboard, attempt->baseline, CopyWaitMs, this, [self, attempt](bool changed) {
@@ -115,14 +118,39 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
                 self->finish(attempt, std::nullopt);
                 return;
             }
+            self->readCopy(attempt);
+        });
+}
+
+void SelectionCapture::readCopy(std::shared_ptr<Attempt> attempt) {
+    // Some applications claim the clipboard again a moment after their first claim for one copy; read
+    // and put the user's clipboard back before that, and the late claim would overwrite it.
+    QPointer<SelectionCapture> self(this);
+    Pasteboard& pasteboard = platform().pasteboard();
+    pasteboard.waitForChange(
+        Pasteboard::Mode::Clipboard, pasteboard.changeCount(Pasteboard::Mode::Clipboard), CopySettleMs, this,
+        [self, attempt](bool changed) {
+            if (!self)
+                return;
+            if (changed && ++attempt->claims < MaxCopyClaims) {
+                debugLog(kTag, QStringLiteral("📋 the clipboard changed again after the copy"));
+                self->readCopy(attempt);
+                return;
+            }
             if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Clipboard)) {
+                debugLog(kTag, QStringLiteral("📋 the clipboard changed to our own content, not a copy"));
                 self->finish(attempt, std::nullopt);
                 return;
             }
             platform().pasteboard().readString(
                 [self, attempt](std::optional<QString> text) {
-                    if (self)
-                        self->finish(attempt, std::move(text));
+                    if (!self)
+                        return;
+                    if (!text)
+                        debugLog(kTag, QStringLiteral("⏱️ the copied text could not be read"));
+                    else if (text->isEmpty())
+                        debugLog(kTag, QStringLiteral("📋 the copied text is empty"));
+                    self->finish(attempt, std::move(text));
                 },
                 Pasteboard::Mode::Clipboard, ReadTimeoutMs);
         });

@@ -27,6 +27,10 @@ public:
     // Each copy key gets this long to fill the clipboard; a second one follows a silent first.
     static constexpr int CopyWaitMs = 500;
     static constexpr int ReadTimeoutMs = 500;
+    // The copied text is read once the clipboard has been quiet this long after the copy; a clipboard
+    // that keeps changing is read after this many changes.
+    static constexpr int CopySettleMs = 200;
+    static constexpr int MaxCopyClaims = 4;
 
     explicit SelectionCapture(QObject* parent = nullptr);
     // Puts the user's clipboard back when a capture is cut short.
@@ -40,6 +44,7 @@ private:
     struct Attempt;
     void readPrimary(const RunningApplication& app, Handler handler);
     void copy(std::shared_ptr<Attempt> attempt);
+    void readCopy(std::shared_ptr<Attempt> attempt);
     void finish(std::shared_ptr<Attempt> attempt, std::optional<QString> text);
     bool isStillFocused(const RunningApplication& app) const;
 

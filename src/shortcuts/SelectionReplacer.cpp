@@ -188,8 +188,15 @@ void SelectionReplacer::startPaste(std::shared_ptr<Paste> paste, PasteboardSnaps
     timeout->setSingleShot(true);
     QObject::connect(&pasteboard, &Pasteboard::contentRequested, paste->waiter,
                      [paste, settle](const Pasteboard::Request& request) {
-                         if (!isReadBy(paste->application, request))
+                         if (!isReadBy(paste->application, request)) {
+                             const QString kind = request.formatsOnly ? QStringLiteral("formats")
+                                                  : request.answered     ? QStringLiteral("read")
+                                                                         : QStringLiteral("refused read");
+                             debugLog(kTag, QStringLiteral("🔎 not the paste's read: %1 by process %2")
+                                                .arg(kind)
+                                                .arg(request.process));
                              return;
+                         }
                          paste->read = true;
                          settle->start(PasteSettleMs);
                      });
@@ -239,6 +246,8 @@ void SelectionReplacer::endPaste(std::shared_ptr<Paste> paste, bool read) {
     // A clipboard the user replaced meanwhile is theirs to keep.
     if (pasteboard.changeCount(Pasteboard::Mode::Clipboard) == paste->ownCount)
         pasteboard.restore(paste->snapshot);
+    else
+        debugLog(kTag, QStringLiteral("the clipboard changed after the paste; not putting it back"));
     if (m_unread == paste) {
         // A late read: the replace was already reported and the queue moved on.
         m_unread.reset();

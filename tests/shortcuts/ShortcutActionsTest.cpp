@@ -304,6 +304,22 @@ TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsThe
     EXPECT_TRUE(s_api->requestLog().isEmpty());
 }
 
+TEST_F(ShortcutActionsTest, ReplaceWaitsForAnApplicationThatClaimsTheClipboardTwicePerCopy) {
+    // Its copy key takes the clipboard at once and again a moment later; a capture that put the user's
+    // clipboard back in between would see the late claim overwrite it, or the paste take it for the user's.
+    keys().onPost = [this, copyAndPaste = keys().onPost](const PostedKey& key) {
+        copyAndPaste(key);
+        if (key.key == Qt::Key_C)
+            QTimer::singleShot(30, &pasteboard(), [this] { pasteboard().setExternalString(selection); });
+    };
+    UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
+    m_manager.handleTranslateAndReplaceShortcut();
+    ASSERT_TRUE(waitForToast(SelectionReplacer::successMessage, SelectionReplacer::PasteReadTimeoutMs + 3000));
+    EXPECT_EQ(pasted, QStringLiteral("merhaba"));
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+    EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+V")}));
+}
+
 TEST_F(ShortcutActionsTest, FocusMovingBeforeTheCopyKeySendsNothing) {
     // The snapshot's answer comes on a later turn; by then another window has the keyboard.
     m_manager.handleTranslateSelectionShortcut();

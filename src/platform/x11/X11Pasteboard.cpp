@@ -243,6 +243,12 @@ void X11Pasteboard::handleOwnerChanged(xcb_atom_t selection, xcb_window_t owner,
     }
     ++s.changeCount;
     s.ownedByUs = ours;
+    if (mode == Mode::Clipboard)
+        debugLog(kTag, QStringLiteral("clipboard owner 0x%1 at %2%3, change %4")
+                           .arg(owner, 0, 16)
+                           .arg(time)
+                           .arg(ours ? QStringLiteral(" (ours, unexpected)") : QString())
+                           .arg(s.changeCount));
     Q_EMIT changed(mode);
 }
 
@@ -292,7 +298,10 @@ void X11Pasteboard::readString(StringHandler handler, Mode mode, int timeoutMs) 
         deliver(std::nullopt);
         return;
     }
-    X11SelectionRead* read = startRead(mode, timeoutMs, [deliver] { deliver(std::nullopt); });
+    X11SelectionRead* read = startRead(mode, timeoutMs, [deliver, timeoutMs] {
+        debugLog(kTag, QStringLiteral("⏱️ the owner did not answer within %1 ms").arg(timeoutMs));
+        deliver(std::nullopt);
+    });
     read->fetchTargets([this, read, deliver](QList<xcb_atom_t> atoms, QList<QByteArray> names) {
         QList<xcb_atom_t> candidates;
         if (atoms.isEmpty()) {
@@ -310,7 +319,10 @@ void X11Pasteboard::readString(StringHandler handler, Mode mode, int timeoutMs) 
                                                         m_connection->cachedAtomName(value.type), value.data);
                 return text->has_value();
             },
-            [read, text, deliver](bool) {
+            [read, text, deliver, names](bool) {
+                if (!text->has_value())
+                    debugLog(kTag, QStringLiteral("the owner gave no text; it offers: %1")
+                                       .arg(QString::fromLatin1(names.join(' '))));
                 if (read->finish())
                     deliver(*text);
             });
