@@ -1,9 +1,9 @@
 #include "app/AboutPanel.h"
 
+#include "services/AppVersion.h"
 #include "ui/Color.h"
 #include "ui/ImageAsset.h"
 #include "ui/Theme.h"
-#include "services/AppVersion.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

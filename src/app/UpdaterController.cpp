@@ -1,8 +1,8 @@
 #include "app/UpdaterController.h"
 
-#include "ui/Theme.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
+#include "ui/Theme.h"
 
 #include <QGuiApplication>
 #include <QLabel>

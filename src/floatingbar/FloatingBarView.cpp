@@ -1,5 +1,8 @@
 #include "floatingbar/FloatingBarView.h"
 
+#include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
+#include "services/LanguagePreferences.h"
 #include "ui/Color.h"
 #include "ui/Compositor.h"
 #include "ui/HoverButton.h"
@@ -8,9 +11,6 @@
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
-#include "platform/NotificationCenter.h"
-#include "platform/Notifications.h"
-#include "services/LanguagePreferences.h"
 
 #include <QMouseEvent>
 #include <QPainter>

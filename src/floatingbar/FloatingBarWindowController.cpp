@@ -1,17 +1,17 @@
 #include "floatingbar/FloatingBarWindowController.h"
 
-#include "services/FloatingBarNotificationService.h"
 #include "floatingbar/FloatingBarView.h"
-#include "ui/TranslationPopoverView.h"
-#include "ui/Compositor.h"
-#include "ui/PopoverWindow.h"
-#include "ui/WindowWorkspaces.h"
 #include "platform/DebugLog.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "selection/ExcludedAppsManager.h"
+#include "services/FloatingBarNotificationService.h"
 #include "services/TranslationService.h"
+#include "ui/Compositor.h"
+#include "ui/PopoverWindow.h"
+#include "ui/TranslationPopoverView.h"
+#include "ui/WindowWorkspaces.h"
 
 #include <QApplication>
 #include <QMouseEvent>

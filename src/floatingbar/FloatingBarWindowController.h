@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ui/PopoverWindow.h"
 #include "platform/GlobalMouseMonitor.h"
 #include "platform/MainQueue.h"
+#include "ui/PopoverWindow.h"
 
 #include <QObject>
 #include <QPointer>

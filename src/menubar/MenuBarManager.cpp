@@ -1,9 +1,6 @@
 #include "menubar/MenuBarManager.h"
 
 #include "menubar/TrayIconGeometry.h"
-#include "ui/ImageAsset.h"
-#include "ui/PopoverWindow.h"
-#include "ui/ImageAssetIconEngine.h"
 #include "menubar/translator/MenuBarView.h"
 #include "menubar/translator/TranslationHeader.h"
 #include "platform/ActivationPolicy.h"
@@ -15,6 +12,9 @@
 #include "platform/UserDefaults.h"
 #include "services/TranslationManager.h"
 #include "services/TranslationManagerService.h"
+#include "ui/ImageAsset.h"
+#include "ui/ImageAssetIconEngine.h"
+#include "ui/PopoverWindow.h"
 
 #include <QAction>
 #include <QApplication>

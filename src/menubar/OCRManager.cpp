@@ -1,6 +1,5 @@
 #include "menubar/OCRManager.h"
 
-#include "ui/GlobalToastManager.h"
 #include "menubar/MenuBarManager.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
@@ -8,6 +7,7 @@
 #include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
+#include "ui/GlobalToastManager.h"
 
 namespace {
 

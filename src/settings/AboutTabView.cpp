@@ -1,13 +1,13 @@
 #include "settings/AboutTabView.h"
 
-#include "ui/Color.h"
-#include "ui/ImageAsset.h"
-#include "ui/Theme.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
 #include "services/AppVersion.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SymbolTextButton.h"
+#include "ui/Color.h"
+#include "ui/ImageAsset.h"
+#include "ui/Theme.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,12 +1,12 @@
 #include "settings/AppSelectorView.h"
 
+#include "settings/RunningAppsService.h"
+#include "settings/SettingsStyle.h"
 #include "ui/Color.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/Theme.h"
-#include "settings/RunningAppsService.h"
-#include "settings/SettingsStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

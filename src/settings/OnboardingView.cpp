@@ -1,8 +1,5 @@
 #include "settings/OnboardingView.h"
 
-#include "ui/Color.h"
-#include "ui/ImageAsset.h"
-#include "ui/Theme.h"
 #include "platform/AccessibilityPermission.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -13,6 +10,9 @@
 #include "selection/AccessibilityService.h"
 #include "settings/FilledButton.h"
 #include "settings/PermissionCard.h"
+#include "ui/Color.h"
+#include "ui/ImageAsset.h"
+#include "ui/Theme.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>

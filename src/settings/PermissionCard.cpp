@@ -1,11 +1,11 @@
 #include "settings/PermissionCard.h"
 
+#include "settings/FilledButton.h"
 #include "ui/Color.h"
 #include "ui/ImageAsset.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/Theme.h"
-#include "settings/FilledButton.h"
 
 #include <QFontInfo>
 #include <QGraphicsDropShadowEffect>

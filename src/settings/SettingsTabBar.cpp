@@ -1,11 +1,11 @@
 #include "settings/SettingsTabBar.h"
 
+#include "settings/SettingsStyle.h"
 #include "ui/Color.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
-#include "settings/SettingsStyle.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -1,12 +1,12 @@
 #include "settings/TabContentView.h"
 
-#include "ui/Color.h"
-#include "ui/Theme.h"
 #include "settings/AboutTabView.h"
 #include "settings/FloatingBarTabView.h"
 #include "settings/GeneralTabView.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsView.h"
+#include "ui/Color.h"
+#include "ui/Theme.h"
 
 #include <QVBoxLayout>
 

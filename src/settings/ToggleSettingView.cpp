@@ -1,9 +1,9 @@
 #include "settings/ToggleSettingView.h"
 
-#include "ui/Color.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsStyle.h"
 #include "settings/ToggleSwitch.h"
+#include "ui/Color.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

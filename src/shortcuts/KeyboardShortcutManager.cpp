@@ -1,7 +1,6 @@
 #include "shortcuts/KeyboardShortcutManager.h"
 
 #include "keyboardshortcuts/KeyboardShortcuts.h"
-#include "ui/GlobalToastManager.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -11,6 +10,7 @@
 #include "services/LanguagePreferences.h"
 #include "shortcuts/PointerTranslationPopover.h"
 #include "shortcuts/SelectionReplacer.h"
+#include "ui/GlobalToastManager.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,8 +1,8 @@
 #include "shortcuts/PointerTranslationPopover.h"
 
+#include "platform/Platform.h"
 #include "ui/TranslationPopoverView.h"
 #include "ui/WindowWorkspaces.h"
-#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ui/PopoverWindow.h"
 #include "platform/GlobalMouseMonitor.h"
 #include "services/TranslationService.h"
+#include "ui/PopoverWindow.h"
 
 #include <QObject>
 #include <QPoint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/GlobalToastPanel.h"
 #include "platform/MainQueue.h"
+#include "ui/GlobalToastPanel.h"
 
 #include <QObject>
 #include <QPointer>

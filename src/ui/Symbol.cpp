@@ -1,7 +1,7 @@
 #include "ui/Symbol.h"
 
-#include "ui/SymbolIconEngine.h"
 #include "platform/DebugLog.h"
+#include "ui/SymbolIconEngine.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,14 +1,5 @@
 #include "ui/TranslationPopoverView.h"
 
-#include "ui/MenuPicker.h"
-#include "ui/Color.h"
-#include "ui/ElidedLabel.h"
-#include "ui/PopoverWindow.h"
-#include "ui/ProgressSpinner.h"
-#include "ui/SymbolButton.h"
-#include "ui/SystemFont.h"
-#include "ui/TextButton.h"
-#include "ui/Theme.h"
 #include "platform/DebugLog.h"
 #include "platform/MainQueue.h"
 #include "platform/Pasteboard.h"
@@ -17,6 +8,15 @@
 #include "services/LanguageDetectionService.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
+#include "ui/Color.h"
+#include "ui/ElidedLabel.h"
+#include "ui/MenuPicker.h"
+#include "ui/PopoverWindow.h"
+#include "ui/ProgressSpinner.h"
+#include "ui/SymbolButton.h"
+#include "ui/SystemFont.h"
+#include "ui/TextButton.h"
+#include "ui/Theme.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

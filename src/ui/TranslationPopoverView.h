@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ui/PopoverWindow.h"
 #include "services/TranslationService.h"
 #include "services/TranslationSession.h"
+#include "ui/PopoverWindow.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,11 +1,11 @@
 #include "floatingbar/FloatingBarView.h"
 
 #include "TestUtils.h"
-#include "ui/SymbolButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "services/SystemLanguage.h"
+#include "ui/SymbolButton.h"
 
 #include <QEnterEvent>
 #include <QTest>

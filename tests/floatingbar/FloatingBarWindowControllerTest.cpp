@@ -5,15 +5,15 @@
 #include "TestUtils.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarView.h"
-#include "ui/MenuPicker.h"
-#include "ui/TranslationPopoverView.h"
-#include "ui/HoverButton.h"
-#include "ui/PopoverWindow.h"
-#include "ui/SymbolButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "selection/ExcludedAppsManager.h"
+#include "ui/HoverButton.h"
+#include "ui/MenuPicker.h"
+#include "ui/PopoverWindow.h"
+#include "ui/SymbolButton.h"
+#include "ui/TranslationPopoverView.h"
 
 #include <QElapsedTimer>
 #include <QApplication>

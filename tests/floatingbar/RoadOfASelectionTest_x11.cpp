@@ -7,15 +7,15 @@
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarView.h"
 #include "floatingbar/FloatingBarWindowController.h"
-#include "ui/TranslationPopoverView.h"
-#include "ui/PopoverWindow.h"
-#include "ui/SymbolButton.h"
-#include "ui/WindowWorkspaces.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "platform/x11/X11Platform.h"
 #include "selection/AccessibilityService.h"
 #include "selection/SelectionMonitor.h"
+#include "ui/PopoverWindow.h"
+#include "ui/SymbolButton.h"
+#include "ui/TranslationPopoverView.h"
+#include "ui/WindowWorkspaces.h"
 
 #include <QClipboard>
 #include <QCursor>

@@ -2,10 +2,9 @@
 
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "ui/PopoverWindow.h"
+#include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/LanguagePickerView.h"
 #include "menubar/translator/LanguageSelector.h"
-#include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/MenuBarView.h"
 #include "menubar/translator/RewriteButton.h"
 #include "menubar/translator/TranslationHeader.h"
@@ -13,6 +12,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
+#include "ui/PopoverWindow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,12 +5,12 @@
 #include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "ui/GlobalToastManager.h"
-#include "ui/GlobalToastPanel.h"
 #include "menubar/MenuBarManager.h"
 #include "menubar/translator/MenuBarView.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
+#include "ui/GlobalToastManager.h"
+#include "ui/GlobalToastPanel.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

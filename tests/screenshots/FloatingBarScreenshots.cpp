@@ -7,12 +7,12 @@
 #include "TextWindowProcess.h"
 #include "floatingbar/FloatingBarView.h"
 #include "floatingbar/FloatingBarWindowController.h"
-#include "ui/MenuPicker.h"
-#include "ui/TranslationPopoverView.h"
-#include "ui/PopoverWindow.h"
-#include "ui/Theme.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
+#include "ui/MenuPicker.h"
+#include "ui/PopoverWindow.h"
+#include "ui/Theme.h"
+#include "ui/TranslationPopoverView.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -7,9 +7,9 @@
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
 #include "menubar/history/HistoryView.h"
+#include "platform/UserDefaults.h"
 #include "ui/PopoverWindow.h"
 #include "ui/Theme.h"
-#include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,8 +5,6 @@
 #include "DevApiServer.h"
 #include "ScreenshotTest.h"
 #include "menubar/MenuBarManager.h"
-#include "ui/PopoverWindow.h"
-#include "ui/Theme.h"
 #include "menubar/translator/LanguagePickerView.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/MenuBarView.h"
@@ -16,6 +14,8 @@
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
+#include "ui/PopoverWindow.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

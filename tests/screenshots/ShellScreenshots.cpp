@@ -10,11 +10,11 @@
 #include "app/AppDelegate.h"
 #include "app/AppcastFeed.h"
 #include "app/UpdateManager.h"
-#include "ui/GlobalToastManager.h"
-#include "ui/Theme.h"
 #include "platform/UserDefaults.h"
 #include "settings/OnboardingView.h"
 #include "shortcuts/SelectionReplacer.h"
+#include "ui/GlobalToastManager.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QDir>

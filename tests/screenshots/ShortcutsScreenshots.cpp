@@ -5,10 +5,10 @@
 #include "ScreenshotTest.h"
 #include "TestUtils.h"
 #include "keyboardshortcuts/Recorder.h"
-#include "ui/Theme.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsView.h"
 #include "settings/ShortcutsTabView.h"
+#include "ui/Theme.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -5,8 +5,6 @@
 #include "DevApiServer.h"
 #include "ScreenshotTest.h"
 #include "menubar/MenuBarManager.h"
-#include "ui/PopoverWindow.h"
-#include "ui/Theme.h"
 #include "menubar/translator/AlternativeTranslations.h"
 #include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/ExampleSentences.h"
@@ -16,6 +14,8 @@
 #include "menubar/translator/TranslatorActionBar.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
+#include "ui/PopoverWindow.h"
+#include "ui/Theme.h"
 
 #include <memory>
 

@@ -2,10 +2,10 @@
 
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "ui/MenuPicker.h"
 #include "keyboardshortcuts/Recorder.h"
 #include "platform/UserDefaults.h"
 #include "settings/SettingsSectionView.h"
+#include "ui/MenuPicker.h"
 
 #include <QLabel>
 #include <gtest/gtest.h>

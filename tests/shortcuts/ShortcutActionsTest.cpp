@@ -1,17 +1,17 @@
 #include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "ui/MenuPicker.h"
-#include "ui/TranslationPopoverView.h"
 #include "keyboardshortcuts/KeyboardShortcuts.h"
-#include "ui/GlobalToastManager.h"
-#include "ui/Symbol.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "shortcuts/KeyboardShortcutManager.h"
 #include "shortcuts/PointerTranslationPopover.h"
 #include "shortcuts/SelectionReplacer.h"
+#include "ui/GlobalToastManager.h"
+#include "ui/MenuPicker.h"
+#include "ui/Symbol.h"
+#include "ui/TranslationPopoverView.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
 #include "AppearanceGuard.h"
+#include "menubar/translator/TextCard.h"
 #include "ui/DropShadow.h"
 #include "ui/Theme.h"
-#include "menubar/translator/TextCard.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QPainter>

@@ -1,10 +1,10 @@
 #include "TestUtils.h"
-#include "ui/GlobalToastManager.h"
-#include "ui/GlobalToastPanel.h"
-#include "ui/ToastManager.h"
-#include "ui/Symbol.h"
 #include "services/TranslationService.h"
 #include "shortcuts/SelectionReplacer.h"
+#include "ui/GlobalToastManager.h"
+#include "ui/GlobalToastPanel.h"
+#include "ui/Symbol.h"
+#include "ui/ToastManager.h"
 
 #include <QElapsedTimer>
 #include <QThread>

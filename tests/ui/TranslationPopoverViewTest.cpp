@@ -4,14 +4,14 @@
 #include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
-#include "ui/MenuPicker.h"
-#include "ui/PopoverWindow.h"
-#include "ui/SymbolButton.h"
-#include "ui/TextButton.h"
 #include "platform/UserDefaults.h"
 #include "services/Language.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
+#include "ui/MenuPicker.h"
+#include "ui/PopoverWindow.h"
+#include "ui/SymbolButton.h"
+#include "ui/TextButton.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>

@@ -1,6 +1,8 @@
 #include "menubar/history/SavedTranslationsView.h"
 
 #include "menubar/history/SavedTranslationsModel.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "ui/Color.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
@@ -9,8 +11,6 @@
 #include "ui/TextButton.h"
 #include "ui/Theme.h"
 #include "ui/VisualEffectView.h"
-#include "platform/NotificationCenter.h"
-#include "platform/Notifications.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

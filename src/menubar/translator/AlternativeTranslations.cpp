@@ -1,10 +1,10 @@
 #include "menubar/translator/AlternativeTranslations.h"
 
+#include "menubar/translator/FlowLayout.h"
+#include "menubar/translator/TranslationChip.h"
 #include "ui/Color.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
-#include "menubar/translator/FlowLayout.h"
-#include "menubar/translator/TranslationChip.h"
 
 #include <QLabel>
 #include <QScrollArea>

@@ -1,11 +1,11 @@
 #include "menubar/translator/ExampleSentences.h"
 
+#include "menubar/translator/AttachedPopover.h"
+#include "menubar/translator/ExampleSentencesPopover.h"
 #include "ui/Color.h"
 #include "ui/RoundedBox.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
-#include "menubar/translator/AttachedPopover.h"
-#include "menubar/translator/ExampleSentencesPopover.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,9 +1,9 @@
 #include "menubar/translator/ExampleSentencesPopover.h"
 
+#include "menubar/translator/ExampleSentenceRow.h"
 #include "ui/Color.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
-#include "menubar/translator/ExampleSentenceRow.h"
 
 #include <QLabel>
 #include <QScrollArea>

@@ -1,15 +1,15 @@
 #include "menubar/translator/LanguageSelector.h"
 
+#include "menubar/translator/LanguagePickerView.h"
+#include "menubar/translator/PickerPopover.h"
+#include "menubar/translator/SelectorButton.h"
+#include "platform/DebugLog.h"
 #include "ui/Color.h"
 #include "ui/SelectorFieldStyle.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
-#include "menubar/translator/LanguagePickerView.h"
-#include "menubar/translator/PickerPopover.h"
-#include "menubar/translator/SelectorButton.h"
-#include "platform/DebugLog.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

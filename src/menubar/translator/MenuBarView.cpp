@@ -1,12 +1,7 @@
 #include "menubar/translator/MenuBarView.h"
 
-#include "ui/ToastManager.h"
-#include "ui/ToastView.h"
 #include "menubar/history/HistoryManager.h"
 #include "menubar/history/SavedTranslationsSheet.h"
-#include "ui/KeyPressHandler.h"
-#include "ui/Theme.h"
-#include "ui/TranslatorPanelStyle.h"
 #include "menubar/translator/AlternativeTranslations.h"
 #include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/ExampleSentences.h"
@@ -27,6 +22,11 @@
 #include "services/LanguagePreferences.h"
 #include "services/OCRManagerService.h"
 #include "services/TranslationManagerService.h"
+#include "ui/KeyPressHandler.h"
+#include "ui/Theme.h"
+#include "ui/ToastManager.h"
+#include "ui/ToastView.h"
+#include "ui/TranslatorPanelStyle.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "menubar/translator/RewriteOptionsView.h"
 
+#include "menubar/translator/RowDivider.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
-#include "menubar/translator/RowDivider.h"
 
 #include <QLabel>
 #include <QPainter>

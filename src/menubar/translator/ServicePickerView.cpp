@@ -1,9 +1,9 @@
 #include "menubar/translator/ServicePickerView.h"
 
-#include "ui/Symbol.h"
-#include "ui/Theme.h"
 #include "menubar/translator/ProviderIcon.h"
 #include "menubar/translator/RowDivider.h"
+#include "ui/Symbol.h"
+#include "ui/Theme.h"
 
 #include <QAbstractButton>
 #include <QPainter>

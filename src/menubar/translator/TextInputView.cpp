@@ -1,12 +1,5 @@
 #include "menubar/translator/TextInputView.h"
 
-#include "ui/Backdrop.h"
-#include "ui/Color.h"
-#include "ui/RoundedBox.h"
-#include "ui/Symbol.h"
-#include "ui/SymbolButton.h"
-#include "ui/SystemFont.h"
-#include "ui/Theme.h"
 #include "menubar/translator/TextCard.h"
 #include "platform/AudioPlayer.h"
 #include "platform/MainQueue.h"
@@ -16,6 +9,13 @@
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
 #include "services/TranslationSession.h"
+#include "ui/Backdrop.h"
+#include "ui/Color.h"
+#include "ui/RoundedBox.h"
+#include "ui/Symbol.h"
+#include "ui/SymbolButton.h"
+#include "ui/SystemFont.h"
+#include "ui/Theme.h"
 
 #include <QAbstractButton>
 #include <QAbstractTextDocumentLayout>

@@ -1,7 +1,7 @@
 #include "menubar/translator/TextOutputView.h"
 
-#include "ui/SystemFont.h"
 #include "menubar/translator/TextCard.h"
+#include "ui/SystemFont.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QLabel>

@@ -1,10 +1,10 @@
 #include "menubar/translator/TranslateButton.h"
 
-#include "ui/ProgressSpinner.h"
-#include "ui/Symbol.h"
 #include "menubar/translator/PrimaryButtonStyle.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
+#include "ui/ProgressSpinner.h"
+#include "ui/Symbol.h"
 
 #include <QPainter>
 

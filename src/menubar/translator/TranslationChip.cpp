@@ -1,10 +1,10 @@
 #include "menubar/translator/TranslationChip.h"
 
+#include "menubar/translator/AttachedPopover.h"
 #include "ui/Color.h"
 #include "ui/RoundedBox.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
-#include "menubar/translator/AttachedPopover.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>

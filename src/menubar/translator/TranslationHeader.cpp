@@ -1,10 +1,10 @@
 #include "menubar/translator/TranslationHeader.h"
 
+#include "platform/NotificationCenter.h"
+#include "platform/Notifications.h"
 #include "ui/SymbolButton.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"
-#include "platform/NotificationCenter.h"
-#include "platform/Notifications.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

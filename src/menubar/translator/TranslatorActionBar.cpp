@@ -1,7 +1,6 @@
 #include "menubar/translator/TranslatorActionBar.h"
 
 #include "menubar/history/FavoritesManager.h"
-#include "ui/Color.h"
 #include "menubar/translator/ActionBarButton.h"
 #include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/RewriteButton.h"
@@ -13,6 +12,7 @@
 #include "services/TextToSpeechService.h"
 #include "services/TranslationManagerService.h"
 #include "services/TranslationSession.h"
+#include "ui/Color.h"
 
 #include <QHBoxLayout>
 

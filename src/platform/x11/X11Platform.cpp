@@ -2,20 +2,20 @@
 
 #include "platform/AudioModule.h"
 #include "platform/AudioPlayer.h"
+#include "platform/Cld2LanguageRecognizer.h"
+#include "platform/x11/AtspiAccessibilityBus.h"
+#include "platform/x11/LinuxDeviceIdentity.h"
 #include "platform/x11/X11AccessibilityPermission.h"
 #include "platform/x11/X11ActivationPolicy.h"
 #include "platform/x11/X11GlobalMouseMonitor.h"
 #include "platform/x11/X11HotKeyService.h"
-#include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/X11KeyEventPoster.h"
+#include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/X11LoginItem.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "platform/x11/X11Workspace.h"
-#include "platform/Cld2LanguageRecognizer.h"
-#include "platform/x11/AtspiAccessibilityBus.h"
-#include "platform/x11/LinuxDeviceIdentity.h"
 
 X11Platform::X11Platform() {
     m_pasteboard = std::make_unique<X11Pasteboard>();

@@ -1,8 +1,8 @@
 #include "platform/x11/X11ScreenCapture.h"
 
 #include "platform/DebugLog.h"
-#include "platform/x11/PermissionExplanation.h"
 #include "platform/MainQueue.h"
+#include "platform/x11/PermissionExplanation.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,12 +4,12 @@
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
 #include "menubar/history/HistoryView.h"
-#include "ui/PopoverWindow.h"
 #include "menubar/translator/MenuBarView.h"
 #include "menubar/translator/TextInputView.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
+#include "ui/PopoverWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -3,15 +3,15 @@
 #include "../../services/ScriptedHttpServer.h"
 #include "DevApiTest.h"
 #include "TestUtils.h"
-#include "services/TranslationManager.h"
-#include "ui/ToastManager.h"
-#include "ui/ToastView.h"
-#include "ui/SymbolButton.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/TextInputView.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
+#include "services/TranslationManager.h"
+#include "ui/SymbolButton.h"
+#include "ui/ToastManager.h"
+#include "ui/ToastView.h"
 
 #include <QJsonObject>
 #include <QSignalSpy>

@@ -1,6 +1,4 @@
 #include "TestUtils.h"
-#include "ui/ProgressSpinner.h"
-#include "ui/SymbolButton.h"
 #include "menubar/translator/LanguagePickerView.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/PrimaryButtonStyle.h"
@@ -9,6 +7,8 @@
 #include "menubar/translator/TranslateButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
+#include "ui/ProgressSpinner.h"
+#include "ui/SymbolButton.h"
 
 #include <QAbstractButton>
 #include <QApplication>
