@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <qpa/qplatformscreen.h>
 #include <qpa/qplatformnativeinterface.h>
+#include <qpa/qplatformscreen.h>
 
 namespace {
 
@@ -115,20 +115,31 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
     return describeWindow(windows.first());
 }
 
-RunningApplication X11Workspace::describeWindow(std::uint32_t window) const {
+struct X11Workspace::DescriptionCookies {
+    xcb_get_property_cookie_t pid, wmClass;
+};
+
+X11Workspace::DescriptionCookies X11Workspace::askDescription(std::uint32_t window) const {
     xcb_connection_t* connection = Xcb::qtConnection();
-    const std::uint32_t pidAtom = atom("_NET_WM_PID");
+    return {requestProperty(connection, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 1),
+            requestProperty(connection, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256)};
+}
+
+RunningApplication X11Workspace::describeWindow(std::uint32_t window,
+                                                const DescriptionCookies& cookies) const {
+    xcb_connection_t* connection = Xcb::qtConnection();
     WindowInfo info;
     info.window = window;
-    const auto pidCookie = requestProperty(connection, info.window, pidAtom, XCB_ATOM_CARDINAL, 1);
-    const auto classCookie =
-        requestProperty(connection, info.window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
-    const QList<std::uint32_t> pid = values32(propertyReply(connection, pidCookie).get());
+    const QList<std::uint32_t> pid = values32(propertyReply(connection, cookies.pid).get());
     info.processId = pid.isEmpty() ? 0 : pid.first();
-    const QList<QByteArray> names = bytes(propertyReply(connection, classCookie).get()).split('\0');
+    const QList<QByteArray> names = bytes(propertyReply(connection, cookies.wmClass).get()).split('\0');
     info.instance = QString::fromLatin1(names.value(0));
     info.windowClass = QString::fromLatin1(names.value(1));
     return describe(info);
+}
+
+RunningApplication X11Workspace::describeWindow(std::uint32_t window) const {
+    return describeWindow(window, askDescription(window));
 }
 
 bool X11Workspace::hasWmState(std::uint32_t window) const {
@@ -183,13 +194,33 @@ std::optional<RunningApplication> X11Workspace::applicationWindowAtNative(QPoint
         return std::nullopt; // the bare root window
 
     // Down from the top-level window through the windows under the point to the client window. Some window
-    // managers make their frames override-redirect too, so only a client found settles the question.
+    // managers make their frames override-redirect too, so only a client found settles the question. Each
+    // level asks everything it may need at once (whether it is the client, the child under the point, and
+    // what describes a client), so the walk costs one round trip a level; the answers not needed are dropped.
+    const std::uint32_t wmState = atom("WM_STATE");
+    const std::uint32_t typeAtom = atom("_NET_WM_WINDOW_TYPE");
     std::uint32_t client = XCB_WINDOW_NONE;
-    for (std::uint32_t current = topLevel; current != XCB_WINDOW_NONE; current = childAt(current)) {
-        if (hasWmState(current)) {
+    std::optional<QList<std::uint32_t>> clientTypes;
+    std::optional<DescriptionCookies> clientDescription;
+    for (std::uint32_t current = topLevel; current != XCB_WINDOW_NONE;) {
+        const auto stateCookie = requestProperty(connection, current, wmState, wmState, 0);
+        const auto childCookie = xcb_translate_coordinates(connection, root, current, native.x(), native.y());
+        const auto typeCookie = requestProperty(connection, current, typeAtom, XCB_ATOM_ATOM, 64);
+        const DescriptionCookies description = askDescription(current);
+        const auto state = propertyReply(connection, stateCookie);
+        if (state && state->type == wmState) {
+            xcb_discard_reply(connection, childCookie.sequence);
             client = current;
+            clientTypes = values32(propertyReply(connection, typeCookie).get());
+            clientDescription = description;
             break;
         }
+        xcb_discard_reply(connection, typeCookie.sequence);
+        xcb_discard_reply(connection, description.pid.sequence);
+        xcb_discard_reply(connection, description.wmClass.sequence);
+        const auto child = answer<xcb_translate_coordinates_reply_t>(connection, childCookie,
+                                                                     xcb_translate_coordinates_reply);
+        current = child ? child->child : std::uint32_t(XCB_WINDOW_NONE);
     }
     if (client == XCB_WINDOW_NONE) {
         const auto attributes = answer<xcb_get_window_attributes_reply_t>(
@@ -208,17 +239,26 @@ std::optional<RunningApplication> X11Workspace::applicationWindowAtNative(QPoint
             if (!tree)
                 continue;
             const xcb_window_t* children = xcb_query_tree_children(tree.get());
-            pending.append(QList<std::uint32_t>(children, children + xcb_query_tree_children_length(tree.get())));
+            pending.append(
+                QList<std::uint32_t>(children, children + xcb_query_tree_children_length(tree.get())));
         }
         client = topLevel;
     }
 
-    const std::uint32_t typeAtom = atom("_NET_WM_WINDOW_TYPE");
     const QList<std::uint32_t> types =
-        values32(propertyReply(connection, requestProperty(connection, client, typeAtom, XCB_ATOM_ATOM, 64)).get());
-    if (types.contains(atom("_NET_WM_WINDOW_TYPE_DESKTOP")) || types.contains(atom("_NET_WM_WINDOW_TYPE_DOCK")))
+        clientTypes ? *clientTypes
+                    : values32(propertyReply(connection,
+                                             requestProperty(connection, client, typeAtom, XCB_ATOM_ATOM, 64))
+                                   .get());
+    if (types.contains(atom("_NET_WM_WINDOW_TYPE_DESKTOP")) ||
+        types.contains(atom("_NET_WM_WINDOW_TYPE_DOCK"))) {
+        if (clientDescription) {
+            xcb_discard_reply(connection, clientDescription->pid.sequence);
+            xcb_discard_reply(connection, clientDescription->wmClass.sequence);
+        }
         return std::nullopt;
-    return describeWindow(client);
+    }
+    return clientDescription ? describeWindow(client, *clientDescription) : describeWindow(client);
 }
 
 std::optional<RunningApplication> X11Workspace::keyboardFocusApplication() const {
@@ -233,8 +273,8 @@ std::optional<RunningApplication> X11Workspace::keyboardFocusApplication() const
     if (!focus || focus->focus == XCB_INPUT_FOCUS_NONE)
         return std::nullopt;
     if (focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == rootWindow()) {
-        const auto pointer = answer<xcb_query_pointer_reply_t>(connection, xcb_query_pointer(connection, rootWindow()),
-                                                               xcb_query_pointer_reply);
+        const auto pointer = answer<xcb_query_pointer_reply_t>(
+            connection, xcb_query_pointer(connection, rootWindow()), xcb_query_pointer_reply);
         if (!pointer)
             return std::nullopt;
         return applicationWindowAtNative(QPoint(pointer->root_x, pointer->root_y));

@@ -34,6 +34,10 @@ private:
     std::uint32_t atom(const char* name) const;
     std::uint32_t rootWindow() const;
     RunningApplication describe(const WindowInfo& window) const;
+    // The questions that describe a window, asked ahead so their answers share a round trip with others.
+    struct DescriptionCookies;
+    DescriptionCookies askDescription(std::uint32_t window) const;
+    RunningApplication describeWindow(std::uint32_t window, const DescriptionCookies& cookies) const;
     RunningApplication describeWindow(std::uint32_t window) const;
     bool hasWmState(std::uint32_t window) const;
     // The application window at a point in native root coordinates (see applicationWindowAt).
