@@ -187,15 +187,6 @@ QList<std::pair<Name, Shortcut>> namesInUse() {
     return inUse;
 }
 
-// Two names may share a combination: its hot key goes only when no other listening name stores it.
-void unregisterUnlessShared(const Shortcut& shortcut, const Name& leaving) {
-    for (const auto& [name, stored] : namesInUse()) {
-        if (!(name == leaving) && stored == shortcut)
-            return;
-    }
-    HotKeyRegistry::unregisterShortcut(shortcut);
-}
-
 void postChange(const Name& name) {
     NotificationCenter::shared().post(Notifications::ShortcutByNameDidChange,
                                       {{NotificationKeys::name, QVariant::fromValue(name)}});
@@ -268,7 +259,7 @@ bool setShortcut(const Shortcut& shortcut, const Name& name) {
     if (!registerIfNew(shortcut))
         return false;
     if (old && !(*old == shortcut))
-        unregisterUnlessShared(*old, name);
+        HotKeyRegistry::unregisterShortcut(*old);
     UserDefaults::standard().set(name.storageKey(), shortcut.toJson());
     postChange(name);
     return true;
@@ -284,7 +275,7 @@ bool setShortcut(const std::optional<Shortcut>& shortcut, const Name& name) {
         UserDefaults::standard().set(name.storageKey(), false);
     else
         UserDefaults::standard().remove(name.storageKey());
-    unregisterUnlessShared(*current, name);
+    HotKeyRegistry::unregisterShortcut(*current);
     postChange(name);
     return true;
 }
@@ -295,7 +286,7 @@ void reset(const QList<Name>& names) {
             setShortcut(*name.defaultShortcut(), name);
         } else if (const std::optional<Shortcut> current = storedShortcut(name)) {
             UserDefaults::standard().remove(name.storageKey());
-            unregisterUnlessShared(*current, name);
+            HotKeyRegistry::unregisterShortcut(*current);
             postChange(name);
         }
     }
@@ -335,7 +326,7 @@ void enable(const QList<Name>& names) {
 void disable(const QList<Name>& names) {
     for (const Name& name : names) {
         if (const std::optional<Shortcut> stored = getShortcut(name))
-            unregisterUnlessShared(*stored, name);
+            HotKeyRegistry::unregisterShortcut(*stored);
     }
 }
 
