@@ -1,5 +1,7 @@
 #include "ui/ToastManager.h"
 
+#include "platform/MainQueue.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
@@ -20,11 +22,10 @@ void ToastManager::showToast(const QString& message, const QString& icon, const 
     m_showToast = true;
     Q_EMIT changed();
     const int delayMs = int(std::lround(std::max(0.0, durationSeconds) * 1000));
-    m_hideTimer.schedule(delayMs, [this] { hideToast(); });
+    MainQueue::asyncAfter(delayMs, [this] { hideToast(); }, this);
 }
 
 void ToastManager::hideToast() {
-    m_hideTimer.cancel();
     if (!m_showToast)
         return;
     m_showToast = false;

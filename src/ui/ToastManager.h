@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/MainQueue.h"
-
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -19,8 +17,8 @@ public:
     QString toastIcon() const { return m_toastIcon; }
     QColor toastColor() const { return m_toastColor; }
 
-    // Shows the toast for `durationSeconds`. A new toast replaces the text at once and runs for its own
-    // full duration: the earlier toast's hide is cancelled.
+    // Shows the toast and hides it `durationSeconds` later. A new toast replaces the text at once; an
+    // earlier toast's hide still comes at its own time, and hides whatever is shown then.
     void showToast(const QString& message, const QString& icon, const QColor& color, double durationSeconds);
     void hideToast();
 
@@ -34,5 +32,4 @@ private:
     QString m_toastMessage;
     QString m_toastIcon;
     QColor m_toastColor = QColor(0, 122, 255);
-    MainQueueTimer m_hideTimer;
 };
