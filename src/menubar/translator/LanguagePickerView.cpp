@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -137,10 +138,12 @@ QList<Language> LanguagePickerView::filteredLanguages(const QList<Language>& lan
                                                       const QString& searchText) {
     if (searchText.isEmpty())
         return languages;
+    // Lower-cased by the user's locale, so that in Turkish "I" is "ı" and "İ" is "i".
+    const QLocale locale;
+    const QString query = locale.toLower(searchText);
     QList<Language> result;
     for (const Language& language : languages) {
-        if (language.name.contains(searchText, Qt::CaseInsensitive) ||
-            language.code.contains(searchText, Qt::CaseInsensitive))
+        if (locale.toLower(language.name).contains(query) || locale.toLower(language.code).contains(query))
             result.append(language);
     }
     return result;

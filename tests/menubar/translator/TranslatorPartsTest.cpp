@@ -15,10 +15,12 @@
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextEdit>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -79,6 +81,26 @@ TEST(LanguagePicker, SearchMatchesNameThenCodeInTableOrder) {
         EXPECT_EQ(names(LanguagePickerView::filteredLanguages(c.languages, c.query)), c.expected)
             << c.query.toStdString();
     EXPECT_EQ(LanguagePickerView::filteredLanguages(target, QString()).size(), 104);
+
+    // Case follows the user's locale: in Turkish the small "I" is "ı" and the capital "i" is "İ".
+    const QStringList capitalI{QStringLiteral("Icelandic"), QStringLiteral("Igbo"), QStringLiteral("Indonesian"),
+                               QStringLiteral("Irish"), QStringLiteral("Italian")};
+    const QList<std::tuple<QLocale::Language, QString, QStringList>> localeCases = {
+        {QLocale::Turkish, QStringLiteral("ı"), capitalI},
+        {QLocale::Turkish, QStringLiteral("IGBO"), {QStringLiteral("Igbo")}},
+        {QLocale::Turkish, QStringLiteral("igbo"), {}},
+        {QLocale::Turkish, QStringLiteral("İNDİ"), {QStringLiteral("Hindi")}},
+        {QLocale::Turkish, QStringLiteral("ENG"), {QStringLiteral("Bengali"), QStringLiteral("English")}},
+        {QLocale::English, QStringLiteral("ı"), {}},
+        {QLocale::English, QStringLiteral("igbo"), {QStringLiteral("Igbo")}},
+    };
+    const QLocale before;
+    for (const auto& [language, query, expected] : localeCases) {
+        QLocale::setDefault(QLocale(language));
+        EXPECT_EQ(names(LanguagePickerView::filteredLanguages(source, query)), expected)
+            << QLocale::languageToString(language).toStdString() << " " << query.toStdString();
+    }
+    QLocale::setDefault(before);
 }
 
 TEST(LanguagePicker, TypingArrowsAndReturnChooseALanguage) {
