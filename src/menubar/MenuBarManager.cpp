@@ -299,8 +299,7 @@ void MenuBarManager::handleTrayActivation(QSystemTrayIcon::ActivationReason reas
 }
 
 bool MenuBarManager::popoverShouldClose(CloseReason reason) const {
-    if (reason == CloseReason::Escape || reason == CloseReason::StatusItemClick ||
-        reason == CloseReason::Shortcut)
+    if (reason == CloseReason::Escape || reason == CloseReason::StatusItemClick)
         return true;
     return !m_isAlwaysOnTop;
 }
@@ -319,11 +318,11 @@ void MenuBarManager::toggleMenuBar(const QVariantMap& userInfo) {
     const QVariant value = userInfo.value(NotificationKeys::isOCR);
     const bool isOCR = value.typeId() == QMetaType::Bool && value.toBool();
     if (isOCR) {
-        requestClose(CloseReason::Shortcut);
+        requestClose(CloseReason::Request);
         return;
     }
     if (isPopoverShown())
-        requestClose(CloseReason::Shortcut);
+        requestClose(CloseReason::Request);
     else
         showPopover();
 }

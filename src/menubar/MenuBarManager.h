@@ -24,9 +24,9 @@ class QMenu;
 class MenuBarManager : public QObject {
     Q_OBJECT
 public:
-    // Why the popover is asked to close; the close rule decides. A shortcut ("ToggleMenuBar") is the
-    // user's own request, like Escape or the tray icon.
-    enum class CloseReason { Escape, StatusItemClick, Request, Shortcut };
+    // Why the popover is asked to close; the close rule decides. "ClosePopover" and "ToggleMenuBar" are
+    // requests: with "alwaysOnTop" on, only Escape and a click on the tray icon close it.
+    enum class CloseReason { Escape, StatusItemClick, Request };
 
     static constexpr int popoverWidth = 400;
     static constexpr int activationDelayMs = 100;
