@@ -101,23 +101,14 @@ void LanguageSelector::setLanguages(const Language& source, const Language& targ
     m_targetButton->setText(target.name);
     m_sourceButton->setToolTip(source.name);
     m_targetButton->setToolTip(target.name);
-    refreshSwap();
+    m_swapButton->setEnabled(!m_source.isAutomatic());
     // The symbol's colour follows the source; the owner sets the same languages on every keystroke.
     if (automaticChanged)
         m_swapButton->update();
 }
 
-void LanguageSelector::setSwapAllowed(bool allowed) {
-    m_swapAllowed = allowed;
-    refreshSwap();
-}
-
-void LanguageSelector::refreshSwap() {
-    m_swapButton->setEnabled(m_swapAllowed && !m_source.isAutomatic());
-}
-
 void LanguageSelector::swapLanguages() {
-    if (m_source.code == Language::automaticCode || !m_swapAllowed)
+    if (m_source.code == Language::automaticCode)
         return;
     debugLog(tag, QStringLiteral("🔄 Dil değişimi istendi"));
     m_notificationService.postSwapTranslation();

@@ -27,8 +27,6 @@ public:
 
     // What the buttons show; the owner calls this after each change of its pair.
     void setLanguages(const Language& source, const Language& target);
-    // The swap is offered while the source is a real language and the owner allows it.
-    void setSwapAllowed(bool allowed);
 
     void openSourcePicker();
     void openTargetPicker();
@@ -49,13 +47,11 @@ public:
 
 private:
     void openPicker(bool source);
-    void refreshSwap();
 
     std::function<void(const Language&)> m_setSource;
     std::function<void(const Language&)> m_setTarget;
     Language m_source;
     Language m_target;
-    bool m_swapAllowed = true;
     NotificationService m_notificationService;
     QAbstractButton* m_sourceButton = nullptr;
     QAbstractButton* m_targetButton = nullptr;

@@ -363,8 +363,6 @@ void MenuBarView::translate() {
 }
 
 void MenuBarView::startRequest() {
-    // A banner of an earlier failure would otherwise stay over the next success.
-    m_showAlert = false;
     // The provider on screen is the one used, whatever the stored setting says at this moment.
     m_session.translate();
     refresh();
@@ -422,8 +420,6 @@ void MenuBarView::handOff(const QString& text) {
             return;
         dropPendingRequest();
         refresh();
-    } else if (!translatedText().isEmpty() && sameRequest(m_session.output(), wanted)) {
-        return;
     }
     scheduleTranslate();
 }
@@ -645,7 +641,6 @@ void MenuBarView::refresh() {
     const TranslationService service = selectedService();
     const QString output = translatedText();
     m_languageSelector->setLanguages(sourceLanguage(), targetLanguage());
-    m_languageSelector->setSwapAllowed(!isTranslating() || output.isEmpty());
 
     if (m_showAlert) {
         m_alert->setAlert(m_alertMessage, m_alertType);

@@ -160,7 +160,8 @@ private:
                                  const TranslationSession::Outcome& outcome);
     // Drops the running request: its answer will never be applied.
     void dropPendingRequest();
-    // Text handed over from outside (selection, OCR): shown and translated, once.
+    // Text handed over from outside (selection, OCR): shown and translated; the same text arriving again
+    // while its request runs is not sent twice.
     void handOff(const QString& text);
     void showOutput(const TranslationSession::Translation& translation,
                     std::optional<TranslationResponse> response);

@@ -142,7 +142,6 @@ TEST(TranslatorRepaint, TheSameLanguagesAndServiceIconSetAgainRepaintNothing) {
     // What the translator does on every keystroke.
     const auto again = [&] {
         selector->setLanguages(automatic, english);
-        selector->setSwapAllowed(true);
         service->setText(QStringLiteral("Google"));
         service->setIcon(ProviderIcon::pixmap(TranslationService::Google, false, window.devicePixelRatioF()));
         sentinel->update();
