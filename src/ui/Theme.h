@@ -2,13 +2,17 @@
 
 #include <QColor>
 #include <QObject>
+#include <QPalette>
+#include <QPointer>
 
+class DesktopColorScheme;
 class QGraphicsDropShadowEffect;
 class QWidget;
 
 // The look constants every window shares. Colours are resolved for the current appearance each time
 // they are read, so a widget that repaints after `appearanceChanged` follows a switch between dark
-// and light at once.
+// and light at once. The desktop's own light or dark preference, where it states one, picks the
+// application palette; otherwise the platform's palette stands.
 class Theme : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool dark READ isDark NOTIFY appearanceChanged)
@@ -54,6 +58,10 @@ public:
     // Calls `handler` now and after every appearance switch, for as long as `context` lives.
     static void followAppearance(QObject* context, const std::function<void()>& handler);
 
+    // Follows `scheme` (owned by the caller) instead of the session bus's portal.
+    void followColorScheme(DesktopColorScheme* scheme);
+    static QPalette darkPalette();
+
 Q_SIGNALS:
     void appearanceChanged();
 
@@ -63,6 +71,12 @@ protected:
 private:
     Theme();
     void update();
+    void applyColorScheme();
 
     bool m_dark = false;
+    QPointer<DesktopColorScheme> m_scheme;
+    QMetaObject::Connection m_schemeConnection;
+    // The palette the platform gave, which a stated preference may replace.
+    QPalette m_platformPalette;
+    bool m_settingPalette = false;
 };
