@@ -45,22 +45,6 @@ bool xdo(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).has_value();
 }
 
-// The clipboard as another application sees it: its targets and the bytes of each.
-QMap<QString, QByteArray> clipboardSeenFromOutside() {
-    QMap<QString, QByteArray> seen;
-    const auto targets = runTool(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "TARGETS", "-o"});
-    if (!targets)
-        return seen;
-    for (const QString& target : QString::fromUtf8(*targets).split(u'\n', Qt::SkipEmptyParts)) {
-        if (target == QLatin1String("TARGETS") || target == QLatin1String("TIMESTAMP") ||
-            target == QLatin1String("MULTIPLE") || target == QLatin1String("SAVE_TARGETS"))
-            continue;
-        seen.insert(target, runTool(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", target, "-o"})
-                                .value_or(QByteArrayLiteral("<unreadable>")));
-    }
-    return seen;
-}
-
 class SelectionMonitorX11Test : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMap>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -40,4 +41,20 @@ inline std::optional<QByteArray> runTool(const QString& program, const QStringLi
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
     return process.readAllStandardOutput();
+}
+
+// The clipboard as another application sees it: its targets and the bytes of each.
+inline QMap<QString, QByteArray> clipboardSeenFromOutside() {
+    QMap<QString, QByteArray> seen;
+    const auto targets = runTool(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "TARGETS", "-o"});
+    if (!targets)
+        return seen;
+    for (const QString& target : QString::fromUtf8(*targets).split(u'\n', Qt::SkipEmptyParts)) {
+        if (target == QLatin1String("TARGETS") || target == QLatin1String("TIMESTAMP") ||
+            target == QLatin1String("MULTIPLE") || target == QLatin1String("SAVE_TARGETS"))
+            continue;
+        seen.insert(target, runTool(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", target, "-o"})
+                                .value_or(QByteArrayLiteral("<unreadable>")));
+    }
+    return seen;
 }

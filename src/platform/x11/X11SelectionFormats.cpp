@@ -87,7 +87,9 @@ X11SelectionFormats::snapshotPlan(const QList<QByteArray>& targets) {
             plan.append({kPlainText, textCandidates(targets)});
         }
         // The owner's own "text/plain" is one of the text sources above, not a format of its own.
-        if (target == "text/plain" || !target.contains('/'))
+        // Compound text is kept as sent besides: Qt derives the other text targets from "text/plain",
+        // but not this one, and older clients ask for it.
+        if (target == "text/plain" || (!target.contains('/') && target != "COMPOUND_TEXT"))
             continue;
         const QString format = QString::fromLatin1(target);
         if (!hasFormat(format))

@@ -26,8 +26,8 @@ public:
     // Indices of the image targets Qt can decode (`decodable` lists MIME types), PNG first.
     static QList<int> imageCandidates(const QList<QByteArray>& targets, const QList<QByteArray>& decodable);
     // The formats a snapshot keeps, in the owner's order. Text atoms fold into one "text/plain" (UTF-8)
-    // so a restore offers text again; MIME names are kept as they are; meta targets and server
-    // resources (pixmaps, windows) are dropped.
+    // so a restore offers text again, and "COMPOUND_TEXT" is kept as well; MIME names are kept as they
+    // are; meta targets and server resources (pixmaps, windows) are dropped.
     static QList<SnapshotEntry> snapshotPlan(const QList<QByteArray>& targets);
 
     // The text in a converted value. `type` is the name of the property type the owner answered with

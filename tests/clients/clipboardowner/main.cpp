@@ -1,6 +1,8 @@
-// quillora-test-clipboardowner [--text TEXT]
+// quillora-test-clipboardowner [--text TEXT] [--rich-text]
 // Another application that owns the clipboard with text, HTML and an image (a 16 x 16 two-colour
 // square) and serves it until it is killed. Prints "ready" once it owns the clipboard.
+// With --rich-text it offers, instead of the image, what a word processor offers for a copied
+// paragraph: RTF, a document fragment of its own, UTF-8 text under a MIME name and compound text.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
@@ -17,6 +19,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Text on the clipboard."),
                                   QStringLiteral("text"), QStringLiteral("the user's clipboard"));
     parser.addOption(text);
+    const QCommandLineOption richText(QStringLiteral("rich-text"), QStringLiteral("Offer rich text, no image."));
+    parser.addOption(richText);
     parser.addHelpOption();
     parser.process(app);
 
@@ -27,7 +31,17 @@ int main(int argc, char** argv) {
     auto* mime = new QMimeData;
     mime->setText(parser.value(text));
     mime->setHtml(QStringLiteral("<b>") + parser.value(text) + QStringLiteral("</b>"));
-    mime->setImageData(image);
+    if (parser.isSet(richText)) {
+        const QString value = parser.value(text);
+        mime->setData(QStringLiteral("text/rtf"), "{\\rtf1 " + value.toUtf8() + "}");
+        mime->setData(QStringLiteral("application/x-openoffice-embed-source-xml;windows_formatname=\"Star "
+                                     "Embed Source (XML)\""),
+                      "PK\x03\x04" + value.toUtf8());
+        mime->setData(QStringLiteral("text/plain;charset=utf-8"), value.toUtf8());
+        mime->setData(QStringLiteral("COMPOUND_TEXT"), value.toLatin1());
+    } else {
+        mime->setImageData(image);
+    }
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setMimeData(mime, QClipboard::Clipboard);
 

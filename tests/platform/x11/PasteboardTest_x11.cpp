@@ -191,6 +191,28 @@ TEST_F(PasteboardX11Test, SnapshotAndRestoreRoundTripTextImageAndCustomType) {
     }
 }
 
+TEST_F(PasteboardX11Test, RestoreOffersEveryTargetOfAWordProcessorsCopy) {
+    // Older clients ask for the text under the targets X derives from it, compound text included.
+    QProcess owner;
+    owner.start(QStringLiteral(QUILLORA_TEST_CLIPBOARDOWNER_PATH),
+                {QStringLiteral("--rich-text"), QStringLiteral("--text"), QStringLiteral("café au lait")});
+    ASSERT_TRUE(waitUntil([&] { return owner.canReadLine(); }, 10000));
+    ASSERT_EQ(owner.readLine().trimmed(), QByteArray("ready"));
+    const QMap<QString, QByteArray> before = clipboardSeenFromOutside();
+    for (const char* target : {"UTF8_STRING", "COMPOUND_TEXT", "STRING", "TEXT", "text/plain;charset=utf-8"})
+        ASSERT_TRUE(before.contains(QLatin1String(target))) << target;
+
+    const PasteboardSnapshot saved = snapshot();
+    m_pasteboard->setString(QStringLiteral("overwritten"));
+    m_pasteboard->restore(saved);
+    const QMap<QString, QByteArray> after = clipboardSeenFromOutside();
+    EXPECT_EQ(QStringList(after.keys()).join(u' ').toStdString(), QStringList(before.keys()).join(u' ').toStdString());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        EXPECT_EQ(after.value(it.key()), it.value()) << qPrintable(it.key());
+    owner.kill();
+    owner.waitForFinished(5000);
+}
+
 TEST_F(PasteboardX11Test, LargeImageTravelsIncrementallyBothWays) {
     const QImage image = noiseImage(700, 500);
     const QByteArray png = pngBytes(image);

@@ -28,12 +28,13 @@ TEST(X11SelectionFormats, SnapshotPlanKeepsDataFormatsInOwnerOrderAndDropsMetaTa
                                 "text/plain", "DELETE", "INSERT_SELECTION", "INSERT_PROPERTY", "PIXMAP",
                                 "_NETSCAPE_URL", "application/x-quillora-test", "text/html"});
     const auto plan = X11SelectionFormats::snapshotPlan(targets);
-    EXPECT_EQ(formatsOf(plan), (QStringList{"text/html", "text/plain", "text/plain;charset=utf-8",
+    EXPECT_EQ(formatsOf(plan), (QStringList{"text/html", "text/plain", "COMPOUND_TEXT", "text/plain;charset=utf-8",
                                             "application/x-quillora-test"}));
     // All text targets fill "text/plain", UTF-8 ones first and compound text last.
     EXPECT_EQ(plan[1].candidates, (QList<int>{5, 9, 8, 7, 10, 6}));
     EXPECT_EQ(plan[0].candidates, QList<int>{4});
-    EXPECT_EQ(plan[3].candidates, QList<int>{16});
+    EXPECT_EQ(plan[2].candidates, QList<int>{6});
+    EXPECT_EQ(plan[4].candidates, QList<int>{16});
 }
 
 TEST(X11SelectionFormats, SnapshotPlanOfSingleFormatOwners) {
