@@ -106,9 +106,9 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::startBasicServices() {
     SettingsManager::shared();
-    // Brings the autostart entry in line with the stored choice when they differ; an entry already right
-    // is neither rewritten nor stored again.
-    LaunchAtLoginManager::shared();
+    // The creation fixes an entry whose presence differs from the stored choice; the call after it also
+    // rewrites one that names another program (moved or reinstalled), which login would fail to start.
+    LaunchAtLoginManager::shared().setLaunchAtLogin(stored("launchAtLogin"));
 
     MenuBarManager& menuBar = MenuBarManager::shared();
     menuBar.setCheckForUpdatesHandler([] { UpdateManager::shared().updaterController().checkForUpdates(); });
@@ -453,9 +453,9 @@ void AppDelegate::recheckPermissionsAndStart() {
 }
 
 void AppDelegate::setupFloatingBarAndSelection() {
-    // The stored choice stands: the registered default turns the bar on for users who never chose.
+    store("showFloatingBar", true);
     NotificationCenter::shared().post(Notifications::FloatingBarVisibilityChanged,
-                                      {{NotificationKeys::value, stored("showFloatingBar")}});
+                                      {{NotificationKeys::value, true}});
     SelectionMonitor& monitor = SelectionMonitor::shared();
     QPointer<AppDelegate> self(this);
     monitor.onSelectionChanged = [self](const QString& text, const QRect& rect, const QString& language,

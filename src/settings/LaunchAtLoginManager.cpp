@@ -32,7 +32,10 @@ QString LaunchAtLoginManager::failureMessage(bool requested) {
 bool LaunchAtLoginManager::setLaunchAtLogin(bool enabled) {
     LoginItem& item = platform().loginItem();
     const bool changed = item.setEnabled(enabled) && item.isEnabled() == enabled;
-    UserDefaults::standard().set(kKey, enabled);
+    UserDefaults& defaults = UserDefaults::standard();
+    // Every start stores the choice again; the same value is no change.
+    if (!defaults.contains(kKey) || defaults.boolean(kKey) != enabled)
+        defaults.set(kKey, enabled);
     if (changed) {
         debugLog(kTag, QStringLiteral("✅ launchAtLogin = %1").arg(enabled ? "true" : "false"));
         return true;

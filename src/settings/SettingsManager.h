@@ -7,7 +7,7 @@
 // asked. Keys and defaults:
 //   "showInDock" true, "launchAtLogin" true, "checkForUpdatesAutomatically" true (written when missing);
 //   "alwaysOnTop" false, "hasEverLaunched" (written on the first launch);
-//   "showFloatingBar" true (registered, never forced);
+//   "showFloatingBar" true (registered; the full setup stores true at every start);
 //   "interfaceLanguage" "en" (written by the reset).
 class SettingsManager : public QObject {
     Q_OBJECT

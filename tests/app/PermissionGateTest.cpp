@@ -92,9 +92,9 @@ TEST_F(PermissionGateTest, BothPermissionsRunTheFullSetupWithoutOnboarding) {
     EXPECT_TRUE(stored("hasAccessibilityPermission"));
     EXPECT_TRUE(stored("hasScreenCapturePermission"));
     EXPECT_TRUE(m_delegate->isFullApplicationSetupCompleted());
-    // A user who switched the floating bar off keeps it off.
-    EXPECT_FALSE(stored("showFloatingBar"));
-    EXPECT_EQ(m_visibilityPosts, QList<QVariant>{false});
+    // The full setup switches the floating bar on, also for a user who had switched it off.
+    EXPECT_TRUE(stored("showFloatingBar"));
+    EXPECT_EQ(m_visibilityPosts, QList<QVariant>{true});
 
     // The selection callback shows the bar for text, and nothing for an empty selection.
     ASSERT_TRUE(SelectionMonitor::shared().onSelectionChanged);

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -70,7 +71,19 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
 }
 
 TEST_F(ApplicationRoad, SecondLaunchReachesTheRunningInstanceAndExits) {
+    // Left by an install that has since moved: the start writes the entry for this program.
+    const QString autostart = m_app.configHome() + QStringLiteral("/autostart/quillora.desktop");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(autostart).absolutePath()));
+    QFile entry(autostart);
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Quillora\nExec=/opt/old/quillora\n");
+    entry.close();
+
     ASSERT_TRUE(m_app.start(&m_api));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains(
+        "\nExec=" + QFileInfo(QStringLiteral(QUILLORA_APP_PATH)).canonicalFilePath().toUtf8() + '\n'));
+    entry.close();
     ASSERT_TRUE(m_app.windows(AppUnderTest::translatorWindow).isEmpty());
     QByteArray output;
     EXPECT_EQ(m_app.launchAgain(15000, &output), 0) << output.toStdString();
