@@ -19,10 +19,8 @@ QList<ExampleSentenceRow::Segment> ExampleSentenceRow::attributedSentence(const 
         const QRegularExpressionMatch match = matches.next();
         if (match.capturedStart() > position)
             segments.append({sentence.mid(position, match.capturedStart() - position), false});
-        const QString content = match.captured(1);
-        const QString shown = content.isEmpty() ? sourceWord : content;
-        if (!shown.isEmpty())
-            segments.append({shown, true});
+        if (!sourceWord.isEmpty())
+            segments.append({sourceWord, true});
         position = match.capturedEnd();
     }
     if (position < sentence.size())

@@ -17,8 +17,8 @@ public:
     };
 
     // The sentence cut at every "[...]" that stays on one line: each bracket, brackets included, becomes
-    // a highlighted segment of its own content (the source word when the brackets are empty); the text
-    // around them keeps no emphasis. Adjacent plain text stays one segment.
+    // the source word, highlighted, whatever it held; the text around them keeps no emphasis. Adjacent
+    // plain text stays one segment.
     static QList<Segment> attributedSentence(const QString& sentence, const QString& sourceWord);
     // The same as rich text for a label, escaped.
     static QString html(const QList<Segment>& segments);
