@@ -40,13 +40,6 @@ public:
     // Regular applications with a window on the taskbar.
     virtual QList<RunningApplication> runningApplications() const = 0;
     virtual QIcon iconForApplication(const RunningApplication& app) const = 0;
-    // The installed application with this bundle identifier (name and entry path), whether it runs or
-    // not; else the running application that carries it (named as the running list names it); none when
-    // neither does.
-    virtual std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const {
-        Q_UNUSED(bundleIdentifier);
-        return std::nullopt;
-    }
     // Opens the URL in the application the desktop chooses; `done`, if given, later learns whether one
     // took it.
     virtual void openUrl(const QUrl& url, std::function<void(bool opened)> done = {}) = 0;

@@ -2,8 +2,6 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
-#include "platform/Platform.h"
-#include "platform/Workspace.h"
 #include "selection/ExcludedAppsManager.h"
 #include "services/FloatingBarNotificationService.h"
 #include "settings/AppSelectorView.h"
@@ -16,7 +14,6 @@
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
-#include "ui/Theme.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -30,49 +27,19 @@
 namespace {
 
 const QString kShowFloatingBar = QStringLiteral("showFloatingBar");
-// One excluded application: its icon, its name and id (the id alone when nothing installed carries it),
-// and a remove button.
+// One excluded application: its identifier and a remove button.
 class ExcludedAppRow : public RoundedBoxWidget {
 public:
     ExcludedAppRow(const QString& bundleIdentifier, std::function<void()> remove, QWidget* parent)
         : RoundedBoxWidget(4, &SettingsStyle::rowFill, {}, parent) {
         setObjectName(QStringLiteral("excludedAppRow"));
-        std::optional<RunningApplication> installed;
-        QIcon icon;
-        if (hasPlatform()) {
-            installed = platform().workspace().installedApplication(bundleIdentifier);
-            if (installed)
-                icon = platform().workspace().iconForApplication(*installed);
-        }
-        const QString name = installed ? installed->localizedName : QString();
-
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(12, 6, 12, 6);
-        auto* iconLabel = new QLabel(this);
-        const QSize iconSize(20, 20);
-        iconLabel->setFixedSize(iconSize);
-        if (!icon.isNull()) {
-            iconLabel->setPixmap(icon.pixmap(iconSize, devicePixelRatioF()));
-        } else {
-            Theme::followAppearance(iconLabel, [iconLabel, iconSize, known = installed.has_value()] {
-                iconLabel->setPixmap(Symbol::pixmap(QStringLiteral("app.fill"), iconSize,
-                                                    known ? SettingsStyle::blue() : SettingsStyle::gray(),
-                                                    iconLabel->devicePixelRatioF()));
-            });
-        }
-        row->addWidget(iconLabel);
-        auto* nameLabel = new QLabel(name.isEmpty() ? bundleIdentifier : name, this);
-        nameLabel->setObjectName(QStringLiteral("name"));
-        nameLabel->setFont(SettingsStyle::font(14));
-        SettingsStyle::followTextColor(nameLabel, &Color::labelColor);
-        row->addWidget(nameLabel);
-        if (!name.isEmpty()) {
-            auto* idLabel = new QLabel(bundleIdentifier, this);
-            idLabel->setObjectName(QStringLiteral("bundleIdentifier"));
-            idLabel->setFont(SettingsStyle::font(12));
-            SettingsStyle::followTextColor(idLabel, &Color::secondaryLabelColor);
-            row->addWidget(idLabel);
-        }
+        auto* idLabel = new QLabel(bundleIdentifier, this);
+        idLabel->setObjectName(QStringLiteral("bundleIdentifier"));
+        idLabel->setFont(SettingsStyle::font(14));
+        SettingsStyle::followTextColor(idLabel, &Color::labelColor);
+        row->addWidget(idLabel);
         row->addStretch(1);
         const int side = Symbol::pixelSize(14);
         auto* removeButton = new SymbolButton(QStringLiteral("xmark.circle.fill"), 14,

@@ -3,7 +3,6 @@
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
 
-#include <QCoreApplication>
 #include <QLocale>
 #include <algorithm>
 
@@ -14,9 +13,6 @@ QList<RunningApp> RunningAppsService::getRunningApps() {
     QList<RunningApp> apps;
     for (const RunningApplication& running : workspace.runningApplications()) {
         if (running.bundleIdentifier.isEmpty() || running.localizedName.isEmpty())
-            continue;
-        // Our own windows never show the floating bar: excluding Quillora would mean nothing.
-        if (running.processId == QCoreApplication::applicationPid())
             continue;
         apps.append({QUuid::createUuid(), running.localizedName, running.bundleIdentifier,
                      workspace.iconForApplication(running)});

@@ -71,7 +71,6 @@ protected:
                              app("vim", "Vim"),
                              app("org.gnome.Nautilus", "Files"),
                              app("python3.11", "Python (v3.11)")};
-        workspace.installed = workspace.running;
         workspace.icons.insert(QStringLiteral("xterm"),
                                QIcon::fromTheme(QStringLiteral("utilities-terminal")));
         workspace.icons.insert(QStringLiteral("org.gnome.TextEditor"),

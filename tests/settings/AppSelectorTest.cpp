@@ -53,10 +53,11 @@ TEST(RunningAppsService, ListsNamedApplicationsInCodePointOrder) {
     workspace.icons.insert(QStringLiteral("zoom"), QIcon(QPixmap(8, 8)));
 
     const QList<RunningApp> apps = RunningAppsService::getRunningApps();
-    EXPECT_EQ(ids(apps), QStringList({"first.Same", "second.Same", "zoom", "calendar", "org.example.Editeur",
-                                      "private.use", "emoji"}));
-    EXPECT_FALSE(apps[2].icon.isNull());
-    EXPECT_TRUE(apps[3].icon.isNull());
+    // Quillora itself is listed like any other application.
+    EXPECT_EQ(ids(apps), QStringList({"quillora", "first.Same", "second.Same", "zoom", "calendar",
+                                      "org.example.Editeur", "private.use", "emoji"}));
+    EXPECT_FALSE(apps[3].icon.isNull());
+    EXPECT_TRUE(apps[4].icon.isNull());
     // Every listing makes fresh ids.
     EXPECT_NE(RunningAppsService::getRunningApps()[0].id, apps[0].id);
 

@@ -159,16 +159,6 @@ bool FakeKeyEventPoster::postKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     return true;
 }
 
-std::optional<RunningApplication> FakeWorkspace::installedApplication(const QString& bundleIdentifier) const {
-    for (const QList<RunningApplication>* apps : {&installed, &running}) {
-        for (const RunningApplication& app : *apps) {
-            if (app.bundleIdentifier == bundleIdentifier)
-                return app;
-        }
-    }
-    return std::nullopt;
-}
-
 void FakeWorkspace::openUrl(const QUrl& url, std::function<void(bool opened)> done) {
     openedUrls.append(url);
     if (done)

@@ -124,12 +124,10 @@ public:
     QIcon iconForApplication(const RunningApplication& app) const override {
         return icons.value(app.bundleIdentifier);
     }
-    std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const override;
     void openUrl(const QUrl& url, std::function<void(bool opened)> done = {}) override;
 
     std::optional<RunningApplication> frontmost;
     QList<RunningApplication> running;
-    QList<RunningApplication> installed;
     // Icons by bundle identifier; others have none.
     QHash<QString, QIcon> icons;
     QList<QUrl> openedUrls;

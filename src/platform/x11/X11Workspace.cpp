@@ -314,7 +314,9 @@ QList<RunningApplication> X11Workspace::runningApplications() const {
     }
 
     QList<RunningApplication> apps;
-    QSet<QString> seen;
+    // One entry per running program, however many windows it has; windows without a process id count
+    // as one program per identifier.
+    QSet<std::pair<qint64, QString>> seen;
     for (qsizetype i = 0; i < windows.size(); ++i) {
         WindowInfo info;
         info.window = windows[i];
@@ -331,9 +333,10 @@ QList<RunningApplication> X11Workspace::runningApplications() const {
             info.types.contains(desktopType))
             continue;
         RunningApplication app = describe(info);
-        if (app.bundleIdentifier.isEmpty() || seen.contains(app.bundleIdentifier))
+        const std::pair<qint64, QString> program{app.processId, app.bundleIdentifier};
+        if (app.bundleIdentifier.isEmpty() || seen.contains(program))
             continue;
-        seen.insert(app.bundleIdentifier);
+        seen.insert(program);
         apps.append(app);
     }
     return apps;
@@ -368,28 +371,6 @@ QIcon X11Workspace::iconForApplication(const RunningApplication& app) const {
     if (QFileInfo(icon).isAbsolute())
         return QFileInfo::exists(icon) ? QIcon(icon) : QIcon();
     return QIcon::fromTheme(icon);
-}
-
-std::optional<RunningApplication> X11Workspace::installedApplication(const QString& bundleIdentifier) const {
-    if (bundleIdentifier.isEmpty())
-        return std::nullopt;
-    const DesktopEntry* entry = index().entryWithId(bundleIdentifier);
-    if (!entry) {
-        // Without a desktop entry a running application is named by its window, as the running list names
-        // it; one not running is unknown.
-        const QList<RunningApplication> running = runningApplications();
-        const auto it = std::find_if(running.cbegin(), running.cend(), [&](const RunningApplication& app) {
-            return app.bundleIdentifier == bundleIdentifier;
-        });
-        if (it == running.cend())
-            return std::nullopt;
-        return *it;
-    }
-    RunningApplication app;
-    app.bundleIdentifier = entry->id;
-    app.bundlePath = entry->path;
-    app.localizedName = entry->localizedName(QLocale());
-    return app;
 }
 
 void X11Workspace::openUrl(const QUrl& url, std::function<void(bool opened)> done) {

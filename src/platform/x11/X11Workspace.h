@@ -25,7 +25,6 @@ public:
     std::optional<RunningApplication> keyboardFocusApplication() const override;
     QList<RunningApplication> runningApplications() const override;
     QIcon iconForApplication(const RunningApplication& app) const override;
-    std::optional<RunningApplication> installedApplication(const QString& bundleIdentifier) const override;
     void openUrl(const QUrl& url, std::function<void(bool opened)> done = {}) override;
 
 private:
