@@ -21,13 +21,10 @@ QString appVersionFromBuild(const QString& buildVersion) {
 
 QString getAppVersion() {
     const QString version = versionOrFallback(QStringLiteral(QUILLORA_VERSION));
-    // A diagnostic line, printed on every request: debug builds only.
-#ifdef QUILLORA_DEBUG_LOG
     const QByteArray line = QStringLiteral("DEBUG: Reading CFBundleShortVersionString from Info.plist: %1\n")
                                 .arg(version)
                                 .toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fflush(stdout);
-#endif
     return version;
 }
