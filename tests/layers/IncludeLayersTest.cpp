@@ -10,7 +10,9 @@
 // Within a layer only a folder's own family may be included (menubar/translator may include
 // menubar/history, platform/x11 may include platform): features reach each other through lower layers,
 // notifications and callbacks, never directly. No cycle between any two folders (a sub-folder counts as a
-// folder of its own). Headers of the X server, Xlib and signal handling belong under platform/.
+// folder of its own). Headers of the X server, Xlib, xkbcommon, signal handling and the operating system's
+// own (sys/, unistd.h) belong under platform/. Project headers are named in quotes, never in angle brackets,
+// whatever their extension.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -20,6 +22,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <functional>
 #include <optional>
@@ -106,9 +109,11 @@ QStringList cyclesOf(const QList<Include>& includes) {
 }
 
 Report check(const QList<SourceFile>& files) {
-    static const QRegularExpression quoted(QStringLiteral(R"re(^\s*#\s*include\s+"([^"]+)")re"));
+    static const QRegularExpression includeLine(
+        QStringLiteral(R"re(^\s*#\s*include\s*([<"])([^>"]+)[>"])re"));
+    // In either kind of brackets: a quoted system header is the same header.
     static const QRegularExpression systemHeader(
-        QStringLiteral(R"re(^\s*#\s*include\s+<(xcb/|X11/|signal\.h>|csignal>))re"));
+        QStringLiteral(R"re(^(xcb/|xcb\.h$|X11/|xkbcommon/|sys/|unistd\.h$|signal\.h$|csignal$))re"));
     QSet<QString> paths;
     for (const SourceFile& file : files)
         paths.insert(file.path);
@@ -122,14 +127,18 @@ Report check(const QList<SourceFile>& files) {
         const QStringList lines = file.text.split(QLatin1Char('\n'));
         for (qsizetype i = 0; i < lines.size(); ++i) {
             const QString where = QStringLiteral("%1:%2 %3").arg(file.path).arg(i + 1).arg(lines[i].trimmed());
-            if (!inPlatform && systemHeader.match(lines[i]).hasMatch())
-                report.faults << QStringLiteral("window-system or signal header outside platform/: ") + where;
-            const QRegularExpressionMatch match = quoted.match(lines[i]);
+            const QRegularExpressionMatch match = includeLine.match(lines[i]);
             if (!match.hasMatch())
                 continue;
+            QString target = QDir::cleanPath(match.captured(2));
+            if (!inPlatform && systemHeader.match(target).hasMatch())
+                report.faults << QStringLiteral("window-system or system header outside platform/: ") + where;
             // Headers are named from src/; a name relative to the including file counts too.
-            QString target = match.captured(1);
-            if (!paths.contains(target)) {
+            if (match.captured(1) == QLatin1String("<")) {
+                if (!paths.contains(target))
+                    continue;
+                report.faults << QStringLiteral("project header in angle brackets: ") + where;
+            } else if (!paths.contains(target)) {
                 const QString beside = QFileInfo(file.path).path() + QLatin1Char('/') + target;
                 target = paths.contains(QDir::cleanPath(beside)) ? QDir::cleanPath(beside) : QString();
             }
@@ -154,11 +163,11 @@ Report check(const QList<SourceFile>& files) {
     return report;
 }
 
-QList<SourceFile> sourceTree() {
-    const QString root = QStringLiteral(QUILLORA_SOURCE_DIR "/src");
+QList<SourceFile> sourceTree(const QString& root) {
     QList<SourceFile> files;
-    QDirIterator it(root, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    const QStringList sources = QStringLiteral("*.h *.hh *.hpp *.hxx *.inl *.ipp *.c *.cc *.cpp *.cxx")
+                                    .split(QLatin1Char(' '));
+    QDirIterator it(root, sources, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         QFile file(path);
@@ -204,6 +213,16 @@ TEST(IncludeLayers, TheCheckFindsEachKindOfFault) {
          {{"ui/Compositor.cpp", "#include <xcb/xcb.h>\n#include <X11/Xlib.h>\n#include <signal.h>\n"},
           {"extras/Thing.h", header}},
          {"ui/Compositor.cpp:1", "ui/Compositor.cpp:2", "ui/Compositor.cpp:3", "folder extras has no layer"}},
+        {"system headers however they are named",
+         {{"ui/Keys.cpp", "#include <xkbcommon/xkbcommon.h>\n#include \"xcb/xcb.h\"\n"
+                          "#include <sys/signal.h>\n#include <sys/resource.h>\n#include<unistd.h>\n"}},
+         {"ui/Keys.cpp:1", "ui/Keys.cpp:2", "ui/Keys.cpp:3", "ui/Keys.cpp:4", "ui/Keys.cpp:5"}},
+        {"a project header in angle brackets",
+         {{"ui/Widget.cpp", "#include <settings/Tab.h>\n#include <services/A.h>\n"},
+          {"settings/Tab.h", header},
+          {"services/A.h", header}},
+         {"angle brackets: ui/Widget.cpp:1", "climbs a layer: ui -> settings: ui/Widget.cpp:1",
+          "angle brackets: ui/Widget.cpp:2"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -214,8 +233,20 @@ TEST(IncludeLayers, TheCheckFindsEachKindOfFault) {
     }
 }
 
+TEST(IncludeLayers, EverySourceFileIsRead) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    for (const char* name : {"ui/Widget.hpp", "ui/Widget.hh", "ui/Widget.cc", "ui/Widget.cxx"}) {
+        ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("ui")));
+        QFile file(root.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#include <xcb/xcb.h>\n");
+    }
+    EXPECT_EQ(check(sourceTree(root.path())).faults.size(), 4);
+}
+
 TEST(IncludeLayers, SourceTreeKeepsItsLayers) {
-    const QList<SourceFile> files = sourceTree();
+    const QList<SourceFile> files = sourceTree(QStringLiteral(QUILLORA_SOURCE_DIR "/src"));
     const Report report = check(files);
     // A wrong source path would find nothing and pass.
     ASSERT_GT(files.size(), 300);

@@ -1,5 +1,6 @@
 #include "menubar/history/FavoritesManager.h"
 
+#include "platform/ThreadPriority.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -7,8 +8,6 @@
 #include <algorithm>
 #include <future>
 
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -55,7 +54,7 @@ FavoritesManager::FavoritesManager(LoadInBackground) {
         return;
     m_loading = std::async(std::launch::async, [this, stored] {
         // On a busy machine the start would otherwise share its slice of the processor with this.
-        ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
+        lowerCurrentThreadPriority();
         Loaded loaded;
         loaded.bytes = stored->utf8();
         loaded.decoded = TranslationHistoryItem::decodeList(loaded.bytes);
