@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <future>
 
-
 namespace {
 
 // The stored list with one record put in front, the records after it kept byte for byte.
