@@ -17,11 +17,11 @@ class QWidget;
 // translation listener, taskbar presence, update checks), the observers, and then the permission gate,
 // which either shows the onboarding window or runs the full setup (floating bar and selection monitor).
 //
-// Seams for the other subsystems are marked in AppDelegate.cpp:
-//   - startBasicServices(): the tray (MenuBarManager) and the settings-window manager are created there;
-//   - handleReopen(): what a second launch (the single-instance hand-over) does, e.g. show the popover;
-//   - showWelcome(): runs 0.5 s after the onboarding's start button, e.g. popover and welcome toast;
-//   - startFullApplicationFeatures(): OCR and shortcut managers are created there;
+// Where the other subsystems join in:
+//   - startBasicServices(): the tray (MenuBarManager), the settings-window manager and the update checks;
+//   - handleReopen(): a second launch (the single-instance hand-over) opens the tray popover;
+//   - showWelcome(): 0.5 s after the onboarding's start button, the popover and the welcome toast;
+//   - startFullApplicationFeatures(): the floating bar, OCR and shortcut managers and the selection callback;
 //   - setSettingsWindowProvider(): the settings window, which forceShowOnboarding() leaves open.
 class AppDelegate : public QObject {
     Q_OBJECT
