@@ -24,32 +24,12 @@
 
 namespace {
 
-QPalette paletteFor(bool dark) {
-    QPalette palette = QApplication::palette();
-    if (!dark)
-        return palette;
-    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::ToolTipBase, window);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    return palette;
-}
-
-class FloatingBarScreenshots : public ::testing::Test {
+class FloatingBarScreenshots : public ScreenshotTest {
 protected:
     void SetUp() override {
-        m_dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
-        if (m_dir.isEmpty())
-            GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
-        QDir().mkpath(m_dir);
+        ScreenshotTest::SetUp();
+        if (IsSkipped())
+            return;
         installPlatform(std::make_unique<X11Platform>());
         ASSERT_TRUE(m_api.start());
         m_api.useAsApiBase();
@@ -57,23 +37,17 @@ protected:
                                      QStringLiteral("google"));
         ASSERT_TRUE(
             m_client.start({QStringLiteral("--text"), QStringLiteral("thank you for the lovely evening")}));
-        m_saved = QApplication::palette();
     }
-    void TearDown() override { QApplication::setPalette(m_saved); }
 
     // Saves the part of the screen around `area`.
-    void shoot(const QString& name, QRect area) {
-        saveSettledShot(m_dir, name, area.adjusted(-24, -24, 24, 24));
-    }
+    void shoot(const QString& name, QRect area) { ScreenshotTest::shoot(name, area, 24); }
 
     QRect popoverArea(FloatingBarWindowController& bar) {
         return bar.window()->geometry().united(bar.translationPopover()->geometry());
     }
 
-    QString m_dir;
     DevApiServer m_api;
     TextWindowProcess m_client{QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH)};
-    QPalette m_saved;
 };
 
 } // namespace
@@ -82,7 +56,7 @@ TEST_F(FloatingBarScreenshots, LightAndDark) {
     const QRect field = m_client.lineEditGeometry();
     const QPoint pointer = field.topLeft() + QPoint(60, field.height() / 2);
     for (bool dark : {false, true}) {
-        QApplication::setPalette(paletteFor(dark));
+        setDark(dark);
         ASSERT_EQ(Theme::dark(), dark);
         const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
 

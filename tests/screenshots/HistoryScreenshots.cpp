@@ -18,20 +18,6 @@
 
 namespace {
 
-QPalette historyPaletteFor(bool dark, const QPalette& light) {
-    if (!dark)
-        return light;
-    QPalette palette = light;
-    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    return palette;
-}
-
 // The sheet as the translator's popover holds it, hanging from a tray at the top right.
 void shootSheet(const QString& dir, const QString& name, SavedTranslationsView* sheet) {
     PopoverWindow popover;
@@ -45,14 +31,12 @@ void shootSheet(const QString& dir, const QString& name, SavedTranslationsView* 
     saveSettledShot(dir, name, popover.frameGeometry().adjusted(-12, -12, 12, 12));
 }
 
+using HistoryScreenshots = ScreenshotTest;
+
 } // namespace
 
-TEST(HistoryScreenshots, LightAndDark) {
-    const QString dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
-    QDir().mkpath(dir);
-    const QPalette saved = QApplication::palette();
+TEST_F(HistoryScreenshots, LightAndDark) {
+    const QString& dir = m_dir;
     const auto lang = [](const char* code) { return Language::find(QString::fromLatin1(code)); };
     const QString longSource = QStringLiteral(
         "The history keeps the twenty most recent translations made in the popover, newest first, and every "
@@ -65,7 +49,7 @@ TEST(HistoryScreenshots, LightAndDark) {
                                                    "paragraf kadar uzun olsa bile satırlara bölünür.");
 
     for (bool dark : {false, true}) {
-        QApplication::setPalette(historyPaletteFor(dark, saved));
+        setDark(dark);
         ASSERT_EQ(Theme::dark(), dark);
         const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
         for (const char* state : {"empty", "rows", "long"}) {
@@ -92,5 +76,4 @@ TEST(HistoryScreenshots, LightAndDark) {
                        new FavoritesView(favorites));
         }
     }
-    QApplication::setPalette(saved);
 }

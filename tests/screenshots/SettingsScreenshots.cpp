@@ -28,24 +28,6 @@
 
 namespace {
 
-QPalette settingsPalette(bool dark) {
-    QPalette palette = QApplication::palette();
-    if (!dark)
-        return palette;
-    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
-    return palette;
-}
-
 RunningApplication app(const char* id, const char* name) {
     RunningApplication running;
     running.bundleIdentifier = QString::fromLatin1(id);
@@ -53,14 +35,12 @@ RunningApplication app(const char* id, const char* name) {
     return running;
 }
 
-class SettingsScreenshots : public ::testing::Test {
+class SettingsScreenshots : public ScreenshotTest {
 protected:
     void SetUp() override {
-        m_dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
-        if (m_dir.isEmpty())
-            GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
-        QDir().mkpath(m_dir);
-        m_saved = QApplication::palette();
+        ScreenshotTest::SetUp();
+        if (IsSkipped())
+            return;
         SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
         // As the application wires them, so that the General tab shows its update controls live.
         UpdateChecks::install(&UpdateManager::shared());
@@ -81,16 +61,11 @@ protected:
                                      QStringLiteral("xterm,org.gnome.TextEditor,com.example.Removed"));
     }
     void TearDown() override {
-        QApplication::setPalette(m_saved);
+        ScreenshotTest::TearDown();
         SettingsView::setShortcutsTabFactory({});
     }
 
-    void shoot(const QString& name, QWidget* window) {
-        saveSettledShot(m_dir, name, window->frameGeometry().adjusted(-16, -16, 16, 16));
-    }
-
-    QString m_dir;
-    QPalette m_saved;
+    void shoot(const QString& name, QWidget* window) { ScreenshotTest::shoot(name, window->frameGeometry()); }
 };
 
 } // namespace
@@ -99,7 +74,7 @@ TEST_F(SettingsScreenshots, TabsPickerAndResetAlert) {
     const QStringList names = {QStringLiteral("general"), QStringLiteral("floatingbar"),
                                QStringLiteral("shortcuts"), QStringLiteral("about")};
     for (bool dark : {false, true}) {
-        QApplication::setPalette(settingsPalette(dark));
+        setDark(dark);
         ASSERT_EQ(Theme::dark(), dark);
         const QString mode = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
         SettingsWindowManager manager;

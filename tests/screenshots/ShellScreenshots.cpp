@@ -24,47 +24,20 @@
 
 namespace {
 
-QPalette paletteFor(bool dark) {
-    QPalette palette = QApplication::palette();
-    if (!dark)
-        return palette;
-    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
-    for (auto [role, color] : {std::pair{QPalette::Window, window},
-                               {QPalette::WindowText, text},
-                               {QPalette::Base, base},
-                               {QPalette::Text, text},
-                               {QPalette::Button, window},
-                               {QPalette::ButtonText, text}})
-        palette.setColor(role, color);
-    return palette;
-}
-
-class ShellScreenshots : public ::testing::Test {
+class ShellScreenshots : public ScreenshotTest {
 protected:
-    void SetUp() override {
-        m_dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
-        if (m_dir.isEmpty())
-            GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
-        QDir().mkpath(m_dir);
-        m_saved = QApplication::palette();
-    }
-    void TearDown() override { QApplication::setPalette(m_saved); }
-
     // Saves the window with its frame.
     // `timeoutMs` short for a window that is still moving.
     void shoot(const QString& name, QWidget* window, int timeoutMs = 5000) {
-        saveSettledShot(m_dir, name, window->frameGeometry().adjusted(-12, -12, 12, 12), timeoutMs);
+        ScreenshotTest::shoot(name, window->frameGeometry(), 12, timeoutMs);
     }
-
-    QString m_dir;
-    QPalette m_saved;
 };
 
 } // namespace
 
 TEST_F(ShellScreenshots, OnboardingWindow) {
     for (bool dark : {false, true}) {
-        QApplication::setPalette(paletteFor(dark));
+        setDark(dark);
         ASSERT_EQ(Theme::dark(), dark);
         const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
         for (bool accessibility : {true, false}) {
@@ -88,7 +61,7 @@ TEST_F(ShellScreenshots, OnboardingWindow) {
 
 TEST_F(ShellScreenshots, AboutPanel) {
     for (bool dark : {false, true}) {
-        QApplication::setPalette(paletteFor(dark));
+        setDark(dark);
         AboutPanel panel;
         panel.show();
         ASSERT_TRUE(waitUntil([&] { return panel.isVisible(); }));
@@ -103,7 +76,7 @@ TEST_F(ShellScreenshots, UpdateDialogsAndToast) {
     AppcastFeed::setLoopbackLinksAllowed(true);
     UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), api.baseUrl());
     for (bool dark : {false, true}) {
-        QApplication::setPalette(paletteFor(dark));
+        setDark(dark);
         const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
         for (const auto& [version, name] : {std::pair{"1.0.10", "update-found-"}, {"1.0.0", "update-none-"}}) {
             ASSERT_TRUE(api.setAppcastVersion(QString::fromLatin1(version)));

@@ -21,40 +21,18 @@ using namespace KeyboardShortcuts;
 
 namespace {
 
-QPalette shortcutsPaletteFor(bool dark, const QPalette& light) {
-    if (!dark)
-        return light;
-    QPalette palette = light;
-    const QColor window(50, 50, 52), base(30, 30, 30), text(235, 235, 235);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
-    return palette;
-}
-
-void shoot(const QString& dir, const QString& name, const QRect& area) {
-    saveSettledShot(dir, name, area);
-}
+using ShortcutsScreenshots = ScreenshotTest;
 
 } // namespace
 
-TEST(ShortcutsScreenshots, LightAndDark) {
-    const QString dir = qEnvironmentVariable("QUILLORA_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        GTEST_SKIP() << "QUILLORA_SCREENSHOT_DIR is not set";
-    QDir().mkpath(dir);
-    const QPalette saved = QApplication::palette();
+TEST_F(ShortcutsScreenshots, LightAndDark) {
     SettingsView::setShortcutsTabFactory([] { return new ShortcutsTabView; });
     const Shortcut taken(Key::g, Modifier::control | Modifier::option);
     fakePlatform().fakeHotKeys().takenBySystem.append(
         {int(taken.carbonKeyCode()), int(taken.carbonModifiers())});
 
     for (bool dark : {false, true}) {
-        QApplication::setPalette(shortcutsPaletteFor(dark, saved));
+        setDark(dark);
         ASSERT_EQ(Theme::dark(), dark);
         const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
         resetForTesting();
@@ -70,17 +48,17 @@ TEST(ShortcutsScreenshots, LightAndDark) {
         auto* tab = view.findChild<ShortcutsTabView*>();
         ASSERT_TRUE(tab);
         const QList<Recorder*> recorders = tab->recorders();
-        shoot(dir, QStringLiteral("shortcuts-empty-%1").arg(mode), area);
+        shoot(QStringLiteral("shortcuts-empty-%1").arg(mode), area, 0);
 
         recorders[1]->focus();
         ASSERT_TRUE(waitUntil([&] { return recorders[1]->isRecording(); }));
-        shoot(dir, QStringLiteral("shortcuts-recording-%1").arg(mode), area);
+        shoot(QStringLiteral("shortcuts-recording-%1").arg(mode), area, 0);
         QTest::keyClick(recorders[1], Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
 
         setShortcut(Shortcut(Key::m, Modifier::control | Modifier::option | Modifier::command),
                     Name(QStringLiteral("toggleMenuBar")));
         setShortcut(Shortcut(Key::f5, Modifier::shift), Name(QStringLiteral("startOCR")));
-        shoot(dir, QStringLiteral("shortcuts-recorded-%1").arg(mode), area);
+        shoot(QStringLiteral("shortcuts-recorded-%1").arg(mode), area, 0);
 
         recorders[2]->focus();
         ASSERT_TRUE(waitUntil([&] { return recorders[2]->isRecording(); }));
@@ -90,9 +68,8 @@ TEST(ShortcutsScreenshots, LightAndDark) {
             alert = view.findChild<QMessageBox*>(QStringLiteral("recorderAlert"));
             return alert && alert->isVisible();
         }));
-        shoot(dir, QStringLiteral("shortcuts-alert-%1").arg(mode), area.united(alert->frameGeometry()));
+        shoot(QStringLiteral("shortcuts-alert-%1").arg(mode), area.united(alert->frameGeometry()), 0);
         alert->buttons().first()->click();
         view.close();
     }
-    QApplication::setPalette(saved);
 }

@@ -59,11 +59,15 @@ protected:
         for (const auto& [role, color] : {std::pair{QPalette::Window, window},
                                           {QPalette::AlternateBase, window},
                                           {QPalette::Button, window},
+                                          {QPalette::ToolTipBase, window},
                                           {QPalette::Base, base},
                                           {QPalette::WindowText, text},
                                           {QPalette::Text, text},
                                           {QPalette::ButtonText, text},
-                                          {QPalette::Highlight, QColor(10, 132, 255)}})
+                                          {QPalette::ToolTipText, text},
+                                          {QPalette::PlaceholderText, QColor(150, 150, 150)},
+                                          {QPalette::Highlight, QColor(10, 132, 255)},
+                                          {QPalette::HighlightedText, Qt::white}})
             palette.setColor(role, color);
         return palette;
     }
