@@ -12,15 +12,6 @@ namespace {
 
 using Mode = Pasteboard::Mode;
 
-// The user's clipboard before a gesture: text plus an image, as a desktop application offers them.
-PasteboardSnapshot userClipboard() {
-    PasteboardSnapshot snapshot;
-    snapshot.items.append({QStringLiteral("text/plain"), QByteArrayLiteral("user text")});
-    snapshot.items.append({QStringLiteral("text/html"), QByteArrayLiteral("<b>user</b> text")});
-    snapshot.items.append({QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\nfake-image-bytes", 24)});
-    return snapshot;
-}
-
 class AccessibilityServiceTest : public ::testing::Test {
 protected:
     FakePasteboard& pasteboard() { return fakePlatform().fakePasteboard(); }

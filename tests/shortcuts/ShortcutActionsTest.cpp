@@ -26,15 +26,6 @@ namespace {
 
 using Mode = Pasteboard::Mode;
 
-// What the user had copied before pressing a shortcut: text, rich text and an image.
-PasteboardSnapshot userClipboard() {
-    PasteboardSnapshot snapshot;
-    snapshot.items.append({QStringLiteral("text/plain"), QByteArrayLiteral("user text")});
-    snapshot.items.append({QStringLiteral("text/html"), QByteArrayLiteral("<b>user</b> text")});
-    snapshot.items.append({QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\nfake-image-bytes", 24)});
-    return snapshot;
-}
-
 RunningApplication application(const QString& bundleIdentifier, quint32 windowId) {
     RunningApplication app;
     app.windowId = windowId;

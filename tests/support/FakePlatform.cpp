@@ -8,6 +8,14 @@
 
 // --- FakePasteboard
 
+PasteboardSnapshot userClipboard() {
+    PasteboardSnapshot snapshot;
+    snapshot.items.append({QStringLiteral("text/plain"), QByteArrayLiteral("user text")});
+    snapshot.items.append({QStringLiteral("text/html"), QByteArrayLiteral("<b>user</b> text")});
+    snapshot.items.append({QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\nfake-image-bytes", 24)});
+    return snapshot;
+}
+
 int FakePasteboard::changeCount(Mode mode) const {
     return state(mode).changeCount;
 }

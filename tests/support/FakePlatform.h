@@ -24,6 +24,10 @@
 #include <functional>
 #include <optional>
 
+// What a user had copied before a gesture: text, rich text and an image, as a desktop application offers
+// them.
+PasteboardSnapshot userClipboard();
+
 // In-memory clipboard. Reads answer on a later turn of the event loop, as a real owner would.
 class FakePasteboard : public Pasteboard {
     Q_OBJECT
