@@ -1,7 +1,7 @@
 // Update checks against the stand-in's feed: a newer release, the same one, a broken feed and an
 // unreachable site; what the user is told; when automatic checks run; and feeds that trickle or are
 // built to stall their reader.
-#include "DevApiServer.h"
+#include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "app/AppcastFeed.h"
@@ -69,18 +69,10 @@ QByteArray feedWithAttributes(int count) {
     return feed + "/></channel></rss>";
 }
 
-class UpdateCheckTest : public ::testing::Test {
+class UpdateCheckTest : public DevApiTest {
 protected:
-    static void SetUpTestSuite() {
-        s_api = new DevApiServer;
-        ASSERT_TRUE(s_api->start());
-    }
-    static void TearDownTestSuite() {
-        delete s_api;
-        s_api = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(s_api && s_api->isRunning());
+        DevApiTest::SetUp();
         // The stand-in's pages are on loopback.
         AppcastFeed::setLoopbackLinksAllowed(true);
         UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), s_api->baseUrl());
@@ -101,8 +93,6 @@ protected:
         return finished.isEmpty() ? Updater::CheckResult{}
                                   : finished.first().at(0).value<Updater::CheckResult>();
     }
-
-    static inline DevApiServer* s_api = nullptr;
 };
 
 } // namespace
