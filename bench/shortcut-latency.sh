@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# Latency of the translate shortcuts against mousepad and quillora-dev-api, under a virtual X display with
-# a window manager. Usage: bench/shortcut-latency.sh [build-dir]
+# Shortcut latency under a virtual X display with a window manager:
+#   hotkeys    hot-key latency (XTest press to handler, median and p99 of 200 presses) and idle wake-ups
+#   translate  the two translate shortcuts against mousepad and quillora-dev-api
+# Usage: bench/shortcut-latency.sh [hotkeys|translate|all] [build-dir]      (all by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/bench}
-if [ ! -d "$build" ]; then
-  cmake --preset bench -B "$build" >/dev/null
-fi
-cmake --build "$build" --target quillora-shortcut-bench -j "$(nproc)"
-program="$build/bench/quillora-shortcut-bench"
+which=${1:-all}
+build=${2:-build/bench}
+case "$which" in
+  hotkeys) targets=(quillora-hotkey-bench) ;;
+  translate) targets=(quillora-shortcut-bench) ;;
+  all) targets=(quillora-hotkey-bench quillora-shortcut-bench) ;;
+  *) echo "usage: $0 [hotkeys|translate|all] [build-dir]" >&2; exit 2 ;;
+esac
 
 if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
+  if [ ! -d "$build" ]; then
+    cmake --preset bench -B "$build" >/dev/null
+  fi
+  cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
   export QUILLORA_IN_XVFB=1
   exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$@"
 fi
@@ -21,4 +29,6 @@ for _ in $(seq 1 50); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
 done
-"$program" 2> >(grep -v -e dconf-WARNING -e '^$' >&2)
+for target in "${targets[@]}"; do
+  "$build/bench/$target" 2> >(grep -v -e dconf-WARNING -e '^$' >&2)
+done
