@@ -78,6 +78,7 @@ TEST_F(ApplicationRoad, SecondLaunchReachesTheRunningInstanceAndExits) {
     ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
     entry.write("[Desktop Entry]\nType=Application\nName=Quillora\nExec=/opt/old/quillora\n");
     entry.close();
+    m_app.setEnvironmentVariable(QStringLiteral("QUILLORA_AUTOSTART_DIR"), QString());
 
     ASSERT_TRUE(m_app.start(&m_api));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
