@@ -36,7 +36,7 @@ SettingsManager::SettingsManager(QObject* parent)
 
 void SettingsManager::registerDefaults() {
     UserDefaults& defaults = UserDefaults::standard();
-    // Registered, not written: a user who switched the floating bar off keeps it off.
+    // Registered only: the full setup stores it.
     defaults.registerDefaults({{QStringLiteral("showFloatingBar"), true}});
 
     for (const char* key : {"showInDock", "launchAtLogin", "checkForUpdatesAutomatically"}) {
