@@ -197,7 +197,7 @@ TEST(IncludeLayers, TheCheckFindsEachKindOfFault) {
           {"app/App.cpp", "#include <csignal>\n#include \"menubar/translator/T.h\"\n"},
           {"main.cpp", "#include \"app/App.h\"\n"},
           {"app/App.h", header}},
-         {"signal header outside platform/: app/App.cpp:1"}},
+         {"system header outside platform/: app/App.cpp:1"}},
         {"a lower layer including a higher one",
          {{"ui/Widget.cpp", "\n#include \"settings/Tab.h\"\n"}, {"settings/Tab.h", header}},
          {"climbs a layer: ui -> settings: ui/Widget.cpp:2"}},

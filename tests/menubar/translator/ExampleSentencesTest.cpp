@@ -74,7 +74,8 @@ TEST(ExampleSentences, ButtonCountsTheSentencesAndOpensThemInAPopover) {
     EXPECT_EQ(content->size(), QSize(300, 300));
     const QList<ExampleSentenceRow*> rows = content->rows();
     ASSERT_EQ(rows.size(), 3);
-    EXPECT_TRUE(rows.at(0)->textLabel()->text().contains(QStringLiteral(">ran</span>")));
+    EXPECT_TRUE(rows.at(0)->textLabel()->text().startsWith(QStringLiteral("I <span")));
+    EXPECT_TRUE(rows.at(0)->textLabel()->text().endsWith(QStringLiteral(">run</span>.")));
     EXPECT_EQ(rows.at(2)->textLabel()->text(), QStringLiteral("They ran."));
 
     // A second click keeps it open; new sentences close it.
