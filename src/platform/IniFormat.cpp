@@ -7,7 +7,10 @@
 #include <QSize>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QtEndian>
+
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -393,6 +396,110 @@ bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
     return isList;
 }
 
+// Tells whether every length a value streamed by Qt 4.0's rules declares fits in the bytes that follow.
+// Qt makes room for a declared count before it reads the items, so one damaged count asks for
+// gigabytes. Kinds of value this walk does not know, and values nested too deep, are refused.
+class StreamedLengths {
+public:
+    explicit StreamedLengths(QByteArrayView bytes) : m_bytes(bytes) {}
+    bool fit() { return variant(0); }
+
+private:
+    static constexpr int kMaxDepth = 64;
+
+    qsizetype left() const { return m_bytes.size() - m_pos; }
+    bool take(qsizetype n) {
+        if (n > left())
+            return false;
+        m_pos += n;
+        return true;
+    }
+    std::optional<quint32> number() {
+        if (left() < 4)
+            return std::nullopt;
+        const quint32 n = qFromBigEndian<quint32>(m_bytes.data() + m_pos);
+        m_pos += 4;
+        return n;
+    }
+    // A text or byte array: its length, all ones for a null one, then its bytes.
+    bool bytes() {
+        const auto n = number();
+        return n && (*n == 0xFFFFFFFFu || take(qsizetype(*n)));
+    }
+    template <typename Each>
+    bool items(qsizetype smallest, Each each) {
+        const auto n = number();
+        if (!n || qsizetype(*n) > left() / smallest)
+            return false;
+        for (quint32 i = 0; i < *n; ++i) {
+            if (!each())
+                return false;
+        }
+        return true;
+    }
+    bool variant(int depth) {
+        const auto type = number();
+        if (!type || depth > kMaxDepth)
+            return false;
+        // Qt 4 numbered the types from 128 on 97 higher.
+        switch (*type >= 128 ? *type - 97 : *type) {
+        case 0: // no value: an empty text follows
+        case QMetaType::QString:
+        case QMetaType::QByteArray:
+        case QMetaType::QUrl:
+            return bytes();
+        case QMetaType::Bool:
+        case QMetaType::Char:
+        case QMetaType::UChar:
+            return take(1);
+        case QMetaType::QChar:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            return take(2);
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::QDate:
+        case QMetaType::QTime:
+        case QMetaType::Float:
+            return take(4);
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::Double:
+        case QMetaType::QSize:
+        case QMetaType::QPoint:
+            return take(8);
+        case QMetaType::QDateTime:
+            return take(9);
+        case QMetaType::QRect:
+        case QMetaType::QSizeF:
+        case QMetaType::QPointF:
+        case QMetaType::QLine:
+            return take(16);
+        case QMetaType::QRectF:
+        case QMetaType::QLineF:
+            return take(32);
+        case QMetaType::QBitArray: {
+            const auto bits = number();
+            return bits && take(qsizetype(*bits / 8 + (*bits % 8 != 0)));
+        }
+        case QMetaType::QStringList:
+            return items(4, [&] { return bytes(); });
+        case QMetaType::QVariantList:
+            return items(4, [&] { return variant(depth + 1); });
+        case QMetaType::QVariantMap:
+        case QMetaType::QVariantHash:
+            return items(8, [&] { return bytes() && variant(depth + 1); });
+        default:
+            return false;
+        }
+    }
+
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+};
+
 QVariant stringToVariant(const QString& s) {
     if (!s.startsWith(QLatin1Char('@')))
         return s;
@@ -405,6 +512,9 @@ QVariant stringToVariant(const QString& s) {
         if (s.startsWith(QLatin1StringView("@Variant(")) || s.startsWith(QLatin1StringView("@DateTime("))) {
             const bool dateTime = s.startsWith(QLatin1StringView("@DateTime("));
             QByteArray bytes = inner(dateTime ? 10 : 9).toLatin1();
+            // A date and time holds no count; anything else is checked before Qt reads it.
+            if (!dateTime && !StreamedLengths(bytes).fit())
+                return QVariant();
             QDataStream stream(&bytes, QIODevice::ReadOnly);
             stream.setVersion(dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0);
             QVariant value;

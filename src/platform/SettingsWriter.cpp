@@ -6,12 +6,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,13 +34,75 @@ quint64 inodeOf(const QString& path) {
     return quint64(info.st_ino);
 }
 
-bool replaceFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qWarning("UserDefaults: cannot write %s: %s", qPrintable(path), qPrintable(file.errorString()));
-        return false;
+QString failureText(const QString& path, int error) {
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    qWarning("UserDefaults: cannot write %s: %s", qPrintable(path), qPrintable(reason));
+    return reason;
+}
+
+bool writeAll(int fd, QByteArrayView bytes, off_t offset) {
+    while (!bytes.isEmpty()) {
+        const ssize_t written = ::pwrite(fd, bytes.data(), size_t(bytes.size()), offset);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        bytes = bytes.sliced(written);
+        offset += written;
     }
     return true;
+}
+
+// Replaces the file once the new bytes are on the disk whole: a full disk may tell only at the flush
+// or the sync, and the old file must then stay. Nothing when it worked, else the reason.
+std::optional<QString> replaceFile(const QString& path, const QByteArray& bytes) {
+    QByteArray temp = QFile::encodeName(path) + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return failureText(path, errno);
+    struct stat info {};
+    bool ok = writeAll(fd, bytes, 0) && ::fsync(fd) == 0 && ::fstat(fd, &info) == 0;
+    int error = errno;
+    if (ok && info.st_size != bytes.size()) {
+        ok = false;
+        error = EIO;
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (ok)
+        return std::nullopt;
+    ::unlink(temp.constData());
+    return failureText(path, error);
+}
+
+// Appends to a journal known to hold `size` bytes (none: it is begun afresh). A journal that is not
+// the one counted (removed or replaced by someone else) is not appended to.
+bool appendJournal(const QString& path, qsizetype size, const QByteArray& record) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              (size == 0 ? ::ftruncate(fd, 0) == 0 : info.st_size == size);
+    if (ok && !(writeAll(fd, record, off_t(size)) && ::fdatasync(fd) == 0)) {
+        // A part of the record would read as a cut; the file is rewritten anyway.
+        [[maybe_unused]] const int cut = ::ftruncate(fd, off_t(size));
+        ok = false;
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+bool makePrivateDir(const QString& path) {
+    return ::mkdir(QFile::encodeName(path).constData(), 0700) == 0 || errno == EEXIST;
 }
 
 struct Piece {
@@ -80,9 +144,10 @@ void splice(std::vector<Piece>& pieces, qsizetype offset, qsizetype removed, con
 
 } // namespace
 
-SettingsWriter::SettingsWriter(QString iniPath, QString valuesDir)
+SettingsWriter::SettingsWriter(QString iniPath, QString valuesDir, Outcome outcome)
     : m_iniPath(std::move(iniPath))
     , m_valuesDir(std::move(valuesDir))
+    , m_outcome(std::move(outcome))
     , m_thread([this] { run(); }) {}
 
 SettingsWriter::~SettingsWriter() {
@@ -137,7 +202,10 @@ void SettingsWriter::run() {
             m_idle.notify_all();
     }
     lock.unlock();
-    fold();
+    if (!m_failed.isEmpty()) {
+        Pending last;
+        write(last);
+    }
 }
 
 void SettingsWriter::write(Pending& job) {
@@ -148,29 +216,44 @@ void SettingsWriter::write(Pending& job) {
         if (!m_onDisk.contains(it.key()))
             m_onDisk.insert(it.key(), it.value());
     }
+    // What failed before goes with this round, under anything newer.
+    Pending failed = std::exchange(m_failed, Pending{});
+    if (!job.ini)
+        job.ini = std::move(failed.ini);
+    for (auto it = failed.values.cbegin(); it != failed.values.cend(); ++it) {
+        if (!job.values.contains(it.key()))
+            job.values.insert(it.key(), it.value());
+    }
+    const QString reported = std::exchange(m_failure, QString());
+
     // A value leaving the INI file is in its own file first; one coming back is in the INI file before
     // its own file goes. A crash between the two leaves it in both places, where its own file counts.
-    if (!job.values.isEmpty())
-        QDir().mkpath(m_valuesDir);
+    if (!job.values.isEmpty() && !makePrivateDir(m_valuesDir))
+        m_failure = failureText(m_valuesDir, errno);
     for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
-        if (it.value())
-            writeOne(it.key(), it.value());
+        if (it.value() && !writeOne(it.key(), it.value()))
+            m_failed.values.insert(it.key(), it.value());
     }
     if (job.ini) {
         const QByteArray bytes = IniFormat::encode(*job.ini);
-        if (bytes != m_iniOnDisk && replaceFile(m_iniPath, bytes))
-            m_iniOnDisk = bytes;
-    }
-    for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
-        if (!it.value()) {
-            QFile::remove(pathOf(it.key()));
-            QFile::remove(pathOf(it.key()) + kJournalSuffix);
-            m_onDisk.remove(it.key());
+        if (bytes != m_iniOnDisk) {
+            if (auto error = replaceFile(m_iniPath, bytes)) {
+                m_failure = *error;
+                m_failed.ini = std::move(job.ini);
+            } else {
+                m_iniOnDisk = bytes;
+            }
         }
     }
+    for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
+        if (!it.value() && !removeValue(it.key()))
+            m_failed.values.insert(it.key(), nullptr);
+    }
+    if (m_outcome && m_failure != reported)
+        m_outcome(m_failure);
 }
 
-void SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText>& text) {
+bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText>& text) {
     const QByteArray bytes = text->utf8();
     auto found = m_onDisk.find(key);
     if (found == m_onDisk.end() && QFileInfo::exists(pathOf(key))) {
@@ -178,13 +261,11 @@ void SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
         if (auto disk = read(pathOf(key)))
             found = m_onDisk.insert(key, *disk);
     }
-    if (found == m_onDisk.end()) {
-        rewrite(key, bytes);
-        return;
-    }
+    if (found == m_onDisk.end())
+        return rewrite(key, bytes);
     OnDisk& disk = *found;
     if (disk.bytes == bytes)
-        return;
+        return true;
     const QByteArrayView before(disk.bytes);
     const qsizetype shorter = std::min(before.size(), bytes.size());
     const qsizetype prefix =
@@ -207,45 +288,39 @@ void SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
     record += '\n';
     const qsizetype limit = std::max(kMinJournalLimit, disk.baseSize / 8);
     if (!disk.appendable || disk.inode == 0 || disk.journalRecords >= kMaxJournalRecords ||
-        disk.journalBytes + record.size() > limit) {
-        rewrite(key, bytes);
-        return;
-    }
-    QFile journal(pathOf(key) + kJournalSuffix);
-    const QIODevice::OpenMode mode =
-        disk.journalBytes == 0 ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::Append;
-    if (!journal.open(mode) || journal.write(record) != record.size() || !journal.flush() ||
-        ::fdatasync(journal.handle()) != 0) {
-        journal.close();
-        rewrite(key, bytes);
-        return;
-    }
+        disk.journalBytes + record.size() > limit ||
+        !appendJournal(pathOf(key) + kJournalSuffix, disk.journalBytes, record))
+        return rewrite(key, bytes);
     disk.bytes = bytes;
     disk.journalBytes += record.size();
     ++disk.journalRecords;
-    disk.written = true;
+    return true;
 }
 
-void SettingsWriter::rewrite(const QString& key, const QByteArray& bytes) {
+bool SettingsWriter::rewrite(const QString& key, const QByteArray& bytes) {
     const QString path = pathOf(key);
-    if (!replaceFile(path, bytes)) {
+    if (auto error = replaceFile(path, bytes)) {
+        m_failure = *error;
+        // What is on disk is read again before the next change.
         m_onDisk.remove(key);
-        return;
+        return false;
     }
     // The old journal belongs to the file just replaced, which its inode tells even if this removal
     // never happens.
     QFile::remove(path + kJournalSuffix);
-    m_onDisk.insert(key, OnDisk{bytes, inodeOf(path), bytes.size(), 0, 0, true, true});
+    m_onDisk.insert(key, OnDisk{bytes, inodeOf(path), bytes.size(), 0, 0, true});
+    return true;
 }
 
-void SettingsWriter::fold() {
-    QList<std::pair<QString, QByteArray>> journaled;
-    for (auto it = m_onDisk.cbegin(); it != m_onDisk.cend(); ++it) {
-        if (it->written && it->journalBytes > 0)
-            journaled.append({it.key(), it->bytes});
+bool SettingsWriter::removeValue(const QString& key) {
+    m_onDisk.remove(key);
+    for (const QString& path : {pathOf(key), pathOf(key) + kJournalSuffix}) {
+        if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
+            m_failure = failureText(path, errno);
+            return false;
+        }
     }
-    for (const auto& [key, bytes] : journaled)
-        rewrite(key, bytes);
+    return true;
 }
 
 QString SettingsWriter::pathOf(const QString& key) const {
@@ -279,28 +354,39 @@ QStringList SettingsWriter::valueKeys() const {
 }
 
 std::optional<SettingsWriter::OnDisk> SettingsWriter::read(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning("UserDefaults: cannot read %s: %s", qPrintable(path), qPrintable(file.errorString()));
+    const auto cannotRead = [&](const QFile& file) {
+        qWarning("UserDefaults: cannot read %s: %s", qPrintable(file.fileName()),
+                 qPrintable(file.errorString()));
         return std::nullopt;
-    }
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return cannotRead(file);
     const quint64 inode = inodeOf(path);
     QByteArray bytes = file.readAll();
-    OnDisk disk{bytes, inode, bytes.size(), 0, 0, true, false};
+    if (file.error() != QFileDevice::NoError)
+        return cannotRead(file);
+    OnDisk disk{bytes, inode, bytes.size(), 0, 0, true};
+    // Without its journal the file is an older value, as unreadable as none.
     QFile journalFile(path + kJournalSuffix);
-    if (journalFile.open(QIODevice::ReadOnly)) {
-        const QByteArray journal = journalFile.readAll();
-        bool stale = false;
-        int records = 0;
-        const bool whole = applyJournal(bytes, journal, inode, &stale, &records);
-        if (!stale) {
-            disk.bytes = bytes;
-            disk.journalBytes = journal.size();
-            disk.journalRecords = records;
-        }
-        // The next change rewrites the file rather than append after a cut or to another file's journal.
-        disk.appendable = whole;
+    if (!journalFile.open(QIODevice::ReadOnly)) {
+        if (QFileInfo::exists(journalFile.fileName()))
+            return cannotRead(journalFile);
+        return disk;
     }
+    const QByteArray journal = journalFile.readAll();
+    if (journalFile.error() != QFileDevice::NoError)
+        return cannotRead(journalFile);
+    bool stale = false;
+    int records = 0;
+    const bool whole = applyJournal(bytes, journal, inode, &stale, &records);
+    if (!stale) {
+        disk.bytes = bytes;
+        disk.journalBytes = journal.size();
+        disk.journalRecords = records;
+    }
+    // The next change rewrites the file rather than append after a cut or to another file's journal.
+    disk.appendable = whole;
     return disk;
 }
 

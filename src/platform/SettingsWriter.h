@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,11 +22,19 @@ class LazyText;
 // long value is appended to a journal beside its file: "<file>.journal" starts with the identity of the
 // file it applies to (inode and size), then holds splices ("offset removed inserted\n" + the inserted
 // bytes + "\n"). A journal cut short by a crash loses only its last splice; a journal of another file
-// is ignored. Journals are folded into their files when they grow and when the writer stops.
+// is ignored. Journals are folded into their files when they grow past their limits, so that a quit
+// writes no more than the changes it ends. Files and the values folder are the user's alone.
+//
+// A file is replaced only once its new content is on the disk whole. What could not be written stays
+// here and is tried again with the next change and when the writer stops.
 class SettingsWriter {
 public:
-    SettingsWriter(QString iniPath, QString valuesDir);
-    // Writes what is pending, folds the journals, and stops.
+    // Called on the writer thread after each round of writes: the reason the last write failed, or an
+    // empty text once everything is written.
+    using Outcome = std::function<void(const QString& failure)>;
+
+    SettingsWriter(QString iniPath, QString valuesDir, Outcome outcome = {});
+    // Writes what is pending, tries once more what failed, and stops.
     ~SettingsWriter();
 
     // The INI file is known to hold these bytes (read at start), so the same bytes are not written.
@@ -61,8 +70,6 @@ private:
         int journalRecords = 0;
         // False when the journal must not be appended to (cut short, or of another file).
         bool appendable = true;
-        // Only what this writer wrote is folded at its end: a store that only reads writes nothing.
-        bool written = false;
     };
     struct Pending {
         std::optional<QByteArray> iniOnDisk;
@@ -75,13 +82,15 @@ private:
     static std::optional<OnDisk> read(const QString& path);
     void run();
     void write(Pending& job);
-    void writeOne(const QString& key, const std::shared_ptr<LazyText>& text);
-    void rewrite(const QString& key, const QByteArray& bytes);
-    void fold();
+    bool writeOne(const QString& key, const std::shared_ptr<LazyText>& text);
+    bool append(OnDisk& disk, const QString& path, const QByteArray& record);
+    bool rewrite(const QString& key, const QByteArray& bytes);
+    bool removeValue(const QString& key);
     QString pathOf(const QString& key) const;
 
     const QString m_iniPath;
     const QString m_valuesDir;
+    const Outcome m_outcome;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -93,6 +102,9 @@ private:
     // The writer thread's own.
     QByteArray m_iniOnDisk;
     QHash<QString, OnDisk> m_onDisk;
+    // What could not be written, for the next round.
+    Pending m_failed;
+    QString m_failure;
 
     std::thread m_thread;
 };

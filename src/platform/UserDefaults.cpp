@@ -13,6 +13,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Text longer than this many characters is kept in a file of its own.
@@ -78,8 +80,20 @@ std::shared_ptr<LazyText> LazyText::of(QByteArray utf8) {
     return text;
 }
 
+std::shared_ptr<LazyText> LazyText::reading(std::function<std::optional<QByteArray>()> read) {
+    auto text = std::make_shared<LazyText>(nullptr);
+    text->m_read = std::move(read);
+    return text;
+}
+
 QByteArray LazyText::utf8() {
     std::lock_guard lock(m_mutex);
+    if (m_read) {
+        auto bytes = m_read();
+        m_unreadable = !bytes;
+        m_bytes = bytes.value_or(QByteArray());
+        m_read = nullptr;
+    }
     if (m_make) {
         m_bytes = m_make();
         // Whatever it holds (a copy of a list) is let go at once.
@@ -101,11 +115,18 @@ void UserDefaults::setStandardFilePath(const QString& path) {
     standardInstance() = std::make_unique<UserDefaults>(path);
 }
 
-UserDefaults::UserDefaults(const QString& filePath, QObject* parent) : QObject(parent), m_path(filePath) {
+UserDefaults::UserDefaults(const QString& filePath, QObject* parent)
+    : QObject(parent)
+    , m_path(filePath)
+    , m_listener(std::make_shared<Listener>()) {
+    m_listener->store = this;
     open();
 }
 
-UserDefaults::~UserDefaults() = default;
+UserDefaults::~UserDefaults() {
+    std::lock_guard lock(m_listener->mutex);
+    m_listener->store = nullptr;
+}
 
 QString UserDefaults::filePath() const {
     return m_path;
@@ -116,7 +137,9 @@ QString UserDefaults::valuesPath() const {
 }
 
 void UserDefaults::open() {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    const QString folder = QFileInfo(m_path).absolutePath();
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
     // Opening a FIFO for reading blocks until a writer comes, which may be never.
     const QFileInfo info(m_path);
     if (info.exists() && !info.isFile()) {
@@ -124,7 +147,15 @@ void UserDefaults::open() {
                  QStringLiteral("⚠️ %1 is not a regular file; settings are kept in memory only").arg(m_path));
         return;
     }
-    m_writer = std::make_shared<SettingsWriter>(m_path, valuesPath());
+    tightenPermissions();
+    m_writer = std::make_shared<SettingsWriter>(
+        m_path, valuesPath(), [listener = m_listener](const QString& failure) {
+            std::lock_guard lock(listener->mutex);
+            if (UserDefaults* store = listener->store) {
+                QMetaObject::invokeMethod(
+                    store, [store, failure] { store->reportOutcome(failure); }, Qt::QueuedConnection);
+            }
+        });
     bool iniChanged = false;
     if (info.exists()) {
         QFile file(m_path);
@@ -158,6 +189,42 @@ void UserDefaults::open() {
         writeIni();
 }
 
+// Files made before they were kept private become so.
+void UserDefaults::tightenPermissions() {
+    const auto restrict = [](const QString& path, mode_t mode) {
+        const QByteArray name = QFile::encodeName(path);
+        struct stat info {};
+        if (::lstat(name.constData(), &info) == 0 && (info.st_mode & 077) != 0 &&
+            (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)))
+            ::chmod(name.constData(), mode);
+    };
+    restrict(QFileInfo(m_path).absolutePath(), 0700);
+    restrict(m_path, 0600);
+    restrict(valuesPath(), 0700);
+    const QDir values(valuesPath());
+    for (const QString& name : values.entryList(QDir::Files | QDir::Hidden))
+        restrict(values.filePath(name), 0600);
+}
+
+void UserDefaults::reportOutcome(const QString& failure) {
+    if (failure.isEmpty()) {
+        m_failureTold = false;
+    } else if (!m_failureTold) {
+        m_failureTold = true;
+        Q_EMIT writeFailed(failure);
+    }
+}
+
+bool UserDefaults::mayWriteOver(const QString& key) {
+    const auto found = m_ownFiles.constFind(key);
+    if (found == m_ownFiles.cend() || !*found || !(*found)->unreadable())
+        return true;
+    const QString reason = QStringLiteral("%1 could not be read").arg(SettingsWriter::fileNameOf(key));
+    debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ %1; not written over").arg(reason));
+    reportOutcome(reason);
+    return false;
+}
+
 // The values read up to the damage are kept in a clean file, and the damaged one stays beside it for
 // the user.
 void UserDefaults::salvageDamagedFile() {
@@ -184,8 +251,7 @@ std::shared_ptr<LazyText> UserDefaults::ownFileValue(const QString& key) const {
     if (found == m_ownFiles.end())
         return nullptr;
     if (!*found) {
-        *found = std::make_shared<LazyText>(
-            [writer = m_writer, key] { return writer->readValue(key).value_or(QByteArray()); });
+        *found = LazyText::reading([writer = m_writer, key] { return writer->readValue(key); });
     }
     return *found;
 }
@@ -235,7 +301,10 @@ std::optional<QString> UserDefaults::optionalString(const QString& key) const {
 }
 
 bool UserDefaults::isUnreadableString(const QString& key) const {
-    return contains(key) && !optionalString(key);
+    if (!contains(key) || !optionalString(key))
+        return contains(key);
+    const auto own = ownFileValue(key);
+    return own && own->unreadable();
 }
 
 // A stored value that cannot be read as the asked type (a damaged file) falls back to the registered
@@ -297,6 +366,8 @@ void UserDefaults::set(const QString& key, const QVariant& value) {
         remove(key);
         return;
     }
+    if (!mayWriteOver(key))
+        return;
     const bool isText = value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
     if (isText && (m_ownFiles.contains(key) ||
                    (value.typeId() == QMetaType::QString && value.toString().size() > kOwnFileAbove))) {
@@ -315,6 +386,8 @@ void UserDefaults::set(const QString& key, const QVariant& value) {
 }
 
 void UserDefaults::setText(const QString& key, std::shared_ptr<LazyText> text) {
+    if (!mayWriteOver(key))
+        return;
     writeValue(key, std::move(text));
     if (m_values.remove(key) > 0)
         writeIni();
@@ -322,6 +395,8 @@ void UserDefaults::setText(const QString& key, std::shared_ptr<LazyText> text) {
 }
 
 void UserDefaults::remove(const QString& key) {
+    if (!mayWriteOver(key))
+        return;
     if (m_values.remove(key) > 0)
         writeIni();
     if (m_ownFiles.remove(key) > 0 && m_writer)

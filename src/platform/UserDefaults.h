@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,13 +23,19 @@ class LazyText {
 public:
     explicit LazyText(std::function<QByteArray()> make) : m_make(std::move(make)) {}
     static std::shared_ptr<LazyText> of(QByteArray utf8);
+    // Text read once from somewhere that may fail: empty then, and unreadable.
+    static std::shared_ptr<LazyText> reading(std::function<std::optional<QByteArray>()> read);
 
     QByteArray utf8();
+    // Whether the last read failed.
+    bool unreadable() const { return m_unreadable; }
 
 private:
     std::mutex m_mutex;
     std::function<QByteArray()> m_make;
+    std::function<std::optional<QByteArray>()> m_read;
     QByteArray m_bytes;
+    std::atomic<bool> m_unreadable = false;
 };
 
 // The user's settings store: an INI file at the XDG config path (Quillora/Quillora.conf), and beside it a
@@ -40,7 +47,12 @@ private:
 // that leaves the stored text as it was writes nothing. Changes that wait behind a running write are
 // written together. Destroying the store (at the latest when the process ends) waits for the writer.
 // Something other than a regular file at the path (a FIFO, a directory) is never opened: the settings
-// then live in memory until the process ends.
+// then live in memory until the process ends. The folder and its files are readable by the user alone.
+//
+// A change that could not be written stays in memory and is written with the next change or at the
+// end; writeFailed() tells the first failure of a run of them. A value whose file could not be read
+// reads as empty but is never written over (what a caller made of it would replace it); the next start
+// reads it again.
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -95,10 +107,16 @@ public:
 
 Q_SIGNALS:
     void changed(const QString& key);
+    // The settings could not be saved, for `reason`. Once until a write succeeds again.
+    void writeFailed(const QString& reason);
 
 private:
     void open();
+    void tightenPermissions();
     void salvageDamagedFile();
+    // False, telling the user, when the key's file could not be read.
+    bool mayWriteOver(const QString& key);
+    void reportOutcome(const QString& failure);
     void writeIni();
     void writeValue(const QString& key, std::shared_ptr<LazyText> text);
     QVariant stored(const QString& key) const;
@@ -112,4 +130,11 @@ private:
     // Values in files of their own, null until first read.
     mutable QHash<QString, std::shared_ptr<LazyText>> m_ownFiles;
     QVariantMap m_registered;
+    bool m_failureTold = false;
+    // Cleared when the store goes; the writer may outlive it, held by values still to be read.
+    struct Listener {
+        std::mutex mutex;
+        UserDefaults* store = nullptr;
+    };
+    std::shared_ptr<Listener> m_listener;
 };

@@ -201,3 +201,54 @@ TEST(IniFormat, RandomSettingsReadAlikeWhoeverWritesAndReads) {
         expectReadAlike(written, dir, QString::number(round));
     }
 }
+
+namespace {
+
+QByteArray streamed(std::initializer_list<quint32> numbers, QByteArrayView tail = {}) {
+    QByteArray bytes;
+    for (const quint32 n : numbers) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes += char((n >> shift) & 0xFF);
+    }
+    return bytes + tail.toByteArray();
+}
+
+} // namespace
+
+// A stored value whose stream declares more items or bytes than it holds reads as no value, before Qt
+// makes room for them; well-formed values of the same kinds read as Qt reads them.
+TEST(IniFormat, DeclaredLengthsBeyondAValuesOwnBytesAreRefused) {
+    const QByteArray a = QByteArray("\0a", 2);
+    struct Case {
+        const char* name;
+        QByteArray stream;
+        QVariant expected;
+    };
+    const Case cases[] = {
+        {"list", streamed({QMetaType::QVariantList, 0x7FFFFFFF}), QVariant()},
+        {"text list", streamed({QMetaType::QStringList, 0xFFFFFFF0}), QVariant()},
+        {"map", streamed({QMetaType::QVariantMap, 0x7FFFFFFF}), QVariant()},
+        {"list in a list", streamed({QMetaType::QVariantList, 1, QMetaType::QVariantList, 0x40000000}), QVariant()},
+        {"text", streamed({QMetaType::QString, 0x7FFFFFF0}, a), QVariant()},
+        {"unknown kind", streamed({127, 0x10}, "0123456789abcdef"), QVariant()},
+        {"good list", streamed({QMetaType::QVariantList, 2, QMetaType::QString, 2}, a + streamed({QMetaType::Int, 5})),
+         QVariantList{QStringLiteral("a"), 5}},
+        {"good map", streamed({QMetaType::QVariantMap, 1, 2}, a + streamed({QMetaType::Bool}, "\1")),
+         QVariantMap{{QStringLiteral("a"), true}}},
+    };
+    QByteArray file = "[General]\n";
+    for (const Case& c : cases) {
+        file += QByteArray(c.name).replace(' ', '_') + "=@Variant(";
+        for (const char byte : c.stream)
+            file += "\\x" + QByteArray::number(uchar(byte), 16).rightJustified(2, '0');
+        file += ")\n";
+    }
+    QSettings::SettingsMap map;
+    IniFormat::decode(file, map);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString key = QString::fromLatin1(c.name).replace(QLatin1Char(' '), QLatin1Char('_'));
+        ASSERT_TRUE(map.contains(key));
+        EXPECT_EQ(describe(map.value(key)), describe(c.expected));
+    }
+}

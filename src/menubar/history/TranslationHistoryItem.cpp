@@ -362,8 +362,7 @@ private:
                 ++m_p;
                 return true;
             }
-            if (uchar(c) < 0x20)
-                return false;
+            // A raw control character is taken as it stands, as QJsonDocument takes it.
             if (c != '\\') {
                 ++m_p;
                 continue;

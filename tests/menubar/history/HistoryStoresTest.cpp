@@ -336,6 +336,9 @@ TEST(HistoryStore, ListJsonAgreesWithQJsonDocument) {
         R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":"0123456789abcdef\"0123456\\","translatedText":)"
         R"("çayçayçayçay\u00e7","sourceLanguageCode":"en","targetLanguageCode":"tr","serviceRawValue":"x","date":1}])",
         "[\"0123456789abcdefghijklmnop\x7f\xc3\xa7 no end 0123456789",
+        // Raw control characters inside strings, as another tool may write them.
+        "[" + QByteArray(kGoodRecord).replace("\"book", "\"line\nbreak\ttab\x01\x1f 0123456789 \r") + "]",
+        QByteArray("[\"") + QByteArray(1, '\0') + "\"]",
         QByteArray(kJsonNestingLimit, '[') + QByteArray(kJsonNestingLimit, ']'),
         QByteArray(kJsonNestingLimit + 1, '[') + QByteArray(kJsonNestingLimit + 1, ']'),
     };
