@@ -2,6 +2,7 @@
 // - opening the store from disk (the settings reopened, the list read and decoded) plus one addition;
 // - what a translation (one history entry) and a favorite toggle cost the main thread, and how many
 //   bytes the process writes for each (from /proc/self/io, the settings writer's thread included);
+// - a quit after three toggles: how long the store takes to stop and what it writes then;
 // - the longest stall of the main thread when a saved translation is removed with a click in the
 //   favorites window over 100,000 records, until its list is laid out again;
 // - opening the favorites window, and the list's encoding and decoding alone.
@@ -216,6 +217,29 @@ void BM_EncodeList(benchmark::State& state) {
         benchmark::DoNotOptimize(TranslationHistoryItem::encodeList(items));
 }
 BENCHMARK(BM_EncodeList)->Unit(benchmark::kMillisecond);
+
+// A quit after three favorite toggles: the time the store takes to stop and the bytes it writes then.
+void BM_QuitAfterThreeToggles(benchmark::State& state) {
+    qint64 written = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        storeOnDisk(int(state.range(0)));
+        {
+            FavoritesManager favorites;
+            for (int toggle = 0; toggle < 3; ++toggle)
+                favorites.addFavorite(newFavorite(toggle));
+        }
+        UserDefaults::standard().waitForWrites();
+        const qint64 before = bytesWritten();
+        state.ResumeTiming();
+        UserDefaults::setStandardFilePath(g_settingsPath);
+        state.PauseTiming();
+        written += bytesWritten() - before;
+        state.ResumeTiming();
+    }
+    state.counters["quit_written_bytes"] = double(written) / double(state.iterations());
+}
+BENCHMARK(BM_QuitAfterThreeToggles)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_OpenFavoritesWindow(benchmark::State& state) {
     storeOnDisk(10000);
