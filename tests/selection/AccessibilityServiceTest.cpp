@@ -123,6 +123,10 @@ TEST_F(AccessibilityServiceTest, FreshButEmptyOrUnansweredPrimaryGivesNothingAnd
     const auto withImages = read(m_service, QStringLiteral("org.example.Editor"), countAtPress);
     ASSERT_TRUE(withImages);
     EXPECT_EQ(withImages->text, QStringLiteral("two words"));
+    // A password field's mask is no text either.
+    countAtPress = pasteboard().changeCount(Mode::Selection);
+    pasteboard().setExternalString(QStringLiteral("\u25CF\u25CF\u25CF\u25CF \u2022\u2022"), Mode::Selection);
+    EXPECT_FALSE(read(m_service, QStringLiteral("org.mozilla.firefox"), countAtPress));
 
     countAtPress = pasteboard().changeCount(Mode::Selection);
     pasteboard().setExternalString(QStringLiteral("hung owner"), Mode::Selection);
