@@ -2,16 +2,16 @@
 # Start-up, memory and idle wake-ups of quillora against the floor of a minimal Qt 6 tray program, both
 # started alternately under a virtual X display with openbox and trayer.
 #
-# Per run and program: start to tray icon docked (seen from the X server), CPU time of all its threads in
-# the first 3 s, resident memory and PSS at 3 s and 30 s, and the context switches of all its threads
-# over 20 idle seconds that follow one
-# selection road (a double click on a word in xterm) and one popover opening (a click on the tray icon,
-# then Escape). Prints min / median / max of each and the ratios to the floor.
+# Per run and program: start to tray icon docked (seen from the X server), CPU time of the whole process
+# in the first 3 s (ended threads included), resident memory and PSS at 3 s and at 30 s with nothing
+# opened, then after one selection road (a double click on a word in xterm) and one popover opening (a
+# click on the tray icon, then Escape) the context switches of every thread over the 20 idle seconds that
+# follow and the memory after them. Prints min / median / max of each and the ratios to the floor.
 #
 # With a number of favorites, quillora also starts with that many saved translations of 200-character
 # texts ("quillora-favorites"), compared with the ordinary start.
 #
-# Usage: bench/startup.sh [runs] [favorites]  (15 runs of each program by default; about 35 s a run)
+# Usage: bench/startup.sh [runs] [favorites]  (15 runs of each program by default; about 60 s a run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-15}
@@ -26,6 +26,8 @@ if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$@"
 fi
 
+# shellcheck source=bench/lib/favorites.sh
+. bench/lib/favorites.sh
 probe=$build/bench/quillora-startup-probe
 floor=$build/bench/quillora-hello-tray
 app=$build/quillora
@@ -77,14 +79,39 @@ memory() {
   awk '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } END { print r, p }' "/proc/$1/smaps_rollup"
 }
 
-# Milliseconds on CPU of the threads alive now.
+# Milliseconds on CPU of the whole process so far, threads that ended included.
+ticks_per_s=$(getconf CLK_TCK)
 cpu_ms() {
-  cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%.1f", n / 1e6 }'
+  local stat
+  stat=$(cat "/proc/$1/stat") || { echo 0; return; }
+  # User and system time are the 12th and 13th fields after the command name, which may hold spaces.
+  awk -v t="$ticks_per_s" '{ printf "%.1f", ($12 + $13) * 1000 / t }' <<<"${stat##*) }"
 }
 
-switches() {
-  cat /proc/"$1"/task/*/status 2>/dev/null |
-    awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ { n += $2 } END { print n + 0 }'
+# Context switches of every thread of PID over SECONDS, printed at the end. The kernel shows them per
+# thread only, so the threads are read every 0.1 s and one that ends keeps the count last read; only a
+# thread that starts and ends between two reads is missed.
+switches_over() {
+  local pid=$1 seconds=$2 task tid n key value total=0 end
+  declare -A first=() last=()
+  end=$(($(date +%s%N) + seconds * 1000000000))
+  local begin=1
+  while [ "$(date +%s%N)" -lt "$end" ]; do
+    for task in /proc/"$pid"/task/*; do
+      tid=${task##*/}
+      n=0
+      while read -r key value _; do
+        case $key in voluntary_ctxt_switches: | nonvoluntary_ctxt_switches:) n=$((n + value)) ;; esac
+      done <"$task/status" 2>/dev/null || continue
+      # A thread born during the span counts from nothing.
+      [ -n "${first[$tid]:-}" ] || first[$tid]=$((begin ? n : 0))
+      last[$tid]=$n
+    done
+    begin=0
+    sleep 0.1
+  done
+  for tid in "${!last[@]}"; do total=$((total + last[$tid] - first[$tid])); done
+  echo "$total"
 }
 
 results=$scratch/results
@@ -92,7 +119,7 @@ results=$scratch/results
 
 # One measured run: name, program.
 run_one() {
-  local name=$1 program=$2 line pid ms icon start mem3 mem30 sw_begin sw_end cpu3
+  local name=$1 program=$2 line pid ms icon start mem3 mem30 memOpened switches cpu3
   start=$(date +%s.%N)
   line=$(env $(env_for "$name") "$probe" "$program") || { echo "$name: did not dock" >&2; return 1; }
   read -r pid ms icon <<<"$line"
@@ -100,24 +127,24 @@ run_one() {
   sleep_until 3
   mem3=$(memory "$pid")
   cpu3=$(cpu_ms "$pid")
+  sleep_until 30
+  mem30=$(memory "$pid")
   # One selection road, one popover opening and closing.
   xdotool mousemove "$word_x" "$word_y" click --repeat 2 --delay 80 1
-  sleep_until 5.5
+  sleep_until 32.5
   xdotool mousemove --window "$icon" 4 4 click 1
   sleep 1
   xdotool key Escape
   # Off the icon: the next start's icon would otherwise appear under the pointer and be hovered.
   xdotool mousemove 10 500
-  sleep_until 10
-  sw_begin=$(switches "$pid")
-  sleep_until 30
-  sw_end=$(switches "$pid")
-  mem30=$(memory "$pid")
+  sleep_until 37
+  switches=$(switches_over "$pid" 20)
+  memOpened=$(memory "$pid")
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  echo "$name $ms $mem3 $mem30 $((sw_end - sw_begin)) $cpu3" >>"$results"
-  echo "$name: docked ${ms} ms, ${cpu3} ms CPU in 3 s, rss/pss at 3 s ${mem3// //} KiB, at 30 s ${mem30// //} KiB, $((sw_end - sw_begin)) switches idle"
+  echo "$name $ms $mem3 $mem30 $switches $cpu3 $memOpened" >>"$results"
+  echo "$name: docked ${ms} ms, ${cpu3} ms CPU in 3 s, rss/pss at 3 s ${mem3// //} KiB, at 30 s ${mem30// //} KiB, after an opening ${memOpened// //} KiB, $switches switches idle"
 }
 
 warm_up() {
@@ -128,21 +155,6 @@ warm_up() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
   sleep 1
 }
-# The favorites list as the store keeps it, in its own file beside the settings.
-write_favorites() {
-  awk -v n="$2" 'BEGIN {
-    s = "the quick brown fox jumps over the lazy dog "; t = "hizli kahverengi tilki tembel kopegin ustunden atlar "
-    printf "["
-    for (i = 0; i < n; i++) {
-      a = i " "; while (length(a) < 200) a = a s; a = substr(a, 1, 200)
-      b = i " "; while (length(b) < 200) b = b t; b = substr(b, 1, 200)
-      printf "%s{\"id\":\"%08X-0000-4000-8000-%012X\",\"sourceText\":\"%s\",\"translatedText\":\"%s\",", (i ? "," : ""), i, i, a, b
-      printf "\"sourceLanguageCode\":\"en\",\"targetLanguageCode\":\"tr\",\"serviceRawValue\":\"google\",\"date\":786000000.25}"
-    }
-    printf "]"
-  }' >"$1"
-}
-
 warm_up floor "$floor"
 warm_up quillora "$app"
 if [ "$favorites" -gt 0 ]; then
@@ -152,6 +164,7 @@ if [ "$favorites" -gt 0 ]; then
   warm_up quillora-favorites "$app"
 fi
 
+echo "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 for i in $(seq 1 "$runs"); do
   echo "run $i of $runs"
   run_one floor "$floor" || true
@@ -179,12 +192,15 @@ row() {
   fi
 }
 echo
+echo "load average at the end: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 printf '%-28s %-28s %-28s %s\n' "figure (min median max)" "floor" "quillora" "ratio / difference of medians"
 row "start to tray (ms)" 2 ratio
 row "RSS at 3 s (KiB)" 3 mb
 row "PSS at 3 s (KiB)" 4 mb
-row "RSS at 30 s (KiB)" 5 mb
-row "PSS at 30 s (KiB)" 6 mb
+row "RSS at 30 s, none opened" 5 mb
+row "PSS at 30 s, none opened" 6 mb
+row "RSS after one opening" 9 mb
+row "PSS after one opening" 10 mb
 row "switches in 20 idle s" 7 ratio
 row "CPU in the first 3 s (ms)" 8 ratio
 
@@ -193,5 +209,6 @@ if [ "$favorites" -gt 0 ]; then
   printf '%-28s %-28s %-28s %s\n' "with $favorites favorites" "quillora" "quillora-favorites" "ratio / difference of medians"
   row "start to tray (ms)" 2 ratio quillora quillora-favorites
   row "RSS at 3 s (KiB)" 3 mb quillora quillora-favorites
-  row "RSS at 30 s (KiB)" 5 mb quillora quillora-favorites
+  row "RSS at 30 s, none opened" 5 mb quillora quillora-favorites
+  row "RSS after one opening" 9 mb quillora quillora-favorites
 fi

@@ -45,8 +45,9 @@ FavoritesManager::FavoritesManager(QObject* parent)
     loadFavorites();
 }
 
-// Thousands of favorites take longer to read and decode than a start or a click may: that happens
-// beside the main thread, which takes the result on its next turn (or at once when it needs it first).
+// Thousands of favorites take longer to read, decode and index than a start or a click may: that happens
+// beside the main thread, which takes the result whole on its next turn (or at once when a change needs
+// it first).
 FavoritesManager::FavoritesManager(LoadInBackground) {
     const std::shared_ptr<LazyText> stored = UserDefaults::standard().text(userDefaultsKey);
     if (!stored)
@@ -61,6 +62,7 @@ FavoritesManager::FavoritesManager(LoadInBackground) {
         QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
         return loaded;
     });
+    m_model.setLoading(true);
     // The thread ends before the process does.
     if (QCoreApplication::instance())
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { finishLoading(); });
@@ -71,6 +73,7 @@ void FavoritesManager::finishLoading() const {
         return;
     Loaded loaded = m_loading.get();
     auto* self = const_cast<FavoritesManager*>(this);
+    self->m_model.setLoading(false);
     QByteArray stored;
     self->m_model.setItems(m_storage.loadDecoded(loaded.bytes, std::move(loaded.decoded), &stored));
     self->m_counts = m_model.items().isEmpty() ? QHash<Key, int>() : std::move(loaded.counts);
@@ -87,7 +90,6 @@ bool FavoritesManager::isFavorite(const TranslationHistoryItem& item) const {
 }
 
 bool FavoritesManager::isFavorite(const QString& sourceText, const QString& translatedText) const {
-    finishLoading();
     return m_counts.contains(keyOf(sourceText, translatedText));
 }
 
@@ -150,6 +152,7 @@ void FavoritesManager::loadFavorites() {
     if (m_loading.valid())
         m_loading.wait();
     m_loading = {};
+    m_model.setLoading(false);
     QByteArray stored;
     m_model.setItems(m_storage.load(&stored));
     m_stored = stored.isEmpty() ? nullptr : LazyText::of(stored);

@@ -25,27 +25,30 @@ class FavoritesManager : public QObject {
 public:
     static inline const QString userDefaultsKey = QStringLiteral("favoriteTranslations");
 
-    // The one store of the application, created on first use; its list is read and decoded on a
-    // thread of its own, and whatever needs the list before that is done waits for it.
+    // The one store of the application, created on first use; its list is read, decoded and indexed on
+    // a thread of its own and handed over whole on a later turn of the event loop. Until then the model
+    // is empty and loading, and no pair of texts is a favorite; a change, or a call to favorites(),
+    // waits for the list.
     static FavoritesManager& shared();
 
     // A store of its own over the standard settings (tests, benchmarks); loads at once.
     explicit FavoritesManager(QObject* parent = nullptr);
+    // One that loads as the shared store does.
+    struct LoadInBackground {};
+    explicit FavoritesManager(LoadInBackground);
 
     const QList<TranslationHistoryItem>& favorites() const {
         finishLoading();
         return m_model.items();
     }
     // The list as a model for views; change it only through this store.
-    SavedTranslationsModel* model() {
-        finishLoading();
-        return &m_model;
-    }
+    SavedTranslationsModel* model() { return &m_model; }
+    bool isLoading() const { return m_loading.valid(); }
 
     static bool isSameTranslation(const TranslationHistoryItem& a, const TranslationHistoryItem& b) {
         return TranslationHistoryItem::isSameTranslation(a, b);
     }
-    // Whether a saved record has the same pair of texts. Constant time.
+    // Whether a saved record has the same pair of texts. Constant time; never waits for the list.
     bool isFavorite(const TranslationHistoryItem& item) const;
     bool isFavorite(const QString& sourceText, const QString& translatedText) const;
 
@@ -70,8 +73,6 @@ private:
         TranslationHistoryItem::Decoded decoded;
         QHash<Key, int> counts;
     };
-    struct LoadInBackground {};
-    explicit FavoritesManager(LoadInBackground);
     static Key keyOf(const QString& sourceText, const QString& translatedText);
     static QHash<Key, int> indexOf(const QList<TranslationHistoryItem>& items);
     // Takes the list read in the background, waiting for it if need be.

@@ -20,7 +20,7 @@ void HistoryManager::addTranslation(const QString& sourceText, const QString& tr
     });
     m_model.insertFront(item);
     // One at a time: a longer list written by someone else shrinks by one per addition.
-    if (m_model.rowCount() > maxHistoryItems)
+    if (m_model.items().size() > maxHistoryItems)
         m_model.removeLast();
     saveHistory();
     Q_EMIT translationsChanged();

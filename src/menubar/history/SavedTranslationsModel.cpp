@@ -1,11 +1,13 @@
 #include "menubar/history/SavedTranslationsModel.h"
 
+#include <algorithm>
+
 int SavedTranslationsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_items.size());
+    return parent.isValid() ? 0 : m_fetched;
 }
 
 QVariant SavedTranslationsModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_items.size())
+    if (!index.isValid() || index.row() >= m_fetched)
         return {};
     const TranslationHistoryItem& item = m_items.at(index.row());
     switch (role) {
@@ -21,15 +23,39 @@ QVariant SavedTranslationsModel::data(const QModelIndex& index, int role) const 
     }
 }
 
+bool SavedTranslationsModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && m_fetched < m_items.size();
+}
+
+void SavedTranslationsModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent))
+        return;
+    const int more = std::min(fetchSize, int(m_items.size()) - m_fetched);
+    beginInsertRows({}, m_fetched, m_fetched + more - 1);
+    m_fetched += more;
+    endInsertRows();
+}
+
+void SavedTranslationsModel::restartFetching() {
+    const int first = std::min(fetchSize, int(m_items.size()));
+    if (m_fetched == first)
+        return;
+    beginResetModel();
+    m_fetched = first;
+    endResetModel();
+}
+
 void SavedTranslationsModel::setItems(QList<TranslationHistoryItem> items) {
     beginResetModel();
     m_items = std::move(items);
+    m_fetched = std::min(fetchSize, int(m_items.size()));
     endResetModel();
 }
 
 void SavedTranslationsModel::insertFront(const TranslationHistoryItem& item) {
     beginInsertRows({}, 0, 0);
     m_items.prepend(item);
+    ++m_fetched;
     endInsertRows();
 }
 
@@ -37,8 +63,13 @@ void SavedTranslationsModel::removeLast() {
     if (m_items.isEmpty())
         return;
     const int last = int(m_items.size()) - 1;
+    if (last >= m_fetched) {
+        m_items.removeLast();
+        return;
+    }
     beginRemoveRows({}, last, last);
     m_items.removeLast();
+    --m_fetched;
     endRemoveRows();
 }
 
@@ -53,9 +84,16 @@ int SavedTranslationsModel::removeIf(const std::function<bool(const TranslationH
         int first = row;
         while (first > 0 && matches(m_items.at(first - 1)))
             --first;
-        beginRemoveRows({}, first, row);
+        // Only the fetched part of a run is a change the views see.
+        const int shownLast = std::min(row, m_fetched - 1);
+        const bool shown = first <= shownLast;
+        if (shown)
+            beginRemoveRows({}, first, shownLast);
         m_items.remove(first, row - first + 1);
-        endRemoveRows();
+        if (shown) {
+            m_fetched -= shownLast - first + 1;
+            endRemoveRows();
+        }
         removed += row - first + 1;
         row = first - 1;
     }

@@ -67,13 +67,12 @@ SavedTranslationsView::SavedTranslationsView(SavedTranslationsModel* model, Text
     m_list->verticalScrollBar()->setSingleStep(20);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setResizeMode(QListView::Adjust);
-    // Thousands of rows lay out a batch at a time between events, so the sheet opens at once.
-    m_list->setLayoutMode(QListView::Batched);
-    m_list->setBatchSize(40);
     m_list->setAutoFillBackground(false);
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setAttribute(Qt::WA_TranslucentBackground);
     m_list->viewport()->setAttribute(Qt::WA_TranslucentBackground);
+    // The rows a former sheet scrolled to are not laid out again before this one shows.
+    m_model->restartFetching();
     m_list->setModel(m_model);
     connect(m_delegate, &SavedTranslationCardDelegate::cardClicked, this,
             &SavedTranslationsView::loadTranslation);
@@ -149,7 +148,8 @@ QWidget* SavedTranslationsView::makeEmptyState() {
 
 void SavedTranslationsView::followModel() {
     const auto update = [this] {
-        const bool empty = m_model->rowCount() == 0;
+        // A list still being read shows no rows, and no claim that there are none.
+        const bool empty = m_model->rowCount() == 0 && !m_model->isLoading();
         m_stack->setCurrentIndex(empty ? 0 : 1);
         m_clearAll->setEnabled(!empty);
     };

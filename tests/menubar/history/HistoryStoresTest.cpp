@@ -364,3 +364,39 @@ TEST(HistoryStore, ListJsonAgreesWithQJsonDocument) {
             EXPECT_EQ(decoded.items.at(i).toJson(), expected.at(i));
     }
 }
+
+// The shared store reads, decodes and indexes its list beside the UI thread and takes it whole on a later
+// turn of the event loop: nothing it is asked before then waits for the list.
+TEST(FavoritesStore, ListReadInTheBackgroundIsTakenWholeOnALaterTurn) {
+    QByteArray stored = "[";
+    for (int i = 0; i < 2000; ++i) {
+        QByteArray record = kGoodRecord;
+        record.replace("book", "book" + QByteArray::number(i));
+        record.replace("6F9619FF", QByteArray::number(10000000 + i));
+        stored += (i ? "," : "") + record;
+    }
+    UserDefaults::standard().setText(kFavorites, LazyText::of(stored + "]"));
+    FavoritesManager favorites(FavoritesManager::LoadInBackground{});
+    QSignalSpy changes(&favorites, &FavoritesManager::favoritesChanged);
+
+    EXPECT_FALSE(favorites.isFavorite("book7", "kitap")) << "answered without waiting for the list";
+    EXPECT_TRUE(favorites.isLoading());
+    EXPECT_TRUE(favorites.model()->isLoading());
+    EXPECT_EQ(favorites.model()->rowCount(), 0);
+
+    ASSERT_TRUE(changes.wait(10000));
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_FALSE(favorites.isLoading());
+    EXPECT_FALSE(favorites.model()->isLoading());
+    EXPECT_TRUE(favorites.isFavorite("book7", "kitap"));
+    EXPECT_TRUE(favorites.isFavorite("book1999", "kitap"));
+    EXPECT_EQ(favorites.model()->items().size(), 2000);
+
+    // A change before the list is there waits for it rather than writing over it.
+    FavoritesManager early(FavoritesManager::LoadInBackground{});
+    EXPECT_TRUE(early.addFavorite(record("pen", "kalem")));
+    EXPECT_FALSE(early.addFavorite(record("book3", "kitap")));
+    EXPECT_EQ(early.favorites().size(), 2001);
+    EXPECT_EQ(early.favorites().at(0).sourceText, "pen");
+    early.clearFavorites();
+}

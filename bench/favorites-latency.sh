@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# The large end of the favorites on the optimised binary, under a virtual X display with openbox and
+# trayer, the translations answered by quillora-dev-api. Per count of favorites (10,000 and 100,000 by
+# default) and run, one start of quillora with that many saved translations of 200-character texts, then:
+#   first opening   the tray icon clicked 1 s after it docked: click to the popover's first painted frame
+#   sheet           the header's favorites button: click to the sheet's first rows as they look when done
+#   translation     a word typed into the input and Return: to the translation shown (the "search" of the
+#                   favorites: the favorite button asks whether the pair is saved)
+#   toggle          the favorite button: click to its symbol changed, once to add and once to remove
+#   quit            SIGTERM to the process's end
+# Beside each, the longest time the UI thread left X events unread (its longest answer to _NET_WM_PING,
+# sent to the tray icon one ping at a time), and the bytes written to storage (/proc/PID/io write_bytes)
+# by a toggle, a translation and the quit. Prints min / median / max over the runs and the load average.
+#
+# Usage: bench/favorites-latency.sh [runs] [counts...]      (5 runs of 10000 and 100000 by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+shift || true
+counts=("${@:-10000 100000}")
+# shellcheck disable=SC2206
+counts=(${counts[*]})
+build=build/bench
+
+if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench -j 4 --target quillora quillora-dev-api quillora-popover-probe \
+    quillora-favorites-probe
+  export QUILLORA_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$runs" "${counts[@]}"
+fi
+
+# shellcheck source=bench/lib/windows.sh
+. bench/lib/windows.sh
+# shellcheck source=bench/lib/favorites.sh
+. bench/lib/favorites.sh
+probe=$build/bench/quillora-favorites-probe
+popover_probe=$build/bench/quillora-popover-probe
+helpers=()
+start_desktop
+scratch=$(mktemp -d -t quillora-favorites.XXXXXX)
+trap 'kill ${helpers[*]} 2>/dev/null || true; rm -rf "$scratch"' EXIT
+
+salt=$(grep -E '^QUILLORA_CLIENT_SALT:' "$build/CMakeCache.txt" | cut -d= -f2-)
+QUILLORA_DEV_API_SALT="$salt" "$build/tools/dev-api/quillora-dev-api" --port 0 --log "$scratch/api.log" \
+  >"$scratch/port" &
+helpers+=($!)
+for _ in $(seq 1 50); do
+  [ -s "$scratch/port" ] && break
+  sleep 0.1
+done
+export QUILLORA_DEV_API_URL="http://127.0.0.1:$(grep -Eo '[0-9]+' "$scratch/port" | head -n 1)"
+
+# Places in the translator popover, from its top-left corner: the header's favorites button, the back
+# button of a sheet, the first card of the favorites sheet, the output area and the favorite button of
+# the action bar.
+favorites_button=(312 26)
+back_button=(28 30)
+first_card=(20 70 340 60)
+output_area=(20 250 360 40)
+favorite_button=(66 366)
+favorite_symbol=(56 356 20 20)
+
+at() { echo "$((px + $1)) $((py + $2))"; }
+region() { echo "$((px + $1)) $((py + $2)) $3 $4"; }
+written() { awk '/^write_bytes:/ { print $2 }' "/proc/$1/io"; }
+
+results=$scratch/results
+: >"$results"
+record() { echo "$1 $2 $3" >>"$results"; }
+
+# One start: count, run ("calibrate" takes the reference pictures instead of measuring).
+run_one() {
+  local count=$1 run=$2 dir=$scratch/$1 app icon_window icon line ms stall stall2 before pinger
+  mkdir -p "$dir/config/Quillora/values" "$dir/data" "$dir/home"
+  [ -d "$dir/runtime" ] || mkdir -m 700 "$dir/runtime"
+  write_favorites "$dir/config/Quillora/values/favoriteTranslations.txt" "$count"
+  rm -f "$dir/config/Quillora/values/"*.journal "$dir/config/Quillora/values/translationHistory.txt"
+  XDG_CONFIG_HOME=$dir/config XDG_DATA_HOME=$dir/data XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home \
+    "$probe" run "$scratch/quit-bytes" "$build/quillora" >"$scratch/pid" 2>/dev/null &
+  local runner=$!
+  for _ in $(seq 1 50); do
+    [ -s "$scratch/pid" ] && break
+    sleep 0.1
+  done
+  app=$(cat "$scratch/pid")
+  read -r icon_window _ < <(find_window "$app" '[ "$WIDTH" -le 48 ] && [ "$Y" -lt 48 ]') ||
+    { echo "$count: did not dock" >&2; kill "$app"; wait "$runner" || true; return 1; }
+  icon=$(tray_icon_centre "$app")
+  sleep 1
+
+  # The first opening, while the favorites may still be loading.
+  "$probe" ping "$icon_window" 3000 >"$scratch/ping" &
+  pinger=$!
+  # shellcheck disable=SC2086
+  line=$("$popover_probe" $icon 1 | grep 'first painted' || true)
+  wait "$pinger"
+  ms=$(awk '{ print $(NF - 4) }' <<<"$line")
+  stall=$(awk '{ print $2 }' "$scratch/ping")
+  [ "$run" = calibrate ] || { record "$count-first-opening" "${ms:--1}" "$stall"; }
+  sleep 0.5
+
+  # shellcheck disable=SC2086
+  xdotool mousemove $icon click 1
+  local px py
+  read -r _ px py _ < <(find_window "$app" '[ "$WIDTH" -eq 400 ]')
+  sleep 1
+  if [ "$run" = calibrate ]; then
+    # shellcheck disable=SC2046
+    xdotool mousemove $(at "${favorites_button[@]}") click 1
+    # shellcheck disable=SC2046
+    "$probe" settle $(region "${first_card[@]}") "$scratch/$count-sheet" 3000 60000 >/dev/null
+    import -window root "$scratch/$count-sheet.png"
+  else
+    # shellcheck disable=SC2046
+    read -r _ ms _ stall _ < <("$probe" click $(at "${favorites_button[@]}") $(region "${first_card[@]}") \
+      "$scratch/$count-sheet" "$icon_window" 60000 || true)
+    record "$count-sheet" "$ms" "$stall"
+  fi
+  # shellcheck disable=SC2046
+  xdotool mousemove $(at "${back_button[@]}") click 1
+  sleep 1
+
+  # A translation, Return typed into the focused input.
+  # shellcheck disable=SC2046
+  xdotool mousemove $(at 200 120) click 1
+  sleep 0.3
+  before=$(written "$app")
+  if [ "$run" = calibrate ]; then
+    xdotool type "good morning"
+    xdotool key Return
+    # shellcheck disable=SC2046
+    "$probe" settle $(region "${output_area[@]}") "$scratch/$count-translated" 1500 20000 >/dev/null
+    import -window root "$scratch/$count-translated.png"
+  else
+    "$probe" ping "$icon_window" 1500 >"$scratch/ping" &
+    pinger=$!
+    xdotool type "good morning"
+    wait "$pinger"
+    stall=$(awk '{ print $2 }' "$scratch/ping")
+    # shellcheck disable=SC2046
+    read -r _ ms _ stall2 _ < <("$probe" key 36 $(region "${output_area[@]}") \
+      "$scratch/$count-translated" "$icon_window" 20000 || true)
+    record "$count-translation" "$ms" "$(awk -v a="$stall" -v b="$stall2" 'BEGIN { print (a > b ? a : b) }')"
+  fi
+  sleep 1.5
+  [ "$run" = calibrate ] || record "$count-translation-bytes" "$(($(written "$app") - before))" 0
+
+  for what in add remove; do
+    before=$(written "$app")
+    if [ "$run" = calibrate ]; then
+      # shellcheck disable=SC2046
+      xdotool mousemove $(at "${favorite_button[@]}") click 1
+      # shellcheck disable=SC2046
+      "$probe" settle $(region "${favorite_symbol[@]}") "$scratch/$count-$what" 1000 10000 >/dev/null
+      import -window root "$scratch/$count-$what.png"
+    else
+      # shellcheck disable=SC2046
+      read -r _ ms _ stall _ < <("$probe" click $(at "${favorite_button[@]}") \
+        $(region "${favorite_symbol[@]}") "$scratch/$count-$what" "$icon_window" 10000 || true)
+      record "$count-toggle" "$ms" "$stall"
+    fi
+    sleep 1.5
+    [ "$run" = calibrate ] || record "$count-toggle-bytes" "$(($(written "$app") - before))" 0
+  done
+
+  before=$(written "$app")
+  local quit_start
+  quit_start=$(date +%s%N)
+  kill -TERM "$app"
+  wait "$runner" || true
+  [ "$run" = calibrate ] ||
+    record "$count-quit" "$((($(date +%s%N) - quit_start) / 1000000))" "$(($(cat "$scratch/quit-bytes") - before))"
+}
+
+echo "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+for count in "${counts[@]}"; do
+  run_one "$count" calibrate
+  [ -n "${QUILLORA_FAVORITES_SHOTS:-}" ] && cp "$scratch/$count-"*.png "$QUILLORA_FAVORITES_SHOTS/" 2>/dev/null
+  for run in $(seq 1 "$runs"); do
+    echo "$count favorites, run $run of $runs"
+    run_one "$count" "$run" || true
+  done
+done
+echo "load average at the end: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+
+# min / median / max of column $2 for figure $1.
+stats() {
+  awk -v n="$1" '$1 == n { print $'"$2"' }' "$results" | sort -g |
+    awk '{ v[NR] = $1 } END { if (NR == 0) { print "- - -"; exit } m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print v[1], m, v[NR] }'
+}
+echo
+printf '%-40s %-26s %s\n' "figure (min median max)" "ms to the visible change" "longest UI-thread stall (ms)"
+for count in "${counts[@]}"; do
+  for what in first-opening sheet translation toggle; do
+    printf '%-40s %-26s %s\n' "$count favorites, $what" "$(stats "$count-$what" 2)" "$(stats "$count-$what" 3)"
+  done
+  printf '%-40s %-26s %s\n' "$count favorites, quit" "$(stats "$count-quit" 2)" "bytes: $(stats "$count-quit" 3)"
+  printf '%-40s %s\n' "$count favorites, bytes by a toggle" "$(stats "$count-toggle-bytes" 2)"
+  printf '%-40s %s\n' "$count favorites, bytes by a translation" "$(stats "$count-translation-bytes" 2)"
+done
