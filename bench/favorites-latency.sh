@@ -4,8 +4,8 @@
 # default) and run, one start of quillora with that many saved translations of 200-character texts, then:
 #   first opening   the tray icon clicked 1 s after it docked: click to the popover's first painted frame
 #   sheet           the header's favorites button: click to the sheet's first rows as they look when done
-#   translation     a word typed into the input and Return: to the translation shown (the "search" of the
-#                   favorites: the favorite button asks whether the pair is saved)
+#   translation     two words typed into the input, then Translate: click to the translation shown (the
+#                   "search" of the favorites: the favorite button asks whether the pair is saved)
 #   toggle          the favorite button: click to its symbol changed, once to add and once to remove
 #   quit            SIGTERM to the process's end
 # Beside each, the longest time the UI thread left X events unread (its longest answer to _NET_WM_PING,
@@ -52,14 +52,16 @@ done
 export QUILLORA_DEV_API_URL="http://127.0.0.1:$(grep -Eo '[0-9]+' "$scratch/port" | head -n 1)"
 
 # Places in the translator popover, from its top-left corner: the header's favorites button, the back
-# button of a sheet, the first card of the favorites sheet, the output area and the favorite button of
-# the action bar.
-favorites_button=(312 26)
-back_button=(28 30)
-first_card=(20 70 340 60)
-output_area=(20 250 360 40)
-favorite_button=(66 366)
-favorite_symbol=(56 356 20 20)
+# button of a sheet, the first card of the favorites sheet, the input, the Translate button, the output
+# text, and the favorite button of the action bar with its symbol.
+favorites_button=(322 40)
+back_button=(31 40)
+first_card=(20 90 340 110)
+input=(200 192)
+translate_button=(269 327)
+output_area=(42 367 300 30)
+favorite_button=(112 552)
+favorite_symbol=(102 542 20 20)
 
 at() { echo "$((px + $1)) $((py + $2))"; }
 region() { echo "$((px + $1)) $((py + $2)) $3 $4"; }
@@ -85,7 +87,7 @@ run_one() {
   done
   app=$(cat "$scratch/pid")
   read -r icon_window _ < <(find_window "$app" '[ "$WIDTH" -le 48 ] && [ "$Y" -lt 48 ]') ||
-    { echo "$count: did not dock" >&2; kill "$app"; wait "$runner" || true; return 1; }
+    { echo "$count: did not dock" >&2; [ -n "$app" ] && kill "$app"; wait "$runner" || true; return 1; }
   icon=$(tray_icon_centre "$app")
   sleep 1
 
@@ -93,9 +95,9 @@ run_one() {
   "$probe" ping "$icon_window" 3000 >"$scratch/ping" &
   pinger=$!
   # shellcheck disable=SC2086
-  line=$("$popover_probe" $icon 1 | grep 'first painted' || true)
+  line=$("$popover_probe" $icon 1 | grep '^run 0:' || true)
   wait "$pinger"
-  ms=$(awk '{ print $(NF - 4) }' <<<"$line")
+  ms=$(awk '{ print $(NF - 1) }' <<<"$line")
   stall=$(awk '{ print $2 }' "$scratch/ping")
   [ "$run" = calibrate ] || { record "$count-first-opening" "${ms:--1}" "$stall"; }
   sleep 0.5
@@ -121,25 +123,25 @@ run_one() {
   xdotool mousemove $(at "${back_button[@]}") click 1
   sleep 1
 
-  # A translation, Return typed into the focused input.
+  # A translation: a text typed into the input, then the Translate button.
   # shellcheck disable=SC2046
-  xdotool mousemove $(at 200 120) click 1
+  xdotool mousemove $(at "${input[@]}") click 1
   sleep 0.3
   before=$(written "$app")
+  "$probe" ping "$icon_window" 1500 >"$scratch/ping" &
+  pinger=$!
+  xdotool type "good morning"
+  wait "$pinger"
+  stall=$(awk '{ print $2 }' "$scratch/ping")
   if [ "$run" = calibrate ]; then
-    xdotool type "good morning"
-    xdotool key Return
+    # shellcheck disable=SC2046
+    xdotool mousemove $(at "${translate_button[@]}") click 1
     # shellcheck disable=SC2046
     "$probe" settle $(region "${output_area[@]}") "$scratch/$count-translated" 1500 20000 >/dev/null
     import -window root "$scratch/$count-translated.png"
   else
-    "$probe" ping "$icon_window" 1500 >"$scratch/ping" &
-    pinger=$!
-    xdotool type "good morning"
-    wait "$pinger"
-    stall=$(awk '{ print $2 }' "$scratch/ping")
     # shellcheck disable=SC2046
-    read -r _ ms _ stall2 _ < <("$probe" key 36 $(region "${output_area[@]}") \
+    read -r _ ms _ stall2 _ < <("$probe" click $(at "${translate_button[@]}") $(region "${output_area[@]}") \
       "$scratch/$count-translated" "$icon_window" 20000 || true)
     record "$count-translation" "$ms" "$(awk -v a="$stall" -v b="$stall2" 'BEGIN { print (a > b ? a : b) }')"
   fi
@@ -175,7 +177,7 @@ run_one() {
 
 echo "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 for count in "${counts[@]}"; do
-  run_one "$count" calibrate
+  run_one "$count" calibrate || { echo "$count: calibration failed" >&2; continue; }
   [ -n "${QUILLORA_FAVORITES_SHOTS:-}" ] && cp "$scratch/$count-"*.png "$QUILLORA_FAVORITES_SHOTS/" 2>/dev/null
   for run in $(seq 1 "$runs"); do
     echo "$count favorites, run $run of $runs"
