@@ -49,7 +49,8 @@ for _ in $(seq 1 50); do
   [ -s "$scratch/port" ] && break
   sleep 0.1
 done
-export QUILLORA_DEV_API_URL="http://127.0.0.1:$(grep -Eo '[0-9]+' "$scratch/port" | head -n 1)"
+QUILLORA_DEV_API_URL="http://127.0.0.1:$(grep -Eo '[0-9]+' "$scratch/port" | head -n 1)"
+export QUILLORA_DEV_API_URL
 
 # Places in the translator popover, from its top-left corner: the header's favorites button, the back
 # button of a sheet, the first card of the favorites sheet, the input, the Translate button, the output
@@ -67,13 +68,29 @@ at() { echo "$((px + $1)) $((py + $2))"; }
 region() { echo "$((px + $1)) $((py + $2)) $3 $4"; }
 written() { awk '/^write_bytes:/ { print $2 }' "/proc/$1/io"; }
 
+# step PICTURE X Y RX RY RW RH SETTLE_MS TIMEOUT_MS (inside run_one): a click at (X, Y). The calibration
+# run saves the region's look once it settled as PICTURE; a measured run times the click to that look and
+# sets ms and stall.
+step() {
+  ms=-1 stall=0
+  if [ "$run" = calibrate ]; then
+    xdotool mousemove "$2" "$3" click 1
+    "$probe" settle "$4" "$5" "$6" "$7" "$scratch/$1" "$8" "$9" >/dev/null
+    import -window root "$scratch/$1.png"
+  else
+    read -r _ ms _ stall _ < <("$probe" click "$2" "$3" "$4" "$5" "$6" "$7" "$scratch/$1" "$icon_window" "$9" || true)
+  fi
+}
+measured() { [ "$run" != calibrate ]; }
+
 results=$scratch/results
 : >"$results"
 record() { echo "$1 $2 $3" >>"$results"; }
 
+# shellcheck disable=SC2016
 # One start: count, run ("calibrate" takes the reference pictures instead of measuring).
 run_one() {
-  local count=$1 run=$2 dir=$scratch/$1 app icon_window icon line ms stall stall2 before pinger
+  local count=$1 run=$2 dir=$scratch/$1 app icon_window icon line ms stall before pinger
   mkdir -p "$dir/config/Quillora/values" "$dir/data" "$dir/home"
   [ -d "$dir/runtime" ] || mkdir -m 700 "$dir/runtime"
   write_favorites "$dir/config/Quillora/values/favoriteTranslations.txt" "$count"
@@ -99,7 +116,7 @@ run_one() {
   wait "$pinger"
   ms=$(awk '{ print $(NF - 1) }' <<<"$line")
   stall=$(awk '{ print $2 }' "$scratch/ping")
-  [ "$run" = calibrate ] || { record "$count-first-opening" "${ms:--1}" "$stall"; }
+  ! measured || record "$count-first-opening" "${ms:--1}" "$stall"
   sleep 0.5
 
   # shellcheck disable=SC2086
@@ -107,18 +124,9 @@ run_one() {
   local px py
   read -r _ px py _ < <(find_window "$app" '[ "$WIDTH" -eq 400 ]')
   sleep 1
-  if [ "$run" = calibrate ]; then
-    # shellcheck disable=SC2046
-    xdotool mousemove $(at "${favorites_button[@]}") click 1
-    # shellcheck disable=SC2046
-    "$probe" settle $(region "${first_card[@]}") "$scratch/$count-sheet" 3000 60000 >/dev/null
-    import -window root "$scratch/$count-sheet.png"
-  else
-    # shellcheck disable=SC2046
-    read -r _ ms _ stall _ < <("$probe" click $(at "${favorites_button[@]}") $(region "${first_card[@]}") \
-      "$scratch/$count-sheet" "$icon_window" 60000 || true)
-    record "$count-sheet" "$ms" "$stall"
-  fi
+  # shellcheck disable=SC2046
+  step "$count-sheet" $(at "${favorites_button[@]}") $(region "${first_card[@]}") 3000 60000
+  ! measured || record "$count-sheet" "$ms" "$stall"
   # shellcheck disable=SC2046
   xdotool mousemove $(at "${back_button[@]}") click 1
   sleep 1
@@ -133,37 +141,21 @@ run_one() {
   xdotool type "good morning"
   wait "$pinger"
   stall=$(awk '{ print $2 }' "$scratch/ping")
-  if [ "$run" = calibrate ]; then
-    # shellcheck disable=SC2046
-    xdotool mousemove $(at "${translate_button[@]}") click 1
-    # shellcheck disable=SC2046
-    "$probe" settle $(region "${output_area[@]}") "$scratch/$count-translated" 1500 20000 >/dev/null
-    import -window root "$scratch/$count-translated.png"
-  else
-    # shellcheck disable=SC2046
-    read -r _ ms _ stall2 _ < <("$probe" click $(at "${translate_button[@]}") $(region "${output_area[@]}") \
-      "$scratch/$count-translated" "$icon_window" 20000 || true)
-    record "$count-translation" "$ms" "$(awk -v a="$stall" -v b="$stall2" 'BEGIN { print (a > b ? a : b) }')"
-  fi
+  local typing=$stall
+  # shellcheck disable=SC2046
+  step "$count-translated" $(at "${translate_button[@]}") $(region "${output_area[@]}") 1500 20000
+  ! measured ||
+    record "$count-translation" "$ms" "$(awk -v a="$typing" -v b="$stall" 'BEGIN { print (a > b ? a : b) }')"
   sleep 1.5
-  [ "$run" = calibrate ] || record "$count-translation-bytes" "$(($(written "$app") - before))" 0
+  ! measured || record "$count-translation-bytes" "$(($(written "$app") - before))" 0
 
   for what in add remove; do
     before=$(written "$app")
-    if [ "$run" = calibrate ]; then
-      # shellcheck disable=SC2046
-      xdotool mousemove $(at "${favorite_button[@]}") click 1
-      # shellcheck disable=SC2046
-      "$probe" settle $(region "${favorite_symbol[@]}") "$scratch/$count-$what" 1000 10000 >/dev/null
-      import -window root "$scratch/$count-$what.png"
-    else
-      # shellcheck disable=SC2046
-      read -r _ ms _ stall _ < <("$probe" click $(at "${favorite_button[@]}") \
-        $(region "${favorite_symbol[@]}") "$scratch/$count-$what" "$icon_window" 10000 || true)
-      record "$count-toggle" "$ms" "$stall"
-    fi
+    # shellcheck disable=SC2046
+    step "$count-$what" $(at "${favorite_button[@]}") $(region "${favorite_symbol[@]}") 1000 10000
+    ! measured || record "$count-toggle" "$ms" "$stall"
     sleep 1.5
-    [ "$run" = calibrate ] || record "$count-toggle-bytes" "$(($(written "$app") - before))" 0
+    ! measured || record "$count-toggle-bytes" "$(($(written "$app") - before))" 0
   done
 
   before=$(written "$app")
@@ -171,7 +163,7 @@ run_one() {
   quit_start=$(date +%s%N)
   kill -TERM "$app"
   wait "$runner" || true
-  [ "$run" = calibrate ] ||
+  ! measured ||
     record "$count-quit" "$((($(date +%s%N) - quit_start) / 1000000))" "$(($(cat "$scratch/quit-bytes") - before))"
 }
 

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the bench scripts that start the real binary with many favorites.
 
 # write_favorites FILE N: N favorites of 200-character texts as the store writes them (members sorted),

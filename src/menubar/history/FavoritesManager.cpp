@@ -119,7 +119,12 @@ void FavoritesManager::removeFavorite(const TranslationHistoryItem& item) {
         const auto sameTexts = [&](const TranslationHistoryItem& other) {
             return other.sourceText == item.sourceText && other.translatedText == item.translatedText;
         };
-        if (std::count_if(favorites().cbegin(), favorites().cend(), sameTexts) == saved) {
+        const QList<TranslationHistoryItem>& items = m_model.items();
+        // One record saved as given, most often the one just added at the front: no walk over the rest.
+        if (const auto found = std::find_if(items.cbegin(), items.cend(), sameTexts);
+            saved == 1 && found != items.cend()) {
+            m_model.removeAt(int(found - items.cbegin()));
+        } else if (std::count_if(items.cbegin(), items.cend(), sameTexts) == saved) {
             m_model.removeIf(sameTexts);
         } else {
             m_model.removeIf([&](const TranslationHistoryItem& other) {

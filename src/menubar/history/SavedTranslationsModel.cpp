@@ -59,18 +59,20 @@ void SavedTranslationsModel::insertFront(const TranslationHistoryItem& item) {
     endInsertRows();
 }
 
-void SavedTranslationsModel::removeLast() {
-    if (m_items.isEmpty())
-        return;
-    const int last = int(m_items.size()) - 1;
-    if (last >= m_fetched) {
-        m_items.removeLast();
+void SavedTranslationsModel::removeAt(int index) {
+    if (index >= m_fetched) {
+        m_items.remove(index);
         return;
     }
-    beginRemoveRows({}, last, last);
-    m_items.removeLast();
+    beginRemoveRows({}, index, index);
+    m_items.remove(index);
     --m_fetched;
     endRemoveRows();
+}
+
+void SavedTranslationsModel::removeLast() {
+    if (!m_items.isEmpty())
+        removeAt(int(m_items.size()) - 1);
 }
 
 int SavedTranslationsModel::removeIf(const std::function<bool(const TranslationHistoryItem&)>& matches) {

@@ -34,6 +34,7 @@ public:
 
     void setItems(QList<TranslationHistoryItem> items);
     void insertFront(const TranslationHistoryItem& item);
+    void removeAt(int index);
     void removeLast();
     // Removes every record `matches` holds for, in runs of adjacent rows; returns how many went.
     int removeIf(const std::function<bool(const TranslationHistoryItem&)>& matches);
