@@ -87,9 +87,10 @@ X11SelectionFormats::snapshotPlan(const QList<QByteArray>& targets) {
             plan.append({kPlainText, textCandidates(targets)});
         }
         // The owner's own "text/plain" is one of the text sources above, not a format of its own.
-        // Compound text is kept as sent besides: Qt derives the other text targets from "text/plain",
-        // but not this one, and older clients ask for it.
-        if (target == "text/plain" || (!target.contains('/') && target != "COMPOUND_TEXT"))
+        // Compound text and "UTF-8" are kept as sent besides: Qt derives the other text targets from
+        // "text/plain", but not these, and older clients ask for them.
+        const bool keptAtom = target == "COMPOUND_TEXT" || target == "UTF-8";
+        if (target == "text/plain" || (!target.contains('/') && !keptAtom))
             continue;
         const QString format = QString::fromLatin1(target);
         if (!hasFormat(format))

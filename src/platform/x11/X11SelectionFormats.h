@@ -26,7 +26,7 @@ public:
     // Indices of the image targets Qt can decode (`decodable` lists MIME types), PNG first.
     static QList<int> imageCandidates(const QList<QByteArray>& targets, const QList<QByteArray>& decodable);
     // The formats a snapshot keeps, in the owner's order. Text atoms fold into one "text/plain" (UTF-8)
-    // so a restore offers text again, and "COMPOUND_TEXT" is kept as well; MIME names are kept as they
+    // so a restore offers text again, and "COMPOUND_TEXT" and "UTF-8" are kept as well; MIME names are kept as they
     // are; meta targets and server resources (pixmaps, windows) are dropped.
     static QList<SnapshotEntry> snapshotPlan(const QList<QByteArray>& targets);
 

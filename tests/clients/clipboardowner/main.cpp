@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
                       "PK\x03\x04" + value.toUtf8());
         mime->setData(QStringLiteral("text/plain;charset=utf-8"), value.toUtf8());
         mime->setData(QStringLiteral("COMPOUND_TEXT"), value.toLatin1());
+        mime->setData(QStringLiteral("UTF-8"), value.toUtf8());
     } else {
         mime->setImageData(image);
     }

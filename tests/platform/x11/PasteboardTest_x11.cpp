@@ -199,7 +199,7 @@ TEST_F(PasteboardX11Test, RestoreOffersEveryTargetOfAWordProcessorsCopy) {
     ASSERT_TRUE(waitUntil([&] { return owner.canReadLine(); }, 10000));
     ASSERT_EQ(owner.readLine().trimmed(), QByteArray("ready"));
     const QMap<QString, QByteArray> before = clipboardSeenFromOutside();
-    for (const char* target : {"UTF8_STRING", "COMPOUND_TEXT", "STRING", "TEXT", "text/plain;charset=utf-8"})
+    for (const char* target : {"UTF8_STRING", "COMPOUND_TEXT", "STRING", "TEXT", "UTF-8", "text/plain;charset=utf-8"})
         ASSERT_TRUE(before.contains(QLatin1String(target))) << target;
 
     const PasteboardSnapshot saved = snapshot();
