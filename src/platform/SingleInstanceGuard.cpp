@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -22,6 +23,12 @@ const QString kTag = QStringLiteral("SingleInstance");
 const QByteArray kRequest = "reopen\n";
 const QByteArray kAcknowledgement = "ok\n";
 constexpr int kMaximumRequestBytes = 64;
+// A launch sends its request as soon as it is connected; a peer silent for this long is not one.
+constexpr int kSilenceMs = 3000;
+// Held at once; the oldest goes for a newer one.
+constexpr size_t kMaximumConnections = 16;
+constexpr int kFirstAcceptRetryMs = 100;
+constexpr int kLastAcceptRetryMs = 2000;
 
 // Why `path` is not a directory of this user's alone; empty when it is one. A symbolic link does not
 // count: whoever can replace it decides where it leads.
@@ -189,12 +196,59 @@ void SingleInstanceGuard::acceptConnections() {
         if (descriptor < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                m_acceptRetryMs = 0;
+                return;
+            }
+            // Out of descriptors or memory: the connection stays queued, and the listener would report it
+            // again at once.
+            m_acceptRetryMs = m_acceptRetryMs == 0 ? kFirstAcceptRetryMs
+                                                   : std::min(2 * m_acceptRetryMs, kLastAcceptRetryMs);
+            debugLog(kTag, QStringLiteral("⚠️ Cannot accept a connection (%1); trying again in %2 ms")
+                               .arg(lastError())
+                               .arg(m_acceptRetryMs));
+            m_listenerNotifier->setEnabled(false);
+            if (!m_acceptRetry) {
+                m_acceptRetry = new QTimer(this);
+                m_acceptRetry->setSingleShot(true);
+                connect(m_acceptRetry, &QTimer::timeout, this, [this] {
+                    m_listenerNotifier->setEnabled(true);
+                    acceptConnections();
+                });
+            }
+            m_acceptRetry->start(m_acceptRetryMs);
             return;
         }
+        if (m_connections.size() >= kMaximumConnections)
+            closeConnection(m_connections.front().descriptor);
         auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
         connect(notifier, &QSocketNotifier::activated, this, [this, descriptor] { readFrom(descriptor); });
-        m_connections.push_back({descriptor, notifier, {}});
+        m_connections.push_back({descriptor, notifier, {}, QDeadlineTimer(kSilenceMs)});
+        armSilenceTimer();
+        // A launch has usually sent its request by now: answer it before a newer peer could push it out.
+        readFrom(descriptor);
     }
+}
+
+void SingleInstanceGuard::armSilenceTimer() {
+    if (m_connections.empty()) {
+        if (m_silenceTimer)
+            m_silenceTimer->stop();
+        return;
+    }
+    if (!m_silenceTimer) {
+        m_silenceTimer = new QTimer(this);
+        m_silenceTimer->setSingleShot(true);
+        connect(m_silenceTimer, &QTimer::timeout, this, &SingleInstanceGuard::dropSilentConnections);
+    }
+    // The oldest connection is the first to fall silent for too long.
+    m_silenceTimer->start(int(std::max<qint64>(0, m_connections.front().deadline.remainingTime())));
+}
+
+void SingleInstanceGuard::dropSilentConnections() {
+    while (!m_connections.empty() && m_connections.front().deadline.hasExpired())
+        closeConnection(m_connections.front().descriptor);
+    armSilenceTimer();
 }
 
 void SingleInstanceGuard::readFrom(int descriptor) {
@@ -240,6 +294,7 @@ void SingleInstanceGuard::closeConnection(int descriptor) {
     delete it->notifier;
     ::close(it->descriptor);
     m_connections.erase(it);
+    armSilenceTimer();
 }
 
 bool SingleInstanceGuard::sendReopenRequest(int timeoutMs) {

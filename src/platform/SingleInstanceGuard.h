@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
@@ -7,6 +8,7 @@
 #include <vector>
 
 class QSocketNotifier;
+class QTimer;
 
 // One running application per user. The first process holds a lock file and listens on a Unix-domain
 // socket, both in a directory only this user can enter: the runtime directory (XDG_RUNTIME_DIR), or when
@@ -44,17 +46,25 @@ private:
         int descriptor = -1;
         QSocketNotifier* notifier = nullptr;
         QByteArray received;
+        QDeadlineTimer deadline;
     };
 
     bool listen();
     void acceptConnections();
     void readFrom(int descriptor);
     void closeConnection(int descriptor);
+    void dropSilentConnections();
+    void armSilenceTimer();
 
     QString m_directory;
     QString m_error;
     std::unique_ptr<QLockFile> m_lock;
     int m_listener = -1;
     QSocketNotifier* m_listenerNotifier = nullptr;
+    // Accepting again after the process ran out of descriptors, later each time it fails anew.
+    QTimer* m_acceptRetry = nullptr;
+    int m_acceptRetryMs = 0;
+    // Fires at the earliest deadline of the held connections.
+    QTimer* m_silenceTimer = nullptr;
     std::vector<Connection> m_connections;
 };

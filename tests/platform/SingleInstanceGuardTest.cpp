@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -71,6 +73,17 @@ int connectTo(const QString& path) {
         return -1;
     }
     return descriptor;
+}
+
+// The descriptors this process has open.
+int openDescriptors() {
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+// Whether the other end closed `client`.
+bool closedByPeer(int client) {
+    char byte;
+    return ::recv(client, &byte, 1, MSG_DONTWAIT) == 0;
 }
 
 } // namespace
@@ -239,4 +252,73 @@ TEST(SingleInstanceGuardTest, SecondLaunchHandsOverToTheRunningInstance) {
     EXPECT_FALSE(QFile::exists(socket));
     SingleInstanceGuard next(runtime.path());
     EXPECT_TRUE(next.claim()) << "the lock is free again";
+}
+
+// Peers that connect and say nothing, and a process out of descriptors, must neither hold the running
+// instance's socket nor keep its event loop busy: a later launch still gets its answer.
+TEST(SingleInstanceGuardTest, IdlePeersAndRunningOutOfDescriptorsDoNotStopTheHandOver) {
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    SingleInstanceGuard guard(runtime.path());
+    ASSERT_TRUE(guard.claim());
+    int reopens = 0;
+    QObject::connect(&guard, &SingleInstanceGuard::reopenRequested, [&reopens] { ++reopens; });
+    auto handOver = [&guard] {
+        SingleInstanceGuard launch(guard.directory());
+        std::atomic<int> acknowledged = -1;
+        std::thread thread([&] { acknowledged = launch.sendReopenRequest(20000) ? 1 : 0; });
+        waitUntil([&] { return acknowledged != -1; }, 25000);
+        thread.join();
+        return acknowledged == 1;
+    };
+
+    // Many silent peers, one with half a request: only a few are held at a time, each for a few seconds.
+    const int before = openDescriptors();
+    std::vector<int> idle;
+    for (int i = 0; i < 200; ++i) {
+        idle.push_back(connectTo(guard.socketPath()));
+        ASSERT_GE(idle.back(), 0);
+    }
+    ASSERT_EQ(::send(idle.front(), "reo", 3, MSG_NOSIGNAL), 3);
+    runQueuedWork(100);
+    EXPECT_LE(openDescriptors() - before - int(idle.size()), 32) << "held connections are capped";
+    EXPECT_TRUE(handOver()) << "a launch among silent peers";
+    EXPECT_EQ(reopens, 1);
+    EXPECT_TRUE(waitUntil([&] { return std::all_of(idle.begin(), idle.end(), closedByPeer); }, 20000))
+        << "silent peers are dropped";
+    for (int client : idle)
+        ::close(client);
+
+    // Out of descriptors: connections wait in the queue; the listener neither spins nor gives up.
+    auto* listener = [&]() -> QSocketNotifier* {
+        for (QSocketNotifier* notifier : guard.findChildren<QSocketNotifier*>()) {
+            int listening = 0;
+            socklen_t size = sizeof listening;
+            if (::getsockopt(int(notifier->socket()), SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) == 0 &&
+                listening)
+                return notifier;
+        }
+        return nullptr;
+    }();
+    ASSERT_NE(listener, nullptr);
+    int wakeUps = 0;
+    QObject::connect(listener, &QSocketNotifier::activated, [&wakeUps] { ++wakeUps; });
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    int highest = 0;
+    for (const QString& entry : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System))
+        highest = std::max(highest, entry.toInt());
+    const rlimit lowered{rlim_t(highest + 64), limit.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<int> waiting;
+    for (int client; (client = connectTo(guard.socketPath())) >= 0;)
+        waiting.push_back(client);
+    ASSERT_FALSE(waiting.empty());
+    runQueuedWork(1000);
+    EXPECT_LT(wakeUps, 20) << "the event loop is not kept busy";
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    for (int client : waiting)
+        ::close(client);
+    EXPECT_TRUE(handOver()) << "descriptors free again";
+    EXPECT_EQ(reopens, 2);
 }
