@@ -29,6 +29,9 @@ packages=(
   dbus-daemon at-spi2-core
   # process lists for the run-script test
   procps
+  # a sound server of the tests' own (a null sink) for speech, and a library many desktops bring along
+  # that the audio stack may load
+  pulseaudio pulseaudio-utils libopenal1
 )
 
 missing=()
