@@ -3,12 +3,15 @@
 // backend then plays into nothing), so they are exercised everywhere.
 #include "platform/qtaudio/QtAudioPlayer.h"
 
+#include "PrivateSoundServer.h"
 #include "TestUtils.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QtEndian>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -109,6 +112,43 @@ TEST_F(QtAudioPlayerDecodingTest, StopIsSilentAndThePlayerCanGoAwayMidClip) {
     ASSERT_TRUE(waitUntil([&] { return media->position() > 0; }, 15000));
     player.reset();
     runQueuedWork();
+}
+
+// Through a sound server, as on a desktop: speech dropped mid clip (the translator closed while it
+// speaks) goes while the pipeline may still run, and must never take the process down.
+TEST(QtAudioPlayerSoundServerTest, PlayersDroppedMidClipGoCleanlyEveryTime) {
+    if (!PrivateSoundServer::isInstalled())
+        GTEST_SKIP() << "pulseaudio is not installed: no sound server to play through";
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.isRunning()) << qPrintable(server.problem());
+    ASSERT_TRUE(QtAudioPlayer::hasOutputDevice());
+    const QByteArray clip = silentWav(3000);
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE(round);
+        auto* player = new QtAudioPlayer;
+        ASSERT_TRUE(player->play(clip));
+        auto* media = player->findChild<QMediaPlayer*>();
+        ASSERT_NE(media, nullptr);
+        // The pipeline reads its source until the player is gone: the source must go last.
+        const QPointer<QMediaPlayer> mediaAlive(media);
+        auto* source = const_cast<QIODevice*>(media->sourceDevice());
+        ASSERT_NE(source, nullptr);
+        std::optional<bool> playerWentFirst;
+        QObject::connect(source, &QObject::destroyed, [&] { playerWentFirst = mediaAlive.isNull(); });
+        // At every stage: before the pipeline runs, as it starts, and well into the clip; stopped first
+        // (the translator closed) or not.
+        if (round % 3 > 0) {
+            ASSERT_TRUE(waitUntil([&] { return media->position() > (round % 3 - 1) * 1200; }, 15000));
+        }
+        if (round % 2 == 0) {
+            player->stop();
+            runQueuedWork();
+        }
+        delete player;
+        ASSERT_TRUE(playerWentFirst.has_value());
+        EXPECT_TRUE(*playerWentFirst);
+        runQueuedWork(50);
+    }
 }
 
 } // namespace

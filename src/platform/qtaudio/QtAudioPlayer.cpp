@@ -43,6 +43,11 @@ QtAudioPlayer::~QtAudioPlayer() {
     m_active = false;
     m_player->disconnect(this);
     m_player->stop();
+    // The pipeline reads the buffer until the player is gone: the player goes first, not after the
+    // members as a child would.
+    m_player->setSourceDevice(nullptr);
+    delete m_player;
+    delete m_output;
 }
 
 void QtAudioPlayer::setRequireOutputDeviceForTesting(bool required) {
