@@ -2,6 +2,9 @@
 
 #include "app/AboutPanel.h"
 #include "app/AppDelegate.h"
+#include "app/UpdateManager.h"
+#include "floatingbar/FloatingBarManager.h"
+#include "floatingbar/FloatingBarWindowController.h"
 #include "platform/MemoryTuning.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
@@ -10,15 +13,45 @@
 #include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
+#include "services/TextToSpeechService.h"
+#include "settings/LaunchAtLoginManager.h"
+#include "settings/SettingsManager.h"
+#include "settings/SettingsWindowManager.h"
 #include "shortcuts/KeyboardShortcutManager.h"
 
 #include <QApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <cstdio>
 
 namespace {
 
 QuilloraApp* g_current = nullptr;
+
+// The managers the application object owns, newest first: a manager may use older ones while it goes.
+template <typename... Manager>
+void deleteManagers(QObject& application) {
+    QList<QPointer<QObject>> managers;
+    for (QObject* child : application.children()) {
+        if ((qobject_cast<Manager*>(child) || ...))
+            managers.prepend(child);
+    }
+    for (const QPointer<QObject>& manager : managers)
+        delete manager.data();
+}
+
+// Every window, popover, timer and manager goes while the application object still stands: what is
+// destroyed after it starts timers with no event loop left and reaches for an input method that is gone.
+// The settings are on disk first, so that nothing torn down here can cut a write short.
+void tearDown(QApplication& application) {
+    UserDefaults::standard().waitForWrites();
+    // A clip still playing would run on into the process's exit.
+    TextToSpeechService::shared().stop();
+    deleteManagers<KeyboardShortcutManager, FloatingBarManager, SettingsWindowManager, UpdateManager,
+                   LaunchAtLoginManager, SettingsManager>(application);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    UserDefaults::standard().waitForWrites();
+}
 
 } // namespace
 
@@ -113,6 +146,7 @@ int QuilloraApp::run(int argc, char** argv) {
         result = QApplication::exec();
         g_current = nullptr;
     }
+    tearDown(application);
     installPlatform(nullptr);
     return result;
 }
