@@ -160,8 +160,12 @@ SettingsWriter::~SettingsWriter() {
 }
 
 void SettingsWriter::setIniOnDisk(const QByteArray& bytes) {
-    std::lock_guard lock(m_mutex);
-    m_pending.iniOnDisk = bytes;
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending.iniOnDisk = bytes;
+    }
+    // Pending until the writer takes it, which a wait for writes waits for.
+    m_wake.notify_all();
 }
 
 void SettingsWriter::writeIni(const QMap<QString, QVariant>& values) {

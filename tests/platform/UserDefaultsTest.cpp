@@ -1,6 +1,8 @@
 #include "platform/SettingsWriter.h"
 #include "platform/UserDefaults.h"
 
+#include "TestUtils.h"
+
 #include <QDir>
 #include <QFile>
 #include <QCoreApplication>
@@ -112,6 +114,29 @@ TEST_F(UserDefaultsTest, ValuesPersistWithTheirTypesAcrossInstances) {
     EXPECT_EQ(reopened.string(QStringLiteral("excludedApps")), QStringLiteral("org.gnome.Terminal,firefox"));
     EXPECT_EQ(reopened.data(QStringLiteral("favoriteTranslations")), json);
     EXPECT_EQ(reopened.integer(QStringLiteral("count")), 42);
+}
+
+// A session that only reads, with a file long enough that the writer is idle before it is read: the quit
+// waits for writes and must not wait for ever.
+TEST_F(UserDefaultsTest, WaitingForWritesAfterOnlyReadingReturns) {
+    QByteArray ini = "[General]\n";
+    for (int i = 0; i < 20000; ++i)
+        ini += "key" + QByteArray::number(i) + "=value\n";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path()).absolutePath()));
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(ini);
+    file.close();
+    auto* defaults = new UserDefaults(path());
+    EXPECT_EQ(defaults->string(QStringLiteral("key19999")), QStringLiteral("value"));
+    std::atomic<bool> waited = false;
+    std::thread([defaults, &waited] {
+        defaults->waitForWrites();
+        waited = true;
+    }).detach();
+    // On failure the store stays, with the thread that waits on it.
+    ASSERT_TRUE(waitUntil([&] { return waited.load(); }, 20000)) << "waiting for writes never returns";
+    delete defaults;
 }
 
 TEST_F(UserDefaultsTest, ChangedSignalNamesTheKey) {
