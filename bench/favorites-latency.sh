@@ -23,6 +23,7 @@ counts=(${counts[*]})
 build=build/bench
 
 if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
+  bash scripts/install-deps.sh
   cmake --preset bench >/dev/null
   cmake --build --preset bench -j 4 --target quillora quillora-dev-api quillora-popover-probe \
     quillora-favorites-probe

@@ -79,7 +79,8 @@ memory() {
   awk '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } END { print r, p }' "/proc/$1/smaps_rollup"
 }
 
-# Milliseconds on CPU of the whole process so far, threads that ended included.
+# Milliseconds on CPU of the whole process so far, threads that ended included, in the kernel's steps of
+# one clock tick (10 ms).
 ticks_per_s=$(getconf CLK_TCK)
 cpu_ms() {
   local stat

@@ -22,6 +22,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -143,8 +144,14 @@ void fake(xcb_connection_t* c, uint8_t type, uint8_t detail, xcb_window_t root =
 
 int main(int argc, char** argv) {
     if (argc > 3 && std::strcmp(argv[1], "run") == 0) {
+        // The program's own output goes to standard error, so that standard output holds the pid alone.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
         pid_t pid = 0;
-        if (posix_spawn(&pid, argv[3], nullptr, nullptr, argv + 3, environ) != 0)
+        const int spawned = posix_spawn(&pid, argv[3], &actions, nullptr, argv + 3, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0)
             return 1;
         std::printf("%d\n", pid);
         std::fflush(stdout);
