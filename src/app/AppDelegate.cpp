@@ -26,11 +26,13 @@
 #include "settings/ShortcutsTabView.h"
 #include "shortcuts/KeyboardShortcutManager.h"
 #include "ui/GlobalToastManager.h"
+#include "ui/ScreenFit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -264,17 +266,22 @@ void AppDelegate::showOnboardingWindow() {
 
     auto* window = new QWidget;
     window->setWindowTitle(kOnboardingTitle);
-    window->setFixedSize(650, 650);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    window->setFixedSize(ScreenFit::windowSize(QSize(650, 650), screen));
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* view = new OnboardingView(window);
+    // Scrolls only on a screen too small for the window.
+    auto* scroll = new QScrollArea(window);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* view = new OnboardingView;
     QPointer<AppDelegate> self(this);
     view->onWelcome = [self] {
         if (self)
             self->showWelcome();
     };
-    layout->addWidget(view);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
+    scroll->setWidget(view);
+    layout->addWidget(scroll);
+    if (screen)
         window->move(screen->availableGeometry().center() - window->rect().center());
     window->installEventFilter(this);
 

@@ -18,6 +18,7 @@
 #include "settings/SettingsManager.h"
 #include "settings/SettingsWindowManager.h"
 #include "shortcuts/KeyboardShortcutManager.h"
+#include "ui/ImageAssetIconEngine.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -113,6 +114,9 @@ int QuilloraApp::run(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(QUILLORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quillora"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Every window gets it, so taskbars and window switchers show the application's own picture.
+    QApplication::setWindowIcon(
+        QIcon(new ImageAssetIconEngine(QStringLiteral("AppIcon"), QStringLiteral("quillora"))));
 
     SingleInstanceGuard guard;
     if (guard.directory().isEmpty()) {

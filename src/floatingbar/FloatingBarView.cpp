@@ -124,7 +124,7 @@ FloatingBarView::MenuPlacement FloatingBarView::optionsMenuPlacement(const QRect
     const QRect anchor = button.united(line);
     for (const Edge edge : {Edge::Top, Edge::Bottom}) {
         const PopoverWindow::Placement placement = PopoverWindow::place(menuSize, anchor, screen, edge, true);
-        if (placement.edge == edge && !placement.frame.intersects(selectionLine))
+        if (placement.edge == edge && !placement.scrolls && !placement.frame.intersects(selectionLine))
             return {anchor, edge};
     }
     return {button, Edge::Top};

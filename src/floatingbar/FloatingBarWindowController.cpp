@@ -158,7 +158,8 @@ PopoverWindow::Edge FloatingBarWindowController::popoverEdge(const QRect& anchor
     // Decided for the tallest content, since the popover grows with the translation afterwards.
     const QSize tallest(popoverWidth, maximumPopoverHeight);
     for (const PopoverWindow::Edge edge : {PopoverWindow::Edge::Bottom, PopoverWindow::Edge::Right}) {
-        if (!PopoverWindow::place(tallest, anchor, screen, edge, true).frame.intersects(anchor))
+        const PopoverWindow::Placement placement = PopoverWindow::place(tallest, anchor, screen, edge, true);
+        if (!placement.scrolls && !placement.frame.intersects(anchor))
             return edge;
     }
     return PopoverWindow::Edge::Bottom;

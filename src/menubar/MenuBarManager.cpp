@@ -243,6 +243,10 @@ MenuBarManager::ClickAnchor MenuBarManager::anchorAtClick(QPoint pointer, const 
 void MenuBarManager::placePopover(bool atTrayClick) {
     ensureView();
     updateContentSize();
+    // The translator stands for the application in taskbars: it follows "Show in Dock" as other windows do.
+    if (!m_popover->windowHandle())
+        m_popover->winId();
+    m_popover->windowHandle()->setProperty("quilloraAppWindow", true);
     const QRect icon = TrayIconGeometry::of(m_statusItem);
     const bool iconPlaced = icon.isValid() && !icon.isEmpty();
     m_popover->setArrowVisible(iconPlaced);

@@ -7,6 +7,7 @@
 #include "settings/SettingsTabBar.h"
 #include "settings/TabContentView.h"
 #include "ui/Color.h"
+#include "ui/ScreenFit.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -53,7 +54,7 @@ void SettingsView::setSelectedTab(int index) {
     m_selectedTab = index;
     m_tabBar->setSelectedTab(index);
     auto* content = new TabContentView(index, this);
-    content->setFixedHeight(viewHeight - SettingsTabBar::barHeight);
+    content->setFixedHeight(minimumHeight() - SettingsTabBar::barHeight);
     if (m_content) {
         delete layout()->replaceWidget(m_content, content);
         // The click that led here may come from inside the old content.
@@ -65,6 +66,12 @@ void SettingsView::setSelectedTab(int index) {
     m_content = content;
     if (isVisible())
         content->show();
+}
+
+void SettingsView::fitInto(const QRect& area) {
+    const QSize size = ScreenFit::windowSize(QSize(viewWidth, viewHeight), area);
+    setFixedSize(size);
+    m_content->setFixedHeight(size.height() - SettingsTabBar::barHeight);
 }
 
 void SettingsView::showEvent(QShowEvent* event) {

@@ -39,6 +39,9 @@ public:
     // What "Reset" in the alert runs.
     void resetAllSettings();
 
+    // Smaller than 700 x 550 where `area` has no room for it; the tabs then scroll.
+    void fitInto(const QRect& area);
+
     static constexpr int viewWidth = 700;
     static constexpr int viewHeight = 550;
 

@@ -64,6 +64,7 @@ void SettingsWindowManager::showSettingsWindow() {
         screen = QGuiApplication::primaryScreen();
     if (screen) {
         const QRect area = screen->availableGeometry();
+        window->fitInto(area);
         window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
     }
     m_window = window;

@@ -36,9 +36,9 @@ TabContentView::TabContentView(int selectedTab, QWidget* parent)
     , m_selectedTab(selectedTab) {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
-    // No scroll bars: every tab fits the window; the wheel still scrolls should one ever not.
+    // Every tab fits the window; only a screen too short for the window brings a scroll bar.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAutoFillBackground(true);
     Theme::followAppearance(this, [this] {
         QPalette palette = viewport()->palette();

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
@@ -95,13 +97,20 @@ PopoverWindow::PopoverWindow(Options options, QWidget* parent)
     setWindowFlags(flags);
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+        m_scroll->setAutoFillBackground(false);
+    m_scroll->viewport()->setAutoFillBackground(false);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             &PopoverWindow::handleApplicationStateChanged);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
         if (window && window == windowHandle())
             m_activationPending = false;
-        if (window)
+        if (window) {
             m_lastFocusWindowWasOwnPopup = window->type() == Qt::Popup && contains(widgetOf(window));
+            m_lastFocusWindow = window;
+        }
     });
     Theme::followAppearance(this, [this] { update(); });
 }
@@ -118,19 +127,24 @@ void PopoverWindow::setContentWidget(QWidget* content) {
     m_content = content;
     if (!content)
         return;
-    content->setParent(this);
     if (m_contentSize.isEmpty())
         m_contentSize = content->sizeHint().expandedTo(QSize(1, 1));
+    const bool filled = content->autoFillBackground();
+    m_scroll->setWidget(content);
+    // The scroll area would paint a background over the popover's material.
+    content->setAutoFillBackground(filled);
     layoutContent();
     content->show();
 }
 
 void PopoverWindow::setContentSize(const QSize& size) {
     m_contentSize = size;
-    if (isVisible())
+    if (isVisible()) {
         applyPlacement();
-    else
+    } else {
+        m_placement.contentArea = size;
         layoutContent();
+    }
 }
 
 void PopoverWindow::setArrowVisible(bool visible) {
@@ -145,7 +159,8 @@ void PopoverWindow::setMaterial(VisualEffectView::Material material) {
 }
 
 PopoverWindow::Placement PopoverWindow::place(const QSize& contentSize, const QRect& anchor,
-                                              const QRect& screen, Edge preferredEdge, bool arrow) {
+                                              const QRect& screen, Edge preferredEdge, bool arrow,
+                                              int scrollBarWidth) {
     const int arrowSpace = arrow ? arrowLength : 0;
     Placement result;
 
@@ -161,7 +176,19 @@ PopoverWindow::Placement PopoverWindow::place(const QSize& contentSize, const QR
     }
     result.edge = edge;
 
-    QSize size = contentSize;
+    // What does not fit beside the anchor scrolls rather than covering the anchor or leaving the screen.
+    QSize shown = contentSize;
+    const int beside = std::max(1, roomOn(edge, anchor, screen) - arrowSpace);
+    const int tall = std::max(1, screen.height() - (isVertical(edge) ? arrowSpace : 0));
+    const int wide = std::max(1, screen.width() - (isVertical(edge) ? 0 : arrowSpace));
+    shown.setHeight(std::min({shown.height(), tall, isVertical(edge) ? beside : tall}));
+    if (shown.height() < contentSize.height())
+        shown.rwidth() += scrollBarWidth;
+    shown.setWidth(std::min({shown.width(), wide, isVertical(edge) ? wide : beside}));
+    result.contentArea = shown;
+    result.scrolls = shown.height() < contentSize.height() || shown.width() < contentSize.width();
+
+    QSize size = shown;
     if (isVertical(edge))
         size.rheight() += arrowSpace;
     else
@@ -211,6 +238,8 @@ void PopoverWindow::showRelativeTo(const QRect& anchor, Edge preferredEdge) {
     applyPlacement();
     if (!isVisible()) {
         m_applicationState = QGuiApplication::applicationState();
+        if (QWindow* focus = QGuiApplication::focusWindow())
+            m_lastFocusWindow = focus;
         show();
     }
     raise();
@@ -223,20 +252,27 @@ void PopoverWindow::applyPlacement() {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(m_anchor.topLeft(), m_contentSize);
-    m_placement = place(m_contentSize, m_anchor, area, m_preferredEdge, m_arrowVisible);
+    m_placement = place(m_contentSize, m_anchor, area, m_preferredEdge, m_arrowVisible,
+                        m_scroll->verticalScrollBar()->sizeHint().width());
     setFixedSize(m_placement.frame.size());
     move(m_placement.frame.topLeft());
     layoutContent();
-    if (m_composited)
+    if (m_composited) {
         clearMask();
-    else
-        setMask(regionOf(bubblePath()));
+    } else {
+        const QRegion shape = maskRegion();
+        setMask(shape);
+        // The outline is the mask's own edge pixels: a stroke along the path would be cut by the mask
+        // unevenly, its outer half kept on some sides and not on others.
+        m_maskEdge = shape - (shape & shape.translated(1, 0) & shape.translated(-1, 0) & shape.translated(0, 1) &
+                              shape.translated(0, -1));
+    }
     update();
 }
 
 QRect PopoverWindow::contentRect() const {
     const int arrowSpace = m_arrowVisible && m_placement.arrowCenter >= 0 ? arrowLength : 0;
-    QRect area(QPoint(0, 0), m_contentSize);
+    QRect area(QPoint(0, 0), m_placement.contentArea.isEmpty() ? m_contentSize : m_placement.contentArea);
     switch (m_placement.edge) {
     case Edge::Bottom:
         area.translate(0, arrowSpace);
@@ -252,8 +288,47 @@ QRect PopoverWindow::contentRect() const {
 }
 
 void PopoverWindow::layoutContent() {
+    m_scroll->setGeometry(contentRect());
     if (m_content)
-        m_content->setGeometry(contentRect());
+        m_content->resize(m_contentSize);
+}
+
+QRegion PopoverWindow::maskRegion() const {
+    // Built row by row (column by column beside a side arrow) around the middle of each span, so that
+    // the shape is symmetric to the pixel, as the path's polygons rounded to whole pixels are not.
+    const QRect body = contentRect();
+    const int r = int(cornerRadius);
+    QRegion shape;
+    const auto inset = [r](int index, int length) {
+        const qreal d = std::min(index + 0.5, length - index - 0.5);
+        return d >= r ? 0 : int(std::lround(r - std::sqrt(qreal(r * r) - (r - d) * (r - d))));
+    };
+    for (int y = 0; y < body.height(); ++y) {
+        const int in = inset(y, body.height());
+        shape += QRect(body.left() + in, body.top() + y, body.width() - 2 * in, 1);
+    }
+    if (!m_arrowVisible || m_placement.arrowCenter < 0)
+        return shape;
+    const int c = m_placement.arrowCenter;
+    for (int step = 0; step < arrowLength; ++step) {
+        // Half the arrow's width at this distance from its tip.
+        const int half = int(std::lround((step + 0.5) * arrowWidth / 2.0 / arrowLength));
+        switch (m_placement.edge) {
+        case Edge::Bottom:
+            shape += QRect(c - half, body.top() - arrowLength + step, 2 * half, 1);
+            break;
+        case Edge::Top:
+            shape += QRect(c - half, body.bottom() + arrowLength - step, 2 * half, 1);
+            break;
+        case Edge::Right:
+            shape += QRect(body.left() - arrowLength + step, c - half, 1, 2 * half);
+            break;
+        case Edge::Left:
+            shape += QRect(body.right() + arrowLength - step, c - half, 1, 2 * half);
+            break;
+        }
+    }
+    return shape;
 }
 
 QPainterPath PopoverWindow::bubblePath() const {
@@ -291,10 +366,17 @@ QPainterPath PopoverWindow::bubblePath() const {
 
 void PopoverWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    if (!m_composited) {
+        // The mask gives the shape; every pixel inside it is opaque.
+        painter.fillRect(rect(), VisualEffectView::fillColor(m_material, false));
+        painter.setClipRegion(m_maskEdge);
+        painter.fillRect(rect(), Color::withOpacity(Theme::border(), 1.6));
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath bubble = bubblePath();
-    painter.fillPath(bubble, VisualEffectView::fillColor(m_material, m_composited));
-    painter.setPen(QPen(Color::withOpacity(Theme::border(), m_composited ? 1.0 : 1.6), 1.0));
+    painter.fillPath(bubble, VisualEffectView::fillColor(m_material, true));
+    painter.setPen(QPen(Theme::border(), 1.0));
     painter.drawPath(bubble);
 }
 
@@ -351,6 +433,10 @@ void PopoverWindow::handleApplicationStateChanged(Qt::ApplicationState state) {
         return;
     // A list or menu opened from inside the popover activates this application while it is open and
     // deactivates it again when it closes; no other application became active.
-    if (previous == Qt::ApplicationActive && state != Qt::ApplicationActive && !m_lastFocusWindowWasOwnPopup)
+    // Nor did one when a window of ours that had the focus was closed (a popover the press that opened
+    // this one closed).
+    const bool ownWindowClosed = m_lastFocusWindow && !m_lastFocusWindow->isVisible();
+    if (previous == Qt::ApplicationActive && state != Qt::ApplicationActive && !m_lastFocusWindowWasOwnPopup &&
+        !ownWindowClosed)
         hide();
 }

@@ -5,10 +5,12 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 
 // A frameless, rounded, translucent window shown beside an anchor rectangle, with an optional arrow
 // pointing at the anchor. It always stays entirely on the anchor's screen: when the preferred side has
-// no room it opens on the opposite side, and it slides along the edge as far as needed.
+// no room it opens on the opposite side, and it slides along the edge as far as needed. Content larger
+// than the room beside the anchor scrolls, so the popover never covers its anchor.
 //
 // Closing behaviours:
 //  - ApplicationDefined: only when told (hide()/close()/performClose()).
@@ -17,6 +19,8 @@
 //  - Semitransient: on a press outside it in this application, and when another application becomes
 //    active.
 // Either way `closed` follows once per showing.
+class QScrollArea;
+
 class PopoverWindow : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +35,10 @@ public:
         Edge edge = Edge::Bottom;
         // Middle of the arrow along the edge it sits on, in window coordinates; -1 without an arrow.
         int arrowCenter = -1;
+        // The content area: the content's own size where the screen has room for it, else less, and the
+        // content scrolls (with `scrollBarWidth` added beside it where it scrolls vertically).
+        QSize contentArea;
+        bool scrolls = false;
     };
 
     static constexpr int arrowLength = 9;
@@ -76,7 +84,7 @@ public:
 
     // Where a popover with content of `contentSize` goes beside `anchor`, inside `screen`.
     static Placement place(const QSize& contentSize, const QRect& anchor, const QRect& screen,
-                           Edge preferredEdge, bool arrow);
+                           Edge preferredEdge, bool arrow, int scrollBarWidth = 0);
 
 Q_SIGNALS:
     void closed();
@@ -92,11 +100,14 @@ private:
     void layoutContent();
     QRect contentRect() const;
     QPainterPath bubblePath() const;
+    QRegion maskRegion() const;
     bool contains(const QObject* object) const;
     void handleApplicationStateChanged(Qt::ApplicationState state);
     static QWidget* widgetOf(QWindow* window);
 
     QPointer<QWidget> m_content;
+    // Holds the content; it scrolls only where the screen is too small for it.
+    QScrollArea* m_scroll = nullptr;
     QPointer<QWidget> m_anchorWidget;
     QSize m_contentSize;
     Behavior m_behavior = Behavior::Transient;
@@ -105,10 +116,12 @@ private:
     QRect m_anchor;
     Edge m_preferredEdge = Edge::Bottom;
     Placement m_placement;
+    QRegion m_maskEdge;
     Qt::ApplicationState m_applicationState = Qt::ApplicationInactive;
     bool m_composited = true;
     bool m_filterInstalled = false;
     bool m_lastFocusWindowWasOwnPopup = false;
+    QPointer<QWindow> m_lastFocusWindow;
     bool m_activationPending = false;
 };
 

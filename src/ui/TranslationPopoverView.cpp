@@ -530,7 +530,7 @@ TranslationPopoverView::fullTextPlacement(const QRect& button, const QRect& popo
     const QRect beside(popover.left(), button.top(), popover.width(), button.height());
     for (const PopoverWindow::Edge edge : {PopoverWindow::Edge::Right, PopoverWindow::Edge::Left}) {
         const PopoverWindow::Placement placement = PopoverWindow::place(fullTextSize, beside, screen, edge, true);
-        if (placement.edge == edge && !placement.frame.intersects(popover) &&
+        if (placement.edge == edge && !placement.scrolls && !placement.frame.intersects(popover) &&
             !placement.frame.intersects(popoverAnchor))
             return {beside, edge};
     }

@@ -68,7 +68,7 @@ TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
     const QList<quint32> windowsBefore = m_app.windows();
 
     // The header's history button, left of the favorites and settings buttons at the top right.
-    ASSERT_TRUE(Desktop::clickAt(frame->topLeft() + QPoint(289, 40)));
+    ASSERT_TRUE(Desktop::clickAt(frame->topLeft() + QPoint(289, 54)));
     // The sheet takes the popover's content, 400 x 500; the arrow above it stays.
     const QSize sheet(400, 500);
     std::optional<QRect> withSheet;
@@ -110,7 +110,7 @@ TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
     clipboard->setText(QStringLiteral("-"));
     const std::optional<QRect> shown = AppUnderTest::windowGeometry(*popover);
     ASSERT_TRUE(shown);
-    ASSERT_TRUE(Desktop::clickAt(shown->topLeft() + QPoint(120, 142)));
+    ASSERT_TRUE(Desktop::clickAt(shown->topLeft() + QPoint(120, 156)));
     ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
     ASSERT_TRUE(Desktop::xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"),
                                   QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
@@ -121,7 +121,7 @@ TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
     AppUnderTest::saveScreenshot(QStringLiteral("menubar-road-loaded"));
 
     // The favorites sheet left in the popover goes with the application.
-    ASSERT_TRUE(Desktop::clickAt(shown->topLeft() + QPoint(321, 40)));
+    ASSERT_TRUE(Desktop::clickAt(shown->topLeft() + QPoint(321, 54)));
     ASSERT_TRUE(waitUntil(
         [&] {
             const std::optional<QRect> now = AppUnderTest::windowGeometry(*popover);

@@ -86,12 +86,23 @@ TEST(PopoverPlacement, StaysOnTheAnchorsScreenAnywhereOnTheDesktop) {
     EXPECT_TRUE(inside(p.frame, second));
 }
 
-TEST(PopoverPlacement, TooTallForEitherSideTakesTheRoomierOneAndStaysOnScreen) {
+// Too tall for either side: the roomier one, as tall as it allows, the content scrolling beside a scroll
+// bar; the anchor (a tray icon at the screen's top) stays uncovered.
+TEST(PopoverPlacement, TooTallForEitherSideTakesTheRoomierOneAndScrollsThere) {
     const QRect small(0, 0, 800, 400);
     const QRect anchor(300, 120, 100, 10);
-    const auto p = PopoverWindow::place(QSize(300, 300), anchor, small, Edge::Top, true);
+    const auto p = PopoverWindow::place(QSize(300, 300), anchor, small, Edge::Top, true, 12);
     EXPECT_EQ(p.edge, Edge::Bottom);
     EXPECT_TRUE(inside(p.frame, small));
+    EXPECT_FALSE(p.frame.intersects(anchor));
+    EXPECT_TRUE(p.scrolls);
+    EXPECT_EQ(p.contentArea, QSize(312, 270 - arrow));
+
+    const QRect trayIcon(700, 0, 24, 24);
+    const auto tray = PopoverWindow::place(QSize(400, 1100), trayIcon, small, Edge::Bottom, true, 12);
+    EXPECT_EQ(tray.frame, QRect(388, 24, 412, 376));
+    EXPECT_TRUE(PopoverWindow::place(QSize(400, 300), trayIcon, small, Edge::Bottom, true, 12).contentArea ==
+                QSize(400, 300));
 }
 
 TEST(PopoverPlacement, WithoutArrowTheWindowIsTheContent) {
@@ -191,7 +202,9 @@ TEST_F(PopoverClosing, ResizingAShownPopoverKeepsItOnItsAnchor) {
     EXPECT_EQ(popover->size(), QSize(300, 180 + PopoverWindow::arrowLength));
     EXPECT_EQ(popover->geometry().top(), anchor.bottom() + 1);
     EXPECT_EQ(QRectF(popover->geometry()).center().x(), QRectF(anchor).center().x());
-    EXPECT_EQ(popover->contentWidget()->geometry(), QRect(0, PopoverWindow::arrowLength, 300, 180));
+    QWidget* content = popover->contentWidget();
+    EXPECT_EQ(QRect(content->mapTo(popover, QPoint(0, 0)), content->size()),
+              QRect(0, PopoverWindow::arrowLength, 300, 180));
 }
 
 TEST_F(PopoverClosing, PressesOnTheAnchorWidgetAreLeftToIt) {

@@ -110,7 +110,7 @@ MenuBarView::~MenuBarView() {
 void MenuBarView::buildUi() {
     setFixedWidth(viewWidth);
     auto* root = new QHBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
+    root->setContentsMargins(0, panelBand, 0, panelBand);
 
     m_panel = new QWidget(this);
     m_panel->setFixedWidth(panelContentWidth + 2 * TranslatorPanelStyle::panelPadding);
@@ -328,16 +328,23 @@ void MenuBarView::setHistoryWindowVisible(bool visible) {
     if (visible == m_showHistoryWindow)
         return;
     m_showHistoryWindow = visible;
-    m_sheet->present(m_showHistoryWindow, m_showFavoritesWindow);
+    presentSheet();
     Q_EMIT historyWindowVisibleChanged(visible);
     Q_EMIT stateChanged();
+}
+
+void MenuBarView::presentSheet() {
+    m_sheet->present(m_showHistoryWindow, m_showFavoritesWindow);
+    // A sheet fills the popover; the band is the panel's.
+    const int band = m_sheet->view() ? 0 : panelBand;
+    layout()->setContentsMargins(0, band, 0, band);
 }
 
 void MenuBarView::setFavoritesWindowVisible(bool visible) {
     if (visible == m_showFavoritesWindow)
         return;
     m_showFavoritesWindow = visible;
-    m_sheet->present(m_showHistoryWindow, m_showFavoritesWindow);
+    presentSheet();
     Q_EMIT favoritesWindowVisibleChanged(visible);
     Q_EMIT stateChanged();
 }
@@ -741,7 +748,8 @@ void MenuBarView::refreshToast() {
 
 void MenuBarView::layoutToast() {
     const QSize size = m_toast->sizeHint();
-    m_toast->setGeometry((width() - size.width()) / 2, height() - toastBottomInset - size.height(),
+    m_toast->setGeometry((width() - size.width()) / 2,
+                         height() - layout()->contentsMargins().bottom() - toastBottomInset - size.height(),
                          size.width(), size.height());
 }
 

@@ -10,6 +10,7 @@
 #include "services/TranslationResponse.h"
 #include "services/TranslationService.h"
 #include "services/TranslationSession.h"
+#include "ui/TranslatorPanelStyle.h"
 
 #include <QPointer>
 #include <QVariantMap>
@@ -39,6 +40,9 @@ class MenuBarView : public QWidget {
 public:
     static constexpr int viewWidth = 400;
     static constexpr int panelContentWidth = 340;
+    // The popover's background shows this much around the panel on every side (the width's difference,
+    // halved), so it reads as an even margin rather than a frame.
+    static constexpr int panelBand = (viewWidth - panelContentWidth) / 2 - TranslatorPanelStyle::panelPadding;
     static constexpr int serviceButtonWidth = 130;
     static constexpr int focusDelayMs = 300;
     static constexpr int swapDurationMs = 500;
@@ -152,6 +156,7 @@ protected:
 
 private:
     void buildUi();
+    void presentSheet();
     void registerNotificationObservers();
     template <typename Observe> static void forEachObserver(MenuBarView* view, Observe&& observe);
     void scheduleTranslate();

@@ -3,8 +3,10 @@
 #include "../../services/ScriptedHttpServer.h"
 #include "DevApiTest.h"
 #include "TestUtils.h"
+#include "menubar/history/SavedTranslationsView.h"
 #include "menubar/translator/LanguageSelector.h"
 #include "menubar/translator/TextInputView.h"
+#include "menubar/translator/TranslationHeader.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
@@ -539,4 +541,33 @@ TEST_F(MenuBarViewTest, TheToastAndTheBannerFadeInAndOut) {
         EXPECT_TRUE(waitUntil([&] { return c.widget->isHidden(); }, 2000)) << c.name;
     }
     EXPECT_FALSE(view().showAlert());
+}
+
+// The popover's background shows as an even band around the panel, as wide at the top and bottom as at
+// the sides; a sheet fills the whole view.
+TEST_F(MenuBarViewTest, ThePanelSitsInAnEvenBandAndASheetFillsTheView) {
+    view().resize(view().sizeHint());
+    view().show();
+    QWidget* panel = view().header()->parentWidget();
+    ASSERT_TRUE(waitUntil([&] { return view().height() == view().sizeHint().height(); }));
+    const QRect frame = panel->geometry();
+    const int band = (MenuBarView::viewWidth - frame.width()) / 2;
+    EXPECT_EQ(frame.left(), band);
+    EXPECT_EQ(view().width() - 1 - frame.right(), band);
+    EXPECT_EQ(frame.top(), band);
+    EXPECT_EQ(view().height() - 1 - frame.bottom(), band);
+
+    // The popover follows the view's size as it changes.
+    const auto fitted = [this](const std::function<bool()>& condition) {
+        return waitUntil([&] {
+            view().resize(view().sizeHint());
+            return condition();
+        });
+    };
+    post(Notifications::OpenHistoryWindow);
+    ASSERT_NE(view().sheet(), nullptr);
+    EXPECT_TRUE(fitted([&] { return view().sheet()->geometry() == view().rect(); }))
+        << view().sheet()->geometry().height() << " in " << view().height();
+    post(Notifications::CloseHistoryWindow);
+    EXPECT_TRUE(fitted([&] { return panel->geometry().top() == band; }));
 }

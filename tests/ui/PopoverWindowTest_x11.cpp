@@ -1,0 +1,87 @@
+// Popovers on a real window manager, where the focus and the application's activation come from the X
+// server, late and in its own order.
+#include "ui/PopoverWindow.h"
+
+#include "Desktop.h"
+#include "TestUtils.h"
+#include "TextWindowProcess.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using Edge = PopoverWindow::Edge;
+
+// A press on a bar's button closes the focused popover beside it (a press elsewhere in the application),
+// and the click opens a menu from the bar: the deactivation that follows the popover's closing, as the
+// window manager gives the focus back to the application the text came from, is no click in another
+// application, so the menu stays.
+TEST(PopoverFocus, AMenuOpenedByThePressThatClosedTheFocusedPopoverStays) {
+    TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
+    ASSERT_TRUE(client.start());
+    ASSERT_TRUE(Desktop::waitForActiveWindow(client.windowId()));
+
+    QWidget bar(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                             Qt::WindowDoesNotAcceptFocus);
+    bar.setAttribute(Qt::WA_ShowWithoutActivating);
+    auto* options = new QPushButton(QStringLiteral("..."), &bar);
+    options->setFocusPolicy(Qt::NoFocus);
+    bar.setGeometry(900, 200, 80, 40);
+    options->setGeometry(bar.rect());
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+
+    PopoverWindow focused(PopoverWindow::StaysOnTop);
+    focused.setBehavior(PopoverWindow::Behavior::Transient);
+    focused.setContentWidget(new QLineEdit);
+    focused.setContentSize(QSize(300, 120));
+    focused.showRelativeTo(bar.geometry(), Edge::Bottom);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&focused));
+    focused.activate();
+    ASSERT_TRUE(waitUntil([&] { return QGuiApplication::focusWindow() == focused.windowHandle(); }));
+
+    PopoverWindow menu(PopoverWindow::StaysOnTop | PopoverWindow::DoesNotAcceptFocus);
+    menu.setBehavior(PopoverWindow::Behavior::Transient);
+    menu.setAnchorWidget(options);
+    menu.setContentWidget(new QWidget);
+    menu.setContentSize(QSize(200, 80));
+    QObject::connect(options, &QPushButton::clicked, &menu,
+                     [&] { menu.showRelativeTo(bar.geometry(), Edge::Top); });
+
+    ASSERT_TRUE(Desktop::clickAt(bar.geometry().center()));
+    ASSERT_TRUE(waitUntil([&] { return !focused.isShown() && menu.isShown(); }));
+    ASSERT_TRUE(waitUntil([] { return QGuiApplication::applicationState() != Qt::ApplicationActive; }))
+        << "the window manager gave the focus back";
+    runQueuedWork(100);
+    EXPECT_TRUE(menu.isShown());
+}
+
+// Without a compositor the window is cut out by a mask: its outline, the arrow's two sides included, is
+// drawn alike on every side rather than dark where the mask's edge happens to keep the outer half.
+TEST(PopoverOutline, ArrowSidesMirrorEachOther) {
+    PopoverWindow popover(PopoverWindow::StaysOnTop);
+    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
+    popover.setContentWidget(new QWidget);
+    popover.setContentSize(QSize(300, 120));
+    popover.showRelativeTo(QRect(400, 300, 101, 20), Edge::Bottom);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
+    const int c = popover.placement().arrowCenter;
+    ASSERT_GT(c, 0);
+    QImage shot;
+    ASSERT_TRUE(waitUntil([&] {
+        shot = popover.screen()->grabWindow(0, popover.x(), popover.y(), popover.width(), popover.height()).toImage();
+        return !shot.isNull() && shot.pixelColor(c, PopoverWindow::arrowLength + 20).alpha() == 255;
+    }));
+    shot = shot.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < PopoverWindow::arrowLength + 2; ++y) {
+        for (int dx = 0; dx < PopoverWindow::arrowWidth / 2 + 2; ++dx) {
+            const QColor left = shot.pixelColor(c - 1 - dx, y);
+            const QColor right = shot.pixelColor(c + dx, y);
+            EXPECT_LE(std::abs(left.lightness() - right.lightness()), 24)
+                << "row " << y << ", " << dx << " from the middle";
+        }
+    }
+}
