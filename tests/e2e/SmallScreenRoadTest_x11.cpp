@@ -30,12 +30,10 @@ TEST_F(SmallScreenRoad, TheTranslatorStaysWholeUnderItsIconAndItsActionRowIsReac
     m_app.setSetting(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     // Its action row is the last one: no alternatives below it.
     m_app.setSetting(QStringLiteral("defaultTranslationService"), QStringLiteral("deepl"));
-    ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
-    const std::optional<QRect> icon = waitForTrayIcon();
-    ASSERT_TRUE(icon);
-    ASSERT_TRUE(Desktop::clickAt(icon->center()));
-    const std::optional<quint32> popover = m_app.waitForWindow(AppUnderTest::translatorWindow);
-    ASSERT_TRUE(popover);
+    const std::optional<TrayTranslator> translator = startAndOpenTranslator();
+    ASSERT_TRUE(translator);
+    const std::optional<QRect> icon = translator->icon;
+    const std::optional<quint32> popover = translator->window;
     std::optional<QRect> frame = AppUnderTest::windowGeometry(*popover);
     ASSERT_TRUE(frame);
     EXPECT_TRUE(wholeBelow(*frame, *icon)) << frame->height();

@@ -72,17 +72,13 @@ bool skipsTaskbar(quint32 window) {
 using TaskbarRoad = AppRoad;
 
 TEST_F(TaskbarRoad, EveryWindowCarriesTheAppIconAndTheTranslatorFollowsShowInDock) {
-    ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
-    const std::optional<QRect> icon = waitForTrayIcon();
-    ASSERT_TRUE(icon);
-
     // "Show in Dock" is on by default: the translator is the entry, under the application's name.
-    ASSERT_TRUE(Desktop::clickAt(icon->center()));
-    const std::optional<quint32> translator = m_app.waitForWindow(AppUnderTest::translatorWindow);
-    ASSERT_TRUE(translator);
-    EXPECT_TRUE(waitUntil([&] { return showsAppIcon(*translator); }, 20000)) << "translator";
-    EXPECT_FALSE(skipsTaskbar(*translator));
-    ASSERT_TRUE(Desktop::clickAt(icon->center()));
+    const std::optional<TrayTranslator> shown = startAndOpenTranslator();
+    ASSERT_TRUE(shown);
+    const QRect icon = shown->icon;
+    EXPECT_TRUE(waitUntil([&] { return showsAppIcon(shown->window); }, 20000)) << "translator";
+    EXPECT_FALSE(skipsTaskbar(shown->window));
+    ASSERT_TRUE(Desktop::clickAt(icon.center()));
     ASSERT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
 
     const std::optional<SettingsWindow> settings = openSettingsFromTray();
@@ -92,7 +88,7 @@ TEST_F(TaskbarRoad, EveryWindowCarriesTheAppIconAndTheTranslatorFollowsShowInDoc
     QStringList menu = AppUnderTest::trayMenuEnd;
     menu.prepend(QString());
     menu.prepend(QStringLiteral("About Quillora"));
-    ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(), menu, QStringLiteral("About Quillora")));
+    ASSERT_TRUE(m_app.chooseFromTrayMenu(icon.center(), menu, QStringLiteral("About Quillora")));
     const std::optional<quint32> about = m_app.waitForWindow(QStringLiteral("^About Quillora$"));
     ASSERT_TRUE(about);
     EXPECT_TRUE(showsAppIcon(*about)) << "about";
@@ -100,13 +96,9 @@ TEST_F(TaskbarRoad, EveryWindowCarriesTheAppIconAndTheTranslatorFollowsShowInDoc
 
     // Off: no entry, though the translator still shows the icon where a window switcher lists it.
     m_app.setSetting(QStringLiteral("showInDock"), false);
-    ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
-    const std::optional<QRect> iconAgain = waitForTrayIcon();
-    ASSERT_TRUE(iconAgain);
-    ASSERT_TRUE(Desktop::clickAt(iconAgain->center()));
-    const std::optional<quint32> hidden = m_app.waitForWindow(AppUnderTest::translatorWindow);
+    const std::optional<TrayTranslator> hidden = startAndOpenTranslator();
     ASSERT_TRUE(hidden);
-    EXPECT_TRUE(waitUntil([&] { return skipsTaskbar(*hidden); }, 20000));
-    EXPECT_TRUE(showsAppIcon(*hidden));
+    EXPECT_TRUE(waitUntil([&] { return skipsTaskbar(hidden->window); }, 20000));
+    EXPECT_TRUE(showsAppIcon(hidden->window));
     EXPECT_EQ(m_app.stop(), 0);
 }

@@ -43,6 +43,16 @@ std::optional<QRect> AppRoad::waitForTrayIcon() {
     return icon ? AppUnderTest::windowGeometry(*icon) : std::nullopt;
 }
 
+std::optional<AppRoad::TrayTranslator> AppRoad::startAndOpenTranslator() {
+    if (!m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine))
+        return std::nullopt;
+    const std::optional<QRect> icon = waitForTrayIcon();
+    if (!icon || !Desktop::clickAt(icon->center()))
+        return std::nullopt;
+    const std::optional<quint32> window = m_app.waitForWindow(AppUnderTest::translatorWindow);
+    return window ? std::optional<TrayTranslator>({*icon, *window}) : std::nullopt;
+}
+
 std::optional<AppRoad::SettingsWindow> AppRoad::openSettingsFromTray() {
     const std::optional<QRect> icon = waitForTrayIcon();
     if (!icon ||

@@ -33,6 +33,13 @@ protected:
     // The tray icon's place on screen once it is docked.
     std::optional<QRect> waitForTrayIcon();
 
+    // The app started to its full setup, and its translator opened with a click on the tray icon.
+    struct TrayTranslator {
+        QRect icon;
+        quint32 window = 0;
+    };
+    std::optional<TrayTranslator> startAndOpenTranslator();
+
     // The settings window opened from the tray icon's menu and moved out of the way of other windows.
     struct SettingsWindow {
         quint32 id = 0;
