@@ -1,7 +1,7 @@
 // The per-request cost of the web client's own work (signing, encoding the body, decoding a full translate
 // answer) and of language detection, apart from the network.
 #include "platform/AudioPlayer.h"
-#include "platform/Cld2LanguageRecognizer.h"
+#include "platform/LanguageModule.h"
 #include "platform/Platform.h"
 #include "services/LanguageDetectionService.h"
 #include "services/RequestEnvelope.h"
@@ -89,7 +89,9 @@ BENCHMARK(BM_TranslateRequestRoundTrip);
 
 class BenchPlatform : public Platform {
 public:
-    BenchPlatform() { m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>(); }
+    BenchPlatform() {
+        m_languageRecognizer = std::make_unique<LanguageRecognizerOnDemand>(QUILLORA_LANGUAGE_MODULE_PATH);
+    }
     std::unique_ptr<AudioPlayer> createAudioPlayer() const override { return nullptr; }
 };
 

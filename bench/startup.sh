@@ -2,16 +2,17 @@
 # Start-up, memory and idle wake-ups of quillora against the floor of a minimal Qt 6 tray program, both
 # started alternately under a virtual X display with openbox and trayer.
 #
-# Per run and program: start to tray icon docked (seen from the X server), CPU time of the whole process
-# in the first 3 s (ended threads included), resident memory and PSS at 3 s and at 30 s with nothing
-# opened, then after one selection road (a double click on a word in xterm) and one popover opening (a
-# click on the tray icon, then Escape) the context switches of every thread over the 20 idle seconds that
-# follow and the memory after them. Prints min / median / max of each and the ratios to the floor.
+# Per run and program: start to tray icon docked (seen from the X server), CPU time in the first 3 s,
+# resident memory and PSS at 3 s and at 30 s with nothing opened; then one selection road (a double click
+# on a word in xterm) and one popover opening (a click on the tray icon, then Escape), the context switches
+# over the 20 idle seconds that follow them, and resident memory and PSS 30 s after the opening. CPU and
+# switches count the whole process, threads that have ended included (kept by quillora-startup-probe).
+# Prints min / median / max of each and the ratios to the floor.
 #
 # With a number of favorites, quillora also starts with that many saved translations of 200-character
 # texts ("quillora-favorites"), compared with the ordinary start.
 #
-# Usage: bench/startup.sh [runs] [favorites]  (15 runs of each program by default; about 60 s a run)
+# Usage: bench/startup.sh [runs] [favorites]  (15 runs of each program by default; about 65 s a run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-15}
@@ -79,55 +80,50 @@ memory() {
   awk '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } END { print r, p }' "/proc/$1/smaps_rollup"
 }
 
-# Milliseconds on CPU of the whole process so far, threads that ended included, in the kernel's steps of
-# one clock tick (10 ms).
-ticks_per_s=$(getconf CLK_TCK)
-cpu_ms() {
-  local stat
-  stat=$(cat "/proc/$1/stat") || { echo 0; return; }
-  # User and system time are the 12th and 13th fields after the command name, which may hold spaces.
-  awk -v t="$ticks_per_s" '{ printf "%.1f", ($12 + $13) * 1000 / t }' <<<"${stat##*) }"
-}
-
-# Context switches of every thread of PID over SECONDS, printed at the end. The kernel shows them per
-# thread only, so the threads are read every 0.1 s and one that ends keeps the count last read; only a
-# thread that starts and ends between two reads is missed.
-switches_over() {
-  local pid=$1 seconds=$2 task tid n key value total=0 end
-  declare -A first=() last=()
-  end=$(($(date +%s%N) + seconds * 1000000000))
-  local begin=1
-  while [ "$(date +%s%N)" -lt "$end" ]; do
-    for task in /proc/"$pid"/task/*; do
-      tid=${task##*/}
-      n=0
-      while read -r key value _; do
-        case $key in voluntary_ctxt_switches: | nonvoluntary_ctxt_switches:) n=$((n + value)) ;; esac
-      done <"$task/status" 2>/dev/null || continue
-      # A thread born during the span counts from nothing.
-      [ -n "${first[$tid]:-}" ] || first[$tid]=$((begin ? n : 0))
-      last[$tid]=$n
-    done
-    begin=0
-    sleep 0.1
-  done
-  for tid in "${!last[@]}"; do total=$((total + last[$tid] - first[$tid])); done
-  echo "$total"
-}
-
 results=$scratch/results
 : >"$results"
 
+# Starts program $2 for run $1 through the probe; sets probe, probe_out, pid, ms and icon.
+start_probed() {
+  probe_out=$scratch/$1.probe
+  : >"$probe_out"
+  env $(env_for "$1") "$probe" "$2" >"$probe_out" &
+  probe=$!
+  for _ in $(seq 1 400); do
+    [ -s "$probe_out" ] && break
+    kill -0 "$probe" 2>/dev/null || break
+    sleep 0.05
+  done
+  read -r pid ms icon <"$probe_out" && [ "${ms:-0}" != -1 ] && [ -n "${icon:-}" ]
+}
+
+# "CPU-ms switches" of the whole process since its start, from the probe.
+counters() {
+  local lines
+  lines=$(wc -l <"$probe_out")
+  kill -USR1 "$probe"
+  for _ in $(seq 1 100); do
+    [ "$(wc -l <"$probe_out")" -gt "$lines" ] && break
+    sleep 0.02
+  done
+  tail -n 1 "$probe_out"
+}
+
+stop_probed() {
+  kill "$pid" 2>/dev/null || true
+  wait "$probe" 2>/dev/null || true
+  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+}
+
 # One measured run: name, program.
 run_one() {
-  local name=$1 program=$2 line pid ms icon start mem3 mem30 memOpened switches cpu3
+  local name=$1 program=$2 start mem3 mem30 memOpen cpu3 sw_begin sw_end
   start=$(date +%s.%N)
-  line=$(env $(env_for "$name") "$probe" "$program") || { echo "$name: did not dock" >&2; return 1; }
-  read -r pid ms icon <<<"$line"
+  start_probed "$name" "$program" || { echo "$name: did not dock" >&2; stop_probed; return 1; }
   sleep_until() { local left; left=$(awk -v s="$start" -v t="$1" -v n="$(date +%s.%N)" 'BEGIN { d = s + t - n; print (d > 0 ? d : 0) }'); sleep "$left"; }
   sleep_until 3
   mem3=$(memory "$pid")
-  cpu3=$(cpu_ms "$pid")
+  cpu3=$(counters | awk '{ print $1 }')
   sleep_until 30
   mem30=$(memory "$pid")
   # One selection road, one popover opening and closing.
@@ -138,22 +134,22 @@ run_one() {
   xdotool key Escape
   # Off the icon: the next start's icon would otherwise appear under the pointer and be hovered.
   xdotool mousemove 10 500
-  sleep_until 37
-  switches=$(switches_over "$pid" 20)
-  memOpened=$(memory "$pid")
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  echo "$name $ms $mem3 $mem30 $switches $cpu3 $memOpened" >>"$results"
-  echo "$name: docked ${ms} ms, ${cpu3} ms CPU in 3 s, rss/pss at 3 s ${mem3// //} KiB, at 30 s ${mem30// //} KiB, after an opening ${memOpened// //} KiB, $switches switches idle"
+  sleep_until 40
+  sw_begin=$(counters | awk '{ print $2 }')
+  sleep_until 60
+  sw_end=$(counters | awk '{ print $2 }')
+  sleep_until 62.5
+  memOpen=$(memory "$pid")
+  stop_probed
+  echo "$name $ms $mem3 $mem30 $memOpen $((sw_end - sw_begin)) $cpu3" >>"$results"
+  echo "$name: docked ${ms} ms, ${cpu3} ms CPU in 3 s, rss/pss at 3 s ${mem3// //} KiB, at 30 s ${mem30// //} KiB," \
+    "30 s after an opening ${memOpen// //} KiB, $((sw_end - sw_begin)) switches idle"
 }
 
 warm_up() {
-  local line pid
-  line=$(env $(env_for "$1") "$probe" "$2") || true
-  pid=${line%% *}
+  start_probed "$1" "$2" || true
   sleep 2
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  stop_probed
   sleep 1
 }
 warm_up floor "$floor"
@@ -172,6 +168,8 @@ for i in $(seq 1 "$runs"); do
   run_one quillora "$app" || true
   [ "$favorites" -gt 0 ] && { run_one quillora-favorites "$app" || true; }
 done
+
+echo "load average at the end: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 
 # min / median / max of column $2 for program $1.
 stats() {
@@ -193,23 +191,22 @@ row() {
   fi
 }
 echo
-echo "load average at the end: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 printf '%-28s %-28s %-28s %s\n' "figure (min median max)" "floor" "quillora" "ratio / difference of medians"
 row "start to tray (ms)" 2 ratio
 row "RSS at 3 s (KiB)" 3 mb
 row "PSS at 3 s (KiB)" 4 mb
-row "RSS at 30 s, none opened" 5 mb
-row "PSS at 30 s, none opened" 6 mb
-row "RSS after one opening" 9 mb
-row "PSS after one opening" 10 mb
-row "switches in 20 idle s" 7 ratio
-row "CPU in the first 3 s (ms)" 8 ratio
+row "RSS at 30 s, unopened (KiB)" 5 mb
+row "PSS at 30 s, unopened (KiB)" 6 mb
+row "RSS 30 s after opening (KiB)" 7 mb
+row "PSS 30 s after opening (KiB)" 8 mb
+row "switches in 20 idle s" 9 ratio
+row "CPU in the first 3 s (ms)" 10 ratio
 
 if [ "$favorites" -gt 0 ]; then
   echo
   printf '%-28s %-28s %-28s %s\n' "with $favorites favorites" "quillora" "quillora-favorites" "ratio / difference of medians"
   row "start to tray (ms)" 2 ratio quillora quillora-favorites
   row "RSS at 3 s (KiB)" 3 mb quillora quillora-favorites
-  row "RSS at 30 s, none opened" 5 mb quillora quillora-favorites
-  row "RSS after one opening" 9 mb quillora quillora-favorites
+  row "RSS at 30 s, unopened (KiB)" 5 mb quillora quillora-favorites
+  row "RSS 30 s after opening (KiB)" 7 mb quillora quillora-favorites
 fi

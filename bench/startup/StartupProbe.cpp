@@ -1,24 +1,76 @@
 // quillora-startup-probe PROGRAM [ARGS...]: starts PROGRAM and prints, on one line, its pid, the
 // milliseconds from the start until one of its windows is reparented into the system tray (the icon
 // docked), as the X server sees it, and that window's id. Exits 1 when nothing docks within 20 s.
+//
+// Then it stays with the program until it ends: each SIGUSR1 prints one more line, the program's
+// milliseconds on CPU and its context switches since it started, over all its threads, those that have
+// ended included (kernel counters inherited by every thread; without them, /proc: CPU in clock ticks of
+// the whole process, switches of the threads alive).
 #include <xcb/xcb.h>
 
+#include <linux/perf_event.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
-extern char** environ;
-
 namespace {
+
+// A software counter of `pid` and every thread it starts from its exec on; -1 when the kernel refuses.
+int openCounter(pid_t pid, std::uint64_t which) {
+    perf_event_attr attr{};
+    attr.type = PERF_TYPE_SOFTWARE;
+    attr.size = sizeof attr;
+    attr.config = which;
+    attr.disabled = 1;
+    attr.enable_on_exec = 1;
+    attr.inherit = 1;
+    return int(syscall(SYS_perf_event_open, &attr, pid, -1, -1, 0));
+}
+
+std::uint64_t readCounter(int fd) {
+    std::uint64_t value = 0;
+    return fd >= 0 && read(fd, &value, sizeof value) == sizeof value ? value : 0;
+}
+
+// From /proc when there are no counters.
+void procCounters(pid_t pid, double& cpuMs, std::uint64_t& switches) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    unsigned long ticks = 0;
+    for (int i = 3; fields >> field && i <= 15; ++i) {
+        if (i >= 14)
+            ticks += std::stoul(field);
+    }
+    cpuMs = 1000.0 * double(ticks) / double(sysconf(_SC_CLK_TCK));
+    switches = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    if (DIR* dir = opendir(tasks.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            std::ifstream status(tasks + "/" + entry->d_name + "/status");
+            while (std::getline(status, line)) {
+                if (line.find("ctxt_switches:") != std::string::npos)
+                    switches += std::stoull(line.substr(line.find(':') + 1));
+            }
+        }
+        closedir(dir);
+    }
+}
 
 template <typename T>
 using Reply = std::unique_ptr<T, decltype(&std::free)>;
@@ -73,18 +125,37 @@ int main(int argc, char** argv) {
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &rootMask);
     xcb_flush(c);
 
-    const auto start = std::chrono::steady_clock::now();
-    // The program's output goes to standard error, so a shell reading this line does not wait for it.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[1], &actions, nullptr, argv + 1, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        std::fprintf(stderr, "startup-probe: cannot start %s\n", argv[1]);
+    // SIGUSR1 asks for the counters, SIGCHLD tells the program ended: both are waited for below.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+
+    // The child waits until its counters are attached, so that they see every thread it starts.
+    int go[2];
+    if (pipe(go) != 0)
         return 2;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+        close(go[1]);
+        char byte;
+        if (read(go[0], &byte, 1) != 1)
+            _exit(2);
+        // The program's output goes to standard error, so a shell reading these lines does not wait for it.
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+        execv(argv[1], argv + 1);
+        std::fprintf(stderr, "startup-probe: cannot start %s\n", argv[1]);
+        _exit(2);
     }
+    close(go[0]);
+    const int cpuCounter = openCounter(pid, PERF_COUNT_SW_TASK_CLOCK);
+    const int switchCounter = openCounter(pid, PERF_COUNT_SW_CONTEXT_SWITCHES);
+    if (write(go[1], "", 1) != 1)
+        return 2;
+    close(go[1]);
 
     // New top-level windows are watched for their reparenting; the icon window starts as one.
     const uint32_t windowMask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
@@ -133,5 +204,22 @@ docked:
     std::printf("%d %.1f %u\n", pid, ms, icon);
     std::fflush(stdout);
     xcb_disconnect(c);
-    return 0;
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return 0;
+        siginfo_t info;
+        if (sigwaitinfo(&signals, &info) != SIGUSR1)
+            continue;
+        double cpuMs = 0;
+        std::uint64_t switches = 0;
+        if (cpuCounter >= 0 && switchCounter >= 0) {
+            cpuMs = double(readCounter(cpuCounter)) / 1e6;
+            switches = readCounter(switchCounter);
+        } else {
+            procCounters(pid, cpuMs, switches);
+        }
+        std::printf("%.1f %llu\n", cpuMs, static_cast<unsigned long long>(switches));
+        std::fflush(stdout);
+    }
 }

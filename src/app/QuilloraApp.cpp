@@ -13,6 +13,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
+#include "platform/x11/XcbSharedMemory.h"
 #include "services/TextToSpeechService.h"
 #include "settings/LaunchAtLoginManager.h"
 #include "settings/SettingsManager.h"
@@ -101,12 +102,9 @@ int QuilloraApp::run(int argc, char** argv) {
         return 1;
     }
     limitAllocatorArenas();
+    limitPooledThreads();
     qputenv("QT_QPA_PLATFORM", "xcb");
-    // A repaint through shared memory ends in a round trip before the next may start: with the translator
-    // open, each blink of its text cursor woke the application three times. Its windows are small enough
-    // to send whole.
-    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
-        qputenv("QT_XCB_NO_MITSHM", "1");
+    sendImagesOverSocketUnlessChosen();
 
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillora"));

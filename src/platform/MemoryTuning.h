@@ -5,3 +5,8 @@
 // pages stay resident long after the thread went idle; this application's few short tasks share two well.
 // Call before any thread starts.
 void limitAllocatorArenas();
+
+// The global thread pool keeps at most two threads, and lets an idle one go after two seconds rather than
+// thirty: its work here (image conversions while painting, reading a feed, a settings file) comes in short
+// bursts, and every idle thread holds its stack's touched pages.
+void limitPooledThreads();

@@ -1,5 +1,5 @@
 #include "FakePlatform.h"
-#include "platform/Cld2LanguageRecognizer.h"
+#include "platform/LanguageModule.h"
 #include "services/LanguageDetectionService.h"
 
 #include "platform/UserDefaults.h"
@@ -74,12 +74,25 @@ TEST(DetectLanguage, ShortSelectionsOfOnlyTurkishOrOnlyEnglishWordsAreThatLangua
         EXPECT_EQ(LanguageDetectionService::detectLanguage(QString::fromUtf8(text)), expected) << text;
 }
 
-TEST(Cld2Recognizer, FindsClearLanguagesAndNothingInNoise) {
-    Cld2LanguageRecognizer recognizer;
+namespace {
+
+bool cld2IsMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libcld2");
+}
+
+} // namespace
+
+// The recogniser's library comes in with the first text, not before.
+TEST(Cld2Recognizer, LoadsWithTheFirstTextAndFindsClearLanguagesAndNothingInNoise) {
+    EXPECT_FALSE(cld2IsMapped());
+    LanguageRecognizerOnDemand recognizer(QStringLiteral(QUILLORA_LANGUAGE_MODULE_PATH));
+    EXPECT_FALSE(cld2IsMapped());
     const auto detect = [&](const QString& text) { return recognizer.dominantLanguage(text, {}); };
     EXPECT_EQ(detect(
                   "The quick brown fox jumps over the lazy dog while the children watch from the garden."),
               "en");
+    EXPECT_TRUE(cld2IsMapped());
     EXPECT_EQ(detect(QString::fromUtf8(
                   "Bugün hava çok güzel, arkadaşlarımla birlikte parkta yürüyüşe çıkacağız.")),
               "tr");
@@ -100,7 +113,9 @@ namespace {
 
 class Cld2Platform : public FakePlatform {
 public:
-    Cld2Platform() { m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>(); }
+    Cld2Platform() {
+        m_languageRecognizer = std::make_unique<LanguageRecognizerOnDemand>(QUILLORA_LANGUAGE_MODULE_PATH);
+    }
 };
 
 struct LabelledSample {

@@ -10,6 +10,7 @@
 #include "services/TextToSpeechService.h"
 #include "services/TranslationSession.h"
 #include "ui/Backdrop.h"
+#include "ui/CaretBlinkTimeout.h"
 #include "ui/Color.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
@@ -143,6 +144,7 @@ TextInputView::TextInputView(std::function<void(bool)> setCapturingScreen, QWidg
     m_editor->document()->setDocumentMargin(2);
     m_editor->setTabChangesFocus(true);
     m_editor->installEventFilter(this);
+    new CaretBlinkTimeout(m_editor);
     auto* editorRow = new QHBoxLayout;
     editorRow->setContentsMargins(editorSideInset, editorTopInset, editorSideInset, 0);
     editorRow->addWidget(m_editor);

@@ -1,8 +1,12 @@
 #include "platform/x11/DesktopEntryIndex.h"
 
+#include <QDataStream>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <utility>
@@ -77,6 +81,24 @@ void readExec(const QString& exec, DesktopEntry& entry) {
     });
 }
 
+// Bumped whenever what a cache holds, or how entries are read, changes.
+constexpr quint32 cacheFormat = 0x51444531;
+
+struct FoundFile {
+    QString root;
+    QString path;
+};
+
+QDataStream& operator<<(QDataStream& out, const DesktopEntry& entry) {
+    return out << entry.id << entry.path << entry.name << entry.localizedNames << entry.icon
+               << entry.startupWMClass << entry.program << entry.programHasArguments;
+}
+
+QDataStream& operator>>(QDataStream& in, DesktopEntry& entry) {
+    return in >> entry.id >> entry.path >> entry.name >> entry.localizedNames >> entry.icon >>
+           entry.startupWMClass >> entry.program >> entry.programHasArguments;
+}
+
 } // namespace
 
 QString DesktopEntry::localizedName(const QLocale& locale) const {
@@ -147,38 +169,87 @@ bool DesktopEntryIndex::parse(const QByteArray& contents, DesktopEntry& entry, b
     return isApplication && !isHidden;
 }
 
-DesktopEntryIndex DesktopEntryIndex::load(const QStringList& applicationDirs) {
-    DesktopEntryIndex index;
-    QSet<QString> seenIds;
-    for (const QString& root : applicationDirs) {
-        const QDir rootDir(root);
-        if (!rootDir.exists())
-            continue;
-        QStringList paths;
-        // Suffixes compared here: a name filter would bring in the regular expression engine for it.
-        QDirIterator it(root, QDir::Files | QDir::Readable,
-                        QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-        while (it.hasNext()) {
-            QString path = it.next();
-            if (path.endsWith(QLatin1String(".desktop"), Qt::CaseInsensitive))
-                paths.append(std::move(path));
+QString DesktopEntryIndex::standardCachePath() {
+    QString cacheHome = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cacheHome.isEmpty())
+        cacheHome = QDir::homePath() + QStringLiteral("/.cache");
+    return cacheHome + QStringLiteral("/Quillora/desktop-entries");
+}
+
+DesktopEntryIndex DesktopEntryIndex::load(const QStringList& applicationDirs, const QString& cachePath) {
+    // What the folders hold, told by each file's path, size and modification time: the listing stats every
+    // file anyway, so this costs no more than finding them.
+    QList<FoundFile> files;
+    QByteArray key;
+    {
+        QDataStream stamp(&key, QIODevice::WriteOnly);
+        stamp.setVersion(QDataStream::Qt_6_0);
+        stamp << cacheFormat << applicationDirs;
+        for (const QString& root : applicationDirs) {
+            QList<QFileInfo> found;
+            // Suffixes compared here: a name filter would bring in the regular expression engine for it.
+            QDirIterator it(root, QDir::Files | QDir::Readable,
+                            QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+            while (it.hasNext()) {
+                QFileInfo info = it.nextFileInfo();
+                if (info.fileName().endsWith(QLatin1String(".desktop"), Qt::CaseInsensitive))
+                    found.append(std::move(info));
+            }
+            std::sort(found.begin(), found.end(), [](const QFileInfo& a, const QFileInfo& b) {
+                return a.filePath() < b.filePath();
+            });
+            for (const QFileInfo& info : found) {
+                stamp << info.filePath() << info.size()
+                      << info.lastModified().toMSecsSinceEpoch();
+                files.append({root, info.filePath()});
+            }
         }
-        std::sort(paths.begin(), paths.end());
-        for (const QString& path : paths) {
-            QString id = rootDir.relativeFilePath(path);
-            id.chop(int(qstrlen(".desktop")));
-            id.replace(u'/', u'-');
-            if (seenIds.contains(id))
-                continue;
-            seenIds.insert(id);
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            DesktopEntry entry;
-            entry.id = id;
-            entry.path = path;
-            if (parse(file.readAll(), entry))
-                index.m_entries.append(std::move(entry));
+    }
+
+    DesktopEntryIndex index;
+    if (!cachePath.isEmpty()) {
+        QFile cache(cachePath);
+        if (cache.open(QIODevice::ReadOnly) && cache.read(key.size()) == key) {
+            QDataStream in(&cache);
+            in.setVersion(QDataStream::Qt_6_0);
+            qint64 count = 0;
+            in >> count;
+            for (qint64 i = 0; i < count && in.status() == QDataStream::Ok; ++i)
+                in >> index.m_entries.emplace_back();
+            if (in.status() == QDataStream::Ok && in.atEnd())
+                return index;
+            index.m_entries.clear();
+        }
+    }
+
+    QSet<QString> seenIds;
+    for (const FoundFile& found : files) {
+        QString id = QDir(found.root).relativeFilePath(found.path);
+        id.chop(int(qstrlen(".desktop")));
+        id.replace(u'/', u'-');
+        if (seenIds.contains(id))
+            continue;
+        seenIds.insert(id);
+        QFile file(found.path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        DesktopEntry entry;
+        entry.id = id;
+        entry.path = found.path;
+        if (parse(file.readAll(), entry))
+            index.m_entries.append(std::move(entry));
+    }
+
+    if (!cachePath.isEmpty() && QDir().mkpath(QFileInfo(cachePath).path())) {
+        QSaveFile cache(cachePath);
+        if (cache.open(QIODevice::WriteOnly)) {
+            cache.write(key);
+            QDataStream out(&cache);
+            out.setVersion(QDataStream::Qt_6_0);
+            out << qint64(index.m_entries.size());
+            for (const DesktopEntry& entry : index.m_entries)
+                out << entry;
+            cache.commit();
         }
     }
     return index;

@@ -30,8 +30,12 @@ public:
     // $XDG_DATA_HOME/applications, then each of $XDG_DATA_DIRS + /applications, in precedence order.
     static QStringList standardApplicationDirs();
     // Reads every application entry under `applicationDirs`; for an id found in several folders the first
-    // folder wins, and an entry marked Hidden there hides the id altogether.
-    static DesktopEntryIndex load(const QStringList& applicationDirs);
+    // folder wins, and an entry marked Hidden there hides the id altogether. With a `cachePath`, the
+    // entries are taken from that file when the folders hold the same files, of the same sizes and times,
+    // as when it was written; otherwise they are read and the file is written anew.
+    static DesktopEntryIndex load(const QStringList& applicationDirs, const QString& cachePath = {});
+    // $XDG_CACHE_HOME/Quillora/desktop-entries.
+    static QString standardCachePath();
 
     // The entry of a window whose WM_CLASS is (`instance`, `windowClass`), ignoring case: an entry whose
     // StartupWMClass is the class (or the instance), else one whose id is the class or the instance, else

@@ -2,7 +2,7 @@
 
 #include "platform/AudioModule.h"
 #include "platform/AudioPlayer.h"
-#include "platform/Cld2LanguageRecognizer.h"
+#include "platform/LanguageModule.h"
 #include "platform/x11/AtspiAccessibilityBus.h"
 #include "platform/x11/LinuxDeviceIdentity.h"
 #include "platform/x11/X11AccessibilityPermission.h"
@@ -23,7 +23,7 @@ X11Platform::X11Platform() {
     m_keyEventPoster = std::make_unique<X11KeyEventPoster>();
     m_workspace = std::make_unique<X11Workspace>();
     m_accessibilityPermission = std::make_unique<X11AccessibilityPermission>();
-    m_languageRecognizer = std::make_unique<Cld2LanguageRecognizer>();
+    m_languageRecognizer = std::make_unique<LanguageRecognizerOnDemand>();
     m_deviceIdentity = std::make_unique<LinuxDeviceIdentity>();
     m_accessibilityBus = std::make_unique<AtspiAccessibilityBus>();
     m_screenCapture = std::make_unique<X11ScreenCapture>();

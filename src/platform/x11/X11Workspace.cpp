@@ -65,10 +65,10 @@ struct X11Workspace::WindowInfo {
     QList<std::uint32_t> types;
 };
 
-X11Workspace::X11Workspace(QStringList applicationDirs, QObject* parent)
+X11Workspace::X11Workspace(QStringList applicationDirs, QString cachePath, QObject* parent)
     : Workspace(parent)
-    , m_index(std::async(std::launch::async, [dirs = std::move(applicationDirs)] {
-                  return DesktopEntryIndex::load(dirs);
+    , m_index(std::async(std::launch::async, [dirs = std::move(applicationDirs), cache = std::move(cachePath)] {
+                  return DesktopEntryIndex::load(dirs, cache);
               }).share()) {}
 
 X11Workspace::~X11Workspace() = default;

@@ -15,9 +15,10 @@ struct xcb_connection_t;
 class X11Workspace : public Workspace {
     Q_OBJECT
 public:
-    // The desktop entries under `applicationDirs` are indexed once, off the main thread, starting now.
+    // The desktop entries under `applicationDirs` are indexed once, off the main thread, starting now,
+    // through the cache file at `cachePath` (none when empty).
     explicit X11Workspace(QStringList applicationDirs = DesktopEntryIndex::standardApplicationDirs(),
-                          QObject* parent = nullptr);
+                          QString cachePath = DesktopEntryIndex::standardCachePath(), QObject* parent = nullptr);
     ~X11Workspace() override;
 
     std::optional<RunningApplication> frontmostApplication() const override;

@@ -7,9 +7,13 @@
 #include "ui/TranslatorPanelStyle.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QScreen>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -156,4 +160,87 @@ TEST(TranslatorRepaint, TheSameLanguagesAndServiceIconSetAgainRepaintNothing) {
         sentinel->update();
     };
     EXPECT_NE(within(log.paintsOf(change, sentinel), selector), std::vector<std::string>());
+}
+
+namespace {
+
+// The text area's paint events, as the rectangles they repaint.
+class AreaPaints : public QObject {
+public:
+    explicit AreaPaints(QWidget* area) { area->installEventFilter(this); }
+    QList<QRect> rects;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            rects.append(static_cast<QPaintEvent*>(event)->rect());
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(TranslatorRepaint, CursorBlinksOverItsOwnPixelsAndStopsShownAfterTheDesktopsTimeoutUntilInput) {
+    // The desktop's setting, as GTK keeps it: stop blinking after one second without input.
+    QTemporaryDir config;
+    ASSERT_TRUE(QDir(config.path()).mkpath(QStringLiteral("gtk-3.0")));
+    QFile settings(config.filePath(QStringLiteral("gtk-3.0/settings.ini")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Settings]\ngtk-theme-name=Adwaita\ngtk-cursor-blink-timeout = 1\n");
+    settings.close();
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const int oldFlashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(80);
+
+    {
+        InputOnPanel scene;
+        QTextEdit* editor = scene.input->editor();
+        AreaPaints paints(editor->viewport());
+        scene.window.show();
+        scene.window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&scene.window));
+        scene.input->focusEditor();
+        QTest::keyClick(editor, Qt::Key_A);
+        runQueuedWork();
+
+        // Painted nothing over `ms`.
+        const auto quietFor = [&paints](int ms) {
+            paints.rects.clear();
+            QTest::qWait(ms);
+            return paints.rects.isEmpty();
+        };
+        const auto blinksOverCursorOnly = [&] {
+            paints.rects.clear();
+            const bool blinked = waitUntil([&paints] { return paints.rects.size() >= 3; }, 2000);
+            const QRect cursor = editor->cursorRect().adjusted(-6, -2, 6, 2);
+            return blinked && std::all_of(paints.rects.cbegin(), paints.rects.cend(),
+                                          [cursor](const QRect& r) { return cursor.contains(r); });
+        };
+        const auto cursorShown = [editor] {
+            const QImage area = editor->viewport()->grab().toImage();
+            const QRect cursor = editor->cursorRect();
+            const QPoint at(cursor.left(), cursor.center().y());
+            return area.pixel(at) != area.pixel(at + QPoint(cursor.width() + 3, 0));
+        };
+
+        EXPECT_TRUE(blinksOverCursorOnly());
+        // No input for a second: the cursor stays, steady.
+        EXPECT_TRUE(waitUntil([&] { return quietFor(300); }, 5000));
+        EXPECT_TRUE(cursorShown());
+        EXPECT_TRUE(quietFor(300));
+
+        // A key blinks it again, and so does a click; then it settles again.
+        QTest::keyClick(editor, Qt::Key_B);
+        EXPECT_TRUE(blinksOverCursorOnly());
+        EXPECT_TRUE(waitUntil([&] { return quietFor(300); }, 5000));
+        QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, editor->cursorRect().center());
+        EXPECT_TRUE(blinksOverCursorOnly());
+        EXPECT_TRUE(waitUntil([&] { return quietFor(300); }, 5000));
+        EXPECT_TRUE(cursorShown());
+    }
+    // The application's own flash time is back once the field is gone.
+    EXPECT_EQ(QApplication::cursorFlashTime(), 80);
+    QApplication::setCursorFlashTime(oldFlashTime);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
 }

@@ -112,3 +112,55 @@ TEST_F(DesktopEntryIndexTest, ReadsOnlyTheMainGroupAndItsLocalisedNames) {
 }
 
 } // namespace
+
+// The cache answers while the folders hold the same files; an added, removed or rewritten file, or another
+// list of folders, reads them again and writes the cache anew.
+TEST_F(DesktopEntryIndexTest, CacheStandsForTheFilesWhileTheyStayTheSame) {
+    write("home/editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\n");
+    write("system/kde/viewer.desktop", "[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %U\n");
+    const QString cache = dir("cache/Quillora/desktop-entries");
+    const QStringList dirs{dir("home"), dir("system")};
+    const auto names = [](const DesktopEntryIndex& index) {
+        QStringList names;
+        for (const QString& id : {"editor", "kde-viewer", "notes"}) {
+            if (const DesktopEntry* entry = index.entryWithId(id))
+                names.append(entry->name + "/" + entry->localizedNames.value("de") + "/" + entry->program);
+        }
+        return names;
+    };
+    const QStringList expected{"Editor/Bearbeiter/", "Viewer//viewer"};
+    EXPECT_EQ(names(DesktopEntryIndex::load(dirs, cache)), expected);
+    ASSERT_TRUE(QFile::exists(cache));
+
+    // The cache is what answers: a change inside it (the files left alone) shows.
+    QFile file(cache);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    // Strings are kept as big-endian UTF-16.
+    const auto wideOf = [](const char* latin) {
+        QByteArray wide;
+        for (const char* c = latin; *c; ++c)
+            wide.append('\0').append(*c);
+        return wide;
+    };
+    const QByteArray wide = wideOf("Viewer"), otherWide = wideOf("Vuewer");
+    ASSERT_GE(bytes.lastIndexOf(wide), 0);
+    bytes.replace(bytes.lastIndexOf(wide), wide.size(), otherWide);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    EXPECT_EQ(names(DesktopEntryIndex::load(dirs, cache)), QStringList({"Editor/Bearbeiter/", "Vuewer//viewer"}));
+
+    // A rewritten file, one more, or other folders: read again.
+    write("system/kde/viewer.desktop", "[Desktop Entry]\nType=Application\nName=Viewer 2\nExec=viewer %U\n");
+    EXPECT_EQ(names(DesktopEntryIndex::load(dirs, cache)), QStringList({"Editor/Bearbeiter/", "Viewer 2//viewer"}));
+    write("home/notes.desktop", "[Desktop Entry]\nType=Application\nName=Notes\n");
+    EXPECT_EQ(names(DesktopEntryIndex::load(dirs, cache)).size(), 3);
+    EXPECT_EQ(names(DesktopEntryIndex::load({dir("home")}, cache)).size(), 2);
+    // A damaged cache is read past.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Append));
+    file.write("garbage");
+    file.close();
+    EXPECT_EQ(names(DesktopEntryIndex::load({dir("home")}, cache)).size(), 2);
+}

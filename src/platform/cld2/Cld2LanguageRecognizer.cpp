@@ -1,4 +1,4 @@
-#include "platform/Cld2LanguageRecognizer.h"
+#include "platform/cld2/Cld2LanguageRecognizer.h"
 
 #include <cld2/public/compact_lang_det.h>
 #include <cld2/public/encodings.h>
