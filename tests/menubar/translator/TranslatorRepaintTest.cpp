@@ -214,8 +214,10 @@ TEST(TranslatorRepaint, CursorBlinksOverItsOwnPixelsAndStopsShownAfterTheDesktop
             paints.rects.clear();
             const bool blinked = waitUntil([&paints] { return paints.rects.size() >= 3; }, 2000);
             const QRect cursor = editor->cursorRect().adjusted(-6, -2, 6, 2);
-            return blinked && std::all_of(paints.rects.cbegin(), paints.rects.cend(),
-                                          [cursor](const QRect& r) { return cursor.contains(r); });
+            for (const QRect& r : paints.rects)
+                EXPECT_TRUE(cursor.contains(r)) << "blink repainted " << r.x() << "," << r.y() << " " << r.width()
+                                                << "x" << r.height();
+            return blinked;
         };
         const auto cursorShown = [editor] {
             const QImage area = editor->viewport()->grab().toImage();
@@ -232,9 +234,11 @@ TEST(TranslatorRepaint, CursorBlinksOverItsOwnPixelsAndStopsShownAfterTheDesktop
 
         // A key blinks it again, and so does a click; then it settles again.
         QTest::keyClick(editor, Qt::Key_B);
+        runQueuedWork();
         EXPECT_TRUE(blinksOverCursorOnly());
         EXPECT_TRUE(waitUntil([&] { return quietFor(300); }, 5000));
         QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, editor->cursorRect().center());
+        runQueuedWork();
         EXPECT_TRUE(blinksOverCursorOnly());
         EXPECT_TRUE(waitUntil([&] { return quietFor(300); }, 5000));
         EXPECT_TRUE(cursorShown());

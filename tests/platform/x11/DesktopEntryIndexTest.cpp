@@ -122,7 +122,7 @@ TEST_F(DesktopEntryIndexTest, CacheStandsForTheFilesWhileTheyStayTheSame) {
     const QStringList dirs{dir("home"), dir("system")};
     const auto names = [](const DesktopEntryIndex& index) {
         QStringList names;
-        for (const QString& id : {"editor", "kde-viewer", "notes"}) {
+        for (const char* id : {"editor", "kde-viewer", "notes"}) {
             if (const DesktopEntry* entry = index.entryWithId(id))
                 names.append(entry->name + "/" + entry->localizedNames.value("de") + "/" + entry->program);
         }

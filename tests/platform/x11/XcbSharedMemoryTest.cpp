@@ -22,8 +22,9 @@ TEST(XcbSharedMemory, UsersChoiceWinsAndOnlyItsAbsenceTurnsSharedMemoryOff) {
             qputenv(name, c.given);
         sendImagesOverSocketUnlessChosen();
         EXPECT_EQ(qEnvironmentVariableIsSet(name), !c.expected.isNull()) << c.given.constData();
-        if (!c.expected.isNull())
+        if (!c.expected.isNull()) {
             EXPECT_EQ(qgetenv(name), c.expected) << c.given.constData();
+        }
     }
     if (wasSet)
         qputenv(name, old);
