@@ -4,14 +4,12 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QFuture>
-#include <QPromise>
+#include <QMetaObject>
 #include <QStandardPaths>
 #include <QStyleHints>
 #include <QThreadPool>
 #include <QWidget>
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -45,22 +43,28 @@ CaretBlinkTimeout::CaretBlinkTimeout(QWidget* field, std::optional<std::chrono::
         restart();
     if (timeout)
         return;
-    auto promise = std::make_shared<QPromise<std::optional<int>>>();
-    QFuture<std::optional<int>> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise] {
-        promise->addResult(desktopTimeoutSeconds());
-        promise->finish();
+    // Answered on the main thread, and only while this object lives.
+    QPointer<CaretBlinkTimeout> self(this);
+    QThreadPool::globalInstance()->start([self] {
+        const std::optional<int> seconds = desktopTimeoutSeconds();
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, seconds] {
+                if (self)
+                    self->follow(seconds);
+            },
+            Qt::QueuedConnection);
     });
-    future.then(this, [this](std::optional<int> seconds) {
-        if (!seconds)
-            return;
-        // GTK takes zero and less as "never stop"; its largest is one day.
-        m_stops = *seconds > 0;
-        m_timer.setInterval(std::chrono::seconds(std::min(*seconds, 24 * 3600)));
-        if (m_timer.isActive() || !m_stops)
-            restart();
-    });
+}
+
+void CaretBlinkTimeout::follow(std::optional<int> seconds) {
+    if (!seconds)
+        return;
+    // GTK takes zero and less as "never stop"; its largest is one day.
+    m_stops = *seconds > 0;
+    m_timer.setInterval(std::chrono::seconds(std::min(*seconds, 24 * 3600)));
+    if (m_timer.isActive() || !m_stops)
+        restart();
 }
 
 CaretBlinkTimeout::~CaretBlinkTimeout() {

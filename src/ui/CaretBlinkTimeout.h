@@ -29,6 +29,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void follow(std::optional<int> seconds);
     void restart();
     void stopBlinking();
     void resumeBlinking();
