@@ -33,6 +33,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -266,13 +267,17 @@ void AppDelegate::showOnboardingWindow() {
 
     auto* window = new QWidget;
     window->setWindowTitle(kOnboardingTitle);
-    QScreen* screen = QGuiApplication::primaryScreen();
-    window->setFixedSize(ScreenFit::windowSize(QSize(650, 650), screen));
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
-    // Scrolls only on a screen too small for the window.
+    // Scrolls only on a screen too small for the window, its scroll bar beside the view.
     auto* scroll = new QScrollArea(window);
     scroll->setFrameShape(QFrame::NoFrame);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize wanted(650, 650);
+    QSize size = ScreenFit::windowSize(wanted, screen);
+    if (size.height() < wanted.height())
+        size = ScreenFit::windowSize(wanted + QSize(scroll->verticalScrollBar()->sizeHint().width(), 0), screen);
+    window->setFixedSize(size);
     auto* view = new OnboardingView;
     QPointer<AppDelegate> self(this);
     view->onWelcome = [self] {
