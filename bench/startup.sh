@@ -83,15 +83,15 @@ memory() {
 results=$scratch/results
 : >"$results"
 
-# Starts program $2 for run $1 through the probe; sets probe, probe_out, pid, ms and icon.
+# Starts program $2 for run $1 through the probe; sets probe_pid, probe_out, pid, ms and icon.
 start_probed() {
   probe_out=$scratch/$1.probe
   : >"$probe_out"
   env $(env_for "$1") "$probe" "$2" >"$probe_out" &
-  probe=$!
+  probe_pid=$!
   for _ in $(seq 1 400); do
     [ -s "$probe_out" ] && break
-    kill -0 "$probe" 2>/dev/null || break
+    kill -0 "$probe_pid" 2>/dev/null || break
     sleep 0.05
   done
   read -r pid ms icon <"$probe_out" && [ "${ms:-0}" != -1 ] && [ -n "${icon:-}" ]
@@ -101,7 +101,7 @@ start_probed() {
 counters() {
   local lines
   lines=$(wc -l <"$probe_out")
-  kill -USR1 "$probe"
+  kill -USR1 "$probe_pid"
   for _ in $(seq 1 100); do
     [ "$(wc -l <"$probe_out")" -gt "$lines" ] && break
     sleep 0.02
@@ -111,7 +111,7 @@ counters() {
 
 stop_probed() {
   kill "$pid" 2>/dev/null || true
-  wait "$probe" 2>/dev/null || true
+  wait "$probe_pid" 2>/dev/null || true
   for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 }
 
