@@ -1,9 +1,10 @@
 #include "platform/MemoryTuning.h"
 
+#include "TestUtils.h"
+
 #include <QDir>
 #include <QSemaphore>
 #include <QSet>
-#include <QTest>
 #include <QThread>
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ TEST(MemoryTuning, PooledWorkRunsOnFewThreadsThatLeaveOnceIdle) {
     // Not waitForDone(): it would end the idle threads itself.
     done.acquire(8);
     EXPECT_LE(workers.size(), 2);
-    QTRY_COMPARE_WITH_TIMEOUT(threadsOfThisProcess(), before, 15000);
+    EXPECT_TRUE(waitUntil([before] { return threadsOfThisProcess() == before; }, 15000));
 
     pool->setMaxThreadCount(oldMax);
     pool->setExpiryTimeout(oldExpiry);
