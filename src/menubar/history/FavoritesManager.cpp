@@ -59,6 +59,13 @@ FavoritesManager::FavoritesManager(LoadInBackground) {
         loaded.bytes = stored->utf8();
         loaded.decoded = TranslationHistoryItem::decodeList(loaded.bytes);
         loaded.counts = indexOf(loaded.decoded.items);
+        // An addition puts its record in front of all the others: the room for it is made here, once,
+        // rather than by moving every record on the UI thread at the first one.
+        if (QList<TranslationHistoryItem>& items = loaded.decoded.items; !items.isEmpty()) {
+            const TranslationHistoryItem first = items.first();
+            items.prepend(first);
+            items.removeFirst();
+        }
         QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
         return loaded;
     });
