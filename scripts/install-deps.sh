@@ -29,9 +29,9 @@ packages=(
   dbus-daemon at-spi2-core
   # process lists for the run-script test
   procps
-  # a sound server of the tests' own (a null sink) for speech, and a library many desktops bring along
-  # that the audio stack may load
-  pulseaudio pulseaudio-utils libopenal1
+  # a sound server of the tests' own (a null sink) for speech, and what many desktops bring along that the
+  # audio stack then loads: the bad plugins set, whose OpenAL sink pulls in libopenal1
+  pulseaudio pulseaudio-utils libopenal1 gstreamer1.0-plugins-bad
 )
 
 missing=()
