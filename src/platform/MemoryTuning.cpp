@@ -14,3 +14,7 @@ void limitPooledThreads() {
     pool->setMaxThreadCount(2);
     pool->setExpiryTimeout(2000);
 }
+
+void returnFreedMemory() {
+    QThreadPool::globalInstance()->start([] { ::malloc_trim(0); });
+}

@@ -10,3 +10,7 @@ void limitAllocatorArenas();
 // thirty: its work here (image conversions while painting, reading a feed, a settings file) comes in short
 // bursts, and every idle thread holds its stack's touched pages.
 void limitPooledThreads();
+
+// Hands the allocator's free pages back to the system, on a pooled thread: after a window closes, what it
+// freed would otherwise stay resident.
+void returnFreedMemory();

@@ -88,8 +88,9 @@ QImage Backdrop::render(QWidget* widget) {
 }
 
 bool Backdrop::eventFilter(QObject* watched, QEvent* event) {
-    // A window shown again may sit elsewhere, or over a desktop that now composites.
-    if (watched == m_widget && event->type() == QEvent::Show)
+    // A window shown again may sit elsewhere, or over a desktop that now composites; a hidden one has no
+    // use for the snapshot's memory.
+    if (watched == m_widget && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
         invalidate();
     return QObject::eventFilter(watched, event);
 }

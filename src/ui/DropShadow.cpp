@@ -224,6 +224,10 @@ private:
 
 } // namespace
 
+void releaseImages() {
+    std::vector<Entry>().swap(cache());
+}
+
 int margin(qreal blur) {
     return int(std::ceil(blur * 3));
 }

@@ -25,6 +25,9 @@ void attach(QWidget* widget, const Theme::Shadow& shadow, Opacity opacity = {});
 // deviation `blur`, padded by `margin(blur)` on every side. Cached; the image's pixel ratio is `dpr`.
 QImage image(QSize size, qreal corner, qreal blur, const QColor& color, qreal dpr);
 
+// Forgets every cached image; shadows painted later render theirs again.
+void releaseImages();
+
 // How far a shadow of `blur` reaches beyond the shape.
 int margin(qreal blur);
 

@@ -1,7 +1,10 @@
 #include "ui/PopoverWindow.h"
 
+#include "platform/MemoryTuning.h"
+
 #include "ui/Color.h"
 #include "ui/Compositor.h"
+#include "ui/DropShadow.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
@@ -404,6 +407,10 @@ void PopoverWindow::hideEvent(QHideEvent* event) {
     }
     m_activationPending = false;
     Q_EMIT closed();
+    // The shadows are drawn again on the next showing; until then their images are dead weight. The
+    // children hear of the hiding after this, and drop their own images then.
+    DropShadow::releaseImages();
+    QMetaObject::invokeMethod(this, [] { returnFreedMemory(); }, Qt::QueuedConnection);
 }
 
 bool PopoverWindow::contains(const QObject* object) const {

@@ -2,6 +2,9 @@
 // server, late and in its own order.
 #include "ui/PopoverWindow.h"
 
+#include "ui/DropShadow.h"
+#include "ui/Theme.h"
+
 #include "Desktop.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
@@ -91,4 +94,48 @@ TEST(PopoverOutline, ArrowSidesMirrorEachOther) {
                 << "row " << y << ", " << dx << " from the middle";
         }
     }
+}
+
+// A closed popover gives back the shadow images, and the next showing paints the same picture in the
+// same place.
+TEST(PopoverClosing, GivesBackItsShadowsAndShowsTheSamePictureAgain) {
+    PopoverWindow popover(PopoverWindow::StaysOnTop);
+    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
+    auto* content = new QWidget;
+    auto* card = new QWidget(content);
+    card->setGeometry(40, 30, 120, 50);
+    DropShadow::attach(card, Theme::smallShadow());
+    popover.setContentWidget(content);
+    popover.setContentSize(QSize(300, 120));
+    const auto show = [&] {
+        popover.showRelativeTo(QRect(400, 300, 101, 20), Edge::Bottom);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&popover));
+    };
+    const auto shot = [&] {
+        return popover.screen()
+            ->grabWindow(0, popover.x(), popover.y(), popover.width(), popover.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    show();
+    QImage first;
+    // The bubble's fill is light in either appearance; the screen beneath is black.
+    ASSERT_TRUE(waitUntil([&] {
+        first = shot();
+        return first.pixelColor(first.width() - 20, first.height() - 20).lightness() > 100;
+    }));
+    const QRect frame = popover.geometry();
+    const auto shadowKey = [&] {
+        return DropShadow::image(card->size(), Theme::cornerRadius, Theme::smallShadow().radius,
+                                 Theme::smallShadow().color, popover.devicePixelRatioF())
+            .cacheKey();
+    };
+    const qint64 shownShadow = shadowKey();
+
+    popover.hide();
+    EXPECT_NE(shadowKey(), shownShadow);
+
+    show();
+    EXPECT_EQ(popover.geometry(), frame);
+    EXPECT_TRUE(waitUntil([&] { return shot() == first; }));
 }
