@@ -4,6 +4,7 @@
 #include "platform/Notifications.h"
 
 #include <QLocale>
+#include <QStringDecoder>
 #include <cmath>
 #include <cstring>
 
@@ -208,6 +209,9 @@ public:
         , m_end(text.data() + text.size()) {}
 
     bool read(TranslationHistoryItem::Decoded& result) {
+        // QJsonDocument passes over one byte-order mark, only in front of everything.
+        if (m_end - m_p >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
+            m_p += 3;
         skipSpace();
         if (!consume('['))
             return false;
@@ -317,7 +321,7 @@ private:
                     members->strings[index] = std::move(value);
                 else if (isDate)
                     members->date.reset();
-            } else if (c == '-' || (c >= '0' && c <= '9')) {
+            } else if (c == '-' || c == '.' || (c >= '0' && c <= '9')) {
                 double value = 0;
                 if (!readNumber(value))
                     return false;
@@ -339,12 +343,22 @@ private:
         }
     }
 
+    // Invalid UTF-8 fails the whole text, as in QJsonDocument. A string without escapes loses a
+    // byte-order mark at its start there, one with escapes keeps it: so it is here.
     bool readString(QString& out) {
         if (!consume('"'))
             return false;
         const char* run = m_p;
-        QByteArray unescaped;
         bool escaped = false;
+        const auto appendRun = [&](const char* end) {
+            QStringDecoder decoder(QStringDecoder::Utf8,
+                                   QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            const qsizetype size = out.size();
+            out.resize(size + decoder.requiredSpace(end - run));
+            out.truncate(decoder.appendToBuffer(out.data() + size, QByteArrayView(run, end - run)) -
+                         out.constData());
+            return !decoder.hasError();
+        };
         while (m_p < m_end) {
             // Texts are long and mostly plain: those bytes are passed eight at a time.
             while (m_end - m_p >= 8 && eightPlainBytes(m_p))
@@ -354,10 +368,13 @@ private:
             const char c = *m_p;
             if (c == '"') {
                 if (escaped) {
-                    unescaped.append(run, m_p - run);
-                    out = QString::fromUtf8(unescaped);
+                    if (!appendRun(m_p))
+                        return false;
                 } else {
-                    out = QString::fromUtf8(run, m_p - run);
+                    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+                    out = decoder(QByteArrayView(run, m_p - run));
+                    if (decoder.hasError())
+                        return false;
                 }
                 ++m_p;
                 return true;
@@ -368,53 +385,37 @@ private:
                 continue;
             }
             escaped = true;
-            unescaped.append(run, m_p - run);
+            if (!appendRun(m_p))
+                return false;
             if (++m_p >= m_end)
                 return false;
             switch (*m_p++) {
-            case '"':
-                unescaped += '"';
-                break;
-            case '\\':
-                unescaped += '\\';
-                break;
-            case '/':
-                unescaped += '/';
-                break;
             case 'b':
-                unescaped += '\b';
+                out += u'\b';
                 break;
             case 'f':
-                unescaped += '\f';
+                out += u'\f';
                 break;
             case 'n':
-                unescaped += '\n';
+                out += u'\n';
                 break;
             case 'r':
-                unescaped += '\r';
+                out += u'\r';
                 break;
             case 't':
-                unescaped += '\t';
+                out += u'\t';
                 break;
             case 'u': {
+                // Each escape is one UTF-16 unit: a pair makes its character, a lone surrogate stays.
                 char32_t code = 0;
                 if (!readHex4(code))
                     return false;
-                if (code >= 0xD800 && code < 0xDC00 && m_end - m_p >= 6 && m_p[0] == '\\' && m_p[1] == 'u') {
-                    const char* save = m_p;
-                    m_p += 2;
-                    char32_t low = 0;
-                    if (readHex4(low) && low >= 0xDC00 && low < 0xE000)
-                        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                    else
-                        m_p = save;
-                }
-                unescaped += QString::fromUcs4(&code, 1).toUtf8();
+                out += QChar(char16_t(code));
                 break;
             }
             default:
-                // Taken as the character itself, as QJsonDocument does.
-                unescaped += m_p[-1];
+                // '"', '\\', '/', and any other byte: taken as the Latin-1 character, as QJsonDocument does.
+                out += QChar(char16_t(uchar(m_p[-1])));
                 break;
             }
             run = m_p;
@@ -441,29 +442,27 @@ private:
     }
 
     bool readNumber(double& value) {
+        // Scanned as QJsonDocument scans: digits may be missing before or after the point ("1.", ".5");
+        // whether the whole is a number, and a finite one, the conversion tells.
         const char* start = m_p;
         consume('-');
-        const bool leadingZero = peek() == '0';
-        if (!consumeDigits() || (leadingZero && m_p - start > (*start == '-' ? 2 : 1)))
-            return false;
-        if (consume('.') && !consumeDigits())
-            return false;
+        if (!consume('0'))
+            consumeDigits();
+        if (consume('.'))
+            consumeDigits();
         if (peek() == 'e' || peek() == 'E') {
             ++m_p;
             if (!consume('+'))
                 consume('-');
-            if (!consumeDigits())
-                return false;
+            consumeDigits();
         }
         bool ok = false;
         value = QByteArrayView(start, m_p - start).toDouble(&ok);
         return ok;
     }
-    bool consumeDigits() {
-        const char* start = m_p;
+    void consumeDigits() {
         while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
             ++m_p;
-        return m_p > start;
     }
 
     bool skipValue() {
