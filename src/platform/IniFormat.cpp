@@ -396,12 +396,15 @@ bool unescapeValue(QByteArrayView str, QString& text, QStringList& list) {
     return isList;
 }
 
-// Tells whether every length a value streamed by Qt 4.0's rules declares fits in the bytes that follow.
-// Qt makes room for a declared count before it reads the items, so one damaged count asks for
+// Tells whether every length a streamed value declares fits in the bytes that follow: a "@Variant(" value
+// is streamed by Qt 4.0's rules, a "@DateTime(" one by Qt 5.6's, and Qt reads either as a value of any
+// kind. Qt makes room for a declared count before it reads the items, so one damaged count asks for
 // gigabytes. Kinds of value this walk does not know, and values nested too deep, are refused.
 class StreamedLengths {
 public:
-    explicit StreamedLengths(QByteArrayView bytes) : m_bytes(bytes) {}
+    StreamedLengths(QByteArrayView bytes, QDataStream::Version version)
+        : m_bytes(bytes)
+        , m_qt5(version >= QDataStream::Qt_5_0) {}
     bool fit() { return variant(0); }
 
 private:
@@ -437,13 +440,43 @@ private:
         }
         return true;
     }
+    // Date, time and kind of time; then an offset, or a time zone by name (a zone made of an offset
+    // names a marker instead, its own fields following).
+    bool dateTime() {
+        if (!m_qt5)
+            return take(9);
+        if (!take(12) || left() < 1)
+            return false;
+        switch (int(m_bytes[m_pos++])) {
+        case Qt::OffsetFromUTC:
+            return take(4);
+        case Qt::TimeZone: {
+            static const QByteArray marker = [] {
+                QByteArray text;
+                for (const char c : QByteArrayView("OffsetFromUtc"))
+                    text += QByteArray(1, '\0') + c;
+                return text;
+            }();
+            const qsizetype start = m_pos + 4;
+            if (!bytes())
+                return false;
+            if (m_bytes.sliced(start, m_pos - start) != marker)
+                return true;
+            return bytes() && take(4) && bytes() && bytes() && take(4) && bytes();
+        }
+        default:
+            return true;
+        }
+    }
     bool variant(int depth) {
         const auto type = number();
-        if (!type || depth > kMaxDepth)
+        // From Qt 4.2 on, a flag for a null value follows the type.
+        if (!type || depth > kMaxDepth || (m_qt5 && !take(1)))
             return false;
         // Qt 4 numbered the types from 128 on 97 higher.
-        switch (*type >= 128 ? *type - 97 : *type) {
-        case 0: // no value: an empty text follows
+        switch (!m_qt5 && *type >= 128 ? *type - 97 : *type) {
+        case 0: // no value: by Qt 4's rules, an empty text follows
+            return m_qt5 || bytes();
         case QMetaType::QString:
         case QMetaType::QByteArray:
         case QMetaType::QUrl:
@@ -458,10 +491,12 @@ private:
             return take(2);
         case QMetaType::Int:
         case QMetaType::UInt:
-        case QMetaType::QDate:
         case QMetaType::QTime:
-        case QMetaType::Float:
             return take(4);
+        // A day number, and a float at double precision, take eight bytes from Qt 5 on.
+        case QMetaType::QDate:
+        case QMetaType::Float:
+            return take(m_qt5 ? 8 : 4);
         case QMetaType::LongLong:
         case QMetaType::ULongLong:
         case QMetaType::Long:
@@ -471,7 +506,7 @@ private:
         case QMetaType::QPoint:
             return take(8);
         case QMetaType::QDateTime:
-            return take(9);
+            return dateTime();
         case QMetaType::QRect:
         case QMetaType::QSizeF:
         case QMetaType::QPointF:
@@ -497,6 +532,7 @@ private:
     }
 
     QByteArrayView m_bytes;
+    bool m_qt5;
     qsizetype m_pos = 0;
 };
 
@@ -512,11 +548,11 @@ QVariant stringToVariant(const QString& s) {
         if (s.startsWith(QLatin1StringView("@Variant(")) || s.startsWith(QLatin1StringView("@DateTime("))) {
             const bool dateTime = s.startsWith(QLatin1StringView("@DateTime("));
             QByteArray bytes = inner(dateTime ? 10 : 9).toLatin1();
-            // A date and time holds no count; anything else is checked before Qt reads it.
-            if (!dateTime && !StreamedLengths(bytes).fit())
+            const QDataStream::Version version = dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0;
+            if (!StreamedLengths(bytes, version).fit())
                 return QVariant();
             QDataStream stream(&bytes, QIODevice::ReadOnly);
-            stream.setVersion(dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0);
+            stream.setVersion(version);
             QVariant value;
             stream >> value;
             return value;

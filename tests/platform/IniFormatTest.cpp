@@ -1,11 +1,13 @@
 #include "platform/IniFormat.h"
 
+#include <QDataStream>
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRect>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace {
@@ -213,32 +215,81 @@ QByteArray streamed(std::initializer_list<quint32> numbers, QByteArrayView tail 
     return bytes + tail.toByteArray();
 }
 
+// A value as Qt streams it into a "@DateTime(" value.
+QByteArray streamed56(const QVariant& value) {
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream.setVersion(QDataStream::Qt_5_6);
+    stream << value;
+    return bytes;
+}
+
+// A list of lists `depth` deep around a number, streamed by Qt 4.0's rules.
+QByteArray nestedLists(int depth) {
+    QByteArray bytes;
+    for (int i = 0; i < depth; ++i)
+        bytes += streamed({QMetaType::QVariantList, 1});
+    return bytes + streamed({QMetaType::Int, 7});
+}
+
 } // namespace
 
-// A stored value whose stream declares more items or bytes than it holds reads as no value, before Qt
-// makes room for them; well-formed values of the same kinds read as Qt reads them.
+// A stored value whose stream declares more items or bytes than it holds, or nests too deep, reads as no
+// value, before Qt makes room for them; well-formed values of the same kinds read as Qt reads them. Qt
+// reads a "@DateTime(" value as a stream of any kind of value too, by Qt 5.6's rules.
 TEST(IniFormat, DeclaredLengthsBeyondAValuesOwnBytesAreRefused) {
     const QByteArray a = QByteArray("\0a", 2);
+    const QByteArray notNull(1, '\0');
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(1765000000000, Qt::UTC);
     struct Case {
         const char* name;
         QByteArray stream;
         QVariant expected;
+        const char* prefix = "@Variant(";
     };
     const Case cases[] = {
         {"list", streamed({QMetaType::QVariantList, 0x7FFFFFFF}), QVariant()},
         {"text list", streamed({QMetaType::QStringList, 0xFFFFFFF0}), QVariant()},
         {"map", streamed({QMetaType::QVariantMap, 0x7FFFFFFF}), QVariant()},
-        {"list in a list", streamed({QMetaType::QVariantList, 1, QMetaType::QVariantList, 0x40000000}), QVariant()},
+        {"list in a list", streamed({QMetaType::QVariantList, 1, QMetaType::QVariantList, 0x40000000}),
+         QVariant()},
         {"text", streamed({QMetaType::QString, 0x7FFFFFF0}, a), QVariant()},
         {"unknown kind", streamed({127, 0x10}, "0123456789abcdef"), QVariant()},
-        {"good list", streamed({QMetaType::QVariantList, 2, QMetaType::QString, 2}, a + streamed({QMetaType::Int, 5})),
+        {"good list",
+         streamed({QMetaType::QVariantList, 2, QMetaType::QString, 2}, a + streamed({QMetaType::Int, 5})),
          QVariantList{QStringLiteral("a"), 5}},
         {"good map", streamed({QMetaType::QVariantMap, 1, 2}, a + streamed({QMetaType::Bool}, "\1")),
          QVariantMap{{QStringLiteral("a"), true}}},
+        {"lists nested too deep", nestedLists(100), QVariant()},
+        {"lists nested deep", nestedLists(20),
+         [] {
+             QVariant value = 7;
+             for (int i = 0; i < 20; ++i)
+                 value = QVariantList{value};
+             return value;
+         }()},
+        {"list in a date", streamed({QMetaType::QVariantList}, notNull + streamed({0x45245A26})), QVariant(),
+         "@DateTime("},
+        {"text in a date", streamed({QMetaType::QString}, notNull + streamed({0x7FFFFFF0}, a)), QVariant(),
+         "@DateTime("},
+        {"zone name beyond a date's bytes",
+         streamed56(QDateTime(when.date(), when.time(), QTimeZone("UTC+03:00"))).chopped(22) +
+             streamed({0x7FFFFFF0}),
+         QVariant(), "@DateTime("},
+        {"good date", streamed56(when), when, "@DateTime("},
+        {"good date at an offset", streamed56(when.toOffsetFromUtc(3600)), when.toOffsetFromUtc(3600),
+         "@DateTime("},
+        {"good date in a zone", streamed56(when.toTimeZone(QTimeZone("UTC+03:00"))),
+         when.toTimeZone(QTimeZone("UTC+03:00")), "@DateTime("},
+        {"good date in a zone of our own",
+         streamed56(when.toTimeZone(QTimeZone("Custom/Zone", 3600, "n", "a"))),
+         when.toTimeZone(QTimeZone("Custom/Zone", 3600, "n", "a")), "@DateTime("},
+        {"good list in a date", streamed56(QVariantList{1.5f, QDate(2026, 12, 8), QString()}),
+         QVariantList{1.5f, QDate(2026, 12, 8), QString()}, "@DateTime("},
     };
     QByteArray file = "[General]\n";
     for (const Case& c : cases) {
-        file += QByteArray(c.name).replace(' ', '_') + "=@Variant(";
+        file += QByteArray(c.name).replace(' ', '_') + "=" + c.prefix;
         for (const char byte : c.stream)
             file += "\\x" + QByteArray::number(uchar(byte), 16).rightJustified(2, '0');
         file += ")\n";
