@@ -127,6 +127,8 @@ void TranslationSession::replaceOutputText(const QString& text) {
     if (text == m_output.translatedText)
         return;
     m_output.translatedText = text;
+    // The rewriter is the provider on screen.
+    m_output.service = m_service;
     record();
 }
 
@@ -138,10 +140,7 @@ void TranslationSession::clearOutput() {
 void TranslationSession::record() const {
     if (!m_recorder || m_output.translatedText.isEmpty() || m_output.sourceText.isEmpty())
         return;
-    // With the provider on screen, as a favorite is saved: after a rewrite that is the rewriter.
-    Translation recorded = m_output;
-    recorded.service = m_service;
-    m_recorder(recorded);
+    m_recorder(m_output);
 }
 
 void TranslationSession::swapLanguages(const QString& newTarget) {

@@ -77,11 +77,15 @@ public:
     const std::optional<TranslationResponse>& response() const { return m_response; }
     void setRecorder(Recorder recorder) { m_recorder = std::move(recorder); }
     // Shows `output`. A translated text or generation other than the one on screen is recorded when both
-    // texts are non-empty, with the provider chosen now; showing the same one again records nothing.
+    // texts are non-empty, with the pair and provider `output` was made with; showing the same one again
+    // records nothing.
     void showOutput(const Translation& output, std::optional<TranslationResponse> response = std::nullopt);
-    // A new text for the translation on screen (a rewrite): recorded when it differs.
+    // A new text for the translation on screen (a rewrite, by the provider chosen now): recorded when it
+    // differs.
     void replaceOutputText(const QString& text);
     void clearOutput();
+    // Records the translation on screen again, when both its texts are non-empty.
+    void record() const;
 
     // The target becomes the source and `newTarget` the target; a translation on screen becomes the text.
     void swapLanguages(const QString& newTarget);
@@ -95,7 +99,6 @@ public:
 private:
     void cancel(RequestId id) const;
     void answer(quint64 generation, const Outcome& outcome);
-    void record() const;
 
     Sender m_sender;
     QString m_triggerSource;

@@ -17,10 +17,23 @@ QSize TextButton::sizeHint() const {
     return {fontMetrics().horizontalAdvance(text()) + 2, fontMetrics().height()};
 }
 
+void TextButton::setDisabledOpacity(qreal opacity) {
+    m_disabledOpacity = opacity;
+    update();
+}
+
+QColor TextButton::foregroundColor() const {
+    QColor color = m_color ? m_color() : Theme::primaryText();
+    if (!isEnabled() && m_disabledOpacity) {
+        color.setAlphaF(float(color.alphaF() * *m_disabledOpacity));
+        return color;
+    }
+    return Theme::buttonForeground(color, isEnabled(), isDown());
+}
+
 void TextButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QColor color = Theme::buttonForeground(m_color ? m_color() : Theme::primaryText(), isEnabled(), isDown());
-    painter.setPen(color);
+    painter.setPen(foregroundColor());
     painter.drawText(rect(), Qt::AlignCenter, text());
 }
 

@@ -113,6 +113,7 @@ QWidget* SavedTranslationsView::makeHeader() {
     auto* clearAll = new TextButton(
         QStringLiteral("Clear All"), [] { return Color::accentColor(); }, header);
     clearAll->setFont(systemFont(14));
+    clearAll->setDisabledOpacity(0.5);
     connect(clearAll, &QAbstractButton::clicked, this, [this] {
         if (m_model->rowCount() > 0)
             this->clearAll();

@@ -302,11 +302,9 @@ void MenuBarView::setTargetLanguage(const Language& language) {
 void MenuBarView::setInputText(const QString& text) {
     if (!m_session.setText(text))
         return;
-    if (text.isEmpty()) {
-        // An answer arriving after the input was emptied belongs to nothing on screen.
-        dropPendingRequest();
+    // A request still running goes on: its answer fills the output again.
+    if (text.isEmpty())
         clearOutput();
-    }
     refresh();
 }
 
@@ -489,12 +487,14 @@ void MenuBarView::handleSetTranslationLanguages(const QVariantMap& userInfo) {
 }
 
 void MenuBarView::handleTranslateSelectedText(const QVariantMap& userInfo) {
+    // The text and its languages are lost, not queued.
+    if (isTranslating()) {
+        debugLog(tag, QStringLiteral("⏳ Çeviri sürüyor, seçili metin yok sayıldı"));
+        return;
+    }
     const std::optional<QString> source = stringValue(userInfo, NotificationKeys::sourceLanguage);
     const std::optional<QString> target = stringValue(userInfo, NotificationKeys::targetLanguage);
     const std::optional<QString> text = stringValue(userInfo, NotificationKeys::text);
-    // A running request is replaced by a new text, not kept over it.
-    if (text && *text != m_session.sent().sourceText)
-        dropPendingRequest();
     if (source && target) {
         setSourceLanguage(Language::find(*source));
         setTargetLanguage(Language::findTarget(*target));
@@ -762,6 +762,9 @@ void MenuBarView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
+    // Each showing moves the translation on screen to the top of the history.
+    if (!inputText().isEmpty())
+        m_session.record();
     QPointer<MenuBarView> self(this);
     MainQueue::asyncAfter(focusDelayMs, [self] {
         if (self && self->isVisible())

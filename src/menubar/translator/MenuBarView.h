@@ -88,7 +88,7 @@ public:
     void setSelectedService(TranslationService service);
     void setSourceLanguage(const Language& language);
     void setTargetLanguage(const Language& language);
-    // Emptying the input empties the output and drops a running request.
+    // Emptying the input empties the output; a running request goes on.
     void setInputText(const QString& text);
     void setShowAlert(bool show);
     void setInputFocused(bool focused);

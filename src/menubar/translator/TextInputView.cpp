@@ -279,7 +279,8 @@ bool TextInputView::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::ShortcutOverride:
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            // The keypad's Enter is left to the editor.
+            if (key->key() != Qt::Key_Return)
                 break;
             if (key->modifiers().testFlag(Qt::ShiftModifier)) {
                 if (event->type() == QEvent::KeyPress) {

@@ -11,7 +11,7 @@ class SymbolButton;
 
 // The input card of the translator: a multi-line editor with a placeholder, a clear button, an OCR
 // button and a listen/stop button. It asks for work by notification: Return posts "StartTranslation",
-// the OCR button "StartOCRCapture". Shift+Return starts a new line.
+// the OCR button "StartOCRCapture". Shift+Return and the keypad's Enter start a new line.
 class TextInputView : public QWidget {
     Q_OBJECT
 public:

@@ -28,7 +28,11 @@ bool TranslatorActionBar::offersRewrite(TranslationService service) {
 }
 
 TranslatorActionBar::TranslatorActionBar(QWidget* parent)
+    : TranslatorActionBar(FavoritesManager::shared(), parent) {}
+
+TranslatorActionBar::TranslatorActionBar(FavoritesManager& favorites, QWidget* parent)
     : QWidget(parent)
+    , m_favorites(favorites)
     , m_swapStep(this) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -53,7 +57,7 @@ TranslatorActionBar::TranslatorActionBar(QWidget* parent)
     TextToSpeechService& tts = TextToSpeechService::shared();
     connect(&tts, &TextToSpeechService::isPlayingChanged, this, &TranslatorActionBar::refreshListenSymbol);
     connect(&tts, &TextToSpeechService::activeSourceChanged, this, &TranslatorActionBar::refreshListenSymbol);
-    connect(&FavoritesManager::shared(), &FavoritesManager::favoritesChanged, this,
+    connect(&m_favorites, &FavoritesManager::favoritesChanged, this,
             &TranslatorActionBar::refreshFavoriteSymbol);
 
     m_fade.setDuration(fadeMs);
@@ -85,7 +89,7 @@ void TranslatorActionBar::refresh() {
 }
 
 bool TranslatorActionBar::isFavorite() const {
-    return FavoritesManager::shared().isFavorite(m_context.inputText, m_context.translatedText);
+    return m_favorites.isFavorite(m_context.inputText, m_context.translatedText);
 }
 
 void TranslatorActionBar::refreshFavoriteSymbol() {
@@ -108,16 +112,17 @@ void TranslatorActionBar::copyTranslation() {
 }
 
 void TranslatorActionBar::toggleFavorite() {
-    FavoritesManager& favorites = FavoritesManager::shared();
     const TranslationHistoryItem candidate =
         TranslationHistoryItem::make(m_context.inputText, m_context.translatedText, m_context.sourceLanguage,
                                      m_context.targetLanguage, m_context.selectedService);
-    if (favorites.isFavorite(candidate)) {
-        favorites.removeFavorite(candidate);
+    if (m_favorites.isFavorite(candidate)) {
+        m_favorites.removeFavorite(candidate);
         Q_EMIT toastRequested(tr("Removed"), QStringLiteral("bookmark"));
-    } else {
-        favorites.addFavorite(candidate);
+    } else if (m_favorites.addFavorite(candidate)) {
         Q_EMIT toastRequested(tr("Added"), QStringLiteral("bookmark.fill"));
+    } else {
+        // The list was still being read, so the button showed the saved pair as not saved.
+        Q_EMIT toastRequested(tr("Already saved"), QStringLiteral("bookmark.fill"));
     }
 }
 

@@ -11,6 +11,7 @@
 
 class ActionBarButton;
 class AttachedPopover;
+class FavoritesManager;
 class RewriteButton;
 class RewriteOptionsView;
 
@@ -42,6 +43,8 @@ public:
     static bool offersRewrite(TranslationService service);
 
     explicit TranslatorActionBar(QWidget* parent = nullptr);
+    // With a favorites store other than the shared one (tests).
+    explicit TranslatorActionBar(FavoritesManager& favorites, QWidget* parent = nullptr);
     ~TranslatorActionBar() override;
 
     const Context& context() const { return m_context; }
@@ -50,7 +53,8 @@ public:
     void outputReplaced();
 
     void copyTranslation();
-    // Saves the shown pair as a favorite, or removes it when it is one; the icon follows the store.
+    // Saves the shown pair as a favorite, or removes it when it is one; the icon follows the store. A
+    // pair found saved once the list has been read is left as it is.
     void toggleFavorite();
     void toggleSpeech();
     void openRewriteOptions();
@@ -92,6 +96,7 @@ private:
     void setOpacity(qreal opacity);
     void applyRewrite(const QString& rewritten);
 
+    FavoritesManager& m_favorites;
     Context m_context;
     bool m_isRewriting = false;
     RewriteStyle m_rewriteStyle = RewriteStyle::Regenerate;

@@ -9,6 +9,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
+#include "ui/Color.h"
+#include "ui/TextButton.h"
 #include "ui/PopoverWindow.h"
 
 #include <QAbstractButton>
@@ -163,13 +165,18 @@ TEST_F(HistoryWindows, ClearAllEmptiesAtOnceWithoutAskingAndIsOffWhileEmpty) {
           std::pair<SavedTranslationsView*, QString>{&favorites, FavoritesManager::userDefaultsKey}}) {
         SCOPED_TRACE(key.toStdString());
         showAndSettle(*view);
-        ASSERT_TRUE(view->clearAllButton()->isEnabled());
+        const auto* clearAll = qobject_cast<const TextButton*>(view->clearAllButton());
+        ASSERT_TRUE(clearAll);
+        ASSERT_TRUE(clearAll->isEnabled());
+        EXPECT_NEAR(clearAll->foregroundColor().alphaF(), Color::accentColor().alphaF(), 0.002);
         EXPECT_FALSE(view->isShowingEmptyState());
         const QSet<QWidget*> before = visibleWindows();
         view->clearAllButton()->click();
         EXPECT_EQ(view->listView()->model()->rowCount(), 0);
         EXPECT_TRUE(view->isShowingEmptyState());
-        EXPECT_FALSE(view->clearAllButton()->isEnabled());
+        EXPECT_FALSE(clearAll->isEnabled());
+        EXPECT_NEAR(clearAll->foregroundColor().alphaF(), Color::accentColor().alphaF() * 0.5, 0.002);
+        EXPECT_EQ(clearAll->foregroundColor().rgb(), Color::accentColor().rgb());
         EXPECT_EQ(UserDefaults::standard().data(key), "[]");
         EXPECT_EQ(visibleWindows(), before) << "no question asked";
     }

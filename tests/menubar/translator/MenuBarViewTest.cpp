@@ -108,7 +108,7 @@ TEST_F(MenuBarViewTest, ReturnTranslatesWithTheShownPairAndProviderAndRecordsThe
     EXPECT_EQ(view().translatedText(), QStringLiteral("hallo"));
 }
 
-TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceAndShowingItAgainRecordsNothing) {
+TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceAndEachShowingMovesItUp) {
     // "Hello" and "hello " both answer "merhaba": the output text does not change, the translation is new.
     for (const char* text : {"hello", "Hello", "hello "}) {
         const int before = requests();
@@ -121,21 +121,30 @@ TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceAndShowingItAgainR
     }
     EXPECT_EQ(m_recorded.size(), 3) << "once per request, not at every refresh";
 
-    // Opening the popover again must not bring back a history the user cleared, nor move a loaded row up.
+    // Each showing of the translator records the translation on screen again, which moves it to the top.
     view().show();
     view().hide();
     view().show();
-    EXPECT_EQ(m_recorded.size(), 3);
+    ASSERT_EQ(m_recorded.size(), 5);
+    EXPECT_EQ(m_recorded.last().sourceText, QStringLiteral("hello "));
+    EXPECT_EQ(m_recorded.last().translatedText, QStringLiteral("merhaba"));
     post(Notifications::LoadTranslation, {{QStringLiteral("sourceText"), QStringLiteral("world")},
                                           {QStringLiteral("translatedText"), QStringLiteral("dünya")},
                                           {QStringLiteral("sourceLanguageCode"), QStringLiteral("en")},
                                           {QStringLiteral("targetLanguageCode"), QStringLiteral("tr")},
-                                          {QStringLiteral("serviceRawValue"), QStringLiteral("google")}});
+                                          {QStringLiteral("serviceRawValue"), QStringLiteral("deepl")}});
     const qsizetype loaded = m_recorded.size();
     view().hide();
     view().show();
+    ASSERT_EQ(m_recorded.size(), loaded + 1);
+    EXPECT_EQ(m_recorded.last().sourceText, QStringLiteral("world"));
+    EXPECT_EQ(m_recorded.last().service, TranslationService::DeepL);
+    // An emptied input leaves nothing on screen to record.
+    view().setInputText(QString());
+    view().hide();
+    view().show();
     runQueuedWork();
-    EXPECT_EQ(m_recorded.size(), loaded);
+    EXPECT_EQ(m_recorded.size(), loaded + 1);
 }
 
 TEST_F(MenuBarViewTest, GuardsLetOneRequestThroughAndSendSpacesAsTheyAre) {
@@ -208,24 +217,9 @@ TEST_F(MenuBarViewTest, FailuresShowABannerThatStaysUntilClosedAndNeverLeaveAnot
 }
 
 TEST_F(MenuBarViewTest, AnswersThatNoLongerBelongToTheInputAreDropped) {
-    // Emptied input: the running request's answer is dropped and the output stays empty.
-    ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 400));
     // Each slow request below times out after this, longer than the stand-in takes to answer: by the
     // time its queued work has run, the request has ended with its answer.
     constexpr int timeoutMs = 600;
-    {
-        WebTimeout limit(timeoutMs);
-        typeAndSubmit(QStringLiteral("hello"));
-        ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
-    }
-    view().textInput()->clearButton()->click();
-    EXPECT_TRUE(view().inputText().isEmpty());
-    EXPECT_FALSE(view().isTranslating());
-    runQueuedWork(timeoutMs);
-    EXPECT_TRUE(view().translatedText().isEmpty());
-    EXPECT_FALSE(view().translationResponse());
-    EXPECT_TRUE(m_recorded.isEmpty());
-
     // A new text handed over during a request replaces it; the old answer never fills the new input.
     ASSERT_TRUE(s_api->failNext(QStringLiteral("slow"), 1, 400));
     {
@@ -267,6 +261,16 @@ TEST_F(MenuBarViewTest, TheSameSelectionHandedOverAgainIsSentAgainOnceItsRequest
     EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("auto"));
     EXPECT_EQ(view().targetLanguage().code, QStringLiteral("de"));
     ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+    // Another selection while the request runs is lost with its languages, the same text too.
+    for (const char* text : {"good morning", "good night"}) {
+        post(Notifications::TranslateSelectedText, {{QStringLiteral("text"), QString::fromLatin1(text)},
+                                                    {QStringLiteral("sourceLanguage"), QStringLiteral("en")},
+                                                    {QStringLiteral("targetLanguage"), QStringLiteral("fr")}});
+        EXPECT_EQ(view().inputText(), QStringLiteral("good morning"));
+        EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("auto"));
+        EXPECT_EQ(view().targetLanguage().code, QStringLiteral("de"));
+        EXPECT_TRUE(view().isTranslating());
+    }
     // The manager's hand-over of the same text, during and after the request.
     post(Notifications::SetTranslationLanguages, {{QStringLiteral("sourceLanguage"), QStringLiteral("auto")},
                                                   {QStringLiteral("targetLanguage"), QStringLiteral("de")}});
@@ -471,22 +475,50 @@ TEST_F(MenuBarViewTest, ObserversLiveFromCreationToDestruction) {
     expectRequestsSent(0);
 }
 
-TEST_F(MenuBarViewTest, AResponseWithoutSourceTextKeepsTheTextThatWasSent) {
+TEST_F(MenuBarViewTest, AnAnswerIsShownAndRecordedWithWhatWasSentWhateverChangedMeanwhile) {
     ScriptedHttpServer server;
     ASSERT_TRUE(server.listen());
     UserDefaults::standard().set(QStringLiteral("apiBaseURL"), server.baseUrl());
     server.delayMs = 300;
+    // No "sourceText" in the answer.
     server.response = ScriptedHttpServer::answer(200, "OK", R"({"translation":"merhaba"})");
-    typeAndSubmit(QStringLiteral("hello"));
-    ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
-    // The user edits the input while the request runs.
-    view().textInput()->editor()->setPlainText(QStringLiteral("hello there"));
-    ASSERT_TRUE(settled());
-    ASSERT_TRUE(view().translationResponse());
-    EXPECT_EQ(view().translationResponse()->sourceText, QStringLiteral("hello"));
-    EXPECT_EQ(view().shownTranslation().sourceText, QStringLiteral("hello"));
-    ASSERT_EQ(m_recorded.size(), 1);
-    EXPECT_EQ(m_recorded.first().sourceText, QStringLiteral("hello"));
+    struct Case {
+        const char* name;
+        std::function<void()> meanwhile;
+        QString input;
+    };
+    const QList<Case> cases = {
+        {"edited input", [this] { view().textInput()->editor()->setPlainText(QStringLiteral("hello there")); },
+         QStringLiteral("hello there")},
+        // Emptying the input does not cancel the request.
+        {"emptied input", [this] { view().textInput()->clearButton()->click(); }, QString()},
+        {"other provider and target",
+         [this] {
+             view().setSelectedService(TranslationService::DeepL);
+             view().setTargetLanguage(Language::find(QStringLiteral("de")));
+         },
+         QStringLiteral("hello")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        view().setSelectedService(TranslationService::Google);
+        view().setTargetLanguage(Language::find(QStringLiteral("tr")));
+        m_recorded.clear();
+        typeAndSubmit(QStringLiteral("hello"));
+        ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));
+        c.meanwhile();
+        EXPECT_TRUE(view().isTranslating());
+        ASSERT_TRUE(settled());
+        EXPECT_EQ(view().inputText(), c.input);
+        EXPECT_EQ(view().translatedText(), QStringLiteral("merhaba"));
+        ASSERT_TRUE(view().translationResponse());
+        EXPECT_EQ(view().translationResponse()->sourceText, QStringLiteral("hello"));
+        EXPECT_EQ(view().shownTranslation().sourceText, QStringLiteral("hello"));
+        ASSERT_EQ(m_recorded.size(), 1);
+        EXPECT_EQ(m_recorded.first().sourceText, QStringLiteral("hello"));
+        EXPECT_EQ(m_recorded.first().targetLanguage, QStringLiteral("tr"));
+        EXPECT_EQ(m_recorded.first().service, TranslationService::Google);
+    }
 }
 
 TEST_F(MenuBarViewTest, TheToastAndTheBannerFadeInAndOut) {

@@ -340,4 +340,26 @@ TEST_F(TranslatorActionBarTest, FavoriteAddsAndRemovesThePairAndFollowsTheStore)
     EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark.fill"));
     favorites.clearFavorites();
     EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
+
+    // A click while the list is still being read: the saved pair shows as not saved, and the click
+    // adds nothing and says so.
+    UserDefaults::standard().setText(
+        FavoritesManager::userDefaultsKey,
+        LazyText::of(R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","sourceText":"book",)"
+                     R"("translatedText":"kitap","sourceLanguageCode":"en","targetLanguageCode":"tr",)"
+                     R"("serviceRawValue":"deepl","date":786000000.25}])"));
+    FavoritesManager loading(FavoritesManager::LoadInBackground{});
+    TranslatorActionBar bar(loading, &m_host);
+    QSignalSpy loadingToasts(&bar, &TranslatorActionBar::toastRequested);
+    bar.setContext(m_bar->context());
+    ASSERT_TRUE(loading.isLoading());
+    EXPECT_EQ(bar.favoriteButton()->symbol(), QStringLiteral("bookmark"));
+    bar.toggleFavorite();
+    ASSERT_EQ(loading.favorites().size(), 1);
+    EXPECT_EQ(loading.favorites().first().service, TranslationService::DeepL) << "the saved record stays";
+    EXPECT_EQ(bar.favoriteButton()->symbol(), QStringLiteral("bookmark.fill"));
+    ASSERT_EQ(loadingToasts.size(), 1);
+    EXPECT_EQ(loadingToasts.at(0).at(0).toString(), QStringLiteral("Already saved"));
+    EXPECT_EQ(loadingToasts.at(0).at(1).toString(), QStringLiteral("bookmark.fill"));
+    UserDefaults::standard().remove(FavoritesManager::userDefaultsKey);
 }

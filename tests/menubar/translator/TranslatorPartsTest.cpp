@@ -179,7 +179,7 @@ TEST(LanguageSelector, PicksGoToTheOwnerAndTheSwapOnlyAsks) {
     EXPECT_EQ(source.code, QStringLiteral("fr"));
 }
 
-TEST(TextInput, ReturnSubmitsShiftReturnBreaksTheLineAndButtonsAsk) {
+TEST(TextInput, ReturnSubmitsShiftReturnAndKeypadEnterBreakTheLineAndButtonsAsk) {
     bool capturing = false;
     TextInputView input([&](bool value) { capturing = value; });
     input.resize(340, 200);
@@ -199,8 +199,12 @@ TEST(TextInput, ReturnSubmitsShiftReturnBreaksTheLineAndButtonsAsk) {
     EXPECT_EQ(input.text(), QStringLiteral("one\ntwo"));
     EXPECT_FALSE(input.placeholder()->isVisibleTo(&input));
     EXPECT_TRUE(input.listenButton()->isVisibleTo(&input));
-    QTest::keyClick(input.editor(), Qt::Key_Enter);
-    EXPECT_EQ(input.text(), QStringLiteral("one\ntwo"));
+    // The keypad's Enter is the editor's: a line break, nothing posted.
+    QTest::keyClick(input.editor(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(input.text(), QStringLiteral("one\ntwo\n"));
+    EXPECT_TRUE(log.posts.isEmpty());
+    QTest::keyClick(input.editor(), Qt::Key_Return);
+    EXPECT_EQ(input.text(), QStringLiteral("one\ntwo\n"));
     ASSERT_EQ(log.posts.size(), 1);
     EXPECT_EQ(log.posts.first().first, Notifications::StartTranslation);
     EXPECT_EQ(log.posts.first().second,
