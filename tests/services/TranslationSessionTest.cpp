@@ -175,9 +175,12 @@ TEST_F(TranslationSessionTest, ShowingRecordsEachNewTranslationOnce) {
         {"an empty answer", [&](TranslationSession& s) { s.showOutput(shown("cat", "", 3)); }, false, "", {}},
         {"no source text", [&](TranslationSession& s) { s.showOutput(shown("", "kedi", 4)); }, false, "", {}},
         {"cleared", [](TranslationSession& s) { s.clearOutput(); }, false, "", {}},
-        {"a loaded translation", [&](TranslationSession& s) { s.showOutput(shown("book", "kitap", 0)); }, true,
-         "kitap", TranslationService::Gemini},
+        {"a loaded translation, with its own provider rather than the one chosen",
+         [&](TranslationSession& s) { s.showOutput(shown("book", "kitap", 0)); }, true, "kitap",
+         TranslationService::Google},
         {"loaded again", [&](TranslationSession& s) { s.showOutput(shown("book", "kitap", 0)); }, false, "", {}},
+        {"recorded again (the translator shown anew)", [](TranslationSession& s) { s.record(); }, true, "kitap",
+         TranslationService::Google},
         {"a swap", [](TranslationSession& s) { s.swapLanguages(QStringLiteral("en")); }, false, "", {}},
     };
     for (const Step& step : steps) {
@@ -193,13 +196,13 @@ TEST_F(TranslationSessionTest, ShowingRecordsEachNewTranslationOnce) {
         EXPECT_EQ(recorded.targetLanguage, QStringLiteral("tr"));
         EXPECT_EQ(recorded.service, step.service);
     }
-    EXPECT_EQ(m_recorded.size(), 4);
+    EXPECT_EQ(m_recorded.size(), 5);
 
     // Without a recorder (the floating bar's and the shortcuts' popover) nothing is recorded.
     session->setRecorder({});
     session->showOutput(shown("pen", "kalem", 9));
     EXPECT_EQ(session->output().translatedText, QStringLiteral("kalem"));
-    EXPECT_EQ(m_recorded.size(), 4);
+    EXPECT_EQ(m_recorded.size(), 5);
 }
 
 // The tray translator's requests go through the service with its limits and trigger source; the

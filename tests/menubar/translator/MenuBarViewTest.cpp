@@ -320,12 +320,16 @@ TEST_F(MenuBarViewTest, ALanguagePairFromOutsideNeverMakesAutomaticTheTarget) {
         EXPECT_EQ(view().targetLanguage().code, c.target)
             << c.userInfo.value("targetLanguage").toString().toStdString();
     }
-    // The stored "auto" of a selection default is read as English, not as a target of "Automatic".
-    UserDefaults::standard().set(kSource, QStringLiteral("fr"));
-    UserDefaults::standard().set(kTarget, QStringLiteral("auto"));
-    post(Notifications::SettingsReset);
-    ASSERT_TRUE(waitUntil([this] { return view().sourceLanguage().code == QLatin1String("fr"); }));
-    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en"));
+    // A stored target of "auto" (a selection default) or of no language is read as English, not as a
+    // target of "Automatic".
+    for (auto [stored, source] : {std::pair("auto", "fr"), std::pair("zz", "ja")}) {
+        UserDefaults::standard().set(kSource, QString::fromLatin1(source));
+        UserDefaults::standard().set(kTarget, QString::fromLatin1(stored));
+        post(Notifications::SettingsReset);
+        // Source and target are read together.
+        ASSERT_TRUE(waitUntil([&] { return view().sourceLanguage().code == QLatin1String(source); }));
+        EXPECT_EQ(view().targetLanguage().code, QStringLiteral("en")) << stored;
+    }
 }
 
 TEST_F(MenuBarViewTest, InlineAlertNotificationChoosesItsKindByExactName) {
