@@ -111,7 +111,7 @@ void AppDelegate::startBasicServices() {
     SettingsManager::shared();
     // The creation fixes an entry whose presence differs from the stored choice; the call after it also
     // rewrites one that names another program (moved or reinstalled), which login would fail to start.
-    LaunchAtLoginManager::shared().setLaunchAtLogin(stored("launchAtLogin"));
+    LaunchAtLoginManager::shared().applyStoredSetting();
 
     MenuBarManager& menuBar = MenuBarManager::shared();
     menuBar.setCheckForUpdatesHandler([] { UpdateManager::shared().updaterController().checkForUpdates(); });

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -40,9 +41,13 @@ QString failureText(const QString& path, int error) {
     return reason;
 }
 
+std::atomic<SettingsWriter::WriteFunction> g_write = nullptr;
+
 bool writeAll(int fd, QByteArrayView bytes, off_t offset) {
+    const SettingsWriter::WriteFunction write = g_write.load();
     while (!bytes.isEmpty()) {
-        const ssize_t written = ::pwrite(fd, bytes.data(), size_t(bytes.size()), offset);
+        const ssize_t written = write ? write(fd, bytes.data(), size_t(bytes.size()), offset)
+                                      : ::pwrite(fd, bytes.data(), size_t(bytes.size()), offset);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -85,20 +90,123 @@ std::optional<QString> replaceFile(const QString& path, const QByteArray& bytes)
 }
 
 // Appends to a journal known to hold `size` bytes (none: it is begun afresh). A journal that is not
-// the one counted (removed or replaced by someone else) is not appended to.
+// the one counted (removed or replaced by someone else) is not appended to, and a link there is not
+// followed out of the folder. A failed append leaves the journal as it was, so that the next change is
+// a small append again rather than a rewrite the disk may have no room for.
 bool appendJournal(const QString& path, qsizetype size, const QByteArray& record) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const QByteArray name = QFile::encodeName(path);
+    if (size == 0 && ::unlink(name.constData()) != 0 && errno != ENOENT)
+        return false;
+    const int fd = ::open(name.constData(),
+                          O_WRONLY | O_CLOEXEC | O_NOFOLLOW | (size == 0 ? O_CREAT | O_EXCL : 0), 0600);
     if (fd < 0)
         return false;
     struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-              (size == 0 ? ::ftruncate(fd, 0) == 0 : info.st_size == size);
-    if (ok && !(writeAll(fd, record, off_t(size)) && ::fdatasync(fd) == 0)) {
-        // A part of the record would read as a cut; the file is rewritten anyway.
-        [[maybe_unused]] const int cut = ::ftruncate(fd, off_t(size));
-        ok = false;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != size) {
+        ::close(fd);
+        return false;
+    }
+    // A disk may take less than it says it did, which only the size after the sync tells.
+    bool ok = writeAll(fd, record, off_t(size)) && ::fdatasync(fd) == 0 && ::fstat(fd, &info) == 0 &&
+              info.st_size == size + record.size();
+    if (!ok) {
+        // A part of the record would read as a cut.
+        if (size == 0) {
+            ::unlink(name.constData());
+        } else {
+            [[maybe_unused]] const int cut = ::ftruncate(fd, off_t(size));
+        }
     }
     return ::close(fd) == 0 && ok;
+}
+
+// Reads a file of the values folder whole, with the inode it was read from; a link is not followed
+// and only a regular file is read. Sets errno when it fails.
+std::optional<QByteArray> readPrivateFile(const QString& path, quint64* inode) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &info) != 0) {
+    } else if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    } else {
+        *inode = quint64(info.st_ino);
+        QByteArray buffer(qsizetype(info.st_size) + 1, Qt::Uninitialized);
+        qsizetype length = 0;
+        for (;;) {
+            if (length == buffer.size())
+                buffer.resize(buffer.size() * 2);
+            const ssize_t got = ::read(fd, buffer.data() + length, size_t(buffer.size() - length));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                if (got == 0) {
+                    buffer.truncate(length);
+                    bytes = std::move(buffer);
+                }
+                break;
+            }
+            length += got;
+        }
+    }
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return bytes;
+}
+
+struct Edit {
+    qsizetype offset;
+    qsizetype removed;
+    QByteArrayView inserted;
+};
+
+// Where `tail` begins with what `text` ends with, from some point on: that point, when what they share
+// is most of `text`. Looks at a few places only, those where the start of `tail` is found in `text`.
+std::optional<qsizetype> overlapStart(QByteArrayView text, QByteArrayView tail) {
+    constexpr qsizetype kAnchor = 256;
+    constexpr int kTries = 8;
+    if (tail.size() < kAnchor)
+        return std::nullopt;
+    const QByteArrayView anchor = tail.first(kAnchor);
+    qsizetype at = 0;
+    for (int tries = 0; tries < kTries; ++tries) {
+        at = text.indexOf(anchor, at + 1);
+        if (at < 0 || text.size() - at < text.size() / 2)
+            return std::nullopt;
+        const qsizetype shared = text.size() - at;
+        if (shared <= tail.size() && text.sliced(at) == tail.first(shared))
+            return at;
+    }
+    return std::nullopt;
+}
+
+// The splices that make `after` of `before`: the span between what they begin and end with alike, or,
+// when that span is long, an insertion at one end of it and a removal at the other, as a list that
+// gains a record at its head and drops one at its tail is changed.
+std::vector<Edit> editsBetween(QByteArrayView before, QByteArrayView after) {
+    const qsizetype shorter = std::min(before.size(), after.size());
+    const qsizetype prefix =
+        std::mismatch(before.begin(), before.begin() + shorter, after.begin()).first - before.begin();
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    const QByteArrayView removed = before.sliced(prefix, before.size() - prefix - suffix);
+    const QByteArrayView inserted = after.sliced(prefix, after.size() - prefix - suffix);
+    // The insertion goes first: a journal cut between the two keeps both old and new records.
+    if (const auto head = overlapStart(inserted, removed)) {
+        const qsizetype kept = inserted.size() - *head;
+        return {{prefix, 0, inserted.first(*head)},
+                {prefix + *head + kept, removed.size() - kept, {}}};
+    }
+    if (const auto head = overlapStart(removed, inserted)) {
+        const qsizetype kept = removed.size() - *head;
+        return {{prefix + removed.size(), 0, inserted.sliced(kept)}, {prefix, *head, {}}};
+    }
+    return {{prefix, removed.size(), inserted}};
 }
 
 bool makePrivateDir(const QString& path) {
@@ -270,26 +378,18 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
     OnDisk& disk = *found;
     if (disk.bytes == bytes)
         return true;
-    const QByteArrayView before(disk.bytes);
-    const qsizetype shorter = std::min(before.size(), bytes.size());
-    const qsizetype prefix =
-        std::mismatch(before.begin(), before.begin() + shorter, bytes.begin()).first - before.begin();
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix &&
-           before[before.size() - 1 - suffix] == bytes[bytes.size() - 1 - suffix])
-        ++suffix;
-    const qsizetype removed = before.size() - prefix - suffix;
-    const QByteArrayView inserted = QByteArrayView(bytes).sliced(prefix, bytes.size() - prefix - suffix);
-
     QByteArray record;
     if (disk.journalBytes == 0) {
         record = kJournalMagic + ' ' + QByteArray::number(disk.inode) + ' ' +
                  QByteArray::number(disk.baseSize) + '\n';
     }
-    record += QByteArray::number(prefix) + ' ' + QByteArray::number(removed) + ' ' +
-              QByteArray::number(inserted.size()) + '\n';
-    record += inserted;
-    record += '\n';
+    const std::vector<Edit> edits = editsBetween(disk.bytes, bytes);
+    for (const Edit& edit : edits) {
+        record += QByteArray::number(edit.offset) + ' ' + QByteArray::number(edit.removed) + ' ' +
+                  QByteArray::number(edit.inserted.size()) + '\n';
+        record += edit.inserted;
+        record += '\n';
+    }
     const qsizetype limit = std::max(kMinJournalLimit, disk.baseSize / 8);
     if (!disk.appendable || disk.inode == 0 || disk.journalRecords >= kMaxJournalRecords ||
         disk.journalBytes + record.size() > limit ||
@@ -297,7 +397,7 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
         return rewrite(key, bytes);
     disk.bytes = bytes;
     disk.journalBytes += record.size();
-    ++disk.journalRecords;
+    disk.journalRecords += int(edits.size());
     return true;
 }
 
@@ -336,6 +436,10 @@ QString SettingsWriter::fileNameOf(const QString& key) {
     return QString::fromLatin1(QUrl::toPercentEncoding(key, "-._")) + kValueSuffix;
 }
 
+void SettingsWriter::setWriteForTesting(WriteFunction write) {
+    g_write = write;
+}
+
 std::optional<QString> SettingsWriter::keyOfFileName(const QString& fileName) {
     if (!fileName.endsWith(kValueSuffix))
         return std::nullopt;
@@ -358,35 +462,27 @@ QStringList SettingsWriter::valueKeys() const {
 }
 
 std::optional<SettingsWriter::OnDisk> SettingsWriter::read(const QString& path) {
-    const auto cannotRead = [&](const QFile& file) {
-        qWarning("UserDefaults: cannot read %s: %s", qPrintable(file.fileName()),
-                 qPrintable(file.errorString()));
+    const auto cannotRead = [](const QString& file) {
+        qWarning("UserDefaults: cannot read %s: %s", qPrintable(file), std::strerror(errno));
         return std::nullopt;
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return cannotRead(file);
-    const quint64 inode = inodeOf(path);
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return cannotRead(file);
-    OnDisk disk{bytes, inode, bytes.size(), 0, 0, true};
+    quint64 inode = 0;
+    auto bytes = readPrivateFile(path, &inode);
+    if (!bytes)
+        return cannotRead(path);
+    OnDisk disk{*bytes, inode, bytes->size(), 0, 0, true};
     // Without its journal the file is an older value, as unreadable as none.
-    QFile journalFile(path + kJournalSuffix);
-    if (!journalFile.open(QIODevice::ReadOnly)) {
-        if (QFileInfo::exists(journalFile.fileName()))
-            return cannotRead(journalFile);
-        return disk;
-    }
-    const QByteArray journal = journalFile.readAll();
-    if (journalFile.error() != QFileDevice::NoError)
-        return cannotRead(journalFile);
+    const QString journalPath = path + kJournalSuffix;
+    quint64 journalInode = 0;
+    const auto journal = readPrivateFile(journalPath, &journalInode);
+    if (!journal)
+        return errno == ENOENT ? std::optional<OnDisk>(disk) : cannotRead(journalPath);
     bool stale = false;
     int records = 0;
-    const bool whole = applyJournal(bytes, journal, inode, &stale, &records);
+    const bool whole = applyJournal(*bytes, *journal, inode, &stale, &records);
     if (!stale) {
-        disk.bytes = bytes;
-        disk.journalBytes = journal.size();
+        disk.bytes = *bytes;
+        disk.journalBytes = journal->size();
         disk.journalRecords = records;
     }
     // The next change rewrites the file rather than append after a cut or to another file's journal.

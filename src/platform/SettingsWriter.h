@@ -14,6 +14,8 @@
 #include <optional>
 #include <thread>
 
+#include <sys/types.h>
+
 class LazyText;
 
 // The settings store's writer thread. The main thread hands it whole copies of what is to be written
@@ -52,6 +54,11 @@ public:
 
     // A value's file with its journal applied, as the store reads it (tests).
     static std::optional<QByteArray> readValueFile(const QString& path);
+
+    // Stands in for pwrite(2) in every write of the settings (tests: a full disk, or one that keeps less
+    // than it says); null puts pwrite back.
+    using WriteFunction = ssize_t (*)(int fd, const void* data, size_t size, off_t offset);
+    static void setWriteForTesting(WriteFunction write);
 
     static QString fileNameOf(const QString& key);
     static std::optional<QString> keyOfFileName(const QString& fileName);

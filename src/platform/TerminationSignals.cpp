@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+// SIGHUP: the terminal the program was started from closed, which ends it as a session's end does.
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 int g_socket[2] = {-1, -1};
 struct sigaction g_previous[std::size(kSignals)];
@@ -34,8 +35,12 @@ TerminationSignals::TerminationSignals(QObject* parent)
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < std::size(kSignals); ++i)
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
         ::sigaction(kSignals[i], &action, &g_previous[i]);
+        // Started under nohup: the terminal closing is not the program's end.
+        if (kSignals[i] == SIGHUP && g_previous[i].sa_handler == SIG_IGN)
+            ::sigaction(SIGHUP, &g_previous[i], nullptr);
+    }
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-// SIGTERM (a session ending, a test harness) and SIGINT, delivered on the main thread: the handler only
+// SIGTERM (a session ending, a test harness), SIGINT and SIGHUP (its terminal closed), delivered on the main thread: the handler only
 // writes the signal's number to a socket the event loop watches. One instance at a time; destroying it
 // restores the handlers it replaced.
 class TerminationSignals : public QObject {

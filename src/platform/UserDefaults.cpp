@@ -12,6 +12,7 @@
 #include <QtGlobal>
 
 #include <cmath>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -132,6 +133,10 @@ QString UserDefaults::filePath() const {
     return m_path;
 }
 
+bool UserDefaults::isFileUnreadable() const {
+    return m_fileUnreadable;
+}
+
 QString UserDefaults::valuesPath() const {
     return QFileInfo(m_path).absolutePath() + QStringLiteral("/values");
 }
@@ -145,6 +150,7 @@ void UserDefaults::open() {
     if (info.exists() && !info.isFile()) {
         debugLog(QStringLiteral("UserDefaults"),
                  QStringLiteral("⚠️ %1 is not a regular file; settings are kept in memory only").arg(m_path));
+        m_fileUnreadable = true;
         return;
     }
     tightenPermissions();
@@ -159,10 +165,15 @@ void UserDefaults::open() {
     bool iniChanged = false;
     if (info.exists()) {
         QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            qWarning("UserDefaults: cannot read %s; using defaults", qPrintable(m_path));
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+            qWarning("UserDefaults: cannot read %s: %s; using defaults", qPrintable(m_path),
+                     qPrintable(file.errorString()));
+            // The defaults stand in for it in memory alone; the next start reads it again.
+            m_fileUnreadable = true;
         } else {
-            const QByteArray bytes = file.readAll();
             if (IniFormat::decode(bytes, m_values)) {
                 m_writer->setIniOnDisk(bytes);
             } else {
@@ -236,8 +247,18 @@ void UserDefaults::salvageDamagedFile() {
 }
 
 void UserDefaults::writeIni() {
-    if (m_writer)
+    if (!m_writer)
+        return;
+    if (!m_fileUnreadable) {
         m_writer->writeIni(m_values);
+        return;
+    }
+    if (std::exchange(m_unreadableTold, true))
+        return;
+    const QString reason = QStringLiteral("%1 could not be read").arg(QFileInfo(m_path).fileName());
+    debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ %1; not written over").arg(reason));
+    // Queued as the writer's outcomes are: the first change comes at start, before anyone listens.
+    QMetaObject::invokeMethod(this, [this, reason] { reportOutcome(reason); }, Qt::QueuedConnection);
 }
 
 void UserDefaults::writeValue(const QString& key, std::shared_ptr<LazyText> text) {
@@ -380,7 +401,8 @@ void UserDefaults::set(const QString& key, const QVariant& value) {
         m_values.insert(key, value);
         writeIni();
     }
-    if (m_ownFiles.remove(key) > 0 && m_writer)
+    // A value moving into a settings file that is not written keeps its own file.
+    if (m_ownFiles.remove(key) > 0 && m_writer && !m_fileUnreadable)
         m_writer->writeValue(key, nullptr);
     Q_EMIT changed(key);
 }

@@ -65,6 +65,9 @@ public:
     ~UserDefaults() override;
 
     QString filePath() const;
+    // The settings file is there but could not be read (or is no regular file): what the store answers
+    // are defaults, not the user's choices, and the file is not written over in this run.
+    bool isFileUnreadable() const;
     // The folder of the values kept in files of their own.
     QString valuesPath() const;
 
@@ -131,6 +134,8 @@ private:
     mutable QHash<QString, std::shared_ptr<LazyText>> m_ownFiles;
     QVariantMap m_registered;
     bool m_failureTold = false;
+    bool m_fileUnreadable = false;
+    bool m_unreadableTold = false;
     // Cleared when the store goes; the writer may outlive it, held by values still to be read.
     struct Listener {
         std::mutex mutex;

@@ -47,10 +47,18 @@ bool LaunchAtLoginManager::setLaunchAtLogin(bool enabled) {
     return false;
 }
 
+bool LaunchAtLoginManager::applyStoredSetting() {
+    const UserDefaults& defaults = UserDefaults::standard();
+    if (defaults.isFileUnreadable()) {
+        debugLog(kTag, QStringLiteral("⚠️ settings unread; the login item is left as it is"));
+        return true;
+    }
+    return setLaunchAtLogin(defaults.boolean(kKey));
+}
+
 void LaunchAtLoginManager::checkAndFixLaunchAtLoginStatus() {
-    const bool stored = UserDefaults::standard().boolean(kKey);
-    if (stored != platform().loginItem().isEnabled())
-        setLaunchAtLogin(stored);
+    if (UserDefaults::standard().boolean(kKey) != platform().loginItem().isEnabled())
+        applyStoredSetting();
 }
 
 bool LaunchAtLoginManager::isLaunchAtLoginEnabled() const {

@@ -17,6 +17,9 @@ public:
 
     // Registers or removes the login item and stores `enabled`. False when the change failed.
     bool setLaunchAtLogin(bool enabled);
+    // Applies the stored setting, unless the settings file could not be read: the defaults standing in
+    // for it are no choice of the user's, and the login item stays as it is. False when a change failed.
+    bool applyStoredSetting();
     // Re-applies the stored setting when the login item differs from it.
     void checkAndFixLaunchAtLoginStatus();
     bool isLaunchAtLoginEnabled() const;

@@ -91,7 +91,7 @@ void SettingsManager::verifySettings() {
     if (registered != launchAtLogin) {
         debugLog(kTag, QStringLiteral("⚠️ launchAtLogin: expected %1, actual %2")
                            .arg(onOff(launchAtLogin), onOff(registered)));
-        LaunchAtLoginManager::shared().setLaunchAtLogin(launchAtLogin);
+        LaunchAtLoginManager::shared().applyStoredSetting();
     }
 }
 
@@ -103,6 +103,6 @@ void SettingsManager::applyInitialSettings() {
     debugLog(kTag, QStringLiteral("Applying showInDock=%1 launchAtLogin=%2")
                        .arg(onOff(showInDock), onOff(launchAtLogin)));
     DockIconManager::updateShowInDock(showInDock);
-    LaunchAtLoginManager::shared().setLaunchAtLogin(launchAtLogin);
+    LaunchAtLoginManager::shared().applyStoredSetting();
     verifySettings();
 }
