@@ -22,6 +22,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <iostream>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -423,8 +426,20 @@ mode_t modeOf(const QString& file) {
     return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
-// A file system of its own, small enough to fill (mounting one takes root).
-class SmallFileSystem {
+// A disk to fill: a file system of its own (mounting one takes root), or one the writer's writes are
+// refused or kept short on, as a disk that says it wrote what it did not.
+class FullDisk {
+public:
+    virtual ~FullDisk() = default;
+    virtual bool ready() const = 0;
+    virtual const char* error() const = 0;
+    virtual QString path() const = 0;
+    virtual bool fill() = 0;
+    // Room for a file of `bytes` (or as much as the disk holds).
+    virtual void makeRoom(qint64 bytes = -1) = 0;
+};
+
+class SmallFileSystem : public FullDisk {
 public:
     SmallFileSystem() {
         QByteArray dir = QFile::encodeName(QDir::tempPath()) + "/quillora-full-XXXXXX";
@@ -439,18 +454,18 @@ public:
             m_path.clear();
         }
     }
-    ~SmallFileSystem() {
+    ~SmallFileSystem() override {
         if (m_path.isEmpty())
             return;
         ::umount2(m_path.constData(), MNT_DETACH);
         ::rmdir(m_path.constData());
     }
-    bool mounted() const { return !m_path.isEmpty(); }
-    const char* error() const { return m_error; }
-    QString path() const { return QFile::decodeName(m_path); }
+    bool ready() const override { return !m_path.isEmpty(); }
+    const char* error() const override { return m_error; }
+    QString path() const override { return QFile::decodeName(m_path); }
 
-    bool fill() {
-        const int fd = ::open((m_path + "/filler").constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    bool fill() override {
+        const int fd = ::open(filler().constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         const QByteArray chunk(4096, 'f');
         while (fd >= 0 && ::write(fd, chunk.constData(), size_t(chunk.size())) > 0) {
         }
@@ -458,11 +473,52 @@ public:
         ::close(fd);
         return full;
     }
-    void makeRoom() { ::unlink((m_path + "/filler").constData()); }
+    void makeRoom(qint64 bytes) override {
+        struct stat info {};
+        if (bytes < 0 || ::stat(filler().constData(), &info) != 0 || info.st_size <= bytes)
+            ::unlink(filler().constData());
+        else
+            [[maybe_unused]] const int cut = ::truncate(filler().constData(), info.st_size - bytes);
+    }
 
 private:
+    QByteArray filler() const { return m_path + "/filler"; }
     QByteArray m_path;
     const char* m_error = "";
+};
+
+class SimulatedDisk : public FullDisk {
+public:
+    // `lies`: a write past the room reports itself whole but keeps only what fits.
+    explicit SimulatedDisk(bool lies) {
+        s_lies = lies;
+        s_room = std::numeric_limits<qint64>::max();
+        SettingsWriter::setWriteForTesting(&write);
+    }
+    ~SimulatedDisk() override { SettingsWriter::setWriteForTesting(nullptr); }
+    bool ready() const override { return m_dir.isValid(); }
+    const char* error() const override { return "no temporary folder"; }
+    QString path() const override { return m_dir.path(); }
+    bool fill() override {
+        s_room = 0;
+        return true;
+    }
+    void makeRoom(qint64 bytes) override { s_room = bytes < 0 ? std::numeric_limits<qint64>::max() : bytes; }
+
+private:
+    static ssize_t write(int fd, const void* data, size_t size, off_t offset) {
+        const qint64 fits = std::clamp<qint64>(s_room - qint64(offset), 0, qint64(size));
+        if (fits == qint64(size))
+            return ::pwrite(fd, data, size, offset);
+        if (!s_lies) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return fits == 0 || ::pwrite(fd, data, size_t(fits), offset) >= 0 ? ssize_t(size) : -1;
+    }
+    static inline std::atomic<qint64> s_room = 0;
+    static inline std::atomic<bool> s_lies = false;
+    QTemporaryDir m_dir;
 };
 
 } // namespace
@@ -503,53 +559,93 @@ TEST_F(UserDefaultsTest, SettingsAreReadableByTheUserAlone) {
 // A write the disk refused leaves the old file whole, stays in memory, is told once, and is written
 // with the next change, or at the end, once there is room.
 TEST_F(UserDefaultsTest, AFullDiskKeepsEveryFileWholeAndWritesWhatFailedOnceThereIsRoom) {
-    SmallFileSystem disk;
-    if (!disk.mounted())
-        GTEST_SKIP() << "no small file system to fill: " << disk.error();
-    const QString settings = disk.path() + QStringLiteral("/Quillora/Quillora.conf");
-    const QString values = disk.path() + QStringLiteral("/Quillora/values/");
-    const QString history = values + SettingsWriter::fileNameOf(QStringLiteral("translationHistory"));
-    const QString favorites = values + SettingsWriter::fileNameOf(QStringLiteral("favoriteTranslations"));
-    const QByteArray before(407, 'b'), after(600, 'a');
-    auto defaults = std::make_unique<UserDefaults>(settings);
-    QSignalSpy failures(defaults.get(), &UserDefaults::writeFailed);
-    defaults->setText(QStringLiteral("translationHistory"), LazyText::of(before));
-    defaults->set(QStringLiteral("count"), 1);
-    defaults->waitForWrites();
-
-    ASSERT_TRUE(disk.fill());
-    defaults->setText(QStringLiteral("translationHistory"), LazyText::of(after));
-    for (int n = 1; n <= 3; ++n) {
-        defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(longList(n)));
-        defaults->set(QStringLiteral("count"), 1 + n);
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<FullDisk>()> make;
+        int error;
+    };
+    const Case cases[] = {
+        {"a small file system", [] { return std::make_unique<SmallFileSystem>(); }, ENOSPC},
+        {"writes refused", [] { return std::make_unique<SimulatedDisk>(false); }, ENOSPC},
+        {"writes kept short but told whole", [] { return std::make_unique<SimulatedDisk>(true); }, EIO},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<FullDisk> disk = c.make();
+        if (!disk->ready()) {
+            std::cout << "skipped " << c.name << ": " << disk->error() << std::endl;
+            continue;
+        }
+        const QString settings = disk->path() + QStringLiteral("/Quillora/Quillora.conf");
+        const QString values = disk->path() + QStringLiteral("/Quillora/values/");
+        const QString history = values + SettingsWriter::fileNameOf(QStringLiteral("translationHistory"));
+        const QString favorites = values + SettingsWriter::fileNameOf(QStringLiteral("favoriteTranslations"));
+        const QByteArray before(407, 'b'), after(600, 'a');
+        auto defaults = std::make_unique<UserDefaults>(settings);
+        QSignalSpy failures(defaults.get(), &UserDefaults::writeFailed);
+        defaults->setText(QStringLiteral("translationHistory"), LazyText::of(before));
+        defaults->set(QStringLiteral("count"), 1);
         defaults->waitForWrites();
+
+        ASSERT_TRUE(disk->fill());
+        defaults->setText(QStringLiteral("translationHistory"), LazyText::of(after));
+        for (int n = 1; n <= 3; ++n) {
+            defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(longList(n)));
+            defaults->set(QStringLiteral("count"), 1 + n);
+            defaults->waitForWrites();
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(SettingsWriter::readValueFile(history), before);
+        EXPECT_EQ(fileBytes(history), before);
+        EXPECT_FALSE(QFileInfo::exists(favorites));
+        EXPECT_EQ(QSettings(settings, QSettings::IniFormat).value(QStringLiteral("count")).toInt(), 1);
+        ASSERT_EQ(failures.count(), 1);
+        EXPECT_EQ(failures.at(0).at(0).toString(), QString::fromLocal8Bit(std::strerror(c.error)));
+
+        disk->makeRoom();
+        defaults->set(QStringLiteral("alwaysOnTop"), true);
+        defaults->waitForWrites();
+        EXPECT_EQ(SettingsWriter::readValueFile(history), after);
+        EXPECT_EQ(fileBytes(favorites), longList(3));
+        EXPECT_EQ(QDir(values).entryList({QStringLiteral("*.txt"), QStringLiteral("*.journal")}, QDir::Files),
+                  QDir(values).entryList(QDir::Files))
+            << "nothing written aside is left behind";
+
+        ASSERT_TRUE(disk->fill());
+        defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(longList(4)));
+        defaults->set(QStringLiteral("count"), 5);
+        defaults->waitForWrites();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(failures.count(), 2) << "told again after writes succeeded in between";
+        disk->makeRoom();
+        defaults.reset();
+        {
+            UserDefaults reopened(settings);
+            EXPECT_EQ(reopened.data(QStringLiteral("favoriteTranslations")), longList(4));
+            EXPECT_EQ(reopened.data(QStringLiteral("translationHistory")), after);
+            EXPECT_EQ(reopened.integer(QStringLiteral("count")), 5);
+        }
+
+        // A long value's change that failed leaves its journal as it was: with a little room again, the
+        // next change and the failed one are small appends, where a rewrite would find no room.
+        const QByteArray list = longList(5) + QByteArray(100 * 1024, 'z');
+        defaults = std::make_unique<UserDefaults>(settings);
+        defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(list));
+        defaults->waitForWrites();
+        ASSERT_EQ(fileBytes(favorites), list);
+        ASSERT_TRUE(disk->fill());
+        defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(list + "1"));
+        defaults->waitForWrites();
+        disk->makeRoom(16 * 1024);
+        defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(list + "12"));
+        defaults->waitForWrites();
+        EXPECT_EQ(SettingsWriter::readValueFile(favorites), list + "12");
+        // Nor is it left for the quit, which finds no room.
+        disk->fill();
+        defaults.reset();
+        EXPECT_EQ(SettingsWriter::readValueFile(favorites), list + "12");
+        EXPECT_EQ(fileBytes(favorites), list);
     }
-    QCoreApplication::processEvents();
-    EXPECT_EQ(fileBytes(history), before);
-    EXPECT_FALSE(QFileInfo::exists(favorites));
-    EXPECT_EQ(QSettings(settings, QSettings::IniFormat).value(QStringLiteral("count")).toInt(), 1);
-    ASSERT_EQ(failures.count(), 1);
-    EXPECT_EQ(failures.at(0).at(0).toString(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
-
-    disk.makeRoom();
-    defaults->set(QStringLiteral("alwaysOnTop"), true);
-    defaults->waitForWrites();
-    EXPECT_EQ(fileBytes(history), after);
-    EXPECT_EQ(fileBytes(favorites), longList(3));
-    EXPECT_EQ(QDir(values).entryList(QDir::Files).size(), 2) << "nothing written aside is left behind";
-
-    ASSERT_TRUE(disk.fill());
-    defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(longList(4)));
-    defaults->set(QStringLiteral("count"), 5);
-    defaults->waitForWrites();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(failures.count(), 2) << "told again after writes succeeded in between";
-    disk.makeRoom();
-    defaults.reset();
-    UserDefaults reopened(settings);
-    EXPECT_EQ(reopened.data(QStringLiteral("favoriteTranslations")), longList(4));
-    EXPECT_EQ(reopened.data(QStringLiteral("translationHistory")), after);
-    EXPECT_EQ(reopened.integer(QStringLiteral("count")), 5);
 }
 
 // A value whose files could not be read (here its journal, which is no file) is not empty: nothing a
