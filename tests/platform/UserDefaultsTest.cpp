@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -27,6 +28,8 @@
 #include <limits>
 
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -349,6 +352,41 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
     }
 }
 
+// A full list that gains a record at one end and drops one at the other (the history at its most
+// records) is journaled as the two small splices it is, not as the whole text between them.
+TEST_F(UserDefaultsTest, AListShiftedByOneRecordIsJournaledAsTwoSmallSplices) {
+    const auto records = [](int newest, bool newestFirst) {
+        QByteArrayList items;
+        for (int n = newest - 199; n <= newest; ++n) {
+            items << "{\"id\":\"" + QByteArray::number(n) + "\",\"text\":\"" +
+                         QByteArray(200 + n % 50, char('a' + n % 26)) + "\"}";
+        }
+        if (newestFirst)
+            std::reverse(items.begin(), items.end());
+        return "[" + items.join(',') + "]";
+    };
+    const QString key = QStringLiteral("translationHistory");
+    const QString file = valuePath(key);
+    for (const bool newestFirst : {true, false}) {
+        SCOPED_TRACE(newestFirst ? "newest first" : "newest last");
+        {
+            UserDefaults defaults(path());
+            defaults.setText(key, LazyText::of(records(200, newestFirst)));
+            defaults.waitForWrites();
+            const ino_t base = inodeOf(file);
+            const qint64 journal = QFileInfo(file + QStringLiteral(".journal")).size();
+            for (int n = 201; n <= 205; ++n) {
+                defaults.setText(key, LazyText::of(records(n, newestFirst)));
+                defaults.waitForWrites();
+            }
+            EXPECT_EQ(inodeOf(file), base) << "no change is the whole list";
+            EXPECT_LT(QFileInfo(file + QStringLiteral(".journal")).size() - journal, 5 * 400);
+        }
+        UserDefaults reopened(path());
+        EXPECT_TRUE(reopened.data(key) == records(205, newestFirst));
+    }
+}
+
 // A quit after a few small changes writes them alone, however long the value they change.
 TEST_F(UserDefaultsTest, AQuitAfterAFewChangesWritesLittleAtAnyListSize) {
     QFile io(QStringLiteral("/proc/self/io"));
@@ -645,6 +683,109 @@ TEST_F(UserDefaultsTest, AFullDiskKeepsEveryFileWholeAndWritesWhatFailedOnceTher
         defaults.reset();
         EXPECT_TRUE(SettingsWriter::readValueFile(favorites) == list + "12");
         EXPECT_TRUE(fileBytes(favorites) == list) << "a little room is no room for a rewrite";
+    }
+}
+
+// While it lives, this thread is refused files as their modes say, root or not.
+class WithoutFileAccessOverride {
+public:
+    WithoutFileAccessOverride() {
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct dropped[2] = {m_saved[0], m_saved[1]};
+        for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+            dropped[capability / 32].effective &= ~(1u << (capability % 32));
+        m_active = ::syscall(SYS_capset, &m_header, dropped) == 0;
+    }
+    ~WithoutFileAccessOverride() {
+        if (m_active)
+            ::syscall(SYS_capset, &m_header, m_saved);
+    }
+    bool active() const { return m_active; }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_active = false;
+};
+
+// A settings file that could not be read is not written over: its defaults stand in for it in memory,
+// the user is told once, and the next start reads it again.
+TEST_F(UserDefaultsTest, ASettingsFileThatCouldNotBeReadIsNotWrittenOver) {
+    const QString favorites = QStringLiteral("favoriteTranslations");
+    {
+        UserDefaults defaults(path());
+        defaults.set(QStringLiteral("launchAtLogin"), false);
+        defaults.set(QStringLiteral("checkForUpdatesAutomatically"), false);
+    }
+    const QByteArray settings = fileBytes(path());
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0), 0);
+    {
+        WithoutFileAccessOverride asUser;
+        ASSERT_TRUE(asUser.active());
+        UserDefaults defaults(path());
+        QSignalSpy failures(&defaults, &UserDefaults::writeFailed);
+        EXPECT_TRUE(defaults.isFileUnreadable());
+        EXPECT_FALSE(defaults.contains(QStringLiteral("launchAtLogin")));
+        defaults.set(QStringLiteral("launchAtLogin"), true);
+        defaults.set(QStringLiteral("hasEverLaunched"), true);
+        // The values of their own files are no part of it.
+        defaults.setText(favorites, LazyText::of(longList(1)));
+        defaults.waitForWrites();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(defaults.boolean(QStringLiteral("launchAtLogin")));
+        ASSERT_EQ(failures.count(), 1);
+        EXPECT_EQ(failures.at(0).at(0).toString(), QStringLiteral("Quillora.conf could not be read"));
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0600), 0);
+    EXPECT_EQ(fileBytes(path()), settings);
+    UserDefaults restarted(path());
+    EXPECT_FALSE(restarted.isFileUnreadable());
+    EXPECT_FALSE(restarted.boolean(QStringLiteral("launchAtLogin")));
+    EXPECT_FALSE(restarted.boolean(QStringLiteral("checkForUpdatesAutomatically")));
+    EXPECT_EQ(restarted.data(favorites), longList(1));
+}
+
+// A link placed in the settings folder while the program runs is never written through: what it
+// points to, outside the folder, stays as it was.
+TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
+    const QString favorites = QStringLiteral("favoriteTranslations");
+    struct Case {
+        const char* name;
+        QString link;
+        // A link at the value file is not read either.
+        bool readsBack;
+    };
+    const Case cases[] = {
+        {"at the journal", valuePath(favorites) + QStringLiteral(".journal"), true},
+        {"at the value file", valuePath(favorites), false},
+        {"at the settings file", path(), true},
+    };
+    const QString outside = m_dir.filePath(QStringLiteral("outside"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(m_dir.filePath(QStringLiteral("Quillora"))).removeRecursively();
+        {
+            QFile target(outside);
+            ASSERT_TRUE(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            target.write("outside\n");
+        }
+        UserDefaults defaults(path());
+        defaults.setText(favorites, LazyText::of(longList(1)));
+        defaults.set(QStringLiteral("count"), 1);
+        defaults.waitForWrites();
+        QFile::remove(c.link);
+        ASSERT_TRUE(QFile::link(outside, c.link));
+        for (int n = 2; n <= 3; ++n) {
+            defaults.setText(favorites, LazyText::of(longList(n)));
+            defaults.set(QStringLiteral("count"), n);
+            defaults.waitForWrites();
+        }
+        EXPECT_EQ(fileBytes(outside), "outside\n");
+        if (c.readsBack)
+            EXPECT_EQ(SettingsWriter::readValueFile(valuePath(favorites)), longList(3));
+        else
+            EXPECT_FALSE(SettingsWriter::readValueFile(valuePath(favorites)));
     }
 }
 

@@ -185,6 +185,22 @@ TEST(SettingsStoreTest, LaunchAtLoginKeepsTheChoiceAndReportsAndRetriesAFailure)
     EXPECT_TRUE(item.enabled);
     EXPECT_TRUE(manager.setLaunchAtLogin(true));
     EXPECT_EQ(failures.size(), 2);
+
+    // Settings that could not be be read (here no file at all) hold defaults, no choice of the user's:
+    // no start acts on them.
+    const QString settings = defaults().filePath();
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("Quillora/Quillora.conf"))));
+    UserDefaults::setStandardFilePath(home.filePath(QStringLiteral("Quillora/Quillora.conf")));
+    item.enabled = false;
+    SettingsManager::registerDefaults();
+    EXPECT_TRUE(defaults().boolean(QStringLiteral("launchAtLogin"))) << "the default answers";
+    LaunchAtLoginManager unreadStart;
+    EXPECT_TRUE(unreadStart.applyStoredSetting());
+    SettingsManager::shared().applyInitialSettings();
+    runQueuedWork();
+    EXPECT_FALSE(item.enabled);
+    UserDefaults::setStandardFilePath(settings);
 }
 
 TEST(SettingsStoreTest, DockIconChangeIsStoredNowAndAppliedOnALaterTurn) {
