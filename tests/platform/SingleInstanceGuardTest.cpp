@@ -272,6 +272,17 @@ TEST(SingleInstanceGuardTest, IdlePeersAndRunningOutOfDescriptorsDoNotStopTheHan
         return acknowledged == 1;
     };
 
+    // A few silent peers, fewer than are held: nothing newer pushes them out, their silence does.
+    std::vector<int> few;
+    for (int i = 0; i < 3; ++i) {
+        few.push_back(connectTo(guard.socketPath()));
+        ASSERT_GE(few.back(), 0);
+    }
+    EXPECT_TRUE(waitUntil([&] { return std::all_of(few.begin(), few.end(), closedByPeer); }, 20000))
+        << "a few silent peers are dropped";
+    for (int client : few)
+        ::close(client);
+
     // Many silent peers, one with half a request: only a few are held at a time, each for a few seconds.
     const int before = openDescriptors();
     std::vector<int> idle;
