@@ -86,8 +86,8 @@ TEST(PopoverPlacement, StaysOnTheAnchorsScreenAnywhereOnTheDesktop) {
     EXPECT_TRUE(inside(p.frame, second));
 }
 
-// Too tall for either side: the roomier one, as tall as it allows, the content scrolling beside a scroll
-// bar; the anchor (a tray icon at the screen's top) stays uncovered.
+// Too big for either side: the roomier one, as tall (or wide) as it allows, the content scrolling beside a
+// scroll bar; the anchor (a tray icon at the screen's top) stays uncovered.
 TEST(PopoverPlacement, TooTallForEitherSideTakesTheRoomierOneAndScrollsThere) {
     const QRect small(0, 0, 800, 400);
     const QRect anchor(300, 120, 100, 10);
@@ -103,6 +103,15 @@ TEST(PopoverPlacement, TooTallForEitherSideTakesTheRoomierOneAndScrollsThere) {
     EXPECT_EQ(tray.frame, QRect(388, 24, 412, 376));
     EXPECT_TRUE(PopoverWindow::place(QSize(400, 300), trayIcon, small, Edge::Bottom, true, 12).contentArea ==
                 QSize(400, 300));
+
+    // Beside the anchor, too wide for either side: as wide as the side allows, the anchor uncovered.
+    const QRect middle(350, 150, 100, 40);
+    const auto side = PopoverWindow::place(QSize(500, 200), middle, small, Edge::Left, true, 12);
+    EXPECT_EQ(side.edge, Edge::Left);
+    EXPECT_TRUE(side.scrolls);
+    EXPECT_EQ(side.contentArea, QSize(350 - arrow, 200));
+    EXPECT_EQ(side.frame.right(), middle.left() - 1);
+    EXPECT_TRUE(inside(side.frame, small));
 }
 
 TEST(PopoverPlacement, WithoutArrowTheWindowIsTheContent) {
