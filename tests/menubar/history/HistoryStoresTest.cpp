@@ -431,6 +431,8 @@ TEST(FavoritesStore, ListReadInTheBackgroundIsTakenWholeOnALaterTurn) {
     EXPECT_TRUE(favorites.isFavorite("book7", "kitap"));
     EXPECT_TRUE(favorites.isFavorite("book1999", "kitap"));
     EXPECT_EQ(favorites.model()->items().size(), 2000);
+    EXPECT_EQ(sources(favorites.model()->items()), sources(FavoritesManager().favorites()))
+        << "every record once, in stored order, as read on the UI thread";
 
     // A change before the list is there waits for it rather than writing over it.
     FavoritesManager early(FavoritesManager::LoadInBackground{});
