@@ -4,6 +4,7 @@
 #include "menubar/translator/SelectorButton.h"
 #include "menubar/translator/TextInputView.h"
 #include "services/Language.h"
+#include "ui/CaretBlinkTimeout.h"
 #include "ui/TranslatorPanelStyle.h"
 
 #include <QApplication>
@@ -16,10 +17,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QThreadPool>
 #include <QVBoxLayout>
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,38 @@ TEST(TranslatorRepaint, CursorBlinksOverItsOwnPixelsAndStopsShownAfterTheDesktop
     }
     // The application's own flash time is back once the field is gone.
     EXPECT_EQ(QApplication::cursorFlashTime(), 80);
+    QApplication::setCursorFlashTime(oldFlashTime);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
+// GTK takes a timeout of zero or less as "never stop": the caret blinks on.
+TEST(TranslatorRepaint, CursorBlinksOnWhenTheDesktopsTimeoutSaysNeverStop) {
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const int oldFlashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(80);
+    for (const char* seconds : {"0", "-1"}) {
+        SCOPED_TRACE(seconds);
+        QTemporaryDir config;
+        ASSERT_TRUE(QDir(config.path()).mkpath(QStringLiteral("gtk-4.0")));
+        QFile settings(config.filePath(QStringLiteral("gtk-4.0/settings.ini")));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(QByteArray("[Settings]\ngtk-cursor-blink-timeout=") + seconds + "\n");
+        settings.close();
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+
+        QTextEdit editor;
+        auto* blink = new CaretBlinkTimeout(&editor);
+        editor.show();
+        editor.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+        editor.setFocus();
+        QTest::keyClick(&editor, Qt::Key_A);
+        // The desktop's answer has arrived, and what it started has run.
+        QThreadPool::globalInstance()->waitForDone();
+        runQueuedWork();
+        EXPECT_FALSE(blink->isSteady());
+        EXPECT_EQ(QApplication::cursorFlashTime(), 80);
+    }
     QApplication::setCursorFlashTime(oldFlashTime);
     qputenv("XDG_CONFIG_HOME", oldConfig);
 }
