@@ -4,6 +4,7 @@
 #include <QPoint>
 
 #include <functional>
+#include <limits>
 #include <optional>
 
 // What the desktop's accessibility bus says about the element that has the keyboard focus.
@@ -19,6 +20,9 @@ class AccessibilityBus : public QObject {
 public:
     using Handler = std::function<void(std::optional<FocusedElement>)>;
     using QObject::QObject;
+
+    // The position of a question that no pointer gesture made (a key press): the focus is taken as it is.
+    static constexpr QPoint NoGesture{std::numeric_limits<int>::min(), std::numeric_limits<int>::min()};
 
     // Asks about the focused element of the application with process id `processId`, for a gesture that
     // began at `position` (screen coordinates). The handler runs exactly once on the main thread, on a

@@ -75,6 +75,12 @@ public:
 
     // Whether two windows belong to the same client (a requestor window and an application's window).
     virtual bool isSameClient(quint32 windowA, quint32 windowB) const { return windowA == windowB; }
+    // Whether the current owner of `mode` belongs to the application whose window is `windowId` (process
+    // `processId`, 0 when unknown): a window of that window's client, a toolkit's hidden owner window
+    // included, or of its process. `done` runs once on the main thread on a later turn, unless `context` is
+    // gone first; false when nobody owns it or that cannot be told.
+    virtual void queryOwnedByApplication(Mode mode, quint32 windowId, qint64 processId, QObject* context,
+                                         std::function<void(bool)> done) = 0;
 
 Q_SIGNALS:
     void changed(Pasteboard::Mode mode);

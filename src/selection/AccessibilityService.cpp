@@ -18,14 +18,6 @@ namespace {
 
 const QString kTag = QStringLiteral("AccessibilityService");
 
-// A password field's mask: a browser that does not publish its fields on the accessibility bus (Firefox
-// unless told that an assistive technology runs) puts one of these per character into PRIMARY.
-bool isPasswordMask(const QString& text) {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-        return c == QChar(0x25CF) || c == QChar(0x2022) || c.isSpace();
-    });
-}
-
 // Browsers put U+FFFC in the selection where it spans an image; it is no text to translate.
 std::optional<SelectedText> nonEmpty(std::optional<QString> text) {
     if (!text)
@@ -33,7 +25,7 @@ std::optional<SelectedText> nonEmpty(std::optional<QString> text) {
     text->remove(QChar(QChar::ObjectReplacementCharacter));
     if (text->trimmed().isEmpty())
         return std::nullopt;
-    if (isPasswordMask(*text)) {
+    if (AccessibilityService::isPasswordMask(*text)) {
         debugLog(kTag, QStringLiteral("🔒 a password field's mask; nothing is read"));
         return std::nullopt;
     }
@@ -41,6 +33,13 @@ std::optional<SelectedText> nonEmpty(std::optional<QString> text) {
 }
 
 } // namespace
+
+bool AccessibilityService::isPasswordMask(const QString& text) {
+    // Firefox, unless told that an assistive technology runs, puts one of these per character into PRIMARY.
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c == QChar(0x25CF) || c == QChar(0x2022) || c.isSpace();
+    });
+}
 
 AccessibilityService& AccessibilityService::shared() {
     static auto* instance = new AccessibilityService;

@@ -1,8 +1,10 @@
 #include "shortcuts/SelectionCapture.h"
 
+#include "platform/AccessibilityBus.h"
 #include "platform/DebugLog.h"
 #include "platform/KeyEventPoster.h"
 #include "platform/Platform.h"
+#include "selection/AccessibilityService.h"
 #include "selection/SelectionAppRules.h"
 
 #include <QPointer>
@@ -13,6 +15,16 @@
 namespace {
 
 const QString kTag = QStringLiteral("SelectionCapture");
+
+bool isUsable(const std::optional<QString>& text) {
+    if (!text || text->isEmpty())
+        return false;
+    if (AccessibilityService::isPasswordMask(*text)) {
+        debugLog(kTag, QStringLiteral("🔒 a password field's mask; nothing is used"));
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -50,6 +62,27 @@ bool SelectionCapture::isStillFocused(const RunningApplication& app) const {
 void SelectionCapture::capture(Handler handler) {
     // The copy key goes where the keyboard goes, so that window's rule decides.
     const std::optional<RunningApplication> front = platform().workspace().keyboardFocusApplication();
+    AccessibilityBus* bus = platform().accessibilityBus();
+    if (!bus || !front || front->processId <= 0) {
+        captureFrom(front, std::move(handler));
+        return;
+    }
+    // A browser puts even a password field's text into PRIMARY: nothing is read while one has the focus.
+    QPointer<SelectionCapture> self(this);
+    bus->queryFocusedElement(front->processId, AccessibilityBus::NoGesture, AccessibilityBusTimeoutMs,
+                             [self, front, handler = std::move(handler)](std::optional<FocusedElement> element) {
+                                 if (!self)
+                                     return;
+                                 if (element && element->isProtected) {
+                                     debugLog(kTag, QStringLiteral("🔒 a password field has the focus"));
+                                     handler(std::nullopt);
+                                     return;
+                                 }
+                                 self->captureFrom(front, handler);
+                             });
+}
+
+void SelectionCapture::captureFrom(const std::optional<RunningApplication>& front, Handler handler) {
     if (!front || front->windowId == 0 || front->bundleIdentifier.isEmpty()) {
         // A copy key sent to an application we cannot name might interrupt a terminal's program.
         debugLog(kTag, QStringLiteral("❓ unknown focused application: reading PRIMARY"));
@@ -162,25 +195,44 @@ void SelectionCapture::finish(std::shared_ptr<Attempt> attempt, std::optional<QS
     if (attempt->restoreNeeded && pasteboard.changeCount(Pasteboard::Mode::Clipboard) != attempt->baseline)
         pasteboard.restore(attempt->snapshot);
     std::optional<CapturedSelection> result;
-    if (text && !text->isEmpty())
+    if (isUsable(text))
         result = CapturedSelection{*text, attempt->application};
     attempt->handler(std::move(result));
 }
 
 void SelectionCapture::readPrimary(const RunningApplication& app, Handler handler) {
-    if (platform().pasteboard().isOwnedByThisProcess(Pasteboard::Mode::Selection)) {
+    Pasteboard& pasteboard = platform().pasteboard();
+    if (pasteboard.isOwnedByThisProcess(Pasteboard::Mode::Selection)) {
         handler(std::nullopt);
         return;
     }
+    // PRIMARY keeps the last selection of any program, a password selected in a browser long ago
+    // included: only one the focused application owns is its selection.
+    const int changeCount = pasteboard.changeCount(Pasteboard::Mode::Selection);
     QPointer<SelectionCapture> self(this);
-    platform().pasteboard().readString(
-        [self, app, handler = std::move(handler)](std::optional<QString> text) {
-            if (!self)
-                return;
-            if (text && !text->isEmpty())
-                handler(CapturedSelection{*text, app});
-            else
+    pasteboard.queryOwnedByApplication(
+        Pasteboard::Mode::Selection, app.windowId, app.processId, this,
+        [self, app, changeCount, handler = std::move(handler)](bool belongs) {
+            if (!belongs) {
+                debugLog(kTag, QStringLiteral("🚫 PRIMARY belongs to another application"));
                 handler(std::nullopt);
-        },
-        Pasteboard::Mode::Selection, ReadTimeoutMs);
+                return;
+            }
+            platform().pasteboard().readString(
+                [self, app, changeCount, handler](std::optional<QString> text) {
+                    if (!self)
+                        return;
+                    // Another program may have taken PRIMARY since its owner was checked.
+                    if (platform().pasteboard().changeCount(Pasteboard::Mode::Selection) != changeCount) {
+                        debugLog(kTag, QStringLiteral("🚫 PRIMARY changed hands while it was read"));
+                        handler(std::nullopt);
+                        return;
+                    }
+                    if (isUsable(text))
+                        handler(CapturedSelection{*text, app});
+                    else
+                        handler(std::nullopt);
+                },
+                Pasteboard::Mode::Selection, ReadTimeoutMs);
+        });
 }

@@ -16,8 +16,9 @@ struct CapturedSelection {
 };
 
 // Copies the selection of the focused window for a shortcut: the application's own copy key (or, where a
-// synthetic copy would do harm or the application is unknown, the PRIMARY selection), with every format of
-// the user's clipboard saved before and put back after, whatever happens. Every step is asynchronous.
+// synthetic copy would do harm or the application is unknown, the PRIMARY selection when it owns it), with
+// every format of the user's clipboard saved before and put back after, whatever happens. Every step is
+// asynchronous.
 class SelectionCapture : public QObject {
     Q_OBJECT
 public:
@@ -31,17 +32,21 @@ public:
     // that keeps changing is read after this many changes.
     static constexpr int CopySettleMs = 200;
     static constexpr int MaxCopyClaims = 4;
+    // How long the accessibility bus may take to say whether the focused element is a password field.
+    static constexpr int AccessibilityBusTimeoutMs = 250;
 
     explicit SelectionCapture(QObject* parent = nullptr);
     // Puts the user's clipboard back when a capture is cut short.
     ~SelectionCapture() override;
 
     // The handler runs exactly once on the main thread, unless this object is destroyed first; no value
-    // when nothing non-empty was selected (or could be read safely).
+    // when nothing non-empty was selected (or could be read safely): a password field has the focus, the
+    // text is a password's mask, or PRIMARY belongs to another application than the focused one.
     void capture(Handler handler);
 
 private:
     struct Attempt;
+    void captureFrom(const std::optional<RunningApplication>& front, Handler handler);
     void readPrimary(const RunningApplication& app, Handler handler);
     void copy(std::shared_ptr<Attempt> attempt);
     void readCopy(std::shared_ptr<Attempt> attempt);

@@ -233,35 +233,55 @@ TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIs
 }
 
 TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipboardBack) {
+    const QString mask = QStringLiteral("\u25cf\u25cf\u25cf\u25cf \u25cf\u25cf");
     struct Case {
+        const char* name;
         QString bundleIdentifier;
         quint32 windowId;
         QStringList expectedKeys;
-        // The focused application's PRIMARY, for those that get no copy key.
+        // PRIMARY, for those that get no copy key, and the window and process that own it.
         QString primary;
+        quint32 primaryOwner;
+        qint64 primaryProcess;
+        // Empty: nothing captured, the alert instead.
         QString expectedText;
+        // What the application's copy key copies.
+        QString copied = QStringLiteral("hello");
+        bool passwordFieldFocused = false;
     } cases[] = {
-        {QStringLiteral("org.example.Editor"),
-         0x1400007,
-         {QStringLiteral("Ctrl+C")},
-         {},
+        {"editor", QStringLiteral("org.example.Editor"), 0x1400007, {QStringLiteral("Ctrl+C")}, {}, 0, 0,
          QStringLiteral("hello")},
-        {QStringLiteral("org.gnome.Terminal"),
-         0x1600003,
-         {QStringLiteral("Ctrl+Shift+C")},
-         {},
-         QStringLiteral("hello")},
+        {"terminal with a copy key", QStringLiteral("org.gnome.Terminal"), 0x1600003,
+         {QStringLiteral("Ctrl+Shift+C")}, {}, 0, 0, QStringLiteral("hello")},
         // Ctrl+C would interrupt xterm's program: PRIMARY holds its selection.
-        {QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("ls -l"), QStringLiteral("ls -l")},
-        // An application nobody can name gets no key either.
-        {QString(), 0, {}, QStringLiteral("from primary"), QStringLiteral("from primary")},
+        {"xterm", QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("ls -l"), 0x1800002, 977,
+         QStringLiteral("ls -l")},
+        // An application nobody can name gets no key either; its toolkit owns PRIMARY through a hidden window.
+        {"unnamed application", QString(), 0x1a00003, {}, QStringLiteral("from primary"), 0x1a00010, 977,
+         QStringLiteral("from primary")},
+        // A connection of its own in the same process.
+        {"own process", QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("via a second connection"),
+         0x2400001, 4242, QStringLiteral("via a second connection")},
+        // The last selection of another program, a password in a browser, is nobody's selection here.
+        {"another program's PRIMARY", QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("hunter2secret"),
+         0x2200001, 977, {}},
+        {"no focused window", QString(), 0, {}, QStringLiteral("hunter2secret"), 0x2200001, 977, {}},
+        {"a mask in PRIMARY", QStringLiteral("xterm"), 0x1800002, {}, mask, 0x1800002, 4242, {}},
+        {"a mask copied", QStringLiteral("org.example.Editor"), 0x1400007, {QStringLiteral("Ctrl+C")}, {}, 0, 0,
+         {}, mask},
+        // The accessibility bus tells: no copy key, PRIMARY not read.
+        {"a password field", QStringLiteral("org.example.Editor"), 0x1400007, {}, QStringLiteral("hunter2secret"),
+         0x1400007, 4242, {}, QStringLiteral("hunter2secret"), true},
+        {"a password field in xterm's window", QStringLiteral("xterm"), 0x1800002, {},
+         QStringLiteral("hunter2secret"), 0x1800002, 4242, {}, {}, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bundleIdentifier.toStdString());
+        SCOPED_TRACE(c.name);
         keys().posted.clear();
         pasteboard().setExternalContent(userClipboard());
-        if (!c.primary.isEmpty())
-            pasteboard().setExternalString(c.primary, Mode::Selection);
+        pasteboard().setExternalString(c.primary, Mode::Selection, c.primaryOwner, c.primaryProcess);
+        selection = c.copied;
+        fakePlatform().fakeAccessibilityBus().answer = FocusedElement{c.passwordFieldFocused, false};
         focus(application(c.bundleIdentifier, c.windowId));
         QString captured;
         QObject context;
@@ -272,8 +292,19 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         EXPECT_EQ(captured, c.expectedText);
         EXPECT_EQ(postedKeys(), c.expectedKeys);
         EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+        if (c.expectedText.isEmpty()) {
+            EXPECT_TRUE(m_manager.errorAlert());
+            if (m_manager.errorAlert()) {
+                EXPECT_EQ(m_manager.errorAlert()->informativeText(), KeyboardShortcutManager::copyFailedMessage);
+            }
+            delete m_manager.errorAlert();
+        }
         if (m_manager.translationPopover())
             m_manager.translationPopover()->close();
+    }
+    for (const QJsonObject& entry : s_api->requestLog()) {
+        const QString text = entry.value("body").toObject().value("text").toString();
+        EXPECT_FALSE(text.contains(QStringLiteral("hunter2")) || text.contains(QChar(0x25cf))) << text.toStdString();
     }
 }
 

@@ -24,10 +24,13 @@ bool FakePasteboard::isOwnedByThisProcess(Mode mode) const {
     return state(mode).ownedByUs;
 }
 
-void FakePasteboard::write(const PasteboardSnapshot& content, Mode mode, bool ours) {
+void FakePasteboard::write(const PasteboardSnapshot& content, Mode mode, bool ours, quint32 ownerWindow,
+                           qint64 ownerProcess) {
     State& s = state(mode);
     s.content = content;
     s.ownedByUs = ours;
+    s.ownerWindow = ownerWindow;
+    s.ownerProcess = ownerProcess;
     ++s.changeCount;
     if (ours)
         ++m_writeCount;
@@ -64,14 +67,27 @@ void FakePasteboard::readByClient(const Request& request) {
     QMetaObject::invokeMethod(this, [this, request] { Q_EMIT contentRequested(request); }, Qt::QueuedConnection);
 }
 
-void FakePasteboard::setExternalContent(const PasteboardSnapshot& content, Mode mode) {
-    write(content, mode, false);
+void FakePasteboard::setExternalContent(const PasteboardSnapshot& content, Mode mode, quint32 ownerWindow,
+                                        qint64 ownerProcess) {
+    write(content, mode, false, ownerWindow, ownerProcess);
 }
 
-void FakePasteboard::setExternalString(const QString& text, Mode mode) {
+void FakePasteboard::setExternalString(const QString& text, Mode mode, quint32 ownerWindow, qint64 ownerProcess) {
     PasteboardSnapshot s;
     s.items.append({QStringLiteral("text/plain"), text.toUtf8()});
-    write(s, mode, false);
+    write(s, mode, false, ownerWindow, ownerProcess);
+}
+
+void FakePasteboard::queryOwnedByApplication(Mode mode, quint32 windowId, qint64 processId, QObject* context,
+                                             std::function<void(bool)> done) {
+    // Answered as the owner is then, as over a real connection.
+    MainQueue::async(
+        [this, mode, windowId, processId, done] {
+            const State& s = state(mode);
+            done(!s.ownedByUs && windowId != 0 &&
+                 (isSameClient(s.ownerWindow, windowId) || (s.ownerProcess != 0 && s.ownerProcess == processId)));
+        },
+        context);
 }
 
 PasteboardSnapshot FakePasteboard::contents(Mode mode) const {

@@ -42,9 +42,12 @@ public:
     void readImage(ImageHandler handler, int timeoutMs = DefaultTimeoutMs) override;
     void takeSnapshot(SnapshotHandler handler, int timeoutMs = DefaultTimeoutMs) override;
 
-    // Another application takes ownership with this content.
-    void setExternalContent(const PasteboardSnapshot& content, Mode mode = Mode::Clipboard);
-    void setExternalString(const QString& text, Mode mode = Mode::Clipboard);
+    // Another application takes ownership with this content, through its window `ownerWindow` of process
+    // `ownerProcess` (0: none of the tests' applications).
+    void setExternalContent(const PasteboardSnapshot& content, Mode mode = Mode::Clipboard,
+                            quint32 ownerWindow = 0, qint64 ownerProcess = 0);
+    void setExternalString(const QString& text, Mode mode = Mode::Clipboard, quint32 ownerWindow = 0,
+                           qint64 ownerProcess = 0);
     // While unresponsive, reads time out (after their time-out) with no value.
     void setUnresponsive(bool unresponsive) { m_unresponsive = unresponsive; }
     // Another client asks for the content we own, as a paste does (reported on a later turn, as Qt
@@ -54,6 +57,8 @@ public:
     bool isSameClient(quint32 windowA, quint32 windowB) const override {
         return windowA != 0 && windowB != 0 && (windowA >> 21) == (windowB >> 21);
     }
+    void queryOwnedByApplication(Mode mode, quint32 windowId, qint64 processId, QObject* context,
+                                 std::function<void(bool)> done) override;
 
     PasteboardSnapshot contents(Mode mode = Mode::Clipboard) const;
     QString currentString(Mode mode = Mode::Clipboard) const;
@@ -64,10 +69,13 @@ private:
         PasteboardSnapshot content;
         int changeCount = 0;
         bool ownedByUs = false;
+        quint32 ownerWindow = 0;
+        qint64 ownerProcess = 0;
     };
     State& state(Mode mode) { return mode == Mode::Clipboard ? m_clipboard : m_selection; }
     const State& state(Mode mode) const { return mode == Mode::Clipboard ? m_clipboard : m_selection; }
-    void write(const PasteboardSnapshot& content, Mode mode, bool ours);
+    void write(const PasteboardSnapshot& content, Mode mode, bool ours, quint32 ownerWindow = 0,
+               qint64 ownerProcess = 0);
     template <typename Result, typename Handler>
     void answer(Handler handler, int timeoutMs, std::function<Result()> produce);
 

@@ -192,8 +192,8 @@ void AtspiAccessibilityBus::askUntilFocusIsAt(const QString& service, const QStr
                     // tells its renderer first): a focused element away from the gesture may be the one
                     // before. Asked again for a while; after that the focus is taken as it is, as where
                     // a toolkit reports no usable position.
-                    const bool elsewhere =
-                        found && found->extents.isValid() && !found->extents.contains(position);
+                    const bool elsewhere = position != NoGesture && found && found->extents.isValid() &&
+                                           !found->extents.contains(position);
                     if (elsewhere && elapsed->elapsed() < timeoutMs / 2) {
                         MainQueue::asyncAfter(
                             refocusPauseMs,

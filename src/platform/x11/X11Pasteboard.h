@@ -34,6 +34,8 @@ public:
     void readImage(ImageHandler handler, int timeoutMs = DefaultTimeoutMs) override;
     void takeSnapshot(SnapshotHandler handler, int timeoutMs = DefaultTimeoutMs) override;
     bool isSameClient(quint32 windowA, quint32 windowB) const override;
+    void queryOwnedByApplication(Mode mode, quint32 windowId, qint64 processId, QObject* context,
+                                 std::function<void(bool)> done) override;
 
 private:
     // One of our own writes whose owner notification is still to come; it was counted when made.
