@@ -36,9 +36,8 @@ std::optional<SelectedText> nonEmpty(std::optional<QString> text) {
 
 bool AccessibilityService::isPasswordMask(const QString& text) {
     // Firefox, unless told that an assistive technology runs, puts one of these per character into PRIMARY.
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-        return c == QChar(0x25CF) || c == QChar(0x2022) || c.isSpace();
-    });
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c == QChar(0x25CF) || c == QChar(0x2022) || c.isSpace(); });
 }
 
 AccessibilityService& AccessibilityService::shared() {

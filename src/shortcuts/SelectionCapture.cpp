@@ -69,17 +69,18 @@ void SelectionCapture::capture(Handler handler) {
     }
     // A browser puts even a password field's text into PRIMARY: nothing is read while one has the focus.
     QPointer<SelectionCapture> self(this);
-    bus->queryFocusedElement(front->processId, AccessibilityBus::NoGesture, AccessibilityBusTimeoutMs,
-                             [self, front, handler = std::move(handler)](std::optional<FocusedElement> element) {
-                                 if (!self)
-                                     return;
-                                 if (element && element->isProtected) {
-                                     debugLog(kTag, QStringLiteral("🔒 a password field has the focus"));
-                                     handler(std::nullopt);
-                                     return;
-                                 }
-                                 self->captureFrom(front, handler);
-                             });
+    bus->queryFocusedElement(
+        front->processId, AccessibilityBus::NoGesture, AccessibilityBusTimeoutMs,
+        [self, front, handler = std::move(handler)](std::optional<FocusedElement> element) {
+            if (!self)
+                return;
+            if (element && element->isProtected) {
+                debugLog(kTag, QStringLiteral("🔒 a password field has the focus"));
+                handler(std::nullopt);
+                return;
+            }
+            self->captureFrom(front, handler);
+        });
 }
 
 void SelectionCapture::captureFrom(const std::optional<RunningApplication>& front, Handler handler) {

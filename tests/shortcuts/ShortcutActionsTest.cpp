@@ -233,69 +233,62 @@ TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIs
 }
 
 TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipboardBack) {
-    const QString mask = QStringLiteral("\u25cf\u25cf\u25cf\u25cf \u25cf\u25cf");
+    const char* mask = "\u25cf\u25cf\u25cf\u25cf \u25cf\u25cf";
     struct Case {
         const char* name;
-        QString bundleIdentifier;
+        const char* bundleIdentifier;
         quint32 windowId;
-        QStringList expectedKeys;
-        // PRIMARY, for those that get no copy key, and the window and process that own it.
-        QString primary;
+        // PRIMARY, and the window and process that own it; what the application's copy key copies.
+        const char* primary;
         quint32 primaryOwner;
         qint64 primaryProcess;
+        const char* copied;
+        bool passwordFieldFocused;
+        const char* expectedKeys;
         // Empty: nothing captured, the alert instead.
-        QString expectedText;
-        // What the application's copy key copies.
-        QString copied = QStringLiteral("hello");
-        bool passwordFieldFocused = false;
+        const char* expectedText;
     } cases[] = {
-        {"editor", QStringLiteral("org.example.Editor"), 0x1400007, {QStringLiteral("Ctrl+C")}, {}, 0, 0,
-         QStringLiteral("hello")},
-        {"terminal with a copy key", QStringLiteral("org.gnome.Terminal"), 0x1600003,
-         {QStringLiteral("Ctrl+Shift+C")}, {}, 0, 0, QStringLiteral("hello")},
+        {"editor", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C", "hello"},
+        {"terminal", "org.gnome.Terminal", 0x1600003, "", 0, 0, "hello", false, "Ctrl+Shift+C", "hello"},
         // Ctrl+C would interrupt xterm's program: PRIMARY holds its selection.
-        {"xterm", QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("ls -l"), 0x1800002, 977,
-         QStringLiteral("ls -l")},
-        // An application nobody can name gets no key either; its toolkit owns PRIMARY through a hidden window.
-        {"unnamed application", QString(), 0x1a00003, {}, QStringLiteral("from primary"), 0x1a00010, 977,
-         QStringLiteral("from primary")},
-        // A connection of its own in the same process.
-        {"own process", QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("via a second connection"),
-         0x2400001, 4242, QStringLiteral("via a second connection")},
-        // The last selection of another program, a password in a browser, is nobody's selection here.
-        {"another program's PRIMARY", QStringLiteral("xterm"), 0x1800002, {}, QStringLiteral("hunter2secret"),
-         0x2200001, 977, {}},
-        {"no focused window", QString(), 0, {}, QStringLiteral("hunter2secret"), 0x2200001, 977, {}},
-        {"a mask in PRIMARY", QStringLiteral("xterm"), 0x1800002, {}, mask, 0x1800002, 4242, {}},
-        {"a mask copied", QStringLiteral("org.example.Editor"), 0x1400007, {QStringLiteral("Ctrl+C")}, {}, 0, 0,
-         {}, mask},
+        {"xterm", "xterm", 0x1800002, "ls -l", 0x1800002, 977, "", false, "", "ls -l"},
+        // An application nobody can name gets no key either; its toolkit owns PRIMARY through a hidden
+        // window, or a second connection of its process does.
+        {"unnamed", "", 0x1a00003, "from primary", 0x1a00010, 977, "", false, "", "from primary"},
+        {"own process", "xterm", 0x1800002, "second connection", 0x2400001, 4242, "", false, "",
+         "second connection"},
+        // The last selection of another program, say a password in a browser, is nobody's selection here.
+        {"another program's", "xterm", 0x1800002, "hunter2secret", 0x2200001, 977, "", false, "", ""},
+        {"no focused window", "", 0, "hunter2secret", 0x2200001, 977, "", false, "", ""},
+        {"mask in PRIMARY", "xterm", 0x1800002, mask, 0x1800002, 4242, "", false, "", ""},
+        {"mask copied", "org.example.Editor", 0x1400007, "", 0, 0, mask, false, "Ctrl+C", ""},
         // The accessibility bus tells: no copy key, PRIMARY not read.
-        {"a password field", QStringLiteral("org.example.Editor"), 0x1400007, {}, QStringLiteral("hunter2secret"),
-         0x1400007, 4242, {}, QStringLiteral("hunter2secret"), true},
-        {"a password field in xterm's window", QStringLiteral("xterm"), 0x1800002, {},
-         QStringLiteral("hunter2secret"), 0x1800002, 4242, {}, {}, true},
+        {"password field", "org.example.Editor", 0x1400007, "", 0, 0, "hunter2secret", true, "", ""},
+        {"password in xterm", "xterm", 0x1800002, "hunter2secret", 0x1800002, 4242, "", true, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         keys().posted.clear();
         pasteboard().setExternalContent(userClipboard());
-        pasteboard().setExternalString(c.primary, Mode::Selection, c.primaryOwner, c.primaryProcess);
-        selection = c.copied;
+        pasteboard().setExternalString(QString::fromUtf8(c.primary), Mode::Selection, c.primaryOwner,
+                                       c.primaryProcess);
+        selection = QString::fromUtf8(c.copied);
         fakePlatform().fakeAccessibilityBus().answer = FocusedElement{c.passwordFieldFocused, false};
-        focus(application(c.bundleIdentifier, c.windowId));
+        focus(application(QString::fromUtf8(c.bundleIdentifier), c.windowId));
         QString captured;
         QObject context;
         QObject::connect(&m_manager, &KeyboardShortcutManager::selectionCaptured, &context,
                          [&](const QString& text) { captured = text; });
         m_manager.handleTranslateSelectionShortcut();
         ASSERT_TRUE(waitForCapture());
-        EXPECT_EQ(captured, c.expectedText);
-        EXPECT_EQ(postedKeys(), c.expectedKeys);
+        EXPECT_EQ(captured, QString::fromUtf8(c.expectedText));
+        EXPECT_EQ(postedKeys().join(u' '), QString::fromUtf8(c.expectedKeys));
         EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
-        if (c.expectedText.isEmpty()) {
+        if (captured.isEmpty()) {
             EXPECT_TRUE(m_manager.errorAlert());
             if (m_manager.errorAlert()) {
-                EXPECT_EQ(m_manager.errorAlert()->informativeText(), KeyboardShortcutManager::copyFailedMessage);
+                EXPECT_EQ(m_manager.errorAlert()->informativeText(),
+                          KeyboardShortcutManager::copyFailedMessage);
             }
             delete m_manager.errorAlert();
         }
@@ -304,7 +297,8 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
     }
     for (const QJsonObject& entry : s_api->requestLog()) {
         const QString text = entry.value("body").toObject().value("text").toString();
-        EXPECT_FALSE(text.contains(QStringLiteral("hunter2")) || text.contains(QChar(0x25cf))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("hunter2")) || text.contains(QChar(0x25cf)))
+            << text.toStdString();
     }
 }
 

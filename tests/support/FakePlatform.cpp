@@ -72,7 +72,8 @@ void FakePasteboard::setExternalContent(const PasteboardSnapshot& content, Mode 
     write(content, mode, false, ownerWindow, ownerProcess);
 }
 
-void FakePasteboard::setExternalString(const QString& text, Mode mode, quint32 ownerWindow, qint64 ownerProcess) {
+void FakePasteboard::setExternalString(const QString& text, Mode mode, quint32 ownerWindow,
+                                       qint64 ownerProcess) {
     PasteboardSnapshot s;
     s.items.append({QStringLiteral("text/plain"), text.toUtf8()});
     write(s, mode, false, ownerWindow, ownerProcess);
@@ -85,7 +86,8 @@ void FakePasteboard::queryOwnedByApplication(Mode mode, quint32 windowId, qint64
         [this, mode, windowId, processId, done] {
             const State& s = state(mode);
             done(!s.ownedByUs && windowId != 0 &&
-                 (isSameClient(s.ownerWindow, windowId) || (s.ownerProcess != 0 && s.ownerProcess == processId)));
+                 (isSameClient(s.ownerWindow, windowId) ||
+                  (s.ownerProcess != 0 && s.ownerProcess == processId)));
         },
         context);
 }

@@ -119,37 +119,39 @@ void X11Pasteboard::queryOwnedByApplication(Mode mode, quint32 windowId, qint64 
     const xcb_atom_t selection = mode == Mode::Clipboard
                                      ? m_connection->atom(X11SelectionConnection::Atom::Clipboard)
                                      : xcb_atom_t(XCB_ATOM_PRIMARY);
-    const xcb_get_selection_owner_cookie_t cookie = xcb_get_selection_owner(m_connection->connection(), selection);
-    m_connection->expectReply(cookie.sequence, context, [this, context, windowId, processId,
-                                                         answer](void* reply, xcb_generic_error_t*) {
-        const auto* r = static_cast<xcb_get_selection_owner_reply_t*>(reply);
-        const xcb_window_t owner = r ? r->owner : xcb_window_t(XCB_NONE);
-        if (owner == XCB_NONE || isSameClient(owner, windowId)) {
-            answer(owner != XCB_NONE);
-            return;
-        }
-        // Some programs own selections through a connection of their own. The window's _NET_WM_PID may
-        // be in a sandbox's process namespace, so the server's view of the window's process counts too.
-        struct Processes {
-            qint64 owner = -1;
-            qint64 window = -1;
-        };
-        auto processes = std::make_shared<Processes>();
-        auto decide = [processes, processId, answer] {
-            if (processes->owner < 0 || processes->window < 0)
+    const xcb_get_selection_owner_cookie_t cookie =
+        xcb_get_selection_owner(m_connection->connection(), selection);
+    m_connection->expectReply(
+        cookie.sequence, context,
+        [this, context, windowId, processId, answer](void* reply, xcb_generic_error_t*) {
+            const auto* r = static_cast<xcb_get_selection_owner_reply_t*>(reply);
+            const xcb_window_t owner = r ? r->owner : xcb_window_t(XCB_NONE);
+            if (owner == XCB_NONE || isSameClient(owner, windowId)) {
+                answer(owner != XCB_NONE);
                 return;
-            answer(processes->owner > 0 &&
-                   (processes->owner == processId || processes->owner == processes->window));
-        };
-        m_connection->queryClientProcess(owner, context, [processes, decide](qint64 pid) {
-            processes->owner = pid;
-            decide();
+            }
+            // Some programs own selections through a connection of their own. The window's _NET_WM_PID may
+            // be in a sandbox's process namespace, so the server's view of the window's process counts too.
+            struct Processes {
+                qint64 owner = -1;
+                qint64 window = -1;
+            };
+            auto processes = std::make_shared<Processes>();
+            auto decide = [processes, processId, answer] {
+                if (processes->owner < 0 || processes->window < 0)
+                    return;
+                answer(processes->owner > 0 &&
+                       (processes->owner == processId || processes->owner == processes->window));
+            };
+            m_connection->queryClientProcess(owner, context, [processes, decide](qint64 pid) {
+                processes->owner = pid;
+                decide();
+            });
+            m_connection->queryClientProcess(windowId, context, [processes, decide](qint64 pid) {
+                processes->window = pid;
+                decide();
+            });
         });
-        m_connection->queryClientProcess(windowId, context, [processes, decide](qint64 pid) {
-            processes->window = pid;
-            decide();
-        });
-    });
     m_connection->flush();
 }
 

@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <QWindow>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
@@ -50,6 +51,7 @@ public:
         m_process.kill();
         m_process.waitForFinished(3000);
     }
+    qint64 processId() const { return m_process.processId(); }
     void freeze() { ::kill(pid_t(m_process.processId()), SIGSTOP); }
     void quit() {
         m_process.kill();
@@ -307,6 +309,45 @@ TEST_F(PasteboardX11Test, ReadsTextOfOtherOwnersInEitherSelection) {
     QGuiApplication::clipboard()->setText(QStringLiteral("our own selection"), QClipboard::Selection);
     EXPECT_TRUE(waitUntil([&] { return m_pasteboard->isOwnedByThisProcess(Mode::Selection); }));
     EXPECT_EQ(readString(Mode::Selection), QStringLiteral("our own selection"));
+}
+
+TEST_F(PasteboardX11Test, TheSelectionsOwnerIsMatchedToAnApplicationByItsClientOrProcess) {
+    // The application: a window of this process, whose toolkit owns selections through a hidden window.
+    QWindow window;
+    const auto windowId = quint32(window.winId());
+    const auto belongs = [&](quint32 appWindow, qint64 processId) {
+        std::optional<bool> answer;
+        QObject context;
+        m_pasteboard->queryOwnedByApplication(Mode::Selection, appWindow, processId, &context,
+                                              [&](bool b) { answer = b; });
+        EXPECT_TRUE(waitUntil([&] { return answer.has_value(); }));
+        return answer.value_or(false);
+    };
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("selected here"), QClipboard::Selection);
+    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->isOwnedByThisProcess(Mode::Selection); }));
+    EXPECT_TRUE(belongs(windowId, 0)) << "the toolkit's hidden owner window";
+
+    // A second connection of the same process owns it.
+    xcb_connection_t* second = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(second));
+    const xcb_window_t secondWindow = xcb_generate_id(second);
+    xcb_create_window(second, XCB_COPY_FROM_PARENT, secondWindow,
+                      xcb_setup_roots_iterator(xcb_get_setup(second)).data->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    int before = m_pasteboard->changeCount(Mode::Selection);
+    xcb_set_selection_owner(second, secondWindow, XCB_ATOM_PRIMARY, XCB_CURRENT_TIME);
+    xcb_flush(second);
+    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->changeCount(Mode::Selection) > before; }));
+    EXPECT_TRUE(belongs(windowId, 0));
+    xcb_disconnect(second);
+
+    // Another program's selection: not the application's, unless its window names that program's process.
+    auto xclip = own(kPrimary, QString(), "another program's");
+    EXPECT_FALSE(belongs(windowId, 0));
+    EXPECT_FALSE(belongs(windowId, QCoreApplication::applicationPid()));
+    EXPECT_TRUE(belongs(windowId, xclip->processId()));
+    EXPECT_FALSE(belongs(0, xclip->processId())) << "no window in front";
 }
 
 TEST_F(PasteboardX11Test, ConcurrentReadsEachGetTheirOwnAnswer) {
