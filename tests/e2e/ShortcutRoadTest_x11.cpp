@@ -1,5 +1,6 @@
 // The shortcuts of the real binary in X clients nobody here wrote: a word selected in xterm is translated in
-// a popover at the pointer without a copy key reaching xterm's program; a word selected in mousepad or in
+// a popover at the pointer without a copy key reaching xterm's program, while another program's PRIMARY or a
+// password's mask selected in xterm is never sent; a word selected in mousepad or in
 // LibreOffice (on its own X11 toolkit and on GTK) is replaced by its translation while the user's clipboard
 // (text and an image) stays as it was; with "alwaysOnTop" on, the toggle shortcut opens the tray popover
 // but never closes it, and the region capture starts over it.
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -187,6 +189,72 @@ TEST_F(ShortcutRoad, TranslateSelectionInXtermShowsThePopoverAndSendsNoCopyKey) 
         },
         20000));
     EXPECT_EQ(typed, QByteArray("q")) << "xterm's program received keys";
+    EXPECT_EQ(m_app.stop(), 0);
+}
+
+TEST_F(ShortcutRoad, InXtermWithoutItsOwnSelectionNothingIsSentAndTheAlertShows) {
+    struct Case {
+        const char* name;
+        // What xterm shows, and whether its line is selected.
+        const char* line;
+        bool selected;
+        // Another program holds PRIMARY: a password selected in a browser, say.
+        bool otherOwner;
+    } cases[] = {
+        {"another program's PRIMARY", "hello", false, true},
+        {"a password's mask", "\u25cf\u25cf\u25cf\u25cf \u25cf\u25cf", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcessEnvironment utf8;
+        utf8.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        Client xterm(QStringLiteral("xterm"),
+                     {QStringLiteral("-u8"), QStringLiteral("-geometry"), QStringLiteral("60x10+300+300"),
+                      QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                      QStringLiteral("printf '%s\\n' \"$0\"; exec cat"), QString::fromUtf8(c.line)},
+                     utf8);
+        const std::optional<quint32> window = xterm.waitForFocus();
+        ASSERT_TRUE(window);
+        std::unique_ptr<Client> owner;
+        if (c.otherOwner) {
+            owner =
+                std::make_unique<Client>(QStringLiteral(QUILLORA_TEST_CLIPBOARDOWNER_PATH),
+                                         QStringList{QStringLiteral("--primary"), QStringLiteral("--text"),
+                                                     QStringLiteral("hunter2secret")});
+            ASSERT_TRUE(
+                waitUntil([&] { return clipboard(QStringLiteral("primary")) == "hunter2secret"; }, 20000));
+            ASSERT_TRUE(xterm.waitForFocus());
+        }
+        if (c.selected) {
+            ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                 QString::number(*window), QStringLiteral("12"), QStringLiteral("8"),
+                                 QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("3"),
+                                 QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}));
+            ASSERT_TRUE(waitUntil(
+                [&] {
+                    return QString::fromUtf8(clipboard(QStringLiteral("primary"))).trimmed() ==
+                           QString::fromUtf8(c.line);
+                },
+                20000));
+        }
+
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
+        // The alert carries the app's name; a translation would have been asked for before any popover.
+        std::optional<quint32> alert;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                const QList<quint32> windows = m_app.windows(AppUnderTest::translatorWindow);
+                alert = windows.isEmpty() ? std::nullopt : std::optional<quint32>(windows.first());
+                return alert || !requestsTo(QStringLiteral("/api/translate")).isEmpty();
+            },
+            20000));
+        EXPECT_TRUE(requestsTo(QStringLiteral("/api/translate")).isEmpty());
+        ASSERT_TRUE(alert);
+        ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*alert));
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        ASSERT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
+    }
+    EXPECT_TRUE(requestsTo(QStringLiteral("/api/translate")).isEmpty());
     EXPECT_EQ(m_app.stop(), 0);
 }
 

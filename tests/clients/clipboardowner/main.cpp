@@ -1,8 +1,9 @@
-// quillora-test-clipboardowner [--text TEXT] [--rich-text]
+// quillora-test-clipboardowner [--text TEXT] [--rich-text] [--primary]
 // Another application that owns the clipboard with text, HTML and an image (a 16 x 16 two-colour
 // square) and serves it until it is killed. Prints "ready" once it owns the clipboard.
 // With --rich-text it offers, instead of the image, what a word processor offers for a copied
 // paragraph: RTF, a document fragment of its own, UTF-8 text under a MIME name and compound text.
+// With --primary it owns the PRIMARY selection instead, as a program with a selection made in it does.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
     parser.addOption(text);
     const QCommandLineOption richText(QStringLiteral("rich-text"), QStringLiteral("Offer rich text, no image."));
     parser.addOption(richText);
+    const QCommandLineOption primary(QStringLiteral("primary"),
+                                     QStringLiteral("Own PRIMARY, not the clipboard."));
+    parser.addOption(primary);
     parser.addHelpOption();
     parser.process(app);
 
@@ -44,9 +48,10 @@ int main(int argc, char** argv) {
         mime->setImageData(image);
     }
     QClipboard* clipboard = QApplication::clipboard();
-    clipboard->setMimeData(mime, QClipboard::Clipboard);
+    const QClipboard::Mode mode = parser.isSet(primary) ? QClipboard::Selection : QClipboard::Clipboard;
+    clipboard->setMimeData(mime, mode);
 
-    if (clipboard->ownsClipboard()) {
+    if (mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection()) {
         std::puts("ready");
     } else {
         std::puts("failed");
