@@ -202,6 +202,11 @@ TEST_F(AtspiAccessibilityBusTest, TellsPasswordFieldsAndEditableFieldsApart) {
         ASSERT_TRUE(element);
         EXPECT_EQ(element->isProtected, password);
         EXPECT_TRUE(element->isEditable);
+        // A key press made no gesture for the focus to move to: it is taken as it is, not waited on.
+        const Answer byKey = ask(bus, client.processId(), AccessibilityBus::NoGesture, 10000);
+        ASSERT_TRUE(byKey.element);
+        EXPECT_EQ(byKey.element->isProtected, password);
+        EXPECT_LT(byKey.elapsedMs, 5000);
     }
     // A process that is not on the bus gets no answer.
     EXPECT_FALSE(ask(bus, 1, {}, 300).element);
