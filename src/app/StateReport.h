@@ -1,5 +1,7 @@
 #pragma once
 
+class QWidget;
+
 // A line "quillora: <state>" on standard output when QUILLORA_REPORT_STATE is set in the environment:
 // how a program that started Quillora (the end-to-end tests, a session script) learns how far it got,
 // in every build. Without the variable it writes nothing.
@@ -10,6 +12,12 @@ inline constexpr const char* launched = "launched";
 // The floating bar, the selection monitor and the hot keys are in place.
 inline constexpr const char* ready = "ready";
 
+bool isWanted();
 void report(const char* state);
+
+// Reports where `widget` is on the screen, "<name> at <x> <y> <width> <height>", whenever it is painted
+// somewhere else than last reported, and "<name> hidden" when it hides: a control is painted only once
+// laid out, so a program driving the pointer learns where to click without guessing the layout.
+void followPlace(QWidget* widget, const char* name);
 
 } // namespace StateReport

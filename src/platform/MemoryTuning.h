@@ -14,3 +14,8 @@ void limitPooledThreads();
 // Hands the allocator's free pages back to the system, on a pooled thread: after a window closes, what it
 // freed would otherwise stay resident.
 void returnFreedMemory();
+
+// Waits for the global pool's work and ends its threads, until the system has them gone. For the exit:
+// left to the pool's own destruction after main(), they would still be unwinding while the process's
+// last checks (a leak checker suspending every thread) run.
+void endPooledThreads();

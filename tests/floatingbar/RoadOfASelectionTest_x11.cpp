@@ -1,6 +1,7 @@
 // The whole road of a selection in one process on a real display: a word double-clicked in another X
 // client, the selection monitor, the floating bar at the pointer, a click on it, and the popover with the
 // translation from the local web API.
+#include "AppUnderTest.h"
 #include "DevApiServer.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
@@ -53,18 +54,10 @@ protected:
 
     void TearDown() override {
         if (HasFailure())
-            saveScreenshot();
+            AppUnderTest::saveFailureScreenshot(QStringLiteral("road-of-a-selection-failure"));
         m_monitor.reset();
         m_reader.reset();
         m_manager.reset();
-    }
-
-    void saveScreenshot() {
-        const QString dir = qEnvironmentVariable("QUILLORA_TEST_ARTIFACTS", QDir::tempPath());
-        QDir().mkpath(dir);
-        const QString path = dir + QStringLiteral("/road-of-a-selection-failure.png");
-        if (QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->grabWindow(0).save(path))
-            std::fprintf(stderr, "Screenshot of the failure: %s\n", qPrintable(path));
     }
 
     std::optional<RunningApplication> frontmost() const {

@@ -14,9 +14,9 @@ void AppRoad::TearDown() {
     if (!HasFailure())
         return;
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    AppUnderTest::saveScreenshot(QStringLiteral("%1.%2-failure")
-                                     .arg(QString::fromUtf8(test->test_suite_name()),
-                                          QString::fromUtf8(test->name())));
+    AppUnderTest::saveFailureScreenshot(QStringLiteral("%1.%2-failure")
+                                            .arg(QString::fromUtf8(test->test_suite_name()),
+                                                 QString::fromUtf8(test->name())));
     std::fprintf(stderr, "The app's log:\n%s\n", qPrintable(m_app.log()));
 }
 

@@ -12,7 +12,7 @@
 
 // The fixture of an end-to-end test (tests/e2e): the web API stand-in running, the app not started yet so
 // that a test can write its settings first, the left button up. When the test failed it leaves a screenshot
-// named after it and prints the app's log.
+// named after it in AppUnderTest::artifactDir(), names it in the failure and prints the app's log.
 class AppRoad : public ::testing::Test {
 protected:
     // Here, not in the support library: the stand-in's path comes from the test target's definitions.

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <csignal>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -126,6 +127,32 @@ void AppUnderTest::readOutput() {
 QString AppUnderTest::log() {
     readOutput();
     return m_log;
+}
+
+std::optional<QRect> AppUnderTest::placeOf(const QString& name, qsizetype from) {
+    readOutput();
+    const QString prefix = QStringLiteral("quillora: ") + name + QLatin1Char(' ');
+    const qsizetype at = m_log.lastIndexOf(prefix);
+    if (at < from || at < 0)
+        return std::nullopt;
+    const qsizetype end = m_log.indexOf(QLatin1Char('\n'), at);
+    if (end < 0)
+        return std::nullopt;
+    const QStringList words = m_log.mid(at + prefix.size(), end - at - prefix.size()).split(QLatin1Char(' '));
+    if (words.size() != 5 || words[0] != QLatin1String("at"))
+        return std::nullopt;
+    return QRect(words[1].toInt(), words[2].toInt(), words[3].toInt(), words[4].toInt());
+}
+
+std::optional<QRect> AppUnderTest::waitForPlace(const QString& name, qsizetype from, int timeoutMs) {
+    std::optional<QRect> place;
+    waitUntil(
+        [&] {
+            place = placeOf(name, from);
+            return place.has_value() || !isRunning();
+        },
+        timeoutMs);
+    return place;
 }
 
 qsizetype AppUnderTest::waitForLog(const QString& fragment, int timeoutMs, qsizetype from) {
@@ -318,10 +345,34 @@ bool AppUnderTest::clickAndWaitForChange(quint32 window, QPoint at, const QRect&
     return waitUntil([&] { return picture() != *before; }, timeoutMs);
 }
 
-void AppUnderTest::saveScreenshot(const QString& name) {
-    const QString dir = qEnvironmentVariable("QUILLORA_TEST_ARTIFACTS", QDir::tempPath());
-    QDir().mkpath(dir);
+QString AppUnderTest::artifactDir() {
+    static const QString dir = [] {
+        QString chosen = qEnvironmentVariable("QUILLORA_TEST_ARTIFACTS");
+        if (!chosen.isEmpty()) {
+            QDir().mkpath(chosen);
+            return chosen;
+        }
+        // Of this process alone: tests of other runs on the machine save under the same names.
+        QTemporaryDir own(QDir::tempPath() + QStringLiteral("/quillora-test-XXXXXX"));
+        own.setAutoRemove(false);
+        return own.isValid() ? own.path() : QString();
+    }();
+    return dir;
+}
+
+QString AppUnderTest::saveScreenshot(const QString& name) {
+    const QString dir = artifactDir();
+    if (dir.isEmpty())
+        return {};
     const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
-    if (runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path}))
-        std::fprintf(stderr, "Screenshot: %s\n", qPrintable(path));
+    if (!runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path}))
+        return {};
+    std::fprintf(stderr, "Screenshot: %s\n", qPrintable(path));
+    return path;
+}
+
+void AppUnderTest::saveFailureScreenshot(const QString& name) {
+    // A test's name may hold a '/' (parameterised tests), which is no part of a file name.
+    const QString shot = saveScreenshot(QString(name).replace(QLatin1Char('/'), QLatin1Char('-')));
+    ADD_FAILURE() << "the screen at the failure: " << (shot.isEmpty() ? std::string("not saved") : shot.toStdString());
 }

@@ -75,6 +75,11 @@ public:
     // Waits until the log holds `fragment` at or after character `from`; returns the position or -1.
     qsizetype waitForLog(const QString& fragment, int timeoutMs = 20000, qsizetype from = 0);
     QString log();
+    // Where the app last reported control `name` (see StateReport::followPlace) in the log at or after
+    // character `from`: nothing while it has not been painted since, or hid last.
+    std::optional<QRect> placeOf(const QString& name, qsizetype from = 0);
+    // Waits until the app reports control `name` on screen at or after character `from` of the log.
+    std::optional<QRect> waitForPlace(const QString& name, qsizetype from = 0, int timeoutMs = 20000);
 
     // Sends SIGTERM and waits for the exit; returns the exit code (-1 when it crashed or hung, after
     // which it is killed).
@@ -112,8 +117,13 @@ public:
     // what it shows afterwards.
     static bool clickAndWaitForChange(quint32 window, QPoint at, const QRect& area, int timeoutMs = 20000);
 
-    // Saves a picture of the screen as <QUILLORA_TEST_ARTIFACTS or the temp dir>/<name>.png.
-    static void saveScreenshot(const QString& name);
+    // Saves a picture of the screen as <name>.png in artifactDir(); returns its path, empty when it failed.
+    static QString saveScreenshot(const QString& name);
+    // For a test that failed: the screen saved so, its path named in a further failure.
+    static void saveFailureScreenshot(const QString& name);
+    // Where tests leave what they save: QUILLORA_TEST_ARTIFACTS when set, otherwise a folder of this test
+    // process's own in the temporary directory, kept after the process ends.
+    static QString artifactDir();
 
     QProcessEnvironment environment() const { return m_environment; }
     QString configHome() const;

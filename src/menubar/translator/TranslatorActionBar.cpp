@@ -1,5 +1,6 @@
 #include "menubar/translator/TranslatorActionBar.h"
 
+#include "app/StateReport.h"
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/translator/ActionBarButton.h"
 #include "menubar/translator/AttachedPopover.h"
@@ -47,6 +48,7 @@ TranslatorActionBar::TranslatorActionBar(FavoritesManager& favorites, QWidget* p
     row->addWidget(m_listenButton);
     row->addStretch(1);
     row->addWidget(m_rewriteButton);
+    StateReport::followPlace(m_listenButton, "listen button");
     m_rewriteOptions = new AttachedPopover(m_rewriteButton);
 
     connect(m_copyButton, &QAbstractButton::clicked, this, &TranslatorActionBar::copyTranslation);
