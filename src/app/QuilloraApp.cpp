@@ -2,6 +2,7 @@
 
 #include "app/AboutPanel.h"
 #include "app/AppDelegate.h"
+#include "app/StateReport.h"
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
@@ -24,7 +25,10 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <QPointer>
+#include <QWidget>
+#include <algorithm>
 #include <cstdio>
+#include <dlfcn.h>
 
 namespace {
 
@@ -53,6 +57,30 @@ void tearDown(QApplication& application) {
                    LaunchAtLoginManager, SettingsManager>(application);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     UserDefaults::standard().waitForWrites();
+}
+
+// For the programs that watch the state: what of this program the teardown above leaves for the
+// application object's destruction, windows and objects it owns alike. Qt's own (its styles, its desktop
+// window) are not ours to tear down.
+void reportLeftAtExit(const QApplication& application) {
+    if (!StateReport::isWanted())
+        return;
+    const auto ours = [](const QObject* object) {
+        Dl_info info;
+        return ::dladdr(object->metaObject(), &info) != 0 && info.dli_fname &&
+               !QByteArray(info.dli_fname).contains("libQt6");
+    };
+    QByteArrayList left;
+    for (const QWidget* widget : QApplication::allWidgets()) {
+        if (widget->windowType() != Qt::Desktop)
+            left.append(widget->metaObject()->className());
+    }
+    for (const QObject* child : application.children()) {
+        if (ours(child) && !child->isWidgetType())
+            left.append(child->metaObject()->className());
+    }
+    std::sort(left.begin(), left.end());
+    StateReport::report(("left at exit:" + (left.isEmpty() ? QByteArray() : ' ' + left.join(' '))).constData());
 }
 
 } // namespace
@@ -102,6 +130,7 @@ int QuilloraApp::run(int argc, char** argv) {
         return 1;
     }
     limitAllocatorArenas();
+    waitForEndingThreadsAtExit();
     limitPooledThreads();
     qputenv("QT_QPA_PLATFORM", "xcb");
     sendImagesOverSocketUnlessChosen();
@@ -150,5 +179,8 @@ int QuilloraApp::run(int argc, char** argv) {
     }
     tearDown(application);
     installPlatform(nullptr);
+    // Their last work runs while everything it may use still stands.
+    endPooledThreads();
+    reportLeftAtExit(application);
     return result;
 }

@@ -1,12 +1,16 @@
 #include "platform/MemoryTuning.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QThread>
 #include <QThreadPool>
 #include <QtGlobal>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <malloc.h>
+#include <string_view>
+#include <unistd.h>
 
 void limitAllocatorArenas() {
     if (!qEnvironmentVariableIsSet("MALLOC_ARENA_MAX"))
@@ -25,24 +29,47 @@ void returnFreedMemory() {
 
 namespace {
 
-// Qt names the pool's threads so; the system keeps the first 15 bytes.
-bool anyPooledThreadLeft() {
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(task) + QStringLiteral("/comm"));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "Thread (pooled)")
-            return true;
+// The names Qt gives these threads, as the system keeps them (15 bytes). Plain system calls: this runs
+// after Qt's own globals are gone.
+bool anyEndingThreadLeft() {
+    static constexpr std::array<std::string_view, 3> ending = {"Thread (pooled)", "QXcbEventQueue",
+                                                               "QDBusConnection"};
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks)
+        return false;
+    bool left = false;
+    while (const dirent* task = ::readdir(tasks)) {
+        if (task->d_name[0] == '.')
+            continue;
+        char path[300];
+        std::snprintf(path, sizeof path, "/proc/self/task/%s/comm", task->d_name);
+        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char name[32];
+        const ssize_t length = ::read(fd, name, sizeof name);
+        ::close(fd);
+        const std::string_view read(name, length > 0 ? size_t(length) : 0);
+        if (std::find(ending.begin(), ending.end(), read.substr(0, read.find('\n'))) != ending.end()) {
+            left = true;
+            break;
+        }
     }
-    return false;
+    ::closedir(tasks);
+    return left;
+}
+
+void waitForEndingThreads() {
+    for (int waited = 0; anyEndingThreadLeft() && waited < 4000; ++waited)
+        ::usleep(500);
 }
 
 } // namespace
 
 void endPooledThreads() {
     QThreadPool::globalInstance()->waitForDone();
-    // The pool hears a thread finish before the thread, detached, has unwound: nothing to join, so the
-    // system's task list tells when they are gone.
-    const QDeadlineTimer deadline(2000);
-    while (anyPooledThreadLeft() && !deadline.hasExpired())
-        QThread::usleep(500);
+}
+
+void waitForEndingThreadsAtExit() {
+    std::atexit(waitForEndingThreads);
 }

@@ -15,7 +15,13 @@ void limitPooledThreads();
 // freed would otherwise stay resident.
 void returnFreedMemory();
 
-// Waits for the global pool's work and ends its threads, until the system has them gone. For the exit:
-// left to the pool's own destruction after main(), they would still be unwinding while the process's
-// last checks (a leak checker suspending every thread) run.
+// Ends the global pool's threads now, once their work is done, rather than in the pool's destruction after
+// main().
 void endPooledThreads();
+
+// At the process's exit, waits (two seconds at most) until the threads Qt ends as its globals go (the
+// pool's, the X event reader's, the D-Bus connection's) have left the system's task list. They are
+// detached: whoever ended them heard them finish before they unwound, and a thread unwinding while the
+// exit's last checks suspend every thread (a leak checker's) crashes those checks. Call before the first
+// thread starts, so that the wait comes after those globals' destruction.
+void waitForEndingThreadsAtExit();
