@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -44,6 +45,32 @@ QByteArray silentWav(int milliseconds) {
     return wav;
 }
 
+// Qt Multimedia lists the sound devices once in a process, when first asked: the sound server that tests
+// play through runs from before any test starts, whichever runs first, as long as one of them is to run.
+class SoundServerEnvironment : public ::testing::Environment {
+public:
+    static PrivateSoundServer* server() { return s_server.get(); }
+
+    void SetUp() override {
+        const ::testing::UnitTest& tests = *::testing::UnitTest::GetInstance();
+        bool needed = false;
+        for (int i = 0; i < tests.total_test_suite_count(); ++i) {
+            const ::testing::TestSuite& suite = *tests.GetTestSuite(i);
+            needed = needed || (std::string_view(suite.name()) == "QtAudioPlayerSoundServerTest" &&
+                                suite.test_to_run_count() > 0);
+        }
+        if (needed && PrivateSoundServer::isInstalled())
+            s_server = std::make_unique<PrivateSoundServer>();
+    }
+    void TearDown() override { s_server.reset(); }
+
+private:
+    static inline std::unique_ptr<PrivateSoundServer> s_server;
+};
+
+[[maybe_unused]] ::testing::Environment* const soundServerEnvironment =
+    ::testing::AddGlobalTestEnvironment(new SoundServerEnvironment);
+
 class QtAudioPlayerDecodingTest : public ::testing::Test {
 protected:
     void SetUp() override { QtAudioPlayer::setRequireOutputDeviceForTesting(false); }
@@ -52,7 +79,7 @@ protected:
 
 TEST(QtAudioPlayerTest, WithoutASoundDeviceRefusesAtOnceAndSaysWhy) {
     if (QtAudioPlayer::hasOutputDevice())
-        GTEST_SKIP() << "this machine has a sound device";
+        GTEST_SKIP() << "a sound device is reachable";
     QtAudioPlayer player;
     QSignalSpy finished(&player, &AudioPlayer::finished);
     QSignalSpy failed(&player, &AudioPlayer::failed);
@@ -119,7 +146,7 @@ TEST_F(QtAudioPlayerDecodingTest, StopIsSilentAndThePlayerCanGoAwayMidClip) {
 TEST(QtAudioPlayerSoundServerTest, PlayersDroppedMidClipGoCleanlyEveryTime) {
     if (!PrivateSoundServer::isInstalled())
         GTEST_SKIP() << "pulseaudio is not installed: no sound server to play through";
-    PrivateSoundServer server;
+    const PrivateSoundServer& server = *SoundServerEnvironment::server();
     ASSERT_TRUE(server.isRunning()) << qPrintable(server.problem());
     ASSERT_TRUE(QtAudioPlayer::hasOutputDevice());
     const QByteArray clip = silentWav(3000);
