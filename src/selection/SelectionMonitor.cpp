@@ -7,15 +7,15 @@
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
+#include "platform/WindowSystem.h"
 #include "platform/Workspace.h"
 #include "selection/AccessibilityService.h"
 #include "selection/ExcludedAppsManager.h"
 #include "services/LanguageDetectionService.h"
 #include "services/LanguagePreferences.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QLineF>
-#include <QWidget>
 #include <algorithm>
 
 namespace {
@@ -157,14 +157,7 @@ void SelectionMonitor::handleSelectionGesture(QPoint position) {
 }
 
 bool SelectionMonitor::isOwnWindowAt(QPoint position) const {
-    // From what this application knows of its windows: asking the server which window lies under the
-    // point walks the window tree in round trips, on the way to the bar. The tray icon lives inside
-    // another program's window, where its own geometry means nothing here.
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.begin(), windows.end(), [position](const QWidget* window) {
-        return window->isVisible() && !window->inherits("QSystemTrayIconSys") &&
-               window->frameGeometry().contains(position);
-    });
+    return platform().windowSystem().ownWindowAt(position) != nullptr;
 }
 
 void SelectionMonitor::deliver(const SelectedText& selection, QPoint position) {

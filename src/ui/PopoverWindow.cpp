@@ -1,6 +1,8 @@
 #include "ui/PopoverWindow.h"
 
 #include "platform/MemoryTuning.h"
+#include "platform/Platform.h"
+#include "platform/WindowSystem.h"
 
 #include "ui/Color.h"
 #include "ui/Compositor.h"
@@ -69,18 +71,13 @@ QWidget* PopoverWindow::widgetOf(QWindow* window) {
 }
 
 bool PopoverWindow::isOwnedWindowAt(const QWidget* owner, QPoint position) {
-    if (!owner)
+    if (!owner || !hasPlatform())
         return false;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.begin(), windows.end(), [owner, position](const QWidget* window) {
-        if (!window->isVisible() || !window->frameGeometry().contains(position))
-            return false;
-        for (const QObject* o = window; o; o = o->parent()) {
-            if (o == owner)
-                return true;
-        }
-        return false;
-    });
+    for (const QObject* o = platform().windowSystem().ownWindowAt(position); o; o = o->parent()) {
+        if (o == owner)
+            return true;
+    }
+    return false;
 }
 
 QRegion PopoverWindow::regionOf(const QPainterPath& path) {

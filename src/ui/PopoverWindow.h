@@ -76,7 +76,7 @@ public:
     Placement placement() const { return m_placement; }
 
     // Whether `owner`, or a list or popover opened from inside it, is shown at `position` (global
-    // coordinates). Our other windows are left out: another application may cover them there.
+    // coordinates), over everything else there.
     static bool isOwnedWindowAt(const QWidget* owner, QPoint position);
 
     // The pixels a shape covers, for window masks.

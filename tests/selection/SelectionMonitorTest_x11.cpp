@@ -17,6 +17,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QStyleHints>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -162,21 +163,54 @@ TEST_F(SelectionMonitorX11Test, ExcludedApplicationAndSwitchedOffBarReportNothin
     EXPECT_EQ(m_reports[0].text.trimmed(), QStringLiteral("alpha"));
 }
 
-TEST_F(SelectionMonitorX11Test, OurOwnWindowReportsNothing) {
+TEST_F(SelectionMonitorX11Test, AGestureIsOursOnlyWhereOurWindowShowsOnTop) {
+    startClient();
     createMonitor();
+    // Ours, over the client's word.
     QLineEdit field(kText);
     field.setWindowTitle(QStringLiteral("Quillora own window"));
-    field.resize(320, 40);
-    field.move(200, 600);
+    field.resize(320, 80);
+    field.move(m_word - QPoint(30, 50));
     field.show();
     field.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return field.isActiveWindow(); }));
+    const auto showsAt = [](QPoint p, qint64 processId) {
+        return waitUntil([&] {
+            const auto app = platform().workspace().applicationWindowAt(p);
+            return app && app->processId == processId;
+        });
+    };
+    ASSERT_TRUE(showsAt(m_word, QCoreApplication::applicationPid()));
     settleDisplay();
-    clickTimes(field.mapToGlobal(QPoint(14, field.height() / 2)), 2);
+    clickTimes(m_word, 2);
     ASSERT_TRUE(waitUntil([&] { return field.hasSelectedText(); }));
     quietPeriod();
     EXPECT_EQ(m_reads.started, 0);
     EXPECT_TRUE(m_reports.isEmpty());
+
+    // Where another program's window covers ours, or ours is minimised, the gesture is that program's.
+    const std::function<void()> hideOurs[] = {
+        [&] { ASSERT_TRUE(xdo({QStringLiteral("windowactivate"), QString::number(m_client.windowId())})); },
+        [&] {
+            field.showNormal();
+            field.raise();
+            field.activateWindow();
+            ASSERT_TRUE(showsAt(m_word, QCoreApplication::applicationPid()));
+            field.showMinimized();
+        },
+    };
+    for (size_t row = 0; row < std::size(hideOurs); ++row) {
+        SCOPED_TRACE(row);
+        hideOurs[row]();
+        ASSERT_TRUE(showsAt(m_word, m_client.processId()));
+        // A monitor of its own: the same word again is not a repeat.
+        m_monitor.reset();
+        m_reports.clear();
+        createMonitor();
+        clickTimes(row % 2 ? besides(m_word) : m_word, 2);
+        ASSERT_TRUE(waitUntil([&] { return m_reports.size() == 1; }));
+        EXPECT_EQ(m_reports[0].text.trimmed(), QStringLiteral("alpha"));
+    }
 }
 
 TEST_F(SelectionMonitorX11Test, SameTextTwiceWithinTheIntervalIsReportedOnce) {

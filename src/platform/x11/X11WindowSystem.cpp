@@ -2,7 +2,7 @@
 
 #include "platform/x11/Xcb.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -139,4 +139,52 @@ std::optional<QPoint> X11WindowSystem::screenPosition(QWidget* window) const {
         return std::nullopt;
     const qreal ratio = window->devicePixelRatioF();
     return QPoint(int(reply->dst_x / ratio), int(reply->dst_y / ratio));
+}
+
+QWidget* X11WindowSystem::ownWindowAt(QPoint position) const {
+    // Only our windows whose frame holds the point can show there: for a gesture in another program's
+    // window away from ours, no question goes to the server. The tray icon lives inside another program's
+    // window, where its own geometry means nothing here.
+    QList<QWidget*> candidates;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->internalWinId() && !window->inherits("QSystemTrayIconSys") &&
+            window->frameGeometry().contains(position))
+            candidates.append(window);
+    }
+    xcb_connection_t* c = Xcb::qtConnection();
+    if (candidates.isEmpty() || !c)
+        return candidates.value(0);
+
+    // The server knows the stacking order and what is mapped: the child of the root under the point is the
+    // top-level window shown there (a window manager's frame around its client; a minimised window's frame
+    // is unmapped). One of ours shows there when it is that window or lies inside it.
+    const xcb_window_t root = rootOf(c);
+    const QPoint native = Xcb::nativePosition(position);
+    const XcbReply<xcb_translate_coordinates_reply_t> top(xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, root, root, int16_t(native.x()), int16_t(native.y())), nullptr));
+    if (!top || top->child == XCB_WINDOW_NONE)
+        return nullptr;
+    QList<xcb_window_t> ancestors;
+    for (QWidget* window : std::as_const(candidates))
+        ancestors.append(xcb_window_t(window->internalWinId()));
+    // Up through the frames, all candidates a level at a time: a round trip a level, few levels deep.
+    for (int level = 0; level < 8 && !candidates.isEmpty(); ++level) {
+        for (qsizetype i = 0; i < candidates.size(); ++i) {
+            if (ancestors[i] == top->child)
+                return candidates[i];
+        }
+        QList<xcb_query_tree_cookie_t> cookies;
+        for (const xcb_window_t window : std::as_const(ancestors))
+            cookies.append(xcb_query_tree(c, window));
+        for (qsizetype i = cookies.size() - 1; i >= 0; --i) {
+            const XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookies[i], nullptr));
+            if (tree && tree->parent != XCB_WINDOW_NONE && tree->parent != root) {
+                ancestors[i] = tree->parent;
+            } else {
+                ancestors.removeAt(i);
+                candidates.removeAt(i);
+            }
+        }
+    }
+    return nullptr;
 }

@@ -17,6 +17,7 @@ public:
     void showOnAllWorkspaces(QWidget* window) override;
     bool isOnAllWorkspaces(QWidget* window) const override;
     std::optional<QPoint> screenPosition(QWidget* window) const override;
+    QWidget* ownWindowAt(QPoint position) const override;
 
 private:
     std::uint32_t m_compositorSelection = 0;

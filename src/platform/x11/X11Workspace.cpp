@@ -169,15 +169,9 @@ std::uint32_t X11Workspace::clientWindowOf(std::uint32_t window) const {
 std::optional<RunningApplication> X11Workspace::applicationWindowAt(QPoint position) const {
     if (!Xcb::qtConnection())
         return std::nullopt;
-    QScreen* screen = QGuiApplication::screenAt(position);
-    if (!screen)
+    if (!QGuiApplication::screenAt(position))
         return std::nullopt;
-    const QRect native = screen->handle() ? screen->handle()->geometry() : screen->geometry();
-    const QRect logical = screen->geometry();
-    const QPointF offset = position - logical.topLeft();
-    return applicationWindowAtNative(
-        native.topLeft() + QPoint(int(offset.x() * native.width() / std::max(1, logical.width())),
-                                  int(offset.y() * native.height() / std::max(1, logical.height()))));
+    return applicationWindowAtNative(Xcb::nativePosition(position));
 }
 
 std::optional<RunningApplication> X11Workspace::applicationWindowAtNative(QPoint native) const {

@@ -1,13 +1,27 @@
 #include "platform/x11/Xcb.h"
 
 #include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 #include <cstring>
+#include <qpa/qplatformscreen.h>
 
 xcb_connection_t* Xcb::qtConnection() {
     if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
         return nullptr;
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->connection() : nullptr;
+}
+
+QPoint Xcb::nativePosition(QPoint position) {
+    QScreen* screen = QGuiApplication::screenAt(position);
+    if (!screen)
+        return position;
+    const QRect native = screen->handle() ? screen->handle()->geometry() : screen->geometry();
+    const QRect logical = screen->geometry();
+    const QPointF offset = position - logical.topLeft();
+    return native.topLeft() + QPoint(int(offset.x() * native.width() / std::max(1, logical.width())),
+                                     int(offset.y() * native.height() / std::max(1, logical.height())));
 }
 
 std::vector<xcb_intern_atom_cookie_t> Xcb::requestAtoms(xcb_connection_t* connection,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -25,6 +26,9 @@ public:
     static xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
         return internAtoms(connection, {name}).front();
     }
+
+    // A point of the screen in Qt's device-independent coordinates as the server counts pixels.
+    static QPoint nativePosition(QPoint position);
 
     // The atoms a window's property of type ATOM holds (its state, its types); empty when it has none.
     static std::vector<xcb_atom_t> atomList(xcb_connection_t* connection, xcb_window_t window,
