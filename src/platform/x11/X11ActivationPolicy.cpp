@@ -46,7 +46,7 @@ void X11ActivationPolicy::setPolicy(Policy policy) {
     m_policy = policy;
     for (QWindow* window : QGuiApplication::topLevelWindows()) {
         if (isAppWindow(window) && window->handle())
-            apply(window, window->isVisible());
+            apply(window, window->isVisible(), policy == Policy::Accessory);
     }
     Q_EMIT policyChanged(policy);
 }
@@ -73,24 +73,27 @@ bool X11ActivationPolicy::eventFilter(QObject* watched, QEvent* event) {
         auto* window = qobject_cast<QWindow*>(watched);
         if (window && isAppWindow(window)) {
             if (event->type() == QEvent::Show)
-                apply(window, false);
+                apply(window, false, m_policy == Policy::Accessory);
             else
                 lastActiveWindow() = window;
+        } else if (window && event->type() == QEvent::Show && !window->parent() && window->type() == Qt::Tool &&
+                   !window->flags().testFlag(Qt::BypassWindowManagerHint)) {
+            apply(window, false, true);
         }
     }
     return false;
 }
 
-void X11ActivationPolicy::apply(QWindow* window, bool mapped) const {
+void X11ActivationPolicy::apply(QWindow* window, bool mapped, bool skip) const {
     xcb_connection_t* c = Xcb::qtConnection();
     if (!c || !window->handle())
         return;
     const xcb_window_t id = xcb_window_t(window->winId());
-    const std::vector<xcb_atom_t> names =
+    // Atoms live as long as the server; a tool window is shown often (the floating bar at every selection).
+    static const std::vector<xcb_atom_t> names =
         Xcb::internAtoms(c, {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
     const xcb_atom_t state = names[0];
     const std::array<xcb_atom_t, 2> skips = {names[1], names[2]};
-    const bool skip = m_policy == Policy::Accessory;
     if (mapped) {
         // A mapped window's state belongs to the window manager: ask it.
         xcb_client_message_event_t message{};

@@ -7,7 +7,9 @@ class QWindow;
 // The activation policy on an X11 desktop. Regular: the application's own windows (normal windows and
 // dialogs, and any window carrying the dynamic property "quilloraAppWindow" = true) get taskbar entries.
 // Accessory: they are marked skip-taskbar and skip-pager. A change applies to windows already open, and
-// windows shown later follow the policy in force. Tool windows, popups and the like are never touched.
+// windows shown later follow the policy in force. Tool windows (the floating bar, popovers, toasts) are no
+// entry under either policy: marked so each time they are shown. Popups, which no window manager sees,
+// are never touched.
 class X11ActivationPolicy : public ActivationPolicy {
     Q_OBJECT
 public:
@@ -28,7 +30,7 @@ protected:
 
 private:
     // `mapped`: the window manager owns the window's state, so it is asked rather than told.
-    void apply(QWindow* window, bool mapped) const;
+    void apply(QWindow* window, bool mapped, bool skip) const;
 
     Policy m_policy = Policy::Accessory;
 };
