@@ -67,20 +67,29 @@ void X11ActivationPolicy::activateIgnoringOtherApps() {
 }
 
 bool X11ActivationPolicy::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Show && event->type() != QEvent::FocusIn)
+        return false;
+    auto* window = qobject_cast<QWindow*>(watched);
+    const bool appWindow = window && isAppWindow(window);
+    if (appWindow && event->type() == QEvent::FocusIn)
+        lastActiveWindow() = window;
+    const bool toolWindow = window && !window->parent() && window->type() == Qt::Tool &&
+                            !window->flags().testFlag(Qt::BypassWindowManagerHint);
+    if (event->type() != QEvent::Show || (!appWindow && !toolWindow))
+        return false;
     // A window's Show arrives after its native window exists and before it is mapped: the state set
-    // now is read by the window manager at the map.
-    if (event->type() == QEvent::Show || event->type() == QEvent::FocusIn) {
-        auto* window = qobject_cast<QWindow*>(watched);
-        if (window && isAppWindow(window)) {
-            if (event->type() == QEvent::Show)
-                apply(window, false, m_policy == Policy::Accessory);
-            else
-                lastActiveWindow() = window;
-        } else if (window && event->type() == QEvent::Show && !window->parent() && window->type() == Qt::Tool &&
-                   !window->flags().testFlag(Qt::BypassWindowManagerHint)) {
-            apply(window, false, true);
-        }
-    }
+    // now is read by the window manager at the map. Shown again soon after it was hidden, the window
+    // manager may still be withdrawing it and drop that state: it is asked again once the map is sent.
+    const bool skip = toolWindow || m_policy == Policy::Accessory;
+    apply(window, false, skip);
+    QPointer<QWindow> shown(window);
+    QMetaObject::invokeMethod(
+        this,
+        [this, shown, skip] {
+            if (shown && shown->isVisible())
+                apply(shown, true, skip);
+        },
+        Qt::QueuedConnection);
     return false;
 }
 
