@@ -1,9 +1,11 @@
 // What taskbars and window switchers see of the real binary: every window it opens carries the
 // application's own icon, and the translator is the application's taskbar entry while "Show in Dock" is
-// on, named and iconed, and has none while it is off.
+// on, named and iconed, and has none while it is off; the floating bar, the popovers and the toasts are
+// never entries.
 #include "AppRoad.h"
 #include "Desktop.h"
 #include "TestUtils.h"
+#include "TextWindowProcess.h"
 #include "ui/ImageAsset.h"
 
 #include <QImage>
@@ -100,5 +102,84 @@ TEST_F(TaskbarRoad, EveryWindowCarriesTheAppIconAndTheTranslatorFollowsShowInDoc
     ASSERT_TRUE(hidden);
     EXPECT_TRUE(waitUntil([&] { return skipsTaskbar(hidden->window); }, 20000));
     EXPECT_TRUE(showsAppIcon(hidden->window));
+    EXPECT_EQ(m_app.stop(), 0);
+}
+
+TEST_F(TaskbarRoad, TheFloatingBarPopoversAndToastsAreNoEntries) {
+    // Ctrl+Alt+T and Ctrl+Alt+R in the stored form.
+    m_app.setSetting(QStringLiteral("KeyboardShortcuts_translateSelection"),
+                     QStringLiteral(R"({"carbonKeyCode":17,"carbonModifiers":6144})"));
+    m_app.setSetting(QStringLiteral("KeyboardShortcuts_translateAndReplace"),
+                     QStringLiteral(R"({"carbonKeyCode":15,"carbonModifiers":6144})"));
+    ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
+    TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
+    ASSERT_TRUE(client.start({QStringLiteral("--text"), QStringLiteral("quillora there")}));
+    const QRect field = client.lineEditGeometry();
+    // The shortcuts act on the client's selection with the client in front.
+    const auto press = [&](const QString& keys) {
+        return Desktop::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                 QString::number(client.windowId())}) &&
+               Desktop::waitForActiveWindow(client.windowId()) && Desktop::xdotool({QStringLiteral("key"), keys});
+    };
+    // A window of the app matching `name` that is not among `seen`, and its states, read while it is
+    // there: a toast may go as the next one comes.
+    struct Shown {
+        quint32 window = 0;
+        QString states;
+    };
+    const auto newWindow = [&](const QString& name, const QList<quint32>& seen) {
+        std::optional<Shown> found;
+        waitUntil(
+            [&] {
+                for (const quint32 window : m_app.windows(name)) {
+                    const QString states =
+                        seen.contains(window) ? QString()
+                                              : property(window, QStringLiteral("_NET_WM_STATE"), QStringLiteral("32a"));
+                    if (states.contains(QLatin1String("_NET_WM_STATE")))
+                        found = Shown{window, states};
+                }
+                return found.has_value();
+            },
+            20000);
+        return found;
+    };
+    std::optional<Shown> bar;
+    const struct {
+        const char* name;
+        std::function<std::optional<Shown>()> open;
+    } rows[] = {
+        {"floating bar",
+         [&] {
+             if (!Desktop::clickAt(field.topLeft() + QPoint(14, field.height() / 2), 1, 2))
+                 return std::optional<Shown>();
+             return bar = newWindow(AppUnderTest::floatingBarWindow, {});
+         }},
+        {"the bar's popover",
+         [&] {
+             const std::optional<QRect> frame = bar ? AppUnderTest::windowGeometry(bar->window) : std::nullopt;
+             // Its translate button is the left part.
+             if (!frame || !Desktop::clickAt(frame->topLeft() + QPoint(30, 30)))
+                 return std::optional<Shown>();
+             return newWindow(AppUnderTest::translationWindow, {});
+         }},
+        {"the shortcut's popover",
+         [&] {
+             const QList<quint32> before = m_app.windows(AppUnderTest::translationWindow);
+             return press(QStringLiteral("ctrl+alt+t")) ? newWindow(AppUnderTest::translationWindow, before)
+                                                        : std::nullopt;
+         }},
+        {"a toast",
+         [&] {
+             const QList<quint32> before = m_app.windows();
+             return press(QStringLiteral("ctrl+alt+r")) ? newWindow(QString(), before) : std::nullopt;
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::optional<Shown> shown = row.open();
+        ASSERT_TRUE(shown);
+        EXPECT_TRUE(shown->states.contains(QLatin1String("_NET_WM_STATE_SKIP_TASKBAR"))) << shown->states.toStdString();
+        EXPECT_TRUE(shown->states.contains(QLatin1String("_NET_WM_STATE_SKIP_PAGER")));
+    }
     EXPECT_EQ(m_app.stop(), 0);
 }

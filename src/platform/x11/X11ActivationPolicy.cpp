@@ -80,7 +80,7 @@ bool X11ActivationPolicy::eventFilter(QObject* watched, QEvent* event) {
     // A window's Show arrives after its native window exists and before it is mapped: the state set
     // now is read by the window manager at the map. Shown again soon after it was hidden, the window
     // manager may still be withdrawing it and drop that state: it is asked again once the map is sent.
-    const bool skip = toolWindow || m_policy == Policy::Accessory;
+    const bool skip = !appWindow || m_policy == Policy::Accessory;
     apply(window, false, skip);
     QPointer<QWindow> shown(window);
     QMetaObject::invokeMethod(
