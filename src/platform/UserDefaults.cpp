@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 #include <QStandardPaths>
 #include <QtGlobal>
 
@@ -253,12 +254,22 @@ void UserDefaults::writeIni() {
         m_writer->writeIni(m_values);
         return;
     }
-    if (std::exchange(m_unreadableTold, true))
+    if (m_unreadableTold || std::exchange(m_unreadableQueued, true))
         return;
-    const QString reason = QStringLiteral("%1 could not be read").arg(QFileInfo(m_path).fileName());
-    debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ %1; not written over").arg(reason));
-    // Queued as the writer's outcomes are: the first change comes at start, before anyone listens.
-    QMetaObject::invokeMethod(this, [this, reason] { reportOutcome(reason); }, Qt::QueuedConnection);
+    // Queued as the writer's outcomes are, and told once someone listens: the first changes come at
+    // start, before anything that could show it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_unreadableQueued = false;
+            if (!isSignalConnected(QMetaMethod::fromSignal(&UserDefaults::writeFailed)))
+                return;
+            m_unreadableTold = true;
+            const QString reason = QStringLiteral("%1 could not be read").arg(QFileInfo(m_path).fileName());
+            debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ %1; not written over").arg(reason));
+            reportOutcome(reason);
+        },
+        Qt::QueuedConnection);
 }
 
 void UserDefaults::writeValue(const QString& key, std::shared_ptr<LazyText> text) {

@@ -136,6 +136,7 @@ private:
     bool m_failureTold = false;
     bool m_fileUnreadable = false;
     bool m_unreadableTold = false;
+    bool m_unreadableQueued = false;
     // Cleared when the store goes; the writer may outlive it, held by values still to be read.
     struct Listener {
         std::mutex mutex;

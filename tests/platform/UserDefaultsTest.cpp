@@ -724,10 +724,12 @@ TEST_F(UserDefaultsTest, ASettingsFileThatCouldNotBeReadIsNotWrittenOver) {
         WithoutFileAccessOverride asUser;
         ASSERT_TRUE(asUser.active());
         UserDefaults defaults(path());
-        QSignalSpy failures(&defaults, &UserDefaults::writeFailed);
         EXPECT_TRUE(defaults.isFileUnreadable());
         EXPECT_FALSE(defaults.contains(QStringLiteral("launchAtLogin")));
+        // Before anyone listens, as at start: told once someone does.
         defaults.set(QStringLiteral("launchAtLogin"), true);
+        QCoreApplication::processEvents();
+        QSignalSpy failures(&defaults, &UserDefaults::writeFailed);
         defaults.set(QStringLiteral("hasEverLaunched"), true);
         // The values of their own files are no part of it.
         defaults.setText(favorites, LazyText::of(longList(1)));
