@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -92,6 +93,7 @@ void MenuBarManager::setupMenuBar() {
     connect(m_statusItem, &QSystemTrayIcon::activated, this, &MenuBarManager::handleTrayActivation);
 
     m_rightClickMenu = new QMenu;
+    m_rightClickMenu->installEventFilter(this);
     // The application menu that holds "About" elsewhere exists only with a taskbar presence; here the
     // tray menu holds it, under the same condition.
     m_aboutAction = m_rightClickMenu->addAction(QStringLiteral("About Quillora"), this, [this] {
@@ -240,6 +242,13 @@ MenuBarManager::ClickAnchor MenuBarManager::anchorAtClick(QPoint pointer, const 
     return {QRect(pointer, QSize(1, 1)), upperHalf ? PopoverWindow::Edge::Bottom : PopoverWindow::Edge::Top};
 }
 
+QPoint MenuBarManager::trayMenuPosition(const QRect& icon, QSize size, const QRect& screen) {
+    const bool upperHalf = icon.center().y() < screen.top() + screen.height() / 2;
+    const int x = std::clamp(icon.left(), screen.left(), std::max(screen.left(), screen.right() + 1 - size.width()));
+    const int y = upperHalf ? icon.bottom() + 1 : icon.top() - size.height();
+    return {x, std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()))};
+}
+
 void MenuBarManager::placePopover(bool atTrayClick) {
     ensureView();
     updateContentSize();
@@ -385,6 +394,13 @@ void MenuBarManager::checkForUpdates() {
 }
 
 bool MenuBarManager::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_rightClickMenu && event->type() == QEvent::Show && TrayIconGeometry::embeddedIconWidget()) {
+        // A tray that embeds the icon has the toolkit open the menu at the pointer, over half the icon;
+        // it is moved beside the icon before it is mapped.
+        const QRect icon = TrayIconGeometry::of(m_statusItem);
+        if (QScreen* screen = icon.isEmpty() ? nullptr : QGuiApplication::screenAt(icon.center()))
+            m_rightClickMenu->move(trayMenuPosition(icon, m_rightClickMenu->size(), screen->geometry()));
+    }
     if (!m_view && event->type() == QEvent::Enter && watched->inherits("QSystemTrayIconSys")) {
         // The pointer on its way to a click: the translator is made now, not between click and frame.
         QPointer<MenuBarManager> self(this);

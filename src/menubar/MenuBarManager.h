@@ -86,6 +86,9 @@ public:
         PopoverWindow::Edge edge;
     };
     static ClickAnchor anchorAtClick(QPoint pointer, const QRect& screen);
+    // Where the tray menu of `size` opens from the icon at `icon`: beside it and clear of it, below an icon
+    // in the upper half of `screen` and above one in the lower half, whole on the screen.
+    static QPoint trayMenuPosition(const QRect& icon, QSize size, const QRect& screen);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -136,6 +136,9 @@ TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
 
     // The icon's menu: "Quit" is its last entry.
     ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::trayMenuEnd, QStringLiteral("Quit")));
+    // It opened under the icon of the tray at the top, clear of it, not at the pointer.
+    EXPECT_GE(m_app.lastTrayMenu().top(), icon->bottom() + 1);
+    EXPECT_FALSE(m_app.lastTrayMenu().intersects(*icon));
     EXPECT_TRUE(waitUntil([&] { return !m_app.isRunning(); }, 20000));
     // A clean end: no crash, no leak report.
     EXPECT_EQ(m_app.stop(), 0);

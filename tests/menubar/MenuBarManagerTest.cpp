@@ -259,6 +259,32 @@ TEST(MenuBarTrayClick, WithoutAnIconPlaceTheTranslatorOpensAtTheClickWholeOnThat
     }
 }
 
+// An icon embedded in a tray: its menu opens beside it, clear of it, whole on the icon's monitor.
+TEST(MenuBarTrayClick, TheTrayMenuOpensBesideTheIcon) {
+    const QRect left(0, 0, 1920, 1080);
+    const QRect right(1920, 0, 1280, 1024);
+    const QSize menu(180, 120);
+    const struct {
+        QRect icon;
+        QRect screen;
+        QPoint expected;
+    } cases[] = {
+        // Tray at the top: below the icon, slid in from the screen's right edge.
+        {{1896, 0, 24, 24}, left, {1740, 24}},
+        // Tray at the bottom: above the icon.
+        {{600, 1056, 24, 24}, left, {600, 936}},
+        // On the second monitor.
+        {{3176, 1000, 24, 24}, right, {3020, 880}},
+        {{1920, 0, 24, 24}, right, {1920, 24}},
+    };
+    for (const auto& c : cases) {
+        const QPoint at = MenuBarManager::trayMenuPosition(c.icon, menu, c.screen);
+        EXPECT_EQ(at, c.expected) << c.icon.x() << "," << c.icon.y();
+        EXPECT_FALSE(QRect(at, menu).intersects(c.icon));
+        EXPECT_TRUE(c.screen.contains(QRect(at, menu)));
+    }
+}
+
 TEST_F(MenuBarManagerTest, TrayMenuEntriesAboutWithATaskbarPresenceAndTheSameEntriesOnTheHeader) {
     FakeActivationPolicy& policy = fakePlatform().fakeActivationPolicy();
     policy.setPolicy(ActivationPolicy::Policy::Accessory);

@@ -296,6 +296,7 @@ bool AppUnderTest::chooseFromTrayMenu(QPoint icon, const QStringList& lastEntrie
         timeoutMs);
     if (!menu)
         return false;
+    m_lastTrayMenu = *menu;
     // The entry's place from the menu's bottom, in a menu of this style that ends the same way.
     QMenu probe;
     QAction* wanted = nullptr;

@@ -107,6 +107,8 @@ public:
     // keyboard, which a loaded machine may delay past any fixed pause.
     bool chooseFromTrayMenu(QPoint icon, const QStringList& lastEntries, const QString& entry,
                             int timeoutMs = 20000);
+    // Where the menu opened by the last chooseFromTrayMenu() was on screen.
+    QRect lastTrayMenu() const { return m_lastTrayMenu; }
     static QString windowName(quint32 window);
     // Waits until `window` has the keyboard focus, so that keys typed next reach it.
     static bool waitForKeyboardFocus(quint32 window, int timeoutMs = 20000);
@@ -138,6 +140,7 @@ private:
     QString m_program;
     std::unique_ptr<QTemporaryDir> m_sandbox;
     QProcessEnvironment m_environment;
+    QRect m_lastTrayMenu;
     std::unique_ptr<QProcess> m_process;
     QString m_log;
 };
