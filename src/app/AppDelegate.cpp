@@ -58,20 +58,6 @@ void store(const char* key, bool value) {
     defaults().set(name, value);
 }
 
-// The application's own regular windows: the ones a user sees as windows (not bars, popovers or menus).
-QList<QWidget*> regularWindows() {
-    QList<QWidget*> windows;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        const Qt::WindowType type = widget->windowType();
-        // The tray icon embedded in an X11 tray is an untitled window too; closing it takes it off the tray.
-        if (widget->inherits("QSystemTrayIconSys"))
-            continue;
-        if (type == Qt::Window || type == Qt::Dialog)
-            windows.append(widget);
-    }
-    return windows;
-}
-
 } // namespace
 
 AppDelegate::AppDelegate(QObject* parent)
@@ -190,6 +176,25 @@ void AppDelegate::setupNotificationObservers() {
                        [this](const QVariantMap&) { showOnboardingWindow(); });
     center.addObserver(Notifications::OnboardingCompleted, this,
                        [this](const QVariantMap& info) { handleOnboardingCompleted(info); });
+}
+
+bool AppDelegate::isRegularWindow(const QWidget* widget) {
+    if (!widget || !widget->isWindow())
+        return false;
+    // The tray icon embedded in an X11 tray is an untitled window too; closing it takes it off the tray.
+    if (widget->inherits("QSystemTrayIconSys"))
+        return false;
+    const Qt::WindowType type = widget->windowType();
+    return type == Qt::Window || type == Qt::Dialog;
+}
+
+QList<QWidget*> AppDelegate::regularWindows() {
+    QList<QWidget*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (isRegularWindow(widget))
+            windows.append(widget);
+    }
+    return windows;
 }
 
 void AppDelegate::scheduleStrayWindowCleanup() {

@@ -45,6 +45,10 @@ public:
     void scheduleStrayWindowCleanup();
     // Closes visible regular windows whose title is empty or exactly "Settings".
     void closeStrayWindows();
+    // The application's own regular windows: the ones a user sees as windows (not bars, popovers, menus
+    // or the tray icon).
+    static QList<QWidget*> regularWindows();
+    static bool isRegularWindow(const QWidget* widget);
 
     // The onboarding window and the permission gate.
     void showOnboardingWindow();

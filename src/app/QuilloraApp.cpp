@@ -98,10 +98,40 @@ QuilloraApp::QuilloraApp(QObject* parent)
     NotificationCenter::shared().addObserver(Notifications::OnboardingCompleted, this,
                                              [this](const QVariantMap&) { refreshOnboardingState(); });
     m_appDelegate->setAboutPanelProvider([this]() -> QWidget* { return m_aboutPanel; });
+    // Queued: a window is not closed from inside its own show.
+    connect(this, &QuilloraApp::windowListChanged, this, [this] {
+        if (m_closeQueued)
+            return;
+        m_closeQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_closeQueued = false;
+                closeUntitledWindows();
+            },
+            Qt::QueuedConnection);
+    });
+    qApp->installEventFilter(this);
 }
 
 QuilloraApp::~QuilloraApp() {
+    qApp->removeEventFilter(this);
     delete m_aboutPanel;
+}
+
+bool QuilloraApp::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Show || type == QEvent::Hide) && watched->isWidgetType() &&
+        AppDelegate::isRegularWindow(static_cast<QWidget*>(watched)))
+        Q_EMIT windowListChanged();
+    return QObject::eventFilter(watched, event);
+}
+
+void QuilloraApp::closeUntitledWindows() {
+    for (QWidget* window : AppDelegate::regularWindows()) {
+        if (window->isVisible() && window->windowTitle().isEmpty())
+            window->close();
+    }
 }
 
 void QuilloraApp::refreshOnboardingState() {

@@ -34,11 +34,21 @@ public:
     void showAboutPanel();
     AboutPanel* aboutPanel() const { return m_aboutPanel; }
 
+    // Closes every shown regular window of ours whose title is empty; runs whenever the window list
+    // changes.
+    void closeUntitledWindows();
+
 Q_SIGNALS:
     void isOnboardingCompletedChanged(bool completed);
+    // A regular window of ours came on screen or left it.
+    void windowListChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     AppDelegate* m_appDelegate;
     bool m_isOnboardingCompleted = false;
     QPointer<AboutPanel> m_aboutPanel;
+    bool m_closeQueued = false;
 };

@@ -55,7 +55,8 @@ QString LanguagePreferences::targetFor(const QString& detected, const QString& t
         return wanted;
     const QString source = sourceCode();
     QString fallback = table(source == Language::automaticCode ? Language::englishCode : source);
-    if (rules & NeverTheTextsLanguage && fallback == detected)
+    // A source the user stored as the text's language is a choice, not a default standing in.
+    if (rules & NeverTheTextsLanguage && fallback == detected && storedSource() != detected)
         fallback = detected == Language::englishCode ? defaultSourceCode : Language::englishCode;
     return fallback;
 }

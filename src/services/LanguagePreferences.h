@@ -34,7 +34,8 @@ public:
         AsStored = 0,
         // Codes through the table before comparing: an unknown or "auto" target is English.
         ThroughTable = 1,
-        // A text never goes to its own language: English and Turkish stand in for each other.
+        // A text does not go to its own language through a default (no stored source, or "auto"):
+        // English and Turkish stand in for each other. A stored source equal to it is kept.
         NeverTheTextsLanguage = 2,
     };
     // Where a text in `detected` goes: `target`, unless the text is already in it; then the stored

@@ -1,7 +1,5 @@
 #include "settings/FloatingBarTabView.h"
 
-#include "platform/NotificationCenter.h"
-#include "platform/Notifications.h"
 #include "selection/ExcludedAppsManager.h"
 #include "services/FloatingBarNotificationService.h"
 #include "settings/AppSelectorView.h"
@@ -132,12 +130,10 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
     m_addButton = add;
     connect(add, &QAbstractButton::clicked, this, &FloatingBarTabView::presentAppSelector);
 
-    auto* excluded = column(8, {note, m_listBox, add}, nullptr);
+    auto* excluded = column(10, {note, m_listBox, add}, nullptr);
     excluded->layout()->setAlignment(add, Qt::AlignLeft);
     root->addWidget(new SettingsSectionView(QStringLiteral("Excluded Applications"), excluded, this));
 
-    NotificationCenter::shared().addObserver(Notifications::ExcludedAppsChanged, this,
-                                             [this](const QVariantMap&) { reloadExcludedApps(); });
     rebuildList();
 }
 

@@ -13,8 +13,8 @@ class QScrollArea;
 class ToggleSettingView;
 
 // The "Floating Bar" tab: the floating bar on or off, the provider of its popover, and the applications
-// in which it never shows. The excluded list follows the store, also when it changes elsewhere (the
-// floating bar's own "disable for this application").
+// in which it never shows. The excluded list is read from the store each time the tab is shown and after
+// each add or remove made here; a change made elsewhere meanwhile shows at the next of these.
 class FloatingBarTabView : public QWidget {
     Q_OBJECT
 public:

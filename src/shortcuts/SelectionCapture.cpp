@@ -32,7 +32,7 @@ struct SelectionCapture::Attempt {
     RunningApplication application;
     SelectionAppRule rule;
     PasteboardSnapshot snapshot;
-    // The clipboard's change count right before our copy keys.
+    // The clipboard's change count right before our first copy keys.
     int baseline = 0;
     int copies = 0;
     // Clipboard changes seen since the copy key's.
@@ -129,7 +129,10 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
         return;
     }
     Pasteboard& pasteboard = platform().pasteboard();
-    attempt->baseline = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
+    const int before = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
+    // A second copy key follows a copy: the user's clipboard is the one from before the first.
+    if (attempt->copies == 0)
+        attempt->baseline = before;
     attempt->restoreNeeded = true;
     ++attempt->copies;
     if (!platform().keyEventPoster().postKey(attempt->rule.copyKey, attempt->rule.copyModifiers)) {
@@ -140,7 +143,7 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
     debugLog(kTag, QStringLiteral("⌨️ copy key %1").arg(attempt->copies));
     QPointer<SelectionCapture> self(this);
     platform().pasteboard().waitForChange(
-        Pasteboard::Mode::Clipboard, attempt->baseline, CopyWaitMs, this, [self, attempt](bool changed) {
+        Pasteboard::Mode::Clipboard, before, CopyWaitMs, this, [self, attempt](bool changed) {
             if (!self)
                 return;
             if (!changed) {
@@ -184,6 +187,12 @@ void SelectionCapture::readCopy(std::shared_ptr<Attempt> attempt) {
                         debugLog(kTag, QStringLiteral("⏱️ the copied text could not be read"));
                     else if (text->isEmpty())
                         debugLog(kTag, QStringLiteral("📋 the copied text is empty"));
+                    // An application may copy an image, or copy its text a moment late: one more try.
+                    if ((!text || text->isEmpty()) && attempt->copies < 2) {
+                        attempt->claims = 0;
+                        self->copy(attempt);
+                        return;
+                    }
                     self->finish(attempt, std::move(text));
                 },
                 Pasteboard::Mode::Clipboard, ReadTimeoutMs);

@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QScrollArea>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
@@ -392,13 +391,16 @@ void TranslationPopoverView::setTextEditorFocused(bool focused) {
 }
 
 QString TranslationPopoverView::swapTargetLanguage() const {
-    if (m_session.sourceLanguage() != Language::automaticCode)
-        return m_session.sourceLanguage();
+    // The pair the translation on screen was made with: the pickers may have moved on to a request still
+    // loading or one that failed.
+    const QString source = m_session.output().sourceLanguage;
+    if (source != Language::automaticCode)
+        return source;
     return m_detectedSourceLanguage;
 }
 
 bool TranslationPopoverView::canSwapLanguages() const {
-    return !isLoading() && !m_error && !translatedText().isEmpty() && !swapTargetLanguage().isEmpty();
+    return !translatedText().isEmpty() && !swapTargetLanguage().isEmpty();
 }
 
 void TranslationPopoverView::swapLanguages() {
@@ -406,9 +408,12 @@ void TranslationPopoverView::swapLanguages() {
     // "Automatic" and no recognised language it would ask for a translation into "auto".
     if (!canSwapLanguages())
         return;
-    // The translation becomes the text; the pickers follow in refresh() without starting requests of
-    // their own: the swap makes one.
-    m_session.swapLanguages(swapTargetLanguage());
+    const QString newTarget = swapTargetLanguage();
+    // The translation becomes the text in the language it was made into, whatever the target picker
+    // shows now. The pickers follow in refresh() without starting requests of their own: the swap makes
+    // one, and the one still running is dropped.
+    m_session.setTargetLanguage(m_session.output().targetLanguage);
+    m_session.swapLanguages(newTarget);
     startTranslation();
 }
 
@@ -510,32 +515,13 @@ void TranslationPopoverView::setShowingFullSourceText(bool showing) {
                     [this] { setShowingFullSourceText(false); });
         }
         m_fullTextLabel->setText(currentSourceText());
-        const QRect button(m_showAllButton->mapToGlobal(QPoint(0, 0)), m_showAllButton->size());
-        const QScreen* screen = m_showAllButton->screen();
-        const auto* host = qobject_cast<const PopoverWindow*>(window());
-        const FullTextPlacement placement =
-            fullTextPlacement(button, window()->frameGeometry(), host ? host->anchor() : QRect(),
-                              screen ? screen->availableGeometry() : QRect());
-        m_fullTextPopover->showRelativeTo(placement.anchor, placement.edge);
+        // Above the button, below it where there is no room above.
+        m_fullTextPopover->showRelativeTo(
+            QRect(m_showAllButton->mapToGlobal(QPoint(0, 0)), m_showAllButton->size()), PopoverWindow::Edge::Top);
     } else if (m_fullTextPopover && m_fullTextPopover->isShown()) {
         m_fullTextPopover->performClose();
     }
     Q_EMIT stateChanged();
-}
-
-TranslationPopoverView::FullTextPlacement
-TranslationPopoverView::fullTextPlacement(const QRect& button, const QRect& popover,
-                                          const QRect& popoverAnchor, const QRect& screen) {
-    // Beside the whole popover window, level with the button: the arrow points at the button's row.
-    const QRect beside(popover.left(), button.top(), popover.width(), button.height());
-    for (const PopoverWindow::Edge edge : {PopoverWindow::Edge::Right, PopoverWindow::Edge::Left}) {
-        const PopoverWindow::Placement placement = PopoverWindow::place(fullTextSize, beside, screen, edge, true);
-        if (placement.edge == edge && !placement.scrolls && !placement.frame.intersects(popover) &&
-            !placement.frame.intersects(popoverAnchor))
-            return {beside, edge};
-    }
-    // Over the translation below the button; the pickers and the bar stay in sight.
-    return {button, PopoverWindow::Edge::Bottom};
 }
 
 bool TranslationPopoverView::eventFilter(QObject* watched, QEvent* event) {

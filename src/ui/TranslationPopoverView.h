@@ -52,7 +52,8 @@ public:
     QString selectedTargetLang() const { return m_session.targetLanguage(); }
     const TranslationSession& session() const { return m_session; }
 
-    // The swap is offered only with a translation on screen and a known source language.
+    // The swap is offered with a translation to swap (also while another loads or after a failure) whose
+    // source language is known.
     bool canSwapLanguages() const;
 
     void handleAppear();
@@ -76,16 +77,6 @@ public:
     void chooseTargetLanguage(const QString& code);
     void chooseService(TranslationService service);
 
-    // Where the full-text popover opens for "Show all" at `button` in a popover window at `popover`
-    // that hangs from `popoverAnchor` (the floating bar, or the pointer; global coordinates): beside the
-    // popover window where it fits and covers neither, else below the button, so the pickers and the
-    // floating bar stay in sight.
-    struct FullTextPlacement {
-        QRect anchor;
-        PopoverWindow::Edge edge;
-    };
-    static FullTextPlacement fullTextPlacement(const QRect& button, const QRect& popover,
-                                               const QRect& popoverAnchor, const QRect& screen);
     static constexpr QSize fullTextSize{400, 200};
 
     // User-perceived characters, and line feeds among them (a CR LF pair is one character and no line feed).
@@ -128,7 +119,8 @@ private:
     void setTextEditorFocused(bool focused);
     void setShowingFullSourceText(bool showing);
     void applyAnswer(const TranslationSession::Translation& sent, const TranslationSession::Outcome& outcome);
-    // The language the swap makes the target: the source picker's, or the detected one for "auto".
+    // The language the swap makes the target: the source of the translation on screen, or the language
+    // detected in its text for "auto".
     QString swapTargetLanguage() const;
 
     // Given by the creator.

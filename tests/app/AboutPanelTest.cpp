@@ -25,3 +25,25 @@ TEST(AboutPanelTest, OnePanelWithNameVersionAndCredits) {
     panel->close();
     EXPECT_TRUE(waitUntil([&] { return app.aboutPanel() == nullptr; }, 10000)) << "closing releases it";
 }
+
+TEST(QuilloraAppTest, UntitledWindowsCloseWhenTheWindowListChanges) {
+    QuilloraApp app;
+    QWidget titled;
+    titled.setWindowTitle(QStringLiteral("Ayarlar"));
+    titled.show();
+    QWidget untitled;
+    untitled.show();
+    // A bar or popover is no window of the list, whatever its title.
+    QWidget tool(nullptr, Qt::Tool);
+    tool.show();
+    EXPECT_TRUE(waitUntil([&] { return !untitled.isVisible(); }));
+
+    // A title cleared while shown counts at the next change of the list.
+    titled.setWindowTitle(QString());
+    QWidget another;
+    another.setWindowTitle(QStringLiteral("About Quillora"));
+    another.show();
+    EXPECT_TRUE(waitUntil([&] { return !titled.isVisible(); }));
+    EXPECT_TRUE(another.isVisible());
+    EXPECT_TRUE(tool.isVisible());
+}

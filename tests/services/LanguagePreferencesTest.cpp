@@ -85,11 +85,12 @@ TEST(LanguagePreferences, TargetForATextAlreadyInTheTarget) {
         {"de", "de", std::nullopt, shortcut, "tr"},
         {"de", "de", "xx", shortcut, "xx"},
         {"en", "xx", "fr", shortcut, "xx"},
-        // Never into its own language: Turkish and English stand in for each other.
+        // Not into its own language through a default: Turkish and English stand in for each other.
         {"tr", "tr", std::nullopt, shortcut, "en"},
-        {"tr", "tr", "tr", shortcut, "en"},
         {"en", "en", "auto", shortcut, "tr"},
-        {"de", "de", "de", shortcut, "en"},
+        // The user's own stored source is kept.
+        {"tr", "tr", "tr", shortcut, "tr"},
+        {"de", "de", "de", shortcut, "de"},
         {"de", "de", "de", LanguagePreferences::AsStored, "de"},
     };
     for (const Case& c : cases) {

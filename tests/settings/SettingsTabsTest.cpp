@@ -273,9 +273,15 @@ TEST(FloatingBarTab, ExcludedAppsAddedAndRemovedReachTheSelectionMonitor) {
     EXPECT_TRUE(refusal->text().contains(QLatin1String("odd,name")));
     refusal->close();
 
-    // An exclusion made elsewhere (the floating bar's own action) shows at once.
+    // An exclusion made elsewhere (the floating bar's own action) shows when the tab is shown again.
     ExcludedAppsManager::addExcludedApp(QStringLiteral("org.gnome.TextEditor"));
+    EXPECT_EQ(tab.excludedApps(), both);
+    tab.hide();
+    tab.show();
     EXPECT_EQ(tab.excludedApps().size(), 3);
+    // The note, the box and the button stand 10 apart.
+    QWidget* box = tab.emptyListLabel()->parentWidget();
+    EXPECT_EQ(tab.addButton()->geometry().top() - box->geometry().bottom() - 1, 10);
 
     // Removing takes exactly that entry.
     QTest::mouseClick(tab.removeButtons()[0], Qt::LeftButton);

@@ -162,9 +162,9 @@ TEST_F(ShortcutActionsTest, TargetFallsBackWhenItEqualsTheSource) {
         {QStringLiteral("de"), QStringLiteral("de"), QStringLiteral("fr"), QStringLiteral("fr")},
         {QStringLiteral("de"), QStringLiteral("de"), QStringLiteral("auto"), QStringLiteral("en")},
         {QStringLiteral("de"), QStringLiteral("de"), std::nullopt, QStringLiteral("tr")},
-        // A Turkish user's Turkish text is not sent Turkish to Turkish.
+        // A Turkish text is not sent Turkish to Turkish by the default source, but is by a stored one.
         {QStringLiteral("tr"), QStringLiteral("tr"), std::nullopt, QStringLiteral("en")},
-        {QStringLiteral("tr"), QStringLiteral("tr"), QStringLiteral("tr"), QStringLiteral("en")},
+        {QStringLiteral("tr"), QStringLiteral("tr"), QStringLiteral("tr"), QStringLiteral("tr")},
         {QStringLiteral("en"), QStringLiteral("en"), QStringLiteral("auto"), QStringLiteral("tr")},
     };
     for (const Case& c : cases) {
@@ -303,21 +303,65 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
 }
 
 TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsTheAlert) {
-    selection.clear();
-    const int writesBefore = pasteboard().writeCount();
-    QElapsedTimer clock;
-    clock.start();
-    m_manager.handleTranslateAndReplaceShortcut();
-    // A second press while the first capture runs is dropped: it would save the first one's copy.
-    m_manager.handleTranslateAndReplaceShortcut();
-    ASSERT_TRUE(waitForCapture());
-    EXPECT_GE(clock.elapsed(), 2 * SelectionCapture::CopyWaitMs - 50);
-    EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+C")}));
-    EXPECT_EQ(pasteboard().writeCount(), writesBefore);
-    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
-    ASSERT_TRUE(m_manager.errorAlert());
-    EXPECT_EQ(m_manager.errorAlert()->informativeText(), KeyboardShortcutManager::copyFailedMessage);
+    PasteboardSnapshot image;
+    image.items.append({QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\nselected-image", 22)});
+    struct Case {
+        const char* name;
+        // What the focused application puts on the clipboard for each copy key.
+        std::optional<PasteboardSnapshot> copied;
+        int minimumMs;
+        // Writes of ours: the user's clipboard put back, where a copy replaced it.
+        int writes;
+    } cases[] = {
+        {"nothing selected", std::nullopt, 2 * SelectionCapture::CopyWaitMs - 50, 0},
+        // The clipboard changes, but holds no text.
+        {"an image selected", image, 2 * SelectionCapture::CopySettleMs - 50, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        keys().posted.clear();
+        keys().onPost = [&](const PostedKey& key) {
+            if (key.key == Qt::Key_C && c.copied)
+                pasteboard().setExternalContent(*c.copied);
+        };
+        const int writesBefore = pasteboard().writeCount();
+        QElapsedTimer clock;
+        clock.start();
+        m_manager.handleTranslateAndReplaceShortcut();
+        // A second press while the first capture runs is dropped: it would save the first one's copy.
+        m_manager.handleTranslateAndReplaceShortcut();
+        ASSERT_TRUE(waitForCapture());
+        EXPECT_GE(clock.elapsed(), c.minimumMs);
+        EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+C")}));
+        EXPECT_EQ(pasteboard().writeCount() - writesBefore, c.writes);
+        EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+        ASSERT_TRUE(m_manager.errorAlert());
+        EXPECT_EQ(m_manager.errorAlert()->informativeText(), KeyboardShortcutManager::copyFailedMessage);
+        m_manager.errorAlert()->close();
+        ASSERT_TRUE(waitUntil([&] { return !m_manager.errorAlert(); }));
+    }
     EXPECT_TRUE(s_api->requestLog().isEmpty());
+
+    // An application whose first copy is an image and whose second is the text: the text is taken.
+    keys().posted.clear();
+    int copies = 0;
+    keys().onPost = [&](const PostedKey& key) {
+        if (key.key == Qt::Key_C && ++copies == 1)
+            pasteboard().setExternalContent(image);
+        else if (key.key == Qt::Key_C)
+            pasteboard().setExternalString(QStringLiteral("late text"));
+    };
+    QString captured;
+    QObject context;
+    QObject::connect(&m_manager, &KeyboardShortcutManager::selectionCaptured, &context,
+                     [&](const QString& text) { captured = text; });
+    m_manager.handleTranslateSelectionShortcut();
+    ASSERT_TRUE(waitForCapture());
+    EXPECT_EQ(captured, QStringLiteral("late text"));
+    EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+C")}));
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+    if (m_manager.translationPopover())
+        m_manager.translationPopover()->close();
 }
 
 TEST_F(ShortcutActionsTest, ReplaceWaitsForAnApplicationThatClaimsTheClipboardTwicePerCopy) {

@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QJsonObject>
 #include <QLabel>
@@ -40,10 +41,11 @@ protected:
     }
 
     TranslationPopoverView& open(const QString& text, const QString& source, const QString& target,
-                                 TranslationService service = TranslationService::Google) {
+                                 TranslationService service = TranslationService::Google,
+                                 QPoint at = QPoint(300, 400)) {
         m_view = std::make_unique<TranslationPopoverView>(text, source, target, service,
                                                           QStringLiteral("floating_bar"), 320);
-        m_view->move(300, 400);
+        m_view->move(at);
         m_view->show();
         return *m_view;
     }
@@ -126,10 +128,10 @@ TEST_F(TranslationPopoverTest, FailuresShowTheErrorAndKeepThePreviousTranslation
     EXPECT_EQ(view.resultArea(), static_cast<QWidget*>(view.errorLabel()));
     EXPECT_EQ(view.errorLabel()->text(), *view.error());
     EXPECT_EQ(view.translatedText(), QStringLiteral("Buch"));
-    // The old translation is still there to copy, but not offered for a swap.
+    // The old translation is still there to copy and to swap.
     EXPECT_TRUE(view.translationCopyButton()->isEnabled());
-    EXPECT_FALSE(view.canSwapLanguages());
-    EXPECT_FALSE(view.swapButton()->isEnabled());
+    EXPECT_TRUE(view.canSwapLanguages());
+    EXPECT_TRUE(view.swapButton()->isEnabled());
 
     // A new request clears the error.
     view.chooseService(TranslationService::Google);
@@ -229,7 +231,7 @@ TEST_F(TranslationPopoverTest, SwapTranslatesTheTranslationBackWithOneRequest) {
 TEST_F(TranslationPopoverTest, SwapIsOfferedOnlyWithATranslation) {
     ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, 500));
     TranslationPopoverView& view = open(QStringLiteral("read"), QStringLiteral("en"), QStringLiteral("tr"));
-    // Still loading: nothing to swap.
+    // Still loading the first translation: nothing to swap.
     EXPECT_FALSE(view.swapButton()->isEnabled());
     view.swapLanguages();
     EXPECT_EQ(view.currentSourceText(), QStringLiteral("read"));
@@ -238,15 +240,43 @@ TEST_F(TranslationPopoverTest, SwapIsOfferedOnlyWithATranslation) {
     EXPECT_TRUE(view.swapButton()->isEnabled());
 
     // An empty translation: nothing to swap either.
-    ASSERT_TRUE(m_api.failNext(QStringLiteral("500")));
+    ASSERT_TRUE(m_api.failNext(QStringLiteral("empty-translation")));
     view.chooseTargetLanguage(QStringLiteral("de"));
     ASSERT_TRUE(settled());
+    ASSERT_TRUE(view.translatedText().isEmpty());
+    EXPECT_FALSE(view.swapButton()->isEnabled());
     const int before = requests();
     view.swapLanguages();
     runQueuedWork();
     EXPECT_FALSE(view.isLoading());
     EXPECT_EQ(requests(), before);
     EXPECT_EQ(view.currentSourceText(), QStringLiteral("read"));
+}
+
+// A translation still on screen while another language loads, or after that failed, can be swapped: it
+// goes back from the language it was made into, and the request still running is dropped.
+TEST_F(TranslationPopoverTest, SwapWhileAnotherTranslationLoadsOrAfterItFailed) {
+    for (const char* failure : {"slow", "500"}) {
+        SCOPED_TRACE(failure);
+        TranslationPopoverView& view = open(QStringLiteral("house"), QStringLiteral("en"), QStringLiteral("tr"));
+        ASSERT_TRUE(settled());
+        ASSERT_EQ(view.translatedText(), QStringLiteral("ev"));
+        ASSERT_TRUE(m_api.failNext(QString::fromLatin1(failure), 1, 3000));
+        view.chooseTargetLanguage(QStringLiteral("de"));
+        if (QByteArray(failure) == "500") {
+            ASSERT_TRUE(settled());
+        }
+        ASSERT_TRUE(view.swapButton()->isEnabled());
+        QTest::mouseClick(view.swapButton(), Qt::LeftButton);
+        EXPECT_EQ(view.currentSourceText(), QStringLiteral("ev"));
+        EXPECT_EQ(view.selectedSourceLang(), QStringLiteral("tr"));
+        EXPECT_EQ(view.selectedTargetLang(), QStringLiteral("en"));
+        ASSERT_TRUE(settled());
+        EXPECT_FALSE(view.error());
+        EXPECT_EQ(lastBody().value("text").toString(), QStringLiteral("ev"));
+        EXPECT_EQ(lastBody().value("source_language").toString(), QStringLiteral("tr"));
+        EXPECT_EQ(view.translatedText(), QStringLiteral("house"));
+    }
 }
 
 TEST_F(TranslationPopoverTest, SwapFromAutomaticUsesTheDetectedLanguageOrIsNotOffered) {
@@ -390,11 +420,6 @@ TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeav
     ASSERT_TRUE(waitUntil([&] { return view.isShowingFullSourceText(); }, 10000));
     ASSERT_TRUE(view.fullTextPopover() && view.fullTextPopover()->isShown());
     EXPECT_EQ(view.fullTextPopover()->contentSize(), QSize(400, 200));
-    // It leaves the pickers in sight.
-    for (QWidget* picker : {static_cast<QWidget*>(view.sourcePicker()), static_cast<QWidget*>(view.targetPicker()),
-                            static_cast<QWidget*>(view.servicePicker())})
-        EXPECT_FALSE(view.fullTextPopover()->geometry().intersects(
-            QRect(picker->mapToGlobal(QPoint(0, 0)), picker->size())));
 
     // Leaving closes it a second later (a coarse timer may fire 5 % early) even when the pointer comes
     // back.
@@ -465,37 +490,36 @@ TEST(MenuPicker, ListsAreAFewRowsHighAndAsWideAsTheLongestName) {
     picker->hidePopup();
 }
 
-// "Show all" opens beside the popover window, level with the button, where that covers neither the popover
-// nor the floating bar it hangs from; else below the button, over the translation, clear of the pickers.
-TEST(TranslationPopoverSizing, FullTextOpensWhereItCoversNeitherPickersNorBar) {
+// "Show all" opens its full text above the button, arrow on its bottom edge, over the pickers; below the
+// button only where there is no room above.
+TEST_F(TranslationPopoverTest, FullTextOpensAboveShowAllUnlessThereIsNoRoom) {
     using Edge = PopoverWindow::Edge;
-    const QRect wide(0, 0, 1600, 1000);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     struct Case {
         const char* name;
-        QRect screen;
-        QRect popover;
-        QRect bar;
+        int top;
         Edge expected;
     } cases[] = {
-        {"room on the right", wide, {500, 400, 459, 330}, {600, 340, 110, 60}, Edge::Right},
-        {"at the screen's right edge", wide, {1141, 400, 459, 330}, {1400, 340, 110, 60}, Edge::Left},
-        {"right of the bar at the right edge", wide, {1141, 300, 459, 330}, {900, 340, 110, 60}, Edge::Bottom},
-        {"popover above the bar", wide, {500, 10, 459, 330}, {600, 340, 110, 60}, Edge::Right},
-        {"a narrow screen", {0, 0, 800, 1000}, {100, 400, 459, 330}, {200, 340, 110, 60}, Edge::Bottom},
+        {"room above", 400, Edge::Top},
+        {"at the screen's top", 0, Edge::Bottom},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        // "Show all" at the right end of the source line, the pickers across the top.
-        const QRect button = QRect(c.popover.right() - 60, c.popover.top() + 70, 44, 16);
-        const QRect pickers(c.popover.left() + 12, c.popover.top() + 8, 426, 30);
-        const auto placement = TranslationPopoverView::fullTextPlacement(button, c.popover, c.bar, c.screen);
-        EXPECT_EQ(placement.edge, c.expected);
-        const QRect frame = PopoverWindow::place(TranslationPopoverView::fullTextSize, placement.anchor, c.screen,
-                                                 placement.edge, true)
-                                .frame;
-        EXPECT_TRUE(c.screen.contains(frame));
-        EXPECT_FALSE(frame.intersects(pickers));
-        EXPECT_FALSE(frame.intersects(c.bar));
+        TranslationPopoverView& view = open(QStringLiteral("hello"), QStringLiteral("en"), QStringLiteral("tr"),
+                                            TranslationService::Google, QPoint(300, screen.top() + c.top));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        ASSERT_TRUE(settled());
+        QTest::mouseClick(view.showAllButton(), Qt::LeftButton);
+        ASSERT_TRUE(view.fullTextPopover() && view.fullTextPopover()->isShown());
+        const QRect button(view.showAllButton()->mapToGlobal(QPoint(0, 0)), view.showAllButton()->size());
+        const QRect frame = view.fullTextPopover()->geometry();
+        EXPECT_EQ(view.fullTextPopover()->placement().edge, c.expected);
+        if (c.expected == Edge::Top) {
+            EXPECT_LE(frame.bottom(), button.top());
+        } else {
+            EXPECT_GE(frame.top(), button.bottom());
+        }
+        EXPECT_TRUE(screen.contains(frame));
     }
 }
 
