@@ -20,8 +20,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* widget = static_cast<QWidget*>(watched);
         if (event->type() == QEvent::Paint) {
-            const QRect place(widget->mapToGlobal(QPoint(0, 0)), widget->size());
-            if (place != m_reported) {
+            // Its part not cut off by a scrolled view: a click there reaches it.
+            const QRect visible = widget->visibleRegion().boundingRect();
+            const QRect place(widget->mapToGlobal(visible.topLeft()), visible.size());
+            if (!visible.isEmpty() && place != m_reported) {
                 m_reported = place;
                 const QByteArray line = m_name + " at " + QByteArray::number(place.x()) + ' ' +
                                         QByteArray::number(place.y()) + ' ' + QByteArray::number(place.width()) +

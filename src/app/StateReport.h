@@ -15,7 +15,8 @@ inline constexpr const char* ready = "ready";
 bool isWanted();
 void report(const char* state);
 
-// Reports where `widget` is on the screen, "<name> at <x> <y> <width> <height>", whenever it is painted
+// Reports where `widget` is on the screen, "<name> at <x> <y> <width> <height>" (its part a scrolled view
+// does not cut off, in the application's units), whenever it is painted
 // somewhere else than last reported, and "<name> hidden" when it hides: a control is painted only once
 // laid out, so a program driving the pointer learns where to click without guessing the layout.
 void followPlace(QWidget* widget, const char* name);

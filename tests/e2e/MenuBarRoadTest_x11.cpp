@@ -67,19 +67,15 @@ TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
     EXPECT_EQ(historyEntry(1, "translatedText"), QStringLiteral("merhaba"));
     const QList<quint32> windowsBefore = m_app.windows();
 
-    // The header's history button, left of the favorites and settings buttons at the top right.
-    ASSERT_TRUE(Desktop::clickAt(frame->topLeft() + QPoint(289, 54)));
-    // The sheet takes the popover's content, 400 x 500; the arrow above it stays.
+    // The header's history button. The sheet takes the popover's content, 400 x 500; the arrow above it
+    // stays.
     const QSize sheet(400, 500);
     std::optional<QRect> withSheet;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            withSheet = AppUnderTest::windowGeometry(*popover);
-            return withSheet && withSheet->width() == sheet.width() &&
-                   withSheet->height() - sheet.height() >= 0 && withSheet->height() - sheet.height() <= 9;
-        },
-        20000))
-        << "the popover holds the history sheet";
+    ASSERT_TRUE(clickControlUntil(QStringLiteral("history button"), 0, [&] {
+        withSheet = AppUnderTest::windowGeometry(*popover);
+        return withSheet && withSheet->width() == sheet.width() && withSheet->height() - sheet.height() >= 0 &&
+               withSheet->height() - sheet.height() <= 9;
+    })) << "the popover holds the history sheet";
     EXPECT_EQ(m_app.windows(), windowsBefore) << "no window of its own";
 
     // The second card holds the second translation; a click on its texts loads it, once drawn.
@@ -121,13 +117,10 @@ TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
     AppUnderTest::saveScreenshot(QStringLiteral("menubar-road-loaded"));
 
     // The favorites sheet left in the popover goes with the application.
-    ASSERT_TRUE(Desktop::clickAt(shown->topLeft() + QPoint(321, 54)));
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            const std::optional<QRect> now = AppUnderTest::windowGeometry(*popover);
-            return now && now->height() == withSheet->height();
-        },
-        20000));
+    ASSERT_TRUE(clickControlUntil(QStringLiteral("favorites button"), 0, [&] {
+        const std::optional<QRect> now = AppUnderTest::windowGeometry(*popover);
+        return now && now->height() == withSheet->height();
+    }));
     EXPECT_EQ(m_app.windows(AppUnderTest::translatorWindow), QList<quint32>{*popover});
 
     // A second click on the icon closes the popover.

@@ -62,21 +62,24 @@ TEST_F(SmallScreenRoad, TheTranslatorStaysWholeUnderItsIconAndItsActionRowIsReac
         }
         return true;
     };
-    ASSERT_TRUE(wheel(QStringLiteral("5")));
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(QStringLiteral("-"));
-    const QPoint copy(frame->left() + (14 + 16 + 25) * scale, frame->bottom() - (14 + 16 + 18) * scale);
-    ASSERT_TRUE(Desktop::clickAt(copy));
+    const qsizetype beforeScroll = m_app.log().size();
+    ASSERT_TRUE(wheel(QStringLiteral("5")));
     const QString translated = history().at(0).toObject().value(QStringLiteral("translatedText")).toString();
-    EXPECT_TRUE(waitUntil([&] { return clipboard->text() == translated; }, 20000))
+    EXPECT_TRUE(clickControlUntil(QStringLiteral("copy button"), beforeScroll,
+                                  [&] { return clipboard->text() == translated; }, scale))
         << clipboard->text().toStdString();
 
     // The settings window, 700 x 550 where there is room, is made to fit. The header's settings button,
     // scrolled back into sight: the tray menu's entries lie elsewhere at this scale than a test can tell.
+    const qsizetype beforeScrollBack = m_app.log().size();
     ASSERT_TRUE(wheel(QStringLiteral("4")));
-    ASSERT_TRUE(Desktop::clickAt(frame->topLeft() + QPoint(353, 54) * scale));
-    const std::optional<quint32> settings = m_app.waitForWindow(AppUnderTest::settingsWindow);
-    ASSERT_TRUE(settings);
+    std::optional<quint32> settings;
+    ASSERT_TRUE(clickControlUntil(QStringLiteral("settings button"), beforeScrollBack, [&] {
+        settings = m_app.waitForWindow(AppUnderTest::settingsWindow, 0);
+        return settings.has_value();
+    }, scale));
     std::optional<QRect> window;
     ASSERT_TRUE(Desktop::waitUntilSettled([&] {
         window = AppUnderTest::windowGeometry(*settings);

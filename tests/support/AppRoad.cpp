@@ -38,6 +38,26 @@ QList<QJsonObject> AppRoad::requestsTo(const QString& prefix) const {
     return found;
 }
 
+bool AppRoad::clickControlUntil(const QString& name, qsizetype from, const std::function<bool()>& done, int scale,
+                                int timeoutMs) {
+    std::optional<QRect> clicked;
+    const bool reached = waitUntil(
+        [&] {
+            if (done())
+                return true;
+            const std::optional<QRect> place = m_app.placeOf(name, from);
+            if (place && place != clicked) {
+                clicked = place;
+                Desktop::clickAt(place->center() * scale);
+            }
+            return false;
+        },
+        timeoutMs);
+    if (!reached)
+        std::fprintf(stderr, "%s: %s\n", qPrintable(name), clicked ? "clicked, to no effect" : "never shown");
+    return reached;
+}
+
 std::optional<QRect> AppRoad::waitForTrayIcon() {
     const std::optional<quint32> icon = m_app.waitForWindow(AppUnderTest::trayIconWindow);
     return icon ? AppUnderTest::windowGeometry(*icon) : std::nullopt;

@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QRect>
 #include <gtest/gtest.h>
+#include <functional>
 #include <optional>
 
 // The fixture of an end-to-end test (tests/e2e): the web API stand-in running, the app not started yet so
@@ -30,6 +31,12 @@ protected:
     QJsonArray history() const;
     // The requests the stand-in answered whose path starts with `prefix`, oldest first.
     QList<QJsonObject> requestsTo(const QString& prefix) const;
+    // Clicks the middle of control `name` where the app last reported it (at or after character `from` of
+    // its log), and again wherever a later report puts it, until `done`: for a control that layout or
+    // scrolling may still move once shown, with an action a second click does not undo. `scale`: the app's
+    // QT_SCALE_FACTOR, its places being in its own units.
+    bool clickControlUntil(const QString& name, qsizetype from, const std::function<bool()>& done,
+                           int scale = 1, int timeoutMs = 20000);
     // The tray icon's place on screen once it is docked.
     std::optional<QRect> waitForTrayIcon();
 

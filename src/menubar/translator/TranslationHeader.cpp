@@ -1,5 +1,6 @@
 #include "menubar/translator/TranslationHeader.h"
 
+#include "app/StateReport.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "ui/SymbolButton.h"
@@ -34,6 +35,9 @@ TranslationHeader::TranslationHeader(QWidget* parent)
                             Notifications::OpenSettingsWindow);
     for (SymbolButton* button : {m_history, m_favorites, m_settings})
         row->addWidget(button);
+    StateReport::followPlace(m_history, "history button");
+    StateReport::followPlace(m_favorites, "favorites button");
+    StateReport::followPlace(m_settings, "settings button");
 }
 
 SymbolButton* TranslationHeader::iconButton(const QString& symbol, const QString& toolTip,

@@ -48,6 +48,7 @@ TranslatorActionBar::TranslatorActionBar(FavoritesManager& favorites, QWidget* p
     row->addWidget(m_listenButton);
     row->addStretch(1);
     row->addWidget(m_rewriteButton);
+    StateReport::followPlace(m_copyButton, "copy button");
     StateReport::followPlace(m_listenButton, "listen button");
     m_rewriteOptions = new AttachedPopover(m_rewriteButton);
 
