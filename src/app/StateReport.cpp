@@ -10,7 +10,7 @@ namespace {
 
 class PlaceReporter : public QObject {
 public:
-    PlaceReporter(QWidget* widget, const char* name)
+    PlaceReporter(QWidget* widget, const QByteArray& name)
         : QObject(widget)
         , m_name(name) {
         widget->installEventFilter(this);
@@ -56,7 +56,7 @@ void StateReport::report(const char* state) {
     std::fflush(stdout);
 }
 
-void StateReport::followPlace(QWidget* widget, const char* name) {
+void StateReport::followPlace(QWidget* widget, const QByteArray& name) {
     if (isWanted())
         new PlaceReporter(widget, name);
 }

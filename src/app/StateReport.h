@@ -1,5 +1,6 @@
 #pragma once
 
+class QByteArray;
 class QWidget;
 
 // A line "quillora: <state>" on standard output when QUILLORA_REPORT_STATE is set in the environment:
@@ -19,6 +20,6 @@ void report(const char* state);
 // does not cut off, in the application's units), whenever it is painted
 // somewhere else than last reported, and "<name> hidden" when it hides: a control is painted only once
 // laid out, so a program driving the pointer learns where to click without guessing the layout.
-void followPlace(QWidget* widget, const char* name);
+void followPlace(QWidget* widget, const QByteArray& name);
 
 } // namespace StateReport

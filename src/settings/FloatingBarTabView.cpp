@@ -1,5 +1,6 @@
 #include "settings/FloatingBarTabView.h"
 
+#include "app/StateReport.h"
 #include "selection/ExcludedAppsManager.h"
 #include "services/FloatingBarNotificationService.h"
 #include "settings/AppSelectorView.h"
@@ -8,6 +9,7 @@
 #include "settings/SettingsStyle.h"
 #include "settings/SymbolTextButton.h"
 #include "settings/ToggleSettingView.h"
+#include "settings/ToggleSwitch.h"
 #include "ui/Color.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbol.h"
@@ -89,6 +91,7 @@ FloatingBarTabView::FloatingBarTabView(QWidget* parent)
         QStringLiteral("Display a floating bar when you select text in any application"), kShowFloatingBar,
         true, [](bool value) { FloatingBarNotificationService::postVisibilityChanged(value); });
     root->addWidget(new SettingsSectionView(QStringLiteral("Behavior"), m_showFloatingBar, this));
+    StateReport::followPlace(m_showFloatingBar->toggle(), "show floating bar switch");
 
     // Translation Settings.
     auto* serviceRow =

@@ -1,5 +1,6 @@
 #include "settings/ShortcutsTabView.h"
 
+#include "app/StateReport.h"
 #include "keyboardshortcuts/Recorder.h"
 #include "settings/ServicePickerRow.h"
 #include "settings/SettingsSectionView.h"
@@ -57,6 +58,7 @@ ShortcutsTabView::ShortcutsTabView(QWidget* parent)
         recorder->setFixedWidth(recorderWidth);
         layout->addWidget(recorder);
         m_recorders.append(recorder);
+        StateReport::followPlace(recorder, name.toUtf8() + " recorder");
         shortcutRows.append(row);
     }
     root->addWidget(

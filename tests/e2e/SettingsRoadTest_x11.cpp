@@ -20,13 +20,11 @@
 
 namespace {
 
-// Where, inside the settings window, the tabs and the controls this road uses are: the same view laid out
-// here, off screen, with the same fonts.
+// Where, inside the settings window, the tabs this road uses are: the same view laid out here, off screen,
+// with the same fonts.
 struct SettingsLayout {
     QPoint floatingBarTab;
-    QPoint showFloatingBarSwitch;
     QPoint shortcutsTab;
-    QPoint firstRecorder;
 };
 
 SettingsLayout settingsLayout() {
@@ -39,13 +37,7 @@ SettingsLayout settingsLayout() {
     view.setSelectedTab(SettingsView::FloatingBar);
     QCoreApplication::processEvents();
     layout.floatingBarTab = centreOf(view.tabBar()->buttons()[SettingsView::FloatingBar]);
-    auto* floatingBar = qobject_cast<FloatingBarTabView*>(view.content()->tabView());
-    layout.showFloatingBarSwitch = centreOf(floatingBar->showFloatingBarRow()->toggle());
-    view.setSelectedTab(SettingsView::Shortcuts);
-    QCoreApplication::processEvents();
     layout.shortcutsTab = centreOf(view.tabBar()->buttons()[SettingsView::Shortcuts]);
-    auto* shortcuts = qobject_cast<ShortcutsTabView*>(view.content()->tabView());
-    layout.firstRecorder = centreOf(shortcuts->recorders().first());
     return layout;
 }
 
@@ -56,6 +48,14 @@ protected:
         const QRect field = client.lineEditGeometry();
         ASSERT_TRUE(Desktop::clickAt(field.topLeft() + QPoint(offset, field.height() / 2), 1, 2));
         ASSERT_TRUE(waitUntil([&] { return Desktop::selection(QStringLiteral("primary")) == word; }));
+    }
+    // Clicks a tab and waits until the app painted `control` in its content: laid out, ready for a click.
+    std::optional<QPoint> openTab(QPoint tab, const QString& control) {
+        const qsizetype before = m_app.log().size();
+        if (!Desktop::clickAt(tab))
+            return std::nullopt;
+        const std::optional<QRect> place = m_app.waitForPlace(control, before);
+        return place ? std::optional<QPoint>(place->center()) : std::nullopt;
     }
     bool waitForStored(const char* key, const char* value) {
         return waitUntil([&] { return m_app.setting(QLatin1String(key)).toString() == QLatin1String(value); });
@@ -76,11 +76,10 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnThenAShortcutRecordedAndPressedA
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->size(), QSize(SettingsView::viewWidth, SettingsView::viewHeight));
 
-    // The tab's content is drawn (and laid out) before the next click goes into it.
-    const QRect content(0, SettingsTabBar::barHeight, SettingsView::viewWidth,
-                        SettingsView::viewHeight - SettingsTabBar::barHeight);
-    ASSERT_TRUE(AppUnderTest::clickAndWaitForChange(window->id, window->origin + layout.floatingBarTab, content));
-    ASSERT_TRUE(Desktop::clickAt(window->origin + layout.showFloatingBarSwitch));
+    const std::optional<QPoint> toggle =
+        openTab(window->origin + layout.floatingBarTab, QStringLiteral("show floating bar switch"));
+    ASSERT_TRUE(toggle);
+    ASSERT_TRUE(Desktop::clickAt(*toggle));
     ASSERT_TRUE(waitForStored("showFloatingBar", "false"));
 
     // The word is selected, so the app had something to show a bar for.
@@ -88,15 +87,17 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnThenAShortcutRecordedAndPressedA
     EXPECT_TRUE(Desktop::holdsFor([&] { return m_app.windows(AppUnderTest::floatingBarWindow).isEmpty(); }, 2500))
         << "a bar while switched off";
 
-    ASSERT_TRUE(Desktop::clickAt(window->origin + layout.showFloatingBarSwitch));
+    ASSERT_TRUE(Desktop::clickAt(*toggle));
     ASSERT_TRUE(waitForStored("showFloatingBar", "true"));
     selectWord(client, 70, "there");
     EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::floatingBarWindow)) << "no bar once switched on";
 
     // Record: click the Show/Hide MenuBar field and press the combination, with the keyboard there.
     ASSERT_TRUE(Desktop::waitForActiveWindow(window->id));
-    ASSERT_TRUE(AppUnderTest::clickAndWaitForChange(window->id, window->origin + layout.shortcutsTab, content));
-    ASSERT_TRUE(Desktop::clickAt(window->origin + layout.firstRecorder));
+    const std::optional<QPoint> recorder =
+        openTab(window->origin + layout.shortcutsTab, QStringLiteral("toggleMenuBar recorder"));
+    ASSERT_TRUE(recorder);
+    ASSERT_TRUE(Desktop::clickAt(*recorder));
     ASSERT_TRUE(Desktop::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
     const KeyboardShortcuts::Shortcut recorded(KeyboardShortcuts::Key::m,
                                                KeyboardShortcuts::Modifier::control |

@@ -17,15 +17,6 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray imageBytes(const QImage& image) {
-    return image.isNull() ? QByteArray()
-                          : QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
-}
-
-} // namespace
-
 const QString AppUnderTest::launchFinishedLine = QStringLiteral("quillora: launched\n");
 const QString AppUnderTest::fullSetupLine = QStringLiteral("quillora: ready\n");
 const QStringList AppUnderTest::trayMenuEnd = {
@@ -336,14 +327,6 @@ bool AppUnderTest::waitForKeyboardFocus(quint32 window, int timeoutMs) {
 QImage AppUnderTest::windowImage(quint32 window) {
     QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->grabWindow(window).toImage() : QImage();
-}
-
-bool AppUnderTest::clickAndWaitForChange(quint32 window, QPoint at, const QRect& area, int timeoutMs) {
-    const auto picture = [&] { return imageBytes(windowImage(window).copy(area)); };
-    const std::optional<QByteArray> before = Desktop::waitUntilSettled(picture, 150, timeoutMs);
-    if (!before || !Desktop::clickAt(at))
-        return false;
-    return waitUntil([&] { return picture() != *before; }, timeoutMs);
 }
 
 QString AppUnderTest::artifactDir() {

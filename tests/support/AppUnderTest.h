@@ -114,10 +114,6 @@ public:
     static bool waitForKeyboardFocus(quint32 window, int timeoutMs = 20000);
     // What `window` shows now, as the X server has it (empty when it is gone).
     static QImage windowImage(quint32 window);
-    // Clicks the screen point `at` and waits until `area` of `window` shows something else than it showed,
-    // settled, before: for a click that switches what the window shows, so that the next click goes into
-    // what it shows afterwards.
-    static bool clickAndWaitForChange(quint32 window, QPoint at, const QRect& area, int timeoutMs = 20000);
 
     // Saves a picture of the screen as <name>.png in artifactDir(); returns its path, empty when it failed.
     static QString saveScreenshot(const QString& name);
