@@ -147,6 +147,8 @@ TEST_P(QuitRoad, EndsCleanlyBySignalAndFromTheMenu) {
         TextWindowProcess client(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
         m_word = fromTheMenu ? QStringLiteral("book") : QStringLiteral("hello");
         start();
+        if (HasFatalFailure())
+            return;
         take(road.road, client);
         if (HasFatalFailure())
             return;
