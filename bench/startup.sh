@@ -4,17 +4,28 @@
 #
 # Per run and program: start to tray icon docked (seen from the X server), CPU time in the first 3 s,
 # resident memory and PSS at 3 s and at 30 s with nothing opened; then one selection road (a double click
-# on a word in xterm) and one popover opening (a click on the tray icon, then Escape), the context switches
-# over the 20 idle seconds that follow them, and resident memory and PSS 30 s after the opening. CPU and
-# switches count the whole process, threads that have ended included (kept by quillora-startup-probe).
-# Prints min / median / max of each and the ratios to the floor.
+# on a word in xterm) and one popover opening (a click on the tray icon, then Escape; the floor shows a
+# window of text then), the context switches over the 20 idle seconds that follow them, and resident memory
+# and PSS 30 s after the opening. CPU and switches count the whole process, threads that have ended
+# included (kept by quillora-startup-probe). Then one more start of each as a first launch: settings,
+# data and runtime folders that do not exist yet. Prints min / median / max of each, the ratios to the
+# floor, and the shared objects each program has loaded once docked.
+#
+# Both programs run with the same session bus address, one where no bus listens: a bus moves both start
+# times by about as much as the difference being measured.
 #
 # With a number of favorites, quillora also starts with that many saved translations of 200-character
 # texts ("quillora-favorites"), compared with the ordinary start.
 #
-# Usage: bench/startup.sh [runs] [favorites]  (15 runs of each program by default; about 65 s a run)
+# Usage: bench/startup.sh [--dock-only] [runs] [favorites]  (15 runs of each program by default; about
+# 65 s a run, or about 8 s with --dock-only, which measures the start to the dock only)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+dock_only=0
+if [ "${1:-}" = --dock-only ]; then
+  dock_only=1
+  shift
+fi
 runs=${1:-15}
 favorites=${2:-0}
 build=build/bench
@@ -24,6 +35,8 @@ if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
   cmake --preset bench >/dev/null
   cmake --build --preset bench -j "$(nproc)" --target quillora quillora-hello-tray quillora-startup-probe
   export QUILLORA_IN_XVFB=1
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/quillora-bench-bus
+  [ "$dock_only" = 1 ] && set -- --dock-only "$@"
   exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$@"
 fi
 
@@ -81,7 +94,14 @@ memory() {
 }
 
 results=$scratch/results
+docks=$scratch/docks
 : >"$results"
+: >"$docks"
+
+# The shared objects mapped by process $1, by file name.
+libraries() {
+  awk '$6 ~ /\.so/ { n = split($6, p, "/"); print p[n] }' "/proc/$1/maps" | sort -u
+}
 
 # Starts program $2 for run $1 through the probe; sets probe_pid, probe_out, pid, ms and icon.
 start_probed() {
@@ -123,6 +143,7 @@ run_one() {
   sleep_until() { local left; left=$(awk -v s="$start" -v t="$1" -v n="$(date +%s.%N)" 'BEGIN { d = s + t - n; print (d > 0 ? d : 0) }'); sleep "$left"; }
   sleep_until 3
   mem3=$(memory "$pid")
+  libraries "$pid" >"$scratch/$name.libraries"
   cpu3=$(counters | awk '{ print $1 }')
   sleep_until 30
   mem30=$(memory "$pid")
@@ -142,8 +163,23 @@ run_one() {
   memOpen=$(memory "$pid")
   stop_probed
   echo "$name $ms $mem3 $mem30 $memOpen $((sw_end - sw_begin)) $cpu3" >>"$results"
+  echo "$name $ms" >>"$docks"
   echo "$name: docked ${ms} ms, ${cpu3} ms CPU in 3 s, rss/pss at 3 s ${mem3// //} KiB, at 30 s ${mem30// //} KiB," \
     "30 s after an opening ${memOpen// //} KiB, $((sw_end - sw_begin)) switches idle"
+}
+
+# Start to the dock only: name (the folders' too), program, kind of start (used or first).
+dock_one() {
+  local name=$1 program=$2 kind=$3 folder=$1
+  [ "$kind" = first ] && folder=$1-first-$RANDOM$RANDOM
+  start_probed "$folder" "$program" || { echo "$name ($kind): did not dock" >&2; stop_probed; return 1; }
+  # The start runs to its end before the next one begins.
+  sleep 1
+  stop_probed
+  [ "$kind" = first ] && rm -rf "${scratch:?}/$folder"
+  echo "$name-$kind $ms" >>"$docks"
+  echo "$name ($kind): docked ${ms} ms"
+  sleep 0.5
 }
 
 warm_up() {
@@ -164,35 +200,46 @@ fi
 echo "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 for i in $(seq 1 "$runs"); do
   echo "run $i of $runs"
-  run_one floor "$floor" || true
-  run_one quillora "$app" || true
-  [ "$favorites" -gt 0 ] && { run_one quillora-favorites "$app" || true; }
+  if [ "$dock_only" = 1 ]; then
+    dock_one floor "$floor" used || true
+    dock_one quillora "$app" used || true
+  else
+    run_one floor "$floor" || true
+    run_one quillora "$app" || true
+  fi
+  dock_one floor "$floor" first || true
+  dock_one quillora "$app" first || true
+  [ "$favorites" -gt 0 ] && [ "$dock_only" = 0 ] && { run_one quillora-favorites "$app" || true; }
 done
 
 echo "load average at the end: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 
-# min / median / max of column $2 for program $1.
+# min / median / max of column $2 for program $1 (of file $3).
 stats() {
-  awk -v n="$1" '$1 == n { print $'"$2"' }' "$results" | sort -g |
+  awk -v n="$1" '$1 == n { print $'"$2"' }' "${3:-$results}" | sort -g |
     awk '{ v[NR] = $1 } END { if (NR == 0) { print "- - -"; exit } m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print v[1], m, v[NR] }'
 }
 
-median_of() { stats "$1" "$2" | awk '{ print $2 }'; }
+median_of() { stats "$1" "$2" "${3:-$results}" | awk '{ print $2 }'; }
 
-# One figure of program $4 against program $5: label, column, unit (ratio or mb).
+# One figure of program $4 against program $5: label, column, unit (ratio or mb), file.
 row() {
-  local label=$1 column=$2 unit=$3 base=${4:-floor} other=${5:-quillora} f q
-  f=$(median_of "$base" "$column"); q=$(median_of "$other" "$column")
-  printf '%-28s %-28s %-28s ' "$label" "$(stats "$base" "$column")" "$(stats "$other" "$column")"
+  local label=$1 column=$2 unit=$3 base=${4:-floor} other=${5:-quillora} file=${6:-$results} f q
+  f=$(median_of "$base" "$column" "$file"); q=$(median_of "$other" "$column" "$file")
+  printf '%-32s %-26s %-26s ' "$label" "$(stats "$base" "$column" "$file")" "$(stats "$other" "$column" "$file")"
   if [ "$unit" = ratio ]; then
-    awk -v f="$f" -v q="$q" 'BEGIN { printf "%.2fx\n", (f > 0 ? q / f : 0) }'
+    # A floor of nothing (no samples, or none counted) has no ratio.
+    awk -v f="$f" -v q="$q" 'BEGIN { if (f + 0 > 0 && q != "-") printf "%.2fx\n", q / f; else print "-" }'
   else
-    awk -v f="$f" -v q="$q" 'BEGIN { printf "%+.1f MB\n", (q - f) / 1024 }'
+    awk -v f="$f" -v q="$q" 'BEGIN { if (f != "-" && q != "-") printf "%+.1f MB\n", (q - f) / 1024; else print "-" }'
   fi
 }
 echo
-printf '%-28s %-28s %-28s %s\n' "figure (min median max)" "floor" "quillora" "ratio / difference of medians"
-row "start to tray (ms)" 2 ratio
+echo "load average: $(cut -d ' ' -f 1-3 /proc/loadavg); session bus address: $DBUS_SESSION_BUS_ADDRESS"
+printf '%-32s %-26s %-26s %s\n' "figure (min median max)" "floor" "quillora" "ratio / difference of medians"
+row "start to tray, used folder (ms)" 2 ratio floor quillora "$docks"
+row "start to tray, first launch" 2 ratio floor-first quillora-first "$docks"
+[ "$dock_only" = 1 ] && exit 0
 row "RSS at 3 s (KiB)" 3 mb
 row "PSS at 3 s (KiB)" 4 mb
 row "RSS at 30 s, unopened (KiB)" 5 mb
@@ -201,6 +248,15 @@ row "RSS 30 s after opening (KiB)" 7 mb
 row "PSS 30 s after opening (KiB)" 8 mb
 row "switches in 20 idle s" 9 ratio
 row "CPU in the first 3 s (ms)" 10 ratio
+echo "(after an opening the floor has shown a window of text: the difference is quillora's own)"
+
+if [ -s "$scratch/floor.libraries" ] && [ -s "$scratch/quillora.libraries" ]; then
+  echo
+  echo "shared objects loaded at 3 s: floor $(wc -l <"$scratch/floor.libraries"), quillora $(wc -l <"$scratch/quillora.libraries")"
+  echo "floor: $(tr '\n' ' ' <"$scratch/floor.libraries")"
+  echo "quillora only: $(comm -13 "$scratch/floor.libraries" "$scratch/quillora.libraries" | tr '\n' ' ')"
+  echo "floor only: $(comm -23 "$scratch/floor.libraries" "$scratch/quillora.libraries" | tr '\n' ' ')"
+fi
 
 if [ "$favorites" -gt 0 ]; then
   echo

@@ -91,6 +91,8 @@ void AppDelegate::applicationDidFinishLaunching() {
                        .arg(trusted ? "✅" : "❌", screen ? "✅" : "❌"));
     applyLaunchGate(completed, trusted, screen);
     StateReport::report(StateReport::launched);
+    // After the turns the gate has just queued, which store their flags too.
+    MainQueue::async([] { defaults().resumeWrites(); }, this);
 }
 
 void AppDelegate::startBasicServices() {

@@ -6,6 +6,7 @@
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
+#include "menubar/MenuBarManager.h"
 #include "platform/MemoryTuning.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
@@ -171,9 +172,6 @@ int QuilloraApp::run(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(QUILLORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quillora"));
     QApplication::setQuitOnLastWindowClosed(false);
-    // Every window gets it, so taskbars and window switchers show the application's own picture.
-    QApplication::setWindowIcon(
-        QIcon(new ImageAssetIconEngine(QStringLiteral("AppIcon"), QStringLiteral("quillora"))));
 
     SingleInstanceGuard guard;
     if (guard.directory().isEmpty()) {
@@ -188,11 +186,25 @@ int QuilloraApp::run(int argc, char** argv) {
         return 1;
     }
 
+    // The icon docks first: what follows is not needed to see it. The application's icon comes after the
+    // dock, since the window that carries it to the tray would draw it at every size first.
+    MenuBarManager::showTrayIconEarly();
+    QMetaObject::invokeMethod(
+        &application,
+        [] {
+            // Every window gets it, so taskbars and window switchers show the application's own picture.
+            QApplication::setWindowIcon(
+                QIcon(new ImageAssetIconEngine(QStringLiteral("AppIcon"), QStringLiteral("quillora"))));
+        },
+        Qt::QueuedConnection);
+
     // A termination signal ends the event loop as Quit does, so the process leaves through its normal
     // teardown.
     auto* termination = new TerminationSignals(&application);
     QObject::connect(termination, &TerminationSignals::received, &application, &QCoreApplication::quit);
     installPlatform(std::make_unique<X11Platform>());
+    // A first launch writes a dozen settings; the launch writes them once, when it is through.
+    UserDefaults::standard().holdWrites();
     int result = 0;
     {
         QuilloraApp app;

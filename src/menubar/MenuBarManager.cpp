@@ -23,16 +23,31 @@
 #include <QMenu>
 #include <QScreen>
 #include <algorithm>
+#include <xcb/xcb.h>
 #include <cstdio>
 
 namespace {
 
 const QString tag = QStringLiteral("MenuBarManager");
 MenuBarManager* sharedInstance = nullptr;
+QPointer<QSystemTrayIcon> earlyTrayIcon;
 
 QIcon menuBarIcon() {
     // Hosts that look the icon up by name find the application's installed icon.
     return QIcon(new ImageAssetIconEngine(QStringLiteral("menubaricon"), QStringLiteral("quillora")));
+}
+
+QSystemTrayIcon* newTrayIcon(QObject* parent) {
+    auto* icon = new QSystemTrayIcon(parent);
+    icon->setIcon(menuBarIcon());
+    icon->setToolTip(QStringLiteral("Quillora"));
+    return icon;
+}
+
+void nameEmbeddedIcon() {
+    // Its window would take the application's name, the translator's title.
+    if (QWidget* icon = TrayIconGeometry::embeddedIconWidget())
+        icon->setWindowTitle(QStringLiteral("Quillora tray icon"));
 }
 
 } // namespace
@@ -50,6 +65,17 @@ MenuBarManager& MenuBarManager::shared() {
 
 bool MenuBarManager::hasShared() {
     return sharedInstance != nullptr;
+}
+
+void MenuBarManager::showTrayIconEarly() {
+    if (earlyTrayIcon || sharedInstance)
+        return;
+    earlyTrayIcon = newTrayIcon(qApp);
+    earlyTrayIcon->show();
+    nameEmbeddedIcon();
+    // The dock request goes out now, not when the event loop first waits: the start-up after it is long.
+    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>())
+        xcb_flush(x11->connection());
 }
 
 MenuBarManager::MenuBarManager(QObject* parent)
@@ -87,9 +113,13 @@ void MenuBarManager::setupMenuBar() {
     applyBehavior();
     holdViewNotifications();
 
-    m_statusItem = new QSystemTrayIcon(this);
-    m_statusItem->setIcon(menuBarIcon());
-    m_statusItem->setToolTip(QStringLiteral("Quillora"));
+    if (earlyTrayIcon) {
+        m_statusItem = earlyTrayIcon.data();
+        m_statusItem->setParent(this);
+        earlyTrayIcon = nullptr;
+    } else {
+        m_statusItem = newTrayIcon(this);
+    }
     connect(m_statusItem, &QSystemTrayIcon::activated, this, &MenuBarManager::handleTrayActivation);
 
     m_rightClickMenu = new QMenu;
@@ -118,9 +148,7 @@ void MenuBarManager::setupMenuBar() {
     // The tray places its own menu on a right click; a left click stays ours.
     m_statusItem->setContextMenu(m_rightClickMenu);
     m_statusItem->show();
-    // Its window would take the application's name, the translator's title.
-    if (QWidget* icon = TrayIconGeometry::embeddedIconWidget())
-        icon->setWindowTitle(QStringLiteral("Quillora tray icon"));
+    nameEmbeddedIcon();
     // A tray hosted over D-Bus draws the menu itself from key names, and a comma goes out as "," where
     // a key name is expected: it gets no shortcut rather than a wrong one (it acts only in our own menu).
     if (QSystemTrayIcon::isSystemTrayAvailable() && !TrayIconGeometry::embeddedIconWidget())

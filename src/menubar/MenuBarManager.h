@@ -39,6 +39,8 @@ public:
     static MenuBarManager& shared();
     // Whether the shared instance exists, without creating it.
     static bool hasShared();
+    // Puts the tray icon up before the rest of the start-up exists; the shared manager takes it over.
+    static void showTrayIconEarly();
 
     // A manager of its own (tests); the application uses shared().
     explicit MenuBarManager(QObject* parent = nullptr);

@@ -126,6 +126,7 @@ UserDefaults::UserDefaults(const QString& filePath, QObject* parent)
 }
 
 UserDefaults::~UserDefaults() {
+    resumeWrites();
     std::lock_guard lock(m_listener->mutex);
     m_listener->store = nullptr;
 }
@@ -251,6 +252,10 @@ void UserDefaults::writeIni() {
     if (!m_writer)
         return;
     if (!m_fileUnreadable) {
+        if (m_holdingWrites) {
+            m_iniHeld = true;
+            return;
+        }
         m_writer->writeIni(m_values);
         return;
     }
@@ -274,8 +279,24 @@ void UserDefaults::writeIni() {
 
 void UserDefaults::writeValue(const QString& key, std::shared_ptr<LazyText> text) {
     m_ownFiles.insert(key, text);
+    // The writer orders a value's own file and the settings file for a crash only when it has both.
+    handOverHeldIni();
     if (m_writer)
         m_writer->writeValue(key, std::move(text));
+}
+
+void UserDefaults::handOverHeldIni() {
+    if (std::exchange(m_iniHeld, false) && m_writer)
+        m_writer->writeIni(m_values);
+}
+
+void UserDefaults::holdWrites() {
+    m_holdingWrites = true;
+}
+
+void UserDefaults::resumeWrites() {
+    m_holdingWrites = false;
+    handOverHeldIni();
 }
 
 std::shared_ptr<LazyText> UserDefaults::ownFileValue(const QString& key) const {
@@ -413,8 +434,10 @@ void UserDefaults::set(const QString& key, const QVariant& value) {
         writeIni();
     }
     // A value moving into a settings file that is not written keeps its own file.
-    if (m_ownFiles.remove(key) > 0 && m_writer && !m_fileUnreadable)
+    if (m_ownFiles.remove(key) > 0 && m_writer && !m_fileUnreadable) {
+        handOverHeldIni();
         m_writer->writeValue(key, nullptr);
+    }
     Q_EMIT changed(key);
 }
 
@@ -432,17 +455,21 @@ void UserDefaults::remove(const QString& key) {
         return;
     if (m_values.remove(key) > 0)
         writeIni();
-    if (m_ownFiles.remove(key) > 0 && m_writer)
+    if (m_ownFiles.remove(key) > 0 && m_writer) {
+        handOverHeldIni();
         m_writer->writeValue(key, nullptr);
+    }
     Q_EMIT changed(key);
 }
 
 void UserDefaults::waitForWrites() {
+    resumeWrites();
     if (m_writer)
         m_writer->waitForWrites();
 }
 
 void UserDefaults::resetForTesting() {
+    resumeWrites();
     m_values.clear();
     writeIni();
     for (auto it = m_ownFiles.cbegin(); it != m_ownFiles.cend(); ++it) {

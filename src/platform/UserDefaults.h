@@ -102,8 +102,12 @@ public:
     void setText(const QString& key, std::shared_ptr<LazyText> text);
     void remove(const QString& key);
 
-    // Blocks until every change made so far is on disk (tests, benchmarks).
+    // Blocks until every change made so far is on disk (tests, benchmarks); ends a hold.
     void waitForWrites();
+    // The settings file is written once for all the changes made until resumeWrites() (the start-up's),
+    // not once for each.
+    void holdWrites();
+    void resumeWrites();
 
     // Removes every stored value and registered default (tests).
     void resetForTesting();
@@ -121,6 +125,7 @@ private:
     bool mayWriteOver(const QString& key);
     void reportOutcome(const QString& failure);
     void writeIni();
+    void handOverHeldIni();
     void writeValue(const QString& key, std::shared_ptr<LazyText> text);
     QVariant stored(const QString& key) const;
     std::shared_ptr<LazyText> ownFileValue(const QString& key) const;
@@ -137,6 +142,8 @@ private:
     bool m_fileUnreadable = false;
     bool m_unreadableTold = false;
     bool m_unreadableQueued = false;
+    bool m_holdingWrites = false;
+    bool m_iniHeld = false;
     // Cleared when the store goes; the writer may outlive it, held by values still to be read.
     struct Listener {
         std::mutex mutex;

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <csignal>
 #include <thread>
 
@@ -236,6 +237,42 @@ TEST_F(UserDefaultsTest, UnparsableBooleanTextIsFalse) {
 } // namespace
 
 namespace {
+
+// The start-up holds its writes: they reach the disk however the hold ends, and a value leaving its own
+// file is in the settings file before its own file goes, as without a hold.
+TEST_F(UserDefaultsTest, HeldChangesReachTheDiskHoweverTheHoldEnds) {
+    enum class End { Resume, WaitForWrites, Destruction, ValueLeavesItsFile };
+    for (const End end : {End::Resume, End::WaitForWrites, End::Destruction, End::ValueLeavesItsFile}) {
+        SCOPED_TRACE(int(end));
+        QDir(m_dir.filePath(QStringLiteral("Quillora"))).removeRecursively();
+        auto defaults = std::make_unique<UserDefaults>(path());
+        defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(longList(1)));
+        defaults->waitForWrites();
+        defaults->holdWrites();
+        defaults->set(QStringLiteral("showInDock"), true);
+        defaults->set(QStringLiteral("hasEverLaunched"), true);
+        switch (end) {
+        case End::Resume:
+            defaults->resumeWrites();
+            defaults->waitForWrites();
+            break;
+        case End::WaitForWrites:
+            defaults->waitForWrites();
+            break;
+        case End::Destruction:
+            defaults.reset();
+            break;
+        case End::ValueLeavesItsFile:
+            defaults->set(QStringLiteral("favoriteTranslations"), 5);
+            ASSERT_TRUE(waitUntil([&] { return !QFileInfo::exists(valuePath(QStringLiteral("favoriteTranslations"))); }));
+            EXPECT_TRUE(fileBytes(path()).contains("favoriteTranslations=5"));
+            break;
+        }
+        UserDefaults reopened(path());
+        EXPECT_TRUE(reopened.boolean(QStringLiteral("showInDock")));
+        EXPECT_TRUE(reopened.boolean(QStringLiteral("hasEverLaunched")));
+    }
+}
 
 TEST_F(UserDefaultsTest, LongTextLivesInItsOwnFileWhichOtherChangesLeaveAlone) {
     const QString list = QString::fromUtf8(longList(1));
