@@ -44,7 +44,7 @@ fi
 . bench/lib/favorites.sh
 probe=$build/bench/quillora-startup-probe
 floor=$build/bench/quillora-hello-tray
-app=$build/quillora
+app=${QUILLORA_BENCH_APP:-$build/quillora}
 
 openbox >/dev/null 2>&1 &
 helpers=($!)
@@ -177,7 +177,7 @@ dock_one() {
   sleep 1
   stop_probed
   [ "$kind" = first ] && rm -rf "${scratch:?}/$folder"
-  echo "$name-$kind $ms" >>"$docks"
+  if [ "$kind" = first ]; then echo "$name-first $ms"; else echo "$name $ms"; fi >>"$docks"
   echo "$name ($kind): docked ${ms} ms"
   sleep 0.5
 }
