@@ -2,6 +2,7 @@
 
 #include "platform/DebugLog.h"
 #include "platform/x11/PermissionExplanation.h"
+#include "platform/x11/XcbExtensionsOnDemand.h"
 
 #include <QGuiApplication>
 #include <cstdlib>
@@ -24,8 +25,8 @@ bool displayOffersInputExtensions() {
     xcb_connection_t* connection = xcb_connect(XDisplayString(x11->display()), nullptr);
     bool usable = !xcb_connection_has_error(connection);
     if (usable) {
-        const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(connection, &xcb_test_id);
-        const xcb_query_extension_reply_t* xinput = xcb_get_extension_data(connection, &xcb_input_id);
+        const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(connection, XcbExtensionsOnDemand::test());
+        const xcb_query_extension_reply_t* xinput = xcb_get_extension_data(connection, XcbExtensionsOnDemand::input());
         usable = xtest && xtest->present && xinput && xinput->present;
     }
     if (usable) {

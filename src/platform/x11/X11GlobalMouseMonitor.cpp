@@ -1,6 +1,7 @@
 #include "platform/x11/X11GlobalMouseMonitor.h"
 
 #include "platform/DebugLog.h"
+#include "platform/x11/XcbExtensionsOnDemand.h"
 
 #include <QGuiApplication>
 #include <QPointF>
@@ -73,7 +74,7 @@ bool X11GlobalMouseMonitor::start(Handler handler) {
         return fail(QStringLiteral("the display has no screen %1").arg(screenNumber));
     const xcb_window_t root = screens.data->root;
 
-    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_input_id);
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, XcbExtensionsOnDemand::input());
     if (!extension || !extension->present)
         return fail(QStringLiteral("the display has no XInputExtension"));
     // Asking for 2.2 makes the server deliver raw events even while another client grabs the pointer.

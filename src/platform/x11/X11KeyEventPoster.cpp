@@ -1,6 +1,7 @@
 #include "platform/x11/X11KeyEventPoster.h"
 
 #include "platform/DebugLog.h"
+#include "platform/x11/XcbExtensionsOnDemand.h"
 
 #include <QChar>
 #include <QGuiApplication>
@@ -195,7 +196,7 @@ bool X11KeyEventPoster::postKey(int qtKey, Qt::KeyboardModifiers modifiers) {
         debugLog(kTag, QStringLiteral("not on an X display"));
         return false;
     }
-    const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(connection, &xcb_test_id);
+    const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(connection, XcbExtensionsOnDemand::test());
     if (!xtest || !xtest->present) {
         debugLog(kTag, QStringLiteral("the display has no XTEST extension"));
         return false;

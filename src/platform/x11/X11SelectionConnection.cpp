@@ -3,6 +3,7 @@
 #include "platform/DebugLog.h"
 #include "platform/x11/X11SelectionTransfer.h"
 #include "platform/x11/Xcb.h"
+#include "platform/x11/XcbExtensionsOnDemand.h"
 
 #include <QSocketNotifier>
 #include <cstdlib>
@@ -65,7 +66,7 @@ bool X11SelectionConnection::initialise(int screenNumber) {
     xcb_xfixes_query_version_cookie_t versionCookie{};
     if (xfixes && xfixes->present)
         versionCookie = xcb_xfixes_query_version(m_connection, 5, 0);
-    const xcb_query_extension_reply_t* res = xcb_get_extension_data(m_connection, &xcb_res_id);
+    const xcb_query_extension_reply_t* res = xcb_get_extension_data(m_connection, XcbExtensionsOnDemand::resource());
     xcb_res_query_version_cookie_t resCookie{};
     if (res && res->present)
         resCookie = xcb_res_query_version(m_connection, 1, 2);

@@ -1,0 +1,148 @@
+#include "platform/x11/XcbExtensionsOnDemand.h"
+
+#include <xcb/res.h>
+#include <xcb/xcbext.h>
+#include <xcb/xinput.h>
+#include <xcb/xtest.h>
+
+#include <cstdio>
+#include <dlfcn.h>
+
+namespace {
+
+// Loaded at the first use and kept; without the library the extension reads as missing (null replies).
+struct Library {
+    const char* file;
+    xcb_extension_t fallback;
+    void* handle;
+};
+
+Library& input() {
+    static Library library{"libxcb-xinput.so.0", {"XInputExtension", 0}, dlopen("libxcb-xinput.so.0", RTLD_NOW | RTLD_LOCAL)};
+    return library;
+}
+Library& test() {
+    static Library library{"libxcb-xtest.so.0", {"XTEST", 0}, dlopen("libxcb-xtest.so.0", RTLD_NOW | RTLD_LOCAL)};
+    return library;
+}
+Library& resource() {
+    static Library library{"libxcb-res.so.0", {"X-Resource", 0}, dlopen("libxcb-res.so.0", RTLD_NOW | RTLD_LOCAL)};
+    return library;
+}
+
+void* symbol(Library& library, const char* name) {
+    void* found = library.handle ? dlsym(library.handle, name) : nullptr;
+    if (!found)
+        std::fprintf(stderr, "Quillora: %s from %s is missing: %s\n", name, library.file,
+                     library.handle ? "no such symbol" : dlerror());
+    return found;
+}
+
+xcb_extension_t* extension(Library& library, const char* name) {
+    auto* found = library.handle ? static_cast<xcb_extension_t*>(dlsym(library.handle, name)) : nullptr;
+    return found ? found : &library.fallback;
+}
+
+// The function `name` of `library`, resolved at its first call.
+#define QUILLORA_ON_DEMAND(library, name) \
+    static const auto real = reinterpret_cast<decltype(&name)>(symbol(library(), #name))
+
+} // namespace
+
+xcb_extension_t* XcbExtensionsOnDemand::input() {
+    return extension(::input(), "xcb_input_id");
+}
+
+xcb_extension_t* XcbExtensionsOnDemand::test() {
+    return extension(::test(), "xcb_test_id");
+}
+
+xcb_extension_t* XcbExtensionsOnDemand::resource() {
+    return extension(::resource(), "xcb_res_id");
+}
+
+extern "C" {
+
+xcb_input_xi_query_version_cookie_t xcb_input_xi_query_version(xcb_connection_t* c, uint16_t major,
+                                                               uint16_t minor) {
+    QUILLORA_ON_DEMAND(input, xcb_input_xi_query_version);
+    return real ? real(c, major, minor) : xcb_input_xi_query_version_cookie_t{};
+}
+
+xcb_input_xi_query_version_reply_t* xcb_input_xi_query_version_reply(xcb_connection_t* c,
+                                                                     xcb_input_xi_query_version_cookie_t cookie,
+                                                                     xcb_generic_error_t** e) {
+    QUILLORA_ON_DEMAND(input, xcb_input_xi_query_version_reply);
+    if (real)
+        return real(c, cookie, e);
+    if (e)
+        *e = nullptr;
+    return nullptr;
+}
+
+xcb_void_cookie_t xcb_input_xi_select_events(xcb_connection_t* c, xcb_window_t window, uint16_t count,
+                                             const xcb_input_event_mask_t* masks) {
+    QUILLORA_ON_DEMAND(input, xcb_input_xi_select_events);
+    return real ? real(c, window, count, masks) : xcb_void_cookie_t{};
+}
+
+xcb_void_cookie_t xcb_test_fake_input(xcb_connection_t* c, uint8_t type, uint8_t detail, uint32_t time,
+                                      xcb_window_t root, int16_t x, int16_t y, uint8_t device) {
+    QUILLORA_ON_DEMAND(test, xcb_test_fake_input);
+    return real ? real(c, type, detail, time, root, x, y, device) : xcb_void_cookie_t{};
+}
+
+xcb_res_query_version_cookie_t xcb_res_query_version(xcb_connection_t* c, uint8_t major, uint8_t minor) {
+    QUILLORA_ON_DEMAND(resource, xcb_res_query_version);
+    return real ? real(c, major, minor) : xcb_res_query_version_cookie_t{};
+}
+
+xcb_res_query_version_reply_t* xcb_res_query_version_reply(xcb_connection_t* c,
+                                                           xcb_res_query_version_cookie_t cookie,
+                                                           xcb_generic_error_t** e) {
+    QUILLORA_ON_DEMAND(resource, xcb_res_query_version_reply);
+    if (real)
+        return real(c, cookie, e);
+    if (e)
+        *e = nullptr;
+    return nullptr;
+}
+
+xcb_res_query_client_ids_cookie_t xcb_res_query_client_ids(xcb_connection_t* c, uint32_t count,
+                                                           const xcb_res_client_id_spec_t* specs) {
+    QUILLORA_ON_DEMAND(resource, xcb_res_query_client_ids);
+    return real ? real(c, count, specs) : xcb_res_query_client_ids_cookie_t{};
+}
+
+xcb_res_query_client_ids_reply_t* xcb_res_query_client_ids_reply(xcb_connection_t* c,
+                                                                 xcb_res_query_client_ids_cookie_t cookie,
+                                                                 xcb_generic_error_t** e) {
+    QUILLORA_ON_DEMAND(resource, xcb_res_query_client_ids_reply);
+    if (real)
+        return real(c, cookie, e);
+    if (e)
+        *e = nullptr;
+    return nullptr;
+}
+
+xcb_res_client_id_value_iterator_t xcb_res_query_client_ids_ids_iterator(const xcb_res_query_client_ids_reply_t* r) {
+    QUILLORA_ON_DEMAND(resource, xcb_res_query_client_ids_ids_iterator);
+    return real(r);
+}
+
+void xcb_res_client_id_value_next(xcb_res_client_id_value_iterator_t* i) {
+    QUILLORA_ON_DEMAND(resource, xcb_res_client_id_value_next);
+    real(i);
+}
+
+int xcb_res_client_id_value_value_length(const xcb_res_client_id_value_t* r) {
+    QUILLORA_ON_DEMAND(resource, xcb_res_client_id_value_value_length);
+    return real(r);
+}
+
+uint32_t* xcb_res_client_id_value_value(const xcb_res_client_id_value_t* r) {
+    QUILLORA_ON_DEMAND(resource, xcb_res_client_id_value_value);
+    return real(r);
+}
+
+} // extern "C"
