@@ -10,31 +10,40 @@
 
 namespace {
 
-// Loaded at the first use and kept; without the library the extension reads as missing (null replies).
+// Loaded at the first use and kept. Without the library the extension reads as missing: the server is
+// asked for one of a name it cannot have, and the functions give null replies.
 struct Library {
     const char* file;
     xcb_extension_t fallback;
     void* handle;
 };
 
+Library load(const char* file, const char* missingName) {
+    void* handle = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        std::fprintf(stderr, "Quillora: %s\n", dlerror());
+    return {file, {missingName, 0}, handle};
+}
+
 Library& input() {
-    static Library library{"libxcb-xinput.so.0", {"XInputExtension", 0}, dlopen("libxcb-xinput.so.0", RTLD_NOW | RTLD_LOCAL)};
+    static Library library = load("libxcb-xinput.so.0", "XInputExtension (library missing)");
     return library;
 }
+
 Library& test() {
-    static Library library{"libxcb-xtest.so.0", {"XTEST", 0}, dlopen("libxcb-xtest.so.0", RTLD_NOW | RTLD_LOCAL)};
+    static Library library = load("libxcb-xtest.so.0", "XTEST (library missing)");
     return library;
 }
+
 Library& resource() {
-    static Library library{"libxcb-res.so.0", {"X-Resource", 0}, dlopen("libxcb-res.so.0", RTLD_NOW | RTLD_LOCAL)};
+    static Library library = load("libxcb-res.so.0", "X-Resource (library missing)");
     return library;
 }
 
 void* symbol(Library& library, const char* name) {
     void* found = library.handle ? dlsym(library.handle, name) : nullptr;
-    if (!found)
-        std::fprintf(stderr, "Quillora: %s from %s is missing: %s\n", name, library.file,
-                     library.handle ? "no such symbol" : dlerror());
+    if (library.handle && !found)
+        std::fprintf(stderr, "Quillora: %s lacks %s\n", library.file, name);
     return found;
 }
 
