@@ -15,6 +15,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 #include "platform/x11/X11Platform.h"
+#include "platform/x11/Xcb.h"
 #include "platform/x11/XcbSharedMemory.h"
 #include "services/TextToSpeechService.h"
 #include "settings/LaunchAtLoginManager.h"
@@ -189,6 +190,8 @@ int QuilloraApp::run(int argc, char** argv) {
     // The icon docks first: what follows is not needed to see it. The application's icon comes after the
     // dock, since the window that carries it to the tray would draw it at every size first.
     MenuBarManager::showTrayIconEarly();
+    // The dock request goes out now, not when the event loop first waits.
+    Xcb::flushQtConnection();
     QMetaObject::invokeMethod(
         &application,
         [] {

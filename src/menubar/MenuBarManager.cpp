@@ -23,7 +23,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <algorithm>
-#include <xcb/xcb.h>
 #include <cstdio>
 
 namespace {
@@ -73,9 +72,6 @@ void MenuBarManager::showTrayIconEarly() {
     earlyTrayIcon = newTrayIcon(qApp);
     earlyTrayIcon->show();
     nameEmbeddedIcon();
-    // The dock request goes out now, not when the event loop first waits: the start-up after it is long.
-    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>())
-        xcb_flush(x11->connection());
 }
 
 MenuBarManager::MenuBarManager(QObject* parent)

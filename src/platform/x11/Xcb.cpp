@@ -24,6 +24,11 @@ QPoint Xcb::nativePosition(QPoint position) {
                                      int(offset.y() * native.height() / std::max(1, logical.height())));
 }
 
+void Xcb::flushQtConnection() {
+    if (xcb_connection_t* connection = qtConnection())
+        xcb_flush(connection);
+}
+
 std::vector<xcb_intern_atom_cookie_t> Xcb::requestAtoms(xcb_connection_t* connection,
                                                         const std::vector<const char*>& names) {
     std::vector<xcb_intern_atom_cookie_t> cookies;

@@ -11,6 +11,8 @@ class Xcb {
 public:
     // Qt's own connection to the X server; null off X11 (the tests' offscreen platform, Wayland).
     static xcb_connection_t* qtConnection();
+    // Sends what Qt has queued on its connection now.
+    static void flushQtConnection();
 
     // The questions go out now; atomReplies() collects the answers, so that other requests can share the
     // round trip.
