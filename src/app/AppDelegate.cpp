@@ -1,7 +1,6 @@
 #include "app/AppDelegate.h"
 
 #include "app/QuilloraApp.h"
-#include "app/StateReport.h"
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
@@ -27,6 +26,7 @@
 #include "shortcuts/KeyboardShortcutManager.h"
 #include "ui/GlobalToastManager.h"
 #include "ui/ScreenFit.h"
+#include "ui/StateReport.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -2,7 +2,6 @@
 
 #include "app/AboutPanel.h"
 #include "app/AppDelegate.h"
-#include "app/StateReport.h"
 #include "app/UpdateManager.h"
 #include "floatingbar/FloatingBarManager.h"
 #include "floatingbar/FloatingBarWindowController.h"
@@ -23,6 +22,7 @@
 #include "settings/SettingsWindowManager.h"
 #include "shortcuts/KeyboardShortcutManager.h"
 #include "ui/ImageAssetIconEngine.h"
+#include "ui/StateReport.h"
 
 #include <QApplication>
 #include <QMetaObject>

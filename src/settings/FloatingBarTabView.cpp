@@ -1,6 +1,5 @@
 #include "settings/FloatingBarTabView.h"
 
-#include "app/StateReport.h"
 #include "selection/ExcludedAppsManager.h"
 #include "services/FloatingBarNotificationService.h"
 #include "settings/AppSelectorView.h"
@@ -12,6 +11,7 @@
 #include "settings/ToggleSwitch.h"
 #include "ui/Color.h"
 #include "ui/RoundedBox.h"
+#include "ui/StateReport.h"
 #include "ui/Symbol.h"
 #include "ui/SymbolButton.h"
 

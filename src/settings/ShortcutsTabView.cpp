@@ -1,11 +1,11 @@
 #include "settings/ShortcutsTabView.h"
 
-#include "app/StateReport.h"
 #include "keyboardshortcuts/Recorder.h"
 #include "settings/ServicePickerRow.h"
 #include "settings/SettingsSectionView.h"
 #include "settings/SettingsStyle.h"
 #include "ui/Color.h"
+#include "ui/StateReport.h"
 #include "ui/Symbol.h"
 
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "menubar/translator/TranslationHeader.h"
 
-#include "app/StateReport.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
+#include "ui/StateReport.h"
 #include "ui/SymbolButton.h"
 #include "ui/SystemFont.h"
 #include "ui/Theme.h"

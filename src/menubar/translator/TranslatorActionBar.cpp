@@ -1,6 +1,5 @@
 #include "menubar/translator/TranslatorActionBar.h"
 
-#include "app/StateReport.h"
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/translator/ActionBarButton.h"
 #include "menubar/translator/AttachedPopover.h"
@@ -14,6 +13,7 @@
 #include "services/TranslationManagerService.h"
 #include "services/TranslationSession.h"
 #include "ui/Color.h"
+#include "ui/StateReport.h"
 
 #include <QHBoxLayout>
 

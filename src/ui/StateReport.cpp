@@ -1,4 +1,4 @@
-#include "app/StateReport.h"
+#include "ui/StateReport.h"
 
 #include <QEvent>
 #include <QRect>
