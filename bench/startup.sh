@@ -252,7 +252,7 @@ echo "(after an opening the floor has shown a window of text: the difference is 
 
 if [ -s "$scratch/floor.libraries" ] && [ -s "$scratch/quillora.libraries" ]; then
   echo
-  echo "shared objects loaded at 3 s: floor $(wc -l <"$scratch/floor.libraries"), quillora $(wc -l <"$scratch/quillora.libraries")"
+  echo "shared objects mapped at 3 s (those loaded on first use after the dock included): floor $(wc -l <"$scratch/floor.libraries"), quillora $(wc -l <"$scratch/quillora.libraries")"
   echo "floor: $(tr '\n' ' ' <"$scratch/floor.libraries")"
   echo "quillora only: $(comm -13 "$scratch/floor.libraries" "$scratch/quillora.libraries" | tr '\n' ' ')"
   echo "floor only: $(comm -23 "$scratch/floor.libraries" "$scratch/quillora.libraries" | tr '\n' ' ')"
