@@ -52,9 +52,26 @@ xcb_extension_t* extension(Library& library, const char* name) {
     return found ? found : &library.fallback;
 }
 
+// A reply function's answer; none, with no error, without the library.
+template <typename Real, typename Cookie>
+auto replyOrNone(Real real, xcb_connection_t* c, Cookie cookie, xcb_generic_error_t** e) -> decltype(real(c, cookie, e)) {
+    if (real)
+        return real(c, cookie, e);
+    if (e)
+        *e = nullptr;
+    return nullptr;
+}
+
 // The function `name` of `library`, resolved at its first call.
 #define QUILLORA_ON_DEMAND(library, name) \
     static const auto real = reinterpret_cast<decltype(&name)>(symbol(library(), #name))
+// Calls it, or answers with an empty cookie without the library.
+#define QUILLORA_FORWARD(library, name, ...) \
+    QUILLORA_ON_DEMAND(library, name);        \
+    return real ? real(__VA_ARGS__) : decltype(real(__VA_ARGS__)){}
+#define QUILLORA_FORWARD_REPLY(library, name) \
+    QUILLORA_ON_DEMAND(library, name);        \
+    return replyOrNone(real, c, cookie, e)
 
 } // namespace
 
@@ -74,64 +91,44 @@ extern "C" {
 
 xcb_input_xi_query_version_cookie_t xcb_input_xi_query_version(xcb_connection_t* c, uint16_t major,
                                                                uint16_t minor) {
-    QUILLORA_ON_DEMAND(input, xcb_input_xi_query_version);
-    return real ? real(c, major, minor) : xcb_input_xi_query_version_cookie_t{};
+    QUILLORA_FORWARD(input, xcb_input_xi_query_version, c, major, minor);
 }
 
 xcb_input_xi_query_version_reply_t* xcb_input_xi_query_version_reply(xcb_connection_t* c,
                                                                      xcb_input_xi_query_version_cookie_t cookie,
                                                                      xcb_generic_error_t** e) {
-    QUILLORA_ON_DEMAND(input, xcb_input_xi_query_version_reply);
-    if (real)
-        return real(c, cookie, e);
-    if (e)
-        *e = nullptr;
-    return nullptr;
+    QUILLORA_FORWARD_REPLY(input, xcb_input_xi_query_version_reply);
 }
 
 xcb_void_cookie_t xcb_input_xi_select_events(xcb_connection_t* c, xcb_window_t window, uint16_t count,
                                              const xcb_input_event_mask_t* masks) {
-    QUILLORA_ON_DEMAND(input, xcb_input_xi_select_events);
-    return real ? real(c, window, count, masks) : xcb_void_cookie_t{};
+    QUILLORA_FORWARD(input, xcb_input_xi_select_events, c, window, count, masks);
 }
 
 xcb_void_cookie_t xcb_test_fake_input(xcb_connection_t* c, uint8_t type, uint8_t detail, uint32_t time,
                                       xcb_window_t root, int16_t x, int16_t y, uint8_t device) {
-    QUILLORA_ON_DEMAND(test, xcb_test_fake_input);
-    return real ? real(c, type, detail, time, root, x, y, device) : xcb_void_cookie_t{};
+    QUILLORA_FORWARD(test, xcb_test_fake_input, c, type, detail, time, root, x, y, device);
 }
 
 xcb_res_query_version_cookie_t xcb_res_query_version(xcb_connection_t* c, uint8_t major, uint8_t minor) {
-    QUILLORA_ON_DEMAND(resource, xcb_res_query_version);
-    return real ? real(c, major, minor) : xcb_res_query_version_cookie_t{};
+    QUILLORA_FORWARD(resource, xcb_res_query_version, c, major, minor);
 }
 
 xcb_res_query_version_reply_t* xcb_res_query_version_reply(xcb_connection_t* c,
                                                            xcb_res_query_version_cookie_t cookie,
                                                            xcb_generic_error_t** e) {
-    QUILLORA_ON_DEMAND(resource, xcb_res_query_version_reply);
-    if (real)
-        return real(c, cookie, e);
-    if (e)
-        *e = nullptr;
-    return nullptr;
+    QUILLORA_FORWARD_REPLY(resource, xcb_res_query_version_reply);
 }
 
 xcb_res_query_client_ids_cookie_t xcb_res_query_client_ids(xcb_connection_t* c, uint32_t count,
                                                            const xcb_res_client_id_spec_t* specs) {
-    QUILLORA_ON_DEMAND(resource, xcb_res_query_client_ids);
-    return real ? real(c, count, specs) : xcb_res_query_client_ids_cookie_t{};
+    QUILLORA_FORWARD(resource, xcb_res_query_client_ids, c, count, specs);
 }
 
 xcb_res_query_client_ids_reply_t* xcb_res_query_client_ids_reply(xcb_connection_t* c,
                                                                  xcb_res_query_client_ids_cookie_t cookie,
                                                                  xcb_generic_error_t** e) {
-    QUILLORA_ON_DEMAND(resource, xcb_res_query_client_ids_reply);
-    if (real)
-        return real(c, cookie, e);
-    if (e)
-        *e = nullptr;
-    return nullptr;
+    QUILLORA_FORWARD_REPLY(resource, xcb_res_query_client_ids_reply);
 }
 
 xcb_res_client_id_value_iterator_t xcb_res_query_client_ids_ids_iterator(const xcb_res_query_client_ids_reply_t* r) {
