@@ -200,15 +200,24 @@ fi
 echo "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 for i in $(seq 1 "$runs"); do
   echo "run $i of $runs"
-  if [ "$dock_only" = 1 ]; then
-    dock_one floor "$floor" used || true
-    dock_one quillora "$app" used || true
-  else
-    run_one floor "$floor" || true
-    run_one quillora "$app" || true
-  fi
-  dock_one floor "$floor" first || true
-  dock_one quillora "$app" first || true
+  # Every other round Quillora goes first, so that neither program always starts just after the other's
+  # exit and the removal of its folders.
+  order=(floor quillora)
+  [ $((i % 2)) = 0 ] && order=(quillora floor)
+  for name in "${order[@]}"; do
+    program=$floor
+    [ "$name" = quillora ] && program=$app
+    if [ "$dock_only" = 1 ]; then
+      dock_one "$name" "$program" used || true
+    else
+      run_one "$name" "$program" || true
+    fi
+  done
+  for name in "${order[@]}"; do
+    program=$floor
+    [ "$name" = quillora ] && program=$app
+    dock_one "$name" "$program" first || true
+  done
   [ "$favorites" -gt 0 ] && [ "$dock_only" = 0 ] && { run_one quillora-favorites "$app" || true; }
 done
 
