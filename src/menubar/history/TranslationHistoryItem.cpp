@@ -303,7 +303,7 @@ private:
         for (;;) {
             skipSpace();
             QString key;
-            if (!readString(key))
+            if (!readString(key, true))
                 return false;
             skipSpace();
             if (!consume(':'))
@@ -344,8 +344,9 @@ private:
     }
 
     // Invalid UTF-8 fails the whole text, as in QJsonDocument. A string without escapes loses a
-    // byte-order mark at its start there, one with escapes keeps it: so it is here.
-    bool readString(QString& out) {
+    // byte-order mark at its start there, one with escapes keeps it: so it is here. A key keeps it
+    // either way, since QJsonObject matches keys on their bytes: "\uFEFFdate" is not "date".
+    bool readString(QString& out, bool isKey = false) {
         if (!consume('"'))
             return false;
         const char* run = m_p;
@@ -371,7 +372,10 @@ private:
                     if (!appendRun(m_p))
                         return false;
                 } else {
-                    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+                    QStringDecoder decoder(QStringDecoder::Utf8,
+                                           isKey ? QStringDecoder::Flag::Stateless |
+                                                       QStringDecoder::Flag::ConvertInitialBom
+                                                 : QStringDecoder::Flag::Stateless);
                     out = decoder(QByteArrayView(run, m_p - run));
                     if (decoder.hasError())
                         return false;

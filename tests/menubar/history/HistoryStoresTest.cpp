@@ -362,6 +362,7 @@ TEST(HistoryStore, ListJsonAgreesWithQJsonDocument) {
                                        "\xFF",
                                        "\xC3\\n",
                                        "\xEF\xBF\xBF\xF4\x8F\xBF\xBF",
+                                       "\xEF\xBB\xBF",
                                        "\xEF\xBB\xBF"
                                        "book",
                                        "\xEF\xBB\xBF\\nbook",
@@ -379,6 +380,10 @@ TEST(HistoryStore, ListJsonAgreesWithQJsonDocument) {
         rows << "[" + QByteArray(kGoodRecord).replace("book", bytes) + "]";
         rows << "[" + QByteArray(kGoodRecord).replace("\"id\"", "\"" + QByteArray(bytes) + "id\"") + "]";
     }
+    // A byte-order mark in front of a member's name: another name to QJsonObject.
+    rows << "[" + QByteArray(kGoodRecord).replace("\"date\"", "\"\xEF\xBB\xBF" "date\"") + "]"
+         << "[" + QByteArray(kGoodRecord).replace("\"date\"", "\"\xEF\xBB\xBF" "date\":1,\"date\"") + "]"
+         << "[" + QByteArray(kGoodRecord).replace("\"date\"", "\"date\":1,\"\xEF\xBB\xBF" "date\"") + "]";
     rows << "\xEF\xBB\xBF [" + QByteArray(kGoodRecord) + "]"
          << " \xEF\xBB\xBF[]"
          << "\xEF\xBB\xBF\xEF\xBB\xBF[]";
