@@ -4,6 +4,7 @@
 #include "platform/DebugLog.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
+#include "platform/WindowSystem.h"
 #include "platform/Workspace.h"
 #include "selection/ExcludedAppsManager.h"
 #include "services/FloatingBarNotificationService.h"
@@ -243,10 +244,9 @@ bool FloatingBarWindowController::isPopoverShown() const {
 }
 
 bool FloatingBarWindowController::isOwnWindowAt(QPoint position) const {
-    // The monitor sees presses in this application too; those in our own windows (the bar, its menu, the
-    // popover and the lists it opens) are not clicks elsewhere.
-    return PopoverWindow::isOwnedWindowAt(m_window, position) ||
-           PopoverWindow::isOwnedWindowAt(m_translationPopover, position);
+    // The monitor sees presses in this application too; those in any window of ours (the bar, its menu,
+    // the popover, the settings window) are not clicks in another application.
+    return hasPlatform() && platform().windowSystem().ownWindowAt(position) != nullptr;
 }
 
 bool FloatingBarWindowController::eventFilter(QObject* watched, QEvent* event) {
@@ -334,6 +334,7 @@ void FloatingBarWindowController::showTranslationPopover(const QString& text, co
     // its text can be selected and copied.
     auto* popover = new PopoverWindow(PopoverWindow::StaysOnTop);
     popover->setBehavior(PopoverWindow::Behavior::Semitransient);
+    popover->setPositioningWindow(m_window);
     popover->setWindowTitle(QStringLiteral("Quillora translation"));
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), popover);
     connect(escape, &QShortcut::activated, popover, &PopoverWindow::performClose);

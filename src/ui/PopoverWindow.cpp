@@ -420,11 +420,22 @@ bool PopoverWindow::contains(const QObject* object) const {
     return false;
 }
 
+bool PopoverWindow::closesOnPressIn(const QWidget* widget) const {
+    if (m_behavior != Behavior::Semitransient || !m_positioningWindow)
+        return true;
+    // Lists and menus opened from the positioning window count as part of it.
+    for (const QObject* o = widget; o; o = o->parent()) {
+        if (o == m_positioningWindow)
+            return true;
+    }
+    return false;
+}
+
 bool PopoverWindow::eventFilter(QObject* watched, QEvent* event) {
     if (m_behavior != Behavior::ApplicationDefined && isVisible() && watched->isWidgetType() &&
         (event->type() == QEvent::MouseButtonPress ||
          event->type() == QEvent::NonClientAreaMouseButtonPress) &&
-        !contains(watched)) {
+        !contains(watched) && closesOnPressIn(static_cast<QWidget*>(watched))) {
         hide();
     }
     return QWidget::eventFilter(watched, event);

@@ -16,8 +16,8 @@
 //  - ApplicationDefined: only when told (hide()/close()/performClose()).
 //  - Transient: on any press outside it in this application, and when this application stops being
 //    the active one (a click in another application activates that one).
-//  - Semitransient: on a press outside it in this application, and when another application becomes
-//    active.
+//  - Semitransient: on a press outside it in this application (only in its positioning window, when
+//    one is set), and when another application becomes active.
 // Either way `closed` follows once per showing.
 class QScrollArea;
 
@@ -62,6 +62,8 @@ public:
     void setMaterial(VisualEffectView::Material material);
     // Presses on this widget (the control that opens and closes the popover) are left to it.
     void setAnchorWidget(QWidget* widget) { m_anchorWidget = widget; }
+    // The window it hangs from: a semitransient popover closes on presses there, not in our other windows.
+    void setPositioningWindow(QWidget* window) { m_positioningWindow = window; }
 
     // Shows the popover beside `anchor` (global coordinates) on `preferredEdge` where it fits.
     void showRelativeTo(const QRect& anchor, Edge preferredEdge);
@@ -102,6 +104,7 @@ private:
     QPainterPath bubblePath() const;
     QRegion maskRegion() const;
     bool contains(const QObject* object) const;
+    bool closesOnPressIn(const QWidget* widget) const;
     void handleApplicationStateChanged(Qt::ApplicationState state);
     static QWidget* widgetOf(QWindow* window);
 
@@ -109,6 +112,7 @@ private:
     // Holds the content; it scrolls only where the screen is too small for it.
     QScrollArea* m_scroll = nullptr;
     QPointer<QWidget> m_anchorWidget;
+    QPointer<QWidget> m_positioningWindow;
     QSize m_contentSize;
     Behavior m_behavior = Behavior::Transient;
     bool m_arrowVisible = true;

@@ -229,10 +229,24 @@ TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOn
     EXPECT_TRUE(bar.window()->isVisible());
     EXPECT_TRUE(popover->isShown());
 
-    // Another of our windows there lies hidden behind the application that was clicked.
-    QWidget covered;
-    covered.setGeometry(0, 0, 200, 200);
-    covered.show();
+    // A press in another window of ours (an empty spot of the settings window) is no click in another
+    // application: the bar and its popover stay, whichever of the monitor and Qt reports it first.
+    QWidget settings;
+    settings.setGeometry(0, 0, 200, 200);
+    settings.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
+    monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
+    QTest::mouseClick(&settings, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(bar.window()->isVisible());
+    EXPECT_TRUE(popover->isShown());
+    // Presses in the bar itself still close its popover, as presses in the window it hangs from.
+    QTest::mouseClick(bar.barView(), Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_FALSE(popover->isShown());
+    bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));
+    popover = bar.translationPopover();
+    ASSERT_TRUE(popover && popover->isShown());
+
+    settings.hide();
     monitor()->send(GlobalMouseEvent::Type::LeftMouseDown, QPoint(5, 5));
     EXPECT_FALSE(bar.window()->isVisible());
     EXPECT_FALSE(popover->isShown());
@@ -244,7 +258,6 @@ TEST_F(FloatingBarControllerTest, ClickElsewhereHidesBarAndPopoverButNotClicksOn
 
     // A right press does as a left one. The hidden bar stopped watching; shown again, it watches from the
     // next turn.
-    covered.hide();
     bar.showWindow(QRect(pointer, QSize(1, 1)));
     ASSERT_TRUE(waitUntil([&bar] { return bar.hasGlobalEventMonitor(); }));
     bar.showTranslationPopover(bar.selectedText(), QStringLiteral("tr"), QStringLiteral("en"));

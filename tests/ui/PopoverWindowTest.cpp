@@ -169,6 +169,20 @@ TEST_F(PopoverClosing, TransientAndSemitransientCloseOnAPressElsewhereInTheAppli
         QTest::mouseClick(&m_other, Qt::LeftButton);
         EXPECT_EQ(closed.count(), 1);
     }
+
+    // A semitransient popover hung from a window closes on presses there, not in our other windows.
+    QWidget positioning;
+    positioning.setGeometry(300, 0, 100, 60);
+    auto* child = new QWidget(&positioning);
+    child->setGeometry(0, 0, 50, 30);
+    positioning.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&positioning));
+    PopoverWindow* popover = showPopover(PopoverWindow::Behavior::Semitransient);
+    popover->setPositioningWindow(&positioning);
+    QTest::mouseClick(&m_other, Qt::LeftButton);
+    EXPECT_TRUE(popover->isShown());
+    QTest::mouseClick(child, Qt::LeftButton);
+    EXPECT_FALSE(popover->isShown());
 }
 
 TEST_F(PopoverClosing, WindowsOpenedFromInsideThePopoverCountAsInside) {
