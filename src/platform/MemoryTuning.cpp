@@ -23,8 +23,21 @@ void limitPooledThreads() {
     pool->setExpiryTimeout(2000);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLORA_OWN_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLORA_OWN_ALLOCATOR 1
+#endif
+#endif
+
 void returnFreedMemory() {
+#ifdef QUILLORA_OWN_ALLOCATOR
+    // AddressSanitizer's allocator serves malloc here: glibc's holds nothing of ours to hand back, and
+    // trimming it from a pooled thread crashes inside glibc.
+#else
     QThreadPool::globalInstance()->start([] { ::malloc_trim(0); });
+#endif
 }
 
 namespace {

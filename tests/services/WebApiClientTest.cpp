@@ -9,11 +9,14 @@
 #include "services/TranslationManager.h"
 #include "services/TranslationManagerService.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -455,4 +458,46 @@ TEST_F(WebApiClientTest, StandInRefusesMissingEnvelopeFieldsAndUnknownEndpoints)
     EXPECT_EQ(send("/api/translate/google", body).first, 200);
     EXPECT_EQ(send("/admin/fail-next", {{"mode", "500"}}).first, 200);
     EXPECT_EQ(send("/api/translate/google", body).first, 500);
+}
+
+// A test killed at its time-out, or crashing, leaves no stand-in running with nobody to stop it.
+TEST_F(WebApiClientTest, TheStandInEndsWithTheTestThatStartedIt) {
+    if (qEnvironmentVariableIsSet("QUILLORA_STAND_IN_PARENT")) {
+        std::printf("stand-in %lld\n", s_api->processId());
+        std::fflush(stdout);
+        waitUntil([] { return false; }, 120000);
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUILLORA_STAND_IN_PARENT", "1");
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=WebApiClientTest.TheStandInEndsWithTheTestThatStartedIt"});
+    QByteArray output;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            output += child.readAllStandardOutput();
+            return output.contains("stand-in ") || child.state() == QProcess::NotRunning;
+        },
+        60000));
+    const QByteArray line = output.mid(output.indexOf("stand-in ") + 9);
+    const qint64 standIn = line.left(line.indexOf('\n')).toLongLong();
+    ASSERT_GT(standIn, 0) << output.constData();
+    child.kill();
+    ASSERT_TRUE(waitUntil([&] { return child.state() == QProcess::NotRunning; }, 30000));
+
+    // Gone, or a zombie waiting for whoever inherited it.
+    const auto ended = [standIn] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(standIn));
+        if (!stat.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray fields = stat.readAll();
+        const qsizetype state = fields.lastIndexOf(')') + 2;
+        return state < 2 || state >= fields.size() || fields.at(state) == 'Z' || fields.at(state) == 'X';
+    };
+    const bool standInEnded = waitUntil(ended, 30000);
+    if (!standInEnded)
+        ::kill(pid_t(standIn), SIGKILL);
+    EXPECT_TRUE(standInEnded);
 }

@@ -9,6 +9,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 DevApiServer::DevApiServer() = default;
 
@@ -31,6 +34,13 @@ bool DevApiServer::start(const QByteArray& salt, const QString& program) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUILLORA_DEV_API_SALT"), QString::fromUtf8(salt));
     m_process->setProcessEnvironment(environment);
+    // A test that crashes or is killed at its time-out takes the stand-in with it.
+    const pid_t parent = ::getpid();
+    m_process->setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(1);
+    });
     m_process->start(path, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"), logPath()});
     QByteArray output;
     const bool started = waitUntil(

@@ -43,7 +43,7 @@
 //   "slow"          the normal answer after `delayMs` (2000 ms when 0; "dev-api:slow:<ms>" as a text)
 //
 // Starting or commanding the stand-in spins the event loop (tests only). The process is stopped when the
-// object is destroyed. The program path comes from QUILLORA_DEV_API_PATH (set for every test target when
+// object is destroyed, or with the test's process when that ends first. The program path comes from QUILLORA_DEV_API_PATH (set for every test target when
 // the tool is built).
 class DevApiServer {
 public:
@@ -56,6 +56,7 @@ public:
                const QString& program = QUILLORA_DEV_API_DEFAULT_PROGRAM);
     void stop();
     bool isRunning() const;
+    qint64 processId() const { return m_process ? m_process->processId() : 0; }
 
     quint16 port() const { return m_port; }
     // "http://127.0.0.1:<port>"
