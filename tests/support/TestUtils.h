@@ -2,8 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -57,4 +62,47 @@ inline QMap<QString, QByteArray> clipboardSeenFromOutside() {
                                 .value_or(QByteArrayLiteral("<unreadable>")));
     }
     return seen;
+}
+
+// What a run of this test binary in a child process did, by test name ("Suite.Name"), from the report the
+// child writes: its exit status alone says nothing, since a filter that matches no test exits 0.
+struct ChildTestRun {
+    bool exitedCleanly = false; // on its own, with status 0 (no failure, no leak report)
+    QStringList passed;
+    QStringList failed;
+};
+
+inline ChildTestRun runTestsInChild(const QString& filter, const QProcessEnvironment& environment,
+                                    int timeoutMs = 60000) {
+    ChildTestRun run;
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("report.json"));
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter,
+                                                          QStringLiteral("--gtest_output=json:") + report});
+    if (!waitUntil([&] { return child.state() == QProcess::NotRunning; }, timeoutMs)) {
+        child.kill();
+        child.waitForFinished(10000);
+        return run;
+    }
+    run.exitedCleanly = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+    QFile file(report);
+    if (!file.open(QIODevice::ReadOnly))
+        return run;
+    const QJsonArray suites =
+        QJsonDocument::fromJson(file.readAll()).object()[QStringLiteral("testsuites")].toArray();
+    for (const QJsonValue& suite : suites) {
+        for (const QJsonValue& test : suite[QStringLiteral("testsuite")].toArray()) {
+            const QString name =
+                suite[QStringLiteral("name")].toString() + u'.' + test[QStringLiteral("name")].toString();
+            if (!test[QStringLiteral("failures")].toArray().isEmpty())
+                run.failed << name;
+            else if (test[QStringLiteral("status")] == QLatin1String("RUN") &&
+                     test[QStringLiteral("result")] == QLatin1String("COMPLETED"))
+                run.passed << name;
+        }
+    }
+    return run;
 }

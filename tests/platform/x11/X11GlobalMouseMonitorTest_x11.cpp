@@ -292,18 +292,14 @@ TEST_F(X11GlobalMouseMonitorTest, StoppingInsideTheHandlerEndsDelivery) {
 // Runs in a child process of this binary with Qt scaling by 2, like a high-density screen.
 TEST_F(X11GlobalMouseMonitorTest, PositionsAreDeviceIndependentAtScaleTwo) {
     if (qEnvironmentVariableIsEmpty("QUILLORA_SCALED_CHILD")) {
-        QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
         env.insert(QStringLiteral("QUILLORA_SCALED_CHILD"), QStringLiteral("1"));
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral(
-                        "--gtest_filter=X11GlobalMouseMonitorTest.PositionsAreDeviceIndependentAtScaleTwo")});
-        ASSERT_TRUE(child.waitForFinished(60000));
-        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(child.exitCode(), 0);
+        const QString name =
+            QStringLiteral("X11GlobalMouseMonitorTest.PositionsAreDeviceIndependentAtScaleTwo");
+        const ChildTestRun run = runTestsInChild(name, env);
+        EXPECT_TRUE(run.exitedCleanly);
+        EXPECT_EQ(run.passed, QStringList{name}) << qPrintable(run.failed.join(u' '));
         return;
     }
 

@@ -238,14 +238,12 @@ void runOnOwnDisplay(const QString& filter, const QStringList& manager = {}) {
         windowManager.start(manager.first(), manager.mid(1));
         ASSERT_TRUE(windowManager.waitForStarted()) << qPrintable(manager.join(u' '));
     }
-    QProcess self;
     environment.insert(QStringLiteral("QUILLORA_TEST_OWN_DISPLAY"),
                        manager.isEmpty() ? QStringLiteral("bare") : manager.last());
-    self.setProcessEnvironment(environment);
-    self.setProcessChannelMode(QProcess::ForwardedChannels);
-    self.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
-    ASSERT_TRUE(waitUntil([&] { return self.state() == QProcess::NotRunning; }, 60000));
-    EXPECT_EQ(self.exitCode(), 0) << qPrintable(manager.join(u' '));
+    const ChildTestRun run = runTestsInChild(filter, environment);
+    EXPECT_TRUE(run.exitedCleanly) << qPrintable(manager.join(u' '));
+    EXPECT_FALSE(run.passed.isEmpty()) << qPrintable(manager.join(u' '));
+    EXPECT_EQ(run.failed, QStringList()) << qPrintable(manager.join(u' '));
     // The display first: a window manager ends with it, and so then does what started it.
     server.terminate();
     server.waitForFinished(5000);
