@@ -120,12 +120,13 @@ bool appendJournal(const QString& path, qsizetype size, const QByteArray& record
     return ::close(fd) == 0 && ok;
 }
 
-// Reads a file of the values folder whole, with the inode it was read from; a link is not followed
-// and only a regular file is read. Sets errno when it fails.
-std::optional<QByteArray> readPrivateFile(const QString& path, quint64* inode) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
+std::atomic<SettingsWriter::ReadFunction> g_read = nullptr;
+
+// Reads an open file whole, with its inode. Only a regular file is read, and only whole: a read that
+// fails partway (a failing disk, a network file system) or ends short of the size the file had when
+// opened gives nothing, not the part read. Sets errno when it fails.
+std::optional<QByteArray> readOpened(int fd, quint64* inode) {
+    const SettingsWriter::ReadFunction read = g_read.load();
     struct stat info {};
     std::optional<QByteArray> bytes;
     if (::fstat(fd, &info) != 0) {
@@ -138,16 +139,18 @@ std::optional<QByteArray> readPrivateFile(const QString& path, quint64* inode) {
         for (;;) {
             if (length == buffer.size())
                 buffer.resize(buffer.size() * 2);
-            const ssize_t got = ::read(fd, buffer.data() + length, size_t(buffer.size() - length));
+            const ssize_t got = read ? read(fd, buffer.data() + length, size_t(buffer.size() - length))
+                                     : ::read(fd, buffer.data() + length, size_t(buffer.size() - length));
             if (got < 0 && errno == EINTR)
                 continue;
-            if (got <= 0) {
-                if (got == 0) {
-                    buffer.truncate(length);
-                    bytes = std::move(buffer);
-                }
-                break;
+            if (got == 0 && length < qsizetype(info.st_size)) {
+                errno = EIO;
+            } else if (got == 0) {
+                buffer.truncate(length);
+                bytes = std::move(buffer);
             }
+            if (got <= 0)
+                break;
             length += got;
         }
     }
@@ -155,6 +158,14 @@ std::optional<QByteArray> readPrivateFile(const QString& path, quint64* inode) {
     ::close(fd);
     errno = error;
     return bytes;
+}
+
+// Reads a file of the values folder whole, with the inode it was read from; a link is not followed.
+std::optional<QByteArray> readPrivateFile(const QString& path, quint64* inode) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    return readOpened(fd, inode);
 }
 
 struct Edit {
@@ -438,6 +449,19 @@ QString SettingsWriter::fileNameOf(const QString& key) {
 
 void SettingsWriter::setWriteForTesting(WriteFunction write) {
     g_write = write;
+}
+
+void SettingsWriter::setReadForTesting(ReadFunction read) {
+    g_read = read;
+}
+
+std::optional<QByteArray> SettingsWriter::readFile(const QString& path) {
+    // Not blocking on a FIFO, which is refused once open.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    quint64 inode = 0;
+    return readOpened(fd, &inode);
 }
 
 std::optional<QString> SettingsWriter::keyOfFileName(const QString& fileName) {

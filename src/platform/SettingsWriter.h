@@ -59,6 +59,14 @@ public:
     // than it says); null puts pwrite back.
     using WriteFunction = ssize_t (*)(int fd, const void* data, size_t size, off_t offset);
     static void setWriteForTesting(WriteFunction write);
+    // Stands in for read(2) in every read of the settings (tests: a disk failing partway); null puts
+    // read back.
+    using ReadFunction = ssize_t (*)(int fd, void* buffer, size_t size);
+    static void setReadForTesting(ReadFunction read);
+
+    // Reads a regular file whole (links followed); nothing, with errno set, when it is something else or
+    // a read fails, also partway.
+    static std::optional<QByteArray> readFile(const QString& path);
 
     static QString fileNameOf(const QString& key);
     static std::optional<QString> keyOfFileName(const QString& fileName);

@@ -12,7 +12,9 @@
 #include <QStandardPaths>
 #include <QtGlobal>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include <sys/stat.h>
@@ -147,14 +149,6 @@ void UserDefaults::open() {
     const QString folder = QFileInfo(m_path).absolutePath();
     QDir().mkpath(QFileInfo(folder).absolutePath());
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
-    // Opening a FIFO for reading blocks until a writer comes, which may be never.
-    const QFileInfo info(m_path);
-    if (info.exists() && !info.isFile()) {
-        debugLog(QStringLiteral("UserDefaults"),
-                 QStringLiteral("⚠️ %1 is not a regular file; settings are kept in memory only").arg(m_path));
-        m_fileUnreadable = true;
-        return;
-    }
     tightenPermissions();
     m_writer = std::make_shared<SettingsWriter>(
         m_path, valuesPath(), [listener = m_listener](const QString& failure) {
@@ -165,23 +159,22 @@ void UserDefaults::open() {
             }
         });
     bool iniChanged = false;
-    if (info.exists()) {
-        QFile file(m_path);
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-            qWarning("UserDefaults: cannot read %s: %s; using defaults", qPrintable(m_path),
-                     qPrintable(file.errorString()));
-            // The defaults stand in for it in memory alone; the next start reads it again.
-            m_fileUnreadable = true;
-        } else {
-            if (IniFormat::decode(bytes, m_values)) {
-                m_writer->setIniOnDisk(bytes);
+    if (QFileInfo::exists(m_path)) {
+        // Read whole or not at all: a part read cleanly would be saved over the rest at the next change,
+        // one cut mid-line would be set aside as damaged. Neither is, nor a FIFO or a folder there.
+        if (const auto bytes = SettingsWriter::readFile(m_path)) {
+            if (IniFormat::decode(*bytes, m_values)) {
+                m_writer->setIniOnDisk(*bytes);
             } else {
                 salvageDamagedFile();
                 iniChanged = true;
             }
+        } else {
+            const int error = errno;
+            qWarning("UserDefaults: cannot read %s: %s; using defaults", qPrintable(m_path),
+                     std::strerror(error));
+            // The defaults stand in for it in memory alone; the next start reads it again.
+            m_fileUnreadable = true;
         }
     }
     for (const QString& key : m_writer->valueKeys()) {
@@ -204,11 +197,12 @@ void UserDefaults::open() {
 
 // Files made before they were kept private become so.
 void UserDefaults::tightenPermissions() {
+    // Folders 0700, files 0600; nothing else, and no link, is changed.
     const auto restrict = [](const QString& path, mode_t mode) {
         const QByteArray name = QFile::encodeName(path);
         struct stat info {};
         if (::lstat(name.constData(), &info) == 0 && (info.st_mode & 077) != 0 &&
-            (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)))
+            (mode == 0700 ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode)))
             ::chmod(name.constData(), mode);
     };
     restrict(QFileInfo(m_path).absolutePath(), 0700);
@@ -249,8 +243,6 @@ void UserDefaults::salvageDamagedFile() {
 }
 
 void UserDefaults::writeIni() {
-    if (!m_writer)
-        return;
     if (!m_fileUnreadable) {
         if (m_holdingWrites) {
             m_iniHeld = true;

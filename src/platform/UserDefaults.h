@@ -46,13 +46,13 @@ private:
 // Every change is handed at once to a writer thread, which replaces the files atomically; a change
 // that leaves the stored text as it was writes nothing. Changes that wait behind a running write are
 // written together. Destroying the store (at the latest when the process ends) waits for the writer.
-// Something other than a regular file at the path (a FIFO, a directory) is never opened: the settings
-// then live in memory until the process ends. The folder and its files are readable by the user alone.
+// The folder and its files are readable by the user alone.
 //
 // A change that could not be written stays in memory and is written with the next change or at the
 // end; writeFailed() tells the first failure of a run of them. A value whose file could not be read
 // reads as empty but is never written over (what a caller made of it would replace it); the next start
-// reads it again.
+// reads it again. So is a settings file that could not be read whole, or is no regular file (a FIFO,
+// a folder, never waited on): its settings then live in memory until the process ends.
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -131,7 +131,6 @@ private:
     std::shared_ptr<LazyText> ownFileValue(const QString& key) const;
 
     QString m_path;
-    // Null when the path is not a regular file: everything then stays in memory.
     // Shared with values still to be read from their files.
     std::shared_ptr<SettingsWriter> m_writer;
     QMap<QString, QVariant> m_values;

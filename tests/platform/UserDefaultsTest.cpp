@@ -27,6 +27,7 @@
 #include <functional>
 #include <iostream>
 #include <limits>
+#include <optional>
 
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -746,43 +747,122 @@ private:
     bool m_active = false;
 };
 
-// A settings file that could not be read is not written over: its defaults stand in for it in memory,
-// the user is told once, and the next start reads it again.
+// While it lives, reads of one file give `bytes` bytes, then fail as a failing disk does (EIO).
+class ReadFailingPartway {
+public:
+    ReadFailingPartway(const QString& file, qsizetype bytes) {
+        struct stat info {};
+        s_inode = ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : 0;
+        s_left = bytes;
+        SettingsWriter::setReadForTesting(&read);
+    }
+    ~ReadFailingPartway() { SettingsWriter::setReadForTesting(nullptr); }
+
+private:
+    static ssize_t read(int fd, void* buffer, size_t size) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || info.st_ino != s_inode)
+            return ::read(fd, buffer, size);
+        if (s_left == 0) {
+            errno = EIO;
+            return -1;
+        }
+        const ssize_t got = ::read(fd, buffer, std::min(size, size_t(s_left)));
+        s_left -= got > 0 ? got : 0;
+        return got;
+    }
+    static inline std::atomic<ino_t> s_inode = 0;
+    static inline std::atomic<qsizetype> s_left = 0;
+};
+
+// A settings file that could not be read, whole or at all, or that is no file, is not written over: its
+// defaults stand in for it in memory, the user is told once, and the next start reads it again.
 TEST_F(UserDefaultsTest, ASettingsFileThatCouldNotBeReadIsNotWrittenOver) {
     const QString favorites = QStringLiteral("favoriteTranslations");
-    {
-        UserDefaults defaults(path());
-        defaults.set(QStringLiteral("launchAtLogin"), false);
-        defaults.set(QStringLiteral("checkForUpdatesAutomatically"), false);
+    const QString aside = path() + QStringLiteral(".aside");
+    QByteArray settings;
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+        std::function<void()> mend;
+        bool asUser = false;
+    };
+    std::optional<ReadFailingPartway> failingRead;
+    const auto putAside = [&] { ASSERT_TRUE(QFile::rename(path(), aside)); };
+    const auto putBack = [&] { ASSERT_TRUE(QFile::rename(aside, path())); };
+    const Case cases[] = {
+        {"no permission", [&] { ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0), 0); },
+         [&] { ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0600), 0); }, true},
+        // The part read is a whole file of its own, but for the value after it.
+        {"a read failing at a line's end",
+         [&] { failingRead.emplace(path(), settings.indexOf("launchAtLogin")); }, [&] { failingRead.reset(); }},
+        {"a read failing mid-line",
+         [&] { failingRead.emplace(path(), settings.indexOf("launchAtLogin") + 6); }, [&] { failingRead.reset(); }},
+        // Opening a FIFO to read would block this thread until a writer came.
+        {"a FIFO",
+         [&] {
+             putAside();
+             ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+         },
+         [&] {
+             ASSERT_TRUE(QFile::remove(path()));
+             putBack();
+         }},
+        {"a folder",
+         [&] {
+             putAside();
+             ASSERT_TRUE(QDir().mkdir(path()));
+         },
+         [&] {
+             ASSERT_TRUE(QDir().rmdir(path()));
+             putBack();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(m_dir.filePath(QStringLiteral("Quillora"))).removeRecursively();
+        {
+            UserDefaults defaults(path());
+            defaults.set(QStringLiteral("launchAtLogin"), false);
+            defaults.set(QStringLiteral("checkForUpdatesAutomatically"), false);
+        }
+        settings = fileBytes(path());
+        ASSERT_TRUE(settings.contains("\nlaunchAtLogin=false\n"));
+        c.spoil();
+        const ino_t spoiled = inodeOf(path());
+        {
+            std::optional<WithoutFileAccessOverride> asUser;
+            if (c.asUser) {
+                ASSERT_TRUE(asUser.emplace().active());
+            }
+            UserDefaults defaults(path());
+            EXPECT_TRUE(defaults.isFileUnreadable());
+            EXPECT_FALSE(defaults.contains(QStringLiteral("launchAtLogin")));
+            // Before anyone listens, as at start: told once someone does.
+            defaults.set(QStringLiteral("launchAtLogin"), true);
+            QCoreApplication::processEvents();
+            QSignalSpy failures(&defaults, &UserDefaults::writeFailed);
+            defaults.set(QStringLiteral("hasEverLaunched"), true);
+            // The values of their own files are no part of it.
+            defaults.setText(favorites, LazyText::of(longList(1)));
+            defaults.waitForWrites();
+            QCoreApplication::processEvents();
+            defaults.set(QStringLiteral("count"), 2);
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(defaults.boolean(QStringLiteral("launchAtLogin")));
+            EXPECT_EQ(failures.count(), 1);
+            EXPECT_EQ(failures.value(0).value(0).toString(), QStringLiteral("Quillora.conf could not be read"));
+        }
+        EXPECT_EQ(inodeOf(path()), spoiled) << "nothing put in its place";
+        EXPECT_TRUE(corruptFiles().isEmpty()) << "nothing set aside as damaged";
+        c.mend();
+        EXPECT_EQ(fileBytes(path()), settings);
+        UserDefaults restarted(path());
+        EXPECT_FALSE(restarted.isFileUnreadable());
+        EXPECT_FALSE(restarted.boolean(QStringLiteral("launchAtLogin")));
+        EXPECT_FALSE(restarted.boolean(QStringLiteral("checkForUpdatesAutomatically")));
+        EXPECT_EQ(restarted.data(favorites), longList(1));
     }
-    const QByteArray settings = fileBytes(path());
-    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0), 0);
-    {
-        WithoutFileAccessOverride asUser;
-        ASSERT_TRUE(asUser.active());
-        UserDefaults defaults(path());
-        EXPECT_TRUE(defaults.isFileUnreadable());
-        EXPECT_FALSE(defaults.contains(QStringLiteral("launchAtLogin")));
-        // Before anyone listens, as at start: told once someone does.
-        defaults.set(QStringLiteral("launchAtLogin"), true);
-        QCoreApplication::processEvents();
-        QSignalSpy failures(&defaults, &UserDefaults::writeFailed);
-        defaults.set(QStringLiteral("hasEverLaunched"), true);
-        // The values of their own files are no part of it.
-        defaults.setText(favorites, LazyText::of(longList(1)));
-        defaults.waitForWrites();
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(defaults.boolean(QStringLiteral("launchAtLogin")));
-        ASSERT_EQ(failures.count(), 1);
-        EXPECT_EQ(failures.at(0).at(0).toString(), QStringLiteral("Quillora.conf could not be read"));
-    }
-    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0600), 0);
-    EXPECT_EQ(fileBytes(path()), settings);
-    UserDefaults restarted(path());
-    EXPECT_FALSE(restarted.isFileUnreadable());
-    EXPECT_FALSE(restarted.boolean(QStringLiteral("launchAtLogin")));
-    EXPECT_FALSE(restarted.boolean(QStringLiteral("checkForUpdatesAutomatically")));
-    EXPECT_EQ(restarted.data(favorites), longList(1));
 }
 
 // A link placed in the settings folder while the program runs is never written through: what it
