@@ -115,20 +115,21 @@ void TranslationSession::answer(quint64 generation, const Outcome& outcome) {
 }
 
 void TranslationSession::showOutput(const Translation& output, std::optional<TranslationResponse> response) {
-    const bool isNew =
-        output.translatedText != m_output.translatedText || output.generation != m_output.generation;
+    // A new request for the text on screen that answers the translation on screen adds nothing: its
+    // record keeps its time and place. Another text with the same translation is recorded.
+    const bool isNew = output.translatedText != m_output.translatedText ||
+                       (output.generation != m_output.generation && output.sourceText != m_output.sourceText);
     m_output = output;
     m_response = std::move(response);
     if (isNew)
         record();
 }
 
-void TranslationSession::replaceOutputText(const QString& text) {
+void TranslationSession::replaceOutputText(const QString& text, TranslationService rewriter) {
     if (text == m_output.translatedText)
         return;
     m_output.translatedText = text;
-    // The rewriter is the provider on screen.
-    m_output.service = m_service;
+    m_output.service = rewriter;
     record();
 }
 

@@ -76,13 +76,12 @@ public:
     const Translation& output() const { return m_output; }
     const std::optional<TranslationResponse>& response() const { return m_response; }
     void setRecorder(Recorder recorder) { m_recorder = std::move(recorder); }
-    // Shows `output`. A translated text or generation other than the one on screen is recorded when both
-    // texts are non-empty, with the pair and provider `output` was made with; showing the same one again
-    // records nothing.
+    // Shows `output`. A translated text other than the one on screen, or a new request for another text,
+    // is recorded when both texts are non-empty, with the pair and provider `output` was made with;
+    // showing the same text and translation again records nothing.
     void showOutput(const Translation& output, std::optional<TranslationResponse> response = std::nullopt);
-    // A new text for the translation on screen (a rewrite, by the provider chosen now): recorded when it
-    // differs.
-    void replaceOutputText(const QString& text);
+    // A new text for the translation on screen (a rewrite, by `rewriter`): recorded when it differs.
+    void replaceOutputText(const QString& text, TranslationService rewriter);
     void clearOutput();
     // Records the translation on screen again, when both its texts are non-empty.
     void record() const;

@@ -145,8 +145,8 @@ TEST_F(TranslationSessionTest, StatesAndEvents) {
     }
 }
 
-// Showing a translation is the step that records it: once per new translation (a new request or a new
-// text), never an empty one, with the pair it was made from and the provider chosen when it is shown.
+// Showing a translation is the step that records it: once per new translation (a new text, or a new
+// request for another input), never an empty one, with the pair and provider it was made with.
 TEST_F(TranslationSessionTest, ShowingRecordsEachNewTranslationOnce) {
     std::unique_ptr<TranslationSession> session = make();
     const auto shown = [](const char* source, const char* translated, quint64 generation) {
@@ -165,12 +165,19 @@ TEST_F(TranslationSessionTest, ShowingRecordsEachNewTranslationOnce) {
         {"the same again", [&](TranslationSession& s) { s.showOutput(shown("cat", "kedi", 1)); }, false, "", {}},
         {"the same text from a new request", [&](TranslationSession& s) { s.showOutput(shown("Cat", "kedi", 2)); },
          true, "kedi", TranslationService::Google},
+        {"the same input and translation from a new request: the record keeps its time and place",
+         [&](TranslationSession& s) { s.showOutput(shown("Cat", "kedi", 3)); }, false, "", {}},
         {"another provider chosen: nothing new shown",
          [](TranslationSession& s) { s.setService(TranslationService::Gemini); }, false, "", {}},
-        {"a rewrite, with the provider chosen now",
-         [](TranslationSession& s) { s.replaceOutputText(QStringLiteral("[casual] kedi")); }, true, "[casual] kedi",
-         TranslationService::Gemini},
-        {"a rewrite to the same text", [](TranslationSession& s) { s.replaceOutputText(QStringLiteral("[casual] kedi")); },
+        {"a rewrite, with the provider it was sent to rather than the one chosen now",
+         [](TranslationSession& s) {
+             s.replaceOutputText(QStringLiteral("[casual] kedi"), TranslationService::ChatGPT);
+         },
+         true, "[casual] kedi", TranslationService::ChatGPT},
+        {"a rewrite to the same text",
+         [](TranslationSession& s) {
+             s.replaceOutputText(QStringLiteral("[casual] kedi"), TranslationService::ChatGPT);
+         },
          false, "", {}},
         {"an empty answer", [&](TranslationSession& s) { s.showOutput(shown("cat", "", 3)); }, false, "", {}},
         {"no source text", [&](TranslationSession& s) { s.showOutput(shown("", "kedi", 4)); }, false, "", {}},

@@ -713,9 +713,9 @@ void MenuBarView::refreshActions() {
         m_examples->setExampleSentences(sentences, sourceWord);
 }
 
-void MenuBarView::applyRewrite(const QString& text) {
-    // A rewritten text is recorded as a translation of its own.
-    m_session.replaceOutputText(text);
+void MenuBarView::applyRewrite(const QString& text, TranslationService rewriter) {
+    // A rewritten text is recorded as a translation of its own, by the provider that rewrote it.
+    m_session.replaceOutputText(text, rewriter);
     refresh();
 }
 

@@ -176,7 +176,7 @@ private:
     void buildActions();
     void refreshActions();
     // A rewrite of the shown output replaces its text; it is no newer output.
-    void applyRewrite(const QString& text);
+    void applyRewrite(const QString& text, TranslationService rewriter);
     void setOutputOpacity(qreal opacity);
 
     // The text, pair, provider, request and output.

@@ -158,10 +158,11 @@ void TranslatorActionBar::rewriteTranslation(RewriteStyle style) {
     setRewriting(true);
     Q_EMIT rewriteStarted();
     const quint64 generation = m_outputGeneration;
+    const TranslationService rewriter = m_context.selectedService;
     using R = Result<RewriteResponse, TranslationError>;
     m_request = TranslationManagerService::shared().rewriteText(
-        m_context.translatedText, rawValue(style), rawValue(m_context.selectedService), triggerSource,
-        [this, generation](R result) {
+        m_context.translatedText, rawValue(style), rawValue(rewriter), triggerSource,
+        [this, generation, rewriter](R result) {
             m_request = 0;
             if (generation != m_outputGeneration) {
                 debugLog(kTag, QStringLiteral("⏭️ Eski çıktının yeniden yazımı bırakıldı"));
@@ -175,15 +176,15 @@ void TranslatorActionBar::rewriteTranslation(RewriteStyle style) {
                 return;
             }
             debugLog(kTag, QStringLiteral("✅ Metin yeniden yazıldı"));
-            applyRewrite(result.value().rewritten);
+            applyRewrite(result.value().rewritten, rewriter);
         },
         this);
 }
 
-void TranslatorActionBar::applyRewrite(const QString& rewritten) {
+void TranslatorActionBar::applyRewrite(const QString& rewritten, TranslationService rewriter) {
     fadeTo(0.0);
-    m_swapStep.schedule(fadeMs, [this, rewritten] {
-        Q_EMIT translatedTextRewritten(rewritten);
+    m_swapStep.schedule(fadeMs, [this, rewritten, rewriter] {
+        Q_EMIT translatedTextRewritten(rewritten, rewriter);
         fadeTo(1.0);
     });
 }

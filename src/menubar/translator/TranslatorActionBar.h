@@ -80,8 +80,9 @@ Q_SIGNALS:
     void rewriteStarted();
     // "Rewrite failed: " and the error's description, for the view's error banner.
     void rewriteFailed(const QString& message);
-    // The output becomes `text`; this is no newer output in the sense of outputReplaced().
-    void translatedTextRewritten(const QString& text);
+    // The output becomes `text`, rewritten by `rewriter` (the provider the rewrite was sent to); this is
+    // no newer output in the sense of outputReplaced().
+    void translatedTextRewritten(const QString& text, TranslationService rewriter);
     void rewriteTextOpacityChanged(qreal opacity);
     void isRewritingChanged(bool rewriting);
     // A short confirmation for the view's toast: white, toastSeconds long.
@@ -94,7 +95,7 @@ private:
     void setRewriting(bool rewriting);
     void fadeTo(qreal opacity);
     void setOpacity(qreal opacity);
-    void applyRewrite(const QString& rewritten);
+    void applyRewrite(const QString& rewritten, TranslationService rewriter);
 
     FavoritesManager& m_favorites;
     Context m_context;

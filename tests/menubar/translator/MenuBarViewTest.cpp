@@ -120,6 +120,12 @@ TEST_F(MenuBarViewTest, EveryFinishedTranslationIsRecordedOnceAndEachShowingMove
         EXPECT_EQ(m_recorded.last().sourceText, QString::fromLatin1(text));
     }
     EXPECT_EQ(m_recorded.size(), 3) << "once per request, not at every refresh";
+    // Return again on the translation shown: its record keeps its time and place.
+    const int before = requests();
+    view().textInput()->submit();
+    ASSERT_TRUE(waitUntil([&] { return requests() > before; }));
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(m_recorded.size(), 3);
 
     // Each showing of the translator records the translation on screen again, which moves it to the top.
     view().show();
@@ -507,6 +513,9 @@ TEST_F(MenuBarViewTest, AnAnswerIsShownAndRecordedWithWhatWasSentWhateverChanged
         SCOPED_TRACE(c.name);
         view().setSelectedService(TranslationService::Google);
         view().setTargetLanguage(Language::find(QStringLiteral("tr")));
+        // Nothing on screen, so the same answer again is a new translation.
+        view().setInputText(QStringLiteral("-"));
+        view().setInputText(QString());
         m_recorded.clear();
         typeAndSubmit(QStringLiteral("hello"));
         ASSERT_TRUE(waitUntil([this] { return view().isTranslating(); }));

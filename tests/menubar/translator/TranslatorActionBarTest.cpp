@@ -136,6 +136,10 @@ TEST_F(TranslatorActionBarTest, RewritesTheShownTranslationInEachStyleWithAFade)
             EXPECT_TRUE(m_bar->rewriteButton()->isRingTurning());
             EXPECT_FALSE(m_bar->rewriteButton()->isEnabled());
             EXPECT_EQ(m_bar->rewriteButton()->text(), QStringLiteral("Rewriting..."));
+            // Another provider chosen meanwhile is not the one that rewrote it.
+            const TranslationService other = service == TranslationService::ChatGPT ? TranslationService::Gemini
+                                                                                    : TranslationService::ChatGPT;
+            show(QStringLiteral("hello"), QStringLiteral("merhaba"), other);
 
             // The answer ends the rewriting state at once; the text follows once the old one faded out.
             // Seen at the fade's first step, whatever the machine's load.
@@ -152,6 +156,7 @@ TEST_F(TranslatorActionBarTest, RewritesTheShownTranslationInEachStyleWithAFade)
             EXPECT_EQ(m_bar->rewriteButton()->text(), QStringLiteral("Rewrite"));
             ASSERT_TRUE(waitUntil([&] { return !rewritten.isEmpty(); }));
             EXPECT_EQ(rewritten.at(0).at(0).toString(), QStringLiteral("[%1] merhaba").arg(rawValue(style)));
+            EXPECT_EQ(rewritten.at(0).at(1).value<TranslationService>(), service);
             EXPECT_TRUE(waitUntil([&] { return m_bar->rewriteTextOpacity() == 1.0; }));
 
             const QJsonObject request = s_api->lastRequest();
