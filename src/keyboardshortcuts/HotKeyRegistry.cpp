@@ -130,6 +130,9 @@ bool handleMenuKey(QEvent* event) {
     auto* keyEvent = static_cast<QKeyEvent*>(event);
     if (keyEvent->isAutoRepeat())
         return false;
+    // A key pressed before the menu opened has its release reported by the platform's hot keys.
+    if (event->type() == QEvent::KeyRelease && state().service && state().service->isHotKeyHeld())
+        return false;
     const std::optional<Shortcut> pressed = Shortcut::fromKeyEvent(*keyEvent);
     if (!pressed)
         return false;

@@ -14,10 +14,15 @@ public:
     virtual void unregisterHotKey(quint32 id) = 0;
     // True when the combination is reserved by the desktop or another client.
     virtual bool isTakenBySystem(int keyCode, int modifiers) const = 0;
+    // True while the key of a hot key that fired is still down. Its grab then takes every key press,
+    // synthetic ones included, so keys meant for another application wait for `hotKeysReleased`.
+    virtual bool isHotKeyHeld() const = 0;
 
 Q_SIGNALS:
     void hotKeyPressed(quint32 id);
     void hotKeyReleased(quint32 id);
     // A registration that could not follow a keyboard change (its key is gone or now taken) and ended.
     void hotKeyLost(quint32 id);
+    // No hot key's key is down any more.
+    void hotKeysReleased();
 };

@@ -9,6 +9,7 @@
 #include "platform/x11/XkbKeyNames.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QAbstractNativeEventFilter>
 #include <QLineEdit>
 #include <QMenu>
@@ -132,6 +133,12 @@ protected:
     }
     // Presses and releases while our event loop runs, as a user's key press would arrive.
     void press(const QString& keys) { ASSERT_TRUE(xdotool({QStringLiteral("key"), keys})); }
+    // As a person presses: the keys go down, stay down a moment (our event loop running) and come up.
+    void pressAsAPerson(const QString& keys, int holdMs = 150) {
+        ASSERT_TRUE(xdotool({QStringLiteral("keydown"), keys}));
+        QTest::qWait(holdMs);
+        ASSERT_TRUE(xdotool({QStringLiteral("keyup"), keys}));
+    }
 };
 
 TEST_F(HotKeysTest, KeyCodesMapToTheSamePositionsAndTheLayoutsCharacters) {
@@ -232,6 +239,72 @@ TEST_F(HotKeysTest, HotKeysFireWithTheLocksOnOncePerHoldAndAfterALayoutChange) {
     settleDisplay();
     EXPECT_EQ(downs, 6);
     setPaused(false);
+}
+
+TEST_F(HotKeysTest, APressEndsWithItsReleaseWhereverTheServerReportsIt) {
+    // Another application, where the user goes on working after each case.
+    TextWindowProcess other(QStringLiteral(QUILLORA_TEST_TEXTWINDOW_PATH));
+    ASSERT_TRUE(other.start());
+    const Name name(QStringLiteral("toggleMenuBar"));
+    int downs = 0;
+    int ups = 0;
+    std::function<void()> duringPress;
+    onKeyDown(name, [&] {
+        ++downs;
+        if (duringPress)
+            duringPress();
+    });
+    onKeyUp(name, [&] { ++ups; });
+    ASSERT_TRUE(setShortcut(Shortcut(Key::k, Modifier::control | Modifier::option), name));
+
+    QWidget window;
+    (new QVBoxLayout(&window))->addWidget(new QLineEdit(&window));
+    window.resize(300, 120);
+    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Quillora"), QStringLiteral("Quillora"));
+    QMenu menu;
+    menu.addAction(QStringLiteral("One"));
+    QWidget popup(nullptr, Qt::Popup);
+    popup.resize(200, 100);
+    const auto activate = [](QWidget& w) {
+        w.show();
+        w.activateWindow();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        std::function<void()> during;
+        int holdMs = 150;
+    } cases[] = {
+        {"a window of ours has the focus", [&] { activate(window); }, nullptr},
+        {"the alert opens during the press", nullptr, [&] { alert.open(); }},
+        {"a menu of ours opens during the press", nullptr, [&] { menu.popup(QPoint(300, 300)); }},
+        {"a popup of ours takes the keyboard during the press", nullptr, [&] { popup.show(); }},
+        {"the focus moves to a window of ours during the press", nullptr, [&] { activate(window); }},
+        {"held a whole second in a window of ours", [&] { activate(window); }, nullptr, 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        downs = ups = 0;
+        ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                             QString::number(other.windowId())}));
+        if (c.before) {
+            c.before();
+            ASSERT_TRUE(waitUntil([] { return QApplication::activeWindow() != nullptr; }));
+        }
+        duringPress = c.during;
+        ASSERT_NO_FATAL_FAILURE(pressAsAPerson(QStringLiteral("ctrl+alt+k"), c.holdMs));
+        EXPECT_TRUE(waitUntil([&] { return ups == 1; })) << "the release was lost";
+        EXPECT_EQ(downs, 1);
+        duringPress = nullptr;
+        for (QWidget* shown : std::initializer_list<QWidget*>{&window, &alert, &menu, &popup})
+            shown->hide();
+
+        // Back in the other application, the next press acts.
+        ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                             QString::number(other.windowId())}));
+        ASSERT_NO_FATAL_FAILURE(pressAsAPerson(QStringLiteral("ctrl+alt+k")));
+        EXPECT_TRUE(waitUntil([&] { return downs == 2 && ups == 2; })) << "the next press was swallowed";
+    }
 }
 
 TEST_F(HotKeysTest, AGrabHeldByAnotherClientIsAFailedRegistration) {

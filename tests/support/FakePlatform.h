@@ -19,6 +19,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QUrl>
 
 #include <functional>
@@ -185,10 +186,25 @@ public:
     void unregisterHotKey(quint32 id) override { registered.remove(id); }
     bool isTakenBySystem(int keyCode, int modifiers) const override;
 
+    bool isHotKeyHeld() const override { return !held.isEmpty(); }
+
     void press(quint32 id) { Q_EMIT hotKeyPressed(id); }
+    // A press whose key stays down until `release`.
+    void hold(quint32 id) {
+        held.insert(id);
+        Q_EMIT hotKeyPressed(id);
+    }
+    void release(quint32 id) {
+        if (!held.remove(id))
+            return;
+        Q_EMIT hotKeyReleased(id);
+        if (held.isEmpty())
+            Q_EMIT hotKeysReleased();
+    }
 
     QHash<quint32, QPair<int, int>> registered;
     QList<QPair<int, int>> takenBySystem;
+    QSet<quint32> held;
 };
 
 // A US layout for the handful of keys tests use.

@@ -2,9 +2,11 @@
 
 #include "platform/DebugLog.h"
 #include "platform/x11/X11KeyboardLayout.h"
+#include "platform/x11/XcbExtensionsOnDemand.h"
 
 #include <QCoreApplication>
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 // The XKB header names a member `explicit`, a C++ keyword.
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -113,10 +115,11 @@ QList<std::uint16_t> X11HotKeyService::lockVariants() const {
 bool X11HotKeyService::grab(const Combination& combination) const {
     xcb_connection_t* connection = m_layout.connection();
     const QList<std::uint16_t> variants = lockVariants();
-    // Send every grab before waiting, so the whole set costs one round trip.
+    // Send every grab before waiting, so the whole set costs one round trip. Without owner events every
+    // key event of the grab comes to the root, so a window of ours with the focus cannot take the release.
     std::vector<xcb_void_cookie_t> cookies;
     for (std::uint16_t lock : variants)
-        cookies.push_back(xcb_grab_key_checked(connection, 1, m_root, std::uint16_t(combination.mods | lock),
+        cookies.push_back(xcb_grab_key_checked(connection, 0, m_root, std::uint16_t(combination.mods | lock),
                                                combination.keycode, XCB_GRAB_MODE_ASYNC,
                                                XCB_GRAB_MODE_ASYNC));
     bool allGranted = true;
@@ -159,8 +162,12 @@ void X11HotKeyService::unregisterHotKey(quint32 id) {
     if (it == m_registrations.cend())
         return;
     ungrab(it->combination);
-    m_held.remove(it->combination.keycode);
+    // A key held now stays held: its grab goes on to its release, which still ends the hold (a menu
+    // opened by the press releases the grabs). Without raw releases that release may never be seen.
+    const bool wasHeld = !m_watchingRawReleases && m_held.remove(it->combination.keycode);
     m_registrations.erase(it);
+    if (wasHeld)
+        endHoldIfNoneLeft();
 }
 
 bool X11HotKeyService::isTakenBySystem(int keyCode, int modifiers) const {
@@ -183,6 +190,7 @@ void X11HotKeyService::followLayout() {
         ungrab(registration.combination);
     // A key held through the change still ends its hold: its release comes with the same key code.
     m_numLockMask = findNumLockMask();
+    const bool wasHeld = !m_held.isEmpty();
     QList<quint32> lost;
     for (auto it = m_registrations.begin(); it != m_registrations.end(); ++it) {
         const std::optional<Combination> combination = combinationFor(it->keyCode, it->modifiers);
@@ -193,11 +201,14 @@ void X11HotKeyService::followLayout() {
     }
     for (quint32 id : std::as_const(lost)) {
         m_registrations.remove(id);
-        m_held.removeIf([id](const auto& held) { return held.value() == id; });
+        if (!m_watchingRawReleases)
+            m_held.removeIf([id](const auto& held) { return held.value() == id; });
         debugLog(QStringLiteral("X11HotKeyService"),
                  QStringLiteral("⚠️ hot key %1 lost with the layout").arg(id));
         Q_EMIT hotKeyLost(id);
     }
+    if (wasHeld)
+        endHoldIfNoneLeft();
 }
 
 void X11HotKeyService::deliver(quint32 id, bool pressed) {
@@ -213,11 +224,62 @@ void X11HotKeyService::deliver(quint32 id, bool pressed) {
         Qt::QueuedConnection);
 }
 
+void X11HotKeyService::release(std::uint8_t keycode) {
+    const auto held = m_held.constFind(keycode);
+    if (held == m_held.cend())
+        return;
+    const quint32 id = *held;
+    m_held.erase(held);
+    deliver(id, false);
+    endHoldIfNoneLeft();
+}
+
+void X11HotKeyService::endHoldIfNoneLeft() {
+    if (!m_held.isEmpty())
+        return;
+    watchRawReleases(false);
+    QMetaObject::invokeMethod(this, &HotKeyService::hotKeysReleased, Qt::QueuedConnection);
+}
+
+void X11HotKeyService::watchRawReleases(bool on) {
+    if (on == m_watchingRawReleases)
+        return;
+    xcb_connection_t* connection = m_layout.connection();
+    if (!m_xinputOpcode) {
+        const xcb_query_extension_reply_t* xinput =
+            xcb_get_extension_data(connection, XcbExtensionsOnDemand::input());
+        m_xinputOpcode = xinput && xinput->present ? xinput->major_opcode : 0;
+    }
+    if (*m_xinputOpcode == 0)
+        return;
+    // Only while a key is held: selected for good, every key the user types would wake us.
+    struct {
+        xcb_input_event_mask_t header;
+        std::uint32_t bits;
+    } mask{};
+    mask.header.deviceid = XCB_INPUT_DEVICE_ALL_MASTER;
+    mask.header.mask_len = 1;
+    mask.bits = on ? XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE : 0;
+    xcb_input_xi_select_events(connection, m_root, 1, &mask.header);
+    xcb_flush(connection);
+    m_watchingRawReleases = on;
+}
+
 bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
     if (eventType != "xcb_generic_event_t")
         return false;
     const auto* generic = static_cast<const xcb_generic_event_t*>(message);
     const std::uint8_t type = generic->response_type & 0x7f;
+    if (type == XCB_GE_GENERIC) {
+        // The release of a held key while another grab than ours on the root had the keyboard (one of our
+        // popups, say) or after ours ended early: the key event itself went to that grab or window.
+        const auto* raw = static_cast<const xcb_input_raw_key_release_event_t*>(message);
+        if (!m_xinputOpcode || *m_xinputOpcode == 0 || raw->extension != *m_xinputOpcode ||
+            raw->event_type != XCB_INPUT_RAW_KEY_RELEASE)
+            return false;
+        release(std::uint8_t(raw->detail));
+        return true;
+    }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
     const auto* event = static_cast<const xcb_key_press_event_t*>(message);
@@ -225,12 +287,9 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
         return false;
 
     if (type == XCB_KEY_RELEASE) {
-        const auto held = m_held.constFind(event->detail);
-        if (held == m_held.cend())
+        if (!m_held.contains(event->detail))
             return false;
-        const quint32 id = *held;
-        m_held.erase(held);
-        deliver(id, false);
+        release(event->detail);
         return true;
     }
 
@@ -241,6 +300,8 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     for (auto it = m_registrations.cbegin(); it != m_registrations.cend(); ++it) {
         if (it->combination == pressed) {
             m_held.insert(event->detail, it.key());
+            // Before any handler runs: a grab a handler takes would carry the release elsewhere.
+            watchRawReleases(true);
             deliver(it.key(), true);
             return true;
         }

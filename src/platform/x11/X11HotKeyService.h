@@ -11,7 +11,8 @@ class X11KeyboardLayout;
 
 // Hot keys as passive key grabs on the root window of Qt's own connection, one grab for each
 // NumLock/CapsLock variant, so the locks never stop a hot key. A grab another client holds answers
-// BadAccess, which is a failed registration. Grabs follow keyboard layout changes.
+// BadAccess, which is a failed registration. Grabs follow keyboard layout changes. A fired hot key counts
+// as held until its key's release, wherever the server reports that release.
 class X11HotKeyService : public HotKeyService, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
@@ -21,6 +22,7 @@ public:
     bool registerHotKey(quint32 id, int keyCode, int modifiers) override;
     void unregisterHotKey(quint32 id) override;
     bool isTakenBySystem(int keyCode, int modifiers) const override;
+    bool isHotKeyHeld() const override { return !m_held.isEmpty(); }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -45,11 +47,17 @@ private:
     void followLayout();
     void ensureFiltering();
     void deliver(quint32 id, bool pressed);
+    void release(std::uint8_t keycode);
+    void endHoldIfNoneLeft();
+    void watchRawReleases(bool on);
 
     X11KeyboardLayout& m_layout;
     std::uint32_t m_root = 0;
     std::uint16_t m_numLockMask = 0;
     bool m_filtering = false;
+    // XInput's opcode on Qt's connection, 0 without XInput 2; raw releases are selected while a key is held.
+    std::optional<std::uint8_t> m_xinputOpcode;
+    bool m_watchingRawReleases = false;
     QHash<quint32, Registration> m_registrations;
     // Keycodes whose press was reported, with the hot key it fired: a held key is one press.
     QHash<std::uint8_t, quint32> m_held;
