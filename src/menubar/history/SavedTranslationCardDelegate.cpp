@@ -66,8 +66,19 @@ SavedTranslationCardDelegate::SavedTranslationCardDelegate(
     , m_translatedFont(systemFont(14))
     , m_buttonFont(systemFont(12)) {}
 
-QRect SavedTranslationCardDelegate::cardRect(const QRect& rowRect) {
-    return rowRect.adjusted(0, 0, 0, -cardSpacing);
+int SavedTranslationCardDelegate::spaceAbove(const QModelIndex& index) {
+    return index.row() == 0 ? listPadding : 0;
+}
+
+int SavedTranslationCardDelegate::spaceBelow(const QModelIndex& index) {
+    // The last card of the list, with no more to fetch, ends it.
+    const QAbstractItemModel* model = index.model();
+    const bool last = model && index.row() == model->rowCount() - 1 && !model->canFetchMore(QModelIndex());
+    return last ? listPadding : cardSpacing;
+}
+
+QRect SavedTranslationCardDelegate::cardRect(const QRect& rowRect, const QModelIndex& index) {
+    return rowRect.adjusted(0, spaceAbove(index), 0, -spaceBelow(index));
 }
 
 int SavedTranslationCardDelegate::textWidth() const {
@@ -83,8 +94,8 @@ QSize SavedTranslationCardDelegate::buttonSize() const {
             qMax(symbol, metrics.height()) + 2 * kButtonPaddingY};
 }
 
-QRect SavedTranslationCardDelegate::buttonRect(const QRect& rowRect, const TranslationHistoryItem&) const {
-    const QRect card = cardRect(rowRect);
+QRect SavedTranslationCardDelegate::buttonRect(const QRect& rowRect, const QModelIndex& index) const {
+    const QRect card = cardRect(rowRect, index);
     const QSize size = buttonSize();
     return {card.right() + 1 - padding - size.width(), card.bottom() + 1 - padding - size.height(),
             size.width(), size.height()};
@@ -138,7 +149,7 @@ QSize SavedTranslationCardDelegate::sizeHint(const QStyleOptionViewItem&, const 
     const TranslationHistoryItem* item = itemAt(index);
     if (!item)
         return {};
-    return {m_view->viewport()->width(), cardHeight(*item) + cardSpacing};
+    return {m_view->viewport()->width(), spaceAbove(index) + cardHeight(*item) + spaceBelow(index)};
 }
 
 void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -150,7 +161,7 @@ void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionVi
     painter->setRenderHint(QPainter::Antialiasing);
     const qreal dpr = painter->device()->devicePixelRatioF();
 
-    const QRect card = cardRect(option.rect);
+    const QRect card = cardRect(option.rect, index);
     paintRoundedBox(*painter, QRectF(card).adjusted(0.25, 0.25, -0.25, -0.25), cornerRadius,
                     Theme::fieldFill(), QPen(Theme::border(), Theme::borderWidth));
 
@@ -205,7 +216,7 @@ void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionVi
              QRect(content.left(), y, content.width(), translatedHeight));
 
     // The button, a pill at the bottom right.
-    const QRect button = buttonRect(option.rect, *item);
+    const QRect button = buttonRect(option.rect, index);
     paintRoundedBox(*painter, QRectF(button), cornerRadius,
                     Color::withOpacity(Color::withOpacity(Color::controlBackgroundColor(), 0.7), 0.5));
     const int symbolSize = Symbol::pixelSize(12);
@@ -237,7 +248,7 @@ bool SavedTranslationCardDelegate::editorEvent(QEvent* event, QAbstractItemModel
     if (mouse->button() != Qt::LeftButton)
         return false;
     const TranslationHistoryItem* item = itemAt(index);
-    if (!item || !cardRect(option.rect).contains(mouse->position().toPoint()))
+    if (!item || !cardRect(option.rect, index).contains(mouse->position().toPoint()))
         return false;
     if (event->type() == QEvent::MouseButtonPress) {
         m_pressed = index;
@@ -250,7 +261,7 @@ bool SavedTranslationCardDelegate::editorEvent(QEvent* event, QAbstractItemModel
         return true;
     // Copy: the handler may change the model under the item.
     const TranslationHistoryItem clicked = *item;
-    if (buttonRect(option.rect, clicked).contains(mouse->position().toPoint()))
+    if (buttonRect(option.rect, index).contains(mouse->position().toPoint()))
         Q_EMIT buttonClicked(clicked);
     else
         Q_EMIT cardClicked(clicked);

@@ -20,6 +20,8 @@ public:
     static constexpr int padding = 12;
     static constexpr int lineSpacing = 8;
     static constexpr int cardSpacing = 12;
+    // Above the first card and below the last.
+    static constexpr int listPadding = 4;
     static constexpr qreal cornerRadius = 12;
 
     // `isFavorite` decides the bookmark's look; only the Bookmark button asks it.
@@ -30,9 +32,9 @@ public:
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-    // The card and its button inside a row's rectangle.
-    static QRect cardRect(const QRect& rowRect);
-    QRect buttonRect(const QRect& rowRect, const TranslationHistoryItem& item) const;
+    // The card and its button inside the rectangle of the row at `index`.
+    static QRect cardRect(const QRect& rowRect, const QModelIndex& index);
+    QRect buttonRect(const QRect& rowRect, const QModelIndex& index) const;
 
     // Row heights are kept per record and width; drop them when fonts or texts change.
     void forgetHeights() { m_heights.clear(); }
@@ -46,6 +48,8 @@ protected:
                      const QModelIndex& index) override;
 
 private:
+    static int spaceAbove(const QModelIndex& index);
+    static int spaceBelow(const QModelIndex& index);
     QSize buttonSize() const;
     int textWidth() const;
     int cardHeight(const TranslationHistoryItem& item) const;

@@ -53,10 +53,14 @@ void clickCard(SavedTranslationsView& view, int row) {
                       rowRect(view, row).topLeft() + QPoint(30, 30));
 }
 
+QRect cardRect(SavedTranslationsView& view, int row) {
+    return SavedTranslationCardDelegate::cardRect(rowRect(view, row), view.listView()->model()->index(row, 0));
+}
+
 void clickButton(SavedTranslationsView& view, int row) {
-    const auto& item = static_cast<SavedTranslationsModel*>(view.listView()->model())->item(row);
     QTest::mouseClick(view.listView()->viewport(), Qt::LeftButton, {},
-                      view.delegate()->buttonRect(rowRect(view, row), item).center());
+                      view.delegate()->buttonRect(rowRect(view, row), view.listView()->model()->index(row, 0))
+                          .center());
 }
 
 QSet<QWidget*> visibleWindows() {
@@ -127,7 +131,11 @@ TEST_F(HistoryWindows, CardsKeepTheLineBreaksOfTheirTexts) {
     ASSERT_EQ(history.listView()->model()->rowCount(), 2);
     // Newest first: the two-line texts are in row 0 and take one line more each.
     const int lineHeight = QFontMetrics(history.font()).height();
-    EXPECT_GE(rowRect(history, 0).height() - rowRect(history, 1).height(), 2 * lineHeight - 4);
+    EXPECT_GE(cardRect(history, 0).height() - cardRect(history, 1).height(), 2 * lineHeight - 4);
+    // The list is padded 4 above the first card and below the last; the cards are 12 apart.
+    EXPECT_EQ(cardRect(history, 0).top(), 4);
+    EXPECT_EQ(cardRect(history, 1).top() - cardRect(history, 0).bottom() - 1, 12);
+    EXPECT_EQ(rowRect(history, 1).bottom() - cardRect(history, 1).bottom(), 4);
 }
 
 TEST_F(HistoryWindows, RowButtonsToggleAndRemoveFavoritesWithoutLoading) {
