@@ -5,11 +5,15 @@
 #include "platform/HotKeyService.h"
 #include "platform/Platform.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QSet>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace KeyboardShortcuts::HotKeyRegistry {
 
@@ -29,6 +33,12 @@ struct State {
     QMetaObject::Connection connections[3];
     bool normal = true;
     std::unique_ptr<LocalEventMonitor> menuKeys;
+    // Modifier presses kept from the menu while they may still become one of our combinations.
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QKeyEvent>>> heldModifiers;
+    bool givingBack = false;
+    // The keys down while a menu is open, by native code: the server repeats a held key as further
+    // presses that Qt does not mark as repeats.
+    QSet<quint32> keysDown;
 };
 
 State& state() {
@@ -125,27 +135,92 @@ void registerAll() {
     }
 }
 
-// Our own key events while a menu holds the keyboard. Auto-repeats are left to the menu.
-bool handleMenuKey(QEvent* event) {
+Qt::KeyboardModifiers modifierOfKey(int key) {
+    switch (key) {
+    case Qt::Key_Control:
+        return Qt::ControlModifier;
+    case Qt::Key_Alt:
+        return Qt::AltModifier;
+    case Qt::Key_Shift:
+        return Qt::ShiftModifier;
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return Qt::MetaModifier;
+    default:
+        return {};
+    }
+}
+
+// Whether these modifiers, held, may still become one of our combinations.
+bool beginsACombination(Qt::KeyboardModifiers held) {
+    const qint64 modifiers = Modifier::fromQt(held);
+    for (const auto& [id, hotKey] : state().hotKeys) {
+        if ((modifiers & ~hotKey.shortcut.carbonModifiers()) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The kept modifier presses turned out not to be ours: the menu gets them, late but in order, and does
+// with them what it always did (an Alt closes it).
+void giveBackHeldModifiers() {
+    State& s = state();
+    auto held = std::move(s.heldModifiers);
+    s.heldModifiers.clear();
+    s.givingBack = true;
+    for (auto& [receiver, event] : held) {
+        if (receiver)
+            QCoreApplication::sendEvent(receiver, event.get());
+    }
+    s.givingBack = false;
+}
+
+// Our own key events while a menu holds the keyboard. Auto-repeats are left to the menu. A menu closes
+// on an Alt press of its own, so the modifier presses that may begin one of our combinations are kept
+// from it until the combination is complete or turns out not to be ours.
+bool handleMenuKey(QObject* receiver, QEvent* event) {
+    State& s = state();
     auto* keyEvent = static_cast<QKeyEvent*>(event);
-    if (keyEvent->isAutoRepeat())
+    if (s.givingBack || keyEvent->isAutoRepeat())
         return false;
-    // A key pressed before the menu opened has its release reported by the platform's hot keys.
-    if (event->type() == QEvent::KeyRelease && state().service && state().service->isHotKeyHeld())
-        return false;
-    const std::optional<Shortcut> pressed = Shortcut::fromKeyEvent(*keyEvent);
-    if (!pressed)
-        return false;
-    for (auto& [id, hotKey] : state().hotKeys) {
-        if (hotKey.shortcut.carbonKeyCode() == pressed->carbonKeyCode() &&
-            Shortcut(0, hotKey.shortcut.carbonModifiers()).carbonModifiers() == pressed->carbonModifiers()) {
-            // Copies: the handler may unregister this very record.
-            const Shortcut shortcut = hotKey.shortcut;
-            const Handler handler = event->type() == QEvent::KeyPress ? hotKey.onKeyDown : hotKey.onKeyUp;
-            handler(shortcut);
+    const bool press = event->type() == QEvent::KeyPress;
+    if (press && keyEvent->nativeScanCode() != 0) {
+        if (s.keysDown.contains(keyEvent->nativeScanCode()))
+            return false;
+        s.keysDown.insert(keyEvent->nativeScanCode());
+    } else if (!press) {
+        s.keysDown.remove(keyEvent->nativeScanCode());
+    }
+    if (const Qt::KeyboardModifiers modifier = modifierOfKey(keyEvent->key())) {
+        if (press && beginsACombination(keyEvent->modifiers() | modifier)) {
+            s.heldModifiers.emplace_back(receiver, std::unique_ptr<QKeyEvent>(keyEvent->clone()));
             return true;
         }
+        giveBackHeldModifiers();
+        return false;
     }
+    // A key pressed before the menu opened has its release reported by the platform's hot keys.
+    if (!press && s.service && s.service->isHotKeyHeld())
+        return false;
+    const std::optional<Shortcut> pressed = Shortcut::fromKeyEvent(*keyEvent);
+    if (pressed) {
+        for (auto& [id, hotKey] : s.hotKeys) {
+            if (hotKey.shortcut.carbonKeyCode() == pressed->carbonKeyCode() &&
+                Shortcut(0, hotKey.shortcut.carbonModifiers()).carbonModifiers() ==
+                    pressed->carbonModifiers()) {
+                // Their presses were part of it.
+                s.heldModifiers.clear();
+                // Copies: the handler may unregister this very record.
+                const Shortcut shortcut = hotKey.shortcut;
+                const Handler handler = press ? hotKey.onKeyDown : hotKey.onKeyUp;
+                handler(shortcut);
+                return true;
+            }
+        }
+    }
+    if (press)
+        giveBackHeldModifiers();
     return false;
 }
 
@@ -192,6 +267,10 @@ bool isRegistered(const Shortcut& shortcut) {
 void update(bool enabled, bool menuOpen, bool paused) {
     State& s = state();
     s.normal = enabled && !menuOpen && !paused;
+    if (!menuOpen) {
+        s.heldModifiers.clear();
+        s.keysDown.clear();
+    }
     if (s.normal) {
         registerAll();
         s.menuKeys.reset();
@@ -200,7 +279,7 @@ void update(bool enabled, bool menuOpen, bool paused) {
         if (!s.menuKeys)
             s.menuKeys = std::make_unique<LocalEventMonitor>(
                 QList{QEvent::KeyPress, QEvent::KeyRelease},
-                [](QObject*, QEvent* event) { return handleMenuKey(event); });
+                [](QObject* receiver, QEvent* event) { return handleMenuKey(receiver, event); });
     } else {
         unregisterAll();
         s.menuKeys.reset();
@@ -219,6 +298,8 @@ void clear() {
     state().hotKeys.clear();
     state().normal = true;
     state().menuKeys.reset();
+    state().heldModifiers.clear();
+    state().keysDown.clear();
 }
 
 int lastId() {

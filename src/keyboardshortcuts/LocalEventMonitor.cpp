@@ -18,7 +18,9 @@ LocalEventMonitor::~LocalEventMonitor() {
 bool LocalEventMonitor::eventFilter(QObject* watched, QEvent* event) {
     if (!m_types.contains(event->type()))
         return false;
-    return m_callback(watched, event);
+    // The callback may end this monitor (a menu it hands a key to closes): it runs from a copy.
+    const Callback callback = m_callback;
+    return callback(watched, event);
 }
 
 } // namespace KeyboardShortcuts

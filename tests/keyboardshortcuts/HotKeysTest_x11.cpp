@@ -55,23 +55,29 @@ bool keyboardIsGrabbed() {
     return held;
 }
 
-// Counts the presses of one key that reach this process, repeats of a held key included.
+// Counts the presses of one key that reach this process, repeats of a held key included, and every key
+// event that does.
 class KeyPressCounter : public QAbstractNativeEventFilter {
 public:
     // Installed last, it sees the key before the hot key service takes it.
-    explicit KeyPressCounter(std::uint8_t keycode)
+    explicit KeyPressCounter(std::uint8_t keycode = 0)
         : m_keycode(keycode) {
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
     ~KeyPressCounter() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if (eventType == "xcb_generic_event_t" && (event->response_type & 0x7f) == XCB_KEY_PRESS &&
-            static_cast<const xcb_key_press_event_t*>(message)->detail == m_keycode)
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const int type = event->response_type & 0x7f;
+        if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE)
+            ++events;
+        if (type == XCB_KEY_PRESS && static_cast<const xcb_key_press_event_t*>(message)->detail == m_keycode)
             ++presses;
         return false;
     }
     int presses = 0;
+    int events = 0;
 
 private:
     std::uint8_t m_keycode;
@@ -326,29 +332,106 @@ TEST_F(HotKeysTest, AGrabHeldByAnotherClientIsAFailedRegistration) {
     EXPECT_FALSE(isTakenBySystem(combination)) << "our own grab is not someone else's";
 }
 
-TEST_F(HotKeysTest, AnOpenMenuRecognisesTheHotKeyFromItsOwnKeys) {
+TEST_F(HotKeysTest, AnOpenMenuRecognisesTheHotKeyFromItsOwnKeysAndStaysOpenWhileItsModifiersAreHeld) {
     const Name name(QStringLiteral("translateSelection"));
-    int downs = 0;
-    onKeyDown(name, [&] { ++downs; });
-    // Not with Alt: Qt's menus close on an Alt press of their own.
-    ASSERT_TRUE(setShortcut(Shortcut(Key::t, Modifier::control | Modifier::shift), name));
+    struct Recorded {
+        Shortcut shortcut;
+        const char* keys;
+    };
+    const Recorded ctrlAltK{Shortcut(Key::k, Modifier::control | Modifier::option), "ctrl+alt+k"};
+    // Without Alt: a lone Alt closes the menu as it always did.
+    const Recorded ctrlShiftT{Shortcut(Key::t, Modifier::control | Modifier::shift), "ctrl+shift+t"};
+    const std::optional<std::uint8_t> k = layout().xKeycode(Key::k.rawValue);
+    ASSERT_TRUE(k);
+    // Keys go down and up one at a time, as a person's do; "hold" keeps the last one down for a second,
+    // until the server has repeated it.
+    const struct {
+        const char* what;
+        Recorded recorded;
+        QStringList steps;
+        // The step after which the menu is gone; -1: it stays open.
+        int closesAfter;
+        int downs;
+    } cases[] = {
+        {"the recorded combination",
+         ctrlAltK,
+         {"down ctrl", "down alt", "down k", "up k", "up alt", "up ctrl"},
+         -1,
+         1},
+        {"Alt first, the key held a second",
+         ctrlAltK,
+         {"down alt", "down ctrl", "down k", "hold", "up k", "up ctrl", "up alt"},
+         -1,
+         1},
+        {"a combination without Alt",
+         ctrlShiftT,
+         {"down ctrl", "down shift", "down t", "up t", "up shift", "up ctrl"},
+         -1,
+         1},
+        {"a lone Alt of the recorded combination", ctrlAltK, {"down alt", "up alt"}, 1, 0},
+        {"Ctrl and Alt let go without the key",
+         ctrlAltK,
+         {"down ctrl", "down alt", "up alt", "up ctrl"},
+         2,
+         0},
+        {"Alt when no recorded combination has it", ctrlShiftT, {"down alt", "up alt"}, 0, 0},
+        {"a combination not recorded",
+         ctrlAltK,
+         {"down ctrl", "down alt", "down j", "up j", "up alt", "up ctrl"},
+         2,
+         0},
+    };
+    KeyPressCounter counter(*k);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetForTesting();
+        int downs = 0;
+        int ups = 0;
+        onKeyDown(name, [&] { ++downs; });
+        onKeyUp(name, [&] { ++ups; });
+        ASSERT_TRUE(setShortcut(c.recorded.shortcut, name));
 
-    QMenu menu;
-    menu.addAction(QStringLiteral("One"));
-    menu.addAction(QStringLiteral("Two"));
-    menu.popup(QPoint(200, 200));
-    ASSERT_TRUE(waitUntil([&] { return isMenuOpen() && menu.isVisible(); }));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
-    // The menu takes the keyboard once it is on screen.
-    ASSERT_TRUE(waitUntil(keyboardIsGrabbed));
-    press(QStringLiteral("ctrl+shift+t"));
-    EXPECT_TRUE(waitUntil([&] { return downs == 1; }));
-    EXPECT_TRUE(menu.isVisible()) << "the hot key did not reach the menu";
+        QMenu menu;
+        menu.addAction(QStringLiteral("One"));
+        menu.addAction(QStringLiteral("Two"));
+        menu.popup(QPoint(200, 200));
+        ASSERT_TRUE(waitUntil([&] { return isMenuOpen() && menu.isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        // The menu takes the keyboard once it is on screen.
+        ASSERT_TRUE(waitUntil(keyboardIsGrabbed));
+        for (qsizetype i = 0; i < c.steps.size(); ++i) {
+            SCOPED_TRACE(c.steps.at(i).toStdString());
+            const QStringList step = c.steps.at(i).split(u' ');
+            if (step.first() == QLatin1String("hold")) {
+                const int before = counter.presses;
+                ASSERT_TRUE(waitUntil([&] { return counter.presses >= before + 9; }));
+            } else {
+                // Once the menu has gone, the keys go to whichever window has the focus.
+                const bool reachesUs = menu.isVisible();
+                const int before = counter.events;
+                ASSERT_TRUE(xdotool({QStringLiteral("key") + step.first(), step.last()}));
+                if (reachesUs) {
+                    ASSERT_TRUE(waitUntil([&] { return counter.events > before; }));
+                }
+            }
+            runQueuedWork();
+            if (c.closesAfter >= 0 && i >= c.closesAfter) {
+                EXPECT_TRUE(waitUntil([&] { return !menu.isVisible(); })) << "the menu stayed open";
+            } else {
+                EXPECT_TRUE(menu.isVisible()) << "the menu closed";
+            }
+        }
+        EXPECT_EQ(downs, c.downs);
+        EXPECT_EQ(ups, c.downs);
 
-    menu.hide();
-    ASSERT_TRUE(waitUntil([&] { return !isMenuOpen(); }));
-    press(QStringLiteral("ctrl+shift+t"));
-    EXPECT_TRUE(waitUntil([&] { return downs == 2; })) << "the grab is back";
+        menu.hide();
+        ASSERT_TRUE(waitUntil([&] { return !isMenuOpen(); }));
+        ASSERT_TRUE(waitUntil([] { return !keyboardIsGrabbed(); }));
+        if (c.downs > 0) {
+            press(QString::fromLatin1(c.recorded.keys));
+            EXPECT_TRUE(waitUntil([&] { return downs == 2; })) << "the grab is back";
+        }
+    }
 }
 
 TEST_F(HotKeysTest, RecordingFromRealKeysStoresThePositionAndTheHotKeyWorks) {
