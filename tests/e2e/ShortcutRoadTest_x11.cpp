@@ -3,7 +3,7 @@
 // password's mask selected in xterm is never sent; a word selected in mousepad or in
 // LibreOffice (on its own X11 toolkit and on GTK) is replaced by its translation while the user's clipboard
 // (text and an image) stays as it was; with "alwaysOnTop" on, the toggle shortcut opens the tray popover
-// but never closes it, and the region capture starts over it.
+// but never closes it, also from under the tray icon's open menu, and the region capture starts over it.
 #include "AppRoad.h"
 #include "Desktop.h"
 #include "TestUtils.h"
@@ -377,5 +377,36 @@ TEST_F(ShortcutRoad, WithAlwaysOnTopTheShortcutsOpenThePopoverAndOnlyEscapeClose
     ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
     EXPECT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
+
+    // With the tray icon's menu open, the toggle pressed as a person presses it opens the popover; the menu
+    // stays open through its modifiers, and Escape closes the menu alone.
+    const std::optional<QRect> icon = waitForTrayIcon();
+    ASSERT_TRUE(icon);
+    const QList<quint32> closed = m_app.windows();
+    ASSERT_TRUE(Desktop::clickAt(icon->center(), 3));
+    std::optional<quint32> menu;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (quint32 id : m_app.windows()) {
+                if (!closed.contains(id))
+                    menu = id;
+            }
+            return menu.has_value();
+        },
+        30000));
+    // Keys reach the menu once it holds the keyboard.
+    ASSERT_TRUE(waitUntil(Desktop::keyboardIsGrabbed, 30000));
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("sleep"),
+                         QStringLiteral("0.05"), QStringLiteral("keydown"), QStringLiteral("alt"),
+                         QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("keydown"),
+                         QStringLiteral("m"), QStringLiteral("sleep"), QStringLiteral("0.15"),
+                         QStringLiteral("keyup"), QStringLiteral("m"), QStringLiteral("keyup"),
+                         QStringLiteral("alt"), QStringLiteral("keyup"), QStringLiteral("ctrl")}));
+    popover = m_app.waitForWindow(AppUnderTest::translatorWindow);
+    ASSERT_TRUE(popover);
+    EXPECT_TRUE(m_app.windows().contains(*menu)) << "the menu closed";
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    EXPECT_TRUE(waitUntil([&] { return !m_app.windows().contains(*menu); }, 20000));
+    EXPECT_TRUE(translatorShown());
     EXPECT_EQ(m_app.stop(), 0);
 }

@@ -1,3 +1,4 @@
+#include "Desktop.h"
 #include "FakePlatform.h"
 #include "TestUtils.h"
 #include "TextWindowProcess.h"
@@ -40,20 +41,7 @@ bool xdotool(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).has_value();
 }
 
-// Whether some client holds the whole keyboard: a further client's attempt to take it is then refused.
-bool keyboardIsGrabbed() {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
-        connection,
-        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr);
-    const bool held = reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
-    std::free(reply);
-    xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
-    xcb_disconnect(connection);
-    return held;
-}
+using Desktop::keyboardIsGrabbed;
 
 // Counts the presses of one key that reach this process, repeats of a held key included, and every key
 // event that does.

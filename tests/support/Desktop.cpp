@@ -4,6 +4,8 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace Desktop {
 
@@ -48,8 +50,8 @@ bool selectLineUntil(const QList<QPoint>& points, const QString& expected, QStri
 QList<quint32> windowsNamed(const QString& nameRegex) {
     QList<quint32> ids;
     const std::optional<QByteArray> output =
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), nameRegex});
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--name"), nameRegex});
     for (const QByteArray& line : output.value_or(QByteArray()).split('\n')) {
         bool ok = false;
         const quint32 id = line.trimmed().toUInt(&ok);
@@ -104,6 +106,24 @@ std::optional<QByteArray> waitUntilSettled(const std::function<QByteArray()>& sa
         },
         timeoutMs);
     return settled ? last : std::nullopt;
+}
+
+bool keyboardIsGrabbed() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
+        connection,
+        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
+    const bool held = reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    std::free(reply);
+    xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
+    xcb_disconnect(connection);
+    return held;
 }
 
 bool holdsFor(const std::function<bool()>& condition, int ms) {

@@ -29,6 +29,9 @@ bool selectLineUntil(const QList<QPoint>& points, const QString& expected, QStri
 QList<quint32> windowsNamed(const QString& nameRegex);
 // The client area's top-left corner on the screen, as the X server has it.
 std::optional<QPoint> clientOrigin(quint32 window);
+// Whether some client holds the whole keyboard (an open menu does, once on screen): a further client's
+// attempt to take it is then refused.
+bool keyboardIsGrabbed();
 // Activates `window` until the window manager reports it active, so that keys go there.
 bool waitForActiveWindow(quint32 window, int timeoutMs = 20000);
 
