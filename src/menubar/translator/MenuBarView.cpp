@@ -525,9 +525,9 @@ void MenuBarView::handleFocusTextInput() {
 }
 
 void MenuBarView::handleSwapTranslation() {
-    // "Automatic" would become a target. With an output on screen a running request would answer for the
-    // former output, now the input; with none, the answer keeps the pair it was sent with.
-    if (sourceLanguage().isAutomatic() || (isTranslating() && !translatedText().isEmpty())) {
+    // With an output on screen a running request would answer for the former output, now the input; with
+    // none, the answer keeps the pair it was sent with. The swap button never asks with "Automatic".
+    if (isTranslating() && !translatedText().isEmpty()) {
         debugLog(tag, QStringLiteral("⏭️ Dil değişimi şimdi yapılamaz"));
         return;
     }

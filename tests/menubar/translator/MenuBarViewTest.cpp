@@ -366,11 +366,16 @@ TEST_F(MenuBarViewTest, InlineAlertNotificationChoosesItsKindByExactName) {
 }
 
 TEST_F(MenuBarViewTest, SwapExchangesThePairAndTurnsTheOutputIntoTheInput) {
-    // Refused while the source is "Automatic".
+    // Posted with the source on "Automatic" (the swap button does not offer it then), it swaps all the same.
     view().setSourceLanguage(Language::find(QStringLiteral("auto")));
+    EXPECT_FALSE(view().languageSelector()->swapButton()->isEnabled());
     post(Notifications::SwapTranslation);
-    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("tr"));
+    EXPECT_EQ(view().sourceLanguage().code, QStringLiteral("tr"));
+    EXPECT_EQ(view().targetLanguage().code, QStringLiteral("auto"));
+    EXPECT_EQ(UserDefaults::standard().string(kTarget), QStringLiteral("auto"));
+    ASSERT_TRUE(waitUntil([this] { return !view().isSwapOperation(); }, 10000));
     view().setSourceLanguage(Language::find(QStringLiteral("en")));
+    view().setTargetLanguage(Language::find(QStringLiteral("tr")));
 
     // While the output is empty a running request does not hold the swap back; its answer keeps the pair
     // it was sent with and ends the swap at once.
