@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QUrl>
 
 #include <algorithm>
@@ -28,11 +29,36 @@ const QString kJournalSuffix = QStringLiteral(".journal");
 constexpr int kMaxJournalRecords = 512;
 constexpr qsizetype kMinJournalLimit = 64 * 1024;
 
-quint64 inodeOf(const QString& path) {
+quint64 inodeOf(int dir, const QByteArray& name) {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::fstatat(dir, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return 0;
     return quint64(info.st_ino);
+}
+
+// A file descriptor closed with its owner.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+// The values folder, opened as itself: a link there, to a folder anywhere, is refused (ELOOP), so
+// that nothing is read, written or changed through it. Sets errno when it fails.
+int openFolder(const QString& path) {
+    return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
 QString failureText(const QString& path, int error) {
@@ -61,11 +87,19 @@ bool writeAll(int fd, QByteArrayView bytes, off_t offset) {
     return true;
 }
 
-// Replaces the file once the new bytes are on the disk whole: a full disk may tell only at the flush
-// or the sync, and the old file must then stay. Nothing when it worked, else the reason.
-std::optional<QString> replaceFile(const QString& path, const QByteArray& bytes) {
-    QByteArray temp = QFile::encodeName(path) + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+// Replaces the file `name` of the folder `dir` (or the path `name`, with AT_FDCWD) once the new bytes
+// are on the disk whole: a full disk may tell only at the flush or the sync, and the old file must then
+// stay. Nothing when it worked, else the reason.
+std::optional<QString> replaceFile(int dir, const QByteArray& name, const QByteArray& bytes) {
+    const QString path = QFile::decodeName(name);
+    QByteArray temp;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+        temp = name + '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36).right(6);
+        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0)
         return failureText(path, errno);
     struct stat info {};
@@ -79,13 +113,13 @@ std::optional<QString> replaceFile(const QString& path, const QByteArray& bytes)
         ok = false;
         error = errno;
     }
-    if (ok && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
+    if (ok && ::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
         ok = false;
         error = errno;
     }
     if (ok)
         return std::nullopt;
-    ::unlink(temp.constData());
+    ::unlinkat(dir, temp.constData(), 0);
     return failureText(path, error);
 }
 
@@ -93,12 +127,11 @@ std::optional<QString> replaceFile(const QString& path, const QByteArray& bytes)
 // the one counted (removed or replaced by someone else) is not appended to, and a link there is not
 // followed out of the folder. A failed append leaves the journal as it was, so that the next change is
 // a small append again rather than a rewrite the disk may have no room for.
-bool appendJournal(const QString& path, qsizetype size, const QByteArray& record) {
-    const QByteArray name = QFile::encodeName(path);
-    if (size == 0 && ::unlink(name.constData()) != 0 && errno != ENOENT)
+bool appendJournal(int dir, const QByteArray& name, qsizetype size, const QByteArray& record) {
+    if (size == 0 && ::unlinkat(dir, name.constData(), 0) != 0 && errno != ENOENT)
         return false;
-    const int fd = ::open(name.constData(),
-                          O_WRONLY | O_CLOEXEC | O_NOFOLLOW | (size == 0 ? O_CREAT | O_EXCL : 0), 0600);
+    const int fd = ::openat(dir, name.constData(),
+                            O_WRONLY | O_CLOEXEC | O_NOFOLLOW | (size == 0 ? O_CREAT | O_EXCL : 0), 0600);
     if (fd < 0)
         return false;
     struct stat info {};
@@ -112,7 +145,7 @@ bool appendJournal(const QString& path, qsizetype size, const QByteArray& record
     if (!ok) {
         // A part of the record would read as a cut.
         if (size == 0) {
-            ::unlink(name.constData());
+            ::unlinkat(dir, name.constData(), 0);
         } else {
             [[maybe_unused]] const int cut = ::ftruncate(fd, off_t(size));
         }
@@ -161,8 +194,8 @@ std::optional<QByteArray> readOpened(int fd, quint64* inode) {
 }
 
 // Reads a file of the values folder whole, with the inode it was read from; a link is not followed.
-std::optional<QByteArray> readPrivateFile(const QString& path, quint64* inode) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+std::optional<QByteArray> readPrivateFile(int dir, const QByteArray& name, quint64* inode) {
+    const int fd = ::openat(dir, name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     return readOpened(fd, inode);
@@ -220,8 +253,11 @@ std::vector<Edit> editsBetween(QByteArrayView before, QByteArrayView after) {
     return {{prefix, removed.size(), inserted}};
 }
 
-bool makePrivateDir(const QString& path) {
-    return ::mkdir(QFile::encodeName(path).constData(), 0700) == 0 || errno == EEXIST;
+// Made if missing; something already there is taken only if it is a folder itself.
+int openPrivateFolder(const QString& path) {
+    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
+        return -1;
+    return openFolder(path);
 }
 
 struct Piece {
@@ -351,16 +387,21 @@ void SettingsWriter::write(Pending& job) {
 
     // A value leaving the INI file is in its own file first; one coming back is in the INI file before
     // its own file goes. A crash between the two leaves it in both places, where its own file counts.
-    if (!job.values.isEmpty() && !makePrivateDir(m_valuesDir))
-        m_failure = failureText(m_valuesDir, errno);
+    Descriptor folder;
+    if (!job.values.isEmpty()) {
+        folder.reset(openPrivateFolder(m_valuesDir));
+        if (!folder.valid())
+            m_failure = failureText(m_valuesDir, errno);
+    }
+    m_folder = folder.get();
     for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
-        if (it.value() && !writeOne(it.key(), it.value()))
+        if (it.value() && (!folder.valid() || !writeOne(it.key(), it.value())))
             m_failed.values.insert(it.key(), it.value());
     }
     if (job.ini) {
         const QByteArray bytes = IniFormat::encode(*job.ini);
         if (bytes != m_iniOnDisk) {
-            if (auto error = replaceFile(m_iniPath, bytes)) {
+            if (auto error = replaceFile(AT_FDCWD, QFile::encodeName(m_iniPath), bytes)) {
                 m_failure = *error;
                 m_failed.ini = std::move(job.ini);
             } else {
@@ -369,19 +410,22 @@ void SettingsWriter::write(Pending& job) {
         }
     }
     for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
-        if (!it.value() && !removeValue(it.key()))
+        if (!it.value() && (!folder.valid() || !removeValue(it.key())))
             m_failed.values.insert(it.key(), nullptr);
     }
+    m_folder = -1;
     if (m_outcome && m_failure != reported)
         m_outcome(m_failure);
 }
 
 bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText>& text) {
     const QByteArray bytes = text->utf8();
+    const QByteArray name = QFile::encodeName(fileNameOf(key));
     auto found = m_onDisk.find(key);
-    if (found == m_onDisk.end() && QFileInfo::exists(pathOf(key))) {
+    struct stat info {};
+    if (found == m_onDisk.end() && ::fstatat(m_folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         // Set before anyone read it: what is there tells whether a journal entry does.
-        if (auto disk = read(pathOf(key)))
+        if (auto disk = read(m_folder, name))
             found = m_onDisk.insert(key, *disk);
     }
     if (found == m_onDisk.end())
@@ -404,7 +448,7 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
     const qsizetype limit = std::max(kMinJournalLimit, disk.baseSize / 8);
     if (!disk.appendable || disk.inode == 0 || disk.journalRecords >= kMaxJournalRecords ||
         disk.journalBytes + record.size() > limit ||
-        !appendJournal(pathOf(key) + kJournalSuffix, disk.journalBytes, record))
+        !appendJournal(m_folder, name + QFile::encodeName(kJournalSuffix), disk.journalBytes, record))
         return rewrite(key, bytes);
     disk.bytes = bytes;
     disk.journalBytes += record.size();
@@ -413,8 +457,8 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
 }
 
 bool SettingsWriter::rewrite(const QString& key, const QByteArray& bytes) {
-    const QString path = pathOf(key);
-    if (auto error = replaceFile(path, bytes)) {
+    const QByteArray name = QFile::encodeName(fileNameOf(key));
+    if (auto error = replaceFile(m_folder, name, bytes)) {
         m_failure = *error;
         // What is on disk is read again before the next change.
         m_onDisk.remove(key);
@@ -422,24 +466,20 @@ bool SettingsWriter::rewrite(const QString& key, const QByteArray& bytes) {
     }
     // The old journal belongs to the file just replaced, which its inode tells even if this removal
     // never happens.
-    QFile::remove(path + kJournalSuffix);
-    m_onDisk.insert(key, OnDisk{bytes, inodeOf(path), bytes.size(), 0, 0, true});
+    ::unlinkat(m_folder, (name + QFile::encodeName(kJournalSuffix)).constData(), 0);
+    m_onDisk.insert(key, OnDisk{bytes, inodeOf(m_folder, name), bytes.size(), 0, 0, true});
     return true;
 }
 
 bool SettingsWriter::removeValue(const QString& key) {
     m_onDisk.remove(key);
-    for (const QString& path : {pathOf(key), pathOf(key) + kJournalSuffix}) {
-        if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
-            m_failure = failureText(path, errno);
+    for (const QString& name : {fileNameOf(key), fileNameOf(key) + kJournalSuffix}) {
+        if (::unlinkat(m_folder, QFile::encodeName(name).constData(), 0) != 0 && errno != ENOENT) {
+            m_failure = failureText(m_valuesDir + QLatin1Char('/') + name, errno);
             return false;
         }
     }
     return true;
-}
-
-QString SettingsWriter::pathOf(const QString& key) const {
-    return m_valuesDir + QLatin1Char('/') + fileNameOf(key);
 }
 
 QString SettingsWriter::fileNameOf(const QString& key) {
@@ -485,22 +525,23 @@ QStringList SettingsWriter::valueKeys() const {
     return keys;
 }
 
-std::optional<SettingsWriter::OnDisk> SettingsWriter::read(const QString& path) {
-    const auto cannotRead = [](const QString& file) {
-        qWarning("UserDefaults: cannot read %s: %s", qPrintable(file), std::strerror(errno));
+std::optional<SettingsWriter::OnDisk> SettingsWriter::read(int dir, const QByteArray& name) {
+    const auto cannotRead = [](const QByteArray& file) {
+        const int error = errno;
+        qWarning("UserDefaults: cannot read %s: %s", file.constData(), std::strerror(error));
         return std::nullopt;
     };
     quint64 inode = 0;
-    auto bytes = readPrivateFile(path, &inode);
+    auto bytes = readPrivateFile(dir, name, &inode);
     if (!bytes)
-        return cannotRead(path);
+        return cannotRead(name);
     OnDisk disk{*bytes, inode, bytes->size(), 0, 0, true};
     // Without its journal the file is an older value, as unreadable as none.
-    const QString journalPath = path + kJournalSuffix;
+    const QByteArray journalName = name + QFile::encodeName(kJournalSuffix);
     quint64 journalInode = 0;
-    const auto journal = readPrivateFile(journalPath, &journalInode);
+    const auto journal = readPrivateFile(dir, journalName, &journalInode);
     if (!journal)
-        return errno == ENOENT ? std::optional<OnDisk>(disk) : cannotRead(journalPath);
+        return errno == ENOENT ? std::optional<OnDisk>(disk) : cannotRead(journalName);
     bool stale = false;
     int records = 0;
     const bool whole = applyJournal(*bytes, *journal, inode, &stale, &records);
@@ -515,12 +556,20 @@ std::optional<SettingsWriter::OnDisk> SettingsWriter::read(const QString& path) 
 }
 
 std::optional<QByteArray> SettingsWriter::readValueFile(const QString& path) {
-    const auto disk = read(path);
+    const QFileInfo file(path);
+    const Descriptor folder(openFolder(file.absolutePath()));
+    const auto disk = folder.valid() ? read(folder.get(), QFile::encodeName(file.fileName())) : std::nullopt;
     return disk ? std::optional<QByteArray>(disk->bytes) : std::nullopt;
 }
 
 std::optional<QByteArray> SettingsWriter::readValue(const QString& key) {
-    const auto disk = read(pathOf(key));
+    const Descriptor folder(openFolder(m_valuesDir));
+    if (!folder.valid()) {
+        const int error = errno;
+        qWarning("UserDefaults: cannot read %s: %s", qPrintable(m_valuesDir), std::strerror(error));
+        return std::nullopt;
+    }
+    const auto disk = read(folder.get(), QFile::encodeName(fileNameOf(key)));
     if (!disk)
         return std::nullopt;
     {

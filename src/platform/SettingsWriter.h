@@ -25,7 +25,8 @@ class LazyText;
 // file it applies to (inode and size), then holds splices ("offset removed inserted\n" + the inserted
 // bytes + "\n"). A journal cut short by a crash loses only its last splice; a journal of another file
 // is ignored. Journals are folded into their files when they grow past their limits, so that a quit
-// writes no more than the changes it ends. Files and the values folder are the user's alone.
+// writes no more than the changes it ends. Files and the values folder are the user's alone; a link
+// at the folder or at a file in it is never read or written through.
 //
 // A file is replaced only once its new content is on the disk whole. What could not be written stays
 // here and is tried again with the next change and when the writer stops.
@@ -94,14 +95,14 @@ private:
         bool isEmpty() const { return !iniOnDisk && !ini && values.isEmpty() && known.isEmpty(); }
     };
 
-    static std::optional<OnDisk> read(const QString& path);
+    // Reads the file `name` of the folder `dir` with its journal.
+    static std::optional<OnDisk> read(int dir, const QByteArray& name);
     void run();
     void write(Pending& job);
     bool writeOne(const QString& key, const std::shared_ptr<LazyText>& text);
     bool append(OnDisk& disk, const QString& path, const QByteArray& record);
     bool rewrite(const QString& key, const QByteArray& bytes);
     bool removeValue(const QString& key);
-    QString pathOf(const QString& key) const;
 
     const QString m_iniPath;
     const QString m_valuesDir;
@@ -115,6 +116,8 @@ private:
     bool m_stop = false;
 
     // The writer thread's own.
+    // The values folder while a round writes; files are written relative to it, never through a link.
+    int m_folder = -1;
     QByteArray m_iniOnDisk;
     QHash<QString, OnDisk> m_onDisk;
     // What could not be written, for the next round.

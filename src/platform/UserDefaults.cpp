@@ -17,7 +17,9 @@
 #include <cstring>
 #include <utility>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -208,9 +210,21 @@ void UserDefaults::tightenPermissions() {
     restrict(QFileInfo(m_path).absolutePath(), 0700);
     restrict(m_path, 0600);
     restrict(valuesPath(), 0700);
-    const QDir values(valuesPath());
-    for (const QString& name : values.entryList(QDir::Files | QDir::Hidden))
-        restrict(values.filePath(name), 0600);
+    // Through the folder itself: a link there would have files elsewhere changed.
+    const int folder = ::open(QFile::encodeName(valuesPath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    for (const QString& name : QDir(valuesPath()).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const int fd = ::openat(folder, QFile::encodeName(name).constData(),
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat info {};
+        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0)
+            ::fchmod(fd, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ::close(folder);
 }
 
 void UserDefaults::reportOutcome(const QString& failure) {

@@ -865,8 +865,9 @@ TEST_F(UserDefaultsTest, ASettingsFileThatCouldNotBeReadIsNotWrittenOver) {
     }
 }
 
-// A link placed in the settings folder while the program runs is never written through: what it
-// points to, outside the folder, stays as it was.
+// A link placed in the settings folder while the program runs, or at the folder of the values, is never
+// read or written through: what it points to, outside, stays as it was, modes included, though it holds
+// what the link replaced.
 TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
     const QString favorites = QStringLiteral("favoriteTranslations");
     struct Case {
@@ -874,37 +875,73 @@ TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
         QString link;
         // A link at the value file is not read either.
         bool readsBack;
+        bool failureTold;
     };
     const Case cases[] = {
-        {"at the journal", valuePath(favorites) + QStringLiteral(".journal"), true},
-        {"at the value file", valuePath(favorites), false},
-        {"at the settings file", path(), true},
+        {"at the journal", valuePath(favorites) + QStringLiteral(".journal"), true, false},
+        {"at the value file", valuePath(favorites), false, false},
+        {"at the settings file", path(), true, false},
+        {"at the values folder", m_dir.filePath(QStringLiteral("Quillora/values")), false, true},
     };
     const QString outside = m_dir.filePath(QStringLiteral("outside"));
+    // Each file there with its mode and bytes.
+    const auto outsideAsItIs = [&] {
+        QStringList files;
+        const QFileInfo info(outside);
+        const QStringList names = info.isDir() ? QDir(outside).entryList(QDir::Files | QDir::Hidden)
+                                               : QStringList{QString()};
+        for (const QString& name : names) {
+            const QString file = info.isDir() ? outside + QLatin1Char('/') + name : outside;
+            files << name + QLatin1Char(' ') + QString::number(modeOf(file), 8) + QLatin1Char(' ') +
+                         QString::fromLatin1(fileBytes(file).toHex());
+        }
+        return files;
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QDir(m_dir.filePath(QStringLiteral("Quillora"))).removeRecursively();
-        {
-            QFile target(outside);
-            ASSERT_TRUE(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            target.write("outside\n");
+        auto defaults = std::make_unique<UserDefaults>(path());
+        QSignalSpy failures(defaults.get(), &UserDefaults::writeFailed);
+        // The second change begins the journal.
+        for (int n = 1; n <= 2; ++n) {
+            defaults->setText(favorites, LazyText::of(longList(n)));
+            defaults->set(QStringLiteral("count"), n);
+            defaults->waitForWrites();
         }
-        UserDefaults defaults(path());
-        defaults.setText(favorites, LazyText::of(longList(1)));
-        defaults.set(QStringLiteral("count"), 1);
-        defaults.waitForWrites();
-        QFile::remove(c.link);
+        ASSERT_TRUE(QFileInfo::exists(valuePath(favorites) + QStringLiteral(".journal")));
+        // What the link points to is what it replaced, so that it looks the part.
+        ASSERT_TRUE(QFile::rename(c.link, outside));
         ASSERT_TRUE(QFile::link(outside, c.link));
-        for (int n = 2; n <= 3; ++n) {
-            defaults.setText(favorites, LazyText::of(longList(n)));
-            defaults.set(QStringLiteral("count"), n);
-            defaults.waitForWrites();
+        if (QFileInfo(outside).isDir()) {
+            QFile other(outside + QStringLiteral("/notes.txt"));
+            ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+            other.write("someone else's\n");
+            other.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         }
-        EXPECT_EQ(fileBytes(outside), "outside\n");
+        const QStringList before = outsideAsItIs();
+        for (int n = 3; n <= 4; ++n) {
+            defaults->setText(favorites, LazyText::of(longList(n)));
+            defaults->set(QStringLiteral("count"), n);
+            defaults->waitForWrites();
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(failures.count(), c.failureTold ? 1 : 0);
         if (c.readsBack)
-            EXPECT_EQ(SettingsWriter::readValueFile(valuePath(favorites)), longList(3));
+            EXPECT_EQ(SettingsWriter::readValueFile(valuePath(favorites)), longList(4));
         else
             EXPECT_FALSE(SettingsWriter::readValueFile(valuePath(favorites)));
+        // The quit tries again what failed, and the next start tightens the folder's modes.
+        defaults.reset();
+        {
+            UserDefaults restarted(path());
+            restarted.setText(favorites, LazyText::of(longList(5)));
+            restarted.set(QStringLiteral("count"), 5);
+            restarted.waitForWrites();
+        }
+        EXPECT_EQ(outsideAsItIs(), before);
+        QFile::remove(c.link);
+        QDir(outside).removeRecursively();
+        QFile::remove(outside);
     }
 }
 
