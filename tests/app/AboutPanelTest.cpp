@@ -46,4 +46,13 @@ TEST(QuilloraAppTest, UntitledWindowsCloseWhenTheWindowListChanges) {
     EXPECT_TRUE(waitUntil([&] { return !titled.isVisible(); }));
     EXPECT_TRUE(another.isVisible());
     EXPECT_TRUE(tool.isVisible());
+
+    // A window leaving the list changes it too.
+    QWidget leaving;
+    leaving.setWindowTitle(QStringLiteral("Translator"));
+    leaving.show();
+    runQueuedWork();
+    another.setWindowTitle(QString());
+    leaving.hide();
+    EXPECT_TRUE(waitUntil([&] { return !another.isVisible(); }));
 }
