@@ -229,12 +229,21 @@ QString Shortcut::description() const {
                 key[0] = key[0].toTitleCase();
         }
     } else {
-        // A one-character title case, so "ß" stays one key and "a" shows as "A".
+        // Capitalised: "a" shows as "A", and a character whose capital is longer, "ß", as "Ss".
         const QString character = layoutCharacter().value_or(QString(QChar(0xFFFD)));
         const QList<uint> codePoints = character.toUcs4();
-        const char32_t title =
-            codePoints.isEmpty() ? 0xFFFD : QChar::toTitleCase(char32_t(codePoints.first()));
-        key = QString::fromUcs4(&title, 1);
+        const char32_t first = codePoints.isEmpty() ? 0xFFFD : char32_t(codePoints.first());
+        const QList<uint> capital = QString::fromUcs4(&first, 1).toUpper().toUcs4();
+        if (capital.size() > 1) {
+            const char32_t head = char32_t(capital.first());
+            key = QString::fromUcs4(&head, 1) +
+                  QString::fromUcs4(reinterpret_cast<const char32_t*>(capital.constData()) + 1,
+                                    capital.size() - 1)
+                      .toLower();
+        } else {
+            const char32_t title = QChar::toTitleCase(first);
+            key = QString::fromUcs4(&title, 1);
+        }
     }
     return Modifier::symbolText(m_modifiers) + key;
 }
