@@ -229,6 +229,10 @@ void appendValueText(const QString& text, QByteArray& out) {
 }
 
 void appendValue(const QVariant& value, QByteArray& out) {
+    if (value.metaType() == QMetaType::fromType<IniFormat::Unreadable>()) {
+        out += value.value<IniFormat::Unreadable>().text;
+        return;
+    }
     const bool list = value.typeId() == QMetaType::QStringList ||
                       (value.typeId() == QMetaType::QVariantList && value.toList().size() != 1);
     if (!list) {
@@ -536,7 +540,8 @@ private:
     qsizetype m_pos = 0;
 };
 
-QVariant stringToVariant(const QString& s) {
+// Sets `unreadable` when a streamed value could not be read whole.
+QVariant stringToVariant(const QString& s, bool& unreadable) {
     if (!s.startsWith(QLatin1Char('@')))
         return s;
     if (s.endsWith(QLatin1Char(')'))) {
@@ -549,12 +554,15 @@ QVariant stringToVariant(const QString& s) {
             const bool dateTime = s.startsWith(QLatin1StringView("@DateTime("));
             QByteArray bytes = inner(dateTime ? 10 : 9).toLatin1();
             const QDataStream::Version version = dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0;
-            if (!StreamedLengths(bytes, version).fit())
+            if (!StreamedLengths(bytes, version).fit()) {
+                unreadable = true;
                 return QVariant();
+            }
             QDataStream stream(&bytes, QIODevice::ReadOnly);
             stream.setVersion(version);
             QVariant value;
             stream >> value;
+            unreadable = unreadable || stream.status() != QDataStream::Ok;
             return value;
         }
         // Split at every single space; a ')' inside ends a number too but keeps it for the next.
@@ -597,7 +605,7 @@ QVariant stringToVariant(const QString& s) {
 
 // Texts, with "@@" taken for a literal '@', unless an item starts with a single '@': then every item
 // is a value of its own.
-QVariant listToVariant(const QStringList& list) {
+QVariant listToVariant(const QStringList& list, bool& unreadable) {
     QStringList texts = list;
     for (QString& item : texts) {
         if (!item.startsWith(QLatin1Char('@')))
@@ -606,7 +614,7 @@ QVariant listToVariant(const QStringList& list) {
             QVariantList variants;
             variants.reserve(list.size());
             for (const QString& each : list)
-                variants << stringToVariant(each);
+                variants << stringToVariant(each, unreadable);
             return variants;
         }
         item.remove(0, 1);
@@ -724,7 +732,20 @@ bool IniFormat::decode(QByteArrayView data, QSettings::SettingsMap& map) {
         QString text;
         QStringList list;
         const QByteArrayView value = data.sliced(equals + 1, start + length - equals - 1);
-        map.insert(key, unescapeValue(value, text, list) ? listToVariant(list) : stringToVariant(text));
+        bool unreadable = false;
+        QVariant read = unescapeValue(value, text, list) ? listToVariant(list, unreadable)
+                                                         : stringToVariant(text, unreadable);
+        if (unreadable) {
+            QByteArray asRead = value.toByteArray();
+            // A lone backslash at the very end would join the next line to it once written back.
+            qsizetype backslashes = 0;
+            while (backslashes < asRead.size() && asRead[asRead.size() - 1 - backslashes] == '\\')
+                ++backslashes;
+            if (backslashes % 2 == 1)
+                asRead.chop(1);
+            read = QVariant::fromValue(Unreadable{read, asRead});
+        }
+        map.insert(key, read);
     }
     return ok;
 }
@@ -736,7 +757,15 @@ bool g_readDamage = false;
 bool IniFormat::read(QIODevice& device, QSettings::SettingsMap& map) {
     if (!decode(device.readAll(), map))
         g_readDamage = true;
+    for (QVariant& value : map)
+        value = readable(value);
     return true;
+}
+
+QVariant IniFormat::readable(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<Unreadable>())
+        return value.value<Unreadable>().value;
+    return value;
 }
 
 bool IniFormat::takeReadDamage() {

@@ -9,6 +9,17 @@
 // as Qt writes them; what Qt's reader takes from a file, ours takes alike.
 class IniFormat {
 public:
+    // A value decode() could not read (a damaged "@Variant(" or "@DateTime(" stream, alone or in a list),
+    // with the text it stood as in the file: encode() writes that text again, so that saving other
+    // settings never loses its bytes. `value` is what Qt's reader makes of it, no value for the most.
+    struct Unreadable {
+        QVariant value;
+        QByteArray text;
+        bool operator==(const Unreadable& other) const { return text == other.text; }
+    };
+    // What was read of a value: an Unreadable one's `value`, others as they are.
+    static QVariant readable(const QVariant& value);
+
     // The format for QSettings, registered on first use.
     static QSettings::Format format();
 
@@ -20,6 +31,9 @@ public:
     static bool write(QIODevice& device, const QSettings::SettingsMap& map);
 
     static QByteArray encode(const QSettings::SettingsMap& map);
-    // False when the text is not well-formed; what could be read is in `map` even then.
+    // False when the text is not well-formed; what could be read is in `map` even then. Values it could
+    // not read are Unreadable.
     static bool decode(QByteArrayView data, QSettings::SettingsMap& map);
 };
+
+Q_DECLARE_METATYPE(IniFormat::Unreadable)

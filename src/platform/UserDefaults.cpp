@@ -324,7 +324,8 @@ std::shared_ptr<LazyText> UserDefaults::text(const QString& key) const {
 QVariant UserDefaults::stored(const QString& key) const {
     if (const auto text = ownFileValue(key))
         return QString::fromUtf8(text->utf8());
-    return m_values.value(key);
+    // A value the file holds but that could not be read is kept for the file, and answers as read.
+    return IniFormat::readable(m_values.value(key));
 }
 
 void UserDefaults::registerDefaults(const QVariantMap& defaults) {

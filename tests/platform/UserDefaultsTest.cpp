@@ -173,6 +173,37 @@ TEST_F(UserDefaultsTest, CorruptFileGivesDefaults) {
     EXPECT_TRUE(defaults.boolean(QStringLiteral("alwaysOnTop")));
 }
 
+// A value that could not be read, alone or in a list, answers as unread but keeps its bytes when other
+// settings are saved; one the file ends on with a lone backslash takes no other line with it.
+TEST_F(UserDefaultsTest, AValueThatCouldNotBeReadKeepsItsBytes) {
+    const QByteArray count = R"(count=@Variant(\0\0\0\x7f\0\0\0\x10))";
+    const QByteArray list = R"(list=a, @DateTime(\0\0\0\t\0\x45\x24\x5a\x26))";
+    const QByteArray last = R"(last=@Variant(\0\0\0\x7f))";
+    QDir().mkpath(m_dir.filePath(QStringLiteral("Quillora")));
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[General]\n" + count + "\nfirst=1\n" + list + "\n" + last + "\\");
+    }
+    {
+        UserDefaults defaults(path());
+        defaults.registerDefaults({{QStringLiteral("count"), 7}});
+        EXPECT_EQ(defaults.integer(QStringLiteral("count")), 7);
+        EXPECT_TRUE(defaults.contains(QStringLiteral("count")));
+        EXPECT_FALSE(defaults.object(QStringLiteral("last")).isValid());
+        EXPECT_EQ(defaults.object(QStringLiteral("list")).toList().size(), 2);
+        defaults.set(QStringLiteral("alwaysOnTop"), true);
+    }
+    const QByteArray saved = fileBytes(path());
+    EXPECT_TRUE(corruptFiles().isEmpty());
+    for (const QByteArray& line : {count, list, last})
+        EXPECT_TRUE(saved.contains("\n" + line + "\n")) << line.constData() << " in\n" << saved.constData();
+    UserDefaults reopened(path());
+    EXPECT_TRUE(reopened.boolean(QStringLiteral("alwaysOnTop")));
+    EXPECT_EQ(reopened.integer(QStringLiteral("first")), 1);
+    EXPECT_EQ(reopened.object(QStringLiteral("list")).toList().size(), 2);
+}
+
 TEST_F(UserDefaultsTest, FileCutOffInASectionHeaderKeepsEveryValueReadAndTheDamagedFile) {
     QDir().mkpath(m_dir.filePath(QStringLiteral("Quillora")));
     const QByteArray damaged = "[General]\nshowInDock=false\ndefaultTargetLanguage=de\nexcludedApps=a,b\n[Gen";
