@@ -227,6 +227,9 @@ void MenuBarManager::updateContentSize() {
 void MenuBarManager::applyBehavior() {
     m_popover->setBehavior(m_isAlwaysOnTop ? PopoverWindow::Behavior::ApplicationDefined
                                            : PopoverWindow::Behavior::Transient);
+    // Without Always on Top the translator is stacked like any window: the settings window opened from
+    // its gear comes in front of it.
+    m_popover->setStaysOnTop(m_isAlwaysOnTop);
 }
 
 void MenuBarManager::setupEventMonitor() {

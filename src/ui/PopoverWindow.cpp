@@ -380,6 +380,17 @@ void PopoverWindow::paintEvent(QPaintEvent*) {
     painter.drawPath(bubble);
 }
 
+void PopoverWindow::setStaysOnTop(bool staysOnTop) {
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == staysOnTop)
+        return;
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, staysOnTop);
+    // setWindowFlags() would make the window anew and hide it; its native window takes the change as it is.
+    overrideWindowFlags(flags);
+    if (QWindow* window = windowHandle())
+        window->setFlags(flags);
+}
+
 void PopoverWindow::activate() {
     m_activationPending = true;
     activateWindow();

@@ -56,6 +56,8 @@ public:
     QSize contentSize() const { return m_contentSize; }
 
     void setBehavior(Behavior behavior) { m_behavior = behavior; }
+    // Over every other window, or stacked as the window manager stacks ordinary ones.
+    void setStaysOnTop(bool staysOnTop);
     Behavior behavior() const { return m_behavior; }
     void setArrowVisible(bool visible);
     bool isArrowVisible() const { return m_arrowVisible; }

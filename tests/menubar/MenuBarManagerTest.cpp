@@ -76,6 +76,7 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
                                                                 : PopoverWindow::Behavior::Transient);
         manager->showPopover();
         ASSERT_TRUE(manager->isPopoverShown());
+        EXPECT_EQ(manager->popover()->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), c.alwaysOnTop);
         manager->requestClose(c.reason);
         EXPECT_EQ(!manager->isPopoverShown(), c.closes) << c.alwaysOnTop << int(c.reason);
     }
@@ -107,12 +108,22 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
     manager->handleTrayActivation(QSystemTrayIcon::Trigger);
     EXPECT_FALSE(manager->isPopoverShown());
 
-    // Switching the setting off makes the popover transient again and shows it anew.
+    // Switching the setting off makes the popover transient again, stacked as any window, and shows it
+    // anew; a press in another window of ours (the settings window) then closes it.
     manager->showPopover();
+    QWidget settings;
+    settings.setGeometry(0, 0, 200, 200);
+    settings.show();
+    QTest::mouseClick(&settings, Qt::LeftButton);
+    EXPECT_TRUE(manager->isPopoverShown());
     NotificationCenter::shared().post(Notifications::AlwaysOnTopChanged, {{QStringLiteral("value"), false}});
     EXPECT_FALSE(manager->isAlwaysOnTop());
     EXPECT_EQ(manager->popover()->behavior(), PopoverWindow::Behavior::Transient);
     EXPECT_TRUE(waitUntil([&] { return manager->isPopoverShown(); }, 10000));
+    EXPECT_FALSE(manager->popover()->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+    QTest::mouseClick(&settings, Qt::LeftButton);
+    EXPECT_FALSE(manager->isPopoverShown());
+    manager->showPopover();
     NotificationCenter::shared().post(Notifications::AlwaysOnTopChanged, {{QStringLiteral("value"), 1}});
     EXPECT_FALSE(manager->isAlwaysOnTop());
 
