@@ -46,8 +46,7 @@ salt=$(grep -E '^QUILLORA_CLIENT_SALT:' "$build/CMakeCache.txt" | cut -d= -f2-)
 QUILLORA_DEV_API_SALT="$salt" "$build/tools/dev-api/quillora-dev-api" --port 0 --log "$scratch/api.log" \
   >"$scratch/port" &
 helpers+=($!)
-for _ in $(seq 1 50); do
-  [ -s "$scratch/port" ] && break
+until [ -s "$scratch/port" ] || ! kill -0 "${helpers[-1]}" 2>/dev/null; do
   sleep 0.1
 done
 QUILLORA_DEV_API_URL="http://127.0.0.1:$(grep -Eo '[0-9]+' "$scratch/port" | head -n 1)"
@@ -96,16 +95,20 @@ run_one() {
   [ -d "$dir/runtime" ] || mkdir -m 700 "$dir/runtime"
   write_favorites "$dir/config/Quillora/values/favoriteTranslations.txt" "$count"
   rm -f "$dir/config/Quillora/values/"*.journal "$dir/config/Quillora/values/translationHistory.txt"
+  # The redirection below empties the file only once the runner has started, which may be after the
+  # first look at it: the previous run's pid must not be there to be read.
+  rm -f "$scratch/pid"
   XDG_CONFIG_HOME=$dir/config XDG_DATA_HOME=$dir/data XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home \
     "$probe" run "$scratch/quit-bytes" "$build/quillora" >"$scratch/pid" 2>/dev/null &
   local runner=$!
-  for _ in $(seq 1 50); do
-    [ -s "$scratch/pid" ] && break
+  # The runner writes the pid as soon as the program started, or ends.
+  until [ -s "$scratch/pid" ] || ! kill -0 "$runner" 2>/dev/null; do
     sleep 0.1
   done
-  app=$(cat "$scratch/pid")
+  app=$(cat "$scratch/pid" 2>/dev/null || true)
+  [ -n "$app" ] || { echo "$count: did not start" >&2; wait "$runner" || true; return 1; }
   read -r icon_window _ < <(find_window "$app" '[ "$WIDTH" -le 48 ] && [ "$Y" -lt 48 ]') ||
-    { echo "$count: did not dock" >&2; [ -n "$app" ] && kill "$app"; wait "$runner" || true; return 1; }
+    { echo "$count: did not dock" >&2; kill "$app" 2>/dev/null; wait "$runner" || true; return 1; }
   icon=$(tray_icon_centre "$app")
   sleep 1
 
