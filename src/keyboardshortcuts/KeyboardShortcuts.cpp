@@ -255,7 +255,10 @@ bool setShortcut(const Shortcut& shortcut, const Name& name) {
     if (!shortcut.isAllowedHotKey())
         return false;
     const std::optional<Shortcut> old = getShortcut(name);
-    // Register first: a combination that cannot work is not stored, and the old one keeps working.
+    // The same combination stored again is registered anew, under a fresh id.
+    if (old && *old == shortcut)
+        HotKeyRegistry::unregisterShortcut(*old);
+    // Register first: a combination that cannot work is not stored, and another old one keeps working.
     if (!registerIfNew(shortcut))
         return false;
     if (old && !(*old == shortcut))
