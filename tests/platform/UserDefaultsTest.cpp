@@ -25,7 +25,6 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <iostream>
 #include <limits>
 #include <optional>
 
@@ -271,10 +270,12 @@ TEST_F(UserDefaultsTest, UnparsableBooleanTextIsFalse) {
 namespace {
 
 // The start-up holds its writes: they reach the disk however the hold ends, and a value leaving its own
-// file is in the settings file before its own file goes, as without a hold.
+// file is in the settings file before its own file goes, as without a hold; a value written meanwhile
+// takes the settings changed before it to the disk, so that a crash never keeps the later change alone.
 TEST_F(UserDefaultsTest, HeldChangesReachTheDiskHoweverTheHoldEnds) {
-    enum class End { Resume, WaitForWrites, Destruction, ValueLeavesItsFile };
-    for (const End end : {End::Resume, End::WaitForWrites, End::Destruction, End::ValueLeavesItsFile}) {
+    enum class End { Resume, WaitForWrites, Destruction, ValueLeavesItsFile, ValueWritten };
+    for (const End end :
+         {End::Resume, End::WaitForWrites, End::Destruction, End::ValueLeavesItsFile, End::ValueWritten}) {
         SCOPED_TRACE(int(end));
         QDir(m_dir.filePath(QStringLiteral("Quillora"))).removeRecursively();
         auto defaults = std::make_unique<UserDefaults>(path());
@@ -298,6 +299,14 @@ TEST_F(UserDefaultsTest, HeldChangesReachTheDiskHoweverTheHoldEnds) {
             defaults->set(QStringLiteral("favoriteTranslations"), 5);
             ASSERT_TRUE(waitUntil([&] { return !QFileInfo::exists(valuePath(QStringLiteral("favoriteTranslations"))); }));
             EXPECT_TRUE(fileBytes(path()).contains("favoriteTranslations=5"));
+            break;
+        case End::ValueWritten:
+            defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(longList(2)));
+            EXPECT_TRUE(waitUntil([&] {
+                return SettingsWriter::readValueFile(valuePath(QStringLiteral("favoriteTranslations"))) ==
+                           longList(2) &&
+                       fileBytes(path()).contains("showInDock=true");
+            }));
             break;
         }
         UserDefaults reopened(path());
@@ -596,7 +605,8 @@ private:
 
 class SimulatedDisk : public FullDisk {
 public:
-    // `lies`: a write past the room reports itself whole but keeps only what fits.
+    // A write past the room keeps what fits and says so, as a disk does, and the next fails; or, when it
+    // `lies`, it reports itself whole.
     explicit SimulatedDisk(bool lies) {
         s_lies = lies;
         s_room = std::numeric_limits<qint64>::max();
@@ -618,6 +628,8 @@ private:
         if (fits == qint64(size))
             return ::pwrite(fd, data, size, offset);
         if (!s_lies) {
+            if (fits > 0)
+                return ::pwrite(fd, data, size_t(fits), offset);
             errno = ENOSPC;
             return -1;
         }
@@ -676,11 +688,12 @@ TEST_F(UserDefaultsTest, AFullDiskKeepsEveryFileWholeAndWritesWhatFailedOnceTher
         {"writes refused", [] { return std::make_unique<SimulatedDisk>(false); }, ENOSPC},
         {"writes kept short but told whole", [] { return std::make_unique<SimulatedDisk>(true); }, EIO},
     };
+    std::string skipped;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::unique_ptr<FullDisk> disk = c.make();
         if (!disk->ready()) {
-            std::cout << "skipped " << c.name << ": " << disk->error() << std::endl;
+            skipped += std::string(skipped.empty() ? "" : "; ") + c.name + ": " + disk->error();
             continue;
         }
         const QString settings = disk->path() + QStringLiteral("/Quillora/Quillora.conf");
@@ -747,12 +760,27 @@ TEST_F(UserDefaultsTest, AFullDiskKeepsEveryFileWholeAndWritesWhatFailedOnceTher
         defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(list + "12"));
         defaults->waitForWrites();
         EXPECT_TRUE(SettingsWriter::readValueFile(favorites) == list + "12");
+        // So does one only a part of which found room: the part is cut off again.
+        const QString journal = favorites + QStringLiteral(".journal");
+        const QByteArray journaled = fileBytes(journal);
+        ASSERT_LT(journaled.size(), 4096);
+        disk->fill();
+        disk->makeRoom(8 * 1024);
+        defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(list + QByteArray(20 * 1024, 'p')));
+        defaults->waitForWrites();
+        EXPECT_TRUE(fileBytes(journal) == journaled) << "journal of " << fileBytes(journal).size() << " bytes";
+        disk->makeRoom(16 * 1024);
+        defaults->setText(QStringLiteral("favoriteTranslations"), LazyText::of(list + "123"));
+        defaults->waitForWrites();
+        EXPECT_TRUE(SettingsWriter::readValueFile(favorites) == list + "123");
         // Nor is it left for the quit, which finds no room.
         disk->fill();
         defaults.reset();
-        EXPECT_TRUE(SettingsWriter::readValueFile(favorites) == list + "12");
+        EXPECT_TRUE(SettingsWriter::readValueFile(favorites) == list + "123");
         EXPECT_TRUE(fileBytes(favorites) == list) << "a little room is no room for a rewrite";
     }
+    if (!skipped.empty())
+        GTEST_SKIP() << "not run: " << skipped;
 }
 
 // While it lives, this thread is refused files as their modes say, root or not.
@@ -974,6 +1002,36 @@ TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
         QDir(outside).removeRecursively();
         QFile::remove(outside);
     }
+}
+
+// A journal is begun as a new file: one put at its name in the moment between the removal of the old
+// one and the beginning (a link to a file of someone else's, as empty as a new journal) is not written
+// into. Each other change is too long for the journal and rewrites the file, so that the next begins one.
+TEST_F(UserDefaultsTest, AJournalIsBegunAsANewFileNeverIntoOneFoundThere) {
+    const QString key = QStringLiteral("favoriteTranslations");
+    const QByteArray journal = QFile::encodeName(valuePath(key) + QStringLiteral(".journal"));
+    const QByteArray outside = QFile::encodeName(m_dir.filePath(QStringLiteral("outside")));
+    ASSERT_TRUE(QFile(QFile::decodeName(outside)).open(QIODevice::WriteOnly));
+    const auto value = [](int n) {
+        QByteArray text(100 * 1024, 'a');
+        text.replace(1000, 70 * 1024, QByteArray(70 * 1024, char('b' + n / 2 % 20)));
+        return text + QByteArray::number(n % 2);
+    };
+    UserDefaults defaults(path());
+    defaults.setText(key, LazyText::of(value(0)));
+    defaults.waitForWrites();
+    std::atomic<bool> stop = false;
+    std::thread other([&] {
+        while (!stop)
+            ::link(outside.constData(), journal.constData());
+    });
+    for (int n = 1; n <= 100 && QFileInfo(QFile::decodeName(outside)).size() == 0; ++n) {
+        defaults.setText(key, LazyText::of(value(n)));
+        defaults.waitForWrites();
+    }
+    stop = true;
+    other.join();
+    EXPECT_EQ(QFileInfo(QFile::decodeName(outside)).size(), 0);
 }
 
 // A value whose files could not be read (here its journal, which is no file) is not empty: nothing a
