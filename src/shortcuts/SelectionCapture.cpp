@@ -2,6 +2,7 @@
 
 #include "platform/AccessibilityBus.h"
 #include "platform/DebugLog.h"
+#include "platform/HotKeyService.h"
 #include "platform/KeyEventPoster.h"
 #include "platform/Platform.h"
 #include "selection/AccessibilityService.h"
@@ -121,6 +122,12 @@ void SelectionCapture::captureFrom(const std::optional<RunningApplication>& fron
 }
 
 void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
+    // While the shortcut's key is down its grab takes every key, synthetic ones too: posted now, the
+    // copy keys would come back to us.
+    if (platform().hotKeyService().isHotKeyHeld()) {
+        copyAfterRelease(attempt);
+        return;
+    }
     // The key goes to whatever has the focus now: post nothing if that is no longer the window whose
     // rule was chosen.
     if (!isStillFocused(attempt->application)) {
@@ -157,6 +164,27 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
             }
             self->readCopy(attempt);
         });
+}
+
+void SelectionCapture::copyAfterRelease(std::shared_ptr<Attempt> attempt) {
+    debugLog(kTag, QStringLiteral("⏳ the copy keys wait for the shortcut's release"));
+    QPointer<SelectionCapture> self(this);
+    auto* bound = new QTimer(this);
+    bound->setSingleShot(true);
+    // Stopped or fired, the bound is done with: one of the two ends the wait.
+    connect(&platform().hotKeyService(), &HotKeyService::hotKeysReleased, bound, [self, attempt, bound] {
+        if (!self || !bound->isActive() || platform().hotKeyService().isHotKeyHeld())
+            return;
+        bound->stop();
+        bound->deleteLater();
+        self->copy(attempt);
+    });
+    connect(bound, &QTimer::timeout, this, [self, attempt, bound] {
+        bound->deleteLater();
+        debugLog(kTag, QStringLiteral("⏱️ the shortcut's keys stayed down; no copy key"));
+        self->finish(attempt, std::nullopt);
+    });
+    bound->start(ReleaseWaitMs);
 }
 
 void SelectionCapture::readCopy(std::shared_ptr<Attempt> attempt) {

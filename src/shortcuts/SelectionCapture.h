@@ -34,6 +34,8 @@ public:
     static constexpr int MaxCopyClaims = 4;
     // How long the accessibility bus may take to say whether the focused element is a password field.
     static constexpr int AccessibilityBusTimeoutMs = 250;
+    // How long the copy keys wait for the shortcut's keys to come up before the capture gives up.
+    static constexpr int ReleaseWaitMs = 3000;
 
     explicit SelectionCapture(QObject* parent = nullptr);
     // Puts the user's clipboard back when a capture is cut short.
@@ -49,6 +51,7 @@ private:
     void captureFrom(const std::optional<RunningApplication>& front, Handler handler);
     void readPrimary(const RunningApplication& app, Handler handler);
     void copy(std::shared_ptr<Attempt> attempt);
+    void copyAfterRelease(std::shared_ptr<Attempt> attempt);
     void readCopy(std::shared_ptr<Attempt> attempt);
     void finish(std::shared_ptr<Attempt> attempt, std::optional<QString> text);
     bool isStillFocused(const RunningApplication& app) const;

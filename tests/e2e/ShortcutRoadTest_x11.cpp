@@ -129,6 +129,13 @@ protected:
     }
 
     bool translatorShown() const { return !m_app.windows(AppUnderTest::translatorWindow).isEmpty(); }
+    // As a person presses a shortcut: the keys go down, stay down a moment and come up.
+    static bool pressAsAPerson(const QString& keys, int holdMs = 150) {
+        if (!xdotool({QStringLiteral("keydown"), keys}))
+            return false;
+        QTest::qWait(holdMs);
+        return xdotool({QStringLiteral("keyup"), keys});
+    }
 };
 
 } // namespace
@@ -238,23 +245,42 @@ TEST_F(ShortcutRoad, InXtermWithoutItsOwnSelectionNothingIsSentAndTheAlertShows)
                 20000));
         }
 
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
+        const qsizetype requestsBefore = requestsTo(QStringLiteral("/api/translate")).size();
+        // Held as a person holds it: the alert opens while the keys are still down.
+        ASSERT_TRUE(pressAsAPerson(QStringLiteral("ctrl+alt+t")));
         // The alert carries the app's name; a translation would have been asked for before any popover.
         std::optional<quint32> alert;
         ASSERT_TRUE(waitUntil(
             [&] {
                 const QList<quint32> windows = m_app.windows(AppUnderTest::translatorWindow);
                 alert = windows.isEmpty() ? std::nullopt : std::optional<quint32>(windows.first());
-                return alert || !requestsTo(QStringLiteral("/api/translate")).isEmpty();
+                return alert || requestsTo(QStringLiteral("/api/translate")).size() != requestsBefore;
             },
             20000));
-        EXPECT_TRUE(requestsTo(QStringLiteral("/api/translate")).isEmpty());
+        EXPECT_EQ(requestsTo(QStringLiteral("/api/translate")).size(), requestsBefore);
         ASSERT_TRUE(alert);
         ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*alert));
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
         ASSERT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
+        if (!c.selected) {
+            // The shortcut pressed during the alert still acts on the next press: on xterm's own selection.
+            ASSERT_TRUE(xterm.waitForFocus());
+            owner.reset();
+            ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                 QString::number(*window), QStringLiteral("12"), QStringLiteral("8"),
+                                 QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                                 QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}));
+            ASSERT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("primary")).trimmed() == c.line; }, 20000));
+            ASSERT_TRUE(pressAsAPerson(QStringLiteral("ctrl+alt+t")));
+            EXPECT_TRUE(waitForShortcutRequest(QString::fromUtf8(c.line))) << "the press after the alert was lost";
+            // Its popover goes with a click elsewhere, off the next case's window.
+            ASSERT_TRUE(m_app.waitForWindow(AppUnderTest::translationWindow));
+            ASSERT_TRUE(Desktop::clickAt(QPoint(1400, 900)));
+            ASSERT_TRUE(m_app.waitForNoWindow(AppUnderTest::translationWindow));
+        }
     }
-    EXPECT_TRUE(requestsTo(QStringLiteral("/api/translate")).isEmpty());
+    for (const QJsonObject& request : requestsTo(QStringLiteral("/api/translate")))
+        EXPECT_EQ(request.value("body").toObject().value("text").toString(), QStringLiteral("hello"));
     EXPECT_EQ(m_app.stop(), 0);
 }
 
@@ -281,9 +307,16 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
         QByteArray word;
         QString translation;
         bool withImage = true;
+        // How long the shortcut's keys stay down; 0: pressed and released at once.
+        int holdMs = 0;
+        // Or translate it at the pointer.
+        bool replace = true;
     } cases[] = {
+        // The copy key reaches the editor at the first try, however long the shortcut is held.
         {"mousepad", QStringLiteral("mousepad"), {QStringLiteral("--disable-server")}, {}, "hello",
-         QStringLiteral("merhaba")},
+         QStringLiteral("merhaba"), true, 150},
+        {"mousepad, the shortcut held a second", QStringLiteral("mousepad"), {QStringLiteral("--disable-server")},
+         {}, "hello", QStringLiteral("merhaba"), true, 1000},
         // It reads through a second connection of its own. With an image it pastes by the formats it
         // listed up to 2 s earlier, when the selection changed, so it would ask for the image, which the
         // translation cannot answer; then the translation stays on the clipboard (a unit test's case).
@@ -291,6 +324,10 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
          QStringLiteral("kitap"), false},
         {"LibreOffice on GTK", QStringLiteral("soffice"), office, QStringLiteral("gtk3"), "water",
          QStringLiteral("su")},
+        {"mousepad, translated at the pointer", QStringLiteral("mousepad"), {QStringLiteral("--disable-server")},
+         {}, "hello", QStringLiteral("merhaba"), true, 150, false},
+        {"mousepad, translated at the pointer, the shortcut held a second", QStringLiteral("mousepad"),
+         {QStringLiteral("--disable-server")}, {}, "hello", QStringLiteral("merhaba"), true, 1000, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,12 +355,16 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
                 return clipboard(QStringLiteral("primary")).trimmed() == c.word;
             },
             20000));
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+r")}));
+        const QString shortcut = c.replace ? QStringLiteral("ctrl+alt+r") : QStringLiteral("ctrl+alt+t");
+        ASSERT_TRUE(c.holdMs > 0 ? pressAsAPerson(shortcut, c.holdMs) : xdotool({QStringLiteral("key"), shortcut}));
         ASSERT_TRUE(waitForShortcutRequest(QString::fromLatin1(c.word)));
+        if (c.holdMs > 0) {
+            EXPECT_LT(m_app.log().indexOf(QStringLiteral("copy key 2"), logFrom), 0) << "the first copy key was lost";
+        }
 
         // The editor's text is the translation; selecting it all shows it in PRIMARY.
         QString text;
-        EXPECT_TRUE(waitUntil(
+        EXPECT_TRUE(!c.replace || waitUntil(
             [&] {
                 xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
                 text = QString::fromUtf8(clipboard(QStringLiteral("primary"))).trimmed();
@@ -331,6 +372,9 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
             },
             20000))
             << "editor text: " << text.toStdString();
+        if (!c.replace) {
+            EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translationWindow));
+        }
         EXPECT_LT(m_app.log().indexOf(QStringLiteral("could not be pasted"), logFrom), 0);
         EXPECT_LT(m_app.log().indexOf(QStringLiteral("the window did not take it"), logFrom), 0);
 
@@ -410,5 +454,24 @@ TEST_F(ShortcutRoad, WithAlwaysOnTopTheShortcutsOpenThePopoverAndOnlyEscapeClose
     ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
     EXPECT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
+    EXPECT_EQ(m_app.stop(), 0);
+}
+
+TEST_F(ShortcutRoad, AShortcutPressedInOurSettingsWindowActsAgainInXterm) {
+    // Left with the focus while the shortcut is pressed: the key's release goes to no window of ours.
+    const std::optional<SettingsWindow> settings = openSettingsFromTray();
+    ASSERT_TRUE(settings);
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(settings->id));
+    ASSERT_TRUE(pressAsAPerson(QStringLiteral("ctrl+alt+m")));
+    std::optional<quint32> popover = m_app.waitForWindow(AppUnderTest::translatorWindow);
+    ASSERT_TRUE(popover);
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
+
+    Client xterm(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("60x10+100+100")});
+    ASSERT_TRUE(xterm.waitForFocus());
+    ASSERT_TRUE(pressAsAPerson(QStringLiteral("ctrl+alt+m")));
+    EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translatorWindow)) << "the press in xterm was swallowed";
     EXPECT_EQ(m_app.stop(), 0);
 }

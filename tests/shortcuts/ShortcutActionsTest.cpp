@@ -59,6 +59,9 @@ protected:
         });
         // The focused application copies its selection on its copy keys and reads the clipboard on a paste.
         keys().onPost = [this](const PostedKey& key) {
+            // A held hot key's grab takes every key: the application never sees it.
+            if (fakePlatform().fakeHotKeys().isHotKeyHeld())
+                return;
             if (key.key == Qt::Key_C && !selection.isEmpty())
                 pasteboard().setExternalString(selection);
             if (key.key == Qt::Key_V && clipboardManagerReads)
@@ -247,8 +250,17 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         const char* expectedKeys;
         // Empty: nothing captured, the alert instead.
         const char* expectedText;
+        // How long the shortcut's keys stay down after the press.
+        int heldMs = 0;
     } cases[] = {
         {"editor", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C", "hello"},
+        // The copy key waits for the release, however long that takes, instead of going to the grab.
+        {"shortcut held as a person holds it", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false,
+         "Ctrl+C", "hello", 150},
+        {"shortcut held a whole second", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C",
+         "hello", 1000},
+        {"shortcut held past the wait", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "", "",
+         SelectionCapture::ReleaseWaitMs + 500},
         {"terminal", "org.gnome.Terminal", 0x1600003, "", 0, 0, "hello", false, "Ctrl+Shift+C", "hello"},
         // Ctrl+C would interrupt xterm's program: PRIMARY holds its selection.
         {"xterm", "xterm", 0x1800002, "ls -l", 0x1800002, 977, "", false, "", "ls -l"},
@@ -279,8 +291,14 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         QObject context;
         QObject::connect(&m_manager, &KeyboardShortcutManager::selectionCaptured, &context,
                          [&](const QString& text) { captured = text; });
+        FakeHotKeyService& hotKeys = fakePlatform().fakeHotKeys();
+        if (c.heldMs > 0) {
+            hotKeys.held.insert(1);
+            QTimer::singleShot(c.heldMs, &context, [&hotKeys] { hotKeys.release(1); });
+        }
         m_manager.handleTranslateSelectionShortcut();
         ASSERT_TRUE(waitForCapture());
+        hotKeys.release(1);
         EXPECT_EQ(captured, QString::fromUtf8(c.expectedText));
         EXPECT_EQ(postedKeys().join(u' '), QString::fromUtf8(c.expectedKeys));
         EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
@@ -305,6 +323,8 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
 TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsTheAlert) {
     PasteboardSnapshot image;
     image.items.append({QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\nselected-image", 22)});
+    PasteboardSnapshot emptyText;
+    emptyText.items.append({QStringLiteral("text/plain"), QByteArray()});
     struct Case {
         const char* name;
         // What the focused application puts on the clipboard for each copy key.
@@ -316,6 +336,7 @@ TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsThe
         {"nothing selected", std::nullopt, 2 * SelectionCapture::CopyWaitMs - 50, 0},
         // The clipboard changes, but holds no text.
         {"an image selected", image, 2 * SelectionCapture::CopySettleMs - 50, 1},
+        {"an empty text copied", emptyText, 2 * SelectionCapture::CopySettleMs - 50, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
