@@ -74,7 +74,7 @@ TEST_F(SettingsRoad, FloatingBarSwitchedOffAndOnThenAShortcutRecordedAndPressedA
     ASSERT_TRUE(window);
     const std::optional<QRect> frame = AppUnderTest::windowGeometry(window->id);
     ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->size(), QSize(SettingsView::viewWidth, SettingsView::viewHeight));
+    EXPECT_EQ(frame->size(), QSize(700, 550));
 
     const std::optional<QPoint> toggle =
         openTab(window->origin + layout.floatingBarTab, QStringLiteral("show floating bar switch"));

@@ -110,7 +110,7 @@ TEST_F(SettingsWindowTest, TabRowSelectsAndRebuildsEachTab) {
     view.show();
     SettingsTabBar* bar = view.tabBar();
     // The row is as high as its frame, so its buttons sit whole inside; content takes the rest.
-    EXPECT_EQ(bar->QWidget::height(), SettingsTabBar::barHeight);
+    EXPECT_EQ(bar->QWidget::height(), 56);
     EXPECT_EQ(bar->QWidget::height() + view.content()->height(), 550);
     ASSERT_EQ(bar->buttons().size(), 4);
     for (SettingsTabButton* button : bar->buttons()) {

@@ -26,7 +26,7 @@ TEST_F(ShortcutsTabViewTest, FourEmptyRecordersInOrderAndGoogleOnAFreshInstallat
     for (Recorder* recorder : tab.recorders()) {
         names << recorder->shortcutName().rawValue();
         EXPECT_TRUE(recorder->text().isEmpty());
-        EXPECT_EQ(recorder->width(), ShortcutsTabView::recorderWidth);
+        EXPECT_EQ(recorder->width(), 180);
     }
     EXPECT_EQ(names, QStringList({QStringLiteral("toggleMenuBar"), QStringLiteral("translateSelection"),
                                   QStringLiteral("translateAndReplace"), QStringLiteral("startOCR")}));

@@ -68,8 +68,9 @@ TEST(PopoverPlacement, SlidesAlongTheEdgeToStayOnScreenWithTheArrowOnTheAnchor) 
     const QRect atLeftEdge(0, 400, 10, 1);
     const auto q = PopoverWindow::place(content, atLeftEdge, screen, Edge::Bottom, true);
     EXPECT_EQ(q.frame.left(), 0);
-    // The anchor lies under the rounded corner: the arrow stops where the straight edge begins.
-    EXPECT_EQ(q.arrowCenter, int(PopoverWindow::cornerRadius) + PopoverWindow::arrowWidth / 2);
+    // The anchor lies under the rounded corner: the arrow stops where the straight edge begins, half
+    // its 18 across the 10 of the corner.
+    EXPECT_EQ(q.arrowCenter, 19);
 
     const QRect nearTopEdge(1000, 5, 60, 20);
     const auto r = PopoverWindow::place(content, nearTopEdge, screen, Edge::Left, true);

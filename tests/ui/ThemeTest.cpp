@@ -1,7 +1,6 @@
 #include "ui/Theme.h"
 
 #include "AppearanceGuard.h"
-#include "ui/Color.h"
 #include "ui/VisualEffectView.h"
 
 #include <QSignalSpy>
@@ -49,9 +48,9 @@ TEST_F(ThemeTest, LightAppearanceColours) {
     EXPECT_NEAR(Theme::fieldFill().alphaF(), 0.7, 0.01);
     EXPECT_NEAR(Theme::cardFill().alphaF(), 0.7, 0.01);
     EXPECT_NEAR(Theme::subtleFill().alphaF(), 0.3, 0.01);
-    // The hairline is a faint dark line: the separator at 90 %.
-    EXPECT_LT(Theme::border().lightness(), 50);
-    EXPECT_NEAR(Theme::border().alphaF(), Color::withOpacity(QColor(0, 0, 0, 25), 0.9).alphaF(), 0.01);
+    // The hairline is the separator (black at 25 of 255) at 90 %.
+    EXPECT_EQ(Theme::border().rgb(), QColor(Qt::black).rgb());
+    EXPECT_NEAR(Theme::border().alphaF(), 25 / 255.0 * 0.9, 0.002);
     EXPECT_GT(VisualEffectView::fillColor(VisualEffectView::Material::Popover).lightness(), 200);
 }
 
@@ -63,7 +62,8 @@ TEST_F(ThemeTest, DarkAppearanceColours) {
     EXPECT_EQ(Theme::accent(), QColor(10, 132, 255));
     EXPECT_LT(Theme::fieldFill().lightness(), 50);
     EXPECT_NEAR(Theme::fieldFill().alphaF(), 0.7, 0.01);
-    EXPECT_GT(Theme::border().lightness(), 200);
+    EXPECT_EQ(Theme::border().rgb(), QColor(Qt::white).rgb());
+    EXPECT_NEAR(Theme::border().alphaF(), 25 / 255.0 * 0.9, 0.002);
     EXPECT_LT(VisualEffectView::fillColor(VisualEffectView::Material::Popover).lightness(), 60);
     EXPECT_LT(VisualEffectView::fillColor(VisualEffectView::Material::HudWindow).lightness(), 60);
     EXPECT_EQ(VisualEffectView::fillColor(VisualEffectView::Material::Sidebar, false).alpha(), 255);

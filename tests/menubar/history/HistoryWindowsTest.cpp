@@ -203,7 +203,7 @@ TEST_F(HistoryWindows, SheetsShowInsideThePopoverAndGoBackToTheTranslator) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(popover));
     ASSERT_TRUE(waitUntil([&] { return popover->contentSize().height() == view->sizeHint().height(); }));
     const QSize translatorSize = popover->contentSize();
-    ASSERT_NE(translatorSize, SavedTranslationsView::sheetSize);
+    ASSERT_NE(translatorSize, QSize(400, 500));
     const QSet<QWidget*> windows = visibleWindows();
 
     struct Case {
@@ -222,8 +222,8 @@ TEST_F(HistoryWindows, SheetsShowInsideThePopoverAndGoBackToTheTranslator) {
         EXPECT_EQ(sheet->window(), popover) << "inside the popover, no window of its own";
         EXPECT_TRUE(sheet->isVisible());
         EXPECT_FALSE(view->textInput()->isVisible()) << "the sheet takes the translator's place";
-        EXPECT_TRUE(waitUntil([&] { return popover->contentSize() == SavedTranslationsView::sheetSize; }));
-        EXPECT_EQ(sheet->geometry(), QRect(QPoint(0, 0), SavedTranslationsView::sheetSize));
+        EXPECT_TRUE(waitUntil([&] { return popover->contentSize() == QSize(400, 500); }));
+        EXPECT_EQ(sheet->geometry(), QRect(QPoint(0, 0), QSize(400, 500)));
         EXPECT_EQ(visibleWindows(), windows) << c.title;
 
         if (c.byCard) {
@@ -252,7 +252,7 @@ TEST_F(HistoryWindows, SheetsShowInsideThePopoverAndGoBackToTheTranslator) {
     // Only its own ways out take the sheet down.
     manager->showPopover();
     EXPECT_TRUE(view->sheet() && view->sheet()->isVisible());
-    EXPECT_EQ(popover->contentSize(), SavedTranslationsView::sheetSize);
+    EXPECT_EQ(popover->contentSize(), QSize(400, 500));
     history.clearHistory();
 }
 

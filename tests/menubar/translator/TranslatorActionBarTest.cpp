@@ -186,7 +186,7 @@ TEST_F(TranslatorActionBarTest, StyleMenuListsTheFiveStylesAndRewritesWithTheCho
     for (QAbstractButton* row : menu->buttons())
         titles.append(row->text());
     EXPECT_EQ(titles, (QStringList{"Rephrase", "Friendly", "Professional", "Concise", "Detailed"}));
-    EXPECT_EQ(menu->width(), RewriteOptionsView::menuWidth);
+    EXPECT_EQ(menu->width(), 200);
 
     // The whole row is the hit area, the blank space right of a short title included.
     QAbstractButton* friendly = menu->buttons().at(1);
