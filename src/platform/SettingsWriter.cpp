@@ -55,7 +55,7 @@ private:
     int m_fd;
 };
 
-// The values folder, opened as itself: a link there, to a folder anywhere, is refused (ELOOP), so
+// The values folder, opened as itself: a link there, to a folder anywhere, is refused, so
 // that nothing is read, written or changed through it. Sets errno when it fails.
 int openFolder(const QString& path) {
     return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
