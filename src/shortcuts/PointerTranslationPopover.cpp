@@ -1,6 +1,7 @@
 #include "shortcuts/PointerTranslationPopover.h"
 
 #include "platform/Platform.h"
+#include "platform/WindowSystem.h"
 #include "ui/TranslationPopoverView.h"
 #include "ui/WindowWorkspaces.h"
 
@@ -15,6 +16,7 @@ PointerTranslationPopover::PointerTranslationPopover(const QString& text, const 
                                                      QObject* parent)
     : QObject(parent) {
     m_window = new PopoverWindow(PopoverWindow::StaysOnTop | PopoverWindow::DoesNotAcceptFocus);
+    // Hung from a point at the pointer, not from a window: no press in our windows closes it.
     m_window->setBehavior(PopoverWindow::Behavior::Semitransient);
     m_window->setArrowVisible(false);
     m_window->setWindowTitle(QStringLiteral("Quillora translation"));
@@ -65,7 +67,6 @@ void PointerTranslationPopover::showAt(QPoint pointer) {
                 if (!weak || event.type == GlobalMouseEvent::Type::LeftMouseUp ||
                     event.type == GlobalMouseEvent::Type::LeftMouseDragged)
                     return;
-                // The monitor also sees presses in our own windows (the popover, its lists).
                 // Later: closing removes this monitor, which is running this handler.
                 if (weak->isShown() && !weak->isOwnWindowAt(event.position))
                     QMetaObject::invokeMethod(
@@ -102,7 +103,9 @@ void PointerTranslationPopover::removeMonitors() {
 }
 
 bool PointerTranslationPopover::isOwnWindowAt(QPoint position) const {
-    return PopoverWindow::isOwnedWindowAt(m_window, position);
+    // Presses in any window of ours (the popover, its lists, the settings window) are not clicks in
+    // another application.
+    return platform().windowSystem().ownWindowAt(position) != nullptr;
 }
 
 bool PointerTranslationPopover::eventFilter(QObject* watched, QEvent* event) {

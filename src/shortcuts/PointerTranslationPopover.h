@@ -14,8 +14,8 @@ class TranslationPopoverView;
 // The translation popover of a shortcut, shown at the pointer over whatever application is in front,
 // without taking the focus: centred 225 points left of the pointer, so that it leaves what lies right of
 // the pointer uncovered, and above it, below only within 340 points of the screen's top; always whole on
-// the pointer's screen. It closes on Escape in this application, on a press in another application and when
-// told; its key filter and mouse monitor live only while it is shown.
+// the pointer's screen. It closes on Escape in this application, on a press in another application (not in
+// any window of ours) and when told; its key filter and mouse monitor live only while it is shown.
 class PointerTranslationPopover : public QObject {
     Q_OBJECT
 public:

@@ -1,8 +1,6 @@
 #include "ui/PopoverWindow.h"
 
 #include "platform/MemoryTuning.h"
-#include "platform/Platform.h"
-#include "platform/WindowSystem.h"
 
 #include "ui/Color.h"
 #include "ui/Compositor.h"
@@ -68,16 +66,6 @@ QWidget* PopoverWindow::widgetOf(QWindow* window) {
             return widget;
     }
     return nullptr;
-}
-
-bool PopoverWindow::isOwnedWindowAt(const QWidget* owner, QPoint position) {
-    if (!owner || !hasPlatform())
-        return false;
-    for (const QObject* o = platform().windowSystem().ownWindowAt(position); o; o = o->parent()) {
-        if (o == owner)
-            return true;
-    }
-    return false;
 }
 
 QRegion PopoverWindow::regionOf(const QPainterPath& path) {
@@ -432,9 +420,10 @@ bool PopoverWindow::contains(const QObject* object) const {
 }
 
 bool PopoverWindow::closesOnPressIn(const QWidget* widget) const {
-    if (m_behavior != Behavior::Semitransient || !m_positioningWindow)
+    if (m_behavior != Behavior::Semitransient)
         return true;
-    // Lists and menus opened from the positioning window count as part of it.
+    // Lists and menus opened from the positioning window count as part of it. A popover hung from a point
+    // has no window there the user could press.
     for (const QObject* o = widget; o; o = o->parent()) {
         if (o == m_positioningWindow)
             return true;

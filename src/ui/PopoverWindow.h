@@ -16,8 +16,8 @@
 //  - ApplicationDefined: only when told (hide()/close()/performClose()).
 //  - Transient: on any press outside it in this application, and when this application stops being
 //    the active one (a click in another application activates that one).
-//  - Semitransient: on a press outside it in this application (only in its positioning window, when
-//    one is set), and when another application becomes active.
+//  - Semitransient: on a press in its positioning window (never when it hangs from a point, with none
+//    set), and when another application becomes active.
 // Either way `closed` follows once per showing.
 class QScrollArea;
 
@@ -78,10 +78,6 @@ public:
     QRect anchor() const { return m_anchor; }
     Edge edge() const { return m_placement.edge; }
     Placement placement() const { return m_placement; }
-
-    // Whether `owner`, or a list or popover opened from inside it, is shown at `position` (global
-    // coordinates), over everything else there.
-    static bool isOwnedWindowAt(const QWidget* owner, QPoint position);
 
     // The pixels a shape covers, for window masks.
     static QRegion regionOf(const QPainterPath& path);

@@ -468,10 +468,19 @@ TEST_F(ShortcutActionsTest, TranslateSelectionShowsTheTranslationAtThePointer) {
     runQueuedWork();
     picker->hidePopup();
     EXPECT_TRUE(popover->isShown());
-    // Another of our windows lies there, hidden behind the application that was clicked.
-    QWidget covered;
-    covered.setGeometry(QRect(screen.topLeft(), QSize(200, 200)));
-    covered.show();
+    // A press in another window of ours (the settings window) is no click in another application,
+    // whichever of the monitor and Qt reports it first.
+    QWidget settings;
+    settings.setGeometry(QRect(screen.topLeft(), QSize(200, 200)));
+    settings.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
+    monitor->send(GlobalMouseEvent::Type::LeftMouseDown, screen.topLeft() + QPoint(2, 2));
+    QTest::mouseClick(&settings, Qt::LeftButton, {}, QPoint(2, 2));
+    runQueuedWork();
+    EXPECT_TRUE(popover->isShown());
+    ASSERT_TRUE(popover->hasMonitors());
+
+    settings.hide();
     monitor->send(GlobalMouseEvent::Type::LeftMouseDown, screen.topLeft() + QPoint(2, 2));
     EXPECT_TRUE(waitUntil([&] { return !popover->isShown(); }));
     EXPECT_TRUE(fakePlatform().mouseMonitors.last().isNull());

@@ -157,6 +157,8 @@ protected:
 TEST_F(PopoverClosing, TransientAndSemitransientCloseOnAPressElsewhereInTheApplication) {
     for (auto behavior : {PopoverWindow::Behavior::Transient, PopoverWindow::Behavior::Semitransient}) {
         PopoverWindow* popover = showPopover(behavior);
+        // Where a semitransient one hangs from.
+        popover->setPositioningWindow(&m_other);
         QSignalSpy closed(popover, &PopoverWindow::closed);
 
         QTest::mouseClick(popover->contentWidget(), Qt::LeftButton);
@@ -184,6 +186,11 @@ TEST_F(PopoverClosing, TransientAndSemitransientCloseOnAPressElsewhereInTheAppli
     EXPECT_TRUE(popover->isShown());
     QTest::mouseClick(child, Qt::LeftButton);
     EXPECT_FALSE(popover->isShown());
+    // Hung from a point, it has no such window: a press in any of ours leaves it.
+    popover = showPopover(PopoverWindow::Behavior::Semitransient);
+    QTest::mouseClick(&m_other, Qt::LeftButton);
+    QTest::mouseClick(child, Qt::LeftButton);
+    EXPECT_TRUE(popover->isShown());
 }
 
 TEST_F(PopoverClosing, WindowsOpenedFromInsideThePopoverCountAsInside) {
