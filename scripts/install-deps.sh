@@ -24,7 +24,7 @@ packages=(
   # other window managers, whose frames differ from openbox's
   icewm fluxbox xfwm4
   # X clients nobody here wrote, for the end-to-end roads
-  xterm mousepad chromium firefox-esr libreoffice-writer libreoffice-gtk3
+  xterm mousepad tk chromium firefox-esr libreoffice-writer libreoffice-gtk3
   # a session bus with the accessibility bus on it, as a desktop session has
   dbus-daemon at-spi2-core
   # process lists for the run-script test

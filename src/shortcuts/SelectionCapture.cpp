@@ -38,6 +38,8 @@ struct SelectionCapture::Attempt {
     int copies = 0;
     // Clipboard changes seen since the copy key's.
     int claims = 0;
+    // The application owns the clipboard already: it is taken from it before the first copy key.
+    bool takeClipboardFirst = false;
     bool restoreNeeded = false;
     Handler handler;
 };
@@ -116,7 +118,14 @@ void SelectionCapture::captureFrom(const std::optional<RunningApplication>& fron
                 return;
             }
             attempt->snapshot = std::move(snapshot);
-            self->copy(attempt);
+            // An application that owns the clipboard may copy into it without claiming it again (Tk
+            // does), and a copy that claims nothing goes unnoticed: it is made to claim it anew.
+            const RunningApplication& app = attempt->application;
+            platform().pasteboard().queryOwnedByApplication(
+                Pasteboard::Mode::Clipboard, app.windowId, app.processId, self, [self, attempt](bool owns) {
+                    attempt->takeClipboardFirst = owns;
+                    self->copy(attempt);
+                });
         },
         SnapshotTimeoutMs);
 }
@@ -136,11 +145,13 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
         return;
     }
     Pasteboard& pasteboard = platform().pasteboard();
-    const int before = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
     // A second copy key follows a copy: the user's clipboard is the one from before the first.
     if (attempt->copies == 0)
-        attempt->baseline = before;
+        attempt->baseline = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
     attempt->restoreNeeded = true;
+    if (attempt->copies == 0 && attempt->takeClipboardFirst)
+        pasteboard.clearContents();
+    const int before = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
     ++attempt->copies;
     if (!platform().keyEventPoster().postKey(attempt->rule.copyKey, attempt->rule.copyModifiers)) {
         debugLog(kTag, QStringLiteral("⚠️ could not post the copy keys"));

@@ -2,7 +2,8 @@
 // a popover at the pointer without a copy key reaching xterm's program, while another program's PRIMARY or a
 // password's mask selected in xterm is never sent; a word selected in mousepad or in
 // LibreOffice (on its own X11 toolkit and on GTK) is replaced by its translation while the user's clipboard
-// (text and an image) stays as it was; with "alwaysOnTop" on, the toggle shortcut opens the tray popover
+// (text and an image) stays as it was; a Tk editor's copy into a clipboard it already owns is noticed; with
+// "alwaysOnTop" on, the toggle shortcut opens the tray popover
 // but never closes it, also from under the tray icon's open menu, and the region capture starts over it.
 #include "AppRoad.h"
 #include "Desktop.h"
@@ -281,6 +282,35 @@ TEST_F(ShortcutRoad, InXtermWithoutItsOwnSelectionNothingIsSentAndTheAlertShows)
     }
     for (const QJsonObject& request : requestsTo(QStringLiteral("/api/translate")))
         EXPECT_EQ(request.value("body").toObject().value("text").toString(), QStringLiteral("hello"));
+    EXPECT_EQ(m_app.stop(), 0);
+}
+
+TEST_F(ShortcutRoad, TranslateSelectionInATkEditorThatOwnsTheClipboard) {
+    // Tk copies into a clipboard it owns without claiming it again.
+    QTemporaryDir dir;
+    const QString script = dir.filePath(QStringLiteral("editor.tcl"));
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("wm title . {tk editor}\n"
+               "text .t -width 40 -height 5\n"
+               "pack .t\n"
+               ".t insert end {hello tk}\n"
+               "clipboard clear\n"
+               "clipboard append {earlier copy}\n"
+               "focus .t\n"
+               ".t tag add sel 1.0 {end - 1c}\n");
+    file.close();
+    Client tk(QStringLiteral("wish"), {script});
+    ASSERT_TRUE(tk.waitForFocus(QStringLiteral("^tk editor$")));
+    ASSERT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("primary")) == "hello tk"; }, 20000));
+    ASSERT_EQ(clipboard(QStringLiteral("clipboard")), "earlier copy");
+    const qsizetype logFrom = m_app.log().size();
+
+    ASSERT_TRUE(pressAsAPerson(QStringLiteral("ctrl+alt+t")));
+    EXPECT_TRUE(waitForShortcutRequest(QStringLiteral("hello tk")));
+    EXPECT_LT(m_app.log().indexOf(QStringLiteral("copy key 2"), logFrom), 0);
+    // The user's clipboard is put back, by us now.
+    EXPECT_TRUE(waitUntil([&] { return clipboard(QStringLiteral("clipboard")) == "earlier copy"; }, 20000));
     EXPECT_EQ(m_app.stop(), 0);
 }
 

@@ -62,7 +62,9 @@ protected:
             // A held hot key's grab takes every key: the application never sees it.
             if (fakePlatform().fakeHotKeys().isHotKeyHeld())
                 return;
-            if (key.key == Qt::Key_C && !selection.isEmpty())
+            if (key.key == Qt::Key_C && !selection.isEmpty() && copiesInPlace)
+                pasteboard().copyKeepingOwnership(selection, focusedWindow(), 4242);
+            else if (key.key == Qt::Key_C && !selection.isEmpty())
                 pasteboard().setExternalString(selection);
             if (key.key == Qt::Key_V && clipboardManagerReads)
                 pasteboard().readByClient({Mode::Clipboard, 0x3a00001, 977});
@@ -122,6 +124,8 @@ protected:
     KeyboardShortcutManager m_manager;
     QList<Toast> toasts;
     QString selection = QStringLiteral("hello");
+    // The focused application copies without claiming a clipboard it owns already.
+    bool copiesInPlace = false;
     bool readsPaste = true;
     // How the focused window reads a paste; empty: at once, from another window of its client.
     QList<TargetRead> targetReads;
@@ -252,6 +256,8 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         const char* expectedText;
         // How long the shortcut's keys stay down after the press.
         int heldMs = 0;
+        // The application owns the user's clipboard, and copies into it without claiming it again.
+        bool ownsClipboard = false;
     } cases[] = {
         {"editor", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C", "hello"},
         // The copy key waits for the release, however long that takes, instead of going to the grab.
@@ -261,6 +267,9 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
          "hello", 1000},
         {"shortcut held past the wait", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "", "",
          SelectionCapture::ReleaseWaitMs + 500},
+        // Tk: its copy changes a clipboard it still owns without a new claim, so it is made to claim anew.
+        {"editor that owns the clipboard", "wish", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C", "hello", 0,
+         true},
         {"terminal", "org.gnome.Terminal", 0x1600003, "", 0, 0, "hello", false, "Ctrl+Shift+C", "hello"},
         // Ctrl+C would interrupt xterm's program: PRIMARY holds its selection.
         {"xterm", "xterm", 0x1800002, "ls -l", 0x1800002, 977, "", false, "", "ls -l"},
@@ -281,7 +290,9 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         keys().posted.clear();
-        pasteboard().setExternalContent(userClipboard());
+        pasteboard().setExternalContent(userClipboard(), Mode::Clipboard, c.ownsClipboard ? c.windowId : 0,
+                                        c.ownsClipboard ? 4242 : 0);
+        copiesInPlace = c.ownsClipboard;
         pasteboard().setExternalString(QString::fromUtf8(c.primary), Mode::Selection, c.primaryOwner,
                                        c.primaryProcess);
         selection = QString::fromUtf8(c.copied);

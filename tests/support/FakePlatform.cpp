@@ -37,6 +37,16 @@ void FakePasteboard::write(const PasteboardSnapshot& content, Mode mode, bool ou
     Q_EMIT changed(mode);
 }
 
+void FakePasteboard::copyKeepingOwnership(const QString& text, quint32 ownerWindow, qint64 ownerProcess) {
+    PasteboardSnapshot content;
+    content.items.append({QStringLiteral("text/plain"), text.toUtf8()});
+    State& s = m_clipboard;
+    if (s.ownedByUs || s.ownerWindow != ownerWindow || s.ownerProcess != ownerProcess)
+        write(content, Mode::Clipboard, false, ownerWindow, ownerProcess);
+    else
+        s.content = content;
+}
+
 void FakePasteboard::clearContents() {
     write({}, Mode::Clipboard, true);
 }

@@ -49,6 +49,9 @@ public:
                             quint32 ownerWindow = 0, qint64 ownerProcess = 0);
     void setExternalString(const QString& text, Mode mode = Mode::Clipboard, quint32 ownerWindow = 0,
                            qint64 ownerProcess = 0);
+    // A copy in an application that keeps the clipboard it owns, as Tk does: while its window `ownerWindow`
+    // (process `ownerProcess`) still owns it only the content changes, with no new claim; else it claims it.
+    void copyKeepingOwnership(const QString& text, quint32 ownerWindow, qint64 ownerProcess);
     // While unresponsive, reads time out (after their time-out) with no value.
     void setUnresponsive(bool unresponsive) { m_unresponsive = unresponsive; }
     // Another client asks for the content we own, as a paste does (reported on a later turn, as Qt
