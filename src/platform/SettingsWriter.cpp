@@ -394,9 +394,14 @@ void SettingsWriter::write(Pending& job) {
             m_failure = failureText(m_valuesDir, errno);
     }
     m_folder = folder.get();
+    QList<Written> written;
     for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
-        if (it.value() && (!folder.valid() || !writeOne(it.key(), it.value())))
+        if (!it.value())
+            continue;
+        const bool saved = folder.valid() && writeOne(it.key(), it.value());
+        if (!saved)
             m_failed.values.insert(it.key(), it.value());
+        written.append({it.key(), it.value(), saved});
     }
     if (job.ini) {
         const QByteArray bytes = IniFormat::encode(*job.ini);
@@ -414,8 +419,8 @@ void SettingsWriter::write(Pending& job) {
             m_failed.values.insert(it.key(), nullptr);
     }
     m_folder = -1;
-    if (m_outcome && m_failure != reported)
-        m_outcome(m_failure);
+    if (m_outcome && (m_failure != reported || !written.isEmpty()))
+        m_outcome(m_failure != reported ? std::optional<QString>(m_failure) : std::nullopt, written);
 }
 
 bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText>& text) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -32,9 +33,16 @@ class LazyText;
 // here and is tried again with the next change and when the writer stops.
 class SettingsWriter {
 public:
-    // Called on the writer thread after each round of writes: the reason the last write failed, or an
-    // empty text once everything is written.
-    using Outcome = std::function<void(const QString& failure)>;
+    // Whether a value's text handed over reached the disk.
+    struct Written {
+        QString key;
+        std::shared_ptr<LazyText> text;
+        bool saved = false;
+    };
+    // Called on the writer thread after each round of writes that wrote values or changed the outcome:
+    // the reason the last write failed, or an empty text once everything is written (nothing when that
+    // is as last told); and what became of each value's text.
+    using Outcome = std::function<void(const std::optional<QString>& failure, const QList<Written>& values)>;
 
     SettingsWriter(QString iniPath, QString valuesDir, Outcome outcome = {});
     // Writes what is pending, tries once more what failed, and stops.

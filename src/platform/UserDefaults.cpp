@@ -153,11 +153,20 @@ void UserDefaults::open() {
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
     tightenPermissions();
     m_writer = std::make_shared<SettingsWriter>(
-        m_path, valuesPath(), [listener = m_listener](const QString& failure) {
+        m_path, valuesPath(),
+        [listener = m_listener](const std::optional<QString>& failure,
+                                const QList<SettingsWriter::Written>& values) {
             std::lock_guard lock(listener->mutex);
             if (UserDefaults* store = listener->store) {
                 QMetaObject::invokeMethod(
-                    store, [store, failure] { store->reportOutcome(failure); }, Qt::QueuedConnection);
+                    store,
+                    [store, failure, values] {
+                        if (failure)
+                            store->reportOutcome(*failure);
+                        for (const SettingsWriter::Written& value : values)
+                            Q_EMIT store->textSaved(value.key, value.text.get(), value.saved);
+                    },
+                    Qt::QueuedConnection);
             }
         });
     bool iniChanged = false;
@@ -449,8 +458,11 @@ void UserDefaults::set(const QString& key, const QVariant& value) {
 }
 
 void UserDefaults::setText(const QString& key, std::shared_ptr<LazyText> text) {
-    if (!mayWriteOver(key))
+    if (!mayWriteOver(key)) {
+        QMetaObject::invokeMethod(
+            this, [this, key, text] { Q_EMIT textSaved(key, text.get(), false); }, Qt::QueuedConnection);
         return;
+    }
     writeValue(key, std::move(text));
     if (m_values.remove(key) > 0)
         writeIni();

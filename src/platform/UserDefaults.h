@@ -116,6 +116,10 @@ Q_SIGNALS:
     void changed(const QString& key);
     // The settings could not be saved, for `reason`. Once until a write succeeds again.
     void writeFailed(const QString& reason);
+    // Whether a text handed to setText() reached its file: told on a later turn for each text the writer
+    // took (not for one replaced before that), and as not saved for one refused (its key's file could
+    // not be read). The text lives at least until this returns.
+    void textSaved(const QString& key, const LazyText* text, bool saved);
 
 private:
     void open();

@@ -100,6 +100,10 @@ bool FavoritesManager::isFavorite(const QString& sourceText, const QString& tran
     return m_counts.contains(keyOf(sourceText, translatedText));
 }
 
+bool FavoritesManager::isUnsaved(const QString& sourceText, const QString& translatedText) const {
+    return !m_unsaved.isEmpty() && m_unsaved.contains(keyOf(sourceText, translatedText));
+}
+
 bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
     finishLoading();
     const Key key = keyOf(item.sourceText, item.translatedText);
@@ -107,12 +111,12 @@ bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
         return false;
     m_model.insertFront(item);
     m_counts.insert(key, 1);
+    m_unsaved.insert(key);
     if (!m_stored) {
         saveFavorites();
     } else {
-        m_stored = std::make_shared<LazyText>(
-            [previous = m_stored, item] { return withRecordInFront(previous->utf8(), item); });
-        m_storage.saveText(m_stored);
+        store(std::make_shared<LazyText>(
+            [previous = m_stored, item] { return withRecordInFront(previous->utf8(), item); }));
     }
     Q_EMIT favoritesChanged();
     return true;
@@ -121,6 +125,7 @@ bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
 void FavoritesManager::removeFavorite(const TranslationHistoryItem& item) {
     finishLoading();
     const Key key = keyOf(item.sourceText, item.translatedText);
+    m_unsaved.remove(key);
     if (const int saved = m_counts.take(key); saved > 0) {
         // Comparing under NFC costs far more on a long list; the texts as given match in the usual case.
         const auto sameTexts = [&](const TranslationHistoryItem& other) {
@@ -147,6 +152,7 @@ void FavoritesManager::clearFavorites() {
     finishLoading();
     m_model.setItems({});
     m_counts.clear();
+    m_unsaved.clear();
     saveFavorites();
     Q_EMIT favoritesChanged();
 }
@@ -154,9 +160,27 @@ void FavoritesManager::clearFavorites() {
 void FavoritesManager::saveFavorites() {
     finishLoading();
     // Encoding a long list takes a while: the settings writer does it.
-    m_stored = std::make_shared<LazyText>(
-        [items = m_model.items()] { return TranslationHistoryItem::encodeList(items); });
+    store(std::make_shared<LazyText>(
+        [items = m_model.items()] { return TranslationHistoryItem::encodeList(items); }));
+}
+
+void FavoritesManager::store(std::shared_ptr<LazyText> text) {
+    // The standard settings are replaced in tests.
+    if (UserDefaults* defaults = &UserDefaults::standard(); m_watched != defaults) {
+        m_watched = defaults;
+        connect(defaults, &UserDefaults::textSaved, this, &FavoritesManager::textSaved);
+    }
+    m_stored = std::move(text);
     m_storage.saveText(m_stored);
+}
+
+void FavoritesManager::textSaved(const QString& key, const LazyText* text, bool saved) {
+    // Only the last list handed over tells what is on the disk now.
+    if (key != userDefaultsKey || text != m_stored.get())
+        return;
+    if (saved)
+        m_unsaved.clear();
+    Q_EMIT saveFinished(saved);
 }
 
 void FavoritesManager::loadFavorites() {
@@ -169,6 +193,7 @@ void FavoritesManager::loadFavorites() {
     m_model.setItems(m_storage.load(&stored));
     m_stored = stored.isEmpty() ? nullptr : LazyText::of(stored);
     m_counts = indexOf(m_model.items());
+    m_unsaved.clear();
     Q_EMIT favoritesChanged();
 }
 

@@ -6,9 +6,13 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 #include <future>
 #include <memory>
 #include <utility>
+
+class UserDefaults;
 
 // The saved translations ("favorites"), most recently added first, without a limit. Written whole under
 // "favoriteTranslations" after every change and read once at creation.
@@ -51,6 +55,9 @@ public:
     // Whether a saved record has the same pair of texts. Constant time; never waits for the list.
     bool isFavorite(const TranslationHistoryItem& item) const;
     bool isFavorite(const QString& sourceText, const QString& translatedText) const;
+    // Whether such a pair is held but not known to be on the disk: its save has not finished, or
+    // failed (the list is written again with the next change of any setting, and at quit).
+    bool isUnsaved(const QString& sourceText, const QString& translatedText) const;
 
     // Puts the record (unchanged: same id and date) first unless the same favorite is saved already;
     // saves only when it added. Returns whether it added.
@@ -65,6 +72,8 @@ public:
 
 Q_SIGNALS:
     void favoritesChanged();
+    // The list as last handed to the settings reached the disk (`saved`), or could not be written.
+    void saveFinished(bool saved);
 
 private:
     using Key = std::pair<QString, QString>;
@@ -77,6 +86,9 @@ private:
     static QHash<Key, int> indexOf(const QList<TranslationHistoryItem>& items);
     // Takes the list read in the background, waiting for it if need be.
     void finishLoading() const;
+    // Hands the list's text to the settings and learns whether it was written.
+    void store(std::shared_ptr<LazyText> text);
+    void textSaved(const QString& key, const LazyText* text, bool saved);
 
     SavedTranslationsModel m_model;
     SavedTranslationsStorage m_storage{userDefaultsKey};
@@ -85,5 +97,8 @@ private:
     // The stored JSON text while it holds exactly the list, so that an addition only puts one record
     // in front of it; null when it must be encoded afresh.
     std::shared_ptr<LazyText> m_stored;
+    // Pairs added since the list was last known to be on the disk.
+    QSet<Key> m_unsaved;
+    QPointer<UserDefaults> m_watched;
     mutable std::future<Loaded> m_loading;
 };

@@ -17,6 +17,8 @@
 
 #include <QHBoxLayout>
 
+#include <utility>
+
 namespace {
 
 const QString kTag = QStringLiteral("TranslatorActionBar");
@@ -62,6 +64,7 @@ TranslatorActionBar::TranslatorActionBar(FavoritesManager& favorites, QWidget* p
     connect(&tts, &TextToSpeechService::activeSourceChanged, this, &TranslatorActionBar::refreshListenSymbol);
     connect(&m_favorites, &FavoritesManager::favoritesChanged, this,
             &TranslatorActionBar::refreshFavoriteSymbol);
+    connect(&m_favorites, &FavoritesManager::saveFinished, this, &TranslatorActionBar::favoriteSaveFinished);
 
     m_fade.setDuration(fadeMs);
     m_fade.setEasingCurve(QEasingCurve::InOutQuad);
@@ -92,7 +95,8 @@ void TranslatorActionBar::refresh() {
 }
 
 bool TranslatorActionBar::isFavorite() const {
-    return m_favorites.isFavorite(m_context.inputText, m_context.translatedText);
+    return m_favorites.isFavorite(m_context.inputText, m_context.translatedText) &&
+           !m_favorites.isUnsaved(m_context.inputText, m_context.translatedText);
 }
 
 void TranslatorActionBar::refreshFavoriteSymbol() {
@@ -118,15 +122,30 @@ void TranslatorActionBar::toggleFavorite() {
     const TranslationHistoryItem candidate =
         TranslationHistoryItem::make(m_context.inputText, m_context.translatedText, m_context.sourceLanguage,
                                      m_context.targetLanguage, m_context.selectedService);
-    if (m_favorites.isFavorite(candidate)) {
+    if (isFavorite()) {
         m_favorites.removeFavorite(candidate);
         Q_EMIT toastRequested(tr("Removed"), QStringLiteral("bookmark"));
+    } else if (m_favorites.isFavorite(candidate)) {
+        // Held but not on the disk: saving again is what the click asks for.
+        m_awaitingSave = true;
+        m_favorites.saveFavorites();
     } else if (m_favorites.addFavorite(candidate)) {
-        Q_EMIT toastRequested(tr("Added"), QStringLiteral("bookmark.fill"));
+        // "Added" only once it is on the disk.
+        m_awaitingSave = true;
     } else {
         // The list was still being read, so the button showed the saved pair as not saved.
         Q_EMIT toastRequested(tr("Already saved"), QStringLiteral("bookmark.fill"));
     }
+}
+
+void TranslatorActionBar::favoriteSaveFinished(bool saved) {
+    refreshFavoriteSymbol();
+    if (!std::exchange(m_awaitingSave, false))
+        return;
+    if (saved)
+        Q_EMIT toastRequested(tr("Added"), QStringLiteral("bookmark.fill"));
+    else
+        Q_EMIT toastRequested(tr("Not saved"), QStringLiteral("bookmark"));
 }
 
 void TranslatorActionBar::toggleSpeech() {

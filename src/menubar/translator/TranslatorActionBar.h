@@ -54,13 +54,14 @@ public:
 
     void copyTranslation();
     // Saves the shown pair as a favorite, or removes it when it is one; the icon follows the store. A
-    // pair found saved once the list has been read is left as it is.
+    // pair found saved once the list has been read is left as it is. "Added" is told, and the pair
+    // shown saved, once the list is on the disk; a pair held but not written is saved again.
     void toggleFavorite();
     void toggleSpeech();
     void openRewriteOptions();
     void rewriteTranslation(RewriteStyle style);
 
-    // The shown pair of texts is saved as a favorite.
+    // The shown pair of texts is saved as a favorite, on the disk.
     bool isFavorite() const;
     bool isRewriting() const { return m_isRewriting; }
     // The rewritten text is waiting for the old one to fade out.
@@ -92,6 +93,7 @@ private:
     void refresh();
     void refreshFavoriteSymbol();
     void refreshListenSymbol();
+    void favoriteSaveFinished(bool saved);
     void setRewriting(bool rewriting);
     void fadeTo(qreal opacity);
     void setOpacity(qreal opacity);
@@ -100,6 +102,8 @@ private:
     FavoritesManager& m_favorites;
     Context m_context;
     bool m_isRewriting = false;
+    // A click's favorite is on its way to the disk; its outcome is told.
+    bool m_awaitingSave = false;
     RewriteStyle m_rewriteStyle = RewriteStyle::Regenerate;
     qreal m_opacity = 1.0;
     // Each newer output starts a generation; rewrite answers of an older one are dropped.

@@ -8,14 +8,19 @@
 #include "menubar/translator/AttachedPopover.h"
 #include "menubar/translator/RewriteButton.h"
 #include "menubar/translator/RewriteOptionsView.h"
+#include "platform/SettingsWriter.h"
 #include "platform/UserDefaults.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -311,38 +316,78 @@ TEST_F(TranslatorActionBarTest, FavoriteAddsAndRemovesThePairAndFollowsTheStore)
     FavoritesManager& favorites = FavoritesManager::shared();
     favorites.clearFavorites();
     QSignalSpy toasts(m_bar, &TranslatorActionBar::toastRequested);
-    show(QStringLiteral("book"), QStringLiteral("kitap"), TranslationService::Google);
-    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
+    const auto toast = [&](qsizetype n) {
+        return n < toasts.size()
+                   ? toasts.at(n).at(0).toString() + QLatin1Char(' ') + toasts.at(n).at(1).toString()
+                   : QString();
+    };
+    // A pair the settings could not write is neither told as added nor shown saved: it is held, and the
+    // next click saves it again.
+    const QString values = UserDefaults::standard().valuesPath();
+    const QString aside = values + QStringLiteral("-aside");
+    struct Case {
+        const char* name;
+        std::function<void()> fail;
+        std::function<void()> mend;
+    };
+    const Case cases[] = {
+        {"written", nullptr, nullptr},
+        {"a full disk",
+         [] {
+             SettingsWriter::setWriteForTesting([](int, const void*, size_t, off_t) -> ssize_t {
+                 errno = ENOSPC;
+                 return -1;
+             });
+         },
+         [] { SettingsWriter::setWriteForTesting(nullptr); }},
+        {"a link at the values folder",
+         [&] { ASSERT_TRUE(QDir().rename(values, aside) && QFile::link(aside, values)); },
+         [&] { ASSERT_TRUE(QFile::remove(values) && QDir().rename(aside, values)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        toasts.clear();
+        show(QStringLiteral("book"), QStringLiteral("kitap"), TranslationService::Google);
+        EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
+        if (c.fail) {
+            c.fail();
+            QTest::mouseClick(m_bar->favoriteButton(), Qt::LeftButton);
+            EXPECT_TRUE(waitUntil([&] { return !toasts.isEmpty(); }));
+            EXPECT_EQ(toast(0), QStringLiteral("Not saved bookmark"));
+            EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
+            EXPECT_EQ(favorites.favorites().size(), 1);
+            c.mend();
+            toasts.clear();
+        }
+        QTest::mouseClick(m_bar->favoriteButton(), Qt::LeftButton);
+        EXPECT_TRUE(waitUntil([&] { return !toasts.isEmpty(); }));
+        EXPECT_EQ(toast(0), QStringLiteral("Added bookmark.fill"));
+        ASSERT_EQ(favorites.favorites().size(), 1);
+        const TranslationHistoryItem saved = favorites.favorites().first();
+        EXPECT_EQ(saved.sourceText, QStringLiteral("book"));
+        EXPECT_EQ(saved.translatedText, QStringLiteral("kitap"));
+        EXPECT_EQ(saved.sourceLanguage.code, QStringLiteral("en"));
+        EXPECT_EQ(saved.targetLanguage.code, QStringLiteral("tr"));
+        EXPECT_EQ(saved.service, TranslationService::Google);
+        EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark.fill"));
 
-    QTest::mouseClick(m_bar->favoriteButton(), Qt::LeftButton);
-    ASSERT_EQ(favorites.favorites().size(), 1);
-    const TranslationHistoryItem saved = favorites.favorites().first();
-    EXPECT_EQ(saved.sourceText, QStringLiteral("book"));
-    EXPECT_EQ(saved.translatedText, QStringLiteral("kitap"));
-    EXPECT_EQ(saved.sourceLanguage.code, QStringLiteral("en"));
-    EXPECT_EQ(saved.targetLanguage.code, QStringLiteral("tr"));
-    EXPECT_EQ(saved.service, TranslationService::Google);
-    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark.fill"));
+        // The same texts with other languages and another provider are the same favorite.
+        m_bar->setContext({QStringLiteral("book"), QStringLiteral("kitap"),
+                           Language::find(QStringLiteral("de")), Language::find(QStringLiteral("tr")),
+                           TranslationService::DeepL});
+        EXPECT_TRUE(m_bar->isFavorite());
+        QTest::mouseClick(m_bar->favoriteButton(), Qt::LeftButton);
+        EXPECT_TRUE(favorites.favorites().isEmpty());
+        EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
+        EXPECT_EQ(toast(1), QStringLiteral("Removed bookmark"));
+    }
 
-    // The same texts with other languages and another provider are the same favorite.
-    m_bar->setContext({QStringLiteral("book"), QStringLiteral("kitap"), Language::find(QStringLiteral("de")),
-                       Language::find(QStringLiteral("tr")), TranslationService::DeepL});
-    EXPECT_TRUE(m_bar->isFavorite());
-    QTest::mouseClick(m_bar->favoriteButton(), Qt::LeftButton);
-    EXPECT_TRUE(favorites.favorites().isEmpty());
-    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
-
-    ASSERT_EQ(toasts.size(), 2);
-    EXPECT_EQ(toasts.at(0).at(0).toString(), QStringLiteral("Added"));
-    EXPECT_EQ(toasts.at(0).at(1).toString(), QStringLiteral("bookmark.fill"));
-    EXPECT_EQ(toasts.at(1).at(0).toString(), QStringLiteral("Removed"));
-    EXPECT_EQ(toasts.at(1).at(1).toString(), QStringLiteral("bookmark"));
-
-    // A change made elsewhere (a history row, the favorites window) shows at once.
+    // A change made elsewhere (a history row, the favorites window) shows once it is saved.
     favorites.addFavorite(TranslationHistoryItem::make(
         QStringLiteral("book"), QStringLiteral("kitap"), Language::find(QStringLiteral("en")),
         Language::find(QStringLiteral("tr")), TranslationService::Google));
-    EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark.fill"));
+    EXPECT_TRUE(
+        waitUntil([&] { return m_bar->favoriteButton()->symbol() == QStringLiteral("bookmark.fill"); }));
     favorites.clearFavorites();
     EXPECT_EQ(m_bar->favoriteButton()->symbol(), QStringLiteral("bookmark"));
 
