@@ -96,8 +96,8 @@ public:
     bool ok() const { return !xcb_connection_has_error(m_connection); }
     void keys(const std::vector<std::uint8_t>& keycodes, bool down) {
         for (std::uint8_t keycode : keycodes)
-            xcb_test_fake_input(m_connection, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode, XCB_CURRENT_TIME,
-                                XCB_NONE, 0, 0, 0);
+            xcb_test_fake_input(m_connection, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode,
+                                XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
         xcb_flush(m_connection);
     }
 

@@ -10,8 +10,8 @@
 #include "platform/x11/XkbKeyNames.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QAbstractNativeEventFilter>
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -279,8 +279,8 @@ TEST_F(HotKeysTest, APressEndsWithItsReleaseWhereverTheServerReportsIt) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         downs = ups = 0;
-        ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                             QString::number(other.windowId())}));
+        ASSERT_TRUE(xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(other.windowId())}));
         if (c.before) {
             c.before();
             ASSERT_TRUE(waitUntil([] { return QApplication::activeWindow() != nullptr; }));
@@ -294,8 +294,8 @@ TEST_F(HotKeysTest, APressEndsWithItsReleaseWhereverTheServerReportsIt) {
             shown->hide();
 
         // Back in the other application, the next press acts.
-        ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                             QString::number(other.windowId())}));
+        ASSERT_TRUE(xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(other.windowId())}));
         ASSERT_NO_FATAL_FAILURE(pressAsAPerson(QStringLiteral("ctrl+alt+k")));
         EXPECT_TRUE(waitUntil([&] { return downs == 2 && ups == 2; })) << "the next press was swallowed";
     }
