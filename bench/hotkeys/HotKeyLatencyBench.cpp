@@ -1,6 +1,7 @@
 // Hot-key latency: from an XTest key press of a registered combination (sent by a second X client) to
 // the handler's call, over 200 presses, next to the X round trip of that client; then how often this
 // process wakes up while a hot key is registered and nothing is pressed. Needs an X display.
+#include "../lib/XTestKeyboard.h"
 #include "keyboardshortcuts/KeyboardShortcuts.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
@@ -48,29 +49,6 @@ qint64 contextSwitches() {
     return total;
 }
 
-// The other application: presses keys through XTest on a connection of its own.
-class Keyboard {
-public:
-    Keyboard()
-        : m_connection(xcb_connect(nullptr, nullptr)) {}
-    ~Keyboard() { xcb_disconnect(m_connection); }
-    bool ok() const { return !xcb_connection_has_error(m_connection); }
-    void key(std::uint8_t keycode, bool down) {
-        xcb_test_fake_input(m_connection, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode, XCB_CURRENT_TIME,
-                            XCB_NONE, 0, 0, 0);
-        xcb_flush(m_connection);
-    }
-    double roundTripMs() {
-        QElapsedTimer timer;
-        timer.start();
-        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
-        return double(timer.nsecsElapsed()) / 1e6;
-    }
-
-private:
-    xcb_connection_t* m_connection;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -100,7 +78,7 @@ int main(int argc, char** argv) {
     const auto control = layout.xKeycode(Key::control.rawValue);
     const auto option = layout.xKeycode(Key::option.rawValue);
     const auto k = layout.xKeycode(Key::k.rawValue);
-    Keyboard keyboard;
+    XTestKeyboard keyboard;
     if (!keyboard.ok() || !control || !option || !k) {
         std::fprintf(stderr, "no second X connection or keys\n");
         return 1;

@@ -8,6 +8,7 @@
 //  - translate and replace: to the editor asking for the pasted text, and to the clipboard given back.
 // A figure with no sample prints "-" and the run fails. Needs an X display with a window manager
 // (bench/shortcut-latency.sh provides one).
+#include "../lib/XTestKeyboard.h"
 #include "keyboardshortcuts/KeyboardShortcuts.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
@@ -87,28 +88,10 @@ bool report(const char* name, const std::vector<double>& values) {
     return true;
 }
 
-// Another client pressing keys through XTest, as a keyboard would.
-class Keyboard {
-public:
-    Keyboard()
-        : m_connection(xcb_connect(nullptr, nullptr)) {}
-    ~Keyboard() { xcb_disconnect(m_connection); }
-    bool ok() const { return !xcb_connection_has_error(m_connection); }
-    void keys(const std::vector<std::uint8_t>& keycodes, bool down) {
-        for (std::uint8_t keycode : keycodes)
-            xcb_test_fake_input(m_connection, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode,
-                                XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        xcb_flush(m_connection);
-    }
-
-private:
-    xcb_connection_t* m_connection;
-};
-
 // Control, Option and the letter go down; the letter is held 0.1 to 0.2 s, with the event loop running,
 // then everything comes up. Returns the moment the letter came up.
-qint64 pressAsAPerson(Keyboard& keyboard, const std::vector<std::uint8_t>& modifiers, std::uint8_t letter,
-                      const QElapsedTimer& clock) {
+qint64 pressAsAPerson(XTestKeyboard& keyboard, const std::vector<std::uint8_t>& modifiers,
+                      std::uint8_t letter, const QElapsedTimer& clock) {
     keyboard.keys(modifiers, true);
     keyboard.keys({letter}, true);
     QEventLoop hold;
@@ -184,7 +167,7 @@ int main(int argc, char** argv) {
     const auto option = layout.xKeycode(Key::option.rawValue);
     const auto t = layout.xKeycode(Key::t.rawValue);
     const auto r = layout.xKeycode(Key::r.rawValue);
-    Keyboard keyboard;
+    XTestKeyboard keyboard;
     if (!keyboard.ok() || !control || !option || !t || !r) {
         std::fprintf(stderr, "no second X connection or keys\n");
         return 1;
