@@ -69,3 +69,21 @@ void Pasteboard::waitForChange(Mode mode, int baseline, int timeoutMs, QObject* 
     connect(timer, &QTimer::timeout, waiter, [finish] { finish(false); });
     timer->start(timeoutMs);
 }
+
+void Pasteboard::restoreOnLateCopy(const PasteboardSnapshot& snapshot, int graceMs, QObject* context) {
+    endLateCopyWatch();
+    auto* watch = new QObject(context);
+    m_lateCopyWatch = watch;
+    QPointer<Pasteboard> self(this);
+    waitForChange(Mode::Clipboard, changeCount(Mode::Clipboard), graceMs, watch,
+                  [self, watch, snapshot](bool changed) {
+                      watch->deleteLater();
+                      // Content of ours is a write of this process (a translation pasted), not that copy.
+                      if (self && changed && !self->isOwnedByThisProcess(Mode::Clipboard))
+                          self->restore(snapshot);
+                  });
+}
+
+void Pasteboard::endLateCopyWatch() {
+    delete m_lateCopyWatch.data();
+}

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -73,6 +74,15 @@ public:
     // `timeoutMs`; listens to the change signal in between, never polls. Nothing runs once `context` is gone.
     void waitForChange(Mode mode, int baseline, int timeoutMs, QObject* context, std::function<void(bool)> done);
 
+    // Puts `snapshot` back when the clipboard next changes to another client's content within `graceMs`:
+    // an application that copies after a synthetic copy gave up waiting would otherwise replace the user's
+    // clipboard for good. One watch at a time; a new one, endLateCopyWatch() or `context` going away ends
+    // the previous one without a restore.
+    void restoreOnLateCopy(const PasteboardSnapshot& snapshot, int graceMs, QObject* context);
+    // Ends the watch without a restore. Called right before new copy keys: their road holds a snapshot of
+    // its own, and their copy must not be undone.
+    void endLateCopyWatch();
+
     // Whether two windows belong to the same client (a requestor window and an application's window).
     virtual bool isSameClient(quint32 windowA, quint32 windowB) const { return windowA == windowB; }
     // Whether the current owner of `mode` belongs to the application whose window is `windowId` (process
@@ -86,4 +96,7 @@ Q_SIGNALS:
     void changed(Pasteboard::Mode mode);
     // Emitted after the request was answered.
     void contentRequested(const Pasteboard::Request& request);
+
+private:
+    QPointer<QObject> m_lateCopyWatch;
 };

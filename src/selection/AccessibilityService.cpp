@@ -193,6 +193,7 @@ void AccessibilityService::copyWithSnapshot(const PasteboardSnapshot& snapshot,
         return;
     }
     Pasteboard& pasteboard = platform().pasteboard();
+    pasteboard.endLateCopyWatch();
     m_pasteboardChangeCount = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
     m_pendingRestore = snapshot;
     if (!platform().keyEventPoster().postKey(rule.copyKey, rule.copyModifiers)) {
@@ -204,8 +205,11 @@ void AccessibilityService::copyWithSnapshot(const PasteboardSnapshot& snapshot,
         Pasteboard::Mode::Clipboard, m_pasteboardChangeCount, CopyWaitMs, this,
         [this, handler = std::move(handler)](bool changed) mutable {
             if (!changed) {
-                // Nothing was copied, so the user's clipboard was never touched.
+                // Nothing was copied yet, so the user's clipboard is untouched; a copy the application
+                // makes after all must not replace it for good.
                 debugLog(kTag, QStringLiteral("📋 nothing copied"));
+                if (m_pendingRestore)
+                    platform().pasteboard().restoreOnLateCopy(*m_pendingRestore, LateCopyGraceMs, this);
                 finishFallback(std::nullopt, std::move(handler));
                 return;
             }

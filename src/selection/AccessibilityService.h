@@ -48,6 +48,9 @@ public:
     static constexpr int AccessibilityBusTimeoutMs = 100;
     static constexpr int SnapshotTimeoutMs = 500;
     static constexpr int CopyWaitMs = 500;
+    // After a copy that came to nothing, how long a late copy by the application still gets the user's
+    // clipboard put back.
+    static constexpr int LateCopyGraceMs = 1500;
     static constexpr int ClipboardReadTimeoutMs = 500;
     // The clipboard fallback runs at most once in this interval.
     static constexpr int CopyCooldownMs = 1500;

@@ -41,6 +41,8 @@ struct SelectionCapture::Attempt {
     // The application owns the clipboard already: it is taken from it before the first copy key.
     bool takeClipboardFirst = false;
     bool restoreNeeded = false;
+    // A copy key went out, so the application may still copy after we gave up.
+    bool keysPosted = false;
     Handler handler;
 };
 
@@ -148,6 +150,7 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
     // A second copy key follows a copy: the user's clipboard is the one from before the first.
     if (attempt->copies == 0)
         attempt->baseline = pasteboard.changeCount(Pasteboard::Mode::Clipboard);
+    pasteboard.endLateCopyWatch();
     attempt->restoreNeeded = true;
     if (attempt->copies == 0 && attempt->takeClipboardFirst)
         pasteboard.clearContents();
@@ -158,6 +161,7 @@ void SelectionCapture::copy(std::shared_ptr<Attempt> attempt) {
         finish(attempt, std::nullopt);
         return;
     }
+    attempt->keysPosted = true;
     debugLog(kTag, QStringLiteral("⌨️ copy key %1").arg(attempt->copies));
     QPointer<SelectionCapture> self(this);
     platform().pasteboard().waitForChange(
@@ -241,8 +245,12 @@ void SelectionCapture::readCopy(std::shared_ptr<Attempt> attempt) {
 void SelectionCapture::finish(std::shared_ptr<Attempt> attempt, std::optional<QString> text) {
     m_pending.removeAll(attempt);
     Pasteboard& pasteboard = platform().pasteboard();
-    if (attempt->restoreNeeded && pasteboard.changeCount(Pasteboard::Mode::Clipboard) != attempt->baseline)
+    if (attempt->restoreNeeded && pasteboard.changeCount(Pasteboard::Mode::Clipboard) != attempt->baseline) {
         pasteboard.restore(attempt->snapshot);
+    } else if (attempt->keysPosted) {
+        // The application may still copy after we gave up: that must not replace the user's clipboard.
+        pasteboard.restoreOnLateCopy(attempt->snapshot, LateCopyGraceMs, this);
+    }
     std::optional<CapturedSelection> result;
     if (isUsable(text))
         result = CapturedSelection{*text, attempt->application};

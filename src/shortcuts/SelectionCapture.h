@@ -27,6 +27,9 @@ public:
     static constexpr int SnapshotTimeoutMs = 500;
     // Each copy key gets this long to fill the clipboard; a second one follows a silent first.
     static constexpr int CopyWaitMs = 500;
+    // After copy keys that copied nothing, how long a late copy by the application still gets the user's
+    // clipboard put back.
+    static constexpr int LateCopyGraceMs = 1500;
     static constexpr int ReadTimeoutMs = 500;
     // The copied text is read once the clipboard has been quiet this long after the copy; a clipboard
     // that keeps changing is read after this many changes.

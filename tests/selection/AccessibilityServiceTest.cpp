@@ -5,6 +5,7 @@
 #include "platform/MainQueue.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -243,12 +244,41 @@ TEST_F(AccessibilityServiceTest, FallbackRunsAtMostOncePerCooldown) {
 }
 
 TEST_F(AccessibilityServiceTest, NothingCopiedLeavesTheClipboardUntouched) {
-    pasteboard().setExternalContent(userClipboard());
-    const int count = pasteboard().changeCount(Mode::Clipboard);
-    EXPECT_FALSE(read(m_service));
-    EXPECT_EQ(keys().posted.size(), 1);
-    EXPECT_EQ(pasteboard().writeCount(), 0);
-    EXPECT_EQ(pasteboard().changeCount(Mode::Clipboard), count);
+    const PasteboardSnapshot late = [] {
+        PasteboardSnapshot s;
+        s.items.append({QStringLiteral("text/plain"), QByteArray("late copy")});
+        return s;
+    }();
+    struct Case {
+        const char* name;
+        // The application copies this long after the read gave up; a copy after the grace stays.
+        std::optional<int> lateCopyAfterMs;
+        int writes;
+        PasteboardSnapshot expected;
+    };
+    const Case cases[] = {
+        {"nothing copied", std::nullopt, 0, userClipboard()},
+        {"a copy that comes after the read gave up", 300, 1, userClipboard()},
+        {"a copy that comes after the grace", AccessibilityService::LateCopyGraceMs + 300, 0, late},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        keys().posted.clear();
+        pasteboard().setExternalContent(userClipboard());
+        const int count = pasteboard().changeCount(Mode::Clipboard);
+        const int writesBefore = pasteboard().writeCount();
+        AccessibilityService service;
+        EXPECT_FALSE(read(service));
+        EXPECT_EQ(keys().posted.size(), 1);
+        EXPECT_EQ(pasteboard().changeCount(Mode::Clipboard), count);
+        if (c.lateCopyAfterMs) {
+            QTimer::singleShot(*c.lateCopyAfterMs, &pasteboard(),
+                               [&] { pasteboard().setExternalContent(late); });
+            runQueuedWork(*c.lateCopyAfterMs);
+        }
+        EXPECT_EQ(pasteboard().writeCount() - writesBefore, c.writes);
+        EXPECT_EQ(pasteboard().contents().items, c.expected.items);
+    }
 }
 
 TEST_F(AccessibilityServiceTest, UnansweringClipboardOwnerIsNeverOverwritten) {

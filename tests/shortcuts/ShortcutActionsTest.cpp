@@ -343,11 +343,18 @@ TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsThe
         int minimumMs;
         // Writes of ours: the user's clipboard put back, where a copy replaced it.
         int writes;
+        // The application copies this long after the capture gave up; a copy after the grace stays.
+        std::optional<int> lateCopyAfterMs = std::nullopt;
     } cases[] = {
+        // Each row's copy keys come within the grace of the row before, which must not undo their copy.
         {"nothing selected", std::nullopt, 2 * SelectionCapture::CopyWaitMs - 50, 0},
         // The clipboard changes, but holds no text.
         {"an image selected", image, 2 * SelectionCapture::CopySettleMs - 50, 1},
         {"an empty text copied", emptyText, 2 * SelectionCapture::CopySettleMs - 50, 1},
+        {"a copy that comes after the capture gave up", std::nullopt, 2 * SelectionCapture::CopyWaitMs - 50,
+         1, 300},
+        {"a copy that comes after the grace", std::nullopt, 2 * SelectionCapture::CopyWaitMs - 50, 0,
+         SelectionCapture::LateCopyGraceMs + 300},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -364,9 +371,19 @@ TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsThe
         m_manager.handleTranslateAndReplaceShortcut();
         ASSERT_TRUE(waitForCapture());
         EXPECT_GE(clock.elapsed(), c.minimumMs);
+        PasteboardSnapshot expected = userClipboard();
+        if (c.lateCopyAfterMs) {
+            QTimer::singleShot(*c.lateCopyAfterMs, &pasteboard(),
+                               [this] { pasteboard().setExternalString(QStringLiteral("late copy")); });
+            runQueuedWork(*c.lateCopyAfterMs);
+            if (*c.lateCopyAfterMs > SelectionCapture::LateCopyGraceMs)
+                expected.items = {{QStringLiteral("text/plain"), QByteArray("late copy")}};
+        }
         EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+C")}));
         EXPECT_EQ(pasteboard().writeCount() - writesBefore, c.writes);
-        EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+        EXPECT_EQ(pasteboard().contents().items, expected.items);
+        if (expected.items != userClipboard().items)
+            pasteboard().setExternalContent(userClipboard());
         ASSERT_TRUE(m_manager.errorAlert());
         EXPECT_EQ(m_manager.errorAlert()->informativeText(), KeyboardShortcutManager::copyFailedMessage);
         m_manager.errorAlert()->close();
