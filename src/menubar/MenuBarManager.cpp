@@ -308,6 +308,9 @@ void MenuBarManager::showPopover() {
         return;
     }
     placePopover();
+    // Our window that had the keyboard may lose it meanwhile to the grab of the hot key that opened the
+    // translator, and the application seems to go inactive: no other application took the keyboard.
+    m_popover->expectActivation();
     QPointer<PopoverWindow> popover(m_popover);
     MainQueue::asyncAfter(activationDelayMs, [popover] {
         if (popover && popover->isVisible()) {

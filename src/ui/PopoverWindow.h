@@ -74,6 +74,8 @@ public:
     // Takes the keyboard (a popover that accepts focus). Until the window manager has given it, a
     // deactivation still on its way from the previously focused window does not close the popover.
     void activate();
+    // As activate() for a popover whose activation is asked for a moment later.
+    void expectActivation() { m_activationPending = true; }
 
     QRect anchor() const { return m_anchor; }
     Edge edge() const { return m_placement.edge; }

@@ -490,17 +490,29 @@ TEST_F(ShortcutRoad, WithAlwaysOnTopTheShortcutsOpenThePopoverAndOnlyEscapeClose
 TEST_F(ShortcutRoad, AShortcutPressedInOurWindowsActsAgainInXterm) {
     Client xterm(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("60x10+100+100")});
     ASSERT_TRUE(xterm.waitForFocus());
-    const std::optional<QRect> icon = waitForTrayIcon();
+    std::optional<QRect> icon = waitForTrayIcon();
     ASSERT_TRUE(icon);
     const struct {
+        bool alwaysOnTop;
         const char* entry;
         QString window;
+        int holdMs;
     } windows[] = {
-        {"Settings", AppUnderTest::settingsWindow},
-        {"About Quillora", QStringLiteral("^About Quillora$")},
+        {true, "Settings", AppUnderTest::settingsWindow, 150},
+        {true, "About Quillora", QStringLiteral("^About Quillora$"), 150},
+        // Stacked as any window, the translator still opens over the active window of ours and stays.
+        {false, "Settings", AppUnderTest::settingsWindow, 150},
+        {false, "About Quillora", QStringLiteral("^About Quillora$"), 1000},
     };
     for (const auto& w : windows) {
-        SCOPED_TRACE(w.entry);
+        SCOPED_TRACE(testing::Message() << w.entry << " alwaysOnTop " << w.alwaysOnTop);
+        if (!w.alwaysOnTop && m_app.setting(QStringLiteral("alwaysOnTop")).toBool()) {
+            ASSERT_EQ(m_app.stop(), 0);
+            m_app.setSetting(QStringLiteral("alwaysOnTop"), false);
+            ASSERT_TRUE(m_app.start(&m_api, 30000, AppUnderTest::fullSetupLine));
+            icon = waitForTrayIcon();
+            ASSERT_TRUE(icon);
+        }
         // Left with the focus while the shortcut is pressed: the key's release goes to no window of ours.
         // The menu holds "About Quillora" above the rest while the app has a taskbar entry, as it has here.
         ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(),
@@ -510,9 +522,9 @@ TEST_F(ShortcutRoad, AShortcutPressedInOurWindowsActsAgainInXterm) {
         const std::optional<quint32> window = m_app.waitForWindow(w.window);
         ASSERT_TRUE(window);
         ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*window));
-        ASSERT_TRUE(pressAsAPerson(QStringLiteral("ctrl+alt+m")));
+        ASSERT_TRUE(pressAsAPerson(QStringLiteral("ctrl+alt+m"), w.holdMs));
         std::optional<quint32> popover = m_app.waitForWindow(AppUnderTest::translatorWindow);
-        ASSERT_TRUE(popover);
+        ASSERT_TRUE(popover) << "the translator closed at once";
         ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
         ASSERT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
