@@ -21,20 +21,36 @@ if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" bash "$0" "$@"
 fi
 
-# Inside the virtual display: a window manager and a tray, then the tests.
+# Inside the virtual display: a window manager and a tray, then the tests. On a busy machine either may
+# take long to come up; a tray that ended before it docked anything is started again, and the tests do not
+# start without one.
+tray_log=build/ci/trayer.log
+: >"$tray_log"
 openbox >/dev/null 2>&1 &
 wm_pid=$!
-trayer --edge top --align right --widthtype request --height 24 --transparent true >/dev/null 2>&1 &
-tray_pid=$!
+tray_pid=
 trap 'kill $wm_pid $tray_pid 2>/dev/null || true' EXIT
-for _ in $(seq 1 50); do
+for _ in $(seq 1 600); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
 done
 # Quillora opens its popover at start when it finds no tray, so the tray must be up first.
-for _ in $(seq 1 50); do
-  xdotool search --classname trayer >/dev/null 2>&1 && break
-  sleep 0.1
+tray_up() { xdotool search --classname trayer >/dev/null 2>&1; }
+for _ in 1 2 3; do
+  trayer --edge top --align right --widthtype request --height 24 --transparent true >>"$tray_log" 2>&1 &
+  tray_pid=$!
+  for _ in $(seq 1 600); do
+    tray_up && break 2
+    kill -0 "$tray_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "test.sh: the tray did not come up; starting it again" >&2
+  kill "$tray_pid" 2>/dev/null || true
 done
+if ! tray_up; then
+  echo "test.sh: no system tray on the test display; its output:" >&2
+  cat "$tray_log" >&2
+  exit 1
+fi
 
 ctest --test-dir build/ci --output-on-failure -j "$(nproc)" "$@"
