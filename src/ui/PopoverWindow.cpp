@@ -1,6 +1,8 @@
 #include "ui/PopoverWindow.h"
 
+#include "platform/HotKeyService.h"
 #include "platform/MemoryTuning.h"
+#include "platform/Platform.h"
 
 #include "ui/Color.h"
 #include "ui/Compositor.h"
@@ -445,6 +447,10 @@ void PopoverWindow::handleApplicationStateChanged(Qt::ApplicationState state) {
     const Qt::ApplicationState previous = m_applicationState;
     m_applicationState = state;
     if (m_behavior == Behavior::ApplicationDefined || !isVisible() || m_activationPending)
+        return;
+    // A hot key of ours held down has its grab take the keyboard from our focused window, and the toolkit
+    // takes that for the application going inactive; no other application has the keyboard then.
+    if (hasPlatform() && platform().hotKeyService().isHotKeyHeld())
         return;
     // A list or menu opened from inside the popover activates this application while it is open and
     // deactivates it again when it closes; no other application became active.
