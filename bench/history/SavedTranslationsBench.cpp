@@ -161,7 +161,7 @@ void BM_RemoveClickInFavoritesWindow(benchmark::State& state) {
     double longest = 0;
     for (auto _ : state) {
         const QRect row = list->visualRect(list->model()->index(0, 0));
-        const QPoint button = view.delegate()->buttonRect(row, manager.model()->item(0)).center();
+        const QPoint button = view.delegate()->buttonRect(row, list->model()->index(0, 0)).center();
         QElapsedTimer timer;
         timer.start();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, button);
