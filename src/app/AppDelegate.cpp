@@ -114,9 +114,8 @@ void AppDelegate::startBasicServices() {
     setSettingsWindowProvider([]() -> QWidget* { return SettingsWindowManager::shared().settingsWindow(); });
 
     // Changes that could not be saved stay in memory and are tried again; the user learns of it here.
-    connect(&defaults(), &UserDefaults::writeFailed, this, [](const QString& reason) {
-        GlobalToastManager::shared().show(tr("Settings could not be saved: %1").arg(reason),
-                                          QStringLiteral("exclamationmark.triangle"));
+    connect(&defaults(), &UserDefaults::writeFailed, this, [](const QString& message) {
+        GlobalToastManager::shared().show(message, QStringLiteral("exclamationmark.triangle"));
     });
 
     startTranslationListening();

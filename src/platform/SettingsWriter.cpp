@@ -3,6 +3,9 @@
 #include "platform/IniFormat.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,10 +15,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <vector>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,11 +34,27 @@ const QString kJournalSuffix = QStringLiteral(".journal");
 constexpr int kMaxJournalRecords = 512;
 constexpr qsizetype kMinJournalLimit = 64 * 1024;
 
-quint64 inodeOf(int dir, const QByteArray& name) {
-    struct stat info {};
-    if (::fstatat(dir, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-        return 0;
-    return quint64(info.st_ino);
+// A journal's first line names the file it applies to by what that file holds, so that the journal
+// follows the folder wherever it is copied; a file renamed in over it holds something else.
+QByteArray journalHeader(QByteArrayView base) {
+    return kJournalMagic + " 2 " + QByteArray::number(base.size()) + ' ' +
+           QCryptographicHash::hash(base, QCryptographicHash::Sha1).toHex() + '\n';
+}
+
+// Whether a journal's first line (without its end) names `base`. An earlier version named the file by
+// its inode and size: a copy of the folder has other inodes, so a size alike is taken for the file,
+// rather than lose the records (a file renamed in over it rarely has the very same size).
+bool journalNames(QByteArrayView header, QByteArrayView base, bool* older) {
+    const QList<QByteArray> fields = header.toByteArray().split(' ');
+    *older = fields.size() == 3;
+    bool ok = false;
+    if (fields[0] != kJournalMagic)
+        return false;
+    if (*older)
+        return fields[1].toULongLong(&ok) > 0 && ok && fields[2].toLongLong(&ok) == base.size() && ok;
+    // The digest is taken only of a file of the size named.
+    return fields.size() == 4 && fields[1] == "2" && fields[2].toLongLong(&ok) == base.size() && ok &&
+           journalHeader(base).chopped(1) == header;
 }
 
 // A file descriptor closed with its owner.
@@ -61,10 +82,33 @@ int openFolder(const QString& path) {
     return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-QString failureText(const QString& path, int error) {
-    const QString reason = QString::fromLocal8Bit(std::strerror(error));
-    qWarning("UserDefaults: cannot write %s: %s", qPrintable(path), qPrintable(reason));
-    return reason;
+// What the user is told of a file that could not be written; `fileName` names what it holds, when the
+// path does not.
+QString failureText(const QString& path, int error, const QString& fileName = {}) {
+    qWarning("UserDefaults: cannot write %s: %s", qPrintable(path), std::strerror(error));
+    return SettingsWriter::notSaved(fileName.isEmpty() ? QFileInfo(path).fileName() : fileName, error);
+}
+
+// The file a path names, its links followed (one that points at nothing names where the file is to be
+// made); `linked` tells whether there was one. Nothing, with errno set, when the links go round.
+std::optional<QByteArray> followLinks(QByteArray path, bool* linked) {
+    *linked = false;
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.constData(), target, sizeof target);
+        if (length < 0)
+            return errno == EINVAL || errno == ENOENT ? std::optional<QByteArray>(path) : std::nullopt;
+        if (length == ssize_t(sizeof target)) {
+            errno = ENAMETOOLONG;
+            return std::nullopt;
+        }
+        const QByteArray link(target, length);
+        const qsizetype slash = path.lastIndexOf('/');
+        path = link.startsWith('/') || slash < 0 ? link : path.first(slash + 1) + link;
+        *linked = true;
+    }
+    errno = ELOOP;
+    return std::nullopt;
 }
 
 std::atomic<SettingsWriter::WriteFunction> g_write = nullptr;
@@ -89,9 +133,13 @@ bool writeAll(int fd, QByteArrayView bytes, off_t offset) {
 
 // Replaces the file `name` of the folder `dir` (or the path `name`, with AT_FDCWD) once the new bytes
 // are on the disk whole: a full disk may tell only at the flush or the sync, and the old file must then
-// stay. Nothing when it worked, else the reason.
-std::optional<QString> replaceFile(int dir, const QByteArray& name, const QByteArray& bytes) {
+// stay. The new file is the user's alone, or has the old one's mode when `keepMode`. Nothing when it
+// worked, else the reason.
+std::optional<QString> replaceFile(int dir, const QByteArray& name, const QByteArray& bytes,
+                                   bool keepMode = false) {
     const QString path = QFile::decodeName(name);
+    struct stat old {};
+    keepMode = keepMode && ::fstatat(dir, name.constData(), &old, 0) == 0 && S_ISREG(old.st_mode);
     QByteArray temp;
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
@@ -103,7 +151,8 @@ std::optional<QString> replaceFile(int dir, const QByteArray& name, const QByteA
     if (fd < 0)
         return failureText(path, errno);
     struct stat info {};
-    bool ok = writeAll(fd, bytes, 0) && ::fsync(fd) == 0 && ::fstat(fd, &info) == 0;
+    bool ok = (!keepMode || ::fchmod(fd, old.st_mode & 07777) == 0) && writeAll(fd, bytes, 0) &&
+              ::fsync(fd) == 0 && ::fstat(fd, &info) == 0;
     int error = errno;
     if (ok && info.st_size != bytes.size()) {
         ok = false;
@@ -123,19 +172,18 @@ std::optional<QString> replaceFile(int dir, const QByteArray& name, const QByteA
     return failureText(path, error);
 }
 
-// Appends to a journal known to hold `size` bytes (none: it is begun afresh). A journal that is not
-// the one counted (removed or replaced by someone else) is not appended to, and a link there is not
-// followed out of the folder. A failed append leaves the journal as it was, so that the next change is
-// a small append again rather than a rewrite the disk may have no room for.
+// Appends to a journal known to hold `size` bytes (none: it is begun afresh, where nothing is). A
+// journal that is not the one counted (removed or replaced by someone else) is not appended to, nor
+// one with a second name, and a link there is not followed out of the folder. A failed append leaves
+// the journal as it was, so that the next change is a small append again rather than a rewrite the disk
+// may have no room for.
 bool appendJournal(int dir, const QByteArray& name, qsizetype size, const QByteArray& record) {
-    if (size == 0 && ::unlinkat(dir, name.constData(), 0) != 0 && errno != ENOENT)
-        return false;
     const int fd = ::openat(dir, name.constData(),
                             O_WRONLY | O_CLOEXEC | O_NOFOLLOW | (size == 0 ? O_CREAT | O_EXCL : 0), 0600);
     if (fd < 0)
         return false;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != size) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 || info.st_size != size) {
         ::close(fd);
         return false;
     }
@@ -155,10 +203,10 @@ bool appendJournal(int dir, const QByteArray& name, qsizetype size, const QByteA
 
 std::atomic<SettingsWriter::ReadFunction> g_read = nullptr;
 
-// Reads an open file whole, with its inode. Only a regular file is read, and only whole: a read that
+// Reads an open file whole. Only a regular file is read, and only whole: a read that
 // fails partway (a failing disk, a network file system) or ends short of the size the file had when
 // opened gives nothing, not the part read. Sets errno when it fails.
-std::optional<QByteArray> readOpened(int fd, quint64* inode) {
+std::optional<QByteArray> readOpened(int fd) {
     const SettingsWriter::ReadFunction read = g_read.load();
     struct stat info {};
     std::optional<QByteArray> bytes;
@@ -166,7 +214,6 @@ std::optional<QByteArray> readOpened(int fd, quint64* inode) {
     } else if (!S_ISREG(info.st_mode)) {
         errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
     } else {
-        *inode = quint64(info.st_ino);
         QByteArray buffer(qsizetype(info.st_size) + 1, Qt::Uninitialized);
         qsizetype length = 0;
         for (;;) {
@@ -193,12 +240,12 @@ std::optional<QByteArray> readOpened(int fd, quint64* inode) {
     return bytes;
 }
 
-// Reads a file of the values folder whole, with the inode it was read from; a link is not followed.
-std::optional<QByteArray> readPrivateFile(int dir, const QByteArray& name, quint64* inode) {
+// Reads a file of the values folder whole; a link is not followed.
+std::optional<QByteArray> readPrivateFile(int dir, const QByteArray& name) {
     const int fd = ::openat(dir, name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
-    return readOpened(fd, inode);
+    return readOpened(fd);
 }
 
 struct Edit {
@@ -384,6 +431,7 @@ void SettingsWriter::write(Pending& job) {
             job.values.insert(it.key(), it.value());
     }
     const QString reported = std::exchange(m_failure, QString());
+    m_notices.clear();
 
     // A value leaving the INI file is in its own file first; one coming back is in the INI file before
     // its own file goes. A crash between the two leaves it in both places, where its own file counts.
@@ -391,7 +439,7 @@ void SettingsWriter::write(Pending& job) {
     if (!job.values.isEmpty()) {
         folder.reset(openPrivateFolder(m_valuesDir));
         if (!folder.valid())
-            m_failure = failureText(m_valuesDir, errno);
+            m_failure = failureText(m_valuesDir, errno, fileNameOf(job.values.firstKey()));
     }
     m_folder = folder.get();
     QList<Written> written;
@@ -406,7 +454,11 @@ void SettingsWriter::write(Pending& job) {
     if (job.ini) {
         const QByteArray bytes = IniFormat::encode(*job.ini);
         if (bytes != m_iniOnDisk) {
-            if (auto error = replaceFile(AT_FDCWD, QFile::encodeName(m_iniPath), bytes)) {
+            // A link the user keeps there (a folder of dotfiles) stays, and what it points to is replaced.
+            bool linked = false;
+            const auto target = followLinks(QFile::encodeName(m_iniPath), &linked);
+            if (auto error = target ? replaceFile(AT_FDCWD, *target, bytes, linked)
+                                    : std::optional<QString>(failureText(m_iniPath, errno))) {
                 m_failure = *error;
                 m_failed.ini = std::move(job.ini);
             } else {
@@ -419,8 +471,10 @@ void SettingsWriter::write(Pending& job) {
             m_failed.values.insert(it.key(), nullptr);
     }
     m_folder = -1;
-    if (m_outcome && (m_failure != reported || !written.isEmpty()))
-        m_outcome(m_failure != reported ? std::optional<QString>(m_failure) : std::nullopt, written);
+    if (m_outcome && (m_failure != reported || !written.isEmpty() || !m_notices.isEmpty())) {
+        m_outcome(m_failure != reported ? std::optional<QString>(m_failure) : std::nullopt, written,
+                  m_notices);
+    }
 }
 
 bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText>& text) {
@@ -438,11 +492,9 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
     OnDisk& disk = *found;
     if (disk.bytes == bytes)
         return true;
-    QByteArray record;
-    if (disk.journalBytes == 0) {
-        record = kJournalMagic + ' ' + QByteArray::number(disk.inode) + ' ' +
-                 QByteArray::number(disk.baseSize) + '\n';
-    }
+    // Without a journal, the file holds what the store last read or wrote.
+    const QByteArray header = disk.journalBytes == 0 ? journalHeader(disk.bytes) : QByteArray();
+    QByteArray record = header;
     const std::vector<Edit> edits = editsBetween(disk.bytes, bytes);
     for (const Edit& edit : edits) {
         record += QByteArray::number(edit.offset) + ' ' + QByteArray::number(edit.removed) + ' ' +
@@ -451,10 +503,16 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
         record += '\n';
     }
     const qsizetype limit = std::max(kMinJournalLimit, disk.baseSize / 8);
-    if (!disk.appendable || disk.inode == 0 || disk.journalRecords >= kMaxJournalRecords ||
-        disk.journalBytes + record.size() > limit ||
-        !appendJournal(m_folder, name + QFile::encodeName(kJournalSuffix), disk.journalBytes, record))
+    const QByteArray journal = name + QFile::encodeName(kJournalSuffix);
+    if (!disk.appendable || disk.journalRecords >= kMaxJournalRecords ||
+        disk.journalBytes + record.size() > limit)
         return rewrite(key, bytes);
+    if (disk.journalBytes == 0)
+        clearJournal(journal);
+    if (!appendJournal(m_folder, journal, disk.journalBytes, record))
+        return rewrite(key, bytes);
+    if (disk.journalBytes == 0)
+        disk.journalHeader = header.chopped(1);
     disk.bytes = bytes;
     disk.journalBytes += record.size();
     disk.journalRecords += int(edits.size());
@@ -463,17 +521,59 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
 
 bool SettingsWriter::rewrite(const QString& key, const QByteArray& bytes) {
     const QByteArray name = QFile::encodeName(fileNameOf(key));
+    const QByteArray journal = name + QFile::encodeName(kJournalSuffix);
+    const auto known = m_onDisk.constFind(key);
+    const QByteArray applied = known != m_onDisk.cend() ? known->journalHeader : QByteArray();
+    bool older = false;
+    // The journal applied belongs to the file about to be replaced, which its first line tells even if
+    // its removal after never happens; one that would name the new file too goes first. One not applied
+    // is kept aside before the new file could be taken for its own.
+    if (applied.isEmpty())
+        clearJournal(journal);
+    else if (journalNames(applied, bytes, &older))
+        ::unlinkat(m_folder, journal.constData(), 0);
     if (auto error = replaceFile(m_folder, name, bytes)) {
         m_failure = *error;
         // What is on disk is read again before the next change.
         m_onDisk.remove(key);
         return false;
     }
-    // The old journal belongs to the file just replaced, which its inode tells even if this removal
-    // never happens.
-    ::unlinkat(m_folder, (name + QFile::encodeName(kJournalSuffix)).constData(), 0);
-    m_onDisk.insert(key, OnDisk{bytes, inodeOf(m_folder, name), bytes.size(), 0, 0, true});
+    if (!applied.isEmpty())
+        ::unlinkat(m_folder, journal.constData(), 0);
+    m_onDisk.insert(key, OnDisk{bytes, bytes.size(), 0, 0, true, {}});
     return true;
+}
+
+void SettingsWriter::clearJournal(const QByteArray& name) {
+    struct stat info {};
+    if (::fstatat(m_folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    // Nothing a journal could hold.
+    if (!S_ISREG(info.st_mode) || info.st_size == 0) {
+        ::unlinkat(m_folder, name.constData(), 0);
+        return;
+    }
+    const QByteArray stamp =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1();
+    for (int n = 1; n < 100; ++n) {
+        const QByteArray aside =
+            name + ".unapplied-" + stamp + (n > 1 ? '-' + QByteArray::number(n) : QByteArray());
+        // Never over one kept before.
+        int moved = ::renameat2(m_folder, name.constData(), m_folder, aside.constData(), RENAME_NOREPLACE);
+        if (moved != 0 && errno == EINVAL && ::fstatat(m_folder, aside.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            moved = ::renameat(m_folder, name.constData(), m_folder, aside.constData());
+        if (moved == 0) {
+            qWarning("UserDefaults: %s/%s could not be applied; kept it as %s", qPrintable(m_valuesDir),
+                     name.constData(), aside.constData());
+            m_notices << keptAside(QFile::decodeName(name));
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    // Left where it is: the file begun after it is not the one it names.
+    qWarning("UserDefaults: %s/%s could not be applied nor kept aside: %s", qPrintable(m_valuesDir),
+             name.constData(), std::strerror(errno));
 }
 
 bool SettingsWriter::removeValue(const QString& key) {
@@ -485,6 +585,72 @@ bool SettingsWriter::removeValue(const QString& key) {
         }
     }
     return true;
+}
+
+namespace {
+
+// What a file of the settings holds, as the user knows it.
+QString whatIsIn(const QString& fileName) {
+    if (fileName.startsWith(QLatin1StringView("favoriteTranslations")))
+        return QCoreApplication::translate("UserDefaults", "Favorites");
+    if (fileName.startsWith(QLatin1StringView("translationHistory")))
+        return QCoreApplication::translate("UserDefaults", "History");
+    return QCoreApplication::translate("UserDefaults", "Settings");
+}
+
+} // namespace
+
+QString SettingsWriter::notSaved(const QString& fileName, int error) {
+    const char* why = nullptr;
+    switch (error) {
+    case ENOSPC:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "the disk is full");
+        break;
+    case EDQUOT:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "the disk quota is used up");
+        break;
+    case EIO:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "the disk failed");
+        break;
+    case EROFS:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "the disk is read-only");
+        break;
+    case EACCES:
+    case EPERM:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "no permission");
+        break;
+    case ELOOP:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "a link is in the way");
+        break;
+    case ENOTDIR:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "a file is in the way");
+        break;
+    case EISDIR:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "a folder is in the way");
+        break;
+    case EMFILE:
+    case ENFILE:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "too many open files");
+        break;
+    case ENOMEM:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "out of memory");
+        break;
+    default:
+        break;
+    }
+    const QString reason =
+        why ? QCoreApplication::translate("UserDefaults", why) : QString::fromLocal8Bit(std::strerror(error));
+    return QCoreApplication::translate("UserDefaults", "%1 not saved: %2").arg(whatIsIn(fileName), reason);
+}
+
+QString SettingsWriter::notRead(const QString& fileName) {
+    return QCoreApplication::translate("UserDefaults", "%1 not saved: the file could not be read")
+        .arg(whatIsIn(fileName));
+}
+
+QString SettingsWriter::keptAside(const QString& fileName) {
+    return QCoreApplication::translate("UserDefaults", "%1: changes that did not apply are kept aside")
+        .arg(whatIsIn(fileName));
 }
 
 QString SettingsWriter::fileNameOf(const QString& key) {
@@ -505,8 +671,7 @@ std::optional<QByteArray> SettingsWriter::readFile(const QString& path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
-    quint64 inode = 0;
-    return readOpened(fd, &inode);
+    return readOpened(fd);
 }
 
 std::optional<QString> SettingsWriter::keyOfFileName(const QString& fileName) {
@@ -536,27 +701,28 @@ std::optional<SettingsWriter::OnDisk> SettingsWriter::read(int dir, const QByteA
         qWarning("UserDefaults: cannot read %s: %s", file.constData(), std::strerror(error));
         return std::nullopt;
     };
-    quint64 inode = 0;
-    auto bytes = readPrivateFile(dir, name, &inode);
+    auto bytes = readPrivateFile(dir, name);
     if (!bytes)
         return cannotRead(name);
-    OnDisk disk{*bytes, inode, bytes->size(), 0, 0, true};
+    OnDisk disk{*bytes, bytes->size(), 0, 0, true, {}};
     // Without its journal the file is an older value, as unreadable as none.
     const QByteArray journalName = name + QFile::encodeName(kJournalSuffix);
-    quint64 journalInode = 0;
-    const auto journal = readPrivateFile(dir, journalName, &journalInode);
+    const auto journal = readPrivateFile(dir, journalName);
     if (!journal)
         return errno == ENOENT ? std::optional<OnDisk>(disk) : cannotRead(journalName);
     bool stale = false;
+    bool older = false;
     int records = 0;
-    const bool whole = applyJournal(*bytes, *journal, inode, &stale, &records);
+    const bool whole = applyJournal(*bytes, *journal, &stale, &records, &older);
     if (!stale) {
         disk.bytes = *bytes;
         disk.journalBytes = journal->size();
         disk.journalRecords = records;
+        disk.journalHeader = journal->first(journal->indexOf('\n'));
     }
-    // The next change rewrites the file rather than append after a cut or to another file's journal.
-    disk.appendable = whole;
+    // The next change rewrites the file rather than append after a cut, to another file's journal (kept
+    // aside then) or to one an earlier version began.
+    disk.appendable = whole && !older;
     return disk;
 }
 
@@ -585,16 +751,15 @@ std::optional<QByteArray> SettingsWriter::readValue(const QString& key) {
     return disk->bytes;
 }
 
-bool SettingsWriter::applyJournal(QByteArray& base, QByteArrayView journal, quint64 inode, bool* stale,
-                                  int* records) {
+bool SettingsWriter::applyJournal(QByteArray& base, QByteArrayView journal, bool* stale, int* records,
+                                  bool* older) {
     *stale = false;
     *records = 0;
     qsizetype pos = journal.indexOf('\n');
-    const QList<QByteArray> header =
-        pos < 0 ? QList<QByteArray>() : journal.first(pos).toByteArray().split(' ');
-    bool inodeOk = false, sizeOk = false;
-    if (header.size() != 3 || header[0] != kJournalMagic || header[1].toULongLong(&inodeOk) != inode ||
-        header[2].toLongLong(&sizeOk) != base.size() || !inodeOk || !sizeOk) {
+    bool begunBefore = false;
+    if (older)
+        *older = false;
+    if (pos < 0 || !journalNames(journal.first(pos), base, older ? older : &begunBefore)) {
         *stale = true;
         return false;
     }

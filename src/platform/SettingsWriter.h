@@ -23,11 +23,14 @@ class LazyText;
 // and goes on; a change handed over while a write runs waits, merged with any later one, for the next.
 // Every file is replaced atomically (written aside, then renamed over), except that a small change of a
 // long value is appended to a journal beside its file: "<file>.journal" starts with the identity of the
-// file it applies to (inode and size), then holds splices ("offset removed inserted\n" + the inserted
-// bytes + "\n"). A journal cut short by a crash loses only its last splice; a journal of another file
-// is ignored. Journals are folded into their files when they grow past their limits, so that a quit
-// writes no more than the changes it ends. Files and the values folder are the user's alone; a link
-// at the folder or at a file in it is never read or written through.
+// file it applies to (its size and a digest of its bytes, so that a copy of the folder keeps it), then
+// holds splices ("offset removed inserted\n" + the inserted bytes + "\n"). A journal cut short by a
+// crash loses only its last splice; a journal of another file is not applied, and is kept aside
+// ("<file>.journal.unapplied-<time>") rather than removed. Journals are folded into their files when
+// they grow past their limits, so that a quit writes no more than the changes it ends. Files and the
+// values folder are the user's alone; a link at the folder or at a file in it is never read or written
+// through, nor is a file with a second name written into or its mode changed. A settings file that is
+// a link keeps it: the file it points to is replaced.
 //
 // A file is replaced only once its new content is on the disk whole. What could not be written stays
 // here and is tried again with the next change and when the writer stops.
@@ -39,10 +42,12 @@ public:
         std::shared_ptr<LazyText> text;
         bool saved = false;
     };
-    // Called on the writer thread after each round of writes that wrote values or changed the outcome:
-    // the reason the last write failed, or an empty text once everything is written (nothing when that
-    // is as last told); and what became of each value's text.
-    using Outcome = std::function<void(const std::optional<QString>& failure, const QList<Written>& values)>;
+    // Called on the writer thread after each round of writes that wrote values, changed the outcome or
+    // kept something aside: what to tell the user of the last failed write (see notSaved()), or an empty
+    // text once everything is written (nothing when that is as last told); what became of each value's
+    // text; and what to tell the user once of each journal kept aside.
+    using Outcome = std::function<void(const std::optional<QString>& failure, const QList<Written>& values,
+                                       const QStringList& notices)>;
 
     SettingsWriter(QString iniPath, QString valuesDir, Outcome outcome = {});
     // Writes what is pending, tries once more what failed, and stops.
@@ -79,21 +84,29 @@ public:
 
     static QString fileNameOf(const QString& key);
     static std::optional<QString> keyOfFileName(const QString& fileName);
-    // Applies a journal's splices to `base` (of the file with that inode), counting them in `records`;
-    // false when it belongs to another file (`stale`) or was cut short (the splices before the cut are
-    // applied).
-    static bool applyJournal(QByteArray& base, QByteArrayView journal, quint64 inode, bool* stale,
-                             int* records);
+    // Applies a journal's splices to `base`, counting them in `records`; false when it belongs to another
+    // file (`stale`) or was cut short (the splices before the cut are applied). `older` tells a journal
+    // begun by an earlier version.
+    static bool applyJournal(QByteArray& base, QByteArrayView journal, bool* stale, int* records,
+                             bool* older = nullptr);
+
+    // What the user is told, in a few words that fit a toast: what was not saved (the settings, the
+    // favorites or the history, after the file's name), and why.
+    static QString notSaved(const QString& fileName, int error);
+    static QString notRead(const QString& fileName);
+    static QString keptAside(const QString& fileName);
 
 private:
     struct OnDisk {
         QByteArray bytes;
-        quint64 inode = 0;
         qsizetype baseSize = 0;
         qsizetype journalBytes = 0;
         int journalRecords = 0;
-        // False when the journal must not be appended to (cut short, or of another file).
+        // False when the journal must not be appended to (cut short, of another file, or of an earlier
+        // version).
         bool appendable = true;
+        // The first line of the journal applied (none: no journal of this file is known).
+        QByteArray journalHeader;
     };
     struct Pending {
         std::optional<QByteArray> iniOnDisk;
@@ -108,8 +121,10 @@ private:
     void run();
     void write(Pending& job);
     bool writeOne(const QString& key, const std::shared_ptr<LazyText>& text);
-    bool append(OnDisk& disk, const QString& path, const QByteArray& record);
     bool rewrite(const QString& key, const QByteArray& bytes);
+    // Takes a journal not applied out of the way of a file or journal about to be begun afresh: kept
+    // aside, and the user told, when it holds anything.
+    void clearJournal(const QByteArray& name);
     bool removeValue(const QString& key);
 
     const QString m_iniPath;
@@ -131,6 +146,7 @@ private:
     // What could not be written, for the next round.
     Pending m_failed;
     QString m_failure;
+    QStringList m_notices;
 
     std::thread m_thread;
 };

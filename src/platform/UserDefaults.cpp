@@ -155,12 +155,15 @@ void UserDefaults::open() {
     m_writer = std::make_shared<SettingsWriter>(
         m_path, valuesPath(),
         [listener = m_listener](const std::optional<QString>& failure,
-                                const QList<SettingsWriter::Written>& values) {
+                                const QList<SettingsWriter::Written>& values, const QStringList& notices) {
             std::lock_guard lock(listener->mutex);
             if (UserDefaults* store = listener->store) {
                 QMetaObject::invokeMethod(
                     store,
-                    [store, failure, values] {
+                    [store, failure, values, notices] {
+                        // Each once, whatever failure is being told.
+                        for (const QString& notice : notices)
+                            Q_EMIT store->writeFailed(notice);
                         if (failure)
                             store->reportOutcome(*failure);
                         for (const SettingsWriter::Written& value : values)
@@ -208,12 +211,12 @@ void UserDefaults::open() {
 
 // Files made before they were kept private become so.
 void UserDefaults::tightenPermissions() {
-    // Folders 0700, files 0600; nothing else, and no link, is changed.
+    // Folders 0700, files 0600; nothing else, no link, and no file with a name elsewhere is changed.
     const auto restrict = [](const QString& path, mode_t mode) {
         const QByteArray name = QFile::encodeName(path);
         struct stat info {};
         if (::lstat(name.constData(), &info) == 0 && (info.st_mode & 077) != 0 &&
-            (mode == 0700 ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode)))
+            (mode == 0700 ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode) && info.st_nlink == 1))
             ::chmod(name.constData(), mode);
     };
     restrict(QFileInfo(m_path).absolutePath(), 0700);
@@ -228,7 +231,8 @@ void UserDefaults::tightenPermissions() {
         const int fd = ::openat(folder, QFile::encodeName(name).constData(),
                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         struct stat info {};
-        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0)
+        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
+            (info.st_mode & 077) != 0)
             ::fchmod(fd, 0600);
         if (fd >= 0)
             ::close(fd);
@@ -249,9 +253,9 @@ bool UserDefaults::mayWriteOver(const QString& key) {
     const auto found = m_ownFiles.constFind(key);
     if (found == m_ownFiles.cend() || !*found || !(*found)->unreadable())
         return true;
-    const QString reason = QStringLiteral("%1 could not be read").arg(SettingsWriter::fileNameOf(key));
-    debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ %1; not written over").arg(reason));
-    reportOutcome(reason);
+    debugLog(QStringLiteral("UserDefaults"),
+             QStringLiteral("⚠️ %1 could not be read; not written over").arg(SettingsWriter::fileNameOf(key)));
+    reportOutcome(SettingsWriter::notRead(SettingsWriter::fileNameOf(key)));
     return false;
 }
 
@@ -285,9 +289,9 @@ void UserDefaults::writeIni() {
             if (!isSignalConnected(QMetaMethod::fromSignal(&UserDefaults::writeFailed)))
                 return;
             m_unreadableTold = true;
-            const QString reason = QStringLiteral("%1 could not be read").arg(QFileInfo(m_path).fileName());
-            debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ %1; not written over").arg(reason));
-            reportOutcome(reason);
+            const QString name = QFileInfo(m_path).fileName();
+            debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ %1 could not be read; not written over").arg(name));
+            reportOutcome(SettingsWriter::notRead(name));
         },
         Qt::QueuedConnection);
 }

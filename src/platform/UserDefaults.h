@@ -114,8 +114,9 @@ public:
 
 Q_SIGNALS:
     void changed(const QString& key);
-    // The settings could not be saved, for `reason`. Once until a write succeeds again.
-    void writeFailed(const QString& reason);
+    // The settings could not be saved: `message` tells the user what and why in a few words. Once until
+    // a write succeeds again; and once for each journal of changes that could not be applied, kept aside.
+    void writeFailed(const QString& message);
     // Whether a text handed to setText() reached its file: told on a later turn for each text the writer
     // took (not for one replaced before that), and as not saved for one refused (its key's file could
     // not be read). The text lives at least until this returns.

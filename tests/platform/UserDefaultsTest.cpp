@@ -385,19 +385,35 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
     EXPECT_EQ(inodeOf(file), first) << "a small journal stays one at the end";
     EXPECT_EQ(SettingsWriter::readValueFile(file), longList(20));
 
-    // A journal whose last splice was cut short loses that splice only; one of another file counts not;
-    // one removed by someone else while the store counts it is not appended to headless.
+    // A journal whose last splice was cut short loses that splice only; one of another file (a file
+    // renamed in whole, then a crash before the journal went) counts not, and is kept aside; one removed
+    // by someone else while the store counts it is not appended to headless. One whose file was copied
+    // (the same bytes at another inode) counts, and so does one an earlier version began, named by its
+    // file's inode and size.
+    enum Base { Kept, Copied, Other };
     struct Case {
         const char* name;
         int cut;
-        bool replaceBase;
+        Base base;
+        int replacedBy;
         bool removeJournal;
+        bool begunBefore;
         int expected;
     };
-    const Case cases[] = {{"whole", 0, false, false, 23},
-                          {"cut short", 5, false, false, 22},
-                          {"of another file", 0, true, false, 20},
-                          {"removed", 0, false, true, 24}};
+    const Case cases[] = {{"whole", 0, Kept, 0, false, false, 23},
+                          {"cut short", 5, Kept, 0, false, false, 22},
+                          {"of another file", 0, Other, 19, false, false, 19},
+                          {"replaced by its whole value", 0, Other, 23, false, false, 23},
+                          {"copied", 0, Copied, 0, false, false, 23},
+                          {"removed", 0, Kept, 0, true, false, 24},
+                          {"begun before", 0, Kept, 0, false, true, 23},
+                          {"begun before, copied", 0, Copied, 0, false, true, 23},
+                          {"begun before, of another file", 0, Other, 19, false, true, 19}};
+    const QString values = QFileInfo(file).absolutePath();
+    const auto keptAside = [&] {
+        return QDir(values).entryList({QFileInfo(file).fileName() + QStringLiteral(".journal.unapplied-*")},
+                                      QDir::Files);
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString journal = file + QStringLiteral(".journal");
@@ -415,16 +431,39 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
             }
         }
         QFile::resize(journal, QFileInfo(journal).size() - c.cut);
-        if (c.replaceBase) {
+        QByteArray journaled = fileBytes(journal);
+        if (c.begunBefore) {
+            const qsizetype end = journaled.indexOf('\n');
+            const QByteArray size = journaled.first(end).split(' ').value(2);
+            journaled.replace(0, end, "quillora-journal " + QByteArray::number(inodeOf(file)) + ' ' + size);
+            QSaveFile older(journal);
+            ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+            older.write(journaled);
+            ASSERT_TRUE(older.commit());
+        }
+        if (c.base != Kept) {
+            const QByteArray bytes = c.base == Copied ? fileBytes(file) : longList(c.replacedBy);
             QSaveFile base(file);
             ASSERT_TRUE(base.open(QIODevice::WriteOnly));
-            base.write(longList(20));
+            base.write(bytes);
             ASSERT_TRUE(base.commit());
         }
         UserDefaults reopened(path());
+        QSignalSpy told(&reopened, &UserDefaults::writeFailed);
         EXPECT_EQ(numberInLongList(reopened.data(QStringLiteral("list"))), c.expected);
         reopened.setText(QStringLiteral("list"), LazyText::of(longList(20)));
         reopened.waitForWrites();
+        QCoreApplication::processEvents();
+        if (c.base == Other) {
+            const QStringList aside = keptAside();
+            EXPECT_EQ(aside.size(), 1);
+            EXPECT_TRUE(fileBytes(values + QLatin1Char('/') + aside.value(0)) == journaled);
+            EXPECT_EQ(told.value(0).value(0).toString(),
+                      QStringLiteral("Settings: changes that did not apply are kept aside"));
+            QFile::remove(values + QLatin1Char('/') + aside.value(0));
+        }
+        EXPECT_EQ(told.count(), c.base == Other ? 1 : 0);
+        EXPECT_TRUE(keptAside().isEmpty());
         UserDefaults again(path());
         EXPECT_EQ(numberInLongList(again.data(QStringLiteral("list"))), 20);
     }
@@ -681,12 +720,14 @@ TEST_F(UserDefaultsTest, AFullDiskKeepsEveryFileWholeAndWritesWhatFailedOnceTher
     struct Case {
         const char* name;
         std::function<std::unique_ptr<FullDisk>()> make;
-        int error;
+        // Why, as the user is told.
+        const char* why;
     };
     const Case cases[] = {
-        {"a small file system", [] { return std::make_unique<SmallFileSystem>(); }, ENOSPC},
-        {"writes refused", [] { return std::make_unique<SimulatedDisk>(false); }, ENOSPC},
-        {"writes kept short but told whole", [] { return std::make_unique<SimulatedDisk>(true); }, EIO},
+        {"a small file system", [] { return std::make_unique<SmallFileSystem>(); }, "the disk is full"},
+        {"writes refused", [] { return std::make_unique<SimulatedDisk>(false); }, "the disk is full"},
+        {"writes kept short but told whole", [] { return std::make_unique<SimulatedDisk>(true); },
+         "the disk failed"},
     };
     std::string skipped;
     for (const Case& c : cases) {
@@ -720,7 +761,12 @@ TEST_F(UserDefaultsTest, AFullDiskKeepsEveryFileWholeAndWritesWhatFailedOnceTher
         EXPECT_FALSE(QFileInfo::exists(favorites));
         EXPECT_EQ(QSettings(settings, QSettings::IniFormat).value(QStringLiteral("count")).toInt(), 1);
         ASSERT_EQ(failures.count(), 1);
-        EXPECT_EQ(failures.at(0).at(0).toString(), QString::fromLocal8Bit(std::strerror(c.error)));
+        // The writer may have taken the changes one by one or together.
+        const QString told = failures.at(0).at(0).toString();
+        const QString why = QStringLiteral(" not saved: ") + QLatin1StringView(c.why);
+        EXPECT_TRUE(told == QStringLiteral("History") + why || told == QStringLiteral("Favorites") + why ||
+                    told == QStringLiteral("Settings") + why)
+            << told.toStdString();
 
         disk->makeRoom();
         defaults->set(QStringLiteral("alwaysOnTop"), true);
@@ -910,7 +956,8 @@ TEST_F(UserDefaultsTest, ASettingsFileThatCouldNotBeReadIsNotWrittenOver) {
             QCoreApplication::processEvents();
             EXPECT_TRUE(defaults.boolean(QStringLiteral("launchAtLogin")));
             EXPECT_EQ(failures.count(), 1);
-            EXPECT_EQ(failures.value(0).value(0).toString(), QStringLiteral("Quillora.conf could not be read"));
+            EXPECT_EQ(failures.value(0).value(0).toString(),
+                      QStringLiteral("Settings not saved: the file could not be read"));
         }
         EXPECT_EQ(inodeOf(path()), spoiled) << "nothing put in its place";
         EXPECT_TRUE(corruptFiles().isEmpty()) << "nothing set aside as damaged";
@@ -926,7 +973,9 @@ TEST_F(UserDefaultsTest, ASettingsFileThatCouldNotBeReadIsNotWrittenOver) {
 
 // A link placed in the settings folder while the program runs, or at the folder of the values, is never
 // read or written through: what it points to, outside, stays as it was, modes included, though it holds
-// what the link replaced.
+// what the link replaced. Nor is a second name of a file there, outside, written into or its mode
+// changed. A link at the settings file is the user's way to keep it elsewhere: it stays, and what it
+// points to is replaced, its mode kept.
 TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
     const QString favorites = QStringLiteral("favoriteTranslations");
     struct Case {
@@ -935,12 +984,19 @@ TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
         // A link at the value file is not read either.
         bool readsBack;
         bool failureTold;
+        bool secondName = false;
+        // Placed while the program is not running, as the user does: a start meets it.
+        bool beforeAStart = false;
+        bool writtenThrough = false;
     };
     const Case cases[] = {
         {"at the journal", valuePath(favorites) + QStringLiteral(".journal"), true, false},
         {"at the value file", valuePath(favorites), false, false},
-        {"at the settings file", path(), true, false},
+        {"at the settings file", path(), true, false, false, true, true},
         {"at the values folder", m_dir.filePath(QStringLiteral("Quillora/values")), false, true},
+        {"a second name of the journal", valuePath(favorites) + QStringLiteral(".journal"), true, false, true},
+        {"a second name of the value file", valuePath(favorites), true, false, true},
+        {"a second name of the settings file", path(), true, false, true, true},
     };
     const QString outside = m_dir.filePath(QStringLiteral("outside"));
     // Each file there with its mode and bytes.
@@ -968,16 +1024,27 @@ TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
             defaults->waitForWrites();
         }
         ASSERT_TRUE(QFileInfo::exists(valuePath(favorites) + QStringLiteral(".journal")));
-        // What the link points to is what it replaced, so that it looks the part.
-        ASSERT_TRUE(QFile::rename(c.link, outside));
-        ASSERT_TRUE(QFile::link(outside, c.link));
-        if (QFileInfo(outside).isDir()) {
-            QFile other(outside + QStringLiteral("/notes.txt"));
-            ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-            other.write("someone else's\n");
-            other.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-        }
-        const QStringList before = outsideAsItIs();
+        QStringList before;
+        const auto place = [&] {
+            // What the link points to is what it replaced, so that it looks the part.
+            ASSERT_TRUE(QFile::rename(c.link, outside));
+            if (c.secondName) {
+                ASSERT_EQ(::link(QFile::encodeName(outside).constData(), QFile::encodeName(c.link).constData()), 0);
+            } else {
+                ASSERT_TRUE(QFile::link(outside, c.link));
+            }
+            if (QFileInfo(outside).isDir()) {
+                QFile other(outside + QStringLiteral("/notes.txt"));
+                ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+                other.write("someone else's\n");
+                other.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+            } else {
+                ASSERT_EQ(::chmod(QFile::encodeName(outside).constData(), 0644), 0);
+            }
+            before = outsideAsItIs();
+        };
+        if (!c.beforeAStart)
+            place();
         for (int n = 3; n <= 4; ++n) {
             defaults->setText(favorites, LazyText::of(longList(n)));
             defaults->set(QStringLiteral("count"), n);
@@ -991,13 +1058,21 @@ TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
             EXPECT_FALSE(SettingsWriter::readValueFile(valuePath(favorites)));
         // The quit tries again what failed, and the next start tightens the folder's modes.
         defaults.reset();
+        if (c.beforeAStart)
+            place();
         {
             UserDefaults restarted(path());
             restarted.setText(favorites, LazyText::of(longList(5)));
             restarted.set(QStringLiteral("count"), 5);
             restarted.waitForWrites();
         }
-        EXPECT_EQ(outsideAsItIs(), before);
+        if (c.writtenThrough) {
+            EXPECT_TRUE(QFileInfo(c.link).isSymLink());
+            EXPECT_EQ(modeOf(outside), 0644u);
+            EXPECT_TRUE(fileBytes(outside).contains("\ncount=5\n"));
+        } else {
+            EXPECT_EQ(outsideAsItIs(), before);
+        }
         QFile::remove(c.link);
         QDir(outside).removeRecursively();
         QFile::remove(outside);
@@ -1056,6 +1131,8 @@ TEST_F(UserDefaultsTest, AValueThatCouldNotBeReadIsNotWrittenOver) {
         defaults.waitForWrites();
         QCoreApplication::processEvents();
         EXPECT_EQ(failures.count(), 1);
+        EXPECT_EQ(failures.value(0).value(0).toString(),
+                  QStringLiteral("Favorites not saved: the file could not be read"));
         EXPECT_EQ(fileBytes(valuePath(favorites)), longList(1));
     }
     ASSERT_TRUE(QDir().rmdir(journal));
