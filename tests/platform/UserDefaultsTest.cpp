@@ -361,6 +361,25 @@ TEST_F(UserDefaultsTest, LongTextLivesInItsOwnFileWhichOtherChangesLeaveAlone) {
     EXPECT_FALSE(reopened.allKeys().contains(QStringLiteral("a/b.journal")));
 }
 
+// Refuses every write to a journal, as a full disk; keeps what lies beside the file written meanwhile.
+struct JournalRefused {
+    static ssize_t write(int fd, const void* data, size_t size, off_t offset) {
+        char target[4096] = {};
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        const ssize_t length = ::readlink(self.constData(), target, sizeof target - 1);
+        if (length > 0 && QByteArrayView(target, length).endsWith(".journal")) {
+            errno = ENOSPC;
+            return -1;
+        }
+        // What a crash right after the rename of the file written here would find beside it.
+        if (QFile journal(journalPath); journal.open(QIODevice::ReadOnly))
+            leftBeside = journal.readAll();
+        return ::pwrite(fd, data, size, offset);
+    }
+    static inline QString journalPath;
+    static inline QByteArray leftBeside;
+};
+
 TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJournal) {
     const QString file = valuePath(QStringLiteral("list"));
     ino_t first = 0;
@@ -467,6 +486,30 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
         UserDefaults again(path());
         EXPECT_EQ(numberInLongList(again.data(QStringLiteral("list"))), 20);
     }
+
+    // A change whose append fails (a full disk) rewrites the file. One back to the very bytes the journal
+    // names removes the journal before the new file is renamed in: a crash between the two would leave
+    // it beside a file it names, to be applied again.
+    const QString back = valuePath(QStringLiteral("back"));
+    JournalRefused::journalPath = back + QStringLiteral(".journal");
+    {
+        UserDefaults defaults(path());
+        for (const int n : {30, 31}) {
+            defaults.setText(QStringLiteral("back"), LazyText::of(longList(n)));
+            defaults.waitForWrites();
+        }
+        ASSERT_TRUE(QFileInfo::exists(JournalRefused::journalPath));
+        SettingsWriter::setWriteForTesting(&JournalRefused::write);
+        defaults.setText(QStringLiteral("back"), LazyText::of(longList(30)));
+        defaults.waitForWrites();
+        SettingsWriter::setWriteForTesting(nullptr);
+    }
+    if (!JournalRefused::leftBeside.isEmpty()) {
+        QFile journal(JournalRefused::journalPath);
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write(JournalRefused::leftBeside);
+    }
+    EXPECT_EQ(numberInLongList(SettingsWriter::readValueFile(back).value_or(QByteArray())), 30);
 }
 
 // A full list that gains a record at one end and drops one at the other (the history at its most
