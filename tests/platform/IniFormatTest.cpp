@@ -246,6 +246,8 @@ TEST(IniFormat, DeclaredLengthsBeyondAValuesOwnBytesAreRefused) {
         QByteArray stream;
         QVariant expected;
         const char* prefix = "@Variant(";
+        // Refused though Qt's reader makes a value of it.
+        bool refused = !expected.isValid();
     };
     const Case cases[] = {
         {"list", streamed({QMetaType::QVariantList, 0x7FFFFFFF}), QVariant()},
@@ -255,6 +257,8 @@ TEST(IniFormat, DeclaredLengthsBeyondAValuesOwnBytesAreRefused) {
          QVariant()},
         {"text", streamed({QMetaType::QString, 0x7FFFFFF0}, a), QVariant()},
         {"unknown kind", streamed({127, 0x10}, "0123456789abcdef"), QVariant()},
+        // Its lengths fit; only the stream tells an odd number of bytes for a UTF-16 text.
+        {"text of an odd length", streamed({QMetaType::QString, 3}, "abc"), QString(), "@Variant(", true},
         {"good list",
          streamed({QMetaType::QVariantList, 2, QMetaType::QString, 2}, a + streamed({QMetaType::Int, 5})),
          QVariantList{QStringLiteral("a"), 5}},
@@ -306,7 +310,7 @@ TEST(IniFormat, DeclaredLengthsBeyondAValuesOwnBytesAreRefused) {
         const QString key = QString::fromLatin1(c.name).replace(QLatin1Char(' '), QLatin1Char('_'));
         ASSERT_TRUE(map.contains(key));
         EXPECT_EQ(describe(IniFormat::readable(map.value(key))), describe(c.expected));
-        if (!c.expected.isValid()) {
+        if (c.refused) {
             EXPECT_TRUE(written.contains("=" + values.value(QString::fromLatin1(c.name)) + "\n"))
                 << written.constData();
         }

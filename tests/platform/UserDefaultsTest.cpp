@@ -895,13 +895,15 @@ private:
     bool m_active = false;
 };
 
-// While it lives, reads of one file give `bytes` bytes, then fail as a failing disk does (EIO).
+// While it lives, reads of one file give `bytes` bytes, then fail as a failing disk does (EIO), or, when
+// it `ends`, find the end, as in a file cut shorter since it was opened.
 class ReadFailingPartway {
 public:
-    ReadFailingPartway(const QString& file, qsizetype bytes) {
+    ReadFailingPartway(const QString& file, qsizetype bytes, bool ends = false) {
         struct stat info {};
         s_inode = ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : 0;
         s_left = bytes;
+        s_ends = ends;
         SettingsWriter::setReadForTesting(&read);
     }
     ~ReadFailingPartway() { SettingsWriter::setReadForTesting(nullptr); }
@@ -911,6 +913,8 @@ private:
         struct stat info {};
         if (::fstat(fd, &info) != 0 || info.st_ino != s_inode)
             return ::read(fd, buffer, size);
+        if (s_left == 0 && s_ends)
+            return 0;
         if (s_left == 0) {
             errno = EIO;
             return -1;
@@ -921,6 +925,7 @@ private:
     }
     static inline std::atomic<ino_t> s_inode = 0;
     static inline std::atomic<qsizetype> s_left = 0;
+    static inline std::atomic<bool> s_ends = false;
 };
 
 // A settings file that could not be read, whole or at all, or that is no file, is not written over: its
@@ -946,6 +951,11 @@ TEST_F(UserDefaultsTest, ASettingsFileThatCouldNotBeReadIsNotWrittenOver) {
          [&] { failingRead.emplace(path(), settings.indexOf("launchAtLogin")); }, [&] { failingRead.reset(); }},
         {"a read failing mid-line",
          [&] { failingRead.emplace(path(), settings.indexOf("launchAtLogin") + 6); }, [&] { failingRead.reset(); }},
+        // Only the size it had when opened tells these.
+        {"a file cut short after it was opened, at a line's end",
+         [&] { failingRead.emplace(path(), settings.indexOf("launchAtLogin"), true); }, [&] { failingRead.reset(); }},
+        {"a file cut one byte short after it was opened",
+         [&] { failingRead.emplace(path(), settings.size() - 1, true); }, [&] { failingRead.reset(); }},
         // Opening a FIFO to read would block this thread until a writer came.
         {"a FIFO",
          [&] {
