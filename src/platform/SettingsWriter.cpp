@@ -635,6 +635,18 @@ QString SettingsWriter::notSaved(const QString& fileName, int error) {
     case ENOMEM:
         why = QT_TRANSLATE_NOOP("UserDefaults", "out of memory");
         break;
+    case EFBIG:
+    case EOVERFLOW:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "the file is too large");
+        break;
+    case EAGAIN:
+    case EBUSY:
+    case ETXTBSY:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "the file is busy");
+        break;
+    case ENAMETOOLONG:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "the name is too long");
+        break;
     default:
         break;
     }

@@ -1,4 +1,5 @@
 #include "TestUtils.h"
+#include "platform/SettingsWriter.h"
 #include "services/TranslationService.h"
 #include "shortcuts/SelectionReplacer.h"
 #include "ui/GlobalToastManager.h"
@@ -8,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <cerrno>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -37,8 +39,8 @@ TEST(GlobalToastManager, DurationAndWidthFollowTheMessage) {
     // User-perceived characters: 49 flags are 49, not 98 code units.
     EXPECT_EQ(GlobalToastManager::durationFor(QStringLiteral("🇹🇷").repeated(49), 0), 2);
 
-    EXPECT_EQ(GlobalToastManager::panelWidthFor(QStringLiteral("Hi")), GlobalToastManager::minimumWidth);
-    EXPECT_EQ(GlobalToastManager::panelWidthFor(QString(300, u'W')), GlobalToastManager::maximumWidth);
+    EXPECT_EQ(GlobalToastManager::panelWidthFor(QStringLiteral("Hi")), 300);
+    EXPECT_EQ(GlobalToastManager::panelWidthFor(QString(300, u'W')), 500);
 }
 
 TEST(GlobalToastManager, ANewToastReplacesTheOneOnScreenAndNeverTakesFocus) {
@@ -84,9 +86,19 @@ TEST(GlobalToastManager, EveryToastOfOursFitsOneLineWithItsSymbol) {
     };
     for (TranslationService service : allTranslationServices())
         toasts.append({SelectionReplacer::startMessage(service), QStringLiteral("arrow.2.circlepath")});
+    // What was not saved, and why, for each way a write of the settings fails.
+    for (const char* file : {"Quillora.conf", "favoriteTranslations.txt", "translationHistory.txt"}) {
+        const QString name = QString::fromLatin1(file);
+        for (const int error : {ENOSPC, EDQUOT, EIO, EROFS, EACCES, EPERM, ELOOP, ENOTDIR, EISDIR, EMFILE,
+                                ENFILE, ENOMEM, ENAMETOOLONG, EFBIG, EBUSY, EXDEV, EMLINK, ENOENT, EINVAL,
+                                ETXTBSY, EOPNOTSUPP, ESTALE, EOVERFLOW, EBADF, EAGAIN, ENXIO, ENODEV})
+            toasts.append({SettingsWriter::notSaved(name, error), QStringLiteral("exclamationmark.triangle")});
+        toasts.append({SettingsWriter::notRead(name), QStringLiteral("exclamationmark.triangle")});
+        toasts.append({SettingsWriter::keptAside(name), QStringLiteral("exclamationmark.triangle")});
+    }
     for (const auto& [message, icon] : toasts) {
         SCOPED_TRACE(message.toStdString());
-        EXPECT_LT(GlobalToastManager::panelWidthFor(message), GlobalToastManager::maximumWidth);
+        EXPECT_LT(GlobalToastManager::panelWidthFor(message), 500);
         EXPECT_TRUE(Symbol::exists(icon)) << icon.toStdString();
         EXPECT_FALSE(Symbol::pixmap(icon, QSize(16, 16), Qt::white, 1).isNull()) << icon.toStdString();
     }
