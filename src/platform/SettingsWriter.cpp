@@ -304,7 +304,13 @@ std::vector<Edit> editsBetween(QByteArrayView before, QByteArrayView after) {
 int openPrivateFolder(const QString& path) {
     if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
         return -1;
-    return openFolder(path);
+    const int fd = openFolder(path);
+    // A link to a folder is told as a link, not as no folder.
+    struct stat info {};
+    if (fd < 0 && errno == ENOTDIR && ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
+        S_ISLNK(info.st_mode))
+        errno = ELOOP;
+    return fd;
 }
 
 struct Piece {
@@ -577,12 +583,25 @@ void SettingsWriter::clearJournal(const QByteArray& name) {
 }
 
 bool SettingsWriter::removeValue(const QString& key) {
+    // Whether the journal there was applied, read now if nobody read the value.
+    const QByteArray name = QFile::encodeName(fileNameOf(key));
+    auto known = m_onDisk.constFind(key);
+    std::optional<OnDisk> found;
+    if (known == m_onDisk.cend())
+        found = read(m_folder, name);
+    const bool applied = known != m_onDisk.cend() ? !known->journalHeader.isEmpty()
+                                                  : found && !found->journalHeader.isEmpty();
     m_onDisk.remove(key);
-    for (const QString& name : {fileNameOf(key), fileNameOf(key) + kJournalSuffix}) {
-        if (::unlinkat(m_folder, QFile::encodeName(name).constData(), 0) != 0 && errno != ENOENT) {
-            m_failure = failureText(m_valuesDir + QLatin1Char('/') + name, errno);
-            return false;
-        }
+    if (::unlinkat(m_folder, name.constData(), 0) != 0 && errno != ENOENT) {
+        m_failure = failureText(m_valuesDir + QLatin1Char('/') + fileNameOf(key), errno);
+        return false;
+    }
+    const QByteArray journal = name + QFile::encodeName(kJournalSuffix);
+    if (!applied) {
+        clearJournal(journal);
+    } else if (::unlinkat(m_folder, journal.constData(), 0) != 0 && errno != ENOENT) {
+        m_failure = failureText(m_valuesDir + QLatin1Char('/') + QFile::decodeName(journal), errno);
+        return false;
     }
     return true;
 }

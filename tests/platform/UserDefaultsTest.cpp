@@ -408,7 +408,7 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
     // renamed in whole, then a crash before the journal went) counts not, and is kept aside; one removed
     // by someone else while the store counts it is not appended to headless. One whose file was copied
     // (the same bytes at another inode) counts, and so does one an earlier version began, named by its
-    // file's inode and size.
+    // file's inode and size. One not applied is kept aside when the value is removed, too.
     enum Base { Kept, Copied, Other };
     struct Case {
         const char* name;
@@ -418,6 +418,7 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
         bool removeJournal;
         bool begunBefore;
         int expected;
+        bool valueRemoved = false;
     };
     const Case cases[] = {{"whole", 0, Kept, 0, false, false, 23},
                           {"cut short", 5, Kept, 0, false, false, 22},
@@ -427,7 +428,8 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
                           {"removed", 0, Kept, 0, true, false, 24},
                           {"begun before", 0, Kept, 0, false, true, 23},
                           {"begun before, copied", 0, Copied, 0, false, true, 23},
-                          {"begun before, of another file", 0, Other, 19, false, true, 19}};
+                          {"begun before, of another file", 0, Other, 19, false, true, 19},
+                          {"of another file, the value removed", 0, Other, 19, false, false, 19, true}};
     const QString values = QFileInfo(file).absolutePath();
     const auto keptAside = [&] {
         return QDir(values).entryList({QFileInfo(file).fileName() + QStringLiteral(".journal.unapplied-*")},
@@ -470,6 +472,10 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
         UserDefaults reopened(path());
         QSignalSpy told(&reopened, &UserDefaults::writeFailed);
         EXPECT_EQ(numberInLongList(reopened.data(QStringLiteral("list"))), c.expected);
+        if (c.valueRemoved) {
+            reopened.remove(QStringLiteral("list"));
+            reopened.waitForWrites();
+        }
         reopened.setText(QStringLiteral("list"), LazyText::of(longList(20)));
         reopened.waitForWrites();
         QCoreApplication::processEvents();
@@ -1105,6 +1111,10 @@ TEST_F(UserDefaultsTest, ALinkInTheSettingsFolderIsNeverWrittenThrough) {
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(failures.count(), c.failureTold ? 1 : 0);
+        if (c.failureTold) {
+            EXPECT_EQ(failures.value(0).value(0).toString(),
+                      QStringLiteral("Favorites not saved: a link is in the way"));
+        }
         if (c.readsBack)
             EXPECT_EQ(SettingsWriter::readValueFile(valuePath(favorites)), longList(4));
         else
