@@ -666,6 +666,9 @@ QString SettingsWriter::notSaved(const QString& fileName, int error) {
     case ENAMETOOLONG:
         why = QT_TRANSLATE_NOOP("UserDefaults", "the name is too long");
         break;
+    case ENOENT:
+        why = QT_TRANSLATE_NOOP("UserDefaults", "its folder is missing");
+        break;
     default:
         break;
     }

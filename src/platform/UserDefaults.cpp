@@ -264,7 +264,11 @@ bool UserDefaults::mayWriteOver(const QString& key) {
 void UserDefaults::salvageDamagedFile() {
     const QString aside = m_path + QStringLiteral(".corrupt-") +
                           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmss"));
-    QFile::rename(m_path, aside);
+    // A link the user keeps there stays: what it points to is copied aside, and written anew through it.
+    if (QFileInfo(m_path).isSymLink())
+        QFile::copy(m_path, aside);
+    else
+        QFile::rename(m_path, aside);
     qWarning("UserDefaults: %s is damaged; kept %lld values, moved it to %s", qPrintable(m_path),
              qlonglong(m_values.size()), qPrintable(aside));
 }

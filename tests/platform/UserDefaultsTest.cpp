@@ -204,32 +204,42 @@ TEST_F(UserDefaultsTest, AValueThatCouldNotBeReadKeepsItsBytes) {
 }
 
 TEST_F(UserDefaultsTest, FileCutOffInASectionHeaderKeepsEveryValueReadAndTheDamagedFile) {
-    QDir().mkpath(m_dir.filePath(QStringLiteral("Quillora")));
     const QByteArray damaged = "[General]\nshowInDock=false\ndefaultTargetLanguage=de\nexcludedApps=a,b\n[Gen";
-    {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(damaged);
-    }
-    {
-        UserDefaults defaults(path());
-        defaults.registerDefaults({{QStringLiteral("showInDock"), true}});
-        EXPECT_FALSE(defaults.boolean(QStringLiteral("showInDock")));
-        EXPECT_EQ(defaults.string(QStringLiteral("defaultTargetLanguage")), QStringLiteral("de"));
-        // An unquoted list reads as the text that was written.
-        EXPECT_EQ(defaults.string(QStringLiteral("excludedApps")), QStringLiteral("a,b"));
-        EXPECT_FALSE(defaults.isUnreadableString(QStringLiteral("excludedApps")));
-    }
-    const QStringList aside = QDir(m_dir.filePath(QStringLiteral("Quillora")))
-                                  .entryList({QStringLiteral("Quillora.conf.corrupt-*")}, QDir::Files);
-    ASSERT_EQ(aside.size(), 1);
-    QFile kept(m_dir.filePath(QStringLiteral("Quillora/") + aside.first()));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), damaged);
+    // A settings file that is a link (kept elsewhere by the user) stays one.
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "linked" : "a file");
+        QDir(m_dir.filePath(QStringLiteral("Quillora"))).removeRecursively();
+        QDir().mkpath(m_dir.filePath(QStringLiteral("Quillora")));
+        const QString target = linked ? m_dir.filePath(QStringLiteral("dotfiles.conf")) : path();
+        {
+            QFile file(target);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(damaged);
+        }
+        if (linked) {
+            ASSERT_TRUE(QFile::link(target, path()));
+        }
+        {
+            UserDefaults defaults(path());
+            defaults.registerDefaults({{QStringLiteral("showInDock"), true}});
+            EXPECT_FALSE(defaults.boolean(QStringLiteral("showInDock")));
+            EXPECT_EQ(defaults.string(QStringLiteral("defaultTargetLanguage")), QStringLiteral("de"));
+            // An unquoted list reads as the text that was written.
+            EXPECT_EQ(defaults.string(QStringLiteral("excludedApps")), QStringLiteral("a,b"));
+            EXPECT_FALSE(defaults.isUnreadableString(QStringLiteral("excludedApps")));
+        }
+        const QStringList aside = QDir(m_dir.filePath(QStringLiteral("Quillora")))
+                                      .entryList({QStringLiteral("Quillora.conf.corrupt-*")}, QDir::Files);
+        ASSERT_EQ(aside.size(), 1);
+        QFile kept(m_dir.filePath(QStringLiteral("Quillora/") + aside.first()));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), damaged);
+        EXPECT_EQ(QFileInfo(path()).isSymLink(), linked);
 
-    QSettings clean(path(), QSettings::IniFormat);
-    EXPECT_EQ(clean.status(), QSettings::NoError);
-    EXPECT_EQ(clean.value(QStringLiteral("defaultTargetLanguage")).toString(), QStringLiteral("de"));
+        QSettings clean(target, QSettings::IniFormat);
+        EXPECT_EQ(clean.status(), QSettings::NoError);
+        EXPECT_EQ(clean.value(QStringLiteral("defaultTargetLanguage")).toString(), QStringLiteral("de"));
+    }
 }
 
 TEST_F(UserDefaultsTest, AnythingButARegularFileAtThePathIsNeverOpened) {
