@@ -87,12 +87,24 @@ bool KeyboardShortcutManager::isTextFieldActive() const {
 void KeyboardShortcutManager::handleToggleMenuBarShortcut() {
     if (isTextFieldActive())
         return;
+    if (m_isCapturing) {
+        m_afterCapture.append([] { NotificationCenter::shared().post(Notifications::ToggleMenuBar); });
+        return;
+    }
     NotificationCenter::shared().post(Notifications::ToggleMenuBar);
 }
 
 void KeyboardShortcutManager::handleStartOCRShortcut() {
     if (isTextFieldActive())
         return;
+    if (m_isCapturing) {
+        QPointer<KeyboardShortcutManager> self(this);
+        m_afterCapture.append([self] {
+            if (self)
+                self->startOCRCapture();
+        });
+        return;
+    }
     startOCRCapture();
 }
 
@@ -136,21 +148,32 @@ void KeyboardShortcutManager::captureSelection(
     NotificationCenter::shared().post(Notifications::TranslateWithTriggerSource,
                                       {{NotificationKeys::triggerSource, QStringLiteral("shortcut")}});
     QPointer<KeyboardShortcutManager> self(this);
-    m_capture->capture(
-        [self, continuation = std::move(continuation)](std::optional<CapturedSelection> selection) {
+    m_replacer->useClipboard([self, continuation = std::move(continuation)](std::function<void()> done) {
+        if (!self) {
+            done();
+            return;
+        }
+        self->m_capture->capture([self, continuation, done](std::optional<CapturedSelection> selection) {
+            done();
             if (!self)
                 return;
             self->m_isCapturing = false;
             if (!selection) {
                 Q_EMIT self->selectionCaptured({});
                 self->showError(copyFailedMessage);
-                return;
+            } else {
+                Q_EMIT self->selectionCaptured(selection->text);
+                const QString source = detectLanguage(selection->text);
+                continuation(*selection, source,
+                             resolveTargetLanguage(source, LanguagePreferences::targetCode()),
+                             shortcutService());
             }
-            Q_EMIT self->selectionCaptured(selection->text);
-            const QString source = detectLanguage(selection->text);
-            continuation(*selection, source, resolveTargetLanguage(source, LanguagePreferences::targetCode()),
-                         shortcutService());
+            // Shortcuts pressed while the copy keys waited act now, so their windows do not take the
+            // keyboard from the selection's window first.
+            for (const auto& action : std::exchange(self->m_afterCapture, {}))
+                action();
         });
+    });
 }
 
 QString KeyboardShortcutManager::detectLanguage(const QString& text) {

@@ -82,4 +82,6 @@ private:
     QPointer<PointerTranslationPopover> m_translationPopover;
     QPointer<QMessageBox> m_errorAlert;
     bool m_isCapturing = false;
+    // The toggle and screen-capture shortcuts pressed during a capture.
+    QList<std::function<void()>> m_afterCapture;
 };

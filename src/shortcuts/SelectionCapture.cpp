@@ -8,7 +8,12 @@
 #include "selection/AccessibilityService.h"
 #include "selection/SelectionAppRules.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QTimer>
 #include <memory>
 #include <utility>
@@ -64,9 +69,37 @@ bool SelectionCapture::isStillFocused(const RunningApplication& app) const {
     return now && now->windowId == app.windowId;
 }
 
+std::optional<CapturedSelection>
+SelectionCapture::ownSelection(const std::optional<RunningApplication>& front) {
+    QWidget* widget = QApplication::focusWidget();
+    if (!front || front->processId != QCoreApplication::applicationPid() || !widget ||
+        !widget->window()->isActiveWindow())
+        return std::nullopt;
+    QString text;
+    if (const auto* edit = qobject_cast<const QTextEdit*>(widget))
+        text = edit->textCursor().selection().toPlainText();
+    else if (const auto* plain = qobject_cast<const QPlainTextEdit*>(widget))
+        text = plain->textCursor().selection().toPlainText();
+    else if (const auto* line = qobject_cast<const QLineEdit*>(widget);
+             line && line->echoMode() == QLineEdit::Normal)
+        text = line->selectedText();
+    if (text.isEmpty())
+        return std::nullopt;
+    return CapturedSelection{text, *front, widget};
+}
+
 void SelectionCapture::capture(Handler handler) {
     // The copy key goes where the keyboard goes, so that window's rule decides.
     const std::optional<RunningApplication> front = platform().workspace().keyboardFocusApplication();
+    // A copy in a window of ours makes content of ours, which is never taken for a copy: the widget tells.
+    if (std::optional<CapturedSelection> own = ownSelection(front)) {
+        QPointer<SelectionCapture> self(this);
+        QTimer::singleShot(0, this, [self, own = std::move(*own), handler = std::move(handler)] {
+            if (self)
+                handler(own);
+        });
+        return;
+    }
     AccessibilityBus* bus = platform().accessibilityBus();
     if (!bus || !front || front->processId <= 0) {
         captureFrom(front, std::move(handler));
@@ -253,7 +286,7 @@ void SelectionCapture::finish(std::shared_ptr<Attempt> attempt, std::optional<QS
     }
     std::optional<CapturedSelection> result;
     if (isUsable(text))
-        result = CapturedSelection{*text, attempt->application};
+        result = CapturedSelection{*text, attempt->application, nullptr};
     attempt->handler(std::move(result));
 }
 
@@ -286,7 +319,7 @@ void SelectionCapture::readPrimary(const RunningApplication& app, Handler handle
                         return;
                     }
                     if (isUsable(text))
-                        handler(CapturedSelection{*text, app});
+                        handler(CapturedSelection{*text, app, nullptr});
                     else
                         handler(std::nullopt);
                 },

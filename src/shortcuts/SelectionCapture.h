@@ -4,7 +4,9 @@
 #include "platform/Workspace.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <optional>
 
@@ -13,6 +15,8 @@ struct CapturedSelection {
     QString text;
     // The application whose window had the keyboard at the key press; windowId 0 when it could not be told.
     RunningApplication application;
+    // The text widget of ours the text was selected in; null for another application's selection.
+    QPointer<QWidget> ownEditor;
 };
 
 // Copies the selection of the focused window for a shortcut: the application's own copy key (or, where a
@@ -48,6 +52,9 @@ public:
     // when nothing non-empty was selected (or could be read safely): a password field has the focus, the
     // text is a password's mask, or PRIMARY belongs to another application than the focused one.
     void capture(Handler handler);
+
+    // The text selected in a text widget of ours that has the keyboard, with that widget.
+    static std::optional<CapturedSelection> ownSelection(const std::optional<RunningApplication>& front);
 
 private:
     struct Attempt;

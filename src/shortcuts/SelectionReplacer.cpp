@@ -1,12 +1,16 @@
 #include "shortcuts/SelectionReplacer.h"
 
 #include "platform/DebugLog.h"
+#include "platform/HotKeyService.h"
 #include "platform/KeyEventPoster.h"
 #include "platform/Platform.h"
 #include "selection/SelectionAppRules.h"
 #include "services/TranslationManager.h"
 
+#include <QCoreApplication>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextEdit>
 #include <QTimer>
 #include <utility>
 
@@ -30,6 +34,7 @@ const QString SelectionReplacer::pasteRefusedMessage =
     QStringLiteral("Translation copied: this application takes no paste");
 const QString SelectionReplacer::notPastedMessage = QStringLiteral("The translation could not be pasted");
 const QString SelectionReplacer::notReadMessage = QStringLiteral("Translation copied: the window did not take it");
+const QString SelectionReplacer::keysHeldMessage = QStringLiteral("Translation copied: the keys stayed down");
 
 struct SelectionReplacer::Paste {
     QString translation;
@@ -64,9 +69,10 @@ void SelectionReplacer::translateAndReplace(const CapturedSelection& selection, 
     m_toast(startMessage(service), QStringLiteral("arrow.2.circlepath"), 1.5);
     QPointer<SelectionReplacer> self(this);
     const RunningApplication application = selection.application;
+    const QPointer<QWidget> ownEditor = selection.ownEditor;
     TranslationManager::shared().translateText(
         selection.text, source, target, service, QStringLiteral("shortcut"), QStringLiteral("translate"),
-        [self, application](Result<TranslationResponse, TranslationError> result) {
+        [self, application, ownEditor](Result<TranslationResponse, TranslationError> result) {
             if (!self)
                 return;
             if (!result) {
@@ -80,9 +86,38 @@ void SelectionReplacer::translateAndReplace(const CapturedSelection& selection, 
                            TranslationError::invalidResponse().localizedDescription());
                 return;
             }
-            self->replaceSelectedText(translation, application);
+            if (application.processId == QCoreApplication::applicationPid())
+                self->replaceInOwnEditor(translation, ownEditor);
+            else
+                self->replaceSelectedText(translation, application);
         },
         this);
+}
+
+void SelectionReplacer::replaceInOwnEditor(const QString& translation, QWidget* editor) {
+    // Our own paste would never be seen as the window's read, so the widget's selection is replaced
+    // directly, as one undo step.
+    const auto replace = [&translation](auto* edit) {
+        if (!edit || edit->isReadOnly() || !edit->textCursor().hasSelection())
+            return false;
+        QTextCursor cursor = edit->textCursor();
+        cursor.insertText(translation);
+        edit->setTextCursor(cursor);
+        return true;
+    };
+    const bool focused = editor && editor->hasFocus() && editor->window()->isActiveWindow();
+    if (focused &&
+        (replace(qobject_cast<QTextEdit*>(editor)) || replace(qobject_cast<QPlainTextEdit*>(editor)))) {
+        m_toast(successMessage, QStringLiteral("checkmark.circle"), 2.0);
+        Q_EMIT finished(true);
+        return;
+    }
+    QPointer<SelectionReplacer> self(this);
+    useClipboard([self, translation, focused](std::function<void()> done) {
+        if (self)
+            self->leaveOnClipboard(translation, focused ? pasteRefusedMessage : focusMovedMessage);
+        done();
+    });
 }
 
 void SelectionReplacer::fail(const QString& message) {
@@ -110,6 +145,20 @@ void SelectionReplacer::replaceSelectedText(const QString& translation,
         runNext();
 }
 
+void SelectionReplacer::useClipboard(std::function<void(std::function<void()> done)> work) {
+    QPointer<SelectionReplacer> self(this);
+    m_queue.push_back([self, work = std::move(work)] {
+        auto once = std::make_shared<bool>(false);
+        work([self, once] {
+            if (std::exchange(*once, true) || !self)
+                return;
+            self->runNext();
+        });
+    });
+    if (!m_busy)
+        runNext();
+}
+
 void SelectionReplacer::runNext() {
     if (m_queue.empty()) {
         m_busy = false;
@@ -123,6 +172,11 @@ void SelectionReplacer::runNext() {
 
 void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
     m_current = paste;
+    // While a shortcut's key is down its grab takes the paste keys too.
+    if (platform().hotKeyService().isHotKeyHeld()) {
+        pasteAfterRelease(paste);
+        return;
+    }
     const auto focused = [paste] {
         const std::optional<RunningApplication> now = platform().workspace().keyboardFocusApplication();
         return paste->application.windowId != 0 && now && now->windowId == paste->application.windowId;
@@ -157,9 +211,36 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
                 self->runNext();
                 return;
             }
+            // Pressed while the clipboard was saved: start over once it is released.
+            if (platform().hotKeyService().isHotKeyHeld()) {
+                self->pasteAfterRelease(paste);
+                return;
+            }
             self->startPaste(paste, std::move(snapshot));
         },
         SnapshotTimeoutMs);
+}
+
+void SelectionReplacer::pasteAfterRelease(std::shared_ptr<Paste> paste) {
+    debugLog(kTag, QStringLiteral("⏳ the paste keys wait for the shortcut's release"));
+    QPointer<SelectionReplacer> self(this);
+    auto* bound = new QTimer(this);
+    bound->setSingleShot(true);
+    connect(&platform().hotKeyService(), &HotKeyService::hotKeysReleased, bound, [self, paste, bound] {
+        if (!self || !bound->isActive() || platform().hotKeyService().isHotKeyHeld())
+            return;
+        bound->stop();
+        bound->deleteLater();
+        self->paste(paste);
+    });
+    connect(bound, &QTimer::timeout, this, [self, paste, bound] {
+        bound->deleteLater();
+        debugLog(kTag, QStringLiteral("⏱️ the shortcut's keys stayed down; no paste keys"));
+        self->m_current.reset();
+        self->leaveOnClipboard(paste->translation, keysHeldMessage);
+        self->runNext();
+    });
+    bound->start(ReleaseWaitMs);
 }
 
 bool SelectionReplacer::isReadBy(const RunningApplication& target, const Pasteboard::Request& request) {

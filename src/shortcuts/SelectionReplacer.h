@@ -24,6 +24,8 @@ public:
     // it may go on reading after that.
     static constexpr int PasteReadTimeoutMs = 2000;
     static constexpr int PasteSettleMs = 150;
+    // How long the paste keys wait for held shortcut keys to come up, as the copy keys do.
+    static constexpr int ReleaseWaitMs = SelectionCapture::ReleaseWaitMs;
 
     explicit SelectionReplacer(ToastHandler toast, QObject* parent = nullptr);
     // Puts the user's clipboard back when a paste is cut short.
@@ -31,6 +33,10 @@ public:
 
     void translateAndReplace(const CapturedSelection& selection, const QString& source, const QString& target,
                              TranslationService service);
+
+    // Runs `work` once no paste uses the clipboard and keeps pastes off it until `work` calls `done`
+    // (once): a capture's copy and a paste would each save the other's content as the user's clipboard.
+    void useClipboard(std::function<void(std::function<void()> done)> work);
 
     // Pastes `translation` over the selection; public for the benchmark.
     void replaceSelectedText(const QString& translation, const RunningApplication& application);
@@ -45,6 +51,8 @@ public:
     static const QString notPastedMessage;
     // The window got the paste keys but has not read the translation (yet).
     static const QString notReadMessage;
+    // The shortcut's keys stayed down, so the paste keys would have gone to its grab.
+    static const QString keysHeldMessage;
 
 Q_SIGNALS:
     // A replace came to its end, pasted or not (a read after the time-out is not counted).
@@ -54,6 +62,8 @@ private:
     struct Paste;
     void runNext();
     void paste(std::shared_ptr<Paste> paste);
+    void pasteAfterRelease(std::shared_ptr<Paste> paste);
+    void replaceInOwnEditor(const QString& translation, QWidget* editor);
     void startPaste(std::shared_ptr<Paste> paste, PasteboardSnapshot snapshot);
     void leaveUnread(std::shared_ptr<Paste> paste);
     void stopWaiting(Paste& paste);

@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -33,6 +34,10 @@ RunningApplication application(const QString& bundleIdentifier, quint32 windowId
     app.bundleIdentifier = bundleIdentifier;
     return app;
 }
+
+// What the user reads when nothing could be copied.
+const QString copyFailedText =
+    QStringLiteral("Metin kopyalanamadı. Lütfen bir metin seçtiğinizden emin olun ve tekrar deneyin.");
 
 struct Toast {
     QString message;
@@ -92,6 +97,23 @@ protected:
                 pasteboard().readByClient(read.request);
             });
         }
+    }
+
+    // A shortcut's key goes down as the selection is sent for translation and stays down `ms`.
+    // Pressed `again`, it is a second replace.
+    void holdAsTheTranslationArrives(int ms, bool again = false) {
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(
+            &m_manager, &KeyboardShortcutManager::selectionCaptured, [this, ms, again, connection] {
+                QObject::disconnect(*connection);
+                FakeHotKeyService& hotKeys = fakePlatform().fakeHotKeys();
+                hotKeys.held.insert(1);
+                QTimer::singleShot(ms, &hotKeys, [&hotKeys] { hotKeys.release(1); });
+                // After this capture's end, as a key press comes on a later turn.
+                if (again)
+                    QTimer::singleShot(0, &m_manager,
+                                       [this] { m_manager.handleTranslateAndReplaceShortcut(); });
+            });
     }
 
     FakePasteboard& pasteboard() { return fakePlatform().fakePasteboard(); }
@@ -258,6 +280,10 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         int heldMs = 0;
         // The application owns the user's clipboard, and copies into it without claiming it again.
         bool ownsClipboard = false;
+        // The toggle is pressed before the shortcut's release, and its translator takes the keyboard.
+        bool toggleWhileHeld = false;
+        // The text is selected in an input of ours that has the keyboard.
+        const char* selectedInOurInput = "";
     } cases[] = {
         {"editor", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C", "hello"},
         // The copy key waits for the release, however long that takes, instead of going to the grab.
@@ -265,6 +291,14 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
          "Ctrl+C", "hello", 150},
         {"shortcut held a whole second", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C",
          "hello", 1000},
+        // The toggle acts once the copy is made, so its window does not take the keyboard from the selection.
+        {"toggle pressed before the release", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false,
+         "Ctrl+C", "hello", 150, false, true},
+        {"toggle pressed while held a second", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false,
+         "Ctrl+C", "hello", 1000, false, true},
+        // Our copy would be our own content, never taken for a copy: the input's selection is the text.
+        {"our translator's input", "quillora", 0x4400003, "", 0, 0, "", false, "", "bonjour", 150, false,
+         false, "bonjour"},
         {"shortcut held past the wait", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "", "",
          SelectionCapture::ReleaseWaitMs + 500},
         // Tk: its copy changes a clipboard it still owns without a new claim, so it is made to claim anew.
@@ -298,26 +332,49 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         selection = QString::fromUtf8(c.copied);
         fakePlatform().fakeAccessibilityBus().answer = FocusedElement{c.passwordFieldFocused, false};
         focus(application(QString::fromUtf8(c.bundleIdentifier), c.windowId));
+        QWidget ours;
+        if (*c.selectedInOurInput) {
+            fakePlatform().fakeWorkspace().frontmost->processId = QCoreApplication::applicationPid();
+            auto* input = new QTextEdit(&ours);
+            input->setPlainText(
+                QStringLiteral("%1 et au revoir").arg(QString::fromUtf8(c.selectedInOurInput)));
+            QTextCursor cursor(input->document());
+            cursor.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+            cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor);
+            input->setTextCursor(cursor);
+            ours.show();
+            ours.activateWindow();
+            input->setFocus();
+            ASSERT_TRUE(waitUntil([&] { return input->hasFocus() && ours.isActiveWindow(); }));
+        }
         QString captured;
         QObject context;
         QObject::connect(&m_manager, &KeyboardShortcutManager::selectionCaptured, &context,
                          [&](const QString& text) { captured = text; });
+        int toggles = 0;
+        NotificationCenter::shared().addObserver(
+            Notifications::ToggleMenuBar, &context, [&](const QVariantMap&) {
+                ++toggles;
+                focus(application(QStringLiteral("quillora"), 0x4400003));
+            });
         FakeHotKeyService& hotKeys = fakePlatform().fakeHotKeys();
         if (c.heldMs > 0) {
             hotKeys.held.insert(1);
             QTimer::singleShot(c.heldMs, &context, [&hotKeys] { hotKeys.release(1); });
         }
         m_manager.handleTranslateSelectionShortcut();
+        if (c.toggleWhileHeld)
+            m_manager.handleToggleMenuBarShortcut();
         ASSERT_TRUE(waitForCapture());
         hotKeys.release(1);
+        EXPECT_EQ(toggles, c.toggleWhileHeld ? 1 : 0);
         EXPECT_EQ(captured, QString::fromUtf8(c.expectedText));
         EXPECT_EQ(postedKeys().join(u' '), QString::fromUtf8(c.expectedKeys));
         EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
         if (captured.isEmpty()) {
             EXPECT_TRUE(m_manager.errorAlert());
             if (m_manager.errorAlert()) {
-                EXPECT_EQ(m_manager.errorAlert()->informativeText(),
-                          KeyboardShortcutManager::copyFailedMessage);
+                EXPECT_EQ(m_manager.errorAlert()->informativeText(), copyFailedText);
             }
             delete m_manager.errorAlert();
         }
@@ -345,6 +402,8 @@ TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsThe
         int writes;
         // The application copies this long after the capture gave up; a copy after the grace stays.
         std::optional<int> lateCopyAfterMs = std::nullopt;
+        // That late write is ours (a translation pasted), no copy of the application's: it stays.
+        bool lateWriteIsOurs = false;
     } cases[] = {
         // Each row's copy keys come within the grace of the row before, which must not undo their copy.
         {"nothing selected", std::nullopt, 2 * SelectionCapture::CopyWaitMs - 50, 0},
@@ -355,6 +414,8 @@ TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsThe
          1, 300},
         {"a copy that comes after the grace", std::nullopt, 2 * SelectionCapture::CopyWaitMs - 50, 0,
          SelectionCapture::LateCopyGraceMs + 300},
+        {"a write of ours within the grace", std::nullopt, 2 * SelectionCapture::CopyWaitMs - 50, 1, 300,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -373,10 +434,14 @@ TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsThe
         EXPECT_GE(clock.elapsed(), c.minimumMs);
         PasteboardSnapshot expected = userClipboard();
         if (c.lateCopyAfterMs) {
-            QTimer::singleShot(*c.lateCopyAfterMs, &pasteboard(),
-                               [this] { pasteboard().setExternalString(QStringLiteral("late copy")); });
+            QTimer::singleShot(*c.lateCopyAfterMs, &pasteboard(), [this, &c] {
+                if (c.lateWriteIsOurs)
+                    pasteboard().setString(QStringLiteral("late copy"));
+                else
+                    pasteboard().setExternalString(QStringLiteral("late copy"));
+            });
             runQueuedWork(*c.lateCopyAfterMs);
-            if (*c.lateCopyAfterMs > SelectionCapture::LateCopyGraceMs)
+            if (*c.lateCopyAfterMs > SelectionCapture::LateCopyGraceMs || c.lateWriteIsOurs)
                 expected.items = {{QStringLiteral("text/plain"), QByteArray("late copy")}};
         }
         EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+C")}));
@@ -385,7 +450,7 @@ TEST_F(ShortcutActionsTest, NothingCopiedTriesTwiceLeavesTheClipboardAndShowsThe
         if (expected.items != userClipboard().items)
             pasteboard().setExternalContent(userClipboard());
         ASSERT_TRUE(m_manager.errorAlert());
-        EXPECT_EQ(m_manager.errorAlert()->informativeText(), KeyboardShortcutManager::copyFailedMessage);
+        EXPECT_EQ(m_manager.errorAlert()->informativeText(), copyFailedText);
         m_manager.errorAlert()->close();
         ASSERT_TRUE(waitUntil([&] { return !m_manager.errorAlert(); }));
     }
@@ -547,6 +612,29 @@ TEST_F(ShortcutActionsTest, ReplacePastesIntoTheSelectionsWindowAndGivesTheClipb
     EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+V")}));
     EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
     EXPECT_EQ(toasts.size(), 2);
+
+    // In our translator's input the selection is replaced in place, one undo step, with no keys.
+    QWidget ours;
+    auto* input = new QTextEdit(&ours);
+    input->setPlainText(QStringLiteral("hello there"));
+    QTextCursor cursor(input->document());
+    cursor.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
+    input->setTextCursor(cursor);
+    ours.show();
+    ours.activateWindow();
+    input->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return input->hasFocus() && ours.isActiveWindow(); }));
+    focus(application(QStringLiteral("quillora"), 0x4400003));
+    fakePlatform().fakeWorkspace().frontmost->processId = QCoreApplication::applicationPid();
+    keys().posted.clear();
+    toasts.clear();
+    m_manager.handleTranslateAndReplaceShortcut();
+    ASSERT_TRUE(waitForToast(SelectionReplacer::successMessage));
+    EXPECT_EQ(input->toPlainText(), QStringLiteral("hallo there"));
+    EXPECT_TRUE(keys().posted.isEmpty());
+    EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
+    input->undo();
+    EXPECT_EQ(input->toPlainText(), QStringLiteral("hello there"));
 }
 
 TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
@@ -582,6 +670,9 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
              clipboardManagerReads = true;
          },
          SelectionReplacer::notReadMessage, true, true},
+        {"the shortcut held past the wait as the translation arrives",
+         [this] { holdAsTheTranslationArrives(SelectionReplacer::ReleaseWaitMs + 500); },
+         SelectionReplacer::keysHeldMessage, true},
     };
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     for (const Case& c : cases) {
@@ -605,6 +696,7 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
         EXPECT_FALSE(std::any_of(toasts.begin(), toasts.end(), [](const Toast& toast) {
             return toast.message == SelectionReplacer::successMessage;
         }));
+        fakePlatform().fakeHotKeys().release(1);
     }
 }
 
@@ -615,11 +707,19 @@ TEST_F(ShortcutActionsTest, ReplaceGivesTheClipboardBackOnlyAfterTheWindowReadTh
         QList<TargetRead> reads;
         // The window took its time, so the user first heard it had not.
         bool lateRead = false;
+        // The shortcut is held again as the translation arrives.
+        int heldMs = 0;
+        // That press is a second replace: its copy and the first paste take turns with the clipboard.
+        bool pressedAgain = false;
     } cases[] = {
         {"through a second connection of the window's process", {{0, readFrom(0x5e00001)}}},
         {"after asking for a format the translation lacks",
          {{0, readFrom(window + 3, false)}, {SelectionReplacer::PasteSettleMs * 3, readFrom(window + 3)}}},
         {"after the time-out", {{SelectionReplacer::PasteReadTimeoutMs + 300, readFrom(window + 3)}}, true},
+        // The paste keys wait for the release instead of going to the shortcut's grab.
+        {"the shortcut held as a person holds it", {}, false, 150},
+        {"the shortcut held a second", {}, false, 1000},
+        {"the shortcut pressed again and held a second", {}, false, 1000, true},
     };
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     for (const Case& c : cases) {
@@ -629,8 +729,16 @@ TEST_F(ShortcutActionsTest, ReplaceGivesTheClipboardBackOnlyAfterTheWindowReadTh
         pasted.clear();
         readsPaste = true;
         targetReads = c.reads;
+        if (c.heldMs > 0)
+            holdAsTheTranslationArrives(c.heldMs, c.pressedAgain);
         m_manager.handleTranslateAndReplaceShortcut();
-        EXPECT_TRUE(waitForToast(SelectionReplacer::successMessage, SelectionReplacer::PasteReadTimeoutMs + 3000));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return std::count_if(toasts.begin(), toasts.end(), [](const Toast& toast) {
+                           return toast.message == SelectionReplacer::successMessage;
+                       }) == (c.pressedAgain ? 2 : 1);
+            },
+            SelectionReplacer::PasteReadTimeoutMs + 3000));
         EXPECT_TRUE(waitUntil([&] { return !pasted.isEmpty(); }));
         EXPECT_EQ(pasted, QStringLiteral("merhaba"));
         EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
@@ -638,10 +746,15 @@ TEST_F(ShortcutActionsTest, ReplaceGivesTheClipboardBackOnlyAfterTheWindowReadTh
         for (const Toast& toast : std::as_const(toasts))
             messages.append(toast.message);
         QStringList expected{SelectionReplacer::startMessage(TranslationService::Google)};
+        if (c.pressedAgain)
+            expected.append(expected.first());
         if (c.lateRead)
             expected.append(SelectionReplacer::notReadMessage);
         expected.append(SelectionReplacer::successMessage);
+        if (c.pressedAgain)
+            expected.append(SelectionReplacer::successMessage);
         EXPECT_EQ(messages, expected);
+        fakePlatform().fakeHotKeys().release(1);
     }
 }
 
