@@ -4,7 +4,8 @@
 // LibreOffice (on its own X11 toolkit and on GTK) is replaced by its translation while the user's clipboard
 // (text and an image) stays as it was; a Tk editor's copy into a clipboard it already owns is noticed; with
 // "alwaysOnTop" on, the toggle shortcut opens the tray popover
-// but never closes it, also from under the tray icon's open menu, and the region capture starts over it.
+// but never closes it, also from under the tray icon's open menu, the region capture starts over it, and a
+// selection in its input is replaced by its translation.
 #include "AppRoad.h"
 #include "Desktop.h"
 #include "TestUtils.h"
@@ -346,6 +347,10 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
         int holdMs = 0;
         // Or translate it at the pointer.
         bool replace = true;
+        // The toggle is pressed too before the shortcut's keys come up.
+        bool toggleBeforeRelease = false;
+        // The translation answers this late, and the shortcut is pressed again and held a second meanwhile.
+        int slowAnswerMs = 0;
     } cases[] = {
         // The copy key reaches the editor at the first try, however long the shortcut is held.
         {"mousepad",
@@ -389,6 +394,29 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
          true,
          1000,
          false},
+        // The second replace copies the word before the first one's paste, and pastes its own after it.
+        {"mousepad, the shortcut pressed again as a slow answer arrives",
+         QStringLiteral("mousepad"),
+         {QStringLiteral("--disable-server")},
+         {},
+         "hello",
+         QStringLiteral("merhabamerhaba"),
+         true,
+         150,
+         true,
+         false,
+         600},
+        // The translator opens once the word is copied, rather than take the keyboard from the editor first.
+        {"mousepad, translated at the pointer, the toggle pressed before the release",
+         QStringLiteral("mousepad"),
+         {QStringLiteral("--disable-server")},
+         {},
+         "hello",
+         QStringLiteral("merhaba"),
+         true,
+         150,
+         false,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -417,9 +445,27 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
             },
             20000));
         const QString shortcut = c.replace ? QStringLiteral("ctrl+alt+r") : QStringLiteral("ctrl+alt+t");
-        ASSERT_TRUE(c.holdMs > 0 ? pressAsAPerson(shortcut, c.holdMs)
-                                 : xdotool({QStringLiteral("key"), shortcut}));
+        // Earlier rows sent the same word.
+        m_api.clearRequestLog();
+        if (c.slowAnswerMs > 0) {
+            ASSERT_TRUE(m_api.failNext(QStringLiteral("slow"), 1, c.slowAnswerMs));
+        }
+        if (c.toggleBeforeRelease) {
+            ASSERT_TRUE(xdotool({QStringLiteral("keydown"), shortcut, QStringLiteral("sleep"),
+                                 QStringLiteral("0.1"), QStringLiteral("key"), QStringLiteral("m"),
+                                 QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("keyup"),
+                                 shortcut}));
+        } else {
+            ASSERT_TRUE(c.holdMs > 0 ? pressAsAPerson(shortcut, c.holdMs)
+                                     : xdotool({QStringLiteral("key"), shortcut}));
+        }
         ASSERT_TRUE(waitForShortcutRequest(QString::fromLatin1(c.word)));
+        if (c.slowAnswerMs > 0) {
+            ASSERT_TRUE(pressAsAPerson(shortcut, 1000));
+            // Both pasted before the editor's text is selected to be read.
+            const QString replaced = QStringLiteral("Text translated and replaced");
+            EXPECT_TRUE(waitUntil([&] { return m_app.log().mid(logFrom).count(replaced) == 2; }, 20000));
+        }
         if (c.holdMs > 0) {
             EXPECT_LT(m_app.log().indexOf(QStringLiteral("copy key 2"), logFrom), 0)
                 << "the first copy key was lost";
@@ -438,6 +484,9 @@ TEST_F(ShortcutRoad, TranslateAndReplaceInEditorsKeepsTheUsersClipboard) {
             << "editor text: " << text.toStdString();
         if (!c.replace) {
             EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translationWindow));
+        }
+        if (c.toggleBeforeRelease) {
+            EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translatorWindow));
         }
         EXPECT_LT(m_app.log().indexOf(QStringLiteral("could not be pasted"), logFrom), 0);
         EXPECT_LT(m_app.log().indexOf(QStringLiteral("the window did not take it"), logFrom), 0);
@@ -512,6 +561,18 @@ TEST_F(ShortcutRoad, WithAlwaysOnTopTheShortcutsOpenThePopoverAndOnlyEscapeClose
     EXPECT_TRUE(requestsTo(QStringLiteral("/api/ocr/")).isEmpty());
     EXPECT_LT(m_app.log().indexOf(QStringLiteral("[OCRService] ❌"), before), 0);
     EXPECT_LT(m_app.log().indexOf(QStringLiteral("[OCRManager]"), before), 0);
+
+    // Text selected in its input is translated and replaced there, as a selection anywhere else.
+    ASSERT_TRUE(translatorShown());
+    ASSERT_TRUE(AppUnderTest::waitForKeyboardFocus(*popover));
+    const qsizetype replaceFrom = m_app.log().size();
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("good morning")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")}));
+    ASSERT_TRUE(pressAsAPerson(QStringLiteral("ctrl+alt+r"), 1000));
+    EXPECT_TRUE(waitForShortcutRequest(QStringLiteral("good morning")));
+    EXPECT_TRUE(waitUntil(
+        [&] { return m_app.log().indexOf(QStringLiteral("Text translated and replaced"), replaceFrom) >= 0; },
+        20000));
 
     // Escape in the popover closes it.
     ASSERT_TRUE(translatorShown());
