@@ -2,8 +2,9 @@
 // and quillora-dev-api over loopback, in this process with the X11 platform. The shortcut is pressed as a
 // person presses it: through XTest from a connection of its own, the letter held 0.1 to 0.2 s. Figures,
 // median and 99th percentile, from the letter's release:
-//  - to the translation request (the end of the selection's capture): the copy's own settle time when the
-//    first copy key reaches the editor, half a second more when only the retry's does;
+//  - to the translation request reaching the web API (a relay in this process notes its arrival): the
+//    copy's own settle time when the first copy key reaches the editor, half a second more when only the
+//    retry's does;
 //  - translate at the pointer: to the popover exposed on screen;
 //  - translate and replace: to the editor asking for the pasted text, and to the clipboard given back.
 // A figure with no sample prints "-" and the run fails. Needs an X display with a window manager
@@ -27,6 +28,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
@@ -88,6 +91,41 @@ bool report(const char* name, const std::vector<double>& values) {
     return true;
 }
 
+// Passes the requests on to quillora-dev-api and notes when a translation request arrives: the moment it
+// left, give or take the loopback.
+class RequestRelay : public QObject {
+public:
+    RequestRelay(quint16 upstream, const QElapsedTimer& clock) {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this, upstream, &clock] {
+            while (QTcpSocket* client = m_server.nextPendingConnection()) {
+                auto* api = new QTcpSocket(client);
+                api->connectToHost(QHostAddress::LocalHost, upstream);
+                api->waitForConnected(3000);
+                connect(client, &QTcpSocket::readyRead, api, [this, client, api, &clock] {
+                    const QByteArray data = client->readAll();
+                    if (arrivedAt < 0 && data.startsWith("POST /api/translate/")) {
+                        arrivedAt = clock.nsecsElapsed();
+                        wake();
+                    }
+                    api->write(data);
+                });
+                connect(api, &QTcpSocket::readyRead, client,
+                        [client, api] { client->write(api->readAll()); });
+                connect(api, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+                connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+            }
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+    // The last translation request's arrival on the bench's clock; -1 until one arrives.
+    qint64 arrivedAt = -1;
+
+private:
+    QTcpServer m_server;
+};
+
 // Control, Option and the letter go down; the letter is held 0.1 to 0.2 s, with the event loop running,
 // then everything comes up. Returns the moment the letter came up.
 qint64 pressAsAPerson(XTestKeyboard& keyboard, const std::vector<std::uint8_t>& modifiers,
@@ -123,8 +161,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillora-dev-api did not start\n");
         return 1;
     }
-    const QString port = QString::fromLatin1(api.readLine().trimmed());
-    UserDefaults::standard().set(QStringLiteral("apiBaseURL"), QStringLiteral("http://127.0.0.1:") + port);
+    QElapsedTimer clock;
+    clock.start();
+    RequestRelay relay(quint16(api.readLine().trimmed().toUInt()), clock);
+    UserDefaults::standard().set(QStringLiteral("apiBaseURL"),
+                                 QStringLiteral("http://127.0.0.1:%1").arg(relay.port()));
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
 
     // The editor, with a document of its own and nothing of the user's.
@@ -173,8 +214,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::vector<std::uint8_t> modifiers{*control, *option};
-    QElapsedTimer clock;
-    clock.start();
 
     qint64 capturedAt = -1;
     bool captured = false;
@@ -192,19 +231,21 @@ int main(int argc, char** argv) {
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a")});
         PointerTranslationPopover* previous = manager.translationPopover();
         capturedAt = -1;
+        relay.arrivedAt = -1;
         const qint64 releasedAt = pressAsAPerson(keyboard, modifiers, *t, clock);
         const auto exposed = [&] {
             PointerTranslationPopover* popover = manager.translationPopover();
             return popover && popover != previous && popover->window()->windowHandle() &&
                    popover->window()->windowHandle()->isExposed();
         };
-        if (!waitFor([&] { return capturedAt >= 0; }, 5000) || !captured || !waitFor(exposed, 3000)) {
+        if (!waitFor([&] { return capturedAt >= 0; }, 5000) || !captured ||
+            !waitFor([&] { return relay.arrivedAt >= 0; }, 3000) || !waitFor(exposed, 3000)) {
             ++translateFailures;
             if (manager.errorAlert())
                 manager.errorAlert()->close();
             continue;
         }
-        translateRequest.push_back((capturedAt - releasedAt) / 1e6);
+        translateRequest.push_back((relay.arrivedAt - releasedAt) / 1e6);
         shown.push_back((clock.nsecsElapsed() - releasedAt) / 1e6);
         manager.translationPopover()->close();
         waitFor([] { return false; }, 100);
@@ -233,16 +274,18 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kRuns; ++i) {
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a")});
         capturedAt = -1;
+        relay.arrivedAt = -1;
         readAt = -1;
         finishedAt = -1;
         const qint64 releasedAt = pressAsAPerson(keyboard, modifiers, *r, clock);
-        if (!waitFor([&] { return capturedAt >= 0; }, 5000) || !captured) {
+        if (!waitFor([&] { return capturedAt >= 0; }, 5000) || !captured ||
+            !waitFor([&] { return relay.arrivedAt >= 0; }, 3000)) {
             ++replaceFailures;
             if (manager.errorAlert())
                 manager.errorAlert()->close();
             continue;
         }
-        replaceRequest.push_back((capturedAt - releasedAt) / 1e6);
+        replaceRequest.push_back((relay.arrivedAt - releasedAt) / 1e6);
         if (!waitFor([&] { return finishedAt >= 0; }, 8000) || !success || readAt < 0) {
             ++replaceFailures;
             continue;
