@@ -1,6 +1,7 @@
 // The real quillora binary on a real display, as a user meets it: started the way scripts/run.sh starts
 // it, a word double-clicked in another X client, the floating bar, a click on it, and the translation
-// from the local web API in the popover; a second launch reaches the running instance.
+// from the local web API in the popover, which a click on the tray icon leaves open; a second launch
+// reaches the running instance.
 #include "AppRoad.h"
 #include "Desktop.h"
 #include "TestUtils.h"
@@ -67,6 +68,19 @@ TEST_F(ApplicationRoad, SelectionInAnotherClientIsTranslatedFromTheFloatingBar) 
     QString selected;
     ASSERT_TRUE(Desktop::selectLineUntil(rows, expected, &selected))
         << "selected: " << selected.toStdString() << ", expected: " << expected.toStdString();
+
+    // The tray icon is ours: a click on it opens the translator beside the bar and its popover, as a click
+    // in another window of ours leaves them.
+    const std::optional<QRect> icon = waitForTrayIcon();
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(Desktop::clickAt(icon->center()));
+    EXPECT_TRUE(m_app.waitForWindow(AppUnderTest::translatorWindow));
+    EXPECT_TRUE(Desktop::holdsFor(
+        [&] {
+            return m_app.windows(AppUnderTest::floatingBarWindow) == QList<quint32>{*bar} &&
+                   m_app.windows(AppUnderTest::translationWindow) == QList<quint32>{*popover};
+        },
+        1000));
     EXPECT_EQ(m_app.stop(), 0);
 }
 

@@ -143,25 +143,49 @@ std::optional<QPoint> X11WindowSystem::screenPosition(QWidget* window) const {
 
 QWidget* X11WindowSystem::ownWindowAt(QPoint position) const {
     // Only our windows whose frame holds the point can show there: for a gesture in another program's
-    // window away from ours, no question goes to the server. The tray icon lives inside another program's
-    // window, where its own geometry means nothing here.
+    // window away from ours, the only question to the server is whether it fell on the tray icon. That
+    // icon lives inside the tray's window, where its own geometry means nothing here.
     QList<QWidget*> candidates;
+    QWidget* trayIcon = nullptr;
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->internalWinId() && !window->inherits("QSystemTrayIconSys") &&
-            window->frameGeometry().contains(position))
+        if (!window->isVisible() || !window->internalWinId())
+            continue;
+        if (window->inherits("QSystemTrayIconSys"))
+            trayIcon = window;
+        else if (window->frameGeometry().contains(position))
             candidates.append(window);
     }
     xcb_connection_t* c = Xcb::qtConnection();
-    if (candidates.isEmpty() || !c)
+    if (!c)
         return candidates.value(0);
+    if (candidates.isEmpty() && !trayIcon)
+        return nullptr;
+
+    const xcb_window_t root = rootOf(c);
+    const QPoint native = Xcb::nativePosition(position);
+    // The questions share a round trip. The tray sizes the icon's window as it likes: its size is asked too.
+    const xcb_translate_coordinates_cookie_t topCookie =
+        xcb_translate_coordinates(c, root, root, int16_t(native.x()), int16_t(native.y()));
+    if (trayIcon) {
+        const xcb_window_t icon = xcb_window_t(trayIcon->internalWinId());
+        const xcb_translate_coordinates_cookie_t onIcon =
+            xcb_translate_coordinates(c, root, icon, int16_t(native.x()), int16_t(native.y()));
+        const xcb_get_geometry_cookie_t iconSize = xcb_get_geometry(c, icon);
+        const XcbReply<xcb_translate_coordinates_reply_t> within(xcb_translate_coordinates_reply(c, onIcon, nullptr));
+        const XcbReply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, iconSize, nullptr));
+        if (within && size && within->same_screen && within->dst_x >= 0 && within->dst_y >= 0 &&
+            within->dst_x < size->width && within->dst_y < size->height)
+            candidates.append(trayIcon);
+    }
+    if (candidates.isEmpty()) {
+        xcb_discard_reply(c, topCookie.sequence);
+        return nullptr;
+    }
 
     // The server knows the stacking order and what is mapped: the child of the root under the point is the
     // top-level window shown there (a window manager's frame around its client; a minimised window's frame
     // is unmapped). One of ours shows there when it is that window or lies inside it.
-    const xcb_window_t root = rootOf(c);
-    const QPoint native = Xcb::nativePosition(position);
-    const XcbReply<xcb_translate_coordinates_reply_t> top(xcb_translate_coordinates_reply(
-        c, xcb_translate_coordinates(c, root, root, int16_t(native.x()), int16_t(native.y())), nullptr));
+    const XcbReply<xcb_translate_coordinates_reply_t> top(xcb_translate_coordinates_reply(c, topCookie, nullptr));
     if (!top || top->child == XCB_WINDOW_NONE)
         return nullptr;
     QList<xcb_window_t> ancestors;
