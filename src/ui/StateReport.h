@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QRect>
+#include <optional>
+
 class QByteArray;
 class QWidget;
 
@@ -21,5 +24,10 @@ void report(const char* state);
 // somewhere else than last reported, and "<name> hidden" when it hides: a control is painted only once
 // laid out, so a program driving the pointer learns where to click without guessing the layout.
 void followPlace(QWidget* widget, const QByteArray& name);
+
+// Where `widget` shows on the screen, as followPlace() reports it; none while it is hidden, or while its
+// window is not where the toolkit believes, as the window server has it (a move still on its way, or a
+// window manager's placing not heard of yet): a click sent to that belief would land in another window.
+std::optional<QRect> shownPlace(QWidget* widget);
 
 } // namespace StateReport

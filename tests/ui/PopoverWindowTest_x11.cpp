@@ -3,6 +3,7 @@
 #include "ui/PopoverWindow.h"
 
 #include "ui/DropShadow.h"
+#include "ui/StateReport.h"
 #include "ui/Theme.h"
 
 #include "Desktop.h"
@@ -11,8 +12,10 @@
 
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -138,4 +141,49 @@ TEST(PopoverClosing, GivesBackItsShadowsAndShowsTheSamePictureAgain) {
     show();
     EXPECT_EQ(popover.geometry(), frame);
     EXPECT_TRUE(waitUntil([&] { return shot() == first; }));
+}
+
+// A program driving the pointer clicks a control where the app reports it (the translator's buttons). The
+// window manager may move a window before the toolkit hears of it: the toolkit's belief then sends the
+// click into whatever window took the old place, so no place is given until the two agree.
+TEST(PopoverReportedPlace, IsWhereTheWindowServerShowsTheControl) {
+    PopoverWindow popover(PopoverWindow::StaysOnTop);
+    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
+    auto* content = new QWidget;
+    auto* button = new QPushButton(QStringLiteral("Copy"), content);
+    button->setGeometry(30, 40, 80, 30);
+    popover.setContentWidget(content);
+    popover.setContentSize(QSize(300, 120));
+    popover.showRelativeTo(QRect(400, 300, 101, 20), Edge::Bottom);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
+    ASSERT_TRUE(waitUntil([&] { return StateReport::shownPlace(button).has_value(); }));
+    const QRect before = *StateReport::shownPlace(button);
+
+    // Another window takes the old place as the popover is moved, and the toolkit has not heard yet.
+    QWidget other(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    other.setGeometry(popover.geometry());
+    struct PressFilter : QObject {
+        int presses = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            presses += event->type() == QEvent::MouseButtonPress;
+            return false;
+        }
+    } pressesElsewhere;
+    other.installEventFilter(&pressesElsewhere);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
+                                {QStringLiteral("windowmove"), QStringLiteral("--sync"), QString::number(popover.winId()),
+                                 QStringLiteral("800"), QStringLiteral("500")}),
+              0);
+    EXPECT_FALSE(StateReport::shownPlace(button).has_value());
+
+    // Once it has, the place given is the button's, and a click there reaches it.
+    std::optional<QRect> place;
+    ASSERT_TRUE(waitUntil([&] { return (place = StateReport::shownPlace(button)).has_value(); }));
+    EXPECT_NE(*place, before);
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    ASSERT_TRUE(Desktop::clickAt(place->center()));
+    EXPECT_TRUE(waitUntil([&] { return clicked.count() == 1; }));
+    EXPECT_EQ(pressesElsewhere.presses, 0);
 }
