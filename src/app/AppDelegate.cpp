@@ -271,7 +271,9 @@ void AppDelegate::closeOnboardingWindow() {
 void AppDelegate::showOnboardingWindow() {
     closeOnboardingWindow();
 
-    auto* window = new QWidget;
+    // A title and a close button: no minimising, and at its fixed size nothing to maximise.
+    auto* window =
+        new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window->setWindowTitle(kOnboardingTitle);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,10 +1,12 @@
 // The real binary on a display without XTEST (as under Wayland without it): the floating bar cannot work,
-// so the onboarding window appears and the selection road stays off.
+// so the onboarding window appears, a title and a close button at a fixed size, and the selection road stays
+// off.
 #include "AppUnderTest.h"
 #include "DevApiServer.h"
 #include "OwnDisplay.h"
 #include "TestUtils.h"
 
+#include <QProcess>
 #include <gtest/gtest.h>
 
 TEST(OnboardingGateTest, ADisplayWithoutXTestShowsTheOnboardingWindow) {
@@ -12,11 +14,65 @@ TEST(OnboardingGateTest, ADisplayWithoutXTestShowsTheOnboardingWindow) {
     ASSERT_FALSE(display.display().isEmpty());
     DevApiServer api;
     ASSERT_TRUE(api.start());
+    // A window manager there, to say what the user may do with the window.
+    QProcess windowManager;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display.display());
+    windowManager.setProcessEnvironment(environment);
+    windowManager.start(QStringLiteral("openbox"), {});
+    const auto xprop = [&display](const QStringList& arguments) {
+        return QString::fromUtf8(
+            runTool(QStringLiteral("xprop"), QStringList{QStringLiteral("-display"), display.display()} + arguments)
+                .value_or(QByteArray()));
+    };
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return xprop({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .contains(QLatin1String("window id"));
+        },
+        20000));
     AppUnderTest app;
     app.setEnvironmentVariable(QStringLiteral("DISPLAY"), display.display());
     ASSERT_TRUE(app.start(&api));
 
-    EXPECT_TRUE(app.waitForWindow(AppUnderTest::onboardingWindow).has_value());
+    const std::optional<quint32> onboarding = app.waitForWindow(AppUnderTest::onboardingWindow);
+    ASSERT_TRUE(onboarding.has_value());
+    // A title and a close button at a fixed size, as the window manager is told and as it lets the user
+    // act on the window.
+    QString actions;
+    EXPECT_TRUE(waitUntil([&] {
+        actions = xprop({QStringLiteral("-id"), QString::number(*onboarding), QStringLiteral("_NET_WM_ALLOWED_ACTIONS")});
+        return actions.contains(QLatin1String("_NET_WM_ACTION_CLOSE"));
+    }));
+    const QString motif = xprop({QStringLiteral("-id"), QString::number(*onboarding), QStringLiteral("_MOTIF_WM_HINTS")});
+    // Flags, functions, decorations, ...
+    QList<uint> hints;
+    for (const QString& value : motif.section(QLatin1Char('='), 1).split(QLatin1Char(',')))
+        hints.append(value.trimmed().toUInt(nullptr, 16));
+    ASSERT_GE(hints.size(), 3) << motif.toStdString();
+    const auto decorated = [&](uint decoration) { return (hints[0] & 0x2) == 0 || (hints[2] & decoration) != 0; };
+    const auto allowed = [&](const char* action) {
+        for (const QString& listed : actions.section(QLatin1Char('='), 1).split(QLatin1Char(',')))
+            if (listed.trimmed() == QLatin1String(action))
+                return true;
+        return false;
+    };
+    const struct {
+        const char* what;
+        bool shown;
+        bool expected;
+    } rows[] = {
+        {"title", decorated(0x8), true},
+        {"minimize button", decorated(0x20), false},
+        {"maximize button", decorated(0x40), false},
+        {"closing", allowed("_NET_WM_ACTION_CLOSE"), true},
+        {"moving", allowed("_NET_WM_ACTION_MOVE"), true},
+        {"resizing", allowed("_NET_WM_ACTION_RESIZE"), false},
+        {"maximizing across", allowed("_NET_WM_ACTION_MAXIMIZE_HORZ"), false},
+        {"maximizing down", allowed("_NET_WM_ACTION_MAXIMIZE_VERT"), false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.shown, row.expected) << row.what << "; " << motif.toStdString() << actions.toStdString();
     // The window is shown a turn after the gate, where the full setup would have started.
     EXPECT_FALSE(app.log().contains(AppUnderTest::fullSetupLine));
     // What the window found, as it stores it.
@@ -27,4 +83,6 @@ TEST(OnboardingGateTest, ADisplayWithoutXTestShowsTheOnboardingWindow) {
     EXPECT_TRUE(stored("hasAccessibilityPermission", "false"));
     EXPECT_TRUE(stored("hasScreenCapturePermission", "true"));
     EXPECT_EQ(app.stop(), 0) << app.log().toStdString();
+    windowManager.terminate();
+    windowManager.waitForFinished(5000);
 }
