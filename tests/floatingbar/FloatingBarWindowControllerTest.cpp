@@ -83,7 +83,8 @@ TEST(FloatingBarGeometry, BarSitsAboveAndRightOfThePointerAndStaysOnItsScreen) {
 // selected line.
 TEST(FloatingBarGeometry, BarAndPopoverNeverCoverEachOtherOrThePointerNearTheEdges) {
     const QRect screen(1600, 0, 1280, 800);
-    const int clearance = FloatingBarWindowController::pointerClearance;
+    // The pointer and the line under it: 24 below the pointer.
+    const int clearance = 24;
     FloatingBarView view(QStringLiteral("en"), QStringLiteral("word"), {}, false, false, false);
     view.setShowingOptions(true);
     ASSERT_NE(view.optionsMenu(), nullptr);
@@ -108,8 +109,7 @@ TEST(FloatingBarGeometry, BarAndPopoverNeverCoverEachOtherOrThePointerNearTheEdg
             const PopoverWindow::Edge edge = FloatingBarWindowController::popoverEdge(anchor, screen);
             for (const int height : {320, 420}) {
                 const QRect popover =
-                    PopoverWindow::place(QSize(FloatingBarWindowController::popoverWidth, height), anchor,
-                                         screen, edge, true)
+                    PopoverWindow::place(QSize(450, height), anchor, screen, edge, true)
                         .frame;
                 EXPECT_TRUE(screen.contains(popover));
                 EXPECT_FALSE(popover.intersects(bar));
@@ -150,7 +150,7 @@ TEST_F(FloatingBarControllerTest, HoverAndTheOptionsMenuHoldTheBar) {
     hover(bar.barView(), false);
     // The menu is still open: no timer.
     EXPECT_FALSE(bar.isHideTimerActive());
-    runQueuedWork(FloatingBarWindowController::hideDelayMs);
+    runQueuedWork(2000);
     EXPECT_TRUE(bar.window()->isVisible());
 
     // Closing the menu with the pointer elsewhere starts a fresh 2 s.
@@ -186,7 +186,7 @@ TEST_F(FloatingBarControllerTest, TranslateClickReachesTheOwnerATenthOfASecondLa
     ASSERT_TRUE(bar.isHideTimerActive());
     bar.barView()->translate();
     EXPECT_FALSE(bar.isHideTimerActive());
-    runQueuedWork(FloatingBarWindowController::translateDelayMs);
+    runQueuedWork(100);
     EXPECT_EQ(bar.translationPopover(), nullptr);
     EXPECT_EQ(calls.size(), 1);
 }
@@ -546,7 +546,7 @@ TEST_F(FloatingBarControllerTest, EachSelectionFindsTheBarAsNewWhateverThePrevio
         EXPECT_TRUE(!previousPopover || !previousPopover->isShown());
         EXPECT_TRUE(waitUntil([&] { return previousPopover.isNull() && previousView.isNull(); }));
         // Nor does a translate click made on the previous selection open a popover now.
-        runQueuedWork(FloatingBarWindowController::translateDelayMs);
+        runQueuedWork(100);
         EXPECT_EQ(bar->translationPopover(), nullptr);
         EXPECT_TRUE(waitUntil([&] { return bar->hasGlobalEventMonitor(); }));
 

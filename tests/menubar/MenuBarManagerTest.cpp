@@ -25,6 +25,7 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <qpa/qwindowsysteminterface.h>
 #include <memory>
 
 namespace {
@@ -79,6 +80,34 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
         EXPECT_EQ(manager->popover()->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), c.alwaysOnTop);
         manager->requestClose(c.reason);
         EXPECT_EQ(!manager->isPopoverShown(), c.closes) << c.alwaysOnTop << int(c.reason);
+    }
+
+    // Opened from a window of ours that had the keyboard, the translator takes it a moment later; the
+    // application seeming inactive meanwhile (that window lost the keyboard to the grab of the hot key
+    // that opened the translator) is no other application. Once the translator has the keyboard, it is.
+    const struct {
+        const char* when;
+        bool activated;
+        bool closes;
+    } deactivations[] = {
+        {"before the translator has the keyboard", false, false},
+        {"once it has it", true, true},
+    };
+    for (const auto& d : deactivations) {
+        SCOPED_TRACE(d.when);
+        auto manager = make(false);
+        QWindowSystemInterface::handleApplicationStateChanged(Qt::ApplicationActive, true);
+        QWindowSystemInterface::flushWindowSystemEvents();
+        manager->showPopover();
+        ASSERT_TRUE(manager->isPopoverShown());
+        if (d.activated) {
+            ASSERT_TRUE(waitUntil(
+                [&] { return QGuiApplication::focusWindow() == manager->popover()->windowHandle(); }, 10000));
+        }
+        // Delivered at once, ahead of the activation the showing queued.
+        QWindowSystemInterface::handleApplicationStateChanged<QWindowSystemInterface::SynchronousDelivery>(
+            Qt::ApplicationInactive, true);
+        EXPECT_EQ(!manager->isPopoverShown(), d.closes);
     }
 
     // "ClosePopover" and the shortcuts' "ToggleMenuBar" are requests it refuses; Escape and the tray icon
@@ -237,7 +266,7 @@ TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInO
               QStringLiteral("The selected text exceeds 5000 characters. Please select a smaller portion for "
                              "better translation results."));
     EXPECT_EQ(manager->view()->alertMessage(), m_posted.at(0).userInfo.value(QStringLiteral("message")));
-    runQueuedWork(MenuBarManager::handOverDelayMs);
+    runQueuedWork(300);
     EXPECT_EQ(m_posted.size(), 1);
 }
 
@@ -246,7 +275,7 @@ TEST_F(MenuBarManagerTest, SelectedTextIsLimitedTo5000CharactersAndHandedOverInO
 TEST(MenuBarTrayClick, WithoutAnIconPlaceTheTranslatorOpensAtTheClickWholeOnThatMonitor) {
     const QRect left(0, 0, 1920, 1080);
     const QRect right(1920, 0, 1280, 1024);
-    const QSize content(MenuBarManager::popoverWidth, 500);
+    const QSize content(400, 500);
     const struct {
         QPoint pointer;
         QRect screen;

@@ -1,5 +1,6 @@
 #include "ui/PopoverWindow.h"
 
+#include "FakePlatform.h"
 #include "TestUtils.h"
 
 #include <QMenu>
@@ -15,7 +16,8 @@ namespace {
 
 const QRect screen(0, 0, 1600, 1000);
 const QSize content(450, 320);
-constexpr int arrow = PopoverWindow::arrowLength;
+// How far the arrow reaches out of the bubble.
+constexpr int arrow = 9;
 
 bool inside(const QRect& frame, const QRect& area) {
     return area.contains(frame);
@@ -218,24 +220,42 @@ TEST_F(PopoverClosing, ApplicationDefinedClosesOnlyWhenTold) {
 }
 
 TEST_F(PopoverClosing, ClosesWhenAnotherApplicationBecomesActive) {
-    setApplicationState(Qt::ApplicationActive);
-    PopoverWindow* transient = showPopover(PopoverWindow::Behavior::Transient);
-    PopoverWindow* semitransient = showPopover(PopoverWindow::Behavior::Semitransient);
-    setApplicationState(Qt::ApplicationInactive);
-    EXPECT_FALSE(transient->isShown());
-    EXPECT_FALSE(semitransient->isShown());
+    // What took the keyboard: another application, or the grab of a hot key of ours held down, which
+    // the toolkit takes for this application going inactive too.
+    const struct {
+        const char* what;
+        int heldMs;
+        bool closes;
+    } rows[] = {
+        {"another application", 0, true},
+        {"a hot key of ours held 0.15 s", 150, false},
+        {"a hot key of ours held 1 s", 1000, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        setApplicationState(Qt::ApplicationActive);
+        PopoverWindow* transient = showPopover(PopoverWindow::Behavior::Transient);
+        PopoverWindow* semitransient = showPopover(PopoverWindow::Behavior::Semitransient);
+        if (row.heldMs > 0)
+            fakePlatform().fakeHotKeys().hold(1);
+        setApplicationState(Qt::ApplicationInactive);
+        runQueuedWork(row.heldMs);
+        EXPECT_EQ(!transient->isShown(), row.closes);
+        EXPECT_EQ(!semitransient->isShown(), row.closes);
+        fakePlatform().fakeHotKeys().release(1);
+    }
 }
 
 TEST_F(PopoverClosing, ResizingAShownPopoverKeepsItOnItsAnchor) {
     PopoverWindow* popover = showPopover(PopoverWindow::Behavior::ApplicationDefined);
     const QRect anchor = popover->anchor();
     popover->setContentSize(QSize(300, 180));
-    EXPECT_EQ(popover->size(), QSize(300, 180 + PopoverWindow::arrowLength));
+    EXPECT_EQ(popover->size(), QSize(300, 189));
     EXPECT_EQ(popover->geometry().top(), anchor.bottom() + 1);
     EXPECT_EQ(QRectF(popover->geometry()).center().x(), QRectF(anchor).center().x());
     QWidget* content = popover->contentWidget();
     EXPECT_EQ(QRect(content->mapTo(popover, QPoint(0, 0)), content->size()),
-              QRect(0, PopoverWindow::arrowLength, 300, 180));
+              QRect(0, 9, 300, 180));
 }
 
 TEST_F(PopoverClosing, PressesOnTheAnchorWidgetAreLeftToIt) {
