@@ -46,6 +46,11 @@ struct Browser {
     const char* passwordInPrimary; // what it puts into PRIMARY when the password is selected (UTF-8)
 };
 
+// The browser's name, so that the test's name stays the same from one listing to the next.
+void PrintTo(const Browser& browser, std::ostream* out) {
+    *out << browser.program;
+}
+
 QStringList chromiumArguments(const QTemporaryDir& profile, const QString& page) {
     return {QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
             QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
@@ -199,10 +204,16 @@ TEST_P(BrowserPasswordFieldTest, PasswordIsNeverReadAndOtherFieldsStillAre) {
             waitUntil([&] { return m_reports.size() > before; });
         }
     };
-    doubleClick(m_password);
+    // The password likewise; whatever the tries, none may be read.
     const QString password = QString::fromUtf8(GetParam().passwordInPrimary);
-    EXPECT_TRUE(waitUntil([&] { return primary() == password; }, slowBrowserMs))
-        << "the browser offers the password in PRIMARY";
+    const auto selectPassword = [&](int delayMs) {
+        for (int attempt = 0; attempt < 3 && primary() != password; ++attempt) {
+            doubleClick(m_password, delayMs);
+            waitUntil([&] { return primary() == password; }, slowBrowserMs / 3);
+        }
+        return primary() == password;
+    };
+    EXPECT_TRUE(selectPassword(80)) << "the browser offers the password in PRIMARY";
     quietPeriod();
     EXPECT_TRUE(m_reports.isEmpty());
 
@@ -212,8 +223,7 @@ TEST_P(BrowserPasswordFieldTest, PasswordIsNeverReadAndOtherFieldsStillAre) {
     EXPECT_EQ(m_reports[0].editable, publishesFields());
 
     // Gestures quicker than the browser's focus, from one field into the other.
-    doubleClick(m_password, 1);
-    EXPECT_TRUE(waitUntil([&] { return primary() == password; }, slowBrowserMs));
+    EXPECT_TRUE(selectPassword(1));
     quietPeriod();
     EXPECT_EQ(m_reports.size(), 1);
     selectWord(m_word + QPoint(200, 0), 1);
