@@ -6,8 +6,10 @@
 #include <QImage>
 #include <QMimeData>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -48,6 +50,34 @@ ClipboardServer::ClipboardServer(QClipboard& clipboard)
         if (mode == QClipboard::Clipboard)
             onClipboardChanged();
     });
+    // Qt tells of a lost clipboard only while the new owner is still there; one that has left by the time
+    // the clear is handled (a short-lived copy tool, or any on a loaded machine) would leave us serving
+    // nothing for ever. The X server's own word is watched too.
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        xcb_connection_t* connection = x11->connection();
+        const char name[] = "CLIPBOARD";
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+        if (reply) {
+            m_clipboardAtom = reply->atom;
+            free(reply);
+        }
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+}
+
+ClipboardServer::~ClipboardServer() {
+    QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+bool ClipboardServer::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t" || m_clipboardAtom == 0)
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_SELECTION_CLEAR &&
+        reinterpret_cast<const xcb_selection_clear_event_t*>(event)->selection == m_clipboardAtom)
+        QCoreApplication::quit();
+    return false;
 }
 
 void ClipboardServer::onClipboardChanged() {
