@@ -21,7 +21,8 @@ public:
     // The top-left corner of a top-level window on screen as the window server knows it, for a window
     // reparented behind the toolkit's back (a tray icon in its tray); none when it cannot tell.
     virtual std::optional<QPoint> screenPosition(QWidget* window) const = 0;
-    // Our top-level window that shows at a point of the screen (global coordinates); null where the point
-    // shows another program's window, be it over one of ours, or where ours there is minimised.
+    // Our top-level window that shows at a point of the screen (global coordinates), the tray icon embedded
+    // in a tray included; null where the point shows another program's window, be it over one of ours, or
+    // where ours there is minimised.
     virtual QWidget* ownWindowAt(QPoint position) const = 0;
 };
