@@ -280,8 +280,8 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         int heldMs = 0;
         // The application owns the user's clipboard, and copies into it without claiming it again.
         bool ownsClipboard = false;
-        // The toggle is pressed before the shortcut's release, and its translator takes the keyboard.
-        bool toggleWhileHeld = false;
+        // This shortcut is pressed before the shortcut's release, and its window takes the keyboard.
+        void (KeyboardShortcutManager::*pressedWhileHeld)() = nullptr;
         // The text is selected in an input of ours that has the keyboard.
         const char* selectedInOurInput = "";
     } cases[] = {
@@ -293,12 +293,14 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
          "hello", 1000},
         // The toggle acts once the copy is made, so its window does not take the keyboard from the selection.
         {"toggle pressed before the release", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false,
-         "Ctrl+C", "hello", 150, false, true},
+         "Ctrl+C", "hello", 150, false, &KeyboardShortcutManager::handleToggleMenuBarShortcut},
         {"toggle pressed while held a second", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false,
-         "Ctrl+C", "hello", 1000, false, true},
+         "Ctrl+C", "hello", 1000, false, &KeyboardShortcutManager::handleToggleMenuBarShortcut},
+        {"screen capture pressed before the release", "org.example.Editor", 0x1400007, "", 0, 0, "hello",
+         false, "Ctrl+C", "hello", 150, false, &KeyboardShortcutManager::handleStartOCRShortcut},
         // Our copy would be our own content, never taken for a copy: the input's selection is the text.
         {"our translator's input", "quillora", 0x4400003, "", 0, 0, "", false, "", "bonjour", 150, false,
-         false, "bonjour"},
+         nullptr, "bonjour"},
         {"shortcut held past the wait", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "", "",
          SelectionCapture::ReleaseWaitMs + 500},
         // Tk: its copy changes a clipboard it still owns without a new claim, so it is made to claim anew.
@@ -363,11 +365,11 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
             QTimer::singleShot(c.heldMs, &context, [&hotKeys] { hotKeys.release(1); });
         }
         m_manager.handleTranslateSelectionShortcut();
-        if (c.toggleWhileHeld)
-            m_manager.handleToggleMenuBarShortcut();
+        if (c.pressedWhileHeld)
+            (m_manager.*c.pressedWhileHeld)();
         ASSERT_TRUE(waitForCapture());
         hotKeys.release(1);
-        EXPECT_EQ(toggles, c.toggleWhileHeld ? 1 : 0);
+        EXPECT_EQ(toggles, c.pressedWhileHeld ? 1 : 0);
         EXPECT_EQ(captured, QString::fromUtf8(c.expectedText));
         EXPECT_EQ(postedKeys().join(u' '), QString::fromUtf8(c.expectedKeys));
         EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
