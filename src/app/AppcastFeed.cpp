@@ -4,27 +4,21 @@
 
 #include <QStringList>
 #include <QXmlStreamReader>
-#include <atomic>
 
 const QString AppcastFeed::xmlNamespace = QStringLiteral("https://quillora.app/xml-namespaces/appcast");
 
 namespace {
 
-#ifdef NDEBUG
-std::atomic<bool> s_loopbackLinksAllowed = false;
-#else
-std::atomic<bool> s_loopbackLinksAllowed = true;
-#endif
-
 // A link from the feed is opened in the user's browser: nothing but the web. Plain http to this machine
-// reaches the local stand-in of the site; a release feed has no business sending the browser there.
-QUrl safeLink(const QString& text) {
+// reaches a site served from this machine (the local stand-in); only a feed served from this machine
+// too may send the browser there, never one from the web.
+QUrl safeLink(const QString& text, bool localFeed) {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
         return {};
     if (url.scheme() == QLatin1String("https"))
         return url;
-    if (url.scheme() == QLatin1String("http") && s_loopbackLinksAllowed && isLoopbackHost(url.host()))
+    if (url.scheme() == QLatin1String("http") && localFeed && isLoopbackHost(url.host()))
         return url;
     return {};
 }
@@ -107,7 +101,7 @@ int compareIdentifiers(const QString& a, const QString& b) {
 constexpr int maximumAttributesPerElement = 64;
 constexpr int maximumElements = 20000;
 
-bool withinReadingLimits(QByteArrayView xml) {
+AppcastFeed::Refusal readingLimitsExceeded(QByteArrayView xml) {
     auto skipPast = [xml](qsizetype from, QByteArrayView terminator) {
         const qsizetype found = xml.indexOf(terminator, from);
         return found < 0 ? xml.size() : found + terminator.size();
@@ -129,7 +123,7 @@ bool withinReadingLimits(QByteArrayView xml) {
             continue;
         }
         if (!tag.startsWith('/') && !tag.startsWith('!') && ++elements > maximumElements)
-            return false;
+            return AppcastFeed::Refusal::TooLarge;
         int attributes = 0;
         char quote = 0;
         for (; i < xml.size(); ++i) {
@@ -141,21 +135,17 @@ bool withinReadingLimits(QByteArrayView xml) {
                 quote = c;
             } else if (c == '=') {
                 if (++attributes > maximumAttributesPerElement)
-                    return false;
+                    return AppcastFeed::Refusal::Malformed;
             } else if (c == '>') {
                 ++i;
                 break;
             }
         }
     }
-    return true;
+    return AppcastFeed::Refusal::None;
 }
 
 } // namespace
-
-void AppcastFeed::setLoopbackLinksAllowed(bool allowed) {
-    s_loopbackLinksAllowed = allowed;
-}
 
 int AppcastFeed::compareVersions(const QString& a, const QString& b) {
     const VersionParts left = versionParts(a);
@@ -175,9 +165,18 @@ int AppcastFeed::compareVersions(const QString& a, const QString& b) {
     return sign(left.preRelease.size() - right.preRelease.size());
 }
 
-std::optional<QList<AppcastItem>> AppcastFeed::parse(const QByteArray& xml) {
-    if (!withinReadingLimits(xml))
-        return std::nullopt;
+std::optional<QList<AppcastItem>> AppcastFeed::parse(const QByteArray& xml, const QUrl& feedUrl,
+                                                      Refusal* refusal) {
+    Refusal refused = readingLimitsExceeded(xml);
+    const auto finish = [&](std::optional<QList<AppcastItem>> items) {
+        if (refusal)
+            *refusal = items ? Refusal::None : refused;
+        return items;
+    };
+    if (refused != Refusal::None)
+        return finish(std::nullopt);
+    refused = Refusal::Malformed;
+    const bool localFeed = feedUrl.isValid() && isLoopbackHost(feedUrl.host());
     QXmlStreamReader reader(xml);
     QList<AppcastItem> items;
     bool sawChannel = false;
@@ -185,7 +184,7 @@ std::optional<QList<AppcastItem>> AppcastFeed::parse(const QByteArray& xml) {
     QString enclosureUrl;
 
     if (!reader.readNextStartElement() || reader.name() != QLatin1String("rss"))
-        return std::nullopt;
+        return finish(std::nullopt);
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
@@ -200,7 +199,7 @@ std::optional<QList<AppcastItem>> AppcastFeed::parse(const QByteArray& xml) {
             } else if (item && plain && name == QLatin1String("title")) {
                 item->title = reader.readElementText().trimmed();
             } else if (item && plain && name == QLatin1String("link")) {
-                item->downloadUrl = safeLink(reader.readElementText());
+                item->downloadUrl = safeLink(reader.readElementText(), localFeed);
             } else if (item && plain && name == QLatin1String("enclosure")) {
                 enclosureUrl = reader.attributes().value(QStringLiteral("url")).toString();
                 const auto version = reader.attributes().value(xmlNamespace, QStringLiteral("version"));
@@ -211,23 +210,33 @@ std::optional<QList<AppcastItem>> AppcastFeed::parse(const QByteArray& xml) {
             } else if (item && ours && name == QLatin1String("shortVersionString")) {
                 item->shortVersionString = reader.readElementText().trimmed();
             } else if (item && ours && name == QLatin1String("releaseNotesLink")) {
-                item->releaseNotesLink = safeLink(reader.readElementText());
+                item->releaseNotesLink = safeLink(reader.readElementText(), localFeed);
             }
         } else if (token == QXmlStreamReader::EndElement && item && reader.name() == QLatin1String("item")) {
             if (item->downloadUrl.isEmpty())
-                item->downloadUrl = safeLink(enclosureUrl);
-            if (!item->version.isEmpty() && item->version.at(0).isDigit() && !item->downloadUrl.isEmpty())
+                item->downloadUrl = safeLink(enclosureUrl, localFeed);
+            if (!item->version.isEmpty() && item->version.at(0).isDigit())
                 items.append(*item);
             item.reset();
         }
     }
     if (reader.hasError() || !sawChannel)
-        return std::nullopt;
-    return items;
+        return finish(std::nullopt);
+    return finish(items);
 }
 
 std::optional<AppcastItem> AppcastFeed::newestUpdate(const QList<AppcastItem>& items,
                                                      const QString& currentVersion) {
+    QList<AppcastItem> offered;
+    for (const AppcastItem& item : items) {
+        if (!item.downloadUrl.isEmpty())
+            offered.append(item);
+    }
+    return newestAnnounced(offered, currentVersion);
+}
+
+std::optional<AppcastItem> AppcastFeed::newestAnnounced(const QList<AppcastItem>& items,
+                                                        const QString& currentVersion) {
     std::optional<AppcastItem> newest;
     for (const AppcastItem& candidate : items) {
         if (compareVersions(candidate.version, currentVersion) <= 0)

@@ -14,7 +14,7 @@ struct AppcastItem {
     // Shown to the user; the version when the feed gives none.
     QString shortVersionString;
     QUrl releaseNotesLink;
-    // The page the user downloads the release from.
+    // The page the user downloads the release from; empty when the feed gives none the user may be sent to.
     QUrl downloadUrl;
 
     QString displayVersion() const { return shortVersionString.isEmpty() ? version : shortVersionString; }
@@ -27,14 +27,15 @@ class AppcastFeed {
 public:
     static const QString xmlNamespace;
 
-    // The items that name a version and a download page (https; http to a loopback address only while
-    // loopback links are allowed); none when the document is not a well-formed RSS channel or has more
-    // elements, or attributes on one element, than any feed needs. Safe on any thread.
-    static std::optional<QList<AppcastItem>> parse(const QByteArray& xml);
+    enum class Refusal { None, Malformed, TooLarge };
 
-    // Plain http links to this machine lead to the local stand-in of the site. Allowed in debug builds;
-    // release builds refuse them unless a test allows them here.
-    static void setLoopbackLinksAllowed(bool allowed);
+    // The items that name a version. Links are kept when https, or http to a loopback address when the
+    // feed itself came from one (`feedUrl`, the address asked for), and left empty otherwise. None
+    // when the document is not a well-formed RSS channel (Malformed, also for more attributes on one
+    // element than any feed needs) or has more elements than any feed needs (TooLarge); `refusal` learns
+    // which. Safe on any thread.
+    static std::optional<QList<AppcastItem>> parse(const QByteArray& xml, const QUrl& feedUrl = {},
+                                                   Refusal* refusal = nullptr);
 
     // -1, 0 or 1 as `a` is older than, the same as or newer than `b`. Missing numbers count as 0
     // ("1.0" == "1.0.0"). A suffix after the numbers names a pre-release, older than its release and
@@ -42,7 +43,10 @@ public:
     // Build metadata after "+" is ignored.
     static int compareVersions(const QString& a, const QString& b);
 
-    // The newest item of `items` that is newer than `currentVersion`, if any.
+    // The newest item of `items` with a download page that is newer than `currentVersion`, if any.
     static std::optional<AppcastItem> newestUpdate(const QList<AppcastItem>& items,
                                                    const QString& currentVersion);
+    // The same among all items, those without a download page too.
+    static std::optional<AppcastItem> newestAnnounced(const QList<AppcastItem>& items,
+                                                      const QString& currentVersion);
 };

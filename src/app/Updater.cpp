@@ -13,21 +13,31 @@ namespace {
 
 const QString kTag = QStringLiteral("Updater");
 const QString kLastCheckKey = QStringLiteral("lastUpdateCheckTime");
-const QString kTooSlow = QStringLiteral("The update feed did not answer in time or was too large.");
+const QString kTooSlow = QStringLiteral("The update feed did not answer in time.");
+const QString kTooLarge = QStringLiteral("The update feed is too large.");
 
 void markChecked() {
     UserDefaults::standard().set(kLastCheckKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
 }
 
 // Runs off the UI thread: the outcome of a downloaded feed.
-Updater::CheckResult evaluate(const QByteArray& feed, const QString& currentVersion) {
+Updater::CheckResult evaluate(const QByteArray& feed, const QUrl& feedUrl, const QString& currentVersion) {
     Updater::CheckResult result;
-    const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(feed);
+    AppcastFeed::Refusal refusal = AppcastFeed::Refusal::None;
+    const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(feed, feedUrl, &refusal);
     if (!items) {
-        result.error = QStringLiteral("The update feed could not be read.");
+        result.error = refusal == AppcastFeed::Refusal::TooLarge
+                           ? kTooLarge
+                           : QStringLiteral("The update feed could not be read.");
     } else if (auto update = AppcastFeed::newestUpdate(*items, currentVersion)) {
         result.outcome = Updater::Outcome::UpdateFound;
         result.item = *update;
+    } else if (auto announced = AppcastFeed::newestAnnounced(*items, currentVersion)) {
+        // Not "up to date": a newer release exists, only its page is not one the user may be sent to.
+        result.item = *announced;
+        result.error = QStringLiteral("The update feed announces Quillora %1, but gives no secure (https) page "
+                                      "to download it from.")
+                           .arg(announced->displayVersion());
     } else {
         result.outcome = Updater::Outcome::UpToDate;
     }
@@ -105,11 +115,28 @@ void Updater::schedule() {
 }
 
 void Updater::checkForUpdates() {
-    check(true);
+    if (m_checking)
+        m_userInitiated = true;
+    else
+        check(true);
 }
 
 void Updater::checkForUpdatesInBackground() {
     check(false);
+}
+
+void Updater::cancel() {
+    if (!m_checking)
+        return;
+    if (HttpTransfer* reply = m_reply) {
+        m_reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+    CheckResult result;
+    result.outcome = Outcome::Cancelled;
+    finish(result);
 }
 
 void Updater::check(bool userInitiated) {
@@ -131,6 +158,7 @@ void Updater::check(bool userInitiated) {
             this);
     };
     const std::optional<QUrl> url = m_feedUrl ? m_feedUrl() : std::nullopt;
+    m_checkedUrl = url.value_or(QUrl());
     if (!url)
         return failLater(QStringLiteral("Invalid URL configuration."));
     if (!m_network)
@@ -142,11 +170,8 @@ void Updater::check(bool userInitiated) {
     request.url = *url;
     request.transferTimeoutMs = feedTimeoutMs;
     request.redirects = HttpRequest::Redirects::NoLessSafe;
+    request.maximumBytes = maximumFeedBytes;
     m_reply = m_network->send(request);
-    connect(m_reply, &HttpTransfer::downloadProgress, this, [this](qint64 received) {
-        if (received > maximumFeedBytes && m_reply)
-            m_reply->abort();
-    });
     connect(m_reply, &HttpTransfer::finished, this, [this, reply = m_reply] {
         if (!reply)
             return;
@@ -154,7 +179,9 @@ void Updater::check(bool userInitiated) {
         m_reply = nullptr;
         const int status = reply->status().value_or(0);
         if (reply->failure() != HttpTransfer::Failure::None || status < 200 || status > 299) {
-            fail(reply->failure() == HttpTransfer::Failure::Aborted ? kTooSlow : reply->errorString());
+            fail(reply->failure() == HttpTransfer::Failure::TooLarge  ? kTooLarge
+                 : reply->failure() == HttpTransfer::Failure::Aborted ? kTooSlow
+                                                                      : reply->errorString());
             return;
         }
         read(reply->readAll());
@@ -166,8 +193,8 @@ void Updater::read(const QByteArray& feed) {
     auto promise = std::make_shared<QPromise<CheckResult>>();
     QFuture<CheckResult> future = promise->future();
     promise->start();
-    QThreadPool::globalInstance()->start([promise, feed, version = m_currentVersion] {
-        promise->addResult(evaluate(feed, version));
+    QThreadPool::globalInstance()->start([promise, feed, url = m_checkedUrl, version = m_currentVersion] {
+        promise->addResult(evaluate(feed, url, version));
         promise->finish();
     });
     future.then(this, [this, number = m_checkNumber](const CheckResult& result) {
@@ -187,11 +214,10 @@ void Updater::finish(CheckResult result) {
     m_deadline.stop();
     result.userInitiated = m_userInitiated;
     markChecked();
-    debugLog(kTag, result.outcome == Outcome::UpdateFound
-                       ? QStringLiteral("Update found: %1").arg(result.item.version)
-                   : result.outcome == Outcome::UpToDate
-                       ? QStringLiteral("Up to date")
-                       : QStringLiteral("Check failed: %1").arg(result.error));
+    debugLog(kTag, result.outcome == Outcome::UpdateFound ? QStringLiteral("Update found: %1").arg(result.item.version)
+                   : result.outcome == Outcome::UpToDate  ? QStringLiteral("Up to date")
+                   : result.outcome == Outcome::Cancelled ? QStringLiteral("Check cancelled")
+                                                          : QStringLiteral("Check failed: %1").arg(result.error));
     Q_EMIT canCheckForUpdatesChanged(canCheckForUpdates());
     schedule();
     Q_EMIT checkFinished(result);

@@ -20,12 +20,13 @@ class HttpTransfer;
 class Updater : public QObject {
     Q_OBJECT
 public:
-    enum class Outcome { UpdateFound, UpToDate, Failed };
+    enum class Outcome { UpdateFound, UpToDate, Failed, Cancelled };
     struct CheckResult {
         Outcome outcome = Outcome::Failed;
         // The user asked for this check (as opposed to an automatic one).
         bool userInitiated = false;
-        // The release found (UpdateFound).
+        // The release found (UpdateFound); for Failed, a newer release the feed announced that cannot be
+        // offered, if that was the failure.
         AppcastItem item;
         // Why the check failed (Failed).
         QString error;
@@ -52,10 +53,15 @@ public:
     // False before start() and while a check runs.
     bool canCheckForUpdates() const { return m_started && !m_checking; }
 
-    // A check the user asked for; ignored while another runs.
+    bool isChecking() const { return m_checking; }
+
+    // A check the user asked for. Asked while a check runs, that check becomes the user's: its outcome is
+    // reported as one the user asked for.
     void checkForUpdates();
     // An automatic check: only a found update is announced.
     void checkForUpdatesInBackground();
+    // Ends the running check as Cancelled.
+    void cancel();
 
     // When the next automatic check is due; none while automatic checks are off or not started.
     std::optional<QDateTime> nextScheduledCheck() const;
@@ -78,6 +84,7 @@ private:
 
     FeedUrlProvider m_feedUrl;
     QString m_currentVersion;
+    QUrl m_checkedUrl;
     // Made with the first check: the network module stays out of start-up.
     HttpClient* m_network = nullptr;
     QPointer<HttpTransfer> m_reply;

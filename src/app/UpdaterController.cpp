@@ -48,10 +48,44 @@ UpdaterController::UpdaterController(Updater::FeedUrlProvider feedUrl, QString c
 
 void UpdaterController::checkForUpdates() {
     m_updater.checkForUpdates();
+    if (m_updater.isChecking())
+        showProgress();
+}
+
+void UpdaterController::showProgress() {
+    if (!m_progress) {
+        // The answer of an earlier check gives way to the new one.
+        if (m_alert)
+            m_alert->close();
+        auto* progress = new QProgressDialog;
+        progress->setAttribute(Qt::WA_DeleteOnClose);
+        progress->setObjectName(QStringLiteral("UpdateProgress"));
+        progress->setWindowTitle(QStringLiteral("Software Update"));
+        progress->setLabelText(QStringLiteral("Checking for updates…"));
+        // No steps to count: a busy bar.
+        progress->setRange(0, 0);
+        progress->setMinimumDuration(0);
+        progress->setAutoReset(false);
+        progress->setAutoClose(false);
+        progress->setMinimumWidth(320);
+        // Cancel, Escape and closing the window all end the check.
+        connect(progress, &QProgressDialog::canceled, &m_updater, &Updater::cancel);
+        m_progress = progress;
+    }
+    m_progress->setWindowState(m_progress->windowState() & ~Qt::WindowMinimized);
+    m_progress->show();
+    m_progress->raise();
+    m_progress->activateWindow();
 }
 
 void UpdaterController::present(const Updater::CheckResult& result) {
-    if (result.outcome != Updater::Outcome::UpdateFound && !result.userInitiated)
+    if (QProgressDialog* progress = m_progress) {
+        m_progress = nullptr;
+        progress->disconnect(&m_updater);
+        progress->close();
+    }
+    if (result.outcome == Updater::Outcome::Cancelled ||
+        (result.outcome != Updater::Outcome::UpdateFound && !result.userInitiated))
         return;
     if (m_alert)
         m_alert->close();
@@ -78,9 +112,13 @@ void UpdaterController::present(const Updater::CheckResult& result) {
         box->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
         box->setDefaultButton(download);
         const QUrl page = result.item.downloadUrl;
-        connect(download, &QPushButton::clicked, this, [page] {
-            if (hasPlatform())
-                platform().workspace().openUrl(page);
+        connect(download, &QPushButton::clicked, this, [this, page] {
+            if (!hasPlatform())
+                return reportUnopened(page);
+            platform().workspace().openUrl(page, [self = QPointer<UpdaterController>(this), page](bool opened) {
+                if (self && !opened)
+                    self->reportUnopened(page);
+            });
         });
         break;
     }
@@ -92,12 +130,33 @@ void UpdaterController::present(const Updater::CheckResult& result) {
         break;
     case Updater::Outcome::Failed:
         box->setIcon(QMessageBox::Warning);
-        box->setText(QStringLiteral("Update check failed"));
-        box->setInformativeText(QStringLiteral("Quillora could not look for updates: %1").arg(result.error));
+        if (result.item.version.isEmpty()) {
+            box->setText(QStringLiteral("Update check failed"));
+            box->setInformativeText(QStringLiteral("Quillora could not look for updates: %1").arg(result.error));
+        } else {
+            box->setText(QStringLiteral("A new version of Quillora cannot be offered"));
+            box->setInformativeText(result.error);
+        }
         box->addButton(QMessageBox::Ok);
+        break;
+    case Updater::Outcome::Cancelled:
         break;
     }
     fitToInformativeText(box);
+    m_alert = box;
+    box->open();
+}
+
+void UpdaterController::reportUnopened(const QUrl& page) {
+    // No browser took the page: say so, with the address to open by hand.
+    if (m_alert)
+        m_alert->close();
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Could not open the link"),
+                                QStringLiteral("No application could open %1.").arg(page.toString()),
+                                QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("UpdateAlert"));
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_alert = box;
     box->open();
 }

@@ -20,6 +20,9 @@ struct HttpRequest {
     Redirects redirects = Redirects::Refused;
     // Aborted after this long without data; 0: never.
     int transferTimeoutMs = 0;
+    // The largest answer body taken in; a larger one fails as TooLarge as soon as it shows (its declared
+    // length or the data arrived), with no more than about this much held. 0: no limit.
+    qint64 maximumBytes = 0;
 };
 
 // One request under way. Its outcome is known once `finished` was sent, which happens exactly once, also
@@ -35,6 +38,8 @@ public:
         UnusableContent,
         // abort() or the transfer time-out.
         Aborted,
+        // The answer's body was larger than the request's maximumBytes.
+        TooLarge,
         // Connection, name lookup, TLS, proxy or protocol.
         Transport,
     };
@@ -50,7 +55,6 @@ public:
     virtual QByteArray readAll() = 0;
 
 Q_SIGNALS:
-    void downloadProgress(qint64 receivedBytes);
     void finished();
 };
 

@@ -110,18 +110,11 @@ RequestId WebApiClient::post(const QString& path, QJsonObject body, const QStrin
     request.body = envelope.encode(body);
     // A redirect could carry the signed body to another host, perhaps in clear; treat it as an answer.
     request.redirects = HttpRequest::Redirects::Refused;
+    request.maximumBytes = maximumResponseBytes(path);
     HttpTransfer* reply = m_network->send(request);
     pending.reply = reply;
     connect(reply, &HttpTransfer::finished, reply, &QObject::deleteLater);
     connect(reply, &HttpTransfer::finished, this, [this, id] { onFinished(id); });
-    pending.maximumBytes = maximumResponseBytes(path);
-    connect(reply, &HttpTransfer::downloadProgress, this, [this, id](qint64 received) {
-        auto it = m_pending.find(id);
-        if (it == m_pending.end() || received <= it->second.maximumBytes || !it->second.reply)
-            return;
-        it->second.tooLarge = true;
-        it->second.reply->abort();
-    });
 
     auto* timer = new QTimer(reply);
     timer->setSingleShot(true);
@@ -186,11 +179,8 @@ Result<QJsonObject, TranslationError> WebApiClient::interpret(HttpTransfer& repl
     using R = Result<QJsonObject, TranslationError>;
     if (pending.timedOut)
         return R::failure(TranslationError::timedOut());
-    if (pending.tooLarge)
-        return R::failure(TranslationError::invalidResponse());
-
-    // The transfer arrived, but its content coding could not be undone: the answer is unusable.
-    if (reply.failure() == HttpTransfer::Failure::UnusableContent)
+    // Too large for its endpoint, or the content coding could not be undone: the answer is unusable.
+    if (reply.failure() == HttpTransfer::Failure::TooLarge || reply.failure() == HttpTransfer::Failure::UnusableContent)
         return R::failure(TranslationError::invalidResponse());
 
     const std::optional<int> answeredStatus = reply.status();

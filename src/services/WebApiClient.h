@@ -72,8 +72,6 @@ private:
         QPointer<HttpTransfer> reply;
         QPointer<QTimer> timer;
         bool timedOut = false;
-        bool tooLarge = false;
-        qint64 maximumBytes = maximumTextAnswerBytes;
     };
 
     explicit WebApiClient(QObject* parent = nullptr);

@@ -3,6 +3,7 @@
 // built to stall their reader.
 #include "DevApiTest.h"
 #include "FakePlatform.h"
+#include "StreamingHttpServer.h"
 #include "TestUtils.h"
 #include "app/AppcastFeed.h"
 #include "app/UpdateManager.h"
@@ -14,6 +15,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -61,6 +64,14 @@ private:
     int m_tickMs;
 };
 
+// A feed announcing release 2.0, downloaded from `link`.
+QByteArray feedLinkingTo(const QString& link) {
+    return (QStringLiteral("<rss version=\"2.0\" xmlns:q=\"https://quillora.app/xml-namespaces/appcast\">"
+                           "<channel><item><q:version>2.0</q:version><link>%1</link></item></channel></rss>")
+                .arg(link))
+        .toUtf8();
+}
+
 // One element with `count` attributes, in a feed under the size limit.
 QByteArray feedWithAttributes(int count) {
     QByteArray feed = "<rss version=\"2.0\"><channel><item";
@@ -73,12 +84,11 @@ class UpdateCheckTest : public DevApiTest {
 protected:
     void SetUp() override {
         DevApiTest::SetUp();
-        // The stand-in's pages are on loopback.
-        AppcastFeed::setLoopbackLinksAllowed(true);
         UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), s_api->baseUrl());
     }
 
-    // Runs one check and returns its result.
+    // Runs one check and returns its result. A check the user asked for shows that it runs; an automatic
+    // one does not.
     static Updater::CheckResult check(UpdateManager& manager, bool userInitiated) {
         QSignalSpy finished(&manager.updaterController().updater(), &Updater::checkFinished);
         QSignalSpy availability(&manager, &UpdateManager::canCheckForUpdatesChanged);
@@ -87,7 +97,10 @@ protected:
         else
             manager.updaterController().updater().checkForUpdatesInBackground();
         EXPECT_FALSE(manager.canCheckForUpdates()) << "no second check while one runs";
+        QPointer<QProgressDialog> progress = manager.updaterController().progress();
+        EXPECT_EQ(progress && progress->isVisible(), userInitiated);
         EXPECT_TRUE(waitUntil([&] { return finished.size() == 1; }, 10000));
+        EXPECT_TRUE(waitUntil([&] { return !progress; })) << "the check's window goes with it";
         EXPECT_TRUE(manager.canCheckForUpdates());
         EXPECT_EQ(availability.size(), 2);
         return finished.isEmpty() ? Updater::CheckResult{}
@@ -103,11 +116,36 @@ TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
     const QString unreachable = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
     closed.close();
 
+    // Feeds over the size limit, sent as fast as the client takes them, with their length and without.
+    constexpr qint64 eightyMegabytes = 80'000'000;
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\nConnection: close\r\n";
+    StreamingHttpServer hugeFeed(head + "Content-Length: " + QByteArray::number(eightyMegabytes) + "\r\n\r\n",
+                                 eightyMegabytes);
+    StreamingHttpServer hugeFeedUntilClosed(head + "\r\n", eightyMegabytes);
+    ASSERT_TRUE(hugeFeed.listen() && hugeFeedUntilClosed.listen());
+    QByteArray releases = "<rss version=\"2.0\" xmlns:q=\"https://quillora.app/xml-namespaces/appcast\"><channel>";
+    for (int i = 0; i < 30000; ++i)
+        releases += "<item><q:version>1.0." + QByteArray::number(i) +
+                    "</q:version><link>https://quillora.app/download</link></item>";
+    releases += "</channel></rss>";
+    PacedFeedServer manyReleases(releases, releases.size(), 0);
+    // A newer release whose page is plain http on the web.
+    const QByteArray plainHttpRelease = feedLinkingTo(QStringLiteral("http://quillora.app/download"));
+    PacedFeedServer plainHttp(plainHttpRelease, plainHttpRelease.size(), 0);
+    ASSERT_TRUE(manyReleases.listen() && plainHttp.listen());
+    const auto useSite = [](const QString& site) {
+        return [site] { UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), site); };
+    };
+
     struct Case {
         const char* name;
         std::function<void()> prepare;
         Updater::Outcome outcome;
         QString alertText;
+        // Part of the error, and of the alert's sentence.
+        QString error = {};
+        // Sends the feed; it stops sending near the limit.
+        const StreamingHttpServer* source = nullptr;
     };
     const QList<Case> cases = {
         {"newer release", [] { ASSERT_TRUE(s_api->setAppcastVersion(QStringLiteral("1.0.10"))); },
@@ -127,6 +165,14 @@ TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
                                           QStringLiteral("http://example.org"));
          },
          Updater::Outcome::Failed, QStringLiteral("Update check failed")},
+        {"80 MB feed", useSite(hugeFeed.baseUrl()), Updater::Outcome::Failed, QStringLiteral("Update check failed"),
+         QStringLiteral("too large"), &hugeFeed},
+        {"80 MB feed without its length", useSite(hugeFeedUntilClosed.baseUrl()), Updater::Outcome::Failed,
+         QStringLiteral("Update check failed"), QStringLiteral("too large"), &hugeFeedUntilClosed},
+        {"30,000 releases", useSite(manyReleases.baseUrl()), Updater::Outcome::Failed,
+         QStringLiteral("Update check failed"), QStringLiteral("too large")},
+        {"newer release on a plain http page", useSite(plainHttp.baseUrl()), Updater::Outcome::Failed,
+         QStringLiteral("A new version of Quillora cannot be offered"), QStringLiteral("Quillora 2.0")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -138,6 +184,7 @@ TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
         // An automatic check speaks only of a newer release.
         Updater::CheckResult result = check(manager, false);
         EXPECT_EQ(result.outcome, c.outcome) << result.error.toStdString();
+        EXPECT_TRUE(result.error.contains(c.error)) << result.error.toStdString();
         EXPECT_EQ(manager.updaterController().alert() != nullptr, c.outcome == Updater::Outcome::UpdateFound);
         delete manager.updaterController().alert();
 
@@ -146,6 +193,11 @@ TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
         QMessageBox* alert = manager.updaterController().alert();
         ASSERT_NE(alert, nullptr);
         EXPECT_EQ(alert->text(), c.alertText);
+        EXPECT_TRUE(alert->informativeText().contains(c.error)) << alert->informativeText().toStdString();
+        if (c.source) {
+            ASSERT_TRUE(waitUntil([&] { return c.source->answered() == 2; }));
+            EXPECT_LT(c.source->sent(), Updater::maximumFeedBytes + 16'000'000);
+        }
         // As wide as its sentence (up to half the screen): the text under the title is not folded to the
         // title's width.
         ASSERT_TRUE(waitUntil([&] { return alert->isVisible(); }));
@@ -157,11 +209,25 @@ TEST_F(UpdateCheckTest, ChecksTheFeedAndTellsTheUserWhatTheyAsked) {
         if (c.outcome == Updater::Outcome::UpdateFound) {
             EXPECT_EQ(result.item.version, QStringLiteral("1.0.10"));
             EXPECT_TRUE(alert->informativeText().contains(QLatin1String("Quillora 1.0.10 is now available")));
-            // "Download" opens the release's page in the browser.
-            alert->buttons().first()->click();
-            ASSERT_FALSE(fakePlatform().fakeWorkspace().openedUrls.isEmpty());
-            EXPECT_EQ(fakePlatform().fakeWorkspace().openedUrls.last(),
-                      QUrl(s_api->baseUrl() + QStringLiteral("/download")));
+            // "Download" opens the release's page in the browser, and says so when no browser took it.
+            const QUrl page(s_api->baseUrl() + QStringLiteral("/download"));
+            for (const bool opens : {true, false}) {
+                SCOPED_TRACE(opens ? "opened" : "not opened");
+                if (!opens) {
+                    check(manager, true);
+                    alert = manager.updaterController().alert();
+                    ASSERT_NE(alert, nullptr);
+                }
+                fakePlatform().fakeWorkspace().opensUrls = opens;
+                fakePlatform().fakeWorkspace().openedUrls.clear();
+                alert->buttons().first()->click();
+                EXPECT_EQ(fakePlatform().fakeWorkspace().openedUrls, QList<QUrl>{page});
+                runQueuedWork();
+                const QMessageBox* said = manager.updaterController().alert();
+                EXPECT_EQ(said ? said->text() : QString(),
+                          opens ? QString() : QStringLiteral("No application could open %1.").arg(page.toString()));
+            }
+            fakePlatform().fakeWorkspace().opensUrls = true;
         }
         delete manager.updaterController().alert();
     }
@@ -235,6 +301,58 @@ TEST_F(UpdateCheckTest, AFeedThatTricklesOrStallsItsReaderEndsTheCheckWithoutHol
     delete manager.updaterController().alert();
 }
 
+TEST_F(UpdateCheckTest, ACheckTheUserAskedForShowsThatItRunsUntilItEndsOrIsCancelled) {
+    // Takes the request and never answers.
+    QTcpServer hanging;
+    ASSERT_TRUE(hanging.listen(QHostAddress::LocalHost));
+    QSignalSpy connections(&hanging, &QTcpServer::newConnection);
+    UserDefaults::standard().set(QStringLiteral("websiteBaseURL"),
+                                 QStringLiteral("http://127.0.0.1:%1").arg(hanging.serverPort()));
+    UpdateManager manager(QStringLiteral("1.0.0"));
+    UpdaterController& controller = manager.updaterController();
+    Updater& updater = controller.updater();
+    QSignalSpy finished(&updater, &Updater::checkFinished);
+
+    // An automatic check runs unseen; the user asking meanwhile makes it theirs, and shows it.
+    updater.checkForUpdatesInBackground();
+    ASSERT_TRUE(updater.isChecking());
+    EXPECT_EQ(controller.progress(), nullptr);
+    manager.checkForUpdates();
+    QPointer<QProgressDialog> progress = controller.progress();
+    ASSERT_TRUE(progress);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->labelText(), QStringLiteral("Checking for updates…"));
+
+    // Asked again, the same window comes back from the taskbar; no second check starts.
+    progress->showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return connections.size() == 1; }));
+    manager.checkForUpdates();
+    EXPECT_EQ(controller.progress(), progress.data());
+    EXPECT_FALSE(progress->isMinimized());
+    EXPECT_TRUE(progress->isVisible());
+
+    // Its Cancel button and closing it both end the check at once, with nothing more to say.
+    using Cancel = std::function<void(QProgressDialog*)>;
+    const Cancel cancelButton = [](QProgressDialog* dialog) { dialog->findChild<QPushButton*>()->click(); };
+    const Cancel closeWindow = [](QProgressDialog* dialog) { dialog->close(); };
+    for (const Cancel& cancel : {cancelButton, closeWindow}) {
+        if (!progress) {
+            manager.checkForUpdates();
+            progress = controller.progress();
+            ASSERT_TRUE(progress);
+        }
+        const qsizetype before = finished.size();
+        cancel(progress);
+        ASSERT_EQ(finished.size(), before + 1);
+        const auto result = finished.last().at(0).value<Updater::CheckResult>();
+        EXPECT_EQ(result.outcome, Updater::Outcome::Cancelled);
+        EXPECT_TRUE(result.userInitiated);
+        EXPECT_TRUE(waitUntil([&] { return !progress; }));
+        EXPECT_EQ(controller.alert(), nullptr);
+        EXPECT_TRUE(manager.canCheckForUpdates());
+    }
+}
+
 TEST(AppcastFeedTest, VersionsCompareAsUsersExpect) {
     // Each older than the next.
     const QStringList ordered = {"0.9.12",      "1.0-alpha",  "1.0-beta", "1.0-beta.2", "1.0-beta.10",
@@ -277,7 +395,12 @@ TEST(AppcastFeedTest, ReadsTheItemsAUserCanSafelyBeSentTo) {
 </rss>)";
     const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(feed);
     ASSERT_TRUE(items);
-    ASSERT_EQ(items->size(), 2);
+    ASSERT_EQ(items->size(), 4);
+    // Announced, but with no page the user may be sent to: never offered, yet known to be there.
+    const std::optional<AppcastItem> announced = AppcastFeed::newestAnnounced(*items, QStringLiteral("1.0.0"));
+    ASSERT_TRUE(announced);
+    EXPECT_EQ(announced->version, QStringLiteral("9.0"));
+    EXPECT_TRUE(announced->downloadUrl.isEmpty());
     const std::optional<AppcastItem> update = AppcastFeed::newestUpdate(*items, QStringLiteral("1.0.0"));
     ASSERT_TRUE(update);
     EXPECT_EQ(update->version, QStringLiteral("1.3.0"));
@@ -299,8 +422,16 @@ TEST(AppcastFeedTest, RefusesFeedsBuiltToStallTheReader) {
     for (int i = 0; i < 30000; ++i)
         manyElements += "<x/>";
     manyElements += "</channel></rss>";
-    for (const QByteArray& hostile : {feedWithAttributes(50000), feedWithAttributes(65), manyElements})
-        EXPECT_FALSE(AppcastFeed::parse(hostile)) << hostile.left(60).toStdString();
+    const QList<std::pair<QByteArray, AppcastFeed::Refusal>> hostile = {
+        {feedWithAttributes(50000), AppcastFeed::Refusal::Malformed},
+        {feedWithAttributes(65), AppcastFeed::Refusal::Malformed},
+        {manyElements, AppcastFeed::Refusal::TooLarge},
+    };
+    for (const auto& [feed, expected] : hostile) {
+        AppcastFeed::Refusal refusal = AppcastFeed::Refusal::None;
+        EXPECT_FALSE(AppcastFeed::parse(feed, {}, &refusal)) << feed.left(60).toStdString();
+        EXPECT_EQ(refusal, expected) << feed.left(60).toStdString();
+    }
 
     // Comments, character data and quoted values may hold any number of "=" and "<".
     const QByteArray noisy = "<?xml version=\"1.0\"?><!-- " + QByteArray(5000, '=') +
@@ -315,24 +446,29 @@ TEST(AppcastFeedTest, RefusesFeedsBuiltToStallTheReader) {
     EXPECT_TRUE(AppcastFeed::parse(feedWithAttributes(64)));
 }
 
-TEST(AppcastFeedTest, LoopbackLinksOnlyWhereAllowed) {
+TEST(AppcastFeedTest, LoopbackLinksOnlyFromAFeedOnThisMachine) {
+    // A feed served from this machine (the local stand-in) may send the browser there; one from the web
+    // may not, in any build.
     const QStringList loopback = {"http://127.0.0.1:8080/download", "http://127.1/download",
                                   "http://0x7f000001/download",     "http://[::1]/download",
                                   "http://localhost/download"};
-    auto feedLinkingTo = [](const QString& link) {
-        return (QStringLiteral("<rss version=\"2.0\" xmlns:q=\"https://quillora.app/xml-namespaces/appcast\">"
-                               "<channel><item><q:version>2.0</q:version><link>%1</link></item></channel></rss>")
-                    .arg(link))
-            .toUtf8();
-    };
-    AppcastFeed::setLoopbackLinksAllowed(false);
+    const QUrl webFeed(QStringLiteral("https://quillora.app/downloads/appcast.xml"));
+    const QList<QUrl> localFeeds = {QUrl(QStringLiteral("http://127.0.0.1:4321/downloads/appcast.xml")),
+                                    QUrl(QStringLiteral("http://localhost:4321/downloads/appcast.xml")),
+                                    QUrl(QStringLiteral("https://[::1]/downloads/appcast.xml"))};
     for (const QString& link : loopback) {
-        const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(feedLinkingTo(link));
-        ASSERT_TRUE(items);
-        EXPECT_TRUE(items->isEmpty()) << link.toStdString();
+        for (const QUrl& feed : {webFeed, QUrl()}) {
+            const std::optional<QList<AppcastItem>> items = AppcastFeed::parse(feedLinkingTo(link), feed);
+            ASSERT_TRUE(items);
+            ASSERT_EQ(items->size(), 1);
+            EXPECT_TRUE(items->first().downloadUrl.isEmpty()) << link.toStdString() << " from " << feed.toString().toStdString();
+        }
+        for (const QUrl& feed : localFeeds)
+            EXPECT_EQ(AppcastFeed::parse(feedLinkingTo(link), feed)->first().downloadUrl, QUrl(link))
+                << link.toStdString() << " from " << feed.toString().toStdString();
     }
-
-    AppcastFeed::setLoopbackLinksAllowed(true);
-    EXPECT_EQ(AppcastFeed::parse(feedLinkingTo(loopback.first()))->size(), 1);
-    EXPECT_TRUE(AppcastFeed::parse(feedLinkingTo(QStringLiteral("http://example.org/download")))->isEmpty());
+    for (const QUrl& feed : localFeeds)
+        EXPECT_TRUE(AppcastFeed::parse(feedLinkingTo(QStringLiteral("http://example.org/download")), feed)
+                        ->first()
+                        .downloadUrl.isEmpty());
 }

@@ -3,6 +3,7 @@
 #include "DevApiTest.h"
 #include "FakePlatform.h"
 #include "ScriptedHttpServer.h"
+#include "StreamingHttpServer.h"
 #include "TestUtils.h"
 #include "platform/UserDefaults.h"
 #include "services/RequestSigner.h"
@@ -318,6 +319,22 @@ TEST_F(WebApiClientTest, UndecodableAndOversizedAnswersAreInvalidResponses) {
     result = translate("hello");
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().localizedDescription(), "Invalid response from the server.");
+
+    // A 60 MB answer is refused without being taken in: what the connection took stays near the limit.
+    constexpr qint64 sixtyMegabytes = 60'000'000;
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n";
+    for (const QByteArray& length : {"Content-Length: " + QByteArray::number(sixtyMegabytes) + "\r\n", QByteArray()}) {
+        SCOPED_TRACE(length.isEmpty() ? "read until the connection closes" : "length given");
+        StreamingHttpServer stream(head + length + "\r\n", sixtyMegabytes);
+        ASSERT_TRUE(stream.listen());
+        UserDefaults::standard().set("apiBaseURL", stream.baseUrl());
+        result = translate("hello");
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().localizedDescription(), "Invalid response from the server.");
+        ASSERT_TRUE(waitUntil([&] { return stream.answered() == 1; }));
+        EXPECT_LT(stream.sent(), WebApiClient::maximumTextAnswerBytes + 16'000'000) << stream.sent();
+    }
+    UserDefaults::standard().set("apiBaseURL", server.baseUrl());
 
     // Speech audio is larger by nature and has a bound of its own.
     const QByteArray audio = R"({"audioContent":")" + QByteArray(WebApiClient::maximumTextAnswerBytes * 2, 'A') + R"("})";

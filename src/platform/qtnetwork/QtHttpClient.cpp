@@ -2,13 +2,52 @@
 
 #include <QNetworkRequest>
 
-QtHttpTransfer::QtHttpTransfer(QNetworkReply* reply, QObject* parent)
+namespace {
+
+// What Qt may read ahead of take(): it stops reading from the connection while its buffer holds this much.
+constexpr qint64 readAheadBytes = 256 * 1024;
+
+} // namespace
+
+QtHttpTransfer::QtHttpTransfer(QNetworkReply* reply, qint64 maximumBytes, QObject* parent)
     : HttpTransfer(parent)
-    , m_reply(reply) {
+    , m_reply(reply)
+    , m_maximumBytes(maximumBytes) {
     reply->setParent(this);
-    connect(reply, &QNetworkReply::downloadProgress, this,
-            [this](qint64 received, qint64) { Q_EMIT downloadProgress(received); });
-    connect(reply, &QNetworkReply::finished, this, &HttpTransfer::finished);
+    connect(reply, &QNetworkReply::readyRead, this, &QtHttpTransfer::take);
+    connect(reply, &QNetworkReply::finished, this, [this] {
+        take();
+        Q_EMIT finished();
+    });
+    if (maximumBytes <= 0)
+        return;
+    connect(reply, &QNetworkReply::metaDataChanged, this, &QtHttpTransfer::take);
+    // A request with a body is handed to Qt's network thread on a later turn, and a buffer size set before
+    // then does not reach it: set it again once it has.
+    reply->setReadBufferSize(readAheadBytes);
+    QMetaObject::invokeMethod(
+        this, [this] {
+            if (m_reply && !m_reply->isFinished())
+                m_reply->setReadBufferSize(readAheadBytes);
+        },
+        Qt::QueuedConnection);
+}
+
+// Moves what arrived into the body, so that Qt reads on, and refuses a body that is or will be too large.
+void QtHttpTransfer::take() {
+    if (!m_reply || m_tooLarge)
+        return;
+    const QVariant declared = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (m_maximumBytes <= 0 || !declared.isValid() || declared.toLongLong() <= m_maximumBytes) {
+        m_body += m_reply->readAll();
+        if (m_maximumBytes <= 0 || m_body.size() <= m_maximumBytes)
+            return;
+    }
+    m_tooLarge = true;
+    m_body.clear();
+    // Its finished signal, sent from abort(), ends the transfer.
+    if (!m_reply->isFinished())
+        m_reply->abort();
 }
 
 void QtHttpTransfer::abort() {
@@ -19,6 +58,8 @@ void QtHttpTransfer::abort() {
 HttpTransfer::Failure QtHttpTransfer::failure() const {
     const QNetworkReply::NetworkError error = m_reply ? m_reply->error() : QNetworkReply::OperationCanceledError;
     const int code = int(error);
+    if (m_tooLarge)
+        return Failure::TooLarge;
     if (error == QNetworkReply::NoError)
         return Failure::None;
     if (error == QNetworkReply::OperationCanceledError)
@@ -46,7 +87,8 @@ QString QtHttpTransfer::errorString() const {
 }
 
 QByteArray QtHttpTransfer::readAll() {
-    return m_reply ? m_reply->readAll() : QByteArray();
+    take();
+    return std::exchange(m_body, {});
 }
 
 QtHttpClient::QtHttpClient(QObject* parent)
@@ -69,5 +111,5 @@ HttpTransfer* QtHttpClient::send(const HttpRequest& request) {
         qtRequest.setTransferTimeout(request.transferTimeoutMs);
     QNetworkReply* reply = request.method == HttpRequest::Method::Post ? m_network.post(qtRequest, request.body)
                                                                         : m_network.get(qtRequest);
-    return new QtHttpTransfer(reply, this);
+    return new QtHttpTransfer(reply, request.maximumBytes, this);
 }

@@ -10,7 +10,7 @@
 class QtHttpTransfer : public HttpTransfer {
     Q_OBJECT
 public:
-    QtHttpTransfer(QNetworkReply* reply, QObject* parent);
+    QtHttpTransfer(QNetworkReply* reply, qint64 maximumBytes, QObject* parent);
 
     void abort() override;
     Failure failure() const override;
@@ -20,7 +20,12 @@ public:
     QByteArray readAll() override;
 
 private:
+    void take();
+
     QPointer<QNetworkReply> m_reply;
+    QByteArray m_body;
+    qint64 m_maximumBytes = 0;
+    bool m_tooLarge = false;
 };
 
 class QtHttpClient : public HttpClient {
