@@ -166,7 +166,7 @@ int AppcastFeed::compareVersions(const QString& a, const QString& b) {
 }
 
 std::optional<QList<AppcastItem>> AppcastFeed::parse(const QByteArray& xml, const QUrl& feedUrl,
-                                                      Refusal* refusal) {
+                                                     Refusal* refusal) {
     Refusal refused = readingLimitsExceeded(xml);
     const auto finish = [&](std::optional<QList<AppcastItem>> items) {
         if (refusal)

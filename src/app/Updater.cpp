@@ -35,9 +35,10 @@ Updater::CheckResult evaluate(const QByteArray& feed, const QUrl& feedUrl, const
     } else if (auto announced = AppcastFeed::newestAnnounced(*items, currentVersion)) {
         // Not "up to date": a newer release exists, only its page is not one the user may be sent to.
         result.item = *announced;
-        result.error = QStringLiteral("The update feed announces Quillora %1, but gives no secure (https) page "
-                                      "to download it from.")
-                           .arg(announced->displayVersion());
+        result.error =
+            QStringLiteral("The update feed announces Quillora %1, but gives no secure (https) page "
+                           "to download it from.")
+                .arg(announced->displayVersion());
     } else {
         result.outcome = Updater::Outcome::UpToDate;
     }
@@ -214,10 +215,12 @@ void Updater::finish(CheckResult result) {
     m_deadline.stop();
     result.userInitiated = m_userInitiated;
     markChecked();
-    debugLog(kTag, result.outcome == Outcome::UpdateFound ? QStringLiteral("Update found: %1").arg(result.item.version)
-                   : result.outcome == Outcome::UpToDate  ? QStringLiteral("Up to date")
-                   : result.outcome == Outcome::Cancelled ? QStringLiteral("Check cancelled")
-                                                          : QStringLiteral("Check failed: %1").arg(result.error));
+    debugLog(kTag, result.outcome == Outcome::UpdateFound
+                       ? QStringLiteral("Update found: %1").arg(result.item.version)
+                   : result.outcome == Outcome::UpToDate ? QStringLiteral("Up to date")
+                   : result.outcome == Outcome::Cancelled
+                       ? QStringLiteral("Check cancelled")
+                       : QStringLiteral("Check failed: %1").arg(result.error));
     Q_EMIT canCheckForUpdatesChanged(canCheckForUpdates());
     schedule();
     Q_EMIT checkFinished(result);

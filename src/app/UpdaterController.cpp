@@ -115,10 +115,11 @@ void UpdaterController::present(const Updater::CheckResult& result) {
         connect(download, &QPushButton::clicked, this, [this, page] {
             if (!hasPlatform())
                 return reportUnopened(page);
-            platform().workspace().openUrl(page, [self = QPointer<UpdaterController>(this), page](bool opened) {
-                if (self && !opened)
-                    self->reportUnopened(page);
-            });
+            platform().workspace().openUrl(page,
+                                           [self = QPointer<UpdaterController>(this), page](bool opened) {
+                                               if (self && !opened)
+                                                   self->reportUnopened(page);
+                                           });
         });
         break;
     }
@@ -132,7 +133,8 @@ void UpdaterController::present(const Updater::CheckResult& result) {
         box->setIcon(QMessageBox::Warning);
         if (result.item.version.isEmpty()) {
             box->setText(QStringLiteral("Update check failed"));
-            box->setInformativeText(QStringLiteral("Quillora could not look for updates: %1").arg(result.error));
+            box->setInformativeText(
+                QStringLiteral("Quillora could not look for updates: %1").arg(result.error));
         } else {
             box->setText(QStringLiteral("A new version of Quillora cannot be offered"));
             box->setInformativeText(result.error);

@@ -180,7 +180,8 @@ Result<QJsonObject, TranslationError> WebApiClient::interpret(HttpTransfer& repl
     if (pending.timedOut)
         return R::failure(TranslationError::timedOut());
     // Too large for its endpoint, or the content coding could not be undone: the answer is unusable.
-    if (reply.failure() == HttpTransfer::Failure::TooLarge || reply.failure() == HttpTransfer::Failure::UnusableContent)
+    if (reply.failure() == HttpTransfer::Failure::TooLarge ||
+        reply.failure() == HttpTransfer::Failure::UnusableContent)
         return R::failure(TranslationError::invalidResponse());
 
     const std::optional<int> answeredStatus = reply.status();

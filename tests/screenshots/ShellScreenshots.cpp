@@ -8,7 +8,6 @@
 #include "TestUtils.h"
 #include "app/AboutPanel.h"
 #include "app/AppDelegate.h"
-#include "app/AppcastFeed.h"
 #include "app/UpdateManager.h"
 #include "platform/UserDefaults.h"
 #include "settings/OnboardingView.h"
@@ -19,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -69,15 +69,23 @@ TEST_F(ShellScreenshots, AboutPanel) {
     }
 }
 
-// The update dialogs (a newer release, up to date) and a global toast.
+// The update dialogs (a check running, a newer release, up to date) and a global toast.
 TEST_F(ShellScreenshots, UpdateDialogsAndToast) {
     DevApiServer api;
     ASSERT_TRUE(api.start());
-    AppcastFeed::setLoopbackLinksAllowed(true);
     UserDefaults::standard().set(QStringLiteral("websiteBaseURL"), api.baseUrl());
     for (bool dark : {false, true}) {
         setDark(dark);
         const QString mode = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        {
+            ASSERT_TRUE(api.hangAppcast());
+            UpdateManager manager(QStringLiteral("1.0.0"));
+            manager.checkForUpdates();
+            QProgressDialog* progress = manager.updaterController().progress();
+            ASSERT_NE(progress, nullptr);
+            ASSERT_TRUE(waitUntil([&] { return progress->isVisible(); }));
+            shoot(QStringLiteral("update-checking-") + mode, progress);
+        }
         for (const auto& [version, name] : {std::pair{"1.0.10", "update-found-"}, {"1.0.0", "update-none-"}}) {
             ASSERT_TRUE(api.setAppcastVersion(QString::fromLatin1(version)));
             UpdateManager manager(QStringLiteral("1.0.0"));

@@ -323,7 +323,8 @@ TEST_F(WebApiClientTest, UndecodableAndOversizedAnswersAreInvalidResponses) {
     // A 60 MB answer is refused without being taken in: what the connection took stays near the limit.
     constexpr qint64 sixtyMegabytes = 60'000'000;
     const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n";
-    for (const QByteArray& length : {"Content-Length: " + QByteArray::number(sixtyMegabytes) + "\r\n", QByteArray()}) {
+    for (const QByteArray& length :
+         {"Content-Length: " + QByteArray::number(sixtyMegabytes) + "\r\n", QByteArray()}) {
         SCOPED_TRACE(length.isEmpty() ? "read until the connection closes" : "length given");
         StreamingHttpServer stream(head + length + "\r\n", sixtyMegabytes);
         ASSERT_TRUE(stream.listen());

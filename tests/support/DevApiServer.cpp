@@ -115,6 +115,10 @@ bool DevApiServer::serveMalformedAppcast() {
     return admin(QStringLiteral("/admin/appcast"), QJsonObject{{QStringLiteral("malformed"), true}});
 }
 
+bool DevApiServer::hangAppcast() {
+    return admin(QStringLiteral("/admin/appcast"), QJsonObject{{QStringLiteral("hang"), true}});
+}
+
 bool DevApiServer::resetFailures() {
     return admin(QStringLiteral("/admin/reset"), {});
 }

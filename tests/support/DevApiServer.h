@@ -72,6 +72,8 @@ public:
     bool setAppcastVersion(const QString& version);
     // The feed is served as broken XML from now on.
     bool serveMalformedAppcast();
+    // The feed is never answered from now on.
+    bool hangAppcast();
 
     QList<QJsonObject> requestLog() const;
     // The newest entry; empty when nothing was logged yet.

@@ -18,12 +18,14 @@ StandInAppcast::StandInAppcast(QString version)
     : m_version(std::move(version)) {}
 
 bool StandInAppcast::configure(const QJsonObject& command) {
-    if (!command.contains(QStringLiteral("version")) && !command.contains(QStringLiteral("malformed")))
+    if (!command.contains(QStringLiteral("version")) && !command.contains(QStringLiteral("malformed")) &&
+        !command.contains(QStringLiteral("hang")))
         return false;
     const QString version = command.value(QStringLiteral("version")).toString();
     if (!version.isEmpty())
         m_version = version;
     m_malformed = command.value(QStringLiteral("malformed")).toBool();
+    m_hang = command.value(QStringLiteral("hang")).toBool();
     return true;
 }
 
@@ -55,6 +57,9 @@ bool StandInAppcast::handle(const QHttpServerRequest& request, QTcpSocket* socke
     const QString path = request.url().path();
     const QString base = QStringLiteral("http://127.0.0.1:%1").arg(socket->localPort());
     if (path == QLatin1String("/downloads/appcast.xml")) {
+        // The connection stays open, unanswered, until the client gives up.
+        if (m_hang)
+            return true;
         writeDocument(socket, 200, "application/rss+xml; charset=utf-8", document(base));
         return true;
     }

@@ -9,7 +9,8 @@ class QTcpSocket;
 
 // The web site's side of the stand-in: the update feed at GET /downloads/appcast.xml (one release, by
 // default the app's own version, so the app finds no update) and the pages it links to. Tests change
-// the release through POST /admin/appcast {"version": "2.0.0"} or {"malformed": true}.
+// the release through POST /admin/appcast {"version": "2.0.0"}, {"malformed": true} or {"hang": true}
+// (the feed is never answered).
 class StandInAppcast {
 public:
     explicit StandInAppcast(QString version);
@@ -24,4 +25,5 @@ public:
 private:
     QString m_version;
     bool m_malformed = false;
+    bool m_hang = false;
 };

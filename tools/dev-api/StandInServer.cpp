@@ -293,7 +293,7 @@ void StandInServer::handleAdmin(const QString& path, const QByteArray& body, QTc
     if (path == QLatin1String("/admin/appcast")) {
         const bool known = m_appcast.configure(object);
         writeHttp(socket, known ? 200 : 400,
-                  known ? QByteArrayLiteral("{\"ok\":true}") : errorBody(QStringLiteral("Give version or malformed")));
+                  known ? QByteArrayLiteral("{\"ok\":true}") : errorBody(QStringLiteral("Give version, malformed or hang")));
         return;
     }
     if (path == QLatin1String("/admin/reset")) {

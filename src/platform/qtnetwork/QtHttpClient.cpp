@@ -24,13 +24,12 @@ QtHttpTransfer::QtHttpTransfer(QNetworkReply* reply, qint64 maximumBytes, QObjec
     connect(reply, &QNetworkReply::metaDataChanged, this, &QtHttpTransfer::take);
     // A request with a body is handed to Qt's network thread on a later turn, and a buffer size set before
     // then does not reach it: set it again once it has.
-    reply->setReadBufferSize(readAheadBytes);
-    QMetaObject::invokeMethod(
-        this, [this] {
-            if (m_reply && !m_reply->isFinished())
-                m_reply->setReadBufferSize(readAheadBytes);
-        },
-        Qt::QueuedConnection);
+    const auto limitReadAhead = [this] {
+        if (m_reply && !m_reply->isFinished())
+            m_reply->setReadBufferSize(readAheadBytes);
+    };
+    limitReadAhead();
+    QMetaObject::invokeMethod(this, limitReadAhead, Qt::QueuedConnection);
 }
 
 // Moves what arrived into the body, so that Qt reads on, and refuses a body that is or will be too large.
