@@ -185,12 +185,14 @@ bool handleMenuKey(QObject* receiver, QEvent* event) {
     if (s.givingBack || keyEvent->isAutoRepeat())
         return false;
     const bool press = event->type() == QEvent::KeyPress;
+    // Whether the key went down while the menu was open; unknown for an event without a native code.
+    bool downInMenu = true;
     if (press && keyEvent->nativeScanCode() != 0) {
         if (s.keysDown.contains(keyEvent->nativeScanCode()))
             return false;
         s.keysDown.insert(keyEvent->nativeScanCode());
-    } else if (!press) {
-        s.keysDown.remove(keyEvent->nativeScanCode());
+    } else if (!press && keyEvent->nativeScanCode() != 0) {
+        downInMenu = s.keysDown.remove(keyEvent->nativeScanCode());
     }
     if (const Qt::KeyboardModifiers modifier = modifierOfKey(keyEvent->key())) {
         if (press && beginsACombination(keyEvent->modifiers() | modifier)) {
@@ -200,8 +202,9 @@ bool handleMenuKey(QObject* receiver, QEvent* event) {
         giveBackHeldModifiers();
         return false;
     }
-    // A key pressed before the menu opened has its release reported by the platform's hot keys.
-    if (!press && s.service && s.service->isHotKeyHeld())
+    // A key pressed before the menu opened has its release reported by the platform's hot keys, which
+    // may have done so already: the raw release can come before the menu's own.
+    if (!press && !downInMenu)
         return false;
     const std::optional<Shortcut> pressed = Shortcut::fromKeyEvent(*keyEvent);
     if (pressed) {

@@ -393,6 +393,17 @@ bool isTakenBySystem(const Shortcut& shortcut) {
     return HotKeyRegistry::isTakenBySystem(shortcut);
 }
 
+bool isTakenElsewhere(const Name& name) {
+    const std::optional<Shortcut> stored = getShortcut(name);
+    if (!stored || HotKeyRegistry::isRegistered(*stored))
+        return false;
+    for (const auto& [user, combination] : namesInUse()) {
+        if (combination == *stored && registerIfNew(*stored))
+            return false;
+    }
+    return isTakenBySystem(*stored);
+}
+
 void resetForTesting() {
     State& s = state();
     s.keyDownHandlers.entries.clear();

@@ -93,6 +93,9 @@ bool isMenuOpen();
 
 // True when another application already holds the combination. Plain F12 never counts.
 bool isTakenBySystem(const Shortcut& shortcut);
+// True when the name's stored shortcut does nothing because another application or the desktop holds its
+// combination; it stays stored. A combination with handlers that has been let go since is grabbed now.
+bool isTakenElsewhere(const Name& name);
 
 // Forgets every handler, registration and switch (tests).
 void resetForTesting();

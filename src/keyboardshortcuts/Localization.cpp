@@ -18,6 +18,9 @@ QString localized(const char* key) {
          "This shortcut cannot be used because the desktop or another application already uses it."},
         {"keyboard_shortcuts_can_be_changed",
          "Most desktop shortcuts can be changed in the keyboard settings of the desktop."},
+        {"keyboard_shortcut_taken",
+         "The desktop or another application uses this shortcut, so here it does nothing. Record another, "
+         "or free it in the other program and open this again."},
         {"ok", "OK"},
         {"space_key", "space"},
     };

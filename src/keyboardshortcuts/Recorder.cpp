@@ -120,6 +120,11 @@ void Recorder::setStringValue() {
     const std::optional<Shortcut> shortcut = getShortcut(m_name);
     setText(shortcut ? shortcut->description() : QString());
     updateClearButton();
+    // Asked whenever the text is: a shortcut that fails at start stays stored and must not read as working.
+    const bool taken = KeyboardShortcuts::isTakenElsewhere(m_name);
+    setToolTip(taken ? localized("keyboard_shortcut_taken") : QString());
+    if (std::exchange(m_takenElsewhere, taken) != taken)
+        Q_EMIT takenElsewhereChanged(taken);
 }
 
 void Recorder::updateClearButton() {

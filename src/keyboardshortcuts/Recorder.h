@@ -32,6 +32,8 @@ public:
     const Name& shortcutName() const { return m_name; }
     void setShortcutName(const Name& name);
     bool isRecording() const { return m_recording; }
+    // The stored shortcut does nothing: another application or the desktop holds it.
+    bool isTakenElsewhere() const { return m_takenElsewhere; }
 
     // Ends recording by giving up the focus; focus() starts it again.
     void blur();
@@ -41,6 +43,9 @@ public:
     QSize minimumSizeHint() const override;
 
     static constexpr int minimumWidth = 130;
+
+Q_SIGNALS:
+    void takenElsewhereChanged(bool taken);
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
@@ -66,6 +71,7 @@ private:
     QAction* m_clearAction = nullptr;
     bool m_recording = false;
     bool m_focusRequested = false;
+    bool m_takenElsewhere = false;
     std::unique_ptr<LocalEventMonitor> m_eventMonitor;
     QPointer<QMessageBox> m_alert;
 };

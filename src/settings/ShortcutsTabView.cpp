@@ -8,6 +8,7 @@
 #include "ui/StateReport.h"
 #include "ui/Symbol.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -49,14 +50,25 @@ ShortcutsTabView::ShortcutsTabView(QWidget* parent)
     QList<QWidget*> shortcutRows;
     for (const auto& [title, name] : rows) {
         auto* row = new QWidget;
-        auto* layout = new QHBoxLayout(row);
+        auto* layout = new QGridLayout(row);
         layout->setContentsMargins(0, 6, 0, 6);
-        layout->addWidget(label(title, 15, row));
-        layout->addStretch(1);
+        layout->setVerticalSpacing(2);
+        layout->addWidget(label(title, 15, row), 0, 0);
+        layout->setColumnStretch(1, 1);
         auto* recorder = new KeyboardShortcuts::Recorder(KeyboardShortcuts::Name(name), {}, row);
         recorder->setObjectName(name);
         recorder->setFixedWidth(recorderWidth);
-        layout->addWidget(recorder);
+        layout->addWidget(recorder, 0, 2);
+        // A stored shortcut that another program holds stays stored: it must not pass for a working one.
+        auto* taken = label(QStringLiteral("Used by another application"), 12, row, &Color::red);
+        taken->setObjectName(name + QStringLiteral("Taken"));
+        taken->setToolTip(recorder->toolTip());
+        taken->setVisible(recorder->isTakenElsewhere());
+        layout->addWidget(taken, 1, 2, Qt::AlignHCenter);
+        connect(recorder, &KeyboardShortcuts::Recorder::takenElsewhereChanged, taken, [taken, recorder](bool on) {
+            taken->setToolTip(recorder->toolTip());
+            taken->setVisible(on);
+        });
         m_recorders.append(recorder);
         StateReport::followPlace(recorder, name.toUtf8() + " recorder");
         shortcutRows.append(row);

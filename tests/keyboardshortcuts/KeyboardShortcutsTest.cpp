@@ -221,7 +221,11 @@ TEST_F(KeyboardShortcutsTest, ATakenCombinationIsRefusedAndRetriedLater) {
     int downs = 0;
     onKeyDown(name, [&] { ++downs; });
     EXPECT_FALSE(idOf(ctrlK));
+    EXPECT_EQ(getShortcut(name), ctrlK) << "the user's choice stays stored";
+    EXPECT_TRUE(isTakenElsewhere(name)) << "and is not shown as working";
     hotKeys().takenBySystem.clear();
+    EXPECT_FALSE(isTakenElsewhere(name)) << "let go since: grabbed when asked";
+    EXPECT_TRUE(idOf(ctrlK));
     resetForTesting();
     onKeyDown(name, [&] { ++downs; });
     press(ctrlK);

@@ -1,6 +1,6 @@
-// Screenshots of the settings window's Shortcuts tab (empty, recording, recorded, an alert) in light and
-// dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where to save them;
-// tests/screenshots/take.sh shortcuts does that under Xvfb.
+// Screenshots of the settings window's Shortcuts tab (empty, recording, recorded, an alert, a stored one
+// another program holds) in light and dark appearance. Runs only when QUILLORA_SCREENSHOT_DIR names where
+// to save them; tests/screenshots/take.sh shortcuts does that under Xvfb.
 #include "FakePlatform.h"
 #include "ScreenshotTest.h"
 #include "TestUtils.h"
@@ -70,6 +70,16 @@ TEST_F(ShortcutsScreenshots, LightAndDark) {
         }));
         shoot(QStringLiteral("shortcuts-alert-%1").arg(mode), area.united(alert->frameGeometry()), 0);
         alert->buttons().first()->click();
+
+        // Stored in an earlier run, and held by another program at this start.
+        UserDefaults::standard().set(Name(QStringLiteral("startOCR")).storageKey(), taken.toJson());
+        view.setSelectedTab(SettingsView::General);
+        view.setSelectedTab(SettingsView::Shortcuts);
+        ASSERT_TRUE(waitUntil([&] {
+            auto* shown = view.findChild<ShortcutsTabView*>();
+            return shown && shown->isVisible() && shown->recorders().last()->isTakenElsewhere();
+        }));
+        shoot(QStringLiteral("shortcuts-taken-%1").arg(mode), area, 0);
         view.close();
     }
 }

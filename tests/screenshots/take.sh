@@ -9,7 +9,7 @@
 #   menubar      the tray popover with the translator (empty, translating, translated, error, picker)
 #   settings     the settings window's tabs, the application picker and the reset alert
 #   shell        the onboarding window (both permissions, one missing) and the about panel
-#   shortcuts    the Shortcuts tab (empty, recording, recorded, an alert)
+#   shortcuts    the Shortcuts tab (empty, recording, recorded, an alert, one another program holds)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 

@@ -61,6 +61,25 @@ TEST_F(ShortcutsTabViewTest, ThePickerWritesAtOnceAndARecordedShortcutIsStoredUn
         Shortcut::fromJson(UserDefaults::standard().string(QStringLiteral("KeyboardShortcuts_startOCR"))),
         Shortcut(Key::o, Modifier::control | Modifier::option));
     EXPECT_EQ(ocr->text(), QStringLiteral("⌃⌥O"));
+
+    // Stored in an earlier run and held by the desktop at this start: shown stored, and said to do nothing
+    // until another one is recorded.
+    const Shortcut taken(Key::t, Modifier::control | Modifier::option);
+    fakePlatform().fakeHotKeys().takenBySystem.append({int(taken.carbonKeyCode()), int(taken.carbonModifiers())});
+    UserDefaults::standard().set(QStringLiteral("KeyboardShortcuts_toggleMenuBar"), taken.toJson());
+    tab = std::make_unique<ShortcutsTabView>();
+    tab->show();
+    Recorder* toggle = tab->recorders().first();
+    auto* note = tab->findChild<QLabel*>(QStringLiteral("toggleMenuBarTaken"));
+    ASSERT_TRUE(note);
+    EXPECT_EQ(toggle->text(), QStringLiteral("⌃⌥T"));
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_FALSE(tab->findChild<QLabel*>(QStringLiteral("startOCRTaken"))->isVisible());
+    toggle->focus();
+    ASSERT_TRUE(waitUntil([&] { return toggle->isRecording(); }));
+    QTest::keyClick(toggle, Qt::Key_M, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(toggle->text(), QStringLiteral("⌃⌥M"));
+    EXPECT_FALSE(note->isVisible());
 }
 
 } // namespace

@@ -134,6 +134,35 @@ bool X11HotKeyService::grab(const Combination& combination) const {
     return allGranted;
 }
 
+bool X11HotKeyService::isKeyDown(std::uint8_t keycode) const {
+    xcb_connection_t* connection = m_layout.connection();
+    xcb_query_keymap_reply_t* keymap =
+        xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr);
+    if (!keymap)
+        return false;
+    const bool down = (keymap->keys[keycode / 8] & (1u << (keycode % 8))) != 0;
+    std::free(keymap);
+    return down;
+}
+
+// The server repeats a held key as presses that look new, and a grab made while the key is down takes
+// them: a key down then (a combination just recorded, a menu it closed, a layout change) acts only once
+// it has come up and gone down again.
+void X11HotKeyService::holdBackIfDown(std::uint8_t keycode) {
+    if (m_held.contains(keycode) || m_downAtGrab.contains(keycode) || !isKeyDown(keycode))
+        return;
+    // Its release ends the hold-back wherever the server sends it; without raw releases it might never
+    // be seen, and the next real press would be taken for a repeat.
+    watchRawReleases(true);
+    if (!m_watchingRawReleases)
+        return;
+    // Asked again now that releases are watched: one in between would have gone unseen.
+    if (isKeyDown(keycode))
+        m_downAtGrab.insert(keycode);
+    else if (m_held.isEmpty() && m_downAtGrab.isEmpty())
+        watchRawReleases(false);
+}
+
 void X11HotKeyService::ungrab(const Combination& combination) const {
     xcb_connection_t* connection = m_layout.connection();
     for (std::uint16_t lock : lockVariants())
@@ -154,6 +183,7 @@ bool X11HotKeyService::registerHotKey(quint32 id, int keyCode, int modifiers) {
     if (!grab(*combination))
         return false;
     m_registrations.insert(id, Registration{keyCode, modifiers, *combination});
+    holdBackIfDown(combination->keycode);
     return true;
 }
 
@@ -186,18 +216,31 @@ bool X11HotKeyService::isTakenBySystem(int keyCode, int modifiers) const {
 }
 
 void X11HotKeyService::followLayout() {
-    for (const Registration& registration : std::as_const(m_registrations))
-        ungrab(registration.combination);
+    // Only grabs whose key or lock modifiers moved are made anew: one dropped for a moment would send a
+    // press made then to another window, and most changes (another group, a repeated notice) move none.
+    const std::uint16_t numLockMask = findNumLockMask();
+    QHash<quint32, std::optional<Combination>> moved;
+    for (auto it = m_registrations.cbegin(); it != m_registrations.cend(); ++it) {
+        const std::optional<Combination> combination = combinationFor(it->keyCode, it->modifiers);
+        if (combination && *combination == it->combination && numLockMask == m_numLockMask)
+            continue;
+        ungrab(it->combination);
+        moved.insert(it.key(), combination);
+    }
+    m_numLockMask = numLockMask;
     // A key held through the change still ends its hold: its release comes with the same key code.
-    m_numLockMask = findNumLockMask();
     const bool wasHeld = !m_held.isEmpty();
     QList<quint32> lost;
-    for (auto it = m_registrations.begin(); it != m_registrations.end(); ++it) {
-        const std::optional<Combination> combination = combinationFor(it->keyCode, it->modifiers);
-        if (combination && grab(*combination))
-            it->combination = *combination;
-        else
+    for (auto it = moved.cbegin(); it != moved.cend(); ++it) {
+        Registration& registration = *m_registrations.find(it.key());
+        if (it.value() && grab(*it.value())) {
+            // The same key grabbed all along: a press of it may be on its way to us still.
+            if (!(registration.combination == *it.value()))
+                holdBackIfDown(it.value()->keycode);
+            registration.combination = *it.value();
+        } else {
             lost.append(it.key());
+        }
     }
     for (quint32 id : std::as_const(lost)) {
         m_registrations.remove(id);
@@ -225,19 +268,25 @@ void X11HotKeyService::deliver(quint32 id, bool pressed) {
 }
 
 void X11HotKeyService::release(std::uint8_t keycode) {
+    const bool heldBack = m_downAtGrab.remove(keycode);
     const auto held = m_held.constFind(keycode);
-    if (held == m_held.cend())
+    if (held == m_held.cend()) {
+        if (heldBack && m_held.isEmpty() && m_downAtGrab.isEmpty())
+            watchRawReleases(false);
         return;
-    const quint32 id = *held;
+    }
+    const std::optional<quint32> id = *held;
     m_held.erase(held);
-    deliver(id, false);
+    if (id)
+        deliver(*id, false);
     endHoldIfNoneLeft();
 }
 
 void X11HotKeyService::endHoldIfNoneLeft() {
     if (!m_held.isEmpty())
         return;
-    watchRawReleases(false);
+    if (m_downAtGrab.isEmpty())
+        watchRawReleases(false);
     QMetaObject::invokeMethod(this, &HotKeyService::hotKeysReleased, Qt::QueuedConnection);
 }
 
@@ -287,7 +336,7 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
         return false;
 
     if (type == XCB_KEY_RELEASE) {
-        if (!m_held.contains(event->detail))
+        if (!m_held.contains(event->detail) && !m_downAtGrab.contains(event->detail))
             return false;
         release(event->detail);
         return true;
@@ -299,6 +348,11 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     const Combination pressed{event->detail, std::uint16_t(event->state & kMatchedMods)};
     for (auto it = m_registrations.cbegin(); it != m_registrations.cend(); ++it) {
         if (it->combination == pressed) {
+            // A repeat of a key held from before the grab: the grab has the keyboard until it comes up.
+            if (m_downAtGrab.remove(event->detail)) {
+                m_held.insert(event->detail, std::nullopt);
+                return true;
+            }
             m_held.insert(event->detail, it.key());
             // Before any handler runs: a grab a handler takes would carry the release elsewhere.
             watchRawReleases(true);

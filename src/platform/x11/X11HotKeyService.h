@@ -4,6 +4,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QHash>
+#include <QSet>
 #include <cstdint>
 #include <optional>
 
@@ -42,6 +43,8 @@ private:
     // Grabs every lock variant; on any failure releases what it took and answers false.
     bool grab(const Combination& combination) const;
     void ungrab(const Combination& combination) const;
+    bool isKeyDown(std::uint8_t keycode) const;
+    void holdBackIfDown(std::uint8_t keycode);
     QList<std::uint16_t> lockVariants() const;
     std::uint16_t findNumLockMask() const;
     void followLayout();
@@ -59,6 +62,9 @@ private:
     std::optional<std::uint8_t> m_xinputOpcode;
     bool m_watchingRawReleases = false;
     QHash<quint32, Registration> m_registrations;
-    // Keycodes whose press was reported, with the hot key it fired: a held key is one press.
-    QHash<std::uint8_t, quint32> m_held;
+    // Keycodes whose press was reported, with the hot key it fired: a held key is one press. A key held
+    // from before its grab fires none, though the grab its repeat took holds the keyboard all the same.
+    QHash<std::uint8_t, std::optional<quint32>> m_held;
+    // Keys that were down when their grab was made: none of their presses is new until they come up.
+    QSet<std::uint8_t> m_downAtGrab;
 };
