@@ -425,8 +425,12 @@ void SettingsWriter::write(Pending& job) {
         m_iniOnDisk = *job.iniOnDisk;
     // What this writer knows of a file from writing it is newer than what a reader saw.
     for (auto it = job.known.begin(); it != job.known.end(); ++it) {
-        if (!m_onDisk.contains(it.key()))
-            m_onDisk.insert(it.key(), it.value());
+        if (m_onDisk.contains(it.key()))
+            continue;
+        OnDisk& disk = *m_onDisk.insert(it.key(), it.value());
+        // Read at the start, long before a change comes that would wait for the digest of a long file.
+        if (disk.journalBytes == 0)
+            disk.nextHeader = journalHeader(disk.bytes);
     }
     // What failed before goes with this round, under anything newer.
     Pending failed = std::exchange(m_failed, Pending{});
@@ -484,7 +488,6 @@ void SettingsWriter::write(Pending& job) {
 }
 
 bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText>& text) {
-    const QByteArray bytes = text->utf8();
     const QByteArray name = QFile::encodeName(fileNameOf(key));
     auto found = m_onDisk.find(key);
     struct stat info {};
@@ -494,14 +497,29 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
             found = m_onDisk.insert(key, *disk);
     }
     if (found == m_onDisk.end())
-        return rewrite(key, bytes);
+        return rewrite(key, text->utf8(), text);
     OnDisk& disk = *found;
-    if (disk.bytes == bytes)
+    // A text spliced from the one on the disk is written as its changes, without making it whole.
+    const auto splices =
+        text->splicesSince(disk.text.get(), disk.unmade ? nullptr : &disk.bytes, kMaxJournalRecords);
+    QByteArray bytes;
+    std::vector<Edit> edits;
+    if (splices) {
+        for (const LazyText::Splice& splice : *splices)
+            edits.push_back({splice.offset, splice.removed, splice.inserted});
+    } else {
+        bytes = text->utf8();
+        const QByteArray& before = contentOf(disk);
+        if (before != bytes)
+            edits = editsBetween(before, bytes);
+    }
+    if (edits.empty())
         return true;
     // Without a journal, the file holds what the store last read or wrote.
-    const QByteArray header = disk.journalBytes == 0 ? journalHeader(disk.bytes) : QByteArray();
+    QByteArray header;
+    if (disk.journalBytes == 0)
+        header = disk.nextHeader.isEmpty() ? journalHeader(contentOf(disk)) : disk.nextHeader;
     QByteArray record = header;
-    const std::vector<Edit> edits = editsBetween(disk.bytes, bytes);
     for (const Edit& edit : edits) {
         record += QByteArray::number(edit.offset) + ' ' + QByteArray::number(edit.removed) + ' ' +
                   QByteArray::number(edit.inserted.size()) + '\n';
@@ -512,20 +530,31 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
     const QByteArray journal = name + QFile::encodeName(kJournalSuffix);
     if (!disk.appendable || disk.journalRecords >= kMaxJournalRecords ||
         disk.journalBytes + record.size() > limit)
-        return rewrite(key, bytes);
+        return rewrite(key, splices ? text->utf8() : bytes, text);
     if (disk.journalBytes == 0)
         clearJournal(journal);
     if (!appendJournal(m_folder, journal, disk.journalBytes, record))
-        return rewrite(key, bytes);
+        return rewrite(key, splices ? text->utf8() : bytes, text);
     if (disk.journalBytes == 0)
         disk.journalHeader = header.chopped(1);
     disk.bytes = bytes;
+    disk.unmade = bool(splices);
+    disk.text = text;
+    disk.nextHeader.clear();
     disk.journalBytes += record.size();
     disk.journalRecords += int(edits.size());
     return true;
 }
 
-bool SettingsWriter::rewrite(const QString& key, const QByteArray& bytes) {
+const QByteArray& SettingsWriter::contentOf(OnDisk& disk) {
+    if (disk.unmade) {
+        disk.bytes = disk.text->utf8();
+        disk.unmade = false;
+    }
+    return disk.bytes;
+}
+
+bool SettingsWriter::rewrite(const QString& key, const QByteArray& bytes, std::shared_ptr<LazyText> text) {
     const QByteArray name = QFile::encodeName(fileNameOf(key));
     const QByteArray journal = name + QFile::encodeName(kJournalSuffix);
     const auto known = m_onDisk.constFind(key);
@@ -546,7 +575,8 @@ bool SettingsWriter::rewrite(const QString& key, const QByteArray& bytes) {
     }
     if (!applied.isEmpty())
         ::unlinkat(m_folder, journal.constData(), 0);
-    m_onDisk.insert(key, OnDisk{bytes, bytes.size(), 0, 0, true, {}});
+    // The next change, often a small one the user waits for, begins a journal naming this file.
+    m_onDisk.insert(key, OnDisk{bytes, bytes.size(), 0, 0, true, {}, std::move(text), false, journalHeader(bytes)});
     return true;
 }
 
@@ -738,7 +768,7 @@ std::optional<SettingsWriter::OnDisk> SettingsWriter::read(int dir, const QByteA
     auto bytes = readPrivateFile(dir, name);
     if (!bytes)
         return cannotRead(name);
-    OnDisk disk{*bytes, bytes->size(), 0, 0, true, {}};
+    OnDisk disk{*bytes, bytes->size(), 0, 0, true, {}, nullptr, false, {}};
     // Without its journal the file is an older value, as unreadable as none.
     const QByteArray journalName = name + QFile::encodeName(kJournalSuffix);
     const auto journal = readPrivateFile(dir, journalName);

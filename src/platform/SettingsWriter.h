@@ -107,6 +107,12 @@ private:
         bool appendable = true;
         // The first line of the journal applied (none: no journal of this file is known).
         QByteArray journalHeader;
+        // The text last written, of which only its changes may have been: `bytes` are then made from it
+        // when first needed.
+        std::shared_ptr<LazyText> text;
+        bool unmade = false;
+        // The first line of a journal begun on the file as it is, worked out before a change waits for it.
+        QByteArray nextHeader;
     };
     struct Pending {
         std::optional<QByteArray> iniOnDisk;
@@ -121,7 +127,8 @@ private:
     void run();
     void write(Pending& job);
     bool writeOne(const QString& key, const std::shared_ptr<LazyText>& text);
-    bool rewrite(const QString& key, const QByteArray& bytes);
+    bool rewrite(const QString& key, const QByteArray& bytes, std::shared_ptr<LazyText> text = nullptr);
+    static const QByteArray& contentOf(OnDisk& disk);
     // Takes a journal not applied out of the way of a file or journal about to be begun afresh: kept
     // aside, and the user told, when it holds anything.
     void clearJournal(const QByteArray& name);

@@ -12,10 +12,12 @@
 #include <QStandardPaths>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -92,6 +94,79 @@ std::shared_ptr<LazyText> LazyText::reading(std::function<std::optional<QByteArr
     return text;
 }
 
+std::shared_ptr<LazyText> LazyText::spliced(std::shared_ptr<LazyText> base, Splice change) {
+    auto text = std::make_shared<LazyText>(nullptr);
+    text->m_spliced = SplicedFrom{std::move(base), std::move(change)};
+    return text;
+}
+
+std::optional<QList<LazyText::Splice>> LazyText::splicesSince(const LazyText* base, const QByteArray* baseBytes,
+                                                              int limit) {
+    QList<Splice> splices;
+    // Each text is held while it is looked at: the one after it may let it go once made.
+    std::shared_ptr<LazyText> held;
+    for (LazyText* text = this;;) {
+        if (text == base) {
+            std::reverse(splices.begin(), splices.end());
+            return splices;
+        }
+        std::lock_guard lock(text->m_mutex);
+        if (!text->m_spliced) {
+            const bool made = !text->m_make && !text->m_read;
+            // Most often the very bytes the writer holds, which need no comparing.
+            if (made && baseBytes && text->m_bytes.size() == baseBytes->size() &&
+                (text->m_bytes.constData() == baseBytes->constData() || text->m_bytes == *baseBytes)) {
+                std::reverse(splices.begin(), splices.end());
+                return splices;
+            }
+            return std::nullopt;
+        }
+        if (splices.size() >= limit)
+            return std::nullopt;
+        splices.append(text->m_spliced->change);
+        held = text->m_spliced->base;
+        text = held.get();
+    }
+}
+
+namespace {
+
+// Pieces of a text being changed, so that many changes cost one copy of it rather than one each.
+struct Piece {
+    const char* data;
+    qsizetype length;
+};
+
+void splicePieces(std::vector<Piece>& pieces, const LazyText::Splice& change) {
+    qsizetype offset = change.offset;
+    size_t index = 0;
+    while (index < pieces.size() && offset >= pieces[index].length) {
+        offset -= pieces[index].length;
+        ++index;
+    }
+    if (index < pieces.size() && offset > 0) {
+        Piece& piece = pieces[index];
+        const Piece tail{piece.data + offset, piece.length - offset};
+        piece.length = offset;
+        pieces.insert(pieces.begin() + qsizetype(++index), tail);
+    }
+    for (qsizetype removed = change.removed; removed > 0 && index < pieces.size();) {
+        Piece& piece = pieces[index];
+        if (piece.length <= removed) {
+            removed -= piece.length;
+            pieces.erase(pieces.begin() + qsizetype(index));
+        } else {
+            piece.data += removed;
+            piece.length -= removed;
+            removed = 0;
+        }
+    }
+    if (!change.inserted.isEmpty())
+        pieces.insert(pieces.begin() + qsizetype(index), Piece{change.inserted.constData(), change.inserted.size()});
+}
+
+} // namespace
+
 QByteArray LazyText::utf8() {
     std::lock_guard lock(m_mutex);
     if (m_read) {
@@ -104,6 +179,34 @@ QByteArray LazyText::utf8() {
         m_bytes = m_make();
         // Whatever it holds (a copy of a list) is let go at once.
         m_make = nullptr;
+    }
+    if (m_spliced) {
+        // Down the texts this one was spliced from to one that is made, without making those between.
+        QList<Splice> changes{m_spliced->change};
+        std::shared_ptr<LazyText> base = m_spliced->base;
+        for (;;) {
+            std::unique_lock baseLock(base->m_mutex);
+            if (!base->m_spliced)
+                break;
+            changes.append(base->m_spliced->change);
+            std::shared_ptr<LazyText> next = base->m_spliced->base;
+            baseLock.unlock();
+            base = std::move(next);
+        }
+        const QByteArray bytes = base->utf8();
+        std::vector<Piece> pieces{{bytes.constData(), bytes.size()}};
+        for (auto change = changes.crbegin(); change != changes.crend(); ++change)
+            splicePieces(pieces, *change);
+        QByteArray made;
+        qsizetype size = 0;
+        for (const Piece& piece : pieces)
+            size += piece.length;
+        made.reserve(size);
+        for (const Piece& piece : pieces)
+            made.append(piece.data, piece.length);
+        m_bytes = std::move(made);
+        // The texts it was spliced from are let go.
+        m_spliced.reset();
     }
     return m_bytes;
 }

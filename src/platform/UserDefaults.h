@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -26,12 +27,31 @@ public:
     // Text read once from somewhere that may fail: empty then, and unreadable.
     static std::shared_ptr<LazyText> reading(std::function<std::optional<QByteArray>()> read);
 
+    // A change of a text: `removed` bytes at `offset` replaced by `inserted`.
+    struct Splice {
+        qsizetype offset = 0;
+        qsizetype removed = 0;
+        QByteArray inserted;
+    };
+    // `base` with one change, made only when asked for: a writer that holds `base` as written needs
+    // only the change.
+    static std::shared_ptr<LazyText> spliced(std::shared_ptr<LazyText> base, Splice change);
+    // The changes, oldest first, that made this text of `base` (or of a made text holding `baseBytes`,
+    // when given) through spliced(), at most `limit` of them, found without making anything; nothing when
+    // it was not made so (or has been made since).
+    std::optional<QList<Splice>> splicesSince(const LazyText* base, const QByteArray* baseBytes, int limit);
+
     QByteArray utf8();
     // Whether the last read failed.
     bool unreadable() const { return m_unreadable; }
 
 private:
+    struct SplicedFrom {
+        std::shared_ptr<LazyText> base;
+        Splice change;
+    };
     std::mutex m_mutex;
+    std::optional<SplicedFrom> m_spliced;
     std::function<QByteArray()> m_make;
     std::function<std::optional<QByteArray>()> m_read;
     QByteArray m_bytes;

@@ -529,37 +529,65 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
 }
 
 // A full list that gains a record at one end and drops one at the other (the history at its most
-// records) is journaled as the two small splices it is, not as the whole text between them.
+// records) is journaled as the two small splices it is, not as the whole text between them. Handed over
+// as those splices of the text before, it is written without being made whole, also when two changes
+// wait together.
 TEST_F(UserDefaultsTest, AListShiftedByOneRecordIsJournaledAsTwoSmallSplices) {
-    const auto records = [](int newest, bool newestFirst) {
+    const auto record = [](int n) {
+        return "{\"id\":\"" + QByteArray::number(n) + "\",\"text\":\"" + QByteArray(200 + n % 50, char('a' + n % 26)) +
+               "\"}";
+    };
+    const auto records = [&](int newest, bool newestFirst) {
         QByteArrayList items;
-        for (int n = newest - 199; n <= newest; ++n) {
-            items << "{\"id\":\"" + QByteArray::number(n) + "\",\"text\":\"" +
-                         QByteArray(200 + n % 50, char('a' + n % 26)) + "\"}";
-        }
+        for (int n = newest - 199; n <= newest; ++n)
+            items << record(n);
         if (newestFirst)
             std::reverse(items.begin(), items.end());
         return "[" + items.join(',') + "]";
     };
     const QString key = QStringLiteral("translationHistory");
     const QString file = valuePath(key);
-    for (const bool newestFirst : {true, false}) {
-        SCOPED_TRACE(newestFirst ? "newest first" : "newest last");
+    struct Case {
+        const char* name;
+        bool newestFirst;
+        bool spliced;
+    };
+    for (const Case& c : {Case{"newest first", true, false}, Case{"newest last", false, false},
+                          Case{"spliced", true, true}}) {
+        SCOPED_TRACE(c.name);
         {
             UserDefaults defaults(path());
-            defaults.setText(key, LazyText::of(records(200, newestFirst)));
+            std::shared_ptr<LazyText> text = LazyText::of(records(200, c.newestFirst));
+            defaults.setText(key, text);
             defaults.waitForWrites();
             const ino_t base = inodeOf(file);
             const qint64 journal = QFileInfo(file + QStringLiteral(".journal")).size();
             for (int n = 201; n <= 205; ++n) {
-                defaults.setText(key, LazyText::of(records(n, newestFirst)));
+                const std::shared_ptr<LazyText> before = text;
+                if (c.spliced) {
+                    const QByteArray added = record(n) + ",";
+                    const QByteArray dropped = "," + record(n - 200);
+                    const qsizetype size = records(n - 1, true).size() + added.size();
+                    text = LazyText::spliced(LazyText::spliced(before, {1, 0, added}),
+                                             {size - 1 - dropped.size(), dropped.size(), {}});
+                } else {
+                    text = LazyText::of(records(n, c.newestFirst));
+                }
+                defaults.setText(key, text);
+                if (n == 203)
+                    continue;
                 defaults.waitForWrites();
+                if (c.spliced) {
+                    const auto splices = text->splicesSince(before.get(), nullptr, 10);
+                    EXPECT_TRUE(splices && splices->size() == 2) << n << ": not made whole";
+                }
             }
             EXPECT_EQ(inodeOf(file), base) << "no change is the whole list";
             EXPECT_LT(QFileInfo(file + QStringLiteral(".journal")).size() - journal, 5 * 400);
+            EXPECT_TRUE(text->utf8() == records(205, c.newestFirst));
         }
         UserDefaults reopened(path());
-        EXPECT_TRUE(reopened.data(key) == records(205, newestFirst));
+        EXPECT_TRUE(reopened.data(key) == records(205, c.newestFirst));
     }
 }
 

@@ -10,27 +10,11 @@
 
 namespace {
 
-// The stored list with one record put in front, the records after it kept byte for byte.
-QByteArray withRecordInFront(const QByteArray& stored, const TranslationHistoryItem& item) {
+// Where a record put in front of the stored list goes: after its "[" (behind a byte-order mark or spaces
+// another program may have left).
+qsizetype listStart(const QByteArray& stored) {
     const qsizetype open = stored.indexOf('[');
-    QByteArray record = TranslationHistoryItem::encodeList({item});
-    if (open < 0)
-        return record;
-    const QByteArray rest = stored.sliced(open + 1).trimmed();
-    record.chop(1);
-    if (rest.startsWith(']'))
-        return record + ']';
-    return record + ',' + rest;
-}
-
-// Text without a code unit from U+0300 up is in NFC already (no combining mark, no character that
-// normalizes to another); telling that costs a fraction of normalized(), which every record pays at load.
-QString nfc(const QString& text) {
-    const ushort* units = text.utf16();
-    ushort highest = 0;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        highest = std::max(highest, units[i]);
-    return highest < 0x300 ? text : text.normalized(QString::NormalizationForm_C);
+    return open < 0 ? -1 : open + 1;
 }
 
 } // namespace
@@ -85,11 +69,12 @@ void FavoritesManager::finishLoading() const {
     self->m_model.setItems(m_storage.loadDecoded(loaded.bytes, std::move(loaded.decoded), &stored));
     self->m_counts = m_model.items().isEmpty() ? QHash<Key, int>() : std::move(loaded.counts);
     self->m_stored = stored.isEmpty() ? nullptr : LazyText::of(stored);
+    self->m_listStart = listStart(stored);
     Q_EMIT self->favoritesChanged();
 }
 
 FavoritesManager::Key FavoritesManager::keyOf(const QString& sourceText, const QString& translatedText) {
-    return {nfc(sourceText), nfc(translatedText)};
+    return TranslationHistoryItem::canonicalPair(sourceText, translatedText);
 }
 
 bool FavoritesManager::isFavorite(const TranslationHistoryItem& item) const {
@@ -109,14 +94,18 @@ bool FavoritesManager::addFavorite(const TranslationHistoryItem& item) {
     const Key key = keyOf(item.sourceText, item.translatedText);
     if (m_counts.contains(key))
         return false;
+    const bool wasEmpty = m_model.items().isEmpty();
     m_model.insertFront(item);
     m_counts.insert(key, 1);
     m_unsaved.insert(key);
-    if (!m_stored) {
+    if (!m_stored || m_listStart < 0) {
         saveFavorites();
     } else {
-        store(std::make_shared<LazyText>(
-            [previous = m_stored, item] { return withRecordInFront(previous->utf8(), item); }));
+        // One record in front of the stored text: the settings write only that, not the whole list.
+        QByteArray record = TranslationHistoryItem::encodeList({item}).sliced(1).chopped(1);
+        if (!wasEmpty)
+            record += ',';
+        store(LazyText::spliced(m_stored, {m_listStart, 0, record}));
     }
     Q_EMIT favoritesChanged();
     return true;
@@ -162,6 +151,7 @@ void FavoritesManager::saveFavorites() {
     // Encoding a long list takes a while: the settings writer does it.
     store(std::make_shared<LazyText>(
         [items = m_model.items()] { return TranslationHistoryItem::encodeList(items); }));
+    m_listStart = 1;
 }
 
 void FavoritesManager::store(std::shared_ptr<LazyText> text) {
@@ -192,6 +182,7 @@ void FavoritesManager::loadFavorites() {
     QByteArray stored;
     m_model.setItems(m_storage.load(&stored));
     m_stored = stored.isEmpty() ? nullptr : LazyText::of(stored);
+    m_listStart = listStart(stored);
     m_counts = indexOf(m_model.items());
     m_unsaved.clear();
     Q_EMIT favoritesChanged();

@@ -97,6 +97,8 @@ private:
     // The stored JSON text while it holds exactly the list, so that an addition only puts one record
     // in front of it; null when it must be encoded afresh.
     std::shared_ptr<LazyText> m_stored;
+    // Where in it the first record begins.
+    qsizetype m_listStart = -1;
     // Pairs added since the list was last known to be on the disk.
     QSet<Key> m_unsaved;
     QPointer<UserDefaults> m_watched;

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -35,6 +36,16 @@ std::optional<QUuid> uuidFrom(const QString& text) {
     return id;
 }
 
+// Text without a code unit from U+0300 up is in NFC already (no combining mark, no character that
+// normalizes to another); telling that costs a fraction of normalized(), which every record pays at load.
+QString nfc(const QString& text) {
+    const ushort* units = text.utf16();
+    ushort highest = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        highest = std::max(highest, units[i]);
+    return highest < 0x300 ? text : text.normalized(QString::NormalizationForm_C);
+}
+
 } // namespace
 
 TranslationHistoryItem TranslationHistoryItem::make(const QString& sourceText, const QString& translatedText,
@@ -57,6 +68,11 @@ bool TranslationHistoryItem::isSameTranslation(const TranslationHistoryItem& a,
                x.normalized(QString::NormalizationForm_C) == y.normalized(QString::NormalizationForm_C);
     };
     return same(a.sourceText, b.sourceText) && same(a.translatedText, b.translatedText);
+}
+
+TranslationHistoryItem::Pair TranslationHistoryItem::canonicalPair(const QString& sourceText,
+                                                                   const QString& translatedText) {
+    return {nfc(sourceText), nfc(translatedText)};
 }
 
 QDateTime TranslationHistoryItem::dateTime() const {

@@ -11,6 +11,7 @@
 #include <QUuid>
 #include <QVariantMap>
 #include <optional>
+#include <utility>
 
 // One saved translation, kept by the history and by the favorites.
 //
@@ -42,6 +43,9 @@ struct TranslationHistoryItem {
     // Same source text and same translated text under canonical equivalence (NFC on both sides);
     // case and whitespace count. Ids, languages, service and date are not compared.
     static bool isSameTranslation(const TranslationHistoryItem& a, const TranslationHistoryItem& b);
+    // The two texts in NFC: equal exactly for records that are the same translation.
+    using Pair = std::pair<QString, QString>;
+    static Pair canonicalPair(const QString& sourceText, const QString& translatedText);
 
     QDateTime dateTime() const;
     static double referenceSeconds(const QDateTime& time);
