@@ -12,6 +12,9 @@
 # sent to the tray icon one ping at a time), and the bytes written to storage (/proc/PID/io write_bytes)
 # by a toggle, a translation and the quit. Prints min / median / max over the runs and the load average.
 #
+# With QUILLORA_BENCH_HISTORY=N each start also finds N records in the history (as another program may
+# leave them), which the translation adds to; the resident memory after the quit's toggles is printed.
+#
 # Usage: bench/favorites-latency.sh [runs] [counts...]      (5 runs of 10000 and 100000 by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +24,7 @@ counts=("${@:-10000 100000}")
 # shellcheck disable=SC2206
 counts=(${counts[*]})
 build=build/bench
+history=${QUILLORA_BENCH_HISTORY:-0}
 
 if [ -z "${QUILLORA_IN_XVFB:-}" ]; then
   bash scripts/install-deps.sh
@@ -95,6 +99,7 @@ run_one() {
   [ -d "$dir/runtime" ] || mkdir -m 700 "$dir/runtime"
   write_favorites "$dir/config/Quillora/values/favoriteTranslations.txt" "$count"
   rm -f "$dir/config/Quillora/values/"*.journal "$dir/config/Quillora/values/translationHistory.txt"
+  [ "$history" -eq 0 ] || write_favorites "$dir/config/Quillora/values/translationHistory.txt" "$history"
   # The redirection below empties the file only once the runner has started, which may be after the
   # first look at it: the previous run's pid must not be there to be read.
   rm -f "$scratch/pid"
@@ -162,6 +167,7 @@ run_one() {
     ! measured || record "$count-toggle-bytes" "$(($(written "$app") - before))" 0
   done
 
+  ! measured || record "$count-memory" "$(awk '/^VmRSS:/ { print int($2 / 1024) }' "/proc/$app/status")" 0
   before=$(written "$app")
   local quit_start
   quit_start=$(date +%s%N)
@@ -196,4 +202,5 @@ for count in "${counts[@]}"; do
   printf '%-40s %-26s %s\n' "$count favorites, quit" "$(stats "$count-quit" 2)" "bytes: $(stats "$count-quit" 3)"
   printf '%-40s %s\n' "$count favorites, bytes by a toggle" "$(stats "$count-toggle-bytes" 2)"
   printf '%-40s %s\n' "$count favorites, bytes by a translation" "$(stats "$count-translation-bytes" 2)"
+  printf '%-40s %s\n' "$count favorites, resident MB before quit" "$(stats "$count-memory" 2)"
 done

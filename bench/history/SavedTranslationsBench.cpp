@@ -5,7 +5,8 @@
 // - a quit after three toggles: how long the store takes to stop and what it writes then;
 // - the longest stall of the main thread when a saved translation is removed with a click in the
 //   favorites window over 100,000 records, until its list is laid out again;
-// - opening the favorites window, and the list's encoding and decoding alone.
+// - opening the favorites window, and the list's encoding and decoding alone;
+// - the first translation with 100,000 records in the history (written by another program).
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
@@ -204,6 +205,40 @@ void BM_SharedStoreLoad(benchmark::State& state) {
     state.counters["longest_stall_ms"] = longest;
 }
 BENCHMARK(BM_SharedStoreLoad)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The first translation of a run with a history another program made long: the longest the main thread
+// is busy at one time from that translation (which creates the application's history store) until the
+// list with it is there and handed to the settings.
+void BM_FirstTranslationWithLongHistory(benchmark::State& state) {
+    UserDefaults::standard().setText(HistoryManager::userDefaultsKey, LazyText::of(storedList(int(state.range(0)))));
+    UserDefaults::setStandardFilePath(g_settingsPath);
+    double longest = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        HistoryManager& shared = HistoryManager::shared();
+        shared.addTranslation(QStringLiteral("good morning"), QStringLiteral("günaydın"),
+                              Language::find(QStringLiteral("en")), Language::find(QStringLiteral("tr")),
+                              TranslationService::Google);
+        longest = timer.nsecsElapsed() / 1e6;
+        while (shared.model()->items().isEmpty() || shared.model()->items().first().sourceText != "good morning") {
+            timer.restart();
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+            longest = std::max(longest, timer.nsecsElapsed() / 1e6);
+        }
+        // The next ones, one right after another, while the settings still write the list before.
+        for (int n = 0; n < 3; ++n) {
+            timer.restart();
+            shared.addTranslation(QString::number(n), QString::number(n), Language::find(QStringLiteral("en")),
+                                  Language::find(QStringLiteral("tr")), TranslationService::Google);
+            QCoreApplication::processEvents();
+            longest = std::max(longest, timer.nsecsElapsed() / 1e6);
+        }
+        state.counters["records"] = double(shared.model()->items().size());
+    }
+    state.counters["longest_stall_ms"] = longest;
+}
+BENCHMARK(BM_FirstTranslationWithLongHistory)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_DecodeList(benchmark::State& state) {
     for (auto _ : state)
