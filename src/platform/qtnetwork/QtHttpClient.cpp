@@ -34,7 +34,8 @@ QtHttpTransfer::QtHttpTransfer(QNetworkReply* reply, qint64 maximumBytes, QObjec
 
 // Moves what arrived into the body, so that Qt reads on, and refuses a body that is or will be too large.
 void QtHttpTransfer::take() {
-    if (!m_reply || m_tooLarge)
+    // An aborted reply is closed: nothing more to read.
+    if (!m_reply || m_tooLarge || !m_reply->isOpen())
         return;
     const QVariant declared = m_reply->header(QNetworkRequest::ContentLengthHeader);
     if (m_maximumBytes <= 0 || !declared.isValid() || declared.toLongLong() <= m_maximumBytes) {
