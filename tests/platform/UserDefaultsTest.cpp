@@ -584,10 +584,13 @@ TEST_F(UserDefaultsTest, AListShiftedByOneRecordIsJournaledAsTwoSmallSplices) {
             }
             EXPECT_EQ(inodeOf(file), base) << "no change is the whole list";
             EXPECT_LT(QFileInfo(file + QStringLiteral(".journal")).size() - journal, 5 * 400);
+            // A whole text after the splices is journaled as what changed since them.
+            defaults.setText(key, LazyText::of(records(206, c.newestFirst)));
+            defaults.waitForWrites();
             EXPECT_TRUE(text->utf8() == records(205, c.newestFirst));
         }
         UserDefaults reopened(path());
-        EXPECT_TRUE(reopened.data(key) == records(205, c.newestFirst));
+        EXPECT_TRUE(reopened.data(key) == records(206, c.newestFirst));
     }
 }
 
@@ -623,7 +626,8 @@ TEST_F(UserDefaultsTest, AQuitAfterAFewChangesWritesLittleAtAnyListSize) {
 }
 
 // The process is killed at random moments while it writes: every file stays readable and holds a
-// value that was set, never an older one than a run before saw.
+// value that was set, never an older one than a run before saw. Every other run hands the list over as
+// splices of the one before.
 TEST_F(UserDefaultsTest, KillingTheProcessWhileItWritesLeavesEveryFileReadable) {
     int seen = 0, seenList = 0, seenCounter = 0;
     for (int round = 0; round < 150; ++round) {
@@ -631,9 +635,16 @@ TEST_F(UserDefaultsTest, KillingTheProcessWhileItWritesLeavesEveryFileReadable) 
         ASSERT_GE(child, 0);
         if (child == 0) {
             UserDefaults defaults(path());
+            std::shared_ptr<LazyText> list = LazyText::of(longList(seen));
             for (int n = seen + 1;; ++n) {
                 defaults.set(QStringLiteral("counter"), n);
-                defaults.setText(QStringLiteral("list"), LazyText::of(longList(n)));
+                if (round % 2 == 0) {
+                    list = LazyText::of(longList(n));
+                } else {
+                    const QByteArray before = longList(n - 1);
+                    list = LazyText::spliced(list, {1, before.size() - 1, longList(n).sliced(1)});
+                }
+                defaults.setText(QStringLiteral("list"), list);
                 if (n % 5 == 0)
                     defaults.waitForWrites();
             }
