@@ -1,12 +1,10 @@
 #include "menubar/history/FavoritesManager.h"
 
-#include "platform/ThreadPriority.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <future>
 
 namespace {
 
@@ -33,26 +31,9 @@ FavoritesManager::FavoritesManager(QObject* parent)
 // beside the main thread, which takes the result whole on its next turn (or at once when a change needs
 // it first).
 FavoritesManager::FavoritesManager(LoadInBackground) {
-    const std::shared_ptr<LazyText> stored = UserDefaults::standard().text(userDefaultsKey);
-    if (!stored)
+    m_loading = m_storage.readInBackground(this, [this] { finishLoading(); });
+    if (!m_loading.valid())
         return;
-    m_loading = std::async(std::launch::async, [this, stored] {
-        // On a busy machine the start would otherwise share its slice of the processor with this.
-        lowerCurrentThreadPriority();
-        Loaded loaded;
-        loaded.bytes = stored->utf8();
-        loaded.decoded = TranslationHistoryItem::decodeList(loaded.bytes);
-        loaded.counts = indexOf(loaded.decoded.items);
-        // An addition puts its record in front of all the others: the room for it is made here, once,
-        // rather than by moving every record on the UI thread at the first one.
-        if (QList<TranslationHistoryItem>& items = loaded.decoded.items; !items.isEmpty()) {
-            const TranslationHistoryItem first = items.first();
-            items.prepend(first);
-            items.removeFirst();
-        }
-        QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
-        return loaded;
-    });
     m_model.setLoading(true);
     // The thread ends before the process does.
     if (QCoreApplication::instance())
@@ -62,7 +43,7 @@ FavoritesManager::FavoritesManager(LoadInBackground) {
 void FavoritesManager::finishLoading() const {
     if (!m_loading.valid())
         return;
-    Loaded loaded = m_loading.get();
+    SavedTranslationsStorage::Read loaded = m_loading.get();
     auto* self = const_cast<FavoritesManager*>(this);
     self->m_model.setLoading(false);
     QByteArray stored;
@@ -183,15 +164,7 @@ void FavoritesManager::loadFavorites() {
     m_model.setItems(m_storage.load(&stored));
     m_stored = stored.isEmpty() ? nullptr : LazyText::of(stored);
     m_listStart = listStart(stored);
-    m_counts = indexOf(m_model.items());
+    m_counts = SavedTranslationsStorage::countPairs(m_model.items());
     m_unsaved.clear();
     Q_EMIT favoritesChanged();
-}
-
-QHash<FavoritesManager::Key, int> FavoritesManager::indexOf(const QList<TranslationHistoryItem>& items) {
-    QHash<Key, int> counts;
-    counts.reserve(items.size());
-    for (const TranslationHistoryItem& item : items)
-        ++counts[keyOf(item.sourceText, item.translatedText)];
-    return counts;
 }

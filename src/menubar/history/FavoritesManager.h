@@ -77,13 +77,7 @@ Q_SIGNALS:
 
 private:
     using Key = std::pair<QString, QString>;
-    struct Loaded {
-        QByteArray bytes;
-        TranslationHistoryItem::Decoded decoded;
-        QHash<Key, int> counts;
-    };
     static Key keyOf(const QString& sourceText, const QString& translatedText);
-    static QHash<Key, int> indexOf(const QList<TranslationHistoryItem>& items);
     // Takes the list read in the background, waiting for it if need be.
     void finishLoading() const;
     // Hands the list's text to the settings and learns whether it was written.
@@ -102,5 +96,5 @@ private:
     // Pairs added since the list was last known to be on the disk.
     QSet<Key> m_unsaved;
     QPointer<UserDefaults> m_watched;
-    mutable std::future<Loaded> m_loading;
+    mutable std::future<SavedTranslationsStorage::Read> m_loading;
 };

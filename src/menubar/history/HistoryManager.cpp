@@ -1,6 +1,5 @@
 #include "menubar/history/HistoryManager.h"
 
-#include "platform/ThreadPriority.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -18,24 +17,9 @@ HistoryManager::HistoryManager(QObject* parent)
 }
 
 HistoryManager::HistoryManager(LoadInBackground) {
-    const std::shared_ptr<LazyText> stored = UserDefaults::standard().text(userDefaultsKey);
-    if (!stored)
+    m_loading = m_storage.readInBackground(this, [this] { finishLoading(); });
+    if (!m_loading.valid())
         return;
-    m_loading = std::async(std::launch::async, [this, stored] {
-        lowerCurrentThreadPriority();
-        Loaded loaded;
-        loaded.bytes = stored->utf8();
-        loaded.decoded = TranslationHistoryItem::decodeList(loaded.bytes);
-        loaded.counts = indexOf(loaded.decoded.items);
-        // Room for the additions in front, made here rather than by moving every record on the UI thread.
-        if (QList<TranslationHistoryItem>& items = loaded.decoded.items; !items.isEmpty()) {
-            const TranslationHistoryItem first = items.first();
-            items.prepend(first);
-            items.removeFirst();
-        }
-        QMetaObject::invokeMethod(this, [this] { finishLoading(); }, Qt::QueuedConnection);
-        return loaded;
-    });
     m_model.setLoading(true);
     // The thread ends, and what was added meanwhile is saved, before the process ends.
     if (QCoreApplication::instance())
@@ -45,7 +29,7 @@ HistoryManager::HistoryManager(LoadInBackground) {
 void HistoryManager::finishLoading() const {
     if (!m_loading.valid())
         return;
-    Loaded loaded = m_loading.get();
+    SavedTranslationsStorage::Read loaded = m_loading.get();
     auto* self = const_cast<HistoryManager*>(this);
     self->m_model.setLoading(false);
     self->m_model.setItems(m_storage.loadDecoded(loaded.bytes, std::move(loaded.decoded)));
@@ -118,14 +102,6 @@ void HistoryManager::saveHistory() {
 void HistoryManager::loadHistory() {
     finishLoading();
     m_model.setItems(m_storage.load());
-    m_counts = indexOf(m_model.items());
+    m_counts = SavedTranslationsStorage::countPairs(m_model.items());
     Q_EMIT translationsChanged();
-}
-
-QHash<HistoryManager::Key, int> HistoryManager::indexOf(const QList<TranslationHistoryItem>& items) {
-    QHash<Key, int> counts;
-    counts.reserve(items.size());
-    for (const TranslationHistoryItem& item : items)
-        ++counts[TranslationHistoryItem::canonicalPair(item.sourceText, item.translatedText)];
-    return counts;
 }

@@ -52,12 +52,6 @@ Q_SIGNALS:
 
 private:
     using Key = TranslationHistoryItem::Pair;
-    struct Loaded {
-        QByteArray bytes;
-        TranslationHistoryItem::Decoded decoded;
-        QHash<Key, int> counts;
-    };
-    static QHash<Key, int> indexOf(const QList<TranslationHistoryItem>& items);
     // Takes the list read in the background, waiting for it if need be, and records what was added
     // meanwhile.
     void finishLoading() const;
@@ -70,5 +64,5 @@ private:
     QHash<Key, int> m_counts;
     // Translations made while the list was being read, oldest first.
     QList<TranslationHistoryItem> m_added;
-    mutable std::future<Loaded> m_loading;
+    mutable std::future<SavedTranslationsStorage::Read> m_loading;
 };

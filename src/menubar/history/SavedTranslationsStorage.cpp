@@ -1,6 +1,7 @@
 #include "menubar/history/SavedTranslationsStorage.h"
 
 #include "platform/DebugLog.h"
+#include "platform/ThreadPriority.h"
 #include "platform/UserDefaults.h"
 
 #include <QDateTime>
@@ -33,6 +34,39 @@ QList<TranslationHistoryItem> SavedTranslationsStorage::loadDecoded(const QByteA
     else if (text)
         *text = bytes;
     return decoded.items;
+}
+
+std::future<SavedTranslationsStorage::Read>
+SavedTranslationsStorage::readInBackground(QObject* receiver, std::function<void()> arrived) const {
+    const std::shared_ptr<LazyText> stored = UserDefaults::standard().text(m_key);
+    if (!stored)
+        return {};
+    return std::async(std::launch::async, [receiver, arrived = std::move(arrived), stored] {
+        // On a busy machine the start would otherwise share its slice of the processor with this.
+        lowerCurrentThreadPriority();
+        Read read;
+        read.bytes = stored->utf8();
+        read.decoded = TranslationHistoryItem::decodeList(read.bytes);
+        read.counts = countPairs(read.decoded.items);
+        // An addition puts its record in front of all the others: the room for it is made here, once,
+        // rather than by moving every record on the UI thread at the first one.
+        if (QList<TranslationHistoryItem>& items = read.decoded.items; !items.isEmpty()) {
+            const TranslationHistoryItem first = items.first();
+            items.prepend(first);
+            items.removeFirst();
+        }
+        QMetaObject::invokeMethod(receiver, arrived, Qt::QueuedConnection);
+        return read;
+    });
+}
+
+QHash<SavedTranslationsStorage::Pair, int>
+SavedTranslationsStorage::countPairs(const QList<TranslationHistoryItem>& items) {
+    QHash<Pair, int> counts;
+    counts.reserve(items.size());
+    for (const TranslationHistoryItem& item : items)
+        ++counts[TranslationHistoryItem::canonicalPair(item.sourceText, item.translatedText)];
+    return counts;
 }
 
 void SavedTranslationsStorage::save(const QList<TranslationHistoryItem>& items) const {

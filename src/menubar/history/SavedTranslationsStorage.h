@@ -2,8 +2,12 @@
 
 #include "menubar/history/TranslationHistoryItem.h"
 
+#include <QHash>
 #include <QList>
+#include <QObject>
 #include <QString>
+#include <functional>
+#include <future>
 #include <memory>
 
 class LazyText;
@@ -30,6 +34,20 @@ public:
     void saveEncoded(const QByteArray& json) const;
     // Writes the encoded list once it is made (on the settings writer's thread if none asks before).
     void saveText(std::shared_ptr<LazyText> json) const;
+
+    // The stored list as read, decoded and indexed beside the main thread.
+    using Pair = TranslationHistoryItem::Pair;
+    struct Read {
+        QByteArray bytes;
+        TranslationHistoryItem::Decoded decoded;
+        // How many records each NFC pair of texts has.
+        QHash<Pair, int> counts;
+    };
+    // Reads the stored list on a thread of its own, since another program may have left a long one, and
+    // queues `arrived` to `receiver`, which takes the result with loadDecoded(). An invalid future when
+    // nothing is stored.
+    std::future<Read> readInBackground(QObject* receiver, std::function<void()> arrived) const;
+    static QHash<Pair, int> countPairs(const QList<TranslationHistoryItem>& items);
 
     // Where the last load put an unreadable value aside; empty when it had no need to.
     QString lastBackupKey() const { return m_lastBackupKey; }
