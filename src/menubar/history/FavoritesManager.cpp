@@ -2,7 +2,6 @@
 
 #include "platform/UserDefaults.h"
 
-#include <QCoreApplication>
 
 #include <algorithm>
 
@@ -32,12 +31,7 @@ FavoritesManager::FavoritesManager(QObject* parent)
 // it first).
 FavoritesManager::FavoritesManager(LoadInBackground) {
     m_loading = m_storage.readInBackground(this, [this] { finishLoading(); });
-    if (!m_loading.valid())
-        return;
-    m_model.setLoading(true);
-    // The thread ends before the process does.
-    if (QCoreApplication::instance())
-        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { finishLoading(); });
+    m_model.setLoading(m_loading.valid());
 }
 
 void FavoritesManager::finishLoading() const {

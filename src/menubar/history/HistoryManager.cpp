@@ -2,7 +2,6 @@
 
 #include "platform/UserDefaults.h"
 
-#include <QCoreApplication>
 
 #include <algorithm>
 
@@ -18,12 +17,7 @@ HistoryManager::HistoryManager(QObject* parent)
 
 HistoryManager::HistoryManager(LoadInBackground) {
     m_loading = m_storage.readInBackground(this, [this] { finishLoading(); });
-    if (!m_loading.valid())
-        return;
-    m_model.setLoading(true);
-    // The thread ends, and what was added meanwhile is saved, before the process ends.
-    if (QCoreApplication::instance())
-        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { finishLoading(); });
+    m_model.setLoading(m_loading.valid());
 }
 
 void HistoryManager::finishLoading() const {

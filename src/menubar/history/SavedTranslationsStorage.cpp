@@ -4,6 +4,7 @@
 #include "platform/ThreadPriority.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 QList<TranslationHistoryItem> SavedTranslationsStorage::load(QByteArray* text) const {
@@ -41,6 +42,9 @@ SavedTranslationsStorage::readInBackground(QObject* receiver, std::function<void
     const std::shared_ptr<LazyText> stored = UserDefaults::standard().text(m_key);
     if (!stored)
         return {};
+    // The thread ends, and the receiver has taken what it read, before the process ends.
+    if (QCoreApplication::instance())
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, receiver, arrived);
     return std::async(std::launch::async, [receiver, arrived = std::move(arrived), stored] {
         // On a busy machine the start would otherwise share its slice of the processor with this.
         lowerCurrentThreadPriority();

@@ -44,8 +44,8 @@ public:
         QHash<Pair, int> counts;
     };
     // Reads the stored list on a thread of its own, since another program may have left a long one, and
-    // queues `arrived` to `receiver`, which takes the result with loadDecoded(). An invalid future when
-    // nothing is stored.
+    // queues `arrived` to `receiver`, which takes the result with loadDecoded(); `arrived` runs at the
+    // application's quit too, and must then wait for the result. An invalid future when nothing is stored.
     std::future<Read> readInBackground(QObject* receiver, std::function<void()> arrived) const;
     static QHash<Pair, int> countPairs(const QList<TranslationHistoryItem>& items);
 
