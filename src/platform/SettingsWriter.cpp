@@ -41,17 +41,33 @@ QByteArray journalHeader(QByteArrayView base) {
            QCryptographicHash::hash(base, QCryptographicHash::Sha1).toHex() + '\n';
 }
 
+// When a file and its journal were last written, and where the file is: what names the file for a
+// journal of the older form.
+struct Stamps {
+    ino_t fileInode;
+    timespec fileModified;
+    timespec journalModified;
+};
+
+bool newerThan(const timespec& a, const timespec& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
 // Whether a journal's first line (without its end) names `base`. An earlier version named the file by
-// its inode and size: a copy of the folder has other inodes, so a size alike is taken for the file,
-// rather than lose the records (a file renamed in over it rarely has the very same size).
-bool journalNames(QByteArrayView header, QByteArrayView base, bool* older) {
+// its inode and size, which a file renamed in over it (a rewrite, then a crash before the journal went)
+// may have too: it is taken only at its inode or, in a copy of the folder (other inodes, the times kept),
+// no newer than the journal, which that rewrite is. Without `stamps`, never.
+bool journalNames(QByteArrayView header, QByteArrayView base, bool* older, const Stamps* stamps = nullptr) {
     const QList<QByteArray> fields = header.toByteArray().split(' ');
     *older = fields.size() == 3;
     bool ok = false;
     if (fields[0] != kJournalMagic)
         return false;
-    if (*older)
-        return fields[1].toULongLong(&ok) > 0 && ok && fields[2].toLongLong(&ok) == base.size() && ok;
+    if (*older) {
+        const qulonglong inode = fields[1].toULongLong(&ok);
+        return ok && inode > 0 && fields[2].toLongLong(&ok) == base.size() && ok && stamps &&
+               (inode == stamps->fileInode || !newerThan(stamps->fileModified, stamps->journalModified));
+    }
     // The digest is taken only of a file of the size named.
     return fields.size() == 4 && fields[1] == "2" && fields[2].toLongLong(&ok) == base.size() && ok &&
            journalHeader(base).chopped(1) == header;
@@ -205,10 +221,11 @@ std::atomic<SettingsWriter::ReadFunction> g_read = nullptr;
 
 // Reads an open file whole. Only a regular file is read, and only whole: a read that
 // fails partway (a failing disk, a network file system) or ends short of the size the file had when
-// opened gives nothing, not the part read. Sets errno when it fails.
-std::optional<QByteArray> readOpened(int fd) {
+// opened gives nothing, not the part read. Sets errno when it fails; `stat` tells what was read.
+std::optional<QByteArray> readOpened(int fd, struct stat* stat = nullptr) {
     const SettingsWriter::ReadFunction read = g_read.load();
-    struct stat info {};
+    struct stat own {};
+    struct stat& info = stat ? *stat : own;
     std::optional<QByteArray> bytes;
     if (::fstat(fd, &info) != 0) {
     } else if (!S_ISREG(info.st_mode)) {
@@ -241,11 +258,11 @@ std::optional<QByteArray> readOpened(int fd) {
 }
 
 // Reads a file of the values folder whole; a link is not followed.
-std::optional<QByteArray> readPrivateFile(int dir, const QByteArray& name) {
+std::optional<QByteArray> readPrivateFile(int dir, const QByteArray& name, struct stat* stat = nullptr) {
     const int fd = ::openat(dir, name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
-    return readOpened(fd);
+    return readOpened(fd, stat);
 }
 
 struct Edit {
@@ -759,34 +776,116 @@ QStringList SettingsWriter::valueKeys() const {
     return keys;
 }
 
+namespace {
+
+// How far a journal applied.
+enum class Applied {
+    Whole,
+    // Its last record cut short by a crash while it was appended, with nothing after it: a change that
+    // was never acknowledged.
+    CutShort,
+    // Stopped at damage that records may follow.
+    Damaged,
+    // Of another file: nothing applied.
+    OfAnotherFile,
+};
+
+// Whether the bytes of a last record end where a record's first line could go on: digits, at most three
+// numbers.
+bool isFirstLineBegun(QByteArrayView rest) {
+    return rest.count(' ') <= 2 && std::all_of(rest.begin(), rest.end(), [](char c) {
+               return c == ' ' || (c >= '0' && c <= '9');
+           });
+}
+
+// Applies a journal's splices to `base`, counting them in `records`. `older` tells a journal begun by an
+// earlier version.
+Applied applyJournal(QByteArray& base, QByteArrayView journal, int* records, const Stamps& stamps,
+                     bool* older) {
+    *records = 0;
+    qsizetype pos = journal.indexOf('\n');
+    *older = false;
+    if (pos < 0 || !journalNames(journal.first(pos), base, older, &stamps))
+        return Applied::OfAnotherFile;
+    ++pos;
+    std::vector<Piece> pieces{{true, 0, base.size()}};
+    qsizetype total = base.size();
+    Applied applied = Applied::Whole;
+    while (pos < journal.size()) {
+        const qsizetype end = journal.indexOf('\n', pos);
+        if (end < 0) {
+            applied = isFirstLineBegun(journal.sliced(pos)) ? Applied::CutShort : Applied::Damaged;
+            break;
+        }
+        const QList<QByteArray> numbers = journal.sliced(pos, end - pos).toByteArray().split(' ');
+        bool ok[3] = {false, false, false};
+        const qsizetype offset = numbers.size() == 3 ? numbers[0].toLongLong(&ok[0]) : -1;
+        const qsizetype removed = numbers.size() == 3 ? numbers[1].toLongLong(&ok[1]) : -1;
+        const qsizetype inserted = numbers.size() == 3 ? numbers[2].toLongLong(&ok[2]) : -1;
+        if (!ok[0] || !ok[1] || !ok[2] || offset < 0 || removed < 0 || inserted < 0 ||
+            offset > total - removed) {
+            applied = Applied::Damaged;
+            break;
+        }
+        if (inserted > journal.size() - end - 2) {
+            // Running past the end is a cut, unless a line ends in what it would hold: a record after it.
+            applied = journal.sliced(end + 1).indexOf('\n') < 0 ? Applied::CutShort : Applied::Damaged;
+            break;
+        }
+        if (journal[end + 1 + inserted] != '\n') {
+            applied = Applied::Damaged;
+            break;
+        }
+        splice(pieces, offset, removed, Piece{false, end + 1, inserted});
+        total += inserted - removed;
+        pos = end + 2 + inserted;
+        ++*records;
+    }
+    QByteArray result;
+    result.reserve(total);
+    for (const Piece& piece : pieces) {
+        result += piece.fromBase ? QByteArrayView(base).sliced(piece.start, piece.length)
+                                 : journal.sliced(piece.start, piece.length);
+    }
+    base = result;
+    return applied;
+}
+
+} // namespace
+
 std::optional<SettingsWriter::OnDisk> SettingsWriter::read(int dir, const QByteArray& name) {
     const auto cannotRead = [](const QByteArray& file) {
         const int error = errno;
         qWarning("UserDefaults: cannot read %s: %s", file.constData(), std::strerror(error));
         return std::nullopt;
     };
-    auto bytes = readPrivateFile(dir, name);
+    struct stat file {};
+    auto bytes = readPrivateFile(dir, name, &file);
     if (!bytes)
         return cannotRead(name);
     OnDisk disk{*bytes, bytes->size(), 0, 0, true, {}, nullptr, false, {}};
     // Without its journal the file is an older value, as unreadable as none.
     const QByteArray journalName = name + QFile::encodeName(kJournalSuffix);
-    const auto journal = readPrivateFile(dir, journalName);
+    struct stat journaled {};
+    const auto journal = readPrivateFile(dir, journalName, &journaled);
     if (!journal)
         return errno == ENOENT ? std::optional<OnDisk>(disk) : cannotRead(journalName);
-    bool stale = false;
     bool older = false;
     int records = 0;
-    const bool whole = applyJournal(*bytes, *journal, &stale, &records, &older);
-    if (!stale) {
+    const Stamps stamps{file.st_ino, file.st_mtim, journaled.st_mtim};
+    const Applied applied = applyJournal(*bytes, *journal, &records, stamps, &older);
+    if (applied != Applied::OfAnotherFile) {
         disk.bytes = *bytes;
         disk.journalBytes = journal->size();
         disk.journalRecords = records;
-        disk.journalHeader = journal->first(journal->indexOf('\n'));
     }
-    // The next change rewrites the file rather than append after a cut, to another file's journal (kept
-    // aside then) or to one an earlier version began.
-    disk.appendable = whole && !older;
+    // Only a journal applied to its end, or to a cut its crash left, goes when its file is replaced; one
+    // that stopped at damage, with the records after it, is kept aside then, as another file's is.
+    if (applied == Applied::Whole || applied == Applied::CutShort)
+        disk.journalHeader = journal->first(journal->indexOf('\n'));
+    // The next change rewrites the file rather than append after a cut or damage, to another file's
+    // journal or to one an earlier version began.
+    disk.appendable = applied == Applied::Whole && !older;
     return disk;
 }
 
@@ -813,49 +912,4 @@ std::optional<QByteArray> SettingsWriter::readValue(const QString& key) {
     }
     m_wake.notify_all();
     return disk->bytes;
-}
-
-bool SettingsWriter::applyJournal(QByteArray& base, QByteArrayView journal, bool* stale, int* records,
-                                  bool* older) {
-    *stale = false;
-    *records = 0;
-    qsizetype pos = journal.indexOf('\n');
-    bool begunBefore = false;
-    if (older)
-        *older = false;
-    if (pos < 0 || !journalNames(journal.first(pos), base, older ? older : &begunBefore)) {
-        *stale = true;
-        return false;
-    }
-    ++pos;
-    std::vector<Piece> pieces{{true, 0, base.size()}};
-    qsizetype total = base.size();
-    bool whole = true;
-    while (pos < journal.size()) {
-        const qsizetype end = journal.indexOf('\n', pos);
-        const QList<QByteArray> numbers =
-            end < 0 ? QList<QByteArray>() : journal.sliced(pos, end - pos).toByteArray().split(' ');
-        bool ok[3] = {false, false, false};
-        const qsizetype offset = numbers.size() == 3 ? numbers[0].toLongLong(&ok[0]) : -1;
-        const qsizetype removed = numbers.size() == 3 ? numbers[1].toLongLong(&ok[1]) : -1;
-        const qsizetype inserted = numbers.size() == 3 ? numbers[2].toLongLong(&ok[2]) : -1;
-        if (!ok[0] || !ok[1] || !ok[2] || offset < 0 || removed < 0 || inserted < 0 ||
-            offset > total - removed || inserted > journal.size() - end - 2 ||
-            journal[end + 1 + inserted] != '\n') {
-            whole = false;
-            break;
-        }
-        splice(pieces, offset, removed, Piece{false, end + 1, inserted});
-        total += inserted - removed;
-        pos = end + 2 + inserted;
-        ++*records;
-    }
-    QByteArray result;
-    result.reserve(total);
-    for (const Piece& piece : pieces) {
-        result += piece.fromBase ? QByteArrayView(base).sliced(piece.start, piece.length)
-                                 : journal.sliced(piece.start, piece.length);
-    }
-    base = result;
-    return whole;
 }

@@ -25,12 +25,13 @@ class LazyText;
 // long value is appended to a journal beside its file: "<file>.journal" starts with the identity of the
 // file it applies to (its size and a digest of its bytes, so that a copy of the folder keeps it), then
 // holds splices ("offset removed inserted\n" + the inserted bytes + "\n"). A journal cut short by a
-// crash loses only its last splice; a journal of another file is not applied, and is kept aside
-// ("<file>.journal.unapplied-<time>") rather than removed. Journals are folded into their files when
-// they grow past their limits, so that a quit writes no more than the changes it ends. Files and the
-// values folder are the user's alone; a link at the folder or at a file in it is never read or written
-// through, nor is a file with a second name written into or its mode changed. A settings file that is
-// a link keeps it: the file it points to is replaced.
+// crash loses only its last splice; a journal of another file is not applied, and one damaged before its
+// end is applied up to the damage: both are kept aside ("<file>.journal.unapplied-<time>") rather than
+// removed. Journals are folded into their files when they grow past their limits, so that a quit
+// writes no more than the changes it ends. Files and the values folder are the user's alone; a link at
+// the folder or at a file in it is never read or written through, nor is a file with a second name
+// written into or its mode changed. A settings file that is a link keeps it: the file it points to is
+// replaced.
 //
 // A file is replaced only once its new content is on the disk whole. What could not be written stays
 // here and is tried again with the next change and when the writer stops.
@@ -84,11 +85,6 @@ public:
 
     static QString fileNameOf(const QString& key);
     static std::optional<QString> keyOfFileName(const QString& fileName);
-    // Applies a journal's splices to `base`, counting them in `records`; false when it belongs to another
-    // file (`stale`) or was cut short (the splices before the cut are applied). `older` tells a journal
-    // begun by an earlier version.
-    static bool applyJournal(QByteArray& base, QByteArrayView journal, bool* stale, int* records,
-                             bool* older = nullptr);
 
     // What the user is told, in a few words that fit a toast: what was not saved (the settings, the
     // favorites or the history, after the file's name), and why.

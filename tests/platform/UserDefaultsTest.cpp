@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -71,6 +72,25 @@ int numberInLongList(const QByteArray& text) {
     bool ok = false;
     const int n = text.mid(1, text.indexOf(',') - 1).toInt(&ok);
     return ok && text == longList(n) ? n : -1;
+}
+
+// A journal's first line and its records ("offset removed inserted\n" + the inserted bytes + "\n").
+QByteArrayList journalParts(const QByteArray& journal) {
+    QByteArrayList parts{journal.first(journal.indexOf('\n') + 1)};
+    for (qsizetype at = parts[0].size(); at < journal.size();) {
+        const qsizetype end = journal.indexOf('\n', at);
+        const qsizetype inserted =
+            end < 0 ? 0 : journal.sliced(at, end - at).split(' ').value(2).toLongLong();
+        const qsizetype next = end < 0 ? journal.size() : std::min(journal.size(), end + 2 + inserted);
+        parts << journal.sliced(at, next - at);
+        at = next;
+    }
+    return parts;
+}
+
+bool setModified(const QString& file, int secondsAgo) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - secondsAgo, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0;
 }
 
 TEST_F(UserDefaultsTest, MissingValuesFollowTheConventions) {
@@ -415,31 +435,67 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
     EXPECT_EQ(SettingsWriter::readValueFile(file), longList(20));
 
     // A journal whose last splice was cut short loses that splice only; one of another file (a file
-    // renamed in whole, then a crash before the journal went) counts not, and is kept aside; one removed
-    // by someone else while the store counts it is not appended to headless. One whose file was copied
-    // (the same bytes at another inode) counts, and so does one an earlier version began, named by its
-    // file's inode and size. One not applied is kept aside when the value is removed, too.
+    // renamed in whole, then a crash before the journal went) counts not, and is kept aside, as is one
+    // damaged before its end, with the records after the damage; one removed by someone else while the
+    // store counts it is not appended to headless. One whose file was copied (the same bytes at another
+    // inode) counts, and so does one an earlier version began, named by its file's inode and size, when
+    // that is its file's inode or the file is no newer than it (a copy keeping the times); the next change
+    // folds it in. One not applied is kept aside when the value is removed, too.
     enum Base { Kept, Copied, Other };
     struct Case {
         const char* name;
-        int cut;
-        Base base;
-        int replacedBy;
-        bool removeJournal;
-        bool begunBefore;
-        int expected;
+        int cut = 0;
+        Base base = Kept;
+        // 0: a list of the very size of the file the journal names, and that list expected.
+        int replacedBy = 0;
+        bool removeJournal = false;
+        bool begunBefore = false;
+        int expected = 0;
         bool valueRemoved = false;
+        // Its first line and records, each with its line end, changed after it was written.
+        std::function<void(QByteArrayList&)> edit = {};
+        bool damaged = false;
+    };
+    // Worked out here, not by the code: one hashing other bytes fails.
+    const auto headerByHand = [&](QByteArrayList& parts) {
+        const QByteArray bytes = fileBytes(file);
+        parts[0] = "quillora-journal 2 " + QByteArray::number(bytes.size()) + ' ' +
+                   QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex() + '\n';
+    };
+    // Sets a number in the first line of the record before the last.
+    const auto setNumber = [](int field, const QByteArray& number) {
+        return [=](QByteArrayList& parts) {
+            QByteArray& record = parts[parts.size() - 2];
+            QByteArrayList numbers = record.first(record.indexOf('\n')).split(' ');
+            numbers[field] = number;
+            record.replace(0, record.indexOf('\n'), numbers.join(' '));
+        };
     };
     const Case cases[] = {{"whole", 0, Kept, 0, false, false, 23},
                           {"cut short", 5, Kept, 0, false, false, 22},
                           {"of another file", 0, Other, 19, false, false, 19},
+                          {"of another file of the same size", 0, Other, 0, false, false, 0},
                           {"replaced by its whole value", 0, Other, 23, false, false, 23},
                           {"copied", 0, Copied, 0, false, false, 23},
                           {"removed", 0, Kept, 0, true, false, 24},
                           {"begun before", 0, Kept, 0, false, true, 23},
                           {"begun before, copied", 0, Copied, 0, false, true, 23},
                           {"begun before, of another file", 0, Other, 19, false, true, 19},
-                          {"of another file, the value removed", 0, Other, 19, false, false, 19, true}};
+                          {"begun before, rewritten at the same size after it", 0, Other, 0, false, true, 0},
+                          {"of another file, the value removed", 0, Other, 19, false, false, 19, true},
+                          {.name = "its first line as made by hand", .expected = 23, .edit = headerByHand},
+                          {.name = "cut short in its last record's first line", .expected = 22,
+                           .edit = [](QByteArrayList& parts) { parts.last().truncate(3); }},
+                          {.name = "a line of garbage before its last record", .expected = 22,
+                           .edit = [](QByteArrayList& parts) { parts.insert(parts.size() - 1, "garbage\n"); },
+                           .damaged = true},
+                          {.name = "a record whose offset lies past the end", .expected = 21,
+                           .edit = setNumber(0, "99999999"), .damaged = true},
+                          {.name = "a record cut in the middle", .expected = 21,
+                           .edit = [](QByteArrayList& parts) { parts[parts.size() - 2].remove(10, 20); },
+                           .damaged = true},
+                          {.name = "a record longer than what follows it", .expected = 21,
+                           .edit = setNumber(2, "99999"), .damaged = true}};
     const QString values = QFileInfo(file).absolutePath();
     const auto keptAside = [&] {
         return QDir(values).entryList({QFileInfo(file).fileName() + QStringLiteral(".journal.unapplied-*")},
@@ -462,6 +518,15 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
             }
         }
         QFile::resize(journal, QFileInfo(journal).size() - c.cut);
+        if (c.edit) {
+            QByteArrayList parts = journalParts(fileBytes(journal));
+            ASSERT_GE(parts.size(), 4);
+            c.edit(parts);
+            QSaveFile edited(journal);
+            ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+            edited.write(parts.join());
+            ASSERT_TRUE(edited.commit());
+        }
         QByteArray journaled = fileBytes(journal);
         if (c.begunBefore) {
             const qsizetype end = journaled.indexOf('\n');
@@ -471,17 +536,25 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
             ASSERT_TRUE(older.open(QIODevice::WriteOnly));
             older.write(journaled);
             ASSERT_TRUE(older.commit());
+            // Last written by that version an hour ago, before the file kept here was.
+            ASSERT_TRUE(setModified(journal, 3600));
         }
+        int replacedBy = c.replacedBy;
+        for (int n = 100; replacedBy == 0 && n < 4000; ++n)
+            replacedBy = longList(n).size() == QFileInfo(file).size() ? n : 0;
         if (c.base != Kept) {
-            const QByteArray bytes = c.base == Copied ? fileBytes(file) : longList(c.replacedBy);
+            const QByteArray bytes = c.base == Copied ? fileBytes(file) : longList(replacedBy);
             QSaveFile base(file);
             ASSERT_TRUE(base.open(QIODevice::WriteOnly));
             base.write(bytes);
             ASSERT_TRUE(base.commit());
+            // A copy keeps the times, its file older than its journal.
+            ASSERT_TRUE(c.base == Other || setModified(file, 7200));
         }
         UserDefaults reopened(path());
         QSignalSpy told(&reopened, &UserDefaults::writeFailed);
-        EXPECT_EQ(numberInLongList(reopened.data(QStringLiteral("list"))), c.expected);
+        EXPECT_EQ(numberInLongList(reopened.data(QStringLiteral("list"))),
+                  c.expected ? c.expected : replacedBy);
         if (c.valueRemoved) {
             reopened.remove(QStringLiteral("list"));
             reopened.waitForWrites();
@@ -489,7 +562,11 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
         reopened.setText(QStringLiteral("list"), LazyText::of(longList(20)));
         reopened.waitForWrites();
         QCoreApplication::processEvents();
-        if (c.base == Other) {
+        if (c.begunBefore) {
+            EXPECT_FALSE(QFileInfo::exists(journal)) << "appended to, not folded in";
+        }
+        const bool setAside = c.base == Other || c.damaged;
+        if (setAside) {
             const QStringList aside = keptAside();
             EXPECT_EQ(aside.size(), 1);
             EXPECT_TRUE(fileBytes(values + QLatin1Char('/') + aside.value(0)) == journaled);
@@ -497,7 +574,7 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
                       QStringLiteral("Settings: changes that did not apply are kept aside"));
             QFile::remove(values + QLatin1Char('/') + aside.value(0));
         }
-        EXPECT_EQ(told.count(), c.base == Other ? 1 : 0);
+        EXPECT_EQ(told.count(), setAside ? 1 : 0);
         EXPECT_TRUE(keptAside().isEmpty());
         UserDefaults again(path());
         EXPECT_EQ(numberInLongList(again.data(QStringLiteral("list"))), 20);
