@@ -39,6 +39,7 @@ struct State {
     // The keys down while a menu is open, by native code: the server repeats a held key as further
     // presses that Qt does not mark as repeats.
     QSet<quint32> keysDown;
+    std::function<void(const Shortcut&)> onDropped;
 };
 
 State& state() {
@@ -88,8 +89,11 @@ HotKeyService* service() {
         s.connections[2] = QObject::connect(&current, &HotKeyService::hotKeyLost, &current, [](quint32 id) {
             const auto it = state().hotKeys.find(id);
             if (it != state().hotKeys.end()) {
-                printFailure(it->second.shortcut, "lost with a keyboard change");
+                const Shortcut shortcut = it->second.shortcut;
+                printFailure(shortcut, "lost with a keyboard change");
                 state().hotKeys.erase(it);
+                if (state().onDropped)
+                    state().onDropped(shortcut);
             }
         });
     }
@@ -123,6 +127,7 @@ void unregisterAll() {
 
 void registerAll() {
     auto& hotKeys = state().hotKeys;
+    std::vector<Shortcut> dropped;
     for (auto it = hotKeys.begin(); it != hotKeys.end();) {
         if (it->second.registered) {
             ++it;
@@ -130,8 +135,14 @@ void registerAll() {
             it->second.registered = true;
             ++it;
         } else {
+            dropped.push_back(it->second.shortcut);
             it = hotKeys.erase(it);
         }
+    }
+    // Told once the table is whole again: the handler may register.
+    for (const Shortcut& shortcut : dropped) {
+        if (state().onDropped)
+            state().onDropped(shortcut);
     }
 }
 
@@ -287,6 +298,10 @@ void update(bool enabled, bool menuOpen, bool paused) {
         unregisterAll();
         s.menuKeys.reset();
     }
+}
+
+void setDroppedHandler(std::function<void(const Shortcut&)> onDropped) {
+    state().onDropped = std::move(onDropped);
 }
 
 bool isTakenBySystem(const Shortcut& shortcut) {

@@ -22,6 +22,10 @@ bool isRegistered(const Shortcut& shortcut);
 // Puts the grabs and the menu key watch into the state the three switches call for.
 void update(bool enabled, bool menuOpen, bool paused);
 
+// Called with the combination of a kept registration that the platform dropped: lost with a keyboard
+// change, or refused when the grabs were made again after a menu, a pause or a disable.
+void setDroppedHandler(std::function<void(const Shortcut&)> onDropped);
+
 // True when another client already holds the combination.
 bool isTakenBySystem(const Shortcut& shortcut);
 

@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSet>
+#include <QTimer>
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <vector>
@@ -60,6 +62,9 @@ private:
     bool m_isOpen = false;
 };
 
+constexpr int kFirstRetryMs = 1000;
+constexpr int kLongestRetryMs = 4000;
+
 struct State {
     bool enabled = true;
     bool paused = false;
@@ -71,6 +76,12 @@ struct State {
     quint64 nextStreamId = 1;
     std::unique_ptr<MenuTracking> menuTracking;
     QHash<QString, std::optional<Shortcut>> reportedRefusals;
+    // Stored combinations of names with handlers that the platform refused (another program holds them,
+    // say). X tells nobody when a grab is let go, so they are tried again, less and less often, but only
+    // while there are any: with none the timer is stopped.
+    QList<Shortcut> refused;
+    QPointer<QTimer> retryTimer;
+    int retryDelayMs = kFirstRetryMs;
 };
 
 State& state() {
@@ -78,9 +89,13 @@ State& state() {
     return instance;
 }
 
+void followRefused();
+void dropped(const Shortcut& shortcut);
+
 void updateRegistry() {
     const State& s = state();
     HotKeyRegistry::update(s.enabled, s.menuTracking && s.menuTracking->isOpen(), s.paused);
+    followRefused();
 }
 
 bool MenuTracking::eventFilter(QObject* watched, QEvent* event) {
@@ -121,6 +136,7 @@ void initialize() {
         return;
     s.initialized = true;
     s.menuTracking = std::make_unique<MenuTracking>();
+    HotKeyRegistry::setDroppedHandler(&dropped);
 }
 
 bool matches(const std::optional<Shortcut>& stored, const Shortcut& fired) {
@@ -168,6 +184,84 @@ bool registerIfNew(const Shortcut& shortcut) {
         [](const Shortcut& fired) { handleKeyEvent(fired, false); });
 }
 
+QList<std::pair<Name, Shortcut>> namesInUse();
+
+void postBindingChange(const Shortcut& shortcut) {
+    for (const auto& [name, combination] : namesInUse()) {
+        if (combination == shortcut)
+            NotificationCenter::shared().post(Notifications::ShortcutBindingDidChange,
+                                              {{NotificationKeys::name, QVariant::fromValue(name)}});
+    }
+}
+
+bool isWanted(const Shortcut& shortcut) {
+    const auto inUse = namesInUse();
+    return std::any_of(inUse.cbegin(), inUse.cend(),
+                       [&](const auto& entry) { return entry.second == shortcut; });
+}
+
+void retryRefused() {
+    State& s = state();
+    QList<Shortcut> stillRefused;
+    QList<Shortcut> bound;
+    for (const Shortcut& shortcut : std::exchange(s.refused, {})) {
+        if (!isWanted(shortcut) || HotKeyRegistry::isRegistered(shortcut))
+            continue;
+        if (registerIfNew(shortcut))
+            bound.append(shortcut);
+        else
+            stillRefused.append(shortcut);
+    }
+    s.refused = stillRefused;
+    s.retryDelayMs = std::min(s.retryDelayMs * 2, kLongestRetryMs);
+    followRefused();
+    for (const Shortcut& shortcut : std::as_const(bound))
+        postBindingChange(shortcut);
+}
+
+// The retry runs only while some refused combination waits and the grabs are wanted at all (not while a
+// menu, a recorder or the switch has them released).
+void followRefused() {
+    State& s = state();
+    const bool wanted = !s.refused.isEmpty() && s.enabled && !s.paused && !isMenuOpen();
+    if (!wanted) {
+        if (s.retryTimer)
+            s.retryTimer->stop();
+        if (s.refused.isEmpty())
+            s.retryDelayMs = kFirstRetryMs;
+        return;
+    }
+    if (!s.retryTimer) {
+        // The application's own: it goes with it, never after it.
+        s.retryTimer = new QTimer(QCoreApplication::instance());
+        s.retryTimer->setSingleShot(true);
+        QObject::connect(s.retryTimer, &QTimer::timeout, s.retryTimer, &retryRefused);
+    }
+    if (!s.retryTimer->isActive())
+        s.retryTimer->start(s.retryDelayMs);
+}
+
+// Registers a stored combination of a name in use, remembering a refusal to try it again later.
+bool bind(const Shortcut& shortcut) {
+    State& s = state();
+    const bool bound = registerIfNew(shortcut);
+    if (bound)
+        s.refused.removeAll(shortcut);
+    else if (!s.refused.contains(shortcut))
+        s.refused.append(shortcut);
+    followRefused();
+    return bound;
+}
+
+void dropped(const Shortcut& shortcut) {
+    if (!isWanted(shortcut))
+        return;
+    if (!state().refused.contains(shortcut))
+        state().refused.append(shortcut);
+    followRefused();
+    postBindingChange(shortcut);
+}
+
 // Names with at least one handler, each with its stored combination.
 QList<std::pair<Name, Shortcut>> namesInUse() {
     State& s = state();
@@ -195,7 +289,7 @@ void postChange(const Name& name) {
 void attach(NameTable<QList<Action>>& table, const Name& name, Action action) {
     table[name].append(std::move(action));
     if (const std::optional<Shortcut> stored = getShortcut(name))
-        registerIfNew(*stored);
+        bind(*stored);
 }
 
 void removeStreamHandler(const Name& name, quint64 id) {
@@ -322,15 +416,18 @@ void onKeyUp(const Name& name, std::function<void()> action) {
 void enable(const QList<Name>& names) {
     for (const Name& name : names) {
         if (const std::optional<Shortcut> stored = getShortcut(name))
-            registerIfNew(*stored);
+            bind(*stored);
     }
 }
 
 void disable(const QList<Name>& names) {
     for (const Name& name : names) {
-        if (const std::optional<Shortcut> stored = getShortcut(name))
+        if (const std::optional<Shortcut> stored = getShortcut(name)) {
             HotKeyRegistry::unregisterShortcut(*stored);
+            state().refused.removeAll(*stored);
+        }
     }
+    followRefused();
 }
 
 void removeAllHandlers() {
@@ -350,7 +447,7 @@ std::unique_ptr<EventSubscription> events(const Name& name, std::function<void(E
     s.streamKeyDownHandlers[name][id] = [handler] { handler(EventType::KeyDown); };
     s.streamKeyUpHandlers[name][id] = [handler] { handler(EventType::KeyUp); };
     if (const std::optional<Shortcut> stored = getShortcut(name))
-        registerIfNew(*stored);
+        bind(*stored);
     return std::unique_ptr<EventSubscription>(new EventSubscription(name, id));
 }
 
@@ -397,10 +494,8 @@ bool isTakenElsewhere(const Name& name) {
     const std::optional<Shortcut> stored = getShortcut(name);
     if (!stored || HotKeyRegistry::isRegistered(*stored))
         return false;
-    for (const auto& [user, combination] : namesInUse()) {
-        if (combination == *stored && registerIfNew(*stored))
-            return false;
-    }
+    if (isWanted(*stored) && bind(*stored))
+        return false;
     return isTakenBySystem(*stored);
 }
 
@@ -413,7 +508,13 @@ void resetForTesting() {
     s.enabled = true;
     s.paused = false;
     s.reportedRefusals.clear();
+    s.refused.clear();
     HotKeyRegistry::clear();
+    followRefused();
+}
+
+bool isRetryingRefused() {
+    return state().retryTimer && state().retryTimer->isActive();
 }
 
 } // namespace KeyboardShortcuts

@@ -95,7 +95,11 @@ bool isMenuOpen();
 bool isTakenBySystem(const Shortcut& shortcut);
 // True when the name's stored shortcut does nothing because another application or the desktop holds its
 // combination; it stays stored. A combination with handlers that has been let go since is grabbed now.
+// Such a combination is also tried again by itself every few seconds until it is grabbed, and
+// Notifications::ShortcutBindingDidChange tells when it is, or when a grab is refused or lost later.
 bool isTakenElsewhere(const Name& name);
+// True while some stored combination with handlers waits to be tried again.
+bool isRetryingRefused();
 
 // Forgets every handler, registration and switch (tests).
 void resetForTesting();

@@ -75,12 +75,15 @@ Recorder::Recorder(const Name& name, OnChange onChange, QWidget* parent)
     });
 
     setStringValue();
-    NotificationCenter::shared().addObserver(
-        Notifications::ShortcutByNameDidChange, this, [this](const QVariantMap& userInfo) {
+    // A shortcut grabbed on a later try, or refused or lost, changes the mark as a stored change does.
+    for (const QString& change :
+         {Notifications::ShortcutByNameDidChange, Notifications::ShortcutBindingDidChange}) {
+        NotificationCenter::shared().addObserver(change, this, [this](const QVariantMap& userInfo) {
             const QVariant value = userInfo.value(NotificationKeys::name);
             if (value.metaType() == QMetaType::fromType<Name>() && value.value<Name>() == m_name)
                 setStringValue();
         });
+    }
 }
 
 Recorder::~Recorder() {

@@ -74,6 +74,9 @@ inline const QString TextFieldDidBecomeActive = QStringLiteral("TextFieldDidBeco
 inline const QString TextFieldDidResignActive = QStringLiteral("TextFieldDidResignActive");
 // {name: KeyboardShortcuts::Name}. KeyboardShortcuts (set/reset) -> Recorder, ActionShortcuts.
 inline const QString ShortcutByNameDidChange = QStringLiteral("KeyboardShortcuts_shortcutByNameDidChange");
+// {name: KeyboardShortcuts::Name}. KeyboardShortcuts (a stored shortcut refused or lost by the platform,
+// or grabbed on a later try) -> Recorder.
+inline const QString ShortcutBindingDidChange = QStringLiteral("KeyboardShortcuts_shortcutBindingDidChange");
 // {isActive: bool}. Recorder -> ActionShortcuts (globalKeyboardShortcut).
 inline const QString RecorderActiveStatusDidChange =
     QStringLiteral("KeyboardShortcuts_recorderActiveStatusDidChange");

@@ -223,9 +223,25 @@ TEST_F(KeyboardShortcutsTest, ATakenCombinationIsRefusedAndRetriedLater) {
     EXPECT_FALSE(idOf(ctrlK));
     EXPECT_EQ(getShortcut(name), ctrlK) << "the user's choice stays stored";
     EXPECT_TRUE(isTakenElsewhere(name)) << "and is not shown as working";
-    hotKeys().takenBySystem.clear();
-    EXPECT_FALSE(isTakenElsewhere(name)) << "let go since: grabbed when asked";
-    EXPECT_TRUE(idOf(ctrlK));
+    QStringList bound;
+    NotificationCenter::shared().addObserver(
+        Notifications::ShortcutBindingDidChange, &hotKeys(), [&](const QVariantMap& info) {
+            bound << info.value(QStringLiteral("name")).value<Name>().rawValue();
+        });
+    // Let go since, and grabbed within seconds with nothing asking; refused again when the grabs come
+    // back after a pause, and tried again the same way. Nothing waits in the end, and nothing wakes.
+    for (const char* when : {"at start", "after a pause"}) {
+        SCOPED_TRACE(when);
+        hotKeys().takenBySystem = {{int(ctrlK.carbonKeyCode()), int(ctrlK.carbonModifiers())}};
+        setPaused(true);
+        setPaused(false);
+        EXPECT_FALSE(idOf(ctrlK));
+        hotKeys().takenBySystem.clear();
+        EXPECT_TRUE(waitUntil([&] { return idOf(ctrlK).has_value(); }));
+        EXPECT_FALSE(isTakenElsewhere(name));
+        EXPECT_FALSE(isRetryingRefused());
+    }
+    EXPECT_EQ(bound, QStringList(3, QStringLiteral("translateAndReplace"))) << "grabbed, refused, grabbed";
     resetForTesting();
     onKeyDown(name, [&] { ++downs; });
     press(ctrlK);

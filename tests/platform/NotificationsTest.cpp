@@ -47,6 +47,7 @@ const Pinned& pinnedNames() {
         {&Notifications::TextFieldDidBecomeActive, "TextFieldDidBecomeActive"},
         {&Notifications::TextFieldDidResignActive, "TextFieldDidResignActive"},
         {&Notifications::ShortcutByNameDidChange, "KeyboardShortcuts_shortcutByNameDidChange"},
+        {&Notifications::ShortcutBindingDidChange, "KeyboardShortcuts_shortcutBindingDidChange"},
         {&Notifications::RecorderActiveStatusDidChange, "KeyboardShortcuts_recorderActiveStatusDidChange"},
     };
     return names;
