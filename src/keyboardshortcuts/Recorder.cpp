@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QWindow>
 
 namespace KeyboardShortcuts {
 
@@ -205,7 +206,8 @@ void Recorder::startRecording() {
     setPaused(true);
     postActive(true);
     m_eventMonitor = std::make_unique<LocalEventMonitor>(
-        QList{QEvent::KeyPress, QEvent::ShortcutOverride, QEvent::MouseButtonRelease},
+        QList{QEvent::KeyPress, QEvent::ShortcutOverride, QEvent::MouseButtonPress,
+              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease},
         [this](QObject* receiver, QEvent* event) { return handleMonitoredEvent(receiver, event); });
     // A combination another client or the window manager grabs would go to it and never come here. Holding
     // the whole keyboard beats their grabs, so every press arrives and a taken one can be reported.
@@ -231,6 +233,15 @@ void Recorder::clearShortcut() {
 }
 
 bool Recorder::handleMonitoredEvent(QObject* receiver, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        // A press just beside the field would hand the focus to what lies under it (the tab's scroll
+        // area), ending recording before its release is seen: it is swallowed where it first arrives, at
+        // the window, before the focus moves.
+        if (receiver != static_cast<QObject*>(window()->windowHandle()))
+            return false;
+        const QPoint position = mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return !rect().contains(position) && rect().adjusted(-3, -3, 3, 3).contains(position);
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         // A click comes first to its window, then to the widget under it: decide once, at the widget.

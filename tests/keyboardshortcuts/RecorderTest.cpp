@@ -174,6 +174,33 @@ TEST_F(RecorderTest, ClickingTheClearButtonClearsTheShortcutIdleOrRecording) {
     }
 }
 
+TEST_F(RecorderTest, AClickWithinThreePixelsOfTheFieldIsSwallowedAndOneFurtherEndsRecording) {
+    // Around the field a click takes the focus, as the settings tab's scroll area does.
+    m_window.setFocusPolicy(Qt::ClickFocus);
+    const QRect field(m_recorder->mapTo(&m_window, QPoint(0, 0)), m_recorder->size());
+    const struct {
+        const char* where;
+        QPoint point;
+        bool keepsRecording;
+    } clicks[] = {
+        {"2 px above", {field.center().x(), field.top() - 2}, true},
+        {"2 px below", {field.center().x(), field.bottom() + 2}, true},
+        {"3 px left", {field.left() - 3, field.center().y()}, true},
+        {"6 px above", {field.center().x(), field.top() - 6}, false},
+    };
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.where);
+        ASSERT_NO_FATAL_FAILURE(startRecording());
+        QTest::mouseClick(m_window.windowHandle(), Qt::LeftButton, {}, c.point);
+        EXPECT_EQ(m_recorder->isRecording(), c.keepsRecording);
+        if (c.keepsRecording) {
+            key(Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+            EXPECT_EQ(getShortcut(m_name), Shortcut(Key::k, Modifier::control | Modifier::option));
+            setShortcut(std::nullopt, m_name);
+        }
+    }
+}
+
 TEST_F(RecorderTest, TakenAndMenuCombinationsAreRefusedWithAnAlert) {
     const Shortcut taken(Key::g, Modifier::control | Modifier::option);
     fakePlatform().fakeHotKeys().takenBySystem.append(
