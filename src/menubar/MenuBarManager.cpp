@@ -145,10 +145,26 @@ void MenuBarManager::setupMenuBar() {
     m_statusItem->setContextMenu(m_rightClickMenu);
     m_statusItem->show();
     nameEmbeddedIcon();
-    // A tray hosted over D-Bus draws the menu itself from key names, and a comma goes out as "," where
-    // a key name is expected: it gets no shortcut rather than a wrong one (it acts only in our own menu).
-    if (QSystemTrayIcon::isSystemTrayAvailable() && !TrayIconGeometry::embeddedIconWidget())
+    // A tray hosted over D-Bus draws the menu itself and takes its keys, which then never reach us (and a
+    // comma goes out as "," where a key name is expected): no keys are shown there rather than dead ones.
+    if (QSystemTrayIcon::isSystemTrayAvailable() && !TrayIconGeometry::embeddedIconWidget()) {
         settings->setShortcut({});
+        quit->setShortcut({});
+    }
+}
+
+QAction* MenuBarManager::menuKeyAction(QObject* watched, const QKeyEvent& key) const {
+    const auto* menu = qobject_cast<const QMenu*>(watched);
+    if (!menu || !menu->isVisible() || key.key() == 0)
+        return nullptr;
+    const QKeySequence pressed(QKeyCombination(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key())));
+    const QList<QAction*> ours = m_rightClickMenu->actions();
+    for (QAction* action : menu->actions()) {
+        if (ours.contains(action) && action->isVisible() && action->isEnabled() && !action->shortcut().isEmpty() &&
+            action->shortcut().matches(pressed) == QKeySequence::ExactMatch)
+            return action;
+    }
+    return nullptr;
 }
 
 void MenuBarManager::followActivationPolicy(ActivationPolicy::Policy policy) {
@@ -446,6 +462,15 @@ bool MenuBarManager::eventFilter(QObject* watched, QEvent* event) {
             if (self)
                 self->updateContentSize();
         });
+    }
+    if (event->type() == QEvent::KeyPress) {
+        // An open menu holds the keyboard, and the toolkit acts on the keys an entry shows only for menus of
+        // a window's menu bar: the tray menu's (and the header's copy of it) act here, the menu closed first.
+        if (QAction* action = menuKeyAction(watched, *static_cast<QKeyEvent*>(event))) {
+            static_cast<QMenu*>(watched)->close();
+            action->trigger();
+            return true;
+        }
     }
     if (event->type() == QEvent::KeyPress && isPopoverShown() && !QApplication::activePopupWidget()) {
         // Escape closes the popover wherever the key goes in this application; an open picker closes

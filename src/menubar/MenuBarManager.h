@@ -15,6 +15,7 @@
 #include <vector>
 class PopoverWindow;
 class QAction;
+class QKeyEvent;
 class QMenu;
 
 // The tray icon, its menu and the popover with the translator. It is the one place where the popover is
@@ -107,6 +108,8 @@ private:
     void updateContentSize();
     void placePopover(bool atTrayClick = false);
     void activatePopover();
+    // The entry of ours in open menu `watched` whose keys `key` presses, if any.
+    QAction* menuKeyAction(QObject* watched, const QKeyEvent& key) const;
 
     QPointer<QSystemTrayIcon> m_statusItem;
     PopoverWindow* m_popover = nullptr;

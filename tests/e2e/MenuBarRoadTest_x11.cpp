@@ -1,13 +1,15 @@
 // The tray road of the real binary, as a user takes it: a click on the tray icon opens the translator,
 // typed text and Return translate it, the history opens from the translator's header as a sheet inside
 // the popover and loads an earlier translation back from its card, a second click on the icon closes the
-// popover, and "Quit" in the icon's menu ends the application.
+// popover, and the keys shown in the icon's menu act while it is open: Ctrl+, opens the settings and Ctrl+Q
+// ends the application.
 #include "AppRoad.h"
 #include "Desktop.h"
 #include "TestUtils.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,7 +37,7 @@ protected:
 
 } // namespace
 
-TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
+TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenSettingsAndQuitByTheMenusKeys) {
     m_app.setSetting(QStringLiteral("defaultSourceLanguage"), QStringLiteral("en"));
     m_app.setSetting(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     m_app.setSetting(QStringLiteral("defaultTranslationService"), QStringLiteral("google"));
@@ -127,12 +129,34 @@ TEST_F(MenuBarRoad, TrayClickTranslateHistoryLoadBackThenQuitFromTheMenu) {
     ASSERT_TRUE(Desktop::clickAt(icon->center()));
     EXPECT_TRUE(m_app.waitForNoWindow(AppUnderTest::translatorWindow));
 
-    // The icon's menu: "Quit" is its last entry.
-    ASSERT_TRUE(m_app.chooseFromTrayMenu(icon->center(), AppUnderTest::trayMenuEnd, QStringLiteral("Quit")));
-    // It opened under the icon of the tray at the top, clear of it, not at the pointer.
-    EXPECT_GE(m_app.lastTrayMenu().top(), icon->bottom() + 1);
-    EXPECT_FALSE(m_app.lastTrayMenu().intersects(*icon));
-    EXPECT_TRUE(waitUntil([&] { return !m_app.isRunning(); }, 20000));
+    // The icon's menu opens under the icon of the tray at the top, clear of it, not at the pointer. The
+    // keys its entries show act while it is open and holds the keyboard: Ctrl+, opens the settings, Ctrl+Q
+    // quits.
+    const struct {
+        const char* keys;
+        std::function<bool()> done;
+    } menuKeys[] = {
+        // Active and drawn before the menu opens again: a right click while the window still comes up
+        // may open no menu.
+        {"ctrl+comma",
+         [&] {
+             const std::optional<quint32> settings = m_app.waitForWindow(AppUnderTest::settingsWindow);
+             return settings && Desktop::waitForActiveWindow(*settings) && Desktop::waitUntilSettled([&] {
+                        const QImage image = AppUnderTest::windowImage(*settings);
+                        return QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+                    });
+         }},
+        {"ctrl+q", [&] { return waitUntil([&] { return !m_app.isRunning(); }, 20000); }},
+    };
+    for (const auto& row : menuKeys) {
+        SCOPED_TRACE(row.keys);
+        ASSERT_TRUE(m_app.openTrayMenu(icon->center()));
+        EXPECT_GE(m_app.lastTrayMenu().top(), icon->bottom() + 1);
+        EXPECT_FALSE(m_app.lastTrayMenu().intersects(*icon));
+        ASSERT_TRUE(waitUntil(&Desktop::keyboardIsGrabbed));
+        ASSERT_TRUE(Desktop::xdotool({QStringLiteral("key"), QString::fromLatin1(row.keys)}));
+        EXPECT_TRUE(row.done());
+    }
     // A clean end: no crash, no leak report.
     EXPECT_EQ(m_app.stop(), 0);
 }

@@ -266,15 +266,11 @@ std::optional<QRect> AppUnderTest::windowGeometry(quint32 window) {
                  values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
 }
 
-bool AppUnderTest::chooseFromTrayMenu(QPoint icon, const QStringList& lastEntries, const QString& entry,
-                                      int timeoutMs) {
+std::optional<QRect> AppUnderTest::openTrayMenu(QPoint icon, int timeoutMs) {
     const QList<quint32> before = windows();
-    const auto xdotool = [](const QStringList& arguments) {
-        return runTool(QStringLiteral("xdotool"), arguments).has_value();
-    };
-    if (!xdotool({QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y()),
-                  QStringLiteral("click"), QStringLiteral("3")}))
-        return false;
+    if (!runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(icon.x()),
+                                             QString::number(icon.y()), QStringLiteral("click"), QStringLiteral("3")}))
+        return std::nullopt;
     std::optional<QRect> menu;
     waitUntil(
         [&] {
@@ -285,9 +281,19 @@ bool AppUnderTest::chooseFromTrayMenu(QPoint icon, const QStringList& lastEntrie
             return menu.has_value() || !isRunning();
         },
         timeoutMs);
+    if (menu)
+        m_lastTrayMenu = *menu;
+    return menu;
+}
+
+bool AppUnderTest::chooseFromTrayMenu(QPoint icon, const QStringList& lastEntries, const QString& entry,
+                                      int timeoutMs) {
+    const auto xdotool = [](const QStringList& arguments) {
+        return runTool(QStringLiteral("xdotool"), arguments).has_value();
+    };
+    const std::optional<QRect> menu = openTrayMenu(icon, timeoutMs);
     if (!menu)
         return false;
-    m_lastTrayMenu = *menu;
     // The entry's place from the menu's bottom, in a menu of this style that ends the same way.
     QMenu probe;
     QAction* wanted = nullptr;

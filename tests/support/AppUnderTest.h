@@ -101,13 +101,15 @@ public:
     // Whether no window of the app whose title matches `nameRegex` is mapped within `timeoutMs`.
     bool waitForNoWindow(const QString& nameRegex, int timeoutMs = 20000);
     static std::optional<QRect> windowGeometry(quint32 window);
+    // Right-clicks the tray icon at `icon`; where the menu it opens is on screen, once it is.
+    std::optional<QRect> openTrayMenu(QPoint icon, int timeoutMs = 20000);
     // Right-clicks the tray icon at `icon` and, once the menu it opens is on screen, clicks its entry
     // `entry`, found among the entries the menu ends with, `lastEntries` (an empty one is a separator):
     // entries above them may come and go. A click, not keys: keys reach a menu only once it holds the
     // keyboard, which a loaded machine may delay past any fixed pause.
     bool chooseFromTrayMenu(QPoint icon, const QStringList& lastEntries, const QString& entry,
                             int timeoutMs = 20000);
-    // Where the menu opened by the last chooseFromTrayMenu() was on screen.
+    // Where the menu opened by the last openTrayMenu() or chooseFromTrayMenu() was on screen.
     QRect lastTrayMenu() const { return m_lastTrayMenu; }
     static QString windowName(quint32 window);
     // Waits until `window` has the keyboard focus, so that keys typed next reach it.
