@@ -93,16 +93,22 @@ private:
 };
 
 // The values folder, opened as itself: a link there, to a folder anywhere, is refused, so
-// that nothing is read, written or changed through it. Sets errno when it fails.
+// that nothing is read, written or changed through it. Sets errno when it fails, ELOOP for a link.
 int openFolder(const QString& path) {
-    return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // A link to a folder is told as a link, not as no folder.
+    struct stat info {};
+    if (fd < 0 && errno == ENOTDIR && ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
+        S_ISLNK(info.st_mode))
+        errno = ELOOP;
+    return fd;
 }
 
-// What the user is told of a file that could not be written; `fileName` names what it holds, when the
-// path does not.
-QString failureText(const QString& path, int error, const QString& fileName = {}) {
+// A file that could not be written, logged; gives the reason back.
+int logFailure(const QString& path, int error) {
     qWarning("UserDefaults: cannot write %s: %s", qPrintable(path), std::strerror(error));
-    return SettingsWriter::notSaved(fileName.isEmpty() ? QFileInfo(path).fileName() : fileName, error);
+    return error;
 }
 
 // The file a path names, its links followed (one that points at nothing names where the file is to be
@@ -150,9 +156,9 @@ bool writeAll(int fd, QByteArrayView bytes, off_t offset) {
 // Replaces the file `name` of the folder `dir` (or the path `name`, with AT_FDCWD) once the new bytes
 // are on the disk whole: a full disk may tell only at the flush or the sync, and the old file must then
 // stay. The new file is the user's alone, or has the old one's mode when `keepMode`. Nothing when it
-// worked, else the reason.
-std::optional<QString> replaceFile(int dir, const QByteArray& name, const QByteArray& bytes,
-                                   bool keepMode = false) {
+// worked, else the reason (an errno value).
+std::optional<int> replaceFile(int dir, const QByteArray& name, const QByteArray& bytes,
+                               bool keepMode = false) {
     const QString path = QFile::decodeName(name);
     struct stat old {};
     keepMode = keepMode && ::fstatat(dir, name.constData(), &old, 0) == 0 && S_ISREG(old.st_mode);
@@ -165,7 +171,7 @@ std::optional<QString> replaceFile(int dir, const QByteArray& name, const QByteA
             break;
     }
     if (fd < 0)
-        return failureText(path, errno);
+        return logFailure(path, errno);
     struct stat info {};
     bool ok = (!keepMode || ::fchmod(fd, old.st_mode & 07777) == 0) && writeAll(fd, bytes, 0) &&
               ::fsync(fd) == 0 && ::fstat(fd, &info) == 0;
@@ -185,7 +191,7 @@ std::optional<QString> replaceFile(int dir, const QByteArray& name, const QByteA
     if (ok)
         return std::nullopt;
     ::unlinkat(dir, temp.constData(), 0);
-    return failureText(path, error);
+    return logFailure(path, error);
 }
 
 // Appends to a journal known to hold `size` bytes (none: it is begun afresh, where nothing is). A
@@ -321,13 +327,7 @@ std::vector<Edit> editsBetween(QByteArrayView before, QByteArrayView after) {
 int openPrivateFolder(const QString& path) {
     if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
         return -1;
-    const int fd = openFolder(path);
-    // A link to a folder is told as a link, not as no folder.
-    struct stat info {};
-    if (fd < 0 && errno == ENOTDIR && ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
-        S_ISLNK(info.st_mode))
-        errno = ELOOP;
-    return fd;
+    return openFolder(path);
 }
 
 struct Piece {
@@ -457,7 +457,7 @@ void SettingsWriter::write(Pending& job) {
         if (!job.values.contains(it.key()))
             job.values.insert(it.key(), it.value());
     }
-    const QString reported = std::exchange(m_failure, QString());
+    m_results.clear();
     m_notices.clear();
 
     // A value leaving the INI file is in its own file first; one coming back is in the INI file before
@@ -465,8 +465,11 @@ void SettingsWriter::write(Pending& job) {
     Descriptor folder;
     if (!job.values.isEmpty()) {
         folder.reset(openPrivateFolder(m_valuesDir));
-        if (!folder.valid())
-            m_failure = failureText(m_valuesDir, errno, fileNameOf(job.values.firstKey()));
+        if (!folder.valid()) {
+            const int error = logFailure(m_valuesDir, errno);
+            for (auto it = job.values.cbegin(); it != job.values.cend(); ++it)
+                m_results.insert(fileNameOf(it.key()), error);
+        }
     }
     m_folder = folder.get();
     QList<Written> written;
@@ -476,17 +479,21 @@ void SettingsWriter::write(Pending& job) {
         const bool saved = folder.valid() && writeOne(it.key(), it.value());
         if (!saved)
             m_failed.values.insert(it.key(), it.value());
+        else
+            m_results.insert(fileNameOf(it.key()), 0);
         written.append({it.key(), it.value(), saved});
     }
     if (job.ini) {
         const QByteArray bytes = IniFormat::encode(*job.ini);
+        const QString iniName = QFileInfo(m_iniPath).fileName();
+        m_results.insert(iniName, 0);
         if (bytes != m_iniOnDisk) {
             // A link the user keeps there (a folder of dotfiles) stays, and what it points to is replaced.
             bool linked = false;
             const auto target = followLinks(QFile::encodeName(m_iniPath), &linked);
             if (auto error = target ? replaceFile(AT_FDCWD, *target, bytes, linked)
-                                    : std::optional<QString>(failureText(m_iniPath, errno))) {
-                m_failure = *error;
+                                    : std::optional<int>(logFailure(m_iniPath, errno))) {
+                m_results.insert(iniName, *error);
                 m_failed.ini = std::move(job.ini);
             } else {
                 m_iniOnDisk = bytes;
@@ -494,14 +501,26 @@ void SettingsWriter::write(Pending& job) {
         }
     }
     for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
-        if (!it.value() && (!folder.valid() || !removeValue(it.key())))
+        if (it.value())
+            continue;
+        if (folder.valid() && removeValue(it.key()))
+            m_results.insert(fileNameOf(it.key()), 0);
+        else
             m_failed.values.insert(it.key(), nullptr);
     }
     m_folder = -1;
-    if (m_outcome && (m_failure != reported || !written.isEmpty() || !m_notices.isEmpty())) {
-        m_outcome(m_failure != reported ? std::optional<QString>(m_failure) : std::nullopt, written,
-                  m_notices);
+    // Each failure, and a success only of a file that failed before.
+    QHash<QString, int> told;
+    for (auto it = m_results.cbegin(); it != m_results.cend(); ++it) {
+        if (it.value() != 0) {
+            m_failing.insert(it.key());
+            told.insert(it.key(), it.value());
+        } else if (m_failing.remove(it.key())) {
+            told.insert(it.key(), 0);
+        }
     }
+    if (m_outcome && (!told.isEmpty() || !written.isEmpty() || !m_notices.isEmpty()))
+        m_outcome(told, written, m_notices);
 }
 
 bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText>& text) {
@@ -585,7 +604,7 @@ bool SettingsWriter::rewrite(const QString& key, const QByteArray& bytes, std::s
     else if (journalNames(applied, bytes, &older))
         ::unlinkat(m_folder, journal.constData(), 0);
     if (auto error = replaceFile(m_folder, name, bytes)) {
-        m_failure = *error;
+        m_results.insert(fileNameOf(key), *error);
         // What is on disk is read again before the next change.
         m_onDisk.remove(key);
         return false;
@@ -640,14 +659,16 @@ bool SettingsWriter::removeValue(const QString& key) {
                                                   : found && !found->journalHeader.isEmpty();
     m_onDisk.remove(key);
     if (::unlinkat(m_folder, name.constData(), 0) != 0 && errno != ENOENT) {
-        m_failure = failureText(m_valuesDir + QLatin1Char('/') + fileNameOf(key), errno);
+        m_results.insert(fileNameOf(key),
+                         logFailure(m_valuesDir + QLatin1Char('/') + fileNameOf(key), errno));
         return false;
     }
     const QByteArray journal = name + QFile::encodeName(kJournalSuffix);
     if (!applied) {
         clearJournal(journal);
     } else if (::unlinkat(m_folder, journal.constData(), 0) != 0 && errno != ENOENT) {
-        m_failure = failureText(m_valuesDir + QLatin1Char('/') + QFile::decodeName(journal), errno);
+        m_results.insert(fileNameOf(key),
+                         logFailure(m_valuesDir + QLatin1Char('/') + QFile::decodeName(journal), errno));
         return false;
     }
     return true;
@@ -667,6 +688,10 @@ QString whatIsIn(const QString& fileName) {
 } // namespace
 
 QString SettingsWriter::notSaved(const QString& fileName, int error) {
+    return notSaved(QStringList{fileName}, error);
+}
+
+QString SettingsWriter::notSaved(const QStringList& fileNames, int error) {
     const char* why = nullptr;
     switch (error) {
     case ENOSPC:
@@ -721,10 +746,19 @@ QString SettingsWriter::notSaved(const QString& fileName, int error) {
     }
     const QString reason =
         why ? QCoreApplication::translate("UserDefaults", why) : QString::fromLocal8Bit(std::strerror(error));
-    return QCoreApplication::translate("UserDefaults", "%1 not saved: %2").arg(whatIsIn(fileName), reason);
+    QStringList whats;
+    for (const QString& fileName : fileNames) {
+        if (const QString what = whatIsIn(fileName); !whats.contains(what))
+            whats << what;
+    }
+    // Naming several would not fit the toast.
+    const QString what = whats.size() == 1 ? whats[0] : QCoreApplication::translate("UserDefaults", "Changes");
+    return QCoreApplication::translate("UserDefaults", "%1 not saved: %2").arg(what, reason);
 }
 
-QString SettingsWriter::notRead(const QString& fileName) {
+QString SettingsWriter::notRead(const QString& fileName, int error) {
+    if (error == ELOOP)
+        return notSaved(fileName, error);
     return QCoreApplication::translate("UserDefaults", "%1 not saved: the file could not be read")
         .arg(whatIsIn(fileName));
 }
@@ -857,6 +891,7 @@ std::optional<SettingsWriter::OnDisk> SettingsWriter::read(int dir, const QByteA
     const auto cannotRead = [](const QByteArray& file) {
         const int error = errno;
         qWarning("UserDefaults: cannot read %s: %s", file.constData(), std::strerror(error));
+        errno = error;
         return std::nullopt;
     };
     struct stat file {};
@@ -901,6 +936,7 @@ std::optional<QByteArray> SettingsWriter::readValue(const QString& key) {
     if (!folder.valid()) {
         const int error = errno;
         qWarning("UserDefaults: cannot read %s: %s", qPrintable(m_valuesDir), std::strerror(error));
+        errno = error;
         return std::nullopt;
     }
     const auto disk = read(folder.get(), QFile::encodeName(fileNameOf(key)));

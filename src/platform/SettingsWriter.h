@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -43,11 +44,11 @@ public:
         std::shared_ptr<LazyText> text;
         bool saved = false;
     };
-    // Called on the writer thread after each round of writes that wrote values, changed the outcome or
-    // kept something aside: what to tell the user of the last failed write (see notSaved()), or an empty
-    // text once everything is written (nothing when that is as last told); what became of each value's
-    // text; and what to tell the user once of each journal kept aside.
-    using Outcome = std::function<void(const std::optional<QString>& failure, const QList<Written>& values,
+    // Called on the writer thread after each round of writes that wrote values, failed or kept something
+    // aside: each file (by name) that could not be written, with why (an errno value, see notSaved()),
+    // and each that failed before and is written now, with 0; what became of each value's text; and what
+    // to tell the user once of each journal kept aside.
+    using Outcome = std::function<void(const QHash<QString, int>& files, const QList<Written>& values,
                                        const QStringList& notices)>;
 
     SettingsWriter(QString iniPath, QString valuesDir, Outcome outcome = {});
@@ -64,7 +65,7 @@ public:
     // Keys of the values with files of their own.
     QStringList valueKeys() const;
     // Reads a value's file with its journal (any thread, before the value is written by this writer).
-    // Nothing when the file cannot be read.
+    // Nothing, with errno set (ELOOP for a link in the way), when the file cannot be read.
     std::optional<QByteArray> readValue(const QString& key);
 
     // A value's file with its journal applied, as the store reads it (tests).
@@ -89,7 +90,11 @@ public:
     // What the user is told, in a few words that fit a toast: what was not saved (the settings, the
     // favorites or the history, after the file's name), and why.
     static QString notSaved(const QString& fileName, int error);
-    static QString notRead(const QString& fileName);
+    // The same of several files at once, in one line ("Changes not saved: ..." when they hold several
+    // things).
+    static QString notSaved(const QStringList& fileNames, int error);
+    // A file that could not be read for `error`: a link in the way is told as such.
+    static QString notRead(const QString& fileName, int error = 0);
     static QString keptAside(const QString& fileName);
 
 private:
@@ -148,7 +153,10 @@ private:
     QHash<QString, OnDisk> m_onDisk;
     // What could not be written, for the next round.
     Pending m_failed;
-    QString m_failure;
+    // What became of each file written in a round: the errno of its failure, or 0.
+    QHash<QString, int> m_results;
+    // The files whose last write failed.
+    QSet<QString> m_failing;
     QStringList m_notices;
 
     std::thread m_thread;

@@ -2,8 +2,10 @@
 
 #include "platform/DebugLog.h"
 #include "platform/IniFormat.h"
+#include "platform/SettingsFolderLock.h"
 #include "platform/SettingsWriter.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -170,8 +172,9 @@ void splicePieces(std::vector<Piece>& pieces, const LazyText::Splice& change) {
 QByteArray LazyText::utf8() {
     std::lock_guard lock(m_mutex);
     if (m_read) {
+        errno = 0;
         auto bytes = m_read();
-        m_unreadable = !bytes;
+        m_readError = bytes ? 0 : errno != 0 ? errno : EIO;
         m_bytes = bytes.value_or(QByteArray());
         m_read = nullptr;
     }
@@ -254,21 +257,28 @@ void UserDefaults::open() {
     const QString folder = QFileInfo(m_path).absolutePath();
     QDir().mkpath(QFileInfo(folder).absolutePath());
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
-    tightenPermissions();
+    bool heldElsewhere = false;
+    auto folderLock = SettingsFolderLock::take(folder, &heldElsewhere);
+    m_lockedOut = heldElsewhere;
+    if (m_lockedOut)
+        qWarning("UserDefaults: another process writes %s; changes are kept in memory only", qPrintable(folder));
+    else
+        tightenPermissions();
+    // Held by the writer, which may outlive the store: the lock goes after its last write.
     m_writer = std::make_shared<SettingsWriter>(
         m_path, valuesPath(),
-        [listener = m_listener](const std::optional<QString>& failure,
-                                const QList<SettingsWriter::Written>& values, const QStringList& notices) {
+        [listener = m_listener, folderLock](const QHash<QString, int>& files,
+                                            const QList<SettingsWriter::Written>& values,
+                                            const QStringList& notices) {
             std::lock_guard lock(listener->mutex);
             if (UserDefaults* store = listener->store) {
                 QMetaObject::invokeMethod(
                     store,
-                    [store, failure, values, notices] {
+                    [store, files, values, notices] {
                         // Each once, whatever failure is being told.
                         for (const QString& notice : notices)
                             Q_EMIT store->writeFailed(notice);
-                        if (failure)
-                            store->reportOutcome(*failure);
+                        store->reportOutcome(files);
                         for (const SettingsWriter::Written& value : values)
                             Q_EMIT store->textSaved(value.key, value.text.get(), value.saved);
                     },
@@ -282,7 +292,7 @@ void UserDefaults::open() {
         if (const auto bytes = SettingsWriter::readFile(m_path)) {
             if (IniFormat::decode(*bytes, m_values)) {
                 m_writer->setIniOnDisk(*bytes);
-            } else {
+            } else if (!m_lockedOut) {
                 salvageDamagedFile();
                 iniChanged = true;
             }
@@ -343,13 +353,28 @@ void UserDefaults::tightenPermissions() {
     ::close(folder);
 }
 
-void UserDefaults::reportOutcome(const QString& failure) {
-    if (failure.isEmpty()) {
-        m_failureTold = false;
-    } else if (!m_failureTold) {
-        m_failureTold = true;
-        Q_EMIT writeFailed(failure);
+void UserDefaults::reportOutcome(const QHash<QString, int>& files) {
+    // Files failing for the same reason at once are told in one line: a toast replaces the one before.
+    QMap<int, QStringList> fresh;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (it.value() == 0) {
+            m_failuresTold.remove(it.key());
+        } else if (!m_failuresTold.contains(it.key())) {
+            m_failuresTold.insert(it.key());
+            fresh[it.value()].append(it.key());
+        }
     }
+    for (auto it = fresh.begin(); it != fresh.end(); ++it) {
+        it->sort();
+        Q_EMIT writeFailed(SettingsWriter::notSaved(*it, it.key()));
+    }
+}
+
+void UserDefaults::tellFailure(const QString& fileName, const QString& message) {
+    if (m_failuresTold.contains(fileName))
+        return;
+    m_failuresTold.insert(fileName);
+    Q_EMIT writeFailed(message);
 }
 
 bool UserDefaults::mayWriteOver(const QString& key) {
@@ -358,7 +383,8 @@ bool UserDefaults::mayWriteOver(const QString& key) {
         return true;
     debugLog(QStringLiteral("UserDefaults"),
              QStringLiteral("⚠️ %1 could not be read; not written over").arg(SettingsWriter::fileNameOf(key)));
-    reportOutcome(SettingsWriter::notRead(SettingsWriter::fileNameOf(key)));
+    tellFailure(SettingsWriter::fileNameOf(key),
+                SettingsWriter::notRead(SettingsWriter::fileNameOf(key), (*found)->readError()));
     return false;
 }
 
@@ -377,34 +403,53 @@ void UserDefaults::salvageDamagedFile() {
 }
 
 void UserDefaults::writeIni() {
-    if (!m_fileUnreadable) {
-        if (m_holdingWrites) {
-            m_iniHeld = true;
-            return;
-        }
-        m_writer->writeIni(m_values);
+    if (lockedOut())
+        return;
+    if (m_fileUnreadable) {
+        const QString name = QFileInfo(m_path).fileName();
+        tellWhenHeard(name, SettingsWriter::notRead(name));
         return;
     }
-    if (m_unreadableTold || std::exchange(m_unreadableQueued, true))
+    if (m_holdingWrites) {
+        m_iniHeld = true;
         return;
-    // Queued as the writer's outcomes are, and told once someone listens: the first changes come at
-    // start, before anything that could show it.
+    }
+    m_writer->writeIni(m_values);
+}
+
+// Queued as the writer's outcomes are, and told once someone listens: the first changes come at start,
+// before anything that could show it.
+void UserDefaults::tellWhenHeard(const QString& fileName, const QString& message) {
+    if (m_failuresTold.contains(fileName) || m_tellingQueued.contains(fileName))
+        return;
+    m_tellingQueued.insert(fileName);
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            m_unreadableQueued = false;
-            if (!isSignalConnected(QMetaMethod::fromSignal(&UserDefaults::writeFailed)))
-                return;
-            m_unreadableTold = true;
-            const QString name = QFileInfo(m_path).fileName();
-            debugLog(QStringLiteral("UserDefaults"), QStringLiteral("⚠️ %1 could not be read; not written over").arg(name));
-            reportOutcome(SettingsWriter::notRead(name));
+        [this, fileName, message] {
+            m_tellingQueued.remove(fileName);
+            if (isSignalConnected(QMetaMethod::fromSignal(&UserDefaults::writeFailed)))
+                tellFailure(fileName, message);
         },
         Qt::QueuedConnection);
 }
 
+bool UserDefaults::lockedOut() {
+    if (m_lockedOut)
+        tellWhenHeard(SettingsFolderLock::fileName(), inUseElsewhere());
+    return m_lockedOut;
+}
+
+QString UserDefaults::inUseElsewhere() {
+    return QCoreApplication::translate("UserDefaults", "Changes not saved: another Quillora uses these settings");
+}
+
 void UserDefaults::writeValue(const QString& key, std::shared_ptr<LazyText> text) {
     m_ownFiles.insert(key, text);
+    if (lockedOut()) {
+        QMetaObject::invokeMethod(
+            this, [this, key, text] { Q_EMIT textSaved(key, text.get(), false); }, Qt::QueuedConnection);
+        return;
+    }
     // The writer orders a value's own file and the settings file for a crash only when it has both.
     handOverHeldIni();
     if (m_writer)
@@ -561,7 +606,7 @@ void UserDefaults::set(const QString& key, const QVariant& value) {
         writeIni();
     }
     // A value moving into a settings file that is not written keeps its own file.
-    if (m_ownFiles.remove(key) > 0 && m_writer && !m_fileUnreadable) {
+    if (m_ownFiles.remove(key) > 0 && m_writer && !m_fileUnreadable && !lockedOut()) {
         handOverHeldIni();
         m_writer->writeValue(key, nullptr);
     }
@@ -585,7 +630,7 @@ void UserDefaults::remove(const QString& key) {
         return;
     if (m_values.remove(key) > 0)
         writeIni();
-    if (m_ownFiles.remove(key) > 0 && m_writer) {
+    if (m_ownFiles.remove(key) > 0 && m_writer && !lockedOut()) {
         handOverHeldIni();
         m_writer->writeValue(key, nullptr);
     }
@@ -603,7 +648,7 @@ void UserDefaults::resetForTesting() {
     m_values.clear();
     writeIni();
     for (auto it = m_ownFiles.cbegin(); it != m_ownFiles.cend(); ++it) {
-        if (m_writer)
+        if (m_writer && !lockedOut())
             m_writer->writeValue(it.key(), nullptr);
     }
     m_ownFiles.clear();

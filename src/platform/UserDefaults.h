@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -24,7 +25,7 @@ class LazyText {
 public:
     explicit LazyText(std::function<QByteArray()> make) : m_make(std::move(make)) {}
     static std::shared_ptr<LazyText> of(QByteArray utf8);
-    // Text read once from somewhere that may fail: empty then, and unreadable.
+    // Text read once from somewhere that may fail (setting errno): empty then, and unreadable.
     static std::shared_ptr<LazyText> reading(std::function<std::optional<QByteArray>()> read);
 
     // A change of a text: `removed` bytes at `offset` replaced by `inserted`.
@@ -42,8 +43,9 @@ public:
     std::optional<QList<Splice>> splicesSince(const LazyText* base, const QByteArray* baseBytes, int limit);
 
     QByteArray utf8();
-    // Whether the last read failed.
-    bool unreadable() const { return m_unreadable; }
+    // Whether the last read failed, and why (an errno value).
+    bool unreadable() const { return m_readError != 0; }
+    int readError() const { return m_readError; }
 
 private:
     struct SplicedFrom {
@@ -55,7 +57,7 @@ private:
     std::function<QByteArray()> m_make;
     std::function<std::optional<QByteArray>()> m_read;
     QByteArray m_bytes;
-    std::atomic<bool> m_unreadable = false;
+    std::atomic<int> m_readError = 0;
 };
 
 // The user's settings store: an INI file at the XDG config path (Quillora/Quillora.conf), and beside it a
@@ -69,10 +71,11 @@ private:
 // The folder and its files are readable by the user alone.
 //
 // A change that could not be written stays in memory and is written with the next change or at the
-// end; writeFailed() tells the first failure of a run of them. A value whose file could not be read
+// end; writeFailed() tells each file's first failure of a run of them. A value whose file could not be read
 // reads as empty but is never written over (what a caller made of it would replace it); the next start
 // reads it again. So is a settings file that could not be read whole, or is no regular file (a FIFO,
-// a folder, never waited on): its settings then live in memory until the process ends.
+// a folder, never waited on): its settings then live in memory until the process ends. So do all the
+// settings of a store whose folder another process writes (see SettingsFolderLock).
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -90,6 +93,11 @@ public:
     bool isFileUnreadable() const;
     // The folder of the values kept in files of their own.
     QString valuesPath() const;
+    // Another process writes the settings folder: this store keeps every change in memory and writes
+    // nothing (see SettingsFolderLock).
+    bool isLockedOut() const { return m_lockedOut; }
+    // What the user is told then, once.
+    static QString inUseElsewhere();
 
     void registerDefaults(const QVariantMap& defaults);
 
@@ -134,8 +142,9 @@ public:
 
 Q_SIGNALS:
     void changed(const QString& key);
-    // The settings could not be saved: `message` tells the user what and why in a few words. Once until
-    // a write succeeds again; and once for each journal of changes that could not be applied, kept aside.
+    // The settings could not be saved: `message` tells the user what and why in a few words. Once for
+    // each file until it is written again; and once for each journal of changes that could not be
+    // applied, kept aside.
     void writeFailed(const QString& message);
     // Whether a text handed to setText() reached its file: told on a later turn for each text the writer
     // took (not for one replaced before that), and as not saved for one refused (its key's file could
@@ -148,7 +157,13 @@ private:
     void salvageDamagedFile();
     // False, telling the user, when the key's file could not be read.
     bool mayWriteOver(const QString& key);
-    void reportOutcome(const QString& failure);
+    // What the writer did of each file (the errno of its failure, or 0 once written again).
+    void reportOutcome(const QHash<QString, int>& files);
+    // Tells a file's failure unless it was told since the file was last written.
+    void tellFailure(const QString& fileName, const QString& message);
+    void tellWhenHeard(const QString& fileName, const QString& message);
+    // True, telling the user once, when another process writes the folder.
+    bool lockedOut();
     void writeIni();
     void handOverHeldIni();
     void writeValue(const QString& key, std::shared_ptr<LazyText> text);
@@ -162,10 +177,11 @@ private:
     // Values in files of their own, null until first read.
     mutable QHash<QString, std::shared_ptr<LazyText>> m_ownFiles;
     QVariantMap m_registered;
-    bool m_failureTold = false;
+    // The files (by name) whose failure was told and that were not written since.
+    QSet<QString> m_failuresTold;
+    QSet<QString> m_tellingQueued;
     bool m_fileUnreadable = false;
-    bool m_unreadableTold = false;
-    bool m_unreadableQueued = false;
+    bool m_lockedOut = false;
     bool m_holdingWrites = false;
     bool m_iniHeld = false;
     // Cleared when the store goes; the writer may outlive it, held by values still to be read.

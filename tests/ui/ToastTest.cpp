@@ -86,12 +86,15 @@ TEST(GlobalToastManager, EveryToastOfOursFitsOneLineWithItsSymbol) {
     };
     for (TranslationService service : allTranslationServices())
         toasts.append({SelectionReplacer::startMessage(service), QStringLiteral("arrow.2.circlepath")});
-    // What was not saved, and why, for each way a write of the settings fails.
-    for (const char* file : {"Quillora.conf", "favoriteTranslations.txt", "translationHistory.txt"}) {
-        const QString name = QString::fromLatin1(file);
-        for (const int error : {ENOSPC, EDQUOT, EIO, EROFS, EACCES, EPERM, ELOOP, ENOTDIR, EISDIR, EMFILE,
-                                ENFILE, ENOMEM, ENAMETOOLONG, EFBIG, EBUSY, EXDEV, EMLINK, ENOENT, EINVAL,
-                                ETXTBSY, EOPNOTSUPP, ESTALE, EOVERFLOW, EBADF, EAGAIN, ENXIO, ENODEV})
+    // What was not saved, and why, for each way a write of the settings fails, of one file or all at once.
+    const int errors[] = {ENOSPC, EDQUOT, EIO, EROFS, EACCES, EPERM, ELOOP, ENOTDIR, EISDIR, EMFILE,
+                          ENFILE, ENOMEM, ENAMETOOLONG, EFBIG, EBUSY, EXDEV, EMLINK, ENOENT, EINVAL,
+                          ETXTBSY, EOPNOTSUPP, ESTALE, EOVERFLOW, EBADF, EAGAIN, ENXIO, ENODEV};
+    const QStringList files = {"Quillora.conf", "favoriteTranslations.txt", "translationHistory.txt"};
+    for (const int error : errors)
+        toasts.append({SettingsWriter::notSaved(files, error), QStringLiteral("exclamationmark.triangle")});
+    for (const QString& name : files) {
+        for (const int error : errors)
             toasts.append({SettingsWriter::notSaved(name, error), QStringLiteral("exclamationmark.triangle")});
         toasts.append({SettingsWriter::notRead(name), QStringLiteral("exclamationmark.triangle")});
         toasts.append({SettingsWriter::keptAside(name), QStringLiteral("exclamationmark.triangle")});
