@@ -26,11 +26,13 @@ TextToSpeechService& TextToSpeechService::shared() {
 
 TextToSpeechService::TextToSpeechService() = default;
 
-void TextToSpeechService::speak(const QString& text, const QString& language, bool slow, TTSSource source) {
+void TextToSpeechService::speak(const QString& text, const QString& language, bool slow, TTSSource source,
+                                QObject* requester) {
     if (text.isEmpty())
         return;
     const quint64 generation = ++m_generation;
     cancelPending();
+    m_requester = requester;
 
     const bool audioPlaying = m_isPlaying || (m_player && m_player->isPlaying());
     if (!audioPlaying) {
@@ -120,6 +122,7 @@ void TextToSpeechService::fail(const QString& message) {
     resetPlaybackState();
     releasePlayer();
     setError(message);
+    Q_EMIT failed(m_requester, message);
 }
 
 void TextToSpeechService::resetPlaybackState() {

@@ -9,11 +9,13 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
 // Reads text aloud: fetches speech audio from the web API and plays it. One speech at a time; a new
-// one replaces the current one. Failures are kept in `error` and never reach the caller.
+// one replaces the current one. Failures are kept in `error` and never reach the caller; `failed` names
+// the object that asked for the failed speech, so that the view whose button it was can say so.
 class TextToSpeechService : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
@@ -39,8 +41,9 @@ public:
 
     // Nothing for an empty text. Stops audio that is playing (and waits stopSettleMs), then fetches
     // speech for `text` in `language` and plays it for `source`. A newer speak() or stop() drops
-    // whatever an older one still had under way.
-    void speak(const QString& text, const QString& language, bool slow, TTSSource source);
+    // whatever an older one still had under way. `requester` is handed back by `failed`.
+    void speak(const QString& text, const QString& language, bool slow, TTSSource source,
+               QObject* requester = nullptr);
     // isPlaying false, activeSource unknown.
     void resetPlaybackState();
     // Stops the audio and drops a speech still being fetched.
@@ -51,6 +54,9 @@ Q_SIGNALS:
     void isLoadingChanged(bool isLoading);
     void errorChanged(const QString& error);
     void activeSourceChanged(TTSSource source);
+    // The current speech failed (after `error` took `message`); `requester` is the one given to speak(),
+    // null when it is gone or none was given.
+    void failed(QObject* requester, const QString& message);
 
 private:
     TextToSpeechService();
@@ -73,6 +79,7 @@ private:
     QString m_error;
     TTSSource m_activeSource = TTSSource::Unknown;
     std::unique_ptr<AudioPlayer> m_player;
+    QPointer<QObject> m_requester;
 
     // Each speak() and stop() starts a new generation; answers of older ones are dropped.
     quint64 m_generation = 0;

@@ -154,18 +154,19 @@ void TranslationSession::swapLanguages(const QString& newTarget) {
     }
 }
 
-void TranslationSession::toggleTextSpeech(const QString& language) const {
-    toggleSpeech(TTSSource::Input, m_text, language);
+void TranslationSession::toggleTextSpeech(const QString& language, QObject* requester) const {
+    toggleSpeech(TTSSource::Input, m_text, language, requester);
 }
 
-void TranslationSession::toggleOutputSpeech() const {
-    toggleSpeech(TTSSource::Output, m_output.translatedText, m_targetLanguage);
+void TranslationSession::toggleOutputSpeech(QObject* requester) const {
+    toggleSpeech(TTSSource::Output, m_output.translatedText, m_targetLanguage, requester);
 }
 
-void TranslationSession::toggleSpeech(TTSSource source, const QString& text, const QString& language) {
+void TranslationSession::toggleSpeech(TTSSource source, const QString& text, const QString& language,
+                                      QObject* requester) {
     TextToSpeechService& tts = TextToSpeechService::shared();
     if (!tts.isPlaying(source)) {
-        tts.speak(text, language, false, source);
+        tts.speak(text, language, false, source, requester);
         return;
     }
     if (AudioPlayer* player = tts.audioPlayer())

@@ -90,10 +90,11 @@ public:
     void swapLanguages(const QString& newTarget);
 
     // Listen buttons: stop the speech of `source` when it plays, else read the text (in `language`) or
-    // the translation (in the target language) aloud.
-    void toggleTextSpeech(const QString& language) const;
-    void toggleOutputSpeech() const;
-    static void toggleSpeech(TTSSource source, const QString& text, const QString& language);
+    // the translation (in the target language) aloud for `requester` (the speech service names it when
+    // the speech fails).
+    void toggleTextSpeech(const QString& language, QObject* requester) const;
+    void toggleOutputSpeech(QObject* requester) const;
+    static void toggleSpeech(TTSSource source, const QString& text, const QString& language, QObject* requester);
 
 private:
     void cancel(RequestId id) const;

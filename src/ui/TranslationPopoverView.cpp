@@ -10,6 +10,7 @@
 #include "services/TextToSpeechService.h"
 #include "ui/Color.h"
 #include "ui/ElidedLabel.h"
+#include "ui/GlobalToastManager.h"
 #include "ui/MenuPicker.h"
 #include "ui/PopoverWindow.h"
 #include "ui/ProgressSpinner.h"
@@ -112,6 +113,12 @@ TranslationPopoverView::TranslationPopoverView(const QString& text, const QStrin
             &TranslationPopoverView::refreshSpeechButtons);
     connect(&tts, &TextToSpeechService::activeSourceChanged, this,
             &TranslationPopoverView::refreshSpeechButtons);
+    // The result area holds the translation, which a failed speech leaves as it is: a toast says it.
+    connect(&tts, &TextToSpeechService::failed, this, [this](QObject* requester, const QString& message) {
+        if (requester == this)
+            GlobalToastManager::shared().show(QStringLiteral("Speech failed: ") + message,
+                                              QStringLiteral("exclamationmark.triangle"));
+    });
     Theme::followAppearance(this, [this] {
         setTextColor(m_sourceLine, Color::secondaryLabelColor());
         setTextColor(m_errorLabel, Color::red());
@@ -433,11 +440,11 @@ void TranslationPopoverView::chooseService(TranslationService service) {
 }
 
 void TranslationPopoverView::toggleTranslationSpeech() {
-    m_session.toggleOutputSpeech();
+    m_session.toggleOutputSpeech(this);
 }
 
 void TranslationPopoverView::toggleSourceSpeech() {
-    m_session.toggleTextSpeech(m_session.sourceLanguage());
+    m_session.toggleTextSpeech(m_session.sourceLanguage(), this);
 }
 
 void TranslationPopoverView::copyTranslation() {

@@ -8,6 +8,8 @@
 #include "services/Language.h"
 #include "services/TTSSource.h"
 #include "services/TextToSpeechService.h"
+#include "ui/GlobalToastManager.h"
+#include "ui/GlobalToastPanel.h"
 #include "ui/MenuPicker.h"
 #include "ui/PopoverWindow.h"
 #include "ui/SymbolButton.h"
@@ -400,6 +402,16 @@ TEST_F(TranslationPopoverTest, ListenSpeaksAndStopsEachSide) {
     EXPECT_EQ(lastBody().value("text").toString(), QStringLiteral("good morning"));
     EXPECT_EQ(lastBody().value("language").toString(), QStringLiteral("en"));
     EXPECT_EQ(view.sourceListenButton()->toolTip(), QStringLiteral("Stop speaking"));
+
+    // Without a sound device it says so in a toast; the translation stays on screen.
+    tts.stop();
+    fakePlatform().audioPlayerAvailable = false;
+    QTest::mouseClick(view.translationListenButton(), Qt::LeftButton);
+    EXPECT_TRUE(waitUntil([] {
+        const GlobalToastPanel* toast = GlobalToastManager::shared().panel();
+        return toast && toast->message() == QLatin1String("Speech failed: No audio output device");
+    }, 10000));
+    EXPECT_EQ(view.resultArea(), view.editor());
 }
 
 TEST_F(TranslationPopoverTest, ShowAllOpensOnRestingThePointerAndClosesAfterLeaving) {

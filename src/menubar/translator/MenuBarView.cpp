@@ -21,6 +21,7 @@
 #include "platform/UserDefaults.h"
 #include "services/LanguagePreferences.h"
 #include "services/OCRManagerService.h"
+#include "services/TextToSpeechService.h"
 #include "services/TranslationManagerService.h"
 #include "ui/KeyPressHandler.h"
 #include "ui/Theme.h"
@@ -305,6 +306,13 @@ void MenuBarView::setInputText(const QString& text) {
     // A request still running goes on: its answer fills the output again.
     if (text.isEmpty())
         clearOutput();
+    refresh();
+}
+
+void MenuBarView::showErrorAlert(const QString& message) {
+    m_alertMessage = message;
+    m_alertType = InlineAlert::AlertType::Error;
+    m_showAlert = true;
     refresh();
 }
 
@@ -683,12 +691,14 @@ void MenuBarView::buildActions() {
         m_alertMessage.clear();
         setShowAlert(false);
     });
-    connect(m_actionBar, &TranslatorActionBar::rewriteFailed, this, [this](const QString& message) {
-        m_alertMessage = message;
-        m_alertType = InlineAlert::AlertType::Error;
-        m_showAlert = true;
-        refresh();
-    });
+    connect(m_actionBar, &TranslatorActionBar::rewriteFailed, this, &MenuBarView::showErrorAlert);
+    // Both listen buttons are ours; a failed speech is said in the banner, as a failed rewrite is.
+    connect(&TextToSpeechService::shared(), &TextToSpeechService::failed, this,
+            [this](QObject* requester, const QString& message) {
+                const auto* button = qobject_cast<const QWidget*>(requester);
+                if (button && isAncestorOf(button))
+                    showErrorAlert(QStringLiteral("Speech failed: ") + message);
+            });
     connect(m_actionBar, &TranslatorActionBar::translatedTextRewritten, this, &MenuBarView::applyRewrite);
     connect(m_actionBar, &TranslatorActionBar::rewriteTextOpacityChanged, this,
             &MenuBarView::setOutputOpacity);

@@ -177,6 +177,8 @@ private:
     void refreshActions();
     // A rewrite of the shown output replaces its text; it is no newer output.
     void applyRewrite(const QString& text, TranslationService rewriter);
+    // The banner, as an error saying `message`.
+    void showErrorAlert(const QString& message);
     void setOutputOpacity(qreal opacity);
 
     // The text, pair, provider, request and output.

@@ -231,7 +231,7 @@ void TextInputView::startOCR() {
 
 void TextInputView::toggleSpeech() {
     // The stored source language, not the view's: read afresh on every click.
-    TranslationSession::toggleSpeech(TTSSource::Input, text(), LanguagePreferences::source().code);
+    TranslationSession::toggleSpeech(TTSSource::Input, text(), LanguagePreferences::source().code, this);
 }
 
 void TextInputView::refresh() {

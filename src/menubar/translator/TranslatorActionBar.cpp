@@ -149,7 +149,8 @@ void TranslatorActionBar::favoriteSaveFinished(bool saved) {
 }
 
 void TranslatorActionBar::toggleSpeech() {
-    TranslationSession::toggleSpeech(TTSSource::Output, m_context.translatedText, m_context.targetLanguage.code);
+    TranslationSession::toggleSpeech(TTSSource::Output, m_context.translatedText, m_context.targetLanguage.code,
+                                     this);
 }
 
 RewriteOptionsView* TranslatorActionBar::rewriteOptionsView() const {

@@ -1,5 +1,6 @@
 // The action bar, the alternatives and the examples inside the translator, against the dev API.
 #include "DevApiTest.h"
+#include "FakePlatform.h"
 #include "TestUtils.h"
 #include "menubar/translator/AlternativeTranslations.h"
 #include "menubar/translator/ExampleSentences.h"
@@ -11,7 +12,10 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
+#include "services/TextToSpeechService.h"
+#include "ui/SymbolButton.h"
 
+#include <QTest>
 #include <QTextEdit>
 #include <gtest/gtest.h>
 #include <memory>
@@ -125,6 +129,42 @@ TEST_F(TranslatorActionsInView, ARewriteReplacesTheOutputWhichIsRecordedWithTheS
     EXPECT_TRUE(waitUntil(
         [this] { return m_view->translatedText() == QStringLiteral("[concise] [professional] merhaba"); },
         10000));
+}
+
+// A failed speech is said in the banner, whichever of the translator's listen buttons asked for it; one
+// that another view asked for is not.
+TEST_F(TranslatorActionsInView, AFailedSpeechOfTheTranslatorIsSaidInItsBanner) {
+    translate(QStringLiteral("hello"));
+    TextToSpeechService& tts = TextToSpeechService::shared();
+    QObject elsewhere;
+    const struct {
+        const char* name;
+        std::function<void()> listen;
+        bool serverFails;
+        QString banner;
+    } rows[] = {
+        {"translation, no sound device", [this] { QTest::mouseClick(bar().listenButton(), Qt::LeftButton); },
+         false, QStringLiteral("Speech failed: No audio output device")},
+        {"input, server failure",
+         [this] { QTest::mouseClick(m_view->textInput()->listenButton(), Qt::LeftButton); }, true,
+         QStringLiteral("Speech failed: Server error: Simulated server failure")},
+        {"another view's", [&] { tts.speak(QStringLiteral("hello"), QStringLiteral("en"), false, TTSSource::Input, &elsewhere); },
+         false, QString()},
+    };
+    fakePlatform().audioPlayerAvailable = false;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_view->setShowAlert(false);
+        if (row.serverFails)
+            s_api->failNext(QStringLiteral("500"));
+        row.listen();
+        ASSERT_TRUE(waitUntil([&] { return !tts.error().isEmpty(); }, 10000));
+        EXPECT_EQ(m_view->showAlert(), !row.banner.isEmpty());
+        if (!row.banner.isEmpty()) {
+            EXPECT_EQ(m_view->alertMessage(), row.banner);
+            EXPECT_EQ(m_view->alertType(), InlineAlert::AlertType::Error);
+        }
+    }
 }
 
 TEST_F(TranslatorActionsInView, ARewriteAnsweredAfterANewerOutputIsDropped) {
