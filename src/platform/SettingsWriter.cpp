@@ -19,8 +19,10 @@
 #include <cstring>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -153,6 +155,65 @@ bool writeAll(int fd, QByteArrayView bytes, off_t offset) {
     return true;
 }
 
+// A file being written is "<file>.quillora-temp-<random>", locked while it is, so that one found unlocked
+// was left by a writer that died (kill -9 in a rewrite of a long history): its text is the user's, and
+// no one else would remove it.
+const QByteArray kTempMark = QByteArrayLiteral(".quillora-temp-");
+
+// Locks a file just made for writing; false when a start clearing what dead writers left took it first
+// (and removed it). A file system without locks leaves it unlocked, where nothing is cleared either.
+bool holdTemp(int fd) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return false;
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && info.st_nlink > 0;
+}
+
+bool isLowerAlphanumeric(QByteArrayView text) {
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+    });
+}
+
+// Removes from the folder `dir` the files a writer that died left: those named by kTempMark after a
+// name `ours` takes and, where `olderNames`, "<name>.<six letters or digits>" as an earlier version named
+// them. One still locked is being written by another process.
+void removeLeftoversIn(int dir, const std::function<bool(const QByteArray&)>& ours, bool olderNames) {
+    // A description of its own, so that reading the folder moves nothing of `dir`'s.
+    const int listed = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* folder = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!folder) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    std::vector<QByteArray> names;
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArray name(entry->d_name);
+        const qsizetype mark = name.lastIndexOf(kTempMark);
+        const qsizetype dot = name.lastIndexOf('.');
+        const bool temp = mark > 0 && isLowerAlphanumeric(name.sliced(mark + kTempMark.size()));
+        const bool older =
+            olderNames && dot > 0 && name.size() - dot == 7 && isLowerAlphanumeric(name.sliced(dot + 1));
+        if ((temp && ours(name.first(mark))) || (older && ours(name.first(dot))))
+            names.push_back(name);
+    }
+    ::closedir(folder);
+    for (const QByteArray& name : names) {
+        const Descriptor fd(::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat info {};
+        struct stat there {};
+        if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Still the file locked: the name of one renamed into place is gone.
+        if (::fstatat(dir, name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+            there.st_ino == info.st_ino && there.st_dev == info.st_dev &&
+            ::unlinkat(dir, name.constData(), 0) == 0)
+            qWarning("UserDefaults: removed %s, left by a write that never finished", name.constData());
+    }
+}
+
 // Replaces the file `name` of the folder `dir` (or the path `name`, with AT_FDCWD) once the new bytes
 // are on the disk whole: a full disk may tell only at the flush or the sync, and the old file must then
 // stay. The new file is the user's alone, or has the old one's mode when `keepMode`. Nothing when it
@@ -165,10 +226,14 @@ std::optional<int> replaceFile(int dir, const QByteArray& name, const QByteArray
     QByteArray temp;
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
-        temp = name + '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36).right(6);
+        temp = name + kTempMark + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
         fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             break;
+        if (fd >= 0 && !holdTemp(fd)) {
+            ::close(fd);
+            fd = -1;
+        }
     }
     if (fd < 0)
         return logFailure(path, errno);
@@ -180,17 +245,16 @@ std::optional<int> replaceFile(int dir, const QByteArray& name, const QByteArray
         ok = false;
         error = EIO;
     }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
     if (ok && ::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
         ok = false;
         error = errno;
     }
+    if (!ok)
+        ::unlinkat(dir, temp.constData(), 0);
+    // Closed, and so let go, only once its name is gone; what it holds is on the disk already.
+    ::close(fd);
     if (ok)
         return std::nullopt;
-    ::unlinkat(dir, temp.constData(), 0);
     return logFailure(path, error);
 }
 
@@ -438,6 +502,8 @@ void SettingsWriter::run() {
 }
 
 void SettingsWriter::write(Pending& job) {
+    if (job.leftovers)
+        removeLeftoversNow();
     if (job.iniOnDisk)
         m_iniOnDisk = *job.iniOnDisk;
     // What this writer knows of a file from writing it is newer than what a reader saw.
@@ -580,6 +646,36 @@ bool SettingsWriter::writeOne(const QString& key, const std::shared_ptr<LazyText
     disk.journalBytes += record.size();
     disk.journalRecords += int(edits.size());
     return true;
+}
+
+void SettingsWriter::removeLeftovers() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending.leftovers = true;
+    }
+    m_wake.notify_all();
+}
+
+void SettingsWriter::removeLeftoversNow() {
+    // The values folder is the store's own: an earlier version's names are taken there too.
+    if (const Descriptor values(openFolder(m_valuesDir)); values.valid()) {
+        const auto isValueFile = [](const QByteArray& name) {
+            return keyOfFileName(QFile::decodeName(name)).has_value();
+        };
+        removeLeftoversIn(values.get(), isValueFile, true);
+    }
+    // Beside the settings file, or the file its link points to, the user may keep copies of it under any
+    // name: only a name no copy would have is taken there.
+    bool linked = false;
+    const auto target = followLinks(QFile::encodeName(m_iniPath), &linked);
+    if (!target)
+        return;
+    const qsizetype slash = target->lastIndexOf('/');
+    const QByteArray file = target->sliced(slash + 1);
+    const QByteArray path = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target->first(slash);
+    const Descriptor folder(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid())
+        removeLeftoversIn(folder.get(), [&](const QByteArray& name) { return name == file; }, false);
 }
 
 const QByteArray& SettingsWriter::contentOf(OnDisk& disk) {

@@ -60,6 +60,9 @@ public:
     void writeIni(const QMap<QString, QVariant>& values);
     // A null text removes the value's files.
     void writeValue(const QString& key, std::shared_ptr<LazyText> text);
+    // Removes what writers that died left half written (a rewrite killed), in the values folder and
+    // beside the settings file, before the next write: a start of the process that writes the folder.
+    void removeLeftovers();
     void waitForWrites();
 
     // Keys of the values with files of their own.
@@ -120,13 +123,17 @@ private:
         std::optional<QMap<QString, QVariant>> ini;
         QMap<QString, std::shared_ptr<LazyText>> values;
         QHash<QString, OnDisk> known;
-        bool isEmpty() const { return !iniOnDisk && !ini && values.isEmpty() && known.isEmpty(); }
+        bool leftovers = false;
+        bool isEmpty() const {
+            return !iniOnDisk && !ini && values.isEmpty() && known.isEmpty() && !leftovers;
+        }
     };
 
     // Reads the file `name` of the folder `dir` with its journal.
     static std::optional<OnDisk> read(int dir, const QByteArray& name);
     void run();
     void write(Pending& job);
+    void removeLeftoversNow();
     bool writeOne(const QString& key, const std::shared_ptr<LazyText>& text);
     bool rewrite(const QString& key, const QByteArray& bytes, std::shared_ptr<LazyText> text = nullptr);
     static const QByteArray& contentOf(OnDisk& disk);

@@ -285,6 +285,8 @@ void UserDefaults::open() {
                     Qt::QueuedConnection);
             }
         });
+    if (!m_lockedOut)
+        m_writer->removeLeftovers();
     bool iniChanged = false;
     if (QFileInfo::exists(m_path)) {
         // Read whole or not at all: a part read cleanly would be saved over the rest at the next change,

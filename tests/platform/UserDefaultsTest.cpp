@@ -740,6 +740,14 @@ TEST_F(UserDefaultsTest, KillingTheProcessWhileItWritesLeavesEveryFileReadable) 
                              : 0;
         const int counter = int(reopened.integer(QStringLiteral("counter")));
         ASSERT_TRUE(corruptFiles().isEmpty()) << "round " << round;
+        // Nothing a write killed halfway left outlives the start.
+        reopened.waitForWrites();
+        QStringList left = QDir(QFileInfo(valuePath(QStringLiteral("list"))).absolutePath())
+                               .entryList({QStringLiteral("list.txt.*")}, QDir::Files);
+        left.removeIf(
+            [](const QString& name) { return name.startsWith(QLatin1StringView("list.txt.journal")); });
+        left += QDir(QFileInfo(path()).absolutePath()).entryList({QStringLiteral("Quillora.conf.*")});
+        ASSERT_EQ(left, QStringList()) << "round " << round;
         ASSERT_GE(list, seenList) << "round " << round;
         ASSERT_GE(counter, seenCounter) << "round " << round;
         seenList = list;
@@ -889,6 +897,68 @@ TEST_F(UserDefaultsTest, SettingsAreReadableByTheUserAlone) {
     UserDefaults reopened(path());
     SCOPED_TRACE("tightened");
     expectPrivate();
+}
+
+// Holds the first write of the settings until released, as a long one takes its time.
+struct HeldWrite {
+    static ssize_t write(int fd, const void* data, size_t size, off_t offset) {
+        if (!reached.exchange(true)) {
+            reached.notify_all();
+            released.wait(false);
+        }
+        return ::pwrite(fd, data, size, offset);
+    }
+    static void release() {
+        released = true;
+        released.notify_all();
+        SettingsWriter::setWriteForTesting(nullptr);
+    }
+    static inline std::atomic<bool> reached = false;
+    static inline std::atomic<bool> released = false;
+};
+
+// What a writer that died left half written (a rewrite killed) is removed at the next start, in the values
+// folder and beside a settings file kept elsewhere through a link, but not what another store of the
+// folder is writing, nor anything else.
+TEST_F(UserDefaultsTest, AStartRemovesWhatWritersThatDiedLeftAndNothingElse) {
+    const QString values = m_dir.filePath(QStringLiteral("Quillora/values/"));
+    const QString dotfiles = m_dir.filePath(QStringLiteral("dotfiles/"));
+    struct Case {
+        QString file;
+        bool removed;
+    };
+    const Case cases[] = {
+        {values + QStringLiteral("translationHistory.txt.quillora-temp-3k8a0qz1m"), true},
+        // As an earlier version named it.
+        {values + QStringLiteral("favoriteTranslations.txt.k3j9xq"), true},
+        {dotfiles + QStringLiteral("quillora.conf.quillora-temp-x2b"), true},
+        {dotfiles + QStringLiteral("quillora.conf.k3j9xq"), false},
+        {dotfiles + QStringLiteral("other.conf.quillora-temp-x2b"), false},
+        {values + QStringLiteral("favoriteTranslations.txt.journal.unapplied-20250101000000"), false},
+        {values + QStringLiteral("favoriteTranslations.unreadable-20250101000000.txt"), false},
+        {m_dir.filePath(QStringLiteral("Quillora/Quillora.conf.corrupt-20250101000000")), false},
+    };
+    ASSERT_TRUE(QDir().mkpath(values) && QDir().mkpath(dotfiles));
+    ASSERT_TRUE(QFile::link(dotfiles + QStringLiteral("quillora.conf"), path()));
+    for (const Case& c : cases) {
+        QFile file(c.file);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the user's text");
+    }
+    UserDefaults writing(path());
+    writing.waitForWrites();
+    for (const Case& c : cases)
+        EXPECT_NE(QFileInfo::exists(c.file), c.removed) << c.file.toStdString();
+
+    SettingsWriter::setWriteForTesting(&HeldWrite::write);
+    const std::unique_ptr<void, void (*)(void*)> release(&HeldWrite::reached,
+                                                         [](void*) { HeldWrite::release(); });
+    writing.setText(QStringLiteral("translationHistory"), LazyText::of(longList(7)));
+    ASSERT_TRUE(waitUntil([] { return HeldWrite::reached.load(); }));
+    UserDefaults(path()).waitForWrites();
+    HeldWrite::release();
+    writing.waitForWrites();
+    EXPECT_EQ(SettingsWriter::readValueFile(valuePath(QStringLiteral("translationHistory"))), longList(7));
 }
 
 // A write the disk refused leaves the old file whole, stays in memory, is told once, and is written
