@@ -8,10 +8,10 @@
 
 #include <QApplication>
 #include <QHash>
-#include <QMenu>
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
+#include <QWidget>
 #include <algorithm>
 #include <map>
 #include <utility>
@@ -44,8 +44,8 @@ template <typename Value> struct NameTable {
     }
 };
 
-// Watches our menus opening and closing: while one is open it holds the keyboard, so hot keys are
-// recognised from its key events instead.
+// Watches our menus and other popups opening and closing: while one is open it holds the keyboard, so hot
+// keys are recognised from its key events instead.
 class MenuTracking : public QObject {
 public:
     MenuTracking() { QCoreApplication::instance()->installEventFilter(this); }
@@ -56,7 +56,7 @@ protected:
 
 private:
     void update();
-    // Held as QObject: a menu announces its end when it is no longer a QMenu.
+    // Held as QObject: a menu announces its end when it is no longer a widget.
     QList<QPointer<QObject>> m_open;
     QSet<QObject*> m_watched;
     bool m_isOpen = false;
@@ -101,8 +101,9 @@ void updateRegistry() {
 bool MenuTracking::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Show && event->type() != QEvent::Hide)
         return false;
-    auto* menu = qobject_cast<QMenu*>(watched);
-    if (!menu || !menu->isWindow())
+    // A menu, a picker's list or any other popup of ours grabs the keyboard while it is open.
+    auto* menu = watched->isWidgetType() ? static_cast<QWidget*>(watched) : nullptr;
+    if (!menu || !menu->isWindow() || menu->windowType() != Qt::Popup)
         return false;
     m_open.removeAll(static_cast<QObject*>(menu));
     if (event->type() == QEvent::Show) {

@@ -14,9 +14,10 @@ public:
     virtual void unregisterHotKey(quint32 id) = 0;
     // True when the combination is reserved by the desktop or another client.
     virtual bool isTakenBySystem(int keyCode, int modifiers) const = 0;
-    // True while the key of a hot key that fired is still down, or a key held from before its grab whose
-    // repeat the grab took. The grab then takes every key press, synthetic ones included, so keys meant
-    // for another application wait for `hotKeysReleased`.
+    // True while the key of a hot key that fired is still down, or a key held from before its grab (a menu
+    // of ours that held the keyboard closed, say), whose next repeat the grab takes. The grab then takes
+    // every key press, synthetic ones included, so keys meant for another application wait for
+    // `hotKeysReleased`.
     virtual bool isHotKeyHeld() const = 0;
 
 Q_SIGNALS:

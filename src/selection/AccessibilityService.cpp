@@ -36,8 +36,10 @@ std::optional<SelectedText> nonEmpty(std::optional<QString> text) {
 
 bool AccessibilityService::isPasswordMask(const QString& text) {
     // Firefox, unless told that an assistive technology runs, puts one of these per character into PRIMARY.
-    return std::all_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return c == QChar(0x25CF) || c == QChar(0x2022) || c.isSpace(); });
+    const auto isMask = [](QChar c) { return c == QChar(0x25CF) || c == QChar(0x2022); };
+    // White space alone is a selection of spaces, no mask.
+    return std::any_of(text.cbegin(), text.cend(), isMask) &&
+           std::all_of(text.cbegin(), text.cend(), [&isMask](QChar c) { return isMask(c) || c.isSpace(); });
 }
 
 AccessibilityService& AccessibilityService::shared() {

@@ -66,8 +66,8 @@ public:
     // accessibility bus says the focused element is a password field (nothing is then read at all).
     void readSelectedText(const SelectionReadRequest& request, ReadHandler handler);
 
-    // A password field's mask: nothing but mask characters (● or •) and white space, as a browser that does
-    // not publish its fields on the accessibility bus puts into PRIMARY. Never reported.
+    // A password field's mask: mask characters (● or •), at least one, and white space, as a browser that
+    // does not publish its fields on the accessibility bus puts into PRIMARY. Never reported.
     static bool isPasswordMask(const QString& text);
 
     // When the clipboard fallback last posted copy keys; none before the first.

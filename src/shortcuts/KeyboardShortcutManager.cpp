@@ -81,7 +81,9 @@ void KeyboardShortcutManager::setToastHandler(ToastHandler handler) {
 
 bool KeyboardShortcutManager::isTextFieldActive() const {
     const auto* edit = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
-    return edit && !edit->isReadOnly() && edit->isEnabled() && edit->window()->isActiveWindow();
+    // A popup's field (a picker's search) is no text being edited: a capture closes the popup first.
+    return edit && !edit->isReadOnly() && edit->isEnabled() && edit->window()->isActiveWindow() &&
+           edit->window()->windowType() != Qt::Popup;
 }
 
 void KeyboardShortcutManager::handleToggleMenuBarShortcut() {
@@ -154,9 +156,10 @@ void KeyboardShortcutManager::captureSelection(
             return;
         }
         self->m_capture->capture([self, continuation, done](std::optional<CapturedSelection> selection) {
-            done();
-            if (!self)
+            if (!self) {
+                done();
                 return;
+            }
             self->m_isCapturing = false;
             if (!selection) {
                 Q_EMIT self->selectionCaptured({});
@@ -168,6 +171,11 @@ void KeyboardShortcutManager::captureSelection(
                              resolveTargetLanguage(source, LanguagePreferences::targetCode()),
                              shortcutService());
             }
+            // Only now may a paste that waited for this capture go on: a replace this capture started has
+            // taken the place of an earlier one whose translation waits.
+            done();
+            if (!self)
+                return;
             // Shortcuts pressed while the copy keys waited act now, so their windows do not take the
             // keyboard from the selection's window first.
             for (const auto& action : std::exchange(self->m_afterCapture, {}))

@@ -38,7 +38,7 @@ public:
     // Attaches the four actions to their recorded shortcuts.
     void setupShortcuts();
 
-    // A line edit of this application has the keyboard in an active window.
+    // A line edit of this application has the keyboard in an active window other than a popup.
     bool isTextFieldActive() const;
 
     void handleToggleMenuBarShortcut();

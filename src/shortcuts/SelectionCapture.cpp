@@ -89,6 +89,26 @@ SelectionCapture::ownSelection(const std::optional<RunningApplication>& front) {
 }
 
 void SelectionCapture::capture(Handler handler) {
+    if (!QApplication::activePopupWidget()) {
+        captureFromFocus(std::move(handler));
+        return;
+    }
+    // A menu or list of ours holds the keyboard while it is open, so the copy keys would go to it: it
+    // closes first, as a press anywhere else closes it, and the keys wait for the shortcut's release as
+    // they do after any press. Not while its own key event, the press itself, is being handled.
+    QTimer::singleShot(0, this, [this, handler = std::move(handler)]() mutable {
+        for (int open = 0; QWidget* popup = QApplication::activePopupWidget(); ++open) {
+            if (open == MaxPopupsClosed) {
+                debugLog(kTag, QStringLiteral("⚠️ a popup of ours stays open"));
+                break;
+            }
+            popup->close();
+        }
+        captureFromFocus(std::move(handler));
+    });
+}
+
+void SelectionCapture::captureFromFocus(Handler handler) {
     // The copy key goes where the keyboard goes, so that window's rule decides.
     const std::optional<RunningApplication> front = platform().workspace().keyboardFocusApplication();
     // A copy in a window of ours makes content of ours, which is never taken for a copy: the widget tells.

@@ -43,6 +43,8 @@ public:
     static constexpr int AccessibilityBusTimeoutMs = 250;
     // How long the copy keys wait for the shortcut's keys to come up before the capture gives up.
     static constexpr int ReleaseWaitMs = 3000;
+    // Open menus closed before a capture, submenus included.
+    static constexpr int MaxPopupsClosed = 8;
 
     explicit SelectionCapture(QObject* parent = nullptr);
     // Puts the user's clipboard back when a capture is cut short.
@@ -50,7 +52,8 @@ public:
 
     // The handler runs exactly once on the main thread, unless this object is destroyed first; no value
     // when nothing non-empty was selected (or could be read safely): a password field has the focus, the
-    // text is a password's mask, or PRIMARY belongs to another application than the focused one.
+    // text is a password's mask, or PRIMARY belongs to another application than the focused one. A menu
+    // of ours that is open is closed first.
     void capture(Handler handler);
 
     // The text selected in a text widget of ours that has the keyboard, with that widget.
@@ -58,6 +61,7 @@ public:
 
 private:
     struct Attempt;
+    void captureFromFocus(Handler handler);
     void captureFrom(const std::optional<RunningApplication>& front, Handler handler);
     void readPrimary(const RunningApplication& app, Handler handler);
     void copy(std::shared_ptr<Attempt> attempt);

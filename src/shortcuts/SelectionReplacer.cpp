@@ -39,6 +39,8 @@ const QString SelectionReplacer::keysHeldMessage = QStringLiteral("Translation c
 struct SelectionReplacer::Paste {
     QString translation;
     RunningApplication application;
+    // The replace it belongs to; a later one's start drops it.
+    quint64 generation = 0;
     PasteboardSnapshot snapshot;
     // The clipboard's change count once the translation was on it.
     int ownCount = 0;
@@ -70,11 +72,16 @@ void SelectionReplacer::translateAndReplace(const CapturedSelection& selection, 
     QPointer<SelectionReplacer> self(this);
     const RunningApplication application = selection.application;
     const QPointer<QWidget> ownEditor = selection.ownEditor;
+    const quint64 generation = ++m_generation;
     TranslationManager::shared().translateText(
         selection.text, source, target, service, QStringLiteral("shortcut"), QStringLiteral("translate"),
-        [self, application, ownEditor](Result<TranslationResponse, TranslationError> result) {
+        [self, application, ownEditor, generation](Result<TranslationResponse, TranslationError> result) {
             if (!self)
                 return;
+            if (self->isSuperseded(generation)) {
+                Q_EMIT self->finished(false);
+                return;
+            }
             if (!result) {
                 self->fail(kTranslationErrorPrefix + result.error().localizedDescription());
                 return;
@@ -136,6 +143,7 @@ void SelectionReplacer::replaceSelectedText(const QString& translation,
     auto paste = std::make_shared<Paste>();
     paste->translation = translation;
     paste->application = application;
+    paste->generation = m_generation;
     QPointer<SelectionReplacer> self(this);
     m_queue.push_back([self, paste] {
         if (self)
@@ -170,7 +178,23 @@ void SelectionReplacer::runNext() {
     next();
 }
 
+bool SelectionReplacer::isSuperseded(quint64 generation) const {
+    // The selection a later press copied is still the one this replace would paste over: pasting both
+    // would put two translations where one word was.
+    if (generation == m_generation)
+        return false;
+    debugLog(kTag, QStringLiteral("⏭️ a later replace took this one's place; not pasted"));
+    return true;
+}
+
 void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
+    if (isSuperseded(paste->generation)) {
+        if (m_current == paste)
+            m_current.reset();
+        Q_EMIT finished(false);
+        runNext();
+        return;
+    }
     m_current = paste;
     // While a shortcut's key is down its grab takes the paste keys too.
     if (platform().hotKeyService().isHotKeyHeld()) {
@@ -323,15 +347,18 @@ void SelectionReplacer::endPaste(std::shared_ptr<Paste> paste, bool read) {
     if (!paste->restoreNeeded)
         return;
     stopWaiting(*paste);
+    // Told before the restore, whose change would end the wait for a late read as someone else's.
+    const bool late = m_unread == paste;
+    if (late)
+        m_unread.reset();
     Pasteboard& pasteboard = platform().pasteboard();
     // A clipboard the user replaced meanwhile is theirs to keep.
     if (pasteboard.changeCount(Pasteboard::Mode::Clipboard) == paste->ownCount)
         pasteboard.restore(paste->snapshot);
     else
         debugLog(kTag, QStringLiteral("the clipboard changed after the paste; not putting it back"));
-    if (m_unread == paste) {
-        // A late read: the replace was already reported and the queue moved on.
-        m_unread.reset();
+    if (late) {
+        // The replace was already reported and the queue moved on: another capture or paste may hold it.
         m_toast(successMessage, QStringLiteral("checkmark.circle"), 2.0);
         return;
     }

@@ -31,6 +31,7 @@ public:
     // Puts the user's clipboard back when a paste is cut short.
     ~SelectionReplacer() override;
 
+    // A later call before this one's paste starts takes its place: this one's translation is dropped.
     void translateAndReplace(const CapturedSelection& selection, const QString& source, const QString& target,
                              TranslationService service);
 
@@ -61,6 +62,7 @@ Q_SIGNALS:
 private:
     struct Paste;
     void runNext();
+    bool isSuperseded(quint64 generation) const;
     void paste(std::shared_ptr<Paste> paste);
     void pasteAfterRelease(std::shared_ptr<Paste> paste);
     void replaceInOwnEditor(const QString& translation, QWidget* editor);
@@ -78,4 +80,6 @@ private:
     // A paste whose target did not read in time, with the translation still on the clipboard.
     std::shared_ptr<Paste> m_unread;
     bool m_busy = false;
+    // Counts the replaces started; only the newest one pastes.
+    quint64 m_generation = 0;
 };

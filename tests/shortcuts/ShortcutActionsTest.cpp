@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
@@ -39,6 +40,8 @@ RunningApplication application(const QString& bundleIdentifier, quint32 windowId
 const QString copyFailedText =
     QStringLiteral("Metin kopyalanamadı. Lütfen bir metin seçtiğinizden emin olun ve tekrar deneyin.");
 
+const QString replacedText = QStringLiteral("Text translated and replaced");
+
 struct Toast {
     QString message;
     QString icon;
@@ -50,6 +53,8 @@ protected:
     void SetUp() override {
         DevApiTest::SetUp();
         KeyboardShortcuts::resetForTesting();
+        selection = QStringLiteral("hello");
+        pasted.clear();
         pasteboard().setExternalContent(userClipboard());
         focus(application(QStringLiteral("org.example.Editor"), 0x1400007));
         m_manager.setToastHandler([this](const QString& message, const QString& icon, double duration) {
@@ -64,8 +69,9 @@ protected:
         });
         // The focused application copies its selection on its copy keys and reads the clipboard on a paste.
         keys().onPost = [this](const PostedKey& key) {
-            // A held hot key's grab takes every key: the application never sees it.
-            if (fakePlatform().fakeHotKeys().isHotKeyHeld())
+            // A held hot key's grab takes every key, and so does an open popup of ours: the application
+            // never sees it.
+            if (fakePlatform().fakeHotKeys().isHotKeyHeld() || QApplication::activePopupWidget())
                 return;
             if (key.key == Qt::Key_C && !selection.isEmpty() && copiesInPlace)
                 pasteboard().copyKeepingOwnership(selection, focusedWindow(), 4242);
@@ -92,8 +98,11 @@ protected:
     void readAsTheWindow(const QList<TargetRead>& reads) {
         for (const TargetRead& read : reads) {
             QTimer::singleShot(read.afterMs, &pasteboard(), [this, read] {
-                if (read.request.answered && pasteboard().isOwnedByThisProcess())
-                    pasted = pasteboard().currentString();
+                // The window pastes over its selection: a second paste lands beside the first.
+                if (read.request.answered && pasteboard().isOwnedByThisProcess()) {
+                    pasted += pasteboard().currentString();
+                    selection.clear();
+                }
                 pasteboard().readByClient(read.request);
             });
         }
@@ -264,6 +273,8 @@ TEST_F(ShortcutActionsTest, ToggleAndOcrPostTheirNotificationsUnlessATextFieldIs
 
 TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipboardBack) {
     const char* mask = "\u25cf\u25cf\u25cf\u25cf \u25cf\u25cf";
+    // A menu, or a picker whose search field has the keyboard.
+    enum class OpenPopup { None, Menu, Picker };
     struct Case {
         const char* name;
         const char* bundleIdentifier;
@@ -285,8 +296,13 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         void (KeyboardShortcutManager::*pressedWhileHeld)() = nullptr;
         // The text is selected in an input of ours that has the keyboard.
         const char* selectedInOurInput = "";
+        // A popup of ours holds the keyboard, so the press comes as its key event.
+        OpenPopup popup = OpenPopup::None;
     } cases[] = {
         {"editor", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C", "hello"},
+        // Spaces and newlines are text like any other, no password's mask.
+        {"spaces", "org.example.Editor", 0x1400007, "", 0, 0, "   ", false, "Ctrl+C", "   "},
+        {"newlines in PRIMARY", "xterm", 0x1800002, " \n\n", 0x1800002, 977, "", false, "", " \n\n"},
         // The copy key waits for the release, however long that takes, instead of going to the grab.
         {"shortcut held as a person holds it", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false,
          "Ctrl+C", "hello", 150},
@@ -323,7 +339,17 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
         // The accessibility bus tells: no copy key, PRIMARY not read.
         {"password field", "org.example.Editor", 0x1400007, "", 0, 0, "hunter2secret", true, "", ""},
         {"password in xterm", "xterm", 0x1800002, "hunter2secret", 0x1800002, 4242, "", true, "", ""},
+        // The popup closes before the copy key, which waits for the release as after any press; a popup's
+        // search field is no text of ours being edited.
+        {"the tray menu open", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false, "Ctrl+C", "hello",
+         1000, false, nullptr, "", OpenPopup::Menu},
+        {"a picker with a search field open", "org.example.Editor", 0x1400007, "", 0, 0, "hello", false,
+         "Ctrl+C", "hello", 150, false, nullptr, "", OpenPopup::Picker},
     };
+    m_manager.setupShortcuts();
+    ASSERT_TRUE(
+        KeyboardShortcuts::setShortcut(KeyboardShortcuts::Shortcut(17, 6144),
+                                       KeyboardShortcuts::Name(KeyboardShortcutManager::translateSelection)));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         keys().posted.clear();
@@ -365,10 +391,24 @@ TEST_F(ShortcutActionsTest, CaptureUsesEachApplicationsCopyRuleAndGivesTheClipbo
             hotKeys.held.insert(1);
             QTimer::singleShot(c.heldMs, &context, [&hotKeys] { hotKeys.release(1); });
         }
-        m_manager.handleTranslateSelectionShortcut();
+        std::unique_ptr<QWidget> popup;
+        if (c.popup == OpenPopup::None) {
+            m_manager.handleTranslateSelectionShortcut();
+        } else {
+            popup.reset(c.popup == OpenPopup::Menu ? new QMenu : new QWidget(nullptr, Qt::Popup));
+            auto* field = c.popup == OpenPopup::Picker ? new QLineEdit(popup.get()) : nullptr;
+            popup->show();
+            if (field)
+                field->setFocus();
+            ASSERT_TRUE(waitUntil([&] { return QApplication::activePopupWidget() == popup.get(); }));
+            // Ctrl+Alt+T, the recorded shortcut.
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+            QCoreApplication::sendEvent(field ? static_cast<QWidget*>(field) : popup.get(), &press);
+        }
         if (c.pressedWhileHeld)
             (m_manager.*c.pressedWhileHeld)();
         ASSERT_TRUE(waitForCapture());
+        EXPECT_FALSE(QApplication::activePopupWidget());
         hotKeys.release(1);
         EXPECT_EQ(toggles, c.pressedWhileHeld ? 1 : 0);
         EXPECT_EQ(captured, QString::fromUtf8(c.expectedText));
@@ -491,7 +531,7 @@ TEST_F(ShortcutActionsTest, ReplaceWaitsForAnApplicationThatClaimsTheClipboardTw
     };
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     m_manager.handleTranslateAndReplaceShortcut();
-    ASSERT_TRUE(waitForToast(SelectionReplacer::successMessage, SelectionReplacer::PasteReadTimeoutMs + 3000));
+    ASSERT_TRUE(waitForToast(replacedText, SelectionReplacer::PasteReadTimeoutMs + 3000));
     EXPECT_EQ(pasted, QStringLiteral("merhaba"));
     EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
     EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+V")}));
@@ -609,7 +649,7 @@ TEST_F(ShortcutActionsTest, ReplacePastesIntoTheSelectionsWindowAndGivesTheClipb
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("de"));
     fakePlatform().fakeLanguageRecognizer().answers = {{QStringLiteral("hello"), QStringLiteral("en")}};
     m_manager.handleTranslateAndReplaceShortcut();
-    ASSERT_TRUE(waitForToast(SelectionReplacer::successMessage));
+    ASSERT_TRUE(waitForToast(replacedText));
     EXPECT_EQ(toasts.first().message, QStringLiteral("Translating text with Google..."));
     EXPECT_EQ(pasted, QStringLiteral("hallo"));
     EXPECT_EQ(postedKeys(), (QStringList{QStringLiteral("Ctrl+C"), QStringLiteral("Ctrl+V")}));
@@ -617,7 +657,7 @@ TEST_F(ShortcutActionsTest, ReplacePastesIntoTheSelectionsWindowAndGivesTheClipb
     ASSERT_EQ(toasts.size(), 2);
     EXPECT_EQ(toasts.first().icon, QStringLiteral("arrow.2.circlepath"));
     EXPECT_EQ(toasts.first().duration, 1.5);
-    EXPECT_EQ(toasts.last().message, QStringLiteral("Text translated and replaced"));
+    EXPECT_EQ(toasts.last().message, replacedText);
     EXPECT_EQ(toasts.last().icon, QStringLiteral("checkmark.circle"));
     EXPECT_EQ(toasts.last().duration, 2.0);
 
@@ -637,7 +677,7 @@ TEST_F(ShortcutActionsTest, ReplacePastesIntoTheSelectionsWindowAndGivesTheClipb
     keys().posted.clear();
     toasts.clear();
     m_manager.handleTranslateAndReplaceShortcut();
-    ASSERT_TRUE(waitForToast(SelectionReplacer::successMessage));
+    ASSERT_TRUE(waitForToast(replacedText));
     EXPECT_EQ(input->toPlainText(), QStringLiteral("hallo there"));
     EXPECT_TRUE(keys().posted.isEmpty());
     EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
@@ -662,11 +702,11 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
                      focus(application(QStringLiteral("org.example.Other"), 0x2000001));
              };
          },
-         SelectionReplacer::focusMovedMessage, true},
+         QStringLiteral("Translation copied: the window changed"), true},
         // A paste key at a shell prompt could run something; the window did not change.
         {"a terminal keeps the focus",
          [this] { focus(application(QStringLiteral("org.gnome.Terminal"), 0x1600003)); },
-         SelectionReplacer::pasteRefusedMessage, true},
+         QStringLiteral("Translation copied: this application takes no paste"), true},
         {"empty translation", [] { s_api->failNext(QStringLiteral("empty-translation")); },
          QStringLiteral("Translation error: Invalid response from the server."), false},
         {"server error", [] { s_api->failNext(QStringLiteral("500")); },
@@ -677,10 +717,10 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
              readsPaste = false;
              clipboardManagerReads = true;
          },
-         SelectionReplacer::notReadMessage, true, true},
+         QStringLiteral("Translation copied: the window did not take it"), true, true},
         {"the shortcut held past the wait as the translation arrives",
          [this] { holdAsTheTranslationArrives(SelectionReplacer::ReleaseWaitMs + 500); },
-         SelectionReplacer::keysHeldMessage, true},
+         QStringLiteral("Translation copied: the keys stayed down"), true},
     };
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     for (const Case& c : cases) {
@@ -701,15 +741,16 @@ TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
         } else {
             EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
         }
-        EXPECT_FALSE(std::any_of(toasts.begin(), toasts.end(), [](const Toast& toast) {
-            return toast.message == SelectionReplacer::successMessage;
-        }));
+        EXPECT_FALSE(std::any_of(toasts.begin(), toasts.end(),
+                                 [](const Toast& toast) { return toast.message == replacedText; }));
         fakePlatform().fakeHotKeys().release(1);
     }
 }
 
 TEST_F(ShortcutActionsTest, ReplaceGivesTheClipboardBackOnlyAfterTheWindowReadTheTranslation) {
     const quint32 window = 0x1400007;
+    // When the shortcut is pressed again before the first replace is done.
+    enum class Again { Never, AsTheTranslationArrives, AsThePasteIsRead };
     struct Case {
         const char* name;
         QList<TargetRead> reads;
@@ -717,8 +758,7 @@ TEST_F(ShortcutActionsTest, ReplaceGivesTheClipboardBackOnlyAfterTheWindowReadTh
         bool lateRead = false;
         // The shortcut is held again as the translation arrives.
         int heldMs = 0;
-        // That press is a second replace: its copy and the first paste take turns with the clipboard.
-        bool pressedAgain = false;
+        Again again = Again::Never;
     } cases[] = {
         {"through a second connection of the window's process", {{0, readFrom(0x5e00001)}}},
         {"after asking for a format the translation lacks",
@@ -727,41 +767,57 @@ TEST_F(ShortcutActionsTest, ReplaceGivesTheClipboardBackOnlyAfterTheWindowReadTh
         // The paste keys wait for the release instead of going to the shortcut's grab.
         {"the shortcut held as a person holds it", {}, false, 150},
         {"the shortcut held a second", {}, false, 1000},
-        {"the shortcut pressed again and held a second", {}, false, 1000, true},
+        // The second copies the word still selected: its translation takes the first one's place.
+        {"pressed again as the translation arrives", {}, false, 1000, Again::AsTheTranslationArrives},
+        // Its copy waits for the paste, which would otherwise be saved as the user's clipboard and kept;
+        // by then the window holds no selection.
+        {"pressed again as the window reads the paste",
+         {{300, readFrom(window + 3)}},
+         false,
+         0,
+         Again::AsThePasteIsRead},
     };
     UserDefaults::standard().set(QStringLiteral("defaultTargetLanguage"), QStringLiteral("tr"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
         toasts.clear();
-        pasted.clear();
+        keys().posted.clear();
         readsPaste = true;
         targetReads = c.reads;
         if (c.heldMs > 0)
-            holdAsTheTranslationArrives(c.heldMs, c.pressedAgain);
+            holdAsTheTranslationArrives(c.heldMs, c.again == Again::AsTheTranslationArrives);
+        if (c.again == Again::AsThePasteIsRead)
+            keys().onPost = [this, copyAndPaste = keys().onPost](const PostedKey& key) {
+                copyAndPaste(key);
+                if (key.key == Qt::Key_V)
+                    QTimer::singleShot(0, &m_manager,
+                                       [this] { m_manager.handleTranslateAndReplaceShortcut(); });
+            };
+        int finished = 0;
+        QObject context;
+        QObject::connect(m_manager.replacer(), &SelectionReplacer::finished, &context, [&] { ++finished; });
         m_manager.handleTranslateAndReplaceShortcut();
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                return std::count_if(toasts.begin(), toasts.end(), [](const Toast& toast) {
-                           return toast.message == SelectionReplacer::successMessage;
-                       }) == (c.pressedAgain ? 2 : 1);
-            },
-            SelectionReplacer::PasteReadTimeoutMs + 3000));
+        const int replaces = c.again == Again::AsTheTranslationArrives ? 2 : 1;
+        EXPECT_TRUE(waitForToast(replacedText, SelectionReplacer::PasteReadTimeoutMs + 3000));
+        EXPECT_TRUE(waitUntil([&] { return finished == replaces && !m_manager.isCapturing(); }));
         EXPECT_TRUE(waitUntil([&] { return !pasted.isEmpty(); }));
+        // Once, however often the shortcut was pressed.
         EXPECT_EQ(pasted, QStringLiteral("merhaba"));
+        EXPECT_EQ(postedKeys().count(QStringLiteral("Ctrl+V")), 1);
         EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
         QStringList messages;
         for (const Toast& toast : std::as_const(toasts))
             messages.append(toast.message);
-        QStringList expected{SelectionReplacer::startMessage(TranslationService::Google)};
-        if (c.pressedAgain)
+        QStringList expected{QStringLiteral("Translating text with Google...")};
+        if (c.again == Again::AsTheTranslationArrives)
             expected.append(expected.first());
         if (c.lateRead)
-            expected.append(SelectionReplacer::notReadMessage);
-        expected.append(SelectionReplacer::successMessage);
-        if (c.pressedAgain)
-            expected.append(SelectionReplacer::successMessage);
+            expected.append(QStringLiteral("Translation copied: the window did not take it"));
+        expected.append(replacedText);
         EXPECT_EQ(messages, expected);
+        EXPECT_EQ(m_manager.errorAlert() != nullptr, c.again == Again::AsThePasteIsRead);
+        delete m_manager.errorAlert();
         fakePlatform().fakeHotKeys().release(1);
     }
 }

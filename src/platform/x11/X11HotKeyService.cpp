@@ -271,8 +271,8 @@ void X11HotKeyService::release(std::uint8_t keycode) {
     const bool heldBack = m_downAtGrab.remove(keycode);
     const auto held = m_held.constFind(keycode);
     if (held == m_held.cend()) {
-        if (heldBack && m_held.isEmpty() && m_downAtGrab.isEmpty())
-            watchRawReleases(false);
+        if (heldBack)
+            endHoldIfNoneLeft();
         return;
     }
     const std::optional<quint32> id = *held;
@@ -283,10 +283,9 @@ void X11HotKeyService::release(std::uint8_t keycode) {
 }
 
 void X11HotKeyService::endHoldIfNoneLeft() {
-    if (!m_held.isEmpty())
+    if (!m_held.isEmpty() || !m_downAtGrab.isEmpty())
         return;
-    if (m_downAtGrab.isEmpty())
-        watchRawReleases(false);
+    watchRawReleases(false);
     QMetaObject::invokeMethod(this, &HotKeyService::hotKeysReleased, Qt::QueuedConnection);
 }
 

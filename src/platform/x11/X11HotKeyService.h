@@ -23,7 +23,7 @@ public:
     bool registerHotKey(quint32 id, int keyCode, int modifiers) override;
     void unregisterHotKey(quint32 id) override;
     bool isTakenBySystem(int keyCode, int modifiers) const override;
-    bool isHotKeyHeld() const override { return !m_held.isEmpty(); }
+    bool isHotKeyHeld() const override { return !m_held.isEmpty() || !m_downAtGrab.isEmpty(); }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
