@@ -261,7 +261,8 @@ void UserDefaults::open() {
     auto folderLock = SettingsFolderLock::take(folder, &heldElsewhere);
     m_lockedOut = heldElsewhere;
     if (m_lockedOut)
-        qWarning("UserDefaults: another process writes %s; changes are kept in memory only", qPrintable(folder));
+        qWarning("UserDefaults: another process writes %s; changes are kept in memory only",
+                 qPrintable(folder));
     else
         tightenPermissions();
     // Held by the writer, which may outlive the store: the lock goes after its last write.
@@ -442,7 +443,8 @@ bool UserDefaults::lockedOut() {
 }
 
 QString UserDefaults::inUseElsewhere() {
-    return QCoreApplication::translate("UserDefaults", "Changes not saved: another Quillora uses these settings");
+    return QCoreApplication::translate("UserDefaults",
+                                       "Changes not saved: another Quillora uses these settings");
 }
 
 void UserDefaults::writeValue(const QString& key, std::shared_ptr<LazyText> text) {
