@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "platform/ScreenCapture.h"
 #include "platform/UserDefaults.h"
+#include "platform/WindowSystem.h"
 #include "selection/AccessibilityService.h"
 #include "selection/SelectionMonitor.h"
 #include "services/TranslationManager.h"
@@ -299,6 +300,7 @@ void AppDelegate::showOnboardingWindow() {
     window->installEventFilter(this);
 
     m_onboardingWindow = window;
+    platform().windowSystem().offerOnlyClosing(window);
     // Activating this window is activating the application here.
     window->show();
     window->raise();
@@ -360,8 +362,9 @@ void AppDelegate::handleOnboardingCompleted(const QVariantMap& userInfo) {
     if (screenValue.typeId() == QMetaType::Bool)
         store("hasScreenCapturePermission", notified);
 
+    // On its own: the onboarding window it would go over is closed next.
     if (notified && !isScreenCaptureAllowed())
-        platform().screenCapture().requestPermission();
+        platform().screenCapture().requestPermission(nullptr);
 
     QPointer<AppDelegate> self(this);
     MainQueue::async(

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QWidget;
+
 // Whether this process may read other applications' selections and post key events.
 class AccessibilityPermission : public QObject {
     Q_OBJECT
@@ -9,6 +11,7 @@ public:
     using QObject::QObject;
 
     virtual bool isProcessTrusted() const = 0;
-    // Asks the user to grant the permission (opens the help page here).
-    virtual void requestTrust() = 0;
+    // Asks the user to grant the permission (explains what is missing here), over window `over` when
+    // given: what it shows goes with that window.
+    virtual void requestTrust(QWidget* over) = 0;
 };

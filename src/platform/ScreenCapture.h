@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QWidget;
+
 // Screen recording permission and the interactive region capture tool.
 class ScreenCapture : public QObject {
     Q_OBJECT
@@ -11,7 +13,8 @@ public:
     using QObject::QObject;
 
     virtual bool preflightPermission() const = 0;
-    virtual void requestPermission() = 0;
+    // Asks the user to grant the permission, over window `over` when given, as requestTrust() does.
+    virtual void requestPermission(QWidget* over) = 0;
     // Asynchronous probe of what can be captured; true when at least one screen can be grabbed.
     virtual void probeShareableContent(std::function<void(bool granted)> handler) = 0;
 

@@ -25,4 +25,8 @@ public:
     // in a tray included; null where the point shows another program's window, be it over one of ours, or
     // where ours there is minimised.
     virtual QWidget* ownWindowAt(QPoint position) const = 0;
+    // Asks the window manager to offer moving and closing a top-level window of fixed size and nothing
+    // else (no minimising, maximising or full screen), beyond what the window's flags already say. Before
+    // the window is first shown.
+    virtual void offerOnlyClosing(QWidget* window) = 0;
 };

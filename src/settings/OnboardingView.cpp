@@ -262,7 +262,7 @@ void OnboardingView::updatePermissionViews() {
 void OnboardingView::requestAccessibilityPermission() {
     // No synthetic copy key: it only served to list the app in a privacy list, which X11 lacks, and it
     // would overwrite the clipboard of whatever window has the focus.
-    platform().accessibilityPermission().requestTrust();
+    platform().accessibilityPermission().requestTrust(window());
 }
 
 void OnboardingView::requestScreenCapturePermission() {
@@ -272,7 +272,7 @@ void OnboardingView::requestScreenCapturePermission() {
         checkPermissions();
         return;
     }
-    platform().screenCapture().requestPermission();
+    platform().screenCapture().requestPermission(window());
 }
 
 void OnboardingView::completeOnboarding() {

@@ -78,14 +78,19 @@ TEST(OnboardingViewTest, StartPostsCompletionOnceAndWelcomesHalfASecondLater) {
 
 TEST(OnboardingViewTest, RequestsExplainAndNeverPostACopyKey) {
     setPermissions(false, false);
-    OnboardingView view;
-    view.show();
+    // In a window of its own, as the onboarding window holds it: the explanations go over that window and
+    // with it.
+    QWidget window;
+    OnboardingView view(&window);
+    window.show();
     FakePlatform& fake = fakePlatform();
 
     view.accessibilityCard()->allowButton()->click();
     EXPECT_EQ(fake.fakeAccessibility().requestCount, 1);
+    EXPECT_EQ(fake.fakeAccessibility().requestedOver, &window);
     view.screenCaptureCard()->allowButton()->click();
     EXPECT_EQ(fake.fakeScreenCapture().permissionRequests, 1);
+    EXPECT_EQ(fake.fakeScreenCapture().requestedOver, &window);
     // Posting the copy key 0.5 s later would overwrite the clipboard of whatever has the focus.
     runQueuedWork(500);
     EXPECT_TRUE(fake.fakeKeyPoster().posted.isEmpty());

@@ -154,10 +154,14 @@ class FakeAccessibilityPermission : public AccessibilityPermission {
     Q_OBJECT
 public:
     bool isProcessTrusted() const override { return trusted; }
-    void requestTrust() override { ++requestCount; }
+    void requestTrust(QWidget* over) override {
+        ++requestCount;
+        requestedOver = over;
+    }
 
     bool trusted = true;
     int requestCount = 0;
+    QWidget* requestedOver = nullptr;
 };
 
 class FakeScreenCapture : public ScreenCapture {
@@ -166,12 +170,16 @@ public:
     explicit FakeScreenCapture(FakePasteboard& pasteboard) : m_pasteboard(pasteboard) {}
 
     bool preflightPermission() const override { return permissionGranted; }
-    void requestPermission() override { ++permissionRequests; }
+    void requestPermission(QWidget* over) override {
+        ++permissionRequests;
+        requestedOver = over;
+    }
     void probeShareableContent(std::function<void(bool)> handler) override;
     void captureInteractiveRegionToClipboard(std::function<void(CaptureOutcome)> handler) override;
 
     bool permissionGranted = true;
     int permissionRequests = 0;
+    QWidget* requestedOver = nullptr;
     int captureCount = 0;
     // The region the user "drags"; none means the user cancels.
     std::optional<QImage> nextCapture;

@@ -33,12 +33,16 @@ Text textFor(PermissionExplanation::Permission permission) {
 
 } // namespace
 
-QWidget* PermissionExplanation::show(Permission permission) {
+QWidget* PermissionExplanation::show(Permission permission, QWidget* over) {
     static QPointer<QMessageBox> open[2];
     QPointer<QMessageBox>& box = open[permission == Permission::Accessibility ? 0 : 1];
+    if (box && box->parentWidget() != over) {
+        box->close();
+        box = nullptr;
+    }
     if (!box) {
         const Text text = textFor(permission);
-        box = new QMessageBox(QMessageBox::Information, text.title, text.text, QMessageBox::Ok);
+        box = new QMessageBox(QMessageBox::Information, text.title, text.text, QMessageBox::Ok, over);
         box->setObjectName(QStringLiteral("PermissionExplanation"));
         box->setInformativeText(text.details);
         box->setAttribute(Qt::WA_DeleteOnClose);

@@ -8,7 +8,8 @@ namespace PermissionExplanation {
 
 enum class Permission { Accessibility, ScreenCapture };
 
-// Shows (or raises) the explanation of `permission`; returns the dialog.
-QWidget* show(Permission permission);
+// Shows (or raises) the explanation of `permission` over window `over` (none: on its own), which takes
+// it along when it goes; returns the dialog.
+QWidget* show(Permission permission, QWidget* over);
 
 } // namespace PermissionExplanation

@@ -51,6 +51,6 @@ bool X11AccessibilityPermission::isProcessTrusted() const {
     return *m_trusted;
 }
 
-void X11AccessibilityPermission::requestTrust() {
-    PermissionExplanation::show(PermissionExplanation::Permission::Accessibility);
+void X11AccessibilityPermission::requestTrust(QWidget* over) {
+    PermissionExplanation::show(PermissionExplanation::Permission::Accessibility, over);
 }

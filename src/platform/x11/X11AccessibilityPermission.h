@@ -14,7 +14,7 @@ public:
 
     bool isProcessTrusted() const override;
     // There is nothing to grant; a dialog explains what the display lacks.
-    void requestTrust() override;
+    void requestTrust(QWidget* over) override;
 
 private:
     // The display's extensions do not change while we are connected: asked once.

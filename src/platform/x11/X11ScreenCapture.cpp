@@ -49,8 +49,8 @@ bool X11ScreenCapture::preflightPermission() const {
     return !screen->grabWindow(0, 0, 0, 1, 1).isNull();
 }
 
-void X11ScreenCapture::requestPermission() {
-    PermissionExplanation::show(PermissionExplanation::Permission::ScreenCapture);
+void X11ScreenCapture::requestPermission(QWidget* over) {
+    PermissionExplanation::show(PermissionExplanation::Permission::ScreenCapture, over);
 }
 
 void X11ScreenCapture::probeShareableContent(std::function<void(bool granted)> handler) {

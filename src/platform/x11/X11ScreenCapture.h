@@ -18,7 +18,7 @@ public:
 
     bool preflightPermission() const override;
     // Nothing can be granted; a dialog explains what the display lacks.
-    void requestPermission() override;
+    void requestPermission(QWidget* over) override;
     void probeShareableContent(std::function<void(bool granted)> handler) override;
     // One capture at a time: a request while the user is still choosing a region fails at once.
     void captureInteractiveRegionToClipboard(std::function<void(CaptureOutcome)> handler) override;

@@ -3,6 +3,7 @@
 #include "platform/x11/Xcb.h"
 
 #include <QApplication>
+#include <QByteArray>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -42,6 +43,23 @@ void sendToRoot(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, std::
         event.data.data32[i] = data[i];
     xcb_send_event(c, 0, rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
+}
+
+// The name the running window manager gives itself on its check window; empty when none says.
+QByteArray windowManagerName(xcb_connection_t* c) {
+    const std::vector<xcb_atom_t> atoms =
+        Xcb::internAtoms(c, {"_NET_SUPPORTING_WM_CHECK", "_NET_WM_NAME", "UTF8_STRING"});
+    const XcbReply<xcb_get_property_reply_t> check(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, rootOf(c), atoms[0], XCB_ATOM_WINDOW, 0, 1), nullptr));
+    if (!check || check->format != 32 || xcb_get_property_value_length(check.get()) != 4)
+        return {};
+    const xcb_window_t manager = *static_cast<const xcb_window_t*>(xcb_get_property_value(check.get()));
+    const XcbReply<xcb_get_property_reply_t> name(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, manager, atoms[1], atoms[2], 0, 64), nullptr));
+    if (!name || name->format != 8)
+        return {};
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(name.get())),
+                      xcb_get_property_value_length(name.get()));
 }
 
 bool ownedSelection(const xcb_get_selection_owner_reply_t* reply) {
@@ -211,4 +229,21 @@ QWidget* X11WindowSystem::ownWindowAt(QPoint position) const {
         }
     }
     return nullptr;
+}
+
+void X11WindowSystem::offerOnlyClosing(QWidget* window) {
+    xcb_connection_t* c = Xcb::qtConnection();
+    if (!c || !window)
+        return;
+    // The Motif hints of the window's flags say it all to the others, but Openbox offers minimising and
+    // full screen to every normal window and dialog: there it is typed as a toolbar, which Openbox gives a
+    // title and a close button alone, and still focuses.
+    if (windowManagerName(c) != "Openbox")
+        return;
+    const std::vector<xcb_atom_t> atoms =
+        Xcb::internAtoms(c, {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_TOOLBAR", "_NET_WM_WINDOW_TYPE_NORMAL"});
+    const xcb_atom_t types[] = {atoms[1], atoms[2]};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), atoms[0], XCB_ATOM_ATOM, 32, 2,
+                        types);
+    xcb_flush(c);
 }

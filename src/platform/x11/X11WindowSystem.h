@@ -18,6 +18,7 @@ public:
     bool isOnAllWorkspaces(QWidget* window) const override;
     std::optional<QPoint> screenPosition(QWidget* window) const override;
     QWidget* ownWindowAt(QPoint position) const override;
+    void offerOnlyClosing(QWidget* window) override;
 
 private:
     std::uint32_t m_compositorSelection = 0;
