@@ -22,7 +22,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -362,36 +361,17 @@ TEST_F(MenuBarManagerTest, TrayMenuEntriesAboutWithATaskbarPresenceAndTheSameEnt
     EXPECT_FALSE(manager->isPopoverShown());
     EXPECT_TRUE(!headerMenu || !headerMenu->isVisible());
 
-    // The keys an entry shows act while its menu is open and holds the keyboard, and close the menu.
+    // The keys an entry shows act while its menu is open and holds the keyboard, and close the menu, also
+    // in the header's copy of the tray menu (the end-to-end road presses them in the tray's).
     record({Notifications::OpenSettingsWindow});
-    QSignalSpy quits(manager->rightClickMenu()->actions().last(), &QAction::triggered);
-    const struct {
-        bool header;
-        QKeyCombination keys;
-        qsizetype settings;
-        qsizetype quit;
-    } keyRows[] = {
-        {false, Qt::CTRL | Qt::Key_Comma, 1, 0},
-        {false, Qt::CTRL | Qt::Key_Q, 1, 1},
-        {true, Qt::CTRL | Qt::Key_Comma, 2, 1},
-    };
-    for (const auto& row : keyRows) {
-        SCOPED_TRACE(QKeySequence(row.keys).toString().toStdString() + (row.header ? " on the header" : ""));
-        QPointer<QMenu> menu = manager->rightClickMenu();
-        if (row.header) {
-            manager->showPopover();
-            QApplication::sendEvent(header, &click);
-            // The newest: the one closed before may not be gone yet.
-            menu = header->findChildren<QMenu*>().last();
-        } else {
-            menu->popup(QPoint(100, 100));
-        }
-        ASSERT_TRUE(waitUntil([&] { return menu && menu->isVisible(); }));
-        QTest::keyClick(menu, row.keys.key(), row.keys.keyboardModifiers());
-        EXPECT_EQ(m_posted.size(), row.settings);
-        EXPECT_EQ(quits.size(), row.quit);
-        EXPECT_TRUE(!menu || !menu->isVisible());
-    }
+    manager->showPopover();
+    QApplication::sendEvent(header, &click);
+    // The newest: the one closed before may not be gone yet.
+    QPointer<QMenu> menu = header->findChildren<QMenu*>().last();
+    ASSERT_TRUE(waitUntil([&] { return menu && menu->isVisible(); }));
+    QTest::keyClick(menu, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(m_posted.size(), 1);
+    EXPECT_TRUE(!menu || !menu->isVisible());
 
     // So does the rewrite menu, when Escape closes the translator.
     MenuBarView::setHistoryRecorder({});
