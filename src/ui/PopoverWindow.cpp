@@ -244,8 +244,14 @@ void PopoverWindow::applyPlacement() {
     const QRect area = screen ? screen->availableGeometry() : QRect(m_anchor.topLeft(), m_contentSize);
     m_placement = place(m_contentSize, m_anchor, area, m_preferredEdge, m_arrowVisible,
                         m_scroll->verticalScrollBar()->sizeHint().width());
-    setFixedSize(m_placement.frame.size());
-    move(m_placement.frame.topLeft());
+    // The window is told its place before its size: a resize keeps the position Qt last heard of for the
+    // window, which may be one it never had (the window manager's frame not yet placed when Qt asked where the
+    // window was), and the widget, not having heard that yet, takes the move after it for no move at all.
+    const QRect frame = m_placement.frame;
+    if (QWindow* window = windowHandle())
+        window->setPosition(frame.topLeft());
+    setFixedSize(frame.size());
+    move(frame.topLeft());
     layoutContent();
     if (m_composited) {
         clearMask();

@@ -2,6 +2,8 @@
 // server, late and in its own order.
 #include "ui/PopoverWindow.h"
 
+#include "platform/Platform.h"
+#include "platform/WindowSystem.h"
 #include "ui/DropShadow.h"
 #include "ui/StateReport.h"
 #include "ui/Theme.h"
@@ -18,6 +20,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <qpa/qwindowsysteminterface.h>
+#include <xcb/xcb.h>
 
 using Edge = PopoverWindow::Edge;
 
@@ -186,4 +190,42 @@ TEST(PopoverReportedPlace, IsWhereTheWindowServerShowsTheControl) {
     ASSERT_TRUE(Desktop::clickAt(place->center()));
     EXPECT_TRUE(waitUntil([&] { return clicked.count() == 1; }));
     EXPECT_EQ(pressesElsewhere.presses, 0);
+}
+
+// A popover grows as its translation arrives. Qt may have heard of its window at a place it no longer is:
+// a ConfigureNotify handled late has Qt ask the server where the window is just as the window manager has put
+// it into a frame not yet placed, at the screen's corner, and no further notice comes once the frame is placed
+// where the window asked to be. When the translation arrives after Qt has handled that notice but before the
+// widget has heard of it, the grown popover still goes where it was placed, and says so in its hints.
+TEST(PopoverPlacement, GrowingKeepsThePlaceWhateverQtLastHeardOfTheWindow) {
+    PopoverWindow popover(PopoverWindow::StaysOnTop);
+    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
+    popover.setContentWidget(new QWidget);
+    popover.setContentSize(QSize(450, 320));
+    popover.showRelativeTo(QRect(600, 300, 101, 20), Edge::Bottom);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
+    const QPoint placed = popover.placement().frame.topLeft();
+    const auto serverPlace = [&] { return platform().windowSystem().screenPosition(&popover); };
+    ASSERT_TRUE(waitUntil([&] { return serverPlace() == placed && popover.pos() == placed; }));
+
+    QWindowSystemInterface::handleGeometryChange(popover.windowHandle(), QRect(QPoint(0, 0), popover.size()));
+    popover.setContentSize(QSize(450, 420));
+    EXPECT_EQ(popover.placement().frame.topLeft(), placed);
+
+    // Once the window manager has made it that size, it is where it belongs, and its hints say so.
+    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const auto serverSize = [&] {
+        xcb_get_geometry_reply_t* reply =
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(popover.winId())), nullptr);
+        const QSize size = reply ? QSize(reply->width, reply->height) : QSize();
+        std::free(reply);
+        return size;
+    };
+    EXPECT_TRUE(waitUntil([&] { return serverSize() == popover.size() && serverPlace() == placed; }))
+        << "at " << serverPlace().value_or(QPoint()).x() << "," << serverPlace().value_or(QPoint()).y();
+    const QByteArray hints = runTool(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(popover.winId()),
+                                                                QStringLiteral("WM_NORMAL_HINTS")})
+                                 .value_or(QByteArray());
+    EXPECT_TRUE(hints.contains(QStringLiteral("location: %1, %2").arg(placed.x()).arg(placed.y()).toLatin1()))
+        << hints.constData();
 }
