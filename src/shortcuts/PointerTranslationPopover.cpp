@@ -24,6 +24,9 @@ PointerTranslationPopover::PointerTranslationPopover(const QString& text, const 
         new TranslationPopoverView(text, source, target, service, QStringLiteral("shortcut"), viewHeight);
     m_window->setContentWidget(m_view);
     m_window->setContentSize(QSize(width, height));
+    // The popover follows the translation's length, as the view grows with it.
+    connect(m_view, &TranslationPopoverView::popoverHeightChanged, m_window,
+            [window = m_window](qreal viewHeight) { window->setContentSize(QSize(width, int(viewHeight))); });
     connect(m_window, &PopoverWindow::closed, this, &PointerTranslationPopover::handleClosed);
 }
 

@@ -284,6 +284,17 @@ QRect PopoverWindow::contentRect() const {
 }
 
 void PopoverWindow::layoutContent() {
+    // Scroll bars where the placement has the content scroll, and none elsewhere. Left to the scroll area,
+    // one shown while the content was larger for a moment (grown before the popover is told) would stay,
+    // and narrow the view until it needs the other one too.
+    const QSize area = contentRect().size();
+    bool vertical = area.height() < m_contentSize.height();
+    const bool horizontal =
+        area.width() - (vertical ? m_scroll->verticalScrollBar()->sizeHint().width() : 0) < m_contentSize.width();
+    vertical = vertical || (horizontal && area.height() - m_scroll->horizontalScrollBar()->sizeHint().height() <
+                                              m_contentSize.height());
+    m_scroll->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    m_scroll->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     m_scroll->setGeometry(contentRect());
     if (m_content)
         m_content->resize(m_contentSize);

@@ -28,6 +28,8 @@
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -40,6 +42,8 @@ constexpr int captionPixelSize = 10;
 constexpr int bodyPixelSize = 13;
 constexpr int editorPixelSize = 16;
 constexpr int editorLineSpacing = 5;
+constexpr int sideMargin = 12;
+constexpr int maximumEditorHeight = 200;
 constexpr int pickerWidth = 120;
 constexpr int servicePickerWidth = 100;
 
@@ -136,7 +140,7 @@ TranslationPopoverView::~TranslationPopoverView() = default;
 
 void TranslationPopoverView::buildUi() {
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(12, 8, 12, 8);
+    root->setContentsMargins(sideMargin, 8, sideMargin, 8);
     root->setSpacing(8);
 
     // 1. Languages, swap and provider.
@@ -300,13 +304,48 @@ qreal TranslationPopoverView::estimatedTextHeight(const QString& text) {
     return 22.0 * lines;
 }
 
+int TranslationPopoverView::laidOutTextHeight(const QString& text) const {
+    // Line by line as the editor's document lays out its blocks across the popover's width; it shows them
+    // without a scroll bar in its height less a margin below them.
+    QTextDocument document;
+    document.setPlainText(text);
+    const qreal margin = m_editor->document()->documentMargin();
+    const qreal width = viewWidth - 2 * sideMargin - 2 * margin;
+    int height = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextLayout layout(block.text(), m_editor->font());
+        layout.setTextOption(m_editor->document()->defaultTextOption());
+        qreal blockHeight = block.next().isValid() ? 0 : margin;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(width);
+            blockHeight += line.height();
+            if (line.leading() < 0)
+                blockHeight += std::ceil(line.leading());
+        }
+        layout.endLayout();
+        height += int(blockHeight);
+    }
+    return int(std::ceil(height + margin)) + 1;
+}
+
+qreal TranslationPopoverView::editorHeight() const {
+    // Never shorter than the text laid out: the estimate's 65 characters a line are more than a line of
+    // this font holds.
+    const QString translation = translatedText();
+    const qreal estimate = estimatedTextHeight(translation);
+    return std::clamp(translation.isEmpty() ? estimate : std::max<qreal>(estimate, m_textHeight), 80.0,
+                      qreal(maximumEditorHeight));
+}
+
 void TranslationPopoverView::updatePopoverHeight() {
     const QString translation = translatedText();
     if (translation.isEmpty() || characterCount(translation) <= 19) {
         setPopoverHeight(320);
         return;
     }
-    setPopoverHeight(std::clamp(estimatedTextHeight(translation), 80.0, 180.0) + 240);
+    setPopoverHeight(std::min(editorHeight(), 180.0) + 240);
 }
 
 void TranslationPopoverView::setPopoverHeight(qreal height) {
@@ -569,6 +608,11 @@ void TranslationPopoverView::refresh() {
     }
     m_errorLabel->setText(m_error.value_or(QString()));
     if (m_editor->toPlainText() != translation) {
+        m_textHeight = laidOutTextHeight(translation);
+        // A text that fits has no scroll bar: shown for the text before, or while the editor has not yet
+        // grown, it would narrow the lines, which then would not fit.
+        m_editor->setVerticalScrollBarPolicy(m_textHeight <= maximumEditorHeight ? Qt::ScrollBarAlwaysOff
+                                                                                  : Qt::ScrollBarAsNeeded);
         // The spacing goes in with the text, so a long answer is laid out once, not twice.
         m_editor->clear();
         QTextCursor cursor(m_editor->document());
@@ -578,7 +622,7 @@ void TranslationPopoverView::refresh() {
         cursor.insertText(translation);
         m_editor->moveCursor(QTextCursor::Start);
     }
-    m_editor->setFixedHeight(int(std::clamp(estimatedTextHeight(translation), 80.0, 200.0)));
+    m_editor->setFixedHeight(int(editorHeight()));
     shown->show();
 
     m_translationListen->setVisible(!isLoading() && !translation.isEmpty());

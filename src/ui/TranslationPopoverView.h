@@ -116,6 +116,11 @@ private:
     void refresh();
     void refreshSpeechButtons();
     void setPopoverHeight(qreal height);
+    // The editor's height that shows `text` whole without a scroll bar.
+    int laidOutTextHeight(const QString& text) const;
+    // The translation's editor: the estimate, or the height the text takes laid out where that is more,
+    // between 80 and 200.
+    qreal editorHeight() const;
     void setTextEditorFocused(bool focused);
     void setShowingFullSourceText(bool showing);
     void applyAnswer(const TranslationSession::Translation& sent, const TranslationSession::Outcome& outcome);
@@ -138,6 +143,8 @@ private:
     bool m_isShowingFullSourceText = false;
     bool m_isHoveringShowMore = false;
     qreal m_popoverHeight;
+    // The editor's text laid out: the height it takes.
+    int m_textHeight = 0;
     // Detected language of the current source text, when its source is "auto" ("auto" for none).
     QString m_detectedSourceLanguage;
 

@@ -13,13 +13,16 @@
 #include "ui/Symbol.h"
 #include "ui/TranslationPopoverView.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -620,6 +623,26 @@ TEST_F(ShortcutActionsTest, TranslateSelectionShowsTheTranslationAtThePointer) {
     monitor->send(GlobalMouseEvent::Type::LeftMouseDown, screen.topLeft() + QPoint(2, 2));
     EXPECT_TRUE(waitUntil([&] { return !popover->isShown(); }));
     EXPECT_TRUE(fakePlatform().mouseMonitors.last().isNull());
+}
+
+// The popover grows with its view as the translation arrives: no scroll bar of the window's own, the
+// provider picker whole; the translation's editor alone scrolls, and only a text longer than it.
+TEST_F(ShortcutActionsTest, TheTranslationAtThePointerGrowsWithItsText) {
+    QCursor::setPos(QGuiApplication::primaryScreen()->geometry().topLeft() + QPoint(500, 450));
+    for (const int words : {15, 40, 80, 1200}) {
+        SCOPED_TRACE(words);
+        m_manager.showTranslationPopover(QStringLiteral("water ").repeated(words).trimmed(), QStringLiteral("en"),
+                                         QStringLiteral("tr"), TranslationService::Google);
+        TranslationPopoverView* view = m_manager.translationPopover()->view();
+        ASSERT_TRUE(waitUntil([&] { return !view->isLoading(); }));
+        const auto* content = m_manager.translationPopover()->window()->findChild<QAbstractScrollArea*>(
+            QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_TRUE(content);
+        EXPECT_EQ(content->viewport()->size(), view->size());
+        EXPECT_FALSE(content->verticalScrollBar()->isVisible() || content->horizontalScrollBar()->isVisible());
+        const QScrollBar* editorBar = view->editor()->verticalScrollBar();
+        EXPECT_TRUE(waitUntil([&] { return editorBar->isVisible() == (words == 1200); }));
+    }
 }
 
 TEST_F(ShortcutActionsTest, PopoverOpensLeftOfAndAboveThePointerWholeOnItsScreen) {

@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextCursor>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -96,15 +97,30 @@ TEST_F(TranslationPopoverTest, TranslatesWhenShownAndShowsTheAnswerInTheEditor) 
     EXPECT_TRUE(view.isLoading());
 }
 
+// The popover grows with the translation, as tall as the estimate of 65 characters a line or as the text
+// laid out, whichever is more; the editor scrolls only a text longer than it is at its tallest.
 TEST_F(TranslationPopoverTest, LongTranslationsGrowThePopover) {
-    const QString text = QStringLiteral("lorem ipsum ").repeated(16).trimmed(); // 191 characters
-    TranslationPopoverView& view = open(text, QStringLiteral("en"), QStringLiteral("fr"));
-    ASSERT_TRUE(settled());
-    // The stand-in answers "[fr] " + text: 196 characters, 4 lines of 65, 88 points.
-    EXPECT_EQ(view.translatedText().size(), 196);
-    EXPECT_EQ(view.popoverHeight(), 328);
-    EXPECT_EQ(view.height(), 328);
-    EXPECT_EQ(view.editor()->height(), 88);
+    for (const int words : {2, 15, 32, 40, 55, 1200}) {
+        SCOPED_TRACE(words);
+        const QString text = QStringLiteral("lorem ipsum dolor sit amet ").repeated(words / 5 + 1);
+        TranslationPopoverView& view =
+            open(text.section(u' ', 0, words - 1), QStringLiteral("en"), QStringLiteral("fr"));
+        ASSERT_TRUE(settled());
+        QCoreApplication::processEvents();
+        // The stand-in answers "[fr] " + text.
+        const QString translation = view.translatedText();
+        QPlainTextEdit* editor = view.editor();
+        const int height = editor->height();
+        EXPECT_GE(height, std::clamp(TranslationPopoverView::estimatedTextHeight(translation), 80.0, 200.0));
+        EXPECT_EQ(view.popoverHeight(), translation.size() <= 19 ? 320 : std::min(height, 180) + 240);
+        EXPECT_EQ(editor->verticalScrollBar()->isVisible(), words == 1200);
+        // Short of that, the last line shows whole, with less than a line of room left below it.
+        QTextCursor end(editor->document());
+        end.movePosition(QTextCursor::End);
+        const QRect last = editor->cursorRect(end);
+        EXPECT_TRUE(words == 1200 || last.bottom() < editor->viewport()->height());
+        EXPECT_TRUE(height <= 80 || height >= 200 || last.bottom() + last.height() >= editor->viewport()->height());
+    }
 }
 
 TEST(TranslationPopoverSizing, EstimatedHeightAndPopoverHeight) {
