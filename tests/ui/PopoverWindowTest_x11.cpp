@@ -25,6 +25,18 @@
 
 using Edge = PopoverWindow::Edge;
 
+namespace {
+
+// Shows `popover`, closing only when told, with `content` of `size` below `anchor`.
+void showBelow(PopoverWindow& popover, QWidget* content, QSize size, const QRect& anchor) {
+    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
+    popover.setContentWidget(content);
+    popover.setContentSize(size);
+    popover.showRelativeTo(anchor, Edge::Bottom);
+}
+
+} // namespace
+
 // A press on a bar's button closes the focused popover beside it (a press elsewhere in the application),
 // and the click opens a menu from the bar: the deactivation that follows the popover's closing, as the
 // window manager gives the focus back to the application the text came from, is no click in another
@@ -80,10 +92,7 @@ TEST(PopoverFocus, AMenuOpenedByThePressThatClosedTheFocusedPopoverStays) {
 // drawn alike on every side rather than dark where the mask's edge happens to keep the outer half.
 TEST(PopoverOutline, ArrowSidesMirrorEachOther) {
     PopoverWindow popover(PopoverWindow::StaysOnTop);
-    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
-    popover.setContentWidget(new QWidget);
-    popover.setContentSize(QSize(300, 120));
-    popover.showRelativeTo(QRect(400, 300, 101, 20), Edge::Bottom);
+    showBelow(popover, new QWidget, QSize(300, 120), QRect(400, 300, 101, 20));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
     const int c = popover.placement().arrowCenter;
     ASSERT_GT(c, 0);
@@ -152,13 +161,10 @@ TEST(PopoverClosing, GivesBackItsShadowsAndShowsTheSamePictureAgain) {
 // click into whatever window took the old place, so no place is given until the two agree.
 TEST(PopoverReportedPlace, IsWhereTheWindowServerShowsTheControl) {
     PopoverWindow popover(PopoverWindow::StaysOnTop);
-    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
     auto* content = new QWidget;
     auto* button = new QPushButton(QStringLiteral("Copy"), content);
     button->setGeometry(30, 40, 80, 30);
-    popover.setContentWidget(content);
-    popover.setContentSize(QSize(300, 120));
-    popover.showRelativeTo(QRect(400, 300, 101, 20), Edge::Bottom);
+    showBelow(popover, content, QSize(300, 120), QRect(400, 300, 101, 20));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
     ASSERT_TRUE(waitUntil([&] { return StateReport::shownPlace(button).has_value(); }));
     const QRect before = *StateReport::shownPlace(button);
@@ -199,10 +205,7 @@ TEST(PopoverReportedPlace, IsWhereTheWindowServerShowsTheControl) {
 // widget has heard of it, the grown popover still goes where it was placed, and says so in its hints.
 TEST(PopoverPlacement, GrowingKeepsThePlaceWhateverQtLastHeardOfTheWindow) {
     PopoverWindow popover(PopoverWindow::StaysOnTop);
-    popover.setBehavior(PopoverWindow::Behavior::ApplicationDefined);
-    popover.setContentWidget(new QWidget);
-    popover.setContentSize(QSize(450, 320));
-    popover.showRelativeTo(QRect(600, 300, 101, 20), Edge::Bottom);
+    showBelow(popover, new QWidget, QSize(450, 320), QRect(600, 300, 101, 20));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&popover));
     const QPoint placed = popover.placement().frame.topLeft();
     const auto serverPlace = [&] { return platform().windowSystem().screenPosition(&popover); };
