@@ -347,7 +347,9 @@ void MenuBarManager::handleTrayActivation(QSystemTrayIcon::ActivationReason reas
     case QSystemTrayIcon::DoubleClick:
         if (isPopoverShown())
             requestClose(CloseReason::StatusItemClick);
-        else
+        // A tray drawn by another program: the press of this very click, in that program's window, has
+        // closed the translator already.
+        else if (!m_popover->wasClosedByPressAt(QCursor::pos(), trayClickMs))
             showPopoverAtButton();
         break;
     case QSystemTrayIcon::Context:

@@ -33,6 +33,8 @@ public:
     static constexpr int activationDelayMs = 100;
     static constexpr int reshowDelayMs = 100;
     static constexpr int handOverDelayMs = 300;
+    // How long after the press that closed the translator a tray click at the same place is that press's.
+    static constexpr int trayClickMs = 1000;
     static constexpr int maximumSelectedTextLength = 5000;
 
     // The application's manager. With no system tray on the display it says so on stderr and opens the

@@ -3,6 +3,7 @@
 #include "platform/HotKeyService.h"
 #include "platform/MemoryTuning.h"
 #include "platform/Platform.h"
+#include "platform/WindowSystem.h"
 
 #include "ui/Color.h"
 #include "ui/Compositor.h"
@@ -408,7 +409,55 @@ void PopoverWindow::showEvent(QShowEvent* event) {
         qApp->installEventFilter(this);
         m_filterInstalled = true;
     }
+    watchPressesElsewhere(m_behavior == Behavior::Transient);
     QWidget::showEvent(event);
+}
+
+void PopoverWindow::watchPressesElsewhere(bool watch) {
+    if (!watch || !hasPlatform()) {
+        m_pressMonitor.reset();
+        return;
+    }
+    if (m_pressMonitor)
+        return;
+    // A press on the bare desktop activates no other application (under icewm, say): it is seen here.
+    m_pressMonitor = platform().createGlobalMouseMonitor();
+    QPointer<PopoverWindow> self(this);
+    if (m_pressMonitor && !m_pressMonitor->start([self](const GlobalMouseEvent& event) {
+            if (self)
+                self->handlePressElsewhere(event);
+        }))
+        m_pressMonitor.reset();
+}
+
+void PopoverWindow::handlePressElsewhere(const GlobalMouseEvent& event) {
+    if (event.type != GlobalMouseEvent::Type::LeftMouseDown && event.type != GlobalMouseEvent::Type::RightMouseDown)
+        return;
+    if (m_behavior != Behavior::Transient || !isVisible())
+        return;
+    // Presses in our own windows are the application's (the event filter's); one that closes an open list
+    // or menu is used up by it, whether Qt has handled it before this or not.
+    if (QApplication::activePopupWidget() || (event.timestampMs > 0 && event.timestampMs == m_lastPopupPressTime))
+        return;
+    if (platform().windowSystem().ownWindowAt(event.position))
+        return;
+    m_closingPress = event.position;
+    m_sinceClosingPress.start();
+    // Later: the monitor, which runs this handler, goes with the closing.
+    QPointer<PopoverWindow> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            if (self)
+                self->hide();
+        },
+        Qt::QueuedConnection);
+}
+
+bool PopoverWindow::wasClosedByPressAt(QPoint point, int ms) const {
+    constexpr int slop = 4;
+    return m_sinceClosingPress.isValid() && !m_sinceClosingPress.hasExpired(ms) &&
+           (point - m_closingPress).manhattanLength() <= slop;
 }
 
 void PopoverWindow::hideEvent(QHideEvent* event) {
@@ -420,6 +469,7 @@ void PopoverWindow::hideEvent(QHideEvent* event) {
         qApp->removeEventFilter(this);
         m_filterInstalled = false;
     }
+    watchPressesElsewhere(false);
     m_activationPending = false;
     Q_EMIT closed();
     // The shadows are drawn again on the next showing; until then their images are dead weight. The
@@ -451,6 +501,9 @@ bool PopoverWindow::closesOnPressIn(const QWidget* widget) const {
 }
 
 bool PopoverWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window()->windowType() == Qt::Popup)
+        m_lastPopupPressTime = qint64(static_cast<QMouseEvent*>(event)->timestamp());
     if (m_behavior != Behavior::ApplicationDefined && isVisible() && watched->isWidgetType() &&
         (event->type() == QEvent::MouseButtonPress ||
          event->type() == QEvent::NonClientAreaMouseButtonPress) &&

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/GlobalMouseMonitor.h"
 #include "ui/VisualEffectView.h"
 
+#include <QElapsedTimer>
 #include <QPainterPath>
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
+#include <memory>
 
 // A frameless, rounded, translucent window shown beside an anchor rectangle, with an optional arrow
 // pointing at the anchor. It always stays entirely on the anchor's screen: when the preferred side has
@@ -14,8 +17,9 @@
 //
 // Closing behaviours:
 //  - ApplicationDefined: only when told (hide()/close()/performClose()).
-//  - Transient: on any press outside it in this application, and when this application stops being
-//    the active one (a click in another application activates that one).
+//  - Transient: on any press outside it in this application, on a press anywhere else on the screen (the
+//    bare desktop included, which activates no application), and when this application stops being the
+//    active one.
 //  - Semitransient: on a press in its positioning window (never when it hangs from a point, with none
 //    set), and when another application becomes active.
 // Either way `closed` follows once per showing.
@@ -70,6 +74,9 @@ public:
     // Shows the popover beside `anchor` (global coordinates) on `preferredEdge` where it fits.
     void showRelativeTo(const QRect& anchor, Edge preferredEdge);
     bool isShown() const { return isVisible(); }
+    // Whether a press outside the application closed it at `point` within the last `ms` milliseconds: the
+    // press of a click whose release reaches us as well (a tray drawn by another program).
+    bool wasClosedByPressAt(QPoint point, int ms) const;
     void performClose() { hide(); }
     // Takes the keyboard (a popover that accepts focus). Until the window manager has given it, a
     // deactivation still on its way from the previously focused window does not close the popover.
@@ -106,6 +113,8 @@ private:
     bool contains(const QObject* object) const;
     bool closesOnPressIn(const QWidget* widget) const;
     void handleApplicationStateChanged(Qt::ApplicationState state);
+    void watchPressesElsewhere(bool watch);
+    void handlePressElsewhere(const GlobalMouseEvent& event);
     static QWidget* widgetOf(QWindow* window);
 
     QPointer<QWidget> m_content;
@@ -127,6 +136,11 @@ private:
     bool m_lastFocusWindowWasOwnPopup = false;
     QPointer<QWindow> m_lastFocusWindow;
     bool m_activationPending = false;
+    std::unique_ptr<GlobalMouseMonitor> m_pressMonitor;
+    // The last press in a list or menu of ours (they take every press while open), by its time stamp.
+    qint64 m_lastPopupPressTime = -1;
+    QPoint m_closingPress;
+    QElapsedTimer m_sinceClosingPress;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(PopoverWindow::Options)

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -151,6 +152,16 @@ TEST_F(MenuBarManagerTest, CloseRuleWithAndWithoutAlwaysOnTop) {
     EXPECT_TRUE(waitUntil([&] { return manager->isPopoverShown(); }, 10000));
     EXPECT_FALSE(manager->popover()->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
     QTest::mouseClick(&settings, Qt::LeftButton);
+    EXPECT_FALSE(manager->isPopoverShown());
+    // A tray another program draws: the press of a click on the icon closes the translator, and the click,
+    // reaching us as the tray's activation, leaves it closed.
+    manager->showPopover();
+    QCursor::setPos(5, 590);
+    ASSERT_TRUE(fakePlatform().mouseMonitors.last());
+    fakePlatform().mouseMonitors.last()->send(GlobalMouseEvent::Type::LeftMouseDown, QCursor::pos());
+    runQueuedWork();
+    EXPECT_FALSE(manager->isPopoverShown());
+    manager->handleTrayActivation(QSystemTrayIcon::Trigger);
     EXPECT_FALSE(manager->isPopoverShown());
     manager->showPopover();
     NotificationCenter::shared().post(Notifications::AlwaysOnTopChanged, {{QStringLiteral("value"), 1}});

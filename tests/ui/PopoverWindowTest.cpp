@@ -195,6 +195,44 @@ TEST_F(PopoverClosing, TransientAndSemitransientCloseOnAPressElsewhereInTheAppli
     EXPECT_TRUE(popover->isShown());
 }
 
+// A press elsewhere on the screen closes a transient popover, on the bare desktop too, which under some
+// window managers activates no other application. Others are left to their owners; a press in a window of
+// ours is the application's, and one that closes an open list is used up by the list.
+TEST_F(PopoverClosing, APressElsewhereOnTheScreenClosesATransientOne) {
+    using Behavior = PopoverWindow::Behavior;
+    const struct {
+        const char* where;
+        Behavior behavior;
+        QPoint at;
+        bool listOpen;
+        bool closes;
+    } rows[] = {
+        {"the desktop", Behavior::Transient, {750, 580}, false, true},
+        {"the desktop, semitransient", Behavior::Semitransient, {750, 580}, false, false},
+        {"the desktop, application-defined", Behavior::ApplicationDefined, {750, 580}, false, false},
+        {"a window of ours", Behavior::Transient, {100, 100}, false, false},
+        {"the desktop, closing an open list", Behavior::Transient, {750, 580}, true, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.where);
+        PopoverWindow* popover = showPopover(row.behavior);
+        QMenu list;
+        list.addAction(QStringLiteral("Entry"));
+        if (row.listOpen)
+            list.popup(QPoint(520, 340));
+        for (FakeGlobalMouseMonitor* monitor : std::as_const(fakePlatform().mouseMonitors)) {
+            if (monitor)
+                monitor->send(GlobalMouseEvent::Type::LeftMouseDown, row.at);
+        }
+        runQueuedWork();
+        EXPECT_EQ(!popover->isShown(), row.closes);
+        // Closed, it watches no more. The press may be that of a click whose release reaches us later (on a
+        // tray another program draws).
+        EXPECT_TRUE(!row.closes || fakePlatform().mouseMonitors.last().isNull());
+        EXPECT_EQ(popover->wasClosedByPressAt(row.at + QPoint(1, 1), 1000), row.closes);
+    }
+}
+
 TEST_F(PopoverClosing, WindowsOpenedFromInsideThePopoverCountAsInside) {
     PopoverWindow* popover = showPopover(PopoverWindow::Behavior::Transient);
     auto* menu = new QMenu(popover->contentWidget());
