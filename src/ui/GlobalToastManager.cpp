@@ -67,8 +67,10 @@ void GlobalToastManager::presentToast(const QString& message, const QString& ico
 
     const QSize size(panelWidthFor(message), panelHeight);
     auto* panel = new GlobalToastPanel(message, icon, size);
+    // The banner centred on the screen; its shadow's room around it.
     const QRect frame = screen->geometry();
-    panel->move(frame.center().x() - size.width() / 2, frame.center().y() - size.height() / 2);
+    panel->move(QPoint(frame.center().x() - size.width() / 2, frame.center().y() - size.height() / 2) -
+                panel->bannerRect().topLeft());
     panel->setWindowOpacity(0);
     m_panel = panel;
     panel->show();
