@@ -935,6 +935,10 @@ Applied applyJournal(QByteArray& base, QByteArrayView journal, int* records, con
     *records = 0;
     qsizetype pos = journal.indexOf('\n');
     *older = false;
+    // Begun by a crash within its first write (a torn write, or one the disk never got): nothing in it
+    // was acknowledged.
+    if (pos < 0 && journalHeader(base).startsWith(journal))
+        return Applied::CutShort;
     if (pos < 0 || !journalNames(journal.first(pos), base, older, &stamps))
         return Applied::OfAnotherFile;
     ++pos;
@@ -1012,8 +1016,9 @@ std::optional<SettingsWriter::OnDisk> SettingsWriter::read(int dir, const QByteA
     }
     // Only a journal applied to its end, or to a cut its crash left, goes when its file is replaced; one
     // that stopped at damage, with the records after it, is kept aside then, as another file's is.
+    // (One torn within its first line holds nothing else, and goes as well.)
     if (applied == Applied::Whole || applied == Applied::CutShort)
-        disk.journalHeader = journal->first(journal->indexOf('\n'));
+        disk.journalHeader = journal->contains('\n') ? journal->first(journal->indexOf('\n')) : *journal;
     // The next change rewrites the file rather than append after a cut or damage, to another file's
     // journal or to one an earlier version began.
     disk.appendable = applied == Applied::Whole && !older;

@@ -497,7 +497,9 @@ TEST_F(UserDefaultsTest, TextIsMadeByTheWriterAndSmallChangesOfALongValueGoToAJo
                            .edit = [](QByteArrayList& parts) { parts[parts.size() - 2].remove(10, 20); },
                            .damaged = true},
                           {.name = "a record longer than what follows it", .expected = 21,
-                           .edit = setNumber(2, "99999"), .damaged = true}};
+                           .edit = setNumber(2, "99999"), .damaged = true},
+                          {.name = "cut short in its own first line", .expected = 20, .valueRemoved = true,
+                           .edit = [](QByteArrayList& parts) { parts = {parts[0].first(30)}; }}};
     const QString values = QFileInfo(file).absolutePath();
     const auto keptAside = [&] {
         return QDir(values).entryList({QFileInfo(file).fileName() + QStringLiteral(".journal.unapplied-*")},
