@@ -5,11 +5,14 @@
 // - a quit after three toggles: how long the store takes to stop and what it writes then;
 // - the longest stall of the main thread when a saved translation is removed with a click in the
 //   favorites window over 100,000 records, until its list is laid out again;
+// - the longest stall of the main thread when the history window opens and scrolls with one record of a
+//   million characters (words, Japanese, one letter repeated) or twenty of the longest real translations;
 // - opening the favorites window, and the list's encoding and decoding alone;
 // - the first translation with 100,000 records in the history (written by another program).
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/FavoritesView.h"
 #include "menubar/history/HistoryManager.h"
+#include "menubar/history/HistoryView.h"
 #include "menubar/history/SavedTranslationCardDelegate.h"
 #include "menubar/history/SavedTranslationsModel.h"
 #include "platform/UserDefaults.h"
@@ -18,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListView>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <benchmark/benchmark.h>
@@ -150,6 +154,21 @@ void BM_FavoriteToggle(benchmark::State& state) {
 }
 BENCHMARK(BM_FavoriteToggle)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(30);
 
+// Runs events until nothing is left to do for a while; the longest one round of them took, in ms.
+double settle() {
+    double longest = 0;
+    for (QElapsedTimer idle; !idle.isValid() || idle.elapsed() < 100;) {
+        QElapsedTimer timer;
+        timer.start();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        const double took = timer.nsecsElapsed() / 1e6;
+        longest = std::max(longest, took);
+        if (took > 1 || !idle.isValid())
+            idle.start();
+    }
+    return longest;
+}
+
 // A click on a card's remove button in the favorites window, then events until the list is laid out
 // again: the longest the main thread is busy at one time.
 void BM_RemoveClickInFavoritesWindow(benchmark::State& state) {
@@ -166,22 +185,77 @@ void BM_RemoveClickInFavoritesWindow(benchmark::State& state) {
         QElapsedTimer timer;
         timer.start();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, button);
-        longest = std::max(longest, timer.nsecsElapsed() / 1e6);
-        // Until nothing is left to do for a while.
-        for (QElapsedTimer idle; !idle.isValid() || idle.elapsed() < 100;) {
-            timer.restart();
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            const double took = timer.nsecsElapsed() / 1e6;
-            longest = std::max(longest, took);
-            if (took > 1 || !idle.isValid())
-                idle.start();
-        }
+        longest = std::max({longest, timer.nsecsElapsed() / 1e6, settle()});
         UserDefaults::standard().waitForWrites();
     }
     state.counters["longest_stall_ms"] = longest;
     state.counters["records"] = double(manager.favorites().size());
 }
 BENCHMARK(BM_RemoveClickInFavoritesWindow)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The history window opened, scrolled by the wheel's steps through its first 20,000 pixels and to its end,
+// and closed: the longest the main thread is busy at one time. Arguments: the kind of text (words,
+// Japanese, one letter repeated) and its length, in a record between two short ones; with a length of
+// 0, twenty records of 5,000 characters translated to 20,000 instead.
+void BM_HistoryWindowWithLongRecord(benchmark::State& state) {
+    const QString units[] = {QStringLiteral("the quick brown fox jumps over the lazy dog "),
+                             QString::fromUtf8("日本語の文章はスペースを使わずに書かれることが多いです。"),
+                             QStringLiteral("a")};
+    const auto text = [&](qsizetype length) {
+        QString result;
+        while (result.size() < length)
+            result += units[state.range(0)];
+        result.truncate(length);
+        return result;
+    };
+    const auto make = [](const QString& source, const QString& translated) {
+        return TranslationHistoryItem::make(source, translated, Language::find(QStringLiteral("en")),
+                                            Language::find(QStringLiteral("tr")), TranslationService::Google);
+    };
+    QList<TranslationHistoryItem> items;
+    if (state.range(1) > 0) {
+        items = {make(QStringLiteral("short"), text(state.range(1))),
+                 make(QStringLiteral("hello"), QStringLiteral("merhaba"))};
+    } else {
+        for (int i = 0; i < HistoryManager::maxHistoryItems; ++i)
+            items << make(text(5000), text(20000));
+    }
+    UserDefaults::standard().setText(HistoryManager::userDefaultsKey,
+                                     LazyText::of(TranslationHistoryItem::encodeList(items)));
+    HistoryManager history;
+    FavoritesManager favorites;
+    double longest = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        {
+            HistoryView view(history, favorites);
+            view.show();
+            longest = std::max({longest, timer.nsecsElapsed() / 1e6, settle()});
+            QScrollBar* scroll = view.listView()->verticalScrollBar();
+            for (int step = 0; step < 1000 && scroll->value() < scroll->maximum(); ++step) {
+                timer.restart();
+                scroll->setValue(step < 999 ? scroll->value() + scroll->singleStep() : scroll->maximum());
+                view.listView()->viewport()->repaint();
+                longest = std::max(longest, timer.nsecsElapsed() / 1e6);
+            }
+            timer.restart();
+        }
+        longest = std::max({longest, timer.nsecsElapsed() / 1e6, settle()});
+    }
+    state.counters["longest_stall_ms"] = longest;
+}
+BENCHMARK(BM_HistoryWindowWithLongRecord)
+    ->Args({0, 1000000})
+    ->Args({1, 1000000})
+    ->Args({2, 1000000})
+    ->Args({0, 100000})
+    ->Args({1, 100000})
+    ->Args({2, 100000})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The application's store reads its list beside the main thread: the longest the main thread is busy
 // at one time from asking for the store until the list is there. Once per process (one store).

@@ -12,7 +12,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextLayout>
+#include <QTextBoundaryFinder>
 
 namespace {
 
@@ -37,20 +37,58 @@ QString dateText(const TranslationHistoryItem& item) {
     return QLocale().toString(item.dateTime().toLocalTime(), QLocale::ShortFormat);
 }
 
-QTextOption wrapping() {
-    // Long words and unbroken scripts wrap too; nothing is ever cut.
+const QChar kEllipsis(0x2026);
+
+// Word wrapping looks for the end of a run without a break opportunity anew for each of its lines, which
+// costs the square of its length: a text with a run longer than this wraps anywhere.
+constexpr qsizetype kLongestWordWrappedRun = 2000;
+
+QTextOption wrapping(const QString& text) {
+    // Long words and unbroken scripts wrap too.
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    if (text.size() <= kLongestWordWrappedRun)
+        return option;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    qsizetype from = 0;
+    for (qsizetype at = breaks.toNextBoundary(); at >= 0; at = breaks.toNextBoundary()) {
+        if (at - from > kLongestWordWrappedRun) {
+            option.setWrapMode(QTextOption::WrapAnywhere);
+            break;
+        }
+        from = at;
+    }
     return option;
 }
 
-// QTextLayout breaks lines only at U+2028; a '\n' would glue the lines of a multi-line text together.
-QString withLineSeparators(QString text) {
-    text.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
-    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    text.replace(QLatin1Char('\r'), QChar::LineSeparator);
-    return text;
+// The text to lay out, with line separators: QTextLayout breaks lines only at U+2028, and a '\n' would
+// glue the lines of a multi-line text together.
+QString shownCharacters(const QString& text) {
+    constexpr qsizetype limit = SavedTranslationCardDelegate::shownLength;
+    QString shown = text;
+    if (text.size() > limit) {
+        // Cut after the last whole character before the limit, looked for near it: a finder analyses all
+        // of the text it is given.
+        constexpr qsizetype context = 64;
+        const QStringView near = QStringView(text).mid(limit - context, context + 1);
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, near.data(), near.size());
+        characters.setPosition(context);
+        qsizetype end = limit;
+        // A character longer than that (marks stacked without end) is cut where the limit falls.
+        if (const qsizetype previous = characters.isAtBoundary() ? -1 : characters.toPreviousBoundary();
+            previous > 0)
+            end = limit - context + previous;
+        shown = text.left(end) + kEllipsis;
+    }
+    shown.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
+    shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    shown.replace(QLatin1Char('\r'), QChar::LineSeparator);
+    return shown;
 }
+
+// A list view lays out no row taller than 32,767 pixels: a card's two texts stay within half of that each,
+// far more than any translation needs.
+constexpr qreal kTallestText = 16000;
 
 } // namespace
 
@@ -64,7 +102,16 @@ SavedTranslationCardDelegate::SavedTranslationCardDelegate(
     , m_badgeFont(systemFont(11))
     , m_sourceFont(systemFont(14, QFont::Medium))
     , m_translatedFont(systemFont(14))
-    , m_buttonFont(systemFont(12)) {}
+    , m_buttonFont(systemFont(12)) {
+    m_heights.setMaxCost(1024);
+    // The two texts of two cards shown at their longest, and the short ones around them.
+    m_texts.setMaxCost(5 * shownLength);
+}
+
+void SavedTranslationCardDelegate::forgetHeights() {
+    m_heights.clear();
+    m_texts.clear();
+}
 
 int SavedTranslationCardDelegate::spaceAbove(const QModelIndex& index) {
     return index.row() == 0 ? listPadding : 0;
@@ -101,55 +148,79 @@ QRect SavedTranslationCardDelegate::buttonRect(const QRect& rowRect, const QMode
             size.width(), size.height()};
 }
 
-int SavedTranslationCardDelegate::textHeight(const QString& text, const QFont& font, int width) {
-    QTextLayout layout(withLineSeparators(text), font);
-    layout.setTextOption(wrapping());
-    layout.beginLayout();
-    qreal height = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        height += line.height();
-    }
-    layout.endLayout();
-    return qMax(int(std::ceil(height)), QFontMetrics(font).height());
-}
-
-void SavedTranslationCardDelegate::drawText(QPainter* painter, const QString& text, const QFont& font,
-                                            const QRect& rect) {
-    QTextLayout layout(withLineSeparators(text), font);
-    layout.setTextOption(wrapping());
+const SavedTranslationCardDelegate::ShownText&
+SavedTranslationCardDelegate::shownText(const TranslationHistoryItem& item, bool translated,
+                                        int width) const {
+    const QString& text = translated ? item.translatedText : item.sourceText;
+    const TextKey key{item.id, text.size(), width, translated};
+    if (const ShownText* shown = m_texts.object(key))
+        return *shown;
+    auto* shown = new ShownText;
+    const QFont& font = translated ? m_translatedFont : m_sourceFont;
+    const QString characters = shownCharacters(text);
+    QTextLayout& layout = shown->layout;
+    layout.setText(characters);
+    layout.setFont(font);
+    layout.setTextOption(wrapping(characters));
+    // Painted again from what is kept rather than shaped anew at each paint.
+    layout.setCacheEnabled(true);
     layout.beginLayout();
     qreal y = 0;
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(rect.width());
+        line.setLineWidth(width);
         line.setPosition(QPointF(0, y));
         y += line.height();
+        if (y >= kTallestText && line.textStart() + line.textLength() < characters.size()) {
+            shown->ellipsis = QPointF(0, y);
+            shown->rightToLeft = characters.isRightToLeft();
+            y += line.height();
+            break;
+        }
     }
     layout.endLayout();
-    layout.draw(painter, rect.topLeft());
+    shown->height = qMax(int(std::ceil(y)), QFontMetrics(font).height());
+    m_heights.insert(key, new int(shown->height));
+    m_texts.insert(key, shown, characters.size() + 1);
+    return *shown;
 }
 
-int SavedTranslationCardDelegate::cardHeight(const TranslationHistoryItem& item) const {
-    const int width = textWidth();
-    if (width != m_heightsWidth) {
-        m_heights.clear();
-        m_heightsWidth = width;
+int SavedTranslationCardDelegate::textHeight(const TranslationHistoryItem& item, bool translated,
+                                             int width) const {
+    const TextKey key{item.id, (translated ? item.translatedText : item.sourceText).size(), width,
+                      translated};
+    if (const int* height = m_heights.object(key))
+        return *height;
+    return shownText(item, translated, width).height;
+}
+
+int SavedTranslationCardDelegate::drawText(QPainter* painter, const TranslationHistoryItem& item,
+                                           bool translated, QPoint at, int width,
+                                           const QRect& inSight) const {
+    const ShownText& shown = shownText(item, translated, width);
+    shown.layout.draw(painter, at, {}, inSight);
+    if (shown.ellipsis) {
+        painter->setFont(shown.layout.font());
+        painter->drawText(QRectF(at + *shown.ellipsis, QSizeF(width, shown.height - shown.ellipsis->y())),
+                          (shown.rightToLeft ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop, kEllipsis);
     }
-    if (const auto found = m_heights.constFind(item.id); found != m_heights.constEnd())
-        return *found;
+    return shown.height;
+}
+
+int SavedTranslationCardDelegate::cardHeight(const TranslationHistoryItem& item, int width) const {
     const int info = qMax(QFontMetrics(m_infoFont).height(), kIconSize);
-    const int height = padding + info + lineSpacing + textHeight(item.sourceText, m_sourceFont, width) +
-                       lineSpacing + textHeight(item.translatedText, m_translatedFont, width) + lineSpacing +
-                       buttonSize().height() + padding;
-    m_heights.insert(item.id, height);
-    return height;
+    return padding + info + lineSpacing + textHeight(item, false, width) + lineSpacing +
+           textHeight(item, true, width) + lineSpacing + buttonSize().height() + padding;
 }
 
 QSize SavedTranslationCardDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const {
     const TranslationHistoryItem* item = itemAt(index);
     if (!item)
         return {};
-    return {m_view->viewport()->width(), spaceAbove(index) + cardHeight(*item) + spaceBelow(index)};
+    // Every row the list holds, at two widths.
+    if (const qsizetype rows = 4 * qsizetype(index.model()->rowCount()); m_heights.maxCost() < rows)
+        m_heights.setMaxCost(rows);
+    return {m_view->viewport()->width(),
+            spaceAbove(index) + cardHeight(*item, textWidth()) + spaceBelow(index)};
 }
 
 void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -203,17 +274,13 @@ void SavedTranslationCardDelegate::paint(QPainter* painter, const QStyleOptionVi
     painter->drawText(QRect(badgeLeft + kIconSize + kBadgeSpacing, info.top(), badgeWidth, infoHeight),
                       Qt::AlignLeft | Qt::AlignVCenter, badge);
 
-    // The two texts in full.
+    // The two texts, of which only the lines in sight are drawn: a card may be far taller than the list.
+    const QRect inSight = option.rect & m_view->viewport()->rect();
     int y = info.bottom() + 1 + lineSpacing;
-    const int sourceHeight = textHeight(item->sourceText, m_sourceFont, content.width());
     painter->setPen(Color::labelColor());
-    drawText(painter, item->sourceText, m_sourceFont,
-             QRect(content.left(), y, content.width(), sourceHeight));
-    y += sourceHeight + lineSpacing;
-    const int translatedHeight = textHeight(item->translatedText, m_translatedFont, content.width());
+    y += drawText(painter, *item, false, QPoint(content.left(), y), content.width(), inSight) + lineSpacing;
     painter->setPen(secondary);
-    drawText(painter, item->translatedText, m_translatedFont,
-             QRect(content.left(), y, content.width(), translatedHeight));
+    drawText(painter, *item, true, QPoint(content.left(), y), content.width(), inSight);
 
     // The button, a pill at the bottom right.
     const QRect button = buttonRect(option.rect, index);

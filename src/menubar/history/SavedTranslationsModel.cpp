@@ -27,17 +27,31 @@ bool SavedTranslationsModel::canFetchMore(const QModelIndex& parent) const {
     return !parent.isValid() && m_fetched < m_items.size();
 }
 
+int SavedTranslationsModel::fetchEnd(int from) const {
+    const int last = int(std::min<qsizetype>(from + qsizetype(fetchSize), m_items.size()));
+    qsizetype length = 0;
+    int end = from;
+    for (; end < last; ++end) {
+        const TranslationHistoryItem& item = m_items.at(end);
+        length +=
+            std::min(item.sourceText.size(), fetchLength) + std::min(item.translatedText.size(), fetchLength);
+        if (length > fetchLength && end > from)
+            break;
+    }
+    return end;
+}
+
 void SavedTranslationsModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent))
         return;
-    const int more = std::min(fetchSize, int(m_items.size()) - m_fetched);
-    beginInsertRows({}, m_fetched, m_fetched + more - 1);
-    m_fetched += more;
+    const int end = fetchEnd(m_fetched);
+    beginInsertRows({}, m_fetched, end - 1);
+    m_fetched = end;
     endInsertRows();
 }
 
 void SavedTranslationsModel::restartFetching() {
-    const int first = std::min(fetchSize, int(m_items.size()));
+    const int first = fetchEnd(0);
     if (m_fetched == first)
         return;
     beginResetModel();
@@ -48,7 +62,7 @@ void SavedTranslationsModel::restartFetching() {
 void SavedTranslationsModel::setItems(QList<TranslationHistoryItem> items) {
     beginResetModel();
     m_items = std::move(items);
-    m_fetched = std::min(fetchSize, int(m_items.size()));
+    m_fetched = fetchEnd(0);
     endResetModel();
 }
 

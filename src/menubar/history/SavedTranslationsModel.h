@@ -12,8 +12,10 @@ class SavedTranslationsModel : public QAbstractListModel {
     Q_OBJECT
 public:
     enum Role { SourceTextRole = Qt::UserRole + 1, TranslatedTextRole, IdRole };
-    // Rows a view gets at first and at each fetch: more than a sheet shows at once.
+    // Rows a view gets at first and at each fetch: more than a sheet shows at once, but after the first
+    // row no more text than a sheet lays out in a moment, each text counted up to that length.
     static constexpr int fetchSize = 50;
+    static constexpr qsizetype fetchLength = 50000;
 
     using QAbstractListModel::QAbstractListModel;
 
@@ -40,6 +42,9 @@ public:
     int removeIf(const std::function<bool(const TranslationHistoryItem&)>& matches);
 
 private:
+    // The end of the rows fetched at once from `from`.
+    int fetchEnd(int from) const;
+
     QList<TranslationHistoryItem> m_items;
     int m_fetched = 0;
     bool m_loading = false;

@@ -138,6 +138,56 @@ TEST_F(HistoryWindows, CardsKeepTheLineBreaksOfTheirTexts) {
     EXPECT_EQ(rowRect(history, 1).bottom() - cardRect(history, 1).bottom(), 4);
 }
 
+// A card shows a text of any length a translation can have whole; of a longer one (another program's), the
+// beginning as long as that. The list takes no more text at once than it lays out in a moment, and lays
+// its rows out at its width with the scroll bar shown.
+TEST_F(HistoryWindows, CardsShowTextsWholeUpToTheLongestTranslation) {
+    const QString words = QStringLiteral("the quick brown fox jumps over the lazy dog ");
+    const QString japanese = QString::fromUtf8("日本語の文章はスペースを使わずに書かれる。");
+    const qsizetype shown = SavedTranslationCardDelegate::shownLength;
+    struct Case {
+        const char* name;
+        QString unit;
+        qsizetype longer, shorter;
+        // How much more the longer text makes a card grow than the shorter one.
+        double growth;
+        int rowsAtFirst;
+    };
+    const Case cases[] = {
+        {"short texts", words, 400, 200, 2, 3},
+        {"six times the longest input", words, 30000, 15000, 2, 3},
+        {"a million characters of words", words, 1000000, shown, 1, 1},
+        {"a million Japanese characters", japanese, 1000000, shown, 1, 1},
+        {"a million times one letter", QStringLiteral("a"), 1000000, shown, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_history.clearHistory();
+        for (const qsizetype length : {qsizetype(1), c.shorter, c.longer})
+            m_history.addTranslation("s", c.unit.repeated(length / c.unit.size() + 1).left(length),
+                                     lang("en"), lang("tr"), TranslationService::Google);
+        m_history.model()->restartFetching();
+        EXPECT_EQ(m_history.model()->rowCount(), c.rowsAtFirst);
+        HistoryView history(m_history, m_favorites);
+        showAndSettle(history);
+        QAbstractItemModel* model = history.listView()->model();
+        while (model->canFetchMore({}))
+            model->fetchMore({});
+        QCoreApplication::processEvents();
+        ASSERT_EQ(model->rowCount(), 3);
+        SavedTranslationCardDelegate fresh(history.listView(),
+                                           SavedTranslationCardDelegate::Button::Bookmark);
+        for (int row = 0; row < 3; ++row)
+            EXPECT_EQ(rowRect(history, row).height(), fresh.sizeHint({}, model->index(row, 0)).height())
+                << row;
+        const int oneLine = cardRect(history, 2).height();
+        EXPECT_NEAR(cardRect(history, 0).height() - oneLine,
+                    c.growth * (cardRect(history, 1).height() - oneLine),
+                    2 * QFontMetrics(history.font()).height());
+    }
+    m_history.clearHistory();
+}
+
 TEST_F(HistoryWindows, RowButtonsToggleAndRemoveFavoritesWithoutLoading) {
     addBookAndPen();
     HistoryView history(m_history, m_favorites);
