@@ -1,3 +1,4 @@
+#include "TestUtils.h"
 #include "menubar/history/FavoritesManager.h"
 #include "menubar/history/HistoryManager.h"
 #include "platform/JsonNesting.h"
@@ -94,7 +95,8 @@ TEST(HistoryStore, KeepsTwentyNewestWithoutDuplicatePairs) {
 
 // A list longer than the history keeps (another program's) loads whole and loses one record per
 // addition. The application's store reads it beside the UI thread: a translation made meanwhile does not
-// wait for it and is recorded once it is there.
+// wait for it and is recorded once it is there, or at the application's quit should that come first; a
+// clearing meanwhile waits for it, so that the list arriving after does not bring the records back.
 TEST(HistoryStore, LongerStoredListLoadsWholeAndShrinksByOnePerAddition) {
     QJsonArray array;
     QStringList expected = {"old 3", "new"};
@@ -106,10 +108,23 @@ TEST(HistoryStore, LongerStoredListLoadsWholeAndShrinksByOnePerAddition) {
         if (i != 3 && i < 23)
             expected << QStringLiteral("old %1").arg(i);
     }
-    for (const bool background : {false, true}) {
-        SCOPED_TRACE(background ? "read in the background" : "read at once");
+    enum class Read { AtOnce, InBackground, UntilTheQuit, UntilAClearing };
+    for (const auto& [read, name] :
+         {std::pair{Read::AtOnce, "read at once"}, std::pair{Read::InBackground, "read in the background"},
+          std::pair{Read::UntilTheQuit, "read still at the quit"},
+          std::pair{Read::UntilAClearing, "read still at a clearing"}}) {
+        SCOPED_TRACE(name);
         UserDefaults::standard().resetForTesting();
-        UserDefaults::standard().setText(kHistory, LazyText::of(QJsonDocument(array).toJson(QJsonDocument::Compact)));
+        QJsonArray list = array;
+        if (read == Read::UntilTheQuit || read == Read::UntilAClearing) {
+            // Long enough to be read still, and dropped by the additions.
+            QJsonObject last = list.last().toObject();
+            last["translatedText"] = QString(4000000, QLatin1Char('x'));
+            list.replace(24, last);
+        }
+        UserDefaults::standard().setText(kHistory,
+                                         LazyText::of(QJsonDocument(list).toJson(QJsonDocument::Compact)));
+        const bool background = read != Read::AtOnce;
         const auto history = background ? std::make_unique<HistoryManager>(HistoryManager::LoadInBackground{})
                                         : std::make_unique<HistoryManager>();
         QSignalSpy changes(history.get(), &HistoryManager::translationsChanged);
@@ -118,17 +133,26 @@ TEST(HistoryStore, LongerStoredListLoadsWholeAndShrinksByOnePerAddition) {
         history->addTranslation("new", "yeni", lang("en"), lang("tr"), TranslationService::Google);
         // Held already: moved to the front (and the list, still too long, loses one more).
         history->addTranslation("old 3", "kitap", lang("en"), lang("tr"), TranslationService::Google);
-        if (background) {
-            EXPECT_TRUE(history->isLoading()) << "the translations did not wait for the list";
+        EXPECT_EQ(history->isLoading(), background) << "the translations did not wait for the list";
+        if (read == Read::InBackground) {
             ASSERT_TRUE(changes.wait(10000));
-            EXPECT_EQ(changes.count(), 1);
+        } else if (read == Read::UntilTheQuit) {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
+        }
+        if (read == Read::UntilAClearing) {
+            history->clearHistory();
+            EXPECT_TRUE(waitUntil([&] { return !history->isLoading(); }));
+        }
+        if (background) {
+            EXPECT_EQ(changes.count(), read == Read::UntilAClearing ? 2 : 1);
         }
         EXPECT_FALSE(history->isLoading());
-        EXPECT_EQ(sources(history->model()->items()), expected);
+        const QStringList kept = read == Read::UntilAClearing ? QStringList() : expected;
+        EXPECT_EQ(sources(history->model()->items()), kept);
         QStringList stored;
         for (const QJsonValue& value : storedArray(kHistory))
             stored << value.toObject()["sourceText"].toString();
-        EXPECT_EQ(stored, expected);
+        EXPECT_EQ(stored, kept);
     }
 }
 
