@@ -24,9 +24,10 @@ PointerTranslationPopover::PointerTranslationPopover(const QString& text, const 
         new TranslationPopoverView(text, source, target, service, QStringLiteral("shortcut"), viewHeight);
     m_window->setContentWidget(m_view);
     m_window->setContentSize(QSize(width, height));
-    // The popover follows the translation's length, as the view grows with it.
-    connect(m_view, &TranslationPopoverView::popoverHeightChanged, m_window,
-            [window = m_window](qreal viewHeight) { window->setContentSize(QSize(width, int(viewHeight))); });
+    // The popover grows with the view as a long translation arrives.
+    connect(m_view, &TranslationPopoverView::popoverHeightChanged, m_window, [window = m_window](qreal viewHeight) {
+        window->setContentSize(QSize(width, std::max(height, int(viewHeight))));
+    });
     connect(m_window, &PopoverWindow::closed, this, &PointerTranslationPopover::handleClosed);
 }
 
