@@ -7,7 +7,7 @@
 #include "selection/SelectionAppRules.h"
 #include "services/TranslationManager.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextEdit>
@@ -94,14 +94,32 @@ void SelectionReplacer::translateAndReplace(const CapturedSelection& selection, 
                 return;
             }
             if (application.processId == QCoreApplication::applicationPid())
-                self->replaceInOwnEditor(translation, ownEditor);
+                self->replaceInOwnEditor(translation, ownEditor, generation);
             else
                 self->replaceSelectedText(translation, application);
         },
         this);
 }
 
-void SelectionReplacer::replaceInOwnEditor(const QString& translation, QWidget* editor) {
+void SelectionReplacer::replaceInOwnEditor(const QString& translation, QPointer<QWidget> editor,
+                                           quint64 generation, bool focusAwaited) {
+    if (isSuperseded(generation)) {
+        Q_EMIT finished(false);
+        return;
+    }
+    // While the shortcut's key is down its grab holds the keyboard, and the editor's window counts as
+    // inactive until the release.
+    if (platform().hotKeyService().isHotKeyHeld()) {
+        afterRelease(
+            [this, translation, editor, generation] { replaceInOwnEditor(translation, editor, generation); },
+            [this, translation] {
+                useClipboard([this, translation](std::function<void()> done) {
+                    leaveOnClipboard(translation, keysHeldMessage);
+                    done();
+                });
+            });
+        return;
+    }
     // Our own paste would never be seen as the window's read, so the widget's selection is replaced
     // directly, as one undo step.
     const auto replace = [&translation](auto* edit) {
@@ -112,7 +130,29 @@ void SelectionReplacer::replaceInOwnEditor(const QString& translation, QWidget* 
         edit->setTextCursor(cursor);
         return true;
     };
-    const bool focused = editor && editor->hasFocus() && editor->window()->isActiveWindow();
+    const auto isFocused = [editor] {
+        return editor && editor->hasFocus() && editor->window()->isActiveWindow();
+    };
+    const bool focused = isFocused();
+    // The window gets the keyboard back a moment after a grab ends (the shortcut's own): it has that
+    // moment before it counts as changed.
+    if (!focused && editor && !focusAwaited) {
+        auto* bound = new QTimer(this);
+        bound->setSingleShot(true);
+        const auto retry = [this, bound, translation, editor, generation] {
+            bound->deleteLater();
+            replaceInOwnEditor(translation, editor, generation, true);
+        };
+        connect(qApp, &QApplication::focusChanged, bound, [bound, isFocused, retry] {
+            if (bound->isActive() && isFocused()) {
+                bound->stop();
+                retry();
+            }
+        });
+        connect(bound, &QTimer::timeout, this, retry);
+        bound->start(FocusReturnWaitMs);
+        return;
+    }
     if (focused &&
         (replace(qobject_cast<QTextEdit*>(editor)) || replace(qobject_cast<QPlainTextEdit*>(editor)))) {
         m_toast(successMessage, QStringLiteral("checkmark.circle"), 2.0);
@@ -247,22 +287,29 @@ void SelectionReplacer::paste(std::shared_ptr<Paste> paste) {
 
 void SelectionReplacer::pasteAfterRelease(std::shared_ptr<Paste> paste) {
     debugLog(kTag, QStringLiteral("⏳ the paste keys wait for the shortcut's release"));
-    QPointer<SelectionReplacer> self(this);
+    afterRelease([this, paste] { this->paste(paste); },
+                 [this, paste] {
+                     debugLog(kTag, QStringLiteral("⏱️ the shortcut's keys stayed down; no paste keys"));
+                     m_current.reset();
+                     leaveOnClipboard(paste->translation, keysHeldMessage);
+                     runNext();
+                 });
+}
+
+void SelectionReplacer::afterRelease(std::function<void()> released, std::function<void()> heldTooLong) {
+    // Stopped or fired, the bound is done with: one of the two ends the wait. Both die with this object.
     auto* bound = new QTimer(this);
     bound->setSingleShot(true);
-    connect(&platform().hotKeyService(), &HotKeyService::hotKeysReleased, bound, [self, paste, bound] {
-        if (!self || !bound->isActive() || platform().hotKeyService().isHotKeyHeld())
+    connect(&platform().hotKeyService(), &HotKeyService::hotKeysReleased, bound, [bound, released] {
+        if (!bound->isActive() || platform().hotKeyService().isHotKeyHeld())
             return;
         bound->stop();
         bound->deleteLater();
-        self->paste(paste);
+        released();
     });
-    connect(bound, &QTimer::timeout, this, [self, paste, bound] {
+    connect(bound, &QTimer::timeout, this, [bound, heldTooLong] {
         bound->deleteLater();
-        debugLog(kTag, QStringLiteral("⏱️ the shortcut's keys stayed down; no paste keys"));
-        self->m_current.reset();
-        self->leaveOnClipboard(paste->translation, keysHeldMessage);
-        self->runNext();
+        heldTooLong();
     });
     bound->start(ReleaseWaitMs);
 }

@@ -5,6 +5,7 @@
 #include "shortcuts/SelectionCapture.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -26,6 +27,8 @@ public:
     static constexpr int PasteSettleMs = 150;
     // How long the paste keys wait for held shortcut keys to come up, as the copy keys do.
     static constexpr int ReleaseWaitMs = SelectionCapture::ReleaseWaitMs;
+    // How long a text widget of ours whose window is not active may take to get the keyboard back.
+    static constexpr int FocusReturnWaitMs = 500;
 
     explicit SelectionReplacer(ToastHandler toast, QObject* parent = nullptr);
     // Puts the user's clipboard back when a paste is cut short.
@@ -65,7 +68,10 @@ private:
     bool isSuperseded(quint64 generation) const;
     void paste(std::shared_ptr<Paste> paste);
     void pasteAfterRelease(std::shared_ptr<Paste> paste);
-    void replaceInOwnEditor(const QString& translation, QWidget* editor);
+    // Runs `released` once no shortcut's key is down, or `heldTooLong` after ReleaseWaitMs.
+    void afterRelease(std::function<void()> released, std::function<void()> heldTooLong);
+    void replaceInOwnEditor(const QString& translation, QPointer<QWidget> editor, quint64 generation,
+                            bool focusAwaited = false);
     void startPaste(std::shared_ptr<Paste> paste, PasteboardSnapshot snapshot);
     void leaveUnread(std::shared_ptr<Paste> paste);
     void stopWaiting(Paste& paste);

@@ -1,8 +1,9 @@
 // The shortcuts of the real binary in X clients nobody here wrote: a word selected in xterm is translated in
 // a popover at the pointer without a copy key reaching xterm's program, while another program's PRIMARY or a
 // password's mask selected in xterm is never sent; a word selected in mousepad or in
-// LibreOffice (on its own X11 toolkit and on GTK) is replaced by its translation while the user's clipboard
-// (text and an image) stays as it was; a Tk editor's copy into a clipboard it already owns is noticed; with
+// LibreOffice (on its own X11 toolkit and on GTK) is replaced by its translation, once however often the
+// shortcut is pressed, also with the tray icon's menu open, while the user's clipboard (text and an image)
+// stays as it was; a Tk editor's copy into a clipboard it already owns is noticed; with
 // "alwaysOnTop" on, the toggle shortcut opens the tray popover
 // but never closes it, also from under the tray icon's open menu, the region capture starts over it, and a
 // selection in its input is replaced by its translation.

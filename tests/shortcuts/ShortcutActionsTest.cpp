@@ -707,6 +707,32 @@ TEST_F(ShortcutActionsTest, ReplacePastesIntoTheSelectionsWindowAndGivesTheClipb
     EXPECT_EQ(pasteboard().contents().items, userClipboard().items);
     input->undo();
     EXPECT_EQ(input->toPlainText(), QStringLiteral("hello there"));
+
+    // The shortcut's grab keeps the window inactive while the key is down, and the window gets the
+    // keyboard back a moment after the release: the replace waits for both, but for the keys no more than
+    // a person holds them.
+    QWidget grab;
+    for (const int heldMs : {300, SelectionReplacer::ReleaseWaitMs + 500}) {
+        SCOPED_TRACE(heldMs);
+        QObject context;
+        QObject::connect(&m_manager, &KeyboardShortcutManager::selectionCaptured, &context, [&grab] {
+            grab.show();
+            grab.activateWindow();
+        });
+        QObject::connect(&fakePlatform().fakeHotKeys(), &HotKeyService::hotKeyReleased, &context,
+                         [&ours] { ours.activateWindow(); });
+        holdAsTheTranslationArrives(heldMs);
+        ASSERT_TRUE(waitUntil([&] { return input->hasFocus() && ours.isActiveWindow(); }));
+        input->selectAll();
+        toasts.clear();
+        m_manager.handleTranslateAndReplaceShortcut();
+        ASSERT_TRUE(waitUntil([&] { return toasts.size() == 2; }, SelectionReplacer::ReleaseWaitMs + 3000));
+        const bool replaced = heldMs < SelectionReplacer::ReleaseWaitMs;
+        EXPECT_EQ(toasts.last().message,
+                  replaced ? replacedText : QStringLiteral("Translation copied: the keys stayed down"));
+        EXPECT_EQ(input->toPlainText() != QStringLiteral("hello there"), replaced);
+        input->setPlainText(QStringLiteral("hello there"));
+    }
 }
 
 TEST_F(ShortcutActionsTest, ReplaceNeverPastesWhatItShouldNot) {
