@@ -438,13 +438,10 @@ void UserDefaults::tellWhenHeard(const QString& fileName, const QString& message
 
 bool UserDefaults::lockedOut() {
     if (m_lockedOut)
-        tellWhenHeard(SettingsFolderLock::fileName(), inUseElsewhere());
+        tellWhenHeard(SettingsFolderLock::fileName(),
+                      QCoreApplication::translate("UserDefaults",
+                                                  "Changes not saved: another Quillora uses these settings"));
     return m_lockedOut;
-}
-
-QString UserDefaults::inUseElsewhere() {
-    return QCoreApplication::translate("UserDefaults",
-                                       "Changes not saved: another Quillora uses these settings");
 }
 
 void UserDefaults::writeValue(const QString& key, std::shared_ptr<LazyText> text) {

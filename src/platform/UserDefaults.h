@@ -93,11 +93,6 @@ public:
     bool isFileUnreadable() const;
     // The folder of the values kept in files of their own.
     QString valuesPath() const;
-    // Another process writes the settings folder: this store keeps every change in memory and writes
-    // nothing (see SettingsFolderLock).
-    bool isLockedOut() const { return m_lockedOut; }
-    // What the user is told then, once.
-    static QString inUseElsewhere();
 
     void registerDefaults(const QVariantMap& defaults);
 
@@ -162,7 +157,8 @@ private:
     // Tells a file's failure unless it was told since the file was last written.
     void tellFailure(const QString& fileName, const QString& message);
     void tellWhenHeard(const QString& fileName, const QString& message);
-    // True, telling the user once, when another process writes the folder.
+    // True, telling the user once, when another process writes the folder: this store then keeps every
+    // change in memory and writes nothing (see SettingsFolderLock).
     bool lockedOut();
     void writeIni();
     void handOverHeldIni();

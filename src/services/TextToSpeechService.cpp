@@ -122,7 +122,7 @@ void TextToSpeechService::fail(const QString& message) {
     resetPlaybackState();
     releasePlayer();
     setError(message);
-    Q_EMIT failed(m_requester, message);
+    Q_EMIT failed(m_requester, QStringLiteral("Speech failed: ") + message);
 }
 
 void TextToSpeechService::resetPlaybackState() {

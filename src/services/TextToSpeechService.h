@@ -54,8 +54,8 @@ Q_SIGNALS:
     void isLoadingChanged(bool isLoading);
     void errorChanged(const QString& error);
     void activeSourceChanged(TTSSource source);
-    // The current speech failed (after `error` took `message`); `requester` is the one given to speak(),
-    // null when it is gone or none was given.
+    // The current speech failed (after `error` took its reason); `message` says so to the user.
+    // `requester` is the one given to speak(), null when it is gone or none was given.
     void failed(QObject* requester, const QString& message);
 
 private:

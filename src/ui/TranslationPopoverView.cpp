@@ -120,8 +120,7 @@ TranslationPopoverView::TranslationPopoverView(const QString& text, const QStrin
     // The result area holds the translation, which a failed speech leaves as it is: a toast says it.
     connect(&tts, &TextToSpeechService::failed, this, [this](QObject* requester, const QString& message) {
         if (requester == this)
-            GlobalToastManager::shared().show(QStringLiteral("Speech failed: ") + message,
-                                              QStringLiteral("exclamationmark.triangle"));
+            GlobalToastManager::shared().show(message, QStringLiteral("exclamationmark.triangle"));
     });
     Theme::followAppearance(this, [this] {
         setTextColor(m_sourceLine, Color::secondaryLabelColor());

@@ -697,7 +697,7 @@ void MenuBarView::buildActions() {
             [this](QObject* requester, const QString& message) {
                 const auto* button = qobject_cast<const QWidget*>(requester);
                 if (button && isAncestorOf(button))
-                    showErrorAlert(QStringLiteral("Speech failed: ") + message);
+                    showErrorAlert(message);
             });
     connect(m_actionBar, &TranslatorActionBar::translatedTextRewritten, this, &MenuBarView::applyRewrite);
     connect(m_actionBar, &TranslatorActionBar::rewriteTextOpacityChanged, this,
